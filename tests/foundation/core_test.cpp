@@ -1,0 +1,184 @@
+// The lowest layer: name hash, the runtime generator and random table, the tracked allocator,
+// the log and the date caption.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/log.h"
+#include "foundation/mem.h"
+#include "foundation/namehash.h"
+#include "foundation/random.h"
+#include "foundation/sys.h"
+#include "support/test_support.h"
+
+using tw_test::CountOccurrences;
+using tw_test::ReadFile;
+
+TEST(NameHash, GoldenValuesAndCase) {
+  EXPECT_EQ(Name_HashStr("abc"), 0xCADBBE3Du);
+  EXPECT_EQ(Name_HashStr("ABC"), 0xCADBBE3Du);
+  EXPECT_EQ(Name_Hash("", 0, kNameHashSeed), 0xFFFFFFFFu);
+  // Only A..Z fold: "\" and "/" stay distinct.
+  EXPECT_NE(Name_HashStr("a\\b"), Name_HashStr("a/b"));
+}
+
+TEST(NameHash, IsComplementOfStandardCrcOfLowerCase) {
+  const char* names[] = {"Data\\Text\\Eng\\consol\\paused.txt", "render_gamma", "X", "sprites/UI/ui.txt"};
+  for (const char* n : names) {
+    std::string lower(n);
+    for (char& c : lower)
+      if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(lower.data()), uInt(lower.size()));
+    EXPECT_EQ(Name_HashStr(n), ~uint32_t(crc)) << n;
+  }
+}
+
+TEST(Random, RuntimeGeneratorGoldenSequence) {
+  Crt_Srand(18);
+  const int first[] = {97, 4582, 15113, 9592, 30677};
+  for (int v : first) EXPECT_EQ(Crt_Rand(), v);
+  Crt_Srand(18);
+  int last = 0;
+  for (int i = 0; i < 4096; i++) last = Crt_Rand();
+  EXPECT_EQ(last, 3339);
+}
+
+TEST(Random, TableValuesWrapAndIndex) {
+  Math_RandInit();
+  float scale;
+  uint32_t bits = 0x38000100;
+  std::memcpy(&scale, &bits, 4);
+  EXPECT_FLOAT_EQ(scale, 1.0f / 32767.0f);
+  float first = Math_RandNext();
+  EXPECT_FLOAT_EQ(first, 0.0029602954f);
+  EXPECT_FLOAT_EQ(Math_RandNext(), 0.13983580f);
+  EXPECT_FLOAT_EQ(Math_RandNext(), 0.46122622f);
+  for (int i = 3; i < 4096; i++) {
+    float v = Math_RandNext();
+    ASSERT_GE(v, 0.0f);
+    ASSERT_LE(v, 1.0f);
+  }
+  EXPECT_EQ(Math_RandGetIndex(), 0);
+  EXPECT_EQ(Math_RandNext(), first);
+  Math_RandSetIndex(4097);
+  EXPECT_EQ(Math_RandGetIndex(), 1);
+  Math_RandSetIndex(-1);
+  EXPECT_EQ(Math_RandGetIndex(), 4095);
+}
+
+// Runs a body with the log open in a private directory and the given switches; restores after.
+class AllocatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = Sys_Debug;
+    Sys_Debug.debugMem = 1;
+    Sys_Debug.printMem = 0;
+    Sys_Debug.boundsCheckSize = 8;
+    Sys_Debug.boundsCheckChar = 24;
+    Sys_Debug.openLog = 1;
+    Global_ResetTracking();
+    Log_Open();
+  }
+  void TearDown() override {
+    Log_Close();
+    Global_ResetTracking();
+    Sys_Debug = saved_;
+  }
+  std::string Log() { return ReadFile("log"); }
+  tw_test::TempDir dir_;
+  DebugSwitches saved_{};
+};
+
+TEST_F(AllocatorTest, ZeroSizeGivesNullInBothModes) {
+  EXPECT_EQ(Global_Malloc(0, "t"), nullptr);
+  EXPECT_EQ(Global_MallocZero(0, "t"), nullptr);
+  Sys_Debug.debugMem = 0;
+  EXPECT_EQ(Global_Malloc(0, "t"), nullptr);
+  EXPECT_EQ(Global_MallocZero(0, "t"), nullptr);
+}
+
+TEST_F(AllocatorTest, GuardBytesReportEachDamagedByte) {
+  auto* a = static_cast<unsigned char*>(Global_Malloc(10, "one"));
+  a[10] = 0;
+  Global_Free(a);
+  auto* b = static_cast<unsigned char*>(Global_Malloc(10, "three"));
+  b[10] = b[11] = b[12] = 0;
+  Global_Free(b);
+  std::string log = Log();
+  EXPECT_EQ(CountOccurrences(log, "GlobalBoundCheckError:"), 4);
+  EXPECT_EQ(CountOccurrences(log, "[one]"), 1);
+  EXPECT_EQ(CountOccurrences(log, "[three]"), 3);
+  EXPECT_EQ(Global_LiveBlocks(), 0);
+}
+
+TEST_F(AllocatorTest, ZeroFillTagsAndReport) {
+  auto* p = static_cast<unsigned char*>(Global_MallocZero(100, "longtagname"));
+  for (int i = 0; i < 100; i++) ASSERT_EQ(p[i], 0);
+  EXPECT_EQ(Global_LiveBlocks(), 1);
+  EXPECT_EQ(Global_LiveBytes(), 100u);
+  Global_MemoryStatus();
+  std::string log = Log();
+  EXPECT_NE(log.find("Global_MemoryStatus: 1 prt 100 bytes\n"), std::string::npos);
+  EXPECT_NE(log.find("\tp[longtag]=[0x"), std::string::npos);  // at most 7 characters of the tag
+  Global_Free(p);
+}
+
+TEST_F(AllocatorTest, FullTableRefusesAndUnknownPointerIsLogged) {
+  std::vector<void*> blocks;
+  for (int i = 0; i < kAllocRecords; i++) {
+    void* p = Global_Malloc(1, "fill");
+    ASSERT_NE(p, nullptr) << i;
+    blocks.push_back(p);
+  }
+  EXPECT_EQ(Global_Malloc(1, "over"), nullptr);
+  // Releasing one makes room again, in the first free record.
+  Global_Free(blocks[5]);
+  blocks[5] = Global_Malloc(1, "again");
+  EXPECT_NE(blocks[5], nullptr);
+  for (void* p : blocks) Global_Free(p);
+  EXPECT_EQ(Global_LiveBlocks(), 0);
+  int local = 0;
+  Global_Free(&local);
+  Global_Free(nullptr);
+  EXPECT_EQ(CountOccurrences(Log(), "GlobalError: Trying Global_Free unknown pointer"), 2);
+}
+
+TEST_F(AllocatorTest, PrintMemLogsEveryBlockAndOversizedGuardIsClamped) {
+  Sys_Debug.printMem = 1;
+  Sys_Debug.boundsCheckSize = -50;  // a damaged switch file must not shrink the block
+  auto* p = static_cast<char*>(Global_Malloc(16, "pm"));
+  std::memset(p, 1, 16);
+  Global_Free(p);
+  std::string log = Log();
+  EXPECT_EQ(CountOccurrences(log, "GlobalMalloc: "), 1);
+  EXPECT_EQ(CountOccurrences(log, "GlobalFree: "), 1);
+  EXPECT_EQ(CountOccurrences(log, "GlobalBoundCheckError"), 0);
+}
+
+TEST(LogTest, ReopenedPerLineRecreatesDeletedLog) {
+  tw_test::TempDir dir;
+  DebugSwitches saved = Sys_Debug;
+  Sys_Debug.openLog = 0;
+  Log_Open();
+  Log_Printf("first\n");
+  std::remove("log");
+  Log_Printf("second %d\n", 2);
+  EXPECT_EQ(ReadFile("log"), "second 2\n");
+  Sys_Debug = saved;
+}
+
+TEST(DateCaption, BothStylesAndBadFields) {
+  SysTime t{2026, 12, 0, 6, 9, 5, 3, 0};
+  char out[64];
+  Sys_FormatDateTime(&t, out, 1);
+  EXPECT_STREQ(out, "06-12-2026 09:05:03");
+  Sys_FormatDateTime(&t, out, 0);
+  EXPECT_STREQ(out, "Sun 06-12-2026 09:05:03");
+  t.month = 13;
+  t.dayOfWeek = 9;
+  Sys_FormatDateTime(&t, out, 0);
+  EXPECT_STREQ(out, "\?\?\? 06-\?\?\?-2026 09:05:03");
+}

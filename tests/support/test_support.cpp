@@ -1,0 +1,114 @@
+#include "support/test_support.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace tw_test {
+
+TempDir::TempDir() {
+  char templ[] = "/tmp/tarnwick_test_XXXXXX";
+  char* made = mkdtemp(templ);
+  path_ = made ? made : "/tmp";
+  previous_ = std::filesystem::current_path().string();
+  std::filesystem::current_path(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::current_path(previous_, ec);
+  if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::filesystem::path p(path);
+  if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path());
+  std::ofstream f(path, std::ios::binary);
+  f << text;
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::filesystem::path p(path);
+  if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path());
+  std::ofstream f(path, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+int CountOccurrences(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) n++;
+  return n;
+}
+
+bool HaveDisplay() {
+  const char* d = getenv("DISPLAY");
+  if (!d || !*d) return false;
+  Display* dpy = XOpenDisplay(nullptr);
+  if (!dpy) return false;
+  XCloseDisplay(dpy);
+  return true;
+}
+
+static Window FindByTitle(Display* dpy, Window w, const std::string& title) {
+  char* name = nullptr;
+  if (XFetchName(dpy, w, &name) && name) {
+    bool match = title == name;
+    XFree(name);
+    if (match) return w;
+  }
+  Window root, parent, *children = nullptr;
+  unsigned n = 0;
+  if (!XQueryTree(dpy, w, &root, &parent, &children, &n)) return 0;
+  Window found = 0;
+  for (unsigned i = 0; i < n && !found; i++) found = FindByTitle(dpy, children[i], title);
+  if (children) XFree(children);
+  return found;
+}
+
+bool CloseWindowByTitle(const std::string& title, int timeoutMs) {
+  Display* dpy = XOpenDisplay(nullptr);
+  if (!dpy) return false;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  Window w = 0;
+  while (!(w = FindByTitle(dpy, DefaultRootWindow(dpy), title))) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      XCloseDisplay(dpy);
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  XEvent ev;
+  std::memset(&ev, 0, sizeof ev);
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = w;
+  ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+  ev.xclient.format = 32;
+  ev.xclient.data.l[0] = long(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+  ev.xclient.data.l[1] = CurrentTime;
+  XSendEvent(dpy, w, False, NoEventMask, &ev);
+  XFlush(dpy);
+  XCloseDisplay(dpy);
+  return true;
+}
+
+}  // namespace tw_test

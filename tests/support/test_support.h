@@ -1,0 +1,38 @@
+// Helpers shared by the tests: a private working directory, file contents, and the real
+// executable run under the test display.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tw_test {
+
+// Makes a fresh temporary directory and changes into it; changes back and removes it on exit.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string previous_;
+};
+
+std::string ReadFile(const std::string& path);
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+bool FileExists(const std::string& path);
+int CountOccurrences(const std::string& text, const std::string& what);
+
+// The X display the tests draw on, or false when none is reachable (the test then skips).
+bool HaveDisplay();
+
+// Sends the window titled `title` a window-manager close request (WM_DELETE_WINDOW), waiting up
+// to `timeoutMs` for the window to appear. Returns true when the request was sent.
+bool CloseWindowByTitle(const std::string& title, int timeoutMs);
+
+}  // namespace tw_test

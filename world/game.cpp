@@ -1,0 +1,67 @@
+#include "world/game.h"
+
+#include "foundation/input.h"
+#include "foundation/sound.h"
+#include "foundation/sys.h"
+#include "foundation/timer.h"
+#include "foundation/udp.h"
+#include "foundation/var.h"
+#include "foundation/video.h"
+#include "hud/hud.h"
+#include "scene/model.h"
+
+// The player's last position and angles, stored at exit.
+static VarRecord g_lastOrigin[3] = {
+    {"game_lastoriginx", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0, "", 0, nullptr},
+    {"game_lastoriginy", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0, "", 0, nullptr},
+    {"game_lastoriginz", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0, "", 0, nullptr},
+};
+static VarRecord g_lastAngles[3] = {
+    {"game_lastanglex", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0, "", 0, nullptr},
+    {"game_lastangley", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0, "", 0, nullptr},
+    {"game_lastanglez", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0, "", 0, nullptr},
+};
+static VarRecord g_renderDrawAvi = {"render_drawavi", 0, VAR_NUMERIC, 0, "", 0, nullptr};
+
+static void Game_EmptyEntry(int) {}
+
+// The module entries in the order both stages call them.
+static void (*const kModuleEntries[])(int) = {
+    Input_Init, Video_Init, Sound_Init, Timer_FrameInit, NET_Init, Game_VarsInit, Model_Init, Hud_Init,
+    Game_EmptyEntry,
+};
+
+void Game_VarsInit(int stage) {
+  if (stage == 0) Var_Register(&g_renderDrawAvi);
+}
+
+void Game_Init(int stage) {
+  if (stage != 0 && stage != 1) return;
+  Sys_Trace(stage == 0 ? "Game_Init(0)" : "Game_Init(1)");
+  if (stage == 0) {
+    for (auto& v : g_lastOrigin) Var_Register(&v);
+    for (auto& v : g_lastAngles) Var_Register(&v);
+  }
+  for (auto entry : kModuleEntries) entry(stage);
+  if (stage == 1) Timer_ResetFrame();
+}
+
+void Game_FrameInput() { Input_Poll(); }
+
+void Game_Tick() {}
+
+void Game_Frame() {
+  Timer_UpdateFrame();
+  Game_FrameInput();
+  Game_Tick();
+}
+
+void Game_Shutdown() {
+  Sys_Trace("Game_Shutdown");
+  Model_Reset();
+  Hud_Shutdown();
+  Var_WriteFile("settings");
+  Sound_Shutdown();
+  Video_Shutdown();
+  NET_Shutdown();
+}

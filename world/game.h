@@ -1,0 +1,9 @@
+// The game module: stage entries, the per-frame function and shutdown.
+#pragma once
+
+void Game_Init(int stage);
+void Game_Frame();
+void Game_FrameInput();
+void Game_Tick();
+void Game_Shutdown();
+void Game_VarsInit(int stage);

@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <string>
 
 #include "foundation/log.h"
 #include "foundation/mem.h"
+#include "foundation/partoken.h"
 #include "foundation/random.h"
 #include "foundation/var.h"
 
@@ -16,11 +18,12 @@ struct FileHandle {
   FILE* stream;
 };
 
-// Reads the "_debug" switch file: key and value tokens, keys compared without regard to case.
+// Reads the "_debug" switch file: bracketed key and value tokens, keys compared without regard
+// to case; an unknown token is skipped by itself. A file of 4095 bytes or more is ignored.
 static void ReadDebugSwitches() {
   FILE* f = std::fopen("_debug", "rb");
   if (!f) return;
-  char text[4096];
+  static char text[4096];
   size_t n = std::fread(text, 1, sizeof text, f);
   std::fclose(f);
   if (n >= 4095) return;
@@ -33,23 +36,24 @@ static void ReadDebugSwitches() {
                     {"boundsCheckSize", &Sys_Debug.boundsCheckSize},
                     {"boundsCheckChar", &Sys_Debug.boundsCheckChar},
                     {"openLog", &Sys_Debug.openLog}};
-  char* save = nullptr;
-  for (char* tok = strtok_r(text, " \t\r\n[]", &save); tok; tok = strtok_r(nullptr, " \t\r\n[]", &save)) {
+  const char* rest = text;
+  while (const char* tok = Par_NextBracketToken(rest, &rest)) {
     for (const auto& k : keys) {
       if (strcasecmp(tok, k.key) != 0) continue;
-      char* value = strtok_r(nullptr, " \t\r\n[]", &save);
+      const char* value = Par_NextBracketToken(rest, &rest);
       if (!value) return;
-      std::sscanf(value, "%i", k.value);
+      int v = 0;
+      if (std::sscanf(value, "%i", &v) == 1) *k.value = v;
       break;
     }
   }
-  if (Sys_Debug.boundsCheckSize < 0) Sys_Debug.boundsCheckSize = 0;
-  if (Sys_Debug.boundsCheckSize > 4096) Sys_Debug.boundsCheckSize = 4096;
-  Sys_Debug.boundsCheckChar &= 0xFF;
 }
 
 void File_Init() {
   ReadDebugSwitches();
+  if (Sys_Debug.boundsCheckSize < 0) Sys_Debug.boundsCheckSize = 0;
+  if (Sys_Debug.boundsCheckSize > 4096) Sys_Debug.boundsCheckSize = 4096;
+  Sys_Debug.boundsCheckChar &= 0xFF;
   Log_Open();
   Log_Banner();
   Log_CommandLine();

@@ -1,0 +1,137 @@
+// The integer hash table: sizes and growth, overwrite, negative and reserved keys, and a model
+// check against std::unordered_map.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <unordered_map>
+
+#include "foundation/inthash.h"
+#include "foundation/log.h"
+#include "foundation/mem.h"
+#include "support/test_support.h"
+
+namespace {
+
+class IntHashLog : public ::testing::Test {
+ protected:
+  void SetUp() override { Log_Open(); }
+  void TearDown() override { Log_Close(); }
+  std::string Log() { return tw_test::ReadFile("log"); }
+  tw_test::TempDir dir_;
+};
+
+}  // namespace
+
+TEST(IntHash, CapacityThirtyTwoGivesOneHundredTwentySevenSlots) {
+  IntHash* t = IntHash_Create(32, 0);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(IntHash_Size(t), 127);
+  EXPECT_EQ(t->growLimit, 50);
+  EXPECT_EQ(t->rehashLimit, 50);
+  EXPECT_EQ(t->shrinkLimit, 0);
+  EXPECT_EQ(t->count, 0);
+  IntHash_Destroy(&t);
+  EXPECT_EQ(t, nullptr);
+  IntHash_Destroy(&t);  // a null table does nothing
+  IntHash_Destroy(nullptr);
+}
+
+TEST(IntHash, PrimeIndex) {
+  EXPECT_EQ(IntHash_PrimeIndex(0), 0);
+  EXPECT_EQ(IntHash_PrimeIndex(10), 0);
+  EXPECT_EQ(IntHash_PrimeIndex(11), 1);  // strictly greater
+  EXPECT_EQ(IntHash_PrimeIndex(80), 3);  // 32 / 0.4 -> 127
+  EXPECT_EQ(IntHash_PrimeIndex(2147483646), 65);
+  EXPECT_EQ(IntHash_PrimeIndex(2147483647), 65);
+  EXPECT_EQ(IntHash_PrimeIndex(int64_t(1) << 40), 65);
+}
+
+TEST(IntHash, GrowsOnTheFiftySecondInsertion) {
+  IntHash* t = IntHash_Create(32, 0xDEAD);
+  for (int i = 0; i < 51; i++) IntHash_Insert(t, i * 7919 - 100000, uint32_t(i));
+  EXPECT_EQ(IntHash_Size(t), 127);
+  EXPECT_EQ(t->count, 51);
+  IntHash_Insert(t, 123456789, 51);
+  EXPECT_EQ(IntHash_Size(t), 179);
+  EXPECT_EQ(t->count, 52);
+  for (int i = 0; i < 51; i++) EXPECT_EQ(IntHash_Get(t, i * 7919 - 100000), uint32_t(i));
+  EXPECT_EQ(IntHash_Get(t, 123456789), 51u);
+  IntHash_Destroy(&t);
+}
+
+TEST(IntHash, OverwriteKeepsCountAndAbsentGivesEmptyValue) {
+  IntHash* t = IntHash_Create(32, 77);
+  IntHash_Insert(t, 5, 1);
+  IntHash_Insert(t, 5, 2);
+  EXPECT_EQ(t->count, 1);
+  EXPECT_EQ(IntHash_Get(t, 5), 2u);
+  EXPECT_EQ(IntHash_Get(t, 6), 77u);
+  EXPECT_EQ(IntHash_Get(nullptr, 5), 0u);
+  IntHash_Insert(nullptr, 1, 1);  // no crash
+  IntHash_Destroy(&t);
+}
+
+TEST(IntHash, NegativeKeysAndSlotCollisions) {
+  IntHash* t = IntHash_Create(0, 0);
+  EXPECT_EQ(IntHash_Size(t), 11);
+  // Keys that share a home slot in an 11-slot table still stay apart.
+  const int32_t keys[] = {-1, -12, 10, -0x7FFFFFFE, 0x7FFFFFFF, 0x4000000};
+  uint32_t v = 1;
+  for (int32_t k : keys) IntHash_Insert(t, k, v++);
+  v = 1;
+  for (int32_t k : keys) EXPECT_EQ(IntHash_Get(t, k), v++) << k;
+  IntHash_Destroy(&t);
+}
+
+TEST_F(IntHashLog, ReservedKeysAreReportedAndStillKeptApart) {
+  IntHash* t = IntHash_Create(32, 9);
+  IntHash_Insert(t, INT32_MIN, 100);
+  IntHash_Insert(t, INT32_MIN + 1, 200);
+  IntHash_Insert(t, 3, 300);
+  EXPECT_EQ(IntHash_Get(t, INT32_MIN), 100u);
+  EXPECT_EQ(IntHash_Get(t, INT32_MIN + 1), 200u);
+  EXPECT_EQ(IntHash_Get(t, 3), 300u);
+  EXPECT_EQ(t->count, 3);
+  // Growth keeps them too.
+  for (int i = 0; i < 200; i++) IntHash_Insert(t, 1000 + i, uint32_t(i));
+  EXPECT_EQ(IntHash_Get(t, INT32_MIN), 100u);
+  EXPECT_EQ(IntHash_Get(t, INT32_MIN + 1), 200u);
+  EXPECT_EQ(t->count, 203);
+  IntHash_Destroy(&t);
+  EXPECT_GE(tw_test::CountOccurrences(Log(), "ERROR: IntHash: key can't be less than -2147483646\n"), 2);
+}
+
+TEST(IntHash, MatchesUnorderedMapOverRandomKeys) {
+  std::mt19937 rng(42);
+  std::unordered_map<int32_t, uint32_t> model;
+  IntHash* t = IntHash_Create(32, 0xFFFFFFFF);
+  for (int i = 0; i < 100000; i++) {
+    int32_t key = int32_t(rng());
+    if (key < kIntHashLowestKey) continue;
+    if (i % 3 == 0 && !model.empty()) key = model.begin()->first;  // overwrite an old key
+    uint32_t value = rng();
+    model[key] = value;
+    IntHash_Insert(t, key, value);
+  }
+  EXPECT_EQ(size_t(t->count), model.size());
+  EXPECT_LE(t->count, t->growLimit + 1);
+  for (auto& [k, v] : model) ASSERT_EQ(IntHash_Get(t, k), v) << k;
+  for (int i = 0; i < 1000; i++) {
+    int32_t key = int32_t(rng());
+    if (key < kIntHashLowestKey || model.count(key)) continue;
+    EXPECT_EQ(IntHash_Get(t, key), 0xFFFFFFFFu);
+  }
+  IntHash_Destroy(&t);
+}
+
+TEST(IntHash, InitAgainEmptiesTheTable) {
+  IntHash* t = IntHash_Create(32, 0);
+  for (int i = 0; i < 100; i++) IntHash_Insert(t, i, 1);
+  ASSERT_EQ(IntHash_Init(t, 2000, 5), 1);
+  EXPECT_EQ(t->count, 0);
+  EXPECT_EQ(IntHash_Get(t, 1), 5u);
+  EXPECT_GT(IntHash_Size(t), 5000);
+  IntHash_Destroy(&t);
+}

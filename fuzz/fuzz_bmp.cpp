@@ -1,0 +1,18 @@
+// Fuzz target: the bmp picture loader on arbitrary bytes.
+#include "fuzz.h"
+#include "render/image.h"
+#include "render/image_internal.h"
+#include "tools/image_writer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Both driver paths: the size's low bits choose the abilities.
+  g_imageCaps.compression = (size & 1) != 0;
+  g_imageCaps.generateMipmap = (size & 2) != 0;
+  Image_LoadMemory(kImageBMP, data, size);
+  return 0;
+}
+
+void Fuzz_MakeSeeds(std::vector<std::vector<uint8_t>>& seeds) {
+  seeds.push_back(ImageTool_WriteBMP(ImageTool_Pattern(16, 8, 1, false)));
+  seeds.push_back(ImageTool_WriteBMP(ImageTool_Pattern(7, 5, 2, false), true));
+}

@@ -1,0 +1,507 @@
+// The picture loaders on files made by the project's writers, and on hostile files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/log.h"
+#include "foundation/mem.h"
+#include "foundation/sys.h"
+#include "render/image.h"
+#include "render/image_internal.h"
+#include "support/test_support.h"
+#include "tools/image_writer.h"
+
+using tw_test::ReadFile;
+
+namespace {
+
+class ImageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = Sys_Debug;
+    savedCaps_ = g_imageCaps;
+    Sys_Debug.openLog = 1;
+    Log_Open();
+  }
+  void TearDown() override {
+    Log_Close();
+    Sys_Debug = saved_;
+    g_imageCaps = savedCaps_;
+  }
+  std::string Log() { return ReadFile("log"); }
+  void Save(const std::string& name, const std::vector<uint8_t>& bytes) {
+    ASSERT_TRUE(ImageTool_Save(name, bytes));
+  }
+  tw_test::TempDir dir_;
+  DebugSwitches saved_{};
+  ImageDriverCaps savedCaps_{};
+};
+
+// Texel (x, y) of a loaded picture with 3 or 4 bytes per texel.
+const uint8_t* Texel(const ImageDesc* d, int x, int y) {
+  int bpp = d->format == kImgBGR ? 3 : 4;
+  return d->pixels + (size_t(y) * size_t(d->width) + size_t(x)) * size_t(bpp);
+}
+
+void ExpectSameRgb(const ImageDesc* d, const ToolImage& img, bool alpha255) {
+  ASSERT_EQ(d->width, img.width);
+  ASSERT_EQ(d->height, img.height);
+  for (int y = 0; y < img.height; y++)
+    for (int x = 0; x < img.width; x++) {
+      const uint8_t* t = Texel(d, x, y);
+      const uint8_t* e = img.At(x, y);
+      ASSERT_EQ(0, std::memcmp(t, e, 3)) << "at " << x << "," << y;
+      if (d->format == kImgBGRA && alpha255) {
+        ASSERT_EQ(t[3], 255);
+      }
+    }
+}
+
+// ---- BMP ----
+
+TEST_F(ImageTest, BmpPowerOfTwoWithDriverMipmapsArrivesStraight) {
+  ToolImage img = ImageTool_Pattern(256, 128, 1, false);
+  Save("a.bmp", ImageTool_WriteBMP(img));
+  g_imageCaps.generateMipmap = true;
+  ImageDesc* d = BMP_Load("a.bmp");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgBGR);
+  EXPECT_EQ(d->hasAlpha, 0);
+  ExpectSameRgb(d, img, true);
+
+  g_imageCaps.generateMipmap = false;
+  d = BMP_Load("a.bmp");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgBGRA);
+  ExpectSameRgb(d, img, true);
+}
+
+TEST_F(ImageTest, BmpOddSizeIsExpandedWithRowPadding) {
+  ToolImage img = ImageTool_Pattern(101, 37, 2, false);
+  Save("b.bmp", ImageTool_WriteBMP(img));
+  ImageDesc* d = BMP_Load("b.bmp");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgBGRA);
+  ExpectSameRgb(d, img, true);
+}
+
+TEST_F(ImageTest, BmpTopDownIsFlippedToBottomRowFirst) {
+  ToolImage img = ImageTool_Pattern(64, 32, 3, false);
+  Save("c.bmp", ImageTool_WriteBMP(img, true));
+  ImageDesc* d = BMP_Load("c.bmp");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgBGRA);
+  ExpectSameRgb(d, img, true);
+}
+
+TEST_F(ImageTest, BmpSizeLimits) {
+  Save("ok.bmp", ImageTool_WriteBMP(ImageTool_Solid(1600, 1200, 1, 2, 3, 255)));
+  EXPECT_NE(BMP_Load("ok.bmp"), nullptr);
+  Save("wide.bmp", ImageTool_WriteBMP(ImageTool_Solid(1601, 2, 1, 2, 3, 255)));
+  EXPECT_EQ(BMP_Load("wide.bmp"), nullptr);
+  EXPECT_NE(Log().find("BMP_CheckFileHeader: width=1601.\n"), std::string::npos);
+  EXPECT_NE(Log().find("BMP_Load: false BMP_CheckFileHeader wide.bmp.\n"), std::string::npos);
+  Save("tall.bmp", ImageTool_WriteBMP(ImageTool_Solid(2, 1201, 1, 2, 3, 255)));
+  EXPECT_EQ(BMP_Load("tall.bmp"), nullptr);
+  EXPECT_NE(Log().find("BMP_CheckFileHeader: height=1201.\n"), std::string::npos);
+}
+
+TEST_F(ImageTest, BmpHostileHeadersAreRefused) {
+  std::vector<uint8_t> good = ImageTool_WriteBMP(ImageTool_Pattern(8, 8, 4, false));
+  auto patch32 = [](std::vector<uint8_t> f, size_t at, int32_t v) {
+    for (int i = 0; i < 4; i++) f[at + i] = uint8_t(uint32_t(v) >> (8 * i));
+    return f;
+  };
+  std::vector<uint8_t> bits32 = good;
+  bits32[28] = 32;
+  EXPECT_EQ(Image_LoadMemory(kImageBMP, bits32.data(), bits32.size()), nullptr);
+  EXPECT_NE(Log().find("BMP_CheckFileHeader: bitcount=32.\n"), std::string::npos);
+  std::vector<uint8_t> v = patch32(good, 10, 20);
+  EXPECT_EQ(Image_LoadMemory(kImageBMP, v.data(), v.size()), nullptr);
+  v = patch32(good, 10, 1 << 30);
+  EXPECT_EQ(Image_LoadMemory(kImageBMP, v.data(), v.size()), nullptr);
+  v = patch32(good, 18, -5);
+  EXPECT_EQ(Image_LoadMemory(kImageBMP, v.data(), v.size()), nullptr);
+  EXPECT_NE(Log().find("BMP_CheckFileHeader: width=-5.\n"), std::string::npos);
+  v = patch32(good, 22, -100);  // top-down, but the file has only 8 rows
+  EXPECT_EQ(Image_LoadMemory(kImageBMP, v.data(), v.size()), nullptr);
+  v = patch32(good, 30, 1);
+  EXPECT_EQ(Image_LoadMemory(kImageBMP, v.data(), v.size()), nullptr);
+  EXPECT_NE(Log().find("BMP_CheckFileHeader: compression=1.\n"), std::string::npos);
+  v = good;
+  v[0] = 'X';
+  EXPECT_EQ(Image_LoadMemory(kImageBMP, v.data(), v.size()), nullptr);
+  EXPECT_NE(Log().find("BMP_CheckFileHeader: type=XM.\n"), std::string::npos);
+  for (size_t n = 0; n < good.size(); n += 7)
+    EXPECT_EQ(Image_LoadMemory(kImageBMP, good.data(), n), nullptr) << n;
+}
+
+// ---- TGA ----
+
+TEST_F(ImageTest, TgaTopFirstArrivesBottomRowFirstEvenWithDriverMipmaps) {
+  ToolImage img = ImageTool_Pattern(64, 32, 5, false);
+  Save("t.tga", ImageTool_WriteTGA(img, 24, true));
+  g_imageCaps.generateMipmap = true;
+  ImageDesc* d = TGA_Load("t.tga");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgBGRA);
+  EXPECT_EQ(d->hasAlpha, 0);
+  ExpectSameRgb(d, img, true);
+}
+
+TEST_F(ImageTest, Tga32StraightAndConverted) {
+  ToolImage img = ImageTool_Pattern(32, 16, 6, true);
+  Save("t.tga", ImageTool_WriteTGA(img, 32, false));
+  g_imageCaps.generateMipmap = true;
+  ImageDesc* d = TGA_Load("t.tga");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgBGRA);
+  EXPECT_EQ(d->hasAlpha, 1);
+  EXPECT_EQ(0, std::memcmp(d->pixels, img.bgra.data(), img.bgra.size()));
+  g_imageCaps.generateMipmap = false;
+  d = TGA_Load("t.tga");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->hasAlpha, 1);
+  EXPECT_EQ(0, std::memcmp(d->pixels, img.bgra.data(), img.bgra.size()));
+  // 24 bits straight: B, G, R triples.
+  Save("s.tga", ImageTool_WriteTGA(img, 24, false));
+  g_imageCaps.generateMipmap = true;
+  d = TGA_Load("s.tga");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgBGR);
+  ExpectSameRgb(d, img, true);
+}
+
+TEST_F(ImageTest, TgaGreyBecomesOpaqueGrey) {
+  ToolImage img = ImageTool_Pattern(10, 7, 7, false);
+  Save("g.tga", ImageTool_WriteTGA(img, 8, true));
+  ImageDesc* d = TGA_Load("g.tga");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgBGRA);
+  EXPECT_EQ(d->hasAlpha, 0);
+  for (int y = 0; y < 7; y++)
+    for (int x = 0; x < 10; x++) {
+      const uint8_t* t = Texel(d, x, y);
+      uint8_t g = img.At(x, y)[1];
+      EXPECT_EQ(t[0], g);
+      EXPECT_EQ(t[1], g);
+      EXPECT_EQ(t[2], g);
+      EXPECT_EQ(t[3], 255);
+    }
+}
+
+TEST_F(ImageTest, TgaRefusals) {
+  Save("r.tga", ImageTool_WriteTGA(ImageTool_Pattern(4, 4, 1, false), 24, false, true));
+  EXPECT_EQ(TGA_Load("r.tga"), nullptr);
+  EXPECT_NE(Log().find("TGA_CheckFileHeader: type:10 bits:24.\n"), std::string::npos);
+  EXPECT_NE(Log().find("TGA_Load: false TGA_CheckFileHeader r.tga.\n"), std::string::npos);
+  Save("w.tga", ImageTool_WriteTGA(ImageTool_Solid(1601, 1, 0, 0, 0, 255), 24));
+  EXPECT_EQ(TGA_Load("w.tga"), nullptr);
+  EXPECT_NE(Log().find("TGA_CheckFileHeader: width:1601 height:1.\n"), std::string::npos);
+  Save("ok.tga", ImageTool_WriteTGA(ImageTool_Solid(1600, 1200, 0, 0, 0, 255), 32));
+  EXPECT_NE(TGA_Load("ok.tga"), nullptr);
+  std::vector<uint8_t> t16 = ImageTool_WriteTGA(ImageTool_Pattern(4, 4, 1, false), 24);
+  t16[16] = 16;
+  EXPECT_EQ(Image_LoadMemory(kImageTGA, t16.data(), t16.size()), nullptr);
+  std::vector<uint8_t> good = ImageTool_WriteTGA(ImageTool_Pattern(5, 5, 1, false), 24);
+  for (size_t n = 0; n < good.size(); n += 5)
+    EXPECT_EQ(Image_LoadMemory(kImageTGA, good.data(), n), nullptr) << n;
+}
+
+TEST_F(ImageTest, TgaColourMapAndIdAreSkipped) {
+  ToolImage img = ImageTool_Pattern(6, 3, 9, false);
+  std::vector<uint8_t> f = ImageTool_WriteTGA(img, 24, false);
+  // An ID of 3 bytes and a colour map of 4 entries of 24 bits in front of the data.
+  f[0] = 3;
+  f[1] = 1;
+  f[5] = 4;
+  f[7] = 24;
+  std::vector<uint8_t> extra(3 + 12, 0xEE);
+  f.insert(f.begin() + 18, extra.begin(), extra.end());
+  ImageDesc* d = Image_LoadMemory(kImageTGA, f.data(), f.size());
+  ASSERT_NE(d, nullptr);
+  ExpectSameRgb(d, img, true);
+}
+
+// ---- DXT decoding ----
+
+std::vector<uint8_t> ColourBlock(uint16_t c0, uint16_t c1, uint32_t idx) {
+  return {uint8_t(c0), uint8_t(c0 >> 8), uint8_t(c1), uint8_t(c1 >> 8),
+          uint8_t(idx), uint8_t(idx >> 8), uint8_t(idx >> 16), uint8_t(idx >> 24)};
+}
+
+TEST(ImageDxt, FourColourBlockWithoutBitReplication) {
+  // c0 white (0xFFFF) > c1 black: texel 0 takes p0, 1 takes p1, 2 takes p2, 3 takes p3.
+  std::vector<uint8_t> b = ColourBlock(0xFFFF, 0x0000, 0b11100100);
+  uint8_t out[16 * 4];
+  DDS_DecodeDXT1(b.data(), out, 4, 4);
+  const uint8_t expect[4][4] = {{248, 252, 248, 255}, {0, 0, 0, 255}, {165, 168, 165, 255},
+                                {82, 84, 82, 255}};
+  for (int i = 0; i < 4; i++) EXPECT_EQ(0, std::memcmp(out + 4 * i, expect[i], 4)) << i;
+}
+
+TEST(ImageDxt, ThreeColourBlockHasTransparentBlack) {
+  // c0 = pure blue 0x001F <= c1 = pure red 0xF800.
+  std::vector<uint8_t> b = ColourBlock(0x001F, 0xF800, 0b11100100);
+  uint8_t out[16 * 4];
+  DDS_DecodeDXT1(b.data(), out, 4, 4);
+  const uint8_t expect[4][4] = {{248, 0, 0, 255}, {0, 0, 248, 255}, {124, 0, 124, 255},
+                                {0, 0, 0, 0}};
+  for (int i = 0; i < 4; i++) EXPECT_EQ(0, std::memcmp(out + 4 * i, expect[i], 4)) << i;
+  // The same colours in a DXT3 block are always four-colour.
+  std::vector<uint8_t> d3(8, 0xFF);
+  d3.insert(d3.end(), b.begin(), b.end());
+  DDS_DecodeDXT3(d3.data(), out, 4, 4);
+  const uint8_t p2[4] = {165, 0, 82, 255};
+  EXPECT_EQ(0, std::memcmp(out + 8, p2, 4));
+}
+
+TEST(ImageDxt, Dxt3AlphaNibblesTimes17) {
+  std::vector<uint8_t> b = {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE};
+  std::vector<uint8_t> c = ColourBlock(0xFFFF, 0, 0);
+  b.insert(b.end(), c.begin(), c.end());
+  uint8_t out[16 * 4];
+  DDS_DecodeDXT3(b.data(), out, 4, 4);
+  for (int i = 0; i < 16; i++) EXPECT_EQ(out[4 * i + 3], i * 17) << i;
+}
+
+TEST(ImageDxt, Dxt5BothAlphaTables) {
+  uint8_t out[16 * 4];
+  // Indices 0..7 in the first 8 texels, 0 elsewhere.
+  uint64_t bits = 0;
+  for (int i = 0; i < 8; i++) bits |= uint64_t(i) << (3 * i);
+  auto make = [&](uint8_t a0, uint8_t a1) {
+    std::vector<uint8_t> b = {a0, a1};
+    for (int i = 0; i < 6; i++) b.push_back(uint8_t(bits >> (8 * i)));
+    std::vector<uint8_t> c = ColourBlock(0xFFFF, 0, 0);
+    b.insert(b.end(), c.begin(), c.end());
+    return b;
+  };
+  std::vector<uint8_t> b = make(200, 10);
+  DDS_DecodeDXT5(b.data(), out, 4, 4);
+  const int eight[8] = {200, 10, (6 * 200 + 10) / 7, (5 * 200 + 20) / 7, (4 * 200 + 30) / 7,
+                        (3 * 200 + 40) / 7, (2 * 200 + 50) / 7, (200 + 60) / 7};
+  for (int i = 0; i < 8; i++) EXPECT_EQ(out[4 * i + 3], eight[i]) << i;
+  b = make(10, 200);
+  DDS_DecodeDXT5(b.data(), out, 4, 4);
+  const int six[8] = {10, 200, (40 + 200) / 5, (30 + 400) / 5, (20 + 600) / 5, (10 + 800) / 5, 0, 255};
+  for (int i = 0; i < 8; i++) EXPECT_EQ(out[4 * i + 3], six[i]) << i;
+  EXPECT_EQ(out[4 * 8 + 3], 10);
+}
+
+TEST(ImageDxt, PartialBlocksAreClipped) {
+  // 6 x 6: 2 x 2 blocks; the texels beyond column and row 5 are dropped.
+  std::vector<uint8_t> blocks;
+  const uint16_t colours[4] = {0xF800, 0x07E0, 0x001F, 0xFFFF};
+  for (int i = 0; i < 4; i++) {
+    std::vector<uint8_t> c = ColourBlock(colours[i], 0, 0);
+    blocks.insert(blocks.end(), c.begin(), c.end());
+  }
+  std::vector<uint8_t> out(6 * 6 * 4 + 16, 0xAB);
+  DDS_DecodeDXT1(blocks.data(), out.data(), 6, 6);
+  for (size_t i = 6 * 6 * 4; i < out.size(); i++) EXPECT_EQ(out[i], 0xAB);
+  auto red = [&](int x, int y) { return out[(size_t(y) * 6 + size_t(x)) * 4 + 2]; };
+  auto blue = [&](int x, int y) { return out[(size_t(y) * 6 + size_t(x)) * 4 + 0]; };
+  EXPECT_EQ(red(3, 3), 248);
+  EXPECT_EQ(red(4, 3), 0);
+  EXPECT_EQ(blue(1, 5), 248);
+  EXPECT_EQ(red(5, 5), 248);
+  EXPECT_EQ(blue(5, 5), 248);
+}
+
+// ---- DDS files ----
+
+TEST_F(ImageTest, DdsCompressedReadsEveryLevel) {
+  g_imageCaps.compression = true;
+  ToolImage img = ImageTool_Pattern(256, 64, 11, true);
+  std::vector<uint8_t> f = ImageTool_MakeDDS(img, kImgDXT5, 9);
+  ASSERT_EQ(f.size(), 128u + 16384 + 4096 + 1024 + 256 + 64 + 32 + 16 + 16 + 16);
+  Save("m.dds", f);
+  ImageDesc* d = DDS_Load("m.dds");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgDXT5);
+  EXPECT_EQ(d->mipCount, 9);
+  EXPECT_EQ(d->hasAlpha, 1);
+  EXPECT_EQ(d->width, 256);
+  EXPECT_EQ(d->height, 64);
+  EXPECT_EQ(0, std::memcmp(d->pixels, f.data() + 128, f.size() - 128));
+}
+
+TEST_F(ImageTest, DdsWithoutCompressionDecodesLevelZero) {
+  g_imageCaps.compression = false;
+  ToolImage img = ImageTool_Pattern(16, 8, 12, false);
+  std::vector<uint8_t> f = ImageTool_MakeDDS(img, kImgDXT1, 5);
+  ImageDesc* d = Image_LoadMemory(kImageDDS, f.data(), f.size());
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgBGRA);
+  EXPECT_EQ(d->mipCount, 5);
+  EXPECT_EQ(d->hasAlpha, 0);
+  std::vector<uint8_t> expect(16 * 8 * 4);
+  DDS_DecodeDXT1(f.data() + 128, expect.data(), 16, 8);
+  EXPECT_EQ(0, std::memcmp(d->pixels, expect.data(), expect.size()));
+}
+
+TEST_F(ImageTest, DdsDxt1AlphaFlag) {
+  g_imageCaps.compression = true;
+  std::vector<uint8_t> f = ImageTool_MakeDDS(ImageTool_Pattern(8, 8, 1, true), 0x83F1, 0);
+  ImageDesc* d = Image_LoadMemory(kImageDDS, f.data(), f.size());
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgDXT1A);
+  EXPECT_EQ(d->hasAlpha, 1);
+  f = ImageTool_MakeDDS(ImageTool_Pattern(8, 8, 1, false), 0x83F0, 0);
+  d = Image_LoadMemory(kImageDDS, f.data(), f.size());
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgDXT1);
+  EXPECT_EQ(d->hasAlpha, 0);
+}
+
+TEST_F(ImageTest, DdsHostileFilesAreRefused) {
+  std::vector<uint8_t> small = ImageTool_MakeDDS(ImageTool_Pattern(8, 8, 1, false), kImgDXT5, 0);
+  for (bool compression : {true, false}) {
+    g_imageCaps.compression = compression;
+    // 4096 x 4096 DXT5 is 16 MiB of blocks, 64 MiB decoded: beyond the room either way.
+    std::vector<uint8_t> big = ImageTool_WriteDDS(4096, 4096, "DXT5", false, 0, std::vector<uint8_t>(64));
+    EXPECT_EQ(Image_LoadMemory(kImageDDS, big.data(), big.size()), nullptr);
+    // A lying mip count is held to the levels the size allows; the data then runs short.
+    std::vector<uint8_t> lying = small;
+    lying[28] = lying[29] = lying[30] = lying[31] = 0xFF;
+    ImageDesc* d = Image_LoadMemory(kImageDDS, lying.data(), lying.size());
+    if (compression) {
+      EXPECT_EQ(d, nullptr);
+    } else {
+      ASSERT_NE(d, nullptr);  // only level 0 is read then
+      EXPECT_EQ(d->mipCount, 4);
+    }
+    std::vector<uint8_t> neg = small;
+    neg[15] = 0x80;
+    EXPECT_EQ(Image_LoadMemory(kImageDDS, neg.data(), neg.size()), nullptr);
+    for (size_t n = 0; n < small.size(); n += 9)
+      EXPECT_EQ(Image_LoadMemory(kImageDDS, small.data(), n), nullptr) << n;
+  }
+  std::vector<uint8_t> other = small;
+  std::memcpy(other.data() + 84, "ATI2", 4);
+  EXPECT_EQ(Image_LoadMemory(kImageDDS, other.data(), other.size()), nullptr);
+  std::vector<uint8_t> magic = small;
+  magic[0] = 'X';
+  EXPECT_EQ(Image_LoadMemory(kImageDDS, magic.data(), magic.size()), nullptr);
+  EXPECT_NE(Log().find("DDS_Load: false DDS_CheckFileHeader (memory).\n"), std::string::npos);
+}
+
+TEST_F(ImageTest, DdsMipCountIsHeldToTheChain) {
+  g_imageCaps.compression = true;
+  ToolImage img = ImageTool_Pattern(8, 4, 1, false);
+  std::vector<uint8_t> f = ImageTool_MakeDDS(img, kImgDXT1, 4);  // 8x4, 4x2, 2x1, 1x1
+  f[28] = 200;
+  ImageDesc* d = Image_LoadMemory(kImageDDS, f.data(), f.size());
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->mipCount, 4);
+}
+
+// ---- JPEG ----
+
+TEST_F(ImageTest, JpegRoundTripBottomRowFirst) {
+  ToolImage img = ImageTool_Pattern(40, 24, 3, false);
+  for (int x = 0; x < 40; x++) {  // a red top row
+    uint8_t* t = img.At(x, 23);
+    t[0] = 0;
+    t[1] = 0;
+    t[2] = 255;
+  }
+  // A smooth picture, so that quality 100 reproduces it closely.
+  for (int y = 0; y < 23; y++)
+    for (int x = 0; x < 40; x++) {
+      uint8_t* t = img.At(x, y);
+      t[0] = uint8_t(x * 4);
+      t[1] = uint8_t(y * 8);
+      t[2] = uint8_t(100);
+    }
+  Save("p.jpg", ImageTool_WriteJPEG(img, 100));
+  ImageDesc* d = JPEG_Load("p.jpg");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->width, 40);
+  EXPECT_EQ(d->height, 24);
+  EXPECT_EQ(d->format, kImgBGRA);
+  EXPECT_EQ(d->hasAlpha, 0);
+  int worst = 0;
+  for (int y = 0; y < 24; y++)
+    for (int x = 0; x < 40; x++)
+      for (int k = 0; k < 3; k++) {
+        int e = std::abs(int(Texel(d, x, y)[k]) - int(img.At(x, y)[k]));
+        if (y == 22 || y == 23) continue;  // the sharp edge rings a little
+        worst = std::max(worst, e);
+      }
+  EXPECT_LE(worst, 8);
+  EXPECT_GT(Texel(d, 10, 23)[2], 230);
+  EXPECT_LT(Texel(d, 10, 23)[1], 30);
+  EXPECT_EQ(Texel(d, 10, 23)[3], 255);
+}
+
+TEST_F(ImageTest, JpegGreyBecomesGreyTexels) {
+  ToolImage img = ImageTool_Solid(16, 16, 0, 90, 0, 255);
+  Save("g.jpg", ImageTool_WriteJPEG(img, 100, true));
+  ImageDesc* d = JPEG_Load("g.jpg");
+  ASSERT_NE(d, nullptr);
+  for (int k = 0; k < 3; k++) EXPECT_NEAR(Texel(d, 5, 5)[k], 90, 2);
+  EXPECT_EQ(Texel(d, 5, 5)[3], 255);
+}
+
+TEST_F(ImageTest, JpegTooLargeForTheRoomIsRefused) {
+  Save("big.jpg", ImageTool_WriteJPEG(ImageTool_Solid(2048, 1536, 10, 20, 30, 255), 50));
+  EXPECT_EQ(JPEG_Load("big.jpg"), nullptr);
+  EXPECT_NE(Log().find("JPEG_Load: big.jpg too large (2048x1536).\n"), std::string::npos);
+  Save("fits.jpg", ImageTool_WriteJPEG(ImageTool_Solid(1600, 1200, 10, 20, 30, 255), 50));
+  EXPECT_NE(JPEG_Load("fits.jpg"), nullptr);
+}
+
+TEST_F(ImageTest, JpegBrokenFilesGiveNullOrAPicture) {
+  std::vector<uint8_t> good = ImageTool_WriteJPEG(ImageTool_Pattern(32, 32, 1, false), 80);
+  Save("empty.jpg", {});
+  EXPECT_EQ(JPEG_Load("empty.jpg"), nullptr);
+  std::vector<uint8_t> junk(300, 0x42);
+  EXPECT_EQ(Image_LoadMemory(kImageJPEG, junk.data(), junk.size()), nullptr);
+  // A file cut after its header still decodes (the missing end is supplied); shorter cuts fail.
+  for (size_t n = 0; n < good.size(); n += 37) {
+    ImageDesc* d = Image_LoadMemory(kImageJPEG, good.data(), n);
+    if (d) {
+      EXPECT_EQ(d->width, 32);
+    }
+  }
+  EXPECT_NE(Log().find("JPEG_Load: "), std::string::npos);
+}
+
+// ---- Image_Load ----
+
+TEST_F(ImageTest, DdsWinsOverTgaOfTheSameName) {
+  g_imageCaps.compression = true;
+  Save("pic.tga", ImageTool_WriteTGA(ImageTool_Pattern(8, 8, 1, false), 24));
+  Save("pic.dds", ImageTool_MakeDDS(ImageTool_Pattern(8, 8, 1, false), kImgDXT1, 0));
+  ImageDesc* d = Image_Load("pic");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format, kImgDXT1);
+  Save("only.bmp", ImageTool_WriteBMP(ImageTool_Pattern(8, 8, 1, false)));
+  EXPECT_NE(Image_Load("only"), nullptr);
+  EXPECT_EQ(Image_Load("missing"), nullptr);
+  EXPECT_EQ(Image_Load(""), nullptr);
+  EXPECT_EQ(Image_Load(nullptr), nullptr);
+  EXPECT_EQ(Image_Load(std::string(300, 'a').c_str()), nullptr);
+  EXPECT_EQ(Image_Load(std::string(252, 'a').c_str()), nullptr);
+}
+
+TEST(ImageRounding, PowerOfTwoSides) {
+  EXPECT_EQ(Image_RoundPow2(1, 2048), 1);
+  EXPECT_EQ(Image_RoundPow2(0, 2048), 1);
+  EXPECT_EQ(Image_RoundPow2(2, 2048), 2);
+  EXPECT_EQ(Image_RoundPow2(3, 2048), 4);
+  EXPECT_EQ(Image_RoundPow2(1024, 2048), 1024);
+  EXPECT_EQ(Image_RoundPow2(1025, 2048), 2048);
+  EXPECT_EQ(Image_RoundPow2(1200, 2048), 2048);
+  EXPECT_EQ(Image_RoundPow2(5000, 2048), 2048);
+  EXPECT_EQ(Image_RoundPow2(1200, 1024), 1024);
+  EXPECT_EQ(Image_RoundPow2(600, 512), 512);
+}
+
+}  // namespace

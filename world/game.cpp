@@ -8,6 +8,7 @@
 #include "foundation/var.h"
 #include "foundation/video.h"
 #include "hud/hud.h"
+#include "render/render.h"
 #include "scene/model.h"
 
 // The player's last position and angles, stored at exit.
@@ -54,6 +55,10 @@ void Game_Frame() {
   Timer_UpdateFrame();
   Game_FrameInput();
   Game_Tick();
+  // Present the previous picture, then begin and clear the next one.
+  Render_EndFrame(1, 1);
+  Render_BeginFrame(0, 0, Render_ScreenWidth, Render_ScreenHeight);
+  Render_Clear(1, render_fog_r.value, render_fog_g.value, render_fog_b.value);
 }
 
 void Game_Shutdown() {

@@ -1,13 +1,14 @@
 // Fuzz target: the dds picture loader on arbitrary bytes.
 #include "fuzz.h"
 #include "render/image.h"
+#include "render/glext.h"
 #include "render/image_internal.h"
 #include "tools/image_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Both driver paths: the size's low bits choose the abilities.
-  g_imageCaps.compression = (size & 1) != 0;
-  g_imageCaps.generateMipmap = (size & 2) != 0;
+  GlExtFlags.ARB_texture_compression = (size & 1) != 0;
+  GlExtFlags.SGIS_generate_mipmap = (size & 2) != 0;
   Image_LoadMemory(kImageDDS, data, size);
   return 0;
 }

@@ -1,7 +1,7 @@
+// What the picture loaders ask of the OpenGL driver: the extension flags and limits.
+#include "render/glext.h"
 #include "render/image_internal.h"
 
-ImageDriverCaps g_imageCaps = {true, true, 2048};
-
-bool Image_DriverCompresses() { return g_imageCaps.compression; }
-bool Image_DriverGeneratesMipmaps() { return g_imageCaps.generateMipmap; }
-int Image_DriverMaxTextureSize() { return g_imageCaps.maxTextureSize; }
+bool Image_DriverCompresses() { return GlExtFlags.ARB_texture_compression != 0; }
+bool Image_DriverGeneratesMipmaps() { return GlExtFlags.SGIS_generate_mipmap != 0; }
+int Image_DriverMaxTextureSize() { return GlLimits.maxTextureSize > 0 ? GlLimits.maxTextureSize : 2048; }

@@ -44,10 +44,3 @@ inline uint32_t Img_U32(const uint8_t* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
-// Until the extension flags exist: what the loaders assume about the driver.
-struct ImageDriverCaps {
-  bool compression;
-  bool generateMipmap;
-  int maxTextureSize;
-};
-extern ImageDriverCaps g_imageCaps;

@@ -56,3 +56,12 @@ void D3D8_FillIndexBuffer(uint32_t handle, int byteOffset, int bytes, const void
 void D3D8_BeginEnvMapStages(int mode);
 void D3D8_EndEnvMapStages(int mode);
 void D3D8_SetStageModulate(int stage, float factor);
+
+// Textures of the texture table (render/texture.h) on Direct3D 8.
+// 1 when name + ".dds", ".tga", ".jpg" or ".bmp" opens; always 0 unless RenderApi is 2.
+int D3D8_TextureFileExists(const char* name);
+// Loads the first of those files into texture record `texture` (made by Tex_Create).
+void D3D8_LoadTexture(int texture, const char* name, int mipmap);
+// A texture from pixels in memory (GL_LUMINANCE, GL_LUMINANCE_ALPHA or 4-byte formats, rows
+// bottom first); 0 when it cannot be made.
+uint32_t D3D8_CreateTexture(int width, int height, uint32_t format, const void* pixels, int hasAlpha);

@@ -54,3 +54,6 @@ void D3D8_FillIndexBuffer(uint32_t, int, int, const void*) {}
 void D3D8_BeginEnvMapStages(int) {}
 void D3D8_EndEnvMapStages(int) {}
 void D3D8_SetStageModulate(int, float) {}
+int D3D8_TextureFileExists(const char*) { return 0; }
+void D3D8_LoadTexture(int, const char*, int) {}
+uint32_t D3D8_CreateTexture(int, int, uint32_t, const void*, int) { return 0; }

@@ -56,6 +56,14 @@ void ColourBlock(uint8_t t[16][4], bool dxt1, std::vector<uint8_t>& o) {
   } else {
     c0 = a > b ? a : b;
     c1 = a > b ? b : a;
+    // One colour: still a four-colour block (colour 0 above colour 1), the texels taking the
+    // entry that holds the colour exactly.
+    if (c0 == c1) {
+      if (c0 > 0)
+        c1 = uint16_t(c0 - 1);
+      else
+        c0 = 1;
+    }
   }
   int pal[4][3];
   From565(c0, pal[0]);

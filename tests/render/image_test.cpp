@@ -11,6 +11,7 @@
 #include "foundation/mem.h"
 #include "foundation/sys.h"
 #include "render/image.h"
+#include "render/glext.h"
 #include "render/image_internal.h"
 #include "support/test_support.h"
 #include "tools/image_writer.h"
@@ -23,14 +24,14 @@ class ImageTest : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = Sys_Debug;
-    savedCaps_ = g_imageCaps;
+    savedFlags_ = GlExtFlags;
     Sys_Debug.openLog = 1;
     Log_Open();
   }
   void TearDown() override {
     Log_Close();
     Sys_Debug = saved_;
-    g_imageCaps = savedCaps_;
+    GlExtFlags = savedFlags_;
   }
   std::string Log() { return ReadFile("log"); }
   void Save(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -38,7 +39,7 @@ class ImageTest : public ::testing::Test {
   }
   tw_test::TempDir dir_;
   DebugSwitches saved_{};
-  ImageDriverCaps savedCaps_{};
+  GlExtFlagSet savedFlags_{};
 };
 
 // Texel (x, y) of a loaded picture with 3 or 4 bytes per texel.
@@ -66,14 +67,14 @@ void ExpectSameRgb(const ImageDesc* d, const ToolImage& img, bool alpha255) {
 TEST_F(ImageTest, BmpPowerOfTwoWithDriverMipmapsArrivesStraight) {
   ToolImage img = ImageTool_Pattern(256, 128, 1, false);
   Save("a.bmp", ImageTool_WriteBMP(img));
-  g_imageCaps.generateMipmap = true;
+  GlExtFlags.SGIS_generate_mipmap = 1;
   ImageDesc* d = BMP_Load("a.bmp");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->format, kImgBGR);
   EXPECT_EQ(d->hasAlpha, 0);
   ExpectSameRgb(d, img, true);
 
-  g_imageCaps.generateMipmap = false;
+  GlExtFlags.SGIS_generate_mipmap = 0;
   d = BMP_Load("a.bmp");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->format, kImgBGRA);
@@ -145,7 +146,7 @@ TEST_F(ImageTest, BmpHostileHeadersAreRefused) {
 TEST_F(ImageTest, TgaTopFirstArrivesBottomRowFirstEvenWithDriverMipmaps) {
   ToolImage img = ImageTool_Pattern(64, 32, 5, false);
   Save("t.tga", ImageTool_WriteTGA(img, 24, true));
-  g_imageCaps.generateMipmap = true;
+  GlExtFlags.SGIS_generate_mipmap = 1;
   ImageDesc* d = TGA_Load("t.tga");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->format, kImgBGRA);
@@ -156,20 +157,20 @@ TEST_F(ImageTest, TgaTopFirstArrivesBottomRowFirstEvenWithDriverMipmaps) {
 TEST_F(ImageTest, Tga32StraightAndConverted) {
   ToolImage img = ImageTool_Pattern(32, 16, 6, true);
   Save("t.tga", ImageTool_WriteTGA(img, 32, false));
-  g_imageCaps.generateMipmap = true;
+  GlExtFlags.SGIS_generate_mipmap = 1;
   ImageDesc* d = TGA_Load("t.tga");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->format, kImgBGRA);
   EXPECT_EQ(d->hasAlpha, 1);
   EXPECT_EQ(0, std::memcmp(d->pixels, img.bgra.data(), img.bgra.size()));
-  g_imageCaps.generateMipmap = false;
+  GlExtFlags.SGIS_generate_mipmap = 0;
   d = TGA_Load("t.tga");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->hasAlpha, 1);
   EXPECT_EQ(0, std::memcmp(d->pixels, img.bgra.data(), img.bgra.size()));
   // 24 bits straight: B, G, R triples.
   Save("s.tga", ImageTool_WriteTGA(img, 24, false));
-  g_imageCaps.generateMipmap = true;
+  GlExtFlags.SGIS_generate_mipmap = 1;
   d = TGA_Load("s.tga");
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->format, kImgBGR);
@@ -316,7 +317,7 @@ TEST(ImageDxt, PartialBlocksAreClipped) {
 // ---- DDS files ----
 
 TEST_F(ImageTest, DdsCompressedReadsEveryLevel) {
-  g_imageCaps.compression = true;
+  GlExtFlags.ARB_texture_compression = 1;
   ToolImage img = ImageTool_Pattern(256, 64, 11, true);
   std::vector<uint8_t> f = ImageTool_MakeDDS(img, kImgDXT5, 9);
   ASSERT_EQ(f.size(), 128u + 16384 + 4096 + 1024 + 256 + 64 + 32 + 16 + 16 + 16);
@@ -332,7 +333,7 @@ TEST_F(ImageTest, DdsCompressedReadsEveryLevel) {
 }
 
 TEST_F(ImageTest, DdsWithoutCompressionDecodesLevelZero) {
-  g_imageCaps.compression = false;
+  GlExtFlags.ARB_texture_compression = 0;
   ToolImage img = ImageTool_Pattern(16, 8, 12, false);
   std::vector<uint8_t> f = ImageTool_MakeDDS(img, kImgDXT1, 5);
   ImageDesc* d = Image_LoadMemory(kImageDDS, f.data(), f.size());
@@ -346,7 +347,7 @@ TEST_F(ImageTest, DdsWithoutCompressionDecodesLevelZero) {
 }
 
 TEST_F(ImageTest, DdsDxt1AlphaFlag) {
-  g_imageCaps.compression = true;
+  GlExtFlags.ARB_texture_compression = 1;
   std::vector<uint8_t> f = ImageTool_MakeDDS(ImageTool_Pattern(8, 8, 1, true), 0x83F1, 0);
   ImageDesc* d = Image_LoadMemory(kImageDDS, f.data(), f.size());
   ASSERT_NE(d, nullptr);
@@ -362,7 +363,7 @@ TEST_F(ImageTest, DdsDxt1AlphaFlag) {
 TEST_F(ImageTest, DdsHostileFilesAreRefused) {
   std::vector<uint8_t> small = ImageTool_MakeDDS(ImageTool_Pattern(8, 8, 1, false), kImgDXT5, 0);
   for (bool compression : {true, false}) {
-    g_imageCaps.compression = compression;
+    GlExtFlags.ARB_texture_compression = compression;
     // 4096 x 4096 DXT5 is 16 MiB of blocks, 64 MiB decoded: beyond the room either way.
     std::vector<uint8_t> big = ImageTool_WriteDDS(4096, 4096, "DXT5", false, 0, std::vector<uint8_t>(64));
     EXPECT_EQ(Image_LoadMemory(kImageDDS, big.data(), big.size()), nullptr);
@@ -392,7 +393,7 @@ TEST_F(ImageTest, DdsHostileFilesAreRefused) {
 }
 
 TEST_F(ImageTest, DdsMipCountIsHeldToTheChain) {
-  g_imageCaps.compression = true;
+  GlExtFlags.ARB_texture_compression = 1;
   ToolImage img = ImageTool_Pattern(8, 4, 1, false);
   std::vector<uint8_t> f = ImageTool_MakeDDS(img, kImgDXT1, 4);  // 8x4, 4x2, 2x1, 1x1
   f[28] = 200;
@@ -476,7 +477,7 @@ TEST_F(ImageTest, JpegBrokenFilesGiveNullOrAPicture) {
 // ---- Image_Load ----
 
 TEST_F(ImageTest, DdsWinsOverTgaOfTheSameName) {
-  g_imageCaps.compression = true;
+  GlExtFlags.ARB_texture_compression = 1;
   Save("pic.tga", ImageTool_WriteTGA(ImageTool_Pattern(8, 8, 1, false), 24));
   Save("pic.dds", ImageTool_MakeDDS(ImageTool_Pattern(8, 8, 1, false), kImgDXT1, 0));
   ImageDesc* d = Image_Load("pic");

@@ -8,6 +8,7 @@
 
 #include "foundation/log.h"
 #include "foundation/namehash.h"
+#include "foundation/mem.h"
 #include "foundation/sys.h"
 #include "render/glext.h"
 #include "render/material.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/log.h"
+#include "foundation/mem.h"
 #include "foundation/sys.h"
 #include "render/image.h"
 #include "render/material.h"

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "foundation/log.h"
+#include "foundation/mem.h"
 #include "foundation/sys.h"
 #include "foundation/var.h"
 #include "render/glext.h"

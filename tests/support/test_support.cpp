@@ -60,6 +60,10 @@ int CountOccurrences(const std::string& text, const std::string& what) {
   return n;
 }
 
+// Windows of other processes come and go while the tests walk the window tree; an X error about
+// a vanished window must not end the test process.
+static int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
+
 bool HaveDisplay() {
   const char* d = getenv("DISPLAY");
   if (!d || !*d) return false;
@@ -86,6 +90,7 @@ static Window FindByTitle(Display* dpy, Window w, const std::string& title) {
 }
 
 bool CloseWindowByTitle(const std::string& title, int timeoutMs) {
+  XSetErrorHandler(IgnoreXErrors);
   Display* dpy = XOpenDisplay(nullptr);
   if (!dpy) return false;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

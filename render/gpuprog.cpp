@@ -118,18 +118,9 @@ ProgramHandle Compile(int kind, int length, const char* text) {
 
 ProgramHandle Load(int kind, const char* fileName) {
   if (!KindEnabled(kind) || !fileName) return nullptr;
-  FileHandle* f = File_Open(fileName, "rb");
-  if (!f) return nullptr;
-  uint32_t size = File_Size(f);
-  char* text = size < (64u << 20) ? static_cast<char*>(Global_Malloc(size_t(size) + 1, "GLPROGF")) : nullptr;
-  ProgramHandle h = nullptr;
-  if (text) {
-    text[File_Read(text, 1, size, f)] = 0;
-    h = Compile(kind, int(std::strlen(text)), text);
-    Global_Free(text);
-  }
-  File_Close(f);
-  return h;
+  const char* text = TextFile_Get(fileName);
+  if (!text) return nullptr;
+  return Compile(kind, int(std::strlen(text)), text);
 }
 
 void Bind(int kind, ProgramHandle program) {

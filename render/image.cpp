@@ -98,7 +98,10 @@ ImageDesc* Image_Load(const char* name) {
   char fileName[256];
   for (int i = 0; i < 4; i++) {
     std::snprintf(fileName, sizeof fileName, "%s%s", name, kExt[i]);
-    if (ImageDesc* d = kLoad[i](fileName)) return d;
+    if (ImageDesc* d = kLoad[i](fileName)) {
+      File_CopyToCopyDirectory(fileName);
+      return d;
+    }
   }
   return nullptr;
 }

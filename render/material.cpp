@@ -250,7 +250,7 @@ static int LoadMaterial(const char* name, int mipmap) {
     std::snprintf(fileName, sizeof fileName, "%s%s", name, kExt[kind]);
     FileHandle* f = File_Open(fileName, "rb");
     if (!f) continue;
-    // COPYDIR File_CopyToCopyDirectory(fileName);
+    File_CopyToCopyDirectory(fileName);
     if (kind == 0) {
       File_Close(f);
       LoadCube(m, name, mipmap);

@@ -10,6 +10,7 @@
 #include "foundation/log.h"
 #include "foundation/mem.h"
 #include "foundation/sys.h"
+#include "foundation/var.h"
 #include "render/image.h"
 #include "render/glext.h"
 #include "render/image_internal.h"
@@ -503,6 +504,25 @@ TEST(ImageRounding, PowerOfTwoSides) {
   EXPECT_EQ(Image_RoundPow2(5000, 2048), 2048);
   EXPECT_EQ(Image_RoundPow2(1200, 1024), 1024);
   EXPECT_EQ(Image_RoundPow2(600, 512), 512);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ImageTest, LoadedPictureIsCopiedToTheCopyDirectory) {
+  static VarRecord copyDir{"copy_directory", 0, 0, 0.0f, "copies", 0, nullptr};
+  VarRecord* v = Var_Find("copy_directory");
+  if (!v) v = Var_Register(&copyDir);
+  char saved[256];
+  std::memcpy(saved, v->text, sizeof saved);
+  std::snprintf(v->text, sizeof v->text, "copies");
+  tw_test::WriteFile("sub/readme.txt", "");
+  Save("sub/pic.tga", ImageTool_WriteTGA(ImageTool_Pattern(4, 4, 1, false), 24));
+  EXPECT_NE(Image_Load("sub\\pic"), nullptr);
+  std::memcpy(v->text, saved, sizeof saved);
+  EXPECT_TRUE(tw_test::FileExists("copies/sub/pic.tga"));
+  EXPECT_FALSE(tw_test::FileExists("copies/sub/pic.dds"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Vertex and fragment programs compiled on the real driver (ARB programs on Mesa).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -37,8 +38,12 @@ class Programs : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!tw_test::HaveDisplay()) return;
     setenv("TW_UNATTENDED", "1", 1);
-    if (!Plat_WindowCreate("program test")) return;
+    if (!Plat_WindowCreate("program test")) {
+      std::fprintf(stderr, "no window on the display\n");
+      return;
+    }
     Render_Start();
+    if (RenderApi != RENDER_API_OPENGL) std::fprintf(stderr, "OpenGL did not start\n");
     g_glUp = RenderApi == RENDER_API_OPENGL && GlExtFlags.ARB_vertex_program && GlExtFlags.ARB_fragment_program;
   }
   static void TearDownTestSuite() {

@@ -1,6 +1,7 @@
 // Texture uploads on the real OpenGL driver, read back with glGetTexImage; materials from files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -29,8 +30,12 @@ class TextureGl : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!tw_test::HaveDisplay()) return;
     setenv("TW_UNATTENDED", "1", 1);
-    if (!Plat_WindowCreate("texture test")) return;
+    if (!Plat_WindowCreate("texture test")) {
+      std::fprintf(stderr, "no window on the display\n");
+      return;
+    }
     Render_Start();
+    if (RenderApi != RENDER_API_OPENGL) std::fprintf(stderr, "OpenGL did not start\n");
     g_glUp = RenderApi == RENDER_API_OPENGL;
   }
   static void TearDownTestSuite() {

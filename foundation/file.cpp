@@ -53,12 +53,13 @@ namespace {
 
 struct DirListing {
   struct timespec mtime;
-  ino_t inode;
   std::vector<std::string> names;
 };
 
-std::unordered_map<std::string, DirListing>& DirCache() {
-  static std::unordered_map<std::string, DirListing> cache;
+// Listings by folder identity (device and inode), so a change of the working folder needs no
+// special care.
+std::unordered_map<uint64_t, DirListing>& DirCache() {
+  static std::unordered_map<uint64_t, DirListing> cache;
   return cache;
 }
 
@@ -73,33 +74,21 @@ std::string Normalize(const char* name) {
   return path;
 }
 
-std::string AbsoluteDir(const std::string& dir) {
-  if (!dir.empty() && dir[0] == '/') return dir;
-  char cwd[4096];
-  if (!getcwd(cwd, sizeof cwd)) return dir;
-  std::string abs(cwd);
-  if (!dir.empty()) {
-    if (abs.back() != '/') abs.push_back('/');
-    abs += dir;
-  }
-  return abs;
-}
-
 // The names in a folder, re-read whenever the folder has changed since it was last read.
 const std::vector<std::string>* ListDir(const std::string& dir) {
-  std::string key = AbsoluteDir(dir.empty() ? std::string() : dir);
+  const char* path = dir.empty() ? "." : dir.c_str();
   struct stat st;
-  if (stat(key.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+  if (stat(path, &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+  uint64_t key = uint64_t(st.st_dev) * 0x9E3779B97F4A7C15ull ^ uint64_t(st.st_ino);
   auto& cache = DirCache();
   auto it = cache.find(key);
-  if (it != cache.end() && it->second.inode == st.st_ino && it->second.mtime.tv_sec == st.st_mtim.tv_sec &&
+  if (it != cache.end() && it->second.mtime.tv_sec == st.st_mtim.tv_sec &&
       it->second.mtime.tv_nsec == st.st_mtim.tv_nsec)
     return &it->second.names;
-  DIR* d = opendir(key.c_str());
+  DIR* d = opendir(path);
   if (!d) return nullptr;
   DirListing listing;
   listing.mtime = st.st_mtim;
-  listing.inode = st.st_ino;
   while (struct dirent* e = readdir(d)) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     listing.names.push_back(e->d_name);
@@ -131,11 +120,11 @@ bool FindComponent(const std::string& dir, const std::string& component, std::st
 
 // Resolves a name to its path on disk. With `create`, components that do not exist keep the
 // given spelling (the path is where a new file goes); otherwise a missing component fails.
-bool Resolve(const char* name, std::string& out, bool create) {
+bool Resolve(const char* name, std::string& out, bool create, bool tryExact = true) {
   if (!name || !*name) return false;
   std::string path = Normalize(name);
   struct stat st;
-  if (stat(path.c_str(), &st) == 0) {
+  if (tryExact && stat(path.c_str(), &st) == 0) {
     out = path;
     return true;
   }
@@ -450,6 +439,7 @@ static FILE* OpenRegular(const std::string& path, const char* mode) {
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
+    errno = EISDIR;
     return nullptr;
   }
   FILE* f = fdopen(fd, mode);
@@ -499,13 +489,14 @@ FileHandle* File_Open(const char* name, const char* mode) {
   if (!h) return nullptr;
   h->entry = -1;
   if (!reading) return OpenForWrite(h, name, m);
-  std::string path;
-  if (Resolve(name, path, false)) {
-    if (FILE* f = OpenRegular(path, m)) {
-      h->kind = 2;
-      h->stream = f;
-      return h;
-    }
+  // The name as given first, then spelled as the disk has it.
+  std::string path = Normalize(name);
+  FILE* f = OpenRegular(path, m);
+  if (!f && (errno == ENOENT || errno == ENOTDIR) && Resolve(name, path, false, false)) f = OpenRegular(path, m);
+  if (f) {
+    h->kind = 2;
+    h->stream = f;
+    return h;
   }
   if (g_entryCount > 0) {
     size_t length = std::strlen(name);

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include <cerrno>
 #include <cstdlib>
@@ -16,6 +19,7 @@ constexpr uint32_t kCentralSize = 46;
 constexpr uint32_t kLocalSize = 30;
 constexpr uint32_t kMaxBack = 65535;
 constexpr uint32_t kInputBufferSize = 65536;
+constexpr uint32_t kCrcPiece = 32768;
 
 uint32_t Get16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 uint32_t Get32(const uint8_t* p) {
@@ -28,6 +32,91 @@ bool IsSignature(const uint8_t* p, uint8_t a, uint8_t b) {
 }
 
 }  // namespace
+
+// CRC-32 of the zip format (zlib's crc32 conventions). On processors with carry-less multiply,
+// 64-byte blocks are folded four lanes at a time and the last lane finished by table; otherwise
+// zlib's own routine runs.
+#if defined(__x86_64__)
+namespace {
+
+// x^e modulo the CRC polynomial, as the bit-reflected 64-bit operand of the multiply.
+uint64_t FoldConstant(uint32_t e) {
+  uint64_t r = 1;
+  for (uint32_t i = 0; i < e; i++) {
+    r <<= 1;
+    if (r & (uint64_t(1) << 32)) r ^= 0x104C11DB7ull;
+  }
+  uint64_t out = 0;
+  for (int k = 0; k < 32; k++)
+    if (r >> k & 1) out |= uint64_t(1) << (63 - k);
+  return out;
+}
+
+struct FoldConstants {
+  uint64_t by512[2], by128[2];
+  bool usable;
+};
+
+const FoldConstants& Constants() {
+  static const FoldConstants c = {{FoldConstant(575), FoldConstant(511)},
+                                  {FoldConstant(191), FoldConstant(127)},
+                                  __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2")};
+  return c;
+}
+
+__attribute__((target("pclmul,sse2"))) inline __m128i Fold(__m128i x, __m128i k) {
+  return _mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), _mm_clmulepi64_si128(x, k, 0x11));
+}
+
+__attribute__((target("pclmul,sse2"))) uint32_t FoldedCrc(uint32_t crc, const uint8_t* p, size_t n,
+                                                         const FoldConstants& c) {
+  const __m128i k512 = _mm_set_epi64x(int64_t(c.by512[1]), int64_t(c.by512[0]));
+  const __m128i k128 = _mm_set_epi64x(int64_t(c.by128[1]), int64_t(c.by128[0]));
+  auto load = [](const uint8_t* q) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q)); };
+  __m128i x0 = _mm_xor_si128(load(p), _mm_cvtsi32_si128(int(~crc)));
+  __m128i x1 = load(p + 16), x2 = load(p + 32), x3 = load(p + 48);
+  p += 64;
+  n -= 64;
+  while (n >= 64) {
+    x0 = _mm_xor_si128(Fold(x0, k512), load(p));
+    x1 = _mm_xor_si128(Fold(x1, k512), load(p + 16));
+    x2 = _mm_xor_si128(Fold(x2, k512), load(p + 32));
+    x3 = _mm_xor_si128(Fold(x3, k512), load(p + 48));
+    p += 64;
+    n -= 64;
+  }
+  x1 = _mm_xor_si128(x1, Fold(x0, k128));
+  x2 = _mm_xor_si128(x2, Fold(x1, k128));
+  x3 = _mm_xor_si128(x3, Fold(x2, k128));
+  while (n >= 16) {
+    x3 = _mm_xor_si128(Fold(x3, k128), load(p));
+    p += 16;
+    n -= 16;
+  }
+  uint8_t lane[16];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(lane), x3);
+  uint32_t r = uint32_t(crc32(0xFFFFFFFFu, lane, 16));
+  return uint32_t(crc32(r, p, uInt(n)));
+}
+
+}  // namespace
+#endif
+
+uint32_t Zip_Crc32(uint32_t crc, const void* data, size_t length) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  if (!p || length == 0) return crc;
+#if defined(__x86_64__)
+  const FoldConstants& c = Constants();
+  if (c.usable && length >= 64) return FoldedCrc(crc, p, length, c);
+#endif
+  while (length > 0) {
+    uInt n = length > 0x40000000u ? 0x40000000u : uInt(length);
+    crc = uint32_t(crc32(crc, p, n));
+    p += n;
+    length -= n;
+  }
+  return crc;
+}
 
 struct ZipArchive {
   int fd;                  // -1 for an archive in memory
@@ -70,6 +159,23 @@ struct ZipMember {
   int error;               // sticky read error
 };
 
+// Full-size input buffers of closed members are kept for the next ones.
+static uint8_t* g_spareBuffers[4];
+static int g_spareCount;
+static int g_liveArchives;
+
+static uint8_t* TakeBuffer(uint32_t size) {
+  if (size == kInputBufferSize && g_spareCount > 0) return g_spareBuffers[--g_spareCount];
+  return static_cast<uint8_t*>(std::malloc(size ? size : 1));
+}
+
+static void GiveBuffer(uint8_t* buffer, uint32_t size) {
+  if (buffer && size == kInputBufferSize && g_spareCount < 4)
+    g_spareBuffers[g_spareCount++] = buffer;
+  else
+    std::free(buffer);
+}
+
 static bool ReadAt(const ZipArchive* z, uint64_t pos, void* out, uint32_t length) {
   if (pos > z->fileSize || length > z->fileSize - pos) return false;
   if (z->memory) {
@@ -92,6 +198,9 @@ static void FreeArchive(ZipArchive* z) {
   if (z->fd >= 0) close(z->fd);
   std::free(z->dir);
   std::free(z);
+  // With no archive left, the kept buffers go too.
+  if (--g_liveArchives == 0)
+    while (g_spareCount > 0) std::free(g_spareBuffers[--g_spareCount]);
 }
 
 // Parses the central record at `rel` inside the directory into `info`; every length is checked
@@ -147,6 +256,7 @@ static ZipArchive* OpenSource(int fd, const uint8_t* memory, uint64_t size) {
     if (fd >= 0) close(fd);
     return nullptr;
   }
+  g_liveArchives++;
   z->fd = fd;
   z->memory = memory;
   z->fileSize = size;
@@ -301,14 +411,14 @@ static int OpenMemberAt(ZipArchive* z, const ZipFileInfo& f, ZipMember** out) {
   auto* m = static_cast<ZipMember*>(std::calloc(1, sizeof(ZipMember)));
   if (!m) return ZIP_INTERNAL_ERROR;
   m->bufferSize = f.compressedSize < kInputBufferSize ? f.compressedSize : kInputBufferSize;
-  m->buffer = static_cast<uint8_t*>(std::malloc(m->bufferSize ? m->bufferSize : 1));
+  m->buffer = TakeBuffer(m->bufferSize);
   if (!m->buffer) {
     std::free(m);
     return ZIP_INTERNAL_ERROR;
   }
   if (f.method == 8) {
     if (inflateInit2(&m->stream, -15) != Z_OK) {
-      std::free(m->buffer);
+      GiveBuffer(m->buffer, m->bufferSize);
       std::free(m);
       return ZIP_INTERNAL_ERROR;
     }
@@ -353,6 +463,7 @@ int Zip_ReadMember(ZipMember* m, void* buffer, uint32_t length) {
         // Large stored reads go straight into the caller's buffer.
         uint32_t n = want < m->compressedLeft ? want : m->compressedLeft;
         if (!ReadAt(m->zip, m->nextPos, out + produced, n)) return m->error = ZIP_ERRNO;
+        m->crc = Zip_Crc32(m->crc, out + produced, n);
         m->nextPos += n;
         m->compressedLeft -= n;
         produced += n;
@@ -369,19 +480,23 @@ int Zip_ReadMember(ZipMember* m, void* buffer, uint32_t length) {
       if (m->inAvail == 0) break;
       uint32_t n = length - produced < m->inAvail ? length - produced : m->inAvail;
       std::memcpy(out + produced, m->in, n);
+      m->crc = Zip_Crc32(m->crc, out + produced, n);
       m->in += n;
       m->inAvail -= n;
       produced += n;
       continue;
     }
+    // Inflate in pieces that stay in the cache for their CRC.
+    uint32_t piece = length - produced < kCrcPiece ? length - produced : kCrcPiece;
     m->stream.next_in = const_cast<Bytef*>(m->in);
     m->stream.avail_in = m->inAvail;
     m->stream.next_out = out + produced;
-    m->stream.avail_out = length - produced;
+    m->stream.avail_out = piece;
     int r = inflate(&m->stream, Z_SYNC_FLUSH);
-    uint32_t got = (length - produced) - m->stream.avail_out;
+    uint32_t got = piece - m->stream.avail_out;
     m->in = m->stream.next_in;
     m->inAvail = m->stream.avail_in;
+    m->crc = Zip_Crc32(m->crc, out + produced, got);
     produced += got;
     if (r == Z_STREAM_END) {
       if (produced < length) m->ended = 1;
@@ -394,7 +509,6 @@ int Zip_ReadMember(ZipMember* m, void* buffer, uint32_t length) {
     if (r != Z_OK) return m->error = (r < 0 ? r : int(Z_DATA_ERROR));
   }
   if (produced < length) m->ended = 1;
-  m->crc = uint32_t(crc32(m->crc, out, produced));
   m->uncompressedLeft -= produced;
   if (m->uncompressedLeft == 0 && m->crc != m->storedCrc) return m->error = ZIP_CRC_ERROR;
   return int(produced);
@@ -410,7 +524,7 @@ int Zip_CloseMember(ZipMember* m) {
   else if (m->uncompressedLeft == 0 && m->crc != m->storedCrc)
     result = ZIP_CRC_ERROR;
   if (m->inflating) inflateEnd(&m->stream);
-  std::free(m->buffer);
+  GiveBuffer(m->buffer, m->bufferSize);
   ZipArchive* z = m->zip;
   std::free(m);
   if (z && --z->openMembers == 0 && z->closing) FreeArchive(z);

@@ -82,3 +82,6 @@ int Zip_ReadMember(ZipMember* member, void* buffer, uint32_t length);
 // when its data ended before its stated size, or the read error the member met.
 int Zip_CloseMember(ZipMember* member);
 uint32_t Zip_MemberSize(const ZipMember* member);
+
+// CRC-32 as zlib's crc32 computes it (start with 0), faster where the processor allows.
+uint32_t Zip_Crc32(uint32_t crc, const void* data, size_t length);

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -191,3 +192,44 @@ int ZipWriter_FinishToFile(ZipWriter* w, const char* path, const char* archiveCo
 }
 
 void ZipWriter_Discard(ZipWriter* w) { delete w; }
+
+int ZipWriter_PackFolder(const char* folder, const char* archivePath) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!folder || !archivePath || !fs::is_directory(folder, ec)) {
+    Log_Printf("ZipWriter_PackFolder: %s is not a folder\n", folder ? folder : "(null)");
+    return -1;
+  }
+  std::vector<fs::path> files;
+  for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec))
+    if (it->is_regular_file(ec)) files.push_back(it->path());
+  if (ec) {
+    Log_Printf("ZipWriter_PackFolder: cannot list %s\n", folder);
+    return -1;
+  }
+  std::sort(files.begin(), files.end());
+  ZipWriter* w = ZipWriter_Create();
+  int count = 0;
+  for (const fs::path& file : files) {
+    std::string name = fs::relative(file, folder, ec).generic_string();
+    FILE* f = std::fopen(file.c_str(), "rb");
+    std::vector<uint8_t> data;
+    bool ok = f != nullptr;
+    if (f) {
+      uint8_t buf[65536];
+      size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
+      ok = !std::ferror(f);
+      std::fclose(f);
+    }
+    if (!ok || ec || !ZipWriter_AddMember(w, name.c_str(), data.data(), data.size(), data.empty() ? ZIPW_STORED : ZIPW_DEFLATED)) {
+      Log_Printf("ZipWriter_PackFolder: cannot add %s\n", file.c_str());
+      ZipWriter_Discard(w);
+      return -1;
+    }
+    count++;
+  }
+  if (!ZipWriter_FinishToFile(w, archivePath)) return -1;
+  return count;
+}

@@ -30,3 +30,8 @@ std::vector<uint8_t> ZipWriter_Finish(ZipWriter* w, const char* archiveComment =
 int ZipWriter_FinishToFile(ZipWriter* w, const char* path, const char* archiveComment = nullptr);
 // Releases a writer without finishing it.
 void ZipWriter_Discard(ZipWriter* w);
+
+// Packs every file below `folder` (names relative to it, "/" between folders, in sorted order,
+// deflated) into the archive at `archivePath`. Returns the number of members, or -1 with a log
+// line when the folder cannot be read or the archive cannot be written.
+int ZipWriter_PackFolder(const char* folder, const char* archivePath);

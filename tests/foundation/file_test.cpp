@@ -474,3 +474,17 @@ TEST_F(DebugSwitchFile, LargeFileIsIgnoredAndMissingValueEndsTheWalk) {
   EXPECT_EQ(Sys_Debug.debugMem, 0);
   File_Shutdown();
 }
+
+TEST_F(FileLayer, PackedFolderMountsAsAnArchive) {
+  mkdir("src", 0777);
+  mkdir("src/Scripts", 0777);
+  WriteFile("src/Scripts/intro.txt", "[intro]");
+  WriteFile("src/top.bin", "top");
+  WriteFile("src/empty.txt", "");
+  ASSERT_EQ(ZipWriter_PackFolder("src", "main/data00.twk"), 3);
+  EXPECT_EQ(ZipWriter_PackFolder("nowhere", "main/data01.twk"), -1);
+  Start();
+  EXPECT_EQ(ReadAll("scripts\\intro.txt"), "[intro]");
+  EXPECT_EQ(ReadAll("TOP.BIN"), "top");
+  EXPECT_EQ(ReadAll("empty.txt"), "<missing>");  // an empty member is not entered
+}

@@ -473,3 +473,21 @@ TEST(ZipDamaged, OverlappingMembersReadTheirOwnBytesOrAreRefused) {
   EXPECT_EQ(ReadCurrent(z, out), ZIP_BAD_ZIPFILE);  // the local header disagrees with it
   Zip_Close(z);
 }
+
+TEST(ZipCrc, MatchesZlibAtEveryLengthAlignmentAndStart) {
+  Bytes data = Pattern(70000, 11);
+  uint32_t s = 99;
+  for (int t = 0; t < 3000; t++) {
+    s = s * 1664525u + 1013904223u;
+    size_t offset = s % 61;
+    size_t length = t < 300 ? size_t(t) : (s >> 8) % (data.size() - 64);
+    uint32_t start = t % 3 == 0 ? 0 : s * 2654435761u;
+    ASSERT_EQ(Zip_Crc32(start, data.data() + offset, length),
+              uint32_t(crc32(start, data.data() + offset, uInt(length))))
+        << "offset " << offset << " length " << length;
+  }
+  // Chained pieces give the CRC of the whole.
+  uint32_t chained = Zip_Crc32(Zip_Crc32(0, data.data(), 1000), data.data() + 1000, data.size() - 1000);
+  EXPECT_EQ(chained, uint32_t(crc32(0, data.data(), uInt(data.size()))));
+  EXPECT_EQ(Zip_Crc32(5, nullptr, 0), 5u);
+}

@@ -21,19 +21,19 @@ TEST(StartupE2E, CloseRequestEndsTheGameCleanly) {
     _exit(127);
   }
   // Let it run a moment of frames, then ask the window to close.
-  bool sent = tw_test::CloseWindowByTitle("Tarnwick", 20000);
+  bool sent = tw_test::CloseWindowByTitle("Tarnwick", 20000, pid);
   if (sent) std::this_thread::sleep_for(std::chrono::milliseconds(200));
   int status = 0;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   pid_t done = 0;
   while ((done = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
-    if (sent) tw_test::CloseWindowByTitle("Tarnwick", 100);
+    if (sent) tw_test::CloseWindowByTitle("Tarnwick", 100, pid);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   if (done == 0) {
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
-    FAIL() << "the game did not end after the close request";
+    FAIL() << "the game did not end after the close request; its log:\n" << tw_test::ReadFile("log");
   }
   ASSERT_TRUE(sent) << "no window titled Tarnwick appeared";
   ASSERT_TRUE(WIFEXITED(status));

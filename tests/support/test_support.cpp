@@ -73,29 +73,44 @@ bool HaveDisplay() {
   return true;
 }
 
-static Window FindByTitle(Display* dpy, Window w, const std::string& title) {
+// The window whose title is `title` and, when pid is non-zero, whose _NET_WM_PID is pid.
+static Window FindWindow(Display* dpy, Window w, const std::string& title, long pid) {
   char* name = nullptr;
   if (XFetchName(dpy, w, &name) && name) {
     bool match = title == name;
     XFree(name);
+    if (match && pid) {
+      Atom type;
+      int format;
+      unsigned long count = 0, after = 0;
+      unsigned char* prop = nullptr;
+      Atom pidAtom = XInternAtom(dpy, "_NET_WM_PID", False);
+      match = false;
+      if (XGetWindowProperty(dpy, w, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &prop) ==
+              Success &&
+          prop) {
+        if (count == 1 && format == 32) match = *reinterpret_cast<long*>(prop) == pid;
+        XFree(prop);
+      }
+    }
     if (match) return w;
   }
   Window root, parent, *children = nullptr;
   unsigned n = 0;
   if (!XQueryTree(dpy, w, &root, &parent, &children, &n)) return 0;
   Window found = 0;
-  for (unsigned i = 0; i < n && !found; i++) found = FindByTitle(dpy, children[i], title);
+  for (unsigned i = 0; i < n && !found; i++) found = FindWindow(dpy, children[i], title, pid);
   if (children) XFree(children);
   return found;
 }
 
-bool CloseWindowByTitle(const std::string& title, int timeoutMs) {
+bool CloseWindowByTitle(const std::string& title, int timeoutMs, long pid) {
   XSetErrorHandler(IgnoreXErrors);
   Display* dpy = XOpenDisplay(nullptr);
   if (!dpy) return false;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   Window w = 0;
-  while (!(w = FindByTitle(dpy, DefaultRootWindow(dpy), title))) {
+  while (!(w = FindWindow(dpy, DefaultRootWindow(dpy), title, pid))) {
     if (std::chrono::steady_clock::now() > deadline) {
       XCloseDisplay(dpy);
       return false;

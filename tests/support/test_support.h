@@ -31,8 +31,9 @@ int CountOccurrences(const std::string& text, const std::string& what);
 // The X display the tests draw on, or false when none is reachable (the test then skips).
 bool HaveDisplay();
 
-// Sends the window titled `title` a window-manager close request (WM_DELETE_WINDOW), waiting up
-// to `timeoutMs` for the window to appear. Returns true when the request was sent.
-bool CloseWindowByTitle(const std::string& title, int timeoutMs);
+// Sends the window titled `title` (and owned by process `pid`, when non-zero) a window-manager
+// close request (WM_DELETE_WINDOW), waiting up to `timeoutMs` for the window to appear. Returns
+// true when the request was sent.
+bool CloseWindowByTitle(const std::string& title, int timeoutMs, long pid = 0);
 
 }  // namespace tw_test

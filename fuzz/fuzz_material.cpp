@@ -10,6 +10,7 @@
 #include "render/material.h"
 #include "render/render.h"
 #include "render/texture.h"
+#include "tools/material_writer.h"
 
 static int FrameLoader(const char* name, int) {
   if (name[0] == 'x') return 0;  // a frame without a picture
@@ -54,6 +55,7 @@ void Fuzz_MakeSeeds(std::vector<std::vector<uint8_t>>& seeds) {
     seeds.push_back(s);
   };
   add(0, "a b c #speed 15\nd xmissing #time 2\n");
-  add(1, "[4]\n[x] [1]\n[y] [3]\n[z z] [0.5]");
-  add(2, "[2] [f one] [1] [350 0.9 0 1] [f two] [1] [10 0.1 0 2]");
+  add(1, MaterialTool_MaText(4, {{"x", 1}, {"y", 3}, {"z z", 0.5f}}, false));
+  add(2, MaterialTool_MaText(2, {{"f one", 1, 350, 0.9f, 0, 1}, {"f two", 1, 10, 0.1f, 0, 2}}, true));
+  add(0, MaterialTool_MatText({"a", "b", "c"}, 15));
 }

@@ -15,6 +15,7 @@
 #include "render/render.h"
 #include "render/texture.h"
 #include "support/test_support.h"
+#include "tools/material_writer.h"
 
 using tw_test::WriteFile;
 
@@ -81,7 +82,7 @@ TEST_F(Materials, MatFileSpeeds) {
 }
 
 TEST_F(Materials, Ma2TimedFrames) {
-  WriteFile("w.ma2", "[4]\n[x] [1]\n[y] [3]\n");
+  WriteFile("w.ma2", MaterialTool_MaText(4, {{"x", 1}, {"y", 3}}, false));
   int m = Material_Load("w");
   ASSERT_GT(m, 0);
   EXPECT_FLOAT_EQ(M(m).speed, 0.25f);

@@ -20,6 +20,7 @@
 #include "render/texture.h"
 #include "support/test_support.h"
 #include "tools/image_writer.h"
+#include "tools/material_writer.h"
 
 namespace {
 
@@ -288,11 +289,9 @@ TEST_F(TextureGl, MaterialsFromPictureFiles) {
 
 TEST_F(TextureGl, CubeMapFromSixFaces) {
   if (!flags_.ARB_texture_cube_map) GTEST_SKIP() << "no cube maps";
-  static const char* const kFaces[6] = {"_PX", "_NX", "_PY", "_NY", "_PZ", "_NZ"};
-  for (int i = 0; i < 6; i++)
-    ASSERT_TRUE(ImageTool_Save(std::string("sky") + kFaces[i] + ".tga",
-                               ImageTool_WriteTGA(ImageTool_Solid(8, 8, uint8_t(i * 40), 7, 9, 255), 24)));
-  tw_test::WriteFile("sky.cub", "");
+  ToolImage faces[6];
+  for (int i = 0; i < 6; i++) faces[i] = ImageTool_Solid(8, 8, uint8_t(i * 40), 7, 9, 255);
+  ASSERT_TRUE(MaterialTool_WriteCube("sky", faces));
   int m = Material_Load("sky");
   ASSERT_GT(m, 0);
   EXPECT_EQ(Material_GetTarget(m, 0), GLuint(GL_TEXTURE_CUBE_MAP_ARB));

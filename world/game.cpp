@@ -55,6 +55,10 @@ void Game_Frame() {
   Timer_UpdateFrame();
   Game_FrameInput();
   Game_Tick();
+  // Sound with the listener at the camera (none yet: the origin, looking along +Y).
+  static const float kNoCamera[3] = {0, 0, 0};
+  Sound_Update();
+  Sound_UpdateListener(kNoCamera, kNoCamera);
   // Present the previous picture, then begin and clear the next one.
   Render_EndFrame(1, 1);
   Render_BeginFrame(0, 0, Render_ScreenWidth, Render_ScreenHeight);

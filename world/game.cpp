@@ -25,10 +25,11 @@ static VarRecord g_lastAngles[3] = {
 static VarRecord g_renderDrawAvi = {"render_drawavi", 0, VAR_NUMERIC, 0, "", 0, nullptr};
 
 static void Game_EmptyEntry(int) {}
+static void Game_FrameClockEntry(int stage) { Timer_FrameInit(stage); }
 
 // The module entries in the order both stages call them.
 static void (*const kModuleEntries[])(int) = {
-    Input_Init, Video_Init, Sound_Init, Timer_FrameInit, NET_Init, Game_VarsInit, Model_Init, Hud_Init,
+    Input_Init, Video_Init, Sound_Init, Game_FrameClockEntry, NET_Init, Game_VarsInit, Model_Init, Hud_Init,
     Game_EmptyEntry,
 };
 

@@ -179,9 +179,17 @@ static bool ReadToken(Parser* p) {
   return true;
 }
 
-static int FindMacro(const Parser* p, const char* name) {
+static inline uint8_t Lower(char c) {
+  auto u = static_cast<uint8_t>(c);
+  return (u >= 'A' && u <= 'Z') ? uint8_t(u + 32) : u;
+}
+
+static int FindMacro(const Parser* p, const char* name, size_t length) {
+  if (length >= kParserMacroSize) return -1;
+  const uint8_t first = Lower(name[0]);
   for (int i = 0; i < p->macroCount; i++)
-    if (strcasecmp(p->macroNames[i], name) == 0) return i;
+    if (p->macroLength[i] == length && p->macroFirst[i] == first && strcasecmp(p->macroNames[i], name) == 0)
+      return i;
   return -1;
 }
 
@@ -196,9 +204,12 @@ static int ReadDefinition(Parser* p) {
   }
   p->defDepth--;
   if (!ok) return 0;
-  if (FindMacro(p, name) < 0 && p->macroCount < kParserMacros) {
+  size_t length = std::strlen(name);
+  if (FindMacro(p, name, length) < 0 && p->macroCount < kParserMacros) {
     int i = p->macroCount++;
     std::memcpy(p->macroNames[i], name, sizeof name);
+    p->macroLength[i] = uint8_t(length);
+    p->macroFirst[i] = Lower(name[0]);
     CopyBounded(p->macroValues[i], kParserMacroSize, p->token);
   }
   return 1;
@@ -223,7 +234,7 @@ int Par_Next(Parser* p) {
       continue;
     }
     if (p->macroCount) {
-      int i = FindMacro(p, p->token);
+      int i = FindMacro(p, p->token, size_t(p->writePos));
       if (i >= 0) {
         std::strcpy(p->token, p->macroValues[i]);
         p->writePos = int32_t(std::strlen(p->token));

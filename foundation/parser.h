@@ -36,6 +36,9 @@ struct Parser {
   char macroValues[kParserMacros][kParserMacroSize];
   int32_t macroCount;
   int32_t defDepth;  // nesting of "$def" lines being read (internal)
+  // Quick filter of the macro compares (internal): length and lower-cased first byte of each name.
+  uint8_t macroLength[kParserMacros];
+  uint8_t macroFirst[kParserMacros];
 };
 
 // A parser for the named file, with no text yet; null when the name does not fit (259

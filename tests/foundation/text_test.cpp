@@ -1,0 +1,215 @@
+// Localized texts (file names, both encodings, rotating buffers, bounds) and the message lines.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/text.h"
+#include "foundation/timer.h"
+#include "foundation/var.h"
+#include "platform/clock.h"
+#include "support/test_support.h"
+
+using tw_test::WriteBytes;
+using tw_test::WriteFile;
+
+namespace {
+
+std::u16string Wide(const char16_t* s) { return s ? std::u16string(s) : std::u16string(u"<null>"); }
+
+std::vector<uint8_t> Utf16File(const std::u16string& text, bool mark = true) {
+  std::vector<uint8_t> out;
+  if (mark) out = {0xFF, 0xFE};
+  for (char16_t c : text) {
+    out.push_back(uint8_t(c & 0xFF));
+    out.push_back(uint8_t(c >> 8));
+  }
+  return out;
+}
+
+void MakeDirs(const std::string& path) { std::system(("mkdir -p '" + path + "'").c_str()); }
+
+class TextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Var_ResetTable();
+    lang_ = VarRecord{"video_lang", 0, VAR_SETTABLE | VAR_ALWAYS, 0.0f, "Eng", 0, nullptr};
+    Var_Register(&lang_);
+    MakeDirs("data/text/Eng/consol");
+    MakeDirs("data/text/Rus/consol");
+  }
+  void TearDown() override { Var_ResetTable(); }
+  tw_test::TempDir dir_;
+  VarRecord lang_{};
+};
+
+std::vector<std::string> g_drawn;
+float Draw8(float, float, float, float, const char* text) {
+  g_drawn.push_back(std::string("8:") + text);
+  return 0;
+}
+float Draw16(float, float, float, float, const char16_t* text) {
+  std::string s = "16:";
+  for (const char16_t* p = text; *p; p++) s += (*p < 128) ? char(*p) : '?';
+  g_drawn.push_back(s);
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(TextTest, NameFromBaseLanguageAndKey) {
+  WriteFile("data/text/Rus/consol/paused.txt", "Pauza");
+  WriteFile("data/text/Eng/consol/paused.txt", "Paused");
+  EXPECT_EQ(Wide(Text_Get("data\\text\\", "consol\\paused")), u"\xFEFFPaused");
+  std::snprintf(lang_.text, sizeof lang_.text, "Rus");
+  EXPECT_EQ(Wide(Text_Get("data\\text\\", "consol\\paused")), u"\xFEFFPauza");
+  EXPECT_EQ(Text_Get("data\\text\\", "consol\\missing"), nullptr);
+  EXPECT_EQ(Text_Get("data\\text\\", ""), nullptr);
+  EXPECT_EQ(Text_Get("data\\text\\", nullptr), nullptr);
+}
+
+TEST_F(TextTest, BothEncodings) {
+  std::u16string text = u"\x041F\x0440\x0438 ok";
+  WriteBytes("data/text/Eng/consol/wide.txt", Utf16File(text));
+  EXPECT_EQ(Wide(Text_Get("data\\text\\", "consol\\wide")), u"\xFEFF" + text);
+  WriteFile("data/text/Eng/consol/ok.txt", "OK");
+  const char16_t* ok = Text_Get("data\\text\\", "consol\\ok");
+  ASSERT_NE(ok, nullptr);
+  EXPECT_EQ(ok[0], 0xFEFF);
+  EXPECT_EQ(ok[1], 0x4F);
+  EXPECT_EQ(ok[2], 0x4B);
+  EXPECT_EQ(ok[3], 0);
+  // Bytes from 0x80 up keep their code 0..255.
+  WriteBytes("data/text/Eng/consol/high.txt", {0xC0, 0x80, 0xFF});
+  EXPECT_EQ(Wide(Text_Get("data\\text\\", "consol\\high")), u"\xFEFF\x00C0\x0080\x00FF");
+  // An empty file, or one that starts with a zero byte, has no text.
+  WriteFile("data/text/Eng/consol/empty.txt", "");
+  EXPECT_EQ(Text_Get("data\\text\\", "consol\\empty"), nullptr);
+  WriteBytes("data/text/Eng/consol/zero.txt", {0, 'a'});
+  EXPECT_EQ(Text_Get("data\\text\\", "consol\\zero"), nullptr);
+}
+
+TEST_F(TextTest, RotatingBuffers) {
+  WriteFile("data/text/Eng/consol/a.txt", "first");
+  WriteFile("data/text/Eng/consol/b.txt", "later");
+  const char16_t* first = Text_Get("data\\text\\", "consol\\a");
+  for (int i = 0; i < 7; i++) Text_Get("data\\text\\", "consol\\b");
+  EXPECT_EQ(Wide(first), u"\xFEFF" u"first");
+  const char16_t* ninth = Text_Get("data\\text\\", "consol\\b");
+  EXPECT_EQ(ninth, first);
+  EXPECT_EQ(Wide(first), u"\xFEFF" u"later");
+}
+
+TEST_F(TextTest, LongAndDamagedTexts) {
+  WriteFile("data/text/Eng/consol/long.txt", std::string(5000, 'x'));
+  std::u16string got = Wide(Text_Get("data\\text\\", "consol\\long"));
+  EXPECT_EQ(got, u"\xFEFF" + std::u16string(kTextBufferUnits - 2, u'x'));
+  WriteBytes("data/text/Eng/consol/longw.txt", Utf16File(std::u16string(6000, u'y')));
+  got = Wide(Text_Get("data\\text\\", "consol\\longw"));
+  EXPECT_EQ(got.size(), size_t(kTextBufferUnits - 1));
+  // Odd length: the half unit at the end is left out; nothing is read past the data.
+  std::vector<uint8_t> odd = Utf16File(u"ab");
+  odd.push_back('c');
+  WriteBytes("data/text/Eng/consol/odd.txt", odd);
+  EXPECT_EQ(Wide(Text_Get("data\\text\\", "consol\\odd")), u"\xFEFF" u"ab");
+  WriteBytes("data/text/Eng/consol/mark.txt", {0xFF, 0xFE});
+  EXPECT_EQ(Wide(Text_Get("data\\text\\", "consol\\mark")), u"\xFEFF");
+  WriteBytes("data/text/Eng/consol/half.txt", {0xFF});
+  EXPECT_EQ(Wide(Text_Get("data\\text\\", "consol\\half")), u"\xFEFF\x00FF");
+  // A name longer than the path buffer gives no text.
+  EXPECT_EQ(Text_Get("data\\text\\", std::string(600, 'k').c_str()), nullptr);
+}
+
+TEST_F(TextTest, ToWideBounds) {
+  char16_t out[4] = {1, 1, 1, 1};
+  EXPECT_EQ(Text_ToWide("hello", 5, out, 4), 3u);
+  EXPECT_EQ(std::u16string(out), u"\xFEFF" u"he");
+  EXPECT_EQ(Text_ToWide(nullptr, 5, out, 4), 0u);
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(Text_ToWide("abc", 0, out, 4), 0u);
+  EXPECT_EQ(Text_ToWide("abc", 3, out, 1), 0u);
+  EXPECT_EQ(out[0], 0);
+}
+
+TEST_F(TextTest, DrawNeedsTwoBytes) {
+  Text_PrintBox = Draw8;
+  Text_PrintBoxW = Draw16;
+  g_drawn.clear();
+  WriteFile("data/text/Eng/consol/one.txt", "A");
+  WriteFile("data/text/Eng/consol/two.txt", "AB");
+  WriteBytes("data/text/Eng/consol/w.txt", Utf16File(u"W"));
+  Text_Draw("data\\text\\", "consol\\one", 0, 0, 100, 100);
+  Text_Draw("data\\text\\", "consol\\missing", 0, 0, 100, 100);
+  Text_Draw("data\\text\\", "consol\\two", 0, 0, 100, 100);
+  Text_Draw("data\\text\\", "consol\\w", 0, 0, 100, 100);
+  Text_PrintBox = nullptr;
+  Text_PrintBoxW = nullptr;
+  EXPECT_EQ(g_drawn, (std::vector<std::string>{"8:AB", "16:?W"}));
+}
+
+namespace {
+uint64_t g_ns;
+uint64_t FakeNs() { return g_ns; }
+
+class ConsoleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Var_ResetTable();
+    Console_Clear();
+    g_ns = 1000;
+    PlatClock_SetSource(FakeNs);
+    Timer_Init(0);
+    Timer_Init(1);
+  }
+  void TearDown() override {
+    Timer_Shutdown();
+    PlatClock_SetSource(nullptr);
+    Console_Clear();
+    Var_ResetTable();
+  }
+  void Advance(double seconds) { g_ns += uint64_t(seconds * 1e9); }
+};
+}  // namespace
+
+TEST_F(ConsoleTest, AddAndShowNewestLiveRun) {
+  Console_AddMessage(u"", Timer_Now() + 7.0);
+  Console_AddMessage(nullptr, Timer_Now() + 7.0);
+  EXPECT_EQ(Console_GetLineCount(), 0);
+  Console_AddMessage(u"old but long", Timer_Now() + 100.0);
+  Console_AddMessage(u"expired", Timer_Now() - 1.0);
+  Console_AddMessage(u"one", Timer_Now() + 7.0);
+  Console_AddMessage(u"two", Timer_Now() + 7.0);
+  EXPECT_EQ(Console_GetLineCount(), 4);
+  // The expired line ends the run: the older line does not show.
+  EXPECT_EQ(Console_FirstLiveLine(Timer_Now()), 2);
+  double expiry = 0;
+  EXPECT_EQ(Wide(Console_GetLine(2, &expiry)), u"one");
+  EXPECT_NEAR(expiry, Timer_Now() + 7.0, 1e-9);
+  EXPECT_EQ(Console_GetLine(4, nullptr), nullptr);
+  Advance(8.0);
+  EXPECT_EQ(Console_FirstLiveLine(Timer_Now()), 4);
+}
+
+TEST_F(ConsoleTest, MessagesKeepAppearingForever) {
+  std::u16string text(40, u'm');
+  // Far more messages than the pool holds, 7 seconds each, one a second of game.
+  for (int i = 0; i < 20000; i++) {
+    Console_AddMessage(text.c_str(), Timer_Now() + kConsoleMessageSeconds);
+    ASSERT_EQ(Console_FirstLiveLine(Timer_Now()), Console_GetLineCount() - (i < 7 ? i + 1 : 7)) << i;
+    Advance(1.0);
+  }
+  // The line table's limit too: many short lines within one moment, then later ones.
+  Console_Clear();
+  for (int i = 0; i < kConsoleMaxLines; i++) Console_AddMessage(u"x", Timer_Now() + 1.0);
+  EXPECT_EQ(Console_GetLineCount(), kConsoleMaxLines);
+  Console_AddMessage(u"dropped", Timer_Now() + 1.0);  // nothing has expired yet
+  EXPECT_EQ(Console_GetLineCount(), kConsoleMaxLines);
+  Advance(2.0);
+  Console_AddMessage(u"shown", Timer_Now() + 7.0);
+  ASSERT_EQ(Console_GetLineCount(), 1);
+  EXPECT_EQ(Wide(Console_GetLine(0, nullptr)), u"shown");
+  // A line that can never fit the pool is dropped.
+  std::u16string huge(kConsolePoolUnits, u'h');
+  Console_AddMessage(huge.c_str(), Timer_Now() + 7.0);
+  EXPECT_EQ(Console_GetLineCount(), 1);
+}

@@ -91,6 +91,15 @@ Corpus& TheCorpus() {
       std::fclose(f);
     }
     File_Init();
+    // The archives and the folder go when the program ends.
+    static struct Cleanup {
+      std::string dir;
+      ~Cleanup() {
+        File_Shutdown();
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+      }
+    } cleanup{corpus->dir};
     return corpus;
   }();
   return *c;

@@ -135,3 +135,25 @@ TEST(IntHash, InitAgainEmptiesTheTable) {
   EXPECT_GT(IntHash_Size(t), 5000);
   IntHash_Destroy(&t);
 }
+
+TEST(IntHash, HomeSlotAndStepFollowTheTruncatingRemainder) {
+  std::mt19937 rng(5);
+  for (int index : {0, 3, 10, 30, 45}) {
+    IntHash* t = IntHash_Create(0, 0);
+    ASSERT_EQ(IntHash_Alloc(t, index), 1);
+    const int32_t size = IntHash_Size(t);
+    static const int32_t edges[] = {kIntHashLowestKey, -1, 0, INT32_MAX};
+    for (int i = 0; i < 20000; i++) {
+      int32_t key = i < 4 ? edges[i] : int32_t(rng());
+      if (key < kIntHashLowestKey) continue;
+      int32_t home = std::abs(int32_t(uint32_t(key) ^ 0x4000000u) % size);
+      ASSERT_EQ(IntHash_FindSlot(t, key), home) << key;
+      // Occupy the home slot with another key: the key goes one step further.
+      t->keys[home] = key == 1 ? 2 : 1;
+      int32_t step = std::abs(key % (size - 1)) + 1;
+      ASSERT_EQ(IntHash_FindSlot(t, key), int32_t((int64_t(home) + step) % size)) << key;
+      t->keys[home] = kIntHashEmptyKey;
+    }
+    IntHash_Destroy(&t);
+  }
+}

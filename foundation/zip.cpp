@@ -18,8 +18,8 @@ constexpr uint32_t kEndSize = 22;
 constexpr uint32_t kCentralSize = 46;
 constexpr uint32_t kLocalSize = 30;
 constexpr uint32_t kMaxBack = 65535;
-constexpr uint32_t kInputBufferSize = 65536;
-constexpr uint32_t kCrcPiece = 32768;
+constexpr uint32_t kInputBufferSize = 262144;
+constexpr uint32_t kCrcPiece = 65536;
 
 uint32_t Get16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 uint32_t Get32(const uint8_t* p) {

@@ -403,6 +403,7 @@ void File_Init() {
   Log_CommandLine();
   Global_MemoryStatus();
   Math_RandInit();
+  Var_InitTable();
   MountArchives();
   TextFile_Flush();
 }

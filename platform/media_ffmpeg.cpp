@@ -726,7 +726,7 @@ int MediaEnc_WriteVideo(MediaEncoder* e, const uint8_t* bgra, int bottomUp) {
   sws_scale(e->sws, src, srcStride, 0, e->height, e->vframe->data, e->vframe->linesize);
   e->vframe->pts = e->vnext++;
   e->vframe->pict_type = AV_PICTURE_TYPE_NONE;
-  if (!Enc_Send(e, e->venc, e->vst, e->vframe)) {
+  if (!Enc_Send(e, e->venc, e->vst, e->vframe) || (e->oc->pb && e->oc->pb->error < 0)) {
     e->failed = true;
     return 0;
   }

@@ -24,6 +24,8 @@ static VarRecord g_lastAngles[3] = {
 };
 static VarRecord g_renderDrawAvi = {"render_drawavi", 0, VAR_NUMERIC, 0, "", 0, nullptr};
 
+float TimeScale = 1.0f;
+
 static void Game_EmptyEntry(int) {}
 static void Game_FrameClockEntry(int stage) { Timer_FrameInit(stage); }
 

@@ -195,7 +195,8 @@ static int Movie_SoundClock(uint32_t sound, double* seconds) {
 // ---------------------------------------------------------------------------------------------
 // WMV
 
-static int g_wmvMaterialCounter;
+// One counter for both players' Direct3D 8 material names, so a WMV and an AVI never share one.
+static int g_videoMaterialCounter;
 
 MovieWmv* Movie_OpenWmv(const char* name) {
   if (!name || !*name) return nullptr;
@@ -233,7 +234,7 @@ MovieWmv* Movie_OpenWmv(const char* name) {
 
 uint32_t WMVGenTexture(MovieWmv* m) {
   if (!m || !m->sampleBuffer) return 0;
-  return Movie_CreateTexture("WMVGenTexture", "##VIDEOWMV##", &g_wmvMaterialCounter, m->videoWidth, m->videoHeight,
+  return Movie_CreateTexture("WMVGenTexture", "##VIDEOWMV##", &g_videoMaterialCounter, m->videoWidth, m->videoHeight,
                              m->frameWidth, m->frameHeight, &m->textureWidth, &m->textureHeight, &m->textureTarget,
                              "wmvbuf");
 }
@@ -292,7 +293,6 @@ void Movie_CloseWmv(MovieWmv** pm) {
 // AVI
 
 static MovieAviState g_avi;
-static int g_aviMaterialCounter;
 
 const MovieAviState* Movie_GetAviState() { return &g_avi; }
 
@@ -403,7 +403,7 @@ static void Movie_OpenAvi(const char* name, const float* soundPosition) {
   g_avi.lastFrame = -1;
   g_avi.currentFrame = -1;
   if (!g_avi.texture)
-    g_avi.texture = Movie_CreateTexture("AVIStreamGenTexture", "##VIDEOWMV##", &g_aviMaterialCounter,
+    g_avi.texture = Movie_CreateTexture("AVIStreamGenTexture", "##VIDEOWMV##", &g_videoMaterialCounter,
                                         g_avi.videoWidth, g_avi.videoHeight, g_avi.frameWidth, g_avi.frameHeight,
                                         &g_avi.textureWidth, &g_avi.textureHeight, &g_avi.textureTarget, "AVIDATA");
 }

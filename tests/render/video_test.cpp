@@ -442,3 +442,23 @@ TEST(VideoWma, LoopingDecoderStartsAgain) {
   EXPECT_EQ(total, 100 * 4096);  // well past the 0.2 s of one pass
   d->free(&d);
 }
+
+TEST_F(VideoTest, Direct3D8PlayersMakeMaterialsOfTheirOwn) {
+  RenderApi = RENDER_API_D3D8;
+  ASSERT_TRUE(WriteWmv("d.wmv", 96, 64, 3));
+  ASSERT_TRUE(WriteAvi("d.avi", 3, 0));
+  MovieWmv* m = Movie_OpenWmv("d");
+  ASSERT_NE(m, nullptr);
+  EXPECT_NE(m->texture, 0u);
+  EXPECT_EQ(m->textureWidth, 96u);  // the picture size: no power-of-two texture
+  EXPECT_EQ(m->textureHeight, 64u);
+  uint32_t avi = Movie_PlayAvi("d", 0.0f, 0, nullptr);
+  EXPECT_NE(avi, 0u);
+  EXPECT_NE(avi, m->texture);  // a WMV and an AVI never share a material
+  Timer_FrameDelta = 0.05;
+  EXPECT_EQ(Movie_UpdateWmv(m), 1);
+  Movie_DrawWmv(m, nullptr);
+  Movie_DrawAvi(nullptr);
+  EXPECT_TRUE(GlRecord_Calls().empty() || Count("glTexSubImage2D") == 0);
+  Movie_CloseWmv(&m);
+}

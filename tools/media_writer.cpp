@@ -1,10 +1,17 @@
 #include "tools/media_writer.h"
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <cstdlib>
 #include <vector>
 
 #include "platform/media_ffmpeg.h"
+#include "tools/zipwriter.h"
 
 void Tools_TestFrameColour(int index, uint8_t rgb[3]) {
   // Each channel takes one of four well separated levels: 64 distinct colours, none white.
@@ -94,4 +101,23 @@ bool Tools_WriteTestSound(const std::string& path, const std::string& container,
       pcm[size_t(i) * channels + c] = int16_t(8000.0 * std::sin(2.0 * M_PI * 440.0 * i / sampleRate));
   bool ok = MediaEnc_WriteAudio(e, pcm.data(), total) != 0;
   return MediaEnc_Close(e) && ok;
+}
+
+bool Tools_WriteVideoArchive(const std::string& archivePath, const std::string& member, const TestVideoSpec& spec) {
+  static int serial;
+  std::string temp = (std::filesystem::temp_directory_path() /
+                      ("tw_video_" + std::to_string(::getpid()) + "_" + std::to_string(serial++) + ".tmp"))
+                         .string();
+  if (!Tools_WriteTestVideo(temp, spec)) return false;
+  std::ifstream in(temp, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  std::remove(temp.c_str());
+  if (bytes.empty()) return false;
+  ZipWriter* w = ZipWriter_Create();
+  if (!ZipWriter_AddMember(w, member.c_str(), bytes.data(), bytes.size(), ZIPW_DEFLATED)) {
+    ZipWriter_Discard(w);
+    return false;
+  }
+  return ZipWriter_FinishToFile(w, archivePath.c_str()) == 1;
 }

@@ -29,3 +29,5 @@ bool Tools_WriteTestVideo(const std::string& path, const TestVideoSpec& spec);
 // Writes a tone of `seconds` (440 Hz) as a sound-only file (e.g. "asf" + "wmav2" for ".wma").
 bool Tools_WriteTestSound(const std::string& path, const std::string& container, const std::string& codec,
                           int sampleRate, int channels, double seconds);
+// Writes a zip archive (e.g. "main/data00.twk") holding the test video as the member `member`.
+bool Tools_WriteVideoArchive(const std::string& archivePath, const std::string& member, const TestVideoSpec& spec);

@@ -8,6 +8,7 @@
 #include "foundation/var.h"
 #include "foundation/video.h"
 #include "hud/hud.h"
+#include "render/video.h"
 #include "render/render.h"
 #include "scene/model.h"
 
@@ -43,6 +44,7 @@ void Game_Init(int stage) {
   if (stage != 0 && stage != 1) return;
   Sys_Trace(stage == 0 ? "Game_Init(0)" : "Game_Init(1)");
   if (stage == 0) {
+    Sound_WmaDecoderSlot = Movie_WmaLoader;  // the third decoder, after WAV and Ogg Vorbis
     for (auto& v : g_lastOrigin) Var_Register(&v);
     for (auto& v : g_lastAngles) Var_Register(&v);
   }

@@ -22,9 +22,9 @@ double Vec_Dot(const vec3* a, const vec3* b) {
   return double(a->x) * b->x + double(a->y) * b->y + double(a->z) * b->z;
 }
 
-vec3* Vec_Scale(const vec3* v, double s, vec3* out) {
+const vec3* Vec_Scale(const vec3* v, double s, vec3* out) {
   Vec_Set(out, float(s * v->x), float(s * v->y), float(s * v->z));
-  return out;
+  return v;
 }
 
 void Vec_Cross(const vec3* a, const vec3* b, vec3* out) {

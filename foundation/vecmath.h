@@ -22,8 +22,8 @@ void Vec_Set(vec3* out, float x, float y, float z);
 void Vec_Add(const vec3* a, const vec3* b, vec3* out);
 void Vec_Subtract(const vec3* a, const vec3* b, vec3* out);
 double Vec_Dot(const vec3* a, const vec3* b);
-// out = s x v; returns out.
-vec3* Vec_Scale(const vec3* v, double s, vec3* out);
+// out = s x v; returns v (the same storage as out when scaling in place).
+const vec3* Vec_Scale(const vec3* v, double s, vec3* out);
 void Vec_Cross(const vec3* a, const vec3* b, vec3* out);
 double Vec_Length(const vec3* v);
 // Divides v by its length and returns the former length; a zero vector stays zero and gives 0.

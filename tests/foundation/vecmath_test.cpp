@@ -94,8 +94,10 @@ TEST(VecMath, NormalizeCrossScaleLength) {
   ExpectVec(c, 0, 0, 1, 0);
   Vec_Cross(&x, &y, &x);  // output aliasing an input
   ExpectVec(x, 0, 0, 1, 0);
-  vec3 s{1, 2, 3};
-  EXPECT_EQ(Vec_Scale(&s, 2.0, &s), &s);
+  vec3 s{1, 2, 3}, t;
+  EXPECT_EQ(Vec_Scale(&s, 2.0, &t), &s);
+  ExpectVec(t, 2, 4, 6, 0);
+  Vec_Scale(&s, 2.0, &s);
   ExpectVec(s, 2, 4, 6, 0);
   EXPECT_NEAR(Vec_Length(&s), std::sqrt(56.0), 1e-6);
 }

@@ -68,9 +68,8 @@ void DSInit(int stage) {
     g_eaxEffectsVar = Var_Register(&g_soundEaxEffects);
     return;
   }
-  if (stage != 1) return;
+  if (stage != 1 || g_ds.up) return;
   for (auto& v : g_ds.voices) v = SoundVoice{};
-  if (g_ds.up) return;
   if (g_disableVar->value != 0) return;
   int r = Audio_Open();
   if (r != AUDIO_OK) {
@@ -94,8 +93,12 @@ void DSInit(int stage) {
 
 void DS_Shutdown() {
   if (g_ds.up) {
+    // Voices the sound API has not stopped still own their decoders.
     for (auto& v : g_ds.voices)
-      if (v.handle) DS_ReleaseVoice(&v);
+      if (v.handle) {
+        Sound_DecoderFree(&v.decoder);
+        DS_ReleaseVoice(&v);
+      }
   }
   Audio_Close();
   g_ds.up = 0;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/file.h"
 #include "foundation/mem.h"
 #include "foundation/oggdec.h"
 #include "foundation/sound.h"
@@ -14,6 +15,7 @@
 #include "foundation/wav.h"
 #include "support/test_support.h"
 #include "tools/sound_files.h"
+#include "tools/zipwriter.h"
 
 namespace {
 
@@ -406,4 +408,25 @@ TEST_F(SoundFiles, EverythingIsSafeWhenSoundNeverStarted) {
   DS_Shutdown();
   DS_Shutdown();
   EXPECT_EQ(Sound_MaxVoices(), 32);
+}
+
+TEST_F(SoundFiles, SoundsOpenFromTheDataArchives) {
+  auto wav = Tool_WavBytes(1, 8000, 16, Tool_Sine(1, 8000, 400, 440, 0.5));
+  auto ogg = Tool_OggBytes(2, 22050, Tool_Sine(2, 22050, 5000, 440, 0.5), 0.3f, 4);
+  ZipWriter* z = ZipWriter_Create();
+  ZipWriter_AddMember(z, "sounds/door.wav", wav.data(), wav.size(), ZIPW_DEFLATED);
+  ZipWriter_AddMember(z, "sounds/Rain.ogg", ogg.data(), ogg.size(), ZIPW_STORED);
+  ASSERT_EQ(ZipWriter_FinishToFile(z, "main/data00.twk"), 1);
+  File_Init();
+  SoundDecoder* d = Sound_OpenDecoder("Sounds\\DOOR", 0);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->dataSize, 800u);
+  EXPECT_EQ(std::memcmp(d->data, wav.data() + 44, 800), 0);
+  Sound_DecoderFree(&d);
+  d = Sound_OpenDecoder("sounds\\rain", 0);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->format->channels, 2);
+  EXPECT_EQ(DecodeAll(d).size(), 10000u);
+  Sound_DecoderFree(&d);
+  File_Shutdown();
 }

@@ -429,3 +429,24 @@ TEST(SoundStartup, LogLinesOfTheStartWithAndWithoutTheEnvironment) {
   // Nothing was logged for the disabled start: two lines in all.
   EXPECT_EQ(tw_test::CountOccurrences(log, "\n"), 2) << log;
 }
+
+TEST_F(SoundVoices, StreamThatRanDryWhileNoFramesRanGoesOn) {
+  WriteOgg("music", 2, 44100, 12.0);
+  uint32_t h = Sound_Play("music", 1.0f, 100.0f, nullptr, 0, 2);
+  ASSERT_NE(h, 0u);
+  Frame(3);
+  SoundVoice* v = DS_FindVoice(h);
+  ASSERT_NE(v, nullptr);
+  int64_t written = v->writtenTotal;
+  // No frames for ten seconds (a long load, an inactive window): the output plays what it has.
+  std::vector<float> buf(44100 * 2);
+  for (int i = 0; i < 10; i++) Audio_RenderLoopback(buf.data(), 44100);
+  EXPECT_LT(std::fabs(buf[buf.size() - 1]), 1e-4);
+  Frame(1);
+  EXPECT_EQ(v->playedTotal, written);  // exactly what was there, nothing counted twice
+  size_t from = Now();
+  Frame(20);
+  EXPECT_GT(out.RmsBoth(from + kFrameSamples, Now()), 0.05);
+  EXPECT_GT(v->playedTotal, written);
+  EXPECT_EQ(Sound_CheckHandle(h), h);
+}

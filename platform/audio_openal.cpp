@@ -303,6 +303,13 @@ uint64_t Audio_UnqueueProcessed(uint32_t src) {
     if (it != g_audio.bufferBytes.end()) total += it->second;
     GiveBackBuffer(b);
   }
+  // A stopped source counts every queued buffer as processed, even one queued after it stopped:
+  // once it is empty, it goes back to its initial state so that new buffers wait to be played.
+  ALint state = AL_INITIAL, queued = 0;
+  alGetSourcei(src, AL_SOURCE_STATE, &state);
+  alGetSourcei(src, AL_BUFFERS_QUEUED, &queued);
+  if (state == AL_STOPPED && queued == 0) alSourceRewind(src);
+  alGetError();
   return total;
 }
 
@@ -323,6 +330,8 @@ void Audio_UnqueueAll(uint32_t src) {
   alGetError();
   for (ALuint b : names) GiveBackBuffer(b);
   if (current && g_audio.bufferBytes.count(ALuint(current))) GiveBackBuffer(ALuint(current));
+  alSourceRewind(src);
+  alGetError();
 }
 
 uint32_t Audio_ByteOffset(uint32_t src) {

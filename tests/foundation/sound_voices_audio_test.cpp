@@ -442,8 +442,12 @@ TEST_F(SoundVoices, StreamThatRanDryWhileNoFramesRanGoesOn) {
   std::vector<float> buf(44100 * 2);
   for (int i = 0; i < 10; i++) Audio_RenderLoopback(buf.data(), 44100);
   EXPECT_LT(std::fabs(buf[buf.size() - 1]), 1e-4);
-  Frame(1);
+  // Paused before the next frame: the refill queues new data, none of which counts as played.
+  Sound_PauseAll();
+  Frame(5);
   EXPECT_EQ(v->playedTotal, written);  // exactly what was there, nothing counted twice
+  EXPECT_GT(v->writtenTotal, written);
+  Sound_ResumeAll();
   size_t from = Now();
   Frame(20);
   EXPECT_GT(out.RmsBoth(from + kFrameSamples, Now()), 0.05);

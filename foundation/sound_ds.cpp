@@ -61,6 +61,12 @@ static int FrameBytes(const SoundVoice* v) {
   return int(v->decoder->format->channels) * (v->decoder->format->bitsPerSample / 8);
 }
 
+// Environments 0, 1 and 2 of "sound_eax_effects": padded cell, bathroom, forest; others: none.
+static int EnvironmentSetting() {
+  float e = g_eaxEffectsVar->value;
+  return (e == 0.0f) ? 0 : (e == 1.0f) ? 1 : (e == 2.0f) ? 2 : -1;
+}
+
 void DSInit(int stage) {
   if (stage == 0) {
     g_disableVar = Var_Register(&g_soundDisable);
@@ -78,6 +84,7 @@ void DSInit(int stage) {
   }
   g_ds.eaxLoaded = 0;
   if (g_eaxVar->value != 0) {
+    if (Audio_HasEffects()) Audio_SetReverb(EnvironmentSetting());
     if (Audio_HasEffects()) {
       g_ds.eaxLoaded = 1;
       DSError(0, "Success load EAX.DLL.");
@@ -369,12 +376,7 @@ float DS_GetMasterVolume() { return g_ds.masterVolume; }
 
 void DS_SetListener(const float position[3], const float forward[3], const float up[3]) {
   if (!g_ds.up) return;
-  if (g_ds.eaxLoaded) {
-    // Environments 0, 1 and 2: padded cell, bathroom, forest; other values: none.
-    float e = g_eaxEffectsVar->value;
-    int env = (e == 0.0f) ? 0 : (e == 1.0f) ? 1 : (e == 2.0f) ? 2 : -1;
-    Audio_SetReverb(env);
-  }
+  if (g_ds.eaxLoaded) Audio_SetReverb(EnvironmentSetting());
   float pos[3] = {position[0] / 32.0f, position[1] / 32.0f, position[2] / 32.0f};
   Audio_SetListener(pos, forward, up);
   int r = Audio_Commit();

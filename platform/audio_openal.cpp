@@ -443,7 +443,7 @@ int Audio_Commit() {
 int Audio_SetReverb(int environment) {
   if (!Audio_HasEffects()) return 0;
   if (environment < 0 || environment > 2) environment = -1;
-  if (environment == g_audio.environment) return environment >= 0;
+  if (g_audio.slot && environment == g_audio.environment) return environment >= 0;
   alGetError();
   if (!g_audio.slot) {
     g_audio.genSlots(1, &g_audio.slot);

@@ -359,7 +359,10 @@ TEST_F(SoundVoices, FrequencyZeroIsTheOwnRate) {
 
 namespace {
 class SoundReverb : public SoundVoices {
-  void Prepare() override { Var_Find("sound_eax")->value = 1; }
+  void Prepare() override {
+    Var_Find("sound_eax")->value = 1;
+    Var_Find("sound_eax_effects")->value = 1;  // bathroom from the start
+  }
 };
 }  // namespace
 
@@ -379,6 +382,15 @@ TEST_F(SoundReverb, EnvironmentLeavesATailAfterAPositionalSound) {
     Frame(120);  // let it die away
     return tail;
   };
+  // A voice made before the first listener update of the environment is sent to it too.
+  uint32_t early = Sound_Play("blip", 1.0f, 100.0f, pos, 1, 0);
+  ASSERT_NE(early, 0u);
+  Frame(10);
+  Sound_Stop(early);
+  size_t from = Now();
+  Frame(6);
+  EXPECT_GT(out.RmsBoth(from, Now()), 1e-3);
+  Frame(120);
   double none = tailAfter(5);
   double bathroom = tailAfter(1);
   EXPECT_LT(none, 1e-4);
@@ -453,4 +465,34 @@ TEST_F(SoundVoices, StreamThatRanDryWhileNoFramesRanGoesOn) {
   EXPECT_GT(out.RmsBoth(from + kFrameSamples, Now()), 0.05);
   EXPECT_GT(v->playedTotal, written);
   EXPECT_EQ(Sound_CheckHandle(h), h);
+}
+
+TEST_F(SoundVoices, DecoderInfoPlayPositionAndStaticSeek) {
+  WriteOgg("music", 2, 44100, 2.0);
+  WriteTone("tone", 1, 44100, 1.0);
+  uint32_t music = Sound_Play("music", 1.0f, 100.0f, nullptr, 1, 2);
+  uint32_t tone = Sound_Play("tone", 1.0f, 100.0f, nullptr, 1, 0);
+  Frame(30);
+  uint32_t a = 0, b = 0, c = 0, d = 0;
+  EXPECT_EQ(Sound_GetDecoderInfo(music, &a, &b, &c, &d), 1);
+  EXPECT_EQ(b, uint32_t(tw_test::ReadBytes("music.ogg").size()));
+  EXPECT_EQ(c, uint32_t(b / 2.0));
+  EXPECT_EQ(Sound_GetDecoderInfo(tone, &a, &b, &c, &d), 0);  // the WAV decoder fills nothing
+  EXPECT_EQ(Sound_GetDecoderInfo(12345, &a, &b, &c, &d), 0);
+  int64_t written, played;
+  uint32_t length, bits, channels, rate;
+  ASSERT_EQ(Sound_GetPlayPosition(music, &written, &played, &length, &bits, &channels, &rate), 1);
+  EXPECT_EQ(length, 0u);  // streamed: totals as they are
+  EXPECT_GE(played, 30 * kFrameSamples * 4 - 2 * kFrameSamples * 4);
+  EXPECT_LE(played, 30 * kFrameSamples * 4);
+  EXPECT_EQ(channels, 2u);
+  // A static voice seeks back to its start.
+  ASSERT_EQ(Sound_GetPlayPosition(tone, &written, &played, &length, &bits, &channels, &rate), 1);
+  EXPECT_EQ(length, 88200u);
+  EXPECT_GT(played, 40000);
+  Sound_Seek(tone, 0);
+  Frame(1);
+  ASSERT_EQ(Sound_GetPlayPosition(tone, &written, &played, &length, &bits, &channels, &rate), 1);
+  EXPECT_LE(played, int64_t(kFrameSamples * 2 * 2));
+  EXPECT_EQ(Sound_CheckHandle(tone), tone);
 }

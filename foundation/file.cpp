@@ -269,10 +269,24 @@ int Zip_FindEntry(int node, uint32_t hash, const char* name) {
 static void MountArchives() {
   uint64_t total = 0;
   char archiveName[64];
-  for (int i = 0; i < kArchiveCount; i++) {
+  // The folder "main" is listed once; each archive name is looked up in that listing.
+  std::string mainDir;
+  std::vector<std::string> names;
+  if (Resolve("main", mainDir, false))
+    if (const std::vector<std::string>* listed = ListDir(mainDir)) names = *listed;
+  for (int i = 0; i < kArchiveCount && !names.empty(); i++) {
     std::snprintf(archiveName, sizeof archiveName, "main\\data%.2i.twk", i);
-    std::string path;
-    if (!Resolve(archiveName, path, false)) continue;
+    const char* file = archiveName + 5;
+    const std::string* match = nullptr;
+    for (const std::string& n : names) {
+      if (n == file) {
+        match = &n;
+        break;
+      }
+      if (!match && strcasecmp(n.c_str(), file) == 0) match = &n;
+    }
+    if (!match) continue;
+    std::string path = mainDir + "/" + *match;
     g_archives[i] = Zip_Open(path.c_str());
     if (!g_archives[i]) {
       struct stat st;

@@ -1,13 +1,13 @@
 #include "foundation/sound.h"
 
 #include <climits>
-#include <cmath>
 #include <cstring>
 
 #include "foundation/log.h"
 #include "foundation/oggdec.h"
 #include "foundation/sound_ds.h"
 #include "foundation/var.h"
+#include "foundation/vecmath.h"
 #include "foundation/wav.h"
 
 SoundDecoderOpener Sound_WmaDecoderSlot = nullptr;
@@ -284,19 +284,6 @@ int Sound_MaxVoices() { return kSoundVoices; }
 uint32_t Sound_HandleAt(int slot) { return DS_VoiceHandle(slot); }
 uint32_t Sound_CheckHandle(uint32_t handle) { return DS_FindVoice(handle) ? handle : 0; }
 
-// Forward and up axes of a view from its yaw, pitch and roll (radians; forward +Y at zero).
-static void AxesFromAngles(const float angles[3], float forward[3], float up[3]) {
-  double cy = std::cos(double(angles[0])), sy = std::sin(double(angles[0]));
-  double cp = std::cos(double(angles[1])), sp = std::sin(double(angles[1]));
-  double cr = std::cos(double(angles[2])), sr = std::sin(double(angles[2]));
-  forward[0] = float(cp * sy);
-  forward[1] = float(cp * cy);
-  forward[2] = float(sp);
-  up[0] = float(-sr * cy - cr * sp * sy);
-  up[1] = float(sr * sy - cr * sp * cy);
-  up[2] = float(cr * cp);
-}
-
 void Sound_UpdateListener(const float position[3], const float angles[3]) {
   if (!g_soundUp) return;
   for (int i = 0; i < kSoundVoices; i++) {
@@ -304,9 +291,11 @@ void Sound_UpdateListener(const float position[3], const float angles[3]) {
     if (v && (v->flags & SOUND_PLAYPENDING)) DS_Play(v);
   }
   const float zero[3] = {0, 0, 0};
-  float forward[3], up[3];
-  AxesFromAngles(angles ? angles : zero, forward, up);
-  DS_SetListener(position ? position : zero, forward, up);
+  const float* a = angles ? angles : zero;
+  vec3 ang = {a[0], a[1], a[2]}, forward, right, up;
+  Mat_AxesFromAngles(&ang, &forward, &right, &up);
+  const float f[3] = {forward.x, forward.y, forward.z}, u[3] = {up.x, up.y, up.z};
+  DS_SetListener(position ? position : zero, f, u);
   DS_SetMasterVolume(g_master->value);
 }
 

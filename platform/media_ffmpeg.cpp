@@ -237,6 +237,26 @@ static int64_t PtsToFrame(const MediaVideo* v, int64_t pts) {
                           AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
 }
 
+// Sends the decoder the next packet of its stream; at the end of the file it starts draining.
+// A damaged packet is skipped; the next one may decode.
+static void FeedDecoder(AVFormatContext* fmt, AVPacket* pkt, AVCodecContext* dec, int streamIndex, bool* draining) {
+  for (;;) {
+    int r = av_read_frame(fmt, pkt);
+    if (r < 0) {
+      *draining = true;
+      avcodec_send_packet(dec, nullptr);
+      return;
+    }
+    if (pkt->stream_index != streamIndex) {
+      av_packet_unref(pkt);
+      continue;
+    }
+    r = avcodec_send_packet(dec, pkt);
+    av_packet_unref(pkt);
+    if (r == 0 || r == AVERROR(EAGAIN)) return;
+  }
+}
+
 int MediaVideo_DecodeNext(MediaVideo* v, double* time, int64_t* frame) {
   if (!v) return -1;
   // Bounded: every pass either returns or consumes a packet of the finite input.
@@ -255,22 +275,7 @@ int MediaVideo_DecodeNext(MediaVideo* v, double* time, int64_t* frame) {
     if (r == AVERROR_EOF) return 0;
     if (r != AVERROR(EAGAIN)) return -1;
     if (v->draining) return 0;
-    for (;;) {
-      r = av_read_frame(v->dx.fmt, v->pkt);
-      if (r < 0) {
-        v->draining = true;
-        avcodec_send_packet(v->dec, nullptr);
-        break;
-      }
-      if (v->pkt->stream_index != v->streamIndex) {
-        av_packet_unref(v->pkt);
-        continue;
-      }
-      r = avcodec_send_packet(v->dec, v->pkt);
-      av_packet_unref(v->pkt);
-      if (r == 0 || r == AVERROR(EAGAIN)) break;
-      // A damaged packet is skipped; the next one may decode.
-    }
+    FeedDecoder(v->dx.fmt, v->pkt, v->dec, v->streamIndex, &v->draining);
   }
   return -1;
 }
@@ -488,21 +493,7 @@ static int Audio_Refill(MediaAudio* a) {
       return 0;
     }
     if (r != AVERROR(EAGAIN)) return -1;
-    for (;;) {
-      r = av_read_frame(a->dx.fmt, a->pkt);
-      if (r < 0) {
-        a->draining = true;
-        avcodec_send_packet(a->dec, nullptr);
-        break;
-      }
-      if (a->pkt->stream_index != a->streamIndex) {
-        av_packet_unref(a->pkt);
-        continue;
-      }
-      r = avcodec_send_packet(a->dec, a->pkt);
-      av_packet_unref(a->pkt);
-      if (r == 0 || r == AVERROR(EAGAIN)) break;
-    }
+    FeedDecoder(a->dx.fmt, a->pkt, a->dec, a->streamIndex, &a->draining);
   }
   return -1;
 }

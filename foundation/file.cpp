@@ -678,11 +678,17 @@ void TextFile_Flush() {
   FreeRetired();
 }
 
-const char* TextFile_Get(const char* name) {
+const char* TextFile_Get(const char* name) { return TextFile_GetSized(name, nullptr); }
+
+const char* TextFile_GetSized(const char* name, uint32_t* sizeOut) {
+  if (sizeOut) *sizeOut = 0;
   if (!name || !*name) return nullptr;
   uint32_t hash = Name_HashStr(name);
   for (int i = 0; i < g_textCount; i++)
-    if (g_text[i].hash == hash && strcasecmp(g_text[i].name, name) == 0) return g_text[i].data;
+    if (g_text[i].hash == hash && strcasecmp(g_text[i].name, name) == 0) {
+      if (sizeOut && g_text[i].data) *sizeOut = g_text[i].dataSize - 2;
+      return g_text[i].data;
+    }
   if (g_textCount >= kTextCacheSize) RetireCurrent();
   size_t nameSize = std::strlen(name) + 1;
   auto* copy = static_cast<char*>(Global_Malloc(nameSize, "vtcn"));
@@ -712,6 +718,7 @@ const char* TextFile_Get(const char* name) {
     }
   }
   File_Close(f);
+  if (sizeOut && e.data) *sizeOut = e.dataSize - 2;
   return e.data;
 }
 

@@ -53,6 +53,8 @@ void* File_LoadWhole(const char* name, uint32_t* size, const char* tag);
 // asked for: a full cache retires its texts, and frees them only when it fills once more. Use
 // or copy a text before asking for hundreds of others.
 const char* TextFile_Get(const char* name);
+// The same, with the file's own size (without the two zero bytes) in *size (0 when missing).
+const char* TextFile_GetSized(const char* name, uint32_t* size);
 void TextFile_Flush();
 
 void File_MakeDirTree(const char* path);

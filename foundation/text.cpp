@@ -19,10 +19,6 @@ constexpr uint32_t kTextFileLimit = 16u << 20;
 static char16_t g_buffers[kTextBuffers][kTextBufferUnits];
 static int g_bufferIndex;
 
-// The last file read, with two zero bytes behind it.
-static uint8_t* g_raw;
-static size_t g_rawSize;
-
 static bool BuildName(const char* base, const char* key, char* out) {
   if (!key || !*key) return false;
   const VarRecord* lang = Var_Find("video_lang");
@@ -35,33 +31,17 @@ static bool BuildName(const char* base, const char* key, char* out) {
   return true;
 }
 
+// The file's bytes from the text cache, with the two zero bytes behind them.
 static const uint8_t* ReadText(const char* name, size_t* size) {
-  if (g_raw) {
-    Global_Free(g_raw);
-    g_raw = nullptr;
-    g_rawSize = 0;
-  }
-  FileHandle* f = File_Open(name, "rb");
-  if (!f) return nullptr;
-  uint32_t fileSize = File_Size(f);
-  if (fileSize == 0 || fileSize > kTextFileLimit) {
-    if (fileSize) Log_Printf("Text_Get: %s is too large (%u bytes)\n", name, fileSize);
-    File_Close(f);
+  uint32_t fileSize = 0;
+  const char* data = TextFile_GetSized(name, &fileSize);
+  if (!data || fileSize == 0) return nullptr;
+  if (fileSize > kTextFileLimit) {
+    Log_Printf("Text_Get: %s is too large (%u bytes)\n", name, fileSize);
     return nullptr;
   }
-  auto* data = static_cast<uint8_t*>(Global_Malloc(size_t(fileSize) + 2, "vtcd"));
-  if (!data) {
-    File_Close(f);
-    return nullptr;
-  }
-  size_t got = File_Read(data, 1, fileSize, f);
-  File_Close(f);
-  data[got] = 0;
-  data[got + 1] = 0;
-  g_raw = data;
-  g_rawSize = got;
-  if (size) *size = got;
-  return data;
+  if (size) *size = fileSize;
+  return reinterpret_cast<const uint8_t*>(data);
 }
 
 const uint8_t* Text_GetRaw(const char* base, const char* key, size_t* size) {

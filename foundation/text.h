@@ -18,8 +18,8 @@ constexpr char16_t kTextMark = 0xFEFF;
 // empty file, or a file name longer than kTextNameSize - 1.
 const char16_t* Text_Get(const char* base, const char* key);
 // The file's bytes with two zero bytes behind them (size without those in *size when given), or
-// null; same file name as Text_Get, no conversion. Valid until the next Text_GetRaw, Text_Get or
-// Text_Draw.
+// null; same file name as Text_Get, no conversion. The bytes belong to the text-file cache (valid
+// until it is flushed).
 const uint8_t* Text_GetRaw(const char* base, const char* key, size_t* size = nullptr);
 // Converts file bytes to UTF-16 behind the mark 0xFEFF, reading at most sourceSize bytes and
 // writing at most outUnits units (always terminated when outUnits > 0). A source beginning with the

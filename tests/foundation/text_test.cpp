@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/file.h"
 #include "foundation/text.h"
 #include "foundation/timer.h"
 #include "foundation/var.h"
@@ -66,6 +67,22 @@ TEST_F(TextTest, NameFromBaseLanguageAndKey) {
   EXPECT_EQ(Text_Get("data\\text\\", "consol\\missing"), nullptr);
   EXPECT_EQ(Text_Get("data\\text\\", ""), nullptr);
   EXPECT_EQ(Text_Get("data\\text\\", nullptr), nullptr);
+}
+
+TEST_F(TextTest, RawBytesComeFromTheTextCache) {
+  WriteFile("data/text/Eng/consol/loading.txt", "Loading");
+  size_t size = 0;
+  const uint8_t* first = Text_GetRaw("data\\text\\", "consol\\loading", &size);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(size, 7u);
+  EXPECT_EQ(first[7], 0);
+  EXPECT_EQ(first[8], 0);
+  // The file changes on disk, but the cached bytes are handed out until the cache is flushed.
+  WriteFile("data/text/Eng/consol/loading.txt", "Loading...");
+  EXPECT_EQ(Text_GetRaw("data\\text\\", "consol\\loading", &size), first);
+  TextFile_Flush();
+  Text_GetRaw("data\\text\\", "consol\\loading", &size);
+  EXPECT_EQ(size, 10u);
 }
 
 TEST_F(TextTest, BothEncodings) {

@@ -1,0 +1,137 @@
+// Display-mode listing and selection on made-up mode lists, the gamma ramp, the bitmap-font cells.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "foundation/mem.h"
+#include "foundation/var.h"
+#include "foundation/video.h"
+#include "support/test_support.h"
+
+namespace {
+
+class Modes : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { Video_Init(0); }
+  void SetUp() override {
+    Var_Find("video_windowed")->value = 1;  // no display switching in unit tests
+    std::strcpy(Var_Find("video_mode")->text, "800 600 60");
+  }
+  static void List(std::vector<DisplayMode> rows) { Video_SetModeList(rows.data(), static_cast<int>(rows.size())); }
+  static DisplayMode Current() {
+    DisplayMode m{};
+    EXPECT_EQ(Video_GetDisplayMode(Video_GetCurrentDisplayMode(), &m.bitsPerPixel, &m.width, &m.height, &m.refresh), 1);
+    return m;
+  }
+  tw_test::TempDir dir_;
+};
+
+TEST_F(Modes, OnlyDeepModesOfTheSixSizesAreListedOnce) {
+  List({{32, 1024, 768, 60},
+        {16, 800, 600, 60},   // too shallow
+        {32, 1152, 864, 60},  // not an allowed size
+        {24, 640, 480, 60},
+        {32, 1024, 768, 60},  // the same row again
+        {32, 1920, 1200, 60},
+        {32, 512, 384, 75},
+        {32, 1600, 1200, 60}});
+  ASSERT_EQ(Video_GetModeCount(), 4);
+  ASSERT_EQ(Video_GetDisplayModeCount(), 4);
+  uint32_t bpp, w, h, hz;
+  ASSERT_EQ(Video_GetMode(1, &bpp, &w, &h, &hz), 1);
+  EXPECT_EQ(bpp, 24u);
+  EXPECT_EQ(w, 640u);
+  ASSERT_EQ(Video_GetMode(3, &bpp, &w, &h, &hz), 1);
+  EXPECT_EQ(w, 1600u);
+  EXPECT_EQ(Video_GetMode(4, &bpp, &w, &h, &hz), 0);
+  EXPECT_EQ(Video_GetMode(-1, &bpp, &w, &h, &hz), 0);
+  EXPECT_EQ(Video_GetCurrentDisplayMode(), 0);
+}
+
+TEST_F(Modes, AtMost1024Rows) {
+  std::vector<DisplayMode> rows;
+  for (uint32_t hz = 0; hz < 1100; hz++) rows.push_back({32, 640, 480, hz});
+  List(rows);
+  EXPECT_EQ(Video_GetModeCount(), 1024);
+}
+
+TEST_F(Modes, SelectionFallsBackInTheFixedOrder) {
+  List({{32, 640, 480, 60}, {16, 1024, 768, 60}, {32, 1024, 768, 75}, {32, 1024, 768, 60},
+        {24, 800, 600, 60}, {32, 800, 600, 60}});
+  EXPECT_EQ(Video_FindMode("1024 768 60"), 2);  // the 16-bit row is not listed
+  EXPECT_EQ(Video_FindMode("1024 768 85"), 1);   // same size, any refresh: the first listed
+  EXPECT_EQ(Video_FindMode("1152 864 60"), 3);   // 800 x 600 at 60, the first listed (24 bits)
+  EXPECT_EQ(Video_FindMode(""), 3);
+  EXPECT_EQ(Video_FindMode(nullptr), 3);
+  EXPECT_EQ(Video_FindMode("640"), 3);           // 640 x 600 does not exist
+  List({{32, 640, 480, 60}, {32, 1024, 768, 75}});
+  EXPECT_EQ(Video_FindMode("1152 864 60"), 0);
+}
+
+TEST_F(Modes, SettingAModeRewritesTheSetting) {
+  List({{32, 640, 480, 60}, {32, 1024, 768, 60}, {32, 1024, 768, 75}});
+  Video_SetModeFromText("1024 768 85");
+  EXPECT_STREQ(Var_Find("video_mode")->text, "1024 768 60");
+  EXPECT_EQ(Video_ScreenWidth, 1024);
+  EXPECT_EQ(Video_ScreenHeight, 768);
+  Video_SetMode(99);  // clamped to the last row
+  EXPECT_EQ(Current().refresh, 75u);
+  EXPECT_STREQ(Var_Find("video_mode")->text, "1024 768 75");
+  Video_SetMode(0);
+  EXPECT_EQ(Video_ScreenWidth, 640);
+}
+
+TEST_F(Modes, NoListedModeKeepsTheDesktopAndTheSetting) {
+  List({{16, 640, 480, 60}});
+  ASSERT_EQ(Video_GetModeCount(), 0);
+  std::strcpy(Var_Find("video_mode")->text, "1024 768 60");
+  Video_SetModeFromText("1024 768 60");
+  EXPECT_STREQ(Var_Find("video_mode")->text, "1024 768 60");
+  EXPECT_GT(Video_ScreenWidth, 0);
+  EXPECT_GT(Video_ScreenHeight, 0);
+  EXPECT_EQ(Video_ChangeDisplayMode(0), 0);
+}
+
+TEST_F(Modes, EnumerationRunsAtStageOneOnly) {
+  EXPECT_EQ(Video_EnumDisplayModes(0), -1);
+  EXPECT_EQ(Video_EnumDisplayModes(3), 2);
+}
+
+TEST(Gamma, OneIsCloseToIdentity) {
+  uint16_t ramp[256];
+  Video_BuildGammaRamp(1.0f, ramp);
+  for (int i = 0; i < 255; i++) EXPECT_NEAR(ramp[i], (i + 0.5) / 255.5 * 65535, 1.0) << i;
+  EXPECT_EQ(ramp[255], 65535);
+  for (int i = 1; i < 256; i++) EXPECT_GT(ramp[i], ramp[i - 1]);
+}
+
+TEST(Gamma, TwoDarkensTheMiddle) {
+  uint16_t one[256], two[256];
+  Video_BuildGammaRamp(1.0f, one);
+  Video_BuildGammaRamp(2.0f, two);
+  EXPECT_EQ(two[0], 0);
+  EXPECT_LT(two[128], one[128] * 0.6);
+  EXPECT_EQ(two[255], 65535);
+}
+
+TEST(Gamma, HostileValuesStayInRange) {
+  uint16_t ramp[256];
+  Video_BuildGammaRamp(-3.0f, ramp);  // very bright: clamped to the top
+  EXPECT_EQ(ramp[0], 65535);
+  Video_BuildGammaRamp(0.0f / 0.0f, ramp);
+  for (uint16_t v : ramp) EXPECT_LE(v, 65535);
+}
+
+TEST(BitmapFont, CellCoordinates) {
+  Video_BuildBitmapCells();
+  // Cell 65: column 1, row 2.
+  EXPECT_FLOAT_EQ(Video_BitmapCells[65][0][0], 8.0f / 256);
+  EXPECT_FLOAT_EQ(Video_BitmapCells[65][0][1], 1.0f - 32.0f / 128);
+  EXPECT_FLOAT_EQ(Video_BitmapCells[65][2][0], 16.0f / 256);
+  EXPECT_FLOAT_EQ(Video_BitmapCells[65][2][1], 1.0f - 48.0f / 128);
+  EXPECT_FLOAT_EQ(Video_BitmapCells[255][2][0], 1.0f);
+  EXPECT_FLOAT_EQ(Video_BitmapCells[255][2][1], 0.0f);
+}
+
+}  // namespace

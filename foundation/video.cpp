@@ -231,7 +231,7 @@ void Video_BuildBitmapCells() {
 
 void Video_ResetFonts() {
   Font_InvalidateGlyphs();
-  Print_BitmapPage = Material_LoadPicture("sprites\\win866");
+  Print_BitmapPage = static_cast<uint32_t>(Material_LoadPicture("sprites\\win866"));
   OPENGL_AllocVar();
 }
 

@@ -13,12 +13,12 @@ void (*Draw2D_QuadObserver)(const float positions[4][3], const float texCoords[4
 int Draw2D_LoadPicture(const char* name, Picture* out) {
   out->width = 0;
   out->height = 0;
-  int material = static_cast<int>(Material_FindByName(name));
-  if (material == 0) material = static_cast<int>(Material_LoadPicture(name));
+  int material = Material_FindByName(name);
+  if (material == 0) material = Material_LoadPicture(name);
   out->material = material;
   if (material == 0) return 0;
-  out->width = Material_GetWidth(material, 0.0f);
-  out->height = Material_GetHeight(material, 0.0f);
+  out->width = Material_GetWidth(material, 0.0);
+  out->height = Material_GetHeight(material, 0.0);
   return out->height;
 }
 
@@ -75,7 +75,7 @@ void Draw2D_Picture(float x, float y, float w, float h, const Picture* picture, 
   if (!Drawable(picture)) return;
   if (!(w > 0) || !(h > 0)) return;
   float su = 0, sv = 0;
-  Material_GetTexScale(picture->material, 0.0f, &su, &sv);
+  Material_GetTexScale(picture->material, 0.0, &su, &sv);
   const float c = std::cos(angle), s = std::sin(angle);
   const float cx = x + w / 2, cy = y + h / 2;
   // Offsets of bottom-left, bottom-right, top-right, top-left from the centre (y downwards).
@@ -118,7 +118,7 @@ void Draw2D_PictureClipped(float x, float y, float w, float h, const Picture* pi
   const float bottom = std::fmin(y + h, clipBottom);
   if (right < left || bottom < top) return;
   float su = 0, sv = 0;
-  Material_GetTexScale(picture->material, 0.0f, &su, &sv);
+  Material_GetTexScale(picture->material, 0.0, &su, &sv);
   const float u0 = su * (left - x) / w, u1 = su * (1 - (x + w - right) / w);
   const float v0 = sv * ((y + h) - bottom) / h, v1 = sv * (1 - (top - y) / h);
   const float px[4] = {left, right, right, left}, py[4] = {bottom, bottom, top, top};
@@ -129,7 +129,7 @@ void Draw2D_PictureClipped(float x, float y, float w, float h, const Picture* pi
 void Draw2D_Quad(const float positions[4][3], const float texCoords[4][2], const float colors[4][4],
                  uint32_t material, int wrap) {
   if (Draw2D_QuadObserver) Draw2D_QuadObserver(positions, texCoords, colors, material, wrap);
-  Material_Bind(0, material, 0.0f, 1);
+  Material_Bind(0, static_cast<int>(material), 0.0, 1);
   Render_SetBlend(5);
   Render_SetTexWrap(0, wrap);
   ImmVertex c[4];

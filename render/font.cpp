@@ -261,7 +261,8 @@ void Font_RenderGlyph(int code) {
   if (Font_RasterizeGlyph(code, pixels, &w, &h)) {
     char name[16];
     std::snprintf(name, sizeof name, "font%04X", static_cast<unsigned>(code));
-    rec.material = Material_CreateFromPixels(name, w, h, 32, pixels, 1, 0, 0);
+    const int material = Material_CreateFromPixels(name, w, h, 32, pixels, 1, 0, 0);
+    rec.material = material > 0 ? static_cast<uint32_t>(material) : 0;
   }
   Global_Free(pixels);
 }

@@ -64,6 +64,12 @@ static void DrawGlyphQuad(float left, float top, float right, float bottom, floa
   Draw2D_Quad(pos, uv, colors, material, 0);
 }
 
+// A material of the table whose first frame has a texture.
+static int HasTexture(uint32_t material) {
+  return material != 0 && material < static_cast<uint32_t>(Material_Count) &&
+         Material_Table[material].frameCount > 0 && Material_Table[material].frameTexture[0] != 0;
+}
+
 static void GlyphImpl(float* x, float* y, uint16_t code, float* budget) {
   if (code >= Font_GlyphCount) return;
   const float sx = ScaleX(), sy = ScaleY();
@@ -77,9 +83,9 @@ static void GlyphImpl(float* x, float* y, uint16_t code, float* budget) {
   Font_RenderGlyph(code);
   const GlyphRecord& g = Font_Glyphs[code];
   if (g.glyph == 0) return;
-  if (g.material != 0 && g.material != kGlyphNotRendered && Material_HasTexture(g.material, 0.0f)) {
+  if (HasTexture(g.material)) {
     float su = 0, sv = 0;
-    Material_GetTexScale(g.material, 0.0f, &su, &sv);
+    Material_GetTexScale(static_cast<int>(g.material), 0.0, &su, &sv);
     const float left = *x + sx * g.originX, right = *x + sx * (g.originX + g.boxWidth);
     const float top = *y - sy * g.originY, bottom = *y - sy * (g.originY - g.boxHeight);
     float color[4] = {Print_State.color[0], Print_State.color[1], Print_State.color[2],
@@ -282,7 +288,7 @@ float Print_TextBoxHeightW(float left, float top, float right, float bottom, con
 
 void Print_DrawBackground(float left, float top, float right, float bottom) {
   float su = 0, sv = 0;
-  if (Print_State.backgroundMaterial) Material_GetTexScale(Print_State.backgroundMaterial, 0.0f, &su, &sv);
+  if (Print_State.backgroundMaterial) Material_GetTexScale(static_cast<int>(Print_State.backgroundMaterial), 0.0, &su, &sv);
   float pos[4][3];
   ToView(left, top, pos[0]);
   ToView(left, bottom, pos[1]);
@@ -298,10 +304,10 @@ void Print_DrawBackground(float left, float top, float right, float bottom) {
 // Bitmap font
 
 void Print_BitmapChar(int x, int y, uint8_t c) {
-  Material_Bind(0, Print_BitmapPage, 0.0f, 1);
+  Material_Bind(0, static_cast<int>(Print_BitmapPage), 0.0, 1);
   float offset[2] = {0, 0};
-  Render_GetTexelOffset(Material_GetWidth(Print_BitmapPage, 0.0f),
-                        Material_GetHeight(Print_BitmapPage, 0.0f), offset);
+  Render_GetTexelOffset(Material_GetWidth(static_cast<int>(Print_BitmapPage), 0.0),
+                        Material_GetHeight(static_cast<int>(Print_BitmapPage), 0.0), offset);
   Render_SetBlend(5);
   const int halfW = Video_ScreenWidth / 2;
   const float halfH = Video_ScreenHeight / 2.0f, depth = Video_ScreenWidth / 2.0f;

@@ -6,12 +6,14 @@
 #include <cstring>
 
 #include "foundation/log.h"
+#include "foundation/text.h"
 #include "foundation/var.h"
 #include "platform/display_sdl.h"
 #include "render/font.h"
 #include "render/material.h"
 #include "render/render.h"
 #include "render/texture.h"
+#include "render/vertexarray.h"
 #include "render/text.h"
 
 int Video_ScreenLeft, Video_ScreenTop, Video_ScreenWidth = 640, Video_ScreenHeight = 480;
@@ -181,8 +183,10 @@ void Video_SetMode(int index) {
   }
   g_modeSet = 1;
   const DisplayMode& m = g_modes[g_currentMode];
-  std::snprintf(g_mode->text, sizeof g_mode->text, "%i %i %i", static_cast<int>(m.width),
-                static_cast<int>(m.height), static_cast<int>(m.refresh));
+  char text[64];
+  std::snprintf(text, sizeof text, "%i %i %i", static_cast<int>(m.width), static_cast<int>(m.height),
+                static_cast<int>(m.refresh));
+  Var_SetText(g_mode, text);
   Log_Printf("video_mode[%d]=%dx%dx%d[%d]\n", static_cast<int>(g_mode->value), m.width, m.height,
              m.bitsPerPixel, m.refresh);
   SetScreenSize(static_cast<int>(m.width), static_cast<int>(m.height));
@@ -264,6 +268,8 @@ void Video_Init(int stage) {
   Render_Init(1);
   Tex_FreeAll();
   Video_ResetFonts();
+  Text_PrintBox = Print_TextBoxBottom;
+  Text_PrintBoxW = Print_TextBoxBottomW;
   for (int i = 0; i < 3; i++) BlackFrame();
   Video_ApplyGamma();
 }
@@ -274,5 +280,7 @@ void Video_Shutdown() {
   OPENGL_FreeVar();
   Render_Shutdown();
   Font_Shutdown();
+  Text_PrintBox = nullptr;
+  Text_PrintBoxW = nullptr;
   Video_RestoreGamma();
 }

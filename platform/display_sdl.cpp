@@ -42,6 +42,14 @@ int PlatDisplay_SetFullscreenMode(uint32_t bitsPerPixel, uint32_t width, uint32_
   SDL_Window* w = Window();
   if (!w) return 0;
   const int display = DisplayIndex();
+  // The desktop already in that mode: a window over the whole screen is all it takes.
+  SDL_DisplayMode desktop{};
+  if (SDL_GetDesktopDisplayMode(display, &desktop) == 0 && SDL_BITSPERPIXEL(desktop.format) == bitsPerPixel &&
+      static_cast<uint32_t>(desktop.w) == width && static_cast<uint32_t>(desktop.h) == height &&
+      static_cast<uint32_t>(desktop.refresh_rate) == refresh) {
+    if (SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(w, 0);
+    return 1;
+  }
   const int count = SDL_GetNumDisplayModes(display);
   for (int i = 0; i < count; i++) {
     SDL_DisplayMode m{};

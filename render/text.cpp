@@ -281,6 +281,16 @@ void Print_TextBoxRevealW(float left, float top, float right, float bottom, cons
   Print_DrawBackground(left, top, right, bottom);
   WrapImpl(left, top, right, bottom, text, 1, budget);
 }
+float Print_TextBoxBottom(float left, float top, float right, float bottom, const char* text) {
+  if (!text) return top;
+  Print_DrawBackground(left, top, right, bottom);
+  return WrapImpl(left, top, right, bottom, text, 1, nullptr);
+}
+float Print_TextBoxBottomW(float left, float top, float right, float bottom, const char16_t* text) {
+  if (!text) return top;
+  Print_DrawBackground(left, top, right, bottom);
+  return WrapImpl(left, top, right, bottom, text, 1, nullptr);
+}
 float Print_TextBoxHeightW(float left, float top, float right, float bottom, const char16_t* text) {
   if (!text) return top;
   return WrapImpl(left, top, right, bottom, text, 0, nullptr);

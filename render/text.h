@@ -52,6 +52,10 @@ void Print_TextBoxRevealW(float left, float top, float right, float bottom, cons
                           float* budget);
 float Print_TextBoxHeightW(float left, float top, float right, float bottom, const char16_t* text);
 void Print_DrawBackground(float left, float top, float right, float bottom);
+// Print_TextBox and Print_TextBoxW returning the y just below the last line (the drawing hooks of
+// the localized texts).
+float Print_TextBoxBottom(float left, float top, float right, float bottom, const char* text);
+float Print_TextBoxBottomW(float left, float top, float right, float bottom, const char16_t* text);
 
 // Observer of every text line drawn by the line and box operations (tests read the layout
 // through it): characters [from, to) of the text, the line's width, its pen start and top.

@@ -2,12 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "foundation/mem.h"
 #include "foundation/var.h"
 #include "foundation/video.h"
+#include "render/draw2d.h"
 #include "render/font.h"
+#include "render/material.h"
+#include "render/texture.h"
 #include "render/text.h"
 #include "support/test_support.h"
 #include "tools/cmap_writer.h"
@@ -220,6 +224,29 @@ TEST_F(RealFont, InvalidationKeepsMetrics) {
   Font_InvalidateGlyphs();
   EXPECT_EQ(Font_Glyphs['A'].material, kGlyphNotRendered);
   EXPECT_EQ(Font_Glyphs['A'].advanceX, advance);
+}
+
+TEST_F(RealFont, AFullMaterialTableLeavesGlyphsUndrawnButAdvancing) {
+  Tex_FreeAll();
+  Font_Init();
+  const uint8_t px[4] = {255, 255, 255, 255};
+  char name[32];
+  for (int i = 0; i < kMaxMaterials + 8; i++) {
+    std::snprintf(name, sizeof name, "fill%d", i);
+    Material_CreateFromPixels(name, 1, 1, 32, px, 1, 0, 0);
+  }
+  Font_RenderGlyph('A');
+  EXPECT_EQ(Font_Glyphs['A'].material, 0u);
+  static int quads;
+  quads = 0;
+  Draw2D_QuadObserver = [](const float(*)[3], const float(*)[2], const float(*)[4], uint32_t, int) { quads++; };
+  float x = 0, y = 100;
+  Print_SetSize(32);
+  Print_Char(&x, &y, 'A');
+  Draw2D_QuadObserver = nullptr;
+  EXPECT_EQ(quads, 0);
+  EXPECT_FLOAT_EQ(x, Font_Glyphs['A'].advanceX);
+  Tex_FreeAll();
 }
 
 // Offset of an sfnt table in a font file, 0 when absent.

@@ -208,6 +208,13 @@ TEST_F(Layout, HeightOfWrappedText) {
   EXPECT_FLOAT_EQ(Print_TextBoxHeightW(0, 10, 400, 20, u"x\ny\nz"), 10 + 96);
 }
 
+TEST_F(Layout, BoxBottomForTheTextHooks) {
+  EXPECT_FLOAT_EQ(Print_TextBoxBottomW(0, 10, 40, 20, u"one two"), Print_TextBoxHeightW(0, 10, 40, 20, u"one two"));
+  EXPECT_EQ(g_lines.size(), 2u);
+  EXPECT_FLOAT_EQ(Print_TextBoxBottom(0, 10, 400, 20, "x\ny"), 10 + 64);
+  EXPECT_FLOAT_EQ(Print_TextBoxBottom(0, 10, 400, 20, nullptr), 10);
+}
+
 TEST_F(Layout, PenSkipsCodesWithoutGlyphs) {
   float x = 10, y = 20;
   Print_Glyph(&x, &y, 300);  // outside the 256-code table

@@ -65,6 +65,7 @@ std::map<GLenum, std::string> g_strings;
 std::map<GLenum, std::vector<GLint>> g_integers;
 std::map<GLenum, std::vector<GLfloat>> g_floats;
 GLuint g_nextName = 1;
+GlDispatch g_recordingTable;
 
 void Append(const char* name, std::initializer_list<std::string> args) {
   std::string s = name;
@@ -183,6 +184,7 @@ GLenum RecCheckFramebufferStatus(GLenum target) {
 
 std::string GlRecord_Arg(long long v) { return std::to_string(v); }
 std::string GlRecord_Arg(double v) {
+  if (v == 0) return "0";  // -0 and 0 read the same
   char buf[64];
   std::snprintf(buf, sizeof buf, "%g", v);
   return buf;
@@ -220,6 +222,15 @@ void GlDispatch_InstallRecording() {
   gl.glDeleteRenderbuffers = RecDeleteRenderbuffers;
   gl.glDeleteOcclusionQueriesNV = RecDeleteOcclusionQueriesNV;
   gl.glCheckFramebufferStatus = RecCheckFramebufferStatus;
+  g_recordingTable = gl;
+}
+
+void* GlRecord_ProcAddress(const char* name) {
+  if (!name) return nullptr;
+  for (int i = 0; i < GL_SLOT_COUNT; ++i)
+    if (std::strcmp(kSlots[i].name, name) == 0)
+      return *reinterpret_cast<void**>(reinterpret_cast<char*>(&g_recordingTable) + kSlots[i].offset);
+  return nullptr;
 }
 
 const std::vector<std::string>& GlRecord_Calls() { return g_calls; }

@@ -328,6 +328,8 @@ void GlDispatch_Clear();
 // Functions that return a value return 0/null, except the queries set below. Installing also
 // forgets the calls, the query answers and the handed-out names.
 void GlDispatch_InstallRecording();
+// The recorder of a slot by name, for a loader under test (null for unknown names).
+void* GlRecord_ProcAddress(const char* name);
 const std::vector<std::string>& GlRecord_Calls();
 void GlRecord_Clear();
 // Answers of the recording glGetString / glGetIntegerv / glGetFloatv per parameter name.

@@ -170,7 +170,10 @@ bool OPENGL_HasExtension(const char* name) {
   return OPENGL_StringHasWord(reinterpret_cast<const char*>(s), name);
 }
 
-const char* OPENGL_WglExtensionString() { return g_wglStringReady ? g_wglExtensions.c_str() : nullptr; }
+// Null when the window system offers none of the rows (no string to ask).
+const char* OPENGL_WglExtensionString() {
+  return g_wglStringReady && !g_wglExtensions.empty() ? g_wglExtensions.c_str() : nullptr;
+}
 
 bool OPENGL_HasWglExtension(const char* name) {
   return OPENGL_StringHasWord(OPENGL_WglExtensionString(), name);
@@ -196,7 +199,7 @@ void OPENGL_LoadExtensions() {
     if (i == 37) {
       // The window-system string, between the GL rows and the WGL rows.
       BuildWglString();
-      Log_Printf("WGL_EXTENSIONS: %s\n", g_wglExtensions.c_str());
+      if (OPENGL_WglExtensionString()) Log_Printf("WGL_EXTENSIONS: %s\n", g_wglExtensions.c_str());
     }
     bool listed;
     if (row.test == TEST_GL)

@@ -55,7 +55,8 @@ bool OPENGL_HasExtension(const char* name);
 bool OPENGL_HasWglExtension(const char* name);
 // The word test on any string (a null string is empty).
 bool OPENGL_StringHasWord(const char* string, const char* name);
-// The window-system extension string of the current context ("" before OpenGL started).
+// The window-system extension string of the current context; null before OpenGL started or when
+// the window system offers none of the WGL rows.
 const char* OPENGL_WglExtensionString();
 // Clears every flag and limit (part of the renderer block reset).
 void OPENGL_ClearExtensions();

@@ -1,0 +1,475 @@
+// The renderer on a real OpenGL context (Mesa llvmpipe under the test display): start-up, the
+// llvmpipe extension flags, clears, blend modes, fog, depth order, matrices, read-back, the
+// off-screen buffer and presented frames, all checked on pixels read back.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <unistd.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/log.h"
+#include "foundation/mem.h"
+#include "foundation/sys.h"
+#include "foundation/var.h"
+#include "platform/gl_dispatch.h"
+#include "platform/window.h"
+#include "render/glext.h"
+#include "render/render.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct Bgra {
+  int b, g, r, a;
+};
+
+int Byte(float f) { return static_cast<int>(std::lround(std::clamp(f, 0.0f, 1.0f) * 255.0f)); }
+
+class RenderGl : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!tw_test::HaveDisplay()) GTEST_SKIP() << "no display";
+    setenv("TW_UNATTENDED", "1", 1);
+    Sys_Debug.openLog = 1;
+    Log_Open();
+    title_ = "Tarnwick render test " + std::to_string(getpid());
+    ASSERT_EQ(Plat_WindowCreate(title_.c_str()), 1);
+    Var_ResetTable();
+    Render_Init(0);
+    w_ = Plat_WindowWidth();
+    h_ = Plat_WindowHeight();
+    Render_SetScreenSize(w_, h_);
+    RenderFogWanted = 0;
+    Sys_QuitRequested = 0;
+  }
+  void TearDown() override {
+    Render_Shutdown();
+    Plat_WindowDestroy();
+    Var_ResetTable();
+    Log_Close();
+  }
+  void Start(float pbuffer = 0) {
+    render_pbuffer.value = pbuffer;
+    Render_Init(1);
+    ASSERT_EQ(RenderApi, 1u) << Log();
+  }
+  std::string Log() {
+    Log_Close();
+    std::string text = tw_test::ReadFile("log");
+    Log_Open();
+    return text;
+  }
+  static Bgra Pixel(int x, int y) {
+    unsigned char p[4] = {};
+    Render_ReadPixels(x, y, 1, 1, p);
+    return {p[0], p[1], p[2], p[3]};
+  }
+  Bgra Centre() const { return Pixel(w_ / 2, h_ / 2); }
+  // A 2D layer in pixels, untextured.
+  void Begin2D() {
+    Render_BeginFrame(0, 0, w_, h_);
+    gl.glMatrixMode(GL_PROJECTION);
+    gl.glLoadIdentity();
+    gl.glOrtho(0, w_, 0, h_, -1, 1);
+    gl.glMatrixMode(GL_MODELVIEW);
+    gl.glLoadIdentity();
+    gl.glDisable(GL_TEXTURE_2D);
+    Render_SetDepthTest(0);
+  }
+  void FullQuad(int r, int g, int b, int a, float u1 = 1, float v1 = 1) {
+    ImmVertex v0 = {0, 0, 0, uint8_t(r), uint8_t(g), uint8_t(b), uint8_t(a), 0, 0};
+    ImmVertex v1w = {float(w_), 0, 0, uint8_t(r), uint8_t(g), uint8_t(b), uint8_t(a), u1, 0};
+    ImmVertex v2 = {float(w_), float(h_), 0, uint8_t(r), uint8_t(g), uint8_t(b), uint8_t(a), u1, v1};
+    ImmVertex v3 = {0, float(h_), 0, uint8_t(r), uint8_t(g), uint8_t(b), uint8_t(a), 0, v1};
+    Render_DrawTriangle(&v0, &v1w, &v2);
+    Render_DrawTriangle(&v0, &v2, &v3);
+  }
+  // A big triangle across the view in the plane `distance` units ahead of a camera at rest.
+  static void WallAhead(float distance, int r, int g, int b) {
+    ImmVertex a = {-1000, distance, -1000, uint8_t(r), uint8_t(g), uint8_t(b), 255, 0, 0};
+    ImmVertex c = {1000, distance, -1000, uint8_t(r), uint8_t(g), uint8_t(b), 255, 0, 0};
+    ImmVertex d = {0, distance, 1000, uint8_t(r), uint8_t(g), uint8_t(b), 255, 0, 0};
+    Render_DrawTriangle(&a, &c, &d);
+  }
+  tw_test::TempDir dir_;
+  std::string title_;
+  int w_ = 0, h_ = 0;
+};
+
+void ExpectNear(const Bgra& got, int r, int g, int b, int tolerance, const char* what) {
+  EXPECT_NEAR(got.r, r, tolerance) << what;
+  EXPECT_NEAR(got.g, g, tolerance) << what;
+  EXPECT_NEAR(got.b, b, tolerance) << what;
+}
+
+}  // namespace
+
+TEST_F(RenderGl, StartUpLogsTheDriverAndTheFormat) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  std::string log = Log();
+  EXPECT_NE(log.find("Success load OPENGL32.DLL.\n"), std::string::npos);
+  EXPECT_NE(log.find("GL_VENDOR:"), std::string::npos);
+  EXPECT_NE(log.find("GL_RENDERER:llvmpipe"), std::string::npos) << log.substr(0, 2000);
+  size_t version = log.find("GL_VERSION:");
+  ASSERT_NE(version, std::string::npos);
+  EXPECT_NE(log.find("Compatibility Profile", version), std::string::npos);
+  EXPECT_NE(log.find("GL_EXTENSIONS:GL_"), std::string::npos);
+  EXPECT_NE(log.find("ipfd=1\ni=1\n"), std::string::npos);
+  EXPECT_NE(log.find("   cDepthBits:24\n   cStencilBits:8\n"), std::string::npos);
+  EXPECT_NE(log.find("   cRedBits:8\n"), std::string::npos);
+  EXPECT_NE(log.find("   dwFlags:PFD_DOUBLEBUFFER\n"), std::string::npos);
+  // llvmpipe is a software rasterizer: the warning is logged and answered by its default.
+  EXPECT_NE(log.find("OPENGL_FindPixelFormat: no hardware acceleration found\n"), std::string::npos);
+  EXPECT_NE(log.find("MessageBox[OPENGL warning]"), std::string::npos);
+  EXPECT_EQ(Sys_QuitRequested, 0);
+  EXPECT_NE(log.find("max texture size 16384.\n"), std::string::npos);
+  EXPECT_EQ(GlLimits.maxTextureUnits, 8);
+  EXPECT_FLOAT_EQ(GlLimits.maxAnisotropy, 16.0f);
+}
+
+TEST_F(RenderGl, LlvmpipeFlagSnapshot) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  // Flags 1..43 in table order (44, swap control, depends on whether the display takes an interval).
+  const uint8_t want[43] = {1, 1, 1, 0, 1, 0, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0,
+                            0, 0, 0, 1, 1, 0, 0, 1, 1, 0, 1, 1, 0, 0, 1, 1, 0, 1, 1, 0, 0};
+  const uint8_t* got = reinterpret_cast<const uint8_t*>(&GlExtFlags);
+  for (int i = 0; i < 43; ++i) EXPECT_EQ(got[i], want[i]) << "flag " << i + 1;
+  EXPECT_EQ(GlExtFlags.ATI_fragment_shader, 1);
+  EXPECT_EQ(GlExtFlags.ARB_vertex_program, 1);
+  EXPECT_EQ(GlExtFlags.ARB_fragment_program, 1);
+  EXPECT_EQ(GlExtFlags.NV_register_combiners, 0);
+  EXPECT_EQ(GlExtFlags.NV_vertex_program, 0);
+  std::string log = Log();
+  EXPECT_NE(log.find("GL_SGIS_generate_mipmap enabling but not used.\n"), std::string::npos);
+  EXPECT_NE(log.find("WGL_EXTENSIONS: WGL_ARB_pbuffer WGL_ARB_pixel_format WGL_ARB_render_texture"),
+            std::string::npos);
+}
+
+TEST_F(RenderGl, ClearColourReadsBackWithinOneStep) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Render_BeginFrame(0, 0, w_, h_);
+  Render_Clear(1, 0.6f, 0.6f, 0.65f);
+  Bgra p = Centre();
+  EXPECT_NEAR(p.b, 166, 1);
+  EXPECT_NEAR(p.g, 153, 1);
+  EXPECT_NEAR(p.r, 153, 1);
+  // A depth-only clear keeps the colour.
+  Render_Clear(0, 0, 0, 0);
+  p = Pixel(3, 3);
+  EXPECT_NEAR(p.r, 153, 1);
+}
+
+TEST_F(RenderGl, ReadPixelsPutsTheBottomRowFirst) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Render_BeginFrame(0, 0, w_, h_);
+  Render_Clear(1, 0, 0, 1);
+  Render_SetScissor(0, 0, 10, 10);
+  Render_Clear(1, 1, 0, 0);
+  Render_SetScissor(0, 0, w_, h_);
+  ExpectNear(Pixel(0, 0), 255, 0, 0, 0, "lower left");
+  ExpectNear(Pixel(w_ - 1, h_ - 1), 0, 0, 255, 0, "upper right");
+  std::vector<unsigned char> rows(4 * 20 * 20);
+  Render_ReadPixels(0, 0, 20, 20, rows.data());
+  EXPECT_EQ(rows[2], 255);                     // row 0, pixel 0: red
+  EXPECT_EQ(rows[(15 * 20 + 15) * 4 + 0], 255);  // row 15, pixel 15: blue
+}
+
+TEST_F(RenderGl, EveryBlendModeOnAKnownBackground) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const float bg[3] = {0.2f, 0.4f, 0.6f};
+  const int s[4] = {200, 100, 50, 128};
+  for (int mode = 0; mode <= 7; ++mode) {
+    Begin2D();
+    Render_Clear(1, bg[0], bg[1], bg[2]);
+    Render_SetBlend(mode);
+    FullQuad(s[0], s[1], s[2], s[3]);
+    Bgra p = Centre();
+    int want[3];
+    for (int c = 0; c < 3; ++c) {
+      float d = Byte(bg[c]) / 255.0f, sc = s[c] / 255.0f, a = s[3] / 255.0f;
+      float out = 0;
+      switch (mode) {
+        case 0: out = sc; break;
+        case 1: out = sc + d; break;
+        case 2: out = d * sc; break;
+        case 3: out = d * (1 - sc); break;
+        case 4: out = 2 * sc * d; break;
+        case 5: out = sc * a + d * (1 - a); break;
+        case 6: out = sc * a + d; break;
+        case 7: out = sc * (1 - a) + d; break;
+      }
+      want[c] = Byte(out);
+    }
+    std::string what = "mode " + std::to_string(mode);
+    ExpectNear(p, want[0], want[1], want[2], 1, what.c_str());
+  }
+}
+
+TEST_F(RenderGl, OpaqueModeDropsTransparentTexels) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Begin2D();
+  Render_Clear(1, 0, 0, 1);
+  Render_SetBlend(0);
+  FullQuad(255, 0, 0, 0);
+  ExpectNear(Centre(), 0, 0, 255, 1, "alpha 0 is dropped");
+  FullQuad(255, 0, 0, 1);
+  ExpectNear(Centre(), 255, 0, 0, 1, "alpha 1 is drawn");
+}
+
+TEST_F(RenderGl, FogOnAndOff) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const float red[4] = {1, 0, 0, 1};
+  Render_BeginFrame(0, 0, w_, h_);
+  gl.glDisable(GL_TEXTURE_2D);
+  Render_Clear(1, 0, 0, 0);
+  Render_SetFog(0, 10, red);
+  RenderFogWanted = 1;
+  Render_SetBlend(0);
+  WallAhead(5, 0, 255, 0);
+  ExpectNear(Centre(), 128, 128, 0, 3, "half way into the fog");
+
+  Render_BeginFrame(0, 0, w_, h_);  // fog off again
+  gl.glDisable(GL_TEXTURE_2D);
+  Render_Clear(1, 0, 0, 0);
+  WallAhead(5, 0, 255, 0);
+  ExpectNear(Centre(), 0, 255, 0, 1, "fog switched off by the frame");
+
+  Render_SetBlend(0);  // fog wanted: on again
+  WallAhead(5, 0, 255, 0);
+  ExpectNear(Centre(), 128, 128, 0, 3, "fog back on with blend mode 0");
+  Render_SetBlend(1);  // additive: fog off
+  Render_Clear(1, 0, 0, 0);
+  WallAhead(5, 0, 255, 0);
+  ExpectNear(Centre(), 0, 255, 0, 1, "blend modes other than 0 have no fog");
+  RenderFogWanted = 0;
+}
+
+TEST_F(RenderGl, DrawOrderSettingReversesTheDepthTest) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  for (int reversed = 0; reversed <= 1; ++reversed) {
+    render_draworder.value = float(reversed);
+    Render_BeginFrame(0, 0, w_, h_);
+    gl.glDisable(GL_TEXTURE_2D);
+    Render_Clear(1, 0, 0, 0);
+    WallAhead(5, 255, 0, 0);   // near
+    WallAhead(10, 0, 255, 0);  // far
+    if (reversed)
+      ExpectNear(Centre(), 0, 255, 0, 1, "greater-or-equal: the far wall wins");
+    else
+      ExpectNear(Centre(), 255, 0, 0, 1, "less-or-equal: the near wall stays");
+  }
+  render_draworder.value = 0;
+}
+
+TEST_F(RenderGl, FrustumAndCameraMatrices) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Render_SetScreenSize(800, 600);
+  Render_BeginFrame(0, 0, w_, h_);
+  GLfloat p[16];
+  gl.glGetFloatv(GL_PROJECTION_MATRIX, p);
+  const double n = 1, f = 32000;
+  EXPECT_NEAR(p[0], 1.0, 1e-5);
+  EXPECT_NEAR(p[5], 1.0 / 0.75, 1e-5);
+  EXPECT_NEAR(p[8], 0.0, 1e-6);
+  EXPECT_NEAR(p[9], 0.0, 1e-6);
+  EXPECT_NEAR(p[10], -(f + n) / (f - n), 1e-5);
+  EXPECT_NEAR(p[11], -1.0, 1e-6);
+  EXPECT_NEAR(p[14], -2 * f * n / (f - n), 1e-4);
+  EXPECT_NEAR(p[15], 0.0, 1e-6);
+
+  Render_SetPerspective(60, 100, 2);
+  gl.glGetFloatv(GL_PROJECTION_MATRIX, p);
+  double x = 2 * std::tan(60 * M_PI / 360);
+  EXPECT_NEAR(p[0], 2 / (2 * x) * 2, 1e-5);  // 2n / (r - l)
+  EXPECT_NEAR(p[5], 2 * 2 / (2 * x * 0.75), 1e-5);
+
+  const float angles[3] = {float(M_PI / 2), 0, 0};
+  const float origin[3] = {10, 20, 30};
+  Render_SetCamera(angles, origin);
+  GLfloat m[16];
+  gl.glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  auto eye = [&](float px, float py, float pz, int i) { return m[i] * px + m[4 + i] * py + m[8 + i] * pz + m[12 + i]; };
+  // Five units ahead (+X at yaw 90) is straight down the eye's -Z.
+  EXPECT_NEAR(eye(15, 20, 30, 0), 0, 1e-4);
+  EXPECT_NEAR(eye(15, 20, 30, 1), 0, 1e-4);
+  EXPECT_NEAR(eye(15, 20, 30, 2), -5, 1e-4);
+  // Up stays up; right (-Y at yaw 90) is the eye's +X.
+  EXPECT_NEAR(eye(10, 20, 33, 1), 3, 1e-4);
+  EXPECT_NEAR(eye(10, 18, 30, 0), 2, 1e-4);
+
+  // The model matrix: p -> p x rotation + origin.
+  gl.glLoadIdentity();
+  const float rot[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1};
+  const float org[3] = {5, 6, 7};
+  Render_MultMatrix(rot, org);
+  gl.glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  // (1, 0, 0) x rotation = row 0 = (0, 1, 0); plus origin.
+  EXPECT_NEAR(eye(1, 0, 0, 0), 5, 1e-5);
+  EXPECT_NEAR(eye(1, 0, 0, 1), 7, 1e-5);
+  EXPECT_NEAR(eye(1, 0, 0, 2), 7, 1e-5);
+  int vx, vy, vw, vh;
+  Render_GetViewport(&vx, &vy, &vw, &vh);
+  EXPECT_EQ(vx, 0);
+  EXPECT_EQ(vw, w_);
+  EXPECT_EQ(vh, h_);
+}
+
+TEST_F(RenderGl, NoPBufferWithoutTheSetting) {
+  ASSERT_NO_FATAL_FAILURE(Start(0));
+  EXPECT_EQ(Render_PBuffer, nullptr);
+}
+
+namespace {
+
+// Draws red into the buffer, returns to the window and checks the texture and a textured quad.
+void RoundTrip(RenderGl* t, PBuffer* pb, int w, int h, int screenW, int screenH, GLenum target) {
+  PBuffer_MakeCurrent(pb);
+  Render_BeginFrame(0, 0, w, h);
+  Render_Clear(1, 1, 0, 0);
+  unsigned char p[4];
+  Render_ReadPixels(w / 2, h / 2, 1, 1, p);
+  EXPECT_EQ(p[2], 255);
+  EXPECT_EQ(p[1], 0);
+  PBuffer_MakeWindowCurrent(pb);
+
+  Render_BeginFrame(0, 0, screenW, screenH);
+  Render_Clear(1, 0, 0, 1);
+  PBuffer_BindTexture(pb);
+  GLint bound = 0;
+  gl.glGetIntegerv(target == GL_TEXTURE_2D ? GL_TEXTURE_BINDING_2D : GL_TEXTURE_BINDING_RECTANGLE_NV, &bound);
+  EXPECT_EQ(GLuint(bound), pb->texture);
+  std::vector<unsigned char> tex(size_t(w) * h * 4);
+  gl.glGetTexImage(target, 0, GL_BGRA, GL_UNSIGNED_BYTE, tex.data());
+  EXPECT_EQ(tex[2], 255);
+  EXPECT_EQ(tex[tex.size() - 2], 255);
+
+  gl.glMatrixMode(GL_PROJECTION);
+  gl.glLoadIdentity();
+  gl.glOrtho(0, screenW, 0, screenH, -1, 1);
+  gl.glMatrixMode(GL_MODELVIEW);
+  gl.glLoadIdentity();
+  Render_SetDepthTest(0);
+  (void)t;
+  float u1 = target == GL_TEXTURE_2D ? 1.0f : float(w);
+  float v1 = target == GL_TEXTURE_2D ? 1.0f : float(h);
+  ImmVertex a = {0, 0, 0, 255, 255, 255, 255, 0, 0};
+  ImmVertex b = {float(screenW), 0, 0, 255, 255, 255, 255, u1, 0};
+  ImmVertex c = {float(screenW), float(screenH), 0, 255, 255, 255, 255, u1, v1};
+  ImmVertex d = {0, float(screenH), 0, 255, 255, 255, 255, 0, v1};
+  Render_SetBlend(0);
+  Render_DrawTriangle(&a, &b, &c);
+  Render_DrawTriangle(&a, &c, &d);
+  PBuffer_ReleaseTexture(pb);
+  Render_ReadPixels(screenW / 2, screenH / 2, 1, 1, p);
+  EXPECT_EQ(p[2], 255);
+  EXPECT_EQ(p[0], 0);
+}
+
+}  // namespace
+
+TEST_F(RenderGl, PowerOfTwoPBufferDrawsIntoA2DTexture) {
+  ASSERT_NO_FATAL_FAILURE(Start(256));
+  ASSERT_NE(Render_PBuffer, nullptr);
+  EXPECT_EQ(Render_PBuffer->powerOfTwo, 1);
+  EXPECT_NE(Log().find("PBuffer created 256x256\n"), std::string::npos);
+  RoundTrip(this, Render_PBuffer, 256, 256, w_, h_, GL_TEXTURE_2D);
+}
+
+TEST_F(RenderGl, OtherSidesUseARectangleTextureAndTruncateTheSetting) {
+  ASSERT_NO_FATAL_FAILURE(Start(300.7f));
+  ASSERT_NE(Render_PBuffer, nullptr);
+  int pw = 0, ph = 0;
+  PBuffer_GetSize(Render_PBuffer, &pw, &ph);
+  EXPECT_EQ(pw, 300);
+  EXPECT_EQ(ph, 300);
+  EXPECT_EQ(Render_PBuffer->powerOfTwo, 0);
+  RoundTrip(this, Render_PBuffer, 300, 300, w_, h_, GL_TEXTURE_RECTANGLE_NV);
+}
+
+TEST_F(RenderGl, UpdateTexSubImageWritesTheBoundTexture) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  Render_BeginFrame(0, 0, w_, h_);
+  // Texture index 0 binds texture name 0, the context's default texture.
+  Tex_Bind(0, 0, 1);
+  std::vector<unsigned char> black(4 * 4 * 4, 0);
+  gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 4, 4, 0, GL_BGRA, GL_UNSIGNED_BYTE, black.data());
+  const unsigned char bgr[3 * 2 * 2] = {10, 20, 30, 10, 20, 30, 10, 20, 30, 10, 20, 30};
+  Render_UpdateTexSubImage(0, 1, 1, 2, 2, 24, bgr);
+  const unsigned char lum[4] = {99, 99, 99, 99};
+  Render_UpdateTexSubImage(0, 0, 0, 2, 2, 12, lum);  // an unknown depth uploads nothing
+  std::vector<unsigned char> out(4 * 4 * 4);
+  gl.glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, out.data());
+  EXPECT_EQ(out[(1 * 4 + 1) * 4 + 0], 10);
+  EXPECT_EQ(out[(1 * 4 + 1) * 4 + 2], 30);
+  EXPECT_EQ(out[(2 * 4 + 2) * 4 + 1], 20);
+  EXPECT_EQ(out[0], 0);
+  Render_UpdateTexSubImage(0, 0, 0, 2, 2, 8, lum);
+  gl.glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, out.data());
+  EXPECT_EQ(out[0], 99);
+  EXPECT_EQ(out[2], 99);
+}
+
+namespace {
+
+int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+// Windows of other tests come and go while the tree is read: their errors are ignored.
+Window FindTopLevel(Display* dpy, const std::string& title) {
+  XSetErrorHandler(IgnoreXErrors);
+  Window root = DefaultRootWindow(dpy), parent = 0, *children = nullptr;
+  unsigned count = 0;
+  Window found = 0;
+  if (!XQueryTree(dpy, root, &root, &parent, &children, &count)) return 0;
+  for (unsigned i = 0; i < count && !found; ++i) {
+    char* name = nullptr;
+    if (XFetchName(dpy, children[i], &name) && name) {
+      if (title == name) found = children[i];
+      XFree(name);
+    }
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+}  // namespace
+
+TEST_F(RenderGl, PresentedFramesReachTheWindow) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  // Other tests may put their windows over this one: raise it and present again until the
+  // screen shows this window's picture.
+  Display* dpy = XOpenDisplay(nullptr);
+  ASSERT_NE(dpy, nullptr);
+  Window self = FindTopLevel(dpy, title_);
+  unsigned long pixel = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (self) XRaiseWindow(dpy, self);
+    XSync(dpy, False);
+    // The game frame: present the previous picture, begin and clear the next.
+    for (int frame = 0; frame < 2; ++frame) {
+      Render_EndFrame(1, 1);
+      Render_BeginFrame(0, 0, w_, h_);
+      Render_Clear(1, 0.6f, 0.6f, 0.65f);
+    }
+    Render_EndFrame(1, 1);
+    XSync(dpy, False);
+    XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), w_ / 2, h_ / 2, 1, 1, AllPlanes, ZPixmap);
+    if (img) {
+      pixel = XGetPixel(img, 0, 0);
+      XDestroyImage(img);
+    }
+    if (std::abs(int((pixel >> 16) & 0xFF) - 153) <= 1 && std::abs(int(pixel & 0xFF) - 166) <= 1) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
+  XCloseDisplay(dpy);
+  EXPECT_NEAR(int((pixel >> 16) & 0xFF), 153, 1);
+  EXPECT_NEAR(int((pixel >> 8) & 0xFF), 153, 1);
+  EXPECT_NEAR(int(pixel & 0xFF), 166, 1);
+}

@@ -1,0 +1,356 @@
+// OpenGL start-up, failure paths and extension flags through a fake window-system layer and the
+// recording GL table; the settings and the renderer selection.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "foundation/log.h"
+#include "foundation/mem.h"
+#include "foundation/sys.h"
+#include "foundation/var.h"
+#include "platform/gl_context_sdl.h"
+#include "platform/gl_dispatch.h"
+#include "render/glext.h"
+#include "render/render.h"
+#include "support/test_support.h"
+
+namespace {
+
+// The fake window system.
+int g_loadResult;
+int g_unloads;
+void* g_contextResult;
+int g_makeCurrentResult;
+int g_deletes;
+int g_swapIntervalResult;
+int g_indirect;
+std::set<std::string> g_missing;  // entry points the fake loader does not have
+
+int FakeLoad() { return g_loadResult; }
+void FakeUnload() { ++g_unloads; }
+void* FakeProc(const char* name) {
+  if (g_missing.count(name)) return nullptr;
+  return GlRecord_ProcAddress(name);
+}
+void* FakeCreate() { return g_contextResult; }
+int FakeMakeCurrent(void* ctx) { return ctx ? g_makeCurrentResult : 0; }
+void FakeDelete(void*) { ++g_deletes; }
+void FakeSwap() {}
+int FakeInterval(int) { return g_swapIntervalResult; }
+int FakeIndirect(void*) { return g_indirect; }
+void FakeFormat(PlatGlFormat* f) { *f = PlatGlFormat{8, 8, 8, 8, 24, 8, 1, 1}; }
+int FakePci(unsigned* v, unsigned* d) {
+  *v = 0x10DE;
+  *d = 0x0250;
+  return 1;
+}
+const char* FakeError() { return "fake failure"; }
+
+class RenderStart : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TW_UNATTENDED", "1", 1);
+    Sys_Debug.openLog = 1;
+    Log_Open();
+    Render_ResetBlock();
+    GlDispatch_InstallRecording();
+    GlDispatch_Clear();  // the recorders stay reachable through the fake loader
+    g_loadResult = 0;
+    g_unloads = 0;
+    g_contextResult = reinterpret_cast<void*>(0x1234);
+    g_makeCurrentResult = 0;
+    g_deletes = 0;
+    g_swapIntervalResult = -1;
+    g_indirect = 0;
+    g_missing.clear();
+    Plat_Gl = PlatGlOps{FakeLoad,   FakeUnload,   FakeProc,   FakeCreate, FakeMakeCurrent, FakeDelete,
+                        FakeSwap,   FakeInterval, FakeIndirect, FakeFormat, FakePci,        FakeError};
+    Var_ResetTable();
+    Render_Init(0);
+    std::strcpy(render_api.text, "OPENGL");
+    render_SGIS_generate_mipmap.value = 0;
+    render_NV_pixel_data_range.value = 0;
+    render_pbuffer.value = 0;
+    Sys_QuitRequested = 0;
+    SetDriver("Tarnwick Test Chip", "GL_ARB_multitexture GL_EXT_texture_rectangle GL_SGIS_generate_mipmap "
+                                    "GL_NV_texture_shader2 GL_NV_texture_shader3 GL_ATI_fragment_shader");
+  }
+  void TearDown() override {
+    Render_Stop();
+    Plat_GlRestoreDefaults();
+    Var_ResetTable();
+    Log_Close();
+  }
+  static void SetDriver(const char* renderer, const char* extensions) {
+    GlRecord_SetString(GL_VENDOR, "Tarnwick");
+    GlRecord_SetString(GL_RENDERER, renderer);
+    GlRecord_SetString(GL_VERSION, "1.5 test");
+    GlRecord_SetString(GL_EXTENSIONS, extensions);
+  }
+  std::string Log() {
+    Log_Close();
+    std::string text = tw_test::ReadFile("log");
+    Log_Open();
+    return text;
+  }
+  static bool AllSlotsNull() {
+    for (int i = 0; i < GL_SLOT_COUNT; ++i)
+      if (GlDispatch_SlotValue(i)) return false;
+    return true;
+  }
+  tw_test::TempDir dir_;
+};
+
+bool Has(const std::string& log, const std::string& line) { return log.find(line) != std::string::npos; }
+
+}  // namespace
+
+TEST_F(RenderStart, SettingsAreRegisteredWithTheirDefaults) {
+  struct Want {
+    const char* name;
+    uint32_t flags;
+    float value;
+    const char* text;
+  };
+  const Want want[34] = {
+      {"render_wireframe", 0x16, 0, "0"},         {"render_draworder", 0x2, 0, "0"},
+      {"render_fog", 0x2, 0, "0"},                {"render_fog_start", 0x16, 0, "0"},
+      {"render_fog_end", 0x16, 1000, "1000"},     {"render_fog_r", 0x16, 0.6f, "0.6"},
+      {"render_fog_g", 0x16, 0.6f, "0.6"},        {"render_fog_b", 0x16, 0.65f, "0.65"},
+      {"render_16bit_textures", 0xE, 0, "0"},     {"render_arb_tc", 0xE, 0, "0"},
+      {"render_var_type", 0xC, 0, "AGP"},         {"render_var_size", 0xE, 18874368, "18874368"},
+      {"render_filter", 0xE, 0, "0"},             {"render_fov", 0xE, 60, "60"},
+      {"render_bump_r300", 0xE, 0, "0"},          {"render_bump_r200", 0xE, 1, "1"},
+      {"render_bump_nv30", 0xE, 0, "0"},          {"render_bump_nv20", 0xE, 1, "1"},
+      {"render_bump_nv10", 0xE, 1, "1"},          {"render_bump_fast", 0xE, 0, "0"},
+      {"render_bump_clear", 0xE, 0, "0"},         {"render_bump_reflect", 0xE, 0, "0"},
+      {"render_bump_attenuation", 0xE, 1, "1"},   {"render_bump_diffuse", 0xE, 1, "1"},
+      {"render_bump_specular", 0xE, 1, "1"},      {"render_bump_project", 0xE, 1, "1"},
+      {"render_bump_shadows", 0xE, 0, "0"},       {"render_scale", 0xE, 1, "1"},
+      {"render_SGIS_generate_mipmap", 0xE, 0, "0"}, {"render_dxt1_as_dxt3", 0xE, 1, "1"},
+      {"render_NV_pixel_data_range", 0xE, 0, "0"}, {"render_api", 0xC, 0, "OPENGL"},
+      {"render_vsync", 0xE, 0, "0"},             {"render_pbuffer", 0xE, 0, "0"},
+  };
+  for (const Want& w : want) {
+    VarRecord* v = Var_Find(w.name);
+    ASSERT_NE(v, nullptr) << w.name;
+    EXPECT_EQ(v->flags & 0x1E, w.flags) << w.name;
+    EXPECT_FLOAT_EQ(v->value, w.value) << w.name;
+    EXPECT_STREQ(v->text, w.text) << w.name;
+  }
+}
+
+TEST_F(RenderStart, RenderApiTextSelectsTheBackEnd) {
+  EXPECT_TRUE(Render_WantsD3D8("D3D8"));
+  EXPECT_TRUE(Render_WantsD3D8("d3d8"));
+  EXPECT_FALSE(Render_WantsD3D8("D3D"));
+  EXPECT_FALSE(Render_WantsD3D8("OPENGL"));
+  EXPECT_FALSE(Render_WantsD3D8(""));
+  EXPECT_FALSE(Render_WantsD3D8(nullptr));
+}
+
+TEST_F(RenderStart, PowersOfTwoUpTo8192) {
+  EXPECT_EQ(Render_IsPowerOfTwo(1), 1);
+  EXPECT_EQ(Render_IsPowerOfTwo(256), 1);
+  EXPECT_EQ(Render_IsPowerOfTwo(8192), 1);
+  EXPECT_EQ(Render_IsPowerOfTwo(0), 0);
+  EXPECT_EQ(Render_IsPowerOfTwo(3), 0);
+  EXPECT_EQ(Render_IsPowerOfTwo(16384), 0);
+  EXPECT_EQ(Render_IsPowerOfTwo(-4), 0);
+}
+
+TEST_F(RenderStart, OpenGLComesUpWithTheLogLinesAndFlags) {
+  Render_Init(1);
+  ASSERT_EQ(RenderApi, 1u);
+  std::string log = Log();
+  EXPECT_TRUE(Has(log, "VENDOR = NVIDIA Corporation\nDEVICE = [GeForce4 Ti 4600]\n"));
+  EXPECT_TRUE(Has(log, "Success load OPENGL32.DLL.\n"));
+  EXPECT_TRUE(Has(log, "OPENGL_FindPixelFormat: hardware acceleration found\n"));
+  EXPECT_TRUE(Has(log, "OPENGL_FindPixelFormat: Set pixel ok\n"));
+  EXPECT_TRUE(Has(log, "GL_VENDOR:Tarnwick\nGL_RENDERER:Tarnwick Test Chip\nGL_VERSION:1.5 test\nGL_EXTENSIONS:GL_ARB"));
+  EXPECT_TRUE(Has(log, "ipfd=1\ni=1\n"));
+  EXPECT_TRUE(Has(log, "   cDepthBits:24\n   cStencilBits:8\n"));
+  EXPECT_TRUE(Has(log, "GL_ARB_multitexture enabling.\n"));
+  EXPECT_TRUE(Has(log, "GL_SGIS_generate_mipmap enabling but not used.\n"));
+  EXPECT_TRUE(Has(log, "GL_NV_texture_rectangle enabling.\n"));
+  EXPECT_TRUE(Has(log, "GL_NV_texture_shader disabling.\n"));
+  EXPECT_TRUE(Has(log, "GL_NV_pixel_data_range disabling.\n"));
+  EXPECT_FALSE(Has(log, "WGL_EXTENSIONS"));  // neither framebuffer objects nor swap control
+  EXPECT_TRUE(Has(log, "WGL_ARB_pbuffer disabling.\n"));
+  EXPECT_TRUE(Has(log, "WGL_EXT_swap_control disabling.\n"));
+  EXPECT_FALSE(Has(log, "MessageBox"));
+  EXPECT_EQ(GlExtFlags.ARB_multitexture, 1);
+  EXPECT_EQ(GlExtFlags.NV_texture_rectangle, 1);
+  EXPECT_EQ(GlExtFlags.SGIS_generate_mipmap, 0);
+  EXPECT_EQ(GlExtFlags.NV_texture_shader, 0);
+  EXPECT_EQ(GlExtFlags.ATI_fragment_shader, 1);
+  EXPECT_EQ(GlExtFlags.WGL_ARB_pbuffer, 0);
+  EXPECT_EQ(Render_PBuffer, nullptr);
+  // The 44 flag lines come in table order.
+  size_t first = log.find("GL_ARB_multitexture ");
+  size_t last = log.find("WGL_EXT_swap_control ");
+  ASSERT_NE(first, std::string::npos);
+  ASSERT_NE(last, std::string::npos);
+  EXPECT_LT(first, log.find("GL_EXT_texture_filter_anisotropic "));
+  EXPECT_LT(log.find("GL_EXT_texture_filter_anisotropic "), last);
+  EXPECT_LT(last, log.find("max texture size"));
+  EXPECT_TRUE(Has(log, "max texture units"));
+  EXPECT_FALSE(Has(log, "max texture max anisotropy"));
+}
+
+TEST_F(RenderStart, SettingsLetHeldOffExtensionsThrough) {
+  render_SGIS_generate_mipmap.value = 1;
+  Render_Init(1);
+  EXPECT_EQ(GlExtFlags.SGIS_generate_mipmap, 1);
+  EXPECT_TRUE(Has(Log(), "GL_SGIS_generate_mipmap enabling.\n"));
+}
+
+TEST_F(RenderStart, AListedExtensionWithAMissingEntryPointIsDisabled) {
+  g_missing = {"glMultiTexCoord4svARB"};
+  Render_Init(1);
+  ASSERT_EQ(RenderApi, 1u);
+  EXPECT_EQ(GlExtFlags.ARB_multitexture, 0);
+  EXPECT_TRUE(Has(Log(), "GL_ARB_multitexture disabling.\n"));
+}
+
+TEST_F(RenderStart, AnEntryPointAloneDoesNotEnableAnExtension) {
+  // The fake loader answers every name (as GLX does); only the string decides.
+  Render_Init(1);
+  EXPECT_EQ(GlExtFlags.NV_register_combiners, 0);
+  EXPECT_EQ(GlExtFlags.NV_occlusion_query, 0);
+  EXPECT_NE(gl.glCombinerParameterfvNV, nullptr);
+}
+
+TEST_F(RenderStart, FramebufferObjectsAndSwapControlServeTheWindowSystemRows) {
+  SetDriver("Tarnwick Test Chip", "GL_ARB_framebuffer_object GL_ARB_multitexture");
+  g_swapIntervalResult = 0;
+  Render_Init(1);
+  std::string log = Log();
+  EXPECT_TRUE(Has(log, "WGL_EXTENSIONS: WGL_ARB_pbuffer WGL_ARB_pixel_format WGL_ARB_render_texture "
+                       "WGL_EXT_swap_control\n"));
+  EXPECT_EQ(GlExtFlags.WGL_ARB_pbuffer, 1);
+  EXPECT_EQ(GlExtFlags.WGL_ARB_pixel_format, 1);
+  EXPECT_EQ(GlExtFlags.WGL_ARB_render_texture, 1);
+  EXPECT_EQ(GlExtFlags.WGL_EXT_swap_control, 1);
+  EXPECT_EQ(GlExtFlags.WGL_ARB_make_current_read, 0);
+  EXPECT_EQ(GlExtFlags.WGL_NV_render_texture_rectangle, 0);
+  EXPECT_EQ(GlExtFlags.WGL_NV_render_depth_texture, 0);
+}
+
+TEST_F(RenderStart, ANullExtensionStringIsEmpty) {
+  GlRecord_SetString(GL_EXTENSIONS, nullptr);
+  Render_Init(1);
+  ASSERT_EQ(RenderApi, 1u);
+  const uint8_t* flags = reinterpret_cast<const uint8_t*>(&GlExtFlags);
+  for (size_t i = 0; i < sizeof GlExtFlags; ++i) EXPECT_EQ(flags[i], 0) << i;
+  EXPECT_TRUE(Has(Log(), "GL_EXTENSIONS:\n"));
+}
+
+TEST_F(RenderStart, SoftwareRasterizerAsksAndTakesTheDefaultWhenUnattended) {
+  SetDriver("llvmpipe (LLVM 15.0.6, 256 bits)", "GL_ARB_multitexture");
+  Render_Init(1);
+  EXPECT_EQ(RenderApi, 1u);
+  EXPECT_EQ(Sys_QuitRequested, 0);
+  std::string log = Log();
+  EXPECT_TRUE(Has(log, "OPENGL_FindPixelFormat: no hardware acceleration found\n"));
+  EXPECT_TRUE(Has(log, "MessageBox[OPENGL warning]: OPENGL hardware acceleration not found.\n"
+                       "Check the latest opengl drivers.\nContinue work? -> default answer 6"));
+  EXPECT_TRUE(Has(log, "   dwFlags:PFD_GENERIC_FORMAT\n"));
+}
+
+TEST_F(RenderStart, IndirectContextCountsAsSoftware) {
+  g_indirect = 1;
+  Render_Init(1);
+  EXPECT_TRUE(Has(Log(), "OPENGL_FindPixelFormat: no hardware acceleration found\n"));
+}
+
+TEST_F(RenderStart, MissingLibraryLeavesNoRenderer) {
+  g_loadResult = -1;
+  Render_Init(1);
+  EXPECT_EQ(RenderApi, 0u);
+  EXPECT_TRUE(Has(Log(), "Unable load OPENGL32.DLL.\n"));
+  EXPECT_TRUE(AllSlotsNull());
+}
+
+TEST_F(RenderStart, AMissingCoreEntryPointFailsTheWholeStart) {
+  g_missing = {"glViewport"};
+  Render_Init(1);
+  EXPECT_EQ(RenderApi, 0u);
+  std::string log = Log();
+  EXPECT_TRUE(Has(log, "Unable check OPENGL32.DLL.\n"));
+  EXPECT_FALSE(Has(log, "Success load"));
+  EXPECT_TRUE(AllSlotsNull());
+  EXPECT_EQ(g_unloads, 1);
+}
+
+TEST_F(RenderStart, FailedContextGivesItsLineAndNoRenderer) {
+  g_contextResult = nullptr;
+  Render_Init(1);
+  EXPECT_EQ(RenderApi, 0u);
+  EXPECT_TRUE(Has(Log(), "wglCreateContext Failed\n"));
+  EXPECT_TRUE(AllSlotsNull());
+  EXPECT_EQ(g_unloads, 1);
+  // The game goes on: a frame does nothing.
+  Render_EndFrame(1, 1);
+  Render_BeginFrame(0, 0, 640, 480);
+  Render_Clear(1, 0, 0, 0);
+}
+
+TEST_F(RenderStart, FailedMakeCurrentDeletesTheContext) {
+  g_makeCurrentResult = -1;
+  Render_Init(1);
+  EXPECT_EQ(RenderApi, 0u);
+  EXPECT_TRUE(Has(Log(), "wglMakeCurrent Failed\n"));
+  EXPECT_EQ(g_deletes, 1);
+  EXPECT_EQ(g_unloads, 1);
+}
+
+TEST_F(RenderStart, StopReleasesContextAndLibrary) {
+  Render_Init(1);
+  ASSERT_EQ(RenderApi, 1u);
+  Render_Shutdown();
+  EXPECT_EQ(RenderApi, 0u);
+  EXPECT_EQ(g_deletes, 1);
+  EXPECT_EQ(g_unloads, 1);
+  EXPECT_TRUE(AllSlotsNull());
+  EXPECT_EQ(GlExtFlags.ARB_multitexture, 0);
+}
+
+TEST_F(RenderStart, Direct3DSelectionStartsNoOpenGL) {
+  std::strcpy(render_api.text, "d3d8");
+  Render_Init(1);
+  EXPECT_EQ(RenderApi, 0u);
+  std::string log = Log();
+  EXPECT_TRUE(Has(log, "VENDOR = NVIDIA Corporation\n"));  // logged for either back end
+  EXPECT_FALSE(Has(log, "OPENGL32.DLL"));
+}
+
+TEST_F(RenderStart, PBufferIsMadeOnlyWhenTheSettingAsks) {
+  SetDriver("Tarnwick Test Chip", "GL_ARB_framebuffer_object GL_ARB_multitexture");
+  render_pbuffer.value = 300.7f;
+  Render_Init(1);
+  ASSERT_NE(Render_PBuffer, nullptr);
+  int w = 0, h = 0;
+  PBuffer_GetSize(Render_PBuffer, &w, &h);
+  EXPECT_EQ(w, 300);
+  EXPECT_EQ(h, 300);
+  EXPECT_EQ(Render_PBuffer->powerOfTwo, 0);
+  EXPECT_TRUE(Has(Log(), "PBuffer created 300x300\n"));
+  Render_Shutdown();
+  EXPECT_EQ(Render_PBuffer, nullptr);
+}
+
+TEST_F(RenderStart, WordTestMatchesWholeNamesOnly) {
+  const char* s = "GL_NV_texture_shader2 GL_NV_texture_shader3 GL_ARB_multitexture";
+  EXPECT_FALSE(OPENGL_StringHasWord(s, "GL_NV_texture_shader"));
+  EXPECT_TRUE(OPENGL_StringHasWord(s, "GL_ARB_multitexture"));
+  EXPECT_TRUE(OPENGL_StringHasWord(s, "GL_NV_texture_shader3"));
+  EXPECT_FALSE(OPENGL_StringHasWord(s, "NV_texture_shader2"));
+  EXPECT_FALSE(OPENGL_StringHasWord(s, ""));
+  EXPECT_FALSE(OPENGL_StringHasWord(s, "GL_NV_texture_shader2 GL_NV_texture_shader3"));
+  EXPECT_FALSE(OPENGL_StringHasWord(nullptr, "GL_ARB_multitexture"));
+  EXPECT_TRUE(OPENGL_StringHasWord("GL_A GL_A_B", "GL_A_B"));
+}

@@ -11,6 +11,7 @@
 #include "render/video.h"
 #include "render/render.h"
 #include "scene/model.h"
+#include "scene/view.h"
 
 // The player's last position and angles, stored at exit.
 static VarRecord g_lastOrigin[3] = {
@@ -26,6 +27,8 @@ static VarRecord g_lastAngles[3] = {
 static VarRecord g_renderDrawAvi = {"render_drawavi", 0, VAR_NUMERIC, 0, "", 0, nullptr};
 
 float TimeScale = 1.0f;
+uint32_t Level_FogFlag;
+MovieWmv* Game_Movie;
 
 static void Game_EmptyEntry(int) {}
 static void Game_FrameClockEntry(int stage) { Timer_FrameInit(stage); }
@@ -49,7 +52,12 @@ void Game_Init(int stage) {
     for (auto& v : g_lastAngles) Var_Register(&v);
   }
   for (auto entry : kModuleEntries) entry(stage);
-  if (stage == 1) Timer_ResetFrame();
+  if (stage == 1) {
+    // The intro plays full screen before anything else.
+    Movie_CloseWmv(&Game_Movie);
+    Game_Movie = Movie_OpenWmv("video\\logos");
+    Timer_ResetFrame();
+  }
 }
 
 void Game_FrameInput() { Input_Poll(); }
@@ -68,12 +76,21 @@ void Game_Frame() {
   Render_EndFrame(1, 1);
   Render_BeginFrame(0, 0, Render_ScreenWidth, Render_ScreenHeight);
   Render_Clear(1, render_fog_r.value, render_fog_g.value, render_fog_b.value);
+  View_ResetRenderState();
+  // The 2D layer: the full-screen movie while one plays.
+  if (Game_Movie) {
+    if (Movie_UpdateWmv(Game_Movie))
+      Movie_DrawWmv(Game_Movie, nullptr);
+    else
+      Movie_CloseWmv(&Game_Movie);
+  }
 }
 
 void Game_Shutdown() {
   Sys_Trace("Game_Shutdown");
   Model_Reset();
   Hud_Shutdown();
+  Movie_CloseWmv(&Game_Movie);
   Var_WriteFile("settings");
   Sound_Shutdown();
   Video_Shutdown();

@@ -1,7 +1,7 @@
 // make_sample <sample source folder> <game folder>: builds the sample game. Everything below
 // the source's "data" folder, plus the generated intro movie "video/logos.wmv" and its sound
-// "video/logos.wav", is packed into "<game folder>/main/data00.twk"; the source's loose files
-// (fonts) are copied beside it.
+// "video/logos.wav", is packed into "<game folder>/main/data00.twk"; the source's loose files and
+// the DejaVu Sans font are copied beside it.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -150,6 +150,9 @@ int main(int argc, char** argv) {
     if (!entry.is_regular_file() || entry.path().filename() == "README.md") continue;
     fs::copy_file(entry.path(), game / entry.path().filename(), fs::copy_options::overwrite_existing, ec);
   }
+  // The sample ships the font its texts are drawn with (from the system's DejaVu package).
+  const char* font = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  if (fs::exists(font)) fs::copy_file(font, game / "DejaVuSans.ttf", fs::copy_options::overwrite_existing, ec);
   std::printf("make_sample: %s/main/data00.twk with %d members\n", game.c_str(), members);
   return 0;
 }

@@ -4,10 +4,12 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -139,6 +141,40 @@ bool CloseWindowByTitle(const std::string& title, int timeoutMs, long pid) {
   XFlush(dpy);
   XCloseDisplay(dpy);
   return true;
+}
+
+ScreenImage GrabScreen() {
+  ScreenImage out;
+  XSetErrorHandler(IgnoreXErrors);
+  Display* dpy = XOpenDisplay(nullptr);
+  if (!dpy) return out;
+  Window root = DefaultRootWindow(dpy);
+  XWindowAttributes attr;
+  if (XGetWindowAttributes(dpy, root, &attr)) {
+    XImage* img = XGetImage(dpy, root, 0, 0, unsigned(attr.width), unsigned(attr.height), AllPlanes, ZPixmap);
+    if (img) {
+      out.width = attr.width;
+      out.height = attr.height;
+      out.rgb.resize(size_t(out.width) * out.height * 3);
+      for (int y = 0; y < out.height; y++)
+        for (int x = 0; x < out.width; x++) {
+          unsigned long p = XGetPixel(img, x, y);
+          uint8_t* d = &out.rgb[(size_t(y) * out.width + x) * 3];
+          d[0] = uint8_t((p & img->red_mask) >> __builtin_ctzl(img->red_mask));
+          d[1] = uint8_t((p & img->green_mask) >> __builtin_ctzl(img->green_mask));
+          d[2] = uint8_t((p & img->blue_mask) >> __builtin_ctzl(img->blue_mask));
+        }
+      XDestroyImage(img);
+    }
+  }
+  XCloseDisplay(dpy);
+  return out;
+}
+
+bool MakeSampleGame(const std::string& folder) {
+  std::string cmd = std::string(TW_TEST_BIN_DIR) + "/make_sample " + TW_TEST_SOURCE_DIR + "/sample " + folder +
+                    " >/dev/null";
+  return std::system(cmd.c_str()) == 0;
 }
 
 }  // namespace tw_test

@@ -36,4 +36,15 @@ bool HaveDisplay();
 // true when the request was sent.
 bool CloseWindowByTitle(const std::string& title, int timeoutMs, long pid = 0);
 
+// The whole screen of the display as rows of R, G, B bytes, top row first; empty when the
+// display cannot be read.
+struct ScreenImage {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+};
+ScreenImage GrabScreen();
+
+// Builds the sample game into `folder` with the project's make_sample tool; true on success.
+bool MakeSampleGame(const std::string& folder);
+
 }  // namespace tw_test

@@ -1,0 +1,67 @@
+// The sample game as a player starts it: the real executable in a folder built by make_sample
+// shows the intro movie on the screen, and ends cleanly on a close request.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "support/test_support.h"
+
+namespace {
+
+// Pixels of the intro's gold title lettering in the screen's middle band.
+int TitlePixels(const tw_test::ScreenImage& img) {
+  int n = 0;
+  for (int y = img.height / 3; y < img.height * 2 / 3; y++)
+    for (int x = 0; x < img.width; x++) {
+      const uint8_t* p = &img.rgb[(size_t(y) * img.width + x) * 3];
+      if (p[0] > 180 && p[1] > 140 && p[0] > p[2] + 30) n++;
+    }
+  return n;
+}
+
+}  // namespace
+
+TEST(SampleGameE2E, IntroMoviePlaysOnTheScreen) {
+  if (!tw_test::HaveDisplay()) GTEST_SKIP() << "no display";
+  tw_test::TempDir dir;
+  ASSERT_TRUE(tw_test::MakeSampleGame(dir.Path()));
+  ASSERT_TRUE(tw_test::FileExists("main/data00.twk"));
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    std::string exe = std::string(TW_BIN_DIR) + "/tarnwick";
+    execl(exe.c_str(), exe.c_str(), nullptr);
+    _exit(127);
+  }
+  // Watch the screen while the intro plays (its title fades in over the first second).
+  int best = 0;
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < until && best < 2000) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    tw_test::ScreenImage img = tw_test::GrabScreen();
+    if (img.width) best = std::max(best, TitlePixels(img));
+    int status;
+    if (waitpid(pid, &status, WNOHANG) == pid) FAIL() << "the game ended by itself";
+  }
+  int status = 0;
+  pid_t done = 0;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while ((done = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
+    tw_test::CloseWindowByTitle("Tarnwick", 100, pid);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
+  if (done == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  std::string log = tw_test::ReadFile("log");
+  EXPECT_GE(best, 2000) << "the intro's title never showed; the log:\n" << log;
+  ASSERT_NE(done, 0) << "the game did not end after the close request";
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_NE(log.find("WMVGenTexture"), std::string::npos);
+}

@@ -231,6 +231,18 @@ TEST_F(RenderOps, UnitsOfEightOrMoreAreIgnored) {
   EXPECT_EQ(UnitFromDds[7], 0);
 }
 
+TEST_F(RenderOps, AnIndexOutsideTheTableBindsTextureZero) {
+  GlRecord_SetIntegers(GL_TEXTURE_BINDING_2D, {5});
+  Tex_Bind(0, 1 << 20, 1);
+  Calls got = Take();
+  ASSERT_GE(got.size(), 3u);
+  EXPECT_EQ(got[2], C("glBindTexture", GL_TEXTURE_2D, 0));
+  Tex_Bind(0, -3, 1);
+  got = Take();
+  ASSERT_GE(got.size(), 2u);
+  EXPECT_EQ(got[1], C("glBindTexture", GL_TEXTURE_2D, 0));
+}
+
 TEST_F(RenderOps, WithoutMultitextureUnitZeroStillBindsPlainly) {
   GlExtFlags.ARB_multitexture = 0;
   GlRecord_SetIntegers(GL_TEXTURE_BINDING_2D, {9});

@@ -627,3 +627,36 @@ TEST_F(RenderOps, StopZeroesTheWholeRendererBlock) {
   for (size_t i = 0; i < sizeof GlExtFlags; ++i) EXPECT_EQ(flags[i], 0) << i;
   EXPECT_EQ(GlLimits.maxTextureSize, 0);
 }
+
+TEST_F(RenderOps, WithDirect3DEveryOperationGoesToItsTwinAndNoneToOpenGL) {
+  RenderApi = RENDER_API_D3D8;
+  ImmVertex v = {};
+  float f4[4] = {0, 0, 0, 1};
+  float m9[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+  Render_BeginFrame(0, 0, 800, 600);
+  Render_Clear(1, 1, 1, 1);
+  Render_ClearStencil(0);
+  Render_SetBlend(3);
+  Render_SelectTexUnit(1);
+  Render_SelectClientTexUnit(1);
+  Tex_Bind(2, 0, 2);
+  Render_SetTexWrap(0, 1);
+  Render_SetDepthFunc(1);
+  Render_SetLineWidth(2);
+  Render_SetCull(2);
+  Render_SetLight(0, f4, f4, f4, f4);
+  Render_SetFog(0, 1, f4);
+  Render_DrawTriangle(&v, &v, &v);
+  Render_SetPerspective(60, 100, 1);
+  Render_SetCamera(f4, f4);
+  Render_MultMatrix(m9, f4);
+  Render_SetScissor(0, 0, 1, 1);
+  unsigned char px[4] = {};
+  Render_ReadPixels(0, 0, 1, 1, px);
+  Render_UpdateTexSubImage(0, 0, 0, 1, 1, 32, px);
+  Render_EndFrame(1, 1);
+  EXPECT_EQ(PBuffer_Create(256, 256), nullptr);  // OpenGL only
+  EXPECT_TRUE(Take().empty());
+  EXPECT_EQ(CurrentBlendMode, 3);  // the cache works for both back ends
+  EXPECT_EQ(ActiveTexUnit, -1);    // units are an OpenGL matter
+}

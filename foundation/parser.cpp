@@ -146,16 +146,17 @@ static bool ReadToken(Parser* p) {
   char* c = p->cursor;
   char* const end = p->end;
   int n = 0;
+  auto tooLong = [&] {
+    p->token[n] = 0;
+    p->writePos = n;
+    p->cursor = c;
+    p->error = PAR_ERR_TOKEN_TOO_LONG;
+    return false;
+  };
   if (*c == '"') {
     c++;
     while (c < end && *c != '"') {
-      if (n == kParserTokenSize - 1) {
-        p->token[n] = 0;
-        p->writePos = n;
-        p->cursor = c;
-        p->error = PAR_ERR_TOKEN_TOO_LONG;
-        return false;
-      }
+      if (n == kParserTokenSize - 1) return tooLong();
       p->token[n++] = *c++;
     }
     if (c < end) c++;  // the closing quote
@@ -163,13 +164,7 @@ static bool ReadToken(Parser* p) {
     p->token[n++] = *c++;
   } else {
     while (c < end && !IsBlank(*c) && !IsPunct(*c)) {
-      if (n == kParserTokenSize - 1) {
-        p->token[n] = 0;
-        p->writePos = n;
-        p->cursor = c;
-        p->error = PAR_ERR_TOKEN_TOO_LONG;
-        return false;
-      }
+      if (n == kParserTokenSize - 1) return tooLong();
       p->token[n++] = *c++;
     }
   }

@@ -51,8 +51,9 @@ static void ToView(float px, float py, float out[3]) {
   out[2] = kScreen2DHeight / 2 - py;
 }
 
-static void DrawGlyphQuad(float left, float top, float right, float bottom, float su, float sv,
-                          const float color[4], uint32_t material) {
+// One flat-coloured quad of the 2D screen with the texture's corner at (su, sv).
+static void DrawScreenQuad(float left, float top, float right, float bottom, float su, float sv,
+                           const float color[4], uint32_t material, int wrap) {
   float pos[4][3];
   ToView(left, top, pos[0]);
   ToView(left, bottom, pos[1]);
@@ -61,7 +62,7 @@ static void DrawGlyphQuad(float left, float top, float right, float bottom, floa
   const float uv[4][2] = {{0, 0}, {0, sv}, {su, 0}, {su, sv}};
   float colors[4][4];
   for (auto& c : colors) std::copy(color, color + 4, c);
-  Draw2D_Quad(pos, uv, colors, material, 0);
+  Draw2D_Quad(pos, uv, colors, material, wrap);
 }
 
 // A material of the table whose first frame has a texture.
@@ -101,8 +102,8 @@ static void GlyphImpl(float* x, float* y, uint16_t code, float* budget) {
     }
     shadowColor[3] = color[3];
     const float s = Video_GetTextShadow();
-    if (s != 0) DrawGlyphQuad(left + s, top + s, right + s, bottom + s, su, sv, shadowColor, g.material);
-    DrawGlyphQuad(left, top, right, bottom, su, sv, color, g.material);
+    if (s != 0) DrawScreenQuad(left + s, top + s, right + s, bottom + s, su, sv, shadowColor, g.material, 0);
+    DrawScreenQuad(left, top, right, bottom, su, sv, color, g.material, 0);
   }
   *x += sx * g.advanceX;
   *y += sy * g.advanceY;
@@ -299,15 +300,8 @@ float Print_TextBoxHeightW(float left, float top, float right, float bottom, con
 void Print_DrawBackground(float left, float top, float right, float bottom) {
   float su = 0, sv = 0;
   if (Print_State.backgroundMaterial) Material_GetTexScale(static_cast<int>(Print_State.backgroundMaterial), 0.0, &su, &sv);
-  float pos[4][3];
-  ToView(left, top, pos[0]);
-  ToView(left, bottom, pos[1]);
-  ToView(right, top, pos[2]);
-  ToView(right, bottom, pos[3]);
-  const float uv[4][2] = {{0, 0}, {0, sv}, {su, 0}, {su, sv}};
-  float colors[4][4];
-  for (auto& c : colors) std::copy(Print_State.background, Print_State.background + 4, c);
-  Draw2D_Quad(pos, uv, colors, Print_State.backgroundMaterial, static_cast<int>(Print_State.backgroundWrap));
+  DrawScreenQuad(left, top, right, bottom, su, sv, Print_State.background, Print_State.backgroundMaterial,
+                 static_cast<int>(Print_State.backgroundWrap));
 }
 
 // ---------------------------------------------------------------------------------------------

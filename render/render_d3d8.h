@@ -7,6 +7,8 @@
 
 void D3D8_Start();
 void D3D8_Stop();
+// Logs the name of a device error (21 known codes), nothing for others.
+void D3D8_LogError(int32_t code);
 void D3D8_BeginFrame();
 void D3D8_EndFrame();
 void D3D8_Clear(int colourAndDepth, float r, float g, float b);

@@ -1056,33 +1056,19 @@ int RoundPow2(int n) {
 
 // DXT blocks straight into a compressed texture; the file's levels, up to what is asked.
 int32_t TextureFromDds(const uint8_t* d, size_t size, int levels, uint32_t* out, DevImageInfo* info) {
-  if (size < 128 || std::memcmp(d, "DDS ", 4) != 0) return DEV_ERR_INVALIDCALL;
-  int height = int(U32(d + 12)), width = int(U32(d + 16));
-  uint32_t mips = U32(d + 28);
-  uint32_t fourcc = U32(d + 84);
-  uint32_t format = fourcc == U32(reinterpret_cast<const uint8_t*>("DXT1"))   ? DEVFMT_DXT1
-                    : fourcc == U32(reinterpret_cast<const uint8_t*>("DXT3")) ? DEVFMT_DXT3
-                    : fourcc == U32(reinterpret_cast<const uint8_t*>("DXT5")) ? DEVFMT_DXT5
-                                                                              : DEVFMT_UNKNOWN;
-  if (format == DEVFMT_UNKNOWN || width <= 0 || height <= 0 || width > 8192 || height > 8192)
-    return DEV_ERR_INVALIDCALL;
-  int fileLevels = mips == 0 ? 1 : int(mips > kMaxLevels ? kMaxLevels : mips);
-  int want = levels == 1 ? 1 : fileLevels;
-  // Every wanted level must be in the file.
-  size_t need = 0;
-  for (int l = 0, w = width, h = height; l < want; ++l, w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1)
-    need += size_t((w + 3) / 4) * size_t((h + 3) / 4) * size_t(BlockBytes(format));
-  if (need > size - 128) return DEV_ERR_INVALIDCALL;
-  int32_t r = Dev_CreateTexture(width, height, want, format, out);
+  DevDdsInfo dds;
+  int32_t r = Dev_ReadDdsHeader(d, size, levels, &dds);
+  if (r != DEV_OK) return r;
+  r = Dev_CreateTexture(dds.width, dds.height, dds.levels, dds.format, out);
   if (r != DEV_OK) return r;
   DevObject* o = Obj(*out, OBJ_TEXTURE);
-  const uint8_t* p = d + 128;
+  const uint8_t* p = d + dds.dataOffset;
   for (int l = 0; l < o->levels; ++l) {
     size_t n = size_t(o->pitch[l]) * size_t(o->rows[l]);
     std::memcpy(o->level[l], p, n);
     p += n;
   }
-  if (info) *info = {width, height, o->levels, format, 0};
+  if (info) *info = {dds.width, dds.height, o->levels, dds.format, 0};
   return DEV_OK;
 }
 
@@ -1110,6 +1096,33 @@ void BuildMips(DevObject* o) {
 }
 
 }  // namespace
+
+int32_t Dev_ReadDdsHeader(const void* data, size_t size, int levels, DevDdsInfo* out) {
+  const auto* d = static_cast<const uint8_t*>(data);
+  if (!d || !out || size < 128 || std::memcmp(d, "DDS ", 4) != 0) return DEV_ERR_INVALIDCALL;
+  uint32_t height = U32(d + 12), width = U32(d + 16);
+  uint32_t mips = U32(d + 28);
+  const uint8_t* cc = d + 84;
+  uint32_t format = std::memcmp(cc, "DXT1", 4) == 0   ? DEVFMT_DXT1
+                    : std::memcmp(cc, "DXT3", 4) == 0 ? DEVFMT_DXT3
+                    : std::memcmp(cc, "DXT5", 4) == 0 ? DEVFMT_DXT5
+                                                      : DEVFMT_UNKNOWN;
+  if (format == DEVFMT_UNKNOWN || width == 0 || height == 0 || width > 8192 || height > 8192)
+    return DEV_ERR_INVALIDCALL;
+  int want = 1;
+  if (levels != 1 && mips > 1) want = int(mips > kMaxLevels ? kMaxLevels : mips);
+  // No more levels than the chain down to 1 x 1 has.
+  int full = 1;
+  for (uint32_t w = width, h = height; w > 1 || h > 1; w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1) ++full;
+  if (want > full) want = full;
+  // Every wanted level must be in the file.
+  size_t need = 0;
+  for (uint32_t l = 0, w = width, h = height; l < uint32_t(want); ++l, w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1)
+    need += size_t((w + 3) / 4) * size_t((h + 3) / 4) * size_t(BlockBytes(format));
+  if (need > size - 128) return DEV_ERR_INVALIDCALL;
+  *out = {int32_t(width), int32_t(height), want, format, 128, need};
+  return DEV_OK;
+}
 
 int32_t Dev_CreateTextureFromFileInMemory(const void* data, size_t size, int levels, uint32_t* out,
                                           DevImageInfo* info) {

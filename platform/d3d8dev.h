@@ -263,6 +263,16 @@ struct DevImageInfo {
 int32_t Dev_CreateTextureFromFileInMemory(const void* data, size_t size, int levels, uint32_t* out,
                                           DevImageInfo* info);
 
+// What a DDS file offers: its size, block format and the levels wanted (levels 1: level 0 only,
+// else all the file holds); DEV_ERR_INVALIDCALL when it is no DXT1/3/5 file or its blocks are cut
+// short. `dataOffset` is where level 0's blocks start.
+struct DevDdsInfo {
+  int32_t width, height, levels;
+  uint32_t format;
+  size_t dataOffset, dataBytes;
+};
+int32_t Dev_ReadDdsHeader(const void* data, size_t size, int levels, DevDdsInfo* out);
+
 // ---- Buffers and drawing ------------------------------------------------------------------------
 int32_t Dev_CreateVertexBuffer(int bytes, uint32_t fvf, uint32_t* out);
 int32_t Dev_CreateIndexBuffer(int bytes, uint32_t* out);

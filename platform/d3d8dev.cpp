@@ -785,6 +785,8 @@ int32_t Dev_EndScene() {
   return DEV_OK;
 }
 
+int Dev_InScene() { return g_dev.inScene; }
+
 int32_t Dev_Present() {
   if (!Ready()) return DEV_ERR_INVALIDCALL;
   if (g_dev.lost) return DEV_ERR_DEVICELOST;

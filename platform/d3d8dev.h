@@ -210,6 +210,7 @@ void Dev_RestorePlatformDefaults();
 // ---- Frame, present, device loss ------------------------------------------------------------------
 int32_t Dev_BeginScene();
 int32_t Dev_EndScene();
+int Dev_InScene();
 // Shows the back buffer; DEV_ERR_DEVICELOST while the device is lost.
 int32_t Dev_Present();
 // DEV_OK, DEV_ERR_DEVICELOST (not yet resettable) or DEV_ERR_DEVICENOTRESET (Reset now).

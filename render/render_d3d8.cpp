@@ -180,7 +180,8 @@ void D3D8_BeginFrame() {
 
 void D3D8_EndFrame() {
   if (!On()) return;
-  Check(Dev_EndScene());
+  // The first present of the game comes before any frame began.
+  if (Dev_InScene()) Check(Dev_EndScene());
   int32_t r = Dev_Present();
   if (r == DEV_ERR_DEVICELOST) {
     // Textures and buffers survive the reset; nothing else is made again.

@@ -165,7 +165,8 @@ void D3D8_Stop() {
 
 void D3D8_BeginFrame() {
   if (!On()) return;
-  Check(Dev_BeginScene());
+  // A frame begun again before it was presented stays in its scene.
+  if (!Dev_InScene()) Check(Dev_BeginScene());
   Check(Dev_SetVertexShader(kImmediateFvf));
   Rs(DEVRS_CULLMODE, DEVCULL_NONE);
   Rs(DEVRS_LIGHTING, 0);

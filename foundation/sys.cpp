@@ -59,6 +59,7 @@ void Sys_WndProc(const PlatEvent* ev) {
     case PLATEV_FOCUS_LOST:
       // Unattended runs (tests, CI without a window manager) keep running frames.
       if (!Plat_IsUnattended()) Sys_AppInactive = 1;
+      PlatInput_QueueEvent(ev);  // held keys are forgotten: their key-ups go elsewhere
       DI_Acquire();
       break;
     default:

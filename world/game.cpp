@@ -1,5 +1,6 @@
 #include "world/game.h"
 
+#include "characters/actions.h"
 #include "foundation/input.h"
 #include "foundation/sound.h"
 #include "foundation/sys.h"
@@ -26,21 +27,31 @@ static VarRecord g_lastAngles[3] = {
 };
 static VarRecord g_renderDrawAvi = {"render_drawavi", 0, VAR_NUMERIC, 0, "", 0, nullptr};
 
-float TimeScale = 1.0f;
 uint32_t Level_FogFlag;
 MovieWmv* Game_Movie;
+uint32_t Game_GodMode;
+uint32_t Game_AllWeaponsFlag;
+
+// The weapon definitions and the player's inventory come later; nothing to hand out yet.
+void Game_GiveAllWeapons() {}
 
 static void Game_EmptyEntry(int) {}
+static void Game_InputEntry(int stage) { Input_Init(stage); }
 static void Game_FrameClockEntry(int stage) { Timer_FrameInit(stage); }
 
 // The module entries in the order both stages call them.
 static void (*const kModuleEntries[])(int) = {
-    Input_Init, Video_Init, Sound_Init, Game_FrameClockEntry, NET_Init, Game_VarsInit, Model_Init, Hud_Init,
+    Game_InputEntry, Video_Init, Sound_Init, Game_FrameClockEntry, NET_Init, Game_VarsInit, Model_Init, Hud_Init,
     Game_EmptyEntry,
 };
 
 void Game_VarsInit(int stage) {
   if (stage == 0) Var_Register(&g_renderDrawAvi);
+  if (stage == 1) {
+    // Added in table order, so the list runs from the last action to the first.
+    Input_ClearCommands();
+    for (InputCommand& action : PlayerActionTable) Input_AddCommand(&action);
+  }
 }
 
 void Game_Init(int stage) {
@@ -60,7 +71,12 @@ void Game_Init(int stage) {
   }
 }
 
-void Game_FrameInput() { Input_Poll(); }
+void Game_PlayInput() { Input_ProcessEvents(); }
+
+void Game_FrameInput() {
+  Input_Poll();
+  Game_PlayInput();
+}
 
 void Game_Tick() {}
 

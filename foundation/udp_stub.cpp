@@ -1,4 +1,0 @@
-// Placeholder entries until the UDP transport exists.
-#include "foundation/udp.h"
-void NET_Init(int) {}
-void NET_Shutdown() {}

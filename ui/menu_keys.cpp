@@ -1,0 +1,102 @@
+#include "ui/menu_keys.h"
+
+#include <cstring>
+
+#include "characters/actions.h"
+#include "foundation/input.h"
+#include "foundation/keys.h"
+#include "foundation/var.h"
+
+namespace {
+
+struct KeysScreen {
+  int open;
+  int selection;
+  int armed;
+};
+KeysScreen g_screen;
+
+// The menu sounds come from the sound module, which does not offer playing by name yet.
+void Menu_PlaySound(const char* name) { (void)name; }
+
+void ClearBindings(const char* action) {
+  for (int i = 0; i < kInputBindingCount; i++) {
+    VarRecord* v = Input_BindingVar(i);
+    if (v && Input_SameName(v->text, action)) v->text[0] = 0;
+  }
+}
+
+// While armed: the first bindable key held (mouse button 4 excluded) gets the action.
+void CaptureKey(const char* action) {
+  for (int code = 0; code < kKeyMouseButton4; code++) {
+    if (!Input_KeyDown(code) || !(KeyInfoTable[code].flags & KEYINFO_BINDABLE)) continue;
+    VarRecord* v = Var_Find(KeyInfoTable[code].varName);
+    if (!v) continue;
+    std::strncpy(v->text, action, sizeof v->text - 1);
+    v->text[sizeof v->text - 1] = 0;
+    g_screen.armed = 0;
+    Input_Reset();
+    return;
+  }
+}
+
+void Leave() {
+  g_screen.open = 0;
+  g_screen.armed = 0;
+  Menu_PlaySound("menu_act");
+  Input_Reset();
+}
+
+}  // namespace
+
+void Menu_InputKeysOpen() {
+  g_screen = KeysScreen{1, 0, 0};
+  Input_Reset();
+}
+
+void Menu_InputKeys() {
+  if (!g_screen.open) return;
+  const char* action = PlayerActionTable[g_screen.selection].name;
+  if (g_screen.armed) {
+    // Escape cannot be bound: it gives up the capture instead.
+    if (Input_KeyPressed(KEY_ESCAPE)) {
+      g_screen.armed = 0;
+      Input_Reset();
+      return;
+    }
+    CaptureKey(action);
+    return;
+  }
+  if (Input_KeyPressed(KEY_UP)) {
+    g_screen.selection = (g_screen.selection + kPlayerActionCount - 1) % kPlayerActionCount;
+    Menu_PlaySound("menu_mov");
+  }
+  if (Input_KeyPressed(KEY_DOWN)) {
+    g_screen.selection = (g_screen.selection + 1) % kPlayerActionCount;
+    Menu_PlaySound("menu_mov");
+  }
+  action = PlayerActionTable[g_screen.selection].name;
+  if (Input_KeyPressed(KEY_DELETE)) ClearBindings(action);
+  if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(kKeyMouseLeft)) {
+    // The key that armed the capture is still down: start from nothing held.
+    g_screen.armed = 1;
+    Input_Reset();
+    return;
+  }
+  if (Input_KeyPressed(KEY_ESCAPE) | Input_KeyPressed(kKeyMouseRight)) Leave();
+}
+
+int Menu_InputKeysIsOpen() { return g_screen.open; }
+int Menu_InputKeysSelection() { return g_screen.selection; }
+int Menu_InputKeysArmed() { return g_screen.armed; }
+
+int Menu_InputKeysFindBindings(int action, VarRecord* out[2]) {
+  out[0] = out[1] = nullptr;
+  if (action < 0 || action >= kPlayerActionCount) return 0;
+  int n = 0;
+  for (int i = 0; i < kInputBindingCount && n < 2; i++) {
+    VarRecord* v = Input_BindingVar(i);
+    if (v && v->text[0] && Input_SameName(v->text, PlayerActionTable[action].name)) out[n++] = v;
+  }
+  return n;
+}

@@ -1,0 +1,17 @@
+// The key-binding screen: choose one of the player's 32 actions and bind keys to it.
+#pragma once
+
+struct VarRecord;
+
+// Opens the screen on the first action, with no capture armed.
+void Menu_InputKeysOpen();
+// The screen's input, once per frame while it is open: Up and Down choose the action, Delete
+// clears its bindings, Enter or the left button arms capture (the next key pressed gets the
+// action), Escape or the right button leaves.
+void Menu_InputKeys();
+int Menu_InputKeysIsOpen();
+int Menu_InputKeysSelection();
+int Menu_InputKeysArmed();
+// The first two binding variables of an action (in the order of the variable list); returns how
+// many were found, the rest of `out` is null.
+int Menu_InputKeysFindBindings(int action, VarRecord* out[2]);

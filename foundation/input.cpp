@@ -39,9 +39,12 @@ constexpr int kBindingCount = sizeof kBindingNames / sizeof kBindingNames[0];
 static_assert(kBindingCount == kInputBindingCount);
 
 VarRecord g_bindings[kBindingCount];
-VarRecord g_mouseSensitivity = {"mouse_sensitivity", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ALWAYS, 9.0f, "9", 0, nullptr};
-VarRecord g_mouseInvert = {"mouse_invert", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ALWAYS, 0.0f, "0", 0, nullptr};
-VarRecord g_repeatSpeed = {"input_repeat_speed", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0.1f, "", 0, nullptr};
+constexpr VarRecord kMouseSensitivity = {"mouse_sensitivity", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ALWAYS, 9.0f, "9", 0, nullptr};
+constexpr VarRecord kMouseInvert = {"mouse_invert", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ALWAYS, 0.0f, "0", 0, nullptr};
+constexpr VarRecord kRepeatSpeed = {"input_repeat_speed", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0.1f, "", 0, nullptr};
+VarRecord g_mouseSensitivity = kMouseSensitivity;
+VarRecord g_mouseInvert = kMouseInvert;
+VarRecord g_repeatSpeed = kRepeatSpeed;
 VarRecord* g_repeatSpeedVar = &g_repeatSpeed;
 
 // Cheat words, matched against the plain characters of the last distinct key-downs.
@@ -148,6 +151,9 @@ int Input_Init(int stage) {
       g_bindings[i] = VarRecord{kBindingNames[i], 0, VAR_SETTABLE | VAR_ALWAYS, 0.0f, "", 0, nullptr};
       Var_Register(&g_bindings[i]);
     }
+    g_mouseSensitivity = kMouseSensitivity;
+    g_mouseInvert = kMouseInvert;
+    g_repeatSpeed = kRepeatSpeed;
     Var_Register(&g_mouseSensitivity);
     Var_Register(&g_mouseInvert);
     VarRecord* speed = Var_Register(&g_repeatSpeed);
@@ -188,13 +194,13 @@ void Input_DispatchKey(int code, int down) {
 
 void Input_Poll() {
   double now = Now();
-  RunRepeat(now);
-
   int32_t wheel = 0;
   int count = 0, lost = 0;
   DI_ReadEvents(&Input_MouseX, &Input_MouseY, &wheel, g_in.events, kInputMaxEvents, &count, &lost);
   Input_Wheel = -float(wheel);
+  // Keys held when the focus went never see their key-up: forget them before they repeat.
   if (lost) ForgetKeys();
+  RunRepeat(now);
 
   int kept = 0;
   for (int i = 0; i < count; i++) {

@@ -1,0 +1,170 @@
+// The UDP socket on loopback addresses (127.0.0.x) only. Ports are picked by the system, so
+// parallel runs never meet; the fixed port is tried without sending anything.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/log.h"
+#include "foundation/udp.h"
+#include "support/test_support.h"
+
+namespace {
+
+uint32_t Loop(int last) { return htonl((127u << 24) | uint32_t(last)); }
+
+class UdpNetTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Log_Open(); }
+  void TearDown() override {
+    UDP_Close();
+    if (peer_ >= 0) close(peer_);
+    Log_Close();
+  }
+  // Waits (bounded) for a datagram on the engine's socket.
+  static int ReceiveWait(void* buf, int cap, uint32_t* sender) {
+    for (int i = 0; i < 500; i++) {
+      int n = UDP_Receive(buf, cap, sender);
+      if (n) return n;
+      usleep(2000);
+    }
+    return 0;
+  }
+  // A plain socket of the test on a loopback address and port.
+  int OpenPeer(uint32_t addr, int port) {
+    peer_ = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in sin{};
+    sin.sin_family = AF_INET;
+    sin.sin_addr.s_addr = addr;
+    sin.sin_port = htons(uint16_t(port));
+    if (bind(peer_, reinterpret_cast<sockaddr*>(&sin), sizeof sin) != 0) {
+      close(peer_);
+      peer_ = -1;
+      return 0;
+    }
+    socklen_t len = sizeof sin;
+    getsockname(peer_, reinterpret_cast<sockaddr*>(&sin), &len);
+    return ntohs(sin.sin_port);
+  }
+  std::string Log() { return tw_test::ReadFile("log"); }
+
+  tw_test::TempDir dir_;
+  int peer_ = -1;
+};
+
+TEST_F(UdpNetTest, SendsToItselfAndNamesTheSender) {
+  uint32_t local = 0;
+  ASSERT_EQ(UDP_OpenOn(Loop(2), 0, &local), 1);
+  EXPECT_EQ(local, Loop(2));
+  EXPECT_NE(UDP_Port(), 0);
+  std::string log = Log();
+  EXPECT_NE(log.find("prev: ["), std::string::npos);
+  EXPECT_NE(log.find("last: ["), std::string::npos);
+  EXPECT_NE(log.find(",ip:127.0.0.2:" + std::to_string(UDP_Port())), std::string::npos) << log;
+  EXPECT_NE(log.find("WINS initialized.\n"), std::string::npos);
+
+  char buf[kNetPacketSize];
+  uint32_t sender = 12345;
+  EXPECT_EQ(UDP_Receive(buf, sizeof buf, &sender), 0);  // nothing waiting
+  EXPECT_EQ(sender, 12345u);
+  UDP_Send("hello", 5, Loop(2));
+  ASSERT_EQ(ReceiveWait(buf, sizeof buf, &sender), 5);
+  EXPECT_EQ(std::memcmp(buf, "hello", 5), 0);
+  EXPECT_EQ(sender, Loop(2));
+}
+
+TEST_F(UdpNetTest, AnEmptyDatagramDoesNotBlockTheNextOne) {
+  ASSERT_EQ(UDP_OpenOn(Loop(2), 0, nullptr), 1);
+  UDP_Send("", 0, Loop(2));
+  UDP_Send("", 0, Loop(2));
+  UDP_Send("data", 4, Loop(2));
+  char buf[64];
+  uint32_t sender = 0;
+  ASSERT_EQ(ReceiveWait(buf, sizeof buf, &sender), 4);
+  EXPECT_EQ(std::memcmp(buf, "data", 4), 0);
+  EXPECT_EQ(UDP_Receive(buf, sizeof buf, &sender), 0);
+}
+
+TEST_F(UdpNetTest, ADatagramLargerThanTheBufferIsDroppedWhole) {
+  ASSERT_EQ(UDP_OpenOn(Loop(2), 0, nullptr), 1);
+  std::vector<char> big(65400, 'b');
+  UDP_Send(big.data(), int(big.size()), Loop(2));
+  UDP_Send("small", 5, Loop(2));
+  std::vector<char> buf(kNetPacketSize);
+  uint32_t sender = 0;
+  ASSERT_EQ(ReceiveWait(buf.data(), kNetPacketSize, &sender), 5);
+  EXPECT_EQ(std::memcmp(buf.data(), "small", 5), 0);
+  EXPECT_NE(Log().find("WSA read: Message too long[10040]\n"), std::string::npos);
+}
+
+TEST_F(UdpNetTest, ExchangesWithAnotherSocketOnTheSamePort) {
+  // The peer takes a free port on 127.0.0.4; the engine opens the same port on 127.0.0.5.
+  int port = 0;
+  for (int tries = 0; tries < 20 && !port; tries++) {
+    port = OpenPeer(Loop(4), 0);
+    if (port && !UDP_OpenOn(Loop(5), port, nullptr)) {
+      close(peer_);
+      peer_ = -1;
+      port = 0;
+    }
+  }
+  ASSERT_NE(port, 0);
+  EXPECT_EQ(UDP_Port(), port);
+  UDP_Send("ping", 4, Loop(4));
+  pollfd p{peer_, POLLIN, 0};
+  ASSERT_EQ(poll(&p, 1, 2000), 1);
+  char buf[64];
+  sockaddr_in from{};
+  socklen_t fromLen = sizeof from;
+  ASSERT_EQ(recvfrom(peer_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fromLen), 4);
+  EXPECT_EQ(from.sin_addr.s_addr, Loop(5));
+  EXPECT_EQ(ntohs(from.sin_port), port);
+
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = Loop(5);
+  to.sin_port = htons(uint16_t(port));
+  ASSERT_EQ(sendto(peer_, "pong!", 5, 0, reinterpret_cast<sockaddr*>(&to), sizeof to), 5);
+  uint32_t sender = 0;
+  ASSERT_EQ(ReceiveWait(buf, sizeof buf, &sender), 5);
+  EXPECT_EQ(sender, Loop(4));
+}
+
+TEST_F(UdpNetTest, APortInUseLeavesTheNetworkDown) {
+  int port = OpenPeer(Loop(3), 0);
+  ASSERT_NE(port, 0);
+  uint32_t local = 99;
+  EXPECT_EQ(UDP_OpenOn(Loop(3), port, &local), 0);
+  EXPECT_EQ(local, 99u);
+  EXPECT_EQ(UDP_IsUp(), 0);
+  EXPECT_NE(Log().find("WSA bind socket error: Address already in use[10048]\n"), std::string::npos) << Log();
+  UDP_Send("x", 1, Loop(3));  // dropped in silence
+  char buf[8];
+  EXPECT_EQ(UDP_Receive(buf, sizeof buf, nullptr), 0);
+}
+
+TEST_F(UdpNetTest, TheModuleEntryOpensTheFixedPortOrRunsWithout) {
+  // Another copy of the game may hold the port: both outcomes are sound, neither sends.
+  NET_Init(1);
+  EXPECT_EQ(NET_Up, 0);
+  NET_Init(0);
+  EXPECT_EQ(NET_Up, UDP_IsUp());
+  if (NET_Up) {
+    EXPECT_EQ(UDP_Port(), kNetPort);
+    EXPECT_NE(NET_LocalAddress, 0u);
+  } else {
+    EXPECT_NE(Log().find("WSA bind socket error"), std::string::npos);
+  }
+  NET_Shutdown();
+  EXPECT_EQ(NET_Up, 0);
+  EXPECT_EQ(UDP_IsUp(), 0);
+}
+
+}  // namespace

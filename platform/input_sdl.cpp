@@ -88,6 +88,9 @@ void ClearBuffers() {
 
 void SetRelativeMouse(bool on) {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+  // Unattended runs (tests, CI) share one display: holding the pointer there would make every
+  // other window that wants it wait.
+  if (Plat_IsUnattended()) return;
   if (SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE) != 0 && on)
     Log_Printf("DIMInit: relative mouse mode refused (%s)\n", SDL_GetError());
 }

@@ -118,9 +118,13 @@ static Window FindWindow(Display* dpy, Window w, const std::string& title, long 
 
 bool CloseWindowByTitle(const std::string& title, int timeoutMs, long pid) {
   XSetErrorHandler(IgnoreXErrors);
-  Display* dpy = XOpenDisplay(nullptr);
-  if (!dpy) return false;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  // A busy X server now and then refuses a connection while another client connects: retry.
+  Display* dpy = nullptr;
+  while (!(dpy = XOpenDisplay(nullptr))) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
   Window w = 0;
   while (!(w = FindWindow(dpy, DefaultRootWindow(dpy), title, pid))) {
     if (std::chrono::steady_clock::now() > deadline) {

@@ -3,9 +3,10 @@
 #include <cstring>
 
 #include "foundation/log.h"
+#include "foundation/text.h"
+#include "foundation/timer.h"
 #include "foundation/var.h"
 #include "platform/input.h"
-#include "platform/window.h"
 #include "world/game.h"
 
 int32_t Input_MouseX;
@@ -68,9 +69,7 @@ InputState g_in;
 InputCommand* g_commands;
 double (*g_clock)();
 
-double EngineClock() { return Plat_Ticks() / 1000.0; }
-
-double Now() { return g_clock ? g_clock() : EngineClock(); }
+double Now() { return g_clock ? g_clock() : Timer_Now(); }
 
 bool SameText(const char* a, const char* b) {
   for (;; a++, b++) {
@@ -120,25 +119,24 @@ bool CheatMatches(const char* word) {
   return true;
 }
 
-// Shows a short line on the screen's message log for seven seconds. The message log and the
-// localized texts are not part of the engine yet: until they are, the line goes to the log.
-void Input_ShowMessage(const char* textKey, const char* text) {
-  if (textKey)
-    Log_Printf("Input: [%s]\n", textKey);
-  else
-    Log_Printf("Input: %s\n", text);
+// Shows a line on the screen's message log for seven seconds: the localized text of the key,
+// or the given text when there is no key; nothing when the key has no text.
+void ShowMessage(const char* textKey, const char16_t* text) {
+  if (textKey) text = Text_Get("data\\text\\", textKey);
+  if (!text) return;
+  Console_AddMessage(text, Timer_FrameTime + kConsoleMessageSeconds);
 }
 
 void CheckCheatWords() {
   if (CheatMatches(kCheatGodMode)) {
     Game_GodMode ^= 1u;
-    Input_ShowMessage(Game_GodMode ? "consol\\god mode on" : "consol\\god mode off", nullptr);
+    ShowMessage(Game_GodMode ? "consol\\god mode on" : "consol\\god mode off", nullptr);
     std::memset(g_in.history, 0, sizeof g_in.history);
   }
   if (CheatMatches(kCheatAllWeapons)) {
     Game_AllWeaponsFlag = 1;
     Game_GiveAllWeapons();
-    Input_ShowMessage(nullptr, "all weapons");
+    ShowMessage(nullptr, u"all weapons");
     std::memset(g_in.history, 0, sizeof g_in.history);
   }
 }

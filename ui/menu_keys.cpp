@@ -1,10 +1,9 @@
 #include "ui/menu_keys.h"
 
-#include <cstring>
-
 #include "characters/actions.h"
 #include "foundation/input.h"
 #include "foundation/keys.h"
+#include "foundation/sound.h"
 #include "foundation/var.h"
 
 namespace {
@@ -16,13 +15,12 @@ struct KeysScreen {
 };
 KeysScreen g_screen;
 
-// The menu sounds come from the sound module, which does not offer playing by name yet.
-void Menu_PlaySound(const char* name) { (void)name; }
+void Menu_PlaySound(const char* name) { Sound_Play(name, 1.0f, 100.0f, nullptr, 0, 0); }
 
 void ClearBindings(const char* action) {
   for (int i = 0; i < kInputBindingCount; i++) {
     VarRecord* v = Input_BindingVar(i);
-    if (v && Input_SameName(v->text, action)) v->text[0] = 0;
+    if (v && Input_SameName(v->text, action)) Var_SetText(v, "");
   }
 }
 
@@ -32,8 +30,7 @@ void CaptureKey(const char* action) {
     if (!Input_KeyDown(code) || !(KeyInfoTable[code].flags & KEYINFO_BINDABLE)) continue;
     VarRecord* v = Var_Find(KeyInfoTable[code].varName);
     if (!v) continue;
-    std::strncpy(v->text, action, sizeof v->text - 1);
-    v->text[sizeof v->text - 1] = 0;
+    Var_SetText(v, action);
     g_screen.armed = 0;
     Input_Reset();
     return;

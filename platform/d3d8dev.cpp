@@ -40,11 +40,22 @@ struct DevObject {
 };
 
 DevObject* g_objects[kMaxObjects];
+// A handle is the slot number (1 up) in its low 15 bits and the slot's generation above them, so
+// a handle kept after its object was released (or after the device was made again) finds nothing.
+uint32_t g_generation[kMaxObjects];
 int g_objectCount;
+constexpr uint32_t kSlotBits = 15;
+constexpr uint32_t kSlotMask = (1u << kSlotBits) - 1;
+
+int Slot(uint32_t h) {
+  uint32_t s = h & kSlotMask;
+  if (s == 0 || s > uint32_t(kMaxObjects)) return -1;
+  return g_generation[s - 1] == (h >> kSlotBits) ? int(s - 1) : -1;
+}
 
 DevObject* Obj(uint32_t h, int kind) {
-  if (h == 0 || h > uint32_t(kMaxObjects)) return nullptr;
-  DevObject* o = g_objects[h - 1];
+  int s = Slot(h);
+  DevObject* o = s >= 0 ? g_objects[s] : nullptr;
   if (!o || (kind && o->kind != kind)) return nullptr;
   return o;
 }
@@ -54,7 +65,9 @@ uint32_t AddObject(DevObject* o) {
     if (!g_objects[i]) {
       g_objects[i] = o;
       ++g_objectCount;
-      return uint32_t(i + 1);
+      g_generation[i] = (g_generation[i] + 1) & ((1u << (32 - kSlotBits)) - 1);
+      if (g_generation[i] == 0) g_generation[i] = 1;
+      return g_generation[i] << kSlotBits | uint32_t(i + 1);
     }
   }
   return 0;
@@ -1277,7 +1290,7 @@ void Dev_Release(uint32_t object) {
   if (g_dev.stream == object) g_dev.stream = 0;
   if (g_dev.indices == object) g_dev.indices = 0;
   FreeObject(o);
-  g_objects[object - 1] = nullptr;
+  g_objects[Slot(object)] = nullptr;
   --g_objectCount;
 }
 

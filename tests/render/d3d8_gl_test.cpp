@@ -3,6 +3,8 @@
 // failures, device loss, viewports, read-back and texture files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include "foundation/mem.h"
 #include "foundation/sys.h"
 #include "foundation/var.h"
+#include "foundation/video.h"
 #include "platform/d3d8dev.h"
 #include "platform/gl_context_sdl.h"
 #include "platform/gl_dispatch.h"
@@ -21,7 +24,11 @@
 #include "render/image.h"
 #include "render/material.h"
 #include "render/render.h"
+#include "render/draw2d.h"
+#include "render/font.h"
 #include "render/render_d3d8.h"
+#include "render/text.h"
+#include "scene/view.h"
 #include "render/texture.h"
 #include "support/test_support.h"
 #include "tools/image_writer.h"
@@ -232,6 +239,66 @@ Picture DrawScene() {
   return pic;
 }
 
+// The 2D layer: pictures at their pixel size and stretched, on the fixed 640 x 480 screen and the
+// display's own, the bitmap-font page and TrueType text.
+Picture Draw2DScene() {
+  int w = Render_ScreenWidth, h = Render_ScreenHeight;
+  Render_BeginFrame(0, 0, w, h);
+  Render_Clear(1, 0.1f, 0.1f, 0.1f);
+  Video_ScreenWidth = w;
+  Video_ScreenHeight = h;
+  View_ResetRenderState();
+  ::Picture pic{}, pic2{};
+  Draw2D_LoadPicture("panel", &pic);
+  Draw2D_LoadPicture("icon", &pic2);
+  Color8 white{255, 255, 255, 255}, tint{255, 128, 64, 200};
+  Draw2D_PictureAt(10, 10, &pic, 0, white);
+  Draw2D_PictureAt(200, 10, &pic2, 0, white);
+  Draw2D_PictureSized(300, 10, 150, 90, &pic, 0, tint);
+  Draw2D_PictureAt(20, 150, &pic, 1, white);
+  Draw2D_PictureClipped(480, 10, 100, 100, &pic, 0, white, 490, 20, 60, 50);
+  Video_BuildBitmapCells();
+  Print_BitmapPage = uint32_t(Material_LoadPicture("sprites\\win866"));
+  Print_BitmapString(20, 300, "BITMAP 0123");
+  if (Font_Glyphs['A'].glyph != 0) {
+    Print_SetBackgroundColor(0, 0, 0, 0);
+    Print_SetColor(1, 1, 0.5f, 1);
+    Print_SetSize(24);
+    Print_TextBox(20, 400, 780, 470, "Text through both back ends");
+  }
+  Picture out;
+  out.width = w;
+  out.height = h;
+  out.bgra.assign(size_t(w) * size_t(h) * 4, 0);
+  Render_ReadPixels(0, 0, w, h, out.bgra.data());
+  Render_EndFrame(1, 1);
+  return out;
+}
+
+void Write2DFiles() {
+  ToolImage panel, icon;
+  panel.width = 100;
+  panel.height = 60;
+  panel.bgra = Smooth(100, 60);
+  for (size_t i = 3; i < panel.bgra.size(); i += 4) panel.bgra[i] = uint8_t(128 + (i / 4) % 100);
+  icon.width = icon.height = 32;
+  icon.bgra = Smooth(32, 32);
+  ImageTool_Save("panel.tga", ImageTool_WriteTGA(panel, 32));
+  ImageTool_Save("icon.tga", ImageTool_WriteTGA(icon, 24));
+  // The bitmap-font page: 16 x 16 cells of 16 pixels, each a different block.
+  ToolImage page = ImageTool_Solid(256, 256, 0, 0, 0, 0);
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x) {
+      uint8_t* p = page.At(x, y);
+      bool ink = ((x % 16) > 2 && (x % 16) < 12 && (y % 16) > 3 && (y % 16) < 13 && ((x / 16 + y / 16 + x % 3) % 2));
+      p[0] = p[1] = p[2] = 255;
+      p[3] = ink ? 255 : 0;
+    }
+  ::mkdir("sprites", 0755);
+  // As a DDS file: its rows keep their order on both back ends.
+  ImageTool_Save("sprites/win866.dds", ImageTool_MakeDDS(page, kImgDXT3, 0));
+}
+
 // Pictures agree when every pixel of the Direct3D 8 picture `b` lies, channel by channel and within
 // `tol`, inside the range of the OpenGL picture's pixels at the same place and one pixel around it.
 // The back ends put pixel centres half a pixel apart (the Direct3D convention), so an edge may move
@@ -352,16 +419,76 @@ TEST_F(D3d8Gl, SceneMatchesOpenGl) {
   EXPECT_GT(clearPixels, dPic.width * dPic.height / 10);
 }
 
+TEST_F(D3d8Gl, PicturesAndTextMatchOpenGl) {
+  Write2DFiles();
+  Font_Init();
+  bool haveFont = Font_Glyphs['A'].glyph != 0;
+  if (!haveFont) std::fprintf(stderr, "no TrueType font: pictures only\n");
+  Picture pics[2];
+  const char* apis[2] = {"OPENGL", "D3D8"};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(StartApi(apis[i])) << Log();
+    Font_InvalidateGlyphs();
+    pics[i] = Draw2DScene();
+    StopApi();
+    Material_ResetTable();
+  }
+  Font_Shutdown();
+  // Text: glyph edges move with the half-pixel difference of the back ends, so the text band is
+  // compared by its ink (amount and centre); the rest pixel by pixel.
+  // The band: everything below the bitmap string (which sits 300 pixels from the top).
+  int h = pics[0].height, bandTop = 0, bandBottom = h - 1 - 350;
+  double ink[2] = {0, 0}, cx[2] = {0, 0}, cy[2] = {0, 0};
+  for (int i = 0; i < 2; ++i) {
+    // The clear colour rounds differently on the two back ends: ink is measured from each one's.
+    const uint8_t bg[3] = {pics[i].bgra[0], pics[i].bgra[1], pics[i].bgra[2]};
+    for (int y = bandTop; y <= bandBottom; ++y)
+      for (int x = 0; x < pics[i].width; ++x) {
+        uint8_t* p = &pics[i].bgra[(size_t(y) * pics[i].width + x) * 4];
+        double v = std::abs(p[2] - bg[2]) + std::abs(p[1] - bg[1]) + std::abs(p[0] - bg[0]);
+        ink[i] += v;
+        cx[i] += v * x;
+        cy[i] += v * y;
+        if (!std::getenv("TW_D3D8_DUMP")) std::memset(p, 0, 3);  // out of the pixel comparison
+      }
+  }
+  if (haveFont) {
+    ASSERT_GT(ink[0], 0.0);
+    EXPECT_NEAR(ink[1] / ink[0], 1.0, 0.1);
+    EXPECT_NEAR(cx[1] / ink[1], cx[0] / ink[0], 1.5);
+    EXPECT_NEAR(cy[1] / ink[1], cy[0] / ink[0], 1.5);
+  }
+  std::string where;
+  double mean = 0;
+  int bad = Disagreements(pics[0], pics[1], 8, &where, &mean);
+  if (bad != 0 && std::getenv("TW_D3D8_DUMP")) {
+    SavePpm(pics[0], "/tmp/d3d8_gl.ppm");
+    SavePpm(pics[1], "/tmp/d3d8_d3d.ppm");
+  }
+  EXPECT_EQ(bad, 0) << where;
+  EXPECT_LT(mean, 2.0);
+  int lit = 0;
+  for (size_t k = 0; k < pics[1].bgra.size(); k += 4) lit += pics[1].bgra[k + 1] > 40;
+  EXPECT_GT(lit, 20000);  // the pictures are there
+}
+
 TEST_F(D3d8Gl, StartsOnTheGameWindowAndStops) {
   ASSERT_TRUE(StartApi("d3d8"));
   EXPECT_NE(Log().find("D3D8: OK\n"), std::string::npos);
   EXPECT_EQ(Dev_BackBufferWidth(), Plat_WindowWidth());
+  uint32_t old = Render_CreateVertexBuffer(64, 1);
+  ASSERT_NE(old, 0u);
   StopApi();
   EXPECT_EQ(RenderApi, RENDER_API_NONE);
   EXPECT_EQ(gl.glClear, nullptr);
   EXPECT_EQ(Dev_HaveDevice(), 0);
-  // It starts again after a stop.
+  // It starts again after a stop; a handle of the old device names nothing on the new one.
   ASSERT_TRUE(StartApi("D3D8"));
+  uint32_t fresh = Render_CreateVertexBuffer(64, 1);
+  EXPECT_NE(fresh, old);
+  EXPECT_FALSE(Dev_IsObject(old));
+  Render_ReleaseBuffer(old);
+  EXPECT_TRUE(Dev_IsObject(fresh));
 }
 
 namespace fail {

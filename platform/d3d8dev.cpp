@@ -99,6 +99,7 @@ struct Device {
   uint32_t indices;
   int baseVertex;
   int inScene;
+  int followWindow;  // the back buffer takes the window's size
   int lost;
   int resets;
 };
@@ -746,6 +747,7 @@ int32_t Dev_CreateDevice(const DevPresentParams* p) {
     return DEV_ERR_NOTAVAILABLE;
   }
   g_dev.context = ctx;
+  g_dev.followWindow = p->backBufferWidth <= 0 && p->backBufferHeight <= 0;
   g_dev.width = p->backBufferWidth > 0 ? p->backBufferWidth : Plat_WindowWidth();
   g_dev.height = p->backBufferHeight > 0 ? p->backBufferHeight : Plat_WindowHeight();
   g_dev.lost = 0;
@@ -788,6 +790,13 @@ int32_t Dev_BackBufferHeight() { return Ready() ? g_dev.height : 0; }
 
 int32_t Dev_BeginScene() {
   if (!Ready() || g_dev.inScene) return DEV_ERR_INVALIDCALL;
+  // A windowed back buffer follows the window (a display-mode change resizes it).
+  int w = Plat_WindowWidth(), h = Plat_WindowHeight();
+  if (g_dev.followWindow && w > 0 && h > 0 && (w != g_dev.width || h != g_dev.height)) {
+    g_dev.width = w;
+    g_dev.height = h;
+    g_dev.viewport = {0, 0, w, h, 0.0f, 1.0f};
+  }
   g_dev.inScene = 1;
   return DEV_OK;
 }
@@ -818,6 +827,7 @@ int32_t Dev_Reset(const DevPresentParams* p) {
   if (!Ready() || !p || g_dev.lost == 1) return DEV_ERR_INVALIDCALL;
   g_dev.lost = 0;
   g_dev.inScene = 0;
+  g_dev.followWindow = p->backBufferWidth <= 0 && p->backBufferHeight <= 0;
   g_dev.width = p->backBufferWidth > 0 ? p->backBufferWidth : Plat_WindowWidth();
   g_dev.height = p->backBufferHeight > 0 ? p->backBufferHeight : Plat_WindowHeight();
   DefaultState();

@@ -3,11 +3,14 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
+#include <sys/wait.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -165,6 +168,55 @@ TEST_F(UdpNetTest, TheModuleEntryOpensTheFixedPortOrRunsWithout) {
   NET_Shutdown();
   EXPECT_EQ(NET_Up, 0);
   EXPECT_EQ(UDP_IsUp(), 0);
+}
+
+// Broadcast needs a network: a private namespace of this test with a veth pair 10.77.0.1/24 -
+// 10.77.0.2/24 and a default route over it. Nothing leaves the namespace. Skipped where
+// namespaces cannot be made (no privilege, no "ip").
+TEST(UdpBroadcast, AddressZeroReachesEveryCopyOnThePort) {
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (unshare(CLONE_NEWNET) != 0) _exit(77);
+    if (std::system("ip link set lo up && ip link add tw0 type veth peer name tw1 && "
+                    "ip addr add 10.77.0.1/24 dev tw0 && ip addr add 10.77.0.2/24 dev tw1 && "
+                    "ip link set tw0 up && ip link set tw1 up && ip route add default dev tw0 "
+                    ">/dev/null 2>&1") != 0)
+      _exit(77);
+    int code = [] {
+      tw_test::TempDir dir;
+      Log_Open();
+      int result = 0;
+      uint32_t local = 0;
+      char buf[64];
+      uint32_t sender = 0;
+      int n = 0;
+      if (!UDP_OpenOn(0, 0, &local)) {
+        result = 2;
+      } else if (local != htonl((10u << 24) | (77u << 16) | 1u) && local != htonl((10u << 24) | (77u << 16) | 2u)) {
+        result = 3;  // the local address is an interface that is up and not the loopback
+      } else {
+        UDP_Send("everyone", 8, 0);
+        for (int i = 0; i < 500 && !n; i++) {
+          n = UDP_Receive(buf, sizeof buf, &sender);
+          if (!n) usleep(2000);
+        }
+        if (n != 8 || std::memcmp(buf, "everyone", 8) != 0)
+          result = 4;
+        else if ((ntohl(sender) >> 8) != ((10u << 16) | (77u << 8)))
+          result = 5;
+      }
+      UDP_Close();
+      Log_Close();
+      return result;
+    }();
+    _exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private network namespace here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "step that failed: " << WEXITSTATUS(status);
 }
 
 }  // namespace

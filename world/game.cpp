@@ -13,6 +13,7 @@
 #include "render/render.h"
 #include "scene/model.h"
 #include "scene/view.h"
+#include "world/net.h"
 
 // The player's last position and angles, stored at exit.
 static VarRecord g_lastOrigin[3] = {
@@ -83,6 +84,7 @@ void Game_Tick() {}
 void Game_Frame() {
   Timer_UpdateFrame();
   Game_FrameInput();
+  NET_ReceiveAll();
   Game_Tick();
   // Sound with the listener at the camera (none yet: the origin, looking along +Y).
   static const float kNoCamera[3] = {0, 0, 0};

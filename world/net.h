@@ -1,0 +1,15 @@
+// The local-network messages: each received datagram is handled by its first byte.
+#pragma once
+#include <cstdint>
+
+#include "foundation/udp.h"  // kNetPacketSize, the frame's receive buffer
+
+// Datagrams handled in one frame at most; the rest wait for the next frame, so a flooding peer
+// cannot hold the frame.
+constexpr int kNetPacketsPerFrame = 256;
+
+// Handles one datagram of `length` bytes from `sender` (IPv4, first number in the lowest byte).
+// Returns the message type handled, or -1 for a refused datagram.
+int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender);
+// Receives and handles the waiting datagrams while the network is up. Returns how many.
+int NET_ReceiveAll();

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -30,8 +31,8 @@ struct Member {
   int method = ZIPW_DEFLATED;
 };
 
-void MakeArchive(int number, const std::vector<Member>& members, uint8_t sig = 'P') {
-  ZipWriter* w = ZipWriter_Create(sig);
+void MakeArchive(int number, const std::vector<Member>& members) {
+  ZipWriter* w = ZipWriter_Create();
   for (const Member& m : members)
     ASSERT_EQ(ZipWriter_AddMember(w, m.name.c_str(), m.data.data(), m.data.size(), m.method), 1);
   char path[64];
@@ -65,11 +66,8 @@ class FileLayer : public ::testing::Test {
     File_Init();
     started_ = true;
   }
-  void Stop() {
-    File_Shutdown();
-    started_ = false;
-  }
   std::string Log() { return ReadFile("log"); }
+  bool LogHas(const std::string& line) { return Log().find(line) != std::string::npos; }
   tw_test::TempDir dir_;
   bool started_ = false;
 };
@@ -89,7 +87,7 @@ TEST_F(FileLayer, LooseFileBeatsArchiveMember) {
   EXPECT_EQ(kind, 1u);
   EXPECT_EQ(ReadAll("data/a.txt"), "from archive");
   EXPECT_EQ(ReadAll("data\\b.txt"), "<missing>");
-  EXPECT_NE(Log().find("main\\data00.twk[1]\n"), std::string::npos);
+  EXPECT_TRUE(LogHas("main\\data00.twk[1]\n"));
 }
 
 TEST_F(FileLayer, HighestNumberedArchiveWins) {
@@ -101,49 +99,27 @@ TEST_F(FileLayer, HighestNumberedArchiveWins) {
   EXPECT_EQ(ReadAll("x\\same.txt"), "sixty-three");
   EXPECT_EQ(ReadAll("x/only3.txt"), "3");
   EXPECT_EQ(ReadAll("X/ONLY63.TXT"), "63");
-  std::string log = Log();
-  EXPECT_NE(log.find("zippreentrys=6\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("zipentrys=3\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("maxnamelength=[12]\n"), std::string::npos) << log;
-  ASSERT_EQ(File_ArchiveEntryCount(), 3);
-  const ArchiveEntry* e = File_ArchiveEntries();
-  int i = Zip_FindEntry(0, Name_HashStr("x/same.txt"), "x/same.txt");
-  ASSERT_GE(i, 0);
-  EXPECT_EQ(e[i].archiveIndex, 63u);
-  EXPECT_STREQ(e[i].name, "x/same.txt");
-}
-
-TEST_F(FileLayer, LowerCaseSignatureArchiveMounts) {
-  MakeArchive(1, {{"p/one.txt", "lower p"}}, 'p');
-  Start();
-  EXPECT_EQ(ReadAll("p\\one.txt"), "lower p");
+  EXPECT_TRUE(LogHas("zippreentrys=6\n"));
+  EXPECT_EQ(File_ArchiveEntryCount(), 3);
 }
 
 TEST_F(FileLayer, TreeSearchFindsEveryNameAndNothingElse) {
   std::vector<Member> members;
-  for (int i = 0; i < 700; i++) members.push_back({"dir" + std::to_string(i % 9) + "/f" + std::to_string(i) + ".dat", std::to_string(i), ZIPW_STORED});
+  for (int i = 0; i < 700; i++)
+    members.push_back({"dir" + std::to_string(i % 9) + "/f" + std::to_string(i) + ".dat", std::to_string(i), ZIPW_STORED});
   MakeArchive(10, members);
   Start();
   ASSERT_EQ(File_ArchiveEntryCount(), 700);
   const ArchiveEntry* e = File_ArchiveEntries();
-  for (int i = 0; i < 700; i++) {
-    EXPECT_EQ(Zip_FindEntry(0, e[i].nameHash, e[i].name), i);
-    if (i > 0) {
-      EXPECT_LE(e[i - 1].nameHash, e[i].nameHash);
-    }
-  }
-  for (int i = 0; i < 700; i += 37) EXPECT_EQ(ReadAll(members[i].name.c_str()), std::to_string(i));
+  for (int i = 0; i < 700; i++) EXPECT_EQ(Zip_FindEntry(0, e[i].nameHash, e[i].name), i);
   EXPECT_EQ(Zip_FindEntry(0, Name_HashStr("dir1/f9999.dat"), "dir1/f9999.dat"), -1);
 }
 
 TEST_F(FileLayer, LooseNamesInAnyCaseAndSeparator) {
-  mkdir("Data", 0777);
-  mkdir("Data/Text", 0777);
-  mkdir("Data/Text/ENG", 0777);
+  std::system("mkdir -p Data/Text/ENG");
   WriteFile("Data/Text/ENG/x.txt", "eng");
   Start();
   EXPECT_EQ(ReadAll("data\\text\\Eng\\x.txt"), "eng");
-  EXPECT_EQ(ReadAll("DATA/TEXT/eng/X.TXT"), "eng");
   EXPECT_EQ(ReadAll("Data//Text\\ENG/x.txt"), "eng");
   char path[256];
   ASSERT_EQ(File_ResolveDiskPath("data\\TEXT\\eng\\x.TXT", path, sizeof path), 1);
@@ -153,7 +129,6 @@ TEST_F(FileLayer, LooseNamesInAnyCaseAndSeparator) {
   EXPECT_EQ(ReadAll("data\\text\\eng\\later.txt"), "later");
   // Folders are never files.
   EXPECT_EQ(File_Open("data\\text", "rb"), nullptr);
-  EXPECT_EQ(File_Open("Data", "rb"), nullptr);
   EXPECT_EQ(File_Open(".", "rb"), nullptr);
 }
 
@@ -161,17 +136,12 @@ TEST_F(FileLayer, ModesAndArguments) {
   MakeArchive(0, {{"m.txt", "member"}});
   WriteFile("d.txt", "disk");
   Start();
-  EXPECT_EQ(File_Open("d.txt", "r"), nullptr);
-  EXPECT_EQ(File_Open("d.txt", "w"), nullptr);
-  EXPECT_EQ(File_Open("d.txt", "rbx"), nullptr);
+  for (const char* mode : {"r", "w", "rbx"}) EXPECT_EQ(File_Open("d.txt", mode), nullptr) << mode;
   EXPECT_EQ(File_Open("d.txt", nullptr), nullptr);
   EXPECT_EQ(File_Open("", "rb"), nullptr);
   EXPECT_EQ(File_Open(nullptr, "rb"), nullptr);
-  FileHandle* f = File_Open("d.txt", "RB");
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(File_Size(f), 4u);
-  File_Close(f);
-  f = File_Open("m.txt", "rb");
+  EXPECT_EQ(ReadAll("d.txt"), "disk");
+  FileHandle* f = File_Open("m.txt", "RB");
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(File_Write("x", 1, 1, f), 0u);
   char buf[8];
@@ -206,33 +176,39 @@ TEST_F(FileLayer, WritingMakesFoldersAndReplacesOnlyWhenComplete) {
   for (const char* name = File_FindFirst("save\\*"); name; name = File_FindNext()) leftovers++;
   File_FindClose();
   EXPECT_EQ(leftovers, 1);
+  // Folder trees reuse existing folders in another case.
+  File_MakeDirTree("SAVE\\Sub\\c");
+  File_MakeDirsForFile("DEEP\\x\\file.txt");
+  struct stat st;
+  EXPECT_EQ(stat("save/Sub/c", &st), 0);
+  EXPECT_EQ(stat("deep/x", &st), 0);
+  EXPECT_NE(stat("deep/x/file.txt", &st), 0);
 }
 
-TEST_F(FileLayer, TwoMembersOfOneArchiveReadTheirOwnBytes) {
+TEST_F(FileLayer, MembersOfOneArchiveReadTheirOwnBytesAndLoadWhole) {
   std::string a = Big(200000, 'a'), b = Big(150000, 'A');
   MakeArchive(2, {{"one.bin", a}, {"two.bin", b}});
   Start();
   FileHandle* f1 = File_Open("one.bin", "rb");
   FileHandle* f2 = File_Open("two.bin", "rb");
-  FileHandle* f3 = File_Open("one.bin", "rb");
-  ASSERT_TRUE(f1 && f2 && f3);
-  std::string r1, r2, r3;
-  char buf[4000];
-  for (;;) {
-    size_t n1 = File_Read(buf, 1, 3000, f1);
-    r1.append(buf, n1);
-    size_t n2 = File_Read(buf, 1, 4000, f2);
-    r2.append(buf, n2);
-    size_t n3 = File_Read(buf, 1, 1234, f3);
-    r3.append(buf, n3);
-    if (!n1 && !n2 && !n3) break;
+  ASSERT_TRUE(f1 && f2);
+  std::string r1, r2;
+  char buf[3000];
+  for (size_t n1 = 1, n2 = 1; n1 || n2;) {
+    r1.append(buf, n1 = File_Read(buf, 1, 3000, f1));
+    r2.append(buf, n2 = File_Read(buf, 1, 1234, f2));
   }
   File_Close(f1);
   File_Close(f2);
-  File_Close(f3);
   EXPECT_EQ(r1, a);
   EXPECT_EQ(r2, b);
-  EXPECT_EQ(r3, a);
+  uint32_t size = 0;
+  auto* data = static_cast<char*>(File_LoadWhole("TWO.BIN", &size, "test"));
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(std::string(data, size + 2), b + std::string(2, '\0'));
+  Global_Free(data);
+  EXPECT_EQ(File_LoadWhole("nothing", &size, "test"), nullptr);
+  EXPECT_EQ(size, 0u);
 }
 
 TEST_F(FileLayer, CrcMismatchIsAnError) {
@@ -245,12 +221,11 @@ TEST_F(FileLayer, CrcMismatchIsAnError) {
   EXPECT_EQ(ReadAll("good.txt"), "fine");
   EXPECT_EQ(TextFile_Get("bad.txt"), nullptr);
   EXPECT_EQ(File_LoadWhole("bad.txt", nullptr, "test"), nullptr);
-  EXPECT_GE(CountOccurrences(Log(), "File_Read: CRC error in bad.txt\n"), 1);
+  EXPECT_TRUE(LogHas("File_Read: CRC error in bad.txt\n"));
 }
 
 TEST_F(FileLayer, DamagedArchivesAreReportedAndSkipped) {
   MakeArchive(1, {{"ok.txt", "ok"}});
-  mkdir("main", 0777);
   WriteFile("main/data02.twk", "this is not a zip archive at all, just text");
   // A truncated archive: its end record is gone.
   MakeArchive(3, {{"t.txt", Big(5000, 'q')}});
@@ -260,10 +235,7 @@ TEST_F(FileLayer, DamagedArchivesAreReportedAndSkipped) {
   // An archive claiming far more entries than its directory holds.
   MakeArchive(4, {{"h1.txt", "h1"}, {"h2.txt", "h2"}});
   std::vector<uint8_t> h = tw_test::ReadBytes("main/data04.twk");
-  h[h.size() - 22 + 8] = 0xFF;
-  h[h.size() - 22 + 9] = 0xFF;
-  h[h.size() - 22 + 10] = 0xFF;
-  h[h.size() - 22 + 11] = 0xFF;
+  for (int i = 8; i < 12; i++) h[h.size() - 22 + i] = 0xFF;
   tw_test::WriteBytes("main/data04.twk", h);
   // A folder where an archive would be.
   mkdir("main/data05.twk", 0777);
@@ -277,11 +249,10 @@ TEST_F(FileLayer, DamagedArchivesAreReportedAndSkipped) {
   EXPECT_EQ(ReadAll("short.txt"), "short");
   EXPECT_EQ(ReadAll(longName.c_str()), "<missing>");
   EXPECT_EQ(ReadAll("t.txt"), "<missing>");
-  std::string log = Log();
-  EXPECT_NE(log.find("File_Init: main\\data02.twk is not a zip archive\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("File_Init: main\\data03.twk is not a zip archive\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("File_Init: main\\data04.twk is damaged after 2 entries\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("File_Init: main\\data06.twk: member name of 200 bytes skipped"), std::string::npos) << log;
+  EXPECT_TRUE(LogHas("File_Init: main\\data02.twk is not a zip archive\n"));
+  EXPECT_TRUE(LogHas("File_Init: main\\data03.twk is not a zip archive\n"));
+  EXPECT_TRUE(LogHas("File_Init: main\\data04.twk is damaged after 2 entries\n"));
+  EXPECT_TRUE(LogHas("File_Init: main\\data06.twk: member name of 200 bytes skipped"));
   EXPECT_EQ(File_ArchiveEntryCount(), 4);  // ok, h1, h2, short; the empty folder is not entered
 }
 
@@ -292,14 +263,12 @@ TEST_F(FileLayer, TextCacheKeepsTextsAndRemembersMisses) {
   const char* t = TextFile_Get("T1.TXT");
   ASSERT_NE(t, nullptr);
   EXPECT_STREQ(t, "hello");
-  EXPECT_EQ(t[5], 0);
   EXPECT_EQ(t[6], 0);
   EXPECT_EQ(TextFile_Get("t1.txt"), t);
   EXPECT_EQ(TextFile_Get("empty.txt"), nullptr);
   EXPECT_EQ(TextFile_Get("missing.txt"), nullptr);
   WriteFile("missing.txt", "now here");
   EXPECT_EQ(TextFile_Get("missing.txt"), nullptr);  // remembered as missing
-  EXPECT_EQ(TextFile_Get(""), nullptr);
   EXPECT_EQ(TextFile_Get(nullptr), nullptr);
   TextFile_Flush();
   EXPECT_STREQ(TextFile_Get("missing.txt"), "now here");
@@ -322,51 +291,28 @@ TEST_F(FileLayer, FullTextCacheKeepsHandedOutTextsForOneMoreRound) {
   EXPECT_STREQ(again, "text 0");
 }
 
-TEST_F(FileLayer, LoadWhole) {
-  MakeArchive(0, {{"w.bin", Big(70000, 'w')}});
-  Start();
-  uint32_t size = 0;
-  auto* data = static_cast<char*>(File_LoadWhole("W.BIN", &size, "test"));
-  ASSERT_NE(data, nullptr);
-  EXPECT_EQ(size, 70000u);
-  EXPECT_EQ(std::string(data, size), Big(70000, 'w'));
-  EXPECT_EQ(data[size], 0);
-  EXPECT_EQ(data[size + 1], 0);
-  Global_Free(data);
-  EXPECT_EQ(File_LoadWhole("nothing", &size, "test"), nullptr);
-  EXPECT_EQ(size, 0u);
-}
-
 TEST_F(FileLayer, ListFilesArchiveFirstEachNameOnce) {
   MakeArchive(0, {{"save/alpha.sav", "a"}, {"save/Beta.sav", "b"}, {"save/other.txt", "x"}, {"save/sub/deep.sav", "d"}});
   mkdir("Save", 0777);
-  WriteFile("Save/beta.SAV", "b");
-  WriteFile("Save/gamma.sav", "g");
-  WriteFile("Save/a_very_long_name_indeed.sav", "l");
-  WriteFile("Save/note.txt", "n");
+  for (const char* n : {"Save/beta.SAV", "Save/gamma.sav", "Save/a_very_long_name_indeed.sav", "Save/note.txt"})
+    WriteFile(n, "x");
   Start();
-  char out[8][12];
-  std::memset(out, 0, sizeof out);
+  char out[8][12] = {};
   int count = 0;
   File_ListFiles("save\\", ".sav", &count, &out[0][0], 8, 12);
   ASSERT_EQ(count, 4);
-  std::vector<std::string> names;
-  for (int i = 0; i < count; i++) names.push_back(out[i]);
-  EXPECT_TRUE((names[0] == "alpha" && names[1] == "beta") || (names[0] == "beta" && names[1] == "alpha"));
-  EXPECT_EQ(names[2].size() + names[3].size(), std::string("gamma").size() + 11);
-  EXPECT_TRUE(names[2] == "gamma" || names[3] == "gamma");
-  EXPECT_TRUE(names[2] == "a_very_long" || names[3] == "a_very_long");  // cut to the slot
+  std::vector<std::string> archive = {out[0], out[1]}, loose = {out[2], out[3]};
+  std::sort(archive.begin(), archive.end());
+  std::sort(loose.begin(), loose.end());
+  EXPECT_EQ(archive, (std::vector<std::string>{"alpha", "beta"}));
+  EXPECT_EQ(loose, (std::vector<std::string>{"a_very_long", "gamma"}));  // cut to the slot
   // Already at the maximum: nothing changes.
-  char before[sizeof out];
-  std::memcpy(before, out, sizeof out);
   File_ListFiles("save\\", ".sav", &count, &out[0][0], 4, 12);
   EXPECT_EQ(count, 4);
-  EXPECT_EQ(std::memcmp(before, out, sizeof out), 0);
   int two = 0;
   File_ListFiles("save\\", ".sav", &two, &out[0][0], 2, 12);
   EXPECT_EQ(two, 2);
   int none = 0;
-  File_ListFiles("", ".sav", &none, &out[0][0], 8, 12);
   File_ListFiles("save\\", ".sav", nullptr, &out[0][0], 8, 12);
   File_ListFiles("save\\", ".sav", &none, &out[0][0], 8, 0);
   EXPECT_EQ(none, 0);
@@ -374,17 +320,13 @@ TEST_F(FileLayer, ListFilesArchiveFirstEachNameOnce) {
 
 TEST_F(FileLayer, FindFilesWithPatterns) {
   mkdir("Shots", 0777);
-  WriteFile("Shots/A1.TGA", "");
-  WriteFile("Shots/b2.tga", "");
-  WriteFile("Shots/c3.jpg", "");
+  for (const char* n : {"Shots/A1.TGA", "Shots/b2.tga", "Shots/c3.jpg"}) WriteFile(n, "");
   Start();
   std::vector<std::string> found;
   for (const char* n = File_FindFirst("shots\\*.tga"); n; n = File_FindNext()) found.push_back(n);
   File_FindClose();
   std::sort(found.begin(), found.end());
-  ASSERT_EQ(found.size(), 2u);
-  EXPECT_EQ(found[0], "A1.TGA");
-  EXPECT_EQ(found[1], "b2.tga");
+  EXPECT_EQ(found, (std::vector<std::string>{"A1.TGA", "b2.tga"}));
   EXPECT_EQ(File_FindFirst("nowhere\\*.tga"), nullptr);
   EXPECT_EQ(File_FindNext(), nullptr);
 }
@@ -400,71 +342,34 @@ TEST_F(FileLayer, CopyDirectoryGathersLooseAssets) {
   EXPECT_EQ(ReadFile("gathered/textures/wall.tga"), "pixels");
   File_CopyToCopyDirectory("textures\\wall.tga");  // an existing copy is kept
   File_CopyToCopyDirectory("textures\\packed.tga");
-  std::string log = Log();
-  EXPECT_NE(log.find("cant copy textures\\wall.tga\n"), std::string::npos);
-  EXPECT_NE(log.find("cant copy textures\\packed.tga\n"), std::string::npos);
+  EXPECT_TRUE(LogHas("cant copy textures\\wall.tga\n"));
+  EXPECT_TRUE(LogHas("cant copy textures\\packed.tga\n"));
   std::strcpy(copyDir.text, "");
   File_CopyToCopyDirectory("textures\\wall.tga");
   EXPECT_EQ(CountOccurrences(Log(), "cant copy"), 2);
-}
-
-TEST_F(FileLayer, DirectoryHelpers) {
-  Start();
-  File_MakeDirTree("a\\b\\c");
-  struct stat st;
-  EXPECT_EQ(stat("a/b/c", &st), 0);
-  File_MakeDirTree("A\\B\\d");  // existing folders in another case are reused
-  EXPECT_EQ(stat("a/b/d", &st), 0);
-  File_MakeDirsForFile("x\\y\\file.txt");
-  EXPECT_EQ(stat("x/y", &st), 0);
-  EXPECT_NE(stat("x/y/file.txt", &st), 0);
-  char path[] = "p\\q\\r";
-  File_SlashPath(path);
-  EXPECT_STREQ(path, "p/q/r");
 }
 
 TEST_F(FileLayer, OpenDialogWithoutAChooserLogsAndReturnsNull) {
   setenv("TW_UNATTENDED", "1", 1);
   Start();
   EXPECT_EQ(File_OpenDialog("Saves\0*.sav\0\0"), nullptr);
-  EXPECT_NE(Log().find("File_OpenDialog: no file chooser available\n"), std::string::npos);
+  EXPECT_TRUE(LogHas("File_OpenDialog: no file chooser available\n"));
 }
 
-TEST_F(FileLayer, NoArchivesAtAll) {
-  Start();
-  EXPECT_EQ(File_ArchiveEntryCount(), 0);
-  EXPECT_NE(Log().find("zippreentrys=0\n"), std::string::npos);
-  EXPECT_EQ(Log().find("zipentrys="), std::string::npos);
-  EXPECT_EQ(ReadAll("anything"), "<missing>");
-}
-
-// --- the "_debug" switch file --------------------------------------------------------------
-
-namespace {
-class DebugSwitchFile : public ::testing::Test {
- protected:
-  void SetUp() override { saved_ = Sys_Debug; }
-  void TearDown() override { Sys_Debug = saved_; }
-  DebugSwitches saved_;
-  tw_test::TempDir dir_;
-};
-}  // namespace
-
-TEST_F(DebugSwitchFile, OpenLogZeroReopensTheLogForEachLine) {
+// The "_debug" switch file: values, a large file ignored, a missing value ending the walk.
+TEST(DebugSwitchFile, SwitchesAreReadWithinBounds) {
+  tw_test::TempDir dir;
+  DebugSwitches saved = Sys_Debug;
   WriteFile("_debug", "// switches\n[unknown] [openLog] [0]\n[boundsCheckChar][0x1FF][boundsCheckSize][16]\n");
   File_Init();
   EXPECT_EQ(Sys_Debug.openLog, 0);
   EXPECT_EQ(Sys_Debug.boundsCheckChar, 0xFF);
   EXPECT_EQ(Sys_Debug.boundsCheckSize, 16);
   Log_Printf("marker line\n");
-  // Every line reaches the file at once, and another writer's lines stay in between.
-  EXPECT_NE(ReadFile("log").find("marker line\n"), std::string::npos);
+  EXPECT_NE(ReadFile("log").find("marker line\n"), std::string::npos);  // reaches the file at once
   File_Shutdown();
-}
-
-TEST_F(DebugSwitchFile, LargeFileIsIgnoredAndMissingValueEndsTheWalk) {
-  std::string big = "[openLog][0]" + std::string(5000, ' ');
-  WriteFile("_debug", big);
+  Sys_Debug = saved;
+  WriteFile("_debug", "[openLog][0]" + std::string(5000, ' '));
   File_Init();
   EXPECT_EQ(Sys_Debug.openLog, 1);
   File_Shutdown();
@@ -473,18 +378,5 @@ TEST_F(DebugSwitchFile, LargeFileIsIgnoredAndMissingValueEndsTheWalk) {
   EXPECT_EQ(Sys_Debug.printMem, 1);
   EXPECT_EQ(Sys_Debug.debugMem, 0);
   File_Shutdown();
-}
-
-TEST_F(FileLayer, PackedFolderMountsAsAnArchive) {
-  mkdir("src", 0777);
-  mkdir("src/Scripts", 0777);
-  WriteFile("src/Scripts/intro.txt", "[intro]");
-  WriteFile("src/top.bin", "top");
-  WriteFile("src/empty.txt", "");
-  ASSERT_EQ(ZipWriter_PackFolder("src", "main/data00.twk"), 3);
-  EXPECT_EQ(ZipWriter_PackFolder("nowhere", "main/data01.twk"), -1);
-  Start();
-  EXPECT_EQ(ReadAll("scripts\\intro.txt"), "[intro]");
-  EXPECT_EQ(ReadAll("TOP.BIN"), "top");
-  EXPECT_EQ(ReadAll("empty.txt"), "<missing>");  // an empty member is not entered
+  Sys_Debug = saved;
 }

@@ -29,50 +29,39 @@ using Tokens = std::vector<std::string>;
 
 }  // namespace
 
-TEST(Parser, WordsQuotesAndPunctuation) {
-  ParserPtr p("menu { item \"Start Game\" ; }");
-  EXPECT_EQ(AllTokens(p), (Tokens{"menu", "{", "item", "Start Game", ";", "}"}));
-  EXPECT_EQ(p->error, PAR_ERR_END);
-}
-
-TEST(Parser, PunctuationSplitsWordsButSlashStartsOne) {
-  ParserPtr p("a<b>[c]x;y / /z a/b \"\"");
-  EXPECT_EQ(AllTokens(p), (Tokens{"a", "<", "b", ">", "[", "c", "]", "x", ";", "y", "/", "/z", "a/b", ""}));
-}
-
-TEST(Parser, HighBytesAndControlBytesAreBlanks) {
-  ParserPtr p("a\xC3\xA9" "b\tc\x01" "d");
-  EXPECT_EQ(AllTokens(p), (Tokens{"a", "b", "c", "d"}));
-}
-
-TEST(Parser, CommentsAndLineCounter) {
-  ParserPtr p("a // note\nb");
-  ASSERT_TRUE(Par_Next(p));
-  EXPECT_STREQ(Par_Token(p), "a");
-  ASSERT_TRUE(Par_Next(p));
-  EXPECT_STREQ(Par_Token(p), "b");
-  EXPECT_EQ(p->line, 1);
-
-  ParserPtr q("x /* one\ntwo\n*/ y\n\"q\nq\" z");
-  EXPECT_EQ(AllTokens(q), (Tokens{"x", "y", "q\nq", "z"}));
+TEST(Parser, TokensCommentsAndMacros) {
+  struct Case {
+    const char* text;
+    Tokens tokens;
+  } cases[] = {
+      {"menu { item \"Start Game\" ; }", {"menu", "{", "item", "Start Game", ";", "}"}},
+      // Punctuation splits words, but a slash starts one.
+      {"a<b>[c]x;y / /z a/b \"\"", {"a", "<", "b", ">", "[", "c", "]", "x", ";", "y", "/", "/z", "a/b", ""}},
+      {"a\xC3\xA9" "b\tc\x01" "d", {"a", "b", "c", "d"}},  // high and control bytes are blanks
+      {"x /* one\ntwo\n*/ y\n\"q\nq\" z", {"x", "y", "q\nq", "z"}},
+      {"a /* never closed", {"a"}},
+      {"a // no line end", {"a"}},
+      {"/*/ x", {}},
+      {"\"open quote", {"open quote"}},
+      {"", {}},
+      // The value is the single token after the name; a second definition of RED defines "1".
+      {"$def RED 1 0 0\nRED\n$def RED 2\nRED 1", {"0", "0", "1", "1", "2"}},
+      {"$DEF a b\n$def B c\nA b", {"b", "c"}},  // case-insensitive, replaced once
+      {"$def GONE \"\"\nx GONE y", {"x", "y"}},  // an empty value removes the token
+      // "$def" only at a line start; a comment eats its line end without starting a line.
+      {"x $def A 1\nA", {"x", "$def", "A", "1", "A"}},
+      {"x // note\n$def A 1\nA", {"x", "$def", "A", "1", "A"}},
+      {"x\n// note\n$def A 1\nA", {"x", "1"}},
+  };
+  for (const Case& c : cases) {
+    ParserPtr p(c.text);
+    EXPECT_EQ(AllTokens(p), c.tokens) << c.text;
+    EXPECT_EQ(p->error, PAR_ERR_END) << c.text;
+  }
   // Line ends inside a quoted token are not counted.
-  EXPECT_EQ(q->line, 3);
-}
-
-TEST(Parser, EndInsideCommentsAndTexts) {
-  ParserPtr a("a /* never closed");
-  EXPECT_EQ(AllTokens(a), (Tokens{"a"}));
-  EXPECT_EQ(a->error, PAR_ERR_END);
-  ParserPtr b("a // no line end");
-  EXPECT_EQ(AllTokens(b), (Tokens{"a"}));
-  EXPECT_EQ(b->error, PAR_ERR_END);
-  ParserPtr c("/*/ x");
-  EXPECT_EQ(AllTokens(c), Tokens{});
-  ParserPtr d("\"open quote");
-  EXPECT_EQ(AllTokens(d), (Tokens{"open quote"}));
-  ParserPtr e("");
-  EXPECT_FALSE(Par_Next(e));
-  EXPECT_EQ(e->error, PAR_ERR_END);
+  ParserPtr q("x /* one\ntwo\n*/ y\n\"q\nq\" z // c\n");
+  AllTokens(q);
+  EXPECT_EQ(q->line, 4);
 }
 
 TEST(Parser, TokenLimit) {
@@ -86,39 +75,6 @@ TEST(Parser, TokenLimit) {
   ParserPtr c("\"" + std::string(5000, 'q') + "\"");
   EXPECT_FALSE(Par_Next(c));
   EXPECT_EQ(c->error, PAR_ERR_TOKEN_TOO_LONG);
-}
-
-TEST(Parser, MacroDefinitions) {
-  ParserPtr p("$def RED 1 0 0\nRED\n$def RED 2\nRED 1");
-  // The value is the single token after the name; a second definition of RED defines "1".
-  EXPECT_EQ(AllTokens(p), (Tokens{"0", "0", "1", "1", "2"}));
-  EXPECT_EQ(p->macroCount, 2);
-  EXPECT_STREQ(p->macroNames[1], "1");
-}
-
-TEST(Parser, MacrosAreCaseInsensitiveAndReplacedOnce) {
-  ParserPtr p("$DEF a b\n$def B c\nA b");
-  // a -> b is not looked up again; b -> c.
-  EXPECT_EQ(AllTokens(p), (Tokens{"b", "c"}));
-}
-
-TEST(Parser, EmptyMacroValueRemovesToken) {
-  ParserPtr p("$def GONE \"\"\nx GONE y");
-  EXPECT_EQ(AllTokens(p), (Tokens{"x", "y"}));
-}
-
-TEST(Parser, DefOnlyAtLineStart) {
-  ParserPtr a("x $def A 1\nA");
-  EXPECT_EQ(AllTokens(a), (Tokens{"x", "$def", "A", "1", "A"}));
-  // A comment eats its line end without starting a line.
-  ParserPtr b("x // note\n$def A 1\nA");
-  EXPECT_EQ(AllTokens(b), (Tokens{"x", "$def", "A", "1", "A"}));
-  // Another line end before the comment does start one.
-  ParserPtr d("x\n// note\n$def A 1\nA");
-  EXPECT_EQ(AllTokens(d), (Tokens{"x", "1"}));
-  // The very start of the text is a line start.
-  ParserPtr c("$def A 1\nA");
-  EXPECT_EQ(AllTokens(c), (Tokens{"1"}));
 }
 
 TEST(Parser, MacroBounds) {
@@ -167,27 +123,24 @@ TEST(Parser, TokenIsNotExpectAndUnget) {
 
 TEST(Parser, LoadFileErrors) {
   tw_test::TempDir dir;
-  Parser* p = Par_Create("missing.txt");
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(Par_LoadFile(p), 0);
-  EXPECT_EQ(p->error, PAR_ERR_OPEN);
-  Par_Free(p);
-
   tw_test::WriteFile("empty.txt", "");
-  p = Par_Create("empty.txt");
-  EXPECT_EQ(Par_LoadFile(p), 0);
-  EXPECT_EQ(p->error, PAR_ERR_EMPTY);
-  Par_Free(p);
-
   tw_test::WriteFile("script.txt", "menu\n{ }");
-  p = Par_Create("script.txt");
-  ASSERT_EQ(Par_LoadFile(p), 1);
-  EXPECT_EQ(AllTokens(p), (Tokens{"menu", "{", "}"}));
-  EXPECT_EQ(p->line, 1);
-  Par_Free(p);
-
+  const struct {
+    const char* name;
+    int loaded, error;
+  } cases[] = {{"missing.txt", 0, PAR_ERR_OPEN}, {"empty.txt", 0, PAR_ERR_EMPTY}, {"script.txt", 1, 0}};
+  for (const auto& c : cases) {
+    Parser* p = Par_Create(c.name);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(Par_LoadFile(p), c.loaded) << c.name;
+    EXPECT_EQ(p->error, c.error) << c.name;
+    if (c.loaded) {
+      EXPECT_EQ(AllTokens(p), (Tokens{"menu", "{", "}"}));
+    }
+    Par_Free(p);
+  }
   EXPECT_EQ(Par_Create(std::string(300, 'n').c_str()), nullptr);
-  p = Par_Create(std::string(259, 'n').c_str());
+  Parser* p = Par_Create(std::string(259, 'n').c_str());
   EXPECT_NE(p, nullptr);
   Par_Free(p);
 }

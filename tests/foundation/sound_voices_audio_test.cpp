@@ -34,8 +34,9 @@ class SoundVoices : public ::testing::Test {
   // Settings changed before the device starts.
   virtual void Prepare() {}
   void TearDown() override {
-    // The settings records outlive the table: put the volumes back for the next test.
+    // The settings records outlive the table: put them back for the next test.
     for (const char* name : {"sound_globalvolume", "sound_fxvolume"}) Var_Find(name)->value = 1.0f;
+    for (const char* name : {"sound_eax", "sound_eax_effects"}) Var_Find(name)->value = 0.0f;
     Sound_Shutdown();
     DS_Shutdown();
     Audio_UseLoopback(0);

@@ -183,7 +183,7 @@ TEST(Zip, MembersOfAFileReadIndependentlyAndOutliveTheArchive) {
 TEST(Zip, GoToFilePosChecksThePosition) {
   Bytes zip = TwoMemberArchive();
   ZipArchive* z = Zip_OpenMemory(zip.data(), zip.size());
-  ZipPos second;
+  ZipPos second, pos;
   Zip_GoToNextFile(z);
   Zip_GetFilePos(z, &second);
   Zip_GoToFirstFile(z);
@@ -191,15 +191,14 @@ TEST(Zip, GoToFilePosChecksThePosition) {
   Bytes data;
   EXPECT_EQ(ReadCurrent(z, data), ZIP_OK);
   EXPECT_EQ(data, Pattern(777, 2));
-  ZipPos bad{second.offset + 1, 1};
-  EXPECT_EQ(Zip_GoToFilePos(z, &bad), ZIP_BAD_ZIPFILE);
-  ZipPos pos;
-  EXPECT_EQ(Zip_GetFilePos(z, &pos), ZIP_END_OF_LIST);
+  const ZipPos bad[] = {{second.offset + 1, 1}, {0xFFFFFFF0u, 0}, {second.offset, 5}};
+  const int expected[] = {ZIP_BAD_ZIPFILE, ZIP_ERRNO, ZIP_END_OF_LIST};
+  for (int i = 0; i < 3; i++) {
+    int r = Zip_GoToFilePos(z, &bad[i]);
+    EXPECT_TRUE(r == expected[i] || (i == 1 && r != ZIP_OK)) << i << " gave " << r;
+  }
+  EXPECT_EQ(Zip_GetFilePos(z, &pos), ZIP_END_OF_LIST);  // nothing current after a refusal
   EXPECT_EQ(Zip_OpenCurrentFile(z), ZIP_PARAM_ERROR);
-  ZipPos far{0xFFFFFFF0u, 0};
-  EXPECT_NE(Zip_GoToFilePos(z, &far), ZIP_OK);
-  ZipPos beyond{second.offset, 5};
-  EXPECT_EQ(Zip_GoToFilePos(z, &beyond), ZIP_END_OF_LIST);
   Zip_Close(z);
 }
 

@@ -2,6 +2,7 @@
 // and text drawn and read back as real pixels.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -68,6 +69,11 @@ class Screen : public ::testing::Test {
   static bool Is(const uint8_t* p, int r, int g, int b) {
     return std::abs(p[2] - r) < 8 && std::abs(p[1] - g) < 8 && std::abs(p[0] - b) < 8;
   }
+  // The display shows these colours at these points (x, y, r, g, b).
+  static void ExpectPixels(std::initializer_list<std::array<int, 5>> probes) {
+    auto px = Read();
+    for (const auto& p : probes) EXPECT_TRUE(Is(At(px, p[0], p[1]), p[2], p[3], p[4])) << p[0] << "," << p[1];
+  }
   static tw_test::TempDir* dir_;
   static bool up_;
 };
@@ -109,29 +115,17 @@ TEST_F(Screen, PictureColoursAndOrientation) {
   Picture pic = Quadrants();
   ASSERT_EQ(pic.width, 100);
   const Color8 white{255, 255, 255, 255};
-  Draw2D_PictureAt(100, 100, &pic, 0, white);
-  auto px = Read();
-  EXPECT_TRUE(Is(At(px, 125, 112), 0, 0, 255));     // top-left blue
-  EXPECT_TRUE(Is(At(px, 175, 112), 255, 255, 255)); // top-right white
-  EXPECT_TRUE(Is(At(px, 125, 137), 255, 0, 0));     // bottom-left red
-  EXPECT_TRUE(Is(At(px, 175, 137), 0, 255, 0));     // bottom-right green
-  EXPECT_TRUE(Is(At(px, 95, 125), 0, 0, 0));
-  EXPECT_TRUE(Is(At(px, 205, 125), 0, 0, 0));
+  Draw2D_PictureAt(100, 100, &pic, 0, white);  // blue, white / red, green; black around
+  ExpectPixels({{125, 112, 0, 0, 255}, {175, 112, 255, 255, 255}, {125, 137, 255, 0, 0}, {175, 137, 0, 255, 0},
+                {95, 125, 0, 0, 0}, {205, 125, 0, 0, 0}});
   // A quarter turn counter-clockwise: the left edge goes down.
   Begin();
   Draw2D_PictureRotated(100, 100, &pic, 0, white, static_cast<float>(M_PI / 2));
-  px = Read();
-  EXPECT_TRUE(Is(At(px, 137, 162), 0, 0, 255));     // blue bottom-left
-  EXPECT_TRUE(Is(At(px, 162, 162), 255, 0, 0));     // red bottom-right
-  EXPECT_TRUE(Is(At(px, 137, 87), 255, 255, 255));  // white top-left
-  EXPECT_TRUE(Is(At(px, 162, 87), 0, 255, 0));      // green top-right
-  // Tinted by the colour, clipped to the left half.
+  ExpectPixels({{137, 162, 0, 0, 255}, {162, 162, 255, 0, 0}, {137, 87, 255, 255, 255}, {162, 87, 0, 255, 0}});
+  // Tinted by the colour (blue times red is black), clipped to the left half.
   Begin();
   Draw2D_PictureClipped(100, 100, 100, 50, &pic, 0, Color8{255, 0, 0, 255}, 0, 0, 150, 600);
-  px = Read();
-  EXPECT_TRUE(Is(At(px, 125, 137), 255, 0, 0));
-  EXPECT_TRUE(Is(At(px, 125, 112), 0, 0, 0));  // blue times red
-  EXPECT_TRUE(Is(At(px, 175, 137), 0, 0, 0));  // cut away
+  ExpectPixels({{125, 137, 255, 0, 0}, {125, 112, 0, 0, 0}, {175, 137, 0, 0, 0}});
 }
 
 TEST_F(Screen, TextLineReadBack) {
@@ -183,9 +177,7 @@ TEST_F(Screen, ModeChangeResizesWindowAndRenderer) {
   Begin();
   Picture pic = Quadrants();
   Draw2D_PictureSized(0, 0, 640, 480, &pic, 1, Color8{255, 255, 255, 255});
-  auto px = Read();
-  EXPECT_TRUE(Is(At(px, 600, 20), 255, 255, 255));
-  EXPECT_TRUE(Is(At(px, 20, 460), 255, 0, 0));
+  ExpectPixels({{600, 20, 255, 255, 255}, {20, 460, 255, 0, 0}});
   Video_SetMode(1);
   EXPECT_EQ(Render_ScreenWidth, 800);
   EXPECT_EQ(Plat_WindowWidth(), 800);

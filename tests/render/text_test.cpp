@@ -1,6 +1,10 @@
-// Text layout on a made-up glyph table: wrapping, alignment, measuring, shadow and reveal.
+// Text layout on a made-up glyph table (wrapping, alignment, measuring, shadow and reveal); the
+// font's "cmap" reader and real glyphs; 2D picture corners and wrap state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -8,11 +12,16 @@
 #include "foundation/mem.h"
 #include "foundation/var.h"
 #include "foundation/video.h"
+#include "platform/gl_dispatch.h"
 #include "render/draw2d.h"
 #include "render/font.h"
 #include "render/material.h"
+#include "render/render.h"
 #include "render/text.h"
+#include "render/texture.h"
 #include "support/test_support.h"
+#include "tools/cmap_writer.h"
+#include "tools/image_writer.h"
 
 namespace {
 
@@ -171,26 +180,26 @@ TEST_F(Layout, AlignmentUsesTheAdvanceSum) {
 }
 
 TEST_F(Layout, Measuring) {
+  // Widths add a 4 margin; heights are lines x size + 1; a tab counts four spaces; a byte is its
+  // own code, not UTF-8.
+  const struct {
+    const char* text;
+    float size, w, h;
+  } cases[] = {{"", 32, 0, 0}, {"a\n", 32, 14, 65}, {"\t", 32, 24, 33}, {"\xE9", 32, 11, 33}, {"ab", 16, 14, 17}};
+  for (const auto& c : cases) {
+    Print_SetSize(c.size);
+    float w = 1, h = 1;
+    Print_MeasureText(c.text, &w, &h);
+    EXPECT_FLOAT_EQ(w, c.w) << c.text;
+    EXPECT_FLOAT_EQ(h, c.h) << c.text;
+  }
   float w = 1, h = 1;
-  Print_MeasureText("", &w, &h);
-  EXPECT_EQ(w, 0);
-  EXPECT_EQ(h, 0);
   Print_MeasureText(nullptr, &w, &h);
   EXPECT_EQ(w, 0);
-  Print_MeasureText("a\n", &w, &h);
-  EXPECT_FLOAT_EQ(w, 14);
-  EXPECT_FLOAT_EQ(h, 2 * 32 + 1);
+  Print_SetSize(32);
   Print_MeasureTextW(u"ab\nabc", &w, &h);
   EXPECT_FLOAT_EQ(w, 34);
   EXPECT_FLOAT_EQ(h, 65);
-  Print_MeasureText("\t", &w, &h);  // a tab counts four spaces
-  EXPECT_FLOAT_EQ(w, 24);
-  Print_MeasureText("\xE9", &w, &h);  // a byte is its own code, not UTF-8
-  EXPECT_FLOAT_EQ(w, 11);
-  Print_SetSize(16);
-  Print_MeasureText("ab", &w, &h);
-  EXPECT_FLOAT_EQ(w, 14);
-  EXPECT_FLOAT_EQ(h, 17);
 }
 
 TEST_F(Layout, MeasuringWritesNoLogLines) {
@@ -201,15 +210,13 @@ TEST_F(Layout, MeasuringWritesNoLogLines) {
   EXPECT_FALSE(tw_test::FileExists("log") && !tw_test::ReadFile("log").empty());
 }
 
-TEST_F(Layout, HeightOfWrappedText) {
+TEST_F(Layout, HeightOfWrappedTextAndTheBoxBottom) {
   EXPECT_FLOAT_EQ(Print_TextBoxHeightW(0, 10, 40, 20, nullptr), 10);
   EXPECT_FLOAT_EQ(Print_TextBoxHeightW(0, 10, 40, 20, u"one two"), 10 + 64);
   EXPECT_TRUE(g_lines.empty());  // draws nothing
   EXPECT_FLOAT_EQ(Print_TextBoxHeightW(0, 10, 400, 20, u"x\ny\nz"), 10 + 96);
-}
-
-TEST_F(Layout, BoxBottomForTheTextHooks) {
-  EXPECT_FLOAT_EQ(Print_TextBoxBottomW(0, 10, 40, 20, u"one two"), Print_TextBoxHeightW(0, 10, 40, 20, u"one two"));
+  // The bottom the text hooks get: the same height, with the text drawn.
+  EXPECT_FLOAT_EQ(Print_TextBoxBottomW(0, 10, 40, 20, u"one two"), 10 + 64);
   EXPECT_EQ(g_lines.size(), 2u);
   EXPECT_FLOAT_EQ(Print_TextBoxBottom(0, 10, 400, 20, "x\ny"), 10 + 64);
   EXPECT_FLOAT_EQ(Print_TextBoxBottom(0, 10, 400, 20, nullptr), 10);
@@ -243,7 +250,6 @@ TEST_F(Layout, GlyphQuadShadowAndReveal) {
   EXPECT_FLOAT_EQ(glyph.pos[0][2], 240 - 182.0f);
   EXPECT_FLOAT_EQ(glyph.pos[3][0], 109 - 320.0f);
   EXPECT_FLOAT_EQ(glyph.pos[3][2], 240 - 202.0f);
-  EXPECT_FLOAT_EQ(glyph.pos[0][1], 320.0f);
   EXPECT_FLOAT_EQ(shadow.pos[0][0], glyph.pos[0][0] + 1);
   EXPECT_FLOAT_EQ(shadow.pos[0][2], glyph.pos[0][2] - 1);
   EXPECT_FLOAT_EQ(shadow.color[0][0], 0.5f);
@@ -262,6 +268,376 @@ TEST_F(Layout, GlyphQuadShadowAndReveal) {
   EXPECT_FLOAT_EQ(budget, 0.1f - 1.0f / 30);
   Print_CharReveal(&x, &y, ' ', &budget);  // a space spends nothing
   EXPECT_FLOAT_EQ(budget, 0.1f - 1.0f / 30);
+}
+
+}  // namespace
+
+// ---- The "cmap" reader on hand-built and hostile tables, and glyphs of a real TrueType font.
+
+namespace {
+
+const char kDejaVu[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+std::vector<uint8_t> SimpleSubtable(uint16_t delta) {
+  return CmapWriter_Format4({{0x41, 0x5A, delta, {}}, {0xFFFF, 0xFFFF, 1, {}}});
+}
+
+uint32_t MapWith(const std::vector<uint8_t>& table, uint16_t code) {
+  if (!Font_LoadCmap(table.data(), table.size())) return 0xDEAD;
+  uint32_t g = Font_CharToGlyph(code);
+  Font_FreeCmap();
+  return g;
+}
+
+TEST(Cmap, LastWindowsUnicodeRecordWins) {
+  auto table = CmapWriter_Table({{0, 3, SimpleSubtable(1)}, {1, 0, SimpleSubtable(2)}, {3, 1, SimpleSubtable(3)}});
+  EXPECT_EQ(MapWith(table, 'A'), 'A' + 3u);
+  auto both = CmapWriter_Table({{3, 0, SimpleSubtable(5)}, {3, 1, SimpleSubtable(6)}});
+  EXPECT_EQ(MapWith(both, 'B'), 'B' + 6u);
+  auto reversed = CmapWriter_Table({{3, 1, SimpleSubtable(6)}, {3, 0, SimpleSubtable(5)}});
+  EXPECT_EQ(MapWith(reversed, 'B'), 'B' + 5u);
+}
+
+TEST(Cmap, NoWindowsRecordOrOtherFormatIsRefused) {
+  auto mac = CmapWriter_Table({{1, 0, SimpleSubtable(1)}, {3, 10, SimpleSubtable(1)}});
+  EXPECT_EQ(Font_LoadCmap(mac.data(), mac.size()), 0);
+  std::vector<uint8_t> format6 = {0, 6, 0, 12, 0, 0, 0, 0x41, 0, 1, 0, 7, 0, 0};
+  auto table = CmapWriter_Table({{3, 1, format6}});
+  EXPECT_EQ(Font_LoadCmap(table.data(), table.size()), 0);
+  EXPECT_EQ(Font_CharToGlyph('A'), 0u);
+}
+
+TEST(Cmap, DeltaAndGlyphArrayMapping) {
+  auto sub = CmapWriter_Format4({{0x20, 0x22, 0xFFF0, {}},          // wraps modulo 65536
+                                 {0x41, 0x43, 100, {7, 0, 9}},       // glyph array, a 0 entry
+                                 {0xFFFF, 0xFFFF, 1, {}}});
+  auto table = CmapWriter_Table({{3, 1, sub}});
+  ASSERT_EQ(Font_LoadCmap(table.data(), table.size()), 1);
+  EXPECT_EQ(Font_CharToGlyph(0x20), (0x20u + 0xFFF0u) & 0xFFFF);
+  EXPECT_EQ(Font_CharToGlyph(0x41), 107u);
+  EXPECT_EQ(Font_CharToGlyph(0x42), 0u);  // 0 stays 0 whatever the delta
+  EXPECT_EQ(Font_CharToGlyph(0x43), 109u);
+  EXPECT_EQ(Font_CharToGlyph(0x30), 0u);  // between segments
+  EXPECT_EQ(Font_CharToGlyph(0x1F), 0u);
+  Font_FreeCmap();
+  EXPECT_EQ(Font_CharToGlyph(0x41), 0u);
+}
+
+TEST(Cmap, SizeQueryThenRead) {
+  auto sub = SimpleSubtable(1);
+  auto table = CmapWriter_Table({{3, 1, sub}});
+  size_t need = 0;
+  EXPECT_EQ(Font_ReadCmap(table.data(), table.size(), nullptr, 0, &need), 0);
+  EXPECT_EQ(need, sub.size() / 2);
+  std::vector<uint16_t> words(need);
+  ASSERT_EQ(Font_ReadCmap(table.data(), table.size(), words.data(), words.size(), &need), 1);
+  EXPECT_EQ(words[0], 4);  // the format, in host order
+  EXPECT_EQ(words[1], sub.size());
+}
+
+TEST(Cmap, HostileTablesAreRefusedOrMapToZero) {
+  auto good = CmapWriter_Table({{3, 1, SimpleSubtable(1)}});
+  // Every truncation of a valid table is refused or maps safely.
+  for (size_t n = 0; n < good.size(); n++) {
+    std::vector<uint8_t> cut(good.begin(), good.begin() + n);
+    EXPECT_EQ(Font_LoadCmap(cut.data(), cut.size()), 0) << n;
+  }
+  // A record offset past the table.
+  auto far = good;
+  far[8] = 0x7F;
+  EXPECT_EQ(Font_LoadCmap(far.data(), far.size()), 0);
+  // A length too short for its segments, and an odd segment count.
+  auto shortLen = good;
+  shortLen[12 + 3] = 16;
+  EXPECT_EQ(Font_LoadCmap(shortLen.data(), shortLen.size()), 0);
+  auto odd = good;
+  odd[12 + 7] = 3;
+  EXPECT_EQ(Font_LoadCmap(odd.data(), odd.size()), 0);
+  // An idRangeOffset pointing outside the subtable.
+  auto sub = CmapWriter_Format4({{0x41, 0x43, 0, {1, 2, 3}}, {0xFFFF, 0xFFFF, 1, {}}});
+  auto table = CmapWriter_Table({{3, 1, sub}});
+  const size_t rangeAt = 12 + 16 + 3 * 4;  // idRangeOffset[0]
+  table[rangeAt] = 0x7F;
+  ASSERT_EQ(Font_LoadCmap(table.data(), table.size()), 1);
+  EXPECT_EQ(Font_CharToGlyph(0x43), 0u);
+  Font_FreeCmap();
+  // A numTables that the table cannot hold.
+  auto many = good;
+  many[2] = 0xFF;
+  EXPECT_EQ(Font_LoadCmap(many.data(), many.size()), 0);
+}
+
+class RealFont : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    Video_Init(0);
+  }
+  void SetUp() override {
+    if (!tw_test::FileExists(kDejaVu)) GTEST_SKIP() << "fonts-dejavu-core is not installed";
+    tw_test::WriteBytes("TestFace.ttf", tw_test::ReadBytes(kDejaVu));
+    SetVar("video_font", "TestFace", 0);
+    SetVar("video_unicode", "0", 0);
+  }
+  void TearDown() override { Font_Shutdown(); }
+  static void SetVar(const char* name, const char* text, float value) {
+    VarRecord* r = Var_Find(name);
+    ASSERT_NE(r, nullptr);
+    std::strcpy(r->text, text);
+    r->value = value;
+  }
+  tw_test::TempDir dir_;
+};
+
+TEST_F(RealFont, MetricsFillTheCellAndLetterAFillsItsTexture) {
+  Font_Init();
+  EXPECT_FLOAT_EQ(Font_TmHeight, 32.0f);
+  EXPECT_NEAR(Font_TmAscent + Font_TmDescent, 32.0f, 0.01f);
+  EXPECT_EQ(Font_GlyphCount, 256);
+  EXPECT_NE(Font_Glyphs[0xE9].glyph, 0u);  // byte codes are Unicode code points 0..255
+  EXPECT_EQ(Font_Glyphs['A'].material, kGlyphNotRendered);
+  uint8_t px[32 * 32 * 4];
+  int w = 0, h = 0;
+  ASSERT_EQ(Font_RasterizeGlyph('A', px, &w, &h), 1);
+  EXPECT_EQ(w, 32);
+  const GlyphRecord& g = Font_Glyphs['A'];
+  EXPECT_GT(g.boxWidth, 10);
+  EXPECT_NEAR(g.originY, g.boxHeight, 1.0f);  // sits on the baseline
+  EXPECT_GE(g.advanceX, g.boxWidth);
+  // White texels; alpha 0 on the border; the apex at the top (first rows), legs at the bottom.
+  auto alpha = [&](int x, int y) { return px[(y * 32 + x) * 4 + 3]; };
+  int border = 0, peak = 0, topLeft = 0, topMiddle = 0, bottomLeft = 0, bottomMiddle = 0;
+  for (int i = 0; i < 32; i++) border += alpha(i, 0) + alpha(i, 31) + alpha(0, i) + alpha(31, i);
+  for (int y = 1; y < 31; y++)
+    for (int x = 1; x < 31; x++) {
+      const int a = alpha(x, y);
+      const bool middle = x >= 13 && x < 19;
+      peak = std::max(peak, a);
+      if (y < 5) (x < 6 ? topLeft : topMiddle) += x < 6 || middle ? a : 0;
+      if (y >= 27) (x < 5 ? bottomLeft : bottomMiddle) += x < 5 || middle ? a : 0;
+      ASSERT_EQ(px[(y * 32 + x) * 4 + 0], 255);
+    }
+  EXPECT_EQ(border, 0);
+  EXPECT_EQ(peak, 255);
+  EXPECT_EQ(topLeft, 0);
+  EXPECT_GT(topMiddle, 1000);
+  EXPECT_GT(bottomLeft, 1000);
+  EXPECT_LT(bottomMiddle, bottomLeft);
+  // The space has no picture but advances.
+  EXPECT_EQ(Font_RasterizeGlyph(' ', px, &w, &h), 0);
+  Font_RenderGlyph(' ');
+  EXPECT_EQ(Font_Glyphs[' '].material, 0u);
+  float gw = 0, gh = 0;
+  Print_SetSize(32);
+  Font_GetGlyphSize(&gw, &gh, ' ');
+  EXPECT_GT(gw, 4);
+  // Invalidation drops the pictures and keeps the metrics.
+  Font_RenderGlyph('A');
+  const float advance = g.advanceX;
+  EXPECT_NE(g.material, kGlyphNotRendered);
+  Font_InvalidateGlyphs();
+  EXPECT_EQ(g.material, kGlyphNotRendered);
+  EXPECT_EQ(g.advanceX, advance);
+}
+
+TEST_F(RealFont, CodesPastTheTableHaveNoGlyph) {
+  Font_Init();
+  float w = 1, h = 1;
+  Font_GetGlyphSize(&w, &h, 0x416);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 0);
+  Font_GetGlyphSize(&w, &h, 70000);
+  EXPECT_EQ(w, 0);
+  SetVar("video_unicode", "1", 1);
+  Font_Init();
+  EXPECT_EQ(Font_GlyphCount, 65536);
+  EXPECT_NE(Font_Glyphs[0x416].glyph, 0u);
+  Font_GetGlyphSize(&w, &h, 0x416);
+  EXPECT_GT(w, 0);
+}
+
+TEST_F(RealFont, AFullMaterialTableLeavesGlyphsUndrawnButAdvancing) {
+  Tex_FreeAll();
+  Font_Init();
+  const uint8_t px[4] = {255, 255, 255, 255};
+  char name[32];
+  for (int i = 0; i < kMaxMaterials + 8; i++) {
+    std::snprintf(name, sizeof name, "fill%d", i);
+    Material_CreateFromPixels(name, 1, 1, 32, px, 1, 0, 0);
+  }
+  Font_RenderGlyph('A');
+  EXPECT_EQ(Font_Glyphs['A'].material, 0u);
+  static int quads;
+  quads = 0;
+  Draw2D_QuadObserver = [](const float(*)[3], const float(*)[2], const float(*)[4], uint32_t, int) { quads++; };
+  float x = 0, y = 100;
+  Print_SetSize(32);
+  Print_Char(&x, &y, 'A');
+  Draw2D_QuadObserver = nullptr;
+  EXPECT_EQ(quads, 0);
+  EXPECT_FLOAT_EQ(x, Font_Glyphs['A'].advanceX);
+  Tex_FreeAll();
+}
+
+// Offset of an sfnt table in a font file, 0 when absent.
+size_t TableOffset(const std::vector<uint8_t>& font, const char* tag) {
+  if (font.size() < 12) return 0;
+  const int n = (font[4] << 8) | font[5];
+  for (int i = 0; i < n; i++) {
+    const size_t at = 12 + 16 * static_cast<size_t>(i);
+    if (at + 16 > font.size()) return 0;
+    if (std::memcmp(&font[at], tag, 4) == 0)
+      return (size_t(font[at + 8]) << 24) | (size_t(font[at + 9]) << 16) | (size_t(font[at + 10]) << 8) |
+             font[at + 11];
+  }
+  return 0;
+}
+
+TEST_F(RealFont, AFontWithoutHeightIsRefused) {
+  auto bytes = tw_test::ReadBytes(kDejaVu);
+  size_t os2 = TableOffset(bytes, "OS/2"), hhea = TableOffset(bytes, "hhea");
+  ASSERT_NE(os2, 0u);
+  ASSERT_NE(hhea, 0u);
+  for (size_t k = 0; k < 4; k++) bytes[os2 + 68 + k] = 0;   // sTypoAscender, sTypoDescender
+  for (size_t k = 0; k < 4; k++) bytes[os2 + 74 + k] = 0;   // usWinAscent, usWinDescent
+  for (size_t k = 0; k < 4; k++) bytes[hhea + 4 + k] = 0;   // ascender, descender
+  tw_test::WriteBytes("Flat.ttf", bytes);
+  SetVar("video_font", "Flat", 0);
+  Sys_Debug.openLog = 0;  // each line goes straight to "log" in the test's directory
+  Font_Init();
+  Sys_Debug.openLog = 1;
+  EXPECT_NE(tw_test::ReadFile("log").find("has no height, refused"), std::string::npos);
+  // Another face took its place, with a usable height.
+  EXPECT_NEAR(Font_TmAscent + Font_TmDescent, 32.0f, 0.01f);
+}
+
+}  // namespace
+
+// ---- Picture corners, empty pictures and wrap state, read from the recording GL table (the
+// pictures on real pixels are in screen_gl_test).
+
+namespace {
+
+struct Vtx {
+  float x, y, z, u, v;
+  int r, g, b, a;
+};
+
+std::vector<Vtx> Vertices() {
+  std::vector<Vtx> out;
+  Vtx cur{};
+  for (const std::string& call : GlRecord_Calls()) {
+    if (std::sscanf(call.c_str(), "glColor4ubv([%d, %d, %d, %d])", &cur.r, &cur.g, &cur.b, &cur.a) == 4) continue;
+    if (std::sscanf(call.c_str(), "glTexCoord2fv([%f, %f])", &cur.u, &cur.v) == 2) continue;
+    if (std::sscanf(call.c_str(), "glVertex3fv([%f, %f, %f])", &cur.x, &cur.y, &cur.z) == 3) out.push_back(cur);
+  }
+  return out;
+}
+
+// The last wrap mode set on GL_TEXTURE_WRAP_S.
+long LastWrap() {
+  long mode = -1;
+  const std::string prefix = "glTexParameteri(" + std::to_string(GL_TEXTURE_2D) + ", " +
+                             std::to_string(GL_TEXTURE_WRAP_S) + ", ";
+  for (const std::string& call : GlRecord_Calls())
+    if (call.rfind(prefix, 0) == 0) mode = std::stol(call.substr(prefix.size()));
+  return mode;
+}
+
+class Pictures : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GlDispatch_InstallRecording();
+    RenderApi = RENDER_API_OPENGL;
+    Tex_FreeAll();
+    Video_ScreenWidth = 800;
+    Video_ScreenHeight = 600;
+    // 100 x 50, padded into a 128 x 64 texture.
+    ImageTool_Save("pic.tga", ImageTool_WriteTGA(ImageTool_Pattern(100, 50, 1, false), 32));
+    ASSERT_EQ(Draw2D_LoadPicture("pic", &pic_), 50);
+    ASSERT_EQ(pic_.width, 100);
+    GlRecord_Clear();
+  }
+  void TearDown() override {
+    Tex_FreeAll();
+    RenderApi = RENDER_API_NONE;
+    GlDispatch_Clear();
+  }
+  tw_test::TempDir dir_;
+  Picture pic_{};
+  Color8 white_{255, 255, 255, 255};
+};
+
+TEST_F(Pictures, LoadingANameTwiceUsesTheSameMaterial) {
+  Picture again{};
+  EXPECT_EQ(Draw2D_LoadPicture("pic", &again), 50);
+  EXPECT_EQ(again.material, pic_.material);
+  Picture none{7, 7, 7};
+  EXPECT_EQ(Draw2D_LoadPicture("missing", &none), 0);
+  EXPECT_EQ(none.width, 0);
+  EXPECT_EQ(none.material, 0);
+}
+
+TEST_F(Pictures, CornersOnBothScreens) {
+  // The 640 x 480 screen, half a pixel (0.6) in; the picture's part of the padded texture.
+  Draw2D_PictureSized(0, 0, 640, 480, &pic_, 1, white_);
+  auto v = Vertices();
+  ASSERT_EQ(v.size(), 6u);
+  EXPECT_NEAR(v[0].x, 0.6f - 320, 1e-3);
+  EXPECT_NEAR(v[0].z, 240 + 0.6f - 480, 1e-3);
+  EXPECT_NEAR(v[2].x, 640 + 0.6f - 320, 1e-3);
+  EXPECT_NEAR(v[2].z, 240.6f, 1e-3);
+  EXPECT_NEAR(v[2].u, 100.0 / 128, 1e-5);
+  EXPECT_NEAR(v[2].v, 50.0 / 64, 1e-5);
+  // At its own size on the 800 x 600 display, in its colour.
+  GlRecord_Clear();
+  Draw2D_PictureAt(10, 20, &pic_, 0, Color8{10, 20, 30, 40});
+  v = Vertices();
+  ASSERT_EQ(v.size(), 6u);
+  EXPECT_NEAR(v[0].x, 10 + 0.6f - 400, 1e-3);
+  EXPECT_NEAR(v[0].z, 300 + 0.6f - 70, 1e-3);
+  EXPECT_EQ(v[0].r, 10);
+  EXPECT_EQ(v[5].a, 40);
+}
+
+TEST_F(Pictures, EmptyPicturesAndSizesDrawNothing) {
+  Picture zero{0, 50, pic_.material};
+  Draw2D_PictureAt(0, 0, nullptr, 1, white_);
+  Draw2D_PictureAt(0, 0, &zero, 1, white_);
+  Draw2D_PictureRotated(0, 0, &zero, 1, white_, 1.0f);
+  Draw2D_PictureSized(0, 0, 100, 100, &zero, 1, white_);
+  Draw2D_PictureSized(0, 0, 0, 100, &pic_, 1, white_);
+  Draw2D_PictureSized(0, 0, 100, 0, &pic_, 1, white_);
+  Draw2D_PictureClipped(0, 0, 0, 100, &pic_, 1, white_, 0, 0, 640, 480);
+  Draw2D_PictureClipped(0, 0, 100, 0, &pic_, 1, white_, 0, 0, 640, 480);
+  Draw2D_PictureClipped(0, 0, 100, 100, nullptr, 1, white_, 0, 0, 640, 480);
+  EXPECT_TRUE(Vertices().empty());
+  for (auto& c : GlRecord_Calls()) EXPECT_EQ(c.find("nan"), std::string::npos) << c;
+}
+
+TEST_F(Pictures, WrapIsRepeatAfterPicturesAndTheCallersAfterQuads) {
+  Draw2D_PictureAt(0, 0, &pic_, 1, white_);
+  EXPECT_EQ(LastWrap(), GL_REPEAT);
+  Draw2D_PictureClipped(0, 0, 100, 50, &pic_, 1, white_, 0, 0, 50, 50);
+  EXPECT_EQ(LastWrap(), GL_REPEAT);
+  const float pos[4][3] = {{0, 1, 0}, {0, 1, 1}, {1, 1, 0}, {1, 1, 1}};
+  const float uv[4][2] = {{0, 0}, {0, 1}, {1, 0}, {1, 1}};
+  const float colors[4][4] = {{1.5f, -0.2f, 0.5f, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}};
+  GlRecord_Clear();
+  Draw2D_Quad(pos, uv, colors, static_cast<uint32_t>(pic_.material), 0);
+  EXPECT_EQ(LastWrap(), GL_CLAMP_TO_EDGE);
+  auto v = Vertices();
+  ASSERT_EQ(v.size(), 6u);
+  // Triangles (0, 1, 2) and (3, 2, 1); colours clamped into bytes.
+  EXPECT_FLOAT_EQ(v[3].x, 1);
+  EXPECT_FLOAT_EQ(v[3].z, 1);
+  EXPECT_EQ(v[0].r, 255);
+  EXPECT_EQ(v[0].g, 0);
+  EXPECT_EQ(v[0].b, 127);
+}
+
+TEST(ColorBytes, ClampedAndTruncated) {
+  const std::pair<float, int> cases[] = {{0.5f, 127}, {1.0f, 255}, {7.0f, 255}, {-1.0f, 0}, {std::nanf(""), 0}};
+  for (const auto& [f, b] : cases) EXPECT_EQ(Draw2D_ColorByte(f), b) << f;
 }
 
 }  // namespace

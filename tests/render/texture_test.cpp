@@ -1,29 +1,31 @@
-// The texture table and the picture arithmetic of the upload path, without OpenGL.
+// The texture table, the picture arithmetic of the upload path, and its OpenGL calls on the
+// recording dispatch table; material files and the material table; the vertex-array block.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
-#include "foundation/log.h"
-#include "foundation/mem.h"
-#include "foundation/sys.h"
+#include "foundation/namehash.h"
+#include "foundation/var.h"
+#include "platform/gl_dispatch.h"
+#include "render/glext.h"
 #include "render/image.h"
 #include "render/material.h"
 #include "render/render.h"
 #include "render/texture.h"
-#include "support/test_support.h"
+#include "render/vertexarray.h"
+#include "support/render_support.h"
+#include "tools/material_writer.h"
 
 namespace {
 
 TEST(TextureMath, Log2Ceil) {
-  EXPECT_EQ(OPENGL_Log2Ceil(0), 0);
-  EXPECT_EQ(OPENGL_Log2Ceil(1), 0);
-  EXPECT_EQ(OPENGL_Log2Ceil(2), 1);
-  EXPECT_EQ(OPENGL_Log2Ceil(3), 2);
-  EXPECT_EQ(OPENGL_Log2Ceil(2048), 11);
-  EXPECT_EQ(OPENGL_Log2Ceil(4096), 12);
-  EXPECT_EQ(OPENGL_Log2Ceil(4097), 13);
+  const int cases[][2] = {{0, 0}, {1, 0}, {2, 1}, {3, 2}, {2048, 11}, {4096, 12}, {4097, 13}};
+  for (const auto& c : cases) EXPECT_EQ(OPENGL_Log2Ceil(c[0]), c[1]) << c[0];
 }
 
 std::vector<uint8_t> Picture(int w, int h, int bpp) {
@@ -66,25 +68,17 @@ TEST(TextureMath, StretchSamplesNearest) {
 }
 
 TEST(TextureMath, BoxFilterTruncates) {
-  // 2 x 2 -> 1 x 1: (1 + 2 + 2 + 2) / 4 = 1 (truncated).
-  uint8_t a[4] = {1, 2, 2, 2}, out[4] = {};
+  // 2 x 2 -> 1 x 1: (1 + 2 + 2 + 2) / 4 = 1 (truncated); 4 x 1 -> 2 x 1 in pairs; 1 x 4 -> 1 x 2
+  // in columns.
+  uint8_t a[4] = {1, 2, 2, 2}, out[6] = {};
   Tex_BoxFilter(a, 2, 2, out, 1);
   EXPECT_EQ(out[0], 1);
-  // 4 x 1 -> 2 x 1: pairs.
   uint8_t row[4 * 3] = {0, 0, 0, 255, 255, 255, 10, 20, 30, 11, 21, 31};
-  uint8_t half[2 * 3];
-  Tex_BoxFilter(row, 4, 1, half, 3);
-  EXPECT_EQ(half[0], 127);
-  EXPECT_EQ(half[3], 10);
-  EXPECT_EQ(half[5], 30);
-  // 1 x 4 -> 1 x 2: columns.
+  Tex_BoxFilter(row, 4, 1, out, 3);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + 6), (std::vector<uint8_t>{127, 127, 127, 10, 20, 30}));
   uint8_t col[4 * 2] = {9, 1, 10, 2, 100, 3, 101, 4};
-  uint8_t halfCol[2 * 2];
-  Tex_BoxFilter(col, 1, 4, halfCol, 2);
-  EXPECT_EQ(halfCol[0], 9);
-  EXPECT_EQ(halfCol[1], 1);
-  EXPECT_EQ(halfCol[2], 100);
-  EXPECT_EQ(halfCol[3], 3);
+  Tex_BoxFilter(col, 1, 4, out, 2);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + 4), (std::vector<uint8_t>{9, 1, 100, 3}));
 }
 
 TEST(TextureMath, Dxt1RepackOnlyForFourColourBlocks) {
@@ -102,41 +96,20 @@ TEST(TextureMath, Dxt1RepackOnlyForFourColourBlocks) {
   EXPECT_EQ(0, std::memcmp(out + 24, four + 8, 8));
 }
 
-class TextureTable : public ::testing::Test {
+class TextureTable : public tw_test::LoggedTest {
  protected:
   void SetUp() override {
-    saved_ = Sys_Debug;
-    Sys_Debug.openLog = 1;
-    Log_Open();
+    LoggedTest::SetUp();
     RenderApi = RENDER_API_NONE;
     Tex_FreeAll();
   }
   void TearDown() override {
     Tex_FreeAll();
-    Log_Close();
-    Sys_Debug = saved_;
+    LoggedTest::TearDown();
   }
-  tw_test::TempDir dir_;
-  DebugSwitches saved_{};
 };
 
-TEST_F(TextureTable, FreeAllLeavesTheEmptyTexture) {
-  uint32_t g = Tex_GetGeneration();
-  EXPECT_GT(Tex_Create("a", 0x0DE1), 0);
-  Tex_FreeAll();
-  EXPECT_EQ(Tex_GetGeneration(), g + 1);
-  EXPECT_EQ(Tex_Count, 1);
-  EXPECT_EQ(Tex_Table[0].name[0], 0);
-  EXPECT_EQ(Tex_Table[0].handle, 0u);
-  EXPECT_EQ(Tex_Table[0].texWidth, 32);
-  EXPECT_EQ(Tex_Table[0].texHeight, 32);
-  EXPECT_EQ(Tex_Table[0].target, 0x0DE1u);
-  EXPECT_EQ(Material_Count, 1);
-  EXPECT_EQ(Material_Table[0].frameCount, 1);
-  EXPECT_EQ(Material_Table[0].frameTexture[0], 0u);
-}
-
-TEST_F(TextureTable, FindByNameIgnoresCase) {
+TEST_F(TextureTable, FindByNameIgnoresCaseAndFreeAllEmptiesTheTable) {
   int a = Tex_Create("Sky\\Clouds", 0x0DE1);
   int b = Tex_Create("ground", 0x0DE1);
   EXPECT_EQ(a, 1);
@@ -156,6 +129,15 @@ TEST_F(TextureTable, FindByNameIgnoresCase) {
   EXPECT_EQ(Tex_GetBindInfo(5000, &handle, &fromDds), 0);
   EXPECT_EQ(handle, 0u);
   EXPECT_EQ(Tex_GetBindInfo(-1, &handle, &fromDds), 0);
+  // Freeing all leaves the empty texture and material 0 on it, in a new generation.
+  uint32_t g = Tex_GetGeneration();
+  Tex_FreeAll();
+  EXPECT_EQ(Tex_GetGeneration(), g + 1);
+  EXPECT_EQ(Tex_Count, 1);
+  EXPECT_EQ(Tex_Table[0].name[0], 0);
+  EXPECT_EQ(Tex_Table[0].texWidth, 32);
+  EXPECT_EQ(Material_Count, 1);
+  EXPECT_EQ(Material_Table[0].frameTexture[0], 0u);
 }
 
 TEST_F(TextureTable, FullTableAndLongNamesAreRefused) {
@@ -166,10 +148,383 @@ TEST_F(TextureTable, FullTableAndLongNamesAreRefused) {
   }
   EXPECT_EQ(Tex_Create("one too many", 0x0DE1), 0);
   EXPECT_EQ(Tex_Count, kMaxTextures);
-  EXPECT_NE(tw_test::ReadFile("log").find("Tex_Create: no room for one too many"), std::string::npos);
+  EXPECT_NE(Log().find("Tex_Create: no room for one too many"), std::string::npos);
   Tex_FreeAll();
   EXPECT_EQ(Tex_Create(std::string(256, 'x').c_str(), 0x0DE1), 0);
   EXPECT_GT(Tex_Create(std::string(255, 'x').c_str(), 0x0DE1), 0);
+}
+
+// The upload path's OpenGL calls on the recording dispatch table.
+class UploadCalls : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GlDispatch_InstallRecording();
+    RenderApi = RENDER_API_OPENGL;
+    GlExtFlags = GlExtFlagSet{};
+    GlLimits.maxTextureSize = 2048;
+    render_arb_tc.value = render_16bit_textures.value = render_dxt1_as_dxt3.value = 0;
+  }
+  void TearDown() override {
+    RenderApi = RENDER_API_NONE;
+    Tex_FreeAll();
+    GlDispatch_Clear();
+  }
+  static std::vector<std::string> Named(const char* prefix) {
+    std::vector<std::string> out;
+    for (const std::string& c : GlRecord_Calls())
+      if (c.rfind(prefix, 0) == 0) out.push_back(c);
+    return out;
+  }
+  static int IndexOf(const std::string& call) {
+    const auto& calls = GlRecord_Calls();
+    auto it = std::find(calls.begin(), calls.end(), call);
+    return it == calls.end() ? -1 : int(it - calls.begin());
+  }
+  uint8_t pixels_[64 * 64 * 4] = {};
+};
+
+TEST_F(UploadCalls, InternalFormatFromTheSettings) {
+  struct Case {
+    int hasAlpha;
+    int arbTc;
+    int low;
+    int internal;
+  } cases[] = {{0, 1, 0, 0x84ED}, {0, 0, 0, 0x8051}, {0, 0, 1, 0x8050},
+               {1, 1, 1, 0x84EE}, {1, 0, 0, 0x8058}, {1, 0, 1, 0x8056}};
+  GlExtFlags.ARB_texture_compression = 1;
+  for (const Case& c : cases) {
+    GlRecord_Clear();
+    render_arb_tc.value = float(c.arbTc);
+    render_16bit_textures.value = float(c.low);
+    OPENGL_UploadMips(GL_TEXTURE_2D, 4, 4, kImgBGRA, pixels_, c.hasAlpha, 0, 0);
+    auto up = Named("glTexImage2D");
+    ASSERT_EQ(up.size(), 1u);
+    EXPECT_EQ(up[0], GlRecord_Format("glTexImage2D", GL_TEXTURE_2D, 0, c.internal, 4, 4, 0, 0x80E1,
+                                     GL_UNSIGNED_BYTE, static_cast<const void*>(pixels_)));
+  }
+  // Without the extension the setting is not enough.
+  GlExtFlags.ARB_texture_compression = 0;
+  render_arb_tc.value = 1;
+  render_16bit_textures.value = 0;
+  GlRecord_Clear();
+  OPENGL_UploadMips(GL_TEXTURE_2D, 4, 4, kImgBGR, pixels_, 0, 0, 0);
+  EXPECT_NE(Named("glTexImage2D")[0].find("(3553, 0, 32849, 4, 4, 0, 32992,"), std::string::npos);
+}
+
+TEST_F(UploadCalls, DriverMipmapsAroundTheFirstLevel) {
+  GlExtFlags.SGIS_generate_mipmap = 1;
+  OPENGL_UploadMips(GL_TEXTURE_2D, 8, 8, kImgBGRA, pixels_, 0, 1, 0);
+  EXPECT_EQ(GlRecord_Calls().front(),
+            GlRecord_Format("glTexParameteri", GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST));
+  int on = IndexOf(GlRecord_Format("glTexParameteri", GL_TEXTURE_2D, GL_GENERATE_MIPMAP_SGIS, 1));
+  int off = IndexOf(GlRecord_Format("glTexParameteri", GL_TEXTURE_2D, GL_GENERATE_MIPMAP_SGIS, 0));
+  auto ups = Named("glTexImage2D");
+  ASSERT_EQ(ups.size(), 1u);
+  int up = IndexOf(ups[0]);
+  EXPECT_LT(on, up);
+  EXPECT_GT(off, up);
+  EXPECT_GE(on, 0);
+}
+
+}  // namespace
+
+// ---- Material files, frame choice by time and the limits of the table, with a stand-in texture loader.
+
+using tw_test::WriteFile;
+
+namespace {
+
+constexpr double kPiD = 3.14159265358979323846;
+
+// Frames whose name starts with "missing" have no picture; every other name gets a texture of its
+// own (shared by name, as the real loader does).
+int g_loads;
+int StandInLoader(const char* name, int) {
+  g_loads++;
+  if (std::strncmp(name, "missing", 7) == 0) return 0;
+  if (int t = Tex_FindByName(name)) return t;
+  return Tex_Create(name, 0x0DE1);
+}
+
+class Materials : public tw_test::LoggedTest {
+ protected:
+  void SetUp() override {
+    LoggedTest::SetUp();
+    RenderApi = RENDER_API_NONE;
+    savedCube_ = GlExtFlags.ARB_texture_cube_map;
+    Tex_FreeAll();
+    Material_SetFrameLoader(StandInLoader);
+    g_loads = 0;
+  }
+  void TearDown() override {
+    Material_SetFrameLoader(nullptr);
+    GlExtFlags.ARB_texture_cube_map = savedCube_;
+    Tex_FreeAll();
+    LoggedTest::TearDown();
+  }
+  const MaterialRecord& M(int i) { return Material_Table[i]; }
+  std::string FrameName(int material, double t) {
+    return Tex_Table[M(material).frameTexture[Material_GetFrame(material, t)]].name;
+  }
+  uint8_t savedCube_ = 0;
+};
+
+TEST_F(Materials, MatFileSpeeds) {
+  WriteFile("a.mat", "a b c #speed 15\n");
+  WriteFile("b.mat", "a\tb\r\nc\n");
+  WriteFile("c.mat", "a b c #TIME 2");
+  int a = Material_Load("a"), b = Material_Load("b"), c = Material_Load("c");
+  ASSERT_GT(a, 0);
+  EXPECT_EQ(M(a).frameCount, 3);
+  EXPECT_FLOAT_EQ(M(a).speed, 5.0f);
+  EXPECT_EQ(M(a).timingMode, 0);
+  // Each frame is shown 1/15 s.
+  EXPECT_EQ(FrameName(a, 0.01), "a");
+  EXPECT_EQ(FrameName(a, 1.0 / 15 + 0.01), "b");
+  EXPECT_EQ(FrameName(a, 2.0 / 15 + 0.01), "c");
+  EXPECT_EQ(FrameName(a, 3.0 / 15 + 0.01), "a");
+  EXPECT_FLOAT_EQ(M(b).speed, 10.0f);
+  EXPECT_FLOAT_EQ(M(c).speed, 0.5f);
+  // Frames share textures by name.
+  EXPECT_EQ(M(a).frameTexture[1], M(b).frameTexture[1]);
+}
+
+TEST_F(Materials, Ma2TimedFrames) {
+  WriteFile("w.ma2", MaterialTool_MaText(4, {{"x", 1}, {"y", 3}}, false));
+  int m = Material_Load("w");
+  ASSERT_GT(m, 0);
+  EXPECT_FLOAT_EQ(M(m).speed, 0.25f);
+  EXPECT_EQ(M(m).timingMode, 1);
+  EXPECT_FLOAT_EQ(M(m).frameDuration[0], 0.25f);
+  EXPECT_FLOAT_EQ(M(m).frameDuration[1], 0.75f);
+  EXPECT_EQ(FrameName(m, 0.5), "x");
+  EXPECT_EQ(FrameName(m, 2.0), "y");
+  EXPECT_EQ(FrameName(m, -1.5), "y");  // negative times wrap into the cycle too
+}
+
+TEST_F(Materials, Ma3LerpTakesTheShortWay) {
+  WriteFile("r.ma3", "[2] [f one] [1] [350 0.9 0 1] [f two] [1] [10 0.1 0 2]");
+  int m = Material_Load("r");
+  ASSERT_GT(m, 0);
+  EXPECT_EQ(std::string(Tex_Table[M(m).frameTexture[0]].name), "f one");
+  float rot, u, v, s;
+  // Halfway through frame 0 (a quarter of the 2-second cycle).
+  Material_GetFrameLerp(m, 0.5, &rot, &u, &v, &s);
+  EXPECT_NEAR(rot * 180.0 / kPiD, 360.0, 1e-3);
+  EXPECT_NEAR(u, 1.0, 1e-5);
+  EXPECT_NEAR(v, 0.0, 1e-6);
+  EXPECT_NEAR(s, 1.5, 1e-6);
+  // Missing values take their defaults.
+  WriteFile("d.ma3", "[1] [g] [1] [45]");
+  int d = Material_Load("d");
+  ASSERT_GT(d, 0);
+  EXPECT_NEAR(M(d).frameRotation[0], kPiD / 4, 1e-6);
+  EXPECT_FLOAT_EQ(M(d).frameScale[0], 1.0f);
+  // Uniform frames have no motion.
+  WriteFile("u.mat", "p q #speed 2");
+  Material_GetFrameLerp(Material_Load("u"), 0.25, &rot, &u, &v, &s);
+  EXPECT_FLOAT_EQ(rot, 0.0f);
+  EXPECT_FLOAT_EQ(s, 1.0f);
+}
+
+TEST_F(Materials, NothingLoadedIsNotKeptAndTheSlotIsReused) {
+  WriteFile("gone.ma2", "[1] [missing1] [1] [missing2] [1]");
+  EXPECT_EQ(Material_Load("gone"), 0);
+  EXPECT_EQ(Material_Count, 1);
+  EXPECT_EQ(Material_FindByName("gone"), 0);
+  WriteFile("here.mat", "a");
+  EXPECT_EQ(Material_Load("here"), 1);
+  // A single picture that exists.
+  EXPECT_EQ(Material_Load("lonely"), 2);
+  EXPECT_EQ(M(2).frameCount, 1);
+  EXPECT_FLOAT_EQ(M(2).speed, 0.0f);
+  EXPECT_EQ(Material_Load("missing picture"), 0);
+}
+
+TEST_F(Materials, SameNameGivesTheSameIndex) {
+  int a = Material_Load("Stone");
+  int loads = g_loads;
+  EXPECT_EQ(Material_Load("stone"), a);
+  EXPECT_EQ(Material_LoadPicture("STONE"), a);
+  EXPECT_EQ(g_loads, loads);
+  EXPECT_EQ(Material_FindByName("stone"), a);
+  EXPECT_EQ(Material_FindByName(""), 0);
+  EXPECT_EQ(Material_FindByName(nullptr), 0);
+  // An existing material is returned without making anything.
+  int texCount = Tex_Count;
+  uint8_t px[4] = {1, 2, 3, 4};
+  EXPECT_EQ(Material_CreateFromPixels("stone", 1, 1, 32, px, 1, 0, 0), a);
+  EXPECT_EQ(Tex_Count, texCount);
+  int glyphs = Material_CreateFromPixels("glyphs", 1, 1, 8, px, 0, 0, 0);
+  EXPECT_GT(glyphs, a);
+  EXPECT_EQ(Material_CreateFromPixels("odd", 1, 1, 12, px, 0, 0, 0), 0);
+}
+
+TEST_F(Materials, CubeMarkerNeedsTheExtension) {
+  WriteFile("env.cub", "");
+  WriteFile("env.ma3", "[1] [side] [1] [0 0 0 1]");
+  GlExtFlags.ARB_texture_cube_map = 0;
+  int m = Material_Load("env");
+  ASSERT_GT(m, 0);
+  EXPECT_EQ(std::string(Tex_Table[M(m).frameTexture[0]].name), "side");
+  Tex_FreeAll();
+  GlExtFlags.ARB_texture_cube_map = 1;
+  m = Material_Load("env");
+  ASSERT_GT(m, 0);
+  EXPECT_EQ(Tex_Table[M(m).frameTexture[0]].target, 0x8513u);
+  EXPECT_EQ(M(m).frameCount, 1);
+}
+
+TEST_F(Materials, HostileFiles) {
+  std::string many;
+  for (int i = 0; i < 300; i++) many += "f" + std::to_string(i) + " ";
+  WriteFile("many.mat", many);
+  int m = Material_Load("many");
+  ASSERT_GT(m, 0);
+  EXPECT_EQ(M(m).frameCount, kMaxMaterialFrames);
+  EXPECT_NE(Log().find("more than 256 frames"), std::string::npos);
+
+  // The rate applies to the frames that follow; bad rates keep the default.
+  const std::pair<const char*, float> speeds[] = {
+      {"#speed 12 a b c", 4.0f}, {"a b #time 0", 15.0f}, {"a b #speed fast", 15.0f}, {"a b #speed", 15.0f}};
+  int n = 0;
+  for (const auto& [text, speed] : speeds) {
+    std::string name = "speed" + std::to_string(n++);
+    WriteFile(name + ".mat", text);
+    EXPECT_FLOAT_EQ(M(Material_Load(name.c_str())).speed, speed) << text;
+  }
+  WriteFile("still.ma2", "[0] [a] [1] [b] [1]");
+  m = Material_Load("still");
+  EXPECT_FLOAT_EQ(M(m).speed, 0.0f);
+  EXPECT_EQ(Material_GetFrame(m, 12.3), 0);
+  WriteFile("nodur.ma3", "[1] [a] [0] [0 0 0 1] [b] [0] [0 0 0 1]");
+  m = Material_Load("nodur");
+  EXPECT_EQ(M(m).timingMode, 0);
+  float rot, u, v, s;
+  Material_GetFrameLerp(m, 0.3, &rot, &u, &v, &s);
+  EXPECT_TRUE(std::isfinite(rot) && std::isfinite(s));
+  WriteFile("onezero.ma3", "[1] [a] [1] [0 0 0 1] [b] [0] [0 0 0 5]");
+  m = Material_Load("onezero");
+  EXPECT_EQ(M(m).timingMode, 1);
+  Material_GetFrameLerp(m, 1.0 - 1e-9, &rot, &u, &v, &s);
+  EXPECT_TRUE(std::isfinite(s));
+  WriteFile("cut.ma2", "[1] [a] [1] [b]");  // the last frame lacks its duration
+  m = Material_Load("cut");
+  EXPECT_EQ(M(m).frameCount, 1);
+  WriteFile("empty.ma2", "");
+  EXPECT_EQ(Material_Load("empty"), 0);
+  // Names that cannot fit with their extensions.
+  EXPECT_EQ(Material_Load(std::string(300, 'n').c_str()), 0);
+  // Stale and bad indices bind nothing.
+  EXPECT_EQ(Material_GetFrame(5000, 1.0), 0);
+  EXPECT_EQ(Material_GetWidth(-3, 1.0), 0);
+}
+
+TEST_F(Materials, FullTableIsRefused) {
+  char name[32];
+  for (int i = 1; i < kMaxMaterials; i++) {
+    std::snprintf(name, sizeof name, "m%d", i);
+    ASSERT_EQ(Material_CreateFromPixels(name, 1, 1, 8, "x", 0, 0, 0), i);
+  }
+  EXPECT_EQ(Material_Load("one more"), 0);
+  EXPECT_NE(Log().find("no room for one more"), std::string::npos);
+}
+
+TEST_F(Materials, NamesWithTheSameHashStayApart) {
+  // Find two names with the same hash.
+  std::unordered_map<uint32_t, std::string> seen;
+  std::string a, b;
+  for (uint32_t i = 0; a.empty(); i++) {
+    std::string n = "n" + std::to_string(i);
+    auto [it, fresh] = seen.emplace(Name_HashStr(n.c_str()), n);
+    if (!fresh) {
+      a = it->second;
+      b = n;
+    }
+  }
+  int ma = Material_Load(a.c_str());
+  int mb = Material_Load(b.c_str());
+  ASSERT_GT(ma, 0);
+  ASSERT_GT(mb, 0);
+  EXPECT_NE(ma, mb);
+  EXPECT_EQ(Material_FindByName(a.c_str()), ma);
+  EXPECT_EQ(Material_FindByName(b.c_str()), mb);
+  EXPECT_EQ(Material_Load(b.c_str()), mb);
+}
+
+}  // namespace
+
+// ---- The vertex-array block: kinds, carving from both ends, generations.
+
+namespace {
+
+class VertexArray : public tw_test::LoggedTest {
+ protected:
+  void SetUp() override {
+    LoggedTest::SetUp();
+    savedType_ = render_var_type.text;
+    savedSize_ = render_var_size.value;
+  }
+  void TearDown() override {
+    OPENGL_FreeVar();
+    std::snprintf(render_var_type.text, sizeof render_var_type.text, "%s", savedType_.c_str());
+    render_var_size.value = savedSize_;
+    LoggedTest::TearDown();
+  }
+  void Use(const char* type, float size) {
+    std::snprintf(render_var_type.text, sizeof render_var_type.text, "%s", type);
+    render_var_size.value = size;
+  }
+  std::string savedType_;
+  float savedSize_ = 0;
+};
+
+TEST_F(VertexArray, EveryTypeEndsInSystemMemoryWithoutTheRangeExtension) {
+  for (const char* type : {"video", "AGP", "VBO", ""}) {
+    Use(type, 1000);
+    OPENGL_AllocVar();
+    EXPECT_EQ(OPENGL_Var.kind, kVarSystem) << type;
+    EXPECT_NE(OPENGL_Var.block, nullptr);
+  }
+  EXPECT_EQ(tw_test::CountOccurrences(Log(), "VAR[1000]=SYS\n"), 4);
+}
+
+TEST_F(VertexArray, CarvesFromBothEnds) {
+  Use("SYS", 1000);
+  uint32_t g = OPENGL_AllocVar();
+  EXPECT_EQ(OPENGL_GetVarGeneration(), g);
+  uint8_t* block = OPENGL_Var.block;
+  EXPECT_EQ(OPENGL_GetStaticVar(600), block);
+  EXPECT_EQ(OPENGL_GetDynamicVar(400), nullptr);
+  EXPECT_NE(Log().find("BigDinamicVAR\n"), std::string::npos);
+  EXPECT_EQ(OPENGL_GetDynamicVar(399), block + 601);
+  EXPECT_NE(Log().find("Get VAR[0..]=600\n"), std::string::npos);
+  OPENGL_ResetDynamicVar();
+  EXPECT_EQ(OPENGL_GetDynamicVar(10), block + 990);
+  // A static request ending exactly at the end fails.
+  EXPECT_EQ(OPENGL_GetStaticVar(400), nullptr);
+  EXPECT_NE(Log().find("BigVAR\n"), std::string::npos);
+  EXPECT_EQ(OPENGL_GetStaticVar(399), block + 600);
+  // Nonsense sizes are refused.
+  EXPECT_EQ(OPENGL_GetStaticVar(-5), nullptr);
+  EXPECT_EQ(OPENGL_GetStaticVar(0x7FFFFFFF), nullptr);
+  EXPECT_EQ(OPENGL_GetDynamicVar(-5), nullptr);
+  EXPECT_EQ(OPENGL_GetDynamicVar(0x7FFFFFFF), nullptr);
+  // A new block: a new generation and an empty bottom.
+  EXPECT_EQ(OPENGL_AllocVar(), g + 1);
+  EXPECT_EQ(OPENGL_Var.staticOffset, 0);
+}
+
+TEST_F(VertexArray, NoBlockAnswersNull) {
+  Use("SYS", 0);
+  OPENGL_AllocVar();
+  EXPECT_EQ(OPENGL_Var.kind, kVarOff);
+  EXPECT_NE(Log().find("VAR=OFF\n"), std::string::npos);
+  EXPECT_EQ(OPENGL_GetStaticVar(4), nullptr);
+  EXPECT_EQ(OPENGL_GetDynamicVar(4), nullptr);
+  EXPECT_EQ(tw_test::CountOccurrences(Log(), "NULLVAR\n"), 2);
+  OPENGL_FreeVar();
+  EXPECT_EQ(OPENGL_Var.block, nullptr);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include "render/glext.h"
 #include "render/render.h"
 #include "render/video.h"
-#include "support/test_support.h"
+#include "support/render_support.h"
 #include "tools/media_writer.h"
 #include "world/game.h"
 
@@ -30,25 +30,17 @@ struct Rgb {
 
 class VideoGl : public ::testing::Test {
  protected:
-  // One window and renderer for the whole suite.
+  // One window and renderer for the whole suite, the log in a private directory.
   static void SetUpTestSuite() {
     if (!tw_test::HaveDisplay()) return;
-    setenv("TW_UNATTENDED", "1", 1);
     suiteDir_ = new tw_test::TempDir;
     Sys_Debug.openLog = 1;
     Log_Open();
-    if (Plat_WindowCreate("Tarnwick video test") != 1) return;
-    Var_ResetTable();
-    Render_Init(0);
-    Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
-    RenderFogWanted = 0;
-    for (int attempt = 0; attempt < 3 && RenderApi != 1u; attempt++) Render_Init(1);
+    tw_test::StartGlWindow("Tarnwick video test");
   }
   static void TearDownTestSuite() {
     if (!suiteDir_) return;
-    Render_Shutdown();
-    Plat_WindowDestroy();
-    Var_ResetTable();
+    tw_test::StopGlWindow();
     Log_Close();
     delete suiteDir_;
     suiteDir_ = nullptr;

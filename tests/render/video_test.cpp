@@ -1,10 +1,13 @@
 // The video players: texture sizes and draw rectangles, WMV frame selection on the frame clock,
-// the AVI player's opening, restarting and key times, the WMA decoder, archive playback and the
-// raw-stream dump. GL calls go to the recording dispatch table.
+// the AVI player's opening, restarting and key times, the WMA decoder, archive playback, the
+// raw-stream dump, screen capture, and the media layer underneath. GL calls go to the recording
+// dispatch table.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "foundation/timer.h"
 #include "foundation/var.h"
 #include "platform/gl_dispatch.h"
+#include "platform/media_ffmpeg.h"
 #include "render/glext.h"
 #include "render/render.h"
 #include "render/video.h"
@@ -22,6 +26,8 @@
 #include "tools/zipwriter.h"
 #include "world/game.h"
 
+using tw_test::CountOccurrences;
+using tw_test::FileExists;
 using tw_test::ReadBytes;
 using tw_test::ReadFile;
 using tw_test::TempDir;
@@ -65,11 +71,12 @@ class VideoTest : public ::testing::Test {
     f.pop_back();
     return f + ", ";
   }
-  static std::vector<std::string> Calls(const std::string& prefix) {
-    std::vector<std::string> out;
+  // The texture coordinates of the last drawn picture's top-right corner.
+  static std::string TopRightTexCoord() {
+    std::vector<std::string> tc;
     for (const auto& c : GlRecord_Calls())
-      if (c.rfind(prefix, 0) == 0) out.push_back(c);
-    return out;
+      if (c.rfind("glTexCoord2fv", 0) == 0) tc.push_back(c);
+    return tc.size() == 6 ? tc[2] : "not two triangles";
   }
   TempDir dir_;
 };
@@ -85,11 +92,9 @@ bool WriteWmv(const char* path, int w, int h, int frames, int gop = 6) {
   return Tools_WriteTestVideo(path, s);
 }
 
-bool WriteAvi(const char* path, int frames, int gop, const char* codec = "mpeg4", int w = 64, int h = 48) {
+bool WriteAvi(const char* path, int frames, int gop, const char* codec = "mpeg4") {
   TestVideoSpec s;
   s.codec = codec;
-  s.width = w;
-  s.height = h;
   s.frames = frames;
   s.gop = gop;
   return Tools_WriteTestVideo(path, s);
@@ -97,106 +102,45 @@ bool WriteAvi(const char* path, int frames, int gop, const char* codec = "mpeg4"
 
 }  // namespace
 
-TEST(VideoSizes, TextureSizesOfThePowerOfTwoPath) {
-  uint32_t w, h;
-  Movie_GetTextureSize(320, 240, 1, &w, &h);
-  EXPECT_EQ(w, 512u);
-  EXPECT_EQ(h, 256u);
-  Movie_GetTextureSize(320, 240, 0, &w, &h);
-  EXPECT_EQ(w, 320u);
-  EXPECT_EQ(h, 240u);
-  Movie_GetTextureSize(1, 1024, 1, &w, &h);
-  EXPECT_EQ(w, 1u);
-  EXPECT_EQ(h, 1024u);
-  Movie_GetTextureSize(1600, 1025, 1, &w, &h);  // the frame is scaled to fit 1024
-  EXPECT_EQ(w, 1024u);
-  EXPECT_EQ(h, 1024u);
-}
-
-TEST(VideoSizes, FittedRectangles) {
+TEST(VideoSizes, TextureSizesAndFittedRectangles) {
+  // Power-of-two textures (the frame scaled to fit 1024), or the picture's own size.
+  const uint32_t sizes[][5] = {{320, 240, 1, 512, 256}, {320, 240, 0, 320, 240}, {1, 1024, 1, 1, 1024},
+                               {1600, 1025, 1, 1024, 1024}};
+  for (const auto& c : sizes) {
+    uint32_t w = 0, h = 0;
+    Movie_GetTextureSize(c[0], c[1], int(c[2]), &w, &h);
+    EXPECT_EQ(w, c[3]) << c[0] << "x" << c[1];
+    EXPECT_EQ(h, c[4]) << c[0] << "x" << c[1];
+  }
+  // On the 640 x 480 screen: whole, letterboxed, pillarboxed.
+  const float rects[][6] = {{320, 240, 0, 0, 640, 480}, {640, 272, 0, 104, 640, 376}, {240, 480, 200, 0, 440, 480}};
+  for (const auto& c : rects) {
+    float r[4];
+    ASSERT_EQ(Movie_FitRect(int(c[0]), int(c[1]), r), 1);
+    for (int i = 0; i < 4; i++) EXPECT_NEAR(r[i], c[2 + i], 1e-3) << c[0] << "x" << c[1] << " " << i;
+  }
   float r[4];
-  ASSERT_EQ(Movie_FitRect(320, 240, r), 1);
-  EXPECT_FLOAT_EQ(r[0], 0);
-  EXPECT_FLOAT_EQ(r[1], 0);
-  EXPECT_FLOAT_EQ(r[2], 640);
-  EXPECT_FLOAT_EQ(r[3], 480);
-  ASSERT_EQ(Movie_FitRect(640, 272, r), 1);  // letterboxed
-  EXPECT_FLOAT_EQ(r[0], 0);
-  EXPECT_NEAR(r[1], 104, 1e-3);
-  EXPECT_FLOAT_EQ(r[2], 640);
-  EXPECT_NEAR(r[3], 376, 1e-3);
-  ASSERT_EQ(Movie_FitRect(240, 480, r), 1);  // pillarboxed
-  EXPECT_NEAR(r[0], 200, 1e-3);
-  EXPECT_NEAR(r[2], 440, 1e-3);
-  EXPECT_FLOAT_EQ(r[1], 0);
-  EXPECT_FLOAT_EQ(r[3], 480);
   EXPECT_EQ(Movie_FitRect(0, 240, r), 0);
   EXPECT_EQ(Movie_FitRect(320, 0, r), 0);
 }
 
-TEST_F(VideoTest, WmvTextureAndDrawOnThePowerOfTwoPath) {
+TEST_F(VideoTest, WmvTexturesHoldThePictureAndDrawOnlyItsPart) {
   ASSERT_TRUE(WriteWmv("clip.wmv", 320, 240, 3));
   MovieWmv* m = Movie_OpenWmv("clip");
   ASSERT_NE(m, nullptr);
-  EXPECT_EQ(m->videoWidth, 320u);
   EXPECT_EQ(m->frameRate, 24u);
-  EXPECT_EQ(m->textureWidth, 512u);
-  EXPECT_EQ(m->textureHeight, 256u);
-  EXPECT_EQ(Count(Head("glTexImage2D", GL_TEXTURE_2D, 0, GL_RGB8, 512, 256, 0, GL_BGRA, GL_UNSIGNED_BYTE)),
-            1);
+  EXPECT_EQ(Count(Head("glTexImage2D", GL_TEXTURE_2D, 0, GL_RGB8, 512, 256, 0, GL_BGRA, GL_UNSIGNED_BYTE)), 1);
   EXPECT_NE(ReadFile("log").find("WMVGenTexture 320x240 -> 512x256\n"), std::string::npos);
   GlRecord_Clear();
   Movie_DrawWmv(m, nullptr);
-  // Two triangles: top-left, bottom-left, top-right and bottom-right, top-right, bottom-left.
-  std::vector<std::string> tc = Calls("glTexCoord2fv"), vx = Calls("glVertex3fv");
-  ASSERT_EQ(tc.size(), 6u);
-  ASSERT_EQ(vx.size(), 6u);
-  EXPECT_EQ(tc[0], "glTexCoord2fv([0, 0.9375])");
-  EXPECT_EQ(tc[1], "glTexCoord2fv([0, 0])");
-  EXPECT_EQ(tc[2], "glTexCoord2fv([0.625, 0.9375])");
-  EXPECT_EQ(tc[3], "glTexCoord2fv([0.625, 0])");
-  EXPECT_EQ(vx[0], "glVertex3fv([-320, 320, 240])");
-  EXPECT_EQ(vx[1], "glVertex3fv([-320, 320, -240])");
-  EXPECT_EQ(vx[2], "glVertex3fv([320, 320, 240])");
-  EXPECT_EQ(vx[3], "glVertex3fv([320, 320, -240])");
+  EXPECT_EQ(TopRightTexCoord(), "glTexCoord2fv([0.625, 0.9375])");
   Movie_CloseWmv(&m);
   EXPECT_EQ(m, nullptr);
   Movie_CloseWmv(&m);  // nothing for NULL
-}
-
-TEST_F(VideoTest, RectangleTexturesUseTheVideoSizeAndTexelCoordinates) {
-  GlExtFlags.NV_texture_rectangle = 1;
-  ASSERT_TRUE(WriteWmv("r.wmv", 96, 64, 2));
-  MovieWmv* m = Movie_OpenWmv("r");
+  // A picture wider than the largest texture is scaled into it, and drawn whole, never beyond.
+  ASSERT_TRUE(WriteWmv("wide.wmv", 1600, 32, 2));
+  m = Movie_OpenWmv("wide");
   ASSERT_NE(m, nullptr);
-  EXPECT_EQ(m->textureWidth, 96u);
-  EXPECT_EQ(m->textureHeight, 64u);
-  EXPECT_EQ(Count(Head("glTexImage2D", GL_TEXTURE_RECTANGLE_NV, 0, GL_RGB8, 96, 64, 0, GL_BGRA, GL_UNSIGNED_BYTE)),
-            1);
-  GlRecord_Clear();
-  const float rect[4] = {10, 20, 110, 220};
-  Movie_DrawWmv(m, rect);
-  std::vector<std::string> tc = Calls("glTexCoord2fv"), vx = Calls("glVertex3fv");
-  ASSERT_EQ(tc.size(), 6u);
-  EXPECT_EQ(tc[2], "glTexCoord2fv([96, 64])");
-  EXPECT_EQ(vx[0], "glVertex3fv([-310, 320, 220])");
-  EXPECT_EQ(vx[3], "glVertex3fv([-210, 320, 20])");
-  EXPECT_EQ(Count(GlRecord_Format("glEnable", GL_TEXTURE_RECTANGLE_NV)), 1);
-  EXPECT_EQ(Count(GlRecord_Format("glDisable", GL_TEXTURE_RECTANGLE_NV)), 1);
-  Movie_CloseWmv(&m);
-}
-
-TEST_F(VideoTest, WidePictureIsScaledIntoTheLargestTexture) {
-  TestVideoSpec s;
-  s.width = 1600;
-  s.height = 32;
-  s.frames = 2;
-  s.container = "asf";
-  s.codec = "wmv2";
-  ASSERT_TRUE(Tools_WriteTestVideo("wide.wmv", s));
-  MovieWmv* m = Movie_OpenWmv("wide");
-  ASSERT_NE(m, nullptr);
-  EXPECT_EQ(m->videoWidth, 1600u);
   EXPECT_EQ(m->frameWidth, 1024u);
   EXPECT_EQ(m->textureWidth, 1024u);
   Timer_FrameDelta = 0.01;
@@ -206,9 +150,7 @@ TEST_F(VideoTest, WidePictureIsScaledIntoTheLargestTexture) {
             1);
   GlRecord_Clear();
   Movie_DrawWmv(m, nullptr);
-  std::vector<std::string> tc = Calls("glTexCoord2fv");
-  ASSERT_EQ(tc.size(), 6u);
-  EXPECT_EQ(tc[2], "glTexCoord2fv([1, 1])");  // the whole texture, never beyond
+  EXPECT_EQ(TopRightTexCoord(), "glTexCoord2fv([1, 1])");
   Movie_CloseWmv(&m);
 }
 
@@ -243,18 +185,10 @@ TEST_F(VideoTest, WmvFollowsTheFrameClockAndRewindsAtTheEnd) {
   Timer_FrameDelta = 0.0;
   ASSERT_EQ(Movie_UpdateWmv(m), 1);
   EXPECT_EQ(ShownFrame(m->sampleBuffer, m->frameWidth, m->frameHeight), 1);
-  Movie_CloseWmv(&m);
-}
-
-TEST_F(VideoTest, FiveFramesAtMostPerUpdate) {
-  ASSERT_TRUE(WriteWmv("f.wmv", 64, 48, 12, 12));
-  MovieWmv* m = Movie_OpenWmv("f");
-  ASSERT_NE(m, nullptr);
-  Timer_FrameDelta = 1.0;  // 24 frames are due
+  // Five frames at most per update, however many are due.
+  Timer_FrameDelta = 1.0;
   ASSERT_EQ(Movie_UpdateWmv(m), 1);
-  EXPECT_EQ(ShownFrame(m->sampleBuffer, m->frameWidth, m->frameHeight), 4);
-  ASSERT_EQ(Movie_UpdateWmv(m), 1);
-  EXPECT_EQ(ShownFrame(m->sampleBuffer, m->frameWidth, m->frameHeight), 9);
+  EXPECT_EQ(ShownFrame(m->sampleBuffer, m->frameWidth, m->frameHeight), 6);
   Movie_CloseWmv(&m);
 }
 
@@ -385,61 +319,36 @@ TEST_F(VideoTest, AviStreamDumpWritesTheRawPictures) {
   Var_ResetTable();
 }
 
-TEST(VideoErrors, AviErrorNames) {
-  EXPECT_STREQ(Movie_GetAviErrorName(int(AVIERR_UNSUPPORTED)), "AVIERR_UNSUPPORTED");
-  EXPECT_STREQ(Movie_GetAviErrorName(int(AVIERR_FILEOPEN)), "AVIERR_FILEOPEN");
-  EXPECT_STREQ(Movie_GetAviErrorName(int(AVIERR_ERROR)), "AVIERR_ERROR");
-  EXPECT_STREQ(Movie_GetAviErrorName(0), "Unknown AVIERR");
-}
-
-TEST(VideoWma, DecoderDeliversWhatIsAskedAndEndsAtTheEnd) {
+TEST(VideoWma, DecoderDeliversWhatIsAskedToTheEndOrLoops) {
   TempDir dir;
   ASSERT_TRUE(Tools_WriteTestSound("tone.wma", "asf", "wmav2", 22050, 2, 0.5));
-  SoundDecoder* d = Movie_WmaLoader("tone", 0);
-  ASSERT_NE(d, nullptr);
-  ASSERT_NE(d->format, nullptr);
-  EXPECT_EQ(d->formatSize, 18u);
-  EXPECT_EQ(d->format->formatTag, 1);
-  EXPECT_EQ(d->format->channels, 2);
-  EXPECT_EQ(d->format->samplesPerSec, 22050u);
-  EXPECT_EQ(d->format->bitsPerSample, 16);
-  EXPECT_EQ(d->format->blockAlign, 4);
-  EXPECT_EQ(d->data, nullptr);
-  EXPECT_EQ(d->dataSize, 0u);
-  EXPECT_STREQ(d->name, "tone");
-  uint32_t a, b, c, e;
-  EXPECT_EQ(d->info(d, &a, &b, &c, &e), 0);
-  // Reads of 1000 bytes, far below a packet: each served whole until the end.
-  int64_t total = 0;
-  int r, shortReads = 0;
-  const uint8_t* p = nullptr;
-  while ((r = d->read(d, &p, 1000)) > 0) {
-    ASSERT_NE(p, nullptr);
-    total += r;
-    if (r != 1000) shortReads++;
-  }
-  EXPECT_LT(r, 0);
-  EXPECT_LE(shortReads, 1);
-  EXPECT_NEAR(double(total), 22050 * 4 * 0.5, 2048.0 * 4 * 2);
-  d->free(&d);
-  EXPECT_EQ(d, nullptr);
   EXPECT_EQ(Movie_WmaLoader("nothere", 0), nullptr);
-}
-
-TEST(VideoWma, LoopingDecoderStartsAgain) {
-  TempDir dir;
-  ASSERT_TRUE(Tools_WriteTestSound("loop.wma", "asf", "wmav2", 22050, 1, 0.2));
-  SoundDecoder* d = Movie_OpenWma("loop", 1);
-  ASSERT_NE(d, nullptr);
-  int64_t total = 0;
-  const uint8_t* p;
-  for (int i = 0; i < 100; i++) {
-    int r = d->read(d, &p, 4096);
-    ASSERT_GT(r, 0) << i;
-    total += r;
+  for (int loop = 0; loop < 2; loop++) {
+    SoundDecoder* d = loop ? Movie_OpenWma("tone", 1) : Movie_WmaLoader("tone", 0);
+    ASSERT_NE(d, nullptr);
+    ASSERT_NE(d->format, nullptr);
+    EXPECT_EQ(d->format->samplesPerSec, 22050u);
+    EXPECT_EQ(d->format->blockAlign, 4);
+    // Reads of 1000 bytes, far below a packet: each served whole until the end; when looping,
+    // reads go on well past the 0.5 s of one pass.
+    int64_t total = 0;
+    int r = 0, shortReads = 0;
+    const uint8_t* p = nullptr;
+    for (int i = 0; i < 200 && (r = d->read(d, &p, 1000)) > 0; i++) {
+      ASSERT_NE(p, nullptr);
+      total += r;
+      shortReads += r != 1000;
+    }
+    if (loop) {
+      EXPECT_GT(r, 0);
+      EXPECT_GT(total, 4 * 22050 * 4 * 0.5);
+    } else {
+      EXPECT_LE(shortReads, 1);
+      EXPECT_NEAR(double(total), 22050 * 4 * 0.5, 2048.0 * 4 * 2);
+    }
+    d->free(&d);
+    EXPECT_EQ(d, nullptr);
   }
-  EXPECT_EQ(total, 100 * 4096);  // well past the 0.2 s of one pass
-  d->free(&d);
 }
 
 TEST_F(VideoTest, Direct3D8PlayersMakeMaterialsOfTheirOwn) {
@@ -460,4 +369,226 @@ TEST_F(VideoTest, Direct3D8PlayersMakeMaterialsOfTheirOwn) {
   Movie_DrawAvi(nullptr);
   EXPECT_TRUE(GlRecord_Calls().empty() || Count("glTexSubImage2D") == 0);
   Movie_CloseWmv(&m);
+}
+
+// ---- Screen capture into "demo.avi" without a display: the frames come from the read-back of
+// the renderer (zeros here); the file, its rate and frame count, and every way a capture can fail.
+
+namespace {
+
+class CaptureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RenderApi = RENDER_API_NONE;
+    Render_SetScreenSize(64, 48);
+    Log_Open();
+  }
+  void TearDown() override {
+    Movie_StopCapture();
+    Log_Close();
+  }
+  tw_test::TempDir dir_;
+};
+
+// Frames in a video file (-1 when it does not open), with its rate and width.
+int64_t FramesOf(const std::string& path, double* rate, int* width) {
+  std::vector<uint8_t> bytes = ReadBytes(path);
+  MediaVideo* v = MediaVideo_Open(bytes.data(), uint32_t(bytes.size()), 0, 0);
+  if (!v) return -1;
+  MediaVideoInfo info;
+  MediaVideo_GetInfo(v, &info);
+  int64_t n = 0;
+  while (MediaVideo_DecodeNext(v, nullptr, nullptr) == 1) n++;
+  MediaVideo_Close(v);
+  if (rate) *rate = info.frameRate;
+  if (width) *width = info.width;
+  return n;
+}
+
+}  // namespace
+
+TEST_F(CaptureTest, WritesTheFileWhenStopped) {
+  Movie_CaptureFrame();  // nothing while not recording
+  Movie_StopCapture();
+  EXPECT_FALSE(FileExists("demo.avi"));
+  Movie_StartCapture();
+  ASSERT_EQ(Movie_IsCapturing(), 1);
+  for (int i = 0; i < 7; i++) Movie_CaptureFrame();
+  EXPECT_FALSE(FileExists("demo.avi"));  // still under its temporary name
+  Movie_StopCapture();
+  EXPECT_EQ(Movie_IsCapturing(), 0);
+  EXPECT_FALSE(FileExists("demo.avi.tmp"));
+  double rate = 0;
+  int width = 0;
+  EXPECT_EQ(FramesOf("demo.avi", &rate, &width), 7);
+  EXPECT_DOUBLE_EQ(rate, 24.0);
+  EXPECT_EQ(width, 64);
+  // A new capture replaces the old file.
+  Movie_StartCapture();
+  Movie_CaptureFrame();
+  Movie_StopCapture();
+  EXPECT_EQ(FramesOf("demo.avi", nullptr, nullptr), 1);
+}
+
+TEST_F(CaptureTest, RepeatedStartOrAModeChangeFinishesTheCapture) {
+  Movie_StartCapture();
+  Movie_CaptureFrame();
+  Movie_CaptureFrame();
+  Movie_StartCapture();
+  ASSERT_EQ(Movie_IsCapturing(), 1);
+  EXPECT_EQ(FramesOf("demo.avi", nullptr, nullptr), 2);
+  Movie_CaptureFrame();
+  Render_SetScreenSize(128, 96);
+  Movie_CaptureFrame();
+  EXPECT_EQ(Movie_IsCapturing(), 0);
+  EXPECT_EQ(FramesOf("demo.avi", nullptr, nullptr), 1);
+  EXPECT_NE(ReadFile("log").find("display mode changed"), std::string::npos);
+}
+
+TEST_F(CaptureTest, FailedStartLeavesNothing) {
+  ASSERT_EQ(mkdir("demo.avi.tmp", 0755), 0);  // the temporary name cannot be created
+  Movie_StartCapture();
+  EXPECT_EQ(Movie_IsCapturing(), 0);
+  Movie_CaptureFrame();
+  EXPECT_EQ(CountOccurrences(ReadFile("log"), "Can't open avi.avi AVIERR_FILEOPEN\n"), 1);
+  EXPECT_FALSE(FileExists("demo.avi"));
+  rmdir("demo.avi.tmp");
+  Render_SetScreenSize(0, 0);
+  Movie_StartCapture();
+  EXPECT_EQ(Movie_IsCapturing(), 0);
+}
+
+TEST_F(CaptureTest, FailedWriteLogsOnceAndStops) {
+  if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  ASSERT_EQ(symlink("/dev/full", "demo.avi.tmp"), 0);
+  Render_SetScreenSize(320, 240);
+  Movie_StartCapture();
+  if (!Movie_IsCapturing()) GTEST_SKIP() << "the header write already failed";
+  for (int i = 0; i < 5000 && Movie_IsCapturing(); i++) Movie_CaptureFrame();
+  EXPECT_EQ(Movie_IsCapturing(), 0);
+  EXPECT_EQ(CountOccurrences(ReadFile("log"), "Movie_CaptureFrame: write failed"), 1);
+  EXPECT_FALSE(FileExists("demo.avi"));
+}
+
+// ---- The media layer underneath: memory stream bounds, decoding of the videos our writers make,
+// frame selection and key frames, refusals, and the raw-stream dump.
+
+namespace {
+
+struct Video {
+  std::vector<uint8_t> bytes;
+  MediaVideo* v = nullptr;
+  explicit Video(const std::string& path, int maxW = 0, int maxH = 0) : bytes(ReadBytes(path)) {
+    v = MediaVideo_Open(bytes.data(), uint32_t(bytes.size()), maxW, maxH);
+  }
+  ~Video() { MediaVideo_Close(v); }
+};
+
+}  // namespace
+
+TEST(MediaStream, ReadAndSeekStayInsideTheData) {
+  uint8_t data[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+  MediaMemStream s;
+  MediaStream_Init(&s, data, 10);
+  uint8_t buf[32];
+  EXPECT_EQ(MediaStream_Read(&s, buf, 4), 4u);
+  EXPECT_EQ(MediaStream_Read(&s, buf, 32), 6u);
+  EXPECT_EQ(buf[5], 9);
+  EXPECT_EQ(MediaStream_Read(&s, buf, 32), 0u);  // at the end: nothing
+  uint32_t pos = 99;
+  ASSERT_EQ(MediaStream_Seek(&s, 0, 2, &pos), 1);
+  EXPECT_EQ(pos, 10u);
+  ASSERT_EQ(MediaStream_Seek(&s, 1000, 2, &pos), 1);  // past the end: clamped
+  EXPECT_EQ(pos, 10u);
+  EXPECT_EQ(MediaStream_Read(&s, buf, 32), 0u);
+  ASSERT_EQ(MediaStream_Seek(&s, int64_t(1) << 40, 1, &pos), 1);
+  EXPECT_EQ(pos, 10u);
+  ASSERT_EQ(MediaStream_Seek(&s, -1000, 1, &pos), 1);
+  EXPECT_EQ(pos, 0u);
+  ASSERT_EQ(MediaStream_Seek(&s, 7, 0, &pos), 1);
+  EXPECT_EQ(MediaStream_Read(&s, buf, 32), 3u);
+  EXPECT_EQ(buf[0], 7);
+  EXPECT_EQ(MediaStream_Seek(&s, 0, 3, &pos), 0);  // unknown origin
+  EXPECT_EQ(s.position, 10u);
+}
+
+TEST(MediaVideo, AviFrameSelectionAndKeyFrames) {
+  TempDir dir;
+  ASSERT_TRUE(WriteAvi("b.avi", 30, 12));
+  Video v("b.avi");
+  ASSERT_NE(v.v, nullptr);
+  MediaVideoInfo info;
+  MediaVideo_GetInfo(v.v, &info);
+  EXPECT_EQ(info.frameCount, 30);
+  std::vector<uint8_t> px(size_t(info.width) * info.height * 4);
+  // Out of order: forward jumps, backward jumps, repeats.
+  for (int f : {0, 1, 5, 20, 3, 29, 29, 12, 13}) {
+    ASSERT_EQ(MediaVideo_DecodeFrame(v.v, f), 1) << f;
+    ASSERT_EQ(MediaVideo_ConvertLast(v.v, px.data()), 1);
+    EXPECT_EQ(ShownFrame(px.data(), info.width, info.height), f);
+  }
+  EXPECT_EQ(MediaVideo_DecodeFrame(v.v, 30), 0);
+  EXPECT_EQ(MediaVideo_DecodeFrame(v.v, -1), 0);
+  EXPECT_EQ(MediaVideo_FindKeyFrame(v.v, 0), 0);
+  EXPECT_EQ(MediaVideo_FindKeyFrame(v.v, 11), 0);
+  EXPECT_EQ(MediaVideo_FindKeyFrame(v.v, 12), 12);
+  EXPECT_EQ(MediaVideo_FindKeyFrame(v.v, 23), 12);
+  EXPECT_EQ(MediaVideo_FindKeyFrame(v.v, 25), 24);
+}
+
+TEST(MediaVideo, RefusesWhatIsNoPictureAndAudioWhatIsNoSound) {
+  TempDir dir;
+  ASSERT_TRUE(Tools_WriteTestSound("s.wma", "asf", "wmav2", 22050, 1, 0.5));
+  Video sound("s.wma");
+  EXPECT_EQ(sound.v, nullptr);
+  std::vector<uint8_t> junk(5000, 0x41);
+  EXPECT_EQ(MediaVideo_Open(junk.data(), uint32_t(junk.size()), 0, 0), nullptr);
+  EXPECT_EQ(MediaVideo_Open(nullptr, 0, 0, 0), nullptr);
+  EXPECT_EQ(MediaVideo_DecodeNext(nullptr, nullptr, nullptr), -1);
+  EXPECT_EQ(MediaVideo_DecodeFrame(nullptr, 0), 0);
+  // And a video is no sound.
+  TestVideoSpec spec;
+  ASSERT_TRUE(Tools_WriteTestVideo("v.avi", spec));
+  std::vector<uint8_t> bytes = ReadBytes("v.avi");
+  EXPECT_EQ(MediaAudio_Open(bytes.data(), uint32_t(bytes.size())), nullptr);
+  EXPECT_EQ(MediaAudio_Open(nullptr, 0), nullptr);
+}
+
+TEST(MediaEncoder, RefusesBadParametersAndPaths) {
+  TempDir dir;
+  MediaEncodeParams p{};
+  p.container = "avi";
+  p.videoCodec = "mjpeg";
+  p.width = 0;
+  p.height = 64;
+  p.frameRate = 24;
+  EXPECT_EQ(MediaEnc_Open("x.avi", &p), nullptr);
+  p.width = 64;
+  EXPECT_EQ(MediaEnc_Open("no/such/dir/x.avi", &p), nullptr);
+  p.videoCodec = "nosuchcodec";
+  EXPECT_EQ(MediaEnc_Open("x.avi", &p), nullptr);
+}
+
+TEST(MediaDump, CopiesTheRawStream) {
+  TempDir dir;
+  TestVideoSpec spec;
+  spec.audioCodec = "pcm_s16le";
+  spec.frames = 6;
+  ASSERT_TRUE(Tools_WriteTestVideo("d.avi", spec));
+  std::vector<uint8_t> bytes = ReadBytes("d.avi");
+  std::vector<uint8_t> out;
+  auto write = [](const void* b, size_t n, void* user) -> int {
+    auto* o = static_cast<std::vector<uint8_t>*>(user);
+    o->insert(o->end(), static_cast<const uint8_t*>(b), static_cast<const uint8_t*>(b) + n);
+    return 1;
+  };
+  int64_t audio = Media_DumpStream(bytes.data(), uint32_t(bytes.size()), 2, 1 << 20, write, &out);
+  EXPECT_EQ(audio, int64_t(out.size()));
+  EXPECT_EQ(audio, int64_t(22050 / 24) * 6 * 2);
+  out.clear();
+  int64_t video = Media_DumpStream(bytes.data(), uint32_t(bytes.size()), 1, 1 << 20, write, &out);
+  EXPECT_GT(video, 0);
+  ASSERT_GE(out.size(), 2u);
+  EXPECT_EQ(out[0], 0xFF);  // a JPEG start marker
+  EXPECT_EQ(out[1], 0xD8);
 }

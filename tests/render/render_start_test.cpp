@@ -20,28 +20,26 @@
 
 namespace {
 
-// The fake window system.
-int g_loadResult;
-int g_unloads;
-void* g_contextResult;
-int g_makeCurrentResult;
-int g_deletes;
-int g_swapIntervalResult;
-int g_indirect;
-std::set<std::string> g_missing;  // entry points the fake loader does not have
+// The fake window system: what it answers and what it was asked.
+struct FakeState {
+  int load = 0, makeCurrent = 0, swapInterval = -1, indirect = 0;
+  void* context = reinterpret_cast<void*>(0x1234);
+  std::set<std::string> missing;  // entry points the fake loader does not have
+  int unloads = 0, deletes = 0;
+} g;
 
-int FakeLoad() { return g_loadResult; }
-void FakeUnload() { ++g_unloads; }
+int FakeLoad() { return g.load; }
+void FakeUnload() { ++g.unloads; }
 void* FakeProc(const char* name) {
-  if (g_missing.count(name)) return nullptr;
+  if (g.missing.count(name)) return nullptr;
   return GlRecord_ProcAddress(name);
 }
-void* FakeCreate() { return g_contextResult; }
-int FakeMakeCurrent(void* ctx) { return ctx ? g_makeCurrentResult : 0; }
-void FakeDelete(void*) { ++g_deletes; }
+void* FakeCreate() { return g.context; }
+int FakeMakeCurrent(void* ctx) { return ctx ? g.makeCurrent : 0; }
+void FakeDelete(void*) { ++g.deletes; }
 void FakeSwap() {}
-int FakeInterval(int) { return g_swapIntervalResult; }
-int FakeIndirect(void*) { return g_indirect; }
+int FakeInterval(int) { return g.swapInterval; }
+int FakeIndirect(void*) { return g.indirect; }
 void FakeFormat(PlatGlFormat* f) { *f = PlatGlFormat{8, 8, 8, 8, 24, 8, 1, 1}; }
 int FakePci(unsigned* v, unsigned* d) {
   *v = 0x10DE;
@@ -59,14 +57,7 @@ class RenderStart : public ::testing::Test {
     Render_ResetBlock();
     GlDispatch_InstallRecording();
     GlDispatch_Clear();  // the recorders stay reachable through the fake loader
-    g_loadResult = 0;
-    g_unloads = 0;
-    g_contextResult = reinterpret_cast<void*>(0x1234);
-    g_makeCurrentResult = 0;
-    g_deletes = 0;
-    g_swapIntervalResult = -1;
-    g_indirect = 0;
-    g_missing.clear();
+    g = FakeState{};
     Plat_Gl = PlatGlOps{FakeLoad,   FakeUnload,   FakeProc,   FakeCreate, FakeMakeCurrent, FakeDelete,
                         FakeSwap,   FakeInterval, FakeIndirect, FakeFormat, FakePci,        FakeError};
     Var_ResetTable();
@@ -184,7 +175,7 @@ TEST_F(RenderStart, OpenGLComesUpWithTheLogLinesAndFlags) {
 
 TEST_F(RenderStart, AnExtensionNeedsItsNameItsEntryPointsAndItsSetting) {
   render_SGIS_generate_mipmap.value = 1;
-  g_missing = {"glMultiTexCoord4svARB"};
+  g.missing = {"glMultiTexCoord4svARB"};
   Render_Init(1);
   ASSERT_EQ(RenderApi, 1u);
   EXPECT_EQ(GlExtFlags.SGIS_generate_mipmap, 1);
@@ -199,7 +190,7 @@ TEST_F(RenderStart, AnExtensionNeedsItsNameItsEntryPointsAndItsSetting) {
 
 TEST_F(RenderStart, FramebufferObjectsAndSwapControlServeTheWindowSystemRows) {
   SetDriver("Tarnwick Test Chip", "GL_ARB_framebuffer_object GL_ARB_multitexture");
-  g_swapIntervalResult = 0;
+  g.swapInterval = 0;
   Render_Init(1);
   std::string log = Log();
   EXPECT_TRUE(Has(log, "WGL_EXTENSIONS: WGL_ARB_pbuffer WGL_ARB_pixel_format WGL_ARB_render_texture "
@@ -231,7 +222,7 @@ TEST_F(RenderStart, SoftwareRasterizerAsksAndTakesTheDefaultWhenUnattended) {
 }
 
 TEST_F(RenderStart, IndirectContextCountsAsSoftware) {
-  g_indirect = 1;
+  g.indirect = 1;
   Render_Init(1);
   EXPECT_TRUE(Has(Log(), "OPENGL_FindPixelFormat: no hardware acceleration found\n"));
 }
@@ -250,18 +241,18 @@ TEST_F(RenderStart, EveryFailedStepLeavesNoRendererAndReleasesWhatItTook) {
                {0, "", false, -1, "wglMakeCurrent Failed\n", 1, 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
-    g_loadResult = c.load;
-    g_missing = {c.missing};
-    g_contextResult = c.noContext ? nullptr : reinterpret_cast<void*>(0x1234);
-    g_makeCurrentResult = c.makeCurrent;
-    g_unloads = g_deletes = 0;
+    g = FakeState{};
+    g.load = c.load;
+    g.missing = {c.missing};
+    if (c.noContext) g.context = nullptr;
+    g.makeCurrent = c.makeCurrent;
     Render_Init(1);
     EXPECT_EQ(RenderApi, 0u);
     std::string log = Log();
     EXPECT_TRUE(Has(log, c.line));
     EXPECT_TRUE(AllSlotsNull());
-    EXPECT_EQ(g_unloads, c.unloads);
-    EXPECT_EQ(g_deletes, c.deletes);
+    EXPECT_EQ(g.unloads, c.unloads);
+    EXPECT_EQ(g.deletes, c.deletes);
     // The game goes on: a frame does nothing.
     Render_EndFrame(1, 1);
     Render_BeginFrame(0, 0, 640, 480);
@@ -277,8 +268,8 @@ TEST_F(RenderStart, StopReleasesContextAndLibrary) {
   ASSERT_EQ(RenderApi, 1u);
   Render_Shutdown();
   EXPECT_EQ(RenderApi, 0u);
-  EXPECT_EQ(g_deletes, 1);
-  EXPECT_EQ(g_unloads, 1);
+  EXPECT_EQ(g.deletes, 1);
+  EXPECT_EQ(g.unloads, 1);
   EXPECT_TRUE(AllSlotsNull());
   EXPECT_EQ(GlExtFlags.ARB_multitexture, 0);
 }

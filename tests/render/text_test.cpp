@@ -32,20 +32,16 @@ struct Line {
 std::vector<Line> g_lines;
 struct Quad {
   float pos[4][3];
-  float uv[4][2];
   float color[4][4];
-  uint32_t material;
   int wrap;
 };
 std::vector<Quad> g_quads;
 
 void RecordLine(int from, int to, float width, float x, float y) { g_lines.push_back({from, to, width, x, y}); }
-void RecordQuad(const float p[4][3], const float uv[4][2], const float c[4][4], uint32_t m, int w) {
+void RecordQuad(const float p[4][3], const float(*)[2], const float c[4][4], uint32_t, int w) {
   Quad q;
   std::memcpy(q.pos, p, sizeof q.pos);
-  std::memcpy(q.uv, uv, sizeof q.uv);
   std::memcpy(q.color, c, sizeof q.color);
-  q.material = m;
   q.wrap = w;
   g_quads.push_back(q);
 }

@@ -217,3 +217,8 @@ int Tex_GetBindInfo(int texture, uint32_t* handle, int32_t* fromDds);
 void OPENGL_ResetDynamicVar();
 // Materials: releases the material name table.
 void Material_ReleaseNameTable();
+
+// The view math both back ends share: the rotation rows right, forward, up from yaw, pitch, roll
+// (radians, double precision), and the inverse of a 3 x 3 rotation.
+void Render_MatFromAngles(const float* angles, double m[3][3]);
+void Render_MatInverse(const float m[3][3], float out[3][3]);

@@ -73,39 +73,6 @@ void Draw(uint32_t type, const ImmVertex* const* v, int n) {
   Check(Dev_DrawPrimitiveUP(type, 1, buf, 24));
 }
 
-// Rotation rows right, forward, up from yaw, pitch, roll (radians), as the OpenGL view uses.
-void MatFromAngles(const float* a, double m[3][3]) {
-  double cy = std::cos(a[0]), sy = std::sin(a[0]);
-  double cp = std::cos(a[1]), sp = std::sin(a[1]);
-  double cr = std::cos(a[2]), sr = std::sin(a[2]);
-  m[0][0] = cr * cy - sr * sp * sy;
-  m[0][1] = -cr * sy - sr * sp * cy;
-  m[0][2] = sr * cp;
-  m[1][0] = cp * sy;
-  m[1][1] = cp * cy;
-  m[1][2] = sp;
-  m[2][0] = -sr * cy - cr * sp * sy;
-  m[2][1] = sr * sy - cr * sp * cy;
-  m[2][2] = cr * cp;
-}
-
-void MatInverse(const float m[3][3], float out[3][3]) {
-  double c00 = double(m[1][1]) * m[2][2] - double(m[1][2]) * m[2][1];
-  double c01 = double(m[1][2]) * m[2][0] - double(m[1][0]) * m[2][2];
-  double c02 = double(m[1][0]) * m[2][1] - double(m[1][1]) * m[2][0];
-  double det = m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02;
-  float inv = static_cast<float>(1.0 / det);
-  out[0][0] = static_cast<float>(c00 * inv);
-  out[0][1] = static_cast<float>((double(m[0][2]) * m[2][1] - double(m[0][1]) * m[2][2]) * inv);
-  out[0][2] = static_cast<float>((double(m[0][1]) * m[1][2] - double(m[0][2]) * m[1][1]) * inv);
-  out[1][0] = static_cast<float>(c01 * inv);
-  out[1][1] = static_cast<float>((double(m[0][0]) * m[2][2] - double(m[0][2]) * m[2][0]) * inv);
-  out[1][2] = static_cast<float>((double(m[0][2]) * m[1][0] - double(m[0][0]) * m[1][2]) * inv);
-  out[2][0] = static_cast<float>(c02 * inv);
-  out[2][1] = static_cast<float>((double(m[0][1]) * m[2][0] - double(m[0][0]) * m[2][1]) * inv);
-  out[2][2] = static_cast<float>((double(m[0][0]) * m[1][1] - double(m[0][1]) * m[1][0]) * inv);
-}
-
 void Release() {
   if (g_world) {
     Dev_ReleaseMatrixStack(g_world);
@@ -428,7 +395,7 @@ void D3D8_SetPerspective(float fovDegrees, float heightOverWidth, float farFacto
 void D3D8_SetCamera(const float* angles, const float* origin) {
   if (!On() || !angles || !origin) return;
   double m[3][3];
-  MatFromAngles(angles, m);
+  Render_MatFromAngles(angles, m);
   float r[3][3];
   for (int j = 0; j < 3; ++j) {
     r[0][j] = static_cast<float>(m[0][j]);
@@ -436,7 +403,7 @@ void D3D8_SetCamera(const float* angles, const float* origin) {
     r[2][j] = static_cast<float>(-m[1][j]);
   }
   float inv[3][3];
-  MatInverse(r, inv);
+  Render_MatInverse(r, inv);
   DevMatrix v{};
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) v.m[4 * i + j] = inv[i][j];

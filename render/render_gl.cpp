@@ -20,39 +20,6 @@ constexpr int kTexUnits = 8;
 bool Gl() { return RenderApi == RENDER_API_OPENGL; }
 bool D3d() { return RenderApi == RENDER_API_D3D8; }
 
-// Rotation from yaw, pitch, roll (rows right, forward, up), computed in double precision.
-void MatFromAngles(const float* angles, double m[3][3]) {
-  double cy = std::cos(angles[0]), sy = std::sin(angles[0]);
-  double cp = std::cos(angles[1]), sp = std::sin(angles[1]);
-  double cr = std::cos(angles[2]), sr = std::sin(angles[2]);
-  m[0][0] = cr * cy - sr * sp * sy;
-  m[0][1] = -cr * sy - sr * sp * cy;
-  m[0][2] = sr * cp;
-  m[1][0] = cp * sy;
-  m[1][1] = cp * cy;
-  m[1][2] = sp;
-  m[2][0] = -sr * cy - cr * sp * sy;
-  m[2][1] = sr * sy - cr * sp * cy;
-  m[2][2] = cr * cp;
-}
-
-// Cofactor inverse divided by the determinant (1/determinant taken once, as f32).
-void MatInverse(const float m[3][3], float out[3][3]) {
-  double c00 = double(m[1][1]) * m[2][2] - double(m[1][2]) * m[2][1];
-  double c01 = double(m[1][2]) * m[2][0] - double(m[1][0]) * m[2][2];
-  double c02 = double(m[1][0]) * m[2][1] - double(m[1][1]) * m[2][0];
-  double det = m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02;
-  float inv = static_cast<float>(1.0 / det);
-  out[0][0] = static_cast<float>(c00 * inv);
-  out[0][1] = static_cast<float>((double(m[0][2]) * m[2][1] - double(m[0][1]) * m[2][2]) * inv);
-  out[0][2] = static_cast<float>((double(m[0][1]) * m[1][2] - double(m[0][2]) * m[1][1]) * inv);
-  out[1][0] = static_cast<float>(c01 * inv);
-  out[1][1] = static_cast<float>((double(m[0][0]) * m[2][2] - double(m[0][2]) * m[2][0]) * inv);
-  out[1][2] = static_cast<float>((double(m[0][2]) * m[1][0] - double(m[0][0]) * m[1][2]) * inv);
-  out[2][0] = static_cast<float>(c02 * inv);
-  out[2][1] = static_cast<float>((double(m[0][1]) * m[2][0] - double(m[0][0]) * m[2][1]) * inv);
-  out[2][2] = static_cast<float>((double(m[0][0]) * m[1][1] - double(m[0][1]) * m[1][0]) * inv);
-}
 
 void SetFilters(GLenum target, int filterKind) {
   switch (filterKind) {
@@ -129,6 +96,40 @@ void Vertex(const ImmVertex* v) {
 }
 
 }  // namespace
+
+// Rotation from yaw, pitch, roll (rows right, forward, up), computed in double precision.
+void Render_MatFromAngles(const float* angles, double m[3][3]) {
+  double cy = std::cos(angles[0]), sy = std::sin(angles[0]);
+  double cp = std::cos(angles[1]), sp = std::sin(angles[1]);
+  double cr = std::cos(angles[2]), sr = std::sin(angles[2]);
+  m[0][0] = cr * cy - sr * sp * sy;
+  m[0][1] = -cr * sy - sr * sp * cy;
+  m[0][2] = sr * cp;
+  m[1][0] = cp * sy;
+  m[1][1] = cp * cy;
+  m[1][2] = sp;
+  m[2][0] = -sr * cy - cr * sp * sy;
+  m[2][1] = sr * sy - cr * sp * cy;
+  m[2][2] = cr * cp;
+}
+
+// Cofactor inverse divided by the determinant (1/determinant taken once, as f32).
+void Render_MatInverse(const float m[3][3], float out[3][3]) {
+  double c00 = double(m[1][1]) * m[2][2] - double(m[1][2]) * m[2][1];
+  double c01 = double(m[1][2]) * m[2][0] - double(m[1][0]) * m[2][2];
+  double c02 = double(m[1][0]) * m[2][1] - double(m[1][1]) * m[2][0];
+  double det = m[0][0] * c00 + m[0][1] * c01 + m[0][2] * c02;
+  float inv = static_cast<float>(1.0 / det);
+  out[0][0] = static_cast<float>(c00 * inv);
+  out[0][1] = static_cast<float>((double(m[0][2]) * m[2][1] - double(m[0][1]) * m[2][2]) * inv);
+  out[0][2] = static_cast<float>((double(m[0][1]) * m[1][2] - double(m[0][2]) * m[1][1]) * inv);
+  out[1][0] = static_cast<float>(c01 * inv);
+  out[1][1] = static_cast<float>((double(m[0][0]) * m[2][2] - double(m[0][2]) * m[2][0]) * inv);
+  out[1][2] = static_cast<float>((double(m[0][2]) * m[1][0] - double(m[0][0]) * m[1][2]) * inv);
+  out[2][0] = static_cast<float>(c02 * inv);
+  out[2][1] = static_cast<float>((double(m[0][1]) * m[2][0] - double(m[0][0]) * m[2][1]) * inv);
+  out[2][2] = static_cast<float>((double(m[0][0]) * m[1][1] - double(m[0][1]) * m[1][0]) * inv);
+}
 
 // ---- Texture units and binding ------------------------------------------------------------------
 
@@ -410,7 +411,7 @@ void Render_SetCamera(const float* angles, const float* origin) {
   if (Gl()) {
     // Rotation of the view: the fixed axis matrix (x right, y up, z back) times the angles' matrix.
     double m[3][3];
-    MatFromAngles(angles, m);
+    Render_MatFromAngles(angles, m);
     float r[3][3];
     for (int j = 0; j < 3; ++j) {
       r[0][j] = static_cast<float>(m[0][j]);
@@ -418,7 +419,7 @@ void Render_SetCamera(const float* angles, const float* origin) {
       r[2][j] = static_cast<float>(-m[1][j]);
     }
     float inv[3][3];
-    MatInverse(r, inv);
+    Render_MatInverse(r, inv);
     float t[3];
     for (int j = 0; j < 3; ++j)
       t[j] = static_cast<float>(-(double(origin[0]) * inv[0][j] + double(origin[1]) * inv[1][j] +

@@ -151,13 +151,7 @@ SoundDecoder* OGG_OpenMemory(const char* name, uint8_t* block, uint32_t size, in
   // A chained file is not left at its first link by the open: start there explicitly.
   if (ov_streams(&o->vf) > 1) ov_raw_seek(&o->vf, 0);
   o->link = 0;
-  o->format.formatTag = 1;
-  o->format.channels = uint16_t(vi->channels);
-  o->format.samplesPerSec = uint32_t(vi->rate);
-  o->format.avgBytesPerSec = uint32_t(vi->channels) * 2 * uint32_t(vi->rate);
-  o->format.blockAlign = uint16_t(vi->channels * 2);
-  o->format.bitsPerSample = 16;
-  o->format.extraSize = 0;
+  o->format = Sound_PcmFormat(vi->channels, uint32_t(vi->rate), 16);
   std::strcpy(o->head.name, name);
   o->head.format = &o->format;
   o->head.formatSize = kSoundFormatSize;

@@ -14,6 +14,11 @@ struct SoundFormat {
   uint16_t extraSize;
 };
 constexpr uint32_t kSoundFormatSize = 18;
+// A PCM format record for the channels, rate and sample bits.
+inline SoundFormat Sound_PcmFormat(int channels, uint32_t rate, int bits) {
+  uint16_t align = uint16_t(channels * bits / 8);
+  return SoundFormat{1, uint16_t(channels), rate, rate * align, align, uint16_t(bits), 0};
+}
 constexpr int kSoundNameSize = 256;
 
 // A raw sound source made by a stream opener.

@@ -548,13 +548,7 @@ SoundDecoder* Movie_OpenWma(const char* name, int loop) {
   }
   MediaAudioInfo info;
   MediaAudio_GetInfo(reader, &info);
-  w->format.formatTag = 1;
-  w->format.channels = uint16_t(info.channels);
-  w->format.samplesPerSec = uint32_t(info.rate);
-  w->format.blockAlign = uint16_t(info.channels * info.bits / 8);
-  w->format.avgBytesPerSec = w->format.samplesPerSec * w->format.blockAlign;
-  w->format.bitsPerSample = uint16_t(info.bits);
-  w->format.extraSize = 0;
+  w->format = Sound_PcmFormat(info.channels, uint32_t(info.rate), info.bits);
   std::snprintf(w->head.name, sizeof w->head.name, "%s", name);
   w->head.format = &w->format;
   w->head.formatSize = kSoundFormatSize;

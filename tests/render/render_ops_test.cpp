@@ -1,11 +1,8 @@
 // The render operations against the recording GL table: the blend and unit caches, the filters,
-// bounds of units and indices, the frame defaults' order, presenting, and the no-back-end and
-// Direct3D paths.
+// bounds of units and indices, presenting, and the no-back-end and Direct3D paths.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -131,17 +128,6 @@ TEST_F(RenderOps, BlendRepeatIsSkippedUntilTheNextFrame) {
   EXPECT_EQ(CurrentBlendMode, 9);
 }
 
-TEST_F(RenderOps, OpaqueBlendTurnsFogOnOnlyWhenTheSceneWantsIt) {
-  RenderFogWanted = 1;
-  Render_SetBlend(0);
-  EXPECT_EQ(Take().back(), C("glEnable", GL_FOG));
-  Render_SetBlend(1);
-  EXPECT_EQ(Take().back(), C("glDisable", GL_FOG));
-  RenderFogWanted = 0;
-  Render_SetBlend(0);
-  EXPECT_EQ(Take().back(), C("glDisable", GL_FOG));
-}
-
 TEST_F(RenderOps, ANewBindingSetsTheFilterOfItsKindAndSetting) {
   GlRecord_SetIntegers(GL_TEXTURE_BINDING_2D, {7});
   GlLimits.maxAnisotropy = 8;
@@ -152,8 +138,6 @@ TEST_F(RenderOps, ANewBindingSetsTheFilterOfItsKindAndSetting) {
     int anisotropic;
     std::string last;
   } cases[] = {
-      {0, 0, 0, C("glTexParameteri", GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST)},
-      {1, 0, 0, C("glTexParameteri", GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR)},
       {2, 0, 0, C("glTexParameteri", GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, nearestMip)},
       {2, 1.0f, 1, C("glTexParameteri", GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, trilinear)},
       {2, 1.5f, 1, C("glTexParameterf", GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 4.5f)},
@@ -220,63 +204,6 @@ TEST_F(RenderOps, SwitchesIgnoreValuesOutsideTheirList) {
   for (const auto& c : Take()) EXPECT_EQ(c.find("glFrustum"), std::string::npos) << c;
 }
 
-TEST_F(RenderOps, CameraWithPitchAndRollLooksAlongItsForwardAxis) {
-  const float angles[3] = {0.3f, float(M_PI / 2), 0.7f}, origin[3] = {1, 2, 3};
-  Render_SetCamera(angles, origin);
-  Calls got = Take();
-  ASSERT_FALSE(got.empty());
-  // The recorded matrix, column-major: a point 4 units along +Z from the origin is 4 ahead.
-  float m[16];
-  ASSERT_EQ(std::sscanf(got.back().c_str(),
-                        "glMultMatrixf([%f, %f, %f, %f, %f, %f, %f, %f, %f, %f, %f, %f, %f, %f, %f, %f])", &m[0],
-                        &m[1], &m[2], &m[3], &m[4], &m[5], &m[6], &m[7], &m[8], &m[9], &m[10], &m[11], &m[12],
-                        &m[13], &m[14], &m[15]),
-            16);
-  const float p[3] = {1, 2, 7};
-  for (int i = 0; i < 3; ++i)
-    EXPECT_NEAR(m[i] * p[0] + m[4 + i] * p[1] + m[8 + i] * p[2] + m[12 + i], i == 2 ? -4 : 0, 1e-3) << i;
-}
-
-TEST_F(RenderOps, BeginFrameSetsItsDefaultsInOrder) {
-  Render_BeginFrame(10, 20, 300, 200);
-  Calls got = Take();
-  // Everything off first, then the context defaults, depth, projection, viewport, camera, light.
-  const Calls anchors = {C("glDisable", GL_ALPHA_TEST),
-                         C("glDisable", GL_TEXTURE_GEN_T),
-                         C("glEnable", GL_NORMALIZE),
-                         C("glScissor", 0, 0, 800, 600),
-                         C("glActiveTextureARB", GL_TEXTURE1_ARB),
-                         C("glActiveTextureARB", GL_TEXTURE0_ARB),
-                         C("glEnable", GL_DEPTH_TEST),
-                         C("glDepthFunc", GL_LEQUAL),
-                         C("glFrustum", -1.0, 1.0, -0.75, 0.75, 1.0, 32000.0),
-                         C("glViewport", 10, 20, 300, 200),
-                         C("glScissor", 10, 20, 300, 200),
-                         "glMultMatrixf([1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1])",
-                         "glLightfv(" + std::to_string(GL_LIGHT0) + ", " + std::to_string(GL_DIFFUSE) +
-                             ", [0.7, 0.7, 0.7, 1])",
-                         "glMaterialfv(" + std::to_string(GL_FRONT_AND_BACK) + ", " + std::to_string(GL_SPECULAR) +
-                             ", [0, 0, 0, 1])"};
-  auto at = got.begin();
-  for (const std::string& a : anchors) {
-    auto found = std::find(at, got.end(), a);
-    ASSERT_NE(found, got.end()) << "missing or out of order: " << a;
-    at = found + 1;
-  }
-  EXPECT_EQ(at, got.end());
-  EXPECT_EQ(got.front(), anchors.front());
-}
-
-TEST_F(RenderOps, ClearsUseHalfAlphaAndTheRightBuffers) {
-  Render_Clear(1, 0.25f, 0.5f, 0.75f);
-  Render_Clear(0, 0, 0, 0);
-  Render_ClearStencil(3);
-  Calls want = {C("glClearColor", 0.25f, 0.5f, 0.75f, 0.5f), C("glClear", GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT),
-                C("glClearColor", 0.0f, 0.0f, 0.0f, 0.5f),   C("glClear", GL_DEPTH_BUFFER_BIT),
-                C("glClearStencil", 3),                        C("glClear", GL_STENCIL_BUFFER_BIT)};
-  EXPECT_EQ(Take(), want);
-}
-
 TEST_F(RenderOps, EndFrameFlushesSwapsAndFollowsVsyncOnlyWithSwapControl) {
   Plat_Gl.swapWindow = FakeSwap;
   Plat_Gl.setSwapInterval = FakeInterval;
@@ -301,25 +228,7 @@ TEST_F(RenderOps, EndFrameFlushesSwapsAndFollowsVsyncOnlyWithSwapControl) {
   EXPECT_EQ(g_swaps, 4);
 }
 
-TEST_F(RenderOps, Direct3DOnlyOperationsAndQueriesAnswerZeroOnOpenGL) {
-  EXPECT_EQ(Render_CreateVertexBuffer(1024, 0), 0u);
-  EXPECT_EQ(Render_CreateIndexBuffer(1024), 0u);
-  Render_SetVertexBuffer(1, 0);
-  Render_FillIndexBuffer(1, 0, 4, "abcd");
-  Render_DrawIndexedTriangles(3, 0, 1);
-  Render_BeginEnvMapStages(1);
-  float offset[2] = {9, 9};
-  Render_GetTexelOffset(64, 64, offset);
-  EXPECT_EQ(offset[0] + offset[1], 0);
-  uint32_t sum = 7, count = 7;
-  GlExtFlags.NV_occlusion_query = 1;
-  Render_DeleteOcclusionQueries();
-  Render_GetOcclusionPixels(&sum, &count);
-  EXPECT_EQ(sum + count, 0u);
-  EXPECT_TRUE(Take().empty());
-}
-
-TEST_F(RenderOps, WithNoBackEndEveryOperationDoesNothing) {
+TEST_F(RenderOps, WithNoBackEndOrDirect3DNoOperationReachesOpenGL) {
   Render_ResetBlock();  // every entry point null: a call would crash
   ASSERT_EQ(RenderApi, 0u);
   EveryOperation();
@@ -330,28 +239,13 @@ TEST_F(RenderOps, WithNoBackEndEveryOperationDoesNothing) {
   Render_ReadPixels(0, 0, 1, 1, px);
   EXPECT_EQ(px[0], 1);
   EXPECT_EQ(Render_CreateVertexBuffer(10, 0), 0u);
-  EXPECT_EQ(PBuffer_Create(256, 256), nullptr);
-}
-
-TEST_F(RenderOps, StopZeroesTheWholeRendererBlock) {
-  GlExtFlags.ATI_fragment_shader = 1;
-  GlExtFlags.WGL_EXT_swap_control = 1;
-  GlLimits.maxTextureSize = 4096;
-  Render_Stop();
-  EXPECT_EQ(RenderApi, 0u);
-  for (int i = 0; i < GL_SLOT_COUNT; ++i) EXPECT_EQ(GlDispatch_SlotValue(i), nullptr) << GlDispatch_SlotName(i);
-  const uint8_t* flags = reinterpret_cast<const uint8_t*>(&GlExtFlags);
-  for (size_t i = 0; i < sizeof GlExtFlags; ++i) EXPECT_EQ(flags[i], 0) << i;
-  EXPECT_EQ(GlLimits.maxTextureSize, 0);
-}
-
-TEST_F(RenderOps, WithDirect3DEveryOperationGoesToItsTwinAndNoneToOpenGL) {
+  // Direct3D: every operation goes to its twin; the blend cache works for both back ends.
+  SetUp();
   RenderApi = RENDER_API_D3D8;
   EveryOperation();
-  unsigned char px[4] = {};
   Render_ReadPixels(0, 0, 1, 1, px);
   EXPECT_EQ(PBuffer_Create(256, 256), nullptr);  // OpenGL only
   EXPECT_TRUE(Take().empty());
-  EXPECT_EQ(CurrentBlendMode, 3);  // the cache works for both back ends
-  EXPECT_EQ(ActiveTexUnit, -1);    // units are an OpenGL matter
+  EXPECT_EQ(CurrentBlendMode, 3);
+  EXPECT_EQ(ActiveTexUnit, -1);  // units are an OpenGL matter
 }

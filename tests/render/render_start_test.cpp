@@ -1,5 +1,5 @@
 // OpenGL start-up, failure paths and extension flags through a fake window-system layer and the
-// recording GL table; the settings and the renderer selection.
+// recording GL table; the renderer selection.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -16,7 +16,7 @@
 #include "platform/gl_dispatch.h"
 #include "render/glext.h"
 #include "render/render.h"
-#include "support/test_support.h"
+#include "support/render_support.h"
 
 namespace {
 
@@ -48,12 +48,11 @@ int FakePci(unsigned* v, unsigned* d) {
 }
 const char* FakeError() { return "fake failure"; }
 
-class RenderStart : public ::testing::Test {
+class RenderStart : public tw_test::LoggedTest {
  protected:
   void SetUp() override {
     setenv("TW_UNATTENDED", "1", 1);
-    Sys_Debug.openLog = 1;
-    Log_Open();
+    LoggedTest::SetUp();
     Render_ResetBlock();
     GlDispatch_InstallRecording();
     GlDispatch_Clear();  // the recorders stay reachable through the fake loader
@@ -74,7 +73,7 @@ class RenderStart : public ::testing::Test {
     Render_Stop();
     Plat_GlRestoreDefaults();
     Var_ResetTable();
-    Log_Close();
+    LoggedTest::TearDown();
   }
   static void SetDriver(const char* renderer, const char* extensions) {
     GlRecord_SetString(GL_VENDOR, "Tarnwick");
@@ -82,64 +81,18 @@ class RenderStart : public ::testing::Test {
     GlRecord_SetString(GL_VERSION, "1.5 test");
     GlRecord_SetString(GL_EXTENSIONS, extensions);
   }
-  std::string Log() {
-    Log_Close();
-    std::string text = tw_test::ReadFile("log");
-    Log_Open();
-    return text;
-  }
   static bool AllSlotsNull() {
     for (int i = 0; i < GL_SLOT_COUNT; ++i)
       if (GlDispatch_SlotValue(i)) return false;
     return true;
   }
-  tw_test::TempDir dir_;
 };
 
 bool Has(const std::string& log, const std::string& line) { return log.find(line) != std::string::npos; }
 
 }  // namespace
 
-TEST_F(RenderStart, SettingsAreRegisteredWithTheirDefaults) {
-  struct Want {
-    const char* name;
-    uint32_t flags;
-    float value;
-    const char* text;
-  };
-  const Want want[34] = {
-      {"render_wireframe", 0x16, 0, "0"},         {"render_draworder", 0x2, 0, "0"},
-      {"render_fog", 0x2, 0, "0"},                {"render_fog_start", 0x16, 0, "0"},
-      {"render_fog_end", 0x16, 1000, "1000"},     {"render_fog_r", 0x16, 0.6f, "0.6"},
-      {"render_fog_g", 0x16, 0.6f, "0.6"},        {"render_fog_b", 0x16, 0.65f, "0.65"},
-      {"render_16bit_textures", 0xE, 0, "0"},     {"render_arb_tc", 0xE, 0, "0"},
-      {"render_var_type", 0xC, 0, "AGP"},         {"render_var_size", 0xE, 18874368, "18874368"},
-      {"render_filter", 0xE, 0, "0"},             {"render_fov", 0xE, 60, "60"},
-      {"render_bump_r300", 0xE, 0, "0"},          {"render_bump_r200", 0xE, 1, "1"},
-      {"render_bump_nv30", 0xE, 0, "0"},          {"render_bump_nv20", 0xE, 1, "1"},
-      {"render_bump_nv10", 0xE, 1, "1"},          {"render_bump_fast", 0xE, 0, "0"},
-      {"render_bump_clear", 0xE, 0, "0"},         {"render_bump_reflect", 0xE, 0, "0"},
-      {"render_bump_attenuation", 0xE, 1, "1"},   {"render_bump_diffuse", 0xE, 1, "1"},
-      {"render_bump_specular", 0xE, 1, "1"},      {"render_bump_project", 0xE, 1, "1"},
-      {"render_bump_shadows", 0xE, 0, "0"},       {"render_scale", 0xE, 1, "1"},
-      {"render_SGIS_generate_mipmap", 0xE, 0, "0"}, {"render_dxt1_as_dxt3", 0xE, 1, "1"},
-      {"render_NV_pixel_data_range", 0xE, 0, "0"}, {"render_api", 0xC, 0, "OPENGL"},
-      {"render_vsync", 0xE, 0, "0"},             {"render_pbuffer", 0xE, 0, "0"},
-  };
-  for (const Want& w : want) {
-    VarRecord* v = Var_Find(w.name);
-    ASSERT_NE(v, nullptr) << w.name;
-    EXPECT_EQ(v->flags & 0x1E, w.flags) << w.name;
-    EXPECT_FLOAT_EQ(v->value, w.value) << w.name;
-    EXPECT_STREQ(v->text, w.text) << w.name;
-  }
-}
-
-TEST_F(RenderStart, NameAndNumberTests) {
-  EXPECT_TRUE(Render_WantsD3D8("d3d8"));
-  for (const char* api : {"D3D", "OPENGL", "", static_cast<const char*>(nullptr)}) EXPECT_FALSE(Render_WantsD3D8(api));
-  for (int n : {1, 256, 8192}) EXPECT_EQ(Render_IsPowerOfTwo(n), 1) << n;
-  for (int n : {0, 3, 16384, -4}) EXPECT_EQ(Render_IsPowerOfTwo(n), 0) << n;
+TEST_F(RenderStart, ExtensionNamesMatchWholeWords) {
   // Extension names match whole words only.
   const char* s = "GL_NV_texture_shader2 GL_NV_texture_shader3 GL_ARB_multitexture";
   EXPECT_TRUE(OPENGL_StringHasWord(s, "GL_ARB_multitexture"));
@@ -164,12 +117,6 @@ TEST_F(RenderStart, OpenGLComesUpWithTheLogLinesAndFlags) {
   EXPECT_EQ(GlExtFlags.SGIS_generate_mipmap, 0);
   EXPECT_EQ(GlExtFlags.NV_texture_shader, 0);
   EXPECT_EQ(GlExtFlags.ATI_fragment_shader, 1);
-  // The 44 flag lines come in table order, before the limits.
-  size_t first = log.find("GL_ARB_multitexture "), last = log.find("WGL_EXT_swap_control ");
-  ASSERT_NE(first, std::string::npos);
-  EXPECT_LT(first, log.find("GL_EXT_texture_filter_anisotropic "));
-  EXPECT_LT(log.find("GL_EXT_texture_filter_anisotropic "), last);
-  EXPECT_LT(last, log.find("max texture size"));
   EXPECT_FALSE(Has(log, "max texture max anisotropy"));
 }
 
@@ -207,18 +154,6 @@ TEST_F(RenderStart, ANullExtensionStringIsEmpty) {
   const uint8_t* flags = reinterpret_cast<const uint8_t*>(&GlExtFlags);
   for (size_t i = 0; i < sizeof GlExtFlags; ++i) EXPECT_EQ(flags[i], 0) << i;
   EXPECT_TRUE(Has(Log(), "GL_EXTENSIONS:\n"));
-}
-
-TEST_F(RenderStart, SoftwareRasterizerAsksAndTakesTheDefaultWhenUnattended) {
-  SetDriver("llvmpipe (LLVM 15.0.6, 256 bits)", "GL_ARB_multitexture");
-  Render_Init(1);
-  EXPECT_EQ(RenderApi, 1u);
-  EXPECT_EQ(Sys_QuitRequested, 0);
-  std::string log = Log();
-  EXPECT_TRUE(Has(log, "OPENGL_FindPixelFormat: no hardware acceleration found\n"));
-  EXPECT_TRUE(Has(log, "MessageBox[OPENGL warning]: OPENGL hardware acceleration not found.\n"
-                       "Check the latest opengl drivers.\nContinue work? -> default answer 6"));
-  EXPECT_TRUE(Has(log, "   dwFlags:PFD_GENERIC_FORMAT\n"));
 }
 
 TEST_F(RenderStart, IndirectContextCountsAsSoftware) {

@@ -3,6 +3,9 @@
 // back from "demo.avi".
 #include <gtest/gtest.h>
 
+// Test video specs name only the fields they change.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -89,13 +92,7 @@ tw_test::TempDir* VideoGl::suiteDir_;
 }  // namespace
 
 TEST_F(VideoGl, DrawnWmvFrameOnBothTexturePaths) {
-  TestVideoSpec s;
-  s.container = "asf";
-  s.codec = "wmv2";
-  s.width = 160;
-  s.height = 120;
-  s.frames = 4;
-  ASSERT_TRUE(Tools_WriteTestVideo("show.wmv", s));
+  ASSERT_TRUE(Tools_WriteTestVideo("show.wmv", {.container = "asf", .codec = "wmv2", .width = 160, .height = 120, .frames = 4}));
   for (int rectangle = 0; rectangle < 2; rectangle++) {
     SCOPED_TRACE(rectangle ? "rectangle texture" : "power-of-two texture");
     if (rectangle && !GlExtFlags.NV_texture_rectangle) continue;
@@ -126,11 +123,7 @@ TEST_F(VideoGl, DrawnWmvFrameOnBothTexturePaths) {
 }
 
 TEST_F(VideoGl, DrawnAviFrameIsLetterboxed) {
-  TestVideoSpec s;
-  s.width = 160;
-  s.height = 68;  // 640 x 272 in shape
-  s.frames = 24;
-  ASSERT_TRUE(Tools_WriteTestVideo("wide.avi", s));
+  ASSERT_TRUE(Tools_WriteTestVideo("wide.avi", {.width = 160, .height = 68, .frames = 24}));  // 640 x 272 in shape
   ASSERT_NE(Movie_PlayAvi("wide", 0.5f, 0, nullptr), 0u);  // frame 12
   Begin2D();
   Movie_DrawAvi(nullptr);

@@ -1,12 +1,13 @@
 // Standalone driver for the fuzz targets when libFuzzer is not linked: runs the files and
 // folders given as arguments, or (with none) the target's seeds and a fixed, bounded set of
-// deterministic mutations of them.
+// deterministic mutations of them; "--write-seeds DIR" writes the seeds as a corpus.
 #include "fuzz.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 static uint32_t g_state = 12345;
 static uint32_t NextRand() {
@@ -25,6 +26,18 @@ static void RunFile(const std::filesystem::path& p) {
 }
 
 int main(int argc, char** argv) {
+  // "--write-seeds DIR": writes the target's seeds as files, a starting corpus for libFuzzer.
+  if (argc == 3 && std::string(argv[1]) == "--write-seeds") {
+    std::vector<std::vector<uint8_t>> seeds;
+    Fuzz_MakeSeeds(seeds);
+    std::filesystem::create_directories(argv[2]);
+    for (size_t i = 0; i < seeds.size(); i++) {
+      std::ofstream f(std::filesystem::path(argv[2]) / ("seed_" + std::to_string(i)), std::ios::binary);
+      f.write(reinterpret_cast<const char*>(seeds[i].data()), std::streamsize(seeds[i].size()));
+    }
+    std::printf("%zu seeds written to %s\n", seeds.size(), argv[2]);
+    return 0;
+  }
   if (argc > 1) {
     for (int i = 1; i < argc; i++) {
       std::filesystem::path p(argv[i]);

@@ -218,7 +218,6 @@ void OPENGL_ResetDynamicVar();
 // Materials: releases the material name table.
 void Material_ReleaseNameTable();
 
-// The view math both back ends share: the rotation rows right, forward, up from yaw, pitch, roll
-// (radians, double precision), and the inverse of a 3 x 3 rotation.
-void Render_MatFromAngles(const float* angles, double m[3][3]);
-void Render_MatInverse(const float m[3][3], float out[3][3]);
+// The view matrix both back ends load for a camera (yaw, pitch, roll in radians; origin): 4 x 4,
+// rows the inverted view rotation, then the inverted origin.
+void Render_ViewMatrix(const float* angles, const float* origin, float out[16]);

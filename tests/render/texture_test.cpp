@@ -316,6 +316,15 @@ TEST_F(Materials, HostileFiles) {
   EXPECT_EQ(M(m).timingMode, 1);
   Material_GetFrameLerp(m, 1.0 - 1e-9, &rot, &u, &v, &s);
   EXPECT_TRUE(std::isfinite(s));
+  // Huge offsets and rotations: the lerp must neither hang nor give a non-finite result.
+  WriteFile("far.ma3", MaterialTool_MaText(1, {{"a", 1, 3e38f, 8.9e21f, -3e38f, 1},
+                                               {"b", 1, -3e38f, 0, 3e38f, 1}}, true));
+  m = Material_Load("far");
+  ASSERT_GT(m, 0);
+  for (double t : {0.0, 0.25, 0.75}) {
+    Material_GetFrameLerp(m, t, &rot, &u, &v, &s);
+    EXPECT_TRUE(std::isfinite(rot) && std::isfinite(u) && std::isfinite(v) && std::isfinite(s)) << t;
+  }
   WriteFile("cut.ma2", "[1] [a] [1] [b]");  // the last frame lacks its duration
   m = Material_Load("cut");
   EXPECT_EQ(M(m).frameCount, 1);

@@ -76,7 +76,9 @@ void Game_PlayInput() { Input_ProcessEvents(); }
 
 void Game_FrameInput() {
   Input_Poll();
-  Game_PlayInput();
+  // Exactly one input handler by mode: a full-screen movie takes none of play's bindings or
+  // cheat words (its own handler belongs to the front end, not built yet).
+  if (!Game_Movie) Game_PlayInput();
 }
 
 void Game_Tick() {}

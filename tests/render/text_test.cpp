@@ -334,8 +334,7 @@ class RealFont : public ::testing::Test {
     Video_Init(0);
   }
   void SetUp() override {
-    if (!tw_test::FileExists(kDejaVu)) GTEST_SKIP() << "fonts-dejavu-core is not installed";
-    tw_test::WriteBytes("TestFace.ttf", tw_test::ReadBytes(kDejaVu));
+    ASSERT_TRUE(tw_test::PutTestFont("TestFace.ttf")) << "fonts-dejavu-core is not installed";
     SetVar("video_font", "TestFace", 0);
     SetVar("video_unicode", "0", 0);
   }
@@ -398,6 +397,28 @@ TEST_F(RealFont, MetricsFillTheCellAndLetterAFillsItsTexture) {
   Font_InvalidateGlyphs();
   EXPECT_EQ(g.material, kGlyphNotRendered);
   EXPECT_EQ(g.advanceX, advance);
+}
+
+TEST_F(RealFont, OnlyTheFamilyAskedForIsTakenElseTheShippedFile) {
+  // The shipped fallback file here holds the mono face, which no lookup of another name yields.
+  ASSERT_TRUE(tw_test::PutTestFont("DejaVuSans.ttf", "DejaVuSansMono.ttf"));
+  const struct {
+    const char* face;
+    const char* family;
+  } cases[] = {
+      {"TestFace", "DejaVu Sans"},               // "<face>.ttf" in the game's folder
+      {"dejavu sans", "DejaVu Sans"},            // a system face of that family, any letter case
+      {"Tarnwick No Such Face", "DejaVu Sans Mono"},  // fontconfig's substitute is not taken
+  };
+  for (const auto& c : cases) {
+    SetVar("video_font", c.face, 0);
+    std::remove("log");
+    Sys_Debug.openLog = 0;
+    Font_Init();
+    Sys_Debug.openLog = 1;
+    EXPECT_NE(tw_test::ReadFile("log").find(std::string("familyName=") + c.family + "\n"), std::string::npos)
+        << c.face << "\n" << tw_test::ReadFile("log");
+  }
 }
 
 TEST_F(RealFont, CodesPastTheTableHaveNoGlyph) {

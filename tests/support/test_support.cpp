@@ -58,6 +58,13 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
+bool PutTestFont(const std::string& path, const char* face) {
+  const std::string from = std::string("/usr/share/fonts/truetype/dejavu/") + face;
+  if (!FileExists(from)) return false;
+  WriteBytes(path, ReadBytes(from));
+  return true;
+}
+
 int CountOccurrences(const std::string& text, const std::string& what) {
   int n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) n++;

@@ -26,6 +26,10 @@ std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
+// Copies a DejaVu face of the system's fonts-dejavu-core (installed by scripts/setup) to `path`,
+// so that text is drawn with a known face whatever other fonts the machine has; false when the
+// face is missing.
+bool PutTestFont(const std::string& path, const char* face = "DejaVuSans.ttf");
 int CountOccurrences(const std::string& text, const std::string& what);
 
 // The X display the tests draw on, or false when none is reachable (the test then skips).

@@ -40,6 +40,12 @@ bool HaveDisplay();
 // true when the request was sent.
 bool CloseWindowByTitle(const std::string& title, int timeoutMs, long pid = 0);
 
+// Gives the window titled `title` (owned by `pid` when non-zero) the input focus, as a window
+// manager does for a new window, waiting up to `timeoutMs` for it to show; then, when `key` (an X
+// keysym name such as "Return") is given, presses and releases that key through the XTest
+// extension, as a person at the keyboard would. Returns true when all of it was done.
+bool FocusWindowByTitle(const std::string& title, int timeoutMs, long pid = 0, const char* key = nullptr);
+
 // The whole screen of the display as rows of R, G, B bytes, top row first; empty when the
 // display cannot be read.
 struct ScreenImage {

@@ -53,12 +53,17 @@ void Sys_WndProc(const PlatEvent* ev) {
     case PLATEV_CLOSE: Sys_QuitRequested = 1; break;
     case PLATEV_QUIT: Sys_QuitRequested = 1; break;
     case PLATEV_FOCUS_GAINED:
+      if (Sys_AppInactive) Sound_ResumeFromBackground();
       Sys_AppInactive = 0;
       DI_Acquire();
       break;
     case PLATEV_FOCUS_LOST:
-      // Unattended runs (tests, CI without a window manager) keep running frames.
-      if (!Plat_IsUnattended()) Sys_AppInactive = 1;
+      // Time, sound and drawing stand still in the background. Unattended runs (tests, CI
+      // without a window manager) keep running frames.
+      if (!Plat_IsUnattended() && !Sys_AppInactive) {
+        Sys_AppInactive = 1;
+        Sound_PauseInBackground();
+      }
       PlatInput_QueueEvent(ev);  // held keys are forgotten: their key-ups go elsewhere
       DI_Acquire();
       break;

@@ -210,10 +210,21 @@ void Video_SaveGamma() {
   g_gammaSaved = PlatDisplay_GetGammaRamp(g_savedRamp[0], g_savedRamp[1], g_savedRamp[2]);
 }
 
-void Video_ApplyGamma() {
+int Video_ApplyGamma() {
+  const float gamma = g_gamma->value;
+  if (!(gamma > 0) || !std::isfinite(gamma)) {
+    // 0 or less would turn every entry white until exit.
+    Log_Printf("Video_ApplyGamma: render_gamma %f ignored (must be above 0)\n", static_cast<double>(gamma));
+    return 0;
+  }
   uint16_t ramp[256];
-  Video_BuildGammaRamp(g_gamma->value, ramp);
-  PlatDisplay_SetGammaRamp(ramp, ramp, ramp);
+  Video_BuildGammaRamp(gamma, ramp);
+  if (PlatDisplay_SetGammaRamp(ramp, ramp, ramp)) return 1;
+  static int refusalLogged;
+  if (!refusalLogged)
+    Log_Printf("Video_ApplyGamma: the display refused the gamma ramp; render_gamma has no effect\n");
+  refusalLogged = 1;
+  return 0;
 }
 
 void Video_RestoreGamma() {

@@ -40,7 +40,9 @@ void Video_SetModeFromText(const char* text);
 // The ramp "render_gamma" asks for (same for red, green and blue).
 void Video_BuildGammaRamp(float gamma, uint16_t ramp[256]);
 void Video_SaveGamma();
-void Video_ApplyGamma();
+// Sets the ramp of "render_gamma"; 0 (with a log line) when the value is 0 or less, or when the
+// display refuses the ramp (logged once a run).
+int Video_ApplyGamma();
 void Video_RestoreGamma();
 
 void Video_ResetFonts();

@@ -87,8 +87,27 @@ TEST(Gamma, RampsStayInRangeAndOrdered) {
   Video_BuildGammaRamp(2.0f, two);
   EXPECT_LT(two[128], one[128] * 0.6);  // darker in the middle
   EXPECT_EQ(two[255], 65535);
-  Video_BuildGammaRamp(-3.0f, one);  // very bright: clamped to the top
-  EXPECT_EQ(one[0], 65535);
+  EXPECT_EQ(two[0], 0);
+}
+
+TEST(Gamma, ZeroOrLessIsIgnoredAndARefusedRampLoggedOnce) {
+  tw_test::TempDir dir;
+  Video_Init(0);
+  Sys_Debug.openLog = 0;  // each line goes straight to "log"
+  VarRecord* gamma = Var_Find("render_gamma");
+  ASSERT_NE(gamma, nullptr);
+  for (float bad : {0.0f, -3.0f}) {
+    gamma->value = bad;
+    EXPECT_EQ(Video_ApplyGamma(), 0);
+  }
+  EXPECT_EQ(tw_test::CountOccurrences(tw_test::ReadFile("log"), "ignored (must be above 0)"), 2);
+  gamma->value = 1.3f;  // no window here: the display refuses every ramp
+  EXPECT_EQ(Video_ApplyGamma(), 0);
+  EXPECT_EQ(Video_ApplyGamma(), 0);
+  Sys_Debug.openLog = 1;
+  std::string log = tw_test::ReadFile("log");
+  EXPECT_EQ(tw_test::CountOccurrences(log, "refused the gamma ramp"), 1) << log;
+  gamma->value = 1;
 }
 
 TEST(BitmapFont, CellCoordinates) {

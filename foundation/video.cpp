@@ -162,6 +162,15 @@ static void SetScreenSize(int width, int height) {
   OPENGL_AllocVar();
 }
 
+void Video_WindowResized(int width, int height) {
+  if (width <= 0 || height <= 0 || (width == Video_ScreenWidth && height == Video_ScreenHeight)) return;
+  Log_Printf("Video_WindowResized: %dx%d\n", width, height);
+  Video_ScreenLeft = Video_ScreenTop = 0;
+  Video_ScreenWidth = width;
+  Video_ScreenHeight = height;
+  Render_SetScreenSize(width, height);
+}
+
 void Video_SetMode(int index) {
   if (g_modeCount == 0) {
     // No mode of an allowed size: stay on the desktop's size and leave the setting as it is.

@@ -36,6 +36,9 @@ void Video_RestoreDisplayMode();
 int Video_FindMode(const char* text);
 void Video_SetMode(int index);
 void Video_SetModeFromText(const char* text);
+// The window was given another size (by the window manager): the frame's viewport and the 2D
+// screen follow it. Sizes of 0 or less are ignored.
+void Video_WindowResized(int width, int height);
 
 // The ramp "render_gamma" asks for (same for red, green and blue).
 void Video_BuildGammaRamp(float gamma, uint16_t ramp[256]);

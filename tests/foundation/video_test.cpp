@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "foundation/mem.h"
+#include "foundation/sys.h"
 #include "foundation/var.h"
 #include "foundation/video.h"
+#include "platform/window.h"
+#include "render/render.h"
 #include "support/test_support.h"
 
 namespace {
@@ -77,6 +80,25 @@ TEST_F(Modes, SettingAModeRewritesTheSetting) {
   EXPECT_STREQ(Var_Find("video_mode")->text, "1024 768 60");
   EXPECT_GT(Video_ScreenWidth, 0);
   EXPECT_EQ(Video_ChangeDisplayMode(0), 0);
+}
+
+TEST_F(Modes, AResizedWindowSizesTheFrameAndThe2DScreen) {
+  List({{32, 800, 600, 60}});
+  Video_SetModeFromText("800 600 60");
+  const struct {
+    int w, h, wantW, wantH;
+  } cases[] = {{1000, 700, 1000, 700}, {0, 500, 1000, 700}, {640, -1, 1000, 700}, {800, 600, 800, 600}};
+  for (const auto& c : cases) {
+    PlatEvent ev{};
+    ev.kind = PLATEV_RESIZED;
+    ev.x = c.w;
+    ev.y = c.h;
+    Sys_WndProc(&ev);
+    EXPECT_EQ(Video_ScreenWidth, c.wantW) << c.w << "x" << c.h;
+    EXPECT_EQ(Video_ScreenHeight, c.wantH) << c.w << "x" << c.h;
+    EXPECT_EQ(Render_ScreenWidth, c.wantW) << c.w << "x" << c.h;
+    EXPECT_EQ(Render_ScreenHeight, c.wantH) << c.w << "x" << c.h;
+  }
 }
 
 TEST(Gamma, RampsStayInRangeAndOrdered) {

@@ -40,7 +40,6 @@ struct FileHandle {
   char* tempPath;
 };
 
-static constexpr uint64_t kMaxWholeFile = 256u << 20;
 
 static ZipArchive* g_archives[kArchiveCount];
 static ArchiveEntry* g_entries;
@@ -612,13 +611,18 @@ void File_Close(FileHandle* f) {
   FreeHandle(f);
 }
 
+int File_WholeSizeAllowed(const char* caller, const char* name, uint64_t size) {
+  if (size <= kFileMaxWhole) return 1;
+  Log_Printf("%s: %s is too large (%llu bytes)\n", caller, name, (unsigned long long)size);
+  return 0;
+}
+
 void* File_LoadWhole(const char* name, uint32_t* size, const char* tag) {
   if (size) *size = 0;
   FileHandle* f = File_Open(name, "rb");
   if (!f) return nullptr;
   uint64_t n = File_Size(f);
-  if (n > kMaxWholeFile) {
-    Log_Printf("File_LoadWhole: %s is too large (%llu bytes)\n", name, (unsigned long long)n);
+  if (!File_WholeSizeAllowed("File_LoadWhole", name, n)) {
     File_Close(f);
     return nullptr;
   }
@@ -700,9 +704,7 @@ const char* TextFile_GetSized(const char* name, uint32_t* sizeOut) {
   FileHandle* f = File_Open(name, "rb");
   if (!f) return nullptr;
   uint64_t size = File_Size(f);
-  if (size > kMaxWholeFile) {
-    Log_Printf("TextFile_Get: %s is too large (%llu bytes)\n", name, (unsigned long long)size);
-  } else if (size > 0) {
+  if (File_WholeSizeAllowed("TextFile_Get", name, size) && size > 0) {
     auto* data = static_cast<char*>(Global_Malloc(size_t(size) + 2, "vtcd"));
     if (data) {
       size_t got = File_Read(data, 1, size_t(size), f);

@@ -15,7 +15,10 @@
 #include "foundation/log.h"
 #include "foundation/mem.h"
 #include "foundation/namehash.h"
+#include "foundation/oggdec.h"
+#include "foundation/parser.h"
 #include "foundation/var.h"
+#include "foundation/wav.h"
 #include "support/test_support.h"
 #include "tools/zipwriter.h"
 
@@ -225,6 +228,26 @@ TEST_F(FileLayer, DamagedArchivesAreReportedAndSkipped) {
   EXPECT_TRUE(LogHas("File_Init: main\\data04.twk is damaged after 2 entries\n"));
   EXPECT_TRUE(LogHas("File_Init: main\\data06.twk: member name of 200 bytes skipped"));
   EXPECT_EQ(File_ArchiveEntryCount(), 4);  // ok, h1, h2, short; the empty folder is not entered
+}
+
+TEST_F(FileLayer, WholeFileReadsRefuseFilesOverTheCap) {
+  // Sparse files: the size a damaged archive member could declare, without the disk space.
+  for (const char* name : {"big.cfg", "big.wav", "big.ogg", "big.txt"}) {
+    WriteFile(name, "");
+    ASSERT_EQ(truncate(name, off_t(kFileMaxWhole) + 1), 0);
+  }
+  Start();
+  Var_Rd("big.cfg");
+  Parser* p = Par_Create("big.cfg");
+  EXPECT_EQ(Par_LoadFile(p), 0);
+  Par_Free(p);
+  EXPECT_EQ(Stream_Load("big", 1), nullptr);
+  EXPECT_EQ(OGGLoad("big", 0), nullptr);
+  EXPECT_EQ(File_LoadWhole("big.txt", nullptr, "test"), nullptr);
+  EXPECT_EQ(TextFile_Get("big.txt"), nullptr);
+  for (const char* line : {"Var_Rd: big.cfg", "Par_LoadFile: big.cfg", "Stream_Load: big.wav", "OGGLoad: big.ogg",
+                           "File_LoadWhole: big.txt", "TextFile_Get: big.txt"})
+    EXPECT_TRUE(LogHas(std::string(line) + " is too large (268435457 bytes)\n")) << line;
 }
 
 TEST_F(FileLayer, TextCacheKeepsTextsAndRemembersMisses) {

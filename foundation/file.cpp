@@ -289,8 +289,13 @@ static void MountArchives() {
     g_archives[i] = Zip_Open(path.c_str());
     if (!g_archives[i]) {
       struct stat st;
-      if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        Log_Printf("File_Init: %s is not a zip archive\n", archiveName);
+      const char* reason = Zip_RefusalReason();
+      if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        if (reason)
+          Log_Printf("File_Init: %s refused: %s\n", archiveName, reason);
+        else
+          Log_Printf("File_Init: %s is not a zip archive\n", archiveName);
+      }
       continue;
     }
     ZipGlobalInfo info{};
@@ -530,7 +535,9 @@ FileHandle* File_Open(const char* name, const char* mode) {
           h->entry = i;
           return h;
         }
-        Log_Printf("File_Open: %s in main\\data%.2u.twk cannot be read (%i)\n", e.name, e.archiveIndex, r);
+        const char* reason = Zip_RefusalReason();
+        Log_Printf("File_Open: %s in main\\data%.2u.twk cannot be read (%i)%s%s\n", e.name, e.archiveIndex, r,
+                   reason ? ": " : "", reason ? reason : "");
       }
     }
   }

@@ -421,6 +421,21 @@ TEST_F(RealFont, OnlyTheFamilyAskedForIsTakenElseTheShippedFile) {
   }
 }
 
+TEST_F(RealFont, NoMemoryForTheFaceRefusesIt) {
+  DebugSwitches saved = Sys_Debug;
+  Sys_Debug.debugMem = 1;  // tracked blocks: a full table refuses every allocation
+  Global_ResetTracking();
+  std::vector<void*> blocks;
+  while (void* p = Global_Malloc(1, "fill")) blocks.push_back(p);
+  Font_Init();
+  for (void* p : blocks) Global_Free(p);
+  Global_ResetTracking();
+  Sys_Debug = saved;
+  EXPECT_EQ(Font_Glyphs['A'].glyph, 0u);
+  Font_Init();  // with memory again the face loads
+  EXPECT_NE(Font_Glyphs['A'].glyph, 0u);
+}
+
 TEST_F(RealFont, CodesPastTheTableHaveNoGlyph) {
   Font_Init();
   float w = 1, h = 1;

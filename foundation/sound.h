@@ -56,7 +56,7 @@ using SoundStreamOpener = SoundStream* (*)(const char* name, int kind);
 using SoundDecoderOpener = SoundDecoder* (*)(const char* name, int loop);
 
 // The third decoder slot, tried after WAV and Ogg Vorbis (the WMA decoder of the video module).
-// Set it before Sound_Init stage 1 (Video_Init at stage 0 does); null leaves the slot out.
+// Set it before Sound_Init stage 1 (Game_Init at stage 0 does); null leaves the slot out.
 extern SoundDecoderOpener Sound_WmaDecoderSlot;
 
 // Voice flags.

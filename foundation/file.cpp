@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -52,6 +53,7 @@ namespace {
 
 struct DirListing {
   struct timespec mtime;
+  bool settled;  // read well after the folder's last change: no later change can share its time
   std::vector<std::string> names;
 };
 
@@ -81,13 +83,18 @@ const std::vector<std::string>* ListDir(const std::string& dir) {
   uint64_t key = uint64_t(st.st_dev) * 0x9E3779B97F4A7C15ull ^ uint64_t(st.st_ino);
   auto& cache = DirCache();
   auto it = cache.find(key);
-  if (it != cache.end() && it->second.mtime.tv_sec == st.st_mtim.tv_sec &&
+  if (it != cache.end() && it->second.settled && it->second.mtime.tv_sec == st.st_mtim.tv_sec &&
       it->second.mtime.tv_nsec == st.st_mtim.tv_nsec)
     return &it->second.names;
   DIR* d = opendir(path);
   if (!d) return nullptr;
   DirListing listing;
   listing.mtime = st.st_mtim;
+  // A file made in the same timestamp tick as this listing (coarse on some file systems) would
+  // leave the time unchanged: a listing that young is read again on the next lookup.
+  struct timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  listing.settled = now.tv_sec - st.st_mtim.tv_sec >= 2;
   while (struct dirent* e = readdir(d)) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     listing.names.push_back(e->d_name);

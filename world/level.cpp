@@ -3,6 +3,7 @@
 char Level_SkyName[2][kLevelSkyNameSize];
 uint32_t Level_FogFlag;
 uint32_t Game_SpecialFlag;
+LevelFogSet Level_FogSets[2];
 LightRecord Light_Table[kLightRecords];
 int32_t Light_Count;
 

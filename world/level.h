@@ -12,6 +12,14 @@ extern uint32_t Level_FogFlag;
 // The camera sequence flag: set by a new game's opening sequence, cleared by Level_Free.
 extern uint32_t Game_SpecialFlag;
 
+// The level's two fog sets (entity file); used when the second set's end is above 0. Between
+// them the day cycle blends while the level has a sky.
+struct LevelFogSet {
+  float color[4];
+  float start, end;
+};
+extern LevelFogSet Level_FogSets[2];
+
 // The level's lights (entity class "light").
 constexpr int kLightRecords = 512;
 constexpr int kLightTextSize = 256;

@@ -17,3 +17,10 @@ void View_ResetRenderState() {
   Render_SetCamera(kZero, kZero);
   Render_SetBlend(5);
 }
+
+ViewDialogueEyes View_DialogueEyes;
+void View_Setup(ViewParams*, int) {}
+int View_BoxOutside(const ViewPlane*, const float[6], const vec3*) { return 0; }
+void View_RenderWorld(ViewParams*) {}
+void View_DrawEffects(ViewParams*) {}
+void View_ForgetMissingModels() {}

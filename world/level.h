@@ -4,6 +4,9 @@
 
 #include "foundation/vecmath.h"
 
+// The current level's name (without folder or extension).
+extern char Level_Name[256];
+
 // The sky model name and the second sky layer name; empty when the level has none.
 constexpr int kLevelSkyNameSize = 512;
 extern char Level_SkyName[2][kLevelSkyNameSize];
@@ -45,3 +48,8 @@ extern int32_t Light_Count;
 // The loading-screen tick of long loads: redraws the loading screen at most every 0.05 s while a
 // level is being loaded; does nothing otherwise.
 void Level_DrawLoadingProgress();
+
+// Releases everything of the current level (the level life cycle fills the rest).
+void Level_Free();
+// Captures the frame as a numbered picture (fixed-rate capture).
+void Game_CaptureFrame();

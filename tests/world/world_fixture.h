@@ -41,6 +41,8 @@ class WorldTest : public ::testing::Test {
     World_Reset();
     Log_Close();
   }
+
+ public:
   static std::string Log() { return ReadFile("log"); }
   // A bound object of the class at a place, switched on.
   static GameObject* Spawn(int classNum, float x = 0, float y = 0, const char* name = "") {
@@ -60,6 +62,8 @@ class WorldTest : public ::testing::Test {
     Obj_Player = Spawn(MACHINEPLAYER, 0, 0, "player");
     return Obj_Player;
   }
+
+ protected:
   TempDir dir_;
 };
 

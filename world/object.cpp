@@ -29,6 +29,41 @@ static GameObject** g_deleteQueue;
 static int g_deleteCount;
 static int g_deleteCapacity;
 
+// The list as an array for the walks of every tick: appended to with the list, rebuilt after a
+// release.
+static GameObject** g_array;
+static int g_arrayCount;
+static int g_arrayCapacity;
+static bool g_arrayStale;
+
+static bool Obj_ArrayReserve(int count) {
+  if (count <= g_arrayCapacity) return true;
+  int capacity = g_arrayCapacity ? g_arrayCapacity : 1024;
+  while (capacity < count) capacity *= 2;
+  auto* grown = static_cast<GameObject**>(Global_Malloc(sizeof(GameObject*) * capacity, "OBJA"));
+  if (!grown) return false;
+  if (g_arrayCount) std::memcpy(grown, g_array, sizeof(GameObject*) * g_arrayCount);
+  Global_Free(g_array);
+  g_array = grown;
+  g_arrayCapacity = capacity;
+  return true;
+}
+
+GameObject* const* Obj_ListArray(int* count) {
+  if (g_arrayStale) {
+    g_arrayCount = 0;
+    int n = Obj_Count();
+    if (!Obj_ArrayReserve(n)) {
+      *count = 0;
+      return nullptr;
+    }
+    for (GameObject* o = Obj_ListHead; o; o = o->next) g_array[g_arrayCount++] = o;
+    g_arrayStale = false;
+  }
+  *count = g_arrayCount;
+  return g_array;
+}
+
 ObjectGroup ObjGroup_Table[kObjGroups];
 int32_t ObjGroup_Count = 1;
 
@@ -93,6 +128,12 @@ GameObject* Obj_Alloc() {
   else
     Obj_ListHead = obj;
   Obj_ListTail = obj;
+  if (!g_arrayStale) {
+    if (Obj_ArrayReserve(g_arrayCount + 1))
+      g_array[g_arrayCount++] = obj;
+    else
+      g_arrayStale = true;
+  }
   return obj;
 }
 
@@ -154,6 +195,7 @@ static void Obj_Release(GameObject* obj) {
 }
 
 static void Obj_Unlink(GameObject* obj) {
+  g_arrayStale = true;
   if (obj->prev)
     obj->prev->next = obj->next;
   else
@@ -191,6 +233,8 @@ void Obj_ClearAll() {
     obj = next;
   }
   g_lastId = 0;
+  g_arrayCount = 0;
+  g_arrayStale = false;
   Obj_Player = nullptr;
   g_deleteCount = 0;
   Tick_ForgetObjects();

@@ -149,6 +149,8 @@ GameObject* Obj_Alloc();
 int Load_ObjectX(GameObject* obj);
 int Obj_BindClass(GameObject* obj);
 int Obj_Count();
+// The objects in list order as one array (valid until the next object is made or released).
+GameObject* const* Obj_ListArray(int* count);
 GameObject* Obj_FindById(uint32_t id);
 // Switches the object off and queues it; it is released at the next flush.
 void Obj_RequestDelete(GameObject* obj);

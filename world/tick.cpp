@@ -43,8 +43,8 @@ static bool g_gridValid;
 static uint32_t g_collectStamp;
 
 // A full list doubles (once grown it stays grown, so later ticks allocate nothing).
-static void TickList_Add(TickList* list, GameObject* obj, const char* which) {
-  if (list->count == list->capacity) {
+static void TickList_Grow(TickList* list, GameObject* obj, const char* which) {
+  {
     int capacity = list->capacity * 2;
     auto* grown = static_cast<GameObject**>(Global_Malloc(sizeof(GameObject*) * capacity, "TICKL"));
     if (!grown) return;  // out of memory: left out of this tick's list
@@ -60,6 +60,13 @@ static void TickList_Add(TickList* list, GameObject* obj, const char* which) {
     list->capacity = capacity;
   }
   list->items[list->count++] = obj;
+}
+
+static inline void TickList_Add(TickList* list, GameObject* obj, const char* which) {
+  if (list->count < list->capacity)
+    list->items[list->count++] = obj;
+  else
+    TickList_Grow(list, obj, which);
 }
 
 void Tick_ForgetObjects() {
@@ -120,8 +127,7 @@ int Tick_GridCollect(const vec3* mins, const vec3* maxs, GameObject** out, int c
 
 static bool Tick_IsEngaged(const GameObject* obj) { return obj->npcControl == 12 || obj->bot.engaged != 0; }
 
-static void Tick_Classify(GameObject* obj, bool thornhelm) {
-  const GameObject* player = Obj_Player;
+static inline void Tick_Classify(GameObject* obj, const vec3& centre, bool thornhelm) {
   if (Game_SpecialFlag) {
     if (obj->classNum == NPC) return;
     TickList_Add(&Tick_TraceList, obj, "trace");
@@ -131,9 +137,9 @@ static void Tick_Classify(GameObject* obj, bool thornhelm) {
   switch (obj->classNum) {
     case MACHINEPLAYER:
     case NPC: {
-      double dx = double(obj->origin.x) - player->origin.x;
-      double dy = double(obj->origin.y) - player->origin.y;
-      double dz = double(obj->origin.z) - player->origin.z;
+      double dx = double(obj->origin.x) - centre.x;
+      double dy = double(obj->origin.y) - centre.y;
+      double dz = double(obj->origin.z) - centre.z;
       if (dx * dx + dy * dy + dz * dz < double(kNearRadius) * kNearRadius) {
         TickList_Add(&Tick_NearList, obj, "near");
         Grid_Insert(obj);
@@ -178,15 +184,24 @@ void Game_Tick() {
   Que_Tick();
   Obj_FlushDeleted();
   Physics_Frame(Game_Step);
-  for (GameObject* o = Obj_ListHead; o; o = o->next)
-    if (o->physicsBody) Physics_SyncObject(o);
-  if (!Obj_Player) return;  // the player was released by the flush
+  GameObject* player = Obj_Player;
+  if (!player) return;  // the player was released by the flush
 
+  // Every body's pose is copied into its object before the object is classified; the player's
+  // first, since its origin centres the grid. (Syncing one object touches no other.)
+  if (player->physicsBody) Physics_SyncObject(player);
   Game_TickCount++;
   Tick_TraceList.count = Tick_NearList.count = Tick_ThinkList.count = 0;
-  Tick_GridCentre = Obj_Player->origin;
+  Tick_GridCentre = player->origin;
   g_gridValid = true;
-  for (GameObject* o = Obj_ListHead; o; o = o->next) Tick_Classify(o, thornhelm);
+  const vec3 centre = Tick_GridCentre;
+  int count = 0;
+  GameObject* const* all = Obj_ListArray(&count);
+  for (int i = 0; i < count; i++) {
+    GameObject* o = all[i];
+    if (o->physicsBody && o != player) Physics_SyncObject(o);
+    Tick_Classify(o, centre, thornhelm);
+  }
 
   // Slots may append objects to the list, never remove them: the lists stay valid here.
   for (int i = 0; i < Tick_NearList.count; i++) {

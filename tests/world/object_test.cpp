@@ -67,6 +67,17 @@ TEST_F(ObjectList, DeferredDeletionReleasesOnceSparesTheRevivedAndFlushesChained
   EXPECT_EQ(Obj_ListTail, objs[2]);
   Obj_FlushDeleted();  // the queue is empty: nothing more
   EXPECT_EQ(g_freed, 3);
+  int count = 0;
+  GameObject* const* all = Obj_ListArray(&count);  // the array the tick walks follows the list
+  ASSERT_EQ(count, 2);
+  EXPECT_EQ(all[0], objs[0]);
+  EXPECT_EQ(all[1], objs[2]);
+  GameObject* late = Spawn(WORLD);
+  all = Obj_ListArray(&count);
+  ASSERT_EQ(count, 3);
+  EXPECT_EQ(all[2], late);
+  Obj_RequestDelete(late);
+  Obj_FlushDeleted();
   // The revived object can be queued again.
   objs[2]->slots.Free = CountingFree;
   Obj_RequestDelete(objs[2]);

@@ -147,8 +147,8 @@ void du_InitShaders(DuLevel* level);
 void du_CreateTree(DuLevel* level, const char* name, float maxBoxSize, int maxTriangles);
 void du_FreeTree(DuLevel* level);
 
-// Moves the trace into the instance's frame, runs it against the tree, and turns the hit normal
-// of a rotated instance back into world space.
+// Moves the trace into the instance's frame and runs it against the tree; the hit normal comes
+// back in world space, also for a turned instance.
 void du_TraceLocal(DuLevel* level, const ModelDrawParams* params, TraceRequest* request);
 // Loads the materials of the shaders' texture slots (folder text + slot name) after a load and
 // whenever the texture table has been emptied since.

@@ -94,10 +94,8 @@ void du_TraceLocal(DuLevel* level, const ModelDrawParams* params, TraceRequest* 
     Vec_Subtract(&t->localEnd, &t->localStart, &t->localDelta);
     Vec_Cross(&t->localStart, &t->localEnd, &t->localMoment);
   }
-  float before = t->fraction;
+  // The tree turns the normal of a hit on a turned instance back into world space.
   if (level->tree) TriTree_Trace(level->tree, t);
-  // A hit on a turned instance: its normal back into world space.
-  if (t->rotated && t->fraction < before) Vec_Rotate(&t->normal, &t->rotation, &t->normal);
   t->start = worldStart;
   t->end = worldEnd;
 }

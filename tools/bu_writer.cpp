@@ -1,10 +1,13 @@
 #include "tools/bu_writer.h"
 
+#include <cstring>
 #include <map>
 #include <tuple>
 
+#include "scene/skeleton.h"
 #include "tools/image_writer.h"
 #include "tools/model_bytes.h"
+#include "tools/scene_writer.h"
 
 namespace {
 
@@ -152,6 +155,34 @@ std::vector<uint8_t> BuTool_Write(const BuToolModel& model, const BuToolVolume& 
 
 std::vector<uint8_t> BuTool_Write(const BuToolModel& model) {
   return BuTool_Write(model, BuTool_WeldVolume(model));
+}
+
+void BuTool_BindToSkeleton(BuToolModel& model, const std::vector<SceneToolBone>& skeleton) {
+  std::vector<SkeletonBone> bones(skeleton.size());
+  std::vector<BonePose> bind(skeleton.size());
+  for (size_t i = 0; i < skeleton.size(); ++i) {
+    bones[i].parent = -1;
+    for (size_t j = 0; j < i; ++j)
+      if (skeleton[j].name == skeleton[i].parent) bones[i].parent = int32_t(j);
+    std::memcpy(bind[i].rotation, skeleton[i].rotation, sizeof bind[i].rotation);
+    std::memcpy(bind[i].position, skeleton[i].position, sizeof bind[i].position);
+  }
+  Skeleton skel{};
+  skel.boneCount = int32_t(bones.size());
+  skel.bones = bones.data();
+  skel.bindPose = bind.data();
+  for (BuToolBone& b : model.bones)
+    for (size_t i = 0; i < skeleton.size(); ++i) {
+      if (skeleton[i].name != b.name) continue;
+      mat3 rotation;
+      vec3 position;
+      Skel_GetBoneTransform(&skel, bind.data(), bind.data(), 1.0f, int(i), &rotation, &position);
+      for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) b.bindRotation[3 * r + c] = rotation.m[r][c];
+      b.bindPosition[0] = position.x;
+      b.bindPosition[1] = position.y;
+      b.bindPosition[2] = position.z;
+    }
 }
 
 BuToolModel BuTool_Cube(float half, const std::string& textureFolder, const std::string textures[4]) {

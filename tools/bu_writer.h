@@ -60,6 +60,11 @@ std::vector<uint8_t> BuTool_Write(const BuToolModel& model, const BuToolVolume& 
 // The same with the welded volume mesh.
 std::vector<uint8_t> BuTool_Write(const BuToolModel& model);
 
+struct SceneToolBone;
+// Sets each bone's bind transform to the model-space transform of the skeleton bone of the same
+// name in the skeleton's bind pose (as the skeleton writer writes it); other bones keep theirs.
+void BuTool_BindToSkeleton(BuToolModel& model, const std::vector<SceneToolBone>& skeleton);
+
 // A rigid cube of side 2 x half centred on the origin: one object, 24 vertices (four per face),
 // 12 triangles, no bones; one shader with the four textures.
 BuToolModel BuTool_Cube(float half, const std::string& textureFolder, const std::string textures[4]);

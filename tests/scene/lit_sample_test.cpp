@@ -8,6 +8,7 @@
 #include "scene/bu.h"
 #include "scene/du.h"
 #include "scene/model.h"
+#include "scene/skeleton.h"
 #include "support/test_support.h"
 
 TEST(LitSample, LevelAndFigureLoadFromTheArchive) {
@@ -27,6 +28,13 @@ TEST(LitSample, LevelAndFigureLoadFromTheArchive) {
   EXPECT_EQ(figure->Draw, bu_Draw);
   EXPECT_EQ(bu->header->objectCount, 2);
   EXPECT_NE(bu->header->volume, nullptr);
+  // Its bones are the skeleton's, bound in the skeleton's bind pose.
+  Skeleton* skel = Skel_Get("anim\\lit\\figure");
+  ASSERT_NE(skel, nullptr);
+  ASSERT_EQ(skel->boneCount, bu->header->boneCount);
+  for (int i = 0; i < skel->boneCount; ++i) EXPECT_STREQ(skel->bones[i].name, bu->header->bones[i].name);
+  EXPECT_EQ(bu->header->bones[1].bindPosition[2], 32.0f);
+  EXPECT_NE(Anim_Get("anim\\lit\\figure_bend"), nullptr);
   // Nothing of it is loose in the game folder: it all came from the archive.
   EXPECT_FALSE(std::filesystem::exists("maps/litroom/litroom.du"));
   Model_Reset();

@@ -175,6 +175,11 @@ void bu_BuildShadowVolume(BuModel* model);
 // build is checked against.
 void bu_BuildShadowVolumeQuadratic(BuModel* model);
 void bu_FreeShadowVolume(BuModel* model);
+struct Skeleton;
+// Binds the bones to the skeleton by name (exact, case-sensitive, at most 64 bytes compared) when
+// the skeleton differs from the one bound last or a bone is not yet bound; a name the skeleton
+// lacks gets -1.
+void bu_BindBones(BuModel* model, const Skeleton* skeleton);
 // Loads the shaders' materials ("textures\" + folder + slot name) after a load and whenever the
 // texture table has been emptied since.
 void bu_RefreshMaterials(BuModel* model);

@@ -1,11 +1,13 @@
 // A BU model as a registry model: its shader materials and the handle.
 #include <cstdio>
+#include <cstring>
 
 #include "foundation/mem.h"
 #include "render/material.h"
 #include "render/texture.h"
 #include "scene/bu.h"
 #include "scene/model.h"
+#include "scene/skeleton.h"
 
 void bu_RefreshMaterials(BuModel* model) {
   if (!model || !model->header) return;
@@ -24,6 +26,23 @@ void bu_RefreshMaterials(BuModel* model) {
       slot.material = Material_Load(path);
     }
   model->texturesNeeded = 0;
+}
+
+void bu_BindBones(BuModel* model, const Skeleton* skeleton) {
+  if (!model || !model->header || !skeleton) return;
+  BuHeader* h = model->header;
+  bool other = model->skeletonId != skeleton->number;
+  for (int i = 0; i < h->boneCount; ++i) {
+    BuBone& bone = h->bones[i];
+    if (!other && bone.skelBone != -2) continue;
+    bone.skelBone = -1;
+    for (int k = 0; k < skeleton->boneCount; ++k)
+      if (std::strncmp(bone.name, skeleton->bones[k].name, sizeof bone.name) == 0) {
+        bone.skelBone = k;
+        break;
+      }
+  }
+  model->skeletonId = skeleton->number;
 }
 
 ModelObject* bu_CreateModel(const char* name) {

@@ -288,6 +288,19 @@ TEST_F(DuTest, ShaderTexturesReloadAfterTheTextureTableEmpties) {
   du_LoadShaderTextures(level);
   EXPECT_EQ(slots[3].material, Material_FindByName("litwall_n"));
   du_FreeLevel(level);
+  // BU models put "textures\" in front of the folder.
+  const std::string textures[4] = {"skin", "", "", ""};
+  ASSERT_TRUE(BuTool_Save("m.bu", BuTool_Bar(2, "lit\\", textures)));
+  BuModel* model = bu_Load("m");
+  ASSERT_NE(model, nullptr);
+  bu_RefreshMaterials(model);
+  EXPECT_EQ(model->header->shaders[0].slots[0].material, Material_FindByName("textures\\lit\\skin"));
+  EXPECT_NE(model->header->shaders[0].slots[0].material, 0);
+  Tex_FreeAll();
+  model->header->shaders[0].slots[0].material = -7;
+  bu_RefreshMaterials(model);
+  EXPECT_EQ(model->header->shaders[0].slots[0].material, Material_FindByName("textures\\lit\\skin"));
+  bu_FreeModel(model);
   Tex_FreeAll();
   Material_SetFrameLoader(nullptr);
 }

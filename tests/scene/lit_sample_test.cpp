@@ -2,6 +2,7 @@
 // that make_sample builds.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "foundation/file.h"
@@ -34,6 +35,14 @@ TEST(LitSample, LevelAndFigureLoadFromTheArchive) {
   ASSERT_EQ(skel->boneCount, bu->header->boneCount);
   for (int i = 0; i < skel->boneCount; ++i) EXPECT_STREQ(skel->bones[i].name, bu->header->bones[i].name);
   EXPECT_EQ(bu->header->bones[1].bindPosition[2], 32.0f);
+  EXPECT_EQ(bu->header->bones[1].skelBone, -2);
+  bu_BindBones(bu, skel);
+  EXPECT_EQ(bu->header->bones[0].skelBone, 0);
+  EXPECT_EQ(bu->header->bones[1].skelBone, 1);
+  std::strcpy(skel->bones[1].name, "Tip");  // names match exactly, case included
+  skel->number += 100;
+  bu_BindBones(bu, skel);
+  EXPECT_EQ(bu->header->bones[1].skelBone, -1);
   EXPECT_NE(Anim_Get("anim\\lit\\figure_bend"), nullptr);
   // Nothing of it is loose in the game folder: it all came from the archive.
   EXPECT_FALSE(std::filesystem::exists("maps/litroom/litroom.du"));

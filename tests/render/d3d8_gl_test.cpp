@@ -606,3 +606,48 @@ TEST_F(D3d8Gl, BuffersEnvironmentMapTextureMatrixAndDoubledModulation) {
 }
 
 }  // namespace
+
+// A draw sends GL only the device state that changed since the previous draw.
+TEST_F(D3d8Gl, DrawsSendOnlyTheStateThatChanged) {
+  ASSERT_TRUE(StartApi("D3D8")) << Log();
+  std::vector<uint8_t> texels(8 * 8 * 4, 200);
+  int a = Material_CreateFromPixels("a", 8, 8, 32, texels.data(), 1, 0, 0);
+  int b = Material_CreateFromPixels("b", 8, 8, 32, texels.data(), 1, 0, 0);
+  ASSERT_GT(b, 0);
+  BeginFrame(0, 0, 0);
+  ImmVertex v0 = V(-5, 10, -5, 0xFFFFFFFF), v1 = V(5, 10, -5, 0xFFFFFFFF), v2 = V(0, 10, 5, 0xFFFFFFFF);
+  auto draw = [&](int material, int blend) {
+    Material_Bind(0, material, 0.0, 1);
+    Render_SetBlend(blend);
+    Render_DrawTriangle(&v0, &v1, &v2);
+  };
+  draw(b, 5);  // sends the whole state and uploads both textures
+  draw(a, 5);
+  const GlDispatch real = gl;
+  GlDispatch_InstallRecording();
+  auto calls = [](std::initializer_list<const char*> allowed) {
+    std::string other;
+    for (const std::string& c : GlRecord_Calls()) {
+      bool ok = false;
+      for (const char* name : allowed) ok = ok || c.rfind(std::string(name) + "(", 0) == 0;
+      if (!ok) other += c + "\n";
+    }
+    GlRecord_Clear();
+    return other;
+  };
+  const std::initializer_list<const char*> vertices = {"glBegin", "glColor4ub", "glMultiTexCoord4fARB", "glVertex3f",
+                                                       "glEnd"};
+  draw(a, 5);
+  EXPECT_EQ(calls(vertices), "") << "nothing changed";
+  draw(a, 1);
+  EXPECT_EQ(calls({"glBegin", "glColor4ub", "glMultiTexCoord4fARB", "glVertex3f", "glEnd", "glEnable", "glDisable",
+                   "glBlendFunc", "glAlphaFunc"}),
+            "")
+      << "a blend change sends blending and the alpha test only";
+  draw(b, 1);
+  std::string rebind = calls(vertices);
+  EXPECT_EQ(rebind.rfind("glBindTexture(3553, ", 0), 0u) << rebind;
+  EXPECT_EQ(std::count(rebind.begin(), rebind.end(), '\n'), 1) << "another texture: a bind alone\n" << rebind;
+  gl = real;
+  EXPECT_GT(ReadPixel(Render_ScreenWidth / 2, Render_ScreenHeight / 2)[1], 150) << "the textured triangle is there";
+}

@@ -19,6 +19,7 @@
 #include "render/material.h"
 #include "render/render.h"
 #include "render/render_d3d8.h"
+#include "render/texture.h"
 #include "world/game.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -125,23 +126,32 @@ static void Movie_DeleteTexture(uint32_t* texture) {
   *texture = 0;  // Direct3D 8: the material stays; only the index is forgotten
 }
 
+// Direct3D 8: a movie's texture is a material index, valid only while the texture table has not
+// been emptied since it was made (Tex_FreeAll raises the generation and resets the materials).
+static bool Movie_TextureLive(uint32_t texture, uint32_t generation) {
+  if (RenderApi != RENDER_API_D3D8) return texture != 0;
+  return texture != 0 && texture < uint32_t(Material_Count) && generation == Tex_GetGeneration();
+}
+
 // Uploads a converted frame of width x height BGRA rows (bottom row first).
-static void Movie_Upload(uint32_t texture, uint32_t target, uint32_t width, uint32_t height, const uint8_t* bytes) {
-  if (!texture || !bytes) return;
+static void Movie_Upload(uint32_t texture, uint32_t generation, uint32_t target, uint32_t width, uint32_t height,
+                         const uint8_t* bytes) {
+  if (!Movie_TextureLive(texture, generation) || !bytes) return;
   if (RenderApi == RENDER_API_OPENGL) {
     gl.glBindTexture(target, texture);
     gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     gl.glTexSubImage2D(target, 0, 0, 0, GLsizei(width), GLsizei(height), GL_BGRA, GL_UNSIGNED_BYTE, bytes);
+    gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);  // every other upload has byte-aligned rows
   } else if (RenderApi == RENDER_API_D3D8) {
-    uint32_t first = texture < uint32_t(kMaxMaterials) ? Material_Table[texture].frameTexture[0] : 0;
+    uint32_t first = Material_Table[texture].frameTexture[0];
     if (first) Render_UpdateTexSubImage(int(first), 0, 0, int(width), int(height), 32, bytes);
   }
 }
 
 // Draws the frame texture on the 640 x 480 screen.
-static void Movie_DrawQuad(uint32_t texture, uint32_t target, uint32_t videoW, uint32_t videoH, uint32_t frameW,
+static void Movie_DrawQuad(uint32_t texture, uint32_t generation, uint32_t target, uint32_t videoW, uint32_t videoH, uint32_t frameW,
                            uint32_t frameH, uint32_t texW, uint32_t texH, const float* rect) {
-  if (!texture || texW == 0 || texH == 0 || RenderApi == RENDER_API_NONE) return;
+  if (!Movie_TextureLive(texture, generation) || texW == 0 || texH == 0 || RenderApi == RENDER_API_NONE) return;
   float r[4];
   if (rect) {
     std::memcpy(r, rect, sizeof r);
@@ -227,6 +237,7 @@ MovieWmv* Movie_OpenWmv(const char* name) {
     }
   }
   m->texture = WMVGenTexture(m);
+  m->textureGeneration = Tex_GetGeneration();
   Sound_Unmute();
   m->sound = Sound_Play(name, 1.0f, 2.0f, nullptr, 0, 0);
   return m;
@@ -268,12 +279,12 @@ int Movie_UpdateWmv(MovieWmv* m) {
 
 void Movie_CopyWmvSample(MovieWmv* m, const uint8_t* bytes) {
   if (!m || !bytes || !m->texture) return;
-  Movie_Upload(m->texture, m->textureTarget, m->frameWidth, m->frameHeight, bytes);
+  Movie_Upload(m->texture, m->textureGeneration, m->textureTarget, m->frameWidth, m->frameHeight, bytes);
 }
 
 void Movie_DrawWmv(MovieWmv* m, const float* rect) {
   if (!m) return;
-  Movie_DrawQuad(m->texture, m->textureTarget, m->videoWidth, m->videoHeight, m->frameWidth, m->frameHeight,
+  Movie_DrawQuad(m->texture, m->textureGeneration, m->textureTarget, m->videoWidth, m->videoHeight, m->frameWidth, m->frameHeight,
                  m->textureWidth, m->textureHeight, rect);
 }
 
@@ -402,10 +413,12 @@ static void Movie_OpenAvi(const char* name, const float* soundPosition) {
   }
   g_avi.lastFrame = -1;
   g_avi.currentFrame = -1;
-  if (!g_avi.texture)
+  if (!Movie_TextureLive(g_avi.texture, g_avi.textureGeneration)) {
+    g_avi.textureGeneration = Tex_GetGeneration();
     g_avi.texture = Movie_CreateTexture("AVIStreamGenTexture", "##VIDEOWMV##", &g_videoMaterialCounter,
                                         g_avi.videoWidth, g_avi.videoHeight, g_avi.frameWidth, g_avi.frameHeight,
                                         &g_avi.textureWidth, &g_avi.textureHeight, &g_avi.textureTarget, "AVIDATA");
+  }
 }
 
 uint32_t Movie_PlayAvi(const char* name, float time, int reopen, const float* soundPosition) {
@@ -444,14 +457,15 @@ uint32_t Movie_PlayAvi(const char* name, float time, int reopen, const float* so
     g_avi.lastFrame = g_avi.currentFrame;
     if (MediaVideo_DecodeFrame(g_avi.reader, g_avi.currentFrame) &&
         MediaVideo_ConvertLast(g_avi.reader, g_avi.frameBuffer))
-      Movie_Upload(g_avi.texture, g_avi.textureTarget, g_avi.frameWidth, g_avi.frameHeight, g_avi.frameBuffer);
+      Movie_Upload(g_avi.texture, g_avi.textureGeneration, g_avi.textureTarget, g_avi.frameWidth,
+                   g_avi.frameHeight, g_avi.frameBuffer);
   }
   return g_avi.texture;
 }
 
 void Movie_DrawAvi(const float* rect) {
-  Movie_DrawQuad(g_avi.texture, g_avi.textureTarget, g_avi.videoWidth, g_avi.videoHeight, g_avi.frameWidth,
-                 g_avi.frameHeight, g_avi.textureWidth, g_avi.textureHeight, rect);
+  Movie_DrawQuad(g_avi.texture, g_avi.textureGeneration, g_avi.textureTarget, g_avi.videoWidth,
+                 g_avi.videoHeight, g_avi.frameWidth, g_avi.frameHeight, g_avi.textureWidth, g_avi.textureHeight, rect);
 }
 
 void Movie_SetAviPaused(const char* name, float time, int paused) {

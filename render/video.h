@@ -25,6 +25,7 @@ struct MovieWmv {
   uint32_t textureWidth;
   uint32_t textureHeight;
   uint32_t textureTarget;    // the GL target the texture lives on
+  uint32_t textureGeneration;  // Direct3D 8: the texture generation the material was made in
 };
 
 // The largest side of a video texture on the power-of-two path.
@@ -95,6 +96,7 @@ struct MovieAviState {
   uint8_t* frameBuffer;      // converted frame, frame width * height * 4 ("avipdr")
   uint32_t texture;
   uint32_t textureTarget;
+  uint32_t textureGeneration;  // Direct3D 8: the texture generation the material was made in
   float frameRate;
   uint32_t videoWidth, videoHeight;
   uint32_t frameWidth, frameHeight;

@@ -32,6 +32,9 @@
 #include "scene/view.h"
 #include "support/test_support.h"
 #include "tools/image_writer.h"
+#include "tools/media_writer.h"
+#include "foundation/timer.h"
+#include "render/video.h"
 
 namespace {
 
@@ -546,6 +549,31 @@ TEST_F(D3d8Gl, SubImageUpdateLandsWhereOpenGlPutsIt) {
   }));
   std::string where;
   EXPECT_EQ(Disagreements(pics[0], pics[1], 6, &where), 0) << where;
+}
+
+// A movie's material outlives no emptying of the texture table: its frames never land in the
+// texture that now holds the same material index.
+TEST_F(D3d8Gl, MovieOpenAcrossTexFreeAllLeavesTheNewTexturesAlone) {
+  ASSERT_TRUE(Tools_WriteTestVideo("m.wmv", {.container = "asf", .codec = "wmv2", .width = 32, .height = 32, .frames = 4}));
+  ASSERT_TRUE(StartApi("D3D8"));
+  MovieWmv* movie = Movie_OpenWmv("m");
+  ASSERT_NE(movie, nullptr);
+  ASSERT_NE(movie->texture, 0u);
+  Tex_FreeAll();
+  std::vector<uint8_t> white(32 * 32 * 4, 255);
+  int mat = Material_CreateFromPixels("white", 32, 32, 32, white.data(), 0, 0, 0);
+  ASSERT_EQ(uint32_t(mat), movie->texture);  // the same index, another texture
+  Timer_FrameDelta = 0.1;
+  Movie_UpdateWmv(movie);
+  BeginFrame(0, 0, 0);
+  Movie_DrawWmv(movie, nullptr);  // draws nothing: its material is gone
+  Material_Bind(0, mat, 0, 1);
+  Render_SetBlend(0);
+  Quad({-2, -2, 2, 2}, 10.0f, 0xFFFFFFFF);
+  std::vector<uint8_t> centre = ReadPixel(Render_ScreenWidth / 2, Render_ScreenHeight / 2);
+  EXPECT_EQ(centre[0] + centre[1] + centre[2], 3 * 255);
+  Movie_CloseWmv(&movie);
+  Timer_FrameDelta = 0;
 }
 
 // What only the Direct3D 8 back end draws: vertex and index buffers, the environment map, the

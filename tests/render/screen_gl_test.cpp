@@ -126,6 +126,10 @@ TEST_F(Screen, PictureColoursAndOrientation) {
   Begin();
   Draw2D_PictureClipped(100, 100, 100, 50, &pic, 0, Color8{255, 0, 0, 255}, 0, 0, 150, 600);
   ExpectPixels({{125, 137, 255, 0, 0}, {125, 112, 0, 0, 0}, {175, 137, 0, 0, 0}});
+  // A negative width draws the picture mirrored over [x + w, x].
+  Begin();
+  Draw2D_PictureSized(200, 100, -100, 50, &pic, 0, white);
+  ExpectPixels({{125, 112, 255, 255, 255}, {175, 112, 0, 0, 255}, {125, 137, 0, 255, 0}, {175, 137, 255, 0, 0}});
 }
 
 TEST_F(Screen, TextLineReadBack) {

@@ -120,6 +120,8 @@ TEST_F(VideoTest, AWmvWiderThanTheLargestTextureIsScaledIntoIt) {
   EXPECT_EQ(Count(GlRecord_Format("glTexSubImage2D", GL_TEXTURE_2D, 0, 0, 0, 1024, 32, GL_BGRA, GL_UNSIGNED_BYTE,
                                   static_cast<const void*>(m->sampleBuffer))),
             1);
+  // The upload's row alignment of 4 is undone: other uploads have byte-aligned rows.
+  EXPECT_EQ(GlRecord_Calls().back(), GlRecord_Format("glPixelStorei", GL_UNPACK_ALIGNMENT, 1));
   GlRecord_Clear();
   Movie_DrawWmv(m, nullptr);
   EXPECT_EQ(TopRightTexCoord(), "glTexCoord2fv([1, 1])");

@@ -111,6 +111,12 @@ TEST_F(Screen, StartedOnTheChosenMode) {
   EXPECT_EQ(Text_PrintBoxW, &Print_TextBoxBottomW);
 }
 
+TEST_F(Screen, BlackFramesClearColourAndDepth) {
+  Render_Clear(1, 1, 0, 0);
+  Video_BlackFrame();
+  ExpectPixels({{10, 10, 0, 0, 0}, {Video_ScreenWidth / 2, Video_ScreenHeight / 2, 0, 0, 0}});
+}
+
 TEST_F(Screen, PictureColoursAndOrientation) {
   Picture pic = Quadrants();
   ASSERT_EQ(pic.width, 100);

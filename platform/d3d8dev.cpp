@@ -1454,6 +1454,8 @@ void Dev_Release(uint32_t object) {
   if (--o->refs > 0) return;
   for (Stage& s : g_dev.stage)
     if (s.texture == object) s.texture = 0;
+  for (int i = 0; i < kDevStages; ++i)
+    if (g_applied.stageTexture[i] == object) g_applied.stageKnown[i] = false;  // its GL name goes
   if (g_dev.stream == object) g_dev.stream = 0;
   if (g_dev.indices == object) g_dev.indices = 0;
   FreeObject(o);

@@ -259,9 +259,9 @@ void Video_ResetFonts() {
   OPENGL_AllocVar();
 }
 
-static void BlackFrame() {
+void Video_BlackFrame() {
   Render_BeginFrame(0, 0, Video_ScreenWidth, Video_ScreenHeight);
-  Render_Clear(0, 0, 0, 0);
+  Render_Clear(1, 0, 0, 0);
   Render_EndFrame(1, 1);
 }
 
@@ -290,12 +290,12 @@ void Video_Init(int stage) {
   Video_ResetFonts();
   Text_PrintBox = Print_TextBoxBottom;
   Text_PrintBoxW = Print_TextBoxBottomW;
-  for (int i = 0; i < 3; i++) BlackFrame();
+  for (int i = 0; i < 3; i++) Video_BlackFrame();
   Video_ApplyGamma();
 }
 
 void Video_Shutdown() {
-  for (int i = 0; i < 2; i++) BlackFrame();
+  for (int i = 0; i < 2; i++) Video_BlackFrame();
   Tex_FreeAll();
   OPENGL_FreeVar();
   Render_Shutdown();

@@ -51,6 +51,9 @@ void Video_RestoreGamma();
 void Video_ResetFonts();
 void Video_Init(int stage);
 void Video_Shutdown();
+// One black frame on the whole screen (colour and depth cleared, presented): three end the start-up,
+// two begin the shutdown.
+void Video_BlackFrame();
 
 // The display settings as the text and font code read them.
 const char* Video_GetFontName();

@@ -32,6 +32,9 @@
 #include "scene/view.h"
 #include "support/test_support.h"
 #include "tools/image_writer.h"
+#include "tools/media_writer.h"
+#include "foundation/timer.h"
+#include "render/video.h"
 
 namespace {
 
@@ -569,6 +572,31 @@ TEST_F(D3d8Gl, SubImageUpdateLandsWhereOpenGlPutsIt) {
   EXPECT_EQ(Disagreements(pics[0], pics[1], 6, &where), 0) << where;
 }
 
+// A movie's material outlives no emptying of the texture table: its frames never land in the
+// texture that now holds the same material index.
+TEST_F(D3d8Gl, MovieOpenAcrossTexFreeAllLeavesTheNewTexturesAlone) {
+  ASSERT_TRUE(Tools_WriteTestVideo("m.wmv", {.container = "asf", .codec = "wmv2", .width = 32, .height = 32, .frames = 4}));
+  ASSERT_TRUE(StartApi("D3D8"));
+  MovieWmv* movie = Movie_OpenWmv("m");
+  ASSERT_NE(movie, nullptr);
+  ASSERT_NE(movie->texture, 0u);
+  Tex_FreeAll();
+  std::vector<uint8_t> white(32 * 32 * 4, 255);
+  int mat = Material_CreateFromPixels("white", 32, 32, 32, white.data(), 0, 0, 0);
+  ASSERT_EQ(uint32_t(mat), movie->texture);  // the same index, another texture
+  Timer_FrameDelta = 0.1;
+  Movie_UpdateWmv(movie);
+  BeginFrame(0, 0, 0);
+  Movie_DrawWmv(movie, nullptr);  // draws nothing: its material is gone
+  Material_Bind(0, mat, 0, 1);
+  Render_SetBlend(0);
+  Quad({-2, -2, 2, 2}, 10.0f, 0xFFFFFFFF);
+  std::vector<uint8_t> centre = ReadPixel(Render_ScreenWidth / 2, Render_ScreenHeight / 2);
+  EXPECT_EQ(centre[0] + centre[1] + centre[2], 3 * 255);
+  Movie_CloseWmv(&movie);
+  Timer_FrameDelta = 0;
+}
+
 // What only the Direct3D 8 back end draws: vertex and index buffers, the environment map, the
 // texture matrix and modulate 2x.
 TEST_F(D3d8Gl, BuffersEnvironmentMapTextureMatrixAndDoubledModulation) {
@@ -627,3 +655,48 @@ TEST_F(D3d8Gl, BuffersEnvironmentMapTextureMatrixAndDoubledModulation) {
 }
 
 }  // namespace
+
+// A draw sends GL only the device state that changed since the previous draw.
+TEST_F(D3d8Gl, DrawsSendOnlyTheStateThatChanged) {
+  ASSERT_TRUE(StartApi("D3D8")) << Log();
+  std::vector<uint8_t> texels(8 * 8 * 4, 200);
+  int a = Material_CreateFromPixels("a", 8, 8, 32, texels.data(), 1, 0, 0);
+  int b = Material_CreateFromPixels("b", 8, 8, 32, texels.data(), 1, 0, 0);
+  ASSERT_GT(b, 0);
+  BeginFrame(0, 0, 0);
+  ImmVertex v0 = V(-5, 10, -5, 0xFFFFFFFF), v1 = V(5, 10, -5, 0xFFFFFFFF), v2 = V(0, 10, 5, 0xFFFFFFFF);
+  auto draw = [&](int material, int blend) {
+    Material_Bind(0, material, 0.0, 1);
+    Render_SetBlend(blend);
+    Render_DrawTriangle(&v0, &v1, &v2);
+  };
+  draw(b, 5);  // sends the whole state and uploads both textures
+  draw(a, 5);
+  const GlDispatch real = gl;
+  GlDispatch_InstallRecording();
+  auto calls = [](std::initializer_list<const char*> allowed) {
+    std::string other;
+    for (const std::string& c : GlRecord_Calls()) {
+      bool ok = false;
+      for (const char* name : allowed) ok = ok || c.rfind(std::string(name) + "(", 0) == 0;
+      if (!ok) other += c + "\n";
+    }
+    GlRecord_Clear();
+    return other;
+  };
+  const std::initializer_list<const char*> vertices = {"glBegin", "glColor4ub", "glMultiTexCoord4fARB", "glVertex3f",
+                                                       "glEnd"};
+  draw(a, 5);
+  EXPECT_EQ(calls(vertices), "") << "nothing changed";
+  draw(a, 1);
+  EXPECT_EQ(calls({"glBegin", "glColor4ub", "glMultiTexCoord4fARB", "glVertex3f", "glEnd", "glEnable", "glDisable",
+                   "glBlendFunc", "glAlphaFunc"}),
+            "")
+      << "a blend change sends blending and the alpha test only";
+  draw(b, 1);
+  std::string rebind = calls(vertices);
+  EXPECT_EQ(rebind.rfind("glBindTexture(3553, ", 0), 0u) << rebind;
+  EXPECT_EQ(std::count(rebind.begin(), rebind.end(), '\n'), 1) << "another texture: a bind alone\n" << rebind;
+  gl = real;
+  EXPECT_GT(ReadPixel(Render_ScreenWidth / 2, Render_ScreenHeight / 2)[1], 150) << "the textured triangle is there";
+}

@@ -109,6 +109,12 @@ TEST_F(Screen, StartedOnTheChosenMode) {
   EXPECT_EQ(Text_PrintBoxW, &Print_TextBoxBottomW);
 }
 
+TEST_F(Screen, BlackFramesClearColourAndDepth) {
+  Render_Clear(1, 1, 0, 0);
+  Video_BlackFrame();
+  ExpectPixels({{10, 10, 0, 0, 0}, {Video_ScreenWidth / 2, Video_ScreenHeight / 2, 0, 0, 0}});
+}
+
 TEST_F(Screen, PictureColoursAndOrientation) {
   Picture pic = Quadrants();
   ASSERT_EQ(pic.width, 100);
@@ -124,6 +130,10 @@ TEST_F(Screen, PictureColoursAndOrientation) {
   Begin();
   Draw2D_PictureClipped(100, 100, 100, 50, &pic, 0, Color8{255, 0, 0, 255}, 0, 0, 150, 600);
   ExpectPixels({{125, 137, 255, 0, 0}, {125, 112, 0, 0, 0}, {175, 137, 0, 0, 0}});
+  // A negative width draws the picture mirrored over [x + w, x].
+  Begin();
+  Draw2D_PictureSized(200, 100, -100, 50, &pic, 0, white);
+  ExpectPixels({{125, 112, 255, 255, 255}, {175, 112, 0, 0, 255}, {125, 137, 0, 255, 0}, {175, 137, 255, 0, 0}});
 }
 
 TEST_F(Screen, TextLineReadBack) {

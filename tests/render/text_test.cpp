@@ -584,14 +584,14 @@ TEST_F(Pictures, CornersHalfAPixelInAndThePicturesPartOfTheTexture) {
   EXPECT_NEAR(v[2].v, 50.0 / 64, 1e-5);
 }
 
-TEST_F(Pictures, EmptyPicturesAndSizesDrawNothing) {
+// Only the stored size gates a picture; the clipped one also refuses an empty drawn size (it
+// divides by it).
+TEST_F(Pictures, EmptyPicturesAndEmptyClippedSizesDrawNothing) {
   Picture zero{0, 50, pic_.material};
   Draw2D_PictureAt(0, 0, nullptr, 1, white_);
   Draw2D_PictureAt(0, 0, &zero, 1, white_);
   Draw2D_PictureRotated(0, 0, &zero, 1, white_, 1.0f);
   Draw2D_PictureSized(0, 0, 100, 100, &zero, 1, white_);
-  Draw2D_PictureSized(0, 0, 0, 100, &pic_, 1, white_);
-  Draw2D_PictureSized(0, 0, 100, 0, &pic_, 1, white_);
   Draw2D_PictureClipped(0, 0, 0, 100, &pic_, 1, white_, 0, 0, 640, 480);
   Draw2D_PictureClipped(0, 0, 100, 0, &pic_, 1, white_, 0, 0, 640, 480);
   Draw2D_PictureClipped(0, 0, 100, 100, nullptr, 1, white_, 0, 0, 640, 480);

@@ -28,7 +28,8 @@ static VarRecord g_lastAngles[3] = {
 };
 static VarRecord g_renderDrawAvi = {"render_drawavi", 0, VAR_NUMERIC, 0, "", 0, nullptr};
 
-uint32_t Level_FogFlag;
+double Game_Time;
+double Game_Step;
 MovieWmv* Game_Movie;
 uint32_t Game_GodMode;
 uint32_t Game_AllWeaponsFlag;

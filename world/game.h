@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "world/level.h"
+
 void Game_Init(int stage);
 void Game_Frame();
 void Game_FrameInput();
@@ -11,8 +13,6 @@ void Game_VarsInit(int stage);
 void Game_PlayInput();
 
 struct MovieWmv;
-// Non-zero when the level uses fog; the world pass turns fog on with it.
-extern uint32_t Level_FogFlag;
 // The current full-screen movie (the intro "video\logos"), null when none plays.
 extern MovieWmv* Game_Movie;
 
@@ -26,3 +26,7 @@ extern uint32_t Game_GodMode;
 extern uint32_t Game_AllWeaponsFlag;
 // Gives the local player every weapon with full ammunition and armour.
 void Game_GiveAllWeapons();
+
+// The game time and the step of the last tick (seconds), advanced only by Game_Tick.
+extern double Game_Time;
+extern double Game_Step;

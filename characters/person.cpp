@@ -1,0 +1,3 @@
+#include "characters/person.h"
+
+WeaponDef Def_Weapons[kWeaponDefs];

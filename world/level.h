@@ -1,0 +1,39 @@
+// Level-wide state that the world pass and the loaders read.
+#pragma once
+#include <cstdint>
+
+#include "foundation/vecmath.h"
+
+// The sky model name and the second sky layer name; empty when the level has none.
+constexpr int kLevelSkyNameSize = 512;
+extern char Level_SkyName[2][kLevelSkyNameSize];
+// Non-zero when the level uses fog; the world pass turns fog on with it.
+extern uint32_t Level_FogFlag;
+// The camera sequence flag: set by a new game's opening sequence, cleared by Level_Free.
+extern uint32_t Game_SpecialFlag;
+
+// The level's lights (entity class "light").
+constexpr int kLightRecords = 512;
+constexpr int kLightTextSize = 256;
+struct LightRecord {
+  char id[kLightTextSize];
+  float light;
+  vec3 origin;
+  vec3 radius;
+  vec3 lightOrigin;
+  vec3 center;
+  vec3 color;
+  int32_t noShadows;
+  int32_t noDiffuse;
+  int32_t noSpecular;
+  float falloff;
+  char texture[kLightTextSize];
+  char model[kLightTextSize];
+  char shadowShader[kLightTextSize];
+};
+extern LightRecord Light_Table[kLightRecords];
+extern int32_t Light_Count;
+
+// The loading-screen tick of long loads: redraws the loading screen at most every 0.05 s while a
+// level is being loaded; does nothing otherwise.
+void Level_DrawLoadingProgress();

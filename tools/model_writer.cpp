@@ -361,3 +361,91 @@ std::string MayTool_HmpText(float maxBox, int maxTris) {
   std::snprintf(buf, sizeof buf, "%f %i\n", double(maxBox), maxTris);
   return buf;
 }
+
+static MpToolVertex Vertex(float x, float y, float z, std::vector<MpToolInfluence> inf = {}) {
+  MpToolVertex v;
+  v.pos = {x, y, z};
+  v.influences = std::move(inf);
+  v.u = x;
+  v.v = y;
+  return v;
+}
+
+// Rigid box on frame 0, a weighted strip over two frames (1 to 3 influences), a morph quad with
+// three shapes, and shaders with suffixes and a reflection.
+MpToolModel MpTool_SampleModel() {
+  MpToolModel m;
+  m.name = "sample";
+  m.shaders.resize(3);
+  m.shaders[0].name = "metal";
+  m.shaders[0].slots[0].name = "props\\metal";
+  m.shaders[0].slots[2].name = "env\\sky";
+  m.shaders[1].name = "glow_ADD";
+  m.shaders[2].name = "glass_alpha";
+  m.shaders[2].twoSided = 1;
+  m.frames.push_back(MpToolFrame{"Bip01", {}, {0, 0, 0}});
+  m.frames.push_back(MpToolFrame{"Bip01 Head", {}, {0, 0, 10}});
+  MpToolObject box;
+  std::vector<MpToolVertex> v;
+  std::vector<uint16_t> t;
+  MpTool_Box({-1, -1, -1}, {1, 1, 1}, v, t);
+  MpTool_AddPie(box, 1, 0, v, t);
+  m.objects.push_back(box);
+  MpToolObject strip;
+  strip.shader = -1;
+  MpTool_AddPie(strip, 2, 0,
+                {Vertex(0, 0, 0, {{0, 1}}), Vertex(1, 0, 0, {{0, 0.5f}, {1, 0.5f}}),
+                 Vertex(1, 1, 0, {{0, 0.2f}, {1, 0.3f}, {0, 0.5f}})},
+                {0, 1, 2});
+  strip.strips = {0, 1, 2};
+  strip.pies[0].stripCount = 3;
+  m.objects.push_back(strip);
+  MpToolObject morph;
+  morph.kind = 1;
+  morph.shader = 1;
+  std::vector<MpToolVertex> mv = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
+  for (auto& x : mv) x.shapes = {MpToolShape{{0, 0, 1}, {}}, MpToolShape{{0, 0, 2}, {}}};
+  MpTool_AddPie(morph, 1, 1, mv, {0, 1, 2});
+  morph.pies[0].morphs = 1;
+  m.objects.push_back(morph);
+  return m;
+}
+
+void MayTool_Box(MayToolLevel& l, int shader, int object, vec3 a, vec3 b, int moving) {
+  std::vector<MpToolVertex> mv;
+  std::vector<uint16_t> t;
+  MpTool_Box(a, b, mv, t);
+  std::vector<MayToolVertex> v(mv.size());
+  for (size_t i = 0; i < mv.size(); i++) {
+    std::memcpy(v[i].pos, &mv[i].pos, 12);
+    std::memcpy(v[i].normal, &mv[i].normal, 12);
+  }
+  MayTool_AddTriangles(l, shader, object, v, t, moving);
+}
+
+// Ground, two walls, a door moving over three keys; standard, alpha and layered shaders.
+MayToolLevel MayTool_SampleLevel() {
+  MayToolLevel l;
+  l.folder = "street\\";
+  l.shaders.resize(3);
+  l.shaders[0].name = "concrete";
+  l.shaders[0].slots[0].name = "ground";
+  l.shaders[1].name = "glass_ALPHA";
+  l.shaders[2].name = "brick";
+  l.shaders[2].layerCount = 2;
+  l.shaders[2].slots[1].opacity = 0.5f;
+  l.objects = {{"ground_1"}, {"wall_"}, {"1234"}, {"door_12", 0, 3, 0.0f, 2.0f}};
+  l.keys.resize(3);
+  l.keys[1].t[0] = 10;
+  l.keys[2].t[0] = 20;
+  std::vector<MayToolVertex> v;
+  std::vector<uint16_t> t;
+  MayTool_Quad({-100, -100, 0}, {100, -100, 0}, {100, 100, 0}, {-100, 100, 0}, 4, 4, v, t);
+  MayTool_AddTriangles(l, 0, 0, v, t);
+  MayTool_Box(l, 2, 1, {-100, 50, 0}, {100, 60, 40});
+  MayTool_Box(l, 1, 2, {-100, -60, 0}, {100, -50, 40});
+  MayTool_Box(l, 0, 3, {0, 0, 0}, {4, 2, 30}, 1);
+  MayTool_GroupSets(l);
+  return l;
+}
+

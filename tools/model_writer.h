@@ -72,6 +72,10 @@ MpToolFrame MpTool_BindFrame(const std::string& bone, const mat3& rot, const vec
 // object); kind 1 rides on `frame`.
 void MpTool_AddPie(MpToolObject& object, int kind, int frame, const std::vector<MpToolVertex>& vertices,
                    const std::vector<uint16_t>& triangles);
+// A small model with every feature: a rigid box on frame 0, a weighted strip over two frames
+// (1 to 3 influences, strips, shader -1), a morph object with three shapes; shaders "metal"
+// (with a reflection), "glow_ADD" and "glass_alpha" (two-sided); frames "Bip01", "Bip01 Head".
+MpToolModel MpTool_SampleModel();
 // An axis-aligned box's 24 vertices and 36 indices (outward faces, u/v 0..1 on each face).
 void MpTool_Box(const vec3& min, const vec3& max, std::vector<MpToolVertex>& vertices,
                 std::vector<uint16_t>& triangles);
@@ -142,5 +146,12 @@ void MayTool_GroupSets(MayToolLevel& level);
 // the repeats, normal from the winding.
 void MayTool_Quad(const vec3& a, const vec3& b, const vec3& c, const vec3& d, float repeatU, float repeatV,
                   std::vector<MayToolVertex>& vertices, std::vector<uint16_t>& triangles);
+// An axis-aligned box as one set (12 triangles, outward faces).
+void MayTool_Box(MayToolLevel& level, int shader, int object, vec3 min, vec3 max, int moving = 0);
+// A small level with every feature: folder "street\", shaders "concrete" (diffuse "ground"),
+// "glass_ALPHA" and the layered "brick" (2 layers, opacity 0.5); objects "ground_1", "wall_",
+// "1234" and "door_12" (moving over three keys along x, 0 to 2 seconds); a 200 x 200 ground
+// quad, two walls and the door box.
+MayToolLevel MayTool_SampleLevel();
 // The ".hmp" text: maximum box size and maximum triangles per leaf.
 std::string MayTool_HmpText(float maxBox, int maxTris);

@@ -16,44 +16,6 @@
 
 namespace {
 
-void AddBox(MayToolLevel& l, int shader, int object, vec3 a, vec3 b, int moving = 0) {
-  std::vector<MpToolVertex> mv;
-  std::vector<uint16_t> t;
-  MpTool_Box(a, b, mv, t);
-  std::vector<MayToolVertex> v(mv.size());
-  for (size_t i = 0; i < mv.size(); i++) {
-    std::memcpy(v[i].pos, &mv[i].pos, 12);
-    std::memcpy(v[i].normal, &mv[i].normal, 12);
-  }
-  MayTool_AddTriangles(l, shader, object, v, t, moving);
-}
-
-// Ground, two walls, a door moving over three keys; standard, alpha and layered shaders.
-MayToolLevel SampleLevel() {
-  MayToolLevel l;
-  l.folder = "street\\";
-  l.shaders.resize(3);
-  l.shaders[0].name = "concrete";
-  l.shaders[0].slots[0].name = "ground";
-  l.shaders[1].name = "glass_ALPHA";
-  l.shaders[2].name = "brick";
-  l.shaders[2].layerCount = 2;
-  l.shaders[2].slots[1].opacity = 0.5f;
-  l.objects = {{"ground_1"}, {"wall_"}, {"1234"}, {"door_12", 0, 3, 0.0f, 2.0f}};
-  l.keys.resize(3);
-  l.keys[1].t[0] = 10;
-  l.keys[2].t[0] = 20;
-  std::vector<MayToolVertex> v;
-  std::vector<uint16_t> t;
-  MayTool_Quad({-100, -100, 0}, {100, -100, 0}, {100, 100, 0}, {-100, 100, 0}, 4, 4, v, t);
-  MayTool_AddTriangles(l, 0, 0, v, t);
-  AddBox(l, 2, 1, {-100, 50, 0}, {100, 60, 40});
-  AddBox(l, 1, 2, {-100, -60, 0}, {100, -50, 40});
-  AddBox(l, 0, 3, {0, 0, 0}, {4, 2, 30}, 1);
-  MayTool_GroupSets(l);
-  return l;
-}
-
 class MayFiles : public tw_test::LoggedTest {
  protected:
   void SetUp() override {
@@ -64,7 +26,7 @@ class MayFiles : public tw_test::LoggedTest {
 };
 
 TEST_F(MayFiles, RoundTripAndDerivedValues) {
-  tw_test::WriteBytes("street.may", MayTool_Write(SampleLevel()));
+  tw_test::WriteBytes("street.may", MayTool_Write(MayTool_SampleLevel()));
   MaylLevel* l = mayb_Load("street");
   ASSERT_NE(l, nullptr);
   EXPECT_STREQ(l->folder, "street\\");
@@ -113,7 +75,7 @@ TEST_F(MayFiles, EmptyLevelLoadsAndMissesEverything) {
 }
 
 TEST_F(MayFiles, QueryAnswersTrimmedNamesOnly) {
-  auto bytes = MayTool_Write(SampleLevel());
+  auto bytes = MayTool_Write(MayTool_SampleLevel());
   MaylLevel* l = mayb_LoadBytes(bytes.data(), bytes.size(), "q", 0);
   ASSERT_NE(l, nullptr);
   ModelObject model{mayb_Query, mayb_Draw, mayb_Trace, mayb_Free, l};
@@ -186,7 +148,7 @@ TEST_F(MayFiles, HostileFilesAreRefusedWithTheirFault) {
        }},
   };
   for (const BadCase& c : cases) {
-    MayToolLevel level = SampleLevel();
+    MayToolLevel level = MayTool_SampleLevel();
     c.spoil(level);
     auto bytes = MayTool_Write(level);
     MaylLevel* l = mayb_LoadBytes(bytes.data(), bytes.size(), "bad", 0);
@@ -199,7 +161,7 @@ TEST_F(MayFiles, HostileFilesAreRefusedWithTheirFault) {
 TEST_F(MayFiles, EveryTruncationIsRefusedWithoutLeaks) {
   Sys_Debug.debugMem = 1;
   int blocks = Global_LiveBlocks();
-  auto bytes = MayTool_Write(SampleLevel());
+  auto bytes = MayTool_Write(MayTool_SampleLevel());
   for (size_t n = 0; n < bytes.size(); n += 13) {
     std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + long(n));
     EXPECT_EQ(mayb_LoadBytes(cut.data(), cut.size(), "cut", 0), nullptr) << n;
@@ -266,7 +228,7 @@ TEST_F(MayTraces, TreeSetWalkAndBruteForceAgree) {
   for (int i = 0; i < 60; i++) {
     vec3 a{rnd(-500, 500), rnd(-500, 500), rnd(0, 100)};
     vec3 b{a.x + rnd(5, 80), a.y + rnd(5, 80), a.z + rnd(5, 80)};
-    AddBox(level, i % 2, i % 2, a, b);
+    MayTool_Box(level, i % 2, i % 2, a, b);
   }
   MayTool_GroupSets(level);
   tw_test::WriteBytes("boxes.may", MayTool_Write(level));
@@ -316,7 +278,7 @@ TEST_F(MayTraces, TreeSetWalkAndBruteForceAgree) {
 }
 
 TEST_F(MayTraces, TurnedLevelUsesTheEnclosingCube) {
-  auto bytes = MayTool_Write(SampleLevel());
+  auto bytes = MayTool_Write(MayTool_SampleLevel());
   MaylLevel* l = mayb_LoadBytes(bytes.data(), bytes.size(), "turn", 0);
   ASSERT_NE(l, nullptr);
   ModelObject model{mayb_Query, mayb_Draw, mayb_Trace, mayb_Free, l};

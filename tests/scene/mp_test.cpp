@@ -14,59 +14,10 @@
 
 namespace {
 
-MpToolVertex Vertex(float x, float y, float z, std::vector<MpToolInfluence> inf = {}) {
-  MpToolVertex v;
-  v.pos = {x, y, z};
-  v.influences = std::move(inf);
-  v.u = x;
-  v.v = y;
-  return v;
-}
-
-// Rigid box on frame 0, a weighted strip over two frames (1 to 3 influences), a morph quad with
-// three shapes, and shaders with suffixes and a reflection.
-MpToolModel SampleModel() {
-  MpToolModel m;
-  m.name = "sample";
-  m.shaders.resize(3);
-  m.shaders[0].name = "metal";
-  m.shaders[0].slots[0].name = "props\\metal";
-  m.shaders[0].slots[2].name = "env\\sky";
-  m.shaders[1].name = "glow_ADD";
-  m.shaders[2].name = "glass_alpha";
-  m.shaders[2].twoSided = 1;
-  m.frames.push_back(MpToolFrame{"Bip01", {}, {0, 0, 0}});
-  m.frames.push_back(MpToolFrame{"Bip01 Head", {}, {0, 0, 10}});
-  MpToolObject box;
-  std::vector<MpToolVertex> v;
-  std::vector<uint16_t> t;
-  MpTool_Box({-1, -1, -1}, {1, 1, 1}, v, t);
-  MpTool_AddPie(box, 1, 0, v, t);
-  m.objects.push_back(box);
-  MpToolObject strip;
-  strip.shader = -1;
-  MpTool_AddPie(strip, 2, 0,
-                {Vertex(0, 0, 0, {{0, 1}}), Vertex(1, 0, 0, {{0, 0.5f}, {1, 0.5f}}),
-                 Vertex(1, 1, 0, {{0, 0.2f}, {1, 0.3f}, {0, 0.5f}})},
-                {0, 1, 2});
-  strip.strips = {0, 1, 2};
-  strip.pies[0].stripCount = 3;
-  m.objects.push_back(strip);
-  MpToolObject morph;
-  morph.kind = 1;
-  morph.shader = 1;
-  std::vector<MpToolVertex> mv = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
-  for (auto& x : mv) x.shapes = {MpToolShape{{0, 0, 1}, {}}, MpToolShape{{0, 0, 2}, {}}};
-  MpTool_AddPie(morph, 1, 1, mv, {0, 1, 2});
-  morph.pies[0].morphs = 1;
-  m.objects.push_back(morph);
-  return m;
-}
-
 class MpFiles : public tw_test::LoggedTest {};
 
 TEST_F(MpFiles, RoundTripKeepsEveryField) {
-  auto bytes = MpTool_Write(SampleModel());
+  auto bytes = MpTool_Write(MpTool_SampleModel());
   tw_test::WriteBytes("sample.mp", bytes);
   MpModel* m = mp_Load("sample");
   ASSERT_NE(m, nullptr);
@@ -102,7 +53,7 @@ TEST_F(MpFiles, RoundTripKeepsEveryField) {
 
 TEST_F(MpFiles, StaleWordsBeyondTheCountsAreCleared) {
   // A shape count of 1 leaves garbage in shapes 1..15 of the file; the loader clears them.
-  MpToolModel model = SampleModel();
+  MpToolModel model = MpTool_SampleModel();
   for (auto& v : model.objects[2].vertices) v.shapeCount = 1;
   tw_test::WriteBytes("cleared.mp", MpTool_Write(model));
   MpModel* m = mp_Load("cleared");
@@ -145,7 +96,7 @@ TEST_F(MpFiles, HostileFilesAreRefusedWithTheirFault) {
       {"vertex count beyond the file", [](MpToolModel& m) { m.objects[2].vertexCount = 1 << 24; }},
   };
   for (const BadCase& c : cases) {
-    MpToolModel model = SampleModel();
+    MpToolModel model = MpTool_SampleModel();
     c.spoil(model);
     auto bytes = MpTool_Write(model);
     MpModel* m = mp_LoadBytes(bytes.data(), bytes.size(), "bad.mp");
@@ -158,7 +109,7 @@ TEST_F(MpFiles, HostileFilesAreRefusedWithTheirFault) {
 TEST_F(MpFiles, EveryTruncationIsRefusedWithoutLeaks) {
   Sys_Debug.debugMem = 1;
   int blocks = Global_LiveBlocks();
-  auto bytes = MpTool_Write(SampleModel());
+  auto bytes = MpTool_Write(MpTool_SampleModel());
   for (size_t n = 0; n < bytes.size(); n += 7) {
     std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + long(n));
     EXPECT_EQ(mp_LoadBytes(cut.data(), cut.size(), "cut.mp"), nullptr) << n;
@@ -223,7 +174,7 @@ TEST(MpKernels, MorphAddsWeightedShapes) {
 }
 
 TEST_F(MpFiles, RegistryPrefersTheModelOverTheLevel) {
-  tw_test::WriteBytes("both.mp", MpTool_Write(SampleModel()));
+  tw_test::WriteBytes("both.mp", MpTool_Write(MpTool_SampleModel()));
   MayToolLevel level;
   tw_test::WriteBytes("both.may", MayTool_Write(level));
   Model_Reset();

@@ -245,6 +245,7 @@ void DrawObject(const DrawState& s, int index) {
     float alpha = Model_FadeAlpha(float(Vec_Length(&d)));
     if (alpha < 1.0f) {
       float fade[4] = {1, 1, 1, alpha};
+      gl.glColor4f(1, 1, 1, alpha);  // unlit draws take the current colour
       if (blend == 0) {
         drawBlend = 5;
         Render_SetMaterialColor(fade, fade, kBlack);
@@ -332,6 +333,7 @@ void DrawObject(const DrawState& s, int index) {
     Render_SetLighting(1);
   }
   if (Game_SpecialFlag == 0 && drawBlend != blend) {
+    if (Gl()) gl.glColor4f(1, 1, 1, 1);
     Render_SetMaterialColor(kWhite, kWhite, kBlack);
     if (blend == 1) {
       float pos[4] = {s.view->position.x, s.view->position.y, s.view->position.z, 1};

@@ -32,61 +32,61 @@ bool Alloc(T** out, int32_t count, const char* tag) {
   return *out != nullptr;
 }
 
-bool ReadShader(MdlReader* r, MaylShader* s, const char* file) {
+bool ReadShader(ByteReader* r, MaylShader* s, const char* file) {
   bool named = MdlReader_Name(r, s->name, 56);
   if (!named) Log_Printf("!!!!!!!!!!!!!!!!!!!!!!! error [%s]\n", s->name);
-  s->layerCount = MdlReader_I32(r);
-  MdlReader_I32(r);  // run-time surface type
+  s->layerCount = r->I32();
+  r->I32();  // run-time surface type
   bool good = true;
   for (MaylSlot& slot : s->slots) {
     if (!MdlReader_Name(r, slot.name, 40)) good = false;
-    slot.stretchU = MdlReader_F32(r);
-    slot.stretchV = MdlReader_F32(r);
-    slot.opacity = MdlReader_F32(r);
-    slot.combine = MdlReader_I32(r);
-    MdlReader_Skip(r, 8);
+    slot.stretchU = r->F32();
+    slot.stretchV = r->F32();
+    slot.opacity = r->F32();
+    slot.combine = r->I32();
+    r->Skip(8);
     if (!std::isfinite(slot.stretchU) || !std::isfinite(slot.stretchV) || !std::isfinite(slot.opacity)) good = false;
   }
-  s->twoSided = MdlReader_I32(r);
-  MdlReader_I32(r);  // run-time blend
-  s->firstSet = MdlReader_I32(r);
-  s->setCount = MdlReader_I32(r);
+  s->twoSided = r->I32();
+  r->I32();  // run-time blend
+  s->firstSet = r->I32();
+  s->setCount = r->I32();
   if (!named) return Refuse(file, "shader name not ended within its field");
   if (!good) return Refuse(file, "texture slot name not ended or stretch not finite");
   if (s->layerCount < 0 || s->layerCount > kMayMaxLayers) return Refuse(file, "layer count outside 0..7");
   return true;
 }
 
-bool ReadKey(MdlReader* r, MaylKey* k) {
+bool ReadKey(ByteReader* r, MaylKey* k) {
   bool finite = MdlReader_Floats(r, k->rot, 12);
-  MdlReader_Skip(r, 24 + 24);
+  r->Skip(24 + 24);
   for (float& b : k->bounds) b = 0.0f;
   return finite;
 }
 
-bool ReadObject(MdlReader* r, MaylObject* o, const char* file) {
+bool ReadObject(ByteReader* r, MaylObject* o, const char* file) {
   bool named = MdlReader_Name(r, o->name, 256);
-  MdlReader_Skip(r, 32 + 4);
-  o->firstKey = MdlReader_I32(r);
-  o->keyCount = MdlReader_I32(r);
-  o->start = MdlReader_F32(r);
-  o->end = MdlReader_F32(r);
-  MdlReader_Skip(r, 24 + 16);
+  r->Skip(32 + 4);
+  o->firstKey = r->I32();
+  o->keyCount = r->I32();
+  o->start = r->F32();
+  o->end = r->F32();
+  r->Skip(24 + 16);
   if (!named) return Refuse(file, "object name not ended within its field");
   if (!std::isfinite(o->start) || !std::isfinite(o->end)) return Refuse(file, "object motion times not finite");
   return true;
 }
 
-bool ReadSet(MdlReader* r, MaylSet* s) {
-  s->shader = MdlReader_I32(r);
-  s->object = MdlReader_I32(r);
-  MdlReader_I32(r);
-  s->moving = MdlReader_I32(r);
+bool ReadSet(ByteReader* r, MaylSet* s) {
+  s->shader = r->I32();
+  s->object = r->I32();
+  r->I32();
+  s->moving = r->I32();
   bool finite = MdlReader_Floats(r, s->bounds, 6);
-  MdlReader_Skip(r, 16);
-  s->surface = MdlReader_I32(r);
-  s->firstIndex = MdlReader_I32(r);
-  s->indexCount = MdlReader_I32(r);
+  r->Skip(16);
+  s->surface = r->I32();
+  s->firstIndex = r->I32();
+  s->indexCount = r->I32();
   return finite;
 }
 
@@ -117,34 +117,34 @@ bool CheckRefs(const MaylLevel* l, const char* file) {
 }
 
 bool ParseLevel(MaylLevel* l, const uint8_t* data, size_t size, const char* file) {
-  MdlReader r = MdlReader_Make(data, size);
-  uint32_t magic = MdlReader_U32(&r);
-  int32_t version = MdlReader_I32(&r);
+  ByteReader r(data, size);
+  uint32_t magic = r.U32();
+  int32_t version = r.I32();
   Model_LoadingTick();
   if (!r.ok || magic != kMayMagic || version != kMayVersion || size < kMayHeaderSize) {
     Log_Printf("mayb_Load: wrong id %s.\n", file);
     return false;
   }
-  MdlReader_Skip(&r, 32);
+  r.Skip(32);
   bool named = MdlReader_Name(&r, l->folder, 32);
-  l->shaderCount = MdlReader_I32(&r);
-  MdlReader_U32(&r);
-  l->surfaceCount = MdlReader_I32(&r);
-  MdlReader_U32(&r);
-  l->keyCount = MdlReader_I32(&r);
-  MdlReader_U32(&r);
-  l->objectCount = MdlReader_I32(&r);
-  MdlReader_U32(&r);
-  l->setCount = MdlReader_I32(&r);
-  MdlReader_U32(&r);
+  l->shaderCount = r.I32();
+  r.U32();
+  l->surfaceCount = r.I32();
+  r.U32();
+  l->keyCount = r.I32();
+  r.U32();
+  l->objectCount = r.I32();
+  r.U32();
+  l->setCount = r.I32();
+  r.U32();
   named = MdlReader_Name(&r, l->spotShader, 224) && named;
-  MdlReader_Skip(&r, 4 + 24 + 4);  // key-bounds word (always recomputed), level bounds, blend
+  r.Skip(4 + 24 + 4);  // key-bounds word (always recomputed), level bounds, blend
   named = MdlReader_Name(&r, l->spotTexture, 60) && named;
-  MdlReader_Skip(&r, 4 + 8);
-  l->spotFirstKey = MdlReader_I32(&r);
-  l->spotKeyCount = MdlReader_I32(&r);
-  l->spotStart = MdlReader_F32(&r);
-  l->spotEnd = MdlReader_F32(&r);
+  r.Skip(4 + 8);
+  l->spotFirstKey = r.I32();
+  l->spotKeyCount = r.I32();
+  l->spotStart = r.F32();
+  l->spotEnd = r.F32();
   if (!named) return Refuse(file, "header name not ended within its field");
   if (!std::isfinite(l->spotStart) || !std::isfinite(l->spotEnd)) return Refuse(file, "spotlight times not finite");
 
@@ -159,10 +159,10 @@ bool ParseLevel(MaylLevel* l, const uint8_t* data, size_t size, const char* file
   if (!Alloc(&l->surfaces, l->surfaceCount, "MAYLSHA")) return Refuse(file, "out of memory");
   for (int i = 0; i < l->surfaceCount; i++) {
     MaylSurface* s = &l->surfaces[i];
-    s->vertexCount = MdlReader_I32(&r);
-    MdlReader_U32(&r);
-    s->indexCount = MdlReader_I32(&r);
-    MdlReader_Skip(&r, 4 + 16);
+    s->vertexCount = r.I32();
+    r.U32();
+    s->indexCount = r.I32();
+    r.Skip(4 + 16);
   }
   for (int i = 0; i < l->surfaceCount; i++) {
     MaylSurface* s = &l->surfaces[i];

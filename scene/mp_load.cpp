@@ -27,27 +27,27 @@ bool Refuse(const char* fileName, const char* fault) {
   return false;
 }
 
-bool ReadMat(MdlReader* r, mat3* m) { return MdlReader_Floats(r, &m->m[0][0], 9); }
-bool ReadVec(MdlReader* r, vec3* v) { return MdlReader_Floats(r, &v->x, 3); }
+bool ReadMat(ByteReader* r, mat3* m) { return MdlReader_Floats(r, &m->m[0][0], 9); }
+bool ReadVec(ByteReader* r, vec3* v) { return MdlReader_Floats(r, &v->x, 3); }
 
-bool ReadShader(MdlReader* r, MpShader* s, const char* file) {
+bool ReadShader(ByteReader* r, MpShader* s, const char* file) {
   bool named = MdlReader_Name(r, s->name, 56);
-  s->twoSided = MdlReader_I32(r);
-  MdlReader_I32(r);  // run-time blend word
+  s->twoSided = r->I32();
+  r->I32();  // run-time blend word
   for (MpSlot& slot : s->slots) {
     if (!MdlReader_Name(r, slot.name, 48)) named = false;
-    MdlReader_U32(r);  // run-time hash
-    slot.clampU = MdlReader_I32(r);
-    slot.clampV = MdlReader_I32(r);
-    MdlReader_I32(r);  // run-time material
+    r->U32();  // run-time hash
+    slot.clampU = r->I32();
+    slot.clampV = r->I32();
+    r->I32();  // run-time material
   }
-  MdlReader_Skip(r, 192);
+  r->Skip(192);
   return named || Refuse(file, "shader name not ended within its field");
 }
 
-bool ReadFrame(MdlReader* r, MpFrame* f, const char* file) {
+bool ReadFrame(ByteReader* r, MpFrame* f, const char* file) {
   bool named = MdlReader_Name(r, f->bone, 64);
-  MdlReader_Skip(r, 4 + 36 + 12);  // run-time bone index, rotation, position
+  r->Skip(4 + 36 + 12);  // run-time bone index, rotation, position
   f->boneIndex = -2;
   Mat_Identity(&f->rot);
   f->pos = vec3{0, 0, 0};
@@ -56,11 +56,11 @@ bool ReadFrame(MdlReader* r, MpFrame* f, const char* file) {
   return finite || Refuse(file, "frame transform not finite");
 }
 
-bool ReadInfluences(MdlReader* r, int32_t count, MpInfluence* inf, int32_t frameCount, const char* file) {
+bool ReadInfluences(ByteReader* r, int32_t count, MpInfluence* inf, int32_t frameCount, const char* file) {
   bool good = true;
   for (int i = 0; i < kMpMaxInfluences; i++) {
-    inf[i].frame = MdlReader_I32(r);
-    inf[i].weight = MdlReader_F32(r);
+    inf[i].frame = r->I32();
+    inf[i].weight = r->F32();
     if (i >= count) {
       inf[i].frame = 0;
       inf[i].weight = 0.0f;
@@ -71,7 +71,7 @@ bool ReadInfluences(MdlReader* r, int32_t count, MpInfluence* inf, int32_t frame
   return good || Refuse(file, "influence frame out of range or weight not finite");
 }
 
-bool ReadObjectData(MdlReader* r, MpObject* o, int32_t frameCount, const char* file) {
+bool ReadObjectData(ByteReader* r, MpObject* o, int32_t frameCount, const char* file) {
   if (o->kind == 0) {
     if (!MdlReader_Holds(r, o->vertexCount, kMpWeightedVertexSize)) return Refuse(file, "vertex count beyond the file");
     if (o->vertexCount > 0) {
@@ -82,12 +82,12 @@ bool ReadObjectData(MdlReader* r, MpObject* o, int32_t frameCount, const char* f
     for (int i = 0; i < o->vertexCount; i++) {
       MpWeightedVertex* v = &o->vertices[i];
       bool finite = ReadVec(r, &v->pos) & ReadVec(r, &v->normal);
-      v->influenceCount = MdlReader_I32(r);
+      v->influenceCount = r->I32();
       if (v->influenceCount < 0 || v->influenceCount > kMpMaxInfluences) return Refuse(file, "influence count outside 0..8");
       if (!ReadInfluences(r, v->influenceCount, v->influences, frameCount, file)) return false;
-      v->u = MdlReader_F32(r);
-      v->v = MdlReader_F32(r);
-      MdlReader_Skip(r, 28);
+      v->u = r->F32();
+      v->v = r->F32();
+      r->Skip(28);
       if (!finite || !std::isfinite(v->u) || !std::isfinite(v->v)) return Refuse(file, "vertex not finite");
     }
   } else {
@@ -99,7 +99,7 @@ bool ReadObjectData(MdlReader* r, MpObject* o, int32_t frameCount, const char* f
     }
     for (int i = 0; i < o->vertexCount; i++) {
       MpMorphVertex* v = &o->morphVertices[i];
-      v->shapeCount = MdlReader_I32(r);
+      v->shapeCount = r->I32();
       if (v->shapeCount < 1 || v->shapeCount > kMpMaxShapes) return Refuse(file, "shape count outside 1..16");
       bool finite = true;
       for (int s = 0; s < kMpMaxShapes; s++) {
@@ -107,12 +107,12 @@ bool ReadObjectData(MdlReader* r, MpObject* o, int32_t frameCount, const char* f
         if (s >= v->shapeCount) v->shapes[s] = MpShape{};
         else finite = finite && f;
       }
-      v->influenceCount = MdlReader_I32(r);
+      v->influenceCount = r->I32();
       if (v->influenceCount < 0 || v->influenceCount > kMpMaxInfluences) return Refuse(file, "influence count outside 0..8");
       if (!ReadInfluences(r, v->influenceCount, v->influences, frameCount, file)) return false;
-      v->u = MdlReader_F32(r);
-      v->v = MdlReader_F32(r);
-      MdlReader_Skip(r, 28);
+      v->u = r->F32();
+      v->v = r->F32();
+      r->Skip(28);
       if (!finite || !std::isfinite(v->u) || !std::isfinite(v->v)) return Refuse(file, "vertex not finite");
     }
   }
@@ -123,18 +123,18 @@ bool ReadObjectData(MdlReader* r, MpObject* o, int32_t frameCount, const char* f
   }
   for (int i = 0; i < o->pieCount; i++) {
     MpPie* p = &o->pies[i];
-    p->kind = MdlReader_I32(r);
-    p->frame = MdlReader_I32(r);
-    MdlReader_I32(r);
-    p->morphs = MdlReader_I32(r);
-    MdlReader_Skip(r, 8);
-    p->firstVertex = MdlReader_I32(r);
-    p->vertexCount = MdlReader_I32(r);
-    p->firstIndex = MdlReader_I32(r);
-    p->indexCount = MdlReader_I32(r);
-    p->firstStrip = MdlReader_I32(r);
-    p->stripCount = MdlReader_I32(r);
-    MdlReader_Skip(r, 40);
+    p->kind = r->I32();
+    p->frame = r->I32();
+    r->I32();
+    p->morphs = r->I32();
+    r->Skip(8);
+    p->firstVertex = r->I32();
+    p->vertexCount = r->I32();
+    p->firstIndex = r->I32();
+    p->indexCount = r->I32();
+    p->firstStrip = r->I32();
+    p->stripCount = r->I32();
+    r->Skip(40);
     if (p->kind < 1 || p->kind > 3) return Refuse(file, "pie kind outside 1..3");
     if (p->kind == 1 && (p->frame < 0 || p->frame >= frameCount)) return Refuse(file, "pie frame out of range");
     if (!Model_RangeFits(p->firstVertex, p->vertexCount, o->vertexCount) ||
@@ -159,20 +159,20 @@ bool ReadObjectData(MdlReader* r, MpObject* o, int32_t frameCount, const char* f
 }
 
 bool ParseModel(MpModel* m, const uint8_t* data, size_t size, const char* file) {
-  MdlReader r = MdlReader_Make(data, size);
-  uint32_t magic = MdlReader_U32(&r);
-  int32_t version = MdlReader_I32(&r);
+  ByteReader r(data, size);
+  uint32_t magic = r.U32();
+  int32_t version = r.I32();
   if (!r.ok || magic != kMpMagic || version != kMpVersion) {
     Log_Printf("mp_Load: wrong id %s.\n", file);
     return false;
   }
   if (!MdlReader_Name(&r, m->name, 64)) return Refuse(file, "model name not ended within its field");
-  m->shaderCount = MdlReader_I32(&r);
-  MdlReader_U32(&r);
-  m->frameCount = MdlReader_I32(&r);
-  MdlReader_U32(&r);
-  m->objectCount = MdlReader_I32(&r);
-  MdlReader_U32(&r);
+  m->shaderCount = r.I32();
+  r.U32();
+  m->frameCount = r.I32();
+  r.U32();
+  m->objectCount = r.I32();
+  r.U32();
   if (!r.ok) return Refuse(file, "file ends early");
   if (!MdlReader_Holds(&r, m->shaderCount, kMpShaderSize)) return Refuse(file, "shader count beyond the file");
   if (m->shaderCount > 0) {
@@ -195,17 +195,17 @@ bool ParseModel(MpModel* m, const uint8_t* data, size_t size, const char* file) 
   }
   for (int i = 0; i < m->objectCount; i++) {
     MpObject* o = &m->objects[i];
-    MdlReader_Skip(&r, 32);
-    o->shader = MdlReader_I32(&r);
-    o->kind = MdlReader_I32(&r);
-    o->pieCount = MdlReader_I32(&r);
-    MdlReader_U32(&r);
-    o->vertexCount = MdlReader_I32(&r);
-    MdlReader_Skip(&r, 8);
-    o->indexCount = MdlReader_I32(&r);
-    MdlReader_U32(&r);
-    o->stripCount = MdlReader_I32(&r);
-    MdlReader_Skip(&r, 12);
+    r.Skip(32);
+    o->shader = r.I32();
+    o->kind = r.I32();
+    o->pieCount = r.I32();
+    r.U32();
+    o->vertexCount = r.I32();
+    r.Skip(8);
+    o->indexCount = r.I32();
+    r.U32();
+    o->stripCount = r.I32();
+    r.Skip(12);
   }
   for (int i = 0; i < m->objectCount; i++)
     if (!ReadObjectData(&r, &m->objects[i], m->frameCount, file)) return false;

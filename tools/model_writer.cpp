@@ -5,31 +5,20 @@
 #include <cstdio>
 #include <cstring>
 
+#include "foundation/bytereader.h"
+
 namespace {
 
-struct Out {
-  std::vector<uint8_t> b;
-  void U32(uint32_t v) {
-    for (int i = 0; i < 4; i++) b.push_back(uint8_t(v >> (8 * i)));
-  }
-  void I32(int32_t v) { U32(uint32_t(v)); }
-  void F32(float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    U32(u);
-  }
+struct Out : ByteWriter {
   void U16(uint16_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
+    const char b[2] = {char(v), char(v >> 8)};
+    bytes.append(b, 2);
   }
-  void Zero(size_t n) { b.insert(b.end(), n, 0); }
+  void Byte(uint8_t v) { bytes.push_back(char(v)); }
+  void Zero(size_t n) { Zeros(n); }
   // A text field of n bytes, cut to fit when longer (tests that want an unended name write n
   // characters exactly).
-  void Name(const std::string& s, size_t n) {
-    size_t k = std::min(s.size(), n);
-    b.insert(b.end(), s.begin(), s.begin() + long(k));
-    Zero(n - k);
-  }
+  void Name(const std::string& s, size_t n) { Text(s.c_str(), n); }
   void Vec(const vec3& v) {
     F32(v.x);
     F32(v.y);
@@ -39,6 +28,7 @@ struct Out {
     for (auto& row : m.m)
       for (float f : row) F32(f);
   }
+  std::vector<uint8_t> Done() const { return std::vector<uint8_t>(bytes.begin(), bytes.end()); }
 };
 
 int Count(int forced, size_t size) { return forced != -1 ? forced : int(size); }
@@ -145,7 +135,7 @@ std::vector<uint8_t> MpTool_Write(const MpToolModel& m) {
     for (uint16_t i : ob.indices) o.U16(i);
     for (uint16_t i : ob.strips) o.U16(i);
   }
-  return o.b;
+  return o.Done();
 }
 
 MpToolFrame MpTool_BindFrame(const std::string& bone, const mat3& rot, const vec3& pos) {
@@ -250,7 +240,7 @@ std::vector<uint8_t> MayTool_Write(const MayToolLevel& l) {
   for (const MayToolSurface& s : l.surfaces) {
     for (const MayToolVertex& v : s.vertices) {
       for (float f : v.pos) o.F32(f);
-      for (uint8_t c : v.color) o.b.push_back(c);
+      for (uint8_t c : v.color) o.Byte(c);
       for (auto& uv : v.uv) {
         o.F32(uv[0]);
         o.F32(uv[1]);
@@ -284,7 +274,7 @@ std::vector<uint8_t> MayTool_Write(const MayToolLevel& l) {
     o.I32(s.firstIndex);
     o.I32(s.indexCount);
   }
-  return o.b;
+  return o.Done();
 }
 
 int MayTool_AddTriangles(MayToolLevel& l, int shader, int object, const std::vector<MayToolVertex>& vertices,

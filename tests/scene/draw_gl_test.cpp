@@ -139,18 +139,18 @@ TEST_F(SceneDrawGl, ModelTexturedInItsPassOnly) {
 TEST_F(SceneDrawGl, ModelFadesWithDistance) {
   Texture("white", ImageTool_Solid(8, 8, 255, 255, 255, 255));
   MpToolModel m = Square("paint", "white");
-  for (auto& v : m.objects[0].vertices) v.pos.y = 2100;  // the square 2100 units away, scaled up
-  for (auto& v : m.objects[0].vertices) {
+  for (auto& v : m.objects[0].vertices) {  // scaled up to fill the view from afar
     v.pos.x *= 40;
     v.pos.z *= 40;
   }
   ModelObject* model = LoadModel("far", m);
   ASSERT_NE(model, nullptr);
+  params_->position = {0, 2100, 0};  // the fade goes by the distance to the model's position
   ViewParams v = Frame();
   mp_Draw(model, params_, &v);
   Rgb half = Centre();
   EXPECT_NEAR(half.r, 128, 4);
-  params_->position = {0, -500, 0};  // beyond 0.95 x 2400: gone
+  params_->position = {0, 2300, 0};  // beyond 0.95 x 2400: gone
   v = Frame();
   mp_Draw(model, params_, &v);
   ExpectRgb(Centre(), 0, 0, 0, 1, "faded out");

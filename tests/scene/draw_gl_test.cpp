@@ -57,15 +57,16 @@ class SceneDrawGl : public tw_test::LoggedTest {
   }
   // Clears to black and sets a camera at `eye` looking along +y.
   ViewParams Frame(vec3 eye = {0, 0, 0}, int pass = 0) {
-    Render_BeginFrame(0, 0, Render_ScreenWidth, Render_ScreenHeight);
-    Render_Clear(1, 0, 0, 0);
-    Render_SetPerspective(90, 10000, 1);
-    float angles[3] = {0, 0, 0};
-    Render_SetCamera(angles, &eye.x);
     ViewParams v{};
     v.position = eye;
-    v.farDistance = 10000;
+    v.zoom = 1.5f;  // 90 degrees
+    View_Setup(&v, 1);
+    v.time = 0;
     v.pass = pass;
+    Render_BeginFrame(0, 0, Render_ScreenWidth, Render_ScreenHeight);
+    Render_Clear(1, 0, 0, 0);
+    Render_SetPerspective(v.fov, 10000, 1);
+    Render_SetCamera(&v.angles.x, &eye.x);
     return v;
   }
   static Rgb Pixel(int x, int y) {
@@ -244,6 +245,31 @@ TEST_F(SceneDrawGl, WithoutVertexMemoryTheLoadedArraysDrawAndOneLineIsLogged) {
   EXPECT_EQ(tw_test::CountOccurrences(log, "NULLVAR"), 0);
   mayb_Free(&level);
   mp_Free(&model);
+}
+
+TEST_F(SceneDrawGl, ObjectsOutsideTheViewAreSkipped) {
+  MayToolShader sh;
+  sh.name = "plaster";
+  MayToolLevel l = Wall(sh);
+  l.objects.push_back({"behind"});
+  std::vector<MayToolVertex> v;
+  std::vector<uint16_t> t;
+  MayTool_Quad({100, -100, -100}, {-100, -100, -100}, {-100, -100, 100}, {100, -100, 100}, 1, 1, v, t);
+  MayTool_AddTriangles(l, 0, 1, v, t);
+  MayTool_GroupSets(l);
+  ModelObject* level = LoadLevel("culled", l);
+  ASSERT_NE(level, nullptr);
+  ViewParams view = Frame();
+  mayb_Draw(level, params_, &view);
+  EXPECT_EQ(view.statDrawCalls, 1);
+  // Turned round: the other wall only.
+  params_->angles = {kMathPi, 0, 0};
+  view = Frame();
+  mayb_Draw(level, params_, &view);
+  EXPECT_EQ(view.statDrawCalls, 1);
+  EXPECT_EQ(static_cast<MaylLevel*>(level->data)->objects[1].visible, 1);
+  EXPECT_EQ(static_cast<MaylLevel*>(level->data)->objects[0].visible, 0);
+  mayb_Free(&level);
 }
 
 TEST_F(SceneDrawGl, LayersReflectionAndAlphaPass) {

@@ -162,6 +162,8 @@ TEST_F(SampleLevel, StreetIsLitAndShadowedOnBothBackEnds) {
   EXPECT_EQ(log.find(".may: "), std::string::npos) << "a refused level";
   EXPECT_EQ(log.find(".mp: "), std::string::npos) << "a refused model";
   EXPECT_EQ(log.find("wrong id"), std::string::npos);
+  // The archive's tree cache fits the level: nothing is rebuilt or written beside the archive.
+  EXPECT_FALSE(tw_test::FileExists("maps/street/street.hmp_cache"));
 }
 
 TEST_F(SampleLevel, HeroWalksUnlikeItsBindPoseOnBothBackEnds) {

@@ -158,6 +158,28 @@ TEST_F(SceneDrawGl, ModelFadesWithDistance) {
   mp_Free(&model);
 }
 
+TEST_F(SceneDrawGl, MorphWeightsMoveTheShapesInPhaseTwo) {
+  Texture("grey", ImageTool_Solid(8, 8, 128, 128, 128, 255));
+  MpToolModel m = Square("paint", "grey");
+  m.objects[0].kind = 1;
+  for (auto& v : m.objects[0].vertices) v.shapes = {MpToolShape{{0, 0, 60}, {}}};  // shape 1: up 60
+  m.objects[0].pies[0].morphs = 1;
+  ModelObject* model = LoadModel("morph", m);
+  ASSERT_NE(model, nullptr);
+  int cx = Render_ScreenWidth / 2, cy = Render_ScreenHeight / 2, up = Render_ScreenWidth * 3 / 10;
+  ViewParams v = Frame();
+  mp_Draw(model, params_, &v);  // weights 1, 0, ...: the static copy
+  EXPECT_EQ(v.statVertices, 0);
+  EXPECT_EQ(Centre().r, 128);
+  params_->drawValues[1] = 1.0f;
+  v = Frame();
+  mp_Draw(model, params_, &v);
+  EXPECT_EQ(v.statVertices, 4);
+  EXPECT_EQ(Centre().r, 0);
+  EXPECT_EQ(Pixel(cx, cy + up).r, 128);
+  mp_Free(&model);
+}
+
 TEST_F(SceneDrawGl, InstanceMatrixEqualsTheAnglesMatrix) {
   const vec3 angles[] = {{0.3f, 0, 0}, {0, 0.7f, 0}, {0, 0, -1.1f}, {1.2f, -0.4f, 2.5f}};
   for (const vec3& a : angles) {

@@ -20,6 +20,7 @@
 #include "scene/view.h"
 #include "support/render_support.h"
 #include "tools/image_writer.h"
+#include "tools/material_writer.h"
 #include "tools/media_writer.h"
 #include "tools/model_writer.h"
 
@@ -406,6 +407,30 @@ TEST_F(SceneDrawGl, SpotlightDrawsOnlyInItsPass) {
   Rgb edge = Pixel(Render_ScreenWidth / 2 + Render_ScreenWidth / 3, Render_ScreenHeight / 2);
   EXPECT_GT(centre.r, 200);
   EXPECT_LT(edge.r, 30);
+  mayb_Free(&level);
+}
+
+TEST_F(SceneDrawGl, CubeSpotlightLightsByDirection) {
+  Texture("diffuse", ImageTool_Solid(8, 8, 255, 255, 255, 255));
+  ToolImage faces[6];
+  const uint8_t colours[6][3] = {{0, 0, 255}, {0, 255, 255}, {0, 255, 0}, {255, 0, 255}, {255, 0, 0}, {255, 255, 0}};
+  for (int i = 0; i < 6; i++) faces[i] = ImageTool_Solid(8, 8, colours[i][0], colours[i][1], colours[i][2], 255);
+  ASSERT_TRUE(MaterialTool_WriteCube("textures/cubespot", faces));
+  MayToolShader sh;
+  sh.name = "plaster";
+  sh.slots[0].name = "diffuse";
+  MayToolLevel l = Wall(sh);
+  l.spotTexture = "cubespot";
+  l.spotKeyCount = 1;
+  l.keys.resize(1);
+  ModelObject* level = LoadLevel("cubespot", l);
+  ASSERT_NE(level, nullptr);
+  ViewParams v = Frame({0, 0, 0}, 0);
+  mayb_Draw(level, params_, &v);  // the main pass decides what is visible
+  v.pass = 1;
+  mayb_Draw(level, params_, &v);
+  // The wall lies along +y from the projector: the +y face's colour (faces are +x, -x, +y, ...).
+  ExpectRgb(Centre(), colours[2][2], colours[2][1], colours[2][0], 3, "+y face");
   mayb_Free(&level);
 }
 

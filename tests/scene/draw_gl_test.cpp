@@ -226,12 +226,20 @@ TEST_F(SceneDrawGl, LightmapDoublesAndAnEmptyOneKeepsScaleOne) {
   MayToolShader sh;
   sh.name = "plaster";
   sh.slots[0].name = "diffuse";
+  Var_SetText(&render_var_type, "VBO");  // the surface's vertices in a buffer object
+  ModelObject* buffered = LoadLevel("lit", Wall(sh));
+  Var_SetText(&render_var_type, "AGP");
   ModelObject* lit = LoadLevel("lit", Wall(sh));
-  ASSERT_NE(lit, nullptr);
-  ViewParams v = Frame();
-  mayb_Draw(lit, params_, &v);
-  ExpectRgb(Centre(), 64, 64, 64, 3, "diffuse x lightmap x 2");
-  EXPECT_EQ(v.statDrawCalls, 1);
+  ASSERT_TRUE(lit && buffered);
+  EXPECT_NE(static_cast<MaylLevel*>(buffered->data)->surfaces[0].buffer, 0u);
+  for (ModelObject* level : {buffered, lit}) {
+    ViewParams v = Frame();
+    mayb_Draw(level, params_, &v);
+    ExpectRgb(Centre(), 64, 64, 64, 3, "diffuse x lightmap x 2");
+    EXPECT_EQ(v.statDrawCalls, 1);
+  }
+  mayb_Free(&buffered);
+  ViewParams v;
   Var_SetValue(&model_draw_lightmap, 0);
   v = Frame();
   mayb_Draw(lit, params_, &v);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/media_ffmpeg.h"
+#include "tools/lit_sample.h"
 #include "tools/personage_writer.h"
 #include "tools/sample_assets.h"
 #include "tools/sound_files.h"
@@ -143,6 +144,11 @@ int main(int argc, char** argv) {
   if (!WriteIntroMovie((stage / "video" / "logos.wmv").string()) ||
       !WriteIntroSound((stage / "video" / "logos.wav").string())) {
     std::fprintf(stderr, "make_sample: cannot write the intro movie\n");
+    return 1;
+  }
+  // The per-pixel-lit level and figure (loaded, never lit).
+  if (!LitSample_Write(stage.string())) {
+    std::fprintf(stderr, "make_sample: cannot write the lit level and figure\n");
     return 1;
   }
   // The characters a game carries between levels.

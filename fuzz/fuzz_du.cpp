@@ -1,0 +1,83 @@
+// Fuzz target: the DU level loader on arbitrary bytes. The first byte is the length of the
+// ".hmp" text that follows it (255: no ".hmp" file); the rest is the level file. Loads it from a
+// private folder, runs a few traces against a still and a turned instance, and frees it.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fuzz.h"
+#include "scene/du.h"
+#include "scene/model.h"
+#include "tools/du_writer.h"
+#include "world/trace.h"
+
+static void EnterPrivateFolder() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  char dir[] = "/tmp/fuzz_du_XXXXXX";
+  if (mkdtemp(dir) && chdir(dir) == 0) return;
+  std::abort();
+}
+
+static void WriteFile(const char* name, const uint8_t* data, size_t size) {
+  FILE* f = std::fopen(name, "wb");
+  if (!f) return;
+  if (size) std::fwrite(data, 1, size, f);
+  std::fclose(f);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  EnterPrivateFolder();
+  size_t hmp = size ? data[0] : 255;
+  std::remove("f.hmp");
+  std::remove("f.hmp_cache");
+  size_t at = size ? 1 : 0;
+  if (hmp != 255) {
+    if (hmp > size - at) hmp = size - at;
+    WriteFile("f.hmp", data + at, hmp);
+    at += hmp;
+  }
+  WriteFile("f.du", data + at, size - at);
+  DuLevel* level = du_Load("f");
+  if (!level) return 0;
+  static ModelDrawParams params;
+  for (int turned = 0; turned < 2; ++turned) {
+    params.position = {1.5f, -2.0f, 0.25f};
+    params.angles = {turned * 0.7f, turned * -0.2f, 0.0f};
+    const vec3 rays[3][2] = {{{0, 0, 500}, {0, 0, -500}}, {{-300, 10, 40}, {300, -10, 40}}, {{5, 5, 5}, {5, 5, 5}}};
+    for (const auto& ray : rays) {
+      TraceRequest t{};
+      t.start = ray[0];
+      t.end = ray[1];
+      t.fraction = 1.0f;
+      t.factor = 1.0f;
+      if (turned) t.mins = {-4, -4, -8}, t.maxs = {4, 4, 8};
+      du_TraceLocal(level, &params, &t);
+    }
+  }
+  du_LoadShaderTextures(level);
+  du_FreeLevel(level);
+  return 0;
+}
+
+void Fuzz_MakeSeeds(std::vector<std::vector<uint8_t>>& seeds) {
+  auto add = [&](const DuToolLevel& level, const std::string* hmp) {
+    std::vector<uint8_t> s{uint8_t(hmp ? hmp->size() : 255)};
+    if (hmp) s.insert(s.end(), hmp->begin(), hmp->end());
+    std::vector<uint8_t> du = DuTool_Write(level);
+    s.insert(s.end(), du.begin(), du.end());
+    seeds.push_back(s);
+  };
+  const std::string textures[6] = {"a", "b", "", "c", "", ""};
+  const std::string hmp = DuTool_HmpText(32, 2), empty;
+  DuToolLevel quad;
+  quad.models.push_back({DuTool_Quad(-64, -64, 64, 64, 0, 0)});
+  quad.areaModels = {0};
+  add(quad, &hmp);
+  add(DuTool_TwoRooms("lit\\", textures), &hmp);
+  add(DuTool_TwoRooms("", textures), nullptr);
+  add(DuToolLevel{}, &empty);
+}

@@ -1,0 +1,161 @@
+// DU levels: per-pixel-lit levels of shaders, models made of surfaces, portals, a node tree and
+// areas, in one file (name + ".du") with an optional ".hmp" text that asks for a triangle tree
+// for traces. The loader checks every count, size and index and refuses a bad file with one
+// "du_Load: ..." line; the level then reaches the registry as a ModelObject.
+#pragma once
+#include <cstdint>
+
+struct ModelObject;
+struct ModelDrawParams;
+struct ViewParams;
+struct TraceRequest;
+struct TriTree;
+
+constexpr uint32_t kDuMagic = 0x18181818;
+constexpr uint32_t kDuVersion = 1;
+constexpr int kDuShaderSlots = 6;
+// Levels with this many vertices or more keep surface-relative indices: 16-bit level-wide
+// indices would wrap. Their surfaces draw from vertex copies of their own.
+constexpr int kDuLevelWideVertexLimit = 65536;
+
+// File sizes of the records.
+constexpr int kDuHeaderSize = 120;
+constexpr int kDuShaderSize = 824;
+constexpr int kDuModelSize = 148;
+constexpr int kDuSurfaceSize = 72;
+constexpr int kDuVertexSize = 64;
+constexpr int kDuPortalSize = 40;
+constexpr int kDuNodeSize = 24;
+constexpr int kDuAreaSize = 12;
+
+struct DuTextureSlot {
+  char name[64];         // empty: no texture
+  int32_t settings[3];   // read by the light passes
+  int32_t material;      // material index, set by du_LoadShaderTextures
+};
+
+struct DuShader {
+  uint8_t data[264];  // the renderer's own bytes; the first 64 hold the shader's name
+  DuTextureSlot slots[kDuShaderSlots];  // 0 colour, 1 specular, 3 normal map
+  uint8_t tail[80];   // read by the renderer
+};
+
+struct DuVertex {
+  float position[3];
+  float frame[9];  // three lighting-frame vectors
+  float uv0[2];
+  float uv1[2];
+};
+
+struct DuSurface {
+  int32_t shader;  // outside 0 .. shader count - 1: no shader
+  int32_t vertexCount;
+  int32_t indexCount;
+  DuVertex* vertices;
+  uint16_t* indices;  // level-wide after the load, unless the level keeps surface-relative ones
+  void* gpuVertices;  // the surface's own copy in levels of kDuLevelWideVertexLimit or more
+  uint32_t gpuGeneration;
+  int32_t firstVertex;  // in the level-wide vertex array
+  int32_t firstIndex;   // in the level-wide index array
+  float bounds[6];
+  int32_t visibleStamp;
+  int32_t rendererWord;
+  void* interactions;
+};
+
+struct DuModel {
+  uint8_t data[128];
+  int32_t surfaceCount;
+  DuSurface* surfaces;
+  int32_t rendererWord136;
+  int32_t visibleStamp;
+  int32_t rendererWord144;
+};
+
+struct DuPortal {
+  int32_t pointCount;  // at least 3
+  int32_t areas[2];
+  float* points;       // 3 floats per point
+  float plane[4];      // normal (not normalised) and distance
+  int32_t eyeSide;
+  int32_t visited;
+};
+
+// A child above 0 is a node; 0 or below is the leaf of area -1 - child (0: no area).
+struct DuNode {
+  float normal[3];
+  float term;
+  int32_t children[2];  // positive side, negative side
+};
+
+struct DuArea {
+  int32_t model;  // -1: none
+  int32_t visibleStamp;
+  int32_t rendererWord;
+};
+
+struct DuHeader {
+  uint32_t magic;
+  uint32_t version;
+  uint8_t unread8[32];
+  char textureFolder[32];
+  int32_t shaderCount;
+  DuShader* shaders;
+  int32_t modelCount;
+  DuModel* models;
+  int32_t portalCount;
+  DuPortal* portals;
+  int32_t nodeCount;
+  DuNode* nodes;
+  int32_t areaCount;
+  DuArea* areas;
+  uint8_t unread112[8];
+};
+
+struct DuLevel {
+  DuHeader* header;
+  TriTree* tree;  // null without a ".hmp" file
+  int32_t uploadNeeded;
+  int32_t texturesNeeded;
+  uint32_t textureGeneration;
+  int32_t triangleTotal;
+  int32_t vertexTotal;
+  void* gpuVertices;
+  uint32_t gpuGeneration;
+  int32_t indexTotal;
+  int32_t surfaceRelative;  // 1: indices were not rebased (kDuLevelWideVertexLimit or more)
+  int32_t lightPath;        // 0 until the level lighting chooses one
+};
+
+// The lighting path of DU levels (0 none until the level lighting is built).
+extern int32_t DuLightPath;
+
+DuLevel* du_Load(const char* name);
+// Releases the level and everything it holds; tolerates a level that failed half-way.
+void du_FreeLevel(DuLevel* level);
+// normal = (p1 - p0) x (p2 - p0), not normalised; distance = normal . p0.
+void du_PlaneFromPoints(const float points[9], float plane[4]);
+// Fills the tree's triangles from the surfaces (indices still surface-relative) and builds it.
+void du_InitHeightmap(DuLevel* level, const char* name, float maxBoxSize, int maxTriangles);
+// Rebases every surface's indices to the level-wide vertex array and records each surface's
+// first vertex and first index; levels of kDuLevelWideVertexLimit vertices or more keep
+// surface-relative indices. Chooses path 0 and makes no GL call.
+void du_InitShaders(DuLevel* level);
+
+// The triangle tree of a level with a ".hmp" text: made by du_Load (its failures are logged and
+// leave the level without a tree), released with the level.
+void du_CreateTree(DuLevel* level, const char* name, float maxBoxSize, int maxTriangles);
+void du_FreeTree(DuLevel* level);
+
+// Moves the trace into the instance's frame and runs it against the tree; the hit normal comes
+// back in world space, also for a turned instance.
+void du_TraceLocal(DuLevel* level, const ModelDrawParams* params, TraceRequest* request);
+// Loads the materials of the shaders' texture slots (folder text + slot name) after a load and
+// whenever the texture table has been emptied since.
+void du_LoadShaderTextures(DuLevel* level);
+
+// The registry's loader and the object's slots.
+ModelObject* du_CreateModel(const char* name);
+void du_Draw(ModelObject* model, ModelDrawParams* params, ViewParams* view);
+void du_Trace(ModelObject* model, ModelDrawParams* params, TraceRequest* request);
+void du_Free(ModelObject** model);

@@ -325,6 +325,9 @@ void GlDispatch_Clear();
 // values behind their pointer: glMultMatrixf/glLoadMatrixf (16), glLightfv/glMaterialfv/glFogfv/
 // glLightModelfv (4 for colours and positions), glColor4ubv (4), glTexCoord2fv (2), glVertex3fv (3),
 // glDeleteTextures/glDeleteOcclusionQueriesNV/glDeleteFramebuffers/glDeleteRenderbuffers (the ids).
+// glProgramEnvParameter4fvARB, glProgramParameters4fvNV (4 x count), glSetFragmentShaderConstantATI
+// and glCombinerParameterfvNV print their values too; glGenBuffersARB, glGenFragmentShadersATI and
+// glNewObjectBufferATI hand out names, and program loads compile (error position -1).
 // Functions that return a value return 0/null, except the queries set below. Installing also
 // forgets the calls, the query answers and the handed-out names.
 void GlDispatch_InstallRecording();

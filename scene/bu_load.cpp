@@ -38,9 +38,13 @@ int CheckCount(BuReader* r, int32_t count, size_t recordSize, const char* what) 
   return 1;
 }
 
+// A zero-filled array of count records; a failed allocation is logged and refuses the file.
 template <typename T>
-T* AllocArray(int64_t count, const char* tag) {
-  return static_cast<T*>(Global_MallocZero(size_t(count) * sizeof(T), tag));
+int Alloc(BuReader* r, T** out, int64_t count, const char* tag) {
+  *out = static_cast<T*>(Global_MallocZero(size_t(count) * sizeof(T), tag));
+  if (*out || count == 0) return 1;
+  Log_Printf("bu_Load: Global_Malloc in %s %s.\n", tag, r->path);
+  return 0;
 }
 
 int ReadHeader(BuReader* r) {
@@ -77,7 +81,7 @@ int ReadShadersAndBones(BuReader* r) {
   BuHeader* h = r->header;
   ByteReader* b = &r->in;
   if (!CheckCount(r, h->shaderCount, kBuShaderSize, "shader count")) return 0;
-  h->shaders = AllocArray<BuShader>(h->shaderCount, "BUSLSHA");
+  if (!Alloc(r, &h->shaders, h->shaderCount, "BUSLSHA")) return 0;
   for (int i = 0; i < h->shaderCount; ++i) {
     BuShader& s = h->shaders[i];
     Reader_Name(*b, s.name, sizeof s.name);
@@ -89,7 +93,7 @@ int ReadShadersAndBones(BuReader* r) {
     b->Take(s.passData, sizeof s.passData);
   }
   if (!CheckCount(r, h->boneCount, kBuBoneSize, "bone count")) return 0;
-  h->bones = AllocArray<BuBone>(h->boneCount, "BUSLNAM");
+  if (!Alloc(r, &h->bones, h->boneCount, "BUSLNAM")) return 0;
   for (int i = 0; i < h->boneCount; ++i) {
     BuBone& bone = h->bones[i];
     Reader_Name(*b, bone.name, sizeof bone.name);
@@ -106,7 +110,7 @@ int ReadObjectRecords(BuReader* r) {
   BuHeader* h = r->header;
   ByteReader* b = &r->in;
   if (!CheckCount(r, h->objectCount, kBuObjectSize, "object count")) return 0;
-  h->objects = AllocArray<BuObject>(h->objectCount, "BUSLOBJ");
+  if (!Alloc(r, &h->objects, h->objectCount, "BUSLOBJ")) return 0;
   for (int i = 0; i < h->objectCount; ++i) {
     BuObject& o = h->objects[i];
     b->Take(o.passData, sizeof o.passData);
@@ -146,7 +150,7 @@ void ReadVertex(ByteReader* b, BuVertex* v, bool blend) {
 int ReadIndexList(BuReader* r, int32_t count, int32_t vertexCount, const char* tag,
                   const char* what, uint16_t** out) {
   if (!CheckCount(r, count, 2, what)) return 0;
-  *out = AllocArray<uint16_t>(count, tag);
+  if (!Alloc(r, out, count, tag)) return 0;
   for (int i = 0; i < count; ++i) {
     (*out)[i] = Reader_U16(r->in);
     if ((*out)[i] >= vertexCount) return Refuse(r, what);
@@ -164,7 +168,7 @@ int ReadObjectData(BuReader* r) {
       return 0;
     vertexTotal += o.vertexCount;
     if (vertexTotal > kBuMaxVertices) return Refuse(r, "vertex total (more than 32768)");
-    o.vertices = AllocArray<BuVertex>(o.vertexCount, blend ? "BUSLBLE" : "BUSLVTX");
+    if (!Alloc(r, &o.vertices, o.vertexCount, blend ? "BUSLBLE" : "BUSLVTX")) return 0;
     for (int k = 0; k < o.vertexCount; ++k) {
       ReadVertex(&r->in, &o.vertices[k], blend);
       for (const BuInfluence& in : o.vertices[k].influences)
@@ -182,21 +186,21 @@ int ReadVolume(BuReader* r) {
   BuHeader* h = r->header;
   ByteReader* b = &r->in;
   if (!CheckCount(r, h->volumeWeightCount, 16, "volume weight count")) return 0;
-  h->volumeWeights = AllocArray<float>(int64_t(h->volumeWeightCount) * 4, "BUVWEI");
+  if (!Alloc(r, &h->volumeWeights, int64_t(h->volumeWeightCount) * 4, "BUVWEI")) return 0;
   b->F32s(h->volumeWeights, size_t(h->volumeWeightCount) * 4);
   if (!CheckCount(r, h->volumeRefCount, 4, "volume bone reference count")) return 0;
-  h->volumeRefs = AllocArray<int32_t>(h->volumeRefCount, "BUVMAT");
+  if (!Alloc(r, &h->volumeRefs, h->volumeRefCount, "BUVMAT")) return 0;
   for (int i = 0; i < h->volumeRefCount; ++i) {
     h->volumeRefs[i] = b->I32();
     if (h->volumeRefs[i] < -1 || h->volumeRefs[i] >= h->boneCount) return Refuse(r, "volume bone reference");
   }
   if (!CheckCount(r, h->volumeIndexCount, 4, "volume index count")) return 0;
-  h->volumeIndices = AllocArray<uint32_t>(h->volumeIndexCount, "BUVIND");
+  if (!Alloc(r, &h->volumeIndices, h->volumeIndexCount, "BUVIND")) return 0;
   for (int i = 0; i < h->volumeIndexCount; ++i) h->volumeIndices[i] = b->U32();
   if (!CheckCount(r, h->volumeVertexCount, 16, "volume vertex count")) return 0;
   for (int i = 0; i < h->volumeIndexCount; ++i)
     if (h->volumeIndices[i] >= uint32_t(h->volumeVertexCount)) return Refuse(r, "volume index");
-  h->volumeVertices = AllocArray<float>(int64_t(h->volumeVertexCount) * 8, "BUVVRT");
+  if (!Alloc(r, &h->volumeVertices, int64_t(h->volumeVertexCount) * 8, "BUVVRT")) return 0;
   b->F32s(h->volumeVertices, size_t(h->volumeVertexCount) * 4);
   return 1;
 }
@@ -259,7 +263,8 @@ void bu_ParseShaderBlend(BuModel* model) {
 void bu_PrepareMeshes(BuModel* model) {
   BuHeader* h = model->header;
   if (h->volumeRefCount > 0) {
-    h->volumeRefBones = AllocArray<BuBone*>(h->volumeRefCount, "BUVMATP");
+    h->volumeRefBones =
+        static_cast<BuBone**>(Global_MallocZero(size_t(h->volumeRefCount) * sizeof(BuBone*), "BUVMATP"));
     for (int i = 0; h->volumeRefBones && i < h->volumeRefCount; ++i)
       h->volumeRefBones[i] = h->volumeRefs[i] < 0 ? nullptr : &h->bones[h->volumeRefs[i]];
   }
@@ -345,8 +350,11 @@ BuModel* bu_Load(const char* name) {
   BuHeader* h = model->header;
   int32_t volumeTriangles = h->volumeIndexCount / 3;
   if (volumeTriangles > 0) {
-    h->volumePlanes = AllocArray<float>(int64_t(volumeTriangles) * 4, "BUVPLA");
-    model->frontFacing = AllocArray<uint8_t>(volumeTriangles, "BUVFRO");
+    if (!Alloc(&r, &h->volumePlanes, int64_t(volumeTriangles) * 4, "BUVPLA") ||
+        !Alloc(&r, &model->frontFacing, volumeTriangles, "BUVFRO")) {
+      bu_FreeModel(model);
+      return nullptr;
+    }
   }
   if (volumeUsable) bu_BuildShadowVolume(model);
   model->texturesNeeded = 1;

@@ -42,15 +42,19 @@ int CheckCount(DuReader* r, int32_t count, size_t recordSize, const char* what) 
   return 1;
 }
 
+// A zero-filled array of count records; a failed allocation is logged and refuses the file.
 template <typename T>
-T* AllocArray(int32_t count, const char* tag) {
-  return static_cast<T*>(Global_MallocZero(size_t(count) * sizeof(T), tag));
+int Alloc(DuReader* r, T** out, int64_t count, const char* tag) {
+  *out = static_cast<T*>(Global_MallocZero(size_t(count) * sizeof(T), tag));
+  if (*out || count == 0) return 1;
+  Log_Printf("du_Load: Global_Malloc in %s %s.\n", tag, r->path);
+  return 0;
 }
 
 int ReadShaders(DuReader* r) {
   DuHeader* h = r->header;
   if (!CheckCount(r, h->shaderCount, kDuShaderSize, "shader count")) return 0;
-  h->shaders = AllocArray<DuShader>(h->shaderCount, "DUSLSHA");
+  if (!Alloc(r, &h->shaders, h->shaderCount, "DUSLSHA")) return 0;
   for (int i = 0; i < h->shaderCount; ++i) {
     DuShader& s = h->shaders[i];
     r->in.Take(s.data, sizeof s.data);
@@ -77,7 +81,7 @@ int ReadSurface(DuReader* r, DuSurface* s) {
   s->rendererWord = b->I32();
   b->Skip(4);
   if (!CheckCount(r, s->vertexCount, kDuVertexSize, "surface vertex count")) return 0;
-  s->vertices = AllocArray<DuVertex>(s->vertexCount, "DUSLVRT");
+  if (!Alloc(r, &s->vertices, s->vertexCount, "DUSLVRT")) return 0;
   for (int i = 0; i < s->vertexCount; ++i) {
     DuVertex& v = s->vertices[i];
     b->F32s(v.position, 3);
@@ -86,7 +90,7 @@ int ReadSurface(DuReader* r, DuSurface* s) {
     b->F32s(v.uv1, 2);
   }
   if (!CheckCount(r, s->indexCount, 2, "surface index count")) return 0;
-  s->indices = AllocArray<uint16_t>(s->indexCount, "DUSLIND");
+  if (!Alloc(r, &s->indices, s->indexCount, "DUSLIND")) return 0;
   for (int i = 0; i < s->indexCount; ++i) {
     s->indices[i] = Reader_U16(*b);
     if (s->indices[i] >= s->vertexCount) return Refuse(r, "surface index");
@@ -97,7 +101,7 @@ int ReadSurface(DuReader* r, DuSurface* s) {
 int ReadModels(DuReader* r) {
   DuHeader* h = r->header;
   if (!CheckCount(r, h->modelCount, kDuModelSize, "model count")) return 0;
-  h->models = AllocArray<DuModel>(h->modelCount, "DUSLMDL");
+  if (!Alloc(r, &h->models, h->modelCount, "DUSLMDL")) return 0;
   for (int i = 0; i < h->modelCount; ++i) {
     DuModel& m = h->models[i];
     if (!CheckCount(r, 1, kDuModelSize, "model")) return 0;
@@ -108,7 +112,7 @@ int ReadModels(DuReader* r) {
     r->in.Skip(4);
     m.rendererWord144 = r->in.I32();
     if (!CheckCount(r, m.surfaceCount, kDuSurfaceSize, "model surface count")) return 0;
-    m.surfaces = AllocArray<DuSurface>(m.surfaceCount, "DUSLSRF");
+    if (!Alloc(r, &m.surfaces, m.surfaceCount, "DUSLSRF")) return 0;
     for (int j = 0; j < m.surfaceCount; ++j)
       if (!ReadSurface(r, &m.surfaces[j])) return 0;
   }
@@ -118,7 +122,7 @@ int ReadModels(DuReader* r) {
 int ReadPortals(DuReader* r) {
   DuHeader* h = r->header;
   if (!CheckCount(r, h->portalCount, kDuPortalSize, "portal count")) return 0;
-  h->portals = AllocArray<DuPortal>(h->portalCount, "DUSLPRT");
+  if (!Alloc(r, &h->portals, h->portalCount, "DUSLPRT")) return 0;
   for (int i = 0; i < h->portalCount; ++i) {
     DuPortal& p = h->portals[i];
     if (!CheckCount(r, 1, kDuPortalSize, "portal")) return 0;
@@ -128,7 +132,7 @@ int ReadPortals(DuReader* r) {
     r->in.Skip(28);  // point slot, plane, eye-side and visited slots
     if (!CheckCount(r, p.pointCount, 12, "portal point count")) return 0;
     if (p.pointCount < 3) return Refuse(r, "portal point count");
-    p.points = AllocArray<float>(p.pointCount * 3, "DUSLPNT");
+    if (!Alloc(r, &p.points, p.pointCount * 3, "DUSLPNT")) return 0;
     r->in.F32s(p.points, size_t(p.pointCount) * 3);
   }
   return 1;
@@ -137,7 +141,7 @@ int ReadPortals(DuReader* r) {
 int ReadNodesAndAreas(DuReader* r) {
   DuHeader* h = r->header;
   if (!CheckCount(r, h->nodeCount, kDuNodeSize, "node count")) return 0;
-  h->nodes = AllocArray<DuNode>(h->nodeCount, "DUSLNOD");
+  if (!Alloc(r, &h->nodes, h->nodeCount, "DUSLNOD")) return 0;
   for (int i = 0; i < h->nodeCount; ++i) {
     DuNode& n = h->nodes[i];
     r->in.F32s(n.normal, 3);
@@ -146,7 +150,7 @@ int ReadNodesAndAreas(DuReader* r) {
     n.children[1] = r->in.I32();
   }
   if (!CheckCount(r, h->areaCount, kDuAreaSize, "area count")) return 0;
-  h->areas = AllocArray<DuArea>(h->areaCount, "DUSLARE");
+  if (!Alloc(r, &h->areas, h->areaCount, "DUSLARE")) return 0;
   for (int i = 0; i < h->areaCount; ++i) {
     DuArea& a = h->areas[i];
     a.model = r->in.I32();

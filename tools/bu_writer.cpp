@@ -13,17 +13,17 @@ namespace {
 
 using Position = std::tuple<float, float, float>;
 
-void Vertex(ToolBytes& o, const BuToolVertex& v, bool blend) {
+void Vertex(ByteWriter& o, const BuToolVertex& v, bool blend) {
   if (blend) o.Zeros(4);
-  o.Floats(v.position, 3);
-  o.Floats(v.frame, 9);
+  Bytes_Floats(o, v.position, 3);
+  Bytes_Floats(o, v.frame, 9);
   o.Zeros(blend ? 724 : 4);
   for (const auto& in : v.influences) {
     o.I32(in.slot);
     o.F32(in.weight);
   }
   o.Zeros(32);
-  o.Floats(v.uv, 4);
+  Bytes_Floats(o, v.uv, 4);
   o.Zeros(20);
 }
 
@@ -84,14 +84,14 @@ BuToolVolume BuTool_WeldVolume(const BuToolModel& model) {
 
 std::vector<uint8_t> BuTool_Write(const BuToolModel& model, const BuToolVolume& volume,
                                   std::vector<size_t>* boundaries) {
-  ToolBytes o;
+  ByteWriter o;
   auto mark = [&] {
-    if (boundaries) boundaries->push_back(o.Size());
+    if (boundaries) boundaries->push_back(o.bytes.size());
   };
   o.U32(0x18181818);
   o.U32(8);
   o.Zeros(32);
-  o.Text(model.textureFolder, 32);
+  Bytes_Name(o, model.textureFolder, 32);
   for (size_t count : {model.shaders.size(), model.bones.size(), model.objects.size()}) {
     o.I32(int32_t(count));
     o.U32(0);
@@ -104,21 +104,21 @@ std::vector<uint8_t> BuTool_Write(const BuToolModel& model, const BuToolVolume& 
   o.U32(0);
   mark();
   for (const BuToolShader& s : model.shaders) {
-    o.Text(s.name, 60);
+    Bytes_Name(o, s.name, 60);
     o.U32(0);
     for (const std::string& t : s.textures) {
-      o.Text(t, 60);
+      Bytes_Name(o, t, 60);
       o.U32(0);
     }
     o.Zeros(192);
   }
   mark();
   for (const BuToolBone& b : model.bones) {
-    o.Text(b.name, 64);
+    Bytes_Name(o, b.name, 64);
     o.I32(-2);
     o.Zeros(48);
-    o.Floats(b.bindRotation, 9);
-    o.Floats(b.bindPosition, 3);
+    Bytes_Floats(o, b.bindRotation, 9);
+    Bytes_Floats(o, b.bindPosition, 3);
   }
   mark();
   for (const BuToolObject& obj : model.objects) {
@@ -138,19 +138,19 @@ std::vector<uint8_t> BuTool_Write(const BuToolModel& model, const BuToolVolume& 
   for (const BuToolObject& obj : model.objects) {
     for (const BuToolVertex& v : obj.vertices) Vertex(o, v, obj.blendVertices);
     mark();
-    for (uint16_t i : obj.indices) o.U16(i);
+    for (uint16_t i : obj.indices) Bytes_U16(o, i);
     mark();
-    for (uint16_t i : obj.strips) o.U16(i);
+    for (uint16_t i : obj.strips) Bytes_U16(o, i);
     mark();
   }
-  o.Floats(volume.weights.data(), volume.weights.size() / 4 * 4);
+  Bytes_Floats(o, volume.weights.data(), volume.weights.size() / 4 * 4);
   mark();
   for (int32_t r : volume.refs) o.I32(r);
   mark();
   for (uint32_t i : volume.indices) o.U32(i);
   mark();
-  o.Floats(volume.vertices.data(), volume.vertices.size() / 4 * 4);
-  return o.data;
+  Bytes_Floats(o, volume.vertices.data(), volume.vertices.size() / 4 * 4);
+  return Bytes_Vector(o);
 }
 
 std::vector<uint8_t> BuTool_Write(const BuToolModel& model) {

@@ -43,14 +43,14 @@ void AddQuad(DuToolSurface& s, const float a[3], const float b[3], const float c
 }  // namespace
 
 std::vector<uint8_t> DuTool_Write(const DuToolLevel& level, std::vector<size_t>* boundaries) {
-  ToolBytes o;
+  ByteWriter o;
   auto mark = [&] {
-    if (boundaries) boundaries->push_back(o.Size());
+    if (boundaries) boundaries->push_back(o.bytes.size());
   };
   o.U32(0x18181818);
   o.U32(1);
   o.Zeros(32);
-  o.Text(level.textureFolder, 32);
+  Bytes_Name(o, level.textureFolder, 32);
   for (size_t count : {level.shaders.size(), level.models.size(), level.portals.size(), level.nodes.size(),
                        level.areaModels.size()}) {
     o.I32(int32_t(count));
@@ -59,10 +59,10 @@ std::vector<uint8_t> DuTool_Write(const DuToolLevel& level, std::vector<size_t>*
   o.Zeros(8);
   mark();
   for (const DuToolShader& s : level.shaders) {
-    o.Text(s.name, 64);
+    Bytes_Name(o, s.name, 64);
     o.Zeros(200);
     for (const std::string& t : s.textures) {
-      o.Text(t, 64);
+      Bytes_Name(o, t, 64);
       o.Zeros(16);
     }
     o.Zeros(80);
@@ -80,17 +80,17 @@ std::vector<uint8_t> DuTool_Write(const DuToolLevel& level, std::vector<size_t>*
       o.Zeros(24);
       float b[6];
       Bounds(s, b);
-      o.Floats(b, 6);
+      Bytes_Floats(o, b, 6);
       o.Zeros(12);
       mark();
       for (const DuToolVertex& v : s.vertices) {
-        o.Floats(v.position, 3);
-        o.Floats(v.frame, 9);
-        o.Floats(v.uv0, 2);
-        o.Floats(v.uv1, 2);
+        Bytes_Floats(o, v.position, 3);
+        Bytes_Floats(o, v.frame, 9);
+        Bytes_Floats(o, v.uv0, 2);
+        Bytes_Floats(o, v.uv1, 2);
       }
       mark();
-      for (uint16_t i : s.indices) o.U16(i);
+      for (uint16_t i : s.indices) Bytes_U16(o, i);
       mark();
     }
   }
@@ -100,11 +100,11 @@ std::vector<uint8_t> DuTool_Write(const DuToolLevel& level, std::vector<size_t>*
     o.I32(p.areas[1]);
     o.Zeros(28);
     mark();
-    o.Floats(p.points.data(), p.points.size() / 3 * 3);
+    Bytes_Floats(o, p.points.data(), p.points.size() / 3 * 3);
     mark();
   }
   for (const DuToolNode& n : level.nodes) {
-    o.Floats(n.normal, 3);
+    Bytes_Floats(o, n.normal, 3);
     o.F32(n.term);
     o.I32(n.children[0]);
     o.I32(n.children[1]);
@@ -114,7 +114,7 @@ std::vector<uint8_t> DuTool_Write(const DuToolLevel& level, std::vector<size_t>*
     o.I32(m);
     o.Zeros(8);
   }
-  return o.data;
+  return Bytes_Vector(o);
 }
 
 std::string DuTool_HmpText(float maxBoxSize, int maxTriangles) {

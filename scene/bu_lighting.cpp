@@ -592,6 +592,8 @@ void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLi
     ATIFS_Bind(Lighting_AtiShader(kShaders[member]));
 
   double time = view->time;
+  // The normalization cube is filtered without mipmaps: across a face seam the derivatives would
+  // pick a coarse level of shortened, averaged directions.
   int normalization = Material_Load("textures\\normalization");
   int cubeUnits[2] = {-1, -1};  // units holding cube maps
   switch (member) {
@@ -601,17 +603,17 @@ void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLi
       break;
     case kFast:
       Material_BindCube(5, light->cubeMaterial, time, 2);
-      Material_BindCube(4, normalization, time, 2);
+      Material_BindCube(4, normalization, time, 1);
       cubeUnits[0] = 5, cubeUnits[1] = 4;
       break;
     case kFull:
-      Material_BindCube(1, normalization, time, 2);
-      Material_BindCube(4, normalization, time, 2);
+      Material_BindCube(1, normalization, time, 1);
+      Material_BindCube(4, normalization, time, 1);
       cubeUnits[0] = 1, cubeUnits[1] = 4;
       break;
     case kR300:
       Material_BindCube(4, light->cubeMaterial, time, 2);
-      Material_BindCube(3, normalization, time, 2);
+      Material_BindCube(3, normalization, time, 1);
       cubeUnits[0] = 4, cubeUnits[1] = 3;
       break;
   }

@@ -23,6 +23,8 @@
 #include "tools/bu_writer.h"
 #include "tools/image_writer.h"
 #include "tools/lighting_textures.h"
+#include "tools/material_writer.h"
+#include "render/material.h"
 
 namespace fs = std::filesystem;
 
@@ -404,39 +406,54 @@ TEST_F(LitScenes, AFloorFallsOffAsColourTimesNDotLTimesAttenuation) {
   }
 }
 
-TEST_F(LitScenes, ACubeShadowsExactlyTheFloorARayCastFindsOccluded) {
+// The stencil after a light's volume pass differs from 128 exactly on the floor pixels that a ray
+// cast towards the light finds occluded (give or take a 1-pixel border), for z-pass and z-fail
+// eyes, with and without GL_ATI_separate_stencil, and for two instances of one model.
+TEST_F(LitScenes, CubesShadowExactlyTheFloorARayCastFindsOccluded) {
   ModelObject* floor = Load(Floor(16), "floor");
   const std::string tex[4] = {"white", "black", "", "flat_n"};
   ModelObject* cube = Load(BuTool_Cube(2, "t\\", tex), "cube");
   ASSERT_TRUE(floor && cube);
-  const std::array<double, 3> light{9, 3, 12};
-  const double lo[3] = {-2, -2, 2}, hi[3] = {2, 2, 6};
   struct Case {
     const char* name;
     float eyeX, eyeZ;
     bool separate;
-  } cases[] = {{"z-pass", 0, 30, true}, {"z-fail", -10, 9, true}, {"z-pass one-sided", 0, 30, false}, {"z-fail one-sided", -10, 9, false}};
+    std::vector<std::array<float, 3>> cubes;
+    std::array<double, 3> light;
+  } cases[] = {{"z-pass", 0, 30, true, {{0, 0, 4}}, {9, 3, 12}},
+               {"z-fail", -10, 9, true, {{0, 0, 4}}, {9, 3, 12}},
+               {"z-pass one-sided", 0, 30, false, {{0, 0, 4}}, {9, 3, 12}},
+               {"z-fail one-sided", -10, 9, false, {{0, 0, 4}}, {9, 3, 12}},
+               {"two instances", 0, 30, true, {{-7, -2, 4}, {6, 3, 3}}, {0, 1, 14}}};
   const uint8_t separate = GlExtFlags.ATI_separate_stencil;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     GlExtFlags.ATI_separate_stencil = c.separate ? separate : 0;
+    const std::array<double, 3>& light = c.light;
     tw_test::LitScene scene;
     scene.eye = {c.eyeX, 0, c.eyeZ};
     scene.angles = {0, -kMathPi / 2, 0};
     scene.lights.push_back(Light(float(light[0]), float(light[1]), float(light[2]), 40, 1, 1, 1));
     scene.instances.push_back({floor, At(0, 0, 0)});
-    scene.instances.push_back({cube, At(0, 0, 4)});
+    for (const auto& p : c.cubes) scene.instances.push_back({cube, At(p[0], p[1], p[2])});
     const int n = 64;
     tw_test::LitImage img = tw_test::LitScene_Draw(&scene, n, n);
     Unprojector un(n, n);
+    auto hitsCube = [&](const std::array<double, 3>& o, const std::array<double, 3>& d, double tMax) {
+      for (const auto& p : c.cubes) {
+        const double lo[3] = {p[0] - 2.0, p[1] - 2.0, p[2] - 2.0}, hi[3] = {p[0] + 2.0, p[1] + 2.0, p[2] + 2.0};
+        if (RayHitsBox(o, d, tMax, lo, hi)) return true;
+      }
+      return false;
+    };
     std::vector<int> cls(n * n, -1);  // -1 not floor, 0 lit, 1 occluded
     for (int y = 0; y < n; ++y)
       for (int x = 0; x < n; ++x) {
         std::array<double, 3> p, o, d;
         if (!un.Floor(x, y, &p, &o, &d) || std::fabs(p[0]) > 15.5 || std::fabs(p[1]) > 15.5) continue;
-        if (RayHitsBox(o, d, 1e9, lo, hi)) continue;  // the cube hides the floor here
+        if (hitsCube(o, d, 1e9)) continue;  // a cube hides the floor here
         std::array<double, 3> toLight{light[0] - p[0], light[1] - p[1], light[2] - p[2]};
-        cls[y * n + x] = RayHitsBox(p, toLight, 1.0, lo, hi);
+        cls[y * n + x] = hitsCube(p, toLight, 1.0);
       }
     int bad = 0, shadowed = 0;
     for (int y = 1; y < n - 1; ++y)
@@ -455,6 +472,61 @@ TEST_F(LitScenes, ACubeShadowsExactlyTheFloorARayCastFindsOccluded) {
     EXPECT_EQ(bad, 0);
   }
   GlExtFlags.ATI_separate_stencil = separate;
+}
+
+// "render_bump_clear" 1: the depth pass clears the instance's pixels to black.
+TEST_F(LitScenes, BumpClearLeavesTheSilhouetteBlack) {
+  const std::string tex[4] = {"white", "black", "", "flat_n"};
+  ModelObject* cube = Load(BuTool_Cube(4, "t\\", tex), "cube");
+  ASSERT_NE(cube, nullptr);
+  for (int clear : {0, 1}) {
+    SCOPED_TRACE(clear);
+    Var_SetValue(&render_bump_clear, float(clear));
+    tw_test::LitScene scene;
+    scene.eye = {0, 0, 20};
+    scene.angles = {0, -kMathPi / 2, 0};
+    scene.clear[0] = scene.clear[1] = scene.clear[2] = 1.0f;
+    scene.lights.push_back(Light(100, 0, 0, 1, 1, 1, 1));  // lights nothing here
+    scene.instances.push_back({cube, At(0, 0, 0)});
+    tw_test::LitImage img = tw_test::LitScene_Draw(&scene, 64, 64);
+    EXPECT_EQ(img.At(32, 32)[0], clear ? 0 : 255);
+    EXPECT_EQ(img.At(1, 1)[0], 255);
+  }
+}
+
+// A light's cube filters it by 1 - cube colour: a white +X face leaves that side of the floor dark.
+TEST_F(LitScenes, AWhiteLightCubeFaceLeavesItsSideDark) {
+  ToolImage faces[6];
+  for (int f = 0; f < 6; ++f) faces[f] = f == 0 ? ImageTool_Solid(8, 8, 255, 255, 255, 255) : ImageTool_Solid(8, 8, 0, 0, 0, 255);
+  ASSERT_TRUE(MaterialTool_WriteCube("textures/t/lightcube", faces));
+  for (float fast : {0.0f, 1.0f, 2.0f}) {
+    SCOPED_TRACE(fast);
+    Var_SetValue(&render_bump_r300, fast == 0.0f ? 1.0f : 0.0f);
+    Var_SetValue(&render_bump_fast, fast);
+    ModelObject* floor = Load(Floor(16), fast == 0.0f ? "floor0" : fast == 1.0f ? "floor1" : "floor2");
+    ASSERT_NE(floor, nullptr);
+    tw_test::LitScene scene;
+    scene.eye = {0, 0, 20};
+    scene.angles = {0, -kMathPi / 2, 0};
+    scene.lights.push_back(Light(0, 0, 4, 30, 1, 1, 1));
+    scene.lights[0].cubeMaterial = Material_Load("textures\\t\\lightcube");
+    ASSERT_NE(scene.lights[0].cubeMaterial, 0);
+    scene.instances.push_back({floor, At(0, 0, 0)});
+    tw_test::LitImage img = tw_test::LitScene_Draw(&scene, 64, 64);
+    Unprojector un(64, 64);
+    int litPlus = 0, litMinus = 0, plus = 0, minus = 0;
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) {
+        std::array<double, 3> p;
+        if (!un.Floor(x, y, &p) || std::fabs(p[1]) > 2 || std::fabs(p[0]) < 8 || std::fabs(p[0]) > 14) continue;
+        bool lit = img.At(x, y)[0] > 8;
+        (p[0] > 0 ? plus : minus)++;
+        (p[0] > 0 ? litPlus : litMinus) += lit;
+      }
+    EXPECT_GT(plus, 10);
+    EXPECT_EQ(litPlus, 0) << "the white face's side";
+    EXPECT_EQ(litMinus, minus) << "a black face lights fully";
+  }
 }
 
 }  // namespace

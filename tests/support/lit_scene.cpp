@@ -53,7 +53,7 @@ LitImage LitScene_Draw(LitScene* scene, int width, int height) {
   Render_BeginFrame(0, 0, width, height);
   gl.glViewport(0, 0, width, height);
   gl.glScissor(0, 0, width, height);
-  Render_Clear(1, 0, 0, 0);
+  Render_Clear(1, scene->clear[0], scene->clear[1], scene->clear[2]);
   Render_ClearStencil(128);
   Render_SetPerspective(view.fov, view.farDistance, 1.0f);
   Render_SetCamera(&view.angles.x, &view.position.x);

@@ -21,6 +21,7 @@ struct LitScene {
   vec3 eye{};
   vec3 angles{};               // yaw, pitch, roll (radians)
   float fov = 90.0f;
+  float clear[3] = {0, 0, 0};  // background colour
   std::vector<ViewLight> lights;
   std::vector<LitInstance> instances;
   ViewParams view{};           // as the last frame left it

@@ -475,6 +475,17 @@ TEST_F(Lighting, PassesRestoreWhatTheyChange) {
   view.pass = 4;
   bu_Draw(&object, p, &view);
   EXPECT_EQ(Count("glDrawElements"), 0);
+  // Both ATI paths off: path 1, and nothing is drawn.
+  Var_SetValue(&render_bump_r200, 0);
+  BuModel* nv10 = Load(BuTool_Bar(2, "", kTex), "nv10");
+  EXPECT_EQ(nv10->lightingPath, kPathNV10);
+  object.data = nv10;
+  GlRecord_Clear();
+  for (int pass : {0, 4, 5}) {
+    view.pass = pass;
+    bu_Draw(&object, p, &view);
+  }
+  EXPECT_EQ(Count("glDrawElements"), 0);
 }
 
 }  // namespace

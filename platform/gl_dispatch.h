@@ -325,14 +325,15 @@ void GlDispatch_Clear();
 // values behind their pointer: glMultMatrixf/glLoadMatrixf (16), glLightfv/glMaterialfv/glFogfv/
 // glLightModelfv (4 for colours and positions), glColor4ubv (4), glTexCoord2fv (2), glVertex3fv (3),
 // glDeleteTextures/glDeleteOcclusionQueriesNV/glDeleteFramebuffers/glDeleteRenderbuffers (the ids).
-// glProgramEnvParameter4fvARB, glProgramParameters4fvNV (4 x count), glSetFragmentShaderConstantATI
-// and glCombinerParameterfvNV print their values too; glGenBuffersARB, glGenFragmentShadersATI and
-// glNewObjectBufferATI hand out names, and program loads compile (error position -1).
 // Functions that return a value return 0/null, except the queries set below. Installing also
 // forgets the calls, the query answers and the handed-out names.
 void GlDispatch_InstallRecording();
 // The recorder of a slot by name, for a loader under test (null for unknown names).
 void* GlRecord_ProcAddress(const char* name);
+// The recording table also prints the values behind glProgramEnvParameter4fvARB,
+// glProgramParameters4fvNV (4 x count), glSetFragmentShaderConstantATI and glCombinerParameterfvNV;
+// glGenBuffersARB, glGenFragmentShadersATI and glNewObjectBufferATI hand out names, and program
+// loads compile (error position -1).
 const std::vector<std::string>& GlRecord_Calls();
 void GlRecord_Clear();
 // Answers of the recording glGetString / glGetIntegerv / glGetFloatv per parameter name.

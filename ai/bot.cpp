@@ -4,3 +4,10 @@ StreetPropGrid Props_Grid;
 
 int LoadAreas(const char*) { return 0; }
 void Props_Free() {}
+
+// The AI arrives later; until then these have no state to touch.
+void ai_UnregisterObject(GameObject*) {}
+void ai_StartLevel() {}
+void ai_Tick() {}
+void ai_RequestFullReset() {}
+void bot_Setup(GameObject*, const char*) {}

@@ -31,3 +31,15 @@ extern StreetPropGrid Props_Grid;
 int LoadAreas(const char* path);
 // Releases the street props.
 void Props_Free();
+
+struct GameObject;
+// The character leaves its team before its object is released.
+void ai_UnregisterObject(GameObject* obj);
+// Once after every clearing of the object list, at the first tick.
+void ai_StartLevel();
+// The AI's step of every tick.
+void ai_Tick();
+// A new game: every AI memory is dropped.
+void ai_RequestFullReset();
+// Sets up a character's AI from a script ("*" = the default).
+void bot_Setup(GameObject* obj, const char* script);

@@ -42,3 +42,6 @@ extern WeaponDef Def_Weapons[kWeaponDefs];
 
 // The game's time-scale factor, 1.0 in normal play.
 extern float TimeScale;
+
+// Drops the weapon definitions' cached models; they are fetched again by name when next needed.
+void Weapon_ReleaseModels();

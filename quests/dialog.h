@@ -9,3 +9,12 @@ extern uint32_t Dialog_Open;
 extern GameObject* Dialog_Partner;
 
 void Dialog_StartWithNpc(GameObject* npc);
+// The dialogue screen's drawing and input while a dialogue is open.
+void Dialog_Draw();
+void Dialog_Input();
+
+// The Transport System and the other full-screen modes, and the city map.
+void TS_Draw();
+void TS_Input();
+void MapScreen_Draw();
+extern uint32_t MapScreen_Open;

@@ -1,7 +1,8 @@
-// The game module: stage entries, the per-frame function and shutdown.
+// The game module: stage entries, the per-frame function and shutdown, and the game's modes.
 #pragma once
 #include <cstdint>
 
+#include "foundation/vecmath.h"
 #include "world/level.h"
 
 void Game_Init(int stage);
@@ -9,7 +10,6 @@ void Game_Frame();
 void Game_FrameInput();
 void Game_Tick();
 void Game_Shutdown();
-void Game_VarsInit(int stage);
 void Game_PlayInput();
 
 struct MovieWmv;
@@ -27,6 +27,64 @@ extern uint32_t Game_AllWeaponsFlag;
 // Gives the local player every weapon with full ammunition and armour.
 void Game_GiveAllWeapons();
 
-// The game time and the step of the last tick (seconds), advanced only by Game_Tick.
+// Mode words, set by the menus, panels, network and quests; the frame reads them.
+extern uint32_t Game_Running;  // a level with its player runs
+extern uint32_t Game_MenuOpen;
+enum FullScreenMode : int32_t {
+  FULLSCREEN_NONE = 0,
+  FULLSCREEN_TRANSPORT = 1,
+  FULLSCREEN_MOVIE = 2,
+  FULLSCREEN_MINIGAME = 3,
+  FULLSCREEN_HELP = 4,
+};
+extern int32_t Game_FullScreenMode;
+extern uint32_t Game_PanelOpen;
+extern uint32_t Game_Paused;
+extern int32_t Game_NetMode;  // 0 single player, 1 server, 2 client
+// Demo word: playback, recording, fixed-rate capture.
+constexpr uint32_t DEMO_PLAYBACK = 2;
+constexpr uint32_t DEMO_RECORDING = 4;
+constexpr uint32_t DEMO_CAPTURE = 8;
+extern uint32_t Game_DemoFlags;
+extern uint32_t Game_MissionFailed;
+
+// Time state. The game time and the step of the last tick (seconds) change only in Game_Tick.
 extern double Game_Time;
 extern double Game_Step;
+extern float Game_Accumulator;     // real seconds not simulated yet
+extern int32_t Game_SettleFrames;  // steps stay 0 while above 0 (set after loads)
+extern uint32_t Game_FrameCount;
+constexpr int kCaptureRate = 24;
+constexpr int kSettleFrames = 5;
+constexpr float kMaxStep = 0.1f;
+// At most this many ticks, and one demo restart, in one frame of demo playback.
+constexpr int kMaxTicksPerFrame = 1000;
+
+// Step 3 of the frame: the step of this frame's record (may zero or fix the frame delta).
+float Game_ComputeStep();
+
+// The frame's camera after interpolation (the view handed to the world pass).
+extern vec3 Game_ViewOrigin;
+extern vec3 Game_ViewAngles;
+extern float Game_ViewZoom;
+
+// Volume fades of the music and ambience voices, applied every frame.
+struct SoundFade {
+  uint32_t voice;  // 0 = none
+  double startTime;
+  float startVolume;
+  double endTime;
+  float endVolume;
+};
+constexpr int kSoundFades = 4;
+extern SoundFade Game_SoundFades[kSoundFades];
+extern uint32_t Game_FadeRestartArmed;
+extern double Game_FadeRestartTime;
+// The volume of a fade at a clock time.
+float Game_FadeVolume(const SoundFade* fade, double clock);
+
+// Observer of the frame's steps (tests record the order through it).
+extern void (*Game_FrameTraceHook)(const char* step);
+inline void Game_FrameTrace(const char* step) {
+  if (Game_FrameTraceHook) Game_FrameTraceHook(step);
+}

@@ -4,6 +4,9 @@
 
 #include "foundation/vecmath.h"
 
+// The current level's name (without folder or extension).
+extern char Level_Name[256];
+
 // The sky model name and the second sky layer name; empty when the level has none.
 constexpr int kLevelSkyNameSize = 512;
 extern char Level_SkyName[2][kLevelSkyNameSize];
@@ -11,6 +14,14 @@ extern char Level_SkyName[2][kLevelSkyNameSize];
 extern uint32_t Level_FogFlag;
 // The camera sequence flag: set by a new game's opening sequence, cleared by Level_Free.
 extern uint32_t Game_SpecialFlag;
+
+// The level's two fog sets (entity file); used when the second set's end is above 0. Between
+// them the day cycle blends while the level has a sky.
+struct LevelFogSet {
+  float color[4];
+  float start, end;
+};
+extern LevelFogSet Level_FogSets[2];
 
 // The level's lights (entity class "light").
 constexpr int kLightRecords = 512;
@@ -37,3 +48,8 @@ extern int32_t Light_Count;
 // The loading-screen tick of long loads: redraws the loading screen at most every 0.05 s while a
 // level is being loaded; does nothing otherwise.
 void Level_DrawLoadingProgress();
+
+// Releases everything of the current level (the level life cycle fills the rest).
+void Level_Free();
+// Captures the frame as a numbered picture (fixed-rate capture).
+void Game_CaptureFrame();

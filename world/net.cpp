@@ -19,13 +19,21 @@ int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender) {
   return type;
 }
 
+int (*NET_ReceiveSource)(void* buffer, int capacity, uint32_t* sender);
+
+// The match state arrives with network play.
+void NET_SendRespawn(GameObject*) {}
+void NET_SendState() {}
+void NET_SendFrags() {}
+
 int NET_ReceiveAll() {
   if (!NET_Up) return 0;
   static uint8_t packet[kNetPacketSize];
   int handled = 0;
   while (handled < kNetPacketsPerFrame) {
     uint32_t sender = 0;
-    int length = NET_Receive(packet, kNetPacketSize, &sender);
+    int length = NET_ReceiveSource ? NET_ReceiveSource(packet, kNetPacketSize, &sender)
+                                   : NET_Receive(packet, kNetPacketSize, &sender);
     if (length <= 0) break;
     NET_HandlePacket(packet, length, sender);
     handled++;

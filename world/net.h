@@ -13,3 +13,12 @@ constexpr int kNetPacketsPerFrame = 256;
 int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender);
 // Receives and handles the waiting datagrams while the network is up. Returns how many.
 int NET_ReceiveAll();
+
+struct GameObject;
+// Network play (server and client roles decide what they send).
+void NET_SendRespawn(GameObject* player);
+void NET_SendState();
+void NET_SendFrags();
+
+// Tests replace the datagram source; null is the network (NET_Receive).
+extern int (*NET_ReceiveSource)(void* buffer, int capacity, uint32_t* sender);

@@ -131,6 +131,9 @@ struct GameObject {
   int32_t bodyReleased;
   int32_t gender;  // 0 male, 1 female
   int32_t voiceSet;
+
+  // Bookkeeping of this run only, never saved: set while the object waits in the deletion queue.
+  uint32_t deleteQueued;
 };
 
 // The list: head, tail and the local player (null when there is none).
@@ -138,10 +141,16 @@ extern GameObject* Obj_ListHead;
 extern GameObject* Obj_ListTail;
 extern GameObject* Obj_Player;
 
+// The class operations of classes 1..9 (row 0: the empty operations every new object starts
+// with).
+extern const ObjectClassSlots Obj_ClassSlots[10];
+
 GameObject* Obj_Alloc();
 int Load_ObjectX(GameObject* obj);
 int Obj_BindClass(GameObject* obj);
 int Obj_Count();
+// The objects in list order as one array (valid until the next object is made or released).
+GameObject* const* Obj_ListArray(int* count);
 GameObject* Obj_FindById(uint32_t id);
 // Switches the object off and queues it; it is released at the next flush.
 void Obj_RequestDelete(GameObject* obj);
@@ -151,5 +160,12 @@ void Obj_ClearAll();
 // Named use groups.
 constexpr int kObjGroups = 128;
 constexpr int kObjGroupMembers = 32;
+struct ObjectGroup {
+  char name[kObjGroupNameSize];
+  GameObject* members[kObjGroupMembers];
+  int32_t count;
+};
+extern ObjectGroup ObjGroup_Table[kObjGroups];
+extern int32_t ObjGroup_Count;
 void ObjGroup_Reset();
 int ObjGroup_Add(const char* name, GameObject* obj);

@@ -6,12 +6,13 @@
 #include "characters/actions.h"
 #include "foundation/sys.h"
 #include "world/game.h"
+#include "world/gamevars.h"
 
 namespace {
 
 TEST(PlayerActions, StageOneLinksTheTableOnceLastRowFirst) {
   for (int pass = 0; pass < 2; pass++) {  // a second stage 1 starts the list afresh, no loop
-    Game_VarsInit(1);
+    GameVars_Init(1);
     int i = kPlayerActionCount - 1;
     for (InputCommand* c = Input_FirstCommand(); c && i >= -1; c = c->next, i--) EXPECT_EQ(c, &PlayerActionTable[i]);
     EXPECT_EQ(i, -1);

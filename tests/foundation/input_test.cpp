@@ -11,6 +11,7 @@
 #include "foundation/timer.h"
 #include "support/input_fixture.h"
 #include "world/game.h"
+#include "world/gamevars.h"
 
 namespace {
 
@@ -230,7 +231,7 @@ TEST_F(InputTest, RepeatSpeedOfZeroOrLessTurnsRepeatOffAndTheTypedBufferHolds102
 
 TEST_F(InputTest, AltTabChangesNothing) {
   Bind("Keyboard Tab", "Jump");
-  Game_VarsInit(1);
+  GameVars_Init(1);
   Queue(KEY_LALT, true);
   Frame();
   (void)Typed();
@@ -287,7 +288,7 @@ TEST_F(InputTest, ResetAndFocusLossForgetHeldKeysAndWaitingEvents) {
 TEST_F(InputTest, BindingsFireWhateverTheLetterCaseFromTheSettingsFileAndFixedKeysToo) {
   tw_test::WriteFile("settings", "\"Keyboard W\" \"Forward\"\n\"Mouse Right Button\" \"Use\"\n");
   Var_Rd("settings");
-  Game_VarsInit(1);
+  GameVars_Init(1);
   Bind("Keyboard Space", "jUMP");
   Bind("Keyboard F1", "Fire");
   Bind("Keyboard NumLock", "Crouch");  // the row "Keyboard Numlock"

@@ -5,6 +5,7 @@
 #include "support/input_fixture.h"
 #include "ui/menu_keys.h"
 #include "world/game.h"
+#include "world/gamevars.h"
 
 namespace {
 
@@ -12,7 +13,7 @@ class MenuKeysTest : public tw_test::InputFixture {
  protected:
   void SetUp() override {
     InputFixture::SetUp();
-    Game_VarsInit(1);
+    GameVars_Init(1);
     Menu_InputKeysOpen();
   }
   // One frame of the menu's input: events of this frame, then the screen.

@@ -11,6 +11,7 @@
 
 #include "platform/media_ffmpeg.h"
 #include "tools/lit_sample.h"
+#include "tools/personage_writer.h"
 #include "tools/sound_files.h"
 #include "tools/zipwriter.h"
 
@@ -138,6 +139,14 @@ int main(int argc, char** argv) {
   if (!WriteIntroMovie((stage / "video" / "logos.wmv").string()) ||
       !WriteIntroSound((stage / "video" / "logos.wav").string())) {
     std::fprintf(stderr, "make_sample: cannot write the intro movie\n");
+    return 1;
+  }
+  // The characters a game carries between levels.
+  fs::create_directories(stage / "scripts", ec);
+  std::string personages = Tool_PersonageList(Tool_SamplePersonages());
+  if (!Tool_WriteBytes((stage / "scripts" / "personages").string(),
+                       std::vector<uint8_t>(personages.begin(), personages.end()))) {
+    std::fprintf(stderr, "make_sample: cannot write scripts/personages\n");
     return 1;
   }
   // The per-pixel-lit level and figure (loaded, never lit).

@@ -1,0 +1,34 @@
+#include "quests/state.h"
+
+#include <cstring>
+
+QuestState Que_State;
+QuestObjectives Que_ObjectivesBackup;
+uint32_t Que_DistrictsBackup[kDistricts];
+
+// The districts' access rules arrive with the Transport System: all start open.
+uint32_t Que_DistrictInitialAccess(int) { return 0; }
+
+template <typename Row, int N>
+static void ClearNames(Row (&rows)[N]) {
+  for (Row& r : rows) r.name[0] = 0;
+}
+
+void Que_ResetState() {
+  QuestState& s = Que_State;
+  std::memset(&s.mission, 0, sizeof s.mission);
+  std::memset(&s.objectives, 0, sizeof s.objectives);
+  ClearNames(s.timers);
+  ClearNames(s.flags);
+  ClearNames(s.spied);
+  ClearNames(s.tracked);
+  ClearNames(s.locations);
+  ClearNames(s.placements);
+  ClearNames(s.lockedExits);
+  ClearNames(s.levelStarts);
+  for (int d = 0; d < kDistricts; d++) s.districts[d] = Que_DistrictInitialAccess(d);
+  s.stash.full = 0;
+  s.questMode = 0;
+  for (int32_t& f : s.showFlags) f = 0;
+  for (KillCount& k : s.killCounts) k.name[0] = k.name2[0] = 0;
+}

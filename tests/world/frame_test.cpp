@@ -1,0 +1,108 @@
+// The frame: its steps in order, one input handler by mode, a bounded network drain, fog.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "foundation/udp.h"
+#include "foundation/var.h"
+#include "quests/dialog.h"
+#include "render/render.h"
+#include "world/net.h"
+#include "world_fixture.h"
+
+namespace {
+
+using tw_test::WorldTest;
+using FrameTest = WorldTest;
+
+std::vector<std::string> g_steps;
+void Record(const char* step) { g_steps.push_back(step); }
+
+std::vector<std::string> RunFrame() {
+  g_steps.clear();
+  Game_FrameTraceHook = Record;
+  Game_Frame();
+  Game_FrameTraceHook = nullptr;
+  return g_steps;
+}
+
+TEST_F(FrameTest, StepsRunInOrderPresentingThePreviousFrameBeforeDrawing) {
+  std::vector<std::string> idle = {"Timer_UpdateFrame", "Game_FrameInput",  "Game_PlayInput",
+                                   "NET_Receive",       "Sound_Update",     "Sound_UpdateListener",
+                                   "Render_EndFrame",   "Render_BeginFrame", "View_RenderWorld",
+                                   "View_ResetRenderState", "Game_Draw2D",  "Movie_CaptureFrame"};
+  EXPECT_EQ(RunFrame(), idle);
+  StartGame();
+  std::vector<std::string> playing = idle;
+  playing.insert(playing.begin() + 4, "Game_Tick");
+  EXPECT_EQ(RunFrame(), playing);
+  // A menu: a black screen and no world pass.
+  Game_MenuOpen = 1;
+  std::vector<std::string> menu = {"Timer_UpdateFrame", "Game_FrameInput",   "Menu_Input",
+                                   "NET_Receive",       "Game_Tick",         "Sound_Update",
+                                   "Sound_UpdateListener", "Render_EndFrame", "Render_BeginFrame",
+                                   "View_ResetRenderState", "Game_Draw2D",   "Movie_CaptureFrame"};
+  EXPECT_EQ(RunFrame(), menu);
+}
+
+TEST_F(FrameTest, ExactlyOneInputHandlerByMode) {
+  struct Row {
+    uint32_t menu;
+    int32_t fullScreen;
+    uint32_t panel, dialog;
+    const char* handler;
+  };
+  const Row rows[] = {
+      {0, FULLSCREEN_MOVIE, 0, 0, "FullScreenInput"}, {1, FULLSCREEN_MOVIE, 1, 1, "Menu_Input"},
+      {0, 0, 1, 1, "Panel_Input"},                    {0, 0, 0, 1, "Dialog_Input"},
+      {0, 0, 0, 0, "Game_PlayInput"},
+  };
+  const char* handlers[] = {"FullScreenInput", "Menu_Input", "Panel_Input", "Dialog_Input", "Game_PlayInput"};
+  for (const Row& r : rows) {
+    Game_MenuOpen = r.menu;
+    Game_FullScreenMode = r.fullScreen;
+    Game_PanelOpen = r.panel;
+    Dialog_Open = r.dialog;
+    std::vector<std::string> steps = RunFrame();
+    int count = 0;
+    for (const std::string& s : steps)
+      for (const char* h : handlers) count += s == h;
+    EXPECT_EQ(count, 1) << r.handler;
+    EXPECT_NE(std::find(steps.begin(), steps.end(), r.handler), steps.end()) << r.handler;
+  }
+  Dialog_Open = 0;
+  Game_PanelOpen = 0;
+}
+
+int g_received;
+int Flood(void* buffer, int, uint32_t* sender) {
+  g_received++;
+  static_cast<uint8_t*>(buffer)[0] = 0;
+  *sender = 0x0100007F;
+  return 1;
+}
+
+TEST_F(FrameTest, AFloodOfDatagramsIsCutAtTheCapEachFrame) {
+  NET_Up = 1;
+  NET_ReceiveSource = Flood;
+  g_received = 0;
+  Game_Frame();
+  EXPECT_EQ(g_received, kNetPacketsPerFrame);
+  Game_Frame();
+  EXPECT_EQ(g_received, 2 * kNetPacketsPerFrame);
+  NET_ReceiveSource = nullptr;
+  NET_Up = 0;
+}
+
+TEST_F(FrameTest, FogIsWantedExactlyWhileTheSettingIsOn) {
+  Var_SetValue(&render_fog, 1);
+  Game_Frame();
+  EXPECT_EQ(RenderFogWanted, 1u);
+  Var_SetValue(&render_fog, 0);
+  Game_Frame();
+  EXPECT_EQ(RenderFogWanted, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// The saved images of objects and personages: the field table and a field-by-field round trip.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "world/image.h"
+#include "world/object.h"
+#include "world/personage.h"
+
+namespace {
+
+TEST(ObjectImage, FieldsFollowInOrderWithoutGapOrOverlap) {
+  uint32_t at = 0;
+  for (int i = 0; i < ObjImage_FieldCount; i++) {
+    const ImageField& f = ObjImage_Fields[i];
+    EXPECT_EQ(f.offset, at) << f.name;
+    EXPECT_GT(f.size, 0u) << f.name;
+    if (f.kind == IMG_F64) EXPECT_EQ(f.size, 8u) << f.name;
+    if (f.kind == IMG_PTR) EXPECT_EQ(f.size, 4u) << f.name;
+    if (f.kind != IMG_TEXT && f.kind != IMG_RESERVED) EXPECT_EQ(f.size % 4, 0u) << f.name;
+    EXPECT_EQ(f.native < 0, f.kind == IMG_RESERVED) << f.name;
+    at = f.offset + f.size;
+  }
+  EXPECT_EQ(at, kObjectImageSize);
+}
+
+TEST(ObjectImage, HeadFieldsStandAtTheirOffsets) {
+  struct Want {
+    const char* name;
+    uint32_t offset, size;
+  };
+  const Want wants[] = {{"next", 0, 4},          {"prev", 4, 4},       {"slots.Animate", 8, 4},
+                        {"slots.PostLoad", 52, 4}, {"person.name", 56, 64}, {"id", 5960, 4},
+                        {"classNum", 5964, 4},   {"owner", 5968, 4},   {"drawZone", 5972, 4},
+                        {"flags", 5976, 4},      {"origin", 5980, 12}, {"angles", 5992, 12},
+                        {"mins", 6004, 12},      {"maxs", 6016, 12},   {"prevOrigin", 6028, 12},
+                        {"history", 6040, 60},   {"person.dialogueCue", 140, 64}, {"useGroupName", 6576, 64},
+                        {"useGroup2Name", 6508, 64}, {"useScript", 6640, 256}, {"useArgument", 6896, 256}};
+  for (const Want& w : wants) {
+    const ImageField* found = nullptr;
+    for (int i = 0; i < ObjImage_FieldCount; i++)
+      if (std::strcmp(ObjImage_Fields[i].name, w.name) == 0) found = &ObjImage_Fields[i];
+    ASSERT_TRUE(found) << w.name;
+    EXPECT_EQ(found->offset, w.offset) << w.name;
+    EXPECT_EQ(found->size, w.size) << w.name;
+  }
+}
+
+// Fills every typed field with random bytes (texts with random letters, shorter than the field).
+void Scramble(GameObject* obj, std::mt19937* rng) {
+  auto* base = reinterpret_cast<uint8_t*>(obj);
+  for (int i = 0; i < ObjImage_FieldCount; i++) {
+    const ImageField& f = ObjImage_Fields[i];
+    if (f.kind == IMG_RESERVED || f.kind == IMG_PTR) continue;
+    uint8_t* p = base + f.native;
+    if (f.kind == IMG_TEXT) {
+      uint32_t n = (*rng)() % f.size;
+      for (uint32_t k = 0; k < f.size; k++) p[k] = k < n ? uint8_t('a' + (*rng)() % 26) : 0;
+    } else {
+      for (uint32_t k = 0; k < f.size; k++) p[k] = uint8_t((*rng)());
+    }
+  }
+}
+
+TEST(ObjectImage, EveryFieldRoundTripsAndPointersAreWrittenAsZero) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 20; round++) {
+    GameObject a{}, b{};
+    Scramble(&a, &rng);
+    a.next = &b;
+    a.slots = Obj_ClassSlots[3];
+    a.drawModel = reinterpret_cast<ModelObject*>(&a);
+    std::vector<uint8_t> image(kObjectImageSize, 0xCC), again(kObjectImageSize, 0xCC);
+    ObjImage_Write(&a, image.data());
+    for (int i = 0; i < ObjImage_FieldCount; i++) {
+      const ImageField& f = ObjImage_Fields[i];
+      if (f.kind == IMG_PTR || f.kind == IMG_RESERVED)
+        for (uint32_t k = 0; k < f.size; k++) ASSERT_EQ(image[f.offset + k], 0) << f.name;
+    }
+    ObjImage_Read(&b, image.data());
+    EXPECT_EQ(b.next, nullptr);  // pointers are left as they were
+    EXPECT_EQ(b.slots.Animate, nullptr);
+    for (int i = 0; i < ObjImage_FieldCount; i++) {
+      const ImageField& f = ObjImage_Fields[i];
+      if (f.kind == IMG_PTR || f.kind == IMG_RESERVED) continue;
+      EXPECT_EQ(std::memcmp(reinterpret_cast<uint8_t*>(&a) + f.native, reinterpret_cast<uint8_t*>(&b) + f.native, f.size),
+                0)
+          << f.name;
+    }
+    ObjImage_Write(&b, again.data());
+    EXPECT_EQ(image, again);
+  }
+}
+
+TEST(ObjectImage, UnterminatedTextIsCutInsideItsField) {
+  std::vector<uint8_t> image(kObjectImageSize, 0);
+  std::memset(image.data() + kPersonBlockOffset, 'x', kPersonNameSize);  // no terminator
+  GameObject obj{};
+  ObjImage_Read(&obj, image.data());
+  EXPECT_EQ(std::strlen(obj.person.name), size_t(kPersonNameSize - 1));
+}
+
+TEST(PersonageImage, FourWordsThenThePersonBlockOfTheObjectImage) {
+  GlobalPersonage p{};
+  p.restoreBody = 1;
+  p.questFlag = 3;
+  std::snprintf(p.person.name, sizeof p.person.name, "Mara");
+  p.person.clock = 12.5;
+  p.person.state = 2;
+  std::snprintf(p.person.dialogueCue, sizeof p.person.dialogueCue, "after_fire");
+  std::vector<uint8_t> image(kPersonageImageSize);
+  PersonageImage_Write(&p, image.data());
+  EXPECT_EQ(image[0], 1);
+  EXPECT_EQ(image[8], 3);
+  EXPECT_EQ(std::memcmp(image.data() + 16, "Mara", 5), 0);
+  // The same bytes as the person block of an object image.
+  GameObject obj{};
+  obj.person = p.person;
+  std::vector<uint8_t> objImage(kObjectImageSize);
+  ObjImage_Write(&obj, objImage.data());
+  EXPECT_EQ(std::memcmp(image.data() + 16, objImage.data() + kPersonBlockOffset, kPersonBlockSize), 0);
+  GlobalPersonage q{};
+  PersonageImage_Read(&q, image.data());
+  EXPECT_EQ(q.restoreBody, 1);
+  EXPECT_EQ(q.questFlag, 3);
+  EXPECT_EQ(std::memcmp(&q.person, &p.person, sizeof p.person), 0);
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+// A clean world for each test: no objects, no modes, zero clocks, the log in a private folder.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "foundation/log.h"
+#include "foundation/timer.h"
+#include "support/test_support.h"
+#include "world/game.h"
+#include "world/object.h"
+#include "world/tick.h"
+
+namespace tw_test {
+
+inline void World_Reset() {
+  Obj_ClearAll();
+  Game_Running = Game_MenuOpen = Game_PanelOpen = Game_Paused = 0;
+  Game_FullScreenMode = FULLSCREEN_NONE;
+  Game_NetMode = 0;
+  Game_DemoFlags = 0;
+  Game_SpecialFlag = 0;
+  Game_SettleFrames = 0;
+  Game_Accumulator = 0;
+  Game_Time = Game_Step = 0;
+  Game_RingRead = Game_RingWrite = 0;
+  Game_CurrentFrame = Game_TickFrame = DemoFrame{};
+  Game_TickCount = 0;
+  Tick_AiStarted = 0;
+  TimeScale = 1.0f;
+  Timer_FrameDelta = 0;
+}
+
+class WorldTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Log_Open();
+    World_Reset();
+  }
+  void TearDown() override {
+    World_Reset();
+    Log_Close();
+  }
+
+ public:
+  static std::string Log() { return ReadFile("log"); }
+  // A bound object of the class at a place, switched on.
+  static GameObject* Spawn(int classNum, float x = 0, float y = 0, const char* name = "") {
+    GameObject* o = Obj_Alloc();
+    o->classNum = classNum;
+    Load_ObjectX(o);
+    o->flags |= OBJ_ACTIVE;
+    o->origin = vec3{x, y, 0};
+    o->mins = vec3{-16, -16, 0};
+    o->maxs = vec3{16, 16, 64};
+    std::snprintf(o->person.name, sizeof o->person.name, "%s", name);
+    return o;
+  }
+  // The player at the origin, a game running.
+  static GameObject* StartGame() {
+    Game_Running = 1;
+    Obj_Player = Spawn(MACHINEPLAYER, 0, 0, "player");
+    return Obj_Player;
+  }
+
+ protected:
+  TempDir dir_;
+};
+
+}  // namespace tw_test

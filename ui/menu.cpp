@@ -1,0 +1,5 @@
+#include "ui/menu.h"
+
+// The menus arrive later.
+void Menu_Draw() {}
+void Menu_Input() {}

@@ -1,0 +1,212 @@
+#include "world/image.h"
+
+#include <cstring>
+
+#include "world/object.h"
+#include "world/personage.h"
+
+// Every field of the object in record order. The person block's inner layout and the camera and
+// AI spans belong to the characters and the AI, which name their bytes inside the reserved parts.
+const ImageField ObjImage_Fields[] = {
+    {"next", 0, 4, IMG_PTR, offsetof(GameObject, next)},
+    {"prev", 4, 4, IMG_PTR, offsetof(GameObject, prev)},
+    {"slots.Animate", 8, 4, IMG_PTR, offsetof(GameObject, slots.Animate)},
+    {"slots.Draw", 12, 4, IMG_PTR, offsetof(GameObject, slots.Draw)},
+    {"slots.Clip", 16, 4, IMG_PTR, offsetof(GameObject, slots.Clip)},
+    {"slots.Free", 20, 4, IMG_PTR, offsetof(GameObject, slots.Free)},
+    {"slots.Think", 24, 4, IMG_PTR, offsetof(GameObject, slots.Think)},
+    {"slots.Damage", 28, 4, IMG_PTR, offsetof(GameObject, slots.Damage)},
+    {"slots.Contact", 32, 4, IMG_PTR, offsetof(GameObject, slots.Contact)},
+    {"slots.Use", 36, 4, IMG_PTR, offsetof(GameObject, slots.Use)},
+    {"slots.Info", 40, 4, IMG_PTR, offsetof(GameObject, slots.Info)},
+    {"slots.Init", 44, 4, IMG_PTR, offsetof(GameObject, slots.Init)},
+    {"slots.PreSave", 48, 4, IMG_PTR, offsetof(GameObject, slots.PreSave)},
+    {"slots.PostLoad", 52, 4, IMG_PTR, offsetof(GameObject, slots.PostLoad)},
+    {"person.name", 56, 64, IMG_TEXT, offsetof(GameObject, person.name)},
+    {"person.clock", 120, 8, IMG_F64, offsetof(GameObject, person.clock)},
+    {"person.state", 128, 4, IMG_I32, offsetof(GameObject, person.state)},
+    {"person.health", 132, 4, IMG_F32, offsetof(GameObject, person.health)},
+    {"person.money", 136, 4, IMG_I32, offsetof(GameObject, person.money)},
+    {"person.dialogueCue", 140, 64, IMG_TEXT, offsetof(GameObject, person.dialogueCue)},
+    {"person.carIndex", 204, 4, IMG_I32, offsetof(GameObject, person.carIndex)},
+    {"person.equippedKind", 208, 4, IMG_I32, offsetof(GameObject, person.equippedKind)},
+    {"person.equippedIndex", 212, 4, IMG_I32, offsetof(GameObject, person.equippedIndex)},
+    {"person.actionState", 216, 4, IMG_I32, offsetof(GameObject, person.actionState)},
+    {"person.lastShotTime", 220, 4, IMG_F32, offsetof(GameObject, person.lastShotTime)},
+    {"person.cameraState", 224, 4, IMG_I32, offsetof(GameObject, person.cameraState)},
+    {"person.stealthLevel", 228, 4, IMG_F32, offsetof(GameObject, person.stealthLevel)},
+    {"person.slowMotionLevel", 232, 4, IMG_F32, offsetof(GameObject, person.slowMotionLevel)},
+    {"person (reserved)", 236, 5724, IMG_RESERVED, -1},
+    {"id", 5960, 4, IMG_U32, offsetof(GameObject, id)},
+    {"classNum", 5964, 4, IMG_I32, offsetof(GameObject, classNum)},
+    {"owner", 5968, 4, IMG_U32, offsetof(GameObject, owner)},
+    {"drawZone", 5972, 4, IMG_I32, offsetof(GameObject, drawZone)},
+    {"flags", 5976, 4, IMG_U32, offsetof(GameObject, flags)},
+    {"origin", 5980, 12, IMG_F32, offsetof(GameObject, origin)},
+    {"angles", 5992, 12, IMG_F32, offsetof(GameObject, angles)},
+    {"mins", 6004, 12, IMG_F32, offsetof(GameObject, mins)},
+    {"maxs", 6016, 12, IMG_F32, offsetof(GameObject, maxs)},
+    {"prevOrigin", 6028, 12, IMG_F32, offsetof(GameObject, prevOrigin)},
+    {"history", 6040, 60, IMG_F32, offsetof(GameObject, history)},
+    {"frags", 6100, 4, IMG_I32, offsetof(GameObject, frags)},
+    {"teamName", 6104, 32, IMG_TEXT, offsetof(GameObject, teamName)},
+    {"camera.mode", 6136, 4, IMG_I32, offsetof(GameObject, camera.mode)},
+    {"camera.zoomLevel", 6140, 4, IMG_I32, offsetof(GameObject, camera.zoomLevel)},
+    {"camera.fov", 6144, 4, IMG_F32, offsetof(GameObject, camera.fov)},
+    {"camera.origin", 6148, 12, IMG_F32, offsetof(GameObject, camera.origin)},
+    {"camera.angles", 6160, 12, IMG_F32, offsetof(GameObject, camera.angles)},
+    {"camera.prevOrigin", 6172, 12, IMG_F32, offsetof(GameObject, camera.prevOrigin)},
+    {"camera.prevAngles", 6184, 12, IMG_F32, offsetof(GameObject, camera.prevAngles)},
+    {"camera (reserved)", 6196, 196, IMG_RESERVED, -1},
+    {"damageFlash", 6392, 4, IMG_F32, offsetof(GameObject, damageFlash)},
+    {"deathTime", 6396, 4, IMG_F32, offsetof(GameObject, deathTime)},
+    {"lodModel", 6400, 4, IMG_PTR, offsetof(GameObject, lodModel)},
+    {"drawModel", 6404, 4, IMG_PTR, offsetof(GameObject, drawModel)},
+    {"clipModel", 6408, 4, IMG_PTR, offsetof(GameObject, clipModel)},
+    {"clipModel2", 6412, 4, IMG_PTR, offsetof(GameObject, clipModel2)},
+    {"skeleton", 6416, 4, IMG_PTR, offsetof(GameObject, skeleton)},
+    {"pose", 6420, 4, IMG_PTR, offsetof(GameObject, pose)},
+    {"notTraceable", 6424, 4, IMG_I32, offsetof(GameObject, notTraceable)},
+    {"viewBox", 6428, 24, IMG_F32, offsetof(GameObject, viewBox)},
+    {"viewFar", 6452, 4, IMG_F32, offsetof(GameObject, viewFar)},
+    {"clipBox", 6456, 24, IMG_F32, offsetof(GameObject, clipBox)},
+    {"clipBox2", 6480, 24, IMG_F32, offsetof(GameObject, clipBox2)},
+    {"hasClipBox", 6504, 4, IMG_I32, offsetof(GameObject, hasClipBox)},
+    {"useGroup2Name", 6508, 64, IMG_TEXT, offsetof(GameObject, useGroup2Name)},
+    {"useGroup2Index", 6572, 4, IMG_I32, offsetof(GameObject, useGroup2Index)},
+    {"useGroupName", 6576, 64, IMG_TEXT, offsetof(GameObject, useGroupName)},
+    {"useScript", 6640, 256, IMG_TEXT, offsetof(GameObject, useScript)},
+    {"useArgument", 6896, 256, IMG_TEXT, offsetof(GameObject, useArgument)},
+    {"useGroupIndex", 7152, 4, IMG_I32, offsetof(GameObject, useGroupIndex)},
+    {"bot.engaged", 7156, 4, IMG_I32, offsetof(GameObject, bot.engaged)},
+    {"bot (reserved)", 7160, 32764, IMG_RESERVED, -1},
+    {"npcControl", 39924, 4, IMG_I32, offsetof(GameObject, npcControl)},
+    {"traceStamp", 39928, 4, IMG_U32, offsetof(GameObject, traceStamp)},
+    {"useTargetCharacter", 39932, 4, IMG_PTR, offsetof(GameObject, useTargetCharacter)},
+    {"useTargetObject", 39936, 4, IMG_PTR, offsetof(GameObject, useTargetObject)},
+    {"removeRequest", 39940, 4, IMG_I32, offsetof(GameObject, removeRequest)},
+    {"physicsBody", 39944, 4, IMG_PTR, offsetof(GameObject, physicsBody)},
+    {"bodyReleased", 39948, 4, IMG_I32, offsetof(GameObject, bodyReleased)},
+    {"gender", 39952, 4, IMG_I32, offsetof(GameObject, gender)},
+    {"voiceSet", 39956, 4, IMG_I32, offsetof(GameObject, voiceSet)},
+    {"(reserved)", 39960, 64, IMG_RESERVED, -1},
+};
+const int ObjImage_FieldCount = int(sizeof ObjImage_Fields / sizeof ObjImage_Fields[0]);
+
+static void Put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; i++) p[i] = uint8_t(v >> (8 * i));
+}
+static uint32_t Get32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// One field between a native record at `base` and an image at `image` (the field's own place).
+static void Field_Write(const ImageField& f, const uint8_t* record, ptrdiff_t shift, uint8_t* image) {
+  const uint8_t* base = f.native >= 0 ? record + (f.native - shift) : nullptr;
+  switch (f.kind) {
+    case IMG_PTR:
+    case IMG_RESERVED:
+      std::memset(image, 0, f.size);
+      break;
+    case IMG_U32:
+    case IMG_I32:
+    case IMG_F32:
+      for (uint32_t i = 0; i < f.size; i += 4) {
+        uint32_t v;
+        std::memcpy(&v, base + i, 4);
+        Put32(image + i, v);
+      }
+      break;
+    case IMG_F64: {
+      uint64_t v;
+      std::memcpy(&v, base, 8);
+      Put32(image, uint32_t(v));
+      Put32(image + 4, uint32_t(v >> 32));
+      break;
+    }
+    case IMG_TEXT: {
+      const char* text = reinterpret_cast<const char*>(base);
+      size_t n = strnlen(text, f.size - 1);
+      std::memcpy(image, text, n);
+      std::memset(image + n, 0, f.size - n);  // the bytes behind the terminator are zero
+      break;
+    }
+  }
+}
+
+static void Field_Read(const ImageField& f, uint8_t* record, ptrdiff_t shift, const uint8_t* image) {
+  uint8_t* base = f.native >= 0 ? record + (f.native - shift) : nullptr;
+  switch (f.kind) {
+    case IMG_PTR:
+    case IMG_RESERVED:
+      break;
+    case IMG_U32:
+    case IMG_I32:
+    case IMG_F32:
+      for (uint32_t i = 0; i < f.size; i += 4) {
+        uint32_t v = Get32(image + i);
+        std::memcpy(base + i, &v, 4);
+      }
+      break;
+    case IMG_F64: {
+      uint64_t v = uint64_t(Get32(image)) | uint64_t(Get32(image + 4)) << 32;
+      std::memcpy(base, &v, 8);
+      break;
+    }
+    case IMG_TEXT: {
+      char* text = reinterpret_cast<char*>(base);
+      size_t n = strnlen(reinterpret_cast<const char*>(image), f.size - 1);  // always terminated
+      std::memcpy(text, image, n);
+      std::memset(text + n, 0, f.size - n);
+      break;
+    }
+  }
+}
+
+static bool Field_InPersonBlock(const ImageField& f) {
+  return f.offset >= kPersonBlockOffset && f.offset < kPersonBlockOffset + kPersonBlockSize;
+}
+
+void ObjImage_Write(const GameObject* obj, uint8_t* out) {
+  const auto* base = reinterpret_cast<const uint8_t*>(obj);
+  for (int i = 0; i < ObjImage_FieldCount; i++) Field_Write(ObjImage_Fields[i], base, 0, out + ObjImage_Fields[i].offset);
+}
+
+void ObjImage_Read(GameObject* obj, const uint8_t* in) {
+  auto* base = reinterpret_cast<uint8_t*>(obj);
+  for (int i = 0; i < ObjImage_FieldCount; i++) Field_Read(ObjImage_Fields[i], base, 0, in + ObjImage_Fields[i].offset);
+}
+
+// The person block's fields are those of the object image inside its span; their native offsets
+// count from the object, so they are shifted to count from the person record.
+void PersonImage_Write(const PersonStats* person, uint8_t* out) {
+  const auto* base = reinterpret_cast<const uint8_t*>(person);
+  for (int i = 0; i < ObjImage_FieldCount; i++) {
+    const ImageField& f = ObjImage_Fields[i];
+    if (Field_InPersonBlock(f)) Field_Write(f, base, offsetof(GameObject, person), out + (f.offset - kPersonBlockOffset));
+  }
+}
+
+void PersonImage_Read(PersonStats* person, const uint8_t* in) {
+  auto* base = reinterpret_cast<uint8_t*>(person);
+  for (int i = 0; i < ObjImage_FieldCount; i++) {
+    const ImageField& f = ObjImage_Fields[i];
+    if (Field_InPersonBlock(f)) Field_Read(f, base, offsetof(GameObject, person), in + (f.offset - kPersonBlockOffset));
+  }
+}
+
+void PersonageImage_Write(const GlobalPersonage* p, uint8_t* out) {
+  Put32(out, uint32_t(p->restoreBody));
+  Put32(out + 4, uint32_t(p->restoreDialogue));
+  Put32(out + 8, uint32_t(p->questFlag));
+  Put32(out + 12, uint32_t(p->reserved));
+  PersonImage_Write(&p->person, out + 16);
+}
+
+void PersonageImage_Read(GlobalPersonage* p, const uint8_t* in) {
+  p->restoreBody = int32_t(Get32(in));
+  p->restoreDialogue = int32_t(Get32(in + 4));
+  p->questFlag = int32_t(Get32(in + 8));
+  p->reserved = int32_t(Get32(in + 12));
+  PersonImage_Read(&p->person, in + 16);
+}

@@ -377,7 +377,9 @@ TEST_F(LitScenes, AFloorFallsOffAsColourTimesNDotLTimesAttenuation) {
     scene.lights.push_back(Light(3, -2, 6, radius, colour[0], colour[1], colour[2]));
     scene.instances.push_back({floor, At(0, 0, 0)});
     tw_test::LitImage img = tw_test::LitScene_Draw(&scene, n, n);
-    if (std::string(c.varType) == "VBO") EXPECT_EQ(img.rgba, previous) << "the same image as with AGP";
+    if (std::string(c.varType) == "VBO") {
+      EXPECT_EQ(img.rgba, previous) << "the same image as with AGP";
+    }
     previous = img.rgba;
     Unprojector un(n, n);
     int checked = 0, bad = 0, inside = 0;
@@ -402,7 +404,9 @@ TEST_F(LitScenes, AFloorFallsOffAsColourTimesNDotLTimesAttenuation) {
       }
     EXPECT_GT(checked, n * n / 2);
     EXPECT_EQ(bad, 0);
-    if (!c.exact) EXPECT_GT(inside, 20) << "lit near the light";
+    if (!c.exact) {
+      EXPECT_GT(inside, 20) << "lit near the light";
+    }
   }
 }
 

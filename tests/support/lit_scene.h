@@ -51,7 +51,7 @@ class BumpSettings {
 
  private:
   float saved_[8];
-  char varType_[64];
+  char varType_[260];
 };
 
 }  // namespace tw_test

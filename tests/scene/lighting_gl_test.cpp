@@ -3,7 +3,9 @@
 // exactly the floor a ray cast finds occluded.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -18,6 +20,7 @@
 #include "render/vertexarray.h"
 #include "scene/bu_lighting.h"
 #include "scene/model.h"
+#include "scene/skeleton.h"
 #include "support/lit_scene.h"
 #include "support/render_support.h"
 #include "tools/bu_writer.h"
@@ -530,6 +533,52 @@ TEST_F(LitScenes, AWhiteLightCubeFaceLeavesItsSideDark) {
     EXPECT_GT(plus, 10);
     EXPECT_EQ(litPlus, 0) << "the white face's side";
     EXPECT_EQ(litMinus, minus) << "a black face lights fully";
+  }
+}
+
+// A skinned instance, its bone moved by the pose, looks exactly like the rigid instance moved by
+// its position: the "_4bones" programs, the bone rows and attributes 5 and 6 on the driver.
+TEST_F(LitScenes, ASkinnedInstanceMatchesTheRigidOneItsPoseMoves) {
+  BuToolModel model = Floor(8);
+  model.bones.push_back(BuToolBone{"root"});
+  model.objects[0].bones = {0};
+  for (BuToolVertex& v : model.objects[0].vertices) v.influences[0] = {0, 1.0f};
+  SkeletonBone bone{};
+  std::strcpy(bone.name, "root");
+  bone.parent = -1;
+  BonePose bind{{0, 0, 0, 1}, {0, 0, 0}, 0}, moved{{0, 0, 0, 1}, {5, -3, 0}, 0};
+  Skeleton skel{};
+  skel.boneCount = 1;
+  skel.bones = &bone;
+  skel.bindPose = &bind;
+  skel.number = 4242;
+  for (float r300 : {1.0f, 0.0f}) {
+    SCOPED_TRACE(r300);
+    Var_SetValue(&render_bump_r300, r300);
+    ModelObject* rigid = Load(Floor(8), r300 ? "rigid300" : "rigid200");
+    ModelObject* skinnedModel = Load(model, r300 ? "skinned300" : "skinned200");
+    ASSERT_TRUE(rigid && skinnedModel);
+    tw_test::LitImage images[2];
+    for (int k = 0; k < 2; ++k) {
+      tw_test::LitScene scene;
+      scene.eye = {0, 0, 20};
+      scene.angles = {0, -kMathPi / 2, 0};
+      scene.lights.push_back(Light(4, -2, 5, 14, 0.8f, 0.7f, 0.6f));
+      ModelDrawParams* p = k ? At(0, 0, 0) : At(5, -3, 0);
+      if (k) {
+        p->skeleton = &skel;
+        p->poseA = p->poseB = &moved;
+      }
+      scene.instances.push_back({k ? skinnedModel : rigid, p});
+      images[k] = tw_test::LitScene_Draw(&scene, 64, 64);
+    }
+    int worst = 0, lit = 0;
+    for (size_t i = 0; i < images[0].rgba.size(); ++i) {
+      worst = std::max(worst, std::abs(int(images[0].rgba[i]) - int(images[1].rgba[i])));
+      lit += images[0].rgba[i] > 20;
+    }
+    EXPECT_GT(lit, 100);
+    EXPECT_LE(worst, 2);
   }
 }
 

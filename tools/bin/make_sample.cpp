@@ -141,17 +141,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make_sample: cannot write the intro movie\n");
     return 1;
   }
+  // The per-pixel-lit level and figure (loaded, never lit).
+  if (!LitSample_Write(stage.string())) {
+    std::fprintf(stderr, "make_sample: cannot write the lit level and figure\n");
+    return 1;
+  }
   // The characters a game carries between levels.
   fs::create_directories(stage / "scripts", ec);
   std::string personages = Tool_PersonageList(Tool_SamplePersonages());
   if (!Tool_WriteBytes((stage / "scripts" / "personages").string(),
                        std::vector<uint8_t>(personages.begin(), personages.end()))) {
     std::fprintf(stderr, "make_sample: cannot write scripts/personages\n");
-    return 1;
-  }
-  // The per-pixel-lit level and figure (loaded, never lit).
-  if (!LitSample_Write(stage.string())) {
-    std::fprintf(stderr, "make_sample: cannot write the lit level and figure\n");
     return 1;
   }
   int members = ZipWriter_PackFolder(stage.c_str(), (game / "main" / "data00.twk").c_str());

@@ -33,5 +33,7 @@ bool LightingTool_WriteTextures(const std::string& root) {
   }
   return ImageTool_Save((fs::path(root) / "textures" / "flat.tga").string(),
                         ImageTool_WriteTGA(ImageTool_Solid(4, 4, 255, 128, 128, 255), 24)) &&
-         MaterialTool_WriteCube((fs::path(root) / "textures" / "normalization").string(), faces);
+         MaterialTool_WriteCube((fs::path(root) / "textures" / "normalization").string(), faces) &&
+         // A marker with a byte in it: an empty archive member does not open.
+         ImageTool_Save((fs::path(root) / "textures" / "normalization.cub").string(), {'\n'});
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/file.h"
 #include "foundation/mem.h"
 #include "foundation/var.h"
 #include "platform/gl_dispatch.h"
@@ -486,6 +487,27 @@ TEST_F(Lighting, PassesRestoreWhatTheyChange) {
     bu_Draw(&object, p, &view);
   }
   EXPECT_EQ(Count("glDrawElements"), 0);
+}
+
+// The sample game carries every program of both paths and the two lighting textures.
+TEST(LightingSample, TheArchiveHoldsTheProgramsAndTextures) {
+  tw_test::TempDir dir;
+  ASSERT_TRUE(tw_test::MakeSampleGame(dir.Path()));
+  File_Init();
+  LightProgramSet both = Lighting_BuPathPrograms(kPathR200) | Lighting_BuPathPrograms(kPathR300);
+  for (int p = 0; p < kProgAtiZ; ++p) {
+    if (both & (LightProgramSet(1) << p)) {
+      EXPECT_NE(TextFile_Get((std::string("scripts\\shaders\\") + Lighting_ProgramFile(p)).c_str()), nullptr)
+          << Lighting_ProgramFile(p);
+    }
+  }
+  for (const char* name : {"textures\\flat.tga", "textures\\normalization.cub", "textures\\normalization_PX.tga"}) {
+    FileHandle* f = File_Open(name, "rb");
+    EXPECT_NE(f, nullptr) << name;
+    if (f) File_Close(f);
+  }
+  EXPECT_FALSE(fs::exists("scripts/shaders")) << "nothing loose";
+  File_Shutdown();
 }
 
 }  // namespace

@@ -102,8 +102,7 @@ struct Attrib {
 };
 
 // Points the attributes at the lit-mesh array (or its buffer) and enables them; returns how many.
-int BindArrays(BuModel* model, const void* base, uint32_t atiBuffer, uint32_t vbo, int stride,
-               const Attrib* attribs, int count) {
+int BindArrays(const void* base, uint32_t atiBuffer, uint32_t vbo, int stride, const Attrib* attribs, int count) {
   if (!base) return 0;
   if (!atiBuffer && vbo) gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, vbo);
   for (int i = 0; i < count; ++i) {
@@ -116,7 +115,6 @@ int BindArrays(BuModel* model, const void* base, uint32_t atiBuffer, uint32_t vb
                                       : static_cast<const uint8_t*>(base) + a.offset);
     gl.glEnableVertexAttribArrayARB(GLuint(a.index));
   }
-  (void)model;
   return count;
 }
 
@@ -216,7 +214,7 @@ int BindLitMesh(BuModel* model, bool skinned, const Attrib* attribs, int count) 
   const BuHeader* h = model->header;
   const void* base = h->objectCount > 0 ? h->objects[0].gpuVertices : nullptr;
   if (!skinned) count -= 2;  // attributes 5 and 6 stand last
-  int bound = BindArrays(model, base, model->atiVertexBuffer, model->vertexBuffer, 96, attribs, count);
+  int bound = BindArrays(base, model->atiVertexBuffer, model->vertexBuffer, 96, attribs, count);
   if (model->atiIndexBuffer) gl.glEnableClientState(GL_ELEMENT_ARRAY_ATI);
   if (model->indexBuffer) gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, model->indexBuffer);
   return bound;
@@ -231,7 +229,8 @@ void UnbindLitMesh(BuModel* model, const Attrib* attribs, int bound) {
 
 int Skinned(const ModelDrawParams* params) { return params->skeleton != nullptr; }
 
-int BonePrograms(int program, const ModelDrawParams* params) { return program + Skinned(params); }
+// The "_4bones" twin of a program for a skinned instance.
+int ProgramFor(int program, const ModelDrawParams* params) { return program + Skinned(params); }
 
 }  // namespace
 
@@ -492,7 +491,7 @@ void bu_DepthPassR200(BuModel* model, ModelDrawParams* params, ViewParams* view)
   for (int unit : {3, 2, 1, 0}) SetTexTarget(unit, GL_TEXTURE_2D, false);
   int c = On(render_bump_clear);
   Render_SetColorMask(c, c, c, 0);
-  OPENGL_BindVertexProgramARB(Lighting_Program(BonePrograms(kProgR200Z, params)));
+  OPENGL_BindVertexProgramARB(Lighting_Program(ProgramFor(kProgR200Z, params)));
   const float zero[4] = {0, 0, 0, 0};
   if (Lighting_AtiShader(kProgAtiZ)) gl.glSetFragmentShaderConstantATI(GL_CON_0_ATI, zero);
   ATIFS_Bind(Lighting_AtiShader(kProgAtiZ));
@@ -575,7 +574,7 @@ void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLi
   const float tv[3] = {t.x, t.y, t.z};
 
   static const int kPrograms[] = {kProgR200LightFastest, kProgR200LightFast, kProgR200Light, kProgR300Light};
-  OPENGL_BindVertexProgramARB(Lighting_Program(BonePrograms(kPrograms[member], params)));
+  OPENGL_BindVertexProgramARB(Lighting_Program(ProgramFor(kPrograms[member], params)));
   EnvParam(8, L.x, L.y, L.z, 1.0f / light->radius);
   EnvParam(9, E.x, E.y, E.z, member <= kFast ? 0.5f : 1.0f);
   if (member != kFastest) EnvParam(10, light->colour[0], light->colour[1], light->colour[2], 1.0f);
@@ -624,9 +623,8 @@ void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLi
     }
   if (member <= kFast)
     for (int u : {2, 1, 0}) Material_Bind(u, FlatMaterial(), time, 2);
-  const int* units2D;
   static const int kFastUnits[3] = {2, 1, 0}, kFullUnits[3] = {3, 2, 0};
-  units2D = member == kFull ? kFullUnits : kFastUnits;
+  const int* units2D = member == kFull ? kFullUnits : kFastUnits;
   for (int i = 0; i < 3; ++i) SetTexTarget(units2D[i], GL_TEXTURE_2D, true);
 
   for (int s = 0; s < h->objectCount; ++s) DrawSurfaceLitAny(model, s, params, view, member != kFull);
@@ -794,8 +792,8 @@ void bu_DrawVolumeARB(BuModel* model, ModelDrawParams* params, ViewParams* view,
   BuVolume* vol = model->header->volume;
   const void* base = vol ? vol->drawVertices : nullptr;
   int count = skinned ? 4 : 2;
-  int bound = BindArrays(model, base, model->atiVolumeBuffer, model->volumeBuffer, 48, kVolumeAttribs, count);
-  OPENGL_BindVertexProgramARB(Lighting_Program(BonePrograms(kProgR200Volume, params)));
+  int bound = BindArrays(base, model->atiVolumeBuffer, model->volumeBuffer, 48, kVolumeAttribs, count);
+  OPENGL_BindVertexProgramARB(Lighting_Program(ProgramFor(kProgR200Volume, params)));
   EnvParam(8, L.x, L.y, L.z, 1.0f);
   EnvParam(10, l.radius, l.radius, l.radius, 1.0f);
   EnvParam(13, 0.0078125f, 0.0078125f, 0.0078125f, 1.0f);

@@ -45,6 +45,7 @@ ProgramSlot g_programs[kLightProgramCount] = {
     {"R200_diffuse_specular_fastest_4bones.arbvp", kArbVertex},
     {"R200_z.atifs", kAti}, {"R200_diffuse_specular.atifs", kAti},
     {"R200_diffuse_specular_fast.atifs", kAti}, {"R200_diffuse_specular_fastest.atifs", kAti},
+    {"NV20_mul.vp", kNvVertex}, {"R200_mul.arbvp", kArbVertex},
 };
 
 constexpr LightProgramSet Bit(int p) { return LightProgramSet(1) << p; }

@@ -36,7 +36,8 @@ enum : int32_t { kPathNone = 0, kPathNV10 = 1, kPathNV20 = 2, kPathNV30 = 3, kPa
 
 // ---- GPU programs -------------------------------------------------------------------------------
 // Every program file of the lighting paths, with "_4bones" twins next to each other (the twin of
-// program p is p + 1). Each is loaded on its first user and deleted after its last.
+// program p is p + 1). Each is loaded on its first user and deleted after its last; BU models and
+// DU levels count as users alike.
 enum LightProgram : int {
   kProgNV30Fragment,
   kProgNV30, kProgNV30Skinned,
@@ -55,6 +56,7 @@ enum LightProgram : int {
   kProgR200LightFast, kProgR200LightFastSkinned,
   kProgR200LightFastest, kProgR200LightFastestSkinned,
   kProgAtiZ, kProgAtiLight, kProgAtiLightFast, kProgAtiLightFastest,
+  kProgNV20Mul, kProgR200Mul,  // DU levels' multiply layer
   kLightProgramCount
 };
 using LightProgramSet = uint64_t;  // bit p for program p

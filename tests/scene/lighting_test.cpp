@@ -126,6 +126,7 @@ TEST_F(Lighting, AtiShaderNames) {
   EXPECT_EQ(ATIFS_Load("scripts\\shaders\\other.atifs"), 0u);
   EXPECT_NE(ATIFS_Load("Scripts\\Shaders\\R200_Z.atifs"), 0u);
   EXPECT_EQ(Count("glBeginFragmentShaderATI"), 1);
+  for (int p = 0; p < kLightProgramCount; ++p) EXPECT_STRNE(Lighting_ProgramFile(p), "") << p;
 }
 
 // Programs load once per file for every model that uses them and go with the last user.

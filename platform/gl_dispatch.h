@@ -331,6 +331,10 @@ void GlDispatch_Clear();
 void GlDispatch_InstallRecording();
 // The recorder of a slot by name, for a loader under test (null for unknown names).
 void* GlRecord_ProcAddress(const char* name);
+// The recording table also prints the values behind glProgramEnvParameter4fvARB,
+// glProgramParameters4fvNV (4 x count), glSetFragmentShaderConstantATI and glCombinerParameterfvNV;
+// glGenBuffersARB, glGenFragmentShadersATI and glNewObjectBufferATI hand out names, and program
+// loads compile (error position -1).
 const std::vector<std::string>& GlRecord_Calls();
 void GlRecord_Clear();
 // Answers of the recording glGetString / glGetIntegerv / glGetFloatv per parameter name.

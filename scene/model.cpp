@@ -15,6 +15,8 @@
 #include "scene/cache.h"
 #include "scene/skeleton.h"
 #include "scene/view.h"
+#include "world/fx.h"
+#include "world/level.h"
 
 #if __has_include("scene/mp.h")
 #include "scene/mp.h"
@@ -105,6 +107,7 @@ void Model_AddLoader(ModelLoader loader) {
 }
 
 void Model_FreeAll() {
+  Light_Count = 0;
   while (g_models.count > 0) {
     ModelCacheEntry& e = g_models.entries[g_models.count - 1];
     ModelObject* local = static_cast<ModelObject*>(e.object);
@@ -114,6 +117,7 @@ void Model_FreeAll() {
   }
   Skel_FreeAll();
   Anim_FreeAll();
+  Fx_Reset();
   View_ForgetMissingModels();
 }
 

@@ -120,12 +120,6 @@ namespace {
 
 uint8_t* Def_Record(const DefTable& t, int i) { return static_cast<uint8_t*>(t.records) + size_t(i) * t.recordSize; }
 
-void Def_ResetTable(const DefTable& t) {
-  std::memset(t.records, 0, t.recordSize * size_t(t.capacity));
-  for (int i = 0; i < t.capacity; i++) t.reset(Def_Record(t, i));
-  *t.count = 0;
-}
-
 // A whole token as a finite float.
 bool Def_ParseFloat(const char* s, float* out, const char** rest) {
   errno = 0;
@@ -201,6 +195,12 @@ int Def_Find(const DefTable& t, const char* name) {
 }
 
 }  // namespace
+
+void Def_ResetTable(const DefTable& t) {
+  std::memset(t.records, 0, t.recordSize * size_t(t.capacity));
+  for (int i = 0; i < t.capacity; i++) t.reset(Def_Record(t, i));
+  *t.count = 0;
+}
 
 int Def_ParseText(const DefTable& t, const char* text, const char* fileName) {
   static char key[kParTokenSize], value[kParTokenSize];

@@ -171,6 +171,8 @@ struct DefTable {
 // cars, shops.
 constexpr int kDefTables = 9;
 extern const DefTable Def_Tables[kDefTables];
+// Empties a table and gives each record its defaults.
+void Def_ResetTable(const DefTable& table);
 // Resets a table and reads its file; returns the count loaded.
 int Def_LoadTable(const DefTable& table);
 // Reads definition text into a reset table (`fileName` names it in the log).

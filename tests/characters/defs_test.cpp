@@ -72,8 +72,7 @@ TEST_F(Defs, BadInputIsRefusedOneLineEachAndTheRestLoads) {
   for (const Case& c : cases) {
     Log_Close();
     Log_Open();
-    std::memset(Def_Weapons, 0, sizeof Def_Weapons);
-    Def_WeaponCount = 0;
+    Def_ResetTable(Def_Tables[0]);
     Def_ParseText(Def_Tables[0], c.text.c_str(), "w.txt");
     ASSERT_EQ(Def_WeaponCount, 1) << c.text;
     EXPECT_STREQ(Def_Weapons[0].name, "a");

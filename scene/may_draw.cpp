@@ -25,8 +25,6 @@ namespace {
 constexpr float kDeg = 57.295779513f;
 constexpr int kMaxUnits = 4;
 constexpr int kD3dVertexSize = 44;
-const float kIdentity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-const float kZero[3] = {0, 0, 0};
 
 bool Gl() { return RenderApi == RENDER_API_OPENGL; }
 bool D3d() { return RenderApi == RENDER_API_D3D8; }
@@ -208,8 +206,7 @@ void DrawSet(Frame& f, const MaylSet& set, bool reflection) {
     Render_SetStageModulate(1, tex ? 2.0f : 1.0f);
     d3dLightmap = tex != 0;
     if (!UnitFromDds[1]) {
-      static const float kFlip[9] = {1, 0, 0, 0, -1, 0, 0, 0, 1}, kUp[3] = {0, 1, 0};
-      Render_SetTextureMatrix(1, kFlip, kUp, 2, 0);
+      Render_SetTextureMatrix(1, kModelFlipV, kModelFlipVOffset, 2, 0);
     }
   }
   auto draw = [&](const ModelInstance* inst) {
@@ -234,7 +231,7 @@ void DrawSet(Frame& f, const MaylSet& set, bool reflection) {
   }
   if (D3d() && !reflection && !l->spotMaterial) {
     if (d3dLightmap) Render_SetStageModulate(1, 1.0f);
-    Render_SetTextureMatrix(1, kIdentity, kZero, 0, 0);
+    Render_SetTextureMatrix(1, kModelIdentity, kModelZero, 0, 0);
   }
 }
 
@@ -458,15 +455,14 @@ void DrawShaderD3d(Frame& f, int index) {
     static const float kRot[9] = {-0.5f, 0, 0, 0, -0.5f, 0, 0, 0, 1}, kOff[3] = {0.5f, 0.5f, 0};
     Render_SetTextureMatrix(1, kRot, kOff, 3, 0);
   }
-  static const float kFlip[9] = {1, 0, 0, 0, -1, 0, 0, 0, 1}, kUp[3] = {0, 1, 0};
-  if (!UnitFromDds[0]) Render_SetTextureMatrix(0, kFlip, kUp, 2, 0);
+  if (!UnitFromDds[0]) Render_SetTextureMatrix(0, kModelFlipV, kModelFlipVOffset, 2, 0);
   for (int i = sh.firstSet; i < sh.firstSet + sh.setCount; i++) {
     const MaylSet& set = l->sets[i];
     if (l->objects[set.object].visible || f.p->instanceCount > 0) DrawSet(f, set, reflection);
   }
-  Render_SetTextureMatrix(0, kIdentity, kZero, 0, 0);
+  Render_SetTextureMatrix(0, kModelIdentity, kModelZero, 0, 0);
   if (reflection) {
-    Render_SetTextureMatrix(1, kIdentity, kZero, 0, 0);
+    Render_SetTextureMatrix(1, kModelIdentity, kModelZero, 0, 0);
     Render_EndEnvMapStages(1);
     Material_Bind(1, 0, time, 2);
   }
@@ -570,7 +566,7 @@ void EndSpotD3d(const MaylLevel* l, double time) {
   (void)l;
   Material_Bind(1, 0, time, 2);
   Render_SetTexWrap(1, 1);
-  Render_SetTextureMatrix(1, kIdentity, kZero, 0, 0);
+  Render_SetTextureMatrix(1, kModelIdentity, kModelZero, 0, 0);
   Render_EndEnvMapStages(3);
 }
 

@@ -4,6 +4,13 @@
 
 struct ModelDrawParams;
 
+// Texture transforms of the Direct3D 8 stages: v -> 1 - v for pictures not from ".dds" (which
+// lie upside down there), and back to identity.
+inline constexpr float kModelFlipV[9] = {1, 0, 0, 0, -1, 0, 0, 0, 1};
+inline constexpr float kModelFlipVOffset[3] = {0, 1, 0};
+inline constexpr float kModelIdentity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+inline constexpr float kModelZero[3] = {0, 0, 0};
+
 // Static vertex-array memory for a copy; null when the block has none to give. A refusal is
 // logged once per vertex-array generation (`loggedGeneration`, `logged` belong to the caller),
 // and not asked again until the generation moves.

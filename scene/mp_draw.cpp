@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr float kRad2Deg = 57.295779513f;
 constexpr int kStride = int(kMpDrawVertexSize);
 
 bool Gl() { return RenderApi == RENDER_API_OPENGL; }
@@ -209,6 +208,8 @@ void DrawObject(const DrawState& s, int index) {
     gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, pass == 3 ? GL_REPLACE : GL_MODULATE);
   } else {
     Render_SetTexWrap(0, sh && sh->slots[0].clampU && sh->slots[0].clampV ? 0 : 1);
+    // Pictures not from ".dds" lie upside down on this back end: v -> 1 - v, as the level does.
+    if (!UnitFromDds[0]) Render_SetTextureMatrix(0, kModelFlipV, kModelFlipVOffset, 2, 0);
   }
   if (reflection) {
     if (Gl()) {
@@ -325,6 +326,7 @@ void DrawObject(const DrawState& s, int index) {
     Render_SelectTexUnit(0);
     gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   }
+  if (D3d()) Render_SetTextureMatrix(0, kModelIdentity, kModelZero, 0, 0);
   Render_SetTexWrap(0, 1);
   Render_SetDepthWrite(1);
   Render_SetCull(0);

@@ -221,6 +221,31 @@ TEST_F(SceneDrawGl, LightmapDoublesAndAnEmptyOneKeepsScaleOne) {
   mayb_Free(&lit);
 }
 
+TEST_F(SceneDrawGl, WithoutVertexMemoryTheLoadedArraysDrawAndOneLineIsLogged) {
+  Texture("diffuse", ImageTool_Solid(8, 8, 128, 128, 128, 255));
+  MayToolShader sh;
+  sh.name = "plaster";
+  sh.slots[0].name = "diffuse";
+  ModelObject* level = LoadLevel("novar", Wall(sh));
+  ModelObject* model = LoadModel("novar", Square("paint", "diffuse"));
+  ASSERT_TRUE(level && model);
+  OPENGL_FreeVar();
+  for (int frame = 0; frame < 3; frame++) {
+    ViewParams v = Frame();
+    mayb_Draw(level, params_, &v);
+    ExpectRgb(Centre(), 128, 128, 128, 3, "level");
+    v = Frame();
+    mp_Draw(model, params_, &v);
+    ExpectRgb(Centre(), 128, 128, 128, 3, "model");
+  }
+  std::string log = Log();
+  EXPECT_EQ(tw_test::CountOccurrences(log, "mayb_Draw: no vertex-array memory"), 1);
+  EXPECT_EQ(tw_test::CountOccurrences(log, "mp_Draw: no vertex-array memory"), 1);
+  EXPECT_EQ(tw_test::CountOccurrences(log, "NULLVAR"), 0);
+  mayb_Free(&level);
+  mp_Free(&model);
+}
+
 TEST_F(SceneDrawGl, LayersReflectionAndAlphaPass) {
   Texture("red", ImageTool_Solid(8, 8, 0, 0, 255, 255));
   Texture("blue", ImageTool_Solid(8, 8, 255, 0, 0, 255));

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& path = g_path;
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return 0;
-  std::fwrite(data, 1, size, f);
+  if (size) std::fwrite(data, 1, size, f);
   std::fclose(f);
   Game_NewSession(path.c_str());
   if (Game_PersonageCount < 0 || Game_PersonageCount > kPersonages) __builtin_trap();

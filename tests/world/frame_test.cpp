@@ -98,6 +98,16 @@ TEST_F(FrameTest, AFloodOfDatagramsIsCutAtTheCapEachFrame) {
   NET_Up = 0;
 }
 
+TEST(SoundFades, VolumeRunsFromStartToEndAndAnEmptySpanJumpsOnceItIsPassed) {
+  SoundFade fade{7, 10.0, 0.2f, 20.0, 1.0f};
+  EXPECT_FLOAT_EQ(Game_FadeVolume(&fade, 5.0), 0.2f);
+  EXPECT_FLOAT_EQ(Game_FadeVolume(&fade, 15.0), 0.6f);
+  EXPECT_FLOAT_EQ(Game_FadeVolume(&fade, 25.0), 1.0f);
+  SoundFade instant{7, 10.0, 0.2f, 10.0, 1.0f};
+  EXPECT_FLOAT_EQ(Game_FadeVolume(&instant, 10.0), 0.2f);
+  EXPECT_FLOAT_EQ(Game_FadeVolume(&instant, 10.5), 1.0f);
+}
+
 TEST_F(FrameTest, FogIsWantedExactlyWhileTheSettingIsOn) {
   Var_SetValue(&render_fog, 1);
   Game_Frame();

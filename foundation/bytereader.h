@@ -2,6 +2,7 @@
 //
 // A read past the end sets `ok` to false and yields zeros; check `ok` once after a run of reads.
 #pragma once
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -40,6 +41,19 @@ struct ByteReader {
   }
   void F32s(float* out, size_t n) {
     for (size_t i = 0; i < n; ++i) out[i] = F32();
+  }
+  // n little-endian 32-bit words into out (ints or floats, or records made only of them).
+  void Words(void* out, size_t n) {
+    if (n > Left() / 4) {
+      Take(out, Left() + 1);  // fails: zeros and not ok
+      return;
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+      Take(out, n * 4);
+    } else {
+      auto* w = static_cast<uint32_t*>(out);
+      for (size_t i = 0; i < n; ++i) w[i] = U32();
+    }
   }
 };
 

@@ -376,10 +376,10 @@ void Anim_GetKeyRotation(const Animation* anim, int bone, int frame, float out[4
   std::memcpy(out, anim->rotationKeys + 4 * (size_t(last + 1) * bone + frame), 4 * sizeof(float));
 }
 
-// The frame below t = L x phase and the fraction beyond it; phases below 0 (or not numbers)
-// count as 0 and phases far beyond 1 stop one frame past the end.
+// The frame below t = L x phase and the fraction beyond it; phases below 0 or not finite count
+// as 0, and phases far beyond 1 stop one frame past the end.
 static void Anim_Phase(const Animation* anim, float phase, int* frame, float* frac) {
-  if (!(phase > 0)) phase = 0;
+  if (!(phase > 0) || !std::isfinite(phase)) phase = 0;
   float t = float(anim->lastFrame) * phase;
   float f = std::floor(t);
   if (f > float(anim->lastFrame) + 1) {

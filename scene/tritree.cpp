@@ -13,6 +13,21 @@
 #include "world/level.h"
 #include "world/trace.h"
 
+// A triangle copied in index order, so that a leaf's triangles lie side by side: the face
+// plane first (unnormalised normal n = (b - a) x (c - a), n . a and the length of n), which
+// rejects most triangles, then the words the tests hand on; the vertices stand in a second array.
+struct TriTreeLeafTriangle {
+  float n[3];
+  float na;
+  float len;
+  int32_t number;
+  uint32_t surface;
+  int32_t objectIndex;
+};
+struct TriTreeLeafVertices {
+  float v[3][3];
+};
+
 namespace {
 
 constexpr uint32_t kCacheMagic = 0x18181818u;
@@ -63,22 +78,32 @@ bool Normalize(float* v) {
 
 float* F(vec3& v) { return &v.x; }
 
-// Bounds of the triangles grown by 0.1 (the build's bounds); inverted for no triangles.
-void BuildBounds(const TriTree* tree, float* mins, float* maxs) {
-  for (int k = 0; k < 3; ++k) mins[k] = 1000000.0f, maxs[k] = -1000000.0f;
-  for (int i = 0; i < tree->triangleCount; ++i)
-    for (const float* v : tree->triangles[i].v)
+// Stamps 0 and own numbers for every triangle, and their bounds grown by 0.1 (the build's
+// bounds; inverted for no triangles), in one pass.
+void PrepareTriangles(TriTree* tree, float* mins, float* maxs) {
+  float lo[3] = {1000000.0f, 1000000.0f, 1000000.0f}, hi[3] = {-1000000.0f, -1000000.0f, -1000000.0f};
+  for (int i = 0; i < tree->triangleCount; ++i) {
+    TriTreeTriangle& t = tree->triangles[i];
+    // Written only when they differ: a reload leaves the level's memory clean.
+    if (t.stamp) t.stamp = 0;
+    if (t.number != i) t.number = i;
+    for (const float* v : t.v)
       for (int k = 0; k < 3; ++k) {
-        if (v[k] < mins[k]) mins[k] = v[k];
-        if (v[k] > maxs[k]) maxs[k] = v[k];
+        lo[k] = v[k] < lo[k] ? v[k] : lo[k];
+        hi[k] = v[k] > hi[k] ? v[k] : hi[k];
       }
-  for (int k = 0; k < 3; ++k) mins[k] -= 0.1f, maxs[k] += 0.1f;
+  }
+  for (int k = 0; k < 3; ++k) mins[k] = lo[k] - 0.1f, maxs[k] = hi[k] + 0.1f;
 }
 
-void TriangleBounds(const TriTreeTriangle& t, float* mins, float* maxs) {
+void TriangleBounds(const float (*v)[3], float* mins, float* maxs) {
   for (int k = 0; k < 3; ++k) {
-    mins[k] = std::fmin(t.v[0][k], std::fmin(t.v[1][k], t.v[2][k]));
-    maxs[k] = std::fmax(t.v[0][k], std::fmax(t.v[1][k], t.v[2][k]));
+    float lo = v[0][k], hi = v[0][k];
+    if (v[1][k] < lo) lo = v[1][k];
+    if (v[2][k] < lo) lo = v[2][k];
+    if (v[1][k] > hi) hi = v[1][k];
+    if (v[2][k] > hi) hi = v[2][k];
+    mins[k] = lo, maxs[k] = hi;
   }
 }
 
@@ -127,7 +152,7 @@ void TriTree_FillChild(const Builder& b, const std::vector<int32_t>& parent, Bui
   for (int32_t t : parent) {
     const TriTreeTriangle& tri = b.tree->triangles[t];
     float lo[3], hi[3];
-    TriangleBounds(tri, lo, hi);
+    TriangleBounds(tri.v, lo, hi);
     bool inside = true, outside = false;
     for (int k = 0; k < 3; ++k) {
       // The same tests the clipper makes, on the bounds: wholly kept or wholly cut away.
@@ -182,17 +207,15 @@ void TriTree_SplitNode(Builder& b, int node, int depth) {
     if (index[side] != -1) TriTree_SplitNode(b, index[side], depth + 1);
 }
 
-void TriTree_Build(TriTree* tree, float maxBox, int maxTris) {
+void TriTree_Build(TriTree* tree, const float* mins, const float* maxs, float maxBox, int maxTris) {
   Builder b{tree, maxBox, maxTris, {}, 0};
   b.nodes.reserve(kTriTreeMaxWorkNodes);
-  float mins[3], maxs[3];
-  BuildBounds(tree, mins, maxs);
-  std::memcpy(tree->boundsMin, mins, sizeof mins);
-  std::memcpy(tree->boundsMax, maxs, sizeof maxs);
+  std::memcpy(tree->boundsMin, mins, sizeof tree->boundsMin);
+  std::memcpy(tree->boundsMax, maxs, sizeof tree->boundsMax);
   for (int i = 0; i < 6; ++i) {
     BuildNode n{};
-    std::memcpy(n.box, mins, sizeof mins);
-    std::memcpy(n.box + 3, maxs, sizeof maxs);
+    std::memcpy(n.box, mins, 3 * sizeof(float));
+    std::memcpy(n.box + 3, maxs, 3 * sizeof(float));
     int k = i % 3;
     n.normal[k] = i < 3 ? 1.0f : -1.0f;
     n.dist = i < 3 ? mins[k] : -maxs[k];
@@ -201,8 +224,8 @@ void TriTree_Build(TriTree* tree, float maxBox, int maxTris) {
     b.nodes.push_back(std::move(n));
   }
   BuildNode root{};
-  std::memcpy(root.box, mins, sizeof mins);
-  std::memcpy(root.box + 3, maxs, sizeof maxs);
+  std::memcpy(root.box, mins, 3 * sizeof(float));
+  std::memcpy(root.box + 3, maxs, 3 * sizeof(float));
   root.front = root.back = -1;
   root.list.resize(size_t(tree->triangleCount));
   for (int i = 0; i < tree->triangleCount; ++i) root.list[size_t(i)] = i;
@@ -254,24 +277,17 @@ bool TriTree_LoadCache(TriTree* tree, const char* path, const float* mins, const
     fault = "size does not match its counts";
   else if (std::memcmp(bmin, mins, sizeof bmin) || std::memcmp(bmax, maxs, sizeof bmax))
     fault = "bounds of other triangles";
-  std::vector<TriTreeNode> nodes;
-  std::vector<int32_t> indices;
+  TriTreeNode* nodes = nullptr;
+  int32_t* indices = nullptr;
   if (!fault) {
-    nodes.resize(size_t(n));
-    for (TriTreeNode& node : nodes) {
-      node.count = r.I32();
-      node.first = r.I32();
-      r.F32s(node.normal, 3);
-      node.dist = r.F32();
-      node.front = r.I32();
-      node.back = r.I32();
-    }
-    indices.resize(size_t(ni));
-    for (int32_t& i : indices) i = r.I32();
+    nodes = static_cast<TriTreeNode*>(Global_Malloc(sizeof(TriTreeNode) * size_t(n), "hmpnds"));
+    indices = static_cast<int32_t*>(Global_Malloc(sizeof(int32_t) * size_t(ni ? ni : 1), "hmpinds"));
+    r.Words(nodes, size_t(n) * 8);
+    r.Words(indices, size_t(ni));
     // One parent per node, children after their parents, depth within the build's cap.
     std::vector<uint8_t> depth(size_t(n), 0), parents(size_t(n), 0);
     for (int i = 0; i < n && !fault; ++i) {
-      const TriTreeNode& node = nodes[size_t(i)];
+      const TriTreeNode& node = nodes[i];
       if (node.count < 0 || node.first < 0 || int64_t(node.first) + node.count > ni)
         fault = "node triangles outside the index array";
       for (int32_t c : {node.front, node.back}) {
@@ -283,20 +299,21 @@ bool TriTree_LoadCache(TriTree* tree, const char* path, const float* mins, const
         depth[size_t(c)] = uint8_t(depth[size_t(i)] + 1);
       }
     }
-    for (int32_t i : indices)
-      if (!fault && (i < 0 || i >= tree->triangleCount)) fault = "triangle index out of range";
+    uint32_t bad = 0;
+    for (int i = 0; i < ni; ++i) bad |= uint32_t(indices[i] >= tree->triangleCount) | uint32_t(indices[i] < 0);
+    if (!fault && bad) fault = "triangle index out of range";
   }
   Global_Free(bytes);
   if (fault) {
+    Global_Free(nodes);
+    Global_Free(indices);
     Log_Printf("TriTree_BuildOrLoad: %s: %s, rebuilt\n", path, fault);
     return false;
   }
   tree->nodeCount = n;
-  tree->nodes = static_cast<TriTreeNode*>(Global_Malloc(sizeof(TriTreeNode) * size_t(n), "hmpnds"));
-  std::memcpy(tree->nodes, nodes.data(), sizeof(TriTreeNode) * size_t(n));
+  tree->nodes = nodes;
   tree->indexCount = ni;
-  tree->indices = static_cast<int32_t*>(Global_Malloc(sizeof(int32_t) * size_t(ni ? ni : 1), "hmpinds"));
-  if (ni) std::memcpy(tree->indices, indices.data(), sizeof(int32_t) * size_t(ni));
+  tree->indices = indices;
   std::memcpy(tree->boundsMin, bmin, sizeof bmin);
   std::memcpy(tree->boundsMax, bmax, sizeof bmax);
   return true;
@@ -333,22 +350,93 @@ void Lerp(const float* a, const float* b, float t, float* out) {
   for (int k = 0; k < 3; ++k) out[k] = a[k] + t * (b[k] - a[k]);
 }
 
+TriTreeLeafVertices* LeafVertices(const TriTree* tree) {
+  size_t count = size_t(tree->indexCount ? tree->indexCount : 1);
+  return reinterpret_cast<TriTreeLeafVertices*>(tree->leafTriangles + count);
+}
+
+void FacePlane(const float* a, const float* b, const float* c, float* n, float* na, float* len) {
+  float e1[3], e2[3];
+  Sub(b, a, e1);
+  Sub(c, a, e2);
+  Cross(e1, e2, n);
+  *na = Dot(n, a);
+  *len = std::sqrt(Dot(n, n));
+}
+
+// The query state: compact stamps and the leaf-ordered copy of the triangles.
+bool Prepare(TriTree* tree) {
+  if (tree->leafTriangles) return true;
+  if (!tree->nodes || tree->nodeCount < 7 || !tree->triangles) return false;
+  tree->stamps = static_cast<uint32_t*>(
+      Global_MallocZero(sizeof(uint32_t) * size_t(tree->triangleCount ? tree->triangleCount : 1), "hmpstmp"));
+  size_t count = size_t(tree->indexCount ? tree->indexCount : 1);
+  void* block = Global_Malloc((sizeof(TriTreeLeafTriangle) + sizeof(TriTreeLeafVertices)) * count, "hmpleaf");
+  tree->leafTriangles = static_cast<TriTreeLeafTriangle*>(block);
+  for (int i = 0; i < tree->indexCount; ++i) {
+    const TriTreeTriangle& t = tree->triangles[tree->indices[i]];
+    TriTreeLeafTriangle& l = tree->leafTriangles[i];
+    std::memcpy(LeafVertices(tree)[i].v, t.v, sizeof t.v);
+    FacePlane(t.v[0], t.v[1], t.v[2], l.n, &l.na, &l.len);
+    l.number = tree->indices[i];
+    l.surface = t.surface;
+    l.objectIndex = t.objectIndex;
+  }
+  return true;
+}
+
+void NextStamp(TriTree* tree) {
+  if (++tree->stamp == 0) {
+    // After a wrap every triangle is fresh again.
+    std::memset(tree->stamps, 0, sizeof(uint32_t) * size_t(tree->triangleCount));
+    tree->stamp = 1;
+  }
+}
+
+// The triangles of a leaf not yet tested in this query.
 template <typename Test>
-void TestLeaf(TriTree* tree, const TriTreeNode& node, TraceRequest* req, Test test) {
-  for (int i = 0; i < node.count; ++i) {
-    TriTreeTriangle& t = tree->triangles[tree->indices[node.first + i]];
-    if (t.stamp == tree->stamp) continue;
-    t.stamp = tree->stamp;
-    test(tree, t.objectIndex, t.v[0], t.v[1], t.v[2], req, &t, t.surface);
+void TestLeaf(TriTree* tree, const TriTreeNode& node, Test test) {
+  const TriTreeLeafTriangle* l = tree->leafTriangles + node.first;
+  const TriTreeLeafVertices* v = LeafVertices(tree) + node.first;
+  for (int i = 0; i < node.count; ++i, ++l, ++v) {
+    uint32_t& stamp = tree->stamps[l->number];
+    if (stamp == tree->stamp) continue;
+    stamp = tree->stamp;
+    test(*l, v->v);
   }
 }
 
 bool IsLeaf(const TriTreeNode& n) { return n.front == -1 && n.back == -1; }
 
+void TakeHit(TraceRequest* req, float fraction, const float* normal, uint32_t surface);
+float Side(const float* dir, const float* moment, const float* a, const float* b);
+float Clamp01(float f) { return f < 0 ? 0 : (f > 1 ? 1 : f); }
+
+// The ray test on the face plane n . x = na (n = (b - a) x (c - a) of length len).
+void RayFace(const float (*v)[3], const float* n, float na, float len, TraceRequest* req,
+             uint32_t surface) {
+  // The cheap tests first: the segment must go from the front of the face plane to its back and
+  // end nearer than the hit already held; then the edges (Plücker coordinates).
+  float ds = Dot(n, F(req->localStart)) - na, de = Dot(n, F(req->localEnd)) - na;
+  if (!(ds >= 0 && de < 0)) return;
+  const float* a = v[0];
+  const float* b = v[1];
+  const float* c = v[2];
+  ds /= len, de /= len;
+  float f = Clamp01((ds - kMargin) / (ds - de));
+  if (!(f < req->fraction)) return;
+  const float* dir = F(req->localDelta);
+  const float* moment = F(req->localMoment);
+  if (!(Side(dir, moment, a, b) < 0 && Side(dir, moment, b, c) < 0 && Side(dir, moment, c, a) < 0))
+    return;
+  const float unit[3] = {n[0] / len, n[1] / len, n[2] / len};
+  TakeHit(req, f, unit, surface);
+}
+
 void TriTree_RayWalk(TriTree* tree, int node, const float* p0, const float* p1, TraceRequest* req) {
   const TriTreeNode& n = tree->nodes[node];
   if (IsLeaf(n)) {
-    TestLeaf(tree, n, req, TriTree_RayTriangle);
+    TestLeaf(tree, n, [req](const TriTreeLeafTriangle& l, const float(*v)[3]) { RayFace(v, l.n, l.na, l.len, req, l.surface); });
     return;
   }
   float d0 = Dot(n.normal, p0) - n.dist, d1 = Dot(n.normal, p1) - n.dist;
@@ -370,7 +458,9 @@ void TriTree_RayWalk(TriTree* tree, int node, const float* p0, const float* p1, 
 void TriTree_BoxWalk(TriTree* tree, int node, const float* p0, const float* p1, TraceRequest* req) {
   const TriTreeNode& n = tree->nodes[node];
   if (IsLeaf(n)) {
-    TestLeaf(tree, n, req, TriTree_BoxTriangle);
+    TestLeaf(tree, n, [tree, req](const TriTreeLeafTriangle& l, const float(*v)[3]) {
+      TriTree_BoxTriangle(tree, l.objectIndex, v[0], v[1], v[2], req, &tree->triangles[l.number], l.surface);
+    });
     return;
   }
   const float* mins = F(req->localMins);
@@ -399,29 +489,17 @@ void TriTree_BoxWalk(TriTree* tree, int node, const float* p0, const float* p1, 
   }
 }
 
-void NextStamp(TriTree* tree) {
-  if (++tree->stamp == 0) {
-    // After a wrap every triangle is fresh again.
-    for (int i = 0; i < tree->triangleCount; ++i) tree->triangles[i].stamp = 0;
-    tree->stamp = 1;
-  }
-}
-
 void TriTree_CollectWalk(TriTree* tree, int node, const float* bmin, const float* bmax,
                          int32_t* out, int* count, int capacity) {
   const TriTreeNode& n = tree->nodes[node];
   if (IsLeaf(n)) {
-    for (int i = 0; i < n.count; ++i) {
-      TriTreeTriangle& t = tree->triangles[tree->indices[n.first + i]];
-      if (t.stamp == tree->stamp) continue;
-      t.stamp = tree->stamp;
+    TestLeaf(tree, n, [&](const TriTreeLeafTriangle& l, const float(*v)[3]) {
       float lo[3], hi[3];
-      TriangleBounds(t, lo, hi);
-      bool overlap = true;
+      TriangleBounds(v, lo, hi);
       for (int k = 0; k < 3; ++k)
-        if (lo[k] > bmax[k] || hi[k] < bmin[k]) overlap = false;
-      if (overlap && *count < capacity) out[(*count)++] = t.number;
-    }
+        if (lo[k] > bmax[k] || hi[k] < bmin[k]) return;
+      if (*count < capacity) out[(*count)++] = l.number;
+    });
     return;
   }
   float d0 = Dot(n.normal, bmin) - n.dist, d1 = Dot(n.normal, bmax) - n.dist;
@@ -452,8 +530,6 @@ void TakeHit(TraceRequest* req, float fraction, const float* normal, uint32_t su
   req->factor = 1.0f;
   req->part = int32_t(surface);
 }
-
-float Clamp01(float f) { return f < 0 ? 0 : (f > 1 ? 1 : f); }
 
 // The plane pushed out by the box: the box at p touches the half-space n . x <= d when
 // n . p <= d - min over the box's corners of n . corner.
@@ -497,16 +573,12 @@ void TriTree_BuildOrLoad(TriTree* tree, const char* levelName, float maxBox, int
   if (maxTris <= 0) maxTris = kTriTreeDefaultTris;
   TriTree_FreeNodes(tree);
   tree->stamp = 0;
-  for (int i = 0; i < tree->triangleCount; ++i) {
-    tree->triangles[i].stamp = 0;
-    tree->triangles[i].number = i;
-  }
   char path[600];
   if (std::snprintf(path, sizeof path, "%s.hmp_cache", levelName) >= int(sizeof path)) return;
   float mins[3], maxs[3];
-  BuildBounds(tree, mins, maxs);
+  PrepareTriangles(tree, mins, maxs);
   if (!TriTree_LoadCache(tree, path, mins, maxs)) {
-    TriTree_Build(tree, maxBox, maxTris);
+    TriTree_Build(tree, mins, maxs, maxBox, maxTris);
     TriTree_WriteCache(tree, path);
   }
   Level_DrawLoadingProgress();
@@ -520,13 +592,17 @@ void TriTree_FreeNodes(TriTree* tree) {
   if (!tree) return;
   Global_Free(tree->nodes);
   Global_Free(tree->indices);
+  Global_Free(tree->stamps);
+  Global_Free(tree->leafTriangles);
   tree->nodes = nullptr;
   tree->indices = nullptr;
+  tree->stamps = nullptr;
+  tree->leafTriangles = nullptr;
   tree->nodeCount = tree->indexCount = 0;
 }
 
 void TriTree_Trace(TriTree* tree, TraceRequest* req) {
-  if (!tree || !req || !tree->nodes || tree->nodeCount < 7) return;
+  if (!tree || !req || !Prepare(tree)) return;
   NextStamp(tree);
   const float* mins = F(req->localMins);
   const float* maxs = F(req->localMaxs);
@@ -541,27 +617,17 @@ void TriTree_Trace(TriTree* tree, TraceRequest* req) {
 
 void TriTree_CollectBox(TriTree* tree, const float boxMin[3], const float boxMax[3], int node,
                         int32_t* out, int* count, int capacity) {
-  if (!tree || !tree->nodes || node < 0 || node >= tree->nodeCount || !out || !count) return;
+  if (!tree || !out || !count || !Prepare(tree) || node < 0 || node >= tree->nodeCount) return;
   NextStamp(tree);
   TriTree_CollectWalk(tree, node, boxMin, boxMax, out, count, capacity);
 }
 
 void TriTree_RayTriangle(TriTree*, int, const float* a, const float* b, const float* c,
                          TraceRequest* req, TriTreeTriangle*, uint32_t surface) {
-  const float* dir = F(req->localDelta);
-  const float* moment = F(req->localMoment);
-  if (!(Side(dir, moment, a, b) < 0 && Side(dir, moment, b, c) < 0 && Side(dir, moment, c, a) < 0))
-    return;
-  float e1[3], e2[3], n[3];
-  Sub(b, a, e1);
-  Sub(c, a, e2);
-  Cross(e1, e2, n);
-  if (!Normalize(n)) return;
-  float d = Dot(n, a);
-  float ds = Dot(n, F(req->localStart)) - d, de = Dot(n, F(req->localEnd)) - d;
-  if (!(ds >= 0 && de < 0)) return;
-  float f = Clamp01((ds - kMargin) / (ds - de));
-  if (f < req->fraction) TakeHit(req, f, n, surface);
+  const float v[3][3] = {{a[0], a[1], a[2]}, {b[0], b[1], b[2]}, {c[0], c[1], c[2]}};
+  float n[3], na, len;
+  FacePlane(a, b, c, n, &na, &len);
+  RayFace(v, n, na, len, req, surface);
 }
 
 void TriTree_BoxTriangle(TriTree*, int, const float* a, const float* b, const float* c,

@@ -7,7 +7,7 @@ struct TraceRequest;
 
 // Sixteen words, filled by the level loader (tags "MAYLBRU" / "DUBRU").
 struct TriTreeTriangle {
-  uint32_t stamp;       // the tree's stamp of the last query that tested it
+  uint32_t stamp;       // set to 0 at build or load (the tree keeps its query stamps itself)
   float v[3][3];        // three vertices, game units
   int32_t objectIndex;  // the level object (not read by the tests)
   int32_t number;       // own number, written at build or load
@@ -26,9 +26,13 @@ struct TriTreeNode {
   int32_t front;
   int32_t back;
 };
+static_assert(sizeof(TriTreeNode) == 32, "TriTreeNode is eight words, as in the cache");
 
-// Allocated zero-filled by the level loader ("MAYLHMP" / "DUHMP"), which owns the triangles.
-// Nodes 0..5 cut queries to the bounding box; node 6 is the root of the split tree.
+struct TriTreeLeafTriangle;
+
+// Allocated zero-filled by the level loader ("MAYLHMP" / "DUHMP"), which owns the triangles and
+// releases what the tree added with TriTree_FreeNodes. Nodes 0..5 cut queries to the bounding
+// box; node 6 is the root of the split tree.
 struct TriTree {
   uint32_t stamp;
   int32_t triangleCount;
@@ -39,6 +43,10 @@ struct TriTree {
   TriTreeNode* nodes;    // "hmpnds"
   int32_t indexCount;
   int32_t* indices;      // "hmpinds"
+  // The tree's own query state, made at the first query: per triangle the stamp of the last
+  // query that tested it, and the triangles copied in index order with their face normals.
+  uint32_t* stamps;
+  TriTreeLeafTriangle* leafTriangles;
 };
 
 constexpr int kTriTreeMaxWorkNodes = 65536;
@@ -52,7 +60,7 @@ int TriTree_ReadHmp(const char* levelName, float* maxBox, int* maxTris);
 // Loads "<level>.hmp_cache" when it is sound and belongs to these triangles, else builds the
 // tree and rewrites the cache. Values <= 0 take the defaults (64.0, 32).
 void TriTree_BuildOrLoad(TriTree* tree, const char* levelName, float maxBox, int maxTris);
-// Releases nodes and indices (the triangles belong to the level loader).
+// Releases nodes, indices and the query state (the triangles belong to the level loader).
 void TriTree_FreeNodes(TriTree* tree);
 // The nearest hit of the request's ray (all six box floats 0) or swept box, merged into it.
 void TriTree_Trace(TriTree* tree, TraceRequest* request);

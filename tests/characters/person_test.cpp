@@ -118,6 +118,22 @@ TEST_F(Persons, FindsByNameAndIdAndTakesPickups) {
   EXPECT_FLOAT_EQ(p->origin.z, 2.0f);
 }
 
+TEST_F(Persons, CaptureTheFlagRolesOnlyInAMultiplayerGame) {
+  GameObject* flag = Spawn(WORLD, 0, 0);
+  std::snprintf(flag->person.itemText, sizeof flag->person.itemText, "[model] [x] [ctfflag] [blue]");
+  World_SetCtfRole(flag);
+  EXPECT_EQ(flag->person.ctfRole, 0);
+  Game_NetMode = 1;
+  Game_NetGameType = 2;
+  World_SetCtfRole(flag);
+  EXPECT_EQ(flag->person.ctfRole, CTF_FLAG);
+  EXPECT_EQ(flag->person.team, 2);
+  std::snprintf(flag->person.itemText, sizeof flag->person.itemText, "[ctfbase] [green]");
+  World_SetCtfRole(flag);
+  EXPECT_EQ(flag->person.ctfRole, CTF_FLAG);  // unknown team: unchanged
+  Game_NetGameType = 0;
+}
+
 TEST_F(Persons, PersonFieldsKeepTheirPlacesInTheSavedImage) {
   GameObject a{};
   std::snprintf(a.person.name, sizeof a.person.name, "Mara");

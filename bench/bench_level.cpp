@@ -281,13 +281,13 @@ void BM_StreetFrame(benchmark::State& state) {
   vec3 dir;
   Vec_Subtract(&kSampleStreet.shadowPoint, &v.position, &dir);
   Vec_ToAngles(&dir, &v.angles);
-  v.zoom = 1;
+  v.zoom = 1.5f;  // 90 degrees
   View_Setup(&v, 1);
   v.farDistance = 8000;
   for (auto _ : state) {
     Render_BeginFrame(0, 0, g_w, g_h);
     Render_Clear(1, 0.2f, 0.3f, 0.4f);
-    Render_SetPerspective(90, 2000, 4);
+    Render_SetPerspective(v.fov, 2000, 4);
     Render_SetCamera(&v.angles.x, &v.position.x);
     for (int pass = 0; pass < 4; pass++) {
       v.pass = pass;

@@ -50,7 +50,10 @@ void StaticUpload(MpModel* m) {
     if (o.vertexCount <= 0) continue;
     if (o.varCopy && o.varGeneration == generation) continue;
     int bytes = o.vertexCount * kStride;
-    o.varCopy = static_cast<uint8_t*>(Model_CarveStatic(bytes, &m->loggedVarGeneration, &m->loggedVar, "mp_Draw"));
+    // Direct3D 8 keeps its vertices in the object's buffer; the copy only fills it.
+    o.varCopy = D3d() ? nullptr
+                      : static_cast<uint8_t*>(
+                            Model_CarveStatic(bytes, &m->loggedVarGeneration, &m->loggedVar, "mp_Draw"));
     if (!o.varCopy) {
       // Vertex-array memory ran out: the object keeps a copy of its own.
       if (!o.ownCopy) o.ownCopy = static_cast<uint8_t*>(Global_Malloc(size_t(bytes), "MPVCOPY"));

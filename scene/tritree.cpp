@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "foundation/bytereader.h"
@@ -320,27 +321,11 @@ bool TriTree_LoadCache(TriTree* tree, const char* path, const float* mins, const
 }
 
 void TriTree_WriteCache(const TriTree* tree, const char* path) {
-  ByteWriter w;
-  w.U32(kCacheMagic);
-  w.U32(kCacheVersion);
-  w.I32(tree->triangleCount);
-  w.I32(tree->nodeCount);
-  w.I32(tree->indexCount);
-  for (float f : tree->boundsMin) w.F32(f);
-  for (float f : tree->boundsMax) w.F32(f);
-  for (int i = 0; i < tree->nodeCount; ++i) {
-    const TriTreeNode& n = tree->nodes[i];
-    w.I32(n.count);
-    w.I32(n.first);
-    for (float f : n.normal) w.F32(f);
-    w.F32(n.dist);
-    w.I32(n.front);
-    w.I32(n.back);
-  }
-  for (int i = 0; i < tree->indexCount; ++i) w.I32(tree->indices[i]);
+  std::string bytes = TriTree_CacheBytes(tree->triangleCount, tree->nodes, tree->nodeCount, tree->indices,
+                                         tree->indexCount, tree->boundsMin, tree->boundsMax);
   FileHandle* f = File_Open(path, "wb");
   if (!f) return;  // a cache that cannot be written is skipped
-  File_Write(w.bytes.data(), 1, w.bytes.size(), f);
+  File_Write(bytes.data(), 1, bytes.size(), f);
   File_Close(f);
 }
 
@@ -552,6 +537,30 @@ bool PointInPlanes(const Plane* planes, int count, const float* p) {
 }  // namespace
 
 // ---- Interface ------------------------------------------------------------------------------------
+
+std::string TriTree_CacheBytes(int32_t triangleCount, const TriTreeNode* nodes, int nodeCount,
+                               const int32_t* indices, int indexCount, const float boundsMin[3],
+                               const float boundsMax[3], uint32_t magic, uint32_t version) {
+  ByteWriter w;
+  w.U32(magic);
+  w.U32(version);
+  w.I32(triangleCount);
+  w.I32(nodeCount);
+  w.I32(indexCount);
+  for (int k = 0; k < 3; ++k) w.F32(boundsMin[k]);
+  for (int k = 0; k < 3; ++k) w.F32(boundsMax[k]);
+  for (int i = 0; i < nodeCount; ++i) {
+    const TriTreeNode& n = nodes[i];
+    w.I32(n.count);
+    w.I32(n.first);
+    for (float f : n.normal) w.F32(f);
+    w.F32(n.dist);
+    w.I32(n.front);
+    w.I32(n.back);
+  }
+  for (int i = 0; i < indexCount; ++i) w.I32(indices[i]);
+  return w.bytes;
+}
 
 int TriTree_ReadHmp(const char* levelName, float* maxBox, int* maxTris) {
   *maxBox = 0;

@@ -2,6 +2,7 @@
 // ray and swept-box traces and box collection, cached beside the level as "<name>.hmp_cache".
 #pragma once
 #include <cstdint>
+#include <string>
 
 struct TraceRequest;
 
@@ -60,6 +61,11 @@ int TriTree_ReadHmp(const char* levelName, float* maxBox, int* maxTris);
 // Loads "<level>.hmp_cache" when it is sound and belongs to these triangles, else builds the
 // tree and rewrites the cache. Values <= 0 take the defaults (64.0, 32).
 void TriTree_BuildOrLoad(TriTree* tree, const char* levelName, float maxBox, int maxTris);
+// The bytes of a ".hmp_cache" (magic 0x18181818, version 2 unless given otherwise).
+std::string TriTree_CacheBytes(int32_t triangleCount, const TriTreeNode* nodes, int nodeCount,
+                               const int32_t* indices, int indexCount, const float boundsMin[3],
+                               const float boundsMax[3], uint32_t magic = 0x18181818u,
+                               uint32_t version = 2);
 // Releases nodes, indices and the query state (the triangles belong to the level loader).
 void TriTree_FreeNodes(TriTree* tree);
 // The nearest hit of the request's ray (all six box floats 0) or swept box, merged into it.

@@ -44,24 +44,8 @@ std::string SceneTool_AmBytes(const SceneToolAnim& a) {
 std::string SceneTool_HmpCacheBytes(int32_t triangleCount, const std::vector<TriTreeNode>& nodes,
                                     const std::vector<int32_t>& indices, const float boundsMin[3],
                                     const float boundsMax[3], uint32_t magic, uint32_t version) {
-  ByteWriter w;
-  w.U32(magic);
-  w.U32(version);
-  w.I32(triangleCount);
-  w.I32(int32_t(nodes.size()));
-  w.I32(int32_t(indices.size()));
-  for (int k = 0; k < 3; ++k) w.F32(boundsMin[k]);
-  for (int k = 0; k < 3; ++k) w.F32(boundsMax[k]);
-  for (const TriTreeNode& n : nodes) {
-    w.I32(n.count);
-    w.I32(n.first);
-    for (float f : n.normal) w.F32(f);
-    w.F32(n.dist);
-    w.I32(n.front);
-    w.I32(n.back);
-  }
-  for (int32_t i : indices) w.I32(i);
-  return w.bytes;
+  return TriTree_CacheBytes(triangleCount, nodes.data(), int(nodes.size()), indices.data(),
+                            int(indices.size()), boundsMin, boundsMax, magic, version);
 }
 
 std::string SceneTool_SurfaceList(const std::vector<SceneToolSurface>& surfaces) {

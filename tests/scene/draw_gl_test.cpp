@@ -57,15 +57,16 @@ class SceneDrawGl : public tw_test::LoggedTest {
   }
   // Clears to black and sets a camera at `eye` looking along +y.
   ViewParams Frame(vec3 eye = {0, 0, 0}, int pass = 0) {
-    Render_BeginFrame(0, 0, Render_ScreenWidth, Render_ScreenHeight);
-    Render_Clear(1, 0, 0, 0);
-    Render_SetPerspective(90, 10000, 1);
-    float angles[3] = {0, 0, 0};
-    Render_SetCamera(angles, &eye.x);
     ViewParams v{};
     v.position = eye;
-    v.farDistance = 10000;
+    v.zoom = 1.5f;  // 90 degrees
+    View_Setup(&v, 1);
+    v.time = 0;
     v.pass = pass;
+    Render_BeginFrame(0, 0, Render_ScreenWidth, Render_ScreenHeight);
+    Render_Clear(1, 0, 0, 0);
+    Render_SetPerspective(v.fov, 10000, 1);
+    Render_SetCamera(&v.angles.x, &eye.x);
     return v;
   }
   static Rgb Pixel(int x, int y) {
@@ -246,6 +247,31 @@ TEST_F(SceneDrawGl, WithoutVertexMemoryTheLoadedArraysDrawAndOneLineIsLogged) {
   mp_Free(&model);
 }
 
+TEST_F(SceneDrawGl, ObjectsOutsideTheViewAreSkipped) {
+  MayToolShader sh;
+  sh.name = "plaster";
+  MayToolLevel l = Wall(sh);
+  l.objects.push_back({"behind"});
+  std::vector<MayToolVertex> v;
+  std::vector<uint16_t> t;
+  MayTool_Quad({100, -100, -100}, {-100, -100, -100}, {-100, -100, 100}, {100, -100, 100}, 1, 1, v, t);
+  MayTool_AddTriangles(l, 0, 1, v, t);
+  MayTool_GroupSets(l);
+  ModelObject* level = LoadLevel("culled", l);
+  ASSERT_NE(level, nullptr);
+  ViewParams view = Frame();
+  mayb_Draw(level, params_, &view);
+  EXPECT_EQ(view.statDrawCalls, 1);
+  // Turned round: the other wall only.
+  params_->angles = {kMathPi, 0, 0};
+  view = Frame();
+  mayb_Draw(level, params_, &view);
+  EXPECT_EQ(view.statDrawCalls, 1);
+  EXPECT_EQ(static_cast<MaylLevel*>(level->data)->objects[1].visible, 1);
+  EXPECT_EQ(static_cast<MaylLevel*>(level->data)->objects[0].visible, 0);
+  mayb_Free(&level);
+}
+
 TEST_F(SceneDrawGl, LayersReflectionAndAlphaPass) {
   Texture("red", ImageTool_Solid(8, 8, 0, 0, 255, 255));
   Texture("blue", ImageTool_Solid(8, 8, 255, 0, 0, 255));
@@ -285,6 +311,45 @@ TEST_F(SceneDrawGl, LayersReflectionAndAlphaPass) {
   mayb_Free(&a);
   mayb_Free(&b);
   mayb_Free(&c);
+}
+
+TEST_F(SceneDrawGl, MovingSetFollowsItsColumnVectorKeys) {
+  Texture("red", ImageTool_Solid(8, 8, 0, 0, 255, 255));
+  MayToolShader sh;
+  sh.name = "paint";
+  sh.slots[0].name = "red";
+  MayToolLevel l;
+  l.shaders.push_back(sh);
+  l.objects.push_back({"arm", 0, 3, 0.0f, 2.0f});
+  // Key 1 turns a quarter about y, for column vectors: x' = z, z' = -x.
+  l.keys.resize(3);
+  const float quarter[9] = {0, 0, 1, 0, 1, 0, -1, 0, 0};
+  std::memcpy(l.keys[1].rot, quarter, sizeof quarter);
+  l.keys[1].t[1] = 100;
+  l.keys[0].t[1] = l.keys[2].t[1] = 100;
+  std::vector<MayToolVertex> v;
+  std::vector<uint16_t> t;
+  MayTool_Quad({0, 0, -5}, {40, 0, -5}, {40, 0, 5}, {0, 0, 5}, 1, 1, v, t);  // a bar to the right
+  for (auto& x : v) x.normal[1] = -1;
+  MayTool_AddTriangles(l, 0, 0, v, t, 1);
+  MayTool_GroupSets(l);
+  l.shaders[0].twoSided = 1;
+  ModelObject* level = LoadLevel("arm", l);
+  ASSERT_NE(level, nullptr);
+  Var_SetValue(&model_draw_lightmap, 0);
+  ViewParams view = Frame();
+  view.time = 0.0f;  // key 0: the bar points right
+  mayb_Draw(level, params_, &view);
+  int cx = Render_ScreenWidth / 2, cy = Render_ScreenHeight / 2, d = Render_ScreenWidth / 10;
+  EXPECT_GT(Pixel(cx + d, cy).r, 200);
+  EXPECT_LT(Pixel(cx, cy - d).r, 20);
+  view = Frame();
+  view.time = 1.0f;  // key 1: turned down
+  mayb_Draw(level, params_, &view);
+  EXPECT_LT(Pixel(cx + d, cy).r, 20);
+  EXPECT_GT(Pixel(cx, cy - d).r, 200);
+  EXPECT_LT(Pixel(cx, cy + d).r, 20);
+  mayb_Free(&level);
 }
 
 TEST_F(SceneDrawGl, SpotlightDrawsOnlyInItsPass) {

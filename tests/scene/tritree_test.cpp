@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -12,7 +13,9 @@
 #include "foundation/vecmath.h"
 #include "scene/tritree.h"
 #include "support/render_support.h"
+#include "foundation/file.h"
 #include "tools/scene_writer.h"
+#include "tools/zipwriter.h"
 #include "world/trace.h"
 
 namespace {
@@ -371,6 +374,40 @@ TEST_F(TriTreeTest, BuildSettingsAndLimits) {
   TraceRequest r = Request({1, 1, 10}, {1, 1, -10}, zero, zero);
   TriTree_Trace(&deep.tree, &r);
   EXPECT_LT(r.fraction, 1.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// A level inside a data archive: its cache is read from the archive when it fits and otherwise
+// written as a loose file beside the level's name.
+TEST(TriTreeArchive, CacheReadFromArchiveRewrittenLoose) {
+  tw_test::TempDir dir;
+  auto tris = SceneTool_RandomSoup(300, 300.0f, 30.0f, 12);
+  std::string cache;
+  {
+    Level built(tris, "built", 50.0f, 4);
+    cache = tw_test::ReadFile("built.hmp_cache");
+  }
+  std::remove("built.hmp_cache");
+  std::string stale = cache;
+  stale[8] ^= 1;  // another triangle count
+  ZipWriter* w = ZipWriter_Create();
+  ASSERT_EQ(ZipWriter_AddMember(w, "maps/good.hmp_cache", cache.data(), cache.size(), ZIPW_DEFLATED), 1);
+  ASSERT_EQ(ZipWriter_AddMember(w, "maps/stale.hmp_cache", stale.data(), stale.size(), ZIPW_DEFLATED), 1);
+  ASSERT_EQ(ZipWriter_FinishToFile(w, "main/data00.twk"), 1);
+  File_Init();
+  {
+    Level good(tris, "maps\\good", 50.0f, 4);
+    EXPECT_GT(good.tree.nodeCount, 7);
+    Level stale(tris, "maps\\stale", 50.0f, 4);
+    EXPECT_EQ(stale.Nodes().size(), good.Nodes().size());
+  }
+  File_Shutdown();
+  EXPECT_FALSE(tw_test::FileExists("maps/good.hmp_cache"));  // loaded, not rewritten
+  EXPECT_TRUE(tw_test::ReadFile("maps/stale.hmp_cache") == cache);
+  EXPECT_EQ(tw_test::CountOccurrences(tw_test::ReadFile("log"), "rebuilt"), 1);
 }
 
 }  // namespace

@@ -14,19 +14,19 @@
 #include "world/level.h"
 #include "world/trace.h"
 
-// A triangle copied in index order, so that a leaf's triangles lie side by side: the face
-// plane first (unnormalised normal n = (b - a) x (c - a), n . a and the length of n), which
-// rejects most triangles, then the words the tests hand on; the vertices stand in a second array.
+// The triangles copied in index order, so that a leaf's triangles lie side by side: first an
+// array of face planes alone (unnormalised normal n = (b - a) x (c - a) and n . a), which reject
+// most triangles of a ray; then one of the vertices, the length of n and the words the tests hand on.
 struct TriTreeLeafTriangle {
   float n[3];
   float na;
+};
+struct TriTreeLeafVertices {
+  float v[3][3];
   float len;
   int32_t number;
   uint32_t surface;
   int32_t objectIndex;
-};
-struct TriTreeLeafVertices {
-  float v[3][3];
 };
 
 namespace {
@@ -361,11 +361,12 @@ bool Prepare(TriTree* tree) {
   for (int i = 0; i < tree->indexCount; ++i) {
     const TriTreeTriangle& t = tree->triangles[tree->indices[i]];
     TriTreeLeafTriangle& l = tree->leafTriangles[i];
-    std::memcpy(LeafVertices(tree)[i].v, t.v, sizeof t.v);
-    FacePlane(t.v[0], t.v[1], t.v[2], l.n, &l.na, &l.len);
-    l.number = tree->indices[i];
-    l.surface = t.surface;
-    l.objectIndex = t.objectIndex;
+    TriTreeLeafVertices& d = LeafVertices(tree)[i];
+    std::memcpy(d.v, t.v, sizeof t.v);
+    FacePlane(t.v[0], t.v[1], t.v[2], l.n, &l.na, &d.len);
+    d.number = tree->indices[i];
+    d.surface = t.surface;
+    d.objectIndex = t.objectIndex;
   }
   return true;
 }
@@ -381,13 +382,12 @@ void NextStamp(TriTree* tree) {
 // The triangles of a leaf not yet tested in this query.
 template <typename Test>
 void TestLeaf(TriTree* tree, const TriTreeNode& node, Test test) {
-  const TriTreeLeafTriangle* l = tree->leafTriangles + node.first;
-  const TriTreeLeafVertices* v = LeafVertices(tree) + node.first;
-  for (int i = 0; i < node.count; ++i, ++l, ++v) {
-    uint32_t& stamp = tree->stamps[l->number];
+  const TriTreeLeafVertices* d = LeafVertices(tree) + node.first;
+  for (int i = 0; i < node.count; ++i, ++d) {
+    uint32_t& stamp = tree->stamps[d->number];
     if (stamp == tree->stamp) continue;
     stamp = tree->stamp;
-    test(*l, v->v);
+    test(*d);
   }
 }
 
@@ -421,7 +421,17 @@ void RayFace(const float (*v)[3], const float* n, float na, float len, TraceRequ
 void TriTree_RayWalk(TriTree* tree, int node, const float* p0, const float* p1, TraceRequest* req) {
   const TriTreeNode& n = tree->nodes[node];
   if (IsLeaf(n)) {
-    TestLeaf(tree, n, [req](const TriTreeLeafTriangle& l, const float(*v)[3]) { RayFace(v, l.n, l.na, l.len, req, l.surface); });
+    // A ray test is the same however often it is repeated (an equal fraction never replaces the
+    // hit held), so rays skip the stamps and test the face planes alone first.
+    const TriTreeLeafTriangle* l = tree->leafTriangles + n.first;
+    const float* s = F(req->localStart);
+    const float* e = F(req->localEnd);
+    for (int i = 0; i < n.count; ++i, ++l) {
+      float ds = Dot(l->n, s) - l->na, de = Dot(l->n, e) - l->na;
+      if (!(ds >= 0 && de < 0)) continue;
+      const TriTreeLeafVertices& d = LeafVertices(tree)[n.first + i];
+      RayFace(d.v, l->n, l->na, d.len, req, d.surface);
+    }
     return;
   }
   float d0 = Dot(n.normal, p0) - n.dist, d1 = Dot(n.normal, p1) - n.dist;
@@ -443,8 +453,8 @@ void TriTree_RayWalk(TriTree* tree, int node, const float* p0, const float* p1, 
 void TriTree_BoxWalk(TriTree* tree, int node, const float* p0, const float* p1, TraceRequest* req) {
   const TriTreeNode& n = tree->nodes[node];
   if (IsLeaf(n)) {
-    TestLeaf(tree, n, [tree, req](const TriTreeLeafTriangle& l, const float(*v)[3]) {
-      TriTree_BoxTriangle(tree, l.objectIndex, v[0], v[1], v[2], req, &tree->triangles[l.number], l.surface);
+    TestLeaf(tree, n, [tree, req](const TriTreeLeafVertices& d) {
+      TriTree_BoxTriangle(tree, d.objectIndex, d.v[0], d.v[1], d.v[2], req, &tree->triangles[d.number], d.surface);
     });
     return;
   }
@@ -478,12 +488,12 @@ void TriTree_CollectWalk(TriTree* tree, int node, const float* bmin, const float
                          int32_t* out, int* count, int capacity) {
   const TriTreeNode& n = tree->nodes[node];
   if (IsLeaf(n)) {
-    TestLeaf(tree, n, [&](const TriTreeLeafTriangle& l, const float(*v)[3]) {
+    TestLeaf(tree, n, [&](const TriTreeLeafVertices& d) {
       float lo[3], hi[3];
-      TriangleBounds(v, lo, hi);
+      TriangleBounds(d.v, lo, hi);
       for (int k = 0; k < 3; ++k)
         if (lo[k] > bmax[k] || hi[k] < bmin[k]) return;
-      if (*count < capacity) out[(*count)++] = l.number;
+      if (*count < capacity) out[(*count)++] = d.number;
     });
     return;
   }

@@ -82,19 +82,19 @@ float* F(vec3& v) { return &v.x; }
 // Stamps 0 and own numbers for every triangle, and their bounds grown by 0.1 (the build's
 // bounds; inverted for no triangles), in one pass.
 void PrepareTriangles(TriTree* tree, float* mins, float* maxs) {
-  float lo[3] = {1000000.0f, 1000000.0f, 1000000.0f}, hi[3] = {-1000000.0f, -1000000.0f, -1000000.0f};
+  float lx = 1000000.0f, ly = lx, lz = lx, hx = -1000000.0f, hy = hx, hz = hx;
   for (int i = 0; i < tree->triangleCount; ++i) {
     TriTreeTriangle& t = tree->triangles[i];
     // Written only when they differ: a reload leaves the level's memory clean.
     if (t.stamp) t.stamp = 0;
     if (t.number != i) t.number = i;
-    for (const float* v : t.v)
-      for (int k = 0; k < 3; ++k) {
-        lo[k] = v[k] < lo[k] ? v[k] : lo[k];
-        hi[k] = v[k] > hi[k] ? v[k] : hi[k];
-      }
+    for (const float* v : t.v) {
+      lx = v[0] < lx ? v[0] : lx, ly = v[1] < ly ? v[1] : ly, lz = v[2] < lz ? v[2] : lz;
+      hx = v[0] > hx ? v[0] : hx, hy = v[1] > hy ? v[1] : hy, hz = v[2] > hz ? v[2] : hz;
+    }
   }
-  for (int k = 0; k < 3; ++k) mins[k] = lo[k] - 0.1f, maxs[k] = hi[k] + 0.1f;
+  mins[0] = lx - 0.1f, mins[1] = ly - 0.1f, mins[2] = lz - 0.1f;
+  maxs[0] = hx + 0.1f, maxs[1] = hy + 0.1f, maxs[2] = hz + 0.1f;
 }
 
 void TriangleBounds(const float (*v)[3], float* mins, float* maxs) {
@@ -300,8 +300,8 @@ bool TriTree_LoadCache(TriTree* tree, const char* path, const float* mins, const
         depth[size_t(c)] = uint8_t(depth[size_t(i)] + 1);
       }
     }
-    uint32_t bad = 0;
-    for (int i = 0; i < ni; ++i) bad |= uint32_t(indices[i] >= tree->triangleCount) | uint32_t(indices[i] < 0);
+    uint32_t bad = 0, limit = uint32_t(tree->triangleCount);  // negative indices wrap above it
+    for (int i = 0; i < ni; ++i) bad |= uint32_t(uint32_t(indices[i]) >= limit);
     if (!fault && bad) fault = "triangle index out of range";
   }
   Global_Free(bytes);

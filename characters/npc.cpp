@@ -55,7 +55,6 @@ GameObject* Npc_Spawn(const NpcSpawnValues* v) {
     return nullptr;
   }
   o->classNum = NPC;
-  if (v->id > 0) o->id = uint32_t(v->id);
   PersonStats& ps = o->person;
   CopyText(ps.name, sizeof ps.name, v->names[0]);
   CopyText(ps.dialogueCue, sizeof ps.dialogueCue, v->dialog);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "characters/actions.h"
 #include "characters/person.h"
@@ -56,9 +57,52 @@ void SetVel(GameObject* p, const vec3& v) {
   p->person.velocity[2] = v.z;
 }
 
+// The solid world objects a trace tests: active, traceable WORLD objects with a clip model.
+void GatherSolids(const GameObject* ignore, std::vector<GameObject*>* out) {
+  out->clear();
+  int count = 0;
+  GameObject* const* all = Obj_ListArray(&count);
+  for (int i = 0; i < count; i++) {
+    GameObject* o = all[i];
+    if (o->classNum == WORLD && o != ignore && (o->flags & OBJ_ACTIVE) && !o->notTraceable && o->clipModel)
+      out->push_back(o);
+  }
+}
+
+void TraceSolids(const std::vector<GameObject*>& solids, const vec3* start, const vec3* end, const vec3* mins,
+                 const vec3* maxs, TraceResult* out) {
+  static ModelDrawParams params;
+  TraceRequest rq{};
+  rq.start = *start;
+  rq.end = *end;
+  rq.mins = *mins;
+  rq.maxs = *maxs;
+  rq.fraction = 1.0f;
+  rq.factor = 1.0f;
+  for (GameObject* o : solids) {
+    params.position = o->origin;
+    params.angles = o->angles;
+    rq.candidate = o;
+    o->clipModel->Trace(o->clipModel, &params, &rq);
+  }
+  out->fraction = rq.fraction;
+  out->end = vec3{start->x + (end->x - start->x) * rq.fraction, start->y + (end->y - start->y) * rq.fraction,
+                  start->z + (end->z - start->z) * rq.fraction};
+  if (rq.fraction >= 1.0f) out->end = *end;
+  out->normal = rq.normal;
+  out->zero = 0;
+  out->candidate = rq.candidate;
+  out->hitObject = rq.fraction < 1.0f ? rq.hitObject : nullptr;
+  out->factor = rq.factor;
+  out->part = rq.part;
+}
+
+// The solids of the think under way: gathered once a think (its traces make no objects).
+std::vector<GameObject*> g_thinkSolids;
+
 TraceResult Trace(GameObject* p, const vec3& start, const vec3& end) {
   TraceResult r;
-  Player_TraceMove(&start, &end, &p->mins, &p->maxs, p, &r);
+  TraceSolids(g_thinkSolids, &start, &end, &p->mins, &p->maxs, &r);
   return r;
 }
 
@@ -205,7 +249,7 @@ void UpdateCrouch(GameObject* p, bool wantCrouch) {
     const vec3 mins = p->mins, maxs{p->maxs.x, p->maxs.y, kCrouchHeight};
     vec3 top = Add(p->origin, vec3{0, 0, kStandHeight - kCrouchHeight});
     TraceResult r;
-    Player_TraceMove(&p->origin, &top, &mins, &maxs, p, &r);
+    TraceSolids(g_thinkSolids, &p->origin, &top, &mins, &maxs, &r);
     if (r.fraction >= 1.0f) p->person.crouched = 0;
   }
   p->person.moveMode[0] = p->person.crouched;
@@ -268,7 +312,7 @@ void UpdateCamera(GameObject* p) {
   const vec3 want{pivot.x - std::sin(yaw) * kPlayerCameraBack, pivot.y - std::cos(yaw) * kPlayerCameraBack, pivot.z};
   const vec3 mins{-4, -4, -4}, maxs{4, 4, 4};
   TraceResult r;
-  Player_TraceMove(&pivot, &want, &mins, &maxs, p, &r);
+  TraceSolids(g_thinkSolids, &pivot, &want, &mins, &maxs, &r);
   c.origin = r.end;
   c.angles = vec3{yaw, p->angles.y, 0};
   if (c.fov == 0) c.fov = 1.0f;
@@ -280,6 +324,7 @@ void Think(GameObject* p, const DemoFrame& f) {
   if (!StillListed(p->useTargetCharacter)) p->useTargetCharacter = nullptr;
   if (!StillListed(p->useTargetObject)) p->useTargetObject = nullptr;
   if (dt <= 0) return;
+  GatherSolids(p, &g_thinkSolids);
   if (p->damageFlash > 0) p->damageFlash = std::fmax(0.0f, p->damageFlash - dt);
   Person_RespawnPickups();
   const bool alive = ps.state != 2;
@@ -353,34 +398,9 @@ void Think(GameObject* p, const DemoFrame& f) {
 
 int Player_TraceMove(const vec3* start, const vec3* end, const vec3* mins, const vec3* maxs, const GameObject* ignore,
                      TraceResult* out) {
-  static ModelDrawParams params;
-  TraceRequest rq{};
-  rq.start = *start;
-  rq.end = *end;
-  rq.mins = *mins;
-  rq.maxs = *maxs;
-  rq.fraction = 1.0f;
-  rq.factor = 1.0f;
-  int count = 0;
-  GameObject* const* all = Obj_ListArray(&count);
-  for (int i = 0; i < count; i++) {
-    GameObject* o = all[i];
-    if (o->classNum != WORLD || o == ignore || !(o->flags & OBJ_ACTIVE) || o->notTraceable || !o->clipModel) continue;
-    params.position = o->origin;
-    params.angles = o->angles;
-    rq.candidate = o;
-    o->clipModel->Trace(o->clipModel, &params, &rq);
-  }
-  out->fraction = rq.fraction;
-  out->end = vec3{start->x + (end->x - start->x) * rq.fraction, start->y + (end->y - start->y) * rq.fraction,
-                  start->z + (end->z - start->z) * rq.fraction};
-  if (rq.fraction >= 1.0f) out->end = *end;
-  out->normal = rq.normal;
-  out->zero = 0;
-  out->candidate = rq.candidate;
-  out->hitObject = rq.fraction < 1.0f ? rq.hitObject : nullptr;
-  out->factor = rq.factor;
-  out->part = rq.part;
+  static std::vector<GameObject*> solids;
+  GatherSolids(ignore, &solids);
+  TraceSolids(solids, start, end, mins, maxs, out);
   return 1;
 }
 

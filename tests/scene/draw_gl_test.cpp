@@ -20,6 +20,7 @@
 #include "scene/view.h"
 #include "support/render_support.h"
 #include "tools/image_writer.h"
+#include "tools/material_writer.h"
 #include "tools/media_writer.h"
 #include "tools/model_writer.h"
 
@@ -158,6 +159,28 @@ TEST_F(SceneDrawGl, ModelFadesWithDistance) {
   mp_Free(&model);
 }
 
+TEST_F(SceneDrawGl, MorphWeightsMoveTheShapesInPhaseTwo) {
+  Texture("grey", ImageTool_Solid(8, 8, 128, 128, 128, 255));
+  MpToolModel m = Square("paint", "grey");
+  m.objects[0].kind = 1;
+  for (auto& v : m.objects[0].vertices) v.shapes = {MpToolShape{{0, 0, 60}, {}}};  // shape 1: up 60
+  m.objects[0].pies[0].morphs = 1;
+  ModelObject* model = LoadModel("morph", m);
+  ASSERT_NE(model, nullptr);
+  int cx = Render_ScreenWidth / 2, cy = Render_ScreenHeight / 2, up = Render_ScreenWidth * 3 / 10;
+  ViewParams v = Frame();
+  mp_Draw(model, params_, &v);  // weights 1, 0, ...: the static copy
+  EXPECT_EQ(v.statVertices, 0);
+  EXPECT_EQ(Centre().r, 128);
+  params_->drawValues[1] = 1.0f;
+  v = Frame();
+  mp_Draw(model, params_, &v);
+  EXPECT_EQ(v.statVertices, 4);
+  EXPECT_EQ(Centre().r, 0);
+  EXPECT_EQ(Pixel(cx, cy + up).r, 128);
+  mp_Free(&model);
+}
+
 TEST_F(SceneDrawGl, InstanceMatrixEqualsTheAnglesMatrix) {
   const vec3 angles[] = {{0.3f, 0, 0}, {0, 0.7f, 0}, {0, 0, -1.1f}, {1.2f, -0.4f, 2.5f}};
   for (const vec3& a : angles) {
@@ -203,12 +226,20 @@ TEST_F(SceneDrawGl, LightmapDoublesAndAnEmptyOneKeepsScaleOne) {
   MayToolShader sh;
   sh.name = "plaster";
   sh.slots[0].name = "diffuse";
+  Var_SetText(&render_var_type, "VBO");  // the surface's vertices in a buffer object
+  ModelObject* buffered = LoadLevel("lit", Wall(sh));
+  Var_SetText(&render_var_type, "AGP");
   ModelObject* lit = LoadLevel("lit", Wall(sh));
-  ASSERT_NE(lit, nullptr);
-  ViewParams v = Frame();
-  mayb_Draw(lit, params_, &v);
-  ExpectRgb(Centre(), 64, 64, 64, 3, "diffuse x lightmap x 2");
-  EXPECT_EQ(v.statDrawCalls, 1);
+  ASSERT_TRUE(lit && buffered);
+  EXPECT_NE(static_cast<MaylLevel*>(buffered->data)->surfaces[0].buffer, 0u);
+  for (ModelObject* level : {buffered, lit}) {
+    ViewParams v = Frame();
+    mayb_Draw(level, params_, &v);
+    ExpectRgb(Centre(), 64, 64, 64, 3, "diffuse x lightmap x 2");
+    EXPECT_EQ(v.statDrawCalls, 1);
+  }
+  mayb_Free(&buffered);
+  ViewParams v;
   Var_SetValue(&model_draw_lightmap, 0);
   v = Frame();
   mayb_Draw(lit, params_, &v);
@@ -384,6 +415,30 @@ TEST_F(SceneDrawGl, SpotlightDrawsOnlyInItsPass) {
   Rgb edge = Pixel(Render_ScreenWidth / 2 + Render_ScreenWidth / 3, Render_ScreenHeight / 2);
   EXPECT_GT(centre.r, 200);
   EXPECT_LT(edge.r, 30);
+  mayb_Free(&level);
+}
+
+TEST_F(SceneDrawGl, CubeSpotlightLightsByDirection) {
+  Texture("diffuse", ImageTool_Solid(8, 8, 255, 255, 255, 255));
+  ToolImage faces[6];
+  const uint8_t colours[6][3] = {{0, 0, 255}, {0, 255, 255}, {0, 255, 0}, {255, 0, 255}, {255, 0, 0}, {255, 255, 0}};
+  for (int i = 0; i < 6; i++) faces[i] = ImageTool_Solid(8, 8, colours[i][0], colours[i][1], colours[i][2], 255);
+  ASSERT_TRUE(MaterialTool_WriteCube("textures/cubespot", faces));
+  MayToolShader sh;
+  sh.name = "plaster";
+  sh.slots[0].name = "diffuse";
+  MayToolLevel l = Wall(sh);
+  l.spotTexture = "cubespot";
+  l.spotKeyCount = 1;
+  l.keys.resize(1);
+  ModelObject* level = LoadLevel("cubespot", l);
+  ASSERT_NE(level, nullptr);
+  ViewParams v = Frame({0, 0, 0}, 0);
+  mayb_Draw(level, params_, &v);  // the main pass decides what is visible
+  v.pass = 1;
+  mayb_Draw(level, params_, &v);
+  // The wall lies along +y from the projector: the +y face's colour (faces are +x, -x, +y, ...).
+  ExpectRgb(Centre(), colours[2][2], colours[2][1], colours[2][0], 3, "+y face");
   mayb_Free(&level);
 }
 

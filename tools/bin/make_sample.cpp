@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/media_ffmpeg.h"
+#include "tools/character_assets.h"
 #include "tools/lit_sample.h"
 #include "tools/personage_writer.h"
 #include "tools/sample_assets.h"
@@ -139,6 +140,11 @@ int main(int argc, char** argv) {
   }
   if (!SampleAssets_Write(stage.string())) {
     std::fprintf(stderr, "make_sample: cannot write the models and levels\n");
+    return 1;
+  }
+  // The characters: definitions, the second hero, the townsman, the heroes' animations, cries.
+  if (!CharacterAssets_Write(stage.string())) {
+    std::fprintf(stderr, "make_sample: cannot write the characters\n");
     return 1;
   }
   if (!WriteIntroMovie((stage / "video" / "logos.wmv").string()) ||

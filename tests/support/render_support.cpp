@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdlib>
 
 #include "foundation/log.h"
 #include "platform/window.h"
@@ -33,8 +32,12 @@ bool StartGlWindow(const char* title) {
   }
   Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
   for (int attempt = 0; attempt < 3 && RenderApi != RENDER_API_OPENGL; attempt++) Render_Start();
-  if (RenderApi != RENDER_API_OPENGL) std::fprintf(stderr, "OpenGL did not start\n");
-  return RenderApi == RENDER_API_OPENGL;
+  if (RenderApi == RENDER_API_OPENGL) return true;
+  // Say why: the end of the game's log, when the suite keeps one.
+  std::string log = ReadFile("log");
+  if (log.size() > 2000) log = log.substr(log.size() - 2000);
+  std::fprintf(stderr, "OpenGL did not start; the log ends:\n%s\n", log.c_str());
+  return false;
 }
 
 void StopGlWindow() {

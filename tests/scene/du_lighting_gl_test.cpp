@@ -26,6 +26,7 @@
 #include "tools/du_writer.h"
 #include "tools/image_writer.h"
 #include "tools/lighting_textures.h"
+#include "tools/lit_sample.h"
 
 namespace fs = std::filesystem;
 
@@ -318,6 +319,56 @@ TEST_F(DuLitScenes, NV10PassDrawsTheColourTexture) {
   EXPECT_NEAR(img.At(32, 32)[1], 100, 1);
   EXPECT_NEAR(img.At(32, 32)[2], 50, 1);
   EXPECT_EQ(img.At(0, 0)[0], 128);
+}
+
+}  // namespace
+
+namespace {
+
+// The sample game's lit level and figure (written loose by the tool that fills the archive): two
+// lights light the floor near each of them and nothing beyond both radii, and the figure's
+// shadow falls on the floor.
+TEST_F(DuLitScenes, TheSampleLevelAndFigureLitByTwoLights) {
+  ASSERT_TRUE(LitSample_Write("."));
+  Var_SetValue(&render_bump_clear, 1);
+  Var_SetValue(&render_bump_r300, 0);
+  ModelObject* level = du_CreateModel("maps\\litroom\\litroom");
+  ModelObject* figure = bu_CreateModel("models\\lit\\figure");
+  ASSERT_TRUE(level && figure);
+  models_.push_back(level);
+  models_.push_back(figure);
+  auto frame = [&](vec3 eye, std::vector<ViewLight> lights, std::vector<tw_test::LitInstance> models) {
+    tw_test::LitScene scene;
+    scene.eye = eye;
+    scene.angles = {0, -kMathPi / 2, 0};
+    scene.lights = std::move(lights);
+    scene.instances = std::move(models);
+    scene.level = {level, At(0, 0, 0)};
+    return tw_test::LitScene_Draw(&scene, 128, 128);
+  };
+  auto pixel = [](const tw_test::LitImage& img, const FloorMap& map, double x, double y) {
+    int px = int(map.o[0] + map.a[0] * x + map.b[0] * y), py = int(map.o[1] + map.a[1] * x + map.b[1] * y);
+    const uint8_t* p = img.At(px, py);
+    return p[0] + p[1] + p[2];
+  };
+  // From above the roof (its inner faces turn away): both rooms' floors.
+  tw_test::LitImage both = frame({-20, 0, 400}, {Light(1, -128, 0, 64, 100), Light(2, 128, 0, 64, 100)}, {});
+  FloorMap map;
+  EXPECT_GT(pixel(both, map, -128, 0), 60) << "under the first light";
+  EXPECT_GT(pixel(both, map, 128, 0), 60) << "under the second light";
+  EXPECT_EQ(pixel(both, map, -230, 100), 0) << "beyond both radii";
+  EXPECT_EQ(pixel(both, map, 230, -100), 0) << "beyond both radii";
+  // Inside the first room, over the figure: its shadow darkens the floor beyond it.
+  std::vector<uint8_t> images[3];
+  for (int shadows : {1, 2}) {
+    Var_SetValue(&render_bump_shadows, float(shadows));
+    images[shadows] = frame({-128, -40, 60}, {Light(1, -128, 30, 50, 150)}, {{figure, At(-128, 0, 0)}}).rgba;
+  }
+  int darker = 0;
+  for (size_t i = 0; i < images[1].size(); i += 4)
+    darker += images[1][i] + images[1][i + 1] > 40 && images[2][i] + images[2][i + 1] < 4;
+  EXPECT_GT(darker, 10) << "the figure's shadow";
+
 }
 
 }  // namespace

@@ -205,6 +205,40 @@ void RecDeleteRenderbuffers(GLsizei n, const GLuint* ids) {
 void RecDeleteOcclusionQueriesNV(GLsizei n, const GLuint* ids) {
   Append("glDeleteOcclusionQueriesNV", {GlRecord_AnyArg(n), Values(ids, n)});
 }
+void RecGenProgramsNV(GLsizei n, GLuint* out) {
+  Append("glGenProgramsNV", {GlRecord_AnyArg(n), GlRecord_AnyArg(out)});
+  GenNames(n, out);
+}
+void RecGenProgramsARB(GLsizei n, GLuint* out) {
+  Append("glGenProgramsARB", {GlRecord_AnyArg(n), GlRecord_AnyArg(out)});
+  GenNames(n, out);
+}
+// Program queries answer from the integer and string answers, by parameter name.
+void AnswerIntegers(GLenum pname, GLint* out) {
+  auto it = g_integers.find(pname);
+  if (it != g_integers.end() && out)
+    for (size_t i = 0; i < it->second.size(); ++i) out[i] = it->second[i];
+}
+void AnswerString(GLenum pname, void* out) {
+  auto it = g_strings.find(pname);
+  if (it != g_strings.end() && out) std::memcpy(out, it->second.data(), it->second.size());
+}
+void RecGetProgramivNV(GLuint id, GLenum pname, GLint* out) {
+  Append("glGetProgramivNV", {GlRecord_AnyArg(id), GlRecord_AnyArg(pname), GlRecord_AnyArg(out)});
+  AnswerIntegers(pname, out);
+}
+void RecGetProgramivARB(GLenum target, GLenum pname, GLint* out) {
+  Append("glGetProgramivARB", {GlRecord_AnyArg(target), GlRecord_AnyArg(pname), GlRecord_AnyArg(out)});
+  AnswerIntegers(pname, out);
+}
+void RecGetProgramStringNV(GLuint id, GLenum pname, GLubyte* out) {
+  Append("glGetProgramStringNV", {GlRecord_AnyArg(id), GlRecord_AnyArg(pname), GlRecord_AnyArg(out)});
+  AnswerString(pname, out);
+}
+void RecGetProgramStringARB(GLenum target, GLenum pname, void* out) {
+  Append("glGetProgramStringARB", {GlRecord_AnyArg(target), GlRecord_AnyArg(pname), GlRecord_AnyArg(out)});
+  AnswerString(pname, out);
+}
 GLenum RecCheckFramebufferStatus(GLenum target) {
   Append("glCheckFramebufferStatus", {GlRecord_AnyArg(target)});
   return GL_FRAMEBUFFER_COMPLETE;
@@ -260,6 +294,12 @@ void GlDispatch_InstallRecording() {
   gl.glDeleteRenderbuffers = RecDeleteRenderbuffers;
   gl.glDeleteOcclusionQueriesNV = RecDeleteOcclusionQueriesNV;
   gl.glCheckFramebufferStatus = RecCheckFramebufferStatus;
+  gl.glGenProgramsNV = RecGenProgramsNV;
+  gl.glGenProgramsARB = RecGenProgramsARB;
+  gl.glGetProgramivNV = RecGetProgramivNV;
+  gl.glGetProgramivARB = RecGetProgramivARB;
+  gl.glGetProgramStringNV = RecGetProgramStringNV;
+  gl.glGetProgramStringARB = RecGetProgramStringARB;
   g_recordingTable = gl;
 }
 

@@ -633,6 +633,7 @@ void du_Draw(ModelObject* m, ModelDrawParams* params, ViewParams* view) {
   if (view->pass == 0) {
     level->cameraArea = du_FindArea(level, &view->position);
     du_MarkVisible(level, params, view);
+    // Paths 2 and 3 lay their depth with the NV programs (not built here).
     if (path == kPathNV10)
       du_DrawBaseNV10(level, params, view);
     else if (ati && render_bump_clear.value < 2.0f)
@@ -650,6 +651,7 @@ void du_Draw(ModelObject* m, ModelDrawParams* params, ViewParams* view) {
     const int i = (view->pass - 4) / 2;
     ViewLight* light = i < view->lightCount ? &view->lights[i] : nullptr;
     const float fast = render_bump_fast.value;
+    // Paths 2 and 3 light with the NV passes (not built here); paths 0 and 1 draw nothing.
     if (path == kPathR300)
       du_DrawLightsR300(level, params, view, light);
     else if (path == kPathR200 && fast == 2.0f)

@@ -142,7 +142,9 @@ TEST_F(DuLighting, PathChoiceAndBuffers) {
     if (r.path == kPathNone) {
       EXPECT_EQ(GlRecord_Calls().size(), 0u);
     }
+    GlRecord_Clear();
     Free(l);
+    EXPECT_EQ(Count("glDeleteBuffersARB"), buffers ? 3 : 0);
   }
   // Without "VBO" there is no dynamic index buffer; the ATI objects need their extensions.
   GlExtFlags.ATI_vertex_array_object = GlExtFlags.ATI_element_array = 1;
@@ -180,6 +182,12 @@ TEST_F(DuLighting, LargeLevelsDrawAndLightFromTheirSurfacesOwnCopies) {
       EXPECT_EQ(ia->arrayBuffer, 0u);
       EXPECT_EQ(du_InteractionVertices(l, ia), s.gpuVertices);
       EXPECT_NE(s.gpuVertices, nullptr);
+      // A display-mode change: the copies are made again and the interaction follows them.
+      uint32_t before = s.gpuGeneration;
+      OPENGL_AllocVar();
+      du_UploadVerticesATI(l);
+      EXPECT_NE(s.gpuGeneration, before);
+      EXPECT_EQ(du_InteractionVertices(l, ia), s.gpuVertices);
     } else {
       EXPECT_EQ(ia->arrayBuffer, l->vertexBuffer);
     }

@@ -195,7 +195,9 @@ void du_MarkVisible(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
   mat3 camera;
   Mat_FromAngles(&camera, &view->angles);
   const vec3 eye = view->position;
-  const float d = 320.0f / std::tan(render_fov.value * kMathPi / 360.0f);
+  // The view's field of view ("render_fov" times the zoom), as the projection uses it.
+  const float fov = view->fov > 0.0f ? view->fov : render_fov.value;
+  const float d = 320.0f / std::tan(fov * kMathPi / 360.0f);
   const vec3 corners[4] = {{-320, d, -240}, {-320, d, 240}, {320, d, 240}, {320, d, -240}};
   vec3 window[kDuWindowMax];
   for (int i = 0; i < 4; ++i) Vec_Transform(&corners[i], &camera, &eye, &window[i]);

@@ -35,6 +35,13 @@ void Ent_SetOutput(EntOutputFn fn, void* user) {
   g_outUser = user;
 }
 
+void Ent_Write(const char* text, size_t length) {
+  if (g_outFn)
+    g_outFn(text, length, g_outUser);
+  else
+    std::fwrite(text, 1, length, stdout);
+}
+
 void Ent_Printf(const char* format, ...) {
   char line[2048];
   va_list args;
@@ -42,11 +49,7 @@ void Ent_Printf(const char* format, ...) {
   int n = std::vsnprintf(line, sizeof line, format, args);
   va_end(args);
   if (n < 0) return;
-  size_t length = size_t(n) < sizeof line ? size_t(n) : sizeof line - 1;
-  if (g_outFn)
-    g_outFn(line, length, g_outUser);
-  else
-    std::fwrite(line, 1, length, stdout);
+  Ent_Write(line, size_t(n) < sizeof line ? size_t(n) : sizeof line - 1);
 }
 
 // ---- Reader ---------------------------------------------------------------------------------------
@@ -64,29 +67,48 @@ static void Ent_ReleaseIncludes(EntIncludeStack* stack) {
   }
 }
 
+static bool Ent_PopLevel(EntIncludeStack* stack);
+
 int Ent_ReadChar(EntIncludeStack* stack) {
   for (;;) {
     EntIncludeLevel& level = stack->levels[stack->top];
     if (level.pos < level.length) return level.text[level.pos++];
-    if (stack->top == 0) return -1;
-    Global_Free(const_cast<uint8_t*>(level.text));
-    level = EntIncludeLevel{};
-    stack->top--;
+    if (!Ent_PopLevel(stack)) return -1;
   }
 }
 
-// Reads one token up to its closing quote into buffer; false at the end of the text.
+// Drops the exhausted top level; false when the outermost text is exhausted.
+static bool Ent_PopLevel(EntIncludeStack* stack) {
+  if (stack->top == 0) return false;
+  EntIncludeLevel& level = stack->levels[stack->top];
+  Global_Free(const_cast<uint8_t*>(level.text));
+  level = EntIncludeLevel{};
+  stack->top--;
+  return true;
+}
+
+// Reads one token up to its closing quote into buffer; false at the end of the text. A token may
+// run on from an included text into the one that called it.
 static bool Ent_ReadToken(char* buffer) {
-  int n = 0;
+  uint32_t n = 0;
   bool cut = false;
   for (;;) {
-    int c = Ent_ReadChar(&Ent_Includes);
-    if (c < 0) return false;
-    if (c == '"') break;
-    if (n < kEntTokenSize - 1)
-      buffer[n++] = char(c);
-    else
-      cut = true;
+    EntIncludeLevel& level = Ent_Includes.levels[Ent_Includes.top];
+    if (level.pos >= level.length) {
+      if (!Ent_PopLevel(&Ent_Includes)) return false;
+      continue;
+    }
+    const uint8_t* from = level.text + level.pos;
+    uint32_t avail = level.length - level.pos;
+    const void* quote = std::memchr(from, '"', avail);
+    uint32_t take = quote ? uint32_t(static_cast<const uint8_t*>(quote) - from) : avail;
+    uint32_t room = uint32_t(kEntTokenSize - 1) - n;
+    uint32_t copy = take < room ? take : room;
+    if (copy < take) cut = true;
+    std::memcpy(buffer + n, from, copy);
+    n += copy;
+    level.pos += take + (quote ? 1 : 0);
+    if (quote) break;
   }
   buffer[n] = 0;
   if (cut && !g_tokenCutSaid) {
@@ -189,13 +211,37 @@ static locale_t Ent_CLocale() {
   return c;
 }
 
+// One float as strtof reads it in the C locale. Short plain decimals ("-12.5") take a fast path
+// that gives the same, correctly rounded value: an integer below 2^24 and a power of ten up to
+// 10^10 are both exact floats, so one division rounds once.
+static float Ent_ParseFloat(const char* s, char** end) {
+  static const float kPow10[11] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  const char* p = s;
+  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v') p++;
+  bool negative = *p == '-';
+  if (*p == '-' || *p == '+') p++;
+  uint32_t mantissa = 0;
+  int digits = 0, fraction = 0;
+  const char* start = p;
+  for (; *p >= '0' && *p <= '9'; p++, digits++) mantissa = mantissa * 10 + uint32_t(*p - '0');
+  if (*p == '.') {
+    for (p++; *p >= '0' && *p <= '9'; p++, digits++, fraction++) mantissa = mantissa * 10 + uint32_t(*p - '0');
+  }
+  bool plain = digits > 0 && digits <= 7 && fraction <= 10 && p != start && *p != 'e' && *p != 'E' &&
+               *p != 'x' && *p != 'X' && !(*p >= 'a' && *p <= 'z') && !(*p >= 'A' && *p <= 'Z');
+  if (!plain || (start[0] == '0' && (start[1] == 'x' || start[1] == 'X'))) return strtof_l(s, end, Ent_CLocale());
+  float v = float(mantissa) / kPow10[fraction];
+  *end = const_cast<char*>(p);
+  return negative ? -v : v;
+}
+
 // Up to n floats separated by white space; returns how many were read. The fields not read keep
 // their contents.
 static int Ent_ParseFloats(const char* s, float* out, int n) {
   int i = 0;
   for (; i < n; i++) {
     char* end = nullptr;
-    float v = strtof_l(s, &end, Ent_CLocale());
+    float v = Ent_ParseFloat(s, &end);
     if (end == s) break;
     out[i] = v;
     s = end;
@@ -560,10 +606,47 @@ static SpawnTemplate Ent_MakeDefaults() {
   return t;
 }
 
+// The rows applied since the last reset: only their fields differ from the defaults.
+static uint8_t g_rowDirty[kEntKeyCount];
+static int16_t g_dirtyRows[kEntKeyCount];
+static int g_dirtyCount;
+static bool g_templateFresh;
+
+// The bytes a row writes at its field (and as many at its twin).
+static size_t Ent_RowBytes(const EntKeyRow& k) {
+  switch (k.form) {
+    case FORM_TEXT:
+    case FORM_WORD: return k.n;
+    case FORM_FLOAT:
+    case FORM_ANGLE: return size_t(k.n) * 4;
+    case FORM_INT:
+    case FORM_BRUSH:
+    case FORM_TARGET:
+    case FORM_TEAM:
+    case FORM_AISTATE:
+    case FORM_AGGRESSION: return 4;
+    default: return 0;
+  }
+}
+
 void SpawnTemplate_Reset() {
   static const SpawnTemplate defaults = Ent_MakeDefaults();
   Ent_FillHashes();
-  std::memcpy(&Ent_Template, &defaults, sizeof defaults);
+  auto* to = reinterpret_cast<uint8_t*>(&Ent_Template);
+  const auto* from = reinterpret_cast<const uint8_t*>(&defaults);
+  if (!g_templateFresh) {
+    std::memcpy(&Ent_Template, &defaults, sizeof defaults);
+    g_templateFresh = true;
+  } else {
+    for (int i = 0; i < g_dirtyCount; i++) {
+      const EntKeyRow& k = g_keys[g_dirtyRows[i]];
+      size_t bytes = Ent_RowBytes(k);
+      if (k.offset >= 0) std::memcpy(to + k.offset, from + k.offset, bytes);
+      if (k.twin >= 0) std::memcpy(to + k.twin, from + k.twin, bytes);
+    }
+  }
+  for (int i = 0; i < g_dirtyCount; i++) g_rowDirty[g_dirtyRows[i]] = 0;
+  g_dirtyCount = 0;
 }
 
 static int Ent_ListIndex(const char* const* list, int count, const char* value) {
@@ -580,6 +663,10 @@ void block_support(const char* key, const char* value) {
     return;
   }
   const EntKeyRow& k = g_keys[row];
+  if (!g_rowDirty[row]) {
+    g_rowDirty[row] = 1;
+    g_dirtyRows[g_dirtyCount++] = int16_t(row);
+  }
   auto* base = reinterpret_cast<uint8_t*>(&Ent_Template);
   void* field = k.offset >= 0 ? base + k.offset : nullptr;
   switch (k.form) {

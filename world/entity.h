@@ -37,6 +37,7 @@ void LoadObjects(const char* fileName);
 using EntOutputFn = void (*)(const char* text, size_t length, void* user);
 void Ent_SetOutput(EntOutputFn fn, void* user);
 void Ent_Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Ent_Write(const char* text, size_t length);
 
 // ---- Keys and the spawn template ----------------------------------------------------------------
 

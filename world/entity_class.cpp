@@ -72,23 +72,77 @@ static uint8_t FogByte(float v) {
   return uint8_t(int(v));
 }
 
-static void Ent_TraceVec(const char* name, const vec3& v) { Ent_Printf("%s %5.2f %5.2f %5.2f\n", name, v.x, v.y, v.z); }
+// The spawn trace of one block, gathered and written at once.
+struct EntTrace {
+  char text[8192];
+  size_t n = 0;
+  void Put(const char* s) {
+    size_t len = strnlen(s, sizeof text - 1 - n);
+    std::memcpy(text + n, s, len);
+    n += len;
+  }
+  void Line(const char* key, const char* value) {
+    Put(key);
+    Put(" ");
+    Put(value);
+    Put("\n");
+  }
+  // " %5.2f" for values of ordinary size; others as printf writes them.
+  void Fixed(float v) {
+    char buffer[64];
+    if (std::fabs(v) < 1e9f) {
+      long long hundredths = std::llround(double(v) * 100.0);
+      bool negative = hundredths < 0 || (hundredths == 0 && std::signbit(v));
+      unsigned long long a = (unsigned long long)(hundredths < 0 ? -hundredths : hundredths);
+      // Digits from the right: two decimals, the point, the integer part, the sign.
+      char digits[32];
+      int at = sizeof digits;
+      digits[--at] = char('0' + a % 10);
+      digits[--at] = char('0' + a / 10 % 10);
+      digits[--at] = '.';
+      unsigned long long whole = a / 100;
+      do {
+        digits[--at] = char('0' + whole % 10);
+        whole /= 10;
+      } while (whole);
+      if (negative) digits[--at] = '-';
+      int len = int(sizeof digits) - at;
+      int b = 0;
+      buffer[b++] = ' ';
+      for (int pad = len; pad < 5; pad++) buffer[b++] = ' ';
+      std::memcpy(buffer + b, digits + at, size_t(len));
+      buffer[b + len] = 0;
+    } else {
+      std::snprintf(buffer, sizeof buffer, " %5.2f", v);
+    }
+    Put(buffer);
+  }
+  void Vec(const char* key, const vec3& v) {
+    Put(key);
+    Fixed(v.x);
+    Fixed(v.y);
+    Fixed(v.z);
+    Put("\n");
+  }
+};
 
-static void Ent_Trace(const SpawnTemplate* t) {
-  Ent_Printf("classname %s\n", t->classname);
-  Ent_TraceVec("origin", t->origin);
-  Ent_TraceVec("angle", t->angle);
-  if (t->id[0]) Ent_Printf("id %s\n", t->id);
-  if (t->name[0][0]) Ent_Printf("name %s\n", t->name[0]);
-  if (t->solid[0]) Ent_Printf("solid %s\n", t->solid);
-  if (t->shot[0]) Ent_Printf("shot %s\n", t->shot);
-  if (t->skel[0]) Ent_Printf("skel %s\n", t->skel);
+static void Ent_Trace(EntTrace& out, const SpawnTemplate* t) {
+  out.Line("classname", t->classname);
+  const vec3 zero{0, 0, 0};
+  if (std::memcmp(&t->origin, &zero, sizeof zero) != 0) out.Vec("origin", t->origin);
+  if (std::memcmp(&t->angle, &zero, sizeof zero) != 0) out.Vec("angle", t->angle);
+  if (t->id[0]) out.Line("id", t->id);
+  if (t->name[0][0]) out.Line("name", t->name[0]);
+  if (t->solid[0]) out.Line("solid", t->solid);
+  if (t->shot[0]) out.Line("shot", t->shot);
+  if (t->skel[0]) out.Line("skel", t->skel);
   for (int i = 0; i < kEntAnims; i++)
-    if (t->anim[i][0]) Ent_Printf("anim[%i] %s\n", i, t->anim[i]);
-  if (t->sound[0]) Ent_Printf("sound %s\n", t->sound);
-  if (t->friction != 0) Ent_Printf("friction %f\n", t->friction);
-  Ent_Printf("viewbox %f %f %f %f %f %f viewfar %f\n", t->viewbox[0], t->viewbox[1], t->viewbox[2], t->viewbox[3],
-             t->viewbox[4], t->viewbox[5], t->viewfar);
+    if (t->anim[i][0]) {
+      char key[16];
+      std::snprintf(key, sizeof key, "anim[%i]", i);
+      out.Line(key, t->anim[i]);
+    }
+  if (t->sound[0]) out.Line("sound", t->sound);
 }
 
 // The set-up shared by the scenery spawners once the class is bound.
@@ -378,8 +432,12 @@ static void Ent_AddLight(const SpawnTemplate* t) {
 void class_support() {
   const SpawnTemplate* t = &Ent_Template;
   int cls = Ent_FindClass(t->classname);
-  Ent_Printf("{\n");
-  Ent_Trace(t);
+  {
+    EntTrace trace;
+    trace.Put("{\n");
+    Ent_Trace(trace, t);
+    Ent_Write(trace.text, trace.n);
+  }
   enum { START = 1, DEATHMATCH, SOUND, WORLDC, SKY, AREOLC, ANIMC, DOOR, NPCC, LIGHT };
   if (cls >= SOUND && cls != SKY && cls != LIGHT && !Ent_SpawnflagsAllow(t->spawnflags)) cls = -1;
   switch (cls) {

@@ -68,7 +68,11 @@ GameObject* Player_Spawn(const char* name, const float viewBox[6], float viewFar
   size_t n = 0;
   for (; ps.name[n] && n + 1 < sizeof folder; n++) folder[n] = char(std::tolower(uint8_t(ps.name[n])));
   folder[n] = 0;
-  std::snprintf(o->prop.modelName, sizeof o->prop.modelName, "npc\\%s\\body", folder);
+  char path[sizeof folder + 16];
+  std::snprintf(path, sizeof path, "npc\\%s\\body", folder);
+  size_t pathLength = strnlen(path, sizeof o->prop.modelName - 1);
+  std::memcpy(o->prop.modelName, path, pathLength);
+  o->prop.modelName[pathLength] = 0;
   std::snprintf(o->prop.clipName, sizeof o->prop.clipName, "maps\\cube");
   std::snprintf(o->prop.clip2Name, sizeof o->prop.clip2Name, "maps\\cube");
   o->drawModel = Model_Get(o->prop.modelName);

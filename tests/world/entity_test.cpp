@@ -16,6 +16,8 @@
 #include "world/entity.h"
 #include "world/gamevars.h"
 #include "world/level.h"
+#include "world/props.h"
+#include "world/trace.h"
 #include "world/start.h"
 #include "world/world_fixture.h"
 
@@ -336,6 +338,40 @@ TEST_F(EntityTest, KitchenSinkFillsTablesAndObjects) {
   EXPECT_EQ(guard->classNum, NPC);
   EXPECT_EQ(guard->origin.x, 50);
   EXPECT_EQ(guard->person.health, 70);
+}
+
+TEST_F(EntityTest, SpawnedPropsAreHitThroughTheirClipOperation) {
+  Read(R"({"classname" "world" "id" "box" "origin" "0 100 0" "solidbox" "1" "clipbox" "-10 -10 0 10 10 20"}
+{"classname" "world" "id" "ghost" "origin" "0 200 0" "solidbox" "1" "blocked" "2"})");
+  struct Case {
+    const char* name;
+    uint32_t mask;
+    float fraction;
+  };
+  const Case cases[] = {
+      {"box", TRACE_ANIMS | TRACE_STATE1, 0.45f},
+      {"box", TRACE_ANIMS | TRACE_OTHER_STATES, 1.0f},  // state 1 needs its own bit
+      {"box", TRACE_STATE1, 1.0f},
+      {"ghost", TRACE_ANIMS | TRACE_STATE1, 0.92f},  // the default clip box
+      {"ghost", TRACE_ANIMS | TRACE_STATE1 | TRACE_COLLISION_MODEL, 1.0f},  // only a solid word of 1
+  };
+  for (const Case& c : cases) {
+    GameObject* o = Find(c.name);
+    ASSERT_NE(o, nullptr);
+    o->slots.Animate(o);
+    TraceRequest tr{};
+    tr.start = vec3{0, 0, 10};
+    tr.end = vec3{0, 200, 10};
+    tr.delta = vec3{0, 200, 10 - 10};
+    tr.fraction = 1.0f;
+    tr.mask = c.mask;
+    o->slots.Clip(o, &tr);
+    EXPECT_NEAR(tr.fraction, c.fraction, 1e-4f) << c.name << " " << c.mask;
+    if (c.fraction < 1) {
+      EXPECT_EQ(tr.hitObject, o);
+      EXPECT_EQ(tr.normal.y, -1.0f);
+    }
+  }
 }
 
 TEST_F(EntityTest, TableLimitsAndEmitterImage) {

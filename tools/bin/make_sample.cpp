@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "platform/media_ffmpeg.h"
-#include "tools/lit_sample.h"
 #include "tools/character_assets.h"
 #include "tools/entity_writer.h"
+#include "tools/lit_sample.h"
 #include "tools/personage_writer.h"
 #include "tools/sample_assets.h"
 #include "tools/sound_files.h"

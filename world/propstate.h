@@ -50,6 +50,9 @@ struct PropState {
   vec3 soundOrigin;
   float minDist;
   double lastRefusal;
+  // The local player: its current action and when it started (game time).
+  int32_t action;
+  double actionStart;
   // Network player bodies.
   int32_t netId;
   char playerName[64];

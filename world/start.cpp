@@ -118,6 +118,8 @@ GameObject* Player_Spawn(const char* name, const float viewBox[6], float viewFar
     for (int t = 0; t < kTatuDefs; t++)
       if (Def_Tatus[t].name[0]) Inv_AddToStash(&ps, INV_TATU, t);
   }
+  o->prop.action = strcasecmp(game_name.text, "thornhelm") == 0 ? 0 : 7;
+  o->prop.actionStart = Game_Time;
   TimeScale = 1.0f;
   bot_Setup(o, "*");
   return o;

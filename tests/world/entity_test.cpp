@@ -10,6 +10,7 @@
 #include "characters/defs.h"
 #include "foundation/file.h"
 #include "foundation/random.h"
+#include "foundation/var.h"
 #include "scene/model.h"
 #include "tools/def_writer.h"
 #include "tools/entity_writer.h"
@@ -417,9 +418,14 @@ TEST_F(EntityTest, PlayerBodies) {
   // Sample definitions: weapons 1 and 2, two armors, two tattoos.
   EXPECT_EQ(stash, 6);
 
+  EXPECT_EQ(p->prop.action, 7);
+
   Game_NetMode = 1;
   Game_HeroChoice = 0;
+  Var_SetText(&game_name, "ThornHelm");
   p = Player_CreateForLevel();
+  Var_SetText(&game_name, "");
+  EXPECT_EQ(p->prop.action, 0);
   EXPECT_STREQ(p->person.name, "JaxTorvin");
   EXPECT_EQ(p->person.equippedKind, 0);
   EXPECT_EQ(p->person.stash[0].kind, 0);

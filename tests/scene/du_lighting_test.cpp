@@ -13,6 +13,7 @@
 #include "foundation/var.h"
 #include "platform/gl_dispatch.h"
 #include "render/glext.h"
+#include "render/material.h"
 #include "render/render.h"
 #include "render/vertexarray.h"
 #include "scene/du_lighting.h"
@@ -496,6 +497,27 @@ TEST_F(DuLighting, DrawIssuesOnlyWhatThePassNeeds) {
   big->Free(&big);
   EXPECT_EQ(Count("glFreeObjectBufferATI"), 3);
   m->Free(&m);
+}
+
+}  // namespace
+
+namespace {
+
+// A unit's cache entry of -1 always binds; the same material twice in a row binds once.
+TEST_F(DuLighting, CachedBindsSkipRepeats) {
+  ASSERT_TRUE(ImageTool_Save("c.tga", ImageTool_WriteTGA(ImageTool_Solid(4, 4, 9, 9, 9, 255), 24)));
+  int m = Material_Load("c");
+  ASSERT_NE(m, 0);
+  du_ResetBindCache(2);
+  GlRecord_Clear();
+  du_BindTextureCached(2, m, 0, 0);
+  du_BindTextureCached(2, m, 0, 0);
+  EXPECT_EQ(Count("glBindTexture(3553"), 1);
+  du_ResetBindCache(2);
+  du_BindTextureCached(2, m, 0, 1);
+  EXPECT_EQ(Count("glBindTexture(3553"), 2);
+  EXPECT_EQ(Count("glTexParameteri(3553, 34959, 35128)"), 1) << "expand-normal on the fresh bind";
+  du_ResetBindCache(2);
 }
 
 }  // namespace

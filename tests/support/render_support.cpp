@@ -23,20 +23,26 @@ void LoggedTest::TearDown() {
 
 std::string LoggedTest::Log() { return ReadFile("log"); }  // every line is flushed
 
+// What the game logged since `from` bytes, the last part of it (a suite without a directory of
+// its own shares the log with others).
+static std::string LogSince(size_t from) {
+  std::string log = ReadFile("log");
+  log = log.size() > from ? log.substr(from) : "";
+  return log.size() > 2000 ? log.substr(log.size() - 2000) : log;
+}
+
 bool StartGlWindow(const char* title) {
   if (!HaveDisplay()) return false;
   setenv("TW_UNATTENDED", "1", 1);
+  const size_t logBefore = ReadFile("log").size();
   if (!Plat_WindowCreate(title)) {
-    std::fprintf(stderr, "no window on the display\n");
+    std::fprintf(stderr, "no window on the display; the log ends:\n%s\n", LogSince(logBefore).c_str());
     return false;
   }
   Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
   for (int attempt = 0; attempt < 3 && RenderApi != RENDER_API_OPENGL; attempt++) Render_Start();
   if (RenderApi == RENDER_API_OPENGL) return true;
-  // Say why: the end of the game's log, when the suite keeps one.
-  std::string log = ReadFile("log");
-  if (log.size() > 2000) log = log.substr(log.size() - 2000);
-  std::fprintf(stderr, "OpenGL did not start; the log ends:\n%s\n", log.c_str());
+  std::fprintf(stderr, "OpenGL did not start; the log ends:\n%s\n", LogSince(logBefore).c_str());
   return false;
 }
 

@@ -11,3 +11,6 @@ void ai_StartLevel() {}
 void ai_Tick() {}
 void ai_RequestFullReset() {}
 void bot_Setup(GameObject*, const char*) {}
+AreaSet* ai_CivilianAreas;
+int ai_FindAreaAtPoint(const AreaSet*, const float*, int) { return -1; }
+int ai_GetDmRespawns() { return 0; }

@@ -43,3 +43,11 @@ void ai_Tick();
 void ai_RequestFullReset();
 // Sets up a character's AI from a script ("*" = the default).
 void bot_Setup(GameObject* obj, const char* script);
+
+// Navigation areas: the level's civilian area set (null when the level has none) and the area
+// that contains a point (-1 none; hint: an area to try first, or -1).
+struct AreaSet;
+extern AreaSet* ai_CivilianAreas;
+int ai_FindAreaAtPoint(const AreaSet* set, const float point[3], int hint);
+// The deathmatch-respawn switch: characters start on deathmatch starts in single play too.
+int ai_GetDmRespawns();

@@ -1,5 +1,6 @@
 #include "world/level.h"
 
+#include "world/entity.h"
 #include "world/game.h"
 #include "world/object.h"
 
@@ -17,6 +18,7 @@ void Level_DrawLoadingProgress() {}
 // camera sequence and the game, releases the objects and disarms the sound-fade restart.
 void Level_Free() {
   Obj_ClearAll();
+  Level_EmitterCount = 0;
   Game_SpecialFlag = 0;
   Game_Running = 0;
   Game_FadeRestartArmed = 0;

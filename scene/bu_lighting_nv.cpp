@@ -167,34 +167,6 @@ const PassSpec kPasses[] = {
      {{0, GL_TEXTURE_2D}, {1, GL_TEXTURE_2D}, {2, GL_TEXTURE_2D}, {3, GL_TEXTURE_3D}}, 4},
 };
 
-// The attenuation texture matrices: unit u maps a model-space point p to 0.5 + S (p - L) / (2r),
-// S = scale (1, sqrt(2)/2, 1), unit 1 turned 90 degrees about y first; tracked into c[88 + 4u].
-void SetAttenuationMatrices(const vec3& L, float radius) {
-  const float s = 1.0f / (2.0f * radius), q = 0.70710677f;
-  for (int unit : {1, 0}) {
-    Render_SelectTexUnit(unit);
-    gl.glMatrixMode(GL_TEXTURE);
-    gl.glLoadIdentity();
-    gl.glTranslatef(0.5f, 0.5f, 0.5f);
-    if (unit == 1) gl.glRotatef(90.0f, 0.0f, 1.0f, 0.0f);
-    gl.glScalef(1.0f, q, 1.0f);
-    gl.glScalef(s, s, s);
-    gl.glTranslatef(-L.x, -L.y, -L.z);
-    gl.glTrackMatrixNV(GL_VERTEX_PROGRAM_NV, GLuint(88 + 4 * unit), GL_TEXTURE, GL_IDENTITY_NV);
-  }
-  gl.glMatrixMode(GL_MODELVIEW);
-}
-
-void ResetAttenuationMatrices() {
-  for (int unit : {1, 0}) {
-    Render_SelectTexUnit(unit);
-    gl.glMatrixMode(GL_TEXTURE);
-    gl.glLoadIdentity();
-    Render_SetTexWrap(unit, 1);
-  }
-  gl.glMatrixMode(GL_MODELVIEW);
-}
-
 void SetReflectShaders(bool on) {
   if (!GlExtFlags.NV_texture_shader) return;
   if (!on) {
@@ -245,7 +217,7 @@ void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, const 
         Render_SetTexWrap(unit, 0);
       }
       EnableUnits(spec.units, spec.unitCount);
-      SetAttenuationMatrices(L, light->radius);
+      Bump_SetAttenuationMatrices(L, light->radius);
       break;
     }
     case kDiffusePass:
@@ -271,7 +243,7 @@ void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, const 
   UnbindLitMesh(model, kLightAttribs, bound);
   if (kind == kReflect) SetReflectShaders(false);
   if (kind == kAttenuation) {
-    ResetAttenuationMatrices();
+    Bump_ResetAttenuationMatrices();
     Render_SetColorMask(1, 1, 1, 0);
   }
   Render_SetBlend(0);

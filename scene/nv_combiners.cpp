@@ -5,6 +5,7 @@
 #include "render/glext.h"
 #include "render/render.h"
 #include "scene/lighting.h"
+#include "foundation/vecmath.h"
 
 namespace {
 
@@ -137,4 +138,32 @@ void Bump_DisableNvState(int mode) {
   if (mode < 1 || mode > 11) return;
   if (GlExtFlags.NV_register_combiners) gl.glDisable(GL_REGISTER_COMBINERS_NV);
   if (mode == 11 && GlExtFlags.NV_texture_shader) gl.glDisable(GL_TEXTURE_SHADER_NV);
+}
+
+// The attenuation texture matrices: unit u maps a model-space point p to 0.5 + S (p - L) / (2r),
+// S = scale (1, sqrt(2)/2, 1), unit 1 turned 90 degrees about y first; tracked into c[88 + 4u].
+void Bump_SetAttenuationMatrices(const vec3& L, float radius) {
+  const float s = 1.0f / (2.0f * radius), q = 0.70710677f;
+  for (int unit : {1, 0}) {
+    Render_SelectTexUnit(unit);
+    gl.glMatrixMode(GL_TEXTURE);
+    gl.glLoadIdentity();
+    gl.glTranslatef(0.5f, 0.5f, 0.5f);
+    if (unit == 1) gl.glRotatef(90.0f, 0.0f, 1.0f, 0.0f);
+    gl.glScalef(1.0f, q, 1.0f);
+    gl.glScalef(s, s, s);
+    gl.glTranslatef(-L.x, -L.y, -L.z);
+    gl.glTrackMatrixNV(GL_VERTEX_PROGRAM_NV, GLuint(88 + 4 * unit), GL_TEXTURE, GL_IDENTITY_NV);
+  }
+  gl.glMatrixMode(GL_MODELVIEW);
+}
+
+void Bump_ResetAttenuationMatrices() {
+  for (int unit : {1, 0}) {
+    Render_SelectTexUnit(unit);
+    gl.glMatrixMode(GL_TEXTURE);
+    gl.glLoadIdentity();
+    Render_SetTexWrap(unit, 1);
+  }
+  gl.glMatrixMode(GL_MODELVIEW);
 }

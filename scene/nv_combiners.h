@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "foundation/vecmath.h"
+
 struct ViewLight;
 
 // Combiner registers as the tables name them. kNvZero is GL_ZERO; with the invert mapping it is 1.
@@ -50,3 +52,11 @@ void Bump_SetNvState(int mode, const ViewLight* light);
 inline void Bump_SetCombiners(int mode, const ViewLight* light) { Bump_SetNvState(mode, light); }
 // Switches the combiners off after a pass of mode 1..11, and for mode 11 the texture shaders too.
 void Bump_DisableNvState(int mode);
+
+// The attenuation pass's texture matrices for a light at L (the drawn geometry's space) of that
+// radius: two lookups of "textures\attenuation_dst" through units 0 and 1 sum to the squared
+// distance over the squared radius. Tracked into c[88] to c[95]; the reset puts back identity and
+// repeat wrapping on both units.
+void Bump_SetAttenuationMatrices(const vec3& L, float radius);
+void Bump_ResetAttenuationMatrices();
+

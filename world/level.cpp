@@ -1,6 +1,9 @@
 #include "world/level.h"
 
 #include "world/entity.h"
+#include "world/areol.h"
+#include "world/beam.h"
+#include "world/fx.h"
 #include "world/game.h"
 #include "world/object.h"
 
@@ -18,6 +21,9 @@ void Level_DrawLoadingProgress() {}
 // camera sequence and the game, releases the objects and disarms the sound-fade restart.
 void Level_Free() {
   Obj_ClearAll();
+  Fx_Reset();
+  Beam_StopAll();
+  Areol_ForgetPictures();
   Level_EmitterCount = 0;
   Game_SpecialFlag = 0;
   Game_Running = 0;

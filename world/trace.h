@@ -41,8 +41,3 @@ struct TraceResult {
   float factor;
   int32_t part;
 };
-
-// Sweeps the box (mins, maxs relative to the moving point) from start to end against the objects
-// of the current tick; the mover is never hit by its own trace. Fills and returns `out`.
-TraceResult* Obj_Trace(TraceResult* out, GameObject* mover, const vec3* start, const vec3* mins,
-                       const vec3* maxs, const vec3* end, uint32_t mask);

@@ -1,14 +1,164 @@
 #include "characters/npc.h"
 
-// Empty until the class is built.
-void Npc_Animate(GameObject*) {}
-void Npc_Draw(GameObject*, ViewParams*) {}
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+#include "characters/inventory.h"
+#include "characters/person.h"
+#include "characters/pose.h"
+#include "foundation/log.h"
+#include "foundation/sound.h"
+#include "quests/dialog.h"
+#include "scene/model.h"
+#include "scene/view.h"
+#include "world/game.h"
+#include "world/tick.h"
+
+namespace {
+
+void CopyText(char* out, size_t size, const char* text) {
+  std::snprintf(out, size, "%s", text ? text : "");
+}
+
+// The band whose distances hold the viewer's distance; band 0 when none does.
+int LodBand(const GameObject* npc, float distance) {
+  const PersonStats& ps = npc->person;
+  for (int i = 0; i < kNpcLodBands; i++) {
+    if (!ps.lodModels[i][0]) continue;
+    if (distance >= ps.lodMin[i] && (ps.lodMax[i] <= 0 || distance < ps.lodMax[i])) return i;
+  }
+  return 0;
+}
+
+// Shows the model left behind once the death animation has run.
+bool ShowsDeadModel(const GameObject* npc) {
+  const PersonStats& ps = npc->person;
+  return ps.state == 2 && ps.deadName[0] && ps.animTime >= (ps.deathSpeedFrame > 0 ? ps.deathSpeedFrame : 1.0f);
+}
+
+}  // namespace
+
+int Npc_StateFromName(const char* name) {
+  if (!name) return 0;
+  if (strcasecmp(name, "CAR") == 0) return 12;
+  if (strcasecmp(name, "BOT") == 0) return 13;
+  return 0;
+}
+
+GameObject* Npc_Spawn(const NpcSpawnValues* v) {
+  if (!v) return nullptr;
+  GameObject* o = Obj_Alloc();
+  if (!o) {
+    Log_Printf("Npc_Spawn: no object for [%s]\n", v->names[0] ? v->names[0] : "");
+    return nullptr;
+  }
+  o->classNum = NPC;
+  PersonStats& ps = o->person;
+  CopyText(ps.name, sizeof ps.name, v->names[0]);
+  CopyText(ps.dialogueCue, sizeof ps.dialogueCue, v->dialog);
+  o->origin = v->origin;
+  o->prevOrigin = v->origin;
+  o->angles = vec3{v->angle * kMathPi / 180.0f, 0, 0};
+  if (v->viewbox) std::memcpy(o->viewBox, v->viewbox, sizeof o->viewBox);
+  o->viewFar = v->viewfar;
+  if (v->clipbox) {
+    std::memcpy(o->clipBox, v->clipbox, sizeof o->clipBox);
+    o->hasClipBox = 1;
+  }
+  if (v->solidbox) std::memcpy(o->clipBox2, v->solidbox, sizeof o->clipBox2);
+  CopyText(ps.skelName, sizeof ps.skelName, v->skel);
+  CopyText(ps.animName, sizeof ps.animName, v->anim[0]);
+  CopyText(ps.deathAnimName, sizeof ps.deathAnimName, v->anim[1]);
+  ps.speedFrame = v->speedframe[0];
+  ps.deathSpeedFrame = v->speedframe[1];
+  CopyText(ps.deadName, sizeof ps.deadName, v->deadname[0]);
+  for (int i = 0; i < kNpcLodBands; i++) {
+    ps.lodMin[i] = v->lodmindist[i];
+    ps.lodMax[i] = v->lodmaxdist[i];
+  }
+  // The first four names are the models of the four distance bands.
+  for (int i = 0; i < kNpcLodBands; i++) CopyText(ps.lodModels[i], sizeof ps.lodModels[i], v->names[i]);
+  CopyText(ps.soundPain, sizeof ps.soundPain, v->sound_pain[0]);
+  CopyText(ps.soundDead, sizeof ps.soundDead, v->sound_dead);
+  ps.maxHealth = ps.health = v->health > 0 ? v->health : 100.0f;
+  ps.state = 1;
+  ps.aiState = Npc_StateFromName(v->aistate);
+  o->npcControl = ps.aiState;
+  CopyText(o->teamName, sizeof o->teamName, v->teamname);
+  CopyText(o->useScript, sizeof o->useScript, v->use_quest);
+  CopyText(o->useArgument, sizeof o->useArgument, v->use_text);
+  o->gender = v->sex ? 1 : 0;
+  if (v->inventorys) Inv_AddFromText(&ps, v->inventorys);
+  Load_ObjectX(o);
+  o->flags |= OBJ_ACTIVE;
+  return o;
+}
+
+void Npc_Init(GameObject* o) {
+  Person_UpdateBBox(o);
+  Npc_PostLoad(o);
+}
+
+// The models of the distance bands, the skeleton and the two animations.
+void Npc_PostLoad(GameObject* o) {
+  PersonStats& ps = o->person;
+  o->drawModel = ps.lodModels[0][0] ? Model_Get(ps.lodModels[0]) : nullptr;
+  Pose_LoadSkeleton(o, ps.skelName);
+  Pose_LoadAnim(o, ANIM_IDLE, ps.animName);
+  Pose_LoadAnim(o, ANIM_DEAD, ps.deathAnimName);
+}
+
+void Npc_Think(GameObject* o) {
+  if (Game_TickFrame.step > 0) o->person.animTime += Game_TickFrame.step;
+}
+
+void Npc_Animate(GameObject* o) {
+  const PersonStats& ps = o->person;
+  if (ps.state == 2) Pose_Update(o, ANIM_DEAD, ps.animTime, false, ps.deathSpeedFrame);
+  else Pose_Update(o, ANIM_IDLE, ps.animTime, true, ps.speedFrame);
+}
+
+void Npc_Draw(GameObject* o, ViewParams* view) {
+  if (ShowsDeadModel(o)) {
+    Pose_Draw(o, view, Model_Get(o->person.deadName));
+    return;
+  }
+  ModelObject* model = o->drawModel;
+  if (view) {
+    vec3 d;
+    Vec_Subtract(&o->origin, &view->position, &d);
+    int band = LodBand(o, float(Vec_Length(&d)));
+    if (band > 0) model = Model_Get(o->person.lodModels[band]);
+    if (!model) model = o->drawModel;
+  }
+  Pose_Draw(o, view, model);
+}
+
 void Npc_Clip(GameObject*, TraceRequest*) {}
-void Npc_Free(GameObject*) {}
-void Npc_Think(GameObject*) {}
-void Npc_Damage(GameObject*, GameObject*, float, float, const vec3*, int32_t, int32_t) {}
+
+void Npc_Free(GameObject* o) {
+  Person_StopSounds(o);
+  if (Dialog_Open && Dialog_Partner == o) Dialog_StartWithNpc(nullptr);
+  Pose_Free(o);
+}
+
+void Npc_Damage(GameObject* o, GameObject*, float amount, float, const vec3*, int32_t, int32_t) {
+  PersonStats& ps = o->person;
+  if (ps.state == 2 || !(amount > 0)) return;
+  ps.health -= amount;
+  if (ps.health > 0) {
+    if (ps.soundPain[0]) ps.voices[0] = Sound_Play(ps.soundPain, 1.0f, 100.0f, &o->origin.x, 0, SOUND_CAT_VOICES);
+    return;
+  }
+  ps.health = 0;
+  ps.state = 2;
+  o->deathTime = float(Game_Time);
+  ps.animTime = 0;
+  if (ps.soundDead[0]) ps.voices[0] = Sound_Play(ps.soundDead, 1.0f, 100.0f, &o->origin.x, 0, SOUND_CAT_VOICES);
+}
+
 void Npc_Use(GameObject*, GameObject*, int32_t) {}
 void Npc_Info(GameObject*, const void*, void*) {}
-void Npc_Init(GameObject*) {}
 void Npc_PreSave(GameObject*) {}
-void Npc_PostLoad(GameObject*) {}

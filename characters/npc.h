@@ -1,4 +1,5 @@
-// Non-player characters (class NPC): their operations arrive with the characters.
+// Non-player characters (class NPC): spawned from an entity block, they stand looping their
+// animation, draw the model of their distance band, take damage, and die with a last animation.
 #pragma once
 #include <cstdint>
 
@@ -15,3 +16,75 @@ void Npc_Info(GameObject*, const void*, void*);
 void Npc_Init(GameObject*);
 void Npc_PreSave(GameObject*);
 void Npc_PostLoad(GameObject*);
+
+// The values of an entity block that make a character, in the order the spawner hands them
+// over. Texts may be null (empty); boxes are lowest then highest corner.
+constexpr int kNpcAnims = 32;
+struct NpcSpawnValues {
+  int32_t id;
+  const float* viewbox;  // 6 floats or null
+  float viewfar;
+  const char* dialog;
+  const char* killog;
+  vec3 origin;
+  float angle;  // yaw, degrees
+  const char* names[6];  // name, name2, name3, secondname, secondname2, secondname3
+  const char* changetextures;
+  float lodmindist[4];
+  float lodmaxdist[4];
+  const char* weaponmodelname;
+  const char* firemodelname;
+  const char* deadname[4];
+  const char* shadowname;
+  int32_t solid;
+  int32_t shot;
+  const float* clipbox;   // 6 floats or null
+  const float* solidbox;  // 6 floats or null
+  int32_t physics;
+  const char* skel;
+  const char* anim[kNpcAnims];  // "anim", "anim1" (death), ...
+  float speedframe[kNpcAnims];  // seconds of each animation
+  float kicktime, kicktime2;
+  const char* deadexplodweaponname;
+  vec3 deadexplodeorigin;
+  float deadexplodetime;
+  const char* particlestexture;
+  const char* particlesparent;
+  vec3 particlesorigin;
+  float particlesscale, particlesfade;
+  vec3 particlescolor;
+  int32_t blocked, drawed;
+  const char* inventorys;
+  const char* path;
+  const char* pathend;
+  float health, panichealth, awayhealth;
+  const char* aistate;  // "CAR" 12, "BOT" 13, else 0
+  vec3 aiorigin;
+  const char* aiobject;
+  int32_t agressive_on;
+  float ai_detect_fov, ai_detect_dist, ai_detect_step, ai_hear, ai_agressive;
+  const char* sound_dead;
+  const char* sound_walk;
+  const char* sound_pain[2];
+  const char* sound_alarm[2];
+  const char* sound_taunt[2];
+  const char* sound_idle[2];
+  const char* sound_panic[2];
+  float mindist;
+  int32_t holdweapon;
+  const char* teamname;
+  const char* aiscript;
+  const char* car;
+  float weight;
+  const char* use_quest;
+  const char* use_text;
+  int32_t sex;  // 0 male, 1 female
+  const char* group;
+  int32_t car_usable;
+  int32_t noBlood;
+};
+
+// Makes and binds the character; null (logged) when no object can be had.
+GameObject* Npc_Spawn(const NpcSpawnValues* values);
+// The AI start state of a state name ("CAR" 12, "BOT" 13), else 0.
+int Npc_StateFromName(const char* name);

@@ -1,6 +1,149 @@
 #include "characters/person.h"
 
-WeaponDef Def_Weapons[kWeaponDefs];
+#include <cmath>
+#include <cstring>
+#include <strings.h>
 
-// The weapons' model cache arrives with the definitions.
-void Weapon_ReleaseModels() {}
+#include "characters/inventory.h"
+#include "characters/player.h"
+#include "foundation/log.h"
+#include "foundation/partoken.h"
+#include "foundation/sound.h"
+#include "world/game.h"
+#include "world/object.h"
+
+int32_t Game_NetGameType;
+
+void Person_ApplyPickup(GameObject* pickup, GameObject* user) {
+  if (!pickup || !user || !(pickup->flags & OBJ_ACTIVE)) return;
+  std::memcpy(user->person.itemText, pickup->person.itemText, sizeof user->person.itemText);
+  user->person.itemText[kPersonTextSize - 1] = 0;
+  Person_CollectPickup(user);
+  if (user == Obj_Player) Sound_Play("sound\\pickup", 1.0f, 100.0f, &user->origin.x, 0, SOUND_CAT_EFFECTS);
+  if (pickup->person.respawnTime > 0) {
+    pickup->flags &= ~OBJ_ACTIVE;
+    pickup->person.hiddenUntil = float(Game_Time) + pickup->person.respawnTime;
+  } else {
+    Obj_RequestDelete(pickup);
+  }
+}
+
+void Person_RespawnPickups() {
+  int count = 0;
+  GameObject* const* all = Obj_ListArray(&count);
+  for (int i = 0; i < count; i++) {
+    GameObject* o = all[i];
+    if (o->classNum != WORLD || (o->flags & OBJ_ACTIVE) || o->deleteQueued || o->person.hiddenUntil <= 0) continue;
+    if (float(Game_Time) < o->person.hiddenUntil) continue;
+    o->person.hiddenUntil = 0;
+    o->flags |= OBJ_ACTIVE;
+  }
+}
+
+void Person_CollectPickup(GameObject* person) {
+  if (!person) return;
+  Inv_AddFromText(&person->person, person->person.itemText);
+  person->person.itemText[0] = 0;
+}
+
+GameObject* Person_FindByName(const char* name) {
+  if (!name || !name[0]) return nullptr;
+  if (strcasecmp(name, "player") == 0) return Obj_Player;
+  for (GameObject* o = Obj_ListHead; o; o = o->next)
+    if ((o->flags & OBJ_ACTIVE) && strcasecmp(o->person.name, name) == 0) return o;
+  return nullptr;
+}
+
+GameObject* Obj_FindActiveById(uint32_t id) {
+  for (GameObject* o = Obj_ListHead; o; o = o->next)
+    if (o->id == id && (o->flags & OBJ_ACTIVE)) return o;
+  return nullptr;
+}
+
+static vec3 Person_Centre(const GameObject* o) {
+  return vec3{o->origin.x + (o->mins.x + o->maxs.x) * 0.5f, o->origin.y + (o->mins.y + o->maxs.y) * 0.5f,
+              o->origin.z + (o->mins.z + o->maxs.z) * 0.5f};
+}
+
+void Person_SplashDamage(GameObject* source, float damage, float radius, int weapon) {
+  if (!source || !(radius > 0) || !(damage > 0)) return;
+  int count = 0;
+  GameObject* const* all = Obj_ListArray(&count);
+  // Damage operations may make objects: walk a copy of the targets taken first.
+  GameObject* hits[256];
+  float amounts[256];
+  int n = 0;
+  for (int i = 0; i < count && n < 256; i++) {
+    GameObject* o = all[i];
+    if (o == source || !(o->flags & OBJ_ACTIVE) || o->notTraceable) continue;
+    vec3 c = Person_Centre(o), d;
+    Vec_Subtract(&c, &source->origin, &d);
+    float dist = float(Vec_Length(&d));
+    if (!(dist < radius)) continue;
+    if (!Person_ClearLine(&source->origin, &c, o)) continue;
+    hits[n] = o;
+    amounts[n++] = (1.0f - dist / radius) * damage;
+  }
+  for (int i = 0; i < n; i++)
+    if (hits[i]->flags & OBJ_ACTIVE) hits[i]->slots.Damage(hits[i], source, amounts[i], 1.0f, &source->origin, weapon, 0);
+}
+
+void Person_StopSounds(GameObject* person) {
+  if (!person) return;
+  for (uint32_t& v : person->person.voices) {
+    if (v) Sound_Stop(v);
+    v = 0;
+  }
+}
+
+void Person_UpdateBBox(GameObject* obj) {
+  if (!obj) return;
+  Vec_Set(&obj->mins, -16, -16, 0);
+  Vec_Set(&obj->maxs, 16, 16, obj->person.crouched ? 40.0f : 64.0f);
+}
+
+void Player_PlaceOutsideCar(GameObject* player, const vec3* place) {
+  if (!player || !place) return;
+  Person_UpdateBBox(player);
+  const float yaw = player->angles.x;
+  const float s = std::sin(yaw), c = std::cos(yaw);
+  // Right, left, behind, in front of the car, 100 units out, a little above the ground.
+  const float offsets[4][2] = {{100, 0}, {-100, 0}, {0, -140}, {0, 140}};
+  vec3 start{place->x, place->y, place->z + 2};
+  for (const auto& off : offsets) {
+    vec3 spot{start.x + off[0] * c + off[1] * s, start.y - off[0] * s + off[1] * c, start.z};
+    TraceResult r;
+    if (!Player_TraceMove(&start, &spot, &player->mins, &player->maxs, player, &r) || r.fraction < 1.0f) continue;
+    player->origin = spot;
+    player->prevOrigin = spot;
+    return;
+  }
+  player->origin = vec3{place->x, place->y, place->z + 80};
+  player->prevOrigin = player->origin;
+}
+
+void World_SetCtfRole(GameObject* obj) {
+  if (!obj || Game_NetMode == 0 || Game_NetGameType != 2) return;
+  static char word[kParTokenSize], team[kParTokenSize];
+  const char* p = obj->person.itemText;
+  while (p && Par_NextBracketTokenTo(p, &p, word, sizeof word)) {
+    int role = strcasecmp(word, "ctfflag") == 0 ? CTF_FLAG : strcasecmp(word, "ctfbase") == 0 ? CTF_BASE : 0;
+    if (!role) continue;
+    if (!p || !Par_NextBracketTokenTo(p, &p, team, sizeof team)) break;
+    int t = strcasecmp(team, "red") == 0 ? 1 : strcasecmp(team, "blue") == 0 ? 2 : 0;
+    if (!t) {
+      Log_Printf("World_SetCtfRole: unknown team [%s]\n", team);
+      return;
+    }
+    obj->person.ctfRole = role;
+    obj->person.team = t;
+    return;
+  }
+}
+
+bool Person_ClearLine(const vec3* from, const vec3* to, const GameObject* ignore) {
+  vec3 zero{0, 0, 0};
+  TraceResult r;
+  Player_TraceMove(from, to, &zero, &zero, ignore, &r);
+  return r.fraction >= 1.0f;
+}

@@ -1,13 +1,504 @@
 #include "characters/player.h"
 
-// Empty until the class is built.
-void Player_Animate(GameObject*) {}
-void Player_Draw(GameObject*, ViewParams*) {}
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "characters/actions.h"
+#include "characters/person.h"
+#include "characters/pose.h"
+#include "foundation/input.h"
+#include "foundation/log.h"
+#include "foundation/sound.h"
+#include "foundation/var.h"
+#include "scene/model.h"
+#include "world/game.h"
+#include "world/tick.h"
+
+float Player_ViewHeight;
+
+namespace {
+
+// The movement settings, looked up once each (their records live as long as the program).
+enum PlayerSetting {
+  SET_ROTATE, SET_FORWARD, SET_BACK, SET_SIDE, SET_MOVEKEY, SET_ALWAYSRUN, SET_JUMP, SET_GRAVITY,
+  SET_FRICTION, SET_STOP, SET_ACCEL, SET_MAXVEL, SET_MAXSPEED, kPlayerSettings
+};
+struct SettingRef {
+  const char* name;
+  float fallback;
+};
+constexpr SettingRef kSettings[kPlayerSettings] = {
+    {"cl_rotatespeed", 2.4434609f}, {"cl_forwardspeed", 200}, {"cl_backspeed", 200}, {"cl_sidespeed", 175},
+    {"cl_movespeedkey", 2},         {"cl_alwaysrun", 1},      {"cl_jumpspeed", 270}, {"sv_gravity", 800},
+    {"sv_friction", 4},             {"sv_stopspeed", 100},    {"sv_accelerate", 10}, {"sv_maxvelocity", 2000},
+    {"sv_maxspeed", 320},
+};
+VarRecord* g_settings[kPlayerSettings];
+
+float Setting(PlayerSetting s) {
+  if (!g_settings[s]) g_settings[s] = Var_Find(kSettings[s].name);
+  return g_settings[s] ? g_settings[s]->value : kSettings[s].fallback;
+}
+
+constexpr float kGroundNormal = 0.7f;
+constexpr float kStandHeight = 64.0f;
+constexpr float kCrouchHeight = 40.0f;
+
+vec3 Add(const vec3& a, const vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+vec3 Scale(const vec3& a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+float Dot(const vec3& a, const vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+vec3 Vel(const GameObject* p) { return {p->person.velocity[0], p->person.velocity[1], p->person.velocity[2]}; }
+void SetVel(GameObject* p, const vec3& v) {
+  p->person.velocity[0] = v.x;
+  p->person.velocity[1] = v.y;
+  p->person.velocity[2] = v.z;
+}
+
+// The solid world objects a trace tests: active, traceable WORLD objects with a clip model.
+void GatherSolids(const GameObject* ignore, std::vector<GameObject*>* out) {
+  out->clear();
+  int count = 0;
+  GameObject* const* all = Obj_ListArray(&count);
+  for (int i = 0; i < count; i++) {
+    GameObject* o = all[i];
+    if (o->classNum == WORLD && o != ignore && (o->flags & OBJ_ACTIVE) && !o->notTraceable && o->clipModel)
+      out->push_back(o);
+  }
+}
+
+void TraceSolids(const std::vector<GameObject*>& solids, const vec3* start, const vec3* end, const vec3* mins,
+                 const vec3* maxs, TraceResult* out) {
+  static ModelDrawParams params;
+  TraceRequest rq{};
+  rq.start = *start;
+  rq.end = *end;
+  rq.mins = *mins;
+  rq.maxs = *maxs;
+  rq.fraction = 1.0f;
+  rq.factor = 1.0f;
+  for (GameObject* o : solids) {
+    params.position = o->origin;
+    params.angles = o->angles;
+    rq.candidate = o;
+    o->clipModel->Trace(o->clipModel, &params, &rq);
+  }
+  out->fraction = rq.fraction;
+  out->end = vec3{start->x + (end->x - start->x) * rq.fraction, start->y + (end->y - start->y) * rq.fraction,
+                  start->z + (end->z - start->z) * rq.fraction};
+  if (rq.fraction >= 1.0f) out->end = *end;
+  out->normal = rq.normal;
+  out->zero = 0;
+  out->candidate = rq.candidate;
+  out->hitObject = rq.fraction < 1.0f ? rq.hitObject : nullptr;
+  out->factor = rq.factor;
+  out->part = rq.part;
+}
+
+// The solids of the think under way: gathered once a think (its traces make no objects).
+std::vector<GameObject*> g_thinkSolids;
+
+TraceResult Trace(GameObject* p, const vec3& start, const vec3& end) {
+  TraceResult r;
+  TraceSolids(g_thinkSolids, &start, &end, &p->mins, &p->maxs, &r);
+  return r;
+}
+
+// Removes the velocity's part into the plane (a little more, so the box leaves it).
+vec3 ClipVelocity(const vec3& v, const vec3& n) {
+  float back = Dot(v, n) * 1.001f;
+  return {v.x - n.x * back, v.y - n.y * back, v.z - n.z * back};
+}
+
+// Moves along the velocity for dt, sliding along what it meets. Returns 1 when blocked.
+int SlideMove(GameObject* p, float dt) {
+  vec3 v = Vel(p);
+  const vec3 original = v;
+  vec3 planes[5];
+  int planeCount = 0;
+  float left = dt;
+  int blocked = 0;
+  for (int bump = 0; bump < 4; bump++) {
+    if (v.x == 0 && v.y == 0 && v.z == 0) break;
+    vec3 end = Add(p->origin, Scale(v, left));
+    TraceResult r = Trace(p, p->origin, end);
+    if (r.fraction > 0) p->origin = r.end;
+    if (r.fraction >= 1.0f) break;
+    blocked = 1;
+    left -= left * r.fraction;
+    if (planeCount == 5) {
+      v = vec3{0, 0, 0};
+      break;
+    }
+    planes[planeCount++] = r.normal;
+    // A velocity that no longer goes into any plane met so far, else the crease of two.
+    int i = 0;
+    for (; i < planeCount; i++) {
+      vec3 c = ClipVelocity(v, planes[i]);
+      int j = 0;
+      for (; j < planeCount; j++)
+        if (j != i && Dot(c, planes[j]) < 0) break;
+      if (j == planeCount) {
+        v = c;
+        break;
+      }
+    }
+    if (i == planeCount) {
+      if (planeCount != 2) {
+        v = vec3{0, 0, 0};
+        break;
+      }
+      vec3 dir;
+      Vec_Cross(&planes[0], &planes[1], &dir);
+      v = Scale(dir, Dot(dir, v));
+    }
+    if (Dot(v, original) <= 0) {
+      v = vec3{0, 0, 0};
+      break;
+    }
+  }
+  SetVel(p, v);
+  return blocked;
+}
+
+// Slides; when a move on the ground was blocked, also tries it one step higher and keeps the
+// one that gets further.
+void StepSlideMove(GameObject* p, float dt) {
+  const vec3 startOrigin = p->origin, startVel = Vel(p);
+  if (!SlideMove(p, dt) || !p->person.onGround) return;
+  const vec3 downOrigin = p->origin, downVel = Vel(p);
+
+  p->origin = startOrigin;
+  SetVel(p, startVel);
+  TraceResult up = Trace(p, startOrigin, Add(startOrigin, vec3{0, 0, kPlayerStepHeight}));
+  float raised = up.end.z - startOrigin.z;
+  if (raised <= 0) {
+    p->origin = downOrigin;
+    SetVel(p, downVel);
+    return;
+  }
+  p->origin = up.end;
+  SlideMove(p, dt);
+  TraceResult down = Trace(p, p->origin, Add(p->origin, vec3{0, 0, -(raised + 1.0f)}));
+  if (down.fraction >= 1.0f || down.normal.z < kGroundNormal) {
+    p->origin = downOrigin;
+    SetVel(p, downVel);
+    return;
+  }
+  p->origin = down.end;
+  float dxUp = p->origin.x - startOrigin.x, dyUp = p->origin.y - startOrigin.y;
+  float dxDown = downOrigin.x - startOrigin.x, dyDown = downOrigin.y - startOrigin.y;
+  if (dxUp * dxUp + dyUp * dyUp <= dxDown * dxDown + dyDown * dyDown) {
+    p->origin = downOrigin;
+    SetVel(p, downVel);
+    return;
+  }
+  vec3 v = Vel(p);
+  v.z = downVel.z;
+  SetVel(p, v);
+}
+
+// Stands the player on what lies within 2 units below, when it is not moving up.
+void CheckGround(GameObject* p) {
+  if (p->person.velocity[2] > 0) {
+    p->person.onGround = 0;
+    p->person.groundId = 0;
+    return;
+  }
+  TraceResult r = Trace(p, p->origin, Add(p->origin, vec3{0, 0, -2.0f}));
+  if (r.fraction >= 1.0f || r.normal.z < kGroundNormal) {
+    p->person.onGround = 0;
+    p->person.groundId = 0;
+    return;
+  }
+  p->person.onGround = 1;
+  p->person.groundId = r.hitObject ? r.hitObject->id : 0;
+  p->origin = r.end;
+  p->person.velocity[2] = 0;
+}
+
+void Friction(GameObject* p, float dt) {
+  float vx = p->person.velocity[0], vy = p->person.velocity[1];
+  float speed = std::sqrt(vx * vx + vy * vy);
+  if (speed <= 0) return;
+  float stop = Setting(SET_STOP);
+  float control = speed < stop ? stop : speed;
+  float fresh = speed - control * Setting(SET_FRICTION) * dt;
+  if (fresh < 0) fresh = 0;
+  p->person.velocity[0] = vx * (fresh / speed);
+  p->person.velocity[1] = vy * (fresh / speed);
+}
+
+void Accelerate(GameObject* p, const vec3& dir, float wishSpeed, float dt) {
+  float current = p->person.velocity[0] * dir.x + p->person.velocity[1] * dir.y;
+  float add = wishSpeed - current;
+  if (add <= 0) return;
+  float step = Setting(SET_ACCEL) * dt * wishSpeed;
+  if (step > add) step = add;
+  p->person.velocity[0] += step * dir.x;
+  p->person.velocity[1] += step * dir.y;
+}
+
+// Crouching lowers the box top; standing up needs room above.
+void UpdateCrouch(GameObject* p, bool wantCrouch) {
+  if (wantCrouch) {
+    p->person.crouched = 1;
+  } else if (p->person.crouched) {
+    const vec3 mins = p->mins, maxs{p->maxs.x, p->maxs.y, kCrouchHeight};
+    vec3 top = Add(p->origin, vec3{0, 0, kStandHeight - kCrouchHeight});
+    TraceResult r;
+    TraceSolids(g_thinkSolids, &p->origin, &top, &mins, &maxs, &r);
+    if (r.fraction >= 1.0f) p->person.crouched = 0;
+  }
+  p->person.moveMode[0] = p->person.crouched;
+  Person_UpdateBBox(p);
+}
+
+bool StillListed(const GameObject* target) {
+  if (!target) return false;
+  for (const GameObject* o = Obj_ListHead; o; o = o->next)
+    if (o == target) return (o->flags & OBJ_ACTIVE) != 0;
+  return false;
+}
+
+// Where a ray from start along dir (unit) enters the object's box, within range; -1 if not.
+float RayBox(const vec3& start, const vec3& dir, float range, const GameObject* o) {
+  const float s[3] = {start.x, start.y, start.z}, d[3] = {dir.x, dir.y, dir.z};
+  const float lo[3] = {o->origin.x + o->mins.x, o->origin.y + o->mins.y, o->origin.z + o->mins.z};
+  const float hi[3] = {o->origin.x + o->maxs.x, o->origin.y + o->maxs.y, o->origin.z + o->maxs.z};
+  float enter = 0, leave = range;
+  for (int k = 0; k < 3; k++) {
+    if (d[k] == 0) {
+      if (s[k] < lo[k] || s[k] > hi[k]) return -1;
+      continue;
+    }
+    float a = (lo[k] - s[k]) / d[k], b = (hi[k] - s[k]) / d[k];
+    if (a > b) std::swap(a, b);
+    if (a > enter) enter = a;
+    if (b < leave) leave = b;
+    if (enter > leave) return -1;
+  }
+  return enter;
+}
+
+// The two use targets: the first character, and the first world object with a use text or
+// script, whose box the eye's 100-unit ray meets.
+void FindUseTargets(GameObject* p) {
+  p->useTargetCharacter = p->useTargetObject = nullptr;
+  vec3 forward, right, up;
+  vec3 look{p->angles.x, p->angles.y, 0};
+  Mat_AxesFromAngles(&look, &forward, &right, &up);
+  const vec3 eye{p->person.eye[0], p->person.eye[1], p->person.eye[2]};
+  for (GameObject* o = Obj_ListHead; o; o = o->next) {
+    if (o == p || !(o->flags & OBJ_ACTIVE)) continue;
+    bool character = o->classNum == NPC && !p->useTargetCharacter;
+    bool usable = o->classNum == WORLD && !p->useTargetObject && (o->useScript[0] || o->useArgument[0]);
+    if (!character && !usable) continue;
+    if (RayBox(eye, forward, kPlayerUseRange, o) < 0) continue;
+    if (character) p->useTargetCharacter = o;
+    else p->useTargetObject = o;
+  }
+}
+
+// The camera block: behind and above the player, pulled in where the level is hit.
+void UpdateCamera(GameObject* p) {
+  ObjCamera& c = p->camera;
+  c.prevOrigin = c.origin;
+  c.prevAngles = c.angles;
+  const float yaw = p->angles.x;
+  const vec3 pivot{p->origin.x, p->origin.y, p->origin.z + kPlayerCameraUp};
+  const vec3 want{pivot.x - std::sin(yaw) * kPlayerCameraBack, pivot.y - std::cos(yaw) * kPlayerCameraBack, pivot.z};
+  const vec3 mins{-4, -4, -4}, maxs{4, 4, 4};
+  TraceResult r;
+  TraceSolids(g_thinkSolids, &pivot, &want, &mins, &maxs, &r);
+  c.origin = r.end;
+  c.angles = vec3{yaw, p->angles.y, 0};
+  if (c.fov == 0) c.fov = 1.0f;
+}
+
+void Think(GameObject* p, const DemoFrame& f) {
+  const float dt = f.step;
+  PersonStats& ps = p->person;
+  if (!StillListed(p->useTargetCharacter)) p->useTargetCharacter = nullptr;
+  if (!StillListed(p->useTargetObject)) p->useTargetObject = nullptr;
+  if (dt <= 0) return;
+  GatherSolids(p, &g_thinkSolids);
+  if (p->damageFlash > 0) p->damageFlash = std::fmax(0.0f, p->damageFlash - dt);
+  Person_RespawnPickups();
+  const bool alive = ps.state != 2;
+  const uint32_t cmd = alive ? f.command : 0;
+
+  if (alive) {
+    float turn = f.turn;
+    const float rotate = Setting(SET_ROTATE) * dt;
+    if (cmd & CMD_LEFT) turn -= rotate;
+    if (cmd & CMD_RIGHT) turn += rotate;
+    float yaw = p->angles.x + turn;
+    if (yaw > kMathPi) yaw -= 2 * kMathPi;
+    if (yaw < -kMathPi) yaw += 2 * kMathPi;
+    p->angles.x = yaw;
+    float pitch = p->angles.y + f.pitch;
+    p->angles.y = pitch > 1.4f ? 1.4f : pitch < -1.4f ? -1.4f : pitch;
+  }
+  UpdateCrouch(p, (cmd & CMD_CROUCH) != 0);
+  CheckGround(p);
+
+  float fmove = 0, smove = 0;
+  if (cmd & CMD_FORWARD) fmove += Setting(SET_FORWARD);
+  if (cmd & CMD_BACK) fmove -= Setting(SET_BACK);
+  if (cmd & CMD_STRAFE_RIGHT) smove += Setting(SET_SIDE);
+  if (cmd & CMD_STRAFE_LEFT) smove -= Setting(SET_SIDE);
+  const bool run = Setting(SET_ALWAYSRUN) != 0;
+  ps.moveMode[1] = run;
+  if (run) fmove *= Setting(SET_MOVEKEY), smove *= Setting(SET_MOVEKEY);
+  const float yaw = p->angles.x, sy = std::sin(yaw), cy = std::cos(yaw);
+  vec3 wish{sy * fmove + cy * smove, cy * fmove - sy * smove, 0};
+  float wishSpeed = std::sqrt(wish.x * wish.x + wish.y * wish.y);
+  if (wishSpeed > 0) wish = Scale(wish, 1.0f / wishSpeed);
+  const float maxSpeed = Setting(SET_MAXSPEED);
+  if (wishSpeed > maxSpeed) wishSpeed = maxSpeed;
+  if (ps.crouched) wishSpeed *= 0.5f;
+
+  const bool jump = (cmd & CMD_JUMP) != 0;
+  if (ps.onGround && jump && !ps.jumpHeld) {
+    ps.velocity[2] = Setting(SET_JUMP);
+    ps.onGround = 0;
+    ps.groundId = 0;
+  }
+  ps.jumpHeld = jump;
+
+  const float gravity = Setting(SET_GRAVITY);
+  if (ps.onGround) {
+    Friction(p, dt);
+    Accelerate(p, wish, wishSpeed, dt);
+  } else {
+    Accelerate(p, wish, wishSpeed > 30 ? 30 : wishSpeed, dt);
+    ps.velocity[2] -= gravity * dt * 0.5f;  // half before the move, half after: exact arcs
+  }
+  const float maxVel = Setting(SET_MAXVEL);
+  for (float& v : ps.velocity) v = v > maxVel ? maxVel : v < -maxVel ? -maxVel : v;
+
+  const bool airborne = !ps.onGround;
+  p->prevOrigin = p->origin;
+  StepSlideMove(p, dt);
+  if (airborne) ps.velocity[2] -= gravity * dt * 0.5f;
+  CheckGround(p);
+
+  Player_ViewHeight += (p->origin.z - Player_ViewHeight) * (dt * 10 > 1 ? 1 : dt * 10);
+  ps.eye[0] = p->origin.x;
+  ps.eye[1] = p->origin.y;
+  ps.eye[2] = p->origin.z + p->maxs.z - 8.0f;
+  UpdateCamera(p);
+  if (alive) FindUseTargets(p);
+}
+
+}  // namespace
+
+int Player_TraceMove(const vec3* start, const vec3* end, const vec3* mins, const vec3* maxs, const GameObject* ignore,
+                     TraceResult* out) {
+  static std::vector<GameObject*> solids;
+  GatherSolids(ignore, &solids);
+  TraceSolids(solids, start, end, mins, maxs, out);
+  return 1;
+}
+
+void Player_Think(GameObject* p) { Think(p, Game_TickFrame); }
+
+void Player_Animate(GameObject* p) {
+  PersonStats& ps = p->person;
+  int anim = ANIM_IDLE;
+  float speed = std::sqrt(ps.velocity[0] * ps.velocity[0] + ps.velocity[1] * ps.velocity[1]);
+  if (ps.state == 2) anim = ANIM_DEAD;
+  else if (!ps.onGround) anim = ANIM_JUMP;
+  else if (ps.crouched) anim = ANIM_CROUCH;
+  else if (speed > 250) anim = ANIM_RUN;
+  else if (speed > 10) anim = ANIM_WALK;
+  if (anim != ps.anim) {
+    ps.anim = anim;
+    ps.animTime = 0;
+  } else {
+    ps.animTime += Game_TickFrame.step;
+  }
+  Pose_Update(p, ps.anim, ps.animTime, ps.anim != ANIM_DEAD);
+}
+
+void Player_Draw(GameObject* p, ViewParams* view) { Pose_Draw(p, view); }
+
+// The player is not hit by the traces of others through its own model; its box serves them.
 void Player_Clip(GameObject*, TraceRequest*) {}
-void Player_Free(GameObject*) {}
-void Player_Think(GameObject*) {}
-void Player_Damage(GameObject*, GameObject*, float, float, const vec3*, int32_t, int32_t) {}
+
+void Player_Free(GameObject* p) {
+  Person_StopSounds(p);
+  Pose_Free(p);
+  if (Obj_Player == p) Obj_Player = nullptr;
+}
+
+void Player_Damage(GameObject* p, GameObject*, float amount, float, const vec3*, int32_t, int32_t) {
+  PersonStats& ps = p->person;
+  if (Game_GodMode || ps.state == 2 || !(amount > 0)) return;
+  ps.health -= amount;
+  p->damageFlash = 2.0f;  // fades by one a second
+  if (ps.health > 0) {
+    ps.voices[0] = Sound_Play("sound\\pain1", 1.0f, 100.0f, &p->origin.x, 0, SOUND_CAT_VOICES);
+    return;
+  }
+  ps.health = 0;
+  ps.state = 2;
+  p->deathTime = float(Game_Time);
+  ps.anim = ANIM_DEAD;
+  ps.animTime = 0;
+  ps.crouched = 0;
+  ps.voices[0] = Sound_Play("sound\\death1", 1.0f, 100.0f, &p->origin.x, 0, SOUND_CAT_VOICES);
+}
+
 void Player_Contact(GameObject*, PhysicsContact*) {}
+
 void Player_Info(GameObject*, const void*, void*) {}
-void Player_Init(GameObject*) {}
-void Player_PostLoad(GameObject*) {}
+
+void Player_Init(GameObject* p) {
+  PersonStats& ps = p->person;
+  if (ps.state == 0) ps.state = 1;
+  if (ps.maxHealth <= 0) ps.maxHealth = 100.0f;
+  if (ps.health <= 0 && ps.state == 1) ps.health = ps.maxHealth;
+  Person_UpdateBBox(p);
+  p->camera.fov = 1.0f;
+  Player_ViewHeight = p->origin.z;
+  Player_PostLoad(p);
+}
+
+// The draw model, the skeleton "anim\<hero>\<hero>_stand" and the hero's animations.
+void Player_PostLoad(GameObject* p) {
+  char hero[kPersonNameSize];
+  size_t n = 0;
+  for (; p->person.name[n] && n + 1 < sizeof hero; n++) hero[n] = char(std::tolower(uint8_t(p->person.name[n])));
+  hero[n] = 0;
+  char name[3 * kPersonNameSize];
+  if (!p->drawModel) {
+    std::snprintf(name, sizeof name, "npc\\%s\\body", hero);
+    p->drawModel = Model_Get(name);
+  }
+  std::snprintf(name, sizeof name, "anim\\%s\\%s_stand", hero, hero);
+  Pose_LoadSkeleton(p, name);
+  static const char* const kSuffix[kPersonAnims] = {"_idle", "_walk", "_run", "_jump", "_crouch", "_dead"};
+  for (int a = 0; a < kPersonAnims; a++) {
+    std::snprintf(name, sizeof name, "anim\\%s\\%s%s", hero, hero, kSuffix[a]);
+    Pose_LoadAnim(p, a, name);
+  }
+}
+
+void Player_BuildCommand() {
+  Game_CurrentFrame.turn = float(Input_MouseX) * kPlayerMouseRadians;
+  Game_CurrentFrame.pitch = float(Input_MouseY) * kPlayerMouseRadians;
+  Game_CurrentFrame.command = Player_CommandWord & ~(DEMO_CMD_CHAIN | DEMO_CMD_END);
+}
+
+int Player_ClearInput() {
+  Player_CommandWord = 0;
+  Input_MouseX = Input_MouseY = 0;
+  Game_CurrentFrame = DemoFrame{};
+  Game_Step = 0;
+  Game_RingRead = Game_RingWrite = 0;
+  return 0;
+}

@@ -1,8 +1,10 @@
-// The local player (class MACHINEPLAYER): its operations arrive with the characters.
+// The local player (class MACHINEPLAYER): movement, collision, camera, use targets, damage and
+// death, its animation and drawing; the frame's command record.
 #pragma once
 #include <cstdint>
 
 #include "world/object.h"
+#include "world/trace.h"
 
 void Player_Animate(GameObject*);
 void Player_Draw(GameObject*, ViewParams*);
@@ -14,3 +16,26 @@ void Player_Contact(GameObject*, PhysicsContact*);
 void Player_Info(GameObject*, const void*, void*);
 void Player_Init(GameObject*);
 void Player_PostLoad(GameObject*);
+
+// The one collision query of characters: the box (mins, maxs relative to the moving point)
+// swept from start to end against the clip model of every active, traceable WORLD object but
+// `ignore`. Fills out (fraction 1.0 = clear) and returns 1.
+int Player_TraceMove(const vec3* start, const vec3* end, const vec3* mins, const vec3* maxs,
+                     const GameObject* ignore, TraceResult* out);
+
+// The frame's record: mouse-look turn and pitch into words 1 and 2 of Game_CurrentFrame and the
+// command word (bit 14 use, bit 21 leave the car; the demo bits 30 and 31 stay clear).
+void Player_BuildCommand();
+// Zeroes every action flag, the mouse deltas, the current record, the step and both ring
+// indices. Returns 0.
+int Player_ClearInput();
+// Radians of turn and pitch per mouse count.
+constexpr float kPlayerMouseRadians = 0.0025f;
+
+// Movement constants.
+constexpr float kPlayerStepHeight = 18.0f;
+constexpr float kPlayerUseRange = 100.0f;
+constexpr float kPlayerCameraBack = 80.0f;
+constexpr float kPlayerCameraUp = 64.0f;
+// The height the player's view follows (kept near the origin's height by the movement).
+extern float Player_ViewHeight;

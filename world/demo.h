@@ -10,3 +10,6 @@ void Demo_ReadFrame(DemoFrame* frame);
 const char* Demo_NextName();
 void Demo_StartPlayback(const char* name);
 void Demo_WriteFrame(const DemoFrame* frame);
+
+// Tests replace the record source of Demo_ReadFrame; null reads the demo file.
+extern void (*Demo_ReadSource)(DemoFrame* frame);

@@ -4,6 +4,7 @@
 
 static FxRecord g_fxPool[kFxRecords];
 static FxRecord* g_fxFree;
+static bool g_fxReady;  // the free list has been linked
 FxRecord* Fx_ActiveList;
 
 void Fx_Reset() {
@@ -11,14 +12,11 @@ void Fx_Reset() {
   g_fxPool[kFxRecords - 1].next = nullptr;
   g_fxFree = &g_fxPool[0];
   Fx_ActiveList = nullptr;
+  g_fxReady = true;
 }
 
 FxRecord* Fx_Alloc() {
-  static bool started;
-  if (!started) {
-    started = true;
-    Fx_Reset();
-  }
+  if (!g_fxReady) Fx_Reset();
   FxRecord* fx = g_fxFree;
   if (!fx) return nullptr;
   g_fxFree = fx->next;
@@ -28,4 +26,5 @@ FxRecord* Fx_Alloc() {
   return fx;
 }
 
+// The effects' motion arrives with the effects; records stay where they were put.
 void Fx_Update() {}

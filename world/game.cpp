@@ -88,8 +88,8 @@ void Game_Init(int stage) {
   }
   for (auto entry : kModuleEntries) entry(stage);
   if (stage == 1) {
-    // A fresh game state, then the intro full screen before anything else.
-    Obj_ClearAll();
+    // Any level released, a fresh game state, then the intro full screen before anything else.
+    Level_Free();
     Game_NewSession("scripts\\personages");
     Movie_CloseWmv(&Game_Movie);
     Game_Movie = Movie_OpenWmv("video\\logos");

@@ -145,6 +145,7 @@ int GameVars_Init(int stage) {
   Def_LoadTranss();
   Def_LoadMagazines();
   Def_LoadCars();
+  Def_LoadShops();
   for (int i = 0; i < kExperienceLevels; i++) {
     float* row = Game_ExperienceTable[i];
     row[0] = kExperience.e[i];

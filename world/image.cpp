@@ -5,6 +5,21 @@
 #include "world/object.h"
 #include "world/personage.h"
 
+// The characters' fields of the person block: the block's image is the record's own layout
+// (every field behind the clock is a 4-byte word or text), placed at kPersonBlockOffset.
+#define PERSON_FIELD(f, kind) \
+  {"person." #f, uint32_t(kPersonBlockOffset + offsetof(PersonStats, f)), uint32_t(sizeof(PersonStats::f)), kind, \
+   ptrdiff_t(offsetof(GameObject, person) + offsetof(PersonStats, f))}
+#define PERSON_TEXT(f) \
+  {"person." #f, uint32_t(kPersonBlockOffset + offsetof(PersonStats, f)), uint32_t(sizeof(PersonStats{}.f)), IMG_TEXT, \
+   ptrdiff_t(offsetof(GameObject, person) + offsetof(PersonStats, f))}
+// The voices are handles of this run: stored as zero, like pointers.
+#define PERSON_VOICE(i) \
+  {"person.voices[" #i "]", uint32_t(kPersonBlockOffset + offsetof(PersonStats, voices) + 4 * i), 4, IMG_PTR, \
+   ptrdiff_t(offsetof(GameObject, person) + offsetof(PersonStats, voices) + 4 * i)}
+constexpr uint32_t kPersonTailOffset = kPersonBlockOffset + offsetof(PersonStats, ctfRole) + 4;
+static_assert(offsetof(PersonStats, maxHealth) + kPersonBlockOffset == 236, "the characters' fields follow the view's");
+
 // Every field of the object in record order. The person block's inner layout and the camera and
 // AI spans belong to the characters and the AI, which name their bytes inside the reserved parts.
 const ImageField ObjImage_Fields[] = {
@@ -36,7 +51,51 @@ const ImageField ObjImage_Fields[] = {
     {"person.cameraState", 224, 4, IMG_I32, offsetof(GameObject, person.cameraState)},
     {"person.stealthLevel", 228, 4, IMG_F32, offsetof(GameObject, person.stealthLevel)},
     {"person.slowMotionLevel", 232, 4, IMG_F32, offsetof(GameObject, person.slowMotionLevel)},
-    {"person (reserved)", 236, 5724, IMG_RESERVED, -1},
+    PERSON_FIELD(maxHealth, IMG_F32),
+    PERSON_FIELD(equipped2Kind, IMG_I32),
+    PERSON_FIELD(equipped2Index, IMG_I32),
+    PERSON_FIELD(ammo, IMG_I32),
+    PERSON_FIELD(magazine, IMG_I32),
+    PERSON_FIELD(items, IMG_I32),
+    PERSON_FIELD(stash, IMG_I32),
+    PERSON_FIELD(team, IMG_I32),
+    PERSON_FIELD(carReentry, IMG_I32),
+    PERSON_FIELD(parked, IMG_I32),
+    PERSON_FIELD(moveMode, IMG_I32),
+    PERSON_FIELD(thinkStamp, IMG_F32),
+    PERSON_FIELD(skills, IMG_F32),
+    PERSON_FIELD(groundId, IMG_U32),
+    PERSON_FIELD(eye, IMG_F32),
+    PERSON_FIELD(vehicleState, IMG_I32),
+    PERSON_FIELD(velocity, IMG_F32),
+    PERSON_FIELD(onGround, IMG_I32),
+    PERSON_FIELD(crouched, IMG_I32),
+    PERSON_FIELD(jumpHeld, IMG_I32),
+    PERSON_FIELD(anim, IMG_I32),
+    PERSON_FIELD(animTime, IMG_F32),
+    PERSON_FIELD(respawnTime, IMG_F32),
+    PERSON_FIELD(hiddenUntil, IMG_F32),
+    PERSON_VOICE(0),
+    PERSON_VOICE(1),
+    PERSON_VOICE(2),
+    PERSON_TEXT(itemText),
+    PERSON_TEXT(skelName),
+    PERSON_TEXT(animName),
+    PERSON_TEXT(deathAnimName),
+    PERSON_TEXT(deadName),
+    PERSON_TEXT(lodModels[0]),
+    PERSON_TEXT(lodModels[1]),
+    PERSON_TEXT(lodModels[2]),
+    PERSON_TEXT(lodModels[3]),
+    PERSON_FIELD(lodMin, IMG_F32),
+    PERSON_FIELD(lodMax, IMG_F32),
+    PERSON_FIELD(speedFrame, IMG_F32),
+    PERSON_FIELD(deathSpeedFrame, IMG_F32),
+    PERSON_TEXT(soundPain),
+    PERSON_TEXT(soundDead),
+    PERSON_FIELD(aiState, IMG_I32),
+    PERSON_FIELD(ctfRole, IMG_I32),
+    {"person (reserved)", kPersonTailOffset, kPersonBlockOffset + kPersonBlockSize - kPersonTailOffset, IMG_RESERVED, -1},
     {"id", 5960, 4, IMG_U32, offsetof(GameObject, id)},
     {"classNum", 5964, 4, IMG_I32, offsetof(GameObject, classNum)},
     {"owner", 5968, 4, IMG_U32, offsetof(GameObject, owner)},

@@ -30,6 +30,7 @@
 #include "render/text.h"
 #include "render/texture.h"
 #include "scene/view.h"
+#include "support/render_support.h"
 #include "support/test_support.h"
 #include "tools/image_writer.h"
 
@@ -37,11 +38,7 @@ namespace {
 
 bool g_window;
 
-struct Picture {
-  int width = 0, height = 0;
-  std::vector<uint8_t> bgra;
-  const uint8_t* At(int x, int y) const { return &bgra[(size_t(y) * width + x) * 4]; }
-};
+using tw_test::Picture;
 
 bool StartApi(const char* api) {
   Var_SetText(&render_api, api);
@@ -323,40 +320,6 @@ void Write2DFiles() {
   ImageTool_Save("sprites/win866.dds", ImageTool_MakeDDS(page, kImgDXT3, 0));
 }
 
-// Pictures agree when every pixel of the Direct3D 8 picture `b` lies, channel by channel and within
-// `tol`, inside the range of the OpenGL picture's pixels at the same place and one pixel around it.
-// The back ends put pixel centres half a pixel apart (the Direct3D convention), so an edge may move
-// by one pixel and a filtered texture is sampled half a pixel away: between the OpenGL picture's
-// neighbouring values. Returns the number of pixels that do not agree (the first few described in
-// `where`); `meanDiff` gets the mean same-place difference per channel.
-int Disagreements(const Picture& a, const Picture& b, int tol, std::string* where, double* meanDiff = nullptr) {
-  if (a.width != b.width || a.height != b.height) return -1;
-  int bad = 0;
-  double sum = 0;
-  for (int y = 0; y < a.height; ++y)
-    for (int x = 0; x < a.width; ++x) {
-      const uint8_t *c = a.At(x, y), *d = b.At(x, y);
-      bool inside = true;
-      for (int ch = 0; ch < 3; ++ch) {
-        sum += std::abs(c[ch] - d[ch]);
-        int lo = 255, hi = 0;
-        for (int qy = std::max(y - 1, 0); qy <= std::min(y + 1, a.height - 1); ++qy)
-          for (int qx = std::max(x - 1, 0); qx <= std::min(x + 1, a.width - 1); ++qx) {
-            lo = std::min<int>(lo, a.At(qx, qy)[ch]);
-            hi = std::max<int>(hi, a.At(qx, qy)[ch]);
-          }
-        inside = inside && d[ch] >= lo - tol && d[ch] <= hi + tol;
-      }
-      if (!inside && bad++ < 5) {
-        char line[160];
-        std::snprintf(line, sizeof line, "(%d,%d) gl %d,%d,%d d3d8 %d,%d,%d\n", x, y, c[2], c[1], c[0], d[2], d[1], d[0]);
-        *where += line;
-      }
-    }
-  if (meanDiff) *meanDiff = sum / (3.0 * a.width * a.height);
-  return bad;
-}
-
 class D3d8Gl : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -388,7 +351,7 @@ TEST_F(D3d8Gl, SceneMatchesOpenGl) {
   ASSERT_TRUE(DrawOnBoth(pics, DrawScene)) << Log();
   std::string where;
   double mean = 0;
-  EXPECT_EQ(Disagreements(pics[0], pics[1], 8, &where, &mean), 0) << where;
+  EXPECT_EQ(tw_test::PictureDisagreements(pics[0], pics[1], 8, &where, &mean), 0) << where;
   EXPECT_LT(mean, 3.0);
   // The scene is not empty: the clear colour is not everywhere.
   int clearPixels = 0, all = pics[1].width * pics[1].height;
@@ -429,7 +392,7 @@ TEST_F(D3d8Gl, PicturesAndTextMatchOpenGl) {
   }
   std::string where;
   double mean = 0;
-  EXPECT_EQ(Disagreements(pics[0], pics[1], 8, &where, &mean), 0) << where;
+  EXPECT_EQ(tw_test::PictureDisagreements(pics[0], pics[1], 8, &where, &mean), 0) << where;
   EXPECT_LT(mean, 2.0);
   int lit = 0;
   for (size_t k = 0; k < pics[1].bgra.size(); k += 4) lit += pics[1].bgra[k + 1] > 40;
@@ -545,7 +508,7 @@ TEST_F(D3d8Gl, SubImageUpdateLandsWhereOpenGlPutsIt) {
     return ReadScreen();
   }));
   std::string where;
-  EXPECT_EQ(Disagreements(pics[0], pics[1], 6, &where), 0) << where;
+  EXPECT_EQ(tw_test::PictureDisagreements(pics[0], pics[1], 6, &where), 0) << where;
 }
 
 // What only the Direct3D 8 back end draws: vertex and index buffers, the environment map, the

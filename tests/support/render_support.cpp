@@ -1,6 +1,8 @@
 #include "support/render_support.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstdlib>
 
 #include "foundation/log.h"
@@ -39,5 +41,34 @@ void StopGlWindow() {
   if (RenderApi) Render_Stop();
   Plat_WindowDestroy();
 }
+
+int PictureDisagreements(const Picture& a, const Picture& b, int tol, std::string* where, double* meanDiff) {
+  if (a.width != b.width || a.height != b.height) return -1;
+  int bad = 0;
+  double sum = 0;
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x) {
+      const uint8_t *c = a.At(x, y), *d = b.At(x, y);
+      bool inside = true;
+      for (int ch = 0; ch < 3; ++ch) {
+        sum += std::abs(c[ch] - d[ch]);
+        int lo = 255, hi = 0;
+        for (int qy = std::max(y - 1, 0); qy <= std::min(y + 1, a.height - 1); ++qy)
+          for (int qx = std::max(x - 1, 0); qx <= std::min(x + 1, a.width - 1); ++qx) {
+            lo = std::min<int>(lo, a.At(qx, qy)[ch]);
+            hi = std::max<int>(hi, a.At(qx, qy)[ch]);
+          }
+        inside = inside && d[ch] >= lo - tol && d[ch] <= hi + tol;
+      }
+      if (!inside && bad++ < 5) {
+        char line[160];
+        std::snprintf(line, sizeof line, "(%d,%d) gl %d,%d,%d d3d8 %d,%d,%d\n", x, y, c[2], c[1], c[0], d[2], d[1], d[0]);
+        *where += line;
+      }
+    }
+  if (meanDiff) *meanDiff = sum / (3.0 * a.width * a.height);
+  return bad;
+}
+
 
 }  // namespace tw_test

@@ -3,7 +3,9 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "foundation/mem.h"
 #include "support/test_support.h"
@@ -25,5 +27,19 @@ class LoggedTest : public ::testing::Test {
 // when OpenGL came up. Used from SetUpTestSuite; StopGlWindow from TearDownTestSuite.
 bool StartGlWindow(const char* title);
 void StopGlWindow();
+
+// A picture read back from the renderer: B, G, R, A bytes, bottom row first.
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<uint8_t> bgra;
+  const uint8_t* At(int x, int y) const { return &bgra[(size_t(y) * width + x) * 4]; }
+};
+
+// Pictures agree when every pixel of the Direct3D 8 picture `b` lies, channel by channel and within
+// `tol`, inside the range of the OpenGL picture's pixels at the same place and one pixel around it
+// (the back ends put pixel centres half a pixel apart). Returns the number of pixels that do not
+// agree (the first few described in `where`), -1 for different sizes; `meanDiff` gets the mean
+// same-place difference per channel.
+int PictureDisagreements(const Picture& a, const Picture& b, int tol, std::string* where, double* meanDiff = nullptr);
 
 }  // namespace tw_test

@@ -9,6 +9,8 @@
 #include "foundation/var.h"
 #include "quests/dialog.h"
 #include "render/render.h"
+#include "platform/clock.h"
+#include "world/demo.h"
 #include "world/net.h"
 #include "world_fixture.h"
 
@@ -96,6 +98,16 @@ TEST_F(FrameTest, AFloodOfDatagramsIsCutAtTheCapEachFrame) {
   NET_Up = 0;
 }
 
+TEST(SoundFades, VolumeRunsFromStartToEndAndAnEmptySpanJumpsOnceItIsPassed) {
+  SoundFade fade{7, 10.0, 0.2f, 20.0, 1.0f};
+  EXPECT_FLOAT_EQ(Game_FadeVolume(&fade, 5.0), 0.2f);
+  EXPECT_FLOAT_EQ(Game_FadeVolume(&fade, 15.0), 0.6f);
+  EXPECT_FLOAT_EQ(Game_FadeVolume(&fade, 25.0), 1.0f);
+  SoundFade instant{7, 10.0, 0.2f, 10.0, 1.0f};
+  EXPECT_FLOAT_EQ(Game_FadeVolume(&instant, 10.0), 0.2f);
+  EXPECT_FLOAT_EQ(Game_FadeVolume(&instant, 10.5), 1.0f);
+}
+
 TEST_F(FrameTest, FogIsWantedExactlyWhileTheSettingIsOn) {
   Var_SetValue(&render_fog, 1);
   Game_Frame();
@@ -103,6 +115,44 @@ TEST_F(FrameTest, FogIsWantedExactlyWhileTheSettingIsOn) {
   Var_SetValue(&render_fog, 0);
   Game_Frame();
   EXPECT_EQ(RenderFogWanted, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+uint64_t g_clockNow;
+uint64_t SteadyClock() { return g_clockNow += 20000000; }  // 20 ms a read
+int g_records;
+void EmptyRecords(DemoFrame* frame) {
+  g_records++;
+  *frame = DemoFrame{};
+}
+void EndingRecords(DemoFrame* frame) {
+  g_records++;
+  *frame = DemoFrame{0.01f, 0, 0, g_records >= 3 ? DEMO_CMD_END : 0u};
+}
+
+TEST_F(FrameTest, DemoOfEmptyRecordsCannotHoldTheFrameAndAnEndRestartsItOnce) {
+  PlatClock_SetSource(SteadyClock);
+  Timer_Start();
+  StartGame();
+  Game_DemoFlags = DEMO_PLAYBACK;
+  Demo_ReadSource = EmptyRecords;
+  g_records = 0;
+  Game_Frame();
+  EXPECT_EQ(g_records, kMaxTicksPerFrame);  // the accumulator keeps the rest
+  EXPECT_GT(Game_Accumulator, 0);
+  // A demo that ends: the level is released and the frame starts again, once.
+  Demo_ReadSource = EndingRecords;
+  g_records = 0;
+  Game_Accumulator = 0;
+  std::vector<std::string> steps = RunFrame();
+  EXPECT_EQ(std::count(steps.begin(), steps.end(), "Timer_UpdateFrame"), 2);
+  EXPECT_EQ(std::count(steps.begin(), steps.end(), "Game_Tick"), 2);
+  EXPECT_EQ(Game_Running, 0u);
+  Demo_ReadSource = nullptr;
+  PlatClock_SetSource(nullptr);
 }
 
 }  // namespace

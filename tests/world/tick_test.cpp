@@ -17,7 +17,7 @@ using TickTest = WorldTest;
 TEST_F(StepRules, FirstRuleThatAppliesGivesTheStep) {
   struct Row {
     const char* what;
-    uint32_t running, menu, paused;
+    uint32_t running, menu, paused, panel;
     int32_t net, fullScreen, settle;
     uint32_t demo, special;
     float drawAvi, scale;
@@ -27,25 +27,27 @@ TEST_F(StepRules, FirstRuleThatAppliesGivesTheStep) {
   };
   const float k24 = float(1.0 / 24);
   const Row rows[] = {
-      {"no game", 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0.5, 0, 0.5},
-      {"capped", 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0.5, 0.1f, 0.5},
-      {"scaled", 1, 0, 0, 0, 0, 0, 0, 0, 0, 0.5f, 0.1, 0.05f, 0.1},
-      {"network: raw", 1, 0, 0, 1, 0, 0, 0, 0, 0, 0.5f, 0.5, 0.5f, 0.5},
-      {"network wins over settle", 1, 0, 0, 2, 0, 3, 0, 0, 0, 1, 0.25, 0.25f, 0.25},
-      {"menu", 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0.05, 0, 0.05},
-      {"pause after a load", 1, 0, 1, 0, 0, 2, 0, 0, 0, 1, 0.05, 0, 0},
-      {"full screen", 1, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0.05, 0, 0.05},
-      {"settling", 1, 0, 0, 0, 0, 5, 0, 0, 0, 1, 0.05, 0, 0},
-      {"capture", 1, 0, 0, 0, 0, 0, DEMO_CAPTURE, 0, 0, 1, 0.5, k24, 1.0 / 24},
-      {"capture scaled", 1, 0, 0, 0, 0, 0, DEMO_CAPTURE, 0, 0, 0.5f, 0.001, float(0.5 / 24), 1.0 / 24},
-      {"camera sequence with drawavi", 1, 0, 0, 0, 0, 0, 0, 1, 1, 1, 0.3, k24, 1.0 / 24},
-      {"camera sequence without drawavi", 1, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0.3, 0.1f, 0.3},
+      {"no game", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0.5, 0, 0.5},
+      {"capped", 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0.5, 0.1f, 0.5},
+      {"scaled", 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0.5f, 0.1, 0.05f, 0.1},
+      {"network: raw", 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0.5f, 0.5, 0.5f, 0.5},
+      {"network wins over settle", 1, 0, 0, 0, 2, 0, 3, 0, 0, 0, 1, 0.25, 0.25f, 0.25},
+      {"menu", 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0.05, 0, 0.05},
+      {"pause after a load", 1, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1, 0.05, 0, 0},
+      {"full screen", 1, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0.05, 0, 0.05},
+      {"panel", 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0.05, 0, 0.05},
+      {"settling", 1, 0, 0, 0, 0, 0, 5, 0, 0, 0, 1, 0.05, 0, 0},
+      {"capture", 1, 0, 0, 0, 0, 0, 0, DEMO_CAPTURE, 0, 0, 1, 0.5, k24, 1.0 / 24},
+      {"capture scaled", 1, 0, 0, 0, 0, 0, 0, DEMO_CAPTURE, 0, 0, 0.5f, 0.001, float(0.5 / 24), 1.0 / 24},
+      {"camera sequence with drawavi", 1, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 0.3, k24, 1.0 / 24},
+      {"camera sequence without drawavi", 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0.3, 0.1f, 0.3},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     Game_Running = r.running;
     Game_MenuOpen = r.menu;
     Game_Paused = r.paused;
+    Game_PanelOpen = r.panel;
     Game_NetMode = r.net;
     Game_FullScreenMode = r.fullScreen;
     Game_SettleFrames = r.settle;
@@ -58,6 +60,7 @@ TEST_F(StepRules, FirstRuleThatAppliesGivesTheStep) {
     EXPECT_EQ(Timer_FrameDelta, r.wantDelta);
   }
   Var_SetValue(&render_drawavi, 0);
+  Game_PanelOpen = 0;
 }
 
 int g_thinks, g_animates;

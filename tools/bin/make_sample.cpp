@@ -1,6 +1,6 @@
 // make_sample <sample source folder> <game folder>: builds the sample game. Everything below
 // the source's "data" folder, plus the generated intro movie "video/logos.wmv" and its sound
-// "video/logos.wav", is packed into "<game folder>/main/data00.twk"; the source's loose files and
+// "video/logos.wav" and the generated models and levels (tools/sample_assets.h), is packed into "<game folder>/main/data00.twk"; the source's loose files and
 // the DejaVu Sans font are copied beside it.
 #include <cmath>
 #include <cstdio>
@@ -11,7 +11,9 @@
 
 #include "platform/media_ffmpeg.h"
 #include "tools/lit_sample.h"
+#include "tools/character_assets.h"
 #include "tools/personage_writer.h"
+#include "tools/sample_assets.h"
 #include "tools/sound_files.h"
 #include "tools/zipwriter.h"
 
@@ -134,6 +136,15 @@ int main(int argc, char** argv) {
   if (fs::exists(source / "data")) fs::copy(source / "data", stage, fs::copy_options::recursive, ec);
   if (ec) {
     std::fprintf(stderr, "make_sample: cannot copy %s: %s\n", (source / "data").c_str(), ec.message().c_str());
+    return 1;
+  }
+  if (!SampleAssets_Write(stage.string())) {
+    std::fprintf(stderr, "make_sample: cannot write the models and levels\n");
+    return 1;
+  }
+  // The characters: definitions, the second hero, the townsman, the heroes' animations, cries.
+  if (!CharacterAssets_Write(stage.string())) {
+    std::fprintf(stderr, "make_sample: cannot write the characters\n");
     return 1;
   }
   if (!WriteIntroMovie((stage / "video" / "logos.wmv").string()) ||

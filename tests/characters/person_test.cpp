@@ -1,0 +1,198 @@
+// Inventories, pickups, splash damage, finding persons, and non-player characters.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "char_fixture.h"
+#include "characters/inventory.h"
+#include "characters/npc.h"
+#include "quests/dialog.h"
+#include "world/image.h"
+
+namespace {
+
+using tw_test::CharTest;
+using Persons = CharTest;
+
+TEST_F(Persons, InventoryTextAddsPairsAmmunitionAndMoney) {
+  PersonStats ps{};
+  ps.maxHealth = 100;
+  ps.health = 40;
+  int applied = Inv_AddFromText(&ps,
+                                "[weapon] [pi] [armor] [LA Carissima] [item] [gate key] [tatu] [raven] [trans] "
+                                "[tram pass] [money] [250] [ammo] [grenade] [3] [medic] [25] [model] [1] "
+                                "[weapon] [laser] [item] [nothing] [wish] [x] [weapon] [pi]");
+  EXPECT_EQ(applied, 9);
+  EXPECT_EQ(Inv_FindWeapon(&ps, 1), 0);
+  EXPECT_EQ(ps.ammo[2], 24);  // two magazines of 9MM, one weapon pair
+  EXPECT_EQ(ps.items[5].kind, INV_NONE);
+  EXPECT_EQ(ps.equippedKind, INV_WEAPON);
+  EXPECT_EQ(ps.equippedIndex, 1);
+  EXPECT_EQ(Inv_HasItem(&ps, INV_ITEM, Def_FindItem("gate key")), 1);
+  EXPECT_EQ(Inv_HasItem(&ps, INV_TATU, 0), 1);
+  EXPECT_EQ(Inv_HasItem(&ps, INV_TATU, 1), 0);
+  EXPECT_EQ(ps.money, 250);
+  EXPECT_EQ(ps.ammo[9], 3);
+  EXPECT_FLOAT_EQ(ps.health, 65.0f);
+  std::string log = Log();
+  EXPECT_NE(log.find("no weapon named [laser]"), std::string::npos);
+  EXPECT_NE(log.find("no item named [nothing]"), std::string::npos);
+  EXPECT_NE(log.find("unknown kind [wish]"), std::string::npos);
+}
+
+TEST_F(Persons, FullListsKeepTheirBounds) {
+  PersonStats ps{};
+  for (int i = 0; i < kInvCarried; i++) ASSERT_EQ(Inv_AddItem(&ps, INV_TATU, i % 2), i);
+  EXPECT_EQ(Inv_AddItem(&ps, INV_TATU, 0), -1);
+  EXPECT_EQ(Inv_AddItem(&ps, INV_TATU, 2), -1);  // beyond the loaded tattoos
+  EXPECT_EQ(Inv_AddItem(&ps, 7, 0), -1);
+  EXPECT_EQ(Inv_AddFromText(&ps, "[armor] [vest]"), 0);
+  for (int i = 0; i < kInvStash; i++) ASSERT_EQ(Inv_AddToStash(&ps, INV_ITEM, i), i);
+  EXPECT_EQ(Inv_AddToStash(&ps, INV_ITEM, 99), -1);
+  EXPECT_EQ(ps.stash[kInvStash - 1].index, kInvStash - 1);
+  EXPECT_EQ(ps.team, 0);  // the field behind the stash is untouched
+}
+
+TEST_F(Persons, SplashFallsOffToNothingAtTheRadius) {
+  LoadLevel();
+  GameObject* src = Spawn(PULKA, 0, 0);
+  src->origin.z = 32;
+  struct Case {
+    float distance;
+    float want;
+  };
+  for (const Case& c : {Case{0, 100}, Case{50, 50}, Case{100, 0}, Case{150, 0}}) {
+    GameObject* npc = Spawn(NPC, c.distance, 0, "target");
+    npc->person.health = npc->person.maxHealth = 1000;
+    npc->origin.z = 0;  // centre at z = 32
+    Person_SplashDamage(src, 100, 100, 2);
+    EXPECT_FLOAT_EQ(1000 - npc->person.health, c.want) << c.distance;
+    Person_SplashDamage(src, 100, 0, 2);
+    Person_SplashDamage(src, 100, -5, 2);
+    EXPECT_FLOAT_EQ(1000 - npc->person.health, c.want) << c.distance;
+    Obj_RequestDelete(npc);
+  }
+  // Behind the wall: no clear line.
+  src->origin = vec3{0, 560, 32};
+  GameObject* hidden = Spawn(NPC, 0, 660, "hidden");
+  hidden->person.health = 1000;
+  Person_SplashDamage(src, 100, 200, 2);
+  EXPECT_FLOAT_EQ(hidden->person.health, 1000.0f);
+}
+
+TEST_F(Persons, FindsByNameAndIdAndTakesPickups) {
+  GameObject* p = StartGame();
+  GameObject* mara = Spawn(NPC, 10, 0, "Mara");
+  EXPECT_EQ(Person_FindByName("PLAYER"), p);
+  EXPECT_EQ(Person_FindByName("mara"), mara);
+  EXPECT_EQ(Obj_FindActiveById(mara->id), mara);
+  mara->flags &= ~OBJ_ACTIVE;
+  EXPECT_EQ(Person_FindByName("mara"), nullptr);
+  EXPECT_EQ(Obj_FindActiveById(mara->id), nullptr);
+
+  GameObject* pickup = Spawn(WORLD, 50, 0);
+  std::snprintf(pickup->person.itemText, sizeof pickup->person.itemText, "[weapon] [grenade] [money] [5]");
+  pickup->person.respawnTime = 3;
+  Game_Time = 10;
+  Person_ApplyPickup(pickup, p);
+  EXPECT_GE(Inv_FindWeapon(&p->person, 2), 0);
+  EXPECT_EQ(p->person.ammo[9], 1);
+  EXPECT_EQ(p->person.money, 5);
+  EXPECT_EQ(pickup->flags & OBJ_ACTIVE, 0u);
+  Person_ApplyPickup(pickup, p);  // hidden: nothing more
+  EXPECT_EQ(p->person.money, 5);
+  Game_Time = 13;
+  Person_RespawnPickups();
+  EXPECT_NE(pickup->flags & OBJ_ACTIVE, 0u);
+  pickup->person.respawnTime = 0;
+  Person_ApplyPickup(pickup, p);
+  EXPECT_EQ(pickup->deleteQueued, 1u);
+
+  // Out of a car: beside it, clear of the wall behind.
+  GameObject* w = LoadLevel();
+  (void)w;
+  vec3 car{0, 0, 0};
+  Player_PlaceOutsideCar(p, &car);
+  EXPECT_FLOAT_EQ(p->origin.x, 100.0f);
+  EXPECT_FLOAT_EQ(p->origin.z, 2.0f);
+}
+
+TEST_F(Persons, CaptureTheFlagRolesOnlyInAMultiplayerGame) {
+  GameObject* flag = Spawn(WORLD, 0, 0);
+  std::snprintf(flag->person.itemText, sizeof flag->person.itemText, "[model] [x] [ctfflag] [blue]");
+  World_SetCtfRole(flag);
+  EXPECT_EQ(flag->person.ctfRole, 0);
+  Game_NetMode = 1;
+  Game_NetGameType = 2;
+  World_SetCtfRole(flag);
+  EXPECT_EQ(flag->person.ctfRole, CTF_FLAG);
+  EXPECT_EQ(flag->person.team, 2);
+  std::snprintf(flag->person.itemText, sizeof flag->person.itemText, "[ctfbase] [green]");
+  World_SetCtfRole(flag);
+  EXPECT_EQ(flag->person.ctfRole, CTF_FLAG);  // unknown team: unchanged
+  Game_NetGameType = 0;
+}
+
+TEST_F(Persons, PersonFieldsKeepTheirPlacesInTheSavedImage) {
+  GameObject a{};
+  std::snprintf(a.person.name, sizeof a.person.name, "Mara");
+  a.person.items[255] = InvPair{INV_ITEM, 3};
+  a.person.stash[79] = InvPair{INV_TATU, 1};
+  a.person.ammo[11] = 7;
+  a.person.skills[5] = 2.5f;
+  a.person.voices[1] = 99;
+  std::snprintf(a.person.itemText, sizeof a.person.itemText, "[money] [5]");
+  std::vector<uint8_t> image(kObjectImageSize);
+  ObjImage_Write(&a, image.data());
+  GameObject b{};
+  ObjImage_Read(&b, image.data());
+  EXPECT_EQ(b.person.items[255].index, 3);
+  EXPECT_EQ(b.person.stash[79].kind, INV_TATU);
+  EXPECT_EQ(b.person.ammo[11], 7);
+  EXPECT_FLOAT_EQ(b.person.skills[5], 2.5f);
+  EXPECT_EQ(b.person.voices[1], 0u);  // handles of the run are not kept
+  EXPECT_STREQ(b.person.itemText, "[money] [5]");
+}
+
+TEST_F(Persons, NpcStandsDiesAndLeavesItsDialogue) {
+  NpcSpawnValues v{};
+  v.names[0] = "npc\\walker\\body";
+  v.origin = vec3{10, 20, 0};
+  v.angle = 90;
+  v.anim[0] = "anim\\walker\\idle";
+  v.anim[1] = "anim\\walker\\die";
+  v.speedframe[0] = 2;
+  v.speedframe[1] = 1;
+  v.deadname[0] = "npc\\walker\\dead";
+  v.health = 40;
+  v.aistate = "bot";
+  v.inventorys = "[weapon] [pi]";
+  v.sound_pain[0] = "sound\\pain1";
+  GameObject* npc = Npc_Spawn(&v);
+  ASSERT_NE(npc, nullptr);
+  EXPECT_EQ(npc->classNum, NPC);
+  EXPECT_NE(npc->flags & OBJ_ACTIVE, 0u);
+  EXPECT_EQ(npc->npcControl, 13);
+  EXPECT_NEAR(npc->angles.x, kMathPi / 2, 1e-6f);
+  EXPECT_EQ(Inv_FindWeapon(&npc->person, 1), 0);
+  EXPECT_FLOAT_EQ(npc->maxs.z, 64.0f);
+  npc->slots.Damage(npc, nullptr, 15, 1, nullptr, 0, 0);
+  EXPECT_EQ(npc->person.state, 1);
+  EXPECT_FLOAT_EQ(npc->person.health, 25.0f);
+  Game_Time = 4;
+  npc->slots.Damage(npc, nullptr, 30, 1, nullptr, 0, 0);
+  EXPECT_EQ(npc->person.state, 2);
+  EXPECT_FLOAT_EQ(npc->deathTime, 4.0f);
+  npc->slots.Damage(npc, nullptr, 30, 1, nullptr, 0, 0);
+  EXPECT_FLOAT_EQ(npc->person.health, 0.0f);
+  Dialog_StartWithNpc(npc);
+  Obj_RequestDelete(npc);
+  Obj_FlushDeleted();
+  EXPECT_EQ(Dialog_Open, 0u);
+  EXPECT_EQ(Dialog_Partner, nullptr);
+  EXPECT_EQ(Npc_StateFromName("CAR"), 12);
+  EXPECT_EQ(Npc_StateFromName("walk"), 0);
+}
+
+}  // namespace

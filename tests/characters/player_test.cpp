@@ -1,0 +1,206 @@
+// The player on a generated level: running, walls, steps, jumps, falls, turns, replay, the
+// camera, use targets, damage and death; the frame's command record.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "char_fixture.h"
+#include "characters/actions.h"
+#include "foundation/input.h"
+
+namespace {
+
+using tw_test::CharTest;
+using PlayerMove = CharTest;
+
+float HorizontalSpeed(const GameObject* p) { return std::hypot(p->person.velocity[0], p->person.velocity[1]); }
+
+TEST_F(PlayerMove, RunsASecondThenStopsAtTheWall) {
+  LoadLevel();
+  GameObject* p = PlacePlayer(0, 0);
+  Run(1.0f, CMD_FORWARD);
+  // Always running: 200 x 2 capped at sv_maxspeed 320, reached within a tenth of a second.
+  EXPECT_NEAR(HorizontalSpeed(p), 320.0f, 0.5f);
+  EXPECT_GT(p->origin.y, 290.0f);
+  EXPECT_LT(p->origin.y, 320.0f);
+  EXPECT_FLOAT_EQ(p->origin.z, 0.0f);
+  Run(2.0f, CMD_FORWARD);
+  EXPECT_NEAR(p->origin.y, 600.0f - 16.0f, 0.5f);
+  EXPECT_NEAR(p->origin.x, 0.0f, 0.01f);
+  EXPECT_LT(HorizontalSpeed(p), 1.0f);
+  // Walking (no run key): 200.
+  SetVar("cl_alwaysrun", 0);
+  p->origin = vec3{1500, 0, 0};
+  Run(1.0f, CMD_FORWARD);
+  EXPECT_NEAR(HorizontalSpeed(p), 200.0f, 0.5f);
+  // Crouched: half speed and the box top at 40.
+  SetVar("cl_alwaysrun", 1);
+  Run(1.0f, CMD_FORWARD | CMD_CROUCH);
+  EXPECT_NEAR(HorizontalSpeed(p), 160.0f, 0.5f);
+  EXPECT_FLOAT_EQ(p->maxs.z, 40.0f);
+  Run(0.1f, 0);
+  EXPECT_FLOAT_EQ(p->maxs.z, 64.0f);
+}
+
+TEST_F(PlayerMove, ClimbsASixteenUnitStepButNotAThirtyTwo) {
+  LoadLevel();
+  struct Case {
+    float x;
+    float wantZ;
+    bool passes;
+  };
+  for (const Case& c : {Case{300, 16, true}, Case{600, 0, false}}) {
+    Obj_ClearAll();
+    LoadLevel();
+    GameObject* p = PlacePlayer(c.x, 0);
+    Run(0.6f, CMD_FORWARD);
+    EXPECT_NEAR(p->origin.z, c.wantZ, 0.05f) << c.x;
+    if (c.passes)
+      EXPECT_GT(p->origin.y, 100.0f) << c.x;
+    else
+      EXPECT_NEAR(p->origin.y, 100.0f - 16.0f, 0.5f) << c.x;
+  }
+}
+
+TEST_F(PlayerMove, JumpsToTheApexOfItsSpeedAndFallsAtGravity) {
+  LoadLevel();
+  GameObject* p = PlacePlayer(0, -500);
+  Run(0.05f, 0);
+  Game_TickFrame = DemoFrame{0.01f, 0, 0, CMD_JUMP};
+  Game_Tick();
+  float apex = p->origin.z;
+  for (int i = 0; i < 100; i++) {
+    Game_TickFrame = DemoFrame{0.01f, 0, 0, CMD_JUMP};  // held: no second jump on landing
+    Game_Tick();
+    apex = std::fmax(apex, p->origin.z);
+  }
+  EXPECT_NEAR(apex, 270.0f * 270.0f / 1600.0f, 1.0f);
+  EXPECT_NEAR(p->origin.z, 0.0f, 0.05f);  // at the trace's margin above the floor
+  EXPECT_EQ(p->person.onGround, 1);
+
+  // Off the ground: z falls by g t^2 / 2.
+  p->origin = vec3{1500, 1500, 500};
+  p->person.velocity[0] = p->person.velocity[1] = p->person.velocity[2] = 0;
+  Run(0.5f, 0);
+  EXPECT_NEAR(p->origin.z, 500.0f - 0.5f * 800.0f * 0.25f, 0.05f);
+  EXPECT_NEAR(p->person.velocity[2], -400.0f, 0.05f);
+}
+
+TEST_F(PlayerMove, TurnsAtTheRotateSpeedAndFollowsTheMouse) {
+  GameObject* p = PlacePlayer(0, 0);
+  Run(1.0f, CMD_LEFT);
+  EXPECT_NEAR(p->angles.x, -2.4434609f, 1e-4f);
+  Run(1.0f, CMD_RIGHT);
+  EXPECT_NEAR(p->angles.x, 0.0f, 1e-4f);
+  Game_TickFrame = DemoFrame{0.01f, 0.25f, -0.5f, 0};
+  Game_Tick();
+  EXPECT_FLOAT_EQ(p->angles.x, 0.25f);
+  EXPECT_FLOAT_EQ(p->angles.y, -0.5f);
+}
+
+TEST_F(PlayerMove, TheSameFramesGiveTheSameOriginsBitForBit) {
+  auto play = [&] {
+    Obj_ClearAll();
+    LoadLevel();
+    GameObject* p = PlacePlayer(250, -50);
+    std::vector<vec3> trail;
+    uint32_t seed = 7;
+    for (int i = 0; i < 600; i++) {
+      seed = seed * 1664525u + 1013904223u;
+      const uint32_t cmds[] = {CMD_FORWARD, CMD_FORWARD | CMD_JUMP, CMD_STRAFE_LEFT | CMD_LEFT,
+                               CMD_FORWARD | CMD_RIGHT, CMD_BACK | CMD_CROUCH, 0};
+      float step = 0.005f + float(seed >> 28) * 0.003f;
+      Game_TickFrame = DemoFrame{step, float(int(seed >> 20) % 7 - 3) * 0.01f, 0, cmds[(seed >> 8) % 6]};
+      Game_Tick();
+      trail.push_back(p->origin);
+    }
+    return trail;
+  };
+  std::vector<vec3> a = play(), b = play();
+  ASSERT_EQ(a.size(), b.size());
+  EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(vec3)), 0);
+  EXPECT_NE(std::memcmp(&a.front(), &a.back(), sizeof(vec3)), 0);
+}
+
+TEST_F(PlayerMove, CameraStaysBehindAndIsPulledInByTheWall) {
+  LoadLevel();
+  GameObject* p = PlacePlayer(0, 0);
+  Run(0.01f, 0);
+  EXPECT_NEAR(p->camera.origin.y, -80.0f, 0.01f);
+  EXPECT_NEAR(p->camera.origin.z, 64.0f, 0.01f);
+  p->origin = vec3{0, 560, 0};
+  p->angles.x = kMathPi;  // facing -Y: the camera would stand inside the wall
+  Run(0.01f, 0);
+  EXPECT_LT(p->camera.origin.y, 600.0f - 3.0f);
+  EXPECT_GT(p->camera.origin.y, 580.0f);
+}
+
+TEST_F(PlayerMove, UseTargetsAreTheFirstCharacterAndUsableObjectAhead) {
+  GameObject* p = PlacePlayer(0, 0);
+  GameObject* npc = Spawn(NPC, 0, 60, "mara");
+  GameObject* far = Spawn(NPC, 0, 300, "far");
+  GameObject* door = Spawn(WORLD, 0, 40);
+  GameObject* plain = Spawn(WORLD, 0, 30);
+  std::snprintf(door->useScript, sizeof door->useScript, "open_gate");
+  for (GameObject* o : {npc, far, door, plain}) o->mins.z = 0, o->maxs.z = 80;
+  Run(0.01f, 0);
+  EXPECT_EQ(p->useTargetCharacter, npc);
+  EXPECT_EQ(p->useTargetObject, door);
+  // A freed target is cleared before the next think reads it.
+  Obj_RequestDelete(npc);
+  Obj_FlushDeleted();
+  Game_TickFrame = DemoFrame{0, 0, 0, 0};
+  Player_Think(p);
+  EXPECT_EQ(p->useTargetCharacter, nullptr);
+  EXPECT_EQ(p->useTargetObject, door);
+  (void)plain;
+}
+
+TEST_F(PlayerMove, DamageFlashesKillsAndGodModeSpares) {
+  LoadLevel();
+  GameObject* p = PlacePlayer(0, 0);
+  EXPECT_FLOAT_EQ(p->person.health, 100.0f);
+  p->slots.Damage(p, nullptr, 30, 1, nullptr, 0, 0);
+  EXPECT_FLOAT_EQ(p->person.health, 70.0f);
+  EXPECT_GT(p->damageFlash, 1.0f);
+  Run(2.1f, 0);  // fades in about two seconds
+  EXPECT_FLOAT_EQ(p->damageFlash, 0.0f);
+  Game_GodMode = 1;
+  p->slots.Damage(p, nullptr, 500, 1, nullptr, 0, 0);
+  Game_GodMode = 0;
+  EXPECT_FLOAT_EQ(p->person.health, 70.0f);
+  Game_Time = 12.0;
+  p->slots.Damage(p, nullptr, 500, 1, nullptr, 0, 0);
+  EXPECT_EQ(p->person.state, 2);
+  EXPECT_FLOAT_EQ(p->person.health, 0.0f);
+  EXPECT_FLOAT_EQ(p->deathTime, 12.0f);
+  // Dead: commands are ignored, the death pose stays.
+  Run(0.5f, CMD_FORWARD | CMD_LEFT | CMD_JUMP);
+  EXPECT_NEAR(p->origin.y, 0.0f, 0.01f);
+  EXPECT_FLOAT_EQ(p->angles.x, 0.0f);
+  EXPECT_EQ(p->person.anim, ANIM_DEAD);
+}
+
+TEST_F(PlayerMove, CommandRecordAndClearedInput) {
+  Player_CommandWord = CMD_USE | CMD_LEAVE_CAR | CMD_FORWARD | DEMO_CMD_END;
+  Input_MouseX = 4;
+  Input_MouseY = -8;
+  Player_BuildCommand();
+  EXPECT_EQ(Game_CurrentFrame.command, CMD_USE | CMD_LEAVE_CAR | CMD_FORWARD);
+  EXPECT_EQ(Game_CurrentFrame.command & (1u << 14), 1u << 14);
+  EXPECT_FLOAT_EQ(Game_CurrentFrame.turn, 4 * kPlayerMouseRadians);
+  EXPECT_FLOAT_EQ(Game_CurrentFrame.pitch, -8 * kPlayerMouseRadians);
+  Game_RingRead = 3;
+  Game_RingWrite = 9;
+  Game_Step = 0.02;
+  EXPECT_EQ(Player_ClearInput(), 0);
+  EXPECT_EQ(Player_CommandWord, 0u);
+  EXPECT_EQ(Input_MouseX, 0);
+  EXPECT_EQ(Game_CurrentFrame.turn, 0.0f);
+  EXPECT_EQ(Game_RingRead + Game_RingWrite, 0);
+  EXPECT_EQ(Game_Step, 0.0);
+}
+
+}  // namespace

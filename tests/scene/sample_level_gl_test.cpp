@@ -1,0 +1,208 @@
+// The sample game's street as a player sees it: loaded from the sample's archive through the file
+// layer and the model registry, drawn by the world pass (with the street's sky) from the camera
+// that sample/README.md lists, by OpenGL and by Direct3D 8; plus the hero, which walks unlike its
+// bind pose.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "foundation/file.h"
+#include "foundation/log.h"
+#include "foundation/var.h"
+#include "platform/window.h"
+#include "render/material.h"
+#include "render/render.h"
+#include "render/texture.h"
+#include "render/vertexarray.h"
+#include "scene/may.h"
+#include "scene/model.h"
+#include "scene/skeleton.h"
+#include "scene/view.h"
+#include "support/render_support.h"
+#include "tools/sample_assets.h"
+#include "world/level.h"
+#include "world/object.h"
+
+namespace {
+
+bool g_ready;
+std::string g_game;
+ModelDrawParams* g_params;
+
+class SampleLevel : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("TW_UNATTENDED", "1", 1);
+    char dir[] = "/tmp/tw_sample_level_XXXXXX";
+    if (!tw_test::HaveDisplay() || !mkdtemp(dir)) return;
+    g_game = dir;
+    g_ready = tw_test::MakeSampleGame(g_game) && Plat_WindowCreate("sample level test");
+  }
+  static void TearDownTestSuite() {
+    if (g_ready) Plat_WindowDestroy();
+    if (!g_game.empty()) std::system(("rm -rf " + g_game).c_str());
+  }
+  void SetUp() override {
+    if (!g_ready) GTEST_SKIP() << "no display or no sample game";
+    ASSERT_EQ(getcwd(previous_, sizeof previous_), previous_);
+    ASSERT_EQ(chdir(g_game.c_str()), 0);
+    File_Init();
+    Model_Init(0);
+    Model_Init(1);
+    params_ = std::make_unique<ModelDrawParams>();
+    params_->scale = {1, 1, 1};
+    params_->drawValues[0] = 1.0f;
+  }
+  void TearDown() override {
+    if (!g_ready) return;
+    Model_Reset();
+    if (RenderApi) {
+      Tex_FreeAll();
+      Render_Stop();
+    }
+    Var_SetText(&render_api, "OPENGL");
+    Var_SetText(&render_var_type, "AGP");
+    Var_SetValue(&model_draw_lightmap, 1);
+    File_Shutdown();
+    if (chdir(previous_) != 0) ADD_FAILURE();
+  }
+  bool Start(const char* api) {
+    Var_SetText(&render_api, api);
+    Render_Start();
+    if (RenderApi == RENDER_API_NONE) return false;
+    Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
+    Tex_FreeAll();
+    OPENGL_AllocVar();
+    return true;
+  }
+  // The world pass from `eye` towards `at`, with the sky of the street and one object that draws
+  // `model` with the test's parameters (as the world's own classes draw theirs).
+  tw_test::Picture Draw(ModelObject* model, vec3 eye, vec3 at) {
+    GameObject* o = Obj_Alloc();
+    o->classNum = WORLD;
+    o->flags = OBJ_ACTIVE;
+    o->drawModel = model;
+    o->slots.Draw = DrawObject;
+    g_params = params_.get();
+    std::snprintf(Level_SkyName[0], kLevelSkyNameSize, "%s", "maps\\sky\\street");
+    ViewParams v{};
+    v.position = eye;
+    vec3 dir;
+    Vec_Subtract(&at, &eye, &dir);
+    Vec_ToAngles(&dir, &v.angles);
+    v.zoom = 1.5f;  // 90 degrees
+    Render_BeginFrame(0, 0, Render_ScreenWidth, Render_ScreenHeight);
+    Render_Clear(1, 0.2f, 0.3f, 0.4f);
+    View_RenderWorld(&v);
+    tw_test::Picture p{Render_ScreenWidth, Render_ScreenHeight, {}};
+    p.bgra.resize(size_t(p.width) * p.height * 4);
+    Render_ReadPixels(0, 0, p.width, p.height, p.bgra.data());
+    Render_EndFrame(1, 1);
+    Obj_ClearAll();
+    Level_SkyName[0][0] = 0;
+    return p;
+  }
+  static void DrawObject(GameObject* self, ViewParams* view) {
+    self->drawModel->Draw(self->drawModel, g_params, view);
+  }
+  // Mean brightness of the 9 x 9 pixels around the centre.
+  static double CentreLight(const tw_test::Picture& p) {
+    double sum = 0;
+    for (int y = p.height / 2 - 4; y <= p.height / 2 + 4; y++)
+      for (int x = p.width / 2 - 4; x <= p.width / 2 + 4; x++) {
+        const uint8_t* c = p.At(x, y);
+        sum += c[0] + c[1] + c[2];
+      }
+    return sum / (81 * 3);
+  }
+  char previous_[4096];
+  std::unique_ptr<ModelDrawParams> params_;
+};
+
+TEST_F(SampleLevel, StreetIsLitAndShadowedOnBothBackEnds) {
+  const SampleStreetPlaces& s = kSampleStreet;
+  tw_test::Picture lit[2];
+  const char* apis[2] = {"OPENGL", "D3D8"};
+  for (int i = 0; i < 2; i++) {
+    ASSERT_TRUE(Start(apis[i])) << apis[i];
+    ModelObject* street = Model_Get("maps\\street\\street");
+    ASSERT_NE(street, nullptr) << apis[i];
+    EXPECT_EQ(street->Trace, mayb_Trace);
+    lit[i] = Draw(street, s.camera, s.shadowPoint);
+    tw_test::Picture sunny = Draw(street, s.camera, s.litPoint);
+    Var_SetValue(&model_draw_lightmap, 0);
+    tw_test::Picture flat = Draw(street, s.camera, s.shadowPoint);
+    Var_SetValue(&model_draw_lightmap, 1);
+    // Not one colour: the picture shows the street.
+    int differing = 0;
+    for (int k = 0; k < lit[i].width * lit[i].height; k += 97)
+      differing += std::abs(lit[i].bgra[size_t(k) * 4 + 1] - lit[i].bgra[1]) > 12;
+    EXPECT_GT(differing, 100) << apis[i];
+    // The house's shadow darkens the road; the sunny road is brighter than the shadowed one.
+    EXPECT_LT(CentreLight(lit[i]), 0.7 * CentreLight(flat)) << apis[i];
+    EXPECT_GT(CentreLight(sunny), 1.4 * CentreLight(lit[i])) << apis[i];
+    Model_FreeAll();
+    Tex_FreeAll();
+    Render_Stop();
+    Material_ResetTable();
+  }
+  std::string where;
+  double mean = 0;
+  // Minified, mipmapped textures are filtered a little differently by the two back ends: a few
+  // per cent of the pixels may leave the neighbourhood range, the mean difference stays small.
+  int bad = tw_test::PictureDisagreements(lit[0], lit[1], 12, &where, &mean);
+  EXPECT_LT(bad, lit[0].width * lit[0].height / 25) << where;
+  EXPECT_LT(mean, 4.0) << where;
+  std::string log = tw_test::ReadFile("log");
+  EXPECT_EQ(log.find(".may: "), std::string::npos) << "a refused level";
+  EXPECT_EQ(log.find(".mp: "), std::string::npos) << "a refused model";
+  EXPECT_EQ(log.find("wrong id"), std::string::npos);
+  // The archive's tree cache fits the level: nothing is rebuilt or written beside the archive.
+  EXPECT_FALSE(tw_test::FileExists("maps/street/street.hmp_cache"));
+}
+
+TEST_F(SampleLevel, HeroWalksUnlikeItsBindPoseOnBothBackEnds) {
+  tw_test::Picture walking[3];
+  const char* apis[3] = {"OPENGL", "D3D8", "OPENGL"};
+  for (int i = 0; i < 3; i++) {
+    Var_SetText(&render_var_type, i == 2 ? "VBO" : "AGP");  // the last run streams through buffers
+    ASSERT_TRUE(Start(apis[i]));
+    ModelObject* body = Model_Get("npc\\jaxtorvin\\body");
+    Skeleton* skel = Skel_Get("anim\\jaxtorvin\\jaxtorvin_stand");
+    Animation* walk = Anim_Get("anim\\jaxtorvin\\jaxtorvin_walk");
+    ASSERT_TRUE(body && skel && walk);
+    EXPECT_GE(skel->boneCount, 20);
+    std::vector<BonePose> bind(skel->bindPose, skel->bindPose + skel->boneCount), pose(size_t(skel->boneCount));
+    Anim_EvalPose(skel, walk, 0.25f, nullptr, pose.data(), 1);
+    params_->skeleton = skel;
+    vec3 eye{80, 0, 32}, at{0, 0, 32};
+    params_->poseA = params_->poseB = bind.data();
+    tw_test::Picture still = Draw(body, eye, at);
+    params_->poseA = params_->poseB = pose.data();
+    walking[i] = Draw(body, eye, at);
+    int covered = 0, changed = 0;
+    for (size_t k = 0; k < still.bgra.size(); k += 4) {
+      covered += still.bgra[k + 1] != still.bgra[1] || still.bgra[k] != still.bgra[0];
+      changed += std::abs(still.bgra[k + 1] - walking[i].bgra[k + 1]) > 30;
+    }
+    EXPECT_GT(covered, 2000) << apis[i] << ": the hero fills part of the view";
+    EXPECT_GT(changed, 300) << apis[i] << ": legs and arms swing";
+    Model_FreeAll();
+    Tex_FreeAll();
+    Render_Stop();
+    Material_ResetTable();
+  }
+  std::string where;
+  double mean = 0;
+  EXPECT_LT(tw_test::PictureDisagreements(walking[0], walking[1], 12, &where, &mean), walking[0].width * walking[0].height / 100)
+      << where;
+  EXPECT_LT(mean, 3.0);
+  EXPECT_EQ(tw_test::PictureDisagreements(walking[0], walking[2], 0, &where), 0) << where;
+}
+
+}  // namespace

@@ -1,0 +1,201 @@
+#include "tools/character_assets.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "foundation/vecmath.h"
+#include "scene/skeleton.h"
+#include "tools/def_writer.h"
+#include "tools/image_writer.h"
+#include "tools/model_writer.h"
+#include "tools/scene_writer.h"
+#include "tools/sound_files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool Put(const std::string& stage, const std::string& name, const std::vector<uint8_t>& bytes) {
+  fs::path p = fs::path(stage) / name;
+  std::error_code ec;
+  fs::create_directories(p.parent_path(), ec);
+  if (Tool_WriteBytes(p.string(), bytes)) return true;
+  std::fprintf(stderr, "make_sample: cannot write %s\n", p.c_str());
+  return false;
+}
+
+bool PutText(const std::string& stage, const std::string& name, const std::string& text) {
+  return Put(stage, name, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+// The first hero's skeleton as read back by the engine: names, parents, model-space positions.
+struct Biped {
+  std::vector<SceneToolBone> bones;
+  std::vector<vec3> positions;
+  std::vector<int> parents;
+  int Find(const std::string& name) const {
+    for (size_t i = 0; i < bones.size(); i++)
+      if (bones[i].name == name) return int(i);
+    return -1;
+  }
+};
+
+bool ReadBiped(const std::string& stage, const char* name, Biped* out) {
+  char previous[4096];
+  if (!getcwd(previous, sizeof previous) || chdir(stage.c_str()) != 0) return false;
+  Skeleton* s = Skel_Load(name);
+  if (s) {
+    std::vector<mat3> rot(size_t(s->boneCount));
+    out->positions.resize(size_t(s->boneCount));
+    Skel_BuildMatrices(s, s->bindPose, s->bindPose, 1.0f, rot.data(), out->positions.data());
+    for (int i = 0; i < s->boneCount; i++) {
+      SceneToolBone b;
+      b.name = s->bones[i].name;
+      b.parent = s->bones[i].parent >= 0 ? s->bones[s->bones[i].parent].name : "";
+      std::copy(s->bindPose[i].rotation, s->bindPose[i].rotation + 4, b.rotation);
+      std::copy(s->bindPose[i].position, s->bindPose[i].position + 3, b.position);
+      out->bones.push_back(b);
+      out->parents.push_back(s->bones[i].parent);
+    }
+    Skel_Free(&s);
+  }
+  std::remove("log");
+  bool ok = chdir(previous) == 0 && !out->bones.empty();
+  if (!ok) std::fprintf(stderr, "make_sample: the skeleton %s does not load\n", name);
+  return ok;
+}
+
+// A pose of the biped at a phase 0..1: a turn about x of each bone, and the root's height.
+struct PoseFn {
+  float (*turn)(const std::string& bone, double phase);
+  float rootHeight;   // 0: the bind height
+  float rootTurn;     // radians about x of the whole body
+};
+
+float Swing(const std::string& n, double s, double legs, double knees, double arms) {
+  if (n == "Bip01 L Thigh") return float(legs * s);
+  if (n == "Bip01 R Thigh") return float(-legs * s);
+  if (n == "Bip01 L Calf") return float(-knees * std::max(0.0, -s));
+  if (n == "Bip01 R Calf") return float(-knees * std::max(0.0, s));
+  if (n == "Bip01 L UpperArm") return float(-arms * s);
+  if (n == "Bip01 R UpperArm") return float(arms * s);
+  return 0.0f;
+}
+float Idle(const std::string& n, double p) { return n == "Bip01 Spine1" ? 0.04f * float(std::sin(2 * kMathPi * p)) : 0.0f; }
+float Walk(const std::string& n, double p) { return Swing(n, std::sin(2 * kMathPi * p), 0.5, 0.4, 0.4); }
+float Run(const std::string& n, double p) {
+  return n == "Bip01 Spine" ? 0.25f : Swing(n, std::sin(2 * kMathPi * p), 0.9, 1.1, 0.8);
+}
+float Jump(const std::string& n, double) {
+  if (n == "Bip01 L Thigh" || n == "Bip01 R Thigh") return 0.9f;
+  if (n == "Bip01 L Calf" || n == "Bip01 R Calf") return -1.2f;
+  if (n == "Bip01 L UpperArm" || n == "Bip01 R UpperArm") return -1.4f;
+  return 0.0f;
+}
+float Crouch(const std::string& n, double) {
+  if (n == "Bip01 L Thigh" || n == "Bip01 R Thigh") return 1.3f;
+  if (n == "Bip01 L Calf" || n == "Bip01 R Calf") return -1.6f;
+  if (n == "Bip01 Spine") return 0.4f;
+  return 0.0f;
+}
+float Dead(const std::string& n, double p) {
+  return (n == "Bip01 L UpperArm" || n == "Bip01 R UpperArm") ? float(-1.5 * std::min(1.0, p * 2)) : 0.0f;
+}
+
+SceneToolAnim MakeAnim(const Biped& b, int frames, const PoseFn& fn) {
+  SceneToolAnim a;
+  a.boneCount = int32_t(b.bones.size());
+  a.lastFrame = frames - 1;
+  const float* root = b.bones[0].position;
+  for (int f = 0; f < frames; f++) {
+    double p = double(f) / frames;
+    float z = fn.rootHeight > 0 ? root[2] + float(p) * (fn.rootHeight - root[2]) : root[2];
+    a.positions.insert(a.positions.end(), {root[0], root[1], z});
+  }
+  for (size_t i = 0; i < b.bones.size(); i++)
+    for (int f = 0; f < frames; f++) {
+      double p = double(f) / frames;
+      float t = fn.turn(b.bones[i].name, p) + (i == 0 ? fn.rootTurn * float(std::min(1.0, p * 2)) : 0.0f);
+      float q[4] = {std::sin(t / 2), 0, 0, std::cos(t / 2)};
+      a.rotations.insert(a.rotations.end(), q, q + 4);
+    }
+  return a;
+}
+
+// A body of boxes along the bones (each riding on the bone it starts from), `girth` thick.
+MpToolModel MakeBody(const Biped& b, const std::string& skin, float girth) {
+  MpToolModel body;
+  body.name = "body";
+  body.shaders.resize(1);
+  body.shaders[0].name = "skin";
+  body.shaders[0].slots[0].name = skin;
+  body.objects.resize(1);
+  mat3 identity;
+  Mat_Identity(&identity);
+  for (size_t i = 0; i < b.bones.size(); i++) body.frames.push_back(MpTool_BindFrame(b.bones[i].name, identity, b.positions[i]));
+  for (size_t i = 0; i < b.bones.size(); i++) {
+    int p = b.parents[i];
+    if (p <= 0) continue;
+    const vec3 &u = b.positions[size_t(p)], &w = b.positions[i];
+    vec3 lo{std::fmin(u.x, w.x) - girth, std::fmin(u.y, w.y) - girth, std::fmin(u.z, w.z) - girth};
+    vec3 hi{std::fmax(u.x, w.x) + girth, std::fmax(u.y, w.y) + girth, std::fmax(u.z, w.z) + girth};
+    std::vector<MpToolVertex> v;
+    std::vector<uint16_t> t;
+    MpTool_Box(lo, hi, v, t);
+    for (auto& x : v) x.influences = {MpToolInfluence{p, 1.0f}};
+    MpTool_AddPie(body.objects[0], 2, 0, v, t);
+  }
+  return body;
+}
+
+const struct {
+  const char* suffix;
+  int frames;
+  PoseFn fn;
+} kAnims[] = {
+    {"idle", 8, {Idle, 0, 0}},      {"walk", 16, {Walk, 0, 0}},   {"run", 12, {Run, 0, 0}},
+    {"jump", 4, {Jump, 0, 0}},      {"crouch", 4, {Crouch, 20, 0}}, {"dead", 8, {Dead, 4, -1.5707964f}},
+};
+
+bool WriteAnims(const std::string& stage, const Biped& b, const std::string& hero, int first) {
+  for (int i = first; i < int(sizeof kAnims / sizeof kAnims[0]); i++)
+    if (!PutText(stage, "anim/" + hero + "/" + hero + "_" + kAnims[i].suffix + ".am",
+                 SceneTool_AmBytes(MakeAnim(b, kAnims[i].frames, kAnims[i].fn))))
+      return false;
+  return true;
+}
+
+bool WriteSkin(const std::string& stage, const std::string& who, uint8_t b, uint8_t g, uint8_t r) {
+  return Put(stage, "textures/npc/" + who + "/skin.tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, b, g, r, 255), 24));
+}
+
+}  // namespace
+
+bool CharacterAssets_Write(const std::string& stage) {
+  for (const auto& [file, text] : Tool_SampleDefFiles())
+    if (!PutText(stage, "scripts/" + file, text)) return false;
+  Biped first;
+  if (!ReadBiped(stage, "anim\\jaxtorvin\\jaxtorvin_stand", &first)) return false;
+  // The first hero has idle and walk; the rest of its animations.
+  if (!WriteAnims(stage, first, "jaxtorvin", 2)) return false;
+  // The second hero: a slighter build of the same bones, every animation.
+  Biped second = first;
+  for (size_t i = 0; i < second.bones.size(); i++) {
+    for (float& c : second.bones[i].position) c *= 0.94f;
+    second.positions[i] = vec3{first.positions[i].x * 0.94f, first.positions[i].y * 0.94f, first.positions[i].z * 0.94f};
+  }
+  if (!PutText(stage, "anim/mirasolvek/mirasolvek_stand.sk", SceneTool_SkBytes(second.bones)) ||
+      !Put(stage, "npc/mirasolvek/body.mp", MpTool_Write(MakeBody(second, "npc\\mirasolvek\\skin", 2.2f))) ||
+      !WriteSkin(stage, "mirasolvek", 150, 90, 200) || !WriteAnims(stage, second, "mirasolvek", 0))
+    return false;
+  // A townsman on the first hero's bones.
+  if (!Put(stage, "npc/townsman/body.mp", MpTool_Write(MakeBody(first, "npc\\townsman\\skin", 3.0f))) ||
+      !WriteSkin(stage, "townsman", 60, 140, 90))
+    return false;
+  // Pain and death cries.
+  return Put(stage, "sound/pain1.wav", Tool_WavBytes(1, 22050, 16, Tool_Sine(1, 22050, 4410, 440, 0.5))) &&
+         Put(stage, "sound/death1.wav", Tool_WavBytes(1, 22050, 16, Tool_Sine(1, 22050, 11025, 150, 0.5)));
+}

@@ -1,14 +1,37 @@
-// The frame on the screen: the world drawn through the off-screen buffer.
+// The frame on the screen: objects drawn by their Draw operations through the world pass, no world
+// under a menu, and the world drawn through the off-screen buffer.
 #include <gtest/gtest.h>
 
 #include "foundation/var.h"
+#include "render/material.h"
 #include "render/render.h"
+#include "scene/view.h"
 #include "support/render_support.h"
 #include "world_fixture.h"
 
 namespace {
 
 bool g_gl;
+
+// A red square 80 units wide at the object, drawn in the opaque pass.
+void DrawRedSquare(GameObject* self, ViewParams* view) {
+  if (view->pass != 0) return;
+  Material_Bind(0, 0, 0.0, 2);
+  Render_SetLighting(0);
+  Render_SetBlend(0);
+  auto v = [&](float x, float z) {
+    ImmVertex c{};
+    c.x = self->origin.x + x;
+    c.y = self->origin.y;
+    c.z = self->origin.z + z;
+    c.r = 255;
+    c.a = 255;
+    return c;
+  };
+  ImmVertex a = v(-40, -40), b = v(40, -40), c = v(40, 40), d = v(-40, 40);
+  Render_DrawTriangle(&a, &b, &c);
+  Render_DrawTriangle(&a, &c, &d);
+}
 
 class FrameOnScreen : public tw_test::WorldTest {
  protected:
@@ -25,6 +48,26 @@ class FrameOnScreen : public tw_test::WorldTest {
     Render_ReadPixels(Render_ScreenWidth / 2, Render_ScreenHeight / 2, 1, 1, bgra);
   }
 };
+
+TEST_F(FrameOnScreen, DrawOperationsShowThroughTheWorldPassButNotUnderAMenu) {
+  GameObject* box = Spawn(WORLD, 0, 200);
+  box->slots.Draw = DrawRedSquare;
+  uint8_t px[4];
+  Game_Frame();
+  Centre(px);
+  EXPECT_GT(px[2], 200);  // red
+  EXPECT_LT(px[1], 50);
+  box->flags &= ~OBJ_ACTIVE;  // inactive objects are not drawn
+  Game_Frame();
+  Centre(px);
+  EXPECT_LT(px[2], 50);
+  box->flags |= OBJ_ACTIVE;
+  Game_MenuOpen = 1;
+  Game_Frame();
+  Centre(px);
+  EXPECT_LT(px[2], 50);
+  Game_MenuOpen = 0;
+}
 
 TEST_F(FrameOnScreen, TheOffScreenPictureCoversTheWindow) {
   Render_PBuffer = PBuffer_Create(256, 256);

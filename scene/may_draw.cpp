@@ -562,8 +562,7 @@ void BeginSpotD3d(Frame& f) {
   Render_BeginEnvMapStages(3);
 }
 
-void EndSpotD3d(const MaylLevel* l, double time) {
-  (void)l;
+void EndSpotD3d(double time) {
   Material_Bind(1, 0, time, 2);
   Render_SetTexWrap(1, 1);
   Render_SetTextureMatrix(1, kModelIdentity, kModelZero, 0, 0);
@@ -658,7 +657,7 @@ void mayb_Draw(ModelObject* model, ModelDrawParams* p, ViewParams* view) {
   Render_SetLighting(0);
   if (pass == 1) {
     if (Gl()) EndSpotGl(l, time);
-    else EndSpotD3d(l, time);
+    else EndSpotD3d(time);
   }
   if (Gl()) {
     for (int u = f.units - 1; u >= 1; u--) UnitModulate(u, false);

@@ -328,9 +328,6 @@ bool BakeLightmaps(const std::vector<StreetObject>& objs, ModelObject* level) {
   params->scale = {1, 1, 1};
   const vec3 sun = kSampleStreet.sunDirection;
   for (const StreetObject& o : objs) {
-    if (o.shader == kGlass) {
-      // Panes are lit as they stand; their own lightmap is a flat daylight.
-    }
     ToolImage img = ImageTool_Solid(o.lightSize, o.lightSize, 90, 90, 90, 255);
     for (size_t qi = 0; qi < o.quads.size(); qi++) {
       const Quad& q = o.quads[qi];
@@ -359,7 +356,7 @@ bool BakeLightmaps(const std::vector<StreetObject>& objs, ModelObject* level) {
             level->Trace(level, params.get(), &rq);
             if (rq.fraction >= 1.0f) light = kSun * facing;
           } else if (o.shader == kGlass) {
-            light = 0.5;
+            light = 0.5;  // panes take a flat daylight
           }
           uint8_t* px = img.At(x, y);
           px[0] = Clamp(255 * (kAmbient * 1.15 + light * 0.80) / 2);  // blue

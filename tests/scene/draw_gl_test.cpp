@@ -293,6 +293,8 @@ TEST_F(SceneDrawGl, ObjectsOutsideTheViewAreSkipped) {
   ViewParams view = Frame();
   mayb_Draw(level, params_, &view);
   EXPECT_EQ(view.statDrawCalls, 1);
+  view.pass = 3;
+  mayb_Draw(level, params_, &view);
   // Turned round: the other wall only.
   params_->angles = {kMathPi, 0, 0};
   view = Frame();
@@ -300,6 +302,17 @@ TEST_F(SceneDrawGl, ObjectsOutsideTheViewAreSkipped) {
   EXPECT_EQ(view.statDrawCalls, 1);
   EXPECT_EQ(static_cast<MaylLevel*>(level->data)->objects[1].visible, 1);
   EXPECT_EQ(static_cast<MaylLevel*>(level->data)->objects[0].visible, 0);
+  // Turned back without a main pass: the blended pass keeps the one main pass's choice.
+  params_->angles = {0, 0, 0};
+  view = Frame({0, 0, 0}, 3);
+  mayb_Draw(level, params_, &view);
+  EXPECT_EQ(static_cast<MaylLevel*>(level->data)->objects[0].visible, 0);
+  // The per-pixel lighting mode hides the level.
+  Var_SetValue(&render_bump_shadows, 1);
+  view = Frame();
+  mayb_Draw(level, params_, &view);
+  Var_SetValue(&render_bump_shadows, 0);
+  EXPECT_EQ(view.statDrawCalls, 0);
   mayb_Free(&level);
 }
 

@@ -35,22 +35,18 @@ static void Fx_Return(FxRecord* fx) {
 
 void Fx_Update() {
   if (!g_fxReady) Fx_Reset();
-  // Finished records go back to the free list first.
-  while (Fx_ActiveList && !Fx_ActiveList->active) {
-    FxRecord* done = Fx_ActiveList;
-    Fx_ActiveList = done->next;
-    Fx_Return(done);
-  }
-  for (FxRecord* fx = Fx_ActiveList; fx; fx = fx->next) {
-    while (fx->next && !fx->next->active) {
-      FxRecord* done = fx->next;
-      fx->next = done->next;
-      Fx_Return(done);
-    }
-  }
-  // Then the live ones move: the position with last tick's velocity, then the velocity.
   const float dt = float(Game_Step);
-  for (FxRecord* fx = Fx_ActiveList; fx; fx = fx->next) {
+  // One walk: finished records go back to the free list, live ones move (the position with last
+  // tick's velocity, then the velocity) and age.
+  FxRecord** link = &Fx_ActiveList;
+  while (FxRecord* fx = *link) {
+    if (!fx->active) {
+      *link = fx->next;
+      Fx_Return(fx);
+      continue;
+    }
+    link = &fx->next;
+    if (fx->next) __builtin_prefetch(fx->next->next);
     fx->position.x += dt * fx->velocity.x;
     fx->velocity.x += dt * fx->acceleration.x;
     fx->position.y += dt * fx->velocity.y;

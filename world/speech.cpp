@@ -51,6 +51,7 @@ void ForEachLine(const char* p, const char* end, Fn line) {
 
 // The text of [p, p + size) without its trailing zeros (a text ends at its first NUL).
 const char* TextEnd(const char* p, uint32_t size) {
+  if (!p || size == 0) return p;
   const void* nul = std::memchr(p, 0, size);
   return nul ? static_cast<const char*>(nul) : p + size;
 }

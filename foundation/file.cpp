@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -40,7 +41,6 @@ struct FileHandle {
   char* tempPath;
 };
 
-static constexpr uint64_t kMaxWholeFile = 256u << 20;
 
 static ZipArchive* g_archives[kArchiveCount];
 static ArchiveEntry* g_entries;
@@ -53,6 +53,7 @@ namespace {
 
 struct DirListing {
   struct timespec mtime;
+  bool settled;  // read well after the folder's last change: no later change can share its time
   std::vector<std::string> names;
 };
 
@@ -82,13 +83,18 @@ const std::vector<std::string>* ListDir(const std::string& dir) {
   uint64_t key = uint64_t(st.st_dev) * 0x9E3779B97F4A7C15ull ^ uint64_t(st.st_ino);
   auto& cache = DirCache();
   auto it = cache.find(key);
-  if (it != cache.end() && it->second.mtime.tv_sec == st.st_mtim.tv_sec &&
+  if (it != cache.end() && it->second.settled && it->second.mtime.tv_sec == st.st_mtim.tv_sec &&
       it->second.mtime.tv_nsec == st.st_mtim.tv_nsec)
     return &it->second.names;
   DIR* d = opendir(path);
   if (!d) return nullptr;
   DirListing listing;
   listing.mtime = st.st_mtim;
+  // A file made in the same timestamp tick as this listing (coarse on some file systems) would
+  // leave the time unchanged: a listing that young is read again on the next lookup.
+  struct timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  listing.settled = now.tv_sec - st.st_mtim.tv_sec >= 2;
   while (struct dirent* e = readdir(d)) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     listing.names.push_back(e->d_name);
@@ -290,8 +296,13 @@ static void MountArchives() {
     g_archives[i] = Zip_Open(path.c_str());
     if (!g_archives[i]) {
       struct stat st;
-      if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        Log_Printf("File_Init: %s is not a zip archive\n", archiveName);
+      const char* reason = Zip_RefusalReason();
+      if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        if (reason)
+          Log_Printf("File_Init: %s refused: %s\n", archiveName, reason);
+        else
+          Log_Printf("File_Init: %s is not a zip archive\n", archiveName);
+      }
       continue;
     }
     ZipGlobalInfo info{};
@@ -531,7 +542,9 @@ FileHandle* File_Open(const char* name, const char* mode) {
           h->entry = i;
           return h;
         }
-        Log_Printf("File_Open: %s in main\\data%.2u.twk cannot be read (%i)\n", e.name, e.archiveIndex, r);
+        const char* reason = Zip_RefusalReason();
+        Log_Printf("File_Open: %s in main\\data%.2u.twk cannot be read (%i)%s%s\n", e.name, e.archiveIndex, r,
+                   reason ? ": " : "", reason ? reason : "");
       }
     }
   }
@@ -612,13 +625,18 @@ void File_Close(FileHandle* f) {
   FreeHandle(f);
 }
 
+int File_WholeSizeAllowed(const char* caller, const char* name, uint64_t size) {
+  if (size <= kFileMaxWhole) return 1;
+  Log_Printf("%s: %s is too large (%llu bytes)\n", caller, name, (unsigned long long)size);
+  return 0;
+}
+
 void* File_LoadWhole(const char* name, uint32_t* size, const char* tag) {
   if (size) *size = 0;
   FileHandle* f = File_Open(name, "rb");
   if (!f) return nullptr;
   uint64_t n = File_Size(f);
-  if (n > kMaxWholeFile) {
-    Log_Printf("File_LoadWhole: %s is too large (%llu bytes)\n", name, (unsigned long long)n);
+  if (!File_WholeSizeAllowed("File_LoadWhole", name, n)) {
     File_Close(f);
     return nullptr;
   }
@@ -700,9 +718,7 @@ const char* TextFile_GetSized(const char* name, uint32_t* sizeOut) {
   FileHandle* f = File_Open(name, "rb");
   if (!f) return nullptr;
   uint64_t size = File_Size(f);
-  if (size > kMaxWholeFile) {
-    Log_Printf("TextFile_Get: %s is too large (%llu bytes)\n", name, (unsigned long long)size);
-  } else if (size > 0) {
+  if (File_WholeSizeAllowed("TextFile_Get", name, size) && size > 0) {
     auto* data = static_cast<char*>(Global_Malloc(size_t(size) + 2, "vtcd"));
     if (data) {
       size_t got = File_Read(data, 1, size_t(size), f);

@@ -42,6 +42,13 @@ void File_Close(FileHandle* f);
 // 1 when the handle reads an archive member, 2 a disk file.
 uint32_t File_Kind(const FileHandle* f);
 
+// The most a whole-file read takes: an archive member may declare about a thousand times its
+// packed size, so a small damaged archive could otherwise ask for gigabytes.
+constexpr uint64_t kFileMaxWhole = 256u << 20;
+// 1 when a whole read of `size` bytes is allowed; 0 with the log line "<caller>: <name> is too
+// large (<size> bytes)" when it is over kFileMaxWhole.
+int File_WholeSizeAllowed(const char* caller, const char* name, uint64_t size);
+
 // Reads a whole file into a block of its size + 2 bytes (the last two are zero) allocated with
 // Global_Malloc and `tag`; the caller releases it with Global_Free. Null (with a log line for a
 // damaged or oversized file) when it is missing, damaged or larger than 256 MiB.

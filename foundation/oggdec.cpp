@@ -174,6 +174,10 @@ SoundDecoder* OGGLoad(const char* name, int loop) {
   FileHandle* f = File_Open(fileName, "rb");
   if (!f) return nullptr;
   uint32_t size = File_Size(f);
+  if (!File_WholeSizeAllowed("OGGLoad", fileName, size)) {
+    File_Close(f);
+    return nullptr;
+  }
   auto* block = size ? static_cast<uint8_t*>(Global_Malloc(size, "OGGDATA")) : nullptr;
   if (!block) {
     File_Close(f);

@@ -48,6 +48,11 @@ int Par_LoadFile(Parser* p) {
     p->error = PAR_ERR_EMPTY;
     return 0;
   }
+  if (!File_WholeSizeAllowed("Par_LoadFile", p->fileName, size)) {
+    File_Close(f);
+    p->error = PAR_ERR_MEMORY;
+    return 0;
+  }
   auto* text = static_cast<char*>(Global_Malloc(size + 2, "par_lsf"));
   if (!text) {
     File_Close(f);

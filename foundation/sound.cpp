@@ -270,6 +270,28 @@ void Sound_ResumeAll() {
     if (SoundVoice* v = DS_FindVoice(DS_VoiceHandle(i))) DS_Play(v);
 }
 
+void Sound_PauseInBackground() {
+  for (int i = 0; i < kSoundVoices; i++) {
+    SoundVoice* v = DS_FindVoice(DS_VoiceHandle(i));
+    if (!v || (v->flags & (SOUND_PAUSED | SOUND_BACKGROUND))) continue;
+    const uint32_t pending = v->flags & SOUND_PLAYPENDING;
+    DS_Stop(v);
+    v->flags |= SOUND_BACKGROUND | pending;
+  }
+}
+
+void Sound_ResumeFromBackground() {
+  for (int i = 0; i < kSoundVoices; i++) {
+    SoundVoice* v = DS_FindVoice(DS_VoiceHandle(i));
+    if (!v || !(v->flags & SOUND_BACKGROUND)) continue;
+    v->flags &= ~uint32_t(SOUND_BACKGROUND);
+    if (v->flags & SOUND_PLAYPENDING)
+      v->flags &= ~uint32_t(SOUND_PAUSED);  // the next listener update starts it
+    else
+      DS_Play(v);
+  }
+}
+
 void Sound_Seek(uint32_t handle, int position) {
   SoundVoice* v = DS_FindVoice(handle);
   if (!v || !v->decoder) return;

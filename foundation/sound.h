@@ -56,7 +56,7 @@ using SoundStreamOpener = SoundStream* (*)(const char* name, int kind);
 using SoundDecoderOpener = SoundDecoder* (*)(const char* name, int loop);
 
 // The third decoder slot, tried after WAV and Ogg Vorbis (the WMA decoder of the video module).
-// Set it before Sound_Init stage 1 (Video_Init at stage 0 does); null leaves the slot out.
+// Set it before Sound_Init stage 1 (Game_Init at stage 0 does); null leaves the slot out.
 extern SoundDecoderOpener Sound_WmaDecoderSlot;
 
 // Voice flags.
@@ -68,6 +68,7 @@ enum SoundVoiceFlags : uint32_t {
   SOUND_ENDED = 32,       // the decoder has reported the end of its data
   SOUND_PAUSED = 64,      // stopped by the game: position and totals are kept
   SOUND_STARTED = 128,    // the buffer has been started at least once
+  SOUND_BACKGROUND = 256, // paused while the game's window is inactive, to go on when it returns
 };
 
 enum SoundCategory : uint32_t { SOUND_CAT_EFFECTS = 0, SOUND_CAT_VOICES = 1, SOUND_CAT_MUSIC = 2 };
@@ -105,6 +106,10 @@ void Sound_StopVoice(uint32_t handle);
 void Sound_PlayVoice(uint32_t handle);
 void Sound_PauseAll();
 void Sound_ResumeAll();
+// The window went inactive: every voice that plays (or waits to start) is paused; on return those
+// voices, and only those, go on. Voices the game paused itself stay paused.
+void Sound_PauseInBackground();
+void Sound_ResumeFromBackground();
 void Sound_Seek(uint32_t handle, int position);
 void Sound_Mute();
 void Sound_Unmute();

@@ -12,7 +12,7 @@ static VarRecord g_soundDisable = {"sound_disable", 0, VAR_NUMERIC | VAR_SETTABL
 static VarRecord g_soundEax = {"sound_eax", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ALWAYS, 0, "", 0, nullptr};
 static VarRecord g_soundEaxEffects = {"sound_eax_effects", 0, VAR_NUMERIC, 0, "", 0, nullptr};
 
-// Registered by the sound API; read here for the category volumes.
+// Registered by the sound API; read here for whether sound and the reverb environment are on.
 static VarRecord* g_disableVar = &g_soundDisable;
 static VarRecord* g_eaxVar = &g_soundEax;
 static VarRecord* g_eaxEffectsVar = &g_soundEaxEffects;

@@ -53,15 +53,21 @@ void Sys_WndProc(const PlatEvent* ev) {
     case PLATEV_CLOSE: Sys_QuitRequested = 1; break;
     case PLATEV_QUIT: Sys_QuitRequested = 1; break;
     case PLATEV_FOCUS_GAINED:
+      if (Sys_AppInactive) Sound_ResumeFromBackground();
       Sys_AppInactive = 0;
       DI_Acquire();
       break;
     case PLATEV_FOCUS_LOST:
-      // Unattended runs (tests, CI without a window manager) keep running frames.
-      if (!Plat_IsUnattended()) Sys_AppInactive = 1;
+      // Time, sound and drawing stand still in the background. Unattended runs (tests, CI
+      // without a window manager) keep running frames.
+      if (!Plat_IsUnattended() && !Sys_AppInactive) {
+        Sys_AppInactive = 1;
+        Sound_PauseInBackground();
+      }
       PlatInput_QueueEvent(ev);  // held keys are forgotten: their key-ups go elsewhere
       DI_Acquire();
       break;
+    case PLATEV_RESIZED: Video_WindowResized(ev->x, ev->y); break;
     default:
       // Keyboard and mouse events go to the device layer, which buffers them per frame.
       PlatInput_QueueEvent(ev);
@@ -70,10 +76,15 @@ void Sys_WndProc(const PlatEvent* ev) {
 }
 
 int WinMain(int argc, char** argv) {
+  // One line as a command shell shows it: words holding a blank are quoted, so the program's
+  // path (the first word) ends where its quotes do.
   g_commandLine.clear();
   for (int i = 0; i < argc; i++) {
     if (i) g_commandLine += ' ';
+    const bool quote = !*argv[i] || std::strpbrk(argv[i], " \t");
+    if (quote) g_commandLine += '"';
     g_commandLine += argv[i];
+    if (quote) g_commandLine += '"';
   }
   if (!getcwd(Sys_StartDirectory, sizeof Sys_StartDirectory)) Sys_StartDirectory[0] = 0;
   Sys_QuitRequested = 0;

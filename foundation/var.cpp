@@ -198,6 +198,10 @@ void Var_Rd(const char* fileName) {
   FileHandle* f = File_Open(fileName, "rb");
   if (!f) return;
   size_t size = File_Size(f);
+  if (!File_WholeSizeAllowed("Var_Rd", fileName, size)) {
+    File_Close(f);
+    return;
+  }
   auto* text = static_cast<char*>(Global_Malloc(size + 1, "Var_Rd"));
   if (!text) {
     Log_Printf("Var_Rd: no memory for %s\n", fileName);

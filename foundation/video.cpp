@@ -162,6 +162,15 @@ static void SetScreenSize(int width, int height) {
   OPENGL_AllocVar();
 }
 
+void Video_WindowResized(int width, int height) {
+  if (width <= 0 || height <= 0 || (width == Video_ScreenWidth && height == Video_ScreenHeight)) return;
+  Log_Printf("Video_WindowResized: %dx%d\n", width, height);
+  Video_ScreenLeft = Video_ScreenTop = 0;
+  Video_ScreenWidth = width;
+  Video_ScreenHeight = height;
+  Render_SetScreenSize(width, height);
+}
+
 void Video_SetMode(int index) {
   if (g_modeCount == 0) {
     // No mode of an allowed size: stay on the desktop's size and leave the setting as it is.
@@ -210,10 +219,21 @@ void Video_SaveGamma() {
   g_gammaSaved = PlatDisplay_GetGammaRamp(g_savedRamp[0], g_savedRamp[1], g_savedRamp[2]);
 }
 
-void Video_ApplyGamma() {
+int Video_ApplyGamma() {
+  const float gamma = g_gamma->value;
+  if (!(gamma > 0) || !std::isfinite(gamma)) {
+    // 0 or less would turn every entry white until exit.
+    Log_Printf("Video_ApplyGamma: render_gamma %f ignored (must be above 0)\n", static_cast<double>(gamma));
+    return 0;
+  }
   uint16_t ramp[256];
-  Video_BuildGammaRamp(g_gamma->value, ramp);
-  PlatDisplay_SetGammaRamp(ramp, ramp, ramp);
+  Video_BuildGammaRamp(gamma, ramp);
+  if (PlatDisplay_SetGammaRamp(ramp, ramp, ramp)) return 1;
+  static int refusalLogged;
+  if (!refusalLogged)
+    Log_Printf("Video_ApplyGamma: the display refused the gamma ramp; render_gamma has no effect\n");
+  refusalLogged = 1;
+  return 0;
 }
 
 void Video_RestoreGamma() {
@@ -239,9 +259,9 @@ void Video_ResetFonts() {
   OPENGL_AllocVar();
 }
 
-static void BlackFrame() {
+void Video_BlackFrame() {
   Render_BeginFrame(0, 0, Video_ScreenWidth, Video_ScreenHeight);
-  Render_Clear(0, 0, 0, 0);
+  Render_Clear(1, 0, 0, 0);
   Render_EndFrame(1, 1);
 }
 
@@ -270,12 +290,12 @@ void Video_Init(int stage) {
   Video_ResetFonts();
   Text_PrintBox = Print_TextBoxBottom;
   Text_PrintBoxW = Print_TextBoxBottomW;
-  for (int i = 0; i < 3; i++) BlackFrame();
+  for (int i = 0; i < 3; i++) Video_BlackFrame();
   Video_ApplyGamma();
 }
 
 void Video_Shutdown() {
-  for (int i = 0; i < 2; i++) BlackFrame();
+  for (int i = 0; i < 2; i++) Video_BlackFrame();
   Tex_FreeAll();
   OPENGL_FreeVar();
   Render_Shutdown();

@@ -36,16 +36,24 @@ void Video_RestoreDisplayMode();
 int Video_FindMode(const char* text);
 void Video_SetMode(int index);
 void Video_SetModeFromText(const char* text);
+// The window was given another size (by the window manager): the frame's viewport and the 2D
+// screen follow it. Sizes of 0 or less are ignored.
+void Video_WindowResized(int width, int height);
 
 // The ramp "render_gamma" asks for (same for red, green and blue).
 void Video_BuildGammaRamp(float gamma, uint16_t ramp[256]);
 void Video_SaveGamma();
-void Video_ApplyGamma();
+// Sets the ramp of "render_gamma"; 0 (with a log line) when the value is 0 or less, or when the
+// display refuses the ramp (logged once a run).
+int Video_ApplyGamma();
 void Video_RestoreGamma();
 
 void Video_ResetFonts();
 void Video_Init(int stage);
 void Video_Shutdown();
+// One black frame on the whole screen (colour and depth cleared, presented): three end the start-up,
+// two begin the shutdown.
+void Video_BlackFrame();
 
 // The display settings as the text and font code read them.
 const char* Video_GetFontName();

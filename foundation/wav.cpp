@@ -159,6 +159,10 @@ SoundStream* Stream_Load(const char* name, int kind) {
   FileHandle* f = File_Open(fileName, "rb");
   if (!f) return nullptr;
   uint32_t size = File_Size(f);
+  if (!File_WholeSizeAllowed("Stream_Load", fileName, size)) {
+    File_Close(f);
+    return nullptr;
+  }
   auto* block = size ? static_cast<uint8_t*>(Global_Malloc(size, "strmwad")) : nullptr;
   if (!block) {
     File_Close(f);

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -250,7 +251,15 @@ static int SetCurrent(ZipArchive* z, uint32_t rel, uint32_t index) {
   return ZIP_OK;
 }
 
+// Why the last open was refused, when it was not plain damage.
+static char g_refusal[128];
+
+const char* Zip_RefusalReason() { return g_refusal[0] ? g_refusal : nullptr; }
+
+static const char kZip64Refusal[] = "zip64 records (written for streamed input or past 4 GiB) are not read";
+
 static ZipArchive* OpenSource(int fd, const uint8_t* memory, uint64_t size) {
+  g_refusal[0] = 0;
   auto* z = static_cast<ZipArchive*>(std::calloc(1, sizeof(ZipArchive)));
   if (!z) {
     if (fd >= 0) close(fd);
@@ -287,6 +296,15 @@ static ZipArchive* OpenSource(int fd, const uint8_t* memory, uint64_t size) {
   z->entryCount = entriesTotal;
   z->endPos = tailStart + uint64_t(found);
   std::free(tail);
+  // A zip64 archive (its end locator sits just before the end record) keeps its real directory
+  // in records this reader does not read: refused whole, rather than read through offsets that
+  // may be placeholders.
+  uint8_t locator[4];
+  if (z->endPos >= 20 && ReadAt(z, z->endPos - 20, locator, 4) && IsSignature(locator, 6, 7)) {
+    std::snprintf(g_refusal, sizeof g_refusal, "%s", kZip64Refusal);
+    FreeArchive(z);
+    return nullptr;
+  }
   uint64_t dirEnd = uint64_t(z->dirOffset) + z->dirSize;
   if (disk != 0 || dirDisk != 0 || entriesHere != entriesTotal || z->endPos < dirEnd) {
     FreeArchive(z);
@@ -304,6 +322,7 @@ static ZipArchive* OpenSource(int fd, const uint8_t* memory, uint64_t size) {
 }
 
 ZipArchive* Zip_Open(const char* path) {
+  g_refusal[0] = 0;
   if (!path || !*path) return nullptr;
   int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
@@ -387,10 +406,33 @@ int Zip_GoToFilePos(ZipArchive* zip, const ZipPos* pos) {
   return SetCurrent(zip, pos->offset - zip->dirOffset, pos->entry);
 }
 
+static const char* MethodName(uint32_t method) {
+  switch (method) {
+    case 9: return "deflate64";
+    case 12: return "bzip2";
+    case 14: return "LZMA";
+    case 93: return "Zstandard";
+    case 95: return "xz";
+    default: return "an unknown method";
+  }
+}
+
 static int OpenMemberAt(ZipArchive* z, const ZipFileInfo& f, ZipMember** out) {
   *out = nullptr;
-  if (f.flags & 1) return ZIP_BAD_ZIPFILE;  // encrypted
-  if (f.method != 0 && f.method != 8) return ZIP_BAD_ZIPFILE;
+  g_refusal[0] = 0;
+  if (f.flags & 1) {
+    std::snprintf(g_refusal, sizeof g_refusal, "encrypted");
+    return ZIP_BAD_ZIPFILE;
+  }
+  if (f.method != 0 && f.method != 8) {
+    std::snprintf(g_refusal, sizeof g_refusal, "packed with %s (method %u); only stored and deflated members open",
+                  MethodName(f.method), f.method);
+    return ZIP_BAD_ZIPFILE;
+  }
+  if (f.compressedSize == 0xFFFFFFFFu || f.uncompressedSize == 0xFFFFFFFFu || f.localHeaderOffset == 0xFFFFFFFFu) {
+    std::snprintf(g_refusal, sizeof g_refusal, "%s", kZip64Refusal);
+    return ZIP_BAD_ZIPFILE;
+  }
   uint8_t h[kLocalSize];
   uint64_t local = uint64_t(f.localHeaderOffset) + z->bytesBefore;
   if (!ReadAt(z, local, h, kLocalSize)) return ZIP_ERRNO;
@@ -438,6 +480,7 @@ static int OpenMemberAt(ZipArchive* z, const ZipFileInfo& f, ZipMember** out) {
 }
 
 int Zip_OpenMember(ZipArchive* zip, const ZipPos* pos, ZipMember** member) {
+  g_refusal[0] = 0;
   if (!member) return ZIP_PARAM_ERROR;
   *member = nullptr;
   if (!zip || !pos || zip->closing) return ZIP_PARAM_ERROR;

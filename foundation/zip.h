@@ -4,6 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 
+// Why the last archive or member open was refused when the records are sound but hold what this
+// reader does not read (zip64 records, a packing method other than stored and deflated,
+// encryption): a text for the log. Null when the last open succeeded or met damage.
+const char* Zip_RefusalReason();
+
 enum ZipResult : int {
   ZIP_OK = 0,
   ZIP_ERRNO = -1,            // read or seek failure

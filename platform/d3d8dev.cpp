@@ -1,5 +1,6 @@
 // The device layer on OpenGL: state kept the device's way, translated into GL calls through the
-// dispatch table at each draw and clear.
+// dispatch table at each draw and clear. A copy of what GL was last given is kept, so a draw sends
+// only the state that changed since the previous one.
 #include "platform/d3d8dev.h"
 
 #include <SDL.h>
@@ -33,6 +34,10 @@ struct DevObject {
   int rows[kMaxLevels];  // rows of texels (or of blocks)
   GLuint glName;
   bool dirty[kMaxLevels];
+  // Sampler parameters GL's texture object holds (mag, min, anisotropy bits, wrap s, wrap t);
+  // samplerKnown false until first set.
+  bool samplerKnown;
+  GLint sampler[5];
   // buffers
   uint8_t* data;
   int bytes;
@@ -104,6 +109,32 @@ struct Device {
   int resets;
 };
 Device g_dev;
+
+// What GL was last given. A part whose `known` flag is clear is sent whole at the next draw.
+struct Applied {
+  bool known;  // viewport, transforms, lights and the fixed switches
+  uint32_t rs[DEVRS_COUNT];
+  bool rsKnown[DEVRS_COUNT];
+  DevViewport viewport;
+  int height;
+  DevMatrix transform[DEVTS_COUNT];
+  DevLight light[8];
+  int lightOn[8];
+  DevMaterial material;
+  bool stageKnown[kDevStages];
+  bool stageTextured[kDevStages];
+  uint32_t stageTexture[kDevStages];
+  uint32_t stageState[kDevStages][DEVTSS_COUNT];
+  int activeUnit;  // -1 unknown
+};
+Applied g_applied;
+
+void ForgetApplied() {
+  g_applied.known = false;
+  for (bool& k : g_applied.rsKnown) k = false;
+  for (bool& k : g_applied.stageKnown) k = false;
+  g_applied.activeUnit = -1;
+}
 
 bool Ready() { return g_dev.context != nullptr; }
 
@@ -234,7 +265,7 @@ void ApplyViewport() {
 
 // Projection for GL: the device's depth 0..1 becomes GL's -1..1, and the picture moves by half a
 // pixel right and down so that pixel centres fall where the device puts them.
-void ApplyTransforms() {
+void ApplyProjection() {
   const DevViewport& v = g_dev.viewport;
   float dx = v.width > 0 ? 1.0f / float(v.width) : 0.0f;
   float dy = v.height > 0 ? 1.0f / float(v.height) : 0.0f;
@@ -245,11 +276,11 @@ void ApplyTransforms() {
   // A row-major matrix of row vectors has the same 16 floats as the column-major GL matrix.
   gl.glMultMatrixf(g_dev.transform[DEVTS_PROJECTION].m);
   gl.glMatrixMode(GL_MODELVIEW);
-  gl.glLoadMatrixf(g_dev.transform[DEVTS_VIEW].m);
 }
 
+// Positions and directions are in world space: they are given to GL under the view matrix, which
+// the caller has loaded.
 void ApplyLights() {
-  // Positions and directions are in world space: they are given to GL under the view matrix.
   bool lighting = g_dev.rs[DEVRS_LIGHTING] != 0;
   SetEnabled(GL_LIGHTING, lighting);
   if (!lighting) return;
@@ -291,64 +322,117 @@ void ApplyLights() {
   gl.glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, m.power < 0 ? 0 : (m.power > 128 ? 128 : m.power));
 }
 
-void ApplyRenderStates() {
-  const uint32_t* rs = g_dev.rs;
-  SetEnabled(GL_DEPTH_TEST, rs[DEVRS_ZENABLE] != 0);
-  gl.glDepthMask(rs[DEVRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
-  gl.glDepthFunc(GlCmp(rs[DEVRS_ZFUNC]));
-  gl.glFrontFace(GL_CCW);
-  if (rs[DEVRS_CULLMODE] == DEVCULL_CW) {
-    gl.glEnable(GL_CULL_FACE);
-    gl.glCullFace(GL_BACK);  // clockwise on screen is GL's back face
-  } else if (rs[DEVRS_CULLMODE] == DEVCULL_CCW) {
-    gl.glEnable(GL_CULL_FACE);
-    gl.glCullFace(GL_FRONT);
-  } else {
-    gl.glDisable(GL_CULL_FACE);
-  }
-  SetEnabled(GL_NORMALIZE, rs[DEVRS_NORMALIZENORMALS] != 0);
-  bool fog = rs[DEVRS_FOGENABLE] != 0 && rs[DEVRS_FOGVERTEXMODE] == DEVFOG_LINEAR;
-  SetEnabled(GL_FOG, fog);
-  if (fog) {
-    float c[4];
-    ColourFloats(rs[DEVRS_FOGCOLOR], c);
-    gl.glFogi(GL_FOG_MODE, GL_LINEAR);
-    gl.glFogf(GL_FOG_START, Dev_BitsFloat(rs[DEVRS_FOGSTART]));
-    gl.glFogf(GL_FOG_END, Dev_BitsFloat(rs[DEVRS_FOGEND]));
-    gl.glFogfv(GL_FOG_COLOR, c);
-  }
-  SetEnabled(GL_BLEND, rs[DEVRS_ALPHABLENDENABLE] != 0);
-  gl.glBlendFunc(GlBlend(rs[DEVRS_SRCBLEND]), GlBlend(rs[DEVRS_DESTBLEND]));
-  SetEnabled(GL_ALPHA_TEST, rs[DEVRS_ALPHATESTENABLE] != 0);
-  gl.glAlphaFunc(GlCmp(rs[DEVRS_ALPHAFUNC]), float(rs[DEVRS_ALPHAREF] & 0xFF) / 255.0f);
-  gl.glPointSize(Dev_BitsFloat(rs[DEVRS_POINTSIZE]) > 0 ? Dev_BitsFloat(rs[DEVRS_POINTSIZE]) : 1.0f);
-  if (rs[DEVRS_ZBIAS]) {
-    float b = float(rs[DEVRS_ZBIAS] > 16 ? 16 : rs[DEVRS_ZBIAS]);
-    gl.glPolygonOffset(-0.5f * b, -b);
-    gl.glEnable(GL_POLYGON_OFFSET_FILL);
-    gl.glEnable(GL_POLYGON_OFFSET_LINE);
-    gl.glEnable(GL_POLYGON_OFFSET_POINT);
-  } else {
-    gl.glDisable(GL_POLYGON_OFFSET_FILL);
-    gl.glDisable(GL_POLYGON_OFFSET_LINE);
-    gl.glDisable(GL_POLYGON_OFFSET_POINT);
-  }
-  uint32_t mask = rs[DEVRS_COLORWRITEENABLE];
-  gl.glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
-  GLenum fill = rs[DEVRS_FILLMODE] == DEVFILL_POINT ? GL_POINT : rs[DEVRS_FILLMODE] == DEVFILL_WIREFRAME ? GL_LINE : GL_FILL;
-  gl.glPolygonMode(GL_FRONT_AND_BACK, fill);
-  gl.glDisable(GL_SCISSOR_TEST);
-  gl.glDisable(GL_STENCIL_TEST);
-  gl.glShadeModel(GL_SMOOTH);
+bool RsChanged(int first, int count) {
+  for (int i = first; i < first + count; ++i)
+    if (!g_applied.rsKnown[i] || g_applied.rs[i] != g_dev.rs[i]) return true;
+  return false;
 }
 
-// Uploads the levels of a texture that changed since the last draw.
+void RsTake(int first, int count) {
+  for (int i = first; i < first + count; ++i) {
+    g_applied.rs[i] = g_dev.rs[i];
+    g_applied.rsKnown[i] = true;
+  }
+}
+
+// The render states (lighting aside) whose group changed since the last draw.
+void ApplyRenderStates() {
+  const uint32_t* rs = g_dev.rs;
+  if (!g_applied.known) {
+    gl.glFrontFace(GL_CCW);
+    gl.glDisable(GL_SCISSOR_TEST);
+    gl.glDisable(GL_STENCIL_TEST);
+    gl.glShadeModel(GL_SMOOTH);
+  }
+  if (RsChanged(DEVRS_ZENABLE, 3)) {
+    SetEnabled(GL_DEPTH_TEST, rs[DEVRS_ZENABLE] != 0);
+    gl.glDepthMask(rs[DEVRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+    gl.glDepthFunc(GlCmp(rs[DEVRS_ZFUNC]));
+    RsTake(DEVRS_ZENABLE, 3);
+  }
+  if (RsChanged(DEVRS_CULLMODE, 1)) {
+    if (rs[DEVRS_CULLMODE] == DEVCULL_CW) {
+      gl.glEnable(GL_CULL_FACE);
+      gl.glCullFace(GL_BACK);  // clockwise on screen is GL's back face
+    } else if (rs[DEVRS_CULLMODE] == DEVCULL_CCW) {
+      gl.glEnable(GL_CULL_FACE);
+      gl.glCullFace(GL_FRONT);
+    } else {
+      gl.glDisable(GL_CULL_FACE);
+    }
+    RsTake(DEVRS_CULLMODE, 1);
+  }
+  if (RsChanged(DEVRS_NORMALIZENORMALS, 1)) {
+    SetEnabled(GL_NORMALIZE, rs[DEVRS_NORMALIZENORMALS] != 0);
+    RsTake(DEVRS_NORMALIZENORMALS, 1);
+  }
+  if (RsChanged(DEVRS_FOGENABLE, 5)) {
+    bool fog = rs[DEVRS_FOGENABLE] != 0 && rs[DEVRS_FOGVERTEXMODE] == DEVFOG_LINEAR;
+    SetEnabled(GL_FOG, fog);
+    if (fog) {
+      float c[4];
+      ColourFloats(rs[DEVRS_FOGCOLOR], c);
+      gl.glFogi(GL_FOG_MODE, GL_LINEAR);
+      gl.glFogf(GL_FOG_START, Dev_BitsFloat(rs[DEVRS_FOGSTART]));
+      gl.glFogf(GL_FOG_END, Dev_BitsFloat(rs[DEVRS_FOGEND]));
+      gl.glFogfv(GL_FOG_COLOR, c);
+    }
+    RsTake(DEVRS_FOGENABLE, 5);
+  }
+  if (RsChanged(DEVRS_ALPHABLENDENABLE, 3)) {
+    SetEnabled(GL_BLEND, rs[DEVRS_ALPHABLENDENABLE] != 0);
+    gl.glBlendFunc(GlBlend(rs[DEVRS_SRCBLEND]), GlBlend(rs[DEVRS_DESTBLEND]));
+    RsTake(DEVRS_ALPHABLENDENABLE, 3);
+  }
+  if (RsChanged(DEVRS_ALPHATESTENABLE, 3)) {
+    SetEnabled(GL_ALPHA_TEST, rs[DEVRS_ALPHATESTENABLE] != 0);
+    gl.glAlphaFunc(GlCmp(rs[DEVRS_ALPHAFUNC]), float(rs[DEVRS_ALPHAREF] & 0xFF) / 255.0f);
+    RsTake(DEVRS_ALPHATESTENABLE, 3);
+  }
+  if (RsChanged(DEVRS_POINTSIZE, 1)) {
+    float size = Dev_BitsFloat(rs[DEVRS_POINTSIZE]);
+    gl.glPointSize(size > 0 ? size : 1.0f);
+    RsTake(DEVRS_POINTSIZE, 1);
+  }
+  if (RsChanged(DEVRS_ZBIAS, 1)) {
+    if (rs[DEVRS_ZBIAS]) {
+      float b = float(rs[DEVRS_ZBIAS] > 16 ? 16 : rs[DEVRS_ZBIAS]);
+      gl.glPolygonOffset(-0.5f * b, -b);
+      gl.glEnable(GL_POLYGON_OFFSET_FILL);
+      gl.glEnable(GL_POLYGON_OFFSET_LINE);
+      gl.glEnable(GL_POLYGON_OFFSET_POINT);
+    } else {
+      gl.glDisable(GL_POLYGON_OFFSET_FILL);
+      gl.glDisable(GL_POLYGON_OFFSET_LINE);
+      gl.glDisable(GL_POLYGON_OFFSET_POINT);
+    }
+    RsTake(DEVRS_ZBIAS, 1);
+  }
+  if (RsChanged(DEVRS_COLORWRITEENABLE, 1)) {
+    uint32_t mask = rs[DEVRS_COLORWRITEENABLE];
+    gl.glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+    RsTake(DEVRS_COLORWRITEENABLE, 1);
+  }
+  if (RsChanged(DEVRS_FILLMODE, 1)) {
+    GLenum fill = rs[DEVRS_FILLMODE] == DEVFILL_POINT       ? GL_POINT
+                  : rs[DEVRS_FILLMODE] == DEVFILL_WIREFRAME ? GL_LINE
+                                                            : GL_FILL;
+    gl.glPolygonMode(GL_FRONT_AND_BACK, fill);
+    RsTake(DEVRS_FILLMODE, 1);
+  }
+}
+
+bool HasDirtyLevel(const DevObject* t) {
+  for (int l = 0; l < t->levels; ++l)
+    if (t->dirty[l]) return true;
+  return false;
+}
+
+// Binds a texture on the active unit and uploads the levels that changed since the last draw.
 void UploadTexture(DevObject* t) {
   if (!t->glName) gl.glGenTextures(1, &t->glName);
   gl.glBindTexture(GL_TEXTURE_2D, t->glName);
-  bool any = false;
-  for (int l = 0; l < t->levels; ++l) any = any || t->dirty[l];
-  if (!any) return;
+  if (!HasDirtyLevel(t)) return;
   gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
@@ -515,60 +599,129 @@ void ApplyTexGen(int stageIndex) {
   gl.glEnable(GL_TEXTURE_GEN_R);
 }
 
+void ActiveUnit(int unit) {
+  if (g_applied.activeUnit == unit) return;
+  gl.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+  g_applied.activeUnit = unit;
+}
+
+// Filters, anisotropy and wrap modes belong to GL's texture object (bound on the active unit):
+// they are set when they differ from what that texture last took.
+void ApplySampler(DevObject* t, const Stage& s) {
+  float aniso = 1.0f;
+  if (s.state[DEVTSS_MINFILTER] == DEVTEXF_ANISOTROPIC || s.state[DEVTSS_MAGFILTER] == DEVTEXF_ANISOTROPIC)
+    aniso = float(s.state[DEVTSS_MAXANISOTROPY] < 1 ? 1 : s.state[DEVTSS_MAXANISOTROPY]);
+  const GLint want[5] = {
+      s.state[DEVTSS_MAGFILTER] == DEVTEXF_POINT ? GL_NEAREST : GL_LINEAR,
+      MinFilter(s.state[DEVTSS_MINFILTER], s.state[DEVTSS_MIPFILTER], t->levels),
+      GLint(aniso),
+      s.state[DEVTSS_ADDRESSU] == DEVTADDRESS_CLAMP ? GL_CLAMP_TO_EDGE : GL_REPEAT,
+      s.state[DEVTSS_ADDRESSV] == DEVTADDRESS_CLAMP ? GL_CLAMP_TO_EDGE : GL_REPEAT,
+  };
+  if (t->samplerKnown && std::memcmp(want, t->sampler, sizeof want) == 0) return;
+  gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, want[0]);
+  gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, want[1]);
+  gl.glGetError();
+  gl.glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, aniso);
+  gl.glGetError();  // a driver without anisotropic filtering refuses the parameter
+  gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, want[3]);
+  gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, want[4]);
+  std::memcpy(t->sampler, want, sizeof want);
+  t->samplerKnown = true;
+}
+
 // Texture units: stage i is unit i; stages after the first disabled one, and stages without a
-// texture (which pass the current colour on), are off.
-int ApplyStages() {
+// texture (which pass the current colour on), are off. Only stages whose texture, states or
+// texture matrix changed since the last draw are sent again.
+void ApplyStages() {
+  Applied& a = g_applied;
   bool on = true;
-  int used = 0;
   for (int i = 0; i < kDevStages; ++i) {
-    gl.glActiveTextureARB(GL_TEXTURE0_ARB + i);
     const Stage& s = g_dev.stage[i];
     if (s.state[DEVTSS_COLOROP] == DEVTOP_DISABLE) on = false;
     DevObject* t = on ? Obj(s.texture, OBJ_TEXTURE) : nullptr;
+    bool wasTextured = a.stageKnown[i] && a.stageTextured[i];
     if (!t) {
+      if (a.stageKnown[i] && !a.stageTextured[i]) continue;
+      ActiveUnit(i);
       gl.glDisable(GL_TEXTURE_2D);
       gl.glDisable(GL_TEXTURE_GEN_S);
       gl.glDisable(GL_TEXTURE_GEN_T);
       gl.glDisable(GL_TEXTURE_GEN_R);
       gl.glDisable(GL_TEXTURE_GEN_Q);
+      a.stageKnown[i] = true;
+      a.stageTextured[i] = false;
       continue;
     }
-    used = i + 1;
-    gl.glEnable(GL_TEXTURE_2D);
-    UploadTexture(t);
-    GLint mag = s.state[DEVTSS_MAGFILTER] == DEVTEXF_POINT ? GL_NEAREST : GL_LINEAR;
-    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, mag);
-    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                       MinFilter(s.state[DEVTSS_MINFILTER], s.state[DEVTSS_MIPFILTER], t->levels));
-    float aniso = 1.0f;
-    if (s.state[DEVTSS_MINFILTER] == DEVTEXF_ANISOTROPIC || s.state[DEVTSS_MAGFILTER] == DEVTEXF_ANISOTROPIC)
-      aniso = float(s.state[DEVTSS_MAXANISOTROPY] < 1 ? 1 : s.state[DEVTSS_MAXANISOTROPY]);
-    gl.glGetError();
-    gl.glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, aniso);
-    gl.glGetError();  // a driver without anisotropic filtering refuses the parameter
-    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S,
-                       s.state[DEVTSS_ADDRESSU] == DEVTADDRESS_CLAMP ? GL_CLAMP_TO_EDGE : GL_REPEAT);
-    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T,
-                       s.state[DEVTSS_ADDRESSV] == DEVTADDRESS_CLAMP ? GL_CLAMP_TO_EDGE : GL_REPEAT);
-    gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-    ApplyCombiner(s, i, false);
-    ApplyCombiner(s, i, true);
-    ApplyTexGen(i);
-    ApplyTextureMatrix(i);
+    const DevMatrix& matrix = g_dev.transform[DEVTS_TEXTURE0 + i];
+    bool textureChanged = !wasTextured || a.stageTexture[i] != s.texture || HasDirtyLevel(t);
+    bool stateChanged = !wasTextured || std::memcmp(a.stageState[i], s.state, sizeof s.state) != 0;
+    bool matrixChanged = stateChanged || std::memcmp(&a.transform[DEVTS_TEXTURE0 + i], &matrix, sizeof matrix) != 0;
+    if (!textureChanged && !stateChanged && !matrixChanged) continue;
+    ActiveUnit(i);
+    if (!wasTextured) gl.glEnable(GL_TEXTURE_2D);
+    if (textureChanged) UploadTexture(t);
+    if (textureChanged || stateChanged) ApplySampler(t, s);
+    if (stateChanged) {
+      gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+      ApplyCombiner(s, i, false);
+      ApplyCombiner(s, i, true);
+      ApplyTexGen(i);
+    }
+    if (matrixChanged) ApplyTextureMatrix(i);
+    a.stageKnown[i] = true;
+    a.stageTextured[i] = true;
+    a.stageTexture[i] = s.texture;
+    std::memcpy(a.stageState[i], s.state, sizeof s.state);
+    a.transform[DEVTS_TEXTURE0 + i] = matrix;
   }
-  gl.glActiveTextureARB(GL_TEXTURE0_ARB);
-  return used;
 }
 
+bool MatrixChanged(int which) {
+  return std::memcmp(&g_applied.transform[which], &g_dev.transform[which], sizeof(DevMatrix)) != 0;
+}
+
+// Sends GL what changed since the last draw: viewport, projection, lights, render states,
+// stages, and last the model-view matrix (view x world).
 void ApplyAll() {
-  ApplyViewport();
-  ApplyTransforms();
-  ApplyLights();  // under the view matrix
+  Applied& a = g_applied;
+  bool all = !a.known;
+  bool viewportChanged = all || a.height != g_dev.height ||
+                         std::memcmp(&a.viewport, &g_dev.viewport, sizeof(DevViewport)) != 0;
+  if (viewportChanged) ApplyViewport();
+  if (viewportChanged || MatrixChanged(DEVTS_PROJECTION)) ApplyProjection();
+  bool viewChanged = all || MatrixChanged(DEVTS_VIEW);
+  bool modelViewChanged = viewChanged || MatrixChanged(DEVTS_WORLD);
+  bool lighting = g_dev.rs[DEVRS_LIGHTING] != 0;
+  bool lightsChanged = RsChanged(DEVRS_LIGHTING, 1) ||
+                       (lighting && (viewChanged || RsChanged(DEVRS_AMBIENT, 1) ||
+                                     std::memcmp(a.light, g_dev.light, sizeof a.light) != 0 ||
+                                     std::memcmp(a.lightOn, g_dev.lightOn, sizeof a.lightOn) != 0 ||
+                                     std::memcmp(&a.material, &g_dev.material, sizeof a.material) != 0));
+  if (lightsChanged) {
+    gl.glMatrixMode(GL_MODELVIEW);
+    gl.glLoadMatrixf(g_dev.transform[DEVTS_VIEW].m);
+    ApplyLights();
+    RsTake(DEVRS_LIGHTING, 1);
+    RsTake(DEVRS_AMBIENT, 1);
+    std::memcpy(a.light, g_dev.light, sizeof a.light);
+    std::memcpy(a.lightOn, g_dev.lightOn, sizeof a.lightOn);
+    a.material = g_dev.material;
+    modelViewChanged = true;
+  }
   ApplyRenderStates();
   ApplyStages();
-  gl.glMatrixMode(GL_MODELVIEW);
-  gl.glLoadMatrixf(g_dev.transform[DEVTS_VIEW].m);
-  gl.glMultMatrixf(g_dev.transform[DEVTS_WORLD].m);
+  if (modelViewChanged) {
+    gl.glMatrixMode(GL_MODELVIEW);
+    gl.glLoadMatrixf(g_dev.transform[DEVTS_VIEW].m);
+    gl.glMultMatrixf(g_dev.transform[DEVTS_WORLD].m);
+  }
+  a.viewport = g_dev.viewport;
+  a.height = g_dev.height;
+  a.transform[DEVTS_VIEW] = g_dev.transform[DEVTS_VIEW];
+  a.transform[DEVTS_PROJECTION] = g_dev.transform[DEVTS_PROJECTION];
+  a.transform[DEVTS_WORLD] = g_dev.transform[DEVTS_WORLD];
+  a.known = true;
 }
 
 // ---- Vertices ----------------------------------------------------------------------------------
@@ -754,6 +907,7 @@ int32_t Dev_CreateDevice(const DevPresentParams* p) {
   g_dev.inScene = 0;
   if (Plat_Gl.setSwapInterval) Plat_Gl.setSwapInterval(p->presentationInterval > 0 ? 1 : 0);
   DefaultState();
+  ForgetApplied();
   return DEV_OK;
 }
 
@@ -831,6 +985,7 @@ int32_t Dev_Reset(const DevPresentParams* p) {
   g_dev.width = p->backBufferWidth > 0 ? p->backBufferWidth : Plat_WindowWidth();
   g_dev.height = p->backBufferHeight > 0 ? p->backBufferHeight : Plat_WindowHeight();
   DefaultState();
+  ForgetApplied();
   ++g_dev.resets;
   return DEV_OK;
 }
@@ -917,11 +1072,13 @@ int32_t Dev_Clear(uint32_t flags, uint32_t colour, float z, uint32_t stencil) {
     float c[4];
     ColourFloats(colour, c);
     gl.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    g_applied.rsKnown[DEVRS_COLORWRITEENABLE] = false;
     gl.glClearColor(c[0], c[1], c[2], c[3]);
     bits |= GL_COLOR_BUFFER_BIT;
   }
   if (flags & DEVCLEAR_ZBUFFER) {
     gl.glDepthMask(GL_TRUE);
+    g_applied.rsKnown[DEVRS_ZWRITEENABLE] = false;
     gl.glClearDepth(z);
     bits |= GL_DEPTH_BUFFER_BIT;
   }
@@ -1297,6 +1454,8 @@ void Dev_Release(uint32_t object) {
   if (--o->refs > 0) return;
   for (Stage& s : g_dev.stage)
     if (s.texture == object) s.texture = 0;
+  for (int i = 0; i < kDevStages; ++i)
+    if (g_applied.stageTexture[i] == object) g_applied.stageKnown[i] = false;  // its GL name goes
   if (g_dev.stream == object) g_dev.stream = 0;
   if (g_dev.indices == object) g_dev.indices = 0;
   FreeObject(o);

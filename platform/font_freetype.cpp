@@ -29,9 +29,14 @@ PlatFont* PlatFont_OpenMemory(const uint8_t* data, size_t size) {
     return nullptr;
   }
   auto* font = static_cast<PlatFont*>(Global_MallocZero(sizeof(PlatFont), "FNTFACE"));
-  font->data = static_cast<uint8_t*>(Global_Malloc(size, "FNTFILE"));
-  std::memcpy(font->data, data, size);
+  if (font) font->data = static_cast<uint8_t*>(Global_Malloc(size, "FNTFILE"));
+  if (!font || !font->data) {
+    Log_Printf("PlatFont_OpenMemory: no memory for %zu bytes\n", size);
+    if (font) Global_Free(font);
+    return nullptr;
+  }
   g_libraryUsers++;
+  std::memcpy(font->data, data, size);
   if (FT_New_Memory_Face(g_library, font->data, static_cast<FT_Long>(size), 0, &font->face) != 0 ||
       !FT_IS_SCALABLE(font->face)) {
     if (font->face) FT_Done_Face(font->face);
@@ -65,7 +70,12 @@ int PlatFont_MatchFile(const char* family, char* out, size_t outSize) {
   FcResult result = FcResultNoMatch;
   FcPattern* match = FcFontMatch(nullptr, pattern, &result);
   int found = 0;
-  if (match) {
+  // fontconfig always offers its nearest substitute; only a face of the family asked for counts.
+  bool sameFamily = false;
+  FcChar8* name = nullptr;
+  for (int i = 0; match && !sameFamily && FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; i++)
+    sameFamily = name && FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family)) == 0;
+  if (match && sameFamily) {
     FcChar8* file = nullptr;
     if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file &&
         std::strlen(reinterpret_cast<const char*>(file)) < outSize) {
@@ -108,6 +118,7 @@ uint8_t* PlatFont_LoadTable(PlatFont* font, const char* tag, size_t* size) {
   FT_ULong length = 0;
   if (FT_Load_Sfnt_Table(font->face, t, 0, nullptr, &length) != 0 || length == 0) return nullptr;
   auto* block = static_cast<uint8_t*>(Global_MallocZero(length, "FNTPUM"));
+  if (!block) return nullptr;
   if (FT_Load_Sfnt_Table(font->face, t, 0, block, &length) != 0) {
     Global_Free(block);
     return nullptr;

@@ -9,7 +9,9 @@ struct PlatFont;
 // refuses the data or the font is not scalable.
 PlatFont* PlatFont_OpenMemory(const uint8_t* data, size_t size);
 void PlatFont_Close(PlatFont* font);
-// Path of the best fontconfig match for a family name into `out`; 0 when none.
+// Path of the installed face of family `family` (any of the face's family names, letter case
+// ignored) into `out`; 0 when the system has no face of that family (fontconfig's substitutes
+// for other families do not count).
 int PlatFont_MatchFile(const char* family, char* out, size_t outSize);
 
 // Font units per em and the full-height metrics: OS/2 winAscent and winDescent (hhea ascender and

@@ -148,6 +148,36 @@ void RecLightModelfv(GLenum pname, const GLfloat* v) {
 void RecColor4ubv(const GLubyte* v) { Append("glColor4ubv", {Values(v, 4)}); }
 void RecTexCoord2fv(const GLfloat* v) { Append("glTexCoord2fv", {Values(v, 2)}); }
 void RecVertex3fv(const GLfloat* v) { Append("glVertex3fv", {Values(v, 3)}); }
+void GenNames(GLsizei n, GLuint* out);
+// Lighting: buffer and shader names handed out, program constants recorded with their values.
+void RecGenBuffersARB(GLsizei n, GLuint* out) {
+  Append("glGenBuffersARB", {GlRecord_AnyArg(n), GlRecord_AnyArg(out)});
+  GenNames(n, out);
+}
+GLuint RecGenFragmentShadersATI(GLuint range) {
+  Append("glGenFragmentShadersATI", {GlRecord_AnyArg(range)});
+  GLuint first = g_nextName;
+  g_nextName += range;
+  return first;
+}
+GLuint RecNewObjectBufferATI(GLsizei size, const void* pointer, GLenum usage) {
+  Append("glNewObjectBufferATI", {GlRecord_AnyArg(size), GlRecord_AnyArg(pointer), GlRecord_AnyArg(usage)});
+  return g_nextName++;
+}
+void RecProgramEnvParameter4fvARB(GLenum target, GLuint index, const GLfloat* v) {
+  Append("glProgramEnvParameter4fvARB", {GlRecord_AnyArg(target), GlRecord_AnyArg(index), Values(v, 4)});
+}
+void RecProgramParameters4fvNV(GLenum target, GLuint index, GLsizei count, const GLfloat* v) {
+  Append("glProgramParameters4fvNV",
+         {GlRecord_AnyArg(target), GlRecord_AnyArg(index), GlRecord_AnyArg(count), Values(v, 4 * count)});
+}
+void RecSetFragmentShaderConstantATI(GLuint dst, const GLfloat* v) {
+  Append("glSetFragmentShaderConstantATI", {GlRecord_AnyArg(dst), Values(v, 4)});
+}
+void RecCombinerParameterfvNV(GLenum pname, const GLfloat* v) {
+  bool colour = pname == GL_CONSTANT_COLOR0_NV || pname == GL_CONSTANT_COLOR1_NV;
+  Append("glCombinerParameterfvNV", {GlRecord_AnyArg(pname), Values(v, colour ? 4 : 1)});
+}
 void GenNames(GLsizei n, GLuint* out) {
   for (GLsizei i = 0; out && i < n; ++i) out[i] = g_nextName++;
 }
@@ -174,6 +204,40 @@ void RecDeleteRenderbuffers(GLsizei n, const GLuint* ids) {
 }
 void RecDeleteOcclusionQueriesNV(GLsizei n, const GLuint* ids) {
   Append("glDeleteOcclusionQueriesNV", {GlRecord_AnyArg(n), Values(ids, n)});
+}
+void RecGenProgramsNV(GLsizei n, GLuint* out) {
+  Append("glGenProgramsNV", {GlRecord_AnyArg(n), GlRecord_AnyArg(out)});
+  GenNames(n, out);
+}
+void RecGenProgramsARB(GLsizei n, GLuint* out) {
+  Append("glGenProgramsARB", {GlRecord_AnyArg(n), GlRecord_AnyArg(out)});
+  GenNames(n, out);
+}
+// Program queries answer from the integer and string answers, by parameter name.
+void AnswerIntegers(GLenum pname, GLint* out) {
+  auto it = g_integers.find(pname);
+  if (it != g_integers.end() && out)
+    for (size_t i = 0; i < it->second.size(); ++i) out[i] = it->second[i];
+}
+void AnswerString(GLenum pname, void* out) {
+  auto it = g_strings.find(pname);
+  if (it != g_strings.end() && out) std::memcpy(out, it->second.data(), it->second.size());
+}
+void RecGetProgramivNV(GLuint id, GLenum pname, GLint* out) {
+  Append("glGetProgramivNV", {GlRecord_AnyArg(id), GlRecord_AnyArg(pname), GlRecord_AnyArg(out)});
+  AnswerIntegers(pname, out);
+}
+void RecGetProgramivARB(GLenum target, GLenum pname, GLint* out) {
+  Append("glGetProgramivARB", {GlRecord_AnyArg(target), GlRecord_AnyArg(pname), GlRecord_AnyArg(out)});
+  AnswerIntegers(pname, out);
+}
+void RecGetProgramStringNV(GLuint id, GLenum pname, GLubyte* out) {
+  Append("glGetProgramStringNV", {GlRecord_AnyArg(id), GlRecord_AnyArg(pname), GlRecord_AnyArg(out)});
+  AnswerString(pname, out);
+}
+void RecGetProgramStringARB(GLenum target, GLenum pname, void* out) {
+  Append("glGetProgramStringARB", {GlRecord_AnyArg(target), GlRecord_AnyArg(pname), GlRecord_AnyArg(out)});
+  AnswerString(pname, out);
 }
 GLenum RecCheckFramebufferStatus(GLenum target) {
   Append("glCheckFramebufferStatus", {GlRecord_AnyArg(target)});
@@ -214,6 +278,14 @@ void GlDispatch_InstallRecording() {
   gl.glColor4ubv = RecColor4ubv;
   gl.glTexCoord2fv = RecTexCoord2fv;
   gl.glVertex3fv = RecVertex3fv;
+  gl.glGenBuffersARB = RecGenBuffersARB;
+  gl.glGenFragmentShadersATI = RecGenFragmentShadersATI;
+  gl.glNewObjectBufferATI = RecNewObjectBufferATI;
+  gl.glProgramEnvParameter4fvARB = RecProgramEnvParameter4fvARB;
+  gl.glProgramParameters4fvNV = RecProgramParameters4fvNV;
+  gl.glSetFragmentShaderConstantATI = RecSetFragmentShaderConstantATI;
+  gl.glCombinerParameterfvNV = RecCombinerParameterfvNV;
+  g_integers[GL_PROGRAM_ERROR_POSITION_ARB] = {-1};  // program loads compile
   gl.glGenTextures = RecGenTextures;
   gl.glGenFramebuffers = RecGenFramebuffers;
   gl.glGenRenderbuffers = RecGenRenderbuffers;
@@ -222,6 +294,12 @@ void GlDispatch_InstallRecording() {
   gl.glDeleteRenderbuffers = RecDeleteRenderbuffers;
   gl.glDeleteOcclusionQueriesNV = RecDeleteOcclusionQueriesNV;
   gl.glCheckFramebufferStatus = RecCheckFramebufferStatus;
+  gl.glGenProgramsNV = RecGenProgramsNV;
+  gl.glGenProgramsARB = RecGenProgramsARB;
+  gl.glGetProgramivNV = RecGetProgramivNV;
+  gl.glGetProgramivARB = RecGetProgramivARB;
+  gl.glGetProgramStringNV = RecGetProgramStringNV;
+  gl.glGetProgramStringARB = RecGetProgramStringARB;
   g_recordingTable = gl;
 }
 

@@ -325,18 +325,24 @@ void GlDispatch_Clear();
 // values behind their pointer: glMultMatrixf/glLoadMatrixf (16), glLightfv/glMaterialfv/glFogfv/
 // glLightModelfv (4 for colours and positions), glColor4ubv (4), glTexCoord2fv (2), glVertex3fv (3),
 // glDeleteTextures/glDeleteOcclusionQueriesNV/glDeleteFramebuffers/glDeleteRenderbuffers (the ids).
-// Functions that return a value return 0/null, except the queries set below. Installing also
-// forgets the calls, the query answers and the handed-out names.
+// Functions that return a value return 0/null, except the queries set below. glGetProgramivNV/ARB
+// answer from the integers and glGetProgramStringNV/ARB from the strings set below, by parameter
+// name. Installing also forgets the calls, the query answers and the handed-out names.
 void GlDispatch_InstallRecording();
 // The recorder of a slot by name, for a loader under test (null for unknown names).
 void* GlRecord_ProcAddress(const char* name);
+// The recording table also prints the values behind glProgramEnvParameter4fvARB,
+// glProgramParameters4fvNV (4 x count), glSetFragmentShaderConstantATI and glCombinerParameterfvNV;
+// glGenBuffersARB, glGenFragmentShadersATI and glNewObjectBufferATI hand out names, and program
+// loads compile (error position -1).
 const std::vector<std::string>& GlRecord_Calls();
 void GlRecord_Clear();
 // Answers of the recording glGetString / glGetIntegerv / glGetFloatv per parameter name.
 void GlRecord_SetString(GLenum name, const char* value);
 void GlRecord_SetIntegers(GLenum pname, std::vector<GLint> values);
 void GlRecord_SetFloats(GLenum pname, std::vector<GLfloat> values);
-// Names handed out by the recording glGenTextures / glGenFramebuffers / ... (counting from 1).
+// Names handed out by the recording glGenTextures / glGenFramebuffers / glGenProgramsNV / ...
+// (counting from 1).
 void GlRecord_ResetNames();
 
 std::string GlRecord_Arg(long long v);

@@ -1,7 +1,9 @@
 // Keyboard and mouse on SDL2 events, delivered with the scan-code numbering of the key table.
 #include <SDL.h>
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 
 #include "foundation/log.h"
 #include "foundation/sys.h"
@@ -71,12 +73,17 @@ struct DeviceBuffer {
   }
 };
 
+constexpr int kKeyCodes = 260;  // keyboard 1..255, mouse buttons 256..259
+
 struct InputDevices {
   uint8_t directInputUp, keyboardUp, mouseUp;
   uint8_t keyboardAcquired, mouseAcquired;
   DeviceBuffer keyboard, mouse;
   int32_t mouseX, mouseY, wheel;
   int lost;
+  // Up or down per key code: as the device's events left it (every event, buffered or not), and
+  // as the reads have told it.
+  uint8_t down[kKeyCodes], told[kKeyCodes];
 };
 InputDevices g_dev;
 
@@ -84,6 +91,19 @@ void ClearBuffers() {
   g_dev.keyboard.count = 0;
   g_dev.mouse.count = 0;
   g_dev.mouseX = g_dev.mouseY = g_dev.wheel = 0;
+}
+
+// The buffered events and the key states go: the next read reports the loss.
+void LoseEvents() {
+  ClearBuffers();
+  std::fill(std::begin(g_dev.down), std::end(g_dev.down), 0);
+  std::fill(std::begin(g_dev.told), std::end(g_dev.told), 0);
+  g_dev.lost = 1;
+}
+
+void Record(DeviceBuffer& buffer, int code, bool down) {
+  g_dev.down[code] = down;
+  buffer.Push(uint32_t(code) | (down ? kKeyEventDown : 0u));
 }
 
 void SetRelativeMouse(bool on) {
@@ -172,8 +192,7 @@ void DI_Acquire() {
   uint8_t mouse = g_dev.mouseUp && active;
   if ((g_dev.keyboardAcquired && !keyboard) || (g_dev.mouseAcquired && !mouse)) {
     // What was buffered, and every key-up still to come, goes elsewhere.
-    ClearBuffers();
-    g_dev.lost = 1;
+    LoseEvents();
   }
   g_dev.keyboardAcquired = keyboard;
   if (mouse != g_dev.mouseAcquired) SetRelativeMouse(mouse);
@@ -185,15 +204,14 @@ void PlatInput_QueueEvent(const PlatEvent* ev) {
   switch (ev->kind) {
     case PLATEV_FOCUS_LOST:
       // Key-ups while another window has the focus never reach us: forget what is held.
-      ClearBuffers();
-      g_dev.lost = 1;
+      LoseEvents();
       break;
     case PLATEV_KEY_DOWN:
     case PLATEV_KEY_UP: {
       if (!g_dev.keyboardAcquired || ev->repeat) break;  // the engine repeats keys itself
       int code = PlatInput_ScancodeToKey(ev->scancode);
       if (!code) break;
-      g_dev.keyboard.Push(uint32_t(code) | (ev->kind == PLATEV_KEY_DOWN ? kKeyEventDown : 0u));
+      Record(g_dev.keyboard, code, ev->kind == PLATEV_KEY_DOWN);
       break;
     }
     case PLATEV_MOUSE_DOWN:
@@ -201,7 +219,7 @@ void PlatInput_QueueEvent(const PlatEvent* ev) {
       if (!g_dev.mouseAcquired) break;
       int code = PlatInput_ButtonToKey(ev->button);
       if (!code) break;
-      g_dev.mouse.Push(uint32_t(code) | (ev->kind == PLATEV_MOUSE_DOWN ? kKeyEventDown : 0u));
+      Record(g_dev.mouse, code, ev->kind == PLATEV_MOUSE_DOWN);
       break;
     }
     case PLATEV_MOUSE_MOTION:
@@ -226,8 +244,22 @@ void DI_ReadEvents(int32_t* mouseX, int32_t* mouseY, int32_t* wheel, uint32_t* e
   *lost = g_dev.lost;
   g_dev.lost = 0;
   int n = 0;
-  for (int i = 0; i < g_dev.keyboard.count && n < capacity; i++) events[n++] = g_dev.keyboard.events[i];
-  for (int i = 0; i < g_dev.mouse.count && n < capacity; i++) events[n++] = g_dev.mouse.events[i];
+  auto tell = [&](uint32_t e) {
+    if (n >= capacity) return;
+    events[n++] = e;
+    g_dev.told[e & ~kKeyEventDown] = (e & kKeyEventDown) != 0;
+  };
+  // A full buffer drops the newest events. Each device's events are followed by one for every
+  // key whose state they leave wrong (a key-up that was dropped, above all), so that no key
+  // stays held after a burst.
+  auto reconcile = [&](int from, int to) {
+    for (int c = from; c < to; c++)
+      if (g_dev.told[c] != g_dev.down[c]) tell(uint32_t(c) | (g_dev.down[c] ? kKeyEventDown : 0u));
+  };
+  for (int i = 0; i < g_dev.keyboard.count; i++) tell(g_dev.keyboard.events[i]);
+  reconcile(1, 256);
+  for (int i = 0; i < g_dev.mouse.count; i++) tell(g_dev.mouse.events[i]);
+  reconcile(256, kKeyCodes);
   *count = n;
   *mouseX = g_dev.mouseX;
   *mouseY = g_dev.mouseY;
@@ -240,7 +272,7 @@ void DI_Shutdown() {
     if (g_dev.mouseAcquired) SetRelativeMouse(false);
     g_dev.mouseAcquired = g_dev.keyboardAcquired = 0;
     g_dev.mouseUp = g_dev.keyboardUp = 0;
-    ClearBuffers();
+    LoseEvents();
   }
   g_dev.directInputUp = 0;
   g_dev.lost = 0;

@@ -1,6 +1,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "foundation/log.h"
 #include "platform/window.h"
@@ -167,8 +168,16 @@ int Plat_MessageBox(const char* title, const char* text, int buttons, int defaul
   data.numbuttons = buttons == PLAT_MB_YESNO ? 2 : 1;
   data.buttons = buttons == PLAT_MB_YESNO ? yesNo : ok;
   int answer = 0;
-  if (SDL_ShowMessageBox(&data, &answer) != 0 || answer < 0) {
-    Log_Printf("MessageBox[%s]: cannot be shown (%s) -> default answer %i\n", title, SDL_GetError(), defaultAnswer);
+  const int shown = SDL_ShowMessageBox(&data, &answer) == 0;
+  const std::string error = shown ? "" : SDL_GetError();
+  if (g_window) {
+    // The box took the focus; the game's window takes it back, or it stays inactive and draws
+    // nothing until the user clicks it.
+    SDL_RaiseWindow(g_window);
+    SDL_SetWindowInputFocus(g_window);
+  }
+  if (!shown || answer < 0) {
+    Log_Printf("MessageBox[%s]: cannot be shown (%s) -> default answer %i\n", title, error.c_str(), defaultAnswer);
     return defaultAnswer;
   }
   return answer;

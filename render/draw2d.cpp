@@ -73,7 +73,7 @@ static void DrawCorners(const Picture* picture, int screen, Color8 color, const 
 void Draw2D_Picture(float x, float y, float w, float h, const Picture* picture, int screen,
                     Color8 color, float angle) {
   if (!Drawable(picture)) return;
-  if (!(w > 0) || !(h > 0)) return;
+  // The drawn size is w x h as given: a negative side mirrors the picture.
   float su = 0, sv = 0;
   Material_GetTexScale(picture->material, 0.0, &su, &sv);
   const float c = std::cos(angle), s = std::sin(angle);

@@ -66,7 +66,7 @@ int Font_LoadCmap(const uint8_t* table, size_t tableSize) {
   Font_ReadCmap(table, tableSize, nullptr, 0, &need);
   if (need == 0) return 0;
   auto* words = static_cast<uint16_t*>(Global_MallocZero(need * 2, "FNTPUM"));
-  if (!Font_ReadCmap(table, tableSize, words, need, &need)) {
+  if (!words || !Font_ReadCmap(table, tableSize, words, need, &need)) {
     Global_Free(words);
     return 0;
   }
@@ -103,16 +103,10 @@ uint32_t Font_CharToGlyph(uint16_t code) {
 // Face selection
 
 static PlatFont* OpenThroughFiles(const std::string& name) {
-  FileHandle* f = File_Open(name.c_str(), "rb");
-  if (!f) return nullptr;
-  uint32_t size = File_Size(f);
-  PlatFont* font = nullptr;
-  if (size > 0) {
-    auto* data = static_cast<uint8_t*>(Global_Malloc(size, "FNTFILE"));
-    if (File_Read(data, 1, size, f) == size) font = PlatFont_OpenMemory(data, size);
-    Global_Free(data);
-  }
-  File_Close(f);
+  uint32_t size = 0;
+  auto* data = static_cast<uint8_t*>(File_LoadWhole(name.c_str(), &size, "FNTFILE"));
+  PlatFont* font = data ? PlatFont_OpenMemory(data, size) : nullptr;
+  Global_Free(data);
   return font;
 }
 
@@ -124,7 +118,9 @@ static PlatFont* OpenPath(const char* path) {
     long size = std::ftell(f);
     if (size > 0 && std::fseek(f, 0, SEEK_SET) == 0) {
       auto* data = static_cast<uint8_t*>(Global_Malloc(static_cast<size_t>(size), "FNTFILE"));
-      if (std::fread(data, 1, static_cast<size_t>(size), f) == static_cast<size_t>(size))
+      if (!data)
+        Log_Printf("Font_Init: no memory for %s (%ld bytes)\n", path, size);
+      else if (std::fread(data, 1, static_cast<size_t>(size), f) == static_cast<size_t>(size))
         font = PlatFont_OpenMemory(data, static_cast<size_t>(size));
       Global_Free(data);
     }
@@ -258,7 +254,7 @@ void Font_RenderGlyph(int code) {
   auto* pixels =
       static_cast<uint8_t*>(Global_MallocZero(kGlyphTextureSize * kGlyphTextureSize * 4, "FNTBMP"));
   int w = 0, h = 0;
-  if (Font_RasterizeGlyph(code, pixels, &w, &h)) {
+  if (pixels && Font_RasterizeGlyph(code, pixels, &w, &h)) {
     char name[16];
     std::snprintf(name, sizeof name, "font%04X", static_cast<unsigned>(code));
     const int material = Material_CreateFromPixels(name, w, h, 32, pixels, 1, 0, 0);

@@ -88,7 +88,14 @@ ProgramHandle Compile(int kind, int length, const char* text) {
   if (!KindEnabled(kind) || length <= 0 || !text || g_programCount[kind] >= kMaxProgramsPerKind - 1)
     return nullptr;
   const ProgramKindInfo& k = kKinds[kind];
+  // A slot emptied by OPENGL_DeleteProgram is taken again before a new one.
   uint32_t* slot = &g_programIds[kind][g_programCount[kind]];
+  for (int i = 0; i < g_programCount[kind]; ++i)
+    if (g_programIds[kind][i] == 0) {
+      slot = &g_programIds[kind][i];
+      break;
+    }
+  bool reused = slot != &g_programIds[kind][g_programCount[kind]];
   GLuint id = 0;
   if (k.arb)
     gl.glGenProgramsARB(1, &id);
@@ -106,7 +113,7 @@ ProgramHandle Compile(int kind, int length, const char* text) {
   if (k.arb) gl.glGetProgramivARB(k.target, GL_PROGRAM_UNDER_NATIVE_LIMITS_ARB, &native);
   if (errorPos == -1 && native == 1) {
     LogCompiled(kind, id);
-    g_programCount[kind]++;
+    if (!reused) g_programCount[kind]++;
     return slot;
   }
   const GLubyte* message = gl.glGetString(GL_PROGRAM_ERROR_STRING_ARB);
@@ -171,5 +178,13 @@ void OPENGL_DeleteVertexProgramsNV() { DeleteAll(kNvVertex); }
 void OPENGL_DeleteFragmentProgramsNV() { DeleteAll(kNvFragment); }
 void OPENGL_DeleteVertexProgramsARB() { DeleteAll(kArbVertex); }
 void OPENGL_DeleteFragmentProgramsARB() { DeleteAll(kArbFragment); }
+
+void OPENGL_DeleteProgram(int kind, ProgramHandle program) {
+  if (kind < 0 || kind > 3 || !program || !KindEnabled(kind)) return;
+  if (program < &g_programIds[kind][0] || program >= &g_programIds[kind][g_programCount[kind]]) return;
+  if (*program) DeleteId(kind, *program);
+  *program = 0;
+  while (g_programCount[kind] > 0 && g_programIds[kind][g_programCount[kind] - 1] == 0) --g_programCount[kind];
+}
 
 int OPENGL_ProgramCount(int kind) { return kind >= 0 && kind < 4 ? g_programCount[kind] : 0; }

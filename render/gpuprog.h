@@ -34,5 +34,9 @@ void OPENGL_DeleteFragmentProgramsNV();
 void OPENGL_DeleteVertexProgramsARB();
 void OPENGL_DeleteFragmentProgramsARB();
 
+// Deletes one program of a kind (0 NV vertex, 1 NV fragment, 2 ARB vertex, 3 ARB fragment) and
+// empties its slot, which a later load takes again.
+void OPENGL_DeleteProgram(int kind, ProgramHandle program);
+
 // Programs of a kind currently loaded (0 NV vertex, 1 NV fragment, 2 ARB vertex, 3 ARB fragment).
 int OPENGL_ProgramCount(int kind);

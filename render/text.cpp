@@ -238,6 +238,8 @@ static void MeasureImpl(const Ch* text, float* width, float* height) {
   *height = lines * LineHeight() + 1;
 }
 
+// Measuring logs nothing, not even a line per measured character: texts are measured every frame
+// they are laid out, so such lines would grow the log by thousands of lines a second.
 void Print_MeasureText(const char* text, float* width, float* height) { MeasureImpl(text, width, height); }
 void Print_MeasureTextW(const char16_t* text, float* width, float* height) {
   MeasureImpl(text, width, height);

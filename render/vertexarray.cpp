@@ -75,7 +75,8 @@ void* OPENGL_GetStaticVar(int bytes) {
     Log_Printf("NULLVAR\n");
     return nullptr;
   }
-  if (bytes <= 0 || int64_t(v.staticOffset) + bytes >= int64_t(v.size)) {
+  // The bottom part never reaches into what this frame already took from the top.
+  if (bytes <= 0 || int64_t(v.staticOffset) + bytes >= int64_t(v.size) - v.dynamicOffset) {
     Log_Printf("BigVAR\n");
     return nullptr;
   }

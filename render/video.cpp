@@ -19,6 +19,7 @@
 #include "render/material.h"
 #include "render/render.h"
 #include "render/render_d3d8.h"
+#include "render/texture.h"
 #include "world/game.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -125,23 +126,66 @@ static void Movie_DeleteTexture(uint32_t* texture) {
   *texture = 0;  // Direct3D 8: the material stays; only the index is forgotten
 }
 
+// Frame memory: with GL_NV_pixel_data_range (on only with "render_NV_pixel_data_range"), 2 asks
+// for video memory and 1 for AGP memory, announced as the write pixel-data range so that uploads
+// from it avoid a copy; otherwise (or when refused) a zero-filled block. `kind` gets 3 video,
+// 2 AGP, 1 ordinary memory.
+static uint8_t* Movie_AllocFrameMemory(uint64_t bytes, const char* tag, int32_t* kind) {
+  *kind = 0;
+  if (bytes == 0 || bytes > kMediaMaxFrameBytes) return nullptr;
+  void* p = nullptr;
+  if (RenderApi == RENDER_API_OPENGL && GlExtFlags.NV_pixel_data_range && gl.glXAllocateMemoryNV) {
+    float wanted = render_NV_pixel_data_range.value;
+    if (wanted == 2.0f && (p = gl.glXAllocateMemoryNV(GLsizei(bytes), 0.0f, 0.0f, 1.0f))) *kind = 3;
+    if (!p && wanted == 1.0f && (p = gl.glXAllocateMemoryNV(GLsizei(bytes), 0.0f, 1.0f, 0.5f))) *kind = 2;
+    if (p) {
+      gl.glPixelDataRangeNV(GL_WRITE_PIXEL_DATA_RANGE_NV, GLsizei(bytes), p);
+      gl.glEnableClientState(GL_WRITE_PIXEL_DATA_RANGE_NV);
+      return static_cast<uint8_t*>(p);
+    }
+  }
+  p = Global_MallocZero(size_t(bytes), tag);
+  if (p) *kind = 1;
+  return static_cast<uint8_t*>(p);
+}
+
+static void Movie_FreeFrameMemory(uint8_t** p, int32_t* kind) {
+  if (*p && *kind == 1) {
+    Global_Free(*p);
+  } else if (*p && GlExtFlags.NV_pixel_data_range && gl.glXFreeMemoryNV) {
+    gl.glDisableClientState(GL_WRITE_PIXEL_DATA_RANGE_NV);
+    gl.glXFreeMemoryNV(*p);
+  }
+  *p = nullptr;
+  *kind = 0;
+}
+
+// Direct3D 8: a movie's texture is a material index, valid only while the texture table has not
+// been emptied since it was made (Tex_FreeAll raises the generation and resets the materials).
+static bool Movie_TextureLive(uint32_t texture, uint32_t generation) {
+  if (RenderApi != RENDER_API_D3D8) return texture != 0;
+  return texture != 0 && texture < uint32_t(Material_Count) && generation == Tex_GetGeneration();
+}
+
 // Uploads a converted frame of width x height BGRA rows (bottom row first).
-static void Movie_Upload(uint32_t texture, uint32_t target, uint32_t width, uint32_t height, const uint8_t* bytes) {
-  if (!texture || !bytes) return;
+static void Movie_Upload(uint32_t texture, uint32_t generation, uint32_t target, uint32_t width, uint32_t height,
+                         const uint8_t* bytes) {
+  if (!Movie_TextureLive(texture, generation) || !bytes) return;
   if (RenderApi == RENDER_API_OPENGL) {
     gl.glBindTexture(target, texture);
     gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     gl.glTexSubImage2D(target, 0, 0, 0, GLsizei(width), GLsizei(height), GL_BGRA, GL_UNSIGNED_BYTE, bytes);
+    gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);  // every other upload has byte-aligned rows
   } else if (RenderApi == RENDER_API_D3D8) {
-    uint32_t first = texture < uint32_t(kMaxMaterials) ? Material_Table[texture].frameTexture[0] : 0;
+    uint32_t first = Material_Table[texture].frameTexture[0];
     if (first) Render_UpdateTexSubImage(int(first), 0, 0, int(width), int(height), 32, bytes);
   }
 }
 
 // Draws the frame texture on the 640 x 480 screen.
-static void Movie_DrawQuad(uint32_t texture, uint32_t target, uint32_t videoW, uint32_t videoH, uint32_t frameW,
+static void Movie_DrawQuad(uint32_t texture, uint32_t generation, uint32_t target, uint32_t videoW, uint32_t videoH, uint32_t frameW,
                            uint32_t frameH, uint32_t texW, uint32_t texH, const float* rect) {
-  if (!texture || texW == 0 || texH == 0 || RenderApi == RENDER_API_NONE) return;
+  if (!Movie_TextureLive(texture, generation) || texW == 0 || texH == 0 || RenderApi == RENDER_API_NONE) return;
   float r[4];
   if (rect) {
     std::memcpy(r, rect, sizeof r);
@@ -221,12 +265,11 @@ MovieWmv* Movie_OpenWmv(const char* name) {
     double fps = info.frameRate;
     m->frameRate = fps >= 1.0 ? uint32_t(fps + 0.5) : 24;
     uint64_t bytes = uint64_t(m->frameWidth) * m->frameHeight * 4;
-    if (bytes > 0 && bytes <= kMediaMaxFrameBytes) {
-      m->sampleBuffer = static_cast<uint8_t*>(Global_MallocZero(size_t(bytes), "INSSB"));
-      if (m->sampleBuffer) m->bufferSize = uint32_t(bytes);
-    }
+    m->sampleBuffer = Movie_AllocFrameMemory(bytes, "INSSB", &m->sampleBufferKind);
+    if (m->sampleBuffer) m->bufferSize = uint32_t(bytes);
   }
   m->texture = WMVGenTexture(m);
+  m->textureGeneration = Tex_GetGeneration();
   Sound_Unmute();
   m->sound = Sound_Play(name, 1.0f, 2.0f, nullptr, 0, 0);
   return m;
@@ -268,12 +311,12 @@ int Movie_UpdateWmv(MovieWmv* m) {
 
 void Movie_CopyWmvSample(MovieWmv* m, const uint8_t* bytes) {
   if (!m || !bytes || !m->texture) return;
-  Movie_Upload(m->texture, m->textureTarget, m->frameWidth, m->frameHeight, bytes);
+  Movie_Upload(m->texture, m->textureGeneration, m->textureTarget, m->frameWidth, m->frameHeight, bytes);
 }
 
 void Movie_DrawWmv(MovieWmv* m, const float* rect) {
   if (!m) return;
-  Movie_DrawQuad(m->texture, m->textureTarget, m->videoWidth, m->videoHeight, m->frameWidth, m->frameHeight,
+  Movie_DrawQuad(m->texture, m->textureGeneration, m->textureTarget, m->videoWidth, m->videoHeight, m->frameWidth, m->frameHeight,
                  m->textureWidth, m->textureHeight, rect);
 }
 
@@ -283,7 +326,7 @@ void Movie_CloseWmv(MovieWmv** pm) {
   Movie_DeleteTexture(&m->texture);
   if (m->sound) Sound_Stop(m->sound);
   MediaVideo_Close(m->reader);
-  if (m->sampleBuffer) Global_Free(m->sampleBuffer);
+  Movie_FreeFrameMemory(&m->sampleBuffer, &m->sampleBufferKind);
   if (m->fileData) Global_Free(m->fileData);
   Global_Free(m);
   *pm = nullptr;
@@ -351,8 +394,7 @@ static void Movie_CloseAvi() {
   if (g_avi.sound) Sound_Stop(g_avi.sound);
   g_avi.sound = 0;
   Movie_DeleteTexture(&g_avi.texture);
-  if (g_avi.frameBuffer) Global_Free(g_avi.frameBuffer);
-  g_avi.frameBuffer = nullptr;
+  Movie_FreeFrameMemory(&g_avi.frameBuffer, &g_avi.frameBufferKind);
   MediaVideo_Close(g_avi.reader);
   g_avi.reader = nullptr;
   if (g_avi.fileData) Global_Free(g_avi.fileData);
@@ -392,8 +434,7 @@ static void Movie_OpenAvi(const char* name, const float* soundPosition) {
   g_avi.frameWidth = uint32_t(info.width);
   g_avi.frameHeight = uint32_t(info.height);
   uint64_t bytes = uint64_t(info.width) * uint64_t(info.height) * 4;
-  g_avi.frameBuffer = bytes <= kMediaMaxFrameBytes ? static_cast<uint8_t*>(Global_MallocZero(size_t(bytes), "avipdr"))
-                                                   : nullptr;
+  g_avi.frameBuffer = Movie_AllocFrameMemory(bytes, "avipdr", &g_avi.frameBufferKind);
   if (!g_avi.frameBuffer) {
     Log_Printf("AVIStreamGetFrameOpen error\n");
     MediaVideo_Close(g_avi.reader);
@@ -402,10 +443,12 @@ static void Movie_OpenAvi(const char* name, const float* soundPosition) {
   }
   g_avi.lastFrame = -1;
   g_avi.currentFrame = -1;
-  if (!g_avi.texture)
+  if (!Movie_TextureLive(g_avi.texture, g_avi.textureGeneration)) {
+    g_avi.textureGeneration = Tex_GetGeneration();
     g_avi.texture = Movie_CreateTexture("AVIStreamGenTexture", "##VIDEOWMV##", &g_videoMaterialCounter,
                                         g_avi.videoWidth, g_avi.videoHeight, g_avi.frameWidth, g_avi.frameHeight,
                                         &g_avi.textureWidth, &g_avi.textureHeight, &g_avi.textureTarget, "AVIDATA");
+  }
 }
 
 uint32_t Movie_PlayAvi(const char* name, float time, int reopen, const float* soundPosition) {
@@ -444,14 +487,15 @@ uint32_t Movie_PlayAvi(const char* name, float time, int reopen, const float* so
     g_avi.lastFrame = g_avi.currentFrame;
     if (MediaVideo_DecodeFrame(g_avi.reader, g_avi.currentFrame) &&
         MediaVideo_ConvertLast(g_avi.reader, g_avi.frameBuffer))
-      Movie_Upload(g_avi.texture, g_avi.textureTarget, g_avi.frameWidth, g_avi.frameHeight, g_avi.frameBuffer);
+      Movie_Upload(g_avi.texture, g_avi.textureGeneration, g_avi.textureTarget, g_avi.frameWidth,
+                   g_avi.frameHeight, g_avi.frameBuffer);
   }
   return g_avi.texture;
 }
 
 void Movie_DrawAvi(const float* rect) {
-  Movie_DrawQuad(g_avi.texture, g_avi.textureTarget, g_avi.videoWidth, g_avi.videoHeight, g_avi.frameWidth,
-                 g_avi.frameHeight, g_avi.textureWidth, g_avi.textureHeight, rect);
+  Movie_DrawQuad(g_avi.texture, g_avi.textureGeneration, g_avi.textureTarget, g_avi.videoWidth,
+                 g_avi.videoHeight, g_avi.frameWidth, g_avi.frameHeight, g_avi.textureWidth, g_avi.textureHeight, rect);
 }
 
 void Movie_SetAviPaused(const char* name, float time, int paused) {

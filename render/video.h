@@ -13,6 +13,7 @@ struct MovieWmv {
   uint32_t fileSize;
   uint8_t* sampleBuffer;     // the one buffer every shown frame is converted into ("INSSB")
   uint32_t bufferSize;       // frame width * frame height * 4
+  int32_t sampleBufferKind;  // 1 ordinary memory, 2 AGP, 3 video memory (a pixel-data range)
   uint32_t videoWidth;       // picture size of the stream
   uint32_t videoHeight;
   uint32_t frameWidth;       // size of the converted frame: the picture fitted into the texture
@@ -25,6 +26,7 @@ struct MovieWmv {
   uint32_t textureWidth;
   uint32_t textureHeight;
   uint32_t textureTarget;    // the GL target the texture lives on
+  uint32_t textureGeneration;  // Direct3D 8: the texture generation the material was made in
 };
 
 // The largest side of a video texture on the power-of-two path.
@@ -93,8 +95,10 @@ struct MovieAviState {
   uint32_t sound;
   int paused;
   uint8_t* frameBuffer;      // converted frame, frame width * height * 4 ("avipdr")
+  int32_t frameBufferKind;   // 1 ordinary memory, 2 AGP, 3 video memory (a pixel-data range)
   uint32_t texture;
   uint32_t textureTarget;
+  uint32_t textureGeneration;  // Direct3D 8: the texture generation the material was made in
   float frameRate;
   uint32_t videoWidth, videoHeight;
   uint32_t frameWidth, frameHeight;

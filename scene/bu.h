@@ -151,6 +151,16 @@ struct BuModel {
   int32_t visible;
   int32_t vertexTotal;
   int32_t triangleTotal;
+  // Lighting resources and per-instance state (scene/bu_lighting.h).
+  int32_t lightingPath;      // the path the model's resources were made for
+  uint64_t programs;         // the programs the model holds a count of
+  uint32_t atiVertexBuffer;  // ATI object buffers, 0 = none
+  uint32_t atiVolumeBuffer;
+  uint32_t atiIndexBuffer;
+  struct BuInstanceState* instances;
+  int32_t instanceCount;
+  int32_t instanceNext;
+  uint16_t* volumeList;
 };
 
 // The lighting path of BU models, written at every BU load (0 until the model lighting is built).
@@ -164,7 +174,8 @@ void bu_FreeModel(BuModel* model);
 // without regard to case; the name must be longer than the ending.
 int bu_ShaderBlendFromName(const char* name);
 void bu_ParseShaderBlend(BuModel* model);
-// Chooses path 0 and makes no GL call.
+// Chooses the lighting path (BuLightingPath), counts the model as a user of its programs and
+// makes its GPU buffers (scene/bu_lighting.cpp).
 void bu_SelectLightingPath(BuModel* model);
 // Volume references as bones; each object's first vertex, triangle and strip index; object
 // indices and strip indices made model-wide.

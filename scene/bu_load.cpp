@@ -8,6 +8,7 @@
 #include "foundation/log.h"
 #include "foundation/mem.h"
 #include "scene/bu.h"
+#include "scene/bu_lighting.h"
 #include "scene/loadbuf.h"
 
 int32_t BuLightingPath;
@@ -259,8 +260,6 @@ void bu_ParseShaderBlend(BuModel* model) {
   for (int i = 0; i < h->shaderCount; ++i) h->shaders[i].blend = bu_ShaderBlendFromName(h->shaders[i].name);
 }
 
-void bu_SelectLightingPath(BuModel*) { BuLightingPath = 0; }
-
 void bu_PrepareMeshes(BuModel* model) {
   BuHeader* h = model->header;
   if (h->volumeRefCount > 0) {
@@ -287,6 +286,7 @@ void bu_PrepareMeshes(BuModel* model) {
 
 void bu_FreeModel(BuModel* model) {
   if (!model) return;
+  bu_FreeLightingResources(model);
   if (BuHeader* h = model->header) {
     if (model->frontFacing) Global_Free(model->frontFacing);
     model->frontFacing = nullptr;

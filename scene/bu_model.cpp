@@ -62,9 +62,6 @@ ModelObject* bu_CreateModel(const char* name) {
   return m;
 }
 
-// The model lighting draws through this slot once it is built; until then nothing is drawn.
-void bu_Draw(ModelObject*, ModelDrawParams*, ViewParams*) {}
-
 void bu_Free(ModelObject** pm) {
   if (!pm || !*pm) return;
   bu_FreeModel(static_cast<BuModel*>((*pm)->data));

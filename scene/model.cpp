@@ -18,22 +18,10 @@
 #include "world/fx.h"
 #include "world/level.h"
 
-#if __has_include("scene/mp.h")
 #include "scene/mp.h"
-#define TW_HAVE_MP 1
-#endif
-#if __has_include("scene/may.h")
 #include "scene/may.h"
-#define TW_HAVE_MAY 1
-#endif
-#if __has_include("scene/du.h")
 #include "scene/du.h"
-#define TW_HAVE_DU 1
-#endif
-#if __has_include("scene/bu.h")
 #include "scene/bu.h"
-#define TW_HAVE_BU 1
-#endif
 
 namespace {
 constexpr uint32_t kNumSaved = VAR_NUMERIC | VAR_SETTABLE | VAR_ALWAYS;
@@ -150,18 +138,10 @@ void Model_Init(int stage) {
   if (stage != 1) return;
   Model_LoadSurfaceList();
   Model_Reset();
-#ifdef TW_HAVE_MP
   Model_AddLoader(mp_CreateModel);
-#endif
-#ifdef TW_HAVE_MAY
   Model_AddLoader(mayb_CreateModel);
-#endif
-#ifdef TW_HAVE_DU
   Model_AddLoader(du_CreateModel);
-#endif
-#ifdef TW_HAVE_BU
   Model_AddLoader(bu_CreateModel);
-#endif
 }
 
 // ---- Surface list ---------------------------------------------------------------------------------

@@ -1,13 +1,10 @@
 // The model registry: every model and level format behind one handle, cached by name for the
 // level, plus the surface list and the model drawing switches.
 //
-// Format seam. Model_Init stage 1 appends the loaders in the fixed order ".mp", ".may", ".du",
-// ".bu". A format joins by shipping its header, which declares its CreateModel function:
+// Model_Init stage 1 appends the loaders in the fixed order ".mp", ".may", ".du", ".bu":
 //   ".mp"  scene/mp.h   mp_CreateModel       ".may" scene/may.h  mayb_CreateModel
 //   ".du"  scene/du.h   du_CreateModel       ".bu"  scene/bu.h   bu_CreateModel
-// model.cpp appends a loader only when its header exists (__has_include), so a format that is
-// not built yet is simply absent from the table and nothing fails to link. Tests and tools may
-// build their own table with Model_Reset and Model_AddLoader.
+// Tests and tools may build their own table with Model_Reset and Model_AddLoader.
 #pragma once
 #include <cstdint>
 

@@ -6,6 +6,7 @@
 #include "tools/bu_writer.h"
 #include "tools/du_writer.h"
 #include "tools/image_writer.h"
+#include "tools/lighting_textures.h"
 #include "tools/scene_writer.h"
 
 namespace fs = std::filesystem;
@@ -64,7 +65,7 @@ bool LitSample_Write(const std::string& stage) {
   const std::string roomTextures[6] = {"wall", "wall_s", "", "wall_n", "", "wall_m"};
   const std::string hmp = DuTool_HmpText(128, 16);
   const std::string figureTextures[4] = {"figure", "figure_s", "", "figure_n"};
-  return WriteTextures(root / "textures" / "litroom", "wall", 7) &&
+  return LightingTool_WriteTextures(root.string()) && WriteTextures(root / "textures" / "litroom", "wall", 7) &&
          WriteTextures(root / "textures" / "lit", "figure", 11) &&
          DuTool_Save((root / "maps" / "litroom" / "litroom").string(),
                      DuTool_TwoRooms("textures\\litroom\\", roomTextures), &hmp) &&

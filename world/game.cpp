@@ -272,6 +272,13 @@ static void Game_InterpolateView() {
   g_playerAngles = player->angles;
 }
 
+double Game_DayFogWeight(double clock, double dayLength) {
+  if (!(dayLength > 0)) dayLength = 60.0;  // no day of zero length: it would make the fog NaN
+  double w = std::sin(clock * 2.0 * M_PI / dayLength);
+  w = w < 0 ? 0 : w * 10.0;
+  return w > 1.0 ? 1.0 : w;
+}
+
 // Step 12: fog from the settings or the level, following the day while the level has a sky.
 struct FrameFog {
   bool on;
@@ -297,11 +304,7 @@ static FrameFog Game_ComputeFog() {
   FrameFog fog{on, {sets[0].color[0], sets[0].color[1], sets[0].color[2], sets[0].color[3]}, sets[0].start,
                sets[0].end};
   if (Game_Running && Obj_Player && Level_SkyName[0][0]) {
-    double day = Hud_DayLength();
-    if (!(day > 0)) day = 60.0;  // no day of zero length: it would make the fog NaN
-    double w = std::sin(Obj_Player->person.clock * 2.0 * M_PI / day);
-    w = w < 0 ? 0 : w * 10.0;
-    if (w > 1.0) w = 1.0;
+    double w = Game_DayFogWeight(Obj_Player->person.clock, Hud_DayLength());
     for (int i = 0; i < 4; i++)
       fog.color[i] = float(sets[1].color[i] + (double(sets[0].color[i]) - sets[1].color[i]) * w);
     fog.start = float(sets[1].start + (double(sets[0].start) - sets[1].start) * w);

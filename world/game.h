@@ -75,6 +75,10 @@ constexpr int kMaxTicksPerFrame = 1000;
 // Step 3 of the frame: the step of this frame's record (may zero or fix the frame delta).
 float Game_ComputeStep();
 
+// How far the day-cycle fog stands toward the first fog set at a clock time (0..1). A day length
+// of 0 or less counts as 60 seconds.
+double Game_DayFogWeight(double clock, double dayLength);
+
 // The frame's camera after interpolation (the view handed to the world pass).
 extern vec3 Game_ViewOrigin;
 extern vec3 Game_ViewAngles;

@@ -123,6 +123,18 @@ TEST_F(AllocatorTest, PrintMemLogsEveryBlockAndOversizedGuardIsClamped) {
   EXPECT_EQ(CountOccurrences(log, "GlobalBoundCheckError"), 0);
 }
 
+TEST(LogTest, ReopenedPerLineRecreatesADeletedLog) {
+  tw_test::TempDir dir;
+  DebugSwitches saved = Sys_Debug;
+  Sys_Debug.openLog = 0;
+  Log_Open();
+  Log_Printf("first\n");
+  std::remove("log");
+  Log_Printf("second %d\n", 2);
+  EXPECT_EQ(tw_test::ReadFile("log"), "second 2\n");
+  Sys_Debug = saved;
+}
+
 TEST(DateCaption, BothStylesAndBadFields) {
   SysTime t{2026, 12, 0, 6, 9, 5, 3, 0};
   char out[64];

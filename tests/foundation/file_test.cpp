@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,7 +16,10 @@
 #include "foundation/log.h"
 #include "foundation/mem.h"
 #include "foundation/namehash.h"
+#include "foundation/oggdec.h"
+#include "foundation/parser.h"
 #include "foundation/var.h"
+#include "foundation/wav.h"
 #include "support/test_support.h"
 #include "tools/zipwriter.h"
 
@@ -225,6 +229,64 @@ TEST_F(FileLayer, DamagedArchivesAreReportedAndSkipped) {
   EXPECT_TRUE(LogHas("File_Init: main\\data04.twk is damaged after 2 entries\n"));
   EXPECT_TRUE(LogHas("File_Init: main\\data06.twk: member name of 200 bytes skipped"));
   EXPECT_EQ(File_ArchiveEntryCount(), 4);  // ok, h1, h2, short; the empty folder is not entered
+}
+
+TEST_F(FileLayer, WholeFileReadsRefuseFilesOverTheCap) {
+  // Sparse files: the size a damaged archive member could declare, without the disk space.
+  for (const char* name : {"big.cfg", "big.wav", "big.ogg", "big.txt"}) {
+    WriteFile(name, "");
+    ASSERT_EQ(truncate(name, off_t(kFileMaxWhole) + 1), 0);
+  }
+  Start();
+  Var_Rd("big.cfg");
+  Parser* p = Par_Create("big.cfg");
+  EXPECT_EQ(Par_LoadFile(p), 0);
+  Par_Free(p);
+  EXPECT_EQ(Stream_Load("big", 1), nullptr);
+  EXPECT_EQ(OGGLoad("big", 0), nullptr);
+  EXPECT_EQ(File_LoadWhole("big.txt", nullptr, "test"), nullptr);
+  EXPECT_EQ(TextFile_Get("big.txt"), nullptr);
+  for (const char* line : {"Var_Rd: big.cfg", "Par_LoadFile: big.cfg", "Stream_Load: big.wav", "OGGLoad: big.ogg",
+                           "File_LoadWhole: big.txt", "TextFile_Get: big.txt"})
+    EXPECT_TRUE(LogHas(std::string(line) + " is too large (268435457 bytes)\n")) << line;
+}
+
+// Content makers pack with everyday tools: Info-ZIP's zip (stored and deflated members, a comment)
+// and Python's zipfile written to a pipe (every member with a data descriptor) read back exactly;
+// a zip64 archive (zip writes one for streamed input) is refused whole and a bzip2 member does
+// not open, each with its reason in the log.
+TEST_F(FileLayer, ArchivesOfEverydayZipToolsReadBackOrAreRefusedWithTheirReason) {
+  const std::string text = Big(60000, 'a'), noise = Big(3000, '\x01');
+  mkdir("src", 0777);
+  mkdir("src/Maps", 0777);
+  WriteFile("src/Maps/Level One.txt", text);
+  WriteFile("src/noise.bin", noise);  // "-n .bin": stored
+  mkdir("bz", 0777);
+  WriteFile("bz/bz.txt", text);
+  const char* commands[] = {
+      "cd src && echo 'made by zip' | zip -q -r -z -n .bin ../main/data00.twk .",
+      "python3 -c 'import sys, zipfile\n"
+      "z = zipfile.ZipFile(sys.stdout.buffer, \"w\")\n"
+      "z.writestr(\"py/deflated.txt\", open(\"src/Maps/Level One.txt\", \"rb\").read(), zipfile.ZIP_DEFLATED)\n"
+      "z.writestr(\"py/stored.bin\", open(\"src/noise.bin\", \"rb\").read(), zipfile.ZIP_STORED)\n"
+      "z.comment = b\"made by python\"\n"
+      "z.close()' | cat > main/data01.twk",
+      "echo streamed | zip -q main/data02.twk -",
+      "cd bz && zip -q -Z bzip2 ../main/data03.twk bz.txt",
+  };
+  mkdir("main", 0777);
+  for (const char* c : commands) ASSERT_EQ(std::system(c), 0) << c;
+  Start();
+  const struct {
+    const char* name;
+    const std::string& data;
+  } members[] = {{"maps\\level one.txt", text}, {"noise.bin", noise}, {"py\\deflated.txt", text},
+                 {"py/stored.bin", noise}};
+  for (const auto& m : members) EXPECT_TRUE(ReadAll(m.name) == m.data) << m.name;
+  EXPECT_TRUE(ReadAll("-") == "<missing>");
+  EXPECT_TRUE(ReadAll("bz.txt") == "<missing>");
+  EXPECT_TRUE(LogHas("File_Init: main\\data02.twk refused: zip64 records")) << Log();
+  EXPECT_TRUE(LogHas("bz.txt in main\\data03.twk cannot be read (-103): packed with bzip2 (method 12)")) << Log();
 }
 
 TEST_F(FileLayer, TextCacheKeepsTextsAndRemembersMisses) {

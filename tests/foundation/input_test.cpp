@@ -136,6 +136,31 @@ TEST_F(InputTest, DeviceBuffersHoldSixtyFourEventsEachAndTheCallersCapacityHolds
   EXPECT_EQ(small[3], 0u);
 }
 
+TEST_F(InputTest, KeysChangedInABurstPastTheBufferEndInTheirRealState) {
+  Queue(17, true);   // W held ...
+  Queue(257, true);  // ... and the right button
+  for (int i = 0; i < 40; i++) {  // a burst of 80 events fills the buffer
+    Queue(30, true);
+    Queue(30, false);
+  }
+  Queue(17, false);  // dropped from the full buffer: W would stay held
+  Queue(31, true);   // dropped too, but S is held now
+  Queue(257, false);
+  int32_t x, y, wheel;
+  uint32_t events[kInputMaxEvents];
+  int count, lost;
+  DI_ReadEvents(&x, &y, &wheel, events, kInputMaxEvents, &count, &lost);
+  ASSERT_EQ(count, 64 + 3 + 2);
+  EXPECT_EQ(events[63], 30u | kKeyEventDown);  // the buffer ends in the middle of a tap
+  EXPECT_EQ(events[64], 17u);
+  EXPECT_EQ(events[65], 30u);
+  EXPECT_EQ(events[66], 31u | kKeyEventDown);
+  EXPECT_EQ(events[67], 257u | kKeyEventDown);  // the mouse's own buffer had room
+  EXPECT_EQ(events[68], 257u);
+  DI_ReadEvents(&x, &y, &wheel, events, kInputMaxEvents, &count, &lost);
+  EXPECT_EQ(count, 0);  // told once
+}
+
 TEST_F(InputTest, InactiveWindowOrNoDevicesReadNothing) {
   for (int inactive : {1, 0}) {
     Sys_AppInactive = inactive;

@@ -11,8 +11,10 @@
 #include "foundation/log.h"
 #include "foundation/sound.h"
 #include "foundation/sound_ds.h"
+#include "foundation/sys.h"
 #include "foundation/var.h"
 #include "platform/audio_openal.h"
+#include "platform/window.h"
 #include "support/test_support.h"
 #include "tools/sound_files.h"
 
@@ -226,6 +228,32 @@ TEST_F(SoundVoices, PauseAcrossFramesKeepsTheStreamWhereItWas) {
   EXPECT_LT(v->playedTotal, played + 44100 * 4 * 2);
   Frame(30);
   EXPECT_EQ(Sound_CheckHandle(fx), 0u);  // the one-shot finished its remaining part
+}
+
+TEST_F(SoundVoices, VoicesStandStillWhileTheWindowIsInactive) {
+  WriteTone("hum", 1, 44100, 0.5);
+  WriteTone("held", 1, 44100, 0.5, 500);
+  uint32_t loop = Play("hum", 1, 0), held = Play("held", 1, 0);
+  Frame(2);
+  Sound_StopVoice(held);  // paused by the game before the focus goes
+  std::string unattended = getenv("TW_UNATTENDED") ? getenv("TW_UNATTENDED") : "";
+  unsetenv("TW_UNATTENDED");  // a person's run: the window really goes inactive
+  PlatEvent ev{};
+  ev.kind = PLATEV_FOCUS_LOST;
+  Sys_WndProc(&ev);
+  SoundVoice* v = DS_FindVoice(loop);
+  ASSERT_NE(v, nullptr);
+  Frame(1);
+  const int64_t played = v->playedTotal;
+  EXPECT_LT(LevelOfFrames(60), 1e-4);  // a second in the background: the loop is silent
+  EXPECT_EQ(v->playedTotal, played);
+  ev.kind = PLATEV_FOCUS_GAINED;
+  Sys_WndProc(&ev);
+  if (!unattended.empty()) setenv("TW_UNATTENDED", unattended.c_str(), 1);
+  EXPECT_EQ(Sys_AppInactive, 0);
+  EXPECT_GT(LevelOfFrames(10), 0.05);  // the loop goes on ...
+  EXPECT_GT(v->playedTotal, played);
+  EXPECT_NE(DS_FindVoice(held)->flags & SOUND_PAUSED, 0u);  // ... the game's own pause holds
 }
 
 TEST_F(SoundVoices, TotalsPastTwoToTheThirtyOneKeepTheStreamGoing) {

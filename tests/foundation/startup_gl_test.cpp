@@ -24,9 +24,9 @@ std::vector<std::string> RunMain(const std::string& quitAt) {
   g_quitAt = quitAt;
   g_frames = 0;
   Sys_TraceHook = Record;
-  char arg0[] = "tarnwick";
-  char* argv[] = {arg0, nullptr};
-  EXPECT_EQ(WinMain(1, argv), 0);
+  char arg0[] = "/opt/my games/tarnwick", arg1[] = "-window";
+  char* argv[] = {arg0, arg1, nullptr};
+  EXPECT_EQ(WinMain(2, argv), 0);
   Sys_TraceHook = nullptr;
   return g_steps;
 }
@@ -48,7 +48,8 @@ TEST_F(StartupTest, FullOrderWhenTheLoopIsLeftByQuit) {
   EXPECT_EQ(RunMain("MessageLoop"), want);
   std::string log = tw_test::ReadFile("log");
   EXPECT_EQ(log.rfind("3d-engine test WINNT build 927.\n", 0), 0u) << log;
-  EXPECT_NE(log.find("CommandParameters={}\n"), std::string::npos);
+  EXPECT_NE(log.find("CommandLine=\"/opt/my games/tarnwick\" -window\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("CommandParameters={-window}\n"), std::string::npos);
   EXPECT_EQ(tw_test::CountOccurrences(log, "Global_MemoryStatus: "), 2);
   EXPECT_TRUE(tw_test::FileExists("settings"));
 }

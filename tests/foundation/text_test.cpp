@@ -1,4 +1,5 @@
-// Localized texts (file names, both encodings, bounds) and the message lines.
+// Localized texts (file names, both encodings, rotating buffers, drawing, bounds) and the message
+// lines.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -79,6 +80,44 @@ TEST_F(TextTest, BothEncodingsAndDamagedFiles) {
   }
   // A name longer than the path buffer gives no text.
   EXPECT_EQ(Text_Get("data\\text\\", std::string(600, 'k').c_str()), nullptr);
+}
+
+namespace {
+
+std::vector<std::string> g_drawn;
+float Draw8(float, float, float, float, const char* text) {
+  g_drawn.push_back(std::string("8:") + text);
+  return 0;
+}
+float Draw16(float, float, float, float, const char16_t* text) {
+  std::string s = "16:";
+  for (const char16_t* p = text; *p; p++) s += (*p < 128) ? char(*p) : '?';
+  g_drawn.push_back(s);
+  return 0;
+}
+
+}  // namespace
+
+// Text_Get hands out one of 8 buffers in turn: the ninth text overwrites the first. Text_Draw
+// draws nothing for a file of one byte, the bytes of an 8-bit file, and a UTF-16 file through the
+// wide box (its mark included).
+TEST_F(TextTest, EightBuffersInTurnAndDrawingNeedsTwoBytes) {
+  WriteFile("data/text/Eng/consol/one.txt", "A");
+  WriteFile("data/text/Eng/consol/two.txt", "AB");
+  WriteBytes("data/text/Eng/consol/w.txt", Utf16File(u"W"));
+  const char16_t* first = Text_Get("data\\text\\", "consol\\two");
+  for (int i = 0; i < 7; i++) Text_Get("data\\text\\", "consol\\w");
+  EXPECT_EQ(Wide(first), u"\xFEFF" u"AB");
+  EXPECT_EQ(Text_Get("data\\text\\", "consol\\w"), first);
+  EXPECT_EQ(Wide(first), u"\xFEFF" u"W");
+  Text_PrintBox = Draw8;
+  Text_PrintBoxW = Draw16;
+  g_drawn.clear();
+  for (const char* key : {"consol\\one", "consol\\missing", "consol\\two", "consol\\w"})
+    Text_Draw("data\\text\\", key, 0, 0, 100, 100);
+  Text_PrintBox = nullptr;
+  Text_PrintBoxW = nullptr;
+  EXPECT_EQ(g_drawn, (std::vector<std::string>{"8:AB", "16:?W"}));
 }
 
 TEST_F(TextTest, ToWideBounds) {

@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "foundation/mem.h"
+#include "foundation/sys.h"
 #include "foundation/var.h"
 #include "foundation/video.h"
+#include "platform/window.h"
+#include "render/render.h"
 #include "support/test_support.h"
 
 namespace {
@@ -79,6 +82,25 @@ TEST_F(Modes, SettingAModeRewritesTheSetting) {
   EXPECT_EQ(Video_ChangeDisplayMode(0), 0);
 }
 
+TEST_F(Modes, AResizedWindowSizesTheFrameAndThe2DScreen) {
+  List({{32, 800, 600, 60}});
+  Video_SetModeFromText("800 600 60");
+  const struct {
+    int w, h, wantW, wantH;
+  } cases[] = {{1000, 700, 1000, 700}, {0, 500, 1000, 700}, {640, -1, 1000, 700}, {800, 600, 800, 600}};
+  for (const auto& c : cases) {
+    PlatEvent ev{};
+    ev.kind = PLATEV_RESIZED;
+    ev.x = c.w;
+    ev.y = c.h;
+    Sys_WndProc(&ev);
+    EXPECT_EQ(Video_ScreenWidth, c.wantW) << c.w << "x" << c.h;
+    EXPECT_EQ(Video_ScreenHeight, c.wantH) << c.w << "x" << c.h;
+    EXPECT_EQ(Render_ScreenWidth, c.wantW) << c.w << "x" << c.h;
+    EXPECT_EQ(Render_ScreenHeight, c.wantH) << c.w << "x" << c.h;
+  }
+}
+
 TEST(Gamma, RampsStayInRangeAndOrdered) {
   uint16_t one[256], two[256];
   Video_BuildGammaRamp(1.0f, one);
@@ -87,8 +109,27 @@ TEST(Gamma, RampsStayInRangeAndOrdered) {
   Video_BuildGammaRamp(2.0f, two);
   EXPECT_LT(two[128], one[128] * 0.6);  // darker in the middle
   EXPECT_EQ(two[255], 65535);
-  Video_BuildGammaRamp(-3.0f, one);  // very bright: clamped to the top
-  EXPECT_EQ(one[0], 65535);
+  EXPECT_EQ(two[0], 0);
+}
+
+TEST(Gamma, ZeroOrLessIsIgnoredAndARefusedRampLoggedOnce) {
+  tw_test::TempDir dir;
+  Video_Init(0);
+  Sys_Debug.openLog = 0;  // each line goes straight to "log"
+  VarRecord* gamma = Var_Find("render_gamma");
+  ASSERT_NE(gamma, nullptr);
+  for (float bad : {0.0f, -3.0f}) {
+    gamma->value = bad;
+    EXPECT_EQ(Video_ApplyGamma(), 0);
+  }
+  EXPECT_EQ(tw_test::CountOccurrences(tw_test::ReadFile("log"), "ignored (must be above 0)"), 2);
+  gamma->value = 1.3f;  // no window here: the display refuses every ramp
+  EXPECT_EQ(Video_ApplyGamma(), 0);
+  EXPECT_EQ(Video_ApplyGamma(), 0);
+  Sys_Debug.openLog = 1;
+  std::string log = tw_test::ReadFile("log");
+  EXPECT_EQ(tw_test::CountOccurrences(log, "refused the gamma ramp"), 1) << log;
+  gamma->value = 1;
 }
 
 TEST(BitmapFont, CellCoordinates) {

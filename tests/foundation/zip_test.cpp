@@ -1,5 +1,6 @@
 // The zip reader over archives made by the project's zip writer: stored and deflated members,
-// 'p' signatures, comments, prefixed archives, independent members and damaged archives.
+// 'p' signatures, comments, data descriptors, prefixed archives, independent members and damaged
+// archives.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -24,12 +25,12 @@ Bytes Pattern(size_t n, uint32_t seed) {
   return b;
 }
 
-Bytes TwoMemberArchive(uint8_t sig = 'P') {
+Bytes TwoMemberArchive(uint8_t sig = 'P', const char* comment = nullptr) {
   ZipWriter* w = ZipWriter_Create(sig);
   Bytes a = Pattern(100000, 1), b = Pattern(777, 2);
   EXPECT_EQ(ZipWriter_AddMember(w, "data/big.bin", a.data(), a.size(), ZIPW_DEFLATED), 1);
   EXPECT_EQ(ZipWriter_AddMember(w, "Data/Small.TXT", b.data(), b.size(), ZIPW_STORED), 1);
-  return ZipWriter_Finish(w, nullptr);
+  return ZipWriter_Finish(w, comment);
 }
 
 // Opens the current entry, reads it whole, returns the first error or the close code.
@@ -87,6 +88,34 @@ TEST(Zip, RoundTripWithEitherSignatureAndAPrefix) {
     EXPECT_EQ(all[1].second, Pattern(777, 2));
     EXPECT_EQ(Zip_Close(z), ZIP_OK);
   }
+}
+
+TEST(Zip, CommentUpToTheSearchWindow) {
+  std::string ok(65513, 'c'), tooLong(65514, 'c');  // the end record's 22 bytes fit in 65,535
+  Bytes a = TwoMemberArchive('P', ok.c_str()), b = TwoMemberArchive('P', tooLong.c_str());
+  ZipArchive* z = Zip_OpenMemory(a.data(), a.size());
+  ASSERT_NE(z, nullptr);
+  EXPECT_EQ(ReadAll(z).size(), 2u);
+  Zip_Close(z);
+  EXPECT_EQ(Zip_OpenMemory(b.data(), b.size()), nullptr);
+}
+
+TEST(Zip, MembersWithDataDescriptorsReadBack) {
+  ZipWriter* w = ZipWriter_Create();
+  ZipWriterOptions dd;
+  dd.dataDescriptor = true;  // zero sizes and CRC in the local header
+  Bytes d = Pattern(5000, 9), e = Pattern(300, 4);
+  ZipWriter_AddMemberEx(w, "dd.bin", d.data(), d.size(), dd);
+  dd.method = ZIPW_STORED;
+  ZipWriter_AddMemberEx(w, "dd.txt", e.data(), e.size(), dd);
+  Bytes zip = ZipWriter_Finish(w);
+  ZipArchive* z = Zip_OpenMemory(zip.data(), zip.size());
+  ASSERT_NE(z, nullptr);
+  auto all = ReadAll(z);
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_TRUE(all[0].second == d);
+  EXPECT_TRUE(all[1].second == e);
+  Zip_Close(z);
 }
 
 TEST(Zip, MembersOfAFileReadIndependentlyAndOutliveTheArchive) {

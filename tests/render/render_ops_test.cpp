@@ -199,6 +199,10 @@ TEST_F(RenderOps, SwitchesIgnoreValuesOutsideTheirList) {
   EXPECT_EQ(Take(), Calls{C("glDisable", GL_CULL_FACE)});
   Render_SetColorMask(0, 5, 1, 0);
   EXPECT_EQ(Take(), Calls{C("glColorMask", 0, 1, 1, 0)});
+  // The field of view is horizontal: 90 degrees at 800 x 600 is a frustum of +-1 by +-0.75.
+  Render_SetPerspective(90, 32000, 1);
+  EXPECT_EQ(Take(), (Calls{C("glMatrixMode", GL_PROJECTION), C("glLoadIdentity"),
+                           C("glFrustum", -1.0, 1.0, -0.75, 0.75, 1.0, 32000.0), C("glMatrixMode", GL_MODELVIEW)}));
   Render_SetScreenSize(0, 0);  // no frustum from a zero width
   Render_SetPerspective(90, 32000, 1);
   for (const auto& c : Take()) EXPECT_EQ(c.find("glFrustum"), std::string::npos) << c;

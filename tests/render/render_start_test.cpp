@@ -32,6 +32,9 @@ int FakeLoad() { return g.load; }
 void FakeUnload() { ++g.unloads; }
 void* FakeProc(const char* name) {
   if (g.missing.count(name)) return nullptr;
+  // The window system's memory allocator has no recorder; start-up only looks it up.
+  if (std::strcmp(name, "glXAllocateMemoryNV") == 0 || std::strcmp(name, "glXFreeMemoryNV") == 0)
+    return reinterpret_cast<void*>(&FakeUnload);
   return GlRecord_ProcAddress(name);
 }
 void* FakeCreate() { return g.context; }
@@ -118,6 +121,17 @@ TEST_F(RenderStart, OpenGLComesUpWithTheLogLinesAndFlags) {
   EXPECT_EQ(GlExtFlags.NV_texture_shader, 0);
   EXPECT_EQ(GlExtFlags.ATI_fragment_shader, 1);
   EXPECT_FALSE(Has(log, "max texture max anisotropy"));
+  EXPECT_FALSE(Has(log, "WGL_EXTENSIONS:"));  // no framebuffer objects, no swap control
+}
+
+TEST_F(RenderStart, VertexArrayRangeLogsItsLimit) {
+  SetDriver("Tarnwick Test Chip", "GL_NV_vertex_array_range");
+  GlRecord_SetIntegers(GL_MAX_VERTEX_ARRAY_RANGE_ELEMENT_NV, {65535});
+  Render_Init(1);
+  ASSERT_EQ(RenderApi, 1u);
+  EXPECT_EQ(GlExtFlags.NV_vertex_array_range, 1);
+  EXPECT_EQ(GlLimits.maxVertexArrayRange, 65535);
+  EXPECT_TRUE(Has(Log(), "max vertex array nv size 65535.\n"));
 }
 
 TEST_F(RenderStart, AnExtensionNeedsItsNameItsEntryPointsAndItsSetting) {

@@ -21,14 +21,12 @@
 
 namespace {
 
-const char kDejaVu[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-
 class Screen : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!tw_test::HaveDisplay()) return;
     dir_ = new tw_test::TempDir();
-    if (tw_test::FileExists(kDejaVu)) tw_test::WriteBytes("Face.ttf", tw_test::ReadBytes(kDejaVu));
+    haveFont_ = tw_test::PutTestFont("Face.ttf");
     up_ = Plat_WindowCreate("display test") != 0;
     if (!up_) return;
     Video_EnumDisplayModes(1);
@@ -75,10 +73,10 @@ class Screen : public ::testing::Test {
     for (const auto& p : probes) EXPECT_TRUE(Is(At(px, p[0], p[1]), p[2], p[3], p[4])) << p[0] << "," << p[1];
   }
   static tw_test::TempDir* dir_;
-  static bool up_;
+  static bool up_, haveFont_;
 };
 tw_test::TempDir* Screen::dir_;
-bool Screen::up_;
+bool Screen::up_, Screen::haveFont_;
 
 // 100 x 50: red bottom-left, green bottom-right, blue top-left, white top-right.
 Picture Quadrants() {
@@ -111,6 +109,12 @@ TEST_F(Screen, StartedOnTheChosenMode) {
   EXPECT_EQ(Text_PrintBoxW, &Print_TextBoxBottomW);
 }
 
+TEST_F(Screen, BlackFramesClearColourAndDepth) {
+  Render_Clear(1, 1, 0, 0);
+  Video_BlackFrame();
+  ExpectPixels({{10, 10, 0, 0, 0}, {Video_ScreenWidth / 2, Video_ScreenHeight / 2, 0, 0, 0}});
+}
+
 TEST_F(Screen, PictureColoursAndOrientation) {
   Picture pic = Quadrants();
   ASSERT_EQ(pic.width, 100);
@@ -126,10 +130,14 @@ TEST_F(Screen, PictureColoursAndOrientation) {
   Begin();
   Draw2D_PictureClipped(100, 100, 100, 50, &pic, 0, Color8{255, 0, 0, 255}, 0, 0, 150, 600);
   ExpectPixels({{125, 137, 255, 0, 0}, {125, 112, 0, 0, 0}, {175, 137, 0, 0, 0}});
+  // A negative width draws the picture mirrored over [x + w, x].
+  Begin();
+  Draw2D_PictureSized(200, 100, -100, 50, &pic, 0, white);
+  ExpectPixels({{125, 112, 255, 255, 255}, {175, 112, 0, 0, 255}, {125, 137, 0, 255, 0}, {175, 137, 255, 0, 0}});
 }
 
 TEST_F(Screen, TextLineReadBack) {
-  if (!tw_test::FileExists(kDejaVu)) GTEST_SKIP() << "no DejaVu font";
+  ASSERT_TRUE(haveFont_) << "fonts-dejavu-core is not installed";
   Print_SetSize(64);
   Print_SetColor(1, 1, 1, 1);
   Print_SetAlign(0);

@@ -334,8 +334,7 @@ class RealFont : public ::testing::Test {
     Video_Init(0);
   }
   void SetUp() override {
-    if (!tw_test::FileExists(kDejaVu)) GTEST_SKIP() << "fonts-dejavu-core is not installed";
-    tw_test::WriteBytes("TestFace.ttf", tw_test::ReadBytes(kDejaVu));
+    ASSERT_TRUE(tw_test::PutTestFont("TestFace.ttf")) << "fonts-dejavu-core is not installed";
     SetVar("video_font", "TestFace", 0);
     SetVar("video_unicode", "0", 0);
   }
@@ -398,6 +397,43 @@ TEST_F(RealFont, MetricsFillTheCellAndLetterAFillsItsTexture) {
   Font_InvalidateGlyphs();
   EXPECT_EQ(g.material, kGlyphNotRendered);
   EXPECT_EQ(g.advanceX, advance);
+}
+
+TEST_F(RealFont, OnlyTheFamilyAskedForIsTakenElseTheShippedFile) {
+  // The shipped fallback file here holds the mono face, which no lookup of another name yields.
+  ASSERT_TRUE(tw_test::PutTestFont("DejaVuSans.ttf", "DejaVuSansMono.ttf"));
+  const struct {
+    const char* face;
+    const char* family;
+  } cases[] = {
+      {"TestFace", "DejaVu Sans"},               // "<face>.ttf" in the game's folder
+      {"dejavu sans", "DejaVu Sans"},            // a system face of that family, any letter case
+      {"Tarnwick No Such Face", "DejaVu Sans Mono"},  // fontconfig's substitute is not taken
+  };
+  for (const auto& c : cases) {
+    SetVar("video_font", c.face, 0);
+    std::remove("log");
+    Sys_Debug.openLog = 0;
+    Font_Init();
+    Sys_Debug.openLog = 1;
+    EXPECT_NE(tw_test::ReadFile("log").find(std::string("familyName=") + c.family + "\n"), std::string::npos)
+        << c.face << "\n" << tw_test::ReadFile("log");
+  }
+}
+
+TEST_F(RealFont, NoMemoryForTheFaceRefusesIt) {
+  DebugSwitches saved = Sys_Debug;
+  Sys_Debug.debugMem = 1;  // tracked blocks: a full table refuses every allocation
+  Global_ResetTracking();
+  std::vector<void*> blocks;
+  while (void* p = Global_Malloc(1, "fill")) blocks.push_back(p);
+  Font_Init();
+  for (void* p : blocks) Global_Free(p);
+  Global_ResetTracking();
+  Sys_Debug = saved;
+  EXPECT_EQ(Font_Glyphs['A'].glyph, 0u);
+  Font_Init();  // with memory again the face loads
+  EXPECT_NE(Font_Glyphs['A'].glyph, 0u);
 }
 
 TEST_F(RealFont, CodesPastTheTableHaveNoGlyph) {
@@ -548,14 +584,14 @@ TEST_F(Pictures, CornersHalfAPixelInAndThePicturesPartOfTheTexture) {
   EXPECT_NEAR(v[2].v, 50.0 / 64, 1e-5);
 }
 
-TEST_F(Pictures, EmptyPicturesAndSizesDrawNothing) {
+// Only the stored size gates a picture; the clipped one also refuses an empty drawn size (it
+// divides by it).
+TEST_F(Pictures, EmptyPicturesAndEmptyClippedSizesDrawNothing) {
   Picture zero{0, 50, pic_.material};
   Draw2D_PictureAt(0, 0, nullptr, 1, white_);
   Draw2D_PictureAt(0, 0, &zero, 1, white_);
   Draw2D_PictureRotated(0, 0, &zero, 1, white_, 1.0f);
   Draw2D_PictureSized(0, 0, 100, 100, &zero, 1, white_);
-  Draw2D_PictureSized(0, 0, 0, 100, &pic_, 1, white_);
-  Draw2D_PictureSized(0, 0, 100, 0, &pic_, 1, white_);
   Draw2D_PictureClipped(0, 0, 0, 100, &pic_, 1, white_, 0, 0, 640, 480);
   Draw2D_PictureClipped(0, 0, 100, 0, &pic_, 1, white_, 0, 0, 640, 480);
   Draw2D_PictureClipped(0, 0, 100, 100, nullptr, 1, white_, 0, 0, 640, 480);

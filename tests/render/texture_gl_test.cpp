@@ -266,3 +266,34 @@ TEST_F(TextureGl, CubeMapFromSixFaces) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TextureGl, SixteenBitAndCompressedSettingsChooseTheInternalFormat) {
+  // A texel value that 4 or 5 bits cannot hold: it reads back exactly only at 8 bits.
+  std::vector<uint8_t> texels(16 * 16 * 4, 0x87);
+  const struct {
+    float arbTc, low;
+    int hasAlpha;
+    GLint internal;
+  } cases[] = {
+      // A generic compressed request reads back as the block format the driver chose.
+      {0, 0, 0, GL_RGB8},  {0, 1, 0, GL_RGB5},  {1, 0, 0, 0}, {1, 1, 0, 0},
+      {0, 0, 1, GL_RGBA8}, {0, 1, 1, GL_RGBA4}, {1, 0, 1, 0}, {1, 1, 1, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.arbTc) + " " + std::to_string(c.low) + " " + std::to_string(c.hasAlpha));
+    render_arb_tc.value = c.arbTc;
+    render_16bit_textures.value = c.low;
+    int t = Tex_Create(("tc" + std::to_string(&c - cases)).c_str(), GL_TEXTURE_2D);
+    OPENGL_LoadTexture(t, GL_TEXTURE_2D, 16, 16, kImgBGRA, texels.data(), c.hasAlpha, 0, 0);
+    if (c.internal) EXPECT_EQ(LevelParam(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT), c.internal);
+    EXPECT_EQ(LevelParam(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED), c.arbTc != 0);
+    std::vector<uint8_t> got = ReadLevel(GL_TEXTURE_2D, 0, GL_BGRA, 4);
+    if (c.arbTc == 0) EXPECT_EQ(got[1] == 0x87, c.low == 0) << int(got[1]);
+  }
+  render_arb_tc.value = 0;
+  render_16bit_textures.value = 0;
+}
+
+}  // namespace

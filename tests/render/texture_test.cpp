@@ -2,7 +2,9 @@
 // material table; the vertex-array block.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -10,6 +12,7 @@
 
 #include "foundation/namehash.h"
 #include "foundation/var.h"
+#include "platform/gl_dispatch.h"
 #include "render/glext.h"
 #include "render/image.h"
 #include "render/material.h"
@@ -418,10 +421,10 @@ TEST_F(VertexArray, CarvesFromBothEnds) {
   EXPECT_NE(Log().find("Get VAR[0..]=600\n"), std::string::npos);
   OPENGL_ResetDynamicVar();
   EXPECT_EQ(OPENGL_GetDynamicVar(10), block + 990);
-  // A static request ending exactly at the end fails.
-  EXPECT_EQ(OPENGL_GetStaticVar(400), nullptr);
+  // A static request never reaches into what the frame took from the top (990..999).
+  EXPECT_EQ(OPENGL_GetStaticVar(390), nullptr);
   EXPECT_NE(Log().find("BigVAR\n"), std::string::npos);
-  EXPECT_EQ(OPENGL_GetStaticVar(399), block + 600);
+  EXPECT_EQ(OPENGL_GetStaticVar(389), block + 600);
   // Nonsense sizes are refused.
   EXPECT_EQ(OPENGL_GetStaticVar(-5), nullptr);
   EXPECT_EQ(OPENGL_GetStaticVar(0x7FFFFFFF), nullptr);
@@ -430,6 +433,62 @@ TEST_F(VertexArray, CarvesFromBothEnds) {
   // A new block: a new generation and an empty bottom.
   EXPECT_EQ(OPENGL_AllocVar(), g + 1);
   EXPECT_EQ(OPENGL_Var.staticOffset, 0);
+}
+
+// Driver memory (GL_NV_vertex_array_range): "video" falls back to AGP, either to system memory;
+// range memory is declared as the vertex array range and given back with it.
+std::vector<float> g_varPriorities;
+float g_varRefuse;  // the priority the driver refuses
+int g_varFreed;
+void* FakeAllocateMemoryNV(GLsizei size, GLfloat, GLfloat, GLfloat priority) {
+  g_varPriorities.push_back(priority);
+  return priority >= g_varRefuse ? nullptr : std::calloc(size_t(size), 1);
+}
+void FakeFreeMemoryNV(void* p) {
+  ++g_varFreed;
+  std::free(p);
+}
+
+TEST_F(VertexArray, RangeMemoryFallsBackFromVideoToAgpAndIsGivenBack) {
+  GlDispatch_InstallRecording();
+  GlExtFlags.NV_vertex_array_range = 1;
+  gl.glXAllocateMemoryNV = FakeAllocateMemoryNV;
+  gl.glXFreeMemoryNV = FakeFreeMemoryNV;
+  const struct {
+    const char* type;
+    float refuse;
+    int kind;
+    std::vector<float> asked;
+    const char* log;
+  } cases[] = {
+      {"VIDEO", 2.0f, kVarVideo, {1.0f}, "VAR[1000]=VID\n"},
+      {"video", 1.0f, kVarAgp, {1.0f, 0.5f}, "VAR[1000]=AGP\n"},
+      {"AGP", 2.0f, kVarAgp, {0.5f}, "VAR[1000]=AGP\n"},
+      {"AGP", 0.5f, kVarSystem, {0.5f}, "VAR[1000]=SYS\n"},
+      {"SYS", 2.0f, kVarSystem, {}, "VAR[1000]=SYS\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.type) + " " + std::to_string(c.refuse));
+    Use(c.type, 1000);
+    g_varRefuse = c.refuse;
+    g_varPriorities.clear();
+    g_varFreed = 0;
+    GlRecord_Clear();
+    OPENGL_AllocVar();
+    EXPECT_EQ(OPENGL_Var.kind, c.kind);
+    EXPECT_EQ(g_varPriorities, c.asked);
+    EXPECT_NE(Log().rfind(c.log), std::string::npos);
+    bool range = c.kind >= kVarAgp;
+    const std::vector<std::string>& calls = GlRecord_Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), GlRecord_Format("glVertexArrayRangeNV", 1000, OPENGL_Var.block)),
+              range);
+    OPENGL_FreeVar();
+    EXPECT_EQ(g_varFreed, range ? 1 : 0);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), GlRecord_Format("glDisableClientState", GL_VERTEX_ARRAY_RANGE_NV)),
+              range);
+  }
+  OPENGL_ClearExtensions();
+  GlDispatch_Clear();
 }
 
 TEST_F(VertexArray, NoBlockAnswersNull) {

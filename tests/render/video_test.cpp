@@ -120,6 +120,8 @@ TEST_F(VideoTest, AWmvWiderThanTheLargestTextureIsScaledIntoIt) {
   EXPECT_EQ(Count(GlRecord_Format("glTexSubImage2D", GL_TEXTURE_2D, 0, 0, 0, 1024, 32, GL_BGRA, GL_UNSIGNED_BYTE,
                                   static_cast<const void*>(m->sampleBuffer))),
             1);
+  // The upload's row alignment of 4 is undone: other uploads have byte-aligned rows.
+  EXPECT_EQ(GlRecord_Calls().back(), GlRecord_Format("glPixelStorei", GL_UNPACK_ALIGNMENT, 1));
   GlRecord_Clear();
   Movie_DrawWmv(m, nullptr);
   EXPECT_EQ(TopRightTexCoord(), "glTexCoord2fv([1, 1])");
@@ -288,6 +290,51 @@ TEST(VideoWma, DecoderDeliversWhatIsAskedToTheEndOrLoops) {
     d->free(&d);
     EXPECT_EQ(d, nullptr);
   }
+}
+
+// Frame memory from the driver: "render_NV_pixel_data_range" 2 asks for video memory, 1 for AGP
+// memory, announced as the write pixel-data range and given back with it; otherwise, or when the
+// driver refuses, ordinary memory.
+std::vector<float> g_priorities;
+bool g_refuseVideo;
+void* FakeAllocateMemoryNV(GLsizei size, GLfloat, GLfloat, GLfloat priority) {
+  g_priorities.push_back(priority);
+  return priority == 1.0f && g_refuseVideo ? nullptr : std::calloc(size_t(size), 1);
+}
+void FakeFreeMemoryNV(void* p) { std::free(p); }
+
+TEST_F(VideoTest, FrameMemoryFollowsThePixelDataRangeSetting) {
+  ASSERT_TRUE(WriteWmv("p.wmv", 32, 16, 2));
+  GlExtFlags.NV_pixel_data_range = 1;
+  gl.glXAllocateMemoryNV = FakeAllocateMemoryNV;
+  gl.glXFreeMemoryNV = FakeFreeMemoryNV;
+  const struct {
+    float setting;
+    bool refuseVideo;
+    int kind;
+    std::vector<float> asked;
+  } cases[] = {{2, false, 3, {1.0f}}, {1, false, 2, {0.5f}}, {0, false, 1, {}}, {2, true, 1, {1.0f}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setting);
+    render_NV_pixel_data_range.value = c.setting;
+    g_refuseVideo = c.refuseVideo;
+    g_priorities.clear();
+    GlRecord_Clear();
+    MovieWmv* m = Movie_OpenWmv("p");
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->sampleBufferKind, c.kind);
+    EXPECT_EQ(g_priorities, c.asked);
+    int ranged = c.kind > 1;
+    EXPECT_EQ(Count(GlRecord_Format("glPixelDataRangeNV", GL_WRITE_PIXEL_DATA_RANGE_NV, 32 * 16 * 4,
+                                    static_cast<const void*>(m->sampleBuffer))),
+              ranged);
+    EXPECT_EQ(Count(GlRecord_Format("glEnableClientState", GL_WRITE_PIXEL_DATA_RANGE_NV)), ranged);
+    Timer_FrameDelta = 0.01;
+    EXPECT_EQ(Movie_UpdateWmv(m), 1);  // frames decode into it
+    Movie_CloseWmv(&m);
+    EXPECT_EQ(Count(GlRecord_Format("glDisableClientState", GL_WRITE_PIXEL_DATA_RANGE_NV)), ranged);
+  }
+  render_NV_pixel_data_range.value = 0;
 }
 
 TEST_F(VideoTest, Direct3D8PlayersMakeMaterialsOfTheirOwn) {

@@ -73,7 +73,8 @@ class SampleLevel : public ::testing::Test {
   }
   bool Start(const char* api) {
     Var_SetText(&render_api, api);
-    Render_Start();
+    // A context may be refused while the display is busy: try again, as the renderer tests do.
+    for (int attempt = 0; attempt < 3 && RenderApi == RENDER_API_NONE; attempt++) Render_Start();
     if (RenderApi == RENDER_API_NONE) return false;
     Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
     Tex_FreeAll();

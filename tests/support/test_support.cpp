@@ -59,6 +59,13 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
+bool PutTestFont(const std::string& path, const char* face) {
+  const std::string from = std::string("/usr/share/fonts/truetype/dejavu/") + face;
+  if (!FileExists(from)) return false;
+  WriteBytes(path, ReadBytes(from));
+  return true;
+}
+
 int CountOccurrences(const std::string& text, const std::string& what) {
   int n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) n++;
@@ -87,11 +94,29 @@ bool HaveDisplay() {
 }
 
 // The window whose title is `title` and, when pid is non-zero, whose _NET_WM_PID is pid.
-static Window FindWindow(Display* dpy, Window w, const std::string& title, long pid) {
+// The window's title: _NET_WM_NAME, else WM_NAME (which XFetchName reads only as Latin-1).
+static std::string Title(Display* dpy, Window w) {
+  std::string title;
+  Atom type;
+  int format;
+  unsigned long count = 0, after = 0;
+  unsigned char* prop = nullptr;
+  if (XGetWindowProperty(dpy, w, XInternAtom(dpy, "_NET_WM_NAME", False), 0, 256, False, AnyPropertyType, &type,
+                         &format, &count, &after, &prop) == Success && prop) {
+    if (format == 8) title.assign(reinterpret_cast<char*>(prop), count);
+    XFree(prop);
+  }
   char* name = nullptr;
-  if (XFetchName(dpy, w, &name) && name) {
-    bool match = title == name;
+  if (title.empty() && XFetchName(dpy, w, &name) && name) {
+    title = name;
     XFree(name);
+  }
+  return title;
+}
+
+static Window FindWindow(Display* dpy, Window w, const std::string& title, long pid) {
+  {
+    bool match = Title(dpy, w) == title;
     if (match && pid) {
       Atom type;
       int format;
@@ -117,23 +142,30 @@ static Window FindWindow(Display* dpy, Window w, const std::string& title, long 
   return found;
 }
 
-bool CloseWindowByTitle(const std::string& title, int timeoutMs, long pid) {
+// Connects to the display and waits for the window titled `title` (owned by `pid` when non-zero);
+// false (and no connection) when either does not come before the deadline.
+static bool OpenWindowByTitle(const std::string& title, int timeoutMs, long pid, Display** dpy, Window* w) {
   XSetErrorHandler(IgnoreXErrors);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   // A busy X server now and then refuses a connection while another client connects: retry.
-  Display* dpy = nullptr;
-  while (!(dpy = XOpenDisplay(nullptr))) {
+  while (!(*dpy = XOpenDisplay(nullptr))) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  Window w = 0;
-  while (!(w = FindWindow(dpy, DefaultRootWindow(dpy), title, pid))) {
+  while (!(*w = FindWindow(*dpy, DefaultRootWindow(*dpy), title, pid))) {
     if (std::chrono::steady_clock::now() > deadline) {
-      XCloseDisplay(dpy);
+      XCloseDisplay(*dpy);
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  return true;
+}
+
+bool CloseWindowByTitle(const std::string& title, int timeoutMs, long pid) {
+  Display* dpy;
+  Window w;
+  if (!OpenWindowByTitle(title, timeoutMs, pid, &dpy, &w)) return false;
   XEvent ev;
   std::memset(&ev, 0, sizeof ev);
   ev.xclient.type = ClientMessage;
@@ -146,6 +178,33 @@ bool CloseWindowByTitle(const std::string& title, int timeoutMs, long pid) {
   XFlush(dpy);
   XCloseDisplay(dpy);
   return true;
+}
+
+// Gives the mapped window the input focus; false while it is not viewable yet.
+static bool Focus(Display* dpy, Window w) {
+  XWindowAttributes attr;
+  if (!XGetWindowAttributes(dpy, w, &attr) || attr.map_state != IsViewable) return false;
+  XSetInputFocus(dpy, w, RevertToPointerRoot, CurrentTime);
+  XSync(dpy, False);
+  return true;
+}
+
+bool FocusWindowByTitle(const std::string& title, int timeoutMs, long pid, const char* key) {
+  Display* dpy;
+  Window w;
+  if (!OpenWindowByTitle(title, timeoutMs, pid, &dpy, &w)) return false;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  bool focused;
+  while (!(focused = Focus(dpy, w)) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  KeyCode code = key ? XKeysymToKeycode(dpy, XStringToKeysym(key)) : 0;
+  if (focused && code) {
+    XTestFakeKeyEvent(dpy, code, True, CurrentTime);
+    XTestFakeKeyEvent(dpy, code, False, CurrentTime);
+    XSync(dpy, False);
+  }
+  XCloseDisplay(dpy);
+  return focused && (!key || code);
 }
 
 ScreenImage GrabScreen() {

@@ -26,6 +26,10 @@ std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
+// Copies a DejaVu face of the system's fonts-dejavu-core (installed by scripts/setup) to `path`,
+// so that text is drawn with a known face whatever other fonts the machine has; false when the
+// face is missing.
+bool PutTestFont(const std::string& path, const char* face = "DejaVuSans.ttf");
 int CountOccurrences(const std::string& text, const std::string& what);
 
 // The X display the tests draw on, or false when none is reachable (the test then skips).
@@ -35,6 +39,12 @@ bool HaveDisplay();
 // close request (WM_DELETE_WINDOW), waiting up to `timeoutMs` for the window to appear. Returns
 // true when the request was sent.
 bool CloseWindowByTitle(const std::string& title, int timeoutMs, long pid = 0);
+
+// Gives the window titled `title` (owned by `pid` when non-zero) the input focus, as a window
+// manager does for a new window, waiting up to `timeoutMs` for it to show; then, when `key` (an X
+// keysym name such as "Return") is given, presses and releases that key through the XTest
+// extension, as a person at the keyboard would. Returns true when all of it was done.
+bool FocusWindowByTitle(const std::string& title, int timeoutMs, long pid = 0, const char* key = nullptr);
 
 // The whole screen of the display as rows of R, G, B bytes, top row first; empty when the
 // display cannot be read.

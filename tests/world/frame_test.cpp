@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,16 @@ TEST(SoundFades, VolumeRunsFromStartToEndAndAnEmptySpanJumpsOnceItIsPassed) {
   SoundFade instant{7, 10.0, 0.2f, 10.0, 1.0f};
   EXPECT_FLOAT_EQ(Game_FadeVolume(&instant, 10.0), 0.2f);
   EXPECT_FLOAT_EQ(Game_FadeVolume(&instant, 10.5), 1.0f);
+}
+
+TEST(DayFog, WeightFollowsTheDayAndADayOfNoLengthCountsAsAMinute) {
+  EXPECT_DOUBLE_EQ(Game_DayFogWeight(15.0, 60.0), 1.0);  // noon
+  EXPECT_DOUBLE_EQ(Game_DayFogWeight(45.0, 60.0), 0.0);  // night
+  EXPECT_NEAR(Game_DayFogWeight(0.1, 60.0), std::sin(0.1 * 2 * M_PI / 60) * 10, 1e-12);
+  for (double day : {0.0, -5.0, std::nan("")}) {
+    EXPECT_DOUBLE_EQ(Game_DayFogWeight(15.0, day), 1.0);
+    EXPECT_DOUBLE_EQ(Game_DayFogWeight(0.1, day), Game_DayFogWeight(0.1, 60.0));
+  }
 }
 
 TEST_F(FrameTest, FogIsWantedExactlyWhileTheSettingIsOn) {

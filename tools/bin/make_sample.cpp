@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "platform/media_ffmpeg.h"
+#include "tools/character_assets.h"
 #include "tools/hud_writer.h"
 #include "tools/lit_sample.h"
 #include "tools/nav_writer.h"
-#include "tools/character_assets.h"
 #include "tools/personage_writer.h"
 #include "tools/sample_assets.h"
 #include "tools/sound_files.h"

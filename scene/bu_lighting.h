@@ -1,0 +1,83 @@
+// Per-pixel lighting of BU models on the R200 and R300 paths: the path choice, the GPU vertex
+// arrays, the depth pass with light gathering and facing masks, the light passes and the stencil
+// shadow volumes. bu_Draw (scene/bu.h) runs one pass per call: 0 the depth pass, 4 + 2i the
+// volume of light i, 5 + 2i its light pass.
+#pragma once
+#include <cstdint>
+
+#include "scene/bu.h"
+#include "scene/lighting.h"
+
+struct ModelDrawParams;
+struct ViewParams;
+
+// The 96-byte lit-mesh vertex and the 48-byte volume vertex in vertex-array memory.
+struct BuGpuVertex {
+  float position[3];  // attribute 0
+  float frame[9];     // attributes 1, 2, 3: tangent, binormal, normal
+  float tex[4];       // attribute 4 (the first two)
+  float bones[4];     // attribute 5: bone parameter numbers 3k + 16
+  float weights[4];   // attribute 6
+};
+static_assert(sizeof(BuGpuVertex) == 96);
+struct BuVolumeVertex {
+  float position[4];  // w 0 in place, 1 moved away from the light
+  float bones[4];     // attribute 5
+  float weights[4];   // attribute 6
+};
+static_assert(sizeof(BuVolumeVertex) == 48);
+
+// Lighting state of one instance (one ModelDrawParams) between its depth pass and its light and
+// volume passes of the same frame.
+struct BuInstanceState {
+  const ModelDrawParams* params;
+  float box[6];                         // posed volume points, model space
+  int32_t litCount;
+  int32_t lit[kInstanceMaxLights];      // indices into the view's light list
+  vec3 litPosition[kInstanceMaxLights]; // the lights in model space
+  uint8_t* facing;                      // per volume triangle: bit i when it faces away from light i
+  int32_t visible;
+};
+constexpr int kBuMaxInstanceStates = 32;
+
+// The lighting path the extension flags and the five "render_bump_*" settings give.
+int bu_ChooseLightingPath();
+void bu_BuildGpuVertices(BuModel* model);
+void bu_BuildGpuVerticesVbo(BuModel* model);
+void bu_FreeLightingResources(BuModel* model);
+// The instance's state (made on first use; the oldest is reused when all are taken); null for a
+// null model or params.
+BuInstanceState* bu_InstanceState(BuModel* model, const ModelDrawParams* params);
+
+void bu_DrawSurfaceARB(BuModel* model, int surface, ModelDrawParams* params, ViewParams* view);
+void bu_DepthPassR200(BuModel* model, ModelDrawParams* params, ViewParams* view);
+void bu_LightPassR200(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLight* light);
+void bu_LightPassR200Fast(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLight* light);
+void bu_LightPassR200Fastest(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLight* light);
+void bu_LightPassR300(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLight* light);
+void bu_DrawVolumeARB(BuModel* model, ModelDrawParams* params, ViewParams* view, int light);
+void bu_StencilVolumeARB(BuModel* model, ModelDrawParams* params, ViewParams* view, int light);
+
+// Pieces of the depth pass, for the passes of other paths and for tests.
+// Poses the volume points with the bones' current transforms into the model's posed array (a
+// point without bone references keeps its file position) and writes their box.
+void bu_PoseVolume(BuModel* model, float box[6]);
+const float* bu_PosedVolumePoints(const BuModel* model);
+// Appends the instance to the lights whose sphere touches its box (limits of 8 either way).
+void bu_GatherLights(BuModel* model, ModelDrawParams* params, ViewParams* view, BuInstanceState* state);
+void bu_ComputeFacing(BuModel* model, BuInstanceState* state);
+int bu_InstanceVisible(const float box[6], const ModelDrawParams* params, const ViewParams* view);
+
+// Shadow volume list of one object for light bit `bit`: z-fail caps (both cap triangles when the
+// instance is visible, else the far one), then the silhouette quads. Returns the index count.
+int bu_BuildVolumeList(const BuModel* model, int object, const uint8_t* facing, int bit, int zFail,
+                       int visible, uint16_t* out);
+// 1 when the volume may go without caps: light and eye at least 5 units behind the box's nearest
+// corner along the view direction (all in model space).
+int bu_VolumeZPass(const float box[6], const vec3* light, const vec3* eye, const vec3* forward);
+// Room a volume list of this model needs (24 indices a triangle of its largest object).
+int bu_VolumeListCapacity(const BuModel* model);
+
+// Shows every instance's box as lines in the depth pass (tests only).
+extern int bu_ShowBounds;
+void bu_DrawBounds(BuModel* model, ModelDrawParams* params, ViewParams* view);

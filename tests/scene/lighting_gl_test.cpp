@@ -1,0 +1,585 @@
+// BU lighting on llvmpipe: the program texts compile, the built-in ATI shaders agree with a CPU
+// emulator, a lit floor falls off as it should, and a cube's shadow volume marks in the stencil
+// exactly the floor a ray cast finds occluded.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <cmath>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "foundation/var.h"
+#include "platform/gl_dispatch.h"
+#include "render/glext.h"
+#include "render/render.h"
+#include "render/texture.h"
+#include "render/vertexarray.h"
+#include "scene/bu_lighting.h"
+#include "scene/model.h"
+#include "scene/skeleton.h"
+#include "support/lit_scene.h"
+#include "support/render_support.h"
+#include "tools/bu_writer.h"
+#include "tools/image_writer.h"
+#include "tools/lighting_textures.h"
+#include "tools/material_writer.h"
+#include "render/material.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool g_glUp;
+
+class LightingGl : public tw_test::LoggedTest {
+ protected:
+  static void SetUpTestSuite() {
+    g_glUp = tw_test::StartGlWindow("lighting test") && GlExtFlags.ARB_vertex_program &&
+             GlExtFlags.ARB_fragment_program && GlExtFlags.ATI_fragment_shader;
+  }
+  static void TearDownTestSuite() { tw_test::StopGlWindow(); }
+  void SetUp() override {
+    if (!g_glUp) GTEST_SKIP() << "no OpenGL with ARB programs and ATI fragment shaders";
+    LoggedTest::SetUp();
+    fs::copy(fs::path(TW_SOURCE_DIR) / "sample" / "data" / "scripts", "scripts", fs::copy_options::recursive);
+    ASSERT_TRUE(LightingTool_WriteTextures("."));
+    OPENGL_AllocVar();
+  }
+  void TearDown() override {
+    if (!g_glUp) return;
+    Tex_FreeAll();
+    LoggedTest::TearDown();
+  }
+};
+
+TEST_F(LightingGl, EveryProgramOfBothPathsCompilesAndGoesWithItsLastUser) {
+  LightProgramSet both = Lighting_BuPathPrograms(kPathR200) | Lighting_BuPathPrograms(kPathR300);
+  Lighting_AcquirePrograms(both);
+  Lighting_AcquirePrograms(Lighting_BuPathPrograms(kPathR300));
+  for (int p = 0; p < kLightProgramCount; ++p) {
+    if (!(both & (LightProgramSet(1) << p))) continue;
+    bool ati = p >= kProgAtiZ && p <= kProgAtiLightFastest;
+    EXPECT_TRUE(ati ? Lighting_AtiShader(p) != 0 : Lighting_Program(p) && *Lighting_Program(p)) << Lighting_ProgramFile(p) << Log();
+  }
+  EXPECT_EQ(gl.glGetError(), GLenum(GL_NO_ERROR));
+  Lighting_ReleasePrograms(both);
+  EXPECT_NE(Lighting_Program(kProgR300Fragment), nullptr);  // still used
+  EXPECT_EQ(Lighting_Program(kProgR200LightFastest), nullptr);
+  Lighting_ReleasePrograms(Lighting_BuPathPrograms(kPathR300));
+  EXPECT_EQ(OPENGL_ProgramCount(2) + OPENGL_ProgramCount(3), 0);
+}
+
+// ---- The ATI shaders against a CPU emulator --------------------------------------------------
+
+using Rgba = std::array<float, 4>;
+
+float ArgValue(const Rgba& v, int rep, int channel, bool alphaOp) {
+  float x = rep == kAtiRepNone ? v[alphaOp ? 3 : size_t(channel)] : v[size_t(rep - 1)];
+  return x;
+}
+
+float Modify(float x, int mods) {
+  if (mods & kAtiArgComp) x = 1.0f - x;
+  if (mods & kAtiArgBx2) x = 2.0f * (x - 0.5f);
+  if (mods & kAtiArgNeg) x = -x;
+  return x;
+}
+
+// Emulates one shader for one pixel: textures per unit at the pixel, coordinates, colours, C0.
+Rgba Emulate(int number, const Rgba tex[6], const Rgba coord[6], const Rgba& pri, const Rgba& sec, const Rgba& c0) {
+  int count = 0;
+  const AtiStep* steps = ATIFS_Steps(number, &count);
+  Rgba reg[6] = {};
+  auto source = [&](int r) -> Rgba { return r == kAtiSrcConst0 ? c0 : r == kAtiSrcPrimary ? pri : r == kAtiSrcSecondary ? sec : reg[r]; };
+  for (int i = 0; i < count; ++i) {
+    const AtiStep& s = steps[i];
+    if (s.kind == 0) { reg[s.dst] = tex[s.dst]; continue; }
+    if (s.kind == 1) { reg[s.dst] = coord[s.coord]; continue; }
+    // Each step sees every step before it, the alpha step of a pair included (as the driver
+    // runs them).
+    const int n = 1;
+    Rgba results[2];
+    for (int k = 0; k < n; ++k) {
+      const AtiStep& st = steps[i + k];
+      bool alpha = st.kind == 3;
+      Rgba out = reg[st.dst];
+      float dot = 0;
+      if (st.op == kAtiDot3)
+        for (int c = 0; c < 3; ++c)
+          dot += Modify(ArgValue(source(st.args[0].reg), st.args[0].rep, c, false), st.args[0].mods) *
+                 Modify(ArgValue(source(st.args[1].reg), st.args[1].rep, c, false), st.args[1].mods);
+      for (int c = alpha ? 3 : 0; c < (alpha ? 4 : 3); ++c) {
+        float a[3];
+        for (int j = 0; j < 3; ++j) a[j] = Modify(ArgValue(source(st.args[j].reg), st.args[j].rep, c, alpha), st.args[j].mods);
+        float v = st.op == kAtiMov ? a[0] : st.op == kAtiAdd ? a[0] + a[1] : st.op == kAtiMul ? a[0] * a[1]
+                : st.op == kAtiMad ? a[0] * a[1] + a[2] : dot;
+        if (st.dstMods & kAtiDst2x) v *= 2;
+        if (st.dstMods & kAtiDst4x) v *= 4;
+        if (st.dstMods & kAtiDstSat) v = std::fmin(1.0f, std::fmax(0.0f, v));
+        out[size_t(c)] = v;
+      }
+      results[k] = out;
+    }
+    for (int k = 0; k < n; ++k) {
+      const AtiStep& st = steps[i + k];
+      for (int c = st.kind == 3 ? 3 : 0; c < (st.kind == 3 ? 4 : 3); ++c) reg[st.dst][size_t(c)] = results[k][size_t(c)];
+    }
+    i += n - 1;
+  }
+  return reg[0];
+}
+
+TEST_F(LightingGl, BuiltInAtiShadersMatchTheCpuEmulator) {
+  const int n = 16;
+  std::mt19937 rng(27);
+  std::vector<uint8_t> texels[6];
+  GLuint names[6];
+  gl.glGenTextures(6, names);
+  for (int u = 0; u < 6; ++u) {
+    texels[u].resize(n * n * 4);
+    for (auto& b : texels[u]) b = uint8_t(rng());
+    Render_SelectTexUnit(u);
+    gl.glBindTexture(GL_TEXTURE_2D, names[u]);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, n, n, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels[u].data());
+    gl.glEnable(GL_TEXTURE_2D);
+  }
+  const Rgba pri{0.8f, 0.3f, 0.6f, 0.9f}, sec{0.2f, 0.7f, 0.5f, 1.0f}, c0{0.6f, 0.9f, 0.4f, 0.75f};
+  gl.glViewport(0, 0, n, n);
+  gl.glMatrixMode(GL_PROJECTION);
+  gl.glLoadIdentity();
+  gl.glMatrixMode(GL_MODELVIEW);
+  gl.glLoadIdentity();
+  for (GLenum cap : {GL_BLEND, GL_DEPTH_TEST, GL_ALPHA_TEST, GL_STENCIL_TEST, GL_CULL_FACE, GL_FOG, GL_SCISSOR_TEST})
+    gl.glDisable(cap);
+  for (int number = 12; number <= 15; ++number) {
+    SCOPED_TRACE(number);
+    GLuint id = ATIFS_Build(number);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(gl.glGetError(), GLenum(GL_NO_ERROR));
+    ATIFS_Bind(id);
+    gl.glSetFragmentShaderConstantATI(GL_CON_0_ATI, c0.data());
+    gl.glBegin(GL_QUADS);
+    const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    for (const auto& c : corners) {
+      for (int u = 0; u < 6; ++u) gl.glMultiTexCoord3fARB(GL_TEXTURE0_ARB + GLenum(u), c[0], c[1], 0.3f);
+      gl.glColor4f(pri[0], pri[1], pri[2], pri[3]);
+      gl.glSecondaryColor3fEXT(sec[0], sec[1], sec[2]);
+      gl.glVertex2f(c[0] * 2 - 1, c[1] * 2 - 1);
+    }
+    gl.glEnd();
+    ATIFS_Unbind();
+    ATIFS_Delete(id);
+    std::vector<uint8_t> got(n * n * 4);
+    gl.glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    gl.glReadPixels(0, 0, n, n, GL_RGBA, GL_UNSIGNED_BYTE, got.data());
+    int bad = 0;
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x) {
+        Rgba tex[6], coord[6];
+        for (int u = 0; u < 6; ++u) {
+          for (int c = 0; c < 4; ++c) tex[u][size_t(c)] = texels[u][4 * (y * n + x) + size_t(c)] / 255.0f;
+          coord[u] = {(x + 0.5f) / n, (y + 0.5f) / n, 0.3f, 1.0f};
+        }
+        Rgba want = Emulate(number, tex, coord, pri, sec, c0);
+        for (int c = 0; c < 4; ++c) {
+          float w = std::fmin(1.0f, std::fmax(0.0f, want[size_t(c)])) * 255.0f;
+          if (std::fabs(w - got[4 * (y * n + x) + size_t(c)]) > 2.0f && bad++ < 4)
+            ADD_FAILURE() << "pixel " << x << "," << y << " channel " << c << ": " << int(got[4 * (y * n + x) + size_t(c)])
+                          << " want " << w;
+        }
+      }
+    EXPECT_EQ(bad, 0);
+  }
+  for (int u = 5; u >= 0; --u) {
+    Render_SelectTexUnit(u);
+    gl.glDisable(GL_TEXTURE_2D);
+  }
+  gl.glDeleteTextures(6, names);
+}
+
+// ---- Lit scenes ---------------------------------------------------------------------------------
+
+struct Mat4 {
+  double m[16];  // column-major, as GL
+};
+
+bool Invert(const Mat4& in, Mat4* out) {
+  double a[4][8];
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      a[r][c] = in.m[c * 4 + r];
+      a[r][c + 4] = r == c;
+    }
+  for (int c = 0; c < 4; ++c) {
+    int p = c;
+    for (int r = c + 1; r < 4; ++r)
+      if (std::fabs(a[r][c]) > std::fabs(a[p][c])) p = r;
+    if (std::fabs(a[p][c]) < 1e-12) return false;
+    std::swap(a[p], a[c]);
+    for (int r = 0; r < 4; ++r) {
+      if (r == c) continue;
+      double f = a[r][c] / a[c][c];
+      for (int k = 0; k < 8; ++k) a[r][k] -= f * a[c][k];
+    }
+  }
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) out->m[c * 4 + r] = a[r][c + 4] / a[r][r];
+  return true;
+}
+
+// World rays through pixel centres, from the camera matrices the frame left.
+struct Unprojector {
+  Mat4 inv{};
+  int w, h, vx = 0, vy = 0;
+  Unprojector(int width, int height) : w(width), h(height) {
+    GLint vp[4] = {0, 0, width, height};
+    gl.glGetIntegerv(GL_VIEWPORT, vp);
+    vx = vp[0], vy = vp[1], w = vp[2], h = vp[3];
+    float mv[16], pr[16];
+    gl.glGetFloatv(GL_MODELVIEW_MATRIX, mv);
+    gl.glGetFloatv(GL_PROJECTION_MATRIX, pr);
+    Mat4 m{};
+    for (int c = 0; c < 4; ++c)
+      for (int r = 0; r < 4; ++r) {
+        double s = 0;
+        for (int k = 0; k < 4; ++k) s += double(pr[k * 4 + r]) * mv[c * 4 + k];
+        m.m[c * 4 + r] = s;
+      }
+    Invert(m, &inv);
+  }
+  std::array<double, 3> Point(double x, double y, double z) const {
+    double in[4] = {x, y, z, 1}, o[4] = {};
+    for (int r = 0; r < 4; ++r)
+      for (int k = 0; k < 4; ++k) o[r] += inv.m[k * 4 + r] * in[k];
+    return {o[0] / o[3], o[1] / o[3], o[2] / o[3]};
+  }
+  // Where the pixel's ray meets the plane z = 0 (false when it runs away from it).
+  bool Floor(int px, int py, std::array<double, 3>* hit, std::array<double, 3>* from = nullptr, std::array<double, 3>* dir = nullptr) const {
+    double x = (px - vx + 0.5) / w * 2 - 1, y = (py - vy + 0.5) / h * 2 - 1;
+    auto a = Point(x, y, -1), b = Point(x, y, 1);
+    std::array<double, 3> d{b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    if (from) *from = a;
+    if (dir) *dir = d;
+    if (std::fabs(d[2]) < 1e-9) return false;
+    double t = -a[2] / d[2];
+    if (t <= 0) return false;
+    *hit = {a[0] + d[0] * t, a[1] + d[1] * t, 0};
+    return true;
+  }
+};
+
+bool RayHitsBox(const std::array<double, 3>& o, const std::array<double, 3>& d, double tMax, const double lo[3], const double hi[3]) {
+  double t0 = 1e-6, t1 = tMax;
+  for (int k = 0; k < 3; ++k) {
+    if (std::fabs(d[k]) < 1e-12) {
+      if (o[k] < lo[k] || o[k] > hi[k]) return false;
+      continue;
+    }
+    double a = (lo[k] - o[k]) / d[k], b = (hi[k] - o[k]) / d[k];
+    if (a > b) std::swap(a, b);
+    t0 = std::fmax(t0, a);
+    t1 = std::fmin(t1, b);
+    if (t0 > t1) return false;
+  }
+  return true;
+}
+
+// A floor quad of side 2 x half in the plane z = 0, lit from +Z, with its own textures.
+BuToolModel Floor(float half) {
+  BuToolModel m;
+  m.textureFolder = "t\\";
+  m.shaders.push_back({"floor", {"white", "black", "", "flat_n"}});
+  BuToolObject obj;
+  const float c[4][2] = {{-half, -half}, {half, -half}, {half, half}, {-half, half}};
+  for (const auto& p : c) {
+    BuToolVertex v;
+    v.position[0] = p[0], v.position[1] = p[1];
+    v.uv[0] = p[0] / half, v.uv[1] = p[1] / half;
+    obj.vertices.push_back(v);
+  }
+  obj.indices = {0, 1, 2, 0, 2, 3};
+  m.objects.push_back(obj);
+  return m;
+}
+
+class LitScenes : public LightingGl {
+ protected:
+  void SetUp() override {
+    LightingGl::SetUp();
+    if (IsSkipped()) return;
+    fs::create_directories("textures/t");
+    auto save = [](const char* name, uint8_t b, uint8_t g, uint8_t r) {
+      return ImageTool_Save(std::string("textures/t/") + name + ".tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, b, g, r, 255), 24));
+    };
+    ASSERT_TRUE(save("white", 255, 255, 255) && save("black", 0, 0, 0) && save("flat_n", 255, 128, 128));
+    Var_SetValue(&render_bump_shadows, 2);
+    Var_SetValue(&render_bump_r300, 1);
+  }
+  ModelObject* Load(const BuToolModel& m, const char* name) {
+    tw_test::WriteBytes(std::string(name) + ".bu", BuTool_Write(m));
+    ModelObject* o = bu_CreateModel(name);
+    models_.push_back(o);
+    return o;
+  }
+  void TearDown() override {
+    for (ModelObject*& o : models_) o->Free(&o);
+    for (ModelDrawParams* p : params_) tw_test::LitScene_FreeParams(p);
+    LightingGl::TearDown();
+  }
+  ModelDrawParams* At(float x, float y, float z) {
+    params_.push_back(tw_test::LitScene_NewParams(x, y, z));
+    return params_.back();
+  }
+  tw_test::BumpSettings settings_;
+  std::vector<ModelObject*> models_;
+  std::vector<ModelDrawParams*> params_;
+};
+
+ViewLight Light(float x, float y, float z, float radius, float r, float g, float b) {
+  ViewLight l{};
+  l.key = 1;
+  l.position = {x, y, z};
+  l.colour[0] = r, l.colour[1] = g, l.colour[2] = b;
+  l.radius = radius;
+  return l;
+}
+
+// Each light pass on a floor with the light above it: the full and R300 passes give colour x N.L x
+// (1 - d^2 / r^2); the fast ones fall off and give nothing beyond the radius. The buffers chosen by
+// "render_var_type" change nothing.
+TEST_F(LitScenes, AFloorFallsOffAsColourTimesNDotLTimesAttenuation) {
+  struct Case {
+    const char* name;
+    float r300, fast;
+    const char* varType;
+    bool exact;
+  } cases[] = {{"R300", 1, 0, "AGP", true},      {"R300 VBO", 1, 0, "VBO", true}, {"full", 0, 0, "AGP", true},
+               {"full VBO", 0, 0, "VBO", true}, {"fast", 0, 1, "AGP", false},  {"fastest", 0, 2, "AGP", false}};
+  const float radius = 18, colour[3] = {0.9f, 0.6f, 0.3f};
+  const std::array<double, 3> light{3, -2, 6};
+  const int n = 64;
+  std::vector<uint8_t> previous;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Var_SetValue(&render_bump_r300, c.r300);
+    Var_SetValue(&render_bump_fast, c.fast);
+    Var_SetText(&render_var_type, c.varType);
+    ModelObject* floor = Load(Floor(16), c.name);
+    ASSERT_NE(floor, nullptr);
+    EXPECT_EQ(static_cast<BuModel*>(floor->data)->lightingPath, c.r300 ? kPathR300 : kPathR200);
+    EXPECT_EQ(static_cast<BuModel*>(floor->data)->vertexBuffer != 0, std::string(c.varType) == "VBO");
+    tw_test::LitScene scene;
+    scene.eye = {0, 0, 20};
+    scene.angles = {0, -kMathPi / 2, 0};
+    scene.lights.push_back(Light(3, -2, 6, radius, colour[0], colour[1], colour[2]));
+    scene.instances.push_back({floor, At(0, 0, 0)});
+    tw_test::LitImage img = tw_test::LitScene_Draw(&scene, n, n);
+    if (std::string(c.varType) == "VBO") {
+      EXPECT_EQ(img.rgba, previous) << "the same image as with AGP";
+    }
+    previous = img.rgba;
+    Unprojector un(n, n);
+    int checked = 0, bad = 0, inside = 0;
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x) {
+        std::array<double, 3> p;
+        if (!un.Floor(x, y, &p) || std::fabs(p[0]) > 15.5 || std::fabs(p[1]) > 15.5) continue;
+        double d[3] = {light[0] - p[0], light[1] - p[1], light[2] - p[2]};
+        double len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        double ndotl = std::fmax(0.0, d[2] / len), att = std::fmax(0.0, 1 - len * len / (radius * radius));
+        ++checked;
+        if (!c.exact) {
+          if (len > radius * 1.02 && img.At(x, y)[0] > 1 && bad++ < 4) ADD_FAILURE() << x << "," << y << " lit beyond the radius";
+          inside += len < radius * 0.5 && img.At(x, y)[0] > 40;
+          continue;
+        }
+        for (int k = 0; k < 3; ++k) {
+          double want = 255.0 * colour[k] * ndotl * att;
+          if (std::fabs(want - img.At(x, y)[k]) > 6.0 && bad++ < 4)
+            ADD_FAILURE() << x << "," << y << " channel " << k << ": " << int(img.At(x, y)[k]) << " want " << want;
+        }
+      }
+    EXPECT_GT(checked, n * n / 2);
+    EXPECT_EQ(bad, 0);
+    if (!c.exact) {
+      EXPECT_GT(inside, 20) << "lit near the light";
+    }
+  }
+}
+
+// The stencil after a light's volume pass differs from 128 exactly on the floor pixels that a ray
+// cast towards the light finds occluded (give or take a 1-pixel border), for z-pass and z-fail
+// eyes, with and without GL_ATI_separate_stencil, and for two instances of one model.
+TEST_F(LitScenes, CubesShadowExactlyTheFloorARayCastFindsOccluded) {
+  ModelObject* floor = Load(Floor(16), "floor");
+  const std::string tex[4] = {"white", "black", "", "flat_n"};
+  ModelObject* cube = Load(BuTool_Cube(2, "t\\", tex), "cube");
+  ASSERT_TRUE(floor && cube);
+  struct Case {
+    const char* name;
+    float eyeX, eyeZ;
+    bool separate;
+    std::vector<std::array<float, 3>> cubes;
+    std::array<double, 3> light;
+  } cases[] = {{"z-pass", 0, 30, true, {{0, 0, 4}}, {9, 3, 12}},
+               {"z-fail", -10, 9, true, {{0, 0, 4}}, {9, 3, 12}},
+               {"z-pass one-sided", 0, 30, false, {{0, 0, 4}}, {9, 3, 12}},
+               {"z-fail one-sided", -10, 9, false, {{0, 0, 4}}, {9, 3, 12}},
+               {"two instances", 0, 30, true, {{-7, -2, 4}, {6, 3, 3}}, {0, 1, 14}}};
+  const uint8_t separate = GlExtFlags.ATI_separate_stencil;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    GlExtFlags.ATI_separate_stencil = c.separate ? separate : 0;
+    const std::array<double, 3>& light = c.light;
+    tw_test::LitScene scene;
+    scene.eye = {c.eyeX, 0, c.eyeZ};
+    scene.angles = {0, -kMathPi / 2, 0};
+    scene.lights.push_back(Light(float(light[0]), float(light[1]), float(light[2]), 40, 1, 1, 1));
+    scene.instances.push_back({floor, At(0, 0, 0)});
+    for (const auto& p : c.cubes) scene.instances.push_back({cube, At(p[0], p[1], p[2])});
+    const int n = 64;
+    tw_test::LitImage img = tw_test::LitScene_Draw(&scene, n, n);
+    Unprojector un(n, n);
+    auto hitsCube = [&](const std::array<double, 3>& o, const std::array<double, 3>& d, double tMax) {
+      for (const auto& p : c.cubes) {
+        const double lo[3] = {p[0] - 2.0, p[1] - 2.0, p[2] - 2.0}, hi[3] = {p[0] + 2.0, p[1] + 2.0, p[2] + 2.0};
+        if (RayHitsBox(o, d, tMax, lo, hi)) return true;
+      }
+      return false;
+    };
+    std::vector<int> cls(n * n, -1);  // -1 not floor, 0 lit, 1 occluded
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x) {
+        std::array<double, 3> p, o, d;
+        if (!un.Floor(x, y, &p, &o, &d) || std::fabs(p[0]) > 15.5 || std::fabs(p[1]) > 15.5) continue;
+        if (hitsCube(o, d, 1e9)) continue;  // a cube hides the floor here
+        std::array<double, 3> toLight{light[0] - p[0], light[1] - p[1], light[2] - p[2]};
+        cls[y * n + x] = hitsCube(p, toLight, 1.0);
+      }
+    int bad = 0, shadowed = 0;
+    for (int y = 1; y < n - 1; ++y)
+      for (int x = 1; x < n - 1; ++x) {
+        int k = cls[y * n + x];
+        if (k < 0) continue;
+        bool border = false;
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx) border |= cls[(y + dy) * n + x + dx] != k;
+        bool marked = img.StencilAt(x, y) != 128;
+        shadowed += k;
+        if (!border && marked != bool(k) && bad++ < 4)
+          ADD_FAILURE() << x << "," << y << " stencil " << int(img.StencilAt(x, y)) << " occluded " << k;
+      }
+    EXPECT_GT(shadowed, 20);
+    EXPECT_EQ(bad, 0);
+  }
+  GlExtFlags.ATI_separate_stencil = separate;
+}
+
+// "render_bump_clear" 1: the depth pass clears the instance's pixels to black.
+TEST_F(LitScenes, BumpClearLeavesTheSilhouetteBlack) {
+  const std::string tex[4] = {"white", "black", "", "flat_n"};
+  ModelObject* cube = Load(BuTool_Cube(4, "t\\", tex), "cube");
+  ASSERT_NE(cube, nullptr);
+  for (int clear : {0, 1}) {
+    SCOPED_TRACE(clear);
+    Var_SetValue(&render_bump_clear, float(clear));
+    tw_test::LitScene scene;
+    scene.eye = {0, 0, 20};
+    scene.angles = {0, -kMathPi / 2, 0};
+    scene.clear[0] = scene.clear[1] = scene.clear[2] = 1.0f;
+    scene.lights.push_back(Light(100, 0, 0, 1, 1, 1, 1));  // lights nothing here
+    scene.instances.push_back({cube, At(0, 0, 0)});
+    tw_test::LitImage img = tw_test::LitScene_Draw(&scene, 64, 64);
+    EXPECT_EQ(img.At(32, 32)[0], clear ? 0 : 255);
+    EXPECT_EQ(img.At(1, 1)[0], 255);
+  }
+}
+
+// A light's cube filters it by 1 - cube colour: a white +X face leaves that side of the floor dark.
+TEST_F(LitScenes, AWhiteLightCubeFaceLeavesItsSideDark) {
+  ToolImage faces[6];
+  for (int f = 0; f < 6; ++f) faces[f] = f == 0 ? ImageTool_Solid(8, 8, 255, 255, 255, 255) : ImageTool_Solid(8, 8, 0, 0, 0, 255);
+  ASSERT_TRUE(MaterialTool_WriteCube("textures/t/lightcube", faces));
+  for (float fast : {0.0f, 1.0f, 2.0f}) {
+    SCOPED_TRACE(fast);
+    Var_SetValue(&render_bump_r300, fast == 0.0f ? 1.0f : 0.0f);
+    Var_SetValue(&render_bump_fast, fast);
+    ModelObject* floor = Load(Floor(16), fast == 0.0f ? "floor0" : fast == 1.0f ? "floor1" : "floor2");
+    ASSERT_NE(floor, nullptr);
+    tw_test::LitScene scene;
+    scene.eye = {0, 0, 20};
+    scene.angles = {0, -kMathPi / 2, 0};
+    scene.lights.push_back(Light(0, 0, 4, 30, 1, 1, 1));
+    scene.lights[0].cubeMaterial = Material_Load("textures\\t\\lightcube");
+    ASSERT_NE(scene.lights[0].cubeMaterial, 0);
+    scene.instances.push_back({floor, At(0, 0, 0)});
+    tw_test::LitImage img = tw_test::LitScene_Draw(&scene, 64, 64);
+    Unprojector un(64, 64);
+    int litPlus = 0, litMinus = 0, plus = 0, minus = 0;
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) {
+        std::array<double, 3> p;
+        if (!un.Floor(x, y, &p) || std::fabs(p[1]) > 2 || std::fabs(p[0]) < 8 || std::fabs(p[0]) > 14) continue;
+        bool lit = img.At(x, y)[0] > 8;
+        (p[0] > 0 ? plus : minus)++;
+        (p[0] > 0 ? litPlus : litMinus) += lit;
+      }
+    EXPECT_GT(plus, 10);
+    EXPECT_EQ(litPlus, 0) << "the white face's side";
+    EXPECT_EQ(litMinus, minus) << "a black face lights fully";
+  }
+}
+
+// A skinned instance, its bone moved by the pose, looks exactly like the rigid instance moved by
+// its position: the "_4bones" programs, the bone rows and attributes 5 and 6 on the driver.
+TEST_F(LitScenes, ASkinnedInstanceMatchesTheRigidOneItsPoseMoves) {
+  BuToolModel model = Floor(8);
+  model.bones.push_back(BuToolBone{"root"});
+  model.objects[0].bones = {0};
+  for (BuToolVertex& v : model.objects[0].vertices) v.influences[0] = {0, 1.0f};
+  SkeletonBone bone{};
+  std::strcpy(bone.name, "root");
+  bone.parent = -1;
+  BonePose bind{{0, 0, 0, 1}, {0, 0, 0}, 0}, moved{{0, 0, 0, 1}, {5, -3, 0}, 0};
+  Skeleton skel{};
+  skel.boneCount = 1;
+  skel.bones = &bone;
+  skel.bindPose = &bind;
+  skel.number = 4242;
+  for (float r300 : {1.0f, 0.0f}) {
+    SCOPED_TRACE(r300);
+    Var_SetValue(&render_bump_r300, r300);
+    ModelObject* rigid = Load(Floor(8), r300 ? "rigid300" : "rigid200");
+    ModelObject* skinnedModel = Load(model, r300 ? "skinned300" : "skinned200");
+    ASSERT_TRUE(rigid && skinnedModel);
+    tw_test::LitImage images[2];
+    for (int k = 0; k < 2; ++k) {
+      tw_test::LitScene scene;
+      scene.eye = {0, 0, 20};
+      scene.angles = {0, -kMathPi / 2, 0};
+      scene.lights.push_back(Light(4, -2, 5, 14, 0.8f, 0.7f, 0.6f));
+      ModelDrawParams* p = k ? At(0, 0, 0) : At(5, -3, 0);
+      if (k) {
+        p->skeleton = &skel;
+        p->poseA = p->poseB = &moved;
+      }
+      scene.instances.push_back({k ? skinnedModel : rigid, p});
+      images[k] = tw_test::LitScene_Draw(&scene, 64, 64);
+    }
+    int worst = 0, lit = 0;
+    for (size_t i = 0; i < images[0].rgba.size(); ++i) {
+      worst = std::max(worst, std::abs(int(images[0].rgba[i]) - int(images[1].rgba[i])));
+      lit += images[0].rgba[i] > 20;
+    }
+    EXPECT_GT(lit, 100);
+    EXPECT_LE(worst, 2);
+  }
+}
+
+}  // namespace

@@ -9,20 +9,20 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Nav_ReadText(reinterpret_cast<const char*>(data), size, "fuzz.nav");
-  for (const NavAreaSet& set : Nav_Level.sets) {
+  for (const AreaSet& set : Nav_Level.sets) {
     for (const NavEdge& e : set.edges)
       if (e.segment < 0 || size_t(e.segment) >= set.segments.size()) __builtin_trap();
     for (const NavSegment& s : set.segments)
       if (size_t(s.v0) >= set.vertices.size() || size_t(s.v1) >= set.vertices.size()) __builtin_trap();
     for (size_t i = 0; i + 8 <= size && i < 256; i += 8) {
-      vec3 p{};
-      std::memcpy(&p.x, data + i, 4);
-      std::memcpy(&p.y, data + i + 4, 4);
-      int a = ai_FindAreaAtPoint(&set, &p, int(i) - 1);
+      float p[3] = {0, 0, 0};
+      std::memcpy(&p[0], data + i, 4);
+      std::memcpy(&p[1], data + i + 4, 4);
+      int a = ai_FindAreaAtPoint(&set, p, int(i) - 1);
       if (a < -1 || a >= int(set.areas.size())) __builtin_trap();
     }
     for (const NavArea& area : set.areas) {
-      int a = ai_FindAreaAtPoint(&set, &area.centre, -1);
+      int a = ai_FindAreaAtPoint(&set, &area.centre.x, -1);
       if (a < -1 || a >= int(set.areas.size())) __builtin_trap();
     }
   }

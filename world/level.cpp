@@ -11,6 +11,8 @@
 #include "quests/dialog.h"
 #include "ui/menu.h"
 #include "ui/ui.h"
+#include "world/entity.h"
+#include "world/start.h"
 #include "world/game.h"
 #include "world/object.h"
 
@@ -25,14 +27,15 @@ int32_t Light_Count;
 void Level_DrawLoadingProgress() {}
 
 // The level life cycle arrives later; what the frame relies on today: a released level ends the
-// camera sequence and the game, releases the objects, the areas and the physics world, disarms
-// the sound-fade restart and leaves every mode with the main menu installed.
+// camera sequence and the game, releases the objects, the emitters, the areas and the physics
+// world, disarms the sound-fade restart and leaves every mode with the main menu installed.
 void Level_Free() {
   Player_ClearInput();
   Game_SpecialFlag = 0;
   if (Game_Running) ai_Invalidate();
   Level_Name[0] = 0;
   Obj_ClearAll();
+  Level_EmitterCount = 0;
   Game_Running = 0;
   Game_FadeRestartArmed = 0;
   Physics_FreeLevel();
@@ -59,6 +62,13 @@ int Level_Load(const char* name) {
   char path[sizeof Level_Name + 16];
   std::snprintf(path, sizeof path, "scenes\\%s", Level_Name);
   if (Level_Name[0]) LoadAreas(path);
+  Player_CreateForLevel();
+  for (const char* ext : {".scn", ".civ", ".bot", ".items"}) {
+    char file[sizeof path + 8];
+    std::snprintf(file, sizeof file, "%s%s", path, ext);
+    LoadObjects(file);
+  }
+  Level_SetupStartsAndPickups();
   Game_Running = 1;
   Game_MenuOpen = 0;
   UI_ClearMenuStack(UI_System);

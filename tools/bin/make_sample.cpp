@@ -11,6 +11,7 @@
 
 #include "platform/media_ffmpeg.h"
 #include "tools/character_assets.h"
+#include "tools/entity_writer.h"
 #include "tools/hud_writer.h"
 #include "tools/lit_sample.h"
 #include "tools/nav_writer.h"
@@ -186,6 +187,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make_sample: cannot write %s\n", name);
         return 1;
       }
+    }
+  }
+  // The street's entity files, the templates they call and the street's looping traffic hum.
+  if (!Tool_WriteBytes((stage / "sound" / "traffic.wav").string(),
+                       Tool_WavBytes(1, 22050, 16, Tool_Sine(1, 22050, 44100, 90, 0.3)))) {
+    std::fprintf(stderr, "make_sample: cannot write sound/traffic.wav\n");
+    return 1;
+  }
+  for (const auto& [name, text] : Tool_SampleEntityFiles()) {
+    fs::create_directories((stage / name).parent_path(), ec);
+    if (!Tool_WriteBytes((stage / name).string(), std::vector<uint8_t>(text.begin(), text.end()))) {
+      std::fprintf(stderr, "make_sample: cannot write %s\n", name.c_str());
+      return 1;
     }
   }
   int members = ZipWriter_PackFolder(stage.c_str(), (game / "main" / "data00.twk").c_str());

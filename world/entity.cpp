@@ -59,14 +59,6 @@ static char g_value[kEntTokenSize];
 static int g_reading;     // non-zero while read_ent runs
 static int g_tokenCutSaid;  // the "token cut" line is written once per read
 
-static void Ent_ReleaseIncludes(EntIncludeStack* stack) {
-  for (; stack->top > 0; stack->top--) {
-    EntIncludeLevel& level = stack->levels[stack->top];
-    Global_Free(const_cast<uint8_t*>(level.text));
-    level = EntIncludeLevel{};
-  }
-}
-
 static bool Ent_PopLevel(EntIncludeStack* stack);
 
 int Ent_ReadChar(EntIncludeStack* stack) {
@@ -156,7 +148,8 @@ int read_ent(const char* text, uint32_t length) {
       }
     }
   }
-  Ent_ReleaseIncludes(&Ent_Includes);
+  while (Ent_PopLevel(&Ent_Includes)) {
+  }
   Ent_Includes.levels[0] = EntIncludeLevel{};
   g_reading = 0;
   return -1;

@@ -156,6 +156,7 @@ static bool Level_Begin(const char* name, char* path, size_t pathSize) {
     Log_Printf("Level_Load: refused level name \"%s\"\n", name ? name : "(null)");
     return false;
   }
+  Log_Printf("Level_Load: %s\n", name);
   Sound_PauseAll();
   Level_Free();
   std::snprintf(Level_Name, sizeof Level_Name, "%s", name);

@@ -50,13 +50,14 @@ float Game_Stamp;
 
 static char g_loadingTitle[256];
 static double g_lastLoadingDraw;
+static bool g_loadingDrawn;  // the title was drawn at g_lastLoadingDraw
 
 // ---- The loading screen -----------------------------------------------------------------------
 
 void Level_SetLoadingTitle(const char* title) {
   if (Level_LoadingSuppressed || render_pbuffer.value != 0) return;
   std::snprintf(g_loadingTitle, sizeof g_loadingTitle, "%s", title ? title : "");
-  g_lastLoadingDraw = 0;
+  g_loadingDrawn = false;
 }
 
 void Level_ClearLoadingScreen() { g_loadingTitle[0] = 0; }
@@ -66,8 +67,9 @@ void (*Level_LoadingDrawHook)(const char* title);
 void Level_DrawLoadingProgress() {
   if (!g_loadingTitle[0]) return;
   double now = Timer_Now();
-  if (g_lastLoadingDraw != 0 && now - g_lastLoadingDraw < kLoadingRedrawSeconds) return;
+  if (g_loadingDrawn && now - g_lastLoadingDraw < kLoadingRedrawSeconds) return;
   g_lastLoadingDraw = now;
+  g_loadingDrawn = true;
   // The desktop sees a window that answers while a long load runs.
   PlatEvent ev;
   while (Plat_PollEvent(&ev)) Sys_WndProc(&ev);

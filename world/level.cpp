@@ -31,6 +31,8 @@
 #include "ui/menu.h"
 #include "ui/ui.h"
 #include "world/entity.h"
+#include "world/areol.h"
+#include "world/beam.h"
 #include "world/fx.h"
 #include "world/game.h"
 #include "world/object.h"
@@ -130,6 +132,8 @@ void Level_Free() {
   Video_ResetFonts();
   Menu_SetMain();
   Fx_Reset();
+  Beam_StopAll();
+  Areol_ForgetPictures();
   Game_MenuOpen = 0;
   Game_FullScreenMode = FULLSCREEN_NONE;
   Game_PanelOpen = 0;

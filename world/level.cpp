@@ -12,6 +12,9 @@
 #include "ui/menu.h"
 #include "ui/ui.h"
 #include "world/entity.h"
+#include "world/areol.h"
+#include "world/beam.h"
+#include "world/fx.h"
 #include "world/game.h"
 #include "world/object.h"
 
@@ -35,6 +38,9 @@ void Level_Free() {
   if (Game_Running) ai_Invalidate();
   Level_Name[0] = 0;
   Obj_ClearAll();
+  Fx_Reset();
+  Beam_StopAll();
+  Areol_ForgetPictures();
   Game_Running = 0;
   Game_FadeRestartArmed = 0;
   Physics_FreeLevel();

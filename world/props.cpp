@@ -28,6 +28,7 @@
 #include "world/game.h"
 #include "world/gamevars.h"
 #include "world/level.h"
+#include "world/speech.h"
 #include "world/trace.h"
 
 int32_t Ctf_FlagState[2];
@@ -305,6 +306,7 @@ void AnimObj_Draw(GameObject* o, ViewParams* view) {
 void AnimObj_Clip(GameObject* o, TraceRequest* tr) { Prop_Clip(o, tr); }
 
 void AnimObj_Free(GameObject* o) {
+  Speech_Free(o);
   delete[] o->pose;
   o->pose = nullptr;
 }
@@ -314,6 +316,7 @@ static float Rand() { return Math_RandNext() - 0.5f; }
 // The emitter: one particle every tenth of a second at most.
 void AnimObj_Think(GameObject* o) {
   PropState& p = o->prop;
+  Speech_Find(o, o->drawValues);  // animated props may speak lines
   if (Game_Step <= 0 || !p.particlesTexture[0] || float(Game_Time) - p.lastEmission < 0.1f) return;
   p.lastEmission = float(Game_Time);
   FxRecord* fx = Fx_Alloc();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "tools/hud_writer.h"
 #include "tools/nav_writer.h"
 #include "tools/character_assets.h"
+#include "tools/effect_assets.h"
 #include "tools/entity_writer.h"
 #include "tools/lit_sample.h"
 #include "tools/personage_writer.h"
@@ -178,6 +180,16 @@ int main(int argc, char** argv) {
     fs::create_directories((stage / name).parent_path(), ec);
     if (!Tool_WriteBytes((stage / name).string(), std::vector<uint8_t>(text.begin(), text.end()))) {
       std::fprintf(stderr, "make_sample: cannot write %s\n", name.c_str());
+      return 1;
+    }
+  }
+  // The world's effects: flare, glare, beam and bolt pictures, a voiced line, and the street's
+  // sun with the crate wall that hides it from the player start.
+  {
+    std::string sun;
+    std::ofstream scn(stage / "scenes" / "street.scn", std::ios::binary | std::ios::app);
+    if (!EffectAssets_Write(stage.string()) || !Tool_EntityText(EffectAssets_SunBlocks(), &sun) || !(scn << sun)) {
+      std::fprintf(stderr, "make_sample: cannot write the effects\n");
       return 1;
     }
   }

@@ -160,6 +160,6 @@ void Npc_Damage(GameObject* o, GameObject*, float amount, float, const vec3*, in
   if (ps.soundDead[0]) ps.voices[0] = Sound_Play(ps.soundDead, 1.0f, 100.0f, &o->origin.x, 0, SOUND_CAT_VOICES);
 }
 
-void Npc_Use(GameObject*, GameObject*, int32_t) {}
+void Npc_Use(GameObject*, GameObject*, const char*) {}
 void Npc_Info(GameObject*, const void*, void*) {}
 void Npc_PreSave(GameObject*) {}

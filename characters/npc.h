@@ -11,7 +11,7 @@ void Npc_Clip(GameObject*, TraceRequest*);
 void Npc_Free(GameObject*);
 void Npc_Think(GameObject*);
 void Npc_Damage(GameObject*, GameObject*, float, float, const vec3*, int32_t, int32_t);
-void Npc_Use(GameObject*, GameObject*, int32_t);
+void Npc_Use(GameObject*, GameObject*, const char*);
 void Npc_Info(GameObject*, const void*, void*);
 void Npc_Init(GameObject*);
 void Npc_PreSave(GameObject*);

@@ -300,6 +300,7 @@ GameObject* Door_Spawn(const SpawnTemplate* t) {
   CopyText(p.triggerCommand, t->triggercommand);
   CopyText(p.triggerCommandText, t->triggercommandtext);
   o->classNum = FUNC_DOOR;
+  o->origin = p.doorA[0];  // the door stands at its first point until it moves
   Load_ObjectX(o);
   o->owner = o->id;
   o->flags = 33;

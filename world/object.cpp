@@ -75,7 +75,7 @@ static void Obj_NoFree(GameObject*) {}
 static void Obj_NoThink(GameObject*) {}
 static void Obj_NoDamage(GameObject*, GameObject*, float, float, const vec3*, int32_t, int32_t) {}
 static void Obj_NoContact(GameObject*, PhysicsContact*) {}
-static void Obj_NoUse(GameObject*, GameObject*, int32_t) {}
+static void Obj_NoUse(GameObject*, GameObject*, const char*) {}
 static void Obj_NoInfo(GameObject*, const void*, void*) {}
 static void Obj_NoInit(GameObject*) {}
 static void Obj_NoPreSave(GameObject*) {}

@@ -26,7 +26,8 @@ using ObjThinkFn = void (*)(GameObject* self);
 using ObjDamageFn = void (*)(GameObject* self, GameObject* attacker, float amount, float factor,
                              const vec3* position, int32_t weapon, int32_t extra);
 using ObjContactFn = void (*)(GameObject* self, PhysicsContact* contact);
-using ObjUseFn = void (*)(GameObject* self, GameObject* other, int32_t argument);
+// Use: the user, and the text a trigger or use script hands on (null for a plain use).
+using ObjUseFn = void (*)(GameObject* self, GameObject* other, const char* argument);
 using ObjInfoFn = void (*)(GameObject* self, const void* request, void* reply);
 using ObjInitFn = void (*)(GameObject* self);
 using ObjPreSaveFn = void (*)(GameObject* self);

@@ -59,4 +59,13 @@ struct PropState {
   double receiptTime;
   // Sun halos.
   char lens[256], glare[256];
+  // Projectiles and casings.
+  vec3 acceleration;     // units per second squared
+  vec3 angularVelocity;  // radians per second
+  vec3 launchAngles;
+  vec3 effectOffset;     // added to the origin where smoke is left
+  double hitTime;        // game time of the impact
+  int32_t weapon;        // row of the weapon definitions, 0..35
+  uint32_t soundHandle;  // the flight sound, 0 = none
+  float soundMinDist;
 };

@@ -21,6 +21,7 @@
 #include "world/entity.h"
 #include "world/level.h"
 #include "world/object.h"
+#include "world/props.h"
 #include "world/start.h"
 #include "world/world_fixture.h"
 
@@ -124,6 +125,36 @@ TEST_F(StreetEntities, WorldPassFromThePlayerStartShowsLevelAndProps) {
   int pixels = all.width * all.height;
   EXPECT_GT(Differing(all, noCrate), pixels / 500) << "the crate covers part of the view";
   EXPECT_GT(Differing(noCrate, noStreet), pixels / 5) << "the street fills the lower half";
+}
+
+TEST_F(StreetEntities, TheStreetDoorIsDrawnClosedThenOpenAfterUse) {
+  GameObject* player = Player_CreateForLevel();
+  ASSERT_NE(player, nullptr);
+  for (const char* ext : {".scn", ".civ", ".bot", ".items"}) LoadObjects((std::string("scenes\\street") + ext).c_str());
+  Level_SetupStartsAndPickups();
+  player->flags &= ~OBJ_ACTIVE;
+  GameObject* door = Person_FindByName("street_door");
+  ASSERT_NE(door, nullptr);
+  ASSERT_NE(door->drawModel, nullptr);
+  Door_Animate(door);
+
+  vec3 eye{0, 0, 48}, at{0, -400, 16};
+  tw_test::Picture closed = Pass(eye, at);
+  Show("street_door", 0);
+  tw_test::Picture none = Pass(eye, at);
+  Show("street_door", 1);
+  Door_Use(door, player, nullptr);
+  for (int i = 0; i < 20; i++) {
+    Game_Step = 0.1;
+    Game_Time += 0.1;
+    Door_Think(door);
+    Door_Animate(door);
+  }
+  EXPECT_EQ(door->prop.point, kDoorOpen);
+  tw_test::Picture open = Pass(eye, at);
+  int pixels = closed.width * closed.height;
+  EXPECT_GT(Differing(closed, none), pixels / 500) << "the closed door stands in view";
+  EXPECT_LT(Differing(open, none), pixels / 2000) << "the open door has slid out of view";
 }
 
 }  // namespace

@@ -1,0 +1,323 @@
+// Doors, lifts and scenery: the point path, riders, pushing, the pause, requirements, trigger
+// texts, the Info line, culling, pick-ups, show and hide lists, capture the flag, the emitter.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "foundation/random.h"
+#include "foundation/text.h"
+#include "characters/player.h"
+#include "world/fx.h"
+#include "world/game.h"
+#include "world/props.h"
+#include "world/trace.h"
+#include "world_fixture.h"
+
+namespace {
+
+using tw_test::WorldTest;
+
+class DoorTest : public WorldTest {
+ protected:
+  void SetUp() override {
+    WorldTest::SetUp();
+    Console_Clear();
+    Player_HackSkill = 0;
+    Game_AllWeaponsFlag = 0;
+    Ctf_Reset();
+    player_ = StartGame();
+    player_->origin = vec3{0, -2000, 0};
+    player_->person.state = 1;
+  }
+  // A box-clipped door resting at point 0 that takes `wait` seconds a segment.
+  static GameObject* Door(vec3 a0, float wait = 1.0f) {
+    GameObject* d = Spawn(FUNC_DOOR, 0, 0, "gate");
+    PropState& p = d->prop;
+    p.doorA[0] = a0;
+    d->origin = a0;
+    p.wait = wait;
+    p.t = 1;
+    p.solid = 1;
+    d->person.state = 1;
+    d->hasClipBox = 1;
+    const float box[6] = {-8, -32, 0, 8, 32, 64};
+    std::memcpy(d->clipBox, box, sizeof box);
+    std::memcpy(d->clipBox2, box, sizeof box);
+    return d;
+  }
+  static GameObject* Crate(float x, float half = 16) {
+    GameObject* c = Spawn(WORLD, x, 0, "crate");
+    c->prop.solid = 1;
+    c->person.state = 1;
+    c->hasClipBox = 1;
+    c->mins = vec3{-half, -half, 0};
+    c->maxs = vec3{half, half, 2 * half};
+    const float box[6] = {-half, -half, 0, half, half, 2 * half};
+    std::memcpy(c->clipBox, box, sizeof box);
+    std::memcpy(c->clipBox2, box, sizeof box);
+    return c;
+  }
+  // Lists of a tick of no time, then think steps of dt.
+  static void Run(GameObject* door, int ticks, float dt = 0.25f) {
+    for (int i = 0; i < ticks; i++) {
+      Game_TickFrame = DemoFrame{};
+      Game_Tick();
+      Game_Step = dt;
+      Game_Time += dt;
+      Door_Think(door);
+      Door_Animate(door);
+    }
+  }
+  GameObject* player_ = nullptr;
+};
+
+TEST_F(DoorTest, PathsFollowThePointNumbers) {
+  GameObject* d = Door(vec3{0, 0, 0});
+  d->prop.doorA[1] = vec3{100, 0, 0};
+  d->prop.doorA[2] = vec3{100, 100, 0};
+  d->prop.doorB[0] = vec3{0, 0, 300};
+  Door_Use(d, player_, "[door] [2]");
+  bool passedA1 = false;
+  for (int i = 0; i < 9; i++) {
+    Run(d, 1);
+    if (d->origin.x == 100 && d->origin.y == 0) passedA1 = true;
+  }
+  EXPECT_TRUE(passedA1);
+  EXPECT_EQ(d->prop.point, 2);
+  EXPECT_FLOAT_EQ(d->origin.y, 100);
+  // Open from 2: back down table A to 0, then straight up to B0.
+  Door_Use(d, player_, nullptr);
+  float maxX = 0;
+  for (int i = 0; i < 16; i++) {
+    Run(d, 1);
+    if (d->prop.point >= kDoorOpen || d->prop.nextPoint >= kDoorOpen) maxX = std::fmax(maxX, std::fabs(d->origin.x));
+  }
+  EXPECT_EQ(d->prop.point, kDoorOpen);
+  EXPECT_FLOAT_EQ(d->origin.z, 300);
+  EXPECT_EQ(maxX, 0);
+  EXPECT_NE(Log().find("incoming triggercommand [door] [2]\n"), std::string::npos);
+}
+
+TEST_F(DoorTest, PointNumbersOutsideTheTablesAreRefused) {
+  GameObject* d = Door(vec3{0, 0, 0});
+  for (const char* bad : {"[door] [8]", "[door] [150]", "[door] [-1]", "[door] [x]", "[door] [99999999999]"}) {
+    Door_Use(d, player_, bad);
+    EXPECT_EQ(d->prop.targetPoint, 0) << bad;
+  }
+  EXPECT_EQ(tw_test::CountOccurrences(Log(), "is not 0..7 or 100..107"), 5);
+  Door_Use(d, player_, "[door] [107]");
+  EXPECT_EQ(d->prop.targetPoint, 107);
+}
+
+TEST_F(DoorTest, ARiderOnARisingLiftGetsTheExtraLift) {
+  GameObject* d = Door(vec3{0, 0, 0});
+  d->prop.doorB[0] = vec3{0, 0, 100};
+  player_->origin = vec3{0, 0, 500};
+  Door_Use(d, player_, nullptr);
+  Game_TickFrame = DemoFrame{};
+  Game_Tick();
+  player_->origin = player_->prevOrigin = vec3{0, 0, 500};
+  player_->person.groundId = d->id;
+  Player_ViewHeight = 500;
+  Game_Step = 0.1;
+  Door_Think(d);
+  EXPECT_NEAR(d->origin.z, 10.0f, 1e-4);
+  EXPECT_NEAR(player_->origin.z, 510.01f, 1e-3);
+  EXPECT_NEAR(player_->prevOrigin.z, 510.01f, 1e-3);
+  EXPECT_NEAR(Player_ViewHeight, 510.01f, 1e-3);
+}
+
+TEST_F(DoorTest, ACrateIsPushedUnlessAWallHoldsIt) {
+  for (bool wall : {false, true}) {
+    Obj_ClearAll();
+    player_ = StartGame();
+    player_->origin = vec3{0, -2000, 0};
+    GameObject* d = Door(vec3{0, 0, 0});
+    d->prop.doorB[0] = vec3{100, 0, 0};
+    GameObject* crate = Crate(40);
+    if (wall) Crate(80, 16);
+    Door_Use(d, player_, nullptr);
+    Run(d, 8);
+    if (!wall) {
+      EXPECT_EQ(d->prop.point, kDoorOpen);
+      EXPECT_GT(crate->origin.x, 100 + 8 + 16 - 1);
+    } else {
+      EXPECT_NEAR(crate->origin.x, 80 - 32, 0.1);
+      EXPECT_LT(d->origin.x, crate->origin.x - 16 - 8 + 0.1);
+      EXPECT_NE(d->prop.point, kDoorOpen);
+    }
+  }
+}
+
+TEST_F(DoorTest, ThePauseClosesOnlyAnOpenDoor) {
+  struct Case {
+    int point;
+    const char* trigger;
+    int closed;
+  } cases[] = {{kDoorOpen, "", 1}, {3, "", 0}, {kDoorOpen, "[door] [0]", 0}};
+  for (const Case& c : cases) {
+    GameObject* d = Door(vec3{0, 0, 0});
+    d->prop.pause = 2;
+    d->prop.point = d->prop.nextPoint = d->prop.targetPoint = c.point;
+    std::snprintf(d->prop.triggerCommand, sizeof d->prop.triggerCommand, "%s", c.trigger);
+    Run(d, 6, 0.5f);
+    EXPECT_EQ(d->prop.targetPoint == 0, c.closed == 1) << c.point << c.trigger;
+  }
+}
+
+TEST_F(DoorTest, RequirementsRefuseWithAMessageOncePerSevenSeconds) {
+  GameObject* d = Door(vec3{0, 0, 0});
+  std::snprintf(d->prop.conditions, sizeof d->prop.conditions, "[skill_hack] [50]");
+  Player_HackSkill = 40;
+  Game_Time = 1;
+  Door_Use(d, player_, nullptr);
+  EXPECT_EQ(d->prop.targetPoint, 0);
+  ASSERT_EQ(Console_GetLineCount(), 1);
+  std::u16string line = Console_GetLine(0, nullptr);
+  EXPECT_EQ(line, u"consol\\You need 50 consol\\hack skill to open this door");
+  Game_Time += 6.5;
+  Door_Use(d, player_, nullptr);
+  EXPECT_EQ(Console_GetLineCount(), 1);
+  Game_Time += 1.0;
+  Door_Use(d, player_, nullptr);
+  EXPECT_EQ(Console_GetLineCount(), 2);
+  // Another user is refused without a message; the cheat word and the skill open it.
+  GameObject* npc = Spawn(NPC, 0, 0, "");
+  Game_Time += 10;
+  Door_Use(d, npc, nullptr);
+  EXPECT_EQ(Console_GetLineCount(), 2);
+  Game_AllWeaponsFlag = 1;
+  Door_Use(d, player_, nullptr);
+  EXPECT_EQ(d->prop.targetPoint, kDoorOpen);
+  Game_AllWeaponsFlag = 0;
+  d->prop.targetPoint = 0;
+  Player_HackSkill = 50;
+  Door_Use(d, player_, nullptr);
+  EXPECT_EQ(d->prop.targetPoint, kDoorOpen);
+  // A door waiting for a trigger's text is not opened by a plain use.
+  GameObject* t = Door(vec3{0, 0, 0});
+  std::snprintf(t->prop.triggerCommandText, sizeof t->prop.triggerCommandText, "x");
+  Door_Use(t, player_, nullptr);
+  EXPECT_EQ(t->prop.targetPoint, 0);
+}
+
+TEST_F(DoorTest, InfoLinesAreBoundedAndInWholeDegrees) {
+  GameObject* w = Spawn(WORLD, 1.9f, -2.5f, "crate");
+  w->origin.z = 3;
+  w->angles = vec3{kMathPi / 2, 0, 0};
+  int32_t request[8] = {0};
+  char reply[kObjInfoReplyBytes];
+  World_Info(w, request, reply);
+  EXPECT_EQ(std::string(reply + 28), std::to_string(w->id) + ":crate[WORLD]:[1,-2,3][90,0,0]");
+  GameObject* d = Door(vec3{5, 5, 5});
+  std::memset(d->person.name, 'n', sizeof d->person.name - 1);
+  Door_Info(d, request, reply);
+  EXPECT_EQ(std::string(reply + 28), std::to_string(d->id) + ":" + std::string(63, 'n') + "[FUNC_DOOR]");
+}
+
+TEST_F(DoorTest, PickUpsListsAndRespawn) {
+  GameObject* money = Spawn(WORLD, 0, 0, "purse");
+  money->person.state = 1;
+  money->person.respawnTime = 0;
+  std::snprintf(money->person.itemText, sizeof money->person.itemText, "[money] [25]");
+  GameObject* shown = Spawn(WORLD, 0, 0, "lamp");
+  GameObject* hidden = Spawn(WORLD, 0, 0, "sign");
+  hidden->prop.visible = 1;
+  std::snprintf(money->prop.drawOn, sizeof money->prop.drawOn, "[lamp] [nobody]");
+  std::snprintf(money->prop.drawOff, sizeof money->prop.drawOff, "[sign]");
+  int before = player_->person.money;
+  World_Use(money, player_, nullptr);
+  EXPECT_EQ(player_->person.money, before + 25);
+  EXPECT_EQ(shown->prop.visible, 1);
+  EXPECT_EQ(hidden->prop.visible, 0);
+  // A hidden object shows again once its time has passed.
+  GameObject* flag = Spawn(WORLD, 0, 0, "");
+  flag->person.state = 2;
+  flag->person.hiddenUntil = 5;
+  Game_Time = 4;
+  World_Think(flag);
+  EXPECT_EQ(flag->person.state, 2);
+  Game_Time = 6;
+  World_Think(flag);
+  EXPECT_EQ(flag->person.state, 1);
+}
+
+TEST_F(DoorTest, CaptureTheFlagTakeReturnAndCapture) {
+  Game_NetMode = 1;
+  Game_NetGameType = 2;
+  Ctf_LocalAddress = 0x0a000001;
+  GameObject* redBase = Spawn(WORLD, 0, 0, "");
+  redBase->person.ctfRole = CTF_BASE;
+  redBase->person.team = 0;
+  redBase->person.state = 1;
+  GameObject* blueBase = Spawn(WORLD, 0, 0, "");
+  blueBase->person.ctfRole = CTF_BASE;
+  blueBase->person.team = 1;
+  blueBase->person.state = 1;
+  player_->person.team = 0;
+  World_Use(blueBase, player_, nullptr);  // red takes the blue flag
+  EXPECT_EQ(Ctf_FlagState[1], 1);
+  EXPECT_EQ(Ctf_Carrier[1], 0x0a000001u);
+  World_Use(redBase, player_, nullptr);  // and brings it home
+  EXPECT_EQ(Ctf_FlagState[1], 0);
+  EXPECT_EQ(Ctf_Score[0], 1);
+  // A dropped red flag: blue takes it, red returns it.
+  GameObject* redFlag = Spawn(WORLD, 0, 0, "");
+  redFlag->person.ctfRole = CTF_FLAG;
+  redFlag->person.team = 0;
+  redFlag->person.state = 1;
+  Ctf_FlagState[0] = 2;
+  World_Use(redFlag, player_, nullptr);
+  EXPECT_EQ(Ctf_FlagState[0], 0);
+  EXPECT_EQ(redFlag->person.state, 2);
+  Game_NetMode = 0;
+  Game_NetGameType = 0;
+}
+
+TEST_F(DoorTest, TheEmitterLeavesOneParticleATenthOfASecondNearItsOffset) {
+  Fx_Reset();
+  Math_RandSetIndex(0);
+  GameObject* a = Spawn(ANIM, 100, 200, "fountain");
+  PropState& p = a->prop;
+  std::snprintf(p.particlesTexture, sizeof p.particlesTexture, "textures\\explod");
+  p.particlesOrigin = vec3{0, 0, 50};
+  p.particlesScale = 10;
+  p.lastEmission = 0;
+  // Ticks of 0.025 s: a particle whenever a tenth of a second has passed; ticks of 0.3 s: one each.
+  struct Case {
+    double step;
+    int ticks, least, most;
+  } cases[] = {{0.025, 40, 7, 10}, {0.3, 5, 5, 5}};
+  for (const Case& c : cases) {
+    Fx_Reset();
+    Game_Time = 0;
+    p.lastEmission = 0;
+    for (int i = 1; i <= c.ticks; i++) {
+      Game_Step = c.step;
+      Game_Time = i * c.step;
+      AnimObj_Think(a);
+    }
+    int made = 0;
+    float later = 1e9f;
+    for (FxRecord* fx = Fx_ActiveList; fx; fx = fx->next) {
+      made++;
+      EXPECT_LE(std::fabs(fx->position.x - 100), 2.0f);
+      EXPECT_LE(std::fabs(fx->position.y - 200), 2.0f);
+      EXPECT_LE(std::fabs(fx->position.z - 50), 2.0f);
+      EXPECT_EQ(fx->size, 10);
+      EXPECT_GE(later - fx->startTime, 0.1f - 1e-6f);
+      later = fx->startTime;
+    }
+    EXPECT_GE(made, c.least);
+    EXPECT_LE(made, c.most);
+  }
+  // A "speedframe" of 0 plays as one second a cycle.
+  p.speedFrames[0] = 0;
+  Game_Step = 0.25;
+  AnimObj_Animate(a);
+  EXPECT_TRUE(std::isfinite(p.phase));
+}
+
+}  // namespace

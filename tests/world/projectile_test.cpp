@@ -1,0 +1,271 @@
+// Shots and casings: the arc, the fuse, the mine's proximity, physics bodies, bounces, impacts,
+// the skill factor, lifetimes, casings at rest, the exact random draws of each event.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "characters/defs.h"
+#include "foundation/random.h"
+#include "hud/hud.h"
+#include "physics/physics.h"
+#include "world/fx.h"
+#include "world/game.h"
+#include "world/projectile.h"
+#include "world/trace.h"
+#include "world_fixture.h"
+
+namespace {
+
+using tw_test::WorldTest;
+
+struct Hit {
+  GameObject* target;
+  float amount;
+};
+Hit g_hits[16];
+int g_hitCount;
+void RecordDamage(GameObject* self, GameObject*, float amount, float, const vec3*, int32_t, int32_t) {
+  if (g_hitCount < 16) g_hits[g_hitCount++] = Hit{self, amount};
+}
+
+int FxCount() {
+  int n = 0;
+  for (FxRecord* fx = Fx_ActiveList; fx; fx = fx->next) n++;
+  return n;
+}
+
+class ShotTest : public WorldTest {
+ protected:
+  void SetUp() override {
+    WorldTest::SetUp();
+    Fx_Reset();
+    Math_RandSetIndex(0);
+    g_hitCount = 0;
+    for (int b = 0; b < kPhysicsBodies; b++) Physics_Bodies[b].used = 0;
+    Physics_BodyCount = 0;
+    player_ = StartGame();
+    player_->origin = vec3{0, -1500, 0};
+    player_->person.state = 1;
+  }
+  void TearDown() override {
+    for (int w = 0; w < 4; w++) Def_Weapons[w] = WeaponDef{};
+    WorldTest::TearDown();
+  }
+  static WeaponDef& Weapon(int w, int kind) {
+    WeaponDef& d = Def_Weapons[w];
+    d = WeaponDef{};
+    d.kind = kind;
+    d.bulletExplodTime = 100;
+    d.physics = 5000;
+    d.removeTime = 1;
+    d.skill = -1;
+    return d;
+  }
+  GameObject* Fire(int weapon, vec3 from, vec3 velocity, uint32_t owner = 0) {
+    vec3 angles{0, 0, 0};
+    return Pulka_Spawn("shot", nullptr, 0, "", owner, &from, 0, &velocity, &angles, weapon);
+  }
+  // A target that records its damage, with a box of half width 16.
+  static GameObject* Target(int classNum, vec3 at) {
+    GameObject* t = Spawn(classNum, at.x, at.y, "");
+    t->origin = at;
+    t->person.state = 1;
+    t->prop.solid = 1;
+    t->hasClipBox = 1;
+    const float box[6] = {-16, -16, -16, 16, 16, 16};
+    std::memcpy(t->clipBox, box, sizeof box);
+    std::memcpy(t->clipBox2, box, sizeof box);
+    t->mins = vec3{-16, -16, -16};
+    t->maxs = vec3{16, 16, 16};
+    t->slots.Damage = RecordDamage;
+    return t;
+  }
+  static void Step(GameObject* shot, double dt) {
+    Game_TickFrame = DemoFrame{};
+    Game_Tick();
+    Game_Step = dt;
+    Game_Time += dt;
+    Pulka_Think(shot);
+  }
+  GameObject* player_ = nullptr;
+};
+
+TEST_F(ShotTest, WeaponsOutsideTheTableAreRefusedAndLifetimesFollowTheKind) {
+  EXPECT_EQ(Fire(36, {0, 0, 0}, {1, 0, 0}), nullptr);
+  EXPECT_EQ(Fire(-1, {0, 0, 0}, {1, 0, 0}), nullptr);
+  struct Case {
+    int kind;
+    float lifetime, expected;
+  } cases[] = {{5, 0, 5}, {1, 0, 4}, {4, 0, 10}, {2, 0, 20}, {4, 7, 7}};
+  for (const Case& c : cases) {
+    Weapon(0, c.kind).bulletLifetime = c.lifetime;
+    GameObject* s = Fire(0, {0, 0, 0}, {1, 0, 0});
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->prop.lifetime, c.expected) << c.kind;
+    EXPECT_EQ(s->flags, 33u);
+  }
+}
+
+TEST_F(ShotTest, TheArcFollowsTheGravityFactor) {
+  Weapon(0, 5).gravity = 0.5f;
+  GameObject* s = Fire(0, {0, 0, 1000}, {100, 0, 50});
+  double z = 1000, vz = 50;
+  const double a = 1.0 - 800.0 * 0.5;
+  for (int i = 0; i < 10; i++) {
+    Step(s, 0.1);
+    z += vz * 0.1;
+    vz += a * 0.1;
+  }
+  EXPECT_NEAR(s->origin.z, z, 1e-2);
+  EXPECT_NEAR(s->origin.x, 100, 1e-3);
+  EXPECT_NEAR(s->person.velocity[2], vz, 1e-3);
+}
+
+TEST_F(ShotTest, AGrenadeExplodesOnItsFuseWithSplashDamageThenGoes) {
+  WeaponDef& w = Weapon(0, 2);
+  w.bulletExplodTime = 3.0f;
+  w.bulletDamage = 80;
+  w.bulletExplod = 200;
+  w.removeTime = 1;
+  GameObject* victim = Target(WORLD, {100, 0, 0});
+  GameObject* s = Fire(0, {0, 0, 0}, {0, 0, 0});
+  for (int i = 0; i < 29; i++) Step(s, 0.1);
+  EXPECT_EQ(s->person.state, 1);
+  EXPECT_EQ(g_hitCount, 0);
+  Step(s, 0.2);
+  EXPECT_EQ(s->person.state, 2);
+  ASSERT_EQ(g_hitCount, 1);
+  EXPECT_EQ(g_hits[0].target, victim);
+  EXPECT_NEAR(g_hits[0].amount, 80 * 0.5, 1);
+  EXPECT_EQ(s->prop.soundHandle, 0u);
+  Step(s, 0.5);
+  EXPECT_EQ(s->deleteQueued, 0u);
+  Step(s, 0.6);
+  EXPECT_NE(s->deleteQueued, 0u);
+}
+
+TEST_F(ShotTest, AMineWaitsASecondAndNeverSeesThePlayer) {
+  WeaponDef& w = Weapon(0, 4);
+  w.sensorDist = 100;
+  player_->origin = vec3{50, 0, 0};
+  GameObject* s = Fire(0, {0, 0, 0}, {0, 0, 0});
+  for (int i = 0; i < 20; i++) Step(s, 0.1);
+  EXPECT_EQ(s->person.state, 1);  // only the player is near
+  GameObject* npc = Spawn(NPC, 0, 60, "");
+  npc->person.state = 1;
+  GameObject* early = Fire(0, {0, 0, 0}, {0, 0, 0});
+  Step(early, 0.5);
+  EXPECT_EQ(early->person.state, 1);
+  Step(early, 0.6);
+  EXPECT_EQ(early->person.state, 2);
+}
+
+TEST_F(ShotTest, ABulletIntoABodyPushesItLeavesOnePuffAndNoDamage) {
+  Weapon(0, 5).bulletDamage = 30;
+  GameObject* crate = Spawn(WORLD, 200, 0, "");
+  crate->origin = vec3{200, 0, 0};
+  vec3 half{2, 2, 2};
+  int body = Physics_AddBody(crate, &half, 0);
+  ASSERT_GE(body, 0);
+  GameObject* s = Fire(0, {0, 0, 0}, {1000, 0, 0}, player_->id);
+  int index = Math_RandGetIndex();
+  Step(s, 0.5);
+  EXPECT_NE(s->deleteQueued, 0u);
+  EXPECT_EQ(g_hitCount, 0);
+  ASSERT_EQ(FxCount(), 1);
+  EXPECT_NEAR(Fx_ActiveList->position.x, 200 - 32 - 4, 2.1);
+  EXPECT_EQ(Fx_ActiveList->blendMode, 1u);
+  EXPECT_EQ(Math_RandGetIndex() - index, 6);
+
+  TraceResult r;
+  int hit;
+  vec3 a{0, 0, 0}, b{400, 0, 0};
+  EXPECT_NEAR(Pulka_TraceBodies(&a, &b, &r, &hit), (168 - 1.0 / 32) / 400, 1e-5);
+  EXPECT_EQ(hit, body);
+  EXPECT_FLOAT_EQ(r.normal.x, -1);
+  vec3 c{0, 100, 0}, e{400, 100, 0};
+  EXPECT_EQ(Pulka_TraceBodies(&c, &e, &r, &hit), 1.0f);
+  EXPECT_EQ(hit, -1);
+}
+
+TEST_F(ShotTest, BouncesImpactsAndTheirDraws) {
+  // A bounce off a wall keeps half the speed, reversed.
+  Weapon(0, 2).bounce = 0.5f;
+  Target(WORLD, {100, 0, 0});
+  GameObject* s = Fire(0, {0, 0, 0}, {200, 0, 0});
+  Step(s, 1.0);
+  EXPECT_EQ(s->person.state, 1);
+  EXPECT_NEAR(s->person.velocity[0], -100, 1e-2);
+  EXPECT_NEAR(s->origin.x, 100 - 16 - 1.0 / 32, 1e-2);
+  // A bullet into a wall: one spark (six draws and the roll), damage through the Damage slot.
+  Weapon(1, 5).bulletDamage = 30;
+  GameObject* wall = Target(WORLD, {0, 200, 0});
+  GameObject* b = Fire(1, {0, 0, 0}, {0, 400, 0});
+  int before = FxCount(), index = Math_RandGetIndex();
+  Step(b, 1.0);
+  EXPECT_EQ(b->person.state, 2);
+  ASSERT_EQ(g_hitCount, 1);
+  EXPECT_EQ(g_hits[0].target, wall);
+  EXPECT_EQ(g_hits[0].amount, 30);
+  EXPECT_EQ(FxCount(), before + 1);
+  EXPECT_EQ(Math_RandGetIndex() - index, 7);
+  // A bullet into a character is gone at once and leaves blood; an NPC's shot on the player halves.
+  GameObject* npc = Target(NPC, {0, -200, 0});
+  GameObject* hero = Fire(1, {0, 0, 0}, {0, -400, 0});
+  Step(hero, 1.0);
+  EXPECT_NE(hero->deleteQueued, 0u);
+  EXPECT_EQ(Fx_ActiveList->blendMode, 5u);
+  player_->origin = vec3{400, 0, 0};
+  player_->slots.Damage = RecordDamage;
+  player_->hasClipBox = 1;
+  const float box[6] = {-16, -16, -16, 16, 16, 16};
+  std::memcpy(player_->clipBox, box, sizeof box);
+  std::memcpy(player_->clipBox2, box, sizeof box);
+  GameObject* enemy = Fire(1, {300, 0, 0}, {400, 0, 0}, npc->id);
+  Step(enemy, 1.0);
+  EXPECT_EQ(g_hits[g_hitCount - 1].target, player_);
+  EXPECT_EQ(g_hits[g_hitCount - 1].amount, 15);
+}
+
+TEST_F(ShotTest, TheSkillFactorFollowsTheHudBands) {
+  const float a[5] = {1.0f, 2.0f, 4.0f, 8.0f, 16.0f};
+  std::memcpy(Hud_Settings.damage[1], a, sizeof a);
+  struct Case {
+    float skill, factor;
+  } cases[] = {{5, 1}, {10, 1}, {55, 1.5f}, {150, 3}, {250, 6}, {300, 16}};
+  for (const Case& c : cases) {
+    player_->person.skills[1] = c.skill;
+    EXPECT_NEAR(Pulka_SkillFactor(player_, 1), c.factor, 1e-5) << c.skill;
+  }
+  EXPECT_EQ(Pulka_SkillFactor(player_, 6), 1.0f);
+  GameObject* npc = Spawn(NPC, 0, 0, "");
+  EXPECT_EQ(Pulka_SkillFactor(npc, 1), 1.0f);
+  Game_NetMode = 1;
+  EXPECT_EQ(Pulka_SkillFactor(player_, 1), 1.0f);
+  Game_NetMode = 0;
+}
+
+TEST_F(ShotTest, ACasingAtFractionZeroLiesFlat) {
+  GameObject* c = Spawn(GILZA, 0, 0, "");
+  c->angles = vec3{1, 2, 3};
+  c->person.velocity[2] = -100;
+  TraceResult hit{};
+  hit.normal = vec3{0, 0, 1};
+  hit.fraction = 0;
+  Gilza_Bounce(c, &hit);
+  EXPECT_EQ(c->prop.angularVelocity.x, 0);
+  EXPECT_EQ(c->angles.y, 0);
+  EXPECT_EQ(c->angles.z, 0);
+  EXPECT_NEAR(c->person.velocity[2], 50, 1e-4);
+  hit.fraction = 0.5f;
+  int index = Math_RandGetIndex();
+  Gilza_Bounce(c, &hit);
+  EXPECT_EQ(Math_RandGetIndex() - index, 3);
+  for (float v : {c->prop.angularVelocity.x, c->prop.angularVelocity.y, c->prop.angularVelocity.z}) {
+    EXPECT_GE(v, 0);
+    EXPECT_LE(v, 20);
+  }
+}
+
+}  // namespace

@@ -10,6 +10,8 @@
 #include "foundation/bytereader.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
+#include "foundation/random.h"
+#include "foundation/sound.h"
 #include "foundation/timer.h"
 #include "foundation/udp.h"
 #include "foundation/var.h"
@@ -19,6 +21,10 @@
 #include "world/start.h"
 
 extern VarRecord game_playername;
+// The projectile class's spawner; shots of peers fly only in a build that has it.
+GameObject* Pulka_Spawn(const char* name, const float viewBox[6], int32_t, const char* text, uint32_t owner,
+                        const vec3* origin, int32_t, const vec3* velocity, const vec3* angles, int32_t weapon)
+    __attribute__((weak));
 
 ServerListEntry NET_ServerList[kServerListRows];
 FragRow NET_FragTable[kFragRows];
@@ -37,6 +43,8 @@ namespace {
 
 constexpr float kRespawnDelay = 5.0f;
 constexpr float kFlagHidden = 1000000.0f;
+constexpr float kShotSpeed = 400.0f;
+constexpr int kNetPelletsMax = 64;  // projectiles one state message may start
 
 const char* AddrText(uint32_t address) {
   static char text[4][kNetAddrTextSize];
@@ -232,6 +240,39 @@ void HandleTouch(const NetMessage& m, uint32_t sender) {
   }
 }
 
+// A peer's shot seen on this copy: its projectiles and its sound. The shared random sequence is
+// left where it was.
+void RemoteShot(GameObject* body, const NetMessage& m) {
+  if (m.weapon < 0 || m.weapon >= kWeaponDefs) return;
+  body->prop.fireTime = float(Game_Time);
+  body->prop.fireWeapon = m.weapon;
+  const WeaponDef& w = Def_Weapons[m.weapon];
+  vec3 from{m.shotOrigin[0], m.shotOrigin[1], m.shotOrigin[2]};
+  vec3 aim{m.shotAngles[0], m.shotAngles[1], m.shotAngles[2]};
+  if (w.kind == 1 || w.kind == 2) {
+    static const float kBox[6] = {-10, -10, -10, 10, 10, 10};
+    vec3 forward, right, up;
+    Mat_AxesFromAngles(&aim, &forward, &right, &up);
+    int pellets = w.pellets < 1 ? 1 : w.pellets > kNetPelletsMax ? kNetPelletsMax : w.pellets;
+    int saved = Math_RandGetIndex();
+    for (int i = 0; i < pellets; i++) {
+      float side = 0, lift = 0;
+      if (w.kind == 1) {
+        side = (Math_RandNext() - 0.5f) * w.spread;
+        lift = (Math_RandNext() - 0.5f) * w.spread;
+      }
+      vec3 dir{forward.x + right.x * side + up.x * lift, forward.y + right.y * side + up.y * lift,
+               forward.z + right.z * side + up.z * lift};
+      float len = std::sqrt(dir.x * dir.x + dir.y * dir.y + dir.z * dir.z);
+      if (len > 0) dir = {dir.x / len, dir.y / len, dir.z / len};
+      vec3 velocity{dir.x * kShotSpeed, dir.y * kShotSpeed, dir.z * kShotSpeed};
+      if (Pulka_Spawn) Pulka_Spawn("pulka", kBox, 0, nullptr, body->id, &from, 0, &velocity, &aim, m.weapon);
+    }
+    Math_RandSetIndex(saved);
+  }
+  if (w.fireSound[0]) Sound_Play(w.fireSound, 1.0f, 5.0f, &from.x, 0, SOUND_CAT_EFFECTS);
+}
+
 void HandleState(const NetMessage& m, uint32_t sender) {
   for (GameObject* o = Obj_ListHead; o; o = o->next) {
     if (o->classNum != NETPLAYER || !Active(o) || uint32_t(o->prop.netId) != sender) continue;
@@ -245,10 +286,7 @@ void HandleState(const NetMessage& m, uint32_t sender) {
       o->person.state = 2;
       o->deathTime = float(Game_Time);
     }
-    if (m.shot && m.weapon >= 0 && m.weapon < kWeaponDefs) {
-      o->prop.fireTime = float(Game_Time);
-      o->prop.fireWeapon = m.weapon;
-    }
+    if (m.shot) RemoteShot(o, m);
   }
 }
 

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "characters/defs.h"
 #include "foundation/file.h"
+#include "foundation/random.h"
 #include "foundation/var.h"
 #include "world/entity.h"
 #include "world/net.h"
@@ -185,6 +187,18 @@ TEST_F(NetTest, StateKillsFragsAndWrongSenders) {
   state(Addr(2), 2.0f, 50, 1);
   state(Addr(2), 1.0f, 60, 1);  // older: ignored
   EXPECT_EQ(b->origin.x, 50.0f);
+  // Shots: a weapon outside the table is dropped; a scattering one leaves the random sequence as
+  // it was.
+  Def_Weapons[3].kind = 1, Def_Weapons[3].pellets = 5, Def_Weapons[3].spread = 0.2f;
+  int randIndex = Math_RandGetIndex();
+  float clock = 3.0f;
+  for (int weapon : {36, -1, 3})
+    Deliver(NETMSG_STATE, Addr(2), [&](NetMessage& m) {
+      m.clock = clock++, m.origin[0] = 50, m.state = 1, m.shot = 1, m.weapon = weapon;
+    });
+  EXPECT_EQ(b->prop.fireWeapon, 3);
+  EXPECT_EQ(Math_RandGetIndex(), randIndex);
+  Def_Weapons[3] = WeaponDef{};
   int lines = NET_RefusalLines;
   EXPECT_EQ(state(Addr(7), 3.0f, 1, 1), -1);  // no body
   // Killed only from the victim; refusal lines are not repeated for every datagram.

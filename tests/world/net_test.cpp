@@ -12,6 +12,7 @@
 #include "foundation/random.h"
 #include "foundation/var.h"
 #include "world/entity.h"
+#include "world/level.h"
 #include "world/net.h"
 #include "world/start.h"
 #include "world/world_fixture.h"
@@ -47,6 +48,7 @@ class NetTest : public WorldTest {
     g_sent.clear();
     Level_PlayerStart = PlayerStartRecord{};
     Level_DmStartCount = 0;
+    std::strcpy(Level_Name, "arenas\\yard");
     Game_NetGameType = 0;
     player_ = Obj_Alloc();
     player_->flags = OBJ_ACTIVE;
@@ -107,7 +109,7 @@ class NetTest : public WorldTest {
 
 TEST_F(NetTest, DiscoveryAndServerList) {
   NET_StartServer(0);
-  EXPECT_EQ(Deliver(NETMSG_CLIENT, Addr(2), [](NetMessage& m) { std::memcpy(m.tag, "vosknet", 8); }), 0);
+  EXPECT_EQ(Deliver(NETMSG_CLIENT, Addr(2), [](NetMessage& m) { std::memcpy(m.tag, "vosknet", 8); }), -1);
   EXPECT_TRUE(g_sent.empty());
   Deliver(NETMSG_CLIENT, Addr(2));
   ASSERT_EQ(g_sent.size(), 1u);

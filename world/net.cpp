@@ -8,7 +8,6 @@
 #include "characters/defs.h"
 #include "characters/person.h"
 #include "foundation/bytereader.h"
-#include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/random.h"
 #include "foundation/sound.h"
@@ -27,7 +26,6 @@ GameObject* Pulka_Spawn(const char* name, const float viewBox[6], int32_t, const
     __attribute__((weak));
 
 ServerListEntry NET_ServerList[kServerListRows];
-FragRow NET_FragTable[kFragRows];
 TeamFlag NET_Flags[2];
 PendingShot NET_PendingShot;
 float NET_GameStamp;
@@ -708,52 +706,6 @@ void NET_SendClientQuit() {
   Log_Printf("NET:send ClientQuit to %s\n", AddrText(NET_ServerAddress));
 }
 
-static bool ServerWithPlayer() { return NET_Up && Game_NetMode == 1 && NET_GameRunning && Obj_Player; }
-
-void NET_WriteFrags(FileHandle* file) {
-  if (!ServerWithPlayer() || !file) return;
-  ByteWriter w;
-  int32_t count = 1;
-  for (const FragRow& r : NET_FragTable) count += r.used;
-  w.I32(count);
-  w.U32(NET_LocalAddress);
-  w.I32(Obj_Player->frags);
-  for (const FragRow& r : NET_FragTable) {
-    if (!r.used) continue;
-    w.U32(r.id);
-    w.I32(r.frags);
-  }
-  File_Write(w.bytes.data(), 1, w.bytes.size(), file);
-}
-
-void NET_ReadFrags(FileHandle* file) {
-  if (!ServerWithPlayer() || !file) return;
-  Obj_Player->frags = 0;
-  for (FragRow& r : NET_FragTable) r.frags = 0;
-  uint8_t word[8];
-  if (File_Read(word, 1, 4, file) != 4) return;
-  int32_t count = ByteReader(word, 4).I32();
-  if (count < 0 || count > kNetFragsReadMax) {
-    Log_Printf("NET_ReadFrags: %i frag pairs refused\n", count);
-    return;
-  }
-  for (int i = 0; i < count; i++) {
-    if (File_Read(word, 1, 8, file) != 8) {
-      Log_Printf("NET_ReadFrags: the frag table ends early\n");
-      return;
-    }
-    ByteReader r(word, 8);
-    uint32_t id = r.U32();
-    int32_t frags = r.I32();
-    if (id == NET_LocalAddress) {
-      Obj_Player->frags = frags;
-      continue;
-    }
-    for (FragRow& row : NET_FragTable)
-      if (row.used && row.id == id) row.frags = frags;
-  }
-}
-
 int NET_ReceiveAll() {
   if (!NET_Up) return 0;
   static uint8_t packet[kNetPacketSize];
@@ -767,4 +719,45 @@ int NET_ReceiveAll() {
     handled++;
   }
   return handled;
+}
+
+FragRow NET_FragTable[kFragRows];
+
+static bool NET_ServerWithPlayer() { return Game_Running && Game_NetMode == 1 && Obj_Player; }
+
+void NET_WriteFrags(std::vector<uint8_t>& out) {
+  if (!NET_ServerWithPlayer()) return;
+  ByteWriter w;
+  int32_t count = 1;
+  for (const FragRow& r : NET_FragTable) count += r.used != 0;
+  w.I32(count);
+  w.U32(NET_LocalAddress);
+  w.I32(Obj_Player->frags);
+  for (const FragRow& r : NET_FragTable) {
+    if (!r.used) continue;
+    w.U32(r.id);
+    w.I32(r.frags);
+  }
+  out.insert(out.end(), w.bytes.begin(), w.bytes.end());
+}
+
+int NET_ReadFrags(const uint8_t* bytes, size_t size) {
+  if (!NET_ServerWithPlayer()) return 0;
+  ByteReader r(bytes, size);
+  uint32_t count = r.U32();
+  if (!r.ok || count > uint32_t(kFragRows) + 1 || r.Left() != size_t(count) * 8) {
+    Log_Printf("NET_ReadFrags: a frag table of %u rows does not fit its %zu bytes; nothing changed\n", count, size);
+    return 0;
+  }
+  Obj_Player->frags = 0;
+  for (FragRow& row : NET_FragTable) row.frags = 0;
+  for (uint32_t i = 0; i < count; i++) {
+    uint32_t id = r.U32();
+    int32_t frags = r.I32();
+    if (id == NET_LocalAddress) Obj_Player->frags = frags;
+    else
+      for (FragRow& row : NET_FragTable)
+        if (row.used && row.id == id) row.frags = frags;
+  }
+  return 1;
 }

@@ -1,14 +1,15 @@
 // The local-network messages: each received datagram is handled by its first byte. One copy is the
 // server (Game_NetMode 1) and keeps the frag table, pick-ups and flags; the others are clients (2).
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "foundation/udp.h"  // kNetPacketSize, the frame's receive buffer
 #include "foundation/vecmath.h"
 #include "world/netmsg.h"
 
 struct GameObject;
-struct FileHandle;
 
 // Datagrams handled in one frame at most; the rest wait for the next frame, so a flooding peer
 // cannot hold the frame.
@@ -20,24 +21,14 @@ struct ServerListEntry {
   int32_t used;
   uint32_t address;
   float stamp;
-  char playerName[kNetNameSize];
+  char playerName[kNetMsgNameSize];
   char levelName[kNetLevelNameSize];
   float receiptTime;  // frame clock
   int32_t maxPlayers, players, gameType;
 };
 extern ServerListEntry NET_ServerList[kServerListRows];
 
-// The server's clients (its own frags live in its player's object).
-constexpr int kFragRows = 64;
 constexpr int kNetMaxClients = kNetRoster - 1;  // the server is roster entry 0
-struct FragRow {
-  int32_t used;
-  uint32_t id;
-  char name[kNetNameSize];
-  int32_t frags;
-  int32_t team;
-};
-extern FragRow NET_FragTable[kFragRows];
 
 // Capture the flag, one entry per team.
 struct TeamFlag {
@@ -93,11 +84,6 @@ void NET_SendClientQuit();
 void NET_StartServer(int32_t gameType);
 void NET_EndGame();
 
-// The frag table body of a server save.
-void NET_WriteFrags(FileHandle* file);
-void NET_ReadFrags(FileHandle* file);
-constexpr int kNetFragsReadMax = kFragRows + 1;
-
 // Start-point choice for a team: the default start, else a random allowed start nobody alive
 // stands on.
 void NET_ChooseStart(int32_t team, vec3* origin, vec3* angles);
@@ -105,3 +91,20 @@ void NET_ChooseStart(int32_t team, vec3* origin, vec3* angles);
 // Tests replace the datagram source and sink; null is the network.
 extern int (*NET_ReceiveSource)(void* buffer, int capacity, uint32_t* sender);
 extern void (*NET_SendSink)(const void* data, int length, uint32_t address);
+
+// The server's frag table: one row per client (the server's own frags are its player's).
+constexpr int kFragRows = 64;
+constexpr int kNetNameSize = 64;
+struct FragRow {
+  int32_t used;
+  uint32_t id;  // the client's network id
+  char name[kNetNameSize];
+  int32_t frags;
+  int32_t team;
+};
+extern FragRow NET_FragTable[kFragRows];
+// The frag body of a server's saved game: int32 count, then {network id, frags} pairs, the
+// server's own first, then every used row. Both do nothing unless a server game runs with a
+// player. Reading checks the whole body first; 1 when it was taken.
+void NET_WriteFrags(std::vector<uint8_t>& out);
+int NET_ReadFrags(const uint8_t* bytes, size_t size);

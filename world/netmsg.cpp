@@ -101,14 +101,14 @@ void Layout(Wire& b, M& m) {
   f32(4, m.stamp);
   switch (m.type) {
     case NETMSG_SERVER:
-      text(8, m.playerName, kNetNameSize);
+      text(8, m.playerName, kNetMsgNameSize);
       text(72, m.levelName, kNetLevelNameSize);
       u32(200, m.maxPlayers);
       u32(204, m.players);
       u32(208, m.gameType);
       break;
     case NETMSG_WANTCONNECT:
-      text(8, m.playerName, kNetNameSize);
+      text(8, m.playerName, kNetMsgNameSize);
       u32(72, m.team);
       break;
     case NETMSG_ACCEPTCLIENT:
@@ -119,7 +119,7 @@ void Layout(Wire& b, M& m) {
       i32s(208, m.teams, kNetRoster);
       f32s(272, &m.origins[0][0], kNetRoster * 3);
       f32s(464, &m.anglesList[0][0], kNetRoster * 3);
-      for (int i = 0; i < kNetRoster; i++) text(656 + kNetNameSize * i, m.names[i], kNetNameSize);
+      for (int i = 0; i < kNetRoster; i++) text(656 + kNetMsgNameSize * i, m.names[i], kNetMsgNameSize);
       break;
     case NETMSG_STATE:
       f32(8, m.clock);

@@ -20,7 +20,7 @@ enum NetMsgType : int32_t {
 };
 constexpr int kNetMsgTypes = 13;
 constexpr int kNetRoster = 16;  // roster and frag-message entries
-constexpr int kNetNameSize = 64;
+constexpr int kNetMsgNameSize = 64;  // player names
 constexpr int kNetLevelNameSize = 128;
 constexpr int kNetWorldBytes = 32;
 constexpr int kNetMaxMessageSize = 1680;
@@ -38,7 +38,7 @@ struct NetMessage {
   char tag[8];
   float version;
   // 1 Server, 2 WantConnect (name, team), 3 AcceptClient (level, game type, roster)
-  char playerName[kNetNameSize];
+  char playerName[kNetMsgNameSize];
   char levelName[kNetLevelNameSize];
   int32_t maxPlayers, players, gameType;
   int32_t team;
@@ -47,7 +47,7 @@ struct NetMessage {
   int32_t teams[kNetRoster];
   float origins[kNetRoster][3];
   float anglesList[kNetRoster][3];
-  char names[kNetRoster][kNetNameSize];
+  char names[kNetRoster][kNetMsgNameSize];
   // 4 player state (origin and angles also of 12 Respawn)
   float clock;
   float origin[3], angles[3];

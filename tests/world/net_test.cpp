@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "characters/defs.h"
-#include "foundation/file.h"
 #include "foundation/random.h"
 #include "foundation/var.h"
 #include "world/entity.h"
@@ -306,27 +305,22 @@ TEST_F(NetTest, ClientTakesServerMessagesOnlyFromItsServer) {
 
 TEST_F(NetTest, FragTableSavedAndReadBack) {
   NET_StartServer(0);
+  Game_Running = 1;
   Join(Addr(2));
   NET_FragTable[0].frags = 5;
   player_->frags = 3;
-  FileHandle* f = File_Open("frags", "wb");
-  NET_WriteFrags(f);
-  File_Close(f);
+  std::vector<uint8_t> body;
+  NET_WriteFrags(body);
+  EXPECT_EQ(body.size(), 20u);
   NET_FragTable[0].frags = player_->frags = 0;
-  f = File_Open("frags", "rb");
-  NET_ReadFrags(f);
-  File_Close(f);
+  EXPECT_EQ(NET_ReadFrags(body.data(), body.size()), 1);
   EXPECT_EQ(player_->frags, 3);
   EXPECT_EQ(NET_FragTable[0].frags, 5);
-  // Counts above the table are refused; a short table stops at its end.
-  const std::string cases[] = {std::string("\x42\0\0\0", 4), std::string("\x03\0\0\0\x0a\0\0\x02\x07\0\0\0", 12)};
-  for (const std::string& bytes : cases) {
-    WriteFile("frags", bytes);
-    player_->frags = 9;
-    f = File_Open("frags", "rb");
-    NET_ReadFrags(f);
-    File_Close(f);
-    EXPECT_EQ(player_->frags, 0);
-  }
-  EXPECT_EQ(NET_FragTable[0].frags, 7);
+  // Counts above the table and short tables are refused whole.
+  const std::string cases[] = {std::string("\x42\0\0\0", 4) + std::string(66 * 8, '\0'),
+                               std::string("\x03\0\0\0\x0a\0\0\x02\x07\0\0\0", 12)};
+  for (const std::string& bytes : cases)
+    EXPECT_EQ(NET_ReadFrags(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0);
+  EXPECT_EQ(player_->frags, 3);
+  Game_Running = 0;
 }

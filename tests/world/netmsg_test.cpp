@@ -45,7 +45,7 @@ TEST(NetMsg, SizesOffsetsAndRoundTrip) {
       m.origins[i][2] = float(i);
       m.anglesList[i][1] = float(-i);
       m.frags[i] = 100 + i;
-      std::snprintf(m.names[i], kNetNameSize, "p%i", i);
+      std::snprintf(m.names[i], kNetMsgNameSize, "p%i", i);
     }
     m.clock = 3.0f, m.origin[1] = 7.0f, m.angles[2] = 0.5f, m.shot = 1, m.shotOrigin[0] = 9.0f;
     m.shotAngles[2] = 1.5f, m.weapon = 4, m.shotWord = 77, m.state = 2, m.object = 31;

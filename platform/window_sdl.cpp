@@ -1,6 +1,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "foundation/log.h"
@@ -9,10 +10,33 @@
 static SDL_Window* g_window;
 static int g_videoUp;
 
+// A busy X server may refuse a connection for a moment. SDL then quietly settles for its offscreen
+// driver, which shows nothing and gives the renderer no OpenGL. With a display named and no driver
+// asked for, the connection is tried again for a while before settling for that.
+static int StartVideo() {
+  const char* display = std::getenv("DISPLAY");
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  const bool wantDisplay = display && *display && !(asked && *asked);
+  for (int attempt = 1;; attempt++) {
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+      Log_Printf("Plat_WindowCreate: %s\n", SDL_GetError());
+      return 0;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!wantDisplay || !driver || std::strcmp(driver, "offscreen") != 0) return 1;
+    if (attempt == 50) {
+      Log_Printf("Plat_WindowCreate: the display %s cannot be reached; the window is offscreen\n", display);
+      return 1;
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    SDL_Delay(100);
+  }
+}
+
 int Plat_WindowCreate(const char* title) {
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return 0;
+  if (!StartVideo()) return 0;
   g_videoUp = 1;
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);

@@ -1,5 +1,6 @@
 #include "world/demo.h"
 
+#include "world/fx.h"
 #include "world/game.h"
 #include "world/tick.h"
 
@@ -15,5 +16,5 @@ void Demo_ReadFrame(DemoFrame* frame) {
   Game_DemoFlags &= ~DEMO_PLAYBACK;
 }
 const char* Demo_NextName() { return ""; }
-void Demo_StartPlayback(const char*) {}
+void Demo_StartPlayback(const char*) { Fx_Reset(); }
 void Demo_WriteFrame(const DemoFrame*) {}

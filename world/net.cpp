@@ -16,6 +16,7 @@
 #include "foundation/var.h"
 #include "world/entity.h"
 #include "world/game.h"
+#include "world/level.h"
 #include "world/object.h"
 #include "world/start.h"
 
@@ -32,7 +33,7 @@ float NET_GameStamp;
 int32_t NET_GameRunning;
 uint32_t NET_ServerAddress;
 int32_t NET_RosterTeam;
-int (*NET_LoadLevel)(const char* name);
+int (*NET_LoadLevel)(const char* name) = Level_Load;
 int32_t NET_RefusalLines;
 int (*NET_ReceiveSource)(void* buffer, int capacity, uint32_t* sender);
 void (*NET_SendSink)(const void* data, int length, uint32_t address);

@@ -55,8 +55,8 @@ extern int32_t NET_GameRunning;  // a network game runs on this copy
 extern uint32_t NET_ServerAddress;
 extern int32_t NET_RosterTeam;  // the team this copy asked for
 
-// Loads the level an AcceptClient names into a copy not yet in a network game; 1 when loaded.
-// Null: the level is not loaded (logged).
+// Loads the level an AcceptClient names into a copy not yet in a network game (Level_Load; tests
+// replace it); 1 when loaded.
 extern int (*NET_LoadLevel)(const char* name);
 
 // Handles one datagram of `length` bytes from `sender` (IPv4, first number in the lowest byte).

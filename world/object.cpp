@@ -121,6 +121,7 @@ GameObject* Obj_Alloc() {
   auto* obj = static_cast<GameObject*>(Global_MallocZero(sizeof(GameObject), "OBJM"));
   if (!obj) return nullptr;
   obj->slots = Obj_ClassSlots[0];
+  Speech_ResetValues(obj->drawValues);
   obj->id = ++g_lastId;
   obj->prev = Obj_ListTail;
   if (Obj_ListTail)
@@ -186,6 +187,7 @@ void Obj_RequestDelete(GameObject* obj) {
 static void Obj_Release(GameObject* obj) {
   ai_UnregisterObject(obj);
   obj->slots.Free(obj);
+  Speech_FreeTracks(obj);
   if (Obj_Player == obj) Obj_Player = nullptr;
   if (Dialog_Partner == obj) {
     Dialog_Partner = nullptr;

@@ -6,6 +6,7 @@
 #include "characters/person.h"
 #include "foundation/vecmath.h"
 #include "world/propstate.h"
+#include "world/speech.h"
 
 struct GameObject;
 struct ViewParams;
@@ -133,6 +134,10 @@ struct GameObject {
   int32_t gender;  // 0 male, 1 female
   int32_t voiceSet;
   PropState prop;  // scenery classes
+  // Values handed to the model draw (1 then fifteen 0 at rest); a voiced line writes 1-8, 10-14.
+  float drawValues[kDrawValues];
+  SpeechLine speech;
+  float visibility;  // sun halos: 0 hidden .. 1 fully seen
 
   // Bookkeeping of this run only, never saved: set while the object waits in the deletion queue.
   uint32_t deleteQueued;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdlib>
 
 #include "foundation/log.h"
 #include "platform/window.h"
@@ -24,17 +23,27 @@ void LoggedTest::TearDown() {
 
 std::string LoggedTest::Log() { return ReadFile("log"); }  // every line is flushed
 
+// What the game logged since `from` bytes, the last part of it (a suite without a directory of
+// its own shares the log with others).
+static std::string LogSince(size_t from) {
+  std::string log = ReadFile("log");
+  log = log.size() > from ? log.substr(from) : "";
+  return log.size() > 2000 ? log.substr(log.size() - 2000) : log;
+}
+
 bool StartGlWindow(const char* title) {
   if (!HaveDisplay()) return false;
   setenv("TW_UNATTENDED", "1", 1);
+  const size_t logBefore = ReadFile("log").size();
   if (!Plat_WindowCreate(title)) {
-    std::fprintf(stderr, "no window on the display\n");
+    std::fprintf(stderr, "no window on the display; the log ends:\n%s\n", LogSince(logBefore).c_str());
     return false;
   }
   Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
   for (int attempt = 0; attempt < 3 && RenderApi != RENDER_API_OPENGL; attempt++) Render_Start();
-  if (RenderApi != RENDER_API_OPENGL) std::fprintf(stderr, "OpenGL did not start\n");
-  return RenderApi == RENDER_API_OPENGL;
+  if (RenderApi == RENDER_API_OPENGL) return true;
+  std::fprintf(stderr, "OpenGL did not start; the log ends:\n%s\n", LogSince(logBefore).c_str());
+  return false;
 }
 
 void StopGlWindow() {

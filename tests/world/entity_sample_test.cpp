@@ -72,13 +72,15 @@ TEST_F(SampleEntities, StreetFilesPlaceStartsPropsCharactersAndPickups) {
   ASSERT_EQ(Level_EmitterCount, 1);
   EXPECT_STREQ(Level_Emitters[0].id, "traffic");
 
-  int worlds = 0, anims = 0, npcs = 0;
+  int worlds = 0, anims = 0, npcs = 0, suns = 0;
   for (GameObject* o = Obj_ListHead; o; o = o->next) {
     worlds += o->classNum == WORLD;
+    suns += o->classNum == AREOL && std::strcmp(o->prop.lens, "sprites\\sun\\lens") == 0;
     anims += o->classNum == ANIM;
     npcs += o->classNum == NPC;
   }
-  EXPECT_EQ(worlds, 6);  // the street, the crate and four pickups
+  EXPECT_EQ(worlds, 7);  // the street, the crate, four pickups and the wall before the sun
+  EXPECT_EQ(suns, 1);
   EXPECT_EQ(anims, 1);
   EXPECT_EQ(npcs, 2);
   GameObject* townsman = Person_FindByName("townsman_1");

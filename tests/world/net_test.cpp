@@ -282,7 +282,7 @@ TEST_F(NetTest, ClientTakesServerMessagesOnlyFromItsServer) {
     });
   };
   EXPECT_EQ(accept(Addr(2), 40), NETMSG_ACCEPTCLIENT);
-  NET_LoadLevel = nullptr;
+  NET_LoadLevel = Level_Load;
   EXPECT_EQ(Game_NetMode, 2);
   EXPECT_EQ(NET_ServerAddress, Addr(2));
   EXPECT_EQ(player_->origin.x, 40.0f);

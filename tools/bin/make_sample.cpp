@@ -6,11 +6,15 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/media_ffmpeg.h"
+#include "tools/hud_writer.h"
+#include "tools/nav_writer.h"
 #include "tools/character_assets.h"
+#include "tools/effect_assets.h"
 #include "tools/entity_writer.h"
 #include "tools/lit_sample.h"
 #include "tools/personage_writer.h"
@@ -177,6 +181,37 @@ int main(int argc, char** argv) {
     if (!Tool_WriteBytes((stage / name).string(), std::vector<uint8_t>(text.begin(), text.end()))) {
       std::fprintf(stderr, "make_sample: cannot write %s\n", name.c_str());
       return 1;
+    }
+  }
+  // The world's effects: flare, glare, beam and bolt pictures, a voiced line, and the street's
+  // sun with the crate wall that hides it from the player start.
+  {
+    std::string sun;
+    std::ofstream scn(stage / "scenes" / "street.scn", std::ios::binary | std::ios::app);
+    if (!EffectAssets_Write(stage.string()) || !Tool_EntityText(EffectAssets_SunBlocks(), &sun) || !(scn << sun)) {
+      std::fprintf(stderr, "make_sample: cannot write the effects\n");
+      return 1;
+    }
+  }
+  // The front end and the HUD: the street's areas, the intro's script, the HUD file.
+  {
+    HudWriterFile hud;
+    const char* prefixes[] = {"player_melee_weapon", "player_light_weapon", "player_heavy_weapon",
+                              "player_energy_weapon", "player_explosives", "player_unarmed"};
+    const char* bands[] = {"_10", "_99", "_199", "_299", "_300"};
+    for (const char* prefix : prefixes)
+      for (int b = 0; b < 5; b++) hud.damage[std::string(prefix) + bands[b]] = 1.0f + 0.25f * float(b);
+    const std::pair<const char*, std::string> files[] = {
+        {"scenes/street.nav", NavWriter_Text(NavWriter_SampleStreet())},
+        {"scripts/que/logos.txt", QuestWriter_Script({{"level", "endgame"}})},
+        {"sprites/ui/ui.txt", HudWriter_Text(hud)},
+    };
+    for (const auto& [name, text] : files) {
+      fs::create_directories((stage / name).parent_path(), ec);
+      if (!Tool_WriteBytes((stage / name).string(), std::vector<uint8_t>(text.begin(), text.end()))) {
+        std::fprintf(stderr, "make_sample: cannot write %s\n", name);
+        return 1;
+      }
     }
   }
   int members = ZipWriter_PackFolder(stage.c_str(), (game / "main" / "data00.twk").c_str());

@@ -57,8 +57,8 @@ void bot_Setup(GameObject* obj, const char* script) {
   b.setUp = 1;
   std::snprintf(b.script, sizeof b.script, "%s", name);
   b.goals[0] = b.goals[1] = obj->origin;
-  b.civilianArea = ai_FindAreaAtPoint(&Nav_Level.sets[NAV_CIVILIAN], &obj->origin, -1);
-  b.carArea = ai_FindAreaAtPoint(&Nav_Level.sets[NAV_CARS], &obj->origin, -1);
+  b.civilianArea = ai_FindAreaAtPoint(&Nav_Level.sets[NAV_CIVILIAN], &obj->origin.x, -1);
+  b.carArea = ai_FindAreaAtPoint(&Nav_Level.sets[NAV_CARS], &obj->origin.x, -1);
 }
 
 void ai_UnregisterObject(GameObject* obj) {

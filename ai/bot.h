@@ -58,7 +58,7 @@ struct NavArea {
   int32_t firstEdge, edgeCount;
   vec3 centre;
 };
-struct NavAreaSet {
+struct AreaSet {
   std::vector<vec3> vertices;
   std::vector<NavSegment> segments;
   std::vector<NavEdge> edges;
@@ -69,7 +69,7 @@ constexpr int kNavTemplateSize = 256;
 constexpr int kNavTemplates = 64;
 enum NavTemplateList { NAV_TEMPLATE_CARS = 0, NAV_TEMPLATE_DAY = 1, NAV_TEMPLATE_NIGHT = 2, kNavTemplateLists = 3 };
 struct NavLevel {
-  NavAreaSet sets[kNavSets];
+  AreaSet sets[kNavSets];
   char templates[kNavTemplateLists][kNavTemplates][kNavTemplateSize];
   int32_t templateCounts[kNavTemplateLists];
   int32_t caps[3];  // cars, day civilians, night civilians
@@ -85,9 +85,11 @@ int Nav_ReadText(const char* text, size_t size, const char* name);
 // Releases the areas and the street props.
 void ai_FreeAreas();
 void Props_Free();
-// The area of the set containing the point (seen from above), trying `hint` first; -1 for none.
-// A point on a segment two areas share belongs to exactly one of them.
-int ai_FindAreaAtPoint(const NavAreaSet* set, const vec3* point, int hint);
+// The level's civilian area set; null while the level has no areas.
+extern AreaSet* ai_CivilianAreas;
+// The area of the set containing the point (x, y, z; seen from above), trying `hint` first; -1
+// for none. A point on a segment two areas share belongs to exactly one of them.
+int ai_FindAreaAtPoint(const AreaSet* set, const float point[3], int hint);
 
 struct GameObject;
 struct FileHandle;

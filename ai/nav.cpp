@@ -14,6 +14,7 @@
 
 StreetPropGrid Props_Grid;
 NavLevel Nav_Level;
+AreaSet* ai_CivilianAreas;
 
 namespace {
 
@@ -133,7 +134,7 @@ void Take(NavParse& st, NavLevel& out, const char* key, const char* value, const
 }
 
 // Segments shared by two areas become one segment with an area on each side.
-void BuildSet(const std::vector<vec3>& vertices, const std::vector<std::vector<int32_t>>& polygons, NavAreaSet* out) {
+void BuildSet(const std::vector<vec3>& vertices, const std::vector<std::vector<int32_t>>& polygons, AreaSet* out) {
   out->vertices = vertices;
   // Segments with one area so far, by their ends as that area walks them.
   std::unordered_map<uint64_t, int32_t> open;
@@ -179,7 +180,8 @@ void Props_Free() {
 }
 
 void ai_FreeAreas() {
-  for (NavAreaSet& set : Nav_Level.sets) set = NavAreaSet{};
+  ai_CivilianAreas = nullptr;
+  for (AreaSet& set : Nav_Level.sets) set = AreaSet{};
   std::memset(Nav_Level.templates, 0, sizeof Nav_Level.templates);
   for (int32_t& c : Nav_Level.templateCounts) c = 0;
   for (int32_t& c : Nav_Level.caps) c = 0;
@@ -213,6 +215,7 @@ int Nav_ReadText(const char* text, size_t size, const char* name) {
     return 0;
   }
   for (int s = 0; s < kNavSets; s++) BuildSet(st.vertices[s], st.polygons[s], &out.sets[s]);
+  if (!out.sets[NAV_CIVILIAN].areas.empty()) ai_CivilianAreas = &out.sets[NAV_CIVILIAN];
   if (st.haveGrid) {
     StreetPropGrid& g = Props_Grid;
     g.kindCount = int32_t(st.kinds.size());
@@ -256,8 +259,10 @@ int LoadAreas(const char* path) {
   return ok;
 }
 
-int ai_FindAreaAtPoint(const NavAreaSet* set, const vec3* point, int hint) {
-  if (!set || !point) return -1;
+int ai_FindAreaAtPoint(const AreaSet* set, const float pointXyz[3], int hint) {
+  if (!set || !pointXyz) return -1;
+  const vec3 at{pointXyz[0], pointXyz[1], pointXyz[2]};
+  const vec3* point = &at;
   auto inside = [&](int a) {
     const NavArea& area = set->areas[size_t(a)];
     bool in = false;

@@ -19,6 +19,7 @@
 #include "world/game.h"
 #include "world/level.h"
 #include "world/personage.h"
+#include "world/start.h"
 
 namespace {
 
@@ -174,7 +175,6 @@ void Paint(const UiStackEntry& top, const MenuScreen& screen) {
 }  // namespace
 
 UiSystem* UI_System = &g_ui;
-const char* const UI_HeroNames[kHeroes] = {"JaxTorvin", "MiraSolvek"};
 
 void UI_DrawText(const char* key, const char* fallback, float left, float top, float right, float bottom) {
   size_t size = 0;

@@ -39,10 +39,6 @@ int UI_TopSelection(const UiSystem* ui);
 // took the message.
 int UI_Event(UiSystem* ui, int message);
 
-// The two heroes of a new game: their personage names and the visible name's text key.
-constexpr int kHeroes = 2;
-extern const char* const UI_HeroNames[kHeroes];
-
 // Layout on the 640 x 480 screen: the title's box, then one row per item; the selected row has
 // a bar of kUiBarColor behind its text.
 constexpr float kUiTitleTop = 120.0f;

@@ -15,6 +15,7 @@
 #include "world/areol.h"
 #include "world/beam.h"
 #include "world/fx.h"
+#include "world/start.h"
 #include "world/game.h"
 #include "world/net.h"
 #include "world/object.h"
@@ -30,19 +31,19 @@ int32_t Light_Count;
 void Level_DrawLoadingProgress() {}
 
 // The level life cycle arrives later; what the frame relies on today: a released level ends the
-// camera sequence and the game, releases the objects, the areas and the physics world, disarms
-// the sound-fade restart and leaves every mode with the main menu installed.
+// camera sequence and the game, releases the objects, the emitters, the areas and the physics
+// world, disarms the sound-fade restart and leaves every mode with the main menu installed.
 void Level_Free() {
   // Leaving a network game: the peers hear it and the match tables empty.
   if (Game_NetMode == 1) NET_SendServerQuit();
   if (Game_NetMode == 2) NET_SendClientQuit();
   if (Game_NetMode != 0) NET_EndGame();
   Player_ClearInput();
-  Level_EmitterCount = 0;
   Game_SpecialFlag = 0;
   if (Game_Running) ai_Invalidate();
   Level_Name[0] = 0;
   Obj_ClearAll();
+  Level_EmitterCount = 0;
   Fx_Reset();
   Beam_StopAll();
   Areol_ForgetPictures();
@@ -72,6 +73,13 @@ int Level_Load(const char* name) {
   char path[sizeof Level_Name + 16];
   std::snprintf(path, sizeof path, "scenes\\%s", Level_Name);
   if (Level_Name[0]) LoadAreas(path);
+  Player_CreateForLevel();
+  for (const char* ext : {".scn", ".civ", ".bot", ".items"}) {
+    char file[sizeof path + 8];
+    std::snprintf(file, sizeof file, "%s%s", path, ext);
+    LoadObjects(file);
+  }
+  Level_SetupStartsAndPickups();
   Game_Running = 1;
   Game_MenuOpen = 0;
   UI_ClearMenuStack(UI_System);

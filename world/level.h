@@ -55,8 +55,10 @@ void Level_DrawLoadingProgress();
 
 // Releases everything of the current level (the level life cycle fills the rest).
 void Level_Free();
-// Loads a level by name (extension dropped): its navigation areas from "scenes\<name>", then a
-// running game. The level life cycle fills the rest (player, entity files). Returns 0.
+// Loads a level by name (extension dropped) from "scenes\<name>": its navigation areas, the
+// player, the four entity files (".scn", ".civ", ".bot", ".items"), starts and pickups; then a
+// running game. The level life cycle fills the rest (loading screen, attached characters).
+// Returns 0.
 int Level_Load(const char* name);
 // Captures the frame as a numbered picture (fixed-rate capture).
 void Game_CaptureFrame();

@@ -304,7 +304,7 @@ void Level_SetupStartsAndPickups() {
     r.object = o;
     r.objectId = o->id;
     r.origin = o->origin;
-    r.area = ai_FindAreaAtPoint(&Nav_Level.sets[NAV_CIVILIAN], &o->origin, -1);
+    r.area = ai_CivilianAreas ? ai_FindAreaAtPoint(ai_CivilianAreas, &o->origin.x, -1) : -1;
     Level_Pickups[Level_PickupCount++] = r;
   }
   static const char* const kKindWords[10] = {"", "weapon", "armor", "item", "", "", "", "medic", "", "ammo"};

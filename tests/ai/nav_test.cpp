@@ -30,8 +30,8 @@ class NavTest : public ::testing::Test {
     return Nav_ReadText(text.data(), text.size(), "test.nav");
   }
   static int At(int set, float x, float y, int hint = -1) {
-    vec3 p{x, y, 0};
-    return ai_FindAreaAtPoint(&Nav_Level.sets[set], &p, hint);
+    const float p[3] = {x, y, 0};
+    return ai_FindAreaAtPoint(&Nav_Level.sets[set], p, hint);
   }
   tw_test::TempDir dir_;
 };
@@ -46,7 +46,7 @@ NavWriterFile Shapes() {
 
 TEST_F(NavTest, PointsFindTheirConvexOrConcaveAreaAndASharedSegmentBelongsToOne) {
   ASSERT_EQ(Load(Shapes()), 1);
-  const NavAreaSet& set = Nav_Level.sets[0];
+  const AreaSet& set = Nav_Level.sets[0];
   ASSERT_EQ(set.areas.size(), 2u);
   EXPECT_EQ(set.segments.size(), 9u);  // 6 + 4 edges, one segment shared
   int shared = 0;
@@ -86,6 +86,7 @@ TEST_F(NavTest, TheSampleStreetLoadsFromItsFileWithTemplatesCapsAndProps) {
   EXPECT_EQ(Nav_Level.templateCounts[NAV_TEMPLATE_DAY], 1);
   EXPECT_STREQ(Nav_Level.templates[NAV_TEMPLATE_DAY][0], "townsman");
   EXPECT_EQ(Nav_Level.caps[1], 4);
+  EXPECT_EQ(ai_CivilianAreas, &Nav_Level.sets[NAV_CIVILIAN]);
   ASSERT_EQ(Props_Grid.kindCount, 2);
   EXPECT_STREQ(Props_Grid.kindNames[1], "anim\\props\\crate");
   int props = 0;
@@ -94,6 +95,7 @@ TEST_F(NavTest, TheSampleStreetLoadsFromItsFileWithTemplatesCapsAndProps) {
   EXPECT_EQ(props, 14);
   ai_FreeAreas();
   EXPECT_EQ(Props_Grid.cells, nullptr);
+  EXPECT_EQ(ai_CivilianAreas, nullptr);
   EXPECT_EQ(LoadAreas("nowhere"), 0);
 }
 

@@ -241,6 +241,11 @@ bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs) {
   if (!dpy) return false;
   int event, error, major, minor;
   bool ok = XTestQueryExtension(dpy, &event, &error, &major, &minor);
+  // The pointer goes back where it was, so later tests find the screen as they left it.
+  Window root, child;
+  int oldX = 0, oldY = 0, wx, wy;
+  unsigned mask;
+  bool had = XQueryPointer(dpy, DefaultRootWindow(dpy), &root, &child, &oldX, &oldY, &wx, &wy, &mask);
   if (ok) {
     XTestFakeMotionEvent(dpy, -1, x, y, CurrentTime);
     XFlush(dpy);
@@ -257,6 +262,9 @@ bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs) {
       XTestFakeKeyEvent(dpy, code, False, CurrentTime);
       XFlush(dpy);
     }
+    std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+    if (had) XTestFakeMotionEvent(dpy, -1, oldX, oldY, CurrentTime);
+    XFlush(dpy);
   }
   XCloseDisplay(dpy);
   return ok;

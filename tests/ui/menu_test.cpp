@@ -15,6 +15,7 @@
 #include "world/level.h"
 #include "world/object.h"
 #include "world/personage.h"
+#include "world/start.h"
 
 namespace {
 

@@ -66,6 +66,7 @@ const DefKey kWeaponKeys[] = {
     F32_KEY(WeaponDef, "size", size),
     F32_KEY(WeaponDef, "shottime", shotTime),
     I32_KEY(WeaponDef, "pellets", pellets, 1, 64),
+    F32_KEY(WeaponDef, "spread", spread),
     I32_KEY(WeaponDef, "hidden", hidden, 0, 1),
     {"ammo", DEF_AMMO, uint16_t(offsetof(WeaponDef, ammo)), 4, 0, kAmmoKinds - 1},
     I32_KEY(WeaponDef, "magazine", magazine, 0, 100000),

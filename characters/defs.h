@@ -45,6 +45,7 @@ struct WeaponDef {
   float size;                    // "size"
   float shotTime;                // "shottime": seconds between shots
   int32_t pellets;               // "pellets": projectiles a shot (default 1)
+  float spread;                  // "spread": sideways and upward scatter of each pellet
   int32_t hidden;                // "hidden": not offered by shops and the all-weapons command
   int32_t ammo;                  // "ammo": ammunition kind 0..11
   int32_t magazine;              // "magazine": rounds a magazine holds

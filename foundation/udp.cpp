@@ -3,8 +3,11 @@
 #include <cstdio>
 
 #include "foundation/log.h"
+#include "foundation/var.h"
 
 int NET_Up;
+VarRecord net_bindaddress = {"net_bindaddress", 0, VAR_SETTABLE | VAR_ALWAYS, 0, "", 0, nullptr};
+VarRecord net_refreshaddresses = {"net_refreshaddresses", 0, VAR_SETTABLE | VAR_ALWAYS, 0, "", 0, nullptr};
 uint32_t NET_LocalAddress;
 
 namespace {
@@ -82,9 +85,41 @@ void UDP_ErrorText(const char* caller, int code) {
 int UDP_Open(uint32_t* localAddress) { return UDP_OpenOn(0, kNetPort, localAddress); }
 
 void NET_Init(int stage) {
-  if (stage != 0) return;
-  NET_LocalAddress = 0;
-  NET_Up = UDP_Open(&NET_LocalAddress);
+  if (stage == 0) {
+    Var_Register(&net_bindaddress);
+    Var_Register(&net_refreshaddresses);
+    NET_LocalAddress = 0;
+    NET_Up = UDP_Open(&NET_LocalAddress);
+    return;
+  }
+  // The settings are read between the stages: a bind address opens the socket again on it.
+  uint32_t bind = 0;
+  if (stage != 1 || !net_bindaddress.text[0]) return;
+  if (!NET_TextToAddr(net_bindaddress.text, &bind)) {
+    Log_Printf("NET_Init: net_bindaddress \"%s\" is not an address; the socket stays on every address\n",
+               net_bindaddress.text);
+    return;
+  }
+  UDP_Close();
+  NET_Up = UDP_OpenOn(bind, kNetPort, &NET_LocalAddress);
+  if (NET_Up && bind) NET_LocalAddress = bind;
+}
+
+int NET_TextToAddr(const char* text, uint32_t* address) {
+  uint32_t result = 0;
+  const char* p = text;
+  for (int part = 0; part < 4; part++) {
+    if (*p < '0' || *p > '9') return 0;
+    unsigned value = 0;
+    int digits = 0;
+    while (*p >= '0' && *p <= '9' && digits < 4) value = value * 10 + unsigned(*p++ - '0'), digits++;
+    if (value > 255 || digits > 3) return 0;
+    result |= uint32_t(value) << (8 * part);
+    if (part < 3 && *p++ != '.') return 0;
+  }
+  if (*p) return 0;
+  *address = result;
+  return 1;
 }
 
 void NET_Shutdown() {

@@ -16,6 +16,14 @@ int NET_Receive(void* buffer, int capacity, uint32_t* sender);
 // The dotted form a.b.c.d into `out` (at least 16 bytes).
 void NET_AddrToText(uint32_t address, char* out);
 extern int NET_Up;
+// The dotted form into an address; 0 for anything else (the address is then left alone).
+int NET_TextToAddr(const char* text, uint32_t* address);
+// Settings: "net_bindaddress" (empty: every address, so broadcasts arrive) opens the socket on one
+// address at the second start stage; "net_refreshaddresses" (space-separated dotted addresses,
+// empty: broadcast) are asked by a server-list refresh instead of the broadcast.
+struct VarRecord;
+extern VarRecord net_bindaddress;
+extern VarRecord net_refreshaddresses;
 extern uint32_t NET_LocalAddress;
 
 // Opens the socket on any address and port 5551. Returns the up flag; the local address (of the

@@ -35,6 +35,7 @@
 #include "world/beam.h"
 #include "world/fx.h"
 #include "world/game.h"
+#include "world/net.h"
 #include "world/object.h"
 #include "world/personage.h"
 #include "world/start.h"
@@ -102,6 +103,10 @@ void Level_DrawLoadingProgress() {
 // ---- Releasing and loading ----------------------------------------------------------------------
 
 void Level_Free() {
+  // Leaving a network game: the peers hear it and the match tables empty.
+  if (Game_NetMode == 1) NET_SendServerQuit();
+  if (Game_NetMode == 2) NET_SendClientQuit();
+  if (Game_NetMode != 0) NET_EndGame();
   // The quests' level texts, the player's input and the camera sequence.
   if (Game_Running) {
     Que_State.mission.name[0] = 0;

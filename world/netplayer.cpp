@@ -5,11 +5,11 @@
 #include "world/trace.h"
 #include "world/game.h"
 
-// Empty until the class is built.
+// Drawing and animating remote bodies are not built yet.
 void NetPlayer_Animate(GameObject*) {}
 void NetPlayer_Draw(GameObject*, ViewParams*) {}
 void NetPlayer_Clip(GameObject* o, TraceRequest* tr) { Obj_ClipCharacter(o, tr); }
-void NetPlayer_Free(GameObject*) {}
+void NetPlayer_Free(GameObject* self) { Person_StopSounds(self); }
 // A remote player's body only cries out: its health belongs to its own machine.
 void NetPlayer_Damage(GameObject* self, GameObject*, float, float, const vec3*, int32_t, int32_t) {
   if (!(self->flags & OBJ_ACTIVE) || Game_NetMode != 0) return;

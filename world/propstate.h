@@ -57,6 +57,9 @@ struct PropState {
   int32_t netId;
   char playerName[64];
   double receiptTime;
+  float lastClock;   // the sender's frame clock of the last state taken
+  float fireTime;    // game time of its last shot
+  int32_t fireWeapon;
   // Sun halos.
   char lens[256], glare[256];
   // Projectiles and casings.

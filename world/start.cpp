@@ -200,6 +200,22 @@ static bool Start_Taken(const DeathmatchStart& s, const GameObject* placing) {
   return false;
 }
 
+void Start_ChooseFree(int32_t team, bool teamStarts, const GameObject* placing, vec3* origin, vec3* angles) {
+  static int free[kDeathmatchStarts];
+  int count = 0;
+  for (int i = 0; i < Level_DmStartCount && i < kDeathmatchStarts; i++) {
+    const DeathmatchStart& s = Level_DmStarts[i];
+    if (teamStarts && s.team != 0 && team != s.team - 1) continue;
+    if (!Start_Taken(s, placing)) free[count++] = i;
+  }
+  if (count == 0) return;
+  int pick = int(Math_RandNext() * float(count));
+  if (pick >= count) pick = count - 1;  // the generator may return 1.0
+  if (pick < 0) pick = 0;
+  *origin = Level_DmStarts[free[pick]].origin;
+  *angles = Level_DmStarts[free[pick]].angles;
+}
+
 static void Start_Place(GameObject* o) {
   bool multi = Game_NetMode != 0;
   bool respawns = ai_GetDmRespawns() != 0;
@@ -210,22 +226,8 @@ static void Start_Place(GameObject* o) {
     if (o != Obj_Player && !multi && !respawns) return;
     o->origin = Level_PlayerStart.origin;
     o->angles = Level_PlayerStart.angles;
-    if ((multi || respawns) && (Game_NetMode == 1 || respawns) && Level_DmStartCount > 0) {
-      static int free[kDeathmatchStarts];
-      int count = 0;
-      for (int i = 0; i < Level_DmStartCount && i < kDeathmatchStarts; i++) {
-        const DeathmatchStart& s = Level_DmStarts[i];
-        if (multi && Game_NetGameType == 2 && s.team != 0 && o->person.team != s.team - 1) continue;
-        if (!Start_Taken(s, o)) free[count++] = i;
-      }
-      if (count > 0) {
-        int pick = int(Math_RandNext() * float(count));
-        if (pick >= count) pick = count - 1;  // the generator may return 1.0
-        if (pick < 0) pick = 0;
-        o->origin = Level_DmStarts[free[pick]].origin;
-        o->angles = Level_DmStarts[free[pick]].angles;
-      }
-    }
+    if ((multi || respawns) && (Game_NetMode == 1 || respawns))
+      Start_ChooseFree(o->person.team, multi && Game_NetGameType == 2, o, &o->origin, &o->angles);
   }
   o->person.velocity[0] = o->person.velocity[1] = o->person.velocity[2] = 0;
   o->prevOrigin = o->origin;

@@ -29,6 +29,11 @@ GameObject* NetPlayer_Spawn(const char* name, int32_t netId, int32_t team, const
                             const vec3* origin, const vec3* velocity, const vec3* angles);
 constexpr int kNetPlayerNameSize = 64;
 
+// Puts a random free deathmatch start (of the team, or of any team, when teamStarts) into origin and
+// angles; leaves them as they are when none is free. `placing` counts as standing at the player
+// start.
+void Start_ChooseFree(int32_t team, bool teamStarts, const GameObject* placing, vec3* origin, vec3* angles);
+
 // Pickups: world objects whose item text names a weapon, armor, item, ammunition or medical kit.
 enum PickupKind : int32_t { PICKUP_WEAPON = 1, PICKUP_ARMOR = 2, PICKUP_ITEM = 3, PICKUP_MEDIC = 7, PICKUP_AMMO = 9 };
 constexpr int kPickupRecords = 1024;

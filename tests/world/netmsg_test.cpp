@@ -1,0 +1,150 @@
+// The message codec: sizes, every field at its offset, texts bounded by their slots, and the
+// refusals of damaged datagrams.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "world/netmsg.h"
+
+namespace {
+
+uint32_t U32At(const uint8_t* b, int at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+float F32At(const uint8_t* b, int at) {
+  uint32_t u = U32At(b, at);
+  float f;
+  std::memcpy(&f, &u, 4);
+  return f;
+}
+
+struct Field {
+  int at;
+  uint32_t value;  // the word expected there
+};
+
+}  // namespace
+
+TEST(NetMsg, SizesOffsetsAndRoundTrip) {
+  const int sizes[kNetMsgTypes] = {16, 212, 76, 1680, 76, 12, 12, 40, 8, 16, 188, 8, 32};
+  for (int type = 0; type < kNetMsgTypes; type++) {
+    NetMessage m{};
+    m.type = type;
+    m.stamp = 12.5f;
+    std::memcpy(m.tag, kNetProtocolTag, 8);
+    m.version = kNetProtocolVersion;
+    std::strcpy(m.playerName, "Wren");
+    std::strcpy(m.levelName, "arenas\\yard");
+    m.maxPlayers = 16, m.players = 3, m.gameType = 2, m.team = 1, m.count = 16;
+    for (int i = 0; i < kNetRoster; i++) {
+      m.ids[i] = 0x0100007Fu + i;
+      m.teams[i] = i & 1;
+      m.origins[i][2] = float(i);
+      m.anglesList[i][1] = float(-i);
+      m.frags[i] = 100 + i;
+      std::snprintf(m.names[i], kNetMsgNameSize, "p%i", i);
+    }
+    m.clock = 3.0f, m.origin[1] = 7.0f, m.angles[2] = 0.5f, m.shot = 1, m.shotOrigin[0] = 9.0f;
+    m.shotAngles[2] = 1.5f, m.weapon = 4, m.shotWord = 77, m.state = 2, m.object = 31;
+    m.world[31] = 2, m.victim = 11, m.killer = 22;
+    m.flagState[1] = 2, m.flagCarrier[0] = 33, m.flagPos[1][2] = 64.0f, m.teamScore[1] = 5;
+    uint8_t bytes[kNetMaxMessageSize + 8];
+    std::memset(bytes, 0xEE, sizeof bytes);
+    ASSERT_EQ(NetMsg_Encode(m, bytes), sizes[type]) << type;
+    EXPECT_EQ(bytes[sizes[type]], 0xEE) << type;  // nothing written past the message
+    EXPECT_EQ(bytes[0], type);
+    if (type > 0) {
+      EXPECT_EQ(F32At(bytes, 4), 12.5f) << type;
+    }
+    std::vector<Field> fields;
+    auto f = [](float v) { uint32_t u; std::memcpy(&u, &v, 4); return u; };
+    switch (type) {
+      case 0: fields = {{12, f(0.13f)}}; EXPECT_STREQ(reinterpret_cast<char*>(bytes + 1), "VOSKNET"); break;
+      case 1: fields = {{200, 16}, {204, 3}, {208, 2}};
+        EXPECT_STREQ(reinterpret_cast<char*>(bytes + 8), "Wren");
+        EXPECT_STREQ(reinterpret_cast<char*>(bytes + 72), "arenas\\yard"); break;
+      case 2: fields = {{72, 1}}; EXPECT_STREQ(reinterpret_cast<char*>(bytes + 8), "Wren"); break;
+      case 3: fields = {{136, 2}, {140, 16}, {144, 0x0100007Fu}, {144 + 60, 0x0100007Fu + 15}, {208 + 4, 1},
+                        {272 + 5 * 12 + 8, f(5.0f)}, {464 + 15 * 12 + 4, f(-15.0f)}};
+        EXPECT_STREQ(reinterpret_cast<char*>(bytes + 8), "arenas\\yard");
+        EXPECT_STREQ(reinterpret_cast<char*>(bytes + 656 + 15 * 64), "p15"); break;
+      case 4: fields = {{8, f(3.0f)}, {16, f(7.0f)}, {32, f(0.5f)}, {36, 1}, {40, f(9.0f)}, {60, f(1.5f)},
+                        {64, 4}, {68, 77}, {72, 2}}; break;
+      case 5: case 6: fields = {{8, 31}}; break;
+      case 7: EXPECT_EQ(bytes[8 + 31], 2); break;
+      case 9: fields = {{8, 11}, {12, 22}}; break;
+      case 10: fields = {{8, 16}, {12, 0x0100007Fu}, {76 + 60, 115}, {144, 2}, {148, 33}, {176, f(64.0f)},
+                         {184, 5}}; break;
+      case 12: fields = {{12, f(7.0f)}, {28, f(0.5f)}}; break;
+    }
+    for (const Field& fd : fields) EXPECT_EQ(U32At(bytes, fd.at), fd.value) << "type " << type << " +" << fd.at;
+    NetMessage back;
+    // Extra bytes past the type's size are ignored.
+    ASSERT_EQ(NetMsg_Decode(bytes, sizes[type] + 4, &back), NETREF_NONE) << type;
+    uint8_t again[kNetMaxMessageSize];
+    ASSERT_EQ(NetMsg_Encode(back, again), sizes[type]);
+    EXPECT_EQ(std::memcmp(bytes, again, sizes[type]), 0) << type;
+  }
+}
+
+TEST(NetMsg, TextsFillTheirSlotsAndEndInANul) {
+  NetMessage m{};
+  m.type = NETMSG_SERVER;
+  std::memset(m.playerName, 'a', sizeof m.playerName);  // not terminated
+  std::memset(m.levelName, 'b', sizeof m.levelName - 1);
+  uint8_t bytes[kNetMaxMessageSize];
+  NetMsg_Encode(m, bytes);
+  EXPECT_EQ(bytes[8 + 62], 'a');
+  EXPECT_EQ(bytes[8 + 63], 0);
+  EXPECT_EQ(bytes[72 + 126], 'b');
+  EXPECT_EQ(bytes[72 + 127], 0);
+  std::memset(bytes + 8, 'c', 64 + 128);  // both slots without a NUL on the wire
+  NetMessage back;
+  ASSERT_EQ(NetMsg_Decode(bytes, 212, &back), NETREF_NONE);
+  EXPECT_EQ(std::strlen(back.playerName), 63u);
+  EXPECT_EQ(std::strlen(back.levelName), 127u);
+}
+
+TEST(NetMsg, DamagedDatagramsAreRefused) {
+  auto make = [](int type, auto edit) {
+    NetMessage m{};
+    m.type = type;
+    std::strcpy(m.levelName, "yard");
+    m.count = 1;
+    edit(m);
+    std::string bytes(kNetMaxMessageSize, '\0');
+    bytes.resize(NetMsg_Encode(m, reinterpret_cast<uint8_t*>(bytes.data())));
+    return bytes;
+  };
+  struct Case {
+    std::string bytes;
+    NetMsgRefusal why;
+  };
+  std::string shortState = make(NETMSG_STATE, [](NetMessage&) {});
+  shortState.pop_back();
+  const Case cases[] = {
+      {std::string("\x0d", 1), NETREF_UNKNOWN_TYPE},
+      {std::string("\xff\0\0\0", 4), NETREF_UNKNOWN_TYPE},
+      {shortState, NETREF_SHORT},
+      {std::string("\x08\0\0\0", 4), NETREF_SHORT},
+      {make(NETMSG_ACCEPTCLIENT, [](NetMessage& m) { m.count = 17; }), NETREF_COUNT},
+      {make(NETMSG_FRAGS, [](NetMessage& m) { m.count = -1; }), NETREF_COUNT},
+      {make(NETMSG_WANTCONNECT, [](NetMessage& m) { m.team = 2; }), NETREF_TEAM},
+      {make(NETMSG_ACCEPTCLIENT, [](NetMessage& m) { m.teams[0] = -1; }), NETREF_TEAM},
+      {make(NETMSG_STATE, [](NetMessage& m) { m.origin[1] = NAN; }), NETREF_NONFINITE},
+      {make(NETMSG_RESPAWN, [](NetMessage& m) { m.angles[0] = INFINITY; }), NETREF_NONFINITE},
+      {make(NETMSG_ACCEPTCLIENT, [](NetMessage& m) { std::strcpy(m.levelName, "..\\x"); }), NETREF_LEVEL_NAME},
+      {make(NETMSG_ACCEPTCLIENT, [](NetMessage& m) { std::strcpy(m.levelName, "a/b"); }), NETREF_LEVEL_NAME},
+      {make(NETMSG_ACCEPTCLIENT, [](NetMessage& m) { m.levelName[0] = 0; }), NETREF_LEVEL_NAME},
+      {make(NETMSG_ACCEPTCLIENT, [](NetMessage& m) { std::strcpy(m.levelName, "arenas\\big yard-2_b"); }),
+       NETREF_NONE},
+  };
+  for (const Case& c : cases) {
+    NetMessage m;
+    EXPECT_EQ(NetMsg_Decode(reinterpret_cast<const uint8_t*>(c.bytes.data()), int(c.bytes.size()), &m), c.why)
+        << int(uint8_t(c.bytes[0])) << " " << c.bytes.size();
+  }
+}

@@ -186,15 +186,11 @@ class NvPaths : public tw_test::LoggedTest {
   }
   // The lines Bump_SetNvState alone issues for a mode.
   static std::vector<std::string> SetupLines(int mode, const ViewLight* light) {
-    std::vector<std::string> before = GlRecord_Calls();
     GlRecord_Clear();
     Bump_SetNvState(mode, light);
     std::vector<std::string> lines = GlRecord_Calls();
     GlRecord_Clear();
     return lines;
-  }
-  static bool Contains(const std::vector<std::string>& calls, const std::vector<std::string>& run) {
-    return std::search(calls.begin(), calls.end(), run.begin(), run.end()) != calls.end();
   }
   tw_test::BumpSettings settings_;
   VarRecord* const kSaved[3] = {&render_bump_diffuse, &render_bump_specular, &render_bump_reflect};
@@ -205,40 +201,10 @@ class NvPaths : public tw_test::LoggedTest {
 
 const std::string kTex[4] = {"skin", "skin_s", "", "skin_n"};
 
-TEST_F(NvPaths, CombinerSetupsIssueTheirTables) {
+// The calls of a missing extension are never made.
+TEST_F(NvPaths, MissingExtensionsMakeNoCalls) {
   ViewLight light{};
-  light.colour[0] = 0.25f, light.colour[1] = 0.5f, light.colour[2] = 1.0f;
-  for (int mode : {5, 12, -1, 0}) {
-    Bump_SetNvState(mode, &light);
-    Bump_DisableNvState(mode == 0 ? 12 : mode == -1 ? 0 : 12);
-    EXPECT_TRUE(GlRecord_Calls().empty()) << mode;
-  }
-  for (int mode = 6; mode <= 11; ++mode) {
-    SCOPED_TRACE(mode);
-    const NvSetup* s = Bump_NvSetup(mode);
-    ASSERT_NE(s, nullptr);
-    GlRecord_Clear();
-    Bump_SetNvState(mode, &light);
-    const auto& calls = GlRecord_Calls();
-    ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls[0], GlRecord_Format("glCombinerParameteriNV", GL_NUM_GENERAL_COMBINERS_NV, s->generalCount));
-    EXPECT_EQ(Count("glCombinerInputNV"), 4 * s->portionCount);
-    EXPECT_EQ(Count("glCombinerOutputNV"), s->portionCount);
-    EXPECT_EQ(Has("glCombinerParameterfvNV(34090, [0.25, 0.5, 1, 1])"), mode >= 9);
-    EXPECT_EQ(Has("glCombinerParameterfvNV(34091, [1, 1, 1, 0.75])"), mode == 11);
-    EXPECT_EQ(Count(On(GL_REGISTER_COMBINERS_NV)), 1);
-    EXPECT_EQ(Count(On(GL_TEXTURE_SHADER_NV)), mode == 11 ? 1 : 0);
-    if (mode == 11) {
-      EXPECT_EQ(calls.back(), On(GL_TEXTURE_SHADER_NV));
-      EXPECT_TRUE(Has(GlRecord_Format("glTexEnvi", GL_TEXTURE_SHADER_NV, GL_SHADER_OPERATION_NV, GL_PASS_THROUGH_NV)));
-    }
-    GlRecord_Clear();
-    Bump_DisableNvState(mode);
-    EXPECT_EQ(GlRecord_Calls().size(), mode == 11 ? 2u : 1u);
-  }
-  // The calls of a missing extension are never made.
   GlExtFlags.NV_texture_shader = 0;
-  GlRecord_Clear();
   Bump_SetNvState(11, &light);
   Bump_DisableNvState(11);
   EXPECT_EQ(Count(On(GL_TEXTURE_SHADER_NV)) + Count(Off(GL_TEXTURE_SHADER_NV)) + Count("glTexEnvi"), 0);
@@ -319,115 +285,8 @@ NvScene MakeScene(BuModel* m, ModelDrawParams* p) {
   return s;
 }
 
-// Each pass binds its program, loads its combiner set-up, draws and undoes what it set.
-TEST_F(NvPaths, PassesBindTheirProgramsAndSetups) {
-  BuModel* m = Load(BuTool_Cube(1, "", kTex));
-  ASSERT_NE(m, nullptr);
-  ASSERT_EQ(m->lightingPath, kPathNV20);
-  m->header->shaders[0].slots[kBuSlotDiffuse].material = 1;
-  m->header->shaders[0].slots[kBuSlotSpecular].material = 1;
-  m->header->shaders[0].slots[kBuSlotReflectionCube].material = 1;
-  NvScene s = MakeScene(m, At(0, 40, 0));
-  Var_SetValue(&render_bump_attenuation, 1);
-  bu_DrawDepthNV(m, s.params, &s.view);
-  ASSERT_TRUE(bu_InstanceState(m, s.params)->visible);
-  const ViewLight none{};
-  struct Case {
-    const char* name;
-    void (*pass)(NvScene&);
-    int program, mode;
-    const ViewLight* setupLight;
-  } cases[] = {
-      {"depth", [](NvScene& s) { bu_DrawDepthNV(s.model, s.params, &s.view); }, kProgNV20Z, 6, &none},
-      {"reflect", [](NvScene& s) { bu_DrawReflectNV20(s.model, s.params, &s.view); }, kProgNV20Reflect, 7, &none},
-      {"attenuation", [](NvScene& s) { bu_DrawAttenuationNV20(s.model, s.params, &s.view, &s.light); }, kProgNV20Attenuation, 8, &s.light},
-      {"diffuse", [](NvScene& s) { bu_DrawDiffuseNV20(s.model, s.params, &s.view, &s.light); }, kProgNV20Diffuse, 9, &s.light},
-      {"specular", [](NvScene& s) { bu_DrawSpecularNV20(s.model, s.params, &s.view, &s.light); }, kProgNV20Specular, 10, &s.light},
-      {"fast", [](NvScene& s) { bu_DrawFastNV20(s.model, s.params, &s.view, &s.light); }, kProgNV20DiffuseSpecular, 11, &s.light},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::vector<std::string> setup = SetupLines(c.mode, c.setupLight);
-    s.view.statDrawCalls = s.view.statTriangles = 0;
-    c.pass(s);
-    const auto& calls = GlRecord_Calls();
-    EXPECT_TRUE(Has(GlRecord_Format("glBindProgramNV", GL_VERTEX_PROGRAM_NV, *Lighting_Program(c.program))));
-    EXPECT_TRUE(Contains(calls, setup));
-    EXPECT_EQ(Count("glDrawElements"), 1);
-    EXPECT_EQ(s.view.statDrawCalls, 1);
-    EXPECT_EQ(s.view.statTriangles, 12);
-    // Undo: combiners and program off, arrays off, blending 0, depth writes back on.
-    EXPECT_EQ(Count(Off(GL_REGISTER_COMBINERS_NV)), 1);
-    EXPECT_EQ(Count(On(GL_TEXTURE_SHADER_NV)), Count(Off(GL_TEXTURE_SHADER_NV)));
-    EXPECT_EQ(Count(On(GL_VERTEX_PROGRAM_NV)), Count(Off(GL_VERTEX_PROGRAM_NV)));
-    EXPECT_EQ(Count("glEnableClientState"), Count("glDisableClientState"));
-    EXPECT_EQ(Count("glTrackMatrixNV"), c.mode == 6 ? 1 : c.mode == 8 ? 4 : 2);
-    EXPECT_EQ(CurrentBlendMode, 0);
-    EXPECT_EQ(calls.back(), GlRecord_Format("glDepthMask", 1));
-    GlRecord_Clear();
-  }
-  // The raw blend function of the diffuse pass leaves the blend cache sound: additive blending
-  // asked for next is issued again.
-  bu_DrawDiffuseNV20(m, s.params, &s.view, &s.light);
-  EXPECT_TRUE(Has(GlRecord_Format("glBlendFunc", GL_DST_ALPHA, GL_ONE)));
-  GlRecord_Clear();
-  Render_SetBlend(1);
-  EXPECT_TRUE(Has(GlRecord_Format("glBlendFunc", GL_ONE, GL_ONE)));
-  Render_SetBlend(0);
-  // Companions: the diffuse pass's normalization cube on unit 1, the one-pass pass's unit 3.
-  GlRecord_Clear();
-  bu_DrawDiffuseNV20(m, s.params, &s.view, &s.light);
-  const auto& calls = GlRecord_Calls();
-  auto unit1 = std::find(calls.begin(), calls.end(), GlRecord_Format("glActiveTextureARB", GL_TEXTURE1_ARB));
-  auto cube = std::find(calls.begin(), calls.end(), On(GL_TEXTURE_CUBE_MAP_ARB));
-  EXPECT_TRUE(unit1 < cube && cube != calls.end());
-  GlRecord_Clear();
-  bu_DrawFastNV20(m, s.params, &s.view, &s.light);
-  EXPECT_EQ(Count(On(GL_TEXTURE_3D)), 1);
-  EXPECT_EQ(Count(Off(GL_TEXTURE_3D)), 1);
-  // An object without the pass's material is skipped; visible flag 0 skips the depth and the
-  // one-pass passes only.
-  m->header->shaders[0].slots[kBuSlotReflectionCube].material = 0;
-  GlRecord_Clear();
-  bu_DrawReflectNV20(m, s.params, &s.view);
-  EXPECT_EQ(Count("glDrawElements"), 0);
-  s.view.position = {0, 200, 0};  // the cube now lies behind the eye
-  GlRecord_Clear();
-  bu_DrawDepthNV(m, s.params, &s.view);
-  EXPECT_FALSE(bu_InstanceState(m, s.params)->visible);
-  bu_DrawFastNV20(m, s.params, &s.view, &s.light);
-  EXPECT_EQ(Count("glDrawElements"), 0);
-  bu_DrawDiffuseNV20(m, s.params, &s.view, &s.light);
-  bu_DrawSpecularNV20(m, s.params, &s.view, &s.light);
-  bu_DrawAttenuationNV20(m, s.params, &s.view, &s.light);
-  EXPECT_EQ(Count("glDrawElements"), 3);
-}
-
-// The index sources: buffer or own arrays, strip or list, with the counters.
-TEST_F(NvPaths, ObjectDrawsTakeTheirIndexSource) {
-  const std::string noNormal[4] = {"skin", "skin_s", "", ""};
-  for (const char* type : {"VBO", "none"}) {
-    SCOPED_TRACE(type);
-    Var_SetText(&render_var_type, type);
-    BuModel* m = Load(BuTool_Bar(2, "", noNormal), type);  // object 0 a strip of 4, object 1 a list of 6
-    ASSERT_NE(m, nullptr);
-    EXPECT_EQ(m->indexBuffer != 0, std::string(type) == "VBO");
-    for (int o = 0; o < 2; ++o) m->header->shaders[m->header->objects[o].shader].slots[kBuSlotDiffuse].material = 1;
-    ModelDrawParams* p = At(0, 0, 0);
-    ViewParams view{};
-    GlRecord_Clear();
-    bu_DrawObjectFastNV20(m, 0, p, &view);
-    bu_DrawObjectFastNV20(m, 1, p, &view);
-    const void* buffer = m->indexBuffer ? nullptr : (const void*)1;
-    EXPECT_TRUE(Has(GlRecord_Format("glDrawElements", GL_TRIANGLE_STRIP, 4, GL_UNSIGNED_SHORT, m->indexBuffer ? nullptr : buffer)));
-    EXPECT_TRUE(Has(GlRecord_Format("glDrawElements", GL_TRIANGLES, 6, GL_UNSIGNED_SHORT, m->indexBuffer ? (const void*)8 : buffer)));
-    EXPECT_EQ(view.statDrawCalls, 2);
-    EXPECT_EQ(view.statTriangles, 4);
-  }
-}
-
 // c[8] to c[13] of the NV30 pass: a point of the instance maps into the light's frame as the CPU
-// maps it; the bone rows go in one call per object.
+// maps it; the bone rows go in one call per object; an invisible instance draws nothing.
 TEST_F(NvPaths, Nv30ConstantsAndBoneRows) {
   GlExtFlags.NV_fragment_program = 1;
   Var_SetValue(&render_bump_nv30, 1);
@@ -476,11 +335,6 @@ TEST_F(NvPaths, Nv30ConstantsAndBoneRows) {
   const vec3 L = bu_ToModel(light.position, p);
   EXPECT_NEAR(c[0][0], L.x, 1e-5);
   EXPECT_EQ(Count("glProgramParameters4fvNV(" + std::to_string(GL_VERTEX_PROGRAM_NV) + ", 16, 6,"), 2) << "two bones, two objects";
-  EXPECT_TRUE(Has(GlRecord_Format("glBindProgramNV", GL_FRAGMENT_PROGRAM_NV, *Lighting_Program(kProgNV30Fragment))));
-  EXPECT_TRUE(Has(GlRecord_Format("glBindProgramNV", GL_VERTEX_PROGRAM_NV, *Lighting_Program(kProgNV30Skinned))));
-  EXPECT_EQ(Count(On(GL_FRAGMENT_PROGRAM_NV)), Count(Off(GL_FRAGMENT_PROGRAM_NV)));
-  EXPECT_EQ(Count(On(GL_TEXTURE_CUBE_MAP_ARB)), 2);
-  EXPECT_EQ(Count(Off(GL_TEXTURE_CUBE_MAP_ARB)), 2);
   // Invisible: nothing.
   bu_InstanceState(m, p)->visible = 0;
   GlRecord_Clear();
@@ -550,11 +404,6 @@ TEST_F(NvPaths, AttenuationMatricesMeasureTheDistance) {
     }
     EXPECT_NEAR(sum, (d.x * d.x + d.y * d.y + d.z * d.z) / 16.0, 1e-5);
   }
-  EXPECT_TRUE(Has(GlRecord_Format("glColorMask", 0, 0, 0, 1)));
-  const auto& calls = GlRecord_Calls();
-  auto lastMask = std::find_if(calls.rbegin(), calls.rend(), [](const std::string& c) { return c.rfind("glColorMask", 0) == 0; });
-  EXPECT_EQ(*lastMask, "glColorMask(1, 1, 1, 0)");
-  EXPECT_EQ(Count(GlRecord_Format("glTexParameteri", GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT)), 2);
 }
 
 // The NV volumes: two-sided stencil in one draw, or two one-sided draws with the opposite signs;

@@ -181,25 +181,6 @@ TEST_F(SceneDrawGl, MorphWeightsMoveTheShapesInPhaseTwo) {
   mp_Free(&model);
 }
 
-TEST_F(SceneDrawGl, InstanceMatrixEqualsTheAnglesMatrix) {
-  const vec3 angles[] = {{0.3f, 0, 0}, {0, 0.7f, 0}, {0, 0, -1.1f}, {1.2f, -0.4f, 2.5f}};
-  for (const vec3& a : angles) {
-    gl.glMatrixMode(GL_MODELVIEW);
-    gl.glLoadIdentity();
-    params_->angles = a;
-    Model_PushInstanceMatrix(params_);
-    float mv[16];
-    gl.glGetFloatv(GL_MODELVIEW_MATRIX, mv);
-    Render_PopMatrix();
-    mat3 m;
-    Mat_FromAngles(&m, &a);
-    // Column-major GL: element (row r, column c) is mv[c * 4 + r]; rows of m are the images of
-    // the axes, so m.m[i][k] = mv[i * 4 + k].
-    for (int i = 0; i < 3; i++)
-      for (int k = 0; k < 3; k++) EXPECT_NEAR(mv[i * 4 + k], m.m[i][k], 1e-5f) << i << k;
-  }
-}
-
 // ---- Levels --------------------------------------------------------------------------------------
 
 // A wall quad 200 x 200 at y = 100 facing the camera, object "wall_3" (lightmap "wall").

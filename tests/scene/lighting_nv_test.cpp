@@ -1,7 +1,7 @@
 // The NV20 and NV30 lighting paths on the recording GL table (no driver here has the NV
 // extensions): the register-combiner set-ups checked by a CPU evaluator of the recorded state,
-// the passes' programs, set-ups, draws, constants and undo, the NV shadow volumes, and the NV
-// program texts' contract.
+// the NV30 constants, the attenuation matrices, the NV program texts' contract, and on DU levels
+// which lights each odd pass lights and the levels these paths refuse.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,7 +29,10 @@
 #include "scene/view.h"
 #include "support/lit_scene.h"
 #include "support/render_support.h"
+#include "scene/du_lighting.h"
 #include "tools/bu_writer.h"
+#include "tools/du_writer.h"
+#include "tools/image_writer.h"
 
 namespace fs = std::filesystem;
 
@@ -38,10 +41,6 @@ namespace {
 int Count(const std::string& prefix) {
   const auto& calls = GlRecord_Calls();
   return int(std::count_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
-}
-bool Has(const std::string& line) {
-  const auto& calls = GlRecord_Calls();
-  return std::find(calls.begin(), calls.end(), line) != calls.end();
 }
 std::string On(GLenum cap) { return GlRecord_Format("glEnable", cap); }
 std::string Off(GLenum cap) { return GlRecord_Format("glDisable", cap); }
@@ -264,27 +263,6 @@ TEST_F(NvPaths, CombinerSetupsComputeWhatTheyAreFor) {
   EXPECT_NEAR(out[3], 1 - 0.36f, 2e-3);
 }
 
-struct NvScene {
-  BuModel* model;
-  ModelDrawParams* params;
-  ViewParams view{};
-  ViewLight light{};
-};
-
-NvScene MakeScene(BuModel* m, ModelDrawParams* p) {
-  NvScene s{m, p};
-  s.view.zoom = 1;
-  s.view.fov = 90;
-  View_Setup(&s.view, 0);
-  s.light.key = 1;
-  s.light.position = {0.5f, 40, 3};
-  s.light.radius = 10;
-  s.light.colour[0] = s.light.colour[1] = s.light.colour[2] = 1;
-  s.view.lights = &s.light;
-  s.view.lightCount = 1;
-  return s;
-}
-
 // c[8] to c[13] of the NV30 pass: a point of the instance maps into the light's frame as the CPU
 // maps it; the bone rows go in one call per object; an invisible instance draws nothing.
 TEST_F(NvPaths, Nv30ConstantsAndBoneRows) {
@@ -406,57 +384,6 @@ TEST_F(NvPaths, AttenuationMatricesMeasureTheDistance) {
   }
 }
 
-// The NV volumes: two-sided stencil in one draw, or two one-sided draws with the opposite signs;
-// depth clamp only at exactly 2; the same lists as the ARB twin.
-TEST_F(NvPaths, VolumesCountWithEitherStencilKind) {
-  BuModel* m = Load(BuTool_Cube(1, "", kTex));
-  ASSERT_NE(m, nullptr);
-  NvScene s = MakeScene(m, At(0, 40, 0));
-  GlExtFlags.NV_depth_clamp = 1;
-  auto draws = [&](float shadows) {
-    Var_SetValue(&render_bump_shadows, shadows);
-    s.light.litCount = 0;
-    bu_DrawDepthNV(m, s.params, &s.view);
-    GlRecord_Clear();
-    bu_DrawVolumeNV(m, s.params, &s.view, 0);
-    std::vector<std::string> out;
-    for (const std::string& c : GlRecord_Calls())
-      if (c.rfind("glDrawElements", 0) == 0) out.push_back(c);
-    return out;
-  };
-  const std::string zFailBack = GlRecord_Format("glStencilOp", GL_KEEP, GL_INCR_WRAP_EXT, GL_KEEP);
-  const std::string zFailFront = GlRecord_Format("glStencilOp", GL_KEEP, GL_DECR_WRAP_EXT, GL_KEEP);
-  std::vector<std::string> two = draws(2);
-  ASSERT_EQ(two.size(), 1u);
-  EXPECT_EQ(Count(On(GL_STENCIL_TEST_TWO_SIDE_EXT)), 1);
-  const auto& calls = GlRecord_Calls();
-  auto back = std::find(calls.begin(), calls.end(), GlRecord_Format("glActiveStencilFaceEXT", GL_BACK));
-  ASSERT_NE(back, calls.end());
-  EXPECT_EQ(*(back + 1), zFailBack);
-  auto front = std::find(calls.begin(), calls.end(), GlRecord_Format("glActiveStencilFaceEXT", GL_FRONT));
-  ASSERT_NE(front, calls.end());
-  EXPECT_EQ(*(front + 1), zFailFront);
-  EXPECT_EQ(Count(On(GL_DEPTH_CLAMP_NV)), 0);
-  GlExtFlags.EXT_stencil_two_side = 0;
-  for (float shadows : {2.0f, 3.0f}) {
-    std::vector<std::string> one = draws(shadows);
-    ASSERT_EQ(one.size(), 2u);
-    EXPECT_EQ(one[0], two[0]);
-    EXPECT_EQ(Count(On(GL_DEPTH_CLAMP_NV)), shadows == 2.0f ? 1 : 0);
-    EXPECT_EQ(Count(Off(GL_DEPTH_CLAMP_NV)), shadows == 2.0f ? 1 : 0);
-    const auto& c = GlRecord_Calls();
-    auto first = std::find(c.begin(), c.end(), zFailBack), second = std::find(c.begin(), c.end(), zFailFront);
-    EXPECT_TRUE(first < second && second != c.end()) << "front faces drawn first, with the back-face ops";
-  }
-  // The ARB twin builds the same list.
-  GlExtFlags.ATI_separate_stencil = 1;
-  Var_SetValue(&render_bump_shadows, 3);
-  GlRecord_Clear();
-  bu_DrawVolumeARB(m, s.params, &s.view, 0);
-  EXPECT_TRUE(Has(two[0]));
-  EXPECT_EQ(Count(On(GL_DEPTH_CLAMP_NV)), 0);
-}
-
 // No driver here compiles the NV texts: they are checked for the header, END and the contract's
 // attributes and parameters only.
 TEST_F(NvPaths, ProgramTextsKeepToTheContract) {
@@ -487,13 +414,164 @@ TEST_F(NvPaths, ProgramTextsKeepToTheContract) {
       } else if (index != "A0") {
         int c = std::stoi(index);
         EXPECT_TRUE(c <= 14 || (c >= 88 && c <= 95)) << mt[0];
-        if (c >= 88) EXPECT_NE(file.find("attenuation"), std::string::npos);
+        EXPECT_TRUE(c < 88 || file.find("attenuation") != std::string::npos) << mt[0];
       }
     }
     EXPECT_EQ(code.find("v[5]") != std::string::npos, file.find("_4bones") != std::string::npos);
     ++checked;
   }
   EXPECT_EQ(checked, 18);
+}
+
+// ---- DU levels on the NV paths ----------------------------------------------------------------
+
+// The light position each draw of the NV20 trio saw: parameter 8 before each glDrawElements.
+std::vector<float> LightXPerDraw() {
+  std::vector<float> out;
+  float x = -1;
+  for (const std::string& c : GlRecord_Calls()) {
+    float v;
+    if (std::sscanf(c.c_str(), "glProgramParameters4fvNV(%*d, 8, 1, [%g,", &v) == 1) x = v;
+    if (c.rfind("glDrawElements", 0) == 0) out.push_back(x);
+  }
+  return out;
+}
+
+class DuNvPaths : public tw_test::LoggedTest {
+ protected:
+  void SetUp() override {
+    LoggedTest::SetUp();
+    fs::copy(fs::path(TW_SOURCE_DIR) / "sample" / "data" / "scripts", "scripts", fs::copy_options::recursive);
+    for (const char* name : {"c", "s", "n"})
+      ASSERT_TRUE(ImageTool_Save(std::string(name) + ".tga", ImageTool_WriteTGA(ImageTool_Solid(4, 4, 9, 9, 9, 255), 24)));
+    Render_ResetBlock();
+    GlDispatch_InstallRecording();
+    RenderApi = RENDER_API_OPENGL;
+    GlExtFlags = GlExtFlagSet{};
+    GlExtFlags.ARB_multitexture = GlExtFlags.ARB_vertex_buffer_object = GlExtFlags.NV_texture_env_combine4 = 1;
+    GlExtFlags.NV_vertex_program = GlExtFlags.NV_texture_shader = GlExtFlags.NV_register_combiners = 1;
+    Var_SetText(&render_var_type, "VBO");
+    saved_[0] = render_bump_nv30.value, saved_[1] = render_bump_diffuse.value, saved_[2] = render_bump_specular.value;
+    OPENGL_AllocVar();
+  }
+  void TearDown() override {
+    for (ModelObject* m : models_) m->Free(&m);
+    for (ModelDrawParams* p : params_) tw_test::LitScene_FreeParams(p);
+    Var_SetValue(&render_bump_nv30, saved_[0]);
+    Var_SetValue(&render_bump_diffuse, saved_[1]);
+    Var_SetValue(&render_bump_specular, saved_[2]);
+    OPENGL_FreeVar();
+    GlExtFlags = GlExtFlagSet{};
+    Render_ResetBlock();
+    LoggedTest::TearDown();
+  }
+  // Two floor surfaces (x < 0 and x > 0), the second without colour or specular texture.
+  ModelObject* Level(int vertices = 0) {
+    DuToolLevel level;
+    level.shaders.push_back({"floor", {"c", "s", "", "n", "", "c"}});
+    level.shaders.push_back({"bare", {"", "", "", "n", "", ""}});
+    level.models.push_back({DuTool_Quad(-64, -64, 0, 64, 0, 0), DuTool_Quad(0, -64, 64, 64, 0, 1)});
+    if (vertices) level.models[0][0].vertices.resize(size_t(vertices - 4), level.models[0][0].vertices[0]);
+    EXPECT_TRUE(DuTool_Save("m", level, nullptr));
+    ModelObject* m = du_CreateModel("m");
+    if (m) models_.push_back(m);
+    return m;
+  }
+  ModelDrawParams* At(float x, float y, float z) {
+    params_.push_back(tw_test::LitScene_NewParams(x, y, z));
+    return params_.back();
+  }
+  ViewParams Camera() {
+    ViewParams v{};
+    v.position = {0, 0, 50};
+    v.angles = {0, -kMathPi / 2, 0};
+    v.zoom = 1.0f;
+    v.fov = 90.0f;
+    View_Setup(&v, 0);
+    return v;
+  }
+  static ViewLight Light(int slot, float x, float radius) {
+    ViewLight l{};
+    l.slot = slot, l.key = slot + 1, l.position = {x, 0, 8}, l.radius = radius;
+    l.colour[0] = l.colour[1] = l.colour[2] = 1.0f;
+    return l;
+  }
+  tw_test::BumpSettings settings_;
+  float saved_[3];
+  std::vector<ModelObject*> models_;
+  std::vector<ModelDrawParams*> params_;
+};
+
+// Without "render_bump_fast" the odd pass of light i runs the attenuation, diffuse and specular
+// passes of that light only; with it, one pass lights every light with a draw list.
+TEST_F(DuNvPaths, OddPassesLightTheirLights) {
+  Var_SetValue(&render_bump_shadows, 2);
+  Var_SetValue(&render_bump_attenuation, 1);
+  Var_SetValue(&render_bump_diffuse, 1);
+  Var_SetValue(&render_bump_specular, 1);
+  ModelObject* m = Level();
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(static_cast<DuLevel*>(m->data)->lightPath, kPathNV20);
+  ModelObject none{};  // a BU model pair the all-lights pass hands to bu_Draw
+  ViewLight lights[3] = {Light(0, -32, 40), Light(1, 60, 40), Light(2, 5000, 10)};
+  for (ViewLight& l : lights) l.litCount = 1, l.lit[0].model = &none;
+  ViewParams v = Camera();
+  v.lights = lights, v.lightCount = 3;
+  ModelDrawParams* p = At(0, 0, 0);
+  v.pass = 0;
+  du_Draw(m, p, &v);
+  GlRecord_Clear();
+  du_Draw(m, p, &v);
+  EXPECT_EQ(Count("glDrawElements"), 1) << "the depth pass draws the surface with textures";
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    v.pass = 5 + 2 * i;
+    GlRecord_Clear();
+    du_Draw(m, p, &v);
+    EXPECT_EQ(LightXPerDraw(), std::vector<float>(3, lights[i].position.x)) << "one draw a pass, light i only";
+    EXPECT_EQ(v.pass, 5 + 2 * i) << "no BU model drawn";
+  }
+  for (int path : {kPathNV20, kPathNV30}) {
+    SCOPED_TRACE(path);
+    if (path == kPathNV30) {
+      GlExtFlags.NV_fragment_program = 1;
+      Var_SetValue(&render_bump_nv30, 1);
+      for (ModelObject* old : models_) old->Free(&old);
+      models_.clear();
+      m = Level();
+      ASSERT_EQ(static_cast<DuLevel*>(m->data)->lightPath, kPathNV30);
+      v.pass = 0;
+      du_Draw(m, p, &v);
+      du_Draw(m, p, &v);
+    }
+    Var_SetValue(&render_bump_fast, 1);
+    v.pass = 5;
+    GlRecord_Clear();
+    du_Draw(m, p, &v);
+    EXPECT_EQ(Count("glDrawElements"), 1) << "light 0's floor; lights 1 and 2 reach no textured surface";
+    EXPECT_EQ(v.pass, 5) << "left at the last BU pass set: light 0's, lights 1 and 2 skipped";
+  }
+}
+
+// A level too large for level-wide indices is refused by these paths, logged once.
+TEST_F(DuNvPaths, LargeLevelsAreRefusedOnce) {
+  Var_SetValue(&render_bump_shadows, 1);
+  ModelObject* m = Level(65536);
+  ASSERT_NE(m, nullptr);
+  ViewLight lights[1] = {Light(0, -32, 40)};
+  ViewParams v = Camera();
+  v.lights = lights, v.lightCount = 1;
+  ModelDrawParams* p = At(0, 0, 0);
+  for (int pass : {0, 0, 5}) {
+    v.pass = pass;
+    GlRecord_Clear();
+    du_Draw(m, p, &v);
+    EXPECT_EQ(Count("glDrawElements"), 0);
+  }
+  const std::string log = Log();
+  const std::string line = "du_Draw: a level of 65536 vertices has no vertex source on the NV paths";
+  EXPECT_NE(log.find(line), std::string::npos);
+  EXPECT_EQ(log.find(line), log.rfind(line));
 }
 
 }  // namespace

@@ -73,7 +73,6 @@ TEST_F(DuTest, RoundTripOfTwoRoomsKeepsEveryFieldAndRebasesTheIndices) {
   ASSERT_EQ(h->shaderCount, 1);
   EXPECT_STREQ(reinterpret_cast<const char*>(h->shaders[0].data), "room");
   EXPECT_STREQ(h->shaders[0].slots[3].name, "wall_n");
-  EXPECT_STREQ(h->shaders[0].slots[2].name, "");
   ASSERT_EQ(h->modelCount, 2);
   const DuSurface& second = h->models[1].surfaces[0];
   EXPECT_EQ(second.vertexCount, 24);
@@ -81,7 +80,6 @@ TEST_F(DuTest, RoundTripOfTwoRoomsKeepsEveryFieldAndRebasesTheIndices) {
   EXPECT_EQ(second.firstIndex, 36);
   EXPECT_EQ((std::vector<uint16_t>(second.indices, second.indices + 6)), (std::vector<uint16_t>{24, 25, 26, 24, 26, 27}));
   EXPECT_EQ(second.bounds[3], 256.0f);
-  EXPECT_EQ(second.vertices[3].uv0[1], 1.0f);
   ASSERT_EQ(h->portalCount, 1);
   const DuPortal& p = h->portals[0];
   EXPECT_EQ(p.pointCount, 4);
@@ -90,17 +88,11 @@ TEST_F(DuTest, RoundTripOfTwoRoomsKeepsEveryFieldAndRebasesTheIndices) {
   EXPECT_EQ((std::vector<float>(p.plane, p.plane + 4)), (std::vector<float>{6144, 0, 0, 0}));
   ASSERT_EQ(h->nodeCount, 1);
   EXPECT_EQ(h->nodes[0].children[0], -2);
-  EXPECT_EQ(h->nodes[0].normal[0], 1.0f);
   ASSERT_EQ(h->areaCount, 2);
   EXPECT_EQ(h->areas[1].model, 1);
   EXPECT_EQ(level->vertexTotal, 48);
   EXPECT_EQ(level->indexTotal, 72);
   EXPECT_EQ(level->triangleTotal, 24);
-  EXPECT_EQ(level->tree, nullptr);
-  EXPECT_EQ(level->surfaceRelative, 0);
-  EXPECT_EQ(level->texturesNeeded, 1);
-  EXPECT_EQ(level->uploadNeeded, 1);
-  EXPECT_EQ(DuLightPath, 0);
   EXPECT_NE(Log().find("du_verts=48, du_indexes=72\n"), std::string::npos);
   du_FreeLevel(level);
 }
@@ -117,17 +109,6 @@ TEST_F(DuTest, TotalsOfAnEmptyLevelAndOfAnUnevenSurface) {
   EXPECT_EQ(level->triangleTotal, 2);
   EXPECT_EQ(level->indexTotal, 7);
   du_FreeLevel(level);
-}
-
-TEST_F(DuTest, WrongMagicOrVersionAndMissingFilesAreRefused) {
-  EXPECT_EQ(du_Load("absent"), nullptr);
-  EXPECT_NE(Log().find("du_Load: not found absent.du.\n"), std::string::npos);
-  for (size_t offset : {4, 0}) {
-    std::vector<uint8_t> bytes = DuTool_Write(OneQuad());
-    bytes[offset] = 2;
-    EXPECT_EQ(LoadBytes(bytes), nullptr);
-    EXPECT_EQ(tw_test::CountOccurrences(Log(), "du_Load: wrong version in du_header l.du.\n"), offset ? 1 : 2);
-  }
 }
 
 TEST_F(DuTest, LevelsOf65536VerticesKeepSurfaceRelativeIndices) {
@@ -159,14 +140,18 @@ TEST_F(DuTest, TruncatedFilesAreRefusedAtEveryRecordBoundary) {
   EXPECT_NE(Log().find("runs past the end of l.du.\n"), std::string::npos);
 }
 
-TEST_F(DuTest, HostileCountsAndIndicesAreRefused) {
+TEST_F(DuTest, MissingWrongVersionAndHostileFilesAreRefused) {
   struct Case {
     const char* line;
     void (*edit)(DuToolLevel&);
-    size_t patchOffset;  // 0: none
+    size_t patchOffset;  // patched when there is no edit
     int32_t patchValue;
   };
+  EXPECT_EQ(du_Load("absent"), nullptr);
+  EXPECT_NE(Log().find("du_Load: not found absent.du.\n"), std::string::npos);
   const Case cases[] = {
+      {"wrong version in du_header", nullptr, 4, 2},
+      {"wrong version in du_header", nullptr, 0, 2},  // the magic
       {"bad shader count", nullptr, 72, -1},
       {"bad model count", nullptr, 80, int32_t(0x80000000)},
       {"bad portal count", nullptr, 88, -2},
@@ -191,9 +176,10 @@ TEST_F(DuTest, HostileCountsAndIndicesAreRefused) {
     DuToolLevel level = DuTool_TwoRooms("", kTextures);
     if (c.edit) c.edit(level);
     std::vector<uint8_t> bytes = DuTool_Write(level);
-    if (c.patchOffset) std::memcpy(&bytes[c.patchOffset], &c.patchValue, 4);
+    if (!c.edit) std::memcpy(&bytes[c.patchOffset], &c.patchValue, 4);
+    const int before = tw_test::CountOccurrences(Log(), std::string("du_Load: ") + c.line);
     EXPECT_EQ(LoadBytes(bytes), nullptr) << c.line;
-    EXPECT_NE(Log().find(std::string("du_Load: ") + c.line), std::string::npos) << c.line;
+    EXPECT_EQ(tw_test::CountOccurrences(Log(), std::string("du_Load: ") + c.line), before + 1) << c.line;
   }
 }
 
@@ -319,10 +305,6 @@ TEST_F(DuTest, BothFormatsLoadThroughTheRegistryWithoutAGlCall) {
     ModelObject* bu = Model_Get("figure");
     ASSERT_NE(du, nullptr);
     ASSERT_NE(bu, nullptr);
-    EXPECT_EQ(du->Trace, du_Trace);
-    EXPECT_EQ(du->Draw, du_Draw);
-    EXPECT_EQ(bu->Draw, bu_Draw);
-    EXPECT_EQ(bu->Free, bu_Free);
     EXPECT_EQ(static_cast<BuModel*>(bu->data)->owner, bu);
     ModelDrawParams params{};
     TraceRequest t = Ray({3, 4, 10}, {3, 4, -10});

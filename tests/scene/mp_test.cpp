@@ -126,14 +126,6 @@ TEST(MpKernels, BlendSuffixes) {
   for (const auto& c : cases) EXPECT_EQ(Model_BlendFromName(c.name, c.fallback), c.mode) << c.name;
 }
 
-TEST(MpKernels, DistanceFade) {
-  EXPECT_EQ(Model_FadeAlpha(0.0f), 1.0f);
-  EXPECT_EQ(Model_FadeAlpha(1920.0f), 1.0f);
-  EXPECT_NEAR(Model_FadeAlpha(2100.0f), 0.5f, 1e-4f);
-  EXPECT_EQ(Model_FadeAlpha(2280.0f), 0.0f);
-  EXPECT_EQ(Model_FadeAlpha(9000.0f), 0.0f);
-}
-
 TEST(MpKernels, SkinningFollowsTheFramesAsRowVectors) {
   MpFrame frames[2] = {};
   vec3 yaw{kMathPi / 2, 0, 0};

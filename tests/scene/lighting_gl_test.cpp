@@ -769,18 +769,17 @@ TEST_F(DuLitScenes, TheSampleLevelAndFigureLitByTwoLights) {
     scene.level = {level, At(0, 0, 0)};
     return tw_test::LitScene_Draw(&scene, 128, 128);
   };
-  auto pixel = [](const tw_test::LitImage& img, const FloorMap& map, double x, double y) {
-    int px = int(map.o[0] + map.a[0] * x + map.b[0] * y), py = int(map.o[1] + map.a[1] * x + map.b[1] * y);
-    const uint8_t* p = img.At(px, py);
-    return p[0] + p[1] + p[2];
-  };
   // From above the roof (its inner faces turn away): both rooms' floors.
   tw_test::LitImage both = frame({-20, 0, 400}, {Light(1, -128, 0, 64, 100), Light(2, 128, 0, 64, 100)}, {});
   FloorMap map;
-  EXPECT_GT(pixel(both, map, -128, 0), 60) << "under the first light";
-  EXPECT_GT(pixel(both, map, 128, 0), 60) << "under the second light";
-  EXPECT_EQ(pixel(both, map, -230, 100), 0) << "beyond both radii";
-  EXPECT_EQ(pixel(both, map, 230, -100), 0) << "beyond both radii";
+  auto pixel = [&](double x, double y) {
+    const uint8_t* p = both.At(int(map.o[0] + map.a[0] * x + map.b[0] * y), int(map.o[1] + map.a[1] * x + map.b[1] * y));
+    return p[0] + p[1] + p[2];
+  };
+  EXPECT_GT(pixel(-128, 0), 60) << "under the first light";
+  EXPECT_GT(pixel(128, 0), 60) << "under the second light";
+  EXPECT_EQ(pixel(-230, 100), 0) << "beyond both radii";
+  EXPECT_EQ(pixel(230, -100), 0) << "beyond both radii";
   // Inside the first room, over the figure: its shadow darkens the floor beyond it.
   std::vector<uint8_t> images[3];
   for (int shadows : {1, 2}) {

@@ -252,13 +252,11 @@ TEST(ImageDxt, PartialBlocksAreClipped) {
   std::vector<uint8_t> out(6 * 6 * 4 + 16, 0xAB);
   DDS_DecodeDXT1(blocks.data(), out.data(), 6, 6);
   for (size_t i = 6 * 6 * 4; i < out.size(); i++) EXPECT_EQ(out[i], 0xAB);
-  auto red = [&](int x, int y) { return out[(size_t(y) * 6 + size_t(x)) * 4 + 2]; };
-  auto blue = [&](int x, int y) { return out[(size_t(y) * 6 + size_t(x)) * 4 + 0]; };
-  EXPECT_EQ(red(3, 3), 248);
-  EXPECT_EQ(red(4, 3), 0);
-  EXPECT_EQ(blue(1, 5), 248);
-  EXPECT_EQ(red(5, 5), 248);
-  EXPECT_EQ(blue(5, 5), 248);
+  // Block (0, 0) red, (1, 0) green, (0, 1) blue, (1, 1) white: B, R of texels (3, 3), (4, 3), (1, 5), (5, 5).
+  std::vector<int> got;
+  for (auto [x, y] : {std::pair{3, 3}, {4, 3}, {1, 5}, {5, 5}})
+    got.push_back(out[(size_t(y) * 6 + size_t(x)) * 4]), got.push_back(out[(size_t(y) * 6 + size_t(x)) * 4 + 2]);
+  EXPECT_EQ(got, std::vector<int>({0, 248, 0, 0, 248, 0, 248, 248}));
 }
 
 // ---- DDS files ----
@@ -270,26 +268,22 @@ TEST_F(ImageTest, DdsKeepsItsBlocksOrDecodesLevelZero) {
   Save("m.dds", f);
   ImageDesc* d = DDS_Load("m.dds");
   ASSERT_NE(d, nullptr);
-  EXPECT_EQ(d->format, kImgDXT5);
-  EXPECT_EQ(d->mipCount, 9);
-  EXPECT_EQ(d->hasAlpha, 1);
-  EXPECT_EQ(d->height, 64);
+  EXPECT_EQ(std::vector<int>({int(d->format), d->mipCount, d->hasAlpha, d->height}),
+            std::vector<int>({kImgDXT5, 9, 1, 64}));
   EXPECT_EQ(0, std::memcmp(d->pixels, f.data() + 128, f.size() - 128));
   // DXT1 with and without the alpha flag.
   for (int alpha = 0; alpha < 2; alpha++) {
     f = ImageTool_MakeDDS(ImageTool_Pattern(8, 8, 1, alpha), alpha ? 0x83F1 : 0x83F0, 0);
     d = Image_LoadMemory(kImageDDS, f.data(), f.size());
     ASSERT_NE(d, nullptr);
-    EXPECT_EQ(d->format, alpha ? kImgDXT1A : kImgDXT1);
-    EXPECT_EQ(d->hasAlpha, alpha);
+    EXPECT_EQ(std::vector<int>({int(d->format), d->hasAlpha}), std::vector<int>({int(alpha ? kImgDXT1A : kImgDXT1), alpha}));
   }
   // Without compression level 0 is decoded.
   GlExtFlags.ARB_texture_compression = 0;
   f = ImageTool_MakeDDS(ImageTool_Pattern(16, 8, 12, false), kImgDXT1, 5);
   d = Image_LoadMemory(kImageDDS, f.data(), f.size());
   ASSERT_NE(d, nullptr);
-  EXPECT_EQ(d->format, kImgBGRA);
-  EXPECT_EQ(d->mipCount, 5);
+  EXPECT_EQ(std::vector<int>({int(d->format), d->mipCount}), std::vector<int>({kImgBGRA, 5}));
   std::vector<uint8_t> expect(16 * 8 * 4);
   DDS_DecodeDXT1(f.data() + 128, expect.data(), 16, 8);
   EXPECT_EQ(0, std::memcmp(d->pixels, expect.data(), expect.size()));

@@ -120,7 +120,7 @@ class RenderGl : public tw_test::LoggedTest {
 
 }  // namespace
 
-TEST_F(RenderGl, StartUpOnLlvmpipeLogsTheDriverFormatAndFlags) {
+TEST_F(RenderGl, StartUpOnLlvmpipeAndClearsReadBackBottomRowFirst) {
   ASSERT_NO_FATAL_FAILURE(Start());
   std::string log = Log();
   // A software rasterizer: the warning is logged and answered by its default.
@@ -133,10 +133,7 @@ TEST_F(RenderGl, StartUpOnLlvmpipeLogsTheDriverFormatAndFlags) {
                               GlExtFlags.NV_register_combiners}),
             std::vector<int>({8, 1, 1, 0}));
   EXPECT_EQ(Render_PBuffer, nullptr);  // not without the setting
-}
-
-TEST_F(RenderGl, ClearsReadBackBottomRowFirst) {
-  ASSERT_NO_FATAL_FAILURE(Start());
+  // Clears read back bottom row first.
   Render_BeginFrame(0, 0, w_, h_);
   Render_Clear(1, 0.6f, 0.6f, 0.65f);
   ExpectNear(Centre(), 153, 153, 166, 1, "clear colour");

@@ -502,15 +502,11 @@ TEST_F(D3d8Gl, ViewportOriginIsConvertedAndReadPixelsFillsOnlyTheAskedRectangle)
   Render_EndFrame(1, 1);
 }
 
-// Which file is read, and its row order, show in the scene's pictures; here what they cannot show.
-TEST_F(D3d8Gl, TextureFilesDdsFirstMipmappedAndBrokenOnesLeaveAnEmptyRecord) {
-  WriteTextureFiles();
+// Which file is read shows in the scene; a broken file leaves an empty record, quietly.
+TEST_F(D3d8Gl, BrokenTextureFilesLeaveAnEmptyRecord) {
   tw_test::WriteBytes("junk.tga", std::vector<uint8_t>(40, 0x11));
   tw_test::WriteBytes("junk.dds", {'D', 'D', 'S', ' ', 1, 2});
   ASSERT_TRUE(StartApi("D3D8"));
-  EXPECT_EQ(Tex_Table[Material_Table[Material_Load("both")].frameTexture[0]].fromDds, 1);
-  const TextureRecord& m = Tex_Table[Material_Table[Material_Load("bmponly")].frameTexture[0]];
-  EXPECT_EQ(Dev_TextureLevelCount(m.handle), 7);  // mipmapped: 64 x 32 down to 1 x 1
   int junk = Tex_Create("junk", 0x0DE1);
   D3D8_LoadTexture(junk, "junk", 1);
   EXPECT_EQ(Tex_Table[junk].handle + uint32_t(Tex_Table[junk].texWidth), 0u);
@@ -618,48 +614,3 @@ TEST_F(D3d8Gl, BuffersEnvironmentMapTextureMatrixAndDoubledModulation) {
 }
 
 }  // namespace
-
-// A draw sends GL only the device state that changed since the previous draw.
-TEST_F(D3d8Gl, DrawsSendOnlyTheStateThatChanged) {
-  ASSERT_TRUE(StartApi("D3D8")) << Log();
-  std::vector<uint8_t> texels(8 * 8 * 4, 200);
-  int a = Material_CreateFromPixels("a", 8, 8, 32, texels.data(), 1, 0, 0);
-  int b = Material_CreateFromPixels("b", 8, 8, 32, texels.data(), 1, 0, 0);
-  ASSERT_GT(b, 0);
-  BeginFrame(0, 0, 0);
-  ImmVertex v0 = V(-5, 10, -5, 0xFFFFFFFF), v1 = V(5, 10, -5, 0xFFFFFFFF), v2 = V(0, 10, 5, 0xFFFFFFFF);
-  auto draw = [&](int material, int blend) {
-    Material_Bind(0, material, 0.0, 1);
-    Render_SetBlend(blend);
-    Render_DrawTriangle(&v0, &v1, &v2);
-  };
-  draw(b, 5);  // sends the whole state and uploads both textures
-  draw(a, 5);
-  const GlDispatch real = gl;
-  GlDispatch_InstallRecording();
-  auto calls = [](std::initializer_list<const char*> allowed) {
-    std::string other;
-    for (const std::string& c : GlRecord_Calls()) {
-      bool ok = false;
-      for (const char* name : allowed) ok = ok || c.rfind(std::string(name) + "(", 0) == 0;
-      if (!ok) other += c + "\n";
-    }
-    GlRecord_Clear();
-    return other;
-  };
-  const std::initializer_list<const char*> vertices = {"glBegin", "glColor4ub", "glMultiTexCoord4fARB", "glVertex3f",
-                                                       "glEnd"};
-  draw(a, 5);
-  EXPECT_EQ(calls(vertices), "") << "nothing changed";
-  draw(a, 1);
-  EXPECT_EQ(calls({"glBegin", "glColor4ub", "glMultiTexCoord4fARB", "glVertex3f", "glEnd", "glEnable", "glDisable",
-                   "glBlendFunc", "glAlphaFunc"}),
-            "")
-      << "a blend change sends blending and the alpha test only";
-  draw(b, 1);
-  std::string rebind = calls(vertices);
-  EXPECT_EQ(rebind.rfind("glBindTexture(3553, ", 0), 0u) << rebind;
-  EXPECT_EQ(std::count(rebind.begin(), rebind.end(), '\n'), 1) << "another texture: a bind alone\n" << rebind;
-  gl = real;
-  EXPECT_GT(ReadPixel(Render_ScreenWidth / 2, Render_ScreenHeight / 2)[1], 150) << "the textured triangle is there";
-}

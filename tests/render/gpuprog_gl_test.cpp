@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "foundation/log.h"
 #include "platform/gl_dispatch.h"
@@ -61,6 +62,20 @@ TEST_F(Programs, ArbProgramsCompileBindAndDisable) {
   GLint bound = 0;
   gl.glGetProgramivARB(GL_VERTEX_PROGRAM_ARB, GL_PROGRAM_BINDING_ARB, &bound);
   EXPECT_EQ(GLuint(bound), *vp);
+  // Drawn through both: the vertex colour passes unchanged to the screen.
+  Render_BeginFrame(0, 0, 16, 16);
+  Render_Clear(1, 0, 0, 0);
+  gl.glMatrixMode(GL_PROJECTION);
+  gl.glLoadIdentity();
+  gl.glMatrixMode(GL_MODELVIEW);
+  gl.glLoadIdentity();
+  gl.glDisable(GL_DEPTH_TEST);
+  gl.glDisable(GL_CULL_FACE);
+  gl.glColor4ub(20, 200, 60, 255);
+  gl.glRects(-1, -1, 1, 1);
+  uint8_t px[4] = {};
+  gl.glReadPixels(8, 8, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, px);
+  EXPECT_EQ(std::vector<int>({px[2], px[1], px[0]}), std::vector<int>({20, 200, 60}));
   OPENGL_DisableVertexProgramARB();
   OPENGL_DisableFragmentProgramARB();
   EXPECT_FALSE(gl.glIsEnabled(GL_VERTEX_PROGRAM_ARB));

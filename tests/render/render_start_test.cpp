@@ -124,14 +124,40 @@ TEST_F(RenderStart, OpenGLComesUpWithTheLogLinesAndFlags) {
   EXPECT_FALSE(Has(log, "WGL_EXTENSIONS:"));  // no framebuffer objects, no swap control
 }
 
-TEST_F(RenderStart, VertexArrayRangeLogsItsLimit) {
-  SetDriver("Tarnwick Test Chip", "GL_NV_vertex_array_range");
-  GlRecord_SetIntegers(GL_MAX_VERTEX_ARRAY_RANGE_ELEMENT_NV, {65535});
-  Render_Init(1);
-  ASSERT_EQ(RenderApi, 1u);
-  EXPECT_EQ(GlExtFlags.NV_vertex_array_range, 1);
-  EXPECT_EQ(GlLimits.maxVertexArrayRange, 65535);
-  EXPECT_TRUE(Has(Log(), "max vertex array nv size 65535.\n"));
+// Other drivers: what each offers shows in the flags and the log.
+TEST_F(RenderStart, DriverVariantsShowInFlagsAndLog) {
+  const struct {
+    const char* extensions;
+    int swapInterval, indirect;
+    const char* line;
+  } cases[] = {
+      {"GL_NV_vertex_array_range", -1, 0, "max vertex array nv size 65535.\n"},
+      {"GL_ARB_framebuffer_object GL_ARB_multitexture", 0, 0,
+       "WGL_EXTENSIONS: WGL_ARB_pbuffer WGL_ARB_pixel_format WGL_ARB_render_texture WGL_EXT_swap_control\n"},
+      {nullptr, -1, 0, "GL_EXTENSIONS:\n"},
+      {"", -1, 1, "OPENGL_FindPixelFormat: no hardware acceleration found\n"},  // indirect counts as software
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    Render_Stop();
+    GlRecord_SetString(GL_EXTENSIONS, c.extensions);
+    GlRecord_SetIntegers(GL_MAX_VERTEX_ARRAY_RANGE_ELEMENT_NV, {65535});
+    g.swapInterval = c.swapInterval;
+    g.indirect = c.indirect;
+    Render_Init(1);
+    ASSERT_EQ(RenderApi, 1u);
+    EXPECT_TRUE(Has(Log(), c.line));
+    if (c.extensions && std::strstr(c.extensions, "_NV_")) {
+      EXPECT_EQ(GlLimits.maxVertexArrayRange, 65535);
+    }
+    if (c.swapInterval == 0) {
+      EXPECT_EQ(GlExtFlags.WGL_EXT_swap_control + GlExtFlags.WGL_ARB_pbuffer, 2);
+    }
+    if (!c.extensions) {
+      const uint8_t* flags = reinterpret_cast<const uint8_t*>(&GlExtFlags);
+      for (size_t i = 0; i < sizeof GlExtFlags; ++i) EXPECT_EQ(flags[i], 0) << i;
+    }
+  }
 }
 
 TEST_F(RenderStart, AnExtensionNeedsItsNameItsEntryPointsAndItsSetting) {
@@ -147,33 +173,6 @@ TEST_F(RenderStart, AnExtensionNeedsItsNameItsEntryPointsAndItsSetting) {
   // The fake loader answers every name (as GLX does); only the string decides.
   EXPECT_EQ(GlExtFlags.NV_register_combiners, 0);
   EXPECT_NE(gl.glCombinerParameterfvNV, nullptr);
-}
-
-TEST_F(RenderStart, FramebufferObjectsAndSwapControlServeTheWindowSystemRows) {
-  SetDriver("Tarnwick Test Chip", "GL_ARB_framebuffer_object GL_ARB_multitexture");
-  g.swapInterval = 0;
-  Render_Init(1);
-  std::string log = Log();
-  EXPECT_TRUE(Has(log, "WGL_EXTENSIONS: WGL_ARB_pbuffer WGL_ARB_pixel_format WGL_ARB_render_texture "
-                       "WGL_EXT_swap_control\n"));
-  EXPECT_EQ(GlExtFlags.WGL_ARB_pbuffer, 1);
-  EXPECT_EQ(GlExtFlags.WGL_EXT_swap_control, 1);
-  EXPECT_EQ(GlExtFlags.WGL_ARB_make_current_read, 0);
-}
-
-TEST_F(RenderStart, ANullExtensionStringIsEmpty) {
-  GlRecord_SetString(GL_EXTENSIONS, nullptr);
-  Render_Init(1);
-  ASSERT_EQ(RenderApi, 1u);
-  const uint8_t* flags = reinterpret_cast<const uint8_t*>(&GlExtFlags);
-  for (size_t i = 0; i < sizeof GlExtFlags; ++i) EXPECT_EQ(flags[i], 0) << i;
-  EXPECT_TRUE(Has(Log(), "GL_EXTENSIONS:\n"));
-}
-
-TEST_F(RenderStart, IndirectContextCountsAsSoftware) {
-  g.indirect = 1;
-  Render_Init(1);
-  EXPECT_TRUE(Has(Log(), "OPENGL_FindPixelFormat: no hardware acceleration found\n"));
 }
 
 TEST_F(RenderStart, EveryFailedStepLeavesNoRendererAndReleasesWhatItTook) {

@@ -132,7 +132,7 @@ TEST_F(VideoSync, WmaSoundsPlayThroughTheDecoderList) {
   ASSERT_TRUE(Tools_WriteTestSound("music.wma", "asf", "wmav2", 22050, 2, 1.0));
   uint32_t h = Sound_Play("music", 1.0f, 2.0f, nullptr, 0, 2);
   ASSERT_NE(h, 0u);
-  Frames(3);
+  Frames(3);  // under way
   Frames(10);
   EXPECT_GT(lastRms_, 0.01);
   Sound_Stop(h);

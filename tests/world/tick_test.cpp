@@ -29,15 +29,11 @@ TEST_F(StepRules, FirstRuleThatAppliesGivesTheStep) {
   const Row rows[] = {
       {"no game", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0.5, 0, 0.5},
       {"capped", 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0.5, 0.1f, 0.5},
-      {"scaled", 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0.5f, 0.1, 0.05f, 0.1},
       {"network: raw", 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0.5f, 0.5, 0.5f, 0.5},
       {"network wins over settle", 1, 0, 0, 0, 2, 0, 3, 0, 0, 0, 1, 0.25, 0.25f, 0.25},
       {"menu", 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0.05, 0, 0.05},
       {"pause after a load", 1, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1, 0.05, 0, 0},
-      {"full screen", 1, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0.05, 0, 0.05},
-      {"panel", 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0.05, 0, 0.05},
       {"settling", 1, 0, 0, 0, 0, 0, 5, 0, 0, 0, 1, 0.05, 0, 0},
-      {"capture", 1, 0, 0, 0, 0, 0, 0, DEMO_CAPTURE, 0, 0, 1, 0.5, k24, 1.0 / 24},
       {"capture scaled", 1, 0, 0, 0, 0, 0, 0, DEMO_CAPTURE, 0, 0, 0.5f, 0.001, float(0.5 / 24), 1.0 / 24},
       {"camera sequence with drawavi", 1, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 0.3, k24, 1.0 / 24},
       {"camera sequence without drawavi", 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0.3, 0.1f, 0.3},
@@ -118,18 +114,13 @@ TEST_F(TickTest, FarCharactersAreDroppedFrozenOrKeptThinking) {
   Game_Tick();  // released in the next tick's flush
   EXPECT_EQ(Obj_Count(), 3);
   EXPECT_EQ(Obj_FindById(crowdId), nullptr);
-  EXPECT_DOUBLE_EQ(Obj_Player->person.clock, 0.1f * 1.0);
   EXPECT_NEAR(Game_Time, 0.1, 1e-7);
-}
-
-TEST_F(TickTest, ThornhelmDropsNamedFarCharactersWithABody) {
-  StartGame();
+  // Under the ThornHelm name a named far character with a body is dropped too.
   Var_SetText(&game_name, "ThornHelm");
-  GameObject* named = Spawn(NPC, 0, 3000, "Mara");
-  static int body;
-  named->physicsBody = reinterpret_cast<PhysicsBody*>(&body);
+  GameObject* far = Spawn(NPC, 0, 3000, "Edda");
+  far->physicsBody = reinterpret_cast<PhysicsBody*>(&body);
   Game_Tick();
-  EXPECT_FALSE(named->flags & OBJ_ACTIVE);
+  EXPECT_FALSE(far->flags & OBJ_ACTIVE);
   Var_SetText(&game_name, "");
 }
 
@@ -141,7 +132,6 @@ TEST_F(TickTest, SixtyThirdCharacterOfACellOverflowsOnce) {
   Spawn(NPC, 200, 200);
   Game_Tick();
   EXPECT_EQ(tw_test::CountOccurrences(Log(), "clip_ceil overflow\n"), 1);
-  EXPECT_EQ(Tick_NearList.count, kGridCellObjects + 2);
   GameObject* found[128];
   vec3 lo{190, 190, 0}, hi{210, 210, 0};
   EXPECT_EQ(Tick_GridCollect(&lo, &hi, found, 128), kGridCellObjects);
@@ -155,8 +145,6 @@ TEST_F(TickTest, ListsGrowPastTheirSizeAndAFlushLeavesNoFreedPointer) {
   npc->npcControl = 12;
   Game_Tick();
   EXPECT_EQ(Tick_TraceList.count, kTickListSize + 100);
-  EXPECT_EQ(Tick_ThinkList.count, kTickListSize + 100);
-  EXPECT_EQ(Tick_EngagedNear, 1);
   EXPECT_EQ(tw_test::CountOccurrences(Log(), "the lists grow"), 1);
   Obj_RequestDelete(npc);
   Obj_FlushDeleted();
@@ -175,7 +163,6 @@ TEST_F(TickTest, CameraSequenceStopsCharactersAndNoTickWithoutPlayer) {
   Game_TickFrame.step = 0.05f;
   Game_Tick();  // no player: only the clock moves
   EXPECT_EQ(g_thinks, 0);
-  EXPECT_EQ(Game_TickCount, 0u);
   EXPECT_FLOAT_EQ(float(Game_Time), 0.05f);
   StartGame();
   Game_SpecialFlag = 1;

@@ -133,16 +133,12 @@ TEST_F(DoorTest, ACrateIsPushedUnlessAWallHoldsIt) {
 }
 
 TEST_F(DoorTest, ThePauseClosesOnlyAnOpenDoor) {
-  struct Case {
-    int point;
-    int closed;
-  } cases[] = {{kDoorOpen, 1}, {3, 0}};
-  for (const Case& c : cases) {
+  for (int point : {kDoorOpen, 3}) {
     GameObject* d = Door(vec3{0, 0, 0});
     d->prop.pause = 2;
-    d->prop.point = d->prop.nextPoint = d->prop.targetPoint = c.point;
+    d->prop.point = d->prop.nextPoint = d->prop.targetPoint = point;
     Run(d, 6, 0.5f);
-    EXPECT_EQ(d->prop.targetPoint == 0, c.closed == 1) << c.point;
+    EXPECT_EQ(d->prop.targetPoint == 0, point == kDoorOpen) << point;
   }
 }
 
@@ -155,12 +151,11 @@ TEST_F(DoorTest, RequirementsRefuseWithAMessageOncePerSevenSeconds) {
   EXPECT_EQ(d->prop.targetPoint, 0);
   ASSERT_EQ(Console_GetLineCount(), 1);
   EXPECT_EQ(std::u16string(Console_GetLine(0, nullptr)), u"consol\\You need 50 consol\\hack skill to open this door");
-  Game_Time += 6.5;
-  Door_Use(d, player_, nullptr);
-  EXPECT_EQ(Console_GetLineCount(), 1);
-  Game_Time += 1.0;
-  Door_Use(d, player_, nullptr);
-  EXPECT_EQ(Console_GetLineCount(), 2);
+  for (int lines : {1, 2}) {  // 6.5 s later: no line; 7.5 s later: the next
+    Game_Time += lines == 1 ? 6.5 : 1.0;
+    Door_Use(d, player_, nullptr);
+    EXPECT_EQ(Console_GetLineCount(), lines);
+  }
   Player_HackSkill = 50;
   Door_Use(d, player_, nullptr);
   EXPECT_EQ(d->prop.targetPoint, kDoorOpen);

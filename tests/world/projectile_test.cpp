@@ -88,15 +88,12 @@ class ShotTest : public WorldTest {
 TEST_F(ShotTest, WeaponsOutsideTheTableAreRefusedAndLifetimesFollowTheKind) {
   EXPECT_EQ(Fire(36, {0, 0, 0}, {1, 0, 0}), nullptr);
   EXPECT_EQ(Fire(-1, {0, 0, 0}, {1, 0, 0}), nullptr);
-  struct Case {
-    int kind;
-    float lifetime, expected;
-  } cases[] = {{5, 0, 5}, {2, 0, 20}, {4, 7, 7}};
-  for (const Case& c : cases) {
-    Weapon(0, c.kind).bulletLifetime = c.lifetime;
+  const float cases[][3] = {{5, 0, 5}, {2, 0, 20}, {4, 7, 7}};  // kind, given lifetime, lifetime
+  for (const auto& c : cases) {
+    Weapon(0, int(c[0])).bulletLifetime = c[1];
     GameObject* s = Fire(0, {0, 0, 0}, {1, 0, 0});
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->prop.lifetime, c.expected) << c.kind;
+    EXPECT_EQ(s->prop.lifetime, c[2]) << c[0];
   }
 }
 
@@ -201,12 +198,10 @@ TEST_F(ShotTest, BouncesImpactsAndTheirDraws) {
 TEST_F(ShotTest, TheSkillFactorFollowsTheHudBands) {
   const float a[5] = {1.0f, 2.0f, 4.0f, 8.0f, 16.0f};
   std::memcpy(Hud_Settings.damage[1], a, sizeof a);
-  struct Case {
-    float skill, factor;
-  } cases[] = {{10, 1}, {55, 1.5f}, {300, 16}};
-  for (const Case& c : cases) {
-    player_->person.skills[1] = c.skill;
-    EXPECT_NEAR(Pulka_SkillFactor(player_, 1), c.factor, 1e-5) << c.skill;
+  const float cases[][2] = {{10, 1}, {55, 1.5f}, {300, 16}};  // skill, factor
+  for (const auto& c : cases) {
+    player_->person.skills[1] = c[0];
+    EXPECT_NEAR(Pulka_SkillFactor(player_, 1), c[1], 1e-5) << c[0];
   }
   EXPECT_EQ(Pulka_SkillFactor(Spawn(NPC, 0, 0, ""), 1), 1.0f);
   Game_NetMode = 1;
@@ -220,7 +215,6 @@ TEST_F(ShotTest, ACasingAtFractionZeroLiesFlat) {
   c->person.velocity[2] = -100;
   TraceResult hit{};
   hit.normal = vec3{0, 0, 1};
-  hit.fraction = 0;
   Gilza_Bounce(c, &hit);
   EXPECT_EQ(c->prop.angularVelocity.x, 0);
   EXPECT_EQ(c->angles.y, 0);

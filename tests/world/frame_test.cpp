@@ -30,20 +30,19 @@ std::vector<std::string> RunFrame() {
 }
 
 TEST_F(FrameTest, ExactlyOneInputHandlerByMode) {
-  struct Row {
+  const struct {
     uint32_t menu;
     int32_t fullScreen;
     uint32_t panel, dialog;
     const char* handler;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {0, FULLSCREEN_MOVIE, 0, 0, "FullScreenInput"}, {1, FULLSCREEN_MOVIE, 1, 1, "Menu_Input"},
       {0, 0, 1, 1, "Panel_Input"},                    {0, 0, 0, 1, "Dialog_Input"},
       {0, 0, 0, 0, "Game_PlayInput"},
   };
   const char* handlers[] = {"FullScreenInput", "Menu_Input", "Panel_Input", "Dialog_Input", "Game_PlayInput"};
   StartGame();
-  for (const Row& r : rows) {
+  for (const auto& r : rows) {
     Game_MenuOpen = r.menu;
     Game_FullScreenMode = r.fullScreen;
     Game_PanelOpen = r.panel;
@@ -56,7 +55,6 @@ TEST_F(FrameTest, ExactlyOneInputHandlerByMode) {
     EXPECT_NE(std::find(steps.begin(), steps.end(), r.handler), steps.end()) << r.handler;
   }
   Dialog_Open = 0;
-  Game_PanelOpen = 0;
 }
 
 int g_received;

@@ -87,12 +87,9 @@ TEST(ObjectImage, UnterminatedTextIsCutInsideItsField) {
 
 TEST(PersonageImage, FourWordsThenThePersonBlockOfTheObjectImage) {
   GlobalPersonage p{};
-  p.restoreBody = 1;
   p.questFlag = 3;
   std::snprintf(p.person.name, sizeof p.person.name, "Mara");
   p.person.clock = 12.5;
-  p.person.state = 2;
-  std::snprintf(p.person.dialogueCue, sizeof p.person.dialogueCue, "after_fire");
   std::vector<uint8_t> image(kPersonageImageSize);
   PersonageImage_Write(&p, image.data());
   EXPECT_EQ(image[8], 3);

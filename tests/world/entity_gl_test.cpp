@@ -1,11 +1,13 @@
-// The sample street after its entity files are read: one world pass from the player start shows
-// the level and the props in the read-back pixels.
+// The sample street after its entity files are read from the archive as the level loader reads
+// them: the starts, props, characters and pickups they place, and one world pass from the player
+// start that shows the level, the props and the street door in the read-back pixels.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "characters/defs.h"
 #include "foundation/file.h"
@@ -29,7 +31,8 @@ namespace {
 
 bool g_ready;
 std::string g_game;
-void Discard(const char*, size_t, void*) {}
+std::string g_out;
+void Capture(const char* text, size_t length, void*) { g_out.append(text, length); }
 
 class StreetEntities : public tw_test::WorldTest {
  protected:
@@ -59,7 +62,8 @@ class StreetEntities : public tw_test::WorldTest {
     Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
     Tex_FreeAll();
     OPENGL_AllocVar();
-    Ent_SetOutput(Discard, nullptr);
+    g_out.clear();
+    Ent_SetOutput(Capture, nullptr);
   }
   void TearDown() override {
     if (!g_ready) return;
@@ -72,6 +76,17 @@ class StreetEntities : public tw_test::WorldTest {
     WorldTest::TearDown();
     File_Shutdown();
     if (chdir(previous_) != 0) ADD_FAILURE();
+  }
+  // The player and the street's four entity files, as a level load reads them.
+  static GameObject* LoadStreet() {
+    GameObject* player = Player_CreateForLevel();
+    EXPECT_NE(player, nullptr);
+    if (!player) return nullptr;
+    Light_Count = Level_EmitterCount = 0;
+    for (const char* ext : {".scn", ".civ", ".bot", ".items"}) LoadObjects((std::string("scenes\\street") + ext).c_str());
+    Level_SetupStartsAndPickups();
+    player->flags &= ~OBJ_ACTIVE;  // the camera stands in the player's place
+    return player;
   }
   static tw_test::Picture Pass(vec3 eye, vec3 at) {
     ViewParams v{};
@@ -103,12 +118,31 @@ class StreetEntities : public tw_test::WorldTest {
   char previous_[4096];
 };
 
-TEST_F(StreetEntities, WorldPassFromThePlayerStartShowsLevelAndProps) {
-  GameObject* player = Player_CreateForLevel();
+TEST_F(StreetEntities, StreetFilesPlaceStartsPropsCharactersAndPickups) {
+  GameObject* player = LoadStreet();
   ASSERT_NE(player, nullptr);
-  for (const char* ext : {".scn", ".civ", ".bot", ".items"}) LoadObjects((std::string("scenes\\street") + ext).c_str());
-  Level_SetupStartsAndPickups();
-  player->flags &= ~OBJ_ACTIVE;  // the camera stands in the player's place
+  EXPECT_EQ(g_out.find("unknown"), std::string::npos) << g_out;
+  EXPECT_EQ(Log().find("LoadObjects: not found"), std::string::npos);
+  EXPECT_FLOAT_EQ(player->angles.x, kMathPi / 2);
+  EXPECT_EQ(Level_DmStartCount, 2);
+  EXPECT_STREQ(Level_SkyName[0], "maps\\sky\\street");
+  EXPECT_EQ(Light_Count + Level_EmitterCount, 2);
+  int count[NPC + 1] = {};
+  for (GameObject* o = Obj_ListHead; o; o = o->next) count[o->classNum]++;
+  EXPECT_EQ(count[WORLD], 7);  // the street, the crate, four pickups and the wall before the sun
+  EXPECT_EQ((std::vector<int>{count[AREOL], count[ANIM], count[NPC]}), (std::vector<int>{1, 1, 2}));
+  GameObject* townsman = Person_FindByName("townsman_1");
+  ASSERT_NE(townsman, nullptr);  // the given id wins over the template's
+  EXPECT_EQ(townsman->person.health, 80);  // from the template
+  ASSERT_EQ(Level_PickupCount, 4);
+  std::string log = Log();
+  for (const char* line : {"area=-1 weapon [pi]\n", "area=-1 medic [25]\n", "area=-1 ammo [9MM]\n", "area=-1 armor [vest]\n"})
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+}
+
+TEST_F(StreetEntities, WorldPassFromThePlayerStartShowsLevelAndProps) {
+  GameObject* player = LoadStreet();
+  ASSERT_NE(player, nullptr);
   ASSERT_NE(Person_FindByName("street")->drawModel, nullptr);
   ASSERT_NE(Person_FindByName("crate_1")->drawModel, nullptr);
 
@@ -128,11 +162,8 @@ TEST_F(StreetEntities, WorldPassFromThePlayerStartShowsLevelAndProps) {
 }
 
 TEST_F(StreetEntities, TheStreetDoorIsDrawnClosedThenOpenAfterUse) {
-  GameObject* player = Player_CreateForLevel();
+  GameObject* player = LoadStreet();
   ASSERT_NE(player, nullptr);
-  for (const char* ext : {".scn", ".civ", ".bot", ".items"}) LoadObjects((std::string("scenes\\street") + ext).c_str());
-  Level_SetupStartsAndPickups();
-  player->flags &= ~OBJ_ACTIVE;
   GameObject* door = Person_FindByName("street_door");
   ASSERT_NE(door, nullptr);
   ASSERT_NE(door->drawModel, nullptr);

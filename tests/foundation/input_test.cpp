@@ -62,17 +62,15 @@ class InputTest : public tw_test::InputFixture {
   static std::string Typed() { return reinterpret_cast<const char*>(Input_TakeTypedKeys()); }
 };
 
-TEST(KeyTable, EveryNamedKeyReachableAndForeignCodesDropped) {
-  for (int c = 1; c < 256; c++)
-    EXPECT_TRUE(!KeyInfoTable[c].varName[0] || tw_test::ScancodeOf(c)) << KeyInfoTable[c].varName;
-  for (int sc : {int(SDL_SCANCODE_AC_BACK), -5, 100000}) EXPECT_EQ(PlatInput_ScancodeToKey(sc), 0) << sc;
-  EXPECT_EQ(PlatInput_ButtonToKey(SDL_BUTTON_X2), 0);
-}
-
 TEST_F(InputTest, PushedEventsKeyboardFirstRepeatsDroppedMouseSummed) {
   SDL_Event b{}, m{}, w{};
   b.type = SDL_MOUSEBUTTONDOWN;
   b.button.button = SDL_BUTTON_LEFT;
+  m.type = SDL_MOUSEMOTION;
+  m.motion.xrel = 3;
+  m.motion.yrel = -2;
+  w.type = SDL_MOUSEWHEEL;
+  w.wheel.y = -1;  // one notch towards the user
   SDL_PushEvent(&b);
   PushKey(SDL_SCANCODE_A, true);
   PushKey(SDL_SCANCODE_A, true, 1);  // the system's own repeat
@@ -80,14 +78,7 @@ TEST_F(InputTest, PushedEventsKeyboardFirstRepeatsDroppedMouseSummed) {
   SDL_PushEvent(&b);
   PushKey(SDL_SCANCODE_AC_BACK, true);  // no code: dropped
   PushKey(SDL_SCANCODE_A, false);
-  m.type = SDL_MOUSEMOTION;
-  m.motion.xrel = 3;
-  m.motion.yrel = -2;
-  SDL_PushEvent(&m);
-  SDL_PushEvent(&m);
-  w.type = SDL_MOUSEWHEEL;
-  w.wheel.y = -1;  // one notch towards the user
-  SDL_PushEvent(&w);
+  for (SDL_Event* e : {&m, &m, &w}) SDL_PushEvent(e);
   Pump();
   int32_t x, y, wheel;
   uint32_t events[16];
@@ -118,12 +109,9 @@ TEST_F(InputTest, KeysChangedInABurstPastTheBufferEndInTheirRealState) {
   int count, lost;
   DI_ReadEvents(&x, &y, &wheel, events, kInputMaxEvents, &count, &lost);
   ASSERT_EQ(count, 64 + 3 + 2);
-  EXPECT_EQ(events[63], 30u | kKeyEventDown);  // the buffer ends in the middle of a tap
-  EXPECT_EQ(events[64], 17u);
-  EXPECT_EQ(events[65], 30u);
-  EXPECT_EQ(events[66], 31u | kKeyEventDown);
-  EXPECT_EQ(events[67], 257u | kKeyEventDown);  // the mouse's own buffer had room
-  EXPECT_EQ(events[68], 257u);
+  // The buffer ends in the middle of a tap; the real states follow; the mouse's own buffer had room.
+  EXPECT_EQ(std::vector<uint32_t>(events + 63, events + 69),
+            std::vector<uint32_t>({30 | kKeyEventDown, 17, 30, 31 | kKeyEventDown, 257 | kKeyEventDown, 257}));
   DI_ReadEvents(&x, &y, &wheel, events, kInputMaxEvents, &count, &lost);
   EXPECT_EQ(count, 0);  // told once
   uint32_t small[4] = {};  // the caller's capacity holds
@@ -167,7 +155,11 @@ TEST_F(InputTest, HeldKeyCountsOnePressAndEachPressIsTakenOnce) {
   for (int want : {1, 1, 0}) EXPECT_EQ(Input_KeyPressed(57), want);
 }
 
-TEST_F(InputTest, CodesOutsideTheTablesReadAsNothing) {
+TEST_F(InputTest, EveryNamedKeyReachableAndCodesOutsideTheTablesReadAsNothing) {
+  for (int c = 1; c < 256; c++)
+    EXPECT_TRUE(!KeyInfoTable[c].varName[0] || tw_test::ScancodeOf(c)) << KeyInfoTable[c].varName;
+  for (int sc : {int(SDL_SCANCODE_AC_BACK), -5, 100000}) EXPECT_EQ(PlatInput_ScancodeToKey(sc), 0) << sc;
+  EXPECT_EQ(PlatInput_ButtonToKey(SDL_BUTTON_X2), 0);
   for (int code : {-1, 260, 100000}) {
     EXPECT_EQ(Input_KeyPressed(code), 0);
     EXPECT_EQ(Input_KeyDown(code), 0);
@@ -188,6 +180,13 @@ TEST_F(InputTest, HeldKeyTypesAtOnceThenAfterFivePeriodsThenEveryPeriod) {
     Input_Poll();
     EXPECT_EQ(Typed(), s.typed) << s.now;
   }
+  for (int b = 256; b <= 259; b++) Queue(b, true);  // mouse buttons never type nor take the repeat
+  Input_Poll();
+  EXPECT_EQ(Input_KeyDown(257), 1);
+  g_now = 11.12;
+  Input_Poll();
+  EXPECT_EQ(Typed(), "\x1e");
+  Input_AddTypedKey(256);
   Queue(30, false);
   Input_Poll();
   g_now = 20.0;
@@ -237,17 +236,6 @@ TEST_F(InputTest, AltTabChangesNothing) {
   Queue(KEY_TAB, true);
   Frame();
   EXPECT_EQ(Player_CommandWord, uint32_t(CMD_JUMP));
-}
-
-TEST_F(InputTest, MouseButtonsNeverTypeNorTakeTheRepeat) {
-  Queue(30, true);
-  Input_Poll();
-  for (int b = 256; b <= 259; b++) Queue(b, true);
-  Input_Poll();
-  EXPECT_EQ(Input_KeyDown(257), 1);
-  EXPECT_EQ(Typed(), "\x1e");
-  Input_AddTypedKey(256);
-  EXPECT_EQ(Typed(), "");
 }
 
 TEST_F(InputTest, ResetAndFocusLossForgetHeldKeysAndWaitingEvents) {

@@ -129,12 +129,4 @@ TEST(Gamma, ZeroOrLessIsIgnoredAndARefusedRampLoggedOnce) {
   gamma->value = 1;
 }
 
-TEST(BitmapFont, CellCoordinates) {
-  Video_BuildBitmapCells();
-  EXPECT_FLOAT_EQ(Video_BitmapCells[65][0][0], 8.0f / 256);  // column 1, row 2
-  EXPECT_FLOAT_EQ(Video_BitmapCells[65][0][1], 1.0f - 32.0f / 128);
-  EXPECT_FLOAT_EQ(Video_BitmapCells[255][2][0], 1.0f);
-  EXPECT_FLOAT_EQ(Video_BitmapCells[255][2][1], 0.0f);
-}
-
 }  // namespace

@@ -208,16 +208,6 @@ TEST(ZipDamaged, FlippedDataByteIsACrcError) {
   EXPECT_EQ(Zip_ReadCurrentFile(z, buf, sizeof buf), ZIP_CRC_ERROR);
   EXPECT_EQ(Zip_CloseCurrentFile(z), ZIP_CRC_ERROR);
   Zip_Close(z);
-
-  // A damaged deflated stream never reads as success with other bytes.
-  Bytes d = Pattern(20000, 3), good = OneMember("d.bin", d.data(), d.size(), ZIPW_DEFLATED);
-  for (size_t at = 30 + 5; at < 30 + 5 + 200; at += 7) {
-    Bytes bad = good, out;
-    bad[at] ^= 0x5A;
-    ASSERT_NE(z = Open(bad), nullptr);
-    EXPECT_TRUE(ReadCurrent(z, out) != ZIP_OK || out == d) << at;
-    Zip_Close(z);
-  }
 }
 
 TEST(ZipDamaged, HugeCountsAndNameLengthsStayInsideTheDirectory) {

@@ -67,6 +67,7 @@ std::vector<std::pair<std::string, Bytes>> ReadAll(ZipArchive* z) {
 void Put(Bytes& b, size_t at, uint32_t v, int width) {
   for (int i = 0; i < width; i++) b[at + i] = uint8_t(v >> (8 * i));
 }
+// The archive reads `b` in place: it must outlive the archive.
 ZipArchive* Open(const Bytes& b) { return Zip_OpenMemory(b.data(), b.size()); }
 
 }  // namespace
@@ -87,11 +88,12 @@ TEST(Zip, RoundTripWithEitherSignatureAndAPrefix) {
 
 TEST(Zip, CommentUpToTheSearchWindow) {
   std::string ok(65513, 'c'), tooLong(65514, 'c');  // the end record's 22 bytes fit in 65,535
-  ZipArchive* z = Open(TwoMemberArchive('P', ok.c_str()));
+  Bytes a = TwoMemberArchive('P', ok.c_str()), b = TwoMemberArchive('P', tooLong.c_str());
+  ZipArchive* z = Open(a);
   ASSERT_NE(z, nullptr);
   EXPECT_EQ(ReadAll(z).size(), 2u);
   Zip_Close(z);
-  EXPECT_EQ(Open(TwoMemberArchive('P', tooLong.c_str())), nullptr);
+  EXPECT_EQ(Open(b), nullptr);
 }
 
 TEST(Zip, MembersWithDataDescriptorsReadBack) {
@@ -102,7 +104,8 @@ TEST(Zip, MembersWithDataDescriptorsReadBack) {
   ZipWriter_AddMemberEx(w, "dd.bin", d.data(), d.size(), dd);
   dd.method = ZIPW_STORED;
   ZipWriter_AddMemberEx(w, "dd.txt", e.data(), e.size(), dd);
-  ZipArchive* z = Open(ZipWriter_Finish(w));
+  Bytes zip = ZipWriter_Finish(w);
+  ZipArchive* z = Open(zip);
   ASSERT_NE(z, nullptr);
   EXPECT_TRUE(ReadAll(z) == (std::vector<std::pair<std::string, Bytes>>{{"dd.bin", d}, {"dd.txt", e}}));
   Zip_Close(z);
@@ -195,7 +198,8 @@ TEST(ZipDamaged, BadHeadersAreRefused) {
     Zip_Close(z);
   }
   // The empty archive has its end record at offset 0: not an archive.
-  EXPECT_EQ(Open(ZipWriter_Finish(ZipWriter_Create())), nullptr);
+  Bytes empty = ZipWriter_Finish(ZipWriter_Create());
+  EXPECT_EQ(Open(empty), nullptr);
 }
 
 TEST(ZipDamaged, FlippedDataByteIsACrcError) {

@@ -24,8 +24,7 @@ int TitlePixels(const tw_test::ScreenImage& img) {
   return n;
 }
 
-// Starts the real executable in the current folder; `attended` runs it as a person does, with
-// message boxes shown.
+// Starts the real executable here; `attended` runs it as a person does, with message boxes.
 pid_t StartGame(bool attended) {
   pid_t pid = fork();
   if (pid == 0) {
@@ -37,8 +36,7 @@ pid_t StartGame(bool attended) {
   return pid;
 }
 
-// Watches the screen while the intro plays (its title fades in over the first second); the most
-// title pixels seen, or -1 when the game ended by itself.
+// The most title pixels seen while the intro plays (it fades in), or -1 when the game ended itself.
 int WatchIntro(pid_t pid) {
   int best = 0;
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);

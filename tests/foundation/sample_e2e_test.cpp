@@ -1,5 +1,6 @@
 // The sample game as a player starts it: the real executable in a folder built by make_sample
-// shows the intro movie on the screen, and ends cleanly on a close request.
+// shows the intro movie on the screen, and a window-manager close request ends it through the
+// full shutdown.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,8 +24,7 @@ int TitlePixels(const tw_test::ScreenImage& img) {
   return n;
 }
 
-// Starts the real executable in the current folder; `attended` runs it as a person does, with
-// message boxes shown.
+// Starts the real executable here; `attended` runs it as a person does, with message boxes.
 pid_t StartGame(bool attended) {
   pid_t pid = fork();
   if (pid == 0) {
@@ -36,8 +36,7 @@ pid_t StartGame(bool attended) {
   return pid;
 }
 
-// Watches the screen while the intro plays (its title fades in over the first second); the most
-// title pixels seen, or -1 when the game ended by itself.
+// The most title pixels seen while the intro plays (it fades in), or -1 when the game ended itself.
 int WatchIntro(pid_t pid) {
   int best = 0;
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -84,6 +83,9 @@ TEST(SampleGameE2E, IntroMoviePlaysOnTheScreen) {
   EXPECT_GE(best, 2000) << "the intro's title never showed; the log:\n" << log;
   EXPECT_EQ(exitCode, 0) << "the game did not end cleanly after the close request";
   EXPECT_NE(log.find("WMVGenTexture"), std::string::npos);
+  // The shutdown was whole: start-up, the intro's level and shutdown report the memory; settings saved.
+  EXPECT_EQ(tw_test::CountOccurrences(log, "Global_MemoryStatus: "), 3) << log;
+  EXPECT_TRUE(tw_test::FileExists("settings"));
 }
 
 // Run as a person runs it (no TW_UNATTENDED) on this display's software renderer, the game asks

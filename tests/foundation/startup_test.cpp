@@ -41,30 +41,25 @@ class StartupTest : public ::testing::Test {
   tw_test::TempDir dir_;
 };
 
-TEST_F(StartupTest, FullOrderWhenTheLoopIsLeftByQuit) {
-  std::vector<std::string> want = {"Plat_WindowCreate", "Sys_InitDevices(0)", "Game_Init(0)", "Var_Rd",
-                                   "Sys_InitDevices(1)", "Game_Init(1)", "MessageLoop", "Game_Shutdown",
-                                   "Sys_ShutdownDevices", "Plat_WindowDestroy"};
-  EXPECT_EQ(RunMain("MessageLoop"), want);
+// A quit in the loop, during stage one and before the settings: each later stage is skipped but
+// the shutdown is always whole.
+TEST_F(StartupTest, OrderWhereverTheQuitComes) {
+  const std::vector<std::string> start = {"Plat_WindowCreate", "Sys_InitDevices(0)", "Game_Init(0)", "Var_Rd"},
+                                 stage1 = {"Sys_InitDevices(1)", "Game_Init(1)"},
+                                 end = {"Game_Shutdown", "Sys_ShutdownDevices", "Plat_WindowDestroy"};
+  auto join = [](std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+  };
+  EXPECT_EQ(RunMain("Game_Init(1)"), join({start, stage1, end}));
+  EXPECT_TRUE(tw_test::FileExists("settings"));
+  EXPECT_EQ(RunMain("Var_Rd"), join({start, end}));
+  EXPECT_EQ(RunMain("MessageLoop"), join({start, stage1, {"MessageLoop"}, end}));
   std::string log = tw_test::ReadFile("log");
   EXPECT_EQ(log.rfind("3d-engine test WINNT build 927.\n", 0), 0u) << log;
   EXPECT_NE(log.find("CommandLine=\"/opt/my games/tarnwick\" -window\n"), std::string::npos) << log;
   EXPECT_NE(log.find("CommandParameters={-window}\n"), std::string::npos);
   // Start-up, the empty level of the intro and shutdown report the memory.
   EXPECT_EQ(tw_test::CountOccurrences(log, "Global_MemoryStatus: "), 3);
-  EXPECT_TRUE(tw_test::FileExists("settings"));
-}
-
-TEST_F(StartupTest, QuitDuringStageOneSkipsTheLoopButStillShutsDownFully) {
-  std::vector<std::string> want = {"Plat_WindowCreate", "Sys_InitDevices(0)", "Game_Init(0)", "Var_Rd",
-                                   "Sys_InitDevices(1)", "Game_Init(1)", "Game_Shutdown", "Sys_ShutdownDevices",
-                                   "Plat_WindowDestroy"};
-  EXPECT_EQ(RunMain("Game_Init(1)"), want);
-  EXPECT_TRUE(tw_test::FileExists("settings"));
-}
-
-TEST_F(StartupTest, QuitBeforeSettingsSkipsStageOne) {
-  std::vector<std::string> want = {"Plat_WindowCreate", "Sys_InitDevices(0)", "Game_Init(0)", "Var_Rd",
-                                   "Game_Shutdown", "Sys_ShutdownDevices", "Plat_WindowDestroy"};
-  EXPECT_EQ(RunMain("Var_Rd"), want);
 }

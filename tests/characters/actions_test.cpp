@@ -1,8 +1,6 @@
 // The player's action table: the command list it makes and the command-word bits of its handlers.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "characters/actions.h"
 #include "foundation/sys.h"
 #include "world/game.h"
@@ -17,8 +15,6 @@ TEST(PlayerActions, StageOneLinksTheTableOnceLastRowFirst) {
     for (InputCommand* c = Input_FirstCommand(); c && i >= -1; c = c->next, i--) EXPECT_EQ(c, &PlayerActionTable[i]);
     EXPECT_EQ(i, -1);
   }
-  EXPECT_STREQ(PlayerActionTable[0].name, "Forward");
-  EXPECT_STREQ(PlayerActionTable[31].name, "Leave Car");
 }
 
 TEST(PlayerActions, HandlersSetAndClearTheirOwnBitAndPolledActionsNone) {
@@ -44,11 +40,9 @@ TEST(PlayerActions, HandlersSetAndClearTheirOwnBitAndPolledActionsNone) {
     EXPECT_EQ(Player_CommandWord, ~bit) << a.name;
   }
   EXPECT_EQ(polled, 8);  // Prev Weapon and the screens: read by polling
-  EXPECT_EQ(PlayerActionTable[10].press, &Sys_NoOp);
   Player_CommandWord = 0;
   PlayerActionTable[31].press();  // the bits are the demos' and the saves': fixed
   EXPECT_EQ(Player_CommandWord, 1u << 21);
-  EXPECT_EQ(uint32_t(CMD_USE), 1u << 14);
 }
 
 }  // namespace

@@ -4,9 +4,17 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <unistd.h>
+
+#include "foundation/file.h"
 #include "foundation/log.h"
+#include "foundation/var.h"
 #include "platform/window.h"
+#include "render/material.h"
 #include "render/render.h"
+#include "render/texture.h"
+#include "scene/model.h"
+#include "world/object.h"
 
 namespace tw_test {
 
@@ -79,5 +87,53 @@ int PictureDisagreements(const Picture& a, const Picture& b, int tol, std::strin
   return bad;
 }
 
+Picture ReadScreenAndEndFrame() {
+  Picture p{Render_ScreenWidth, Render_ScreenHeight, {}};
+  p.bgra.resize(size_t(p.width) * p.height * 4);
+  Render_ReadPixels(0, 0, p.width, p.height, p.bgra.data());
+  Render_EndFrame(1, 1);
+  return p;
+}
+
+static bool g_sampleReady;
+static std::string g_sampleGame;
+
+void SampleGameGlTest::SetUpTestSuite() {
+  setenv("TW_UNATTENDED", "1", 1);
+  char dir[] = "/tmp/tw_sample_game_XXXXXX";
+  if (!HaveDisplay() || !mkdtemp(dir)) return;
+  g_sampleGame = dir;
+  g_sampleReady = MakeSampleGame(g_sampleGame) && Plat_WindowCreate("sample game test");
+}
+
+void SampleGameGlTest::TearDownTestSuite() {
+  if (g_sampleReady) Plat_WindowDestroy();
+  if (!g_sampleGame.empty()) std::system(("rm -rf " + g_sampleGame).c_str());
+  g_sampleReady = false;
+  g_sampleGame.clear();
+}
+
+void SampleGameGlTest::SetUp() {
+  if (!g_sampleReady) GTEST_SKIP() << "no display or no sample game";
+  ASSERT_EQ(getcwd(previous_, sizeof previous_), previous_);
+  ASSERT_EQ(chdir(g_sampleGame.c_str()), 0);
+  File_Init();
+  Model_Init(0);
+  Model_Init(1);
+}
+
+void SampleGameGlTest::TearDown() {
+  if (!g_sampleReady) return;
+  Obj_ClearAll();
+  Model_Reset();
+  if (RenderApi) {
+    Tex_FreeAll();
+    Render_Stop();
+  }
+  Material_ResetTable();
+  Var_SetText(&render_api, "OPENGL");
+  File_Shutdown();
+  if (chdir(previous_) != 0) ADD_FAILURE();
+}
 
 }  // namespace tw_test

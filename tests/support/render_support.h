@@ -42,4 +42,24 @@ struct Picture {
 // same-place difference per channel.
 int PictureDisagreements(const Picture& a, const Picture& b, int tol, std::string* where, double* meanDiff = nullptr);
 
+// The whole screen as the renderer drew it so far in the frame; the frame is ended afterwards.
+Picture ReadScreenAndEndFrame();
+
+// Gl tests in the sample game: make_sample builds it once per suite in a private directory with
+// one window; each test runs in that directory with the file layer and both model registry stages
+// up, and afterwards objects, models, textures, materials and the renderer are put down and the
+// renderer setting is back at "OPENGL". Derived SetUp calls this one first and returns when it
+// skipped or failed.
+class SampleGameGlTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+  bool Stopped() { return IsSkipped() || HasFatalFailure(); }
+
+ private:
+  char previous_[4096];
+};
+
 }  // namespace tw_test

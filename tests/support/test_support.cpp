@@ -7,7 +7,10 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <chrono>
 #include <cstdlib>
@@ -274,6 +277,36 @@ bool MakeSampleGame(const std::string& folder) {
   std::string cmd = std::string(TW_TEST_BIN_DIR) + "/make_sample " + TW_TEST_SOURCE_DIR + "/sample " + folder +
                     " >/dev/null";
   return std::system(cmd.c_str()) == 0;
+}
+
+void GameProcessTest::SetUp() {
+  if (!HaveDisplay()) GTEST_SKIP() << "no display";
+  ASSERT_TRUE(MakeSampleGame(dir_.Path()));
+  pid_ = fork();
+  ASSERT_GE(pid_, 0);
+  if (pid_ == 0) {
+    std::string exe = std::string(TW_TEST_BIN_DIR) + "/tarnwick";
+    execl(exe.c_str(), exe.c_str(), nullptr);
+    _exit(127);
+  }
+}
+
+void GameProcessTest::TearDown() {
+  if (pid_ > 0 && !ended_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+bool GameProcessTest::Running() {
+  if (!ended_ && waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
+  return !ended_;
+}
+
+bool GameProcessTest::WaitForExit(int seconds) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (Running() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  return !Running();
 }
 
 }  // namespace tw_test

@@ -3,7 +3,6 @@
 // Quit ends the game with its settings written.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -64,25 +63,8 @@ int TextIn(const tw_test::ScreenImage& img, const MenuView& first, int row) {
   return n;
 }
 
-class FrontEndE2E : public ::testing::Test {
+class FrontEndE2E : public tw_test::GameProcessTest {
  protected:
-  void SetUp() override {
-    if (!tw_test::HaveDisplay()) GTEST_SKIP() << "no display";
-    ASSERT_TRUE(tw_test::MakeSampleGame(dir_.Path()));
-    pid_ = fork();
-    ASSERT_GE(pid_, 0);
-    if (pid_ == 0) {
-      std::string exe = std::string(TW_BIN_DIR) + "/tarnwick";
-      execl(exe.c_str(), exe.c_str(), nullptr);
-      _exit(127);
-    }
-  }
-  void TearDown() override {
-    if (pid_ > 0 && !ended_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
   // Waits until the screen shows a menu whose bar is on `row` of the first menu seen.
   bool WaitForBar(int row, tw_test::ScreenImage* img, int seconds) {
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -92,10 +74,7 @@ class FrontEndE2E : public ::testing::Test {
       MenuView v = FindBar(*img);
       if (v.found && !first_.found) first_ = v;
       if (v.found && BarRow(v, first_) == row) return true;
-      if (waitpid(pid_, &status_, WNOHANG) == pid_) {
-        ended_ = true;
-        return false;
-      }
+      if (!Running()) return false;
     }
     return false;
   }
@@ -103,10 +82,6 @@ class FrontEndE2E : public ::testing::Test {
     std::vector<std::string> list(keys.begin(), keys.end());
     ASSERT_TRUE(tw_test::SendKeys((first_.left + first_.right) / 2, first_.bottom + 120, list));
   }
-  tw_test::TempDir dir_;
-  pid_t pid_ = -1;
-  bool ended_ = false;
-  int status_ = 0;
   MenuView first_;
 };
 
@@ -137,12 +112,7 @@ TEST_F(FrontEndE2E, AfterTheIntroTheMenuLeadsToBothHeroesAndQuitWritesTheSetting
   Keys({"Down", "Down"});
   ASSERT_TRUE(WaitForBar(2, &img, 10));
   Keys({"Return"});
-  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!ended_ && std::chrono::steady_clock::now() < until) {
-    if (waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ASSERT_TRUE(ended_) << "Quit did not end the game";
+  ASSERT_TRUE(WaitForExit(30)) << "Quit did not end the game";
   ASSERT_TRUE(WIFEXITED(status_));
   EXPECT_EQ(WEXITSTATUS(status_), 0);
   EXPECT_TRUE(tw_test::FileExists("settings"));

@@ -2,70 +2,30 @@
 // (The menus' bar and rows are read off the screen by the front end's end-to-end test.)
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
-#include "foundation/file.h"
 #include "foundation/var.h"
 #include "foundation/video.h"
 #include "hud/hud.h"
-#include "platform/display_sdl.h"
-#include "platform/window.h"
 #include "render/render.h"
 #include "render/text.h"
-#include "support/test_support.h"
+#include "support/render_support.h"
 #include "world/object.h"
 
 namespace {
 
-class HudScreen : public ::testing::Test {
+class HudScreen : public tw_test::VideoScreenTest {
  protected:
   static void SetUpTestSuite() {
-    if (!tw_test::HaveDisplay()) return;
-    dir_ = new tw_test::TempDir();
-    File_Init();
-    up_ = tw_test::PutTestFont("Face.ttf") && Plat_WindowCreate("hud test");
-    if (!up_) return;
-    Video_EnumDisplayModes(1);
-    Video_Init(0);
-    std::strcpy(Var_Find("video_font")->text, "Face");
-    Var_Find("video_windowed")->value = 1;
-    Video_Init(1);
-    Var_Find("video_text_shadow")->value = 0;
-  }
-  static void TearDownTestSuite() {
-    if (up_) {
-      Video_Shutdown();
-      Video_RestoreDisplayMode();
-      Plat_WindowDestroy();
-    }
-    up_ = false;
-    if (dir_) File_Shutdown();
-    delete dir_;
-    dir_ = nullptr;
+    VideoScreenTest::SetUpTestSuite();
+    if (up_) Var_Find("video_text_shadow")->value = 0;
   }
   void SetUp() override {
-    if (!up_ || RenderApi != RENDER_API_OPENGL) GTEST_SKIP() << "no display, OpenGL or DejaVu font";
-    Begin();
+    if (!haveFont_) GTEST_SKIP() << "no DejaVu font";
+    VideoScreenTest::SetUp();
   }
   void TearDown() override { Obj_ClearAll(); }
-  static void Begin() {
-    Render_BeginFrame(0, 0, Video_ScreenWidth, Video_ScreenHeight);
-    Render_Clear(1, 0, 0, 0);
-    Render_SetDepthTest(0);
-    Render_SetCull(0);
-    Render_SetBlend(5);
-  }
-  static std::vector<uint8_t> Read() {
-    std::vector<uint8_t> px(size_t(Video_ScreenWidth) * Video_ScreenHeight * 4);
-    Render_ReadPixels(0, 0, Video_ScreenWidth, Video_ScreenHeight, px.data());
-    return px;
-  }
-  static tw_test::TempDir* dir_;
-  static bool up_;
 };
-tw_test::TempDir* HudScreen::dir_;
-bool HudScreen::up_;
 
 TEST_F(HudScreen, TheHudIsItsTextDrawnDirectly) {
   GameObject* player = Obj_Alloc();

@@ -53,6 +53,12 @@ class SampleLevel : public tw_test::SampleGameGlTest {
     OPENGL_AllocVar();
     return true;
   }
+  static void Stop() {
+    Model_FreeAll();
+    Tex_FreeAll();
+    Render_Stop();
+    Material_ResetTable();
+  }
   // The world pass from `eye` towards `at`, with the sky of the street and one object that draws
   // `model` with the test's parameters (as the world's own classes draw theirs).
   tw_test::Picture Draw(ModelObject* model, vec3 eye, vec3 at) {
@@ -115,10 +121,7 @@ TEST_F(SampleLevel, StreetIsLitAndShadowedOnBothBackEnds) {
     // The house's shadow darkens the road; the sunny road is brighter than the shadowed one.
     EXPECT_LT(CentreLight(lit[i]), 0.7 * CentreLight(flat)) << apis[i];
     EXPECT_GT(CentreLight(sunny), 1.4 * CentreLight(lit[i])) << apis[i];
-    Model_FreeAll();
-    Tex_FreeAll();
-    Render_Stop();
-    Material_ResetTable();
+    Stop();
   }
   std::string where;
   double mean = 0;
@@ -161,10 +164,7 @@ TEST_F(SampleLevel, HeroWalksUnlikeItsBindPoseOnBothBackEnds) {
     }
     EXPECT_GT(covered, 2000) << apis[i] << ": the hero fills part of the view";
     EXPECT_GT(changed, 300) << apis[i] << ": legs and arms swing";
-    Model_FreeAll();
-    Tex_FreeAll();
-    Render_Stop();
-    Material_ResetTable();
+    Stop();
   }
   std::string where;
   double mean = 0;

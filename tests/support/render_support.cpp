@@ -9,6 +9,7 @@
 #include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/var.h"
+#include "foundation/video.h"
 #include "platform/window.h"
 #include "render/material.h"
 #include "render/render.h"
@@ -93,6 +94,54 @@ Picture ReadScreenAndEndFrame() {
   Render_ReadPixels(0, 0, p.width, p.height, p.bgra.data());
   Render_EndFrame(1, 1);
   return p;
+}
+
+bool VideoScreenTest::up_, VideoScreenTest::haveFont_;
+TempDir* VideoScreenTest::dir_;
+
+void VideoScreenTest::SetUpTestSuite() {
+  if (!HaveDisplay()) return;
+  dir_ = new TempDir();
+  haveFont_ = PutTestFont("Face.ttf");
+  File_Init();
+  up_ = Plat_WindowCreate("display test") != 0;
+  if (!up_) return;
+  Video_EnumDisplayModes(1);
+  Video_Init(0);
+  std::snprintf(Var_Find("video_font")->text, sizeof Var_Find("video_font")->text, "Face");
+  Var_Find("video_windowed")->value = 1;
+  Video_Init(1);
+}
+
+void VideoScreenTest::TearDownTestSuite() {
+  if (up_) {
+    Video_Shutdown();
+    Video_RestoreDisplayMode();
+    Plat_WindowDestroy();
+  }
+  up_ = false;
+  if (dir_) File_Shutdown();
+  delete dir_;
+  dir_ = nullptr;
+}
+
+void VideoScreenTest::SetUp() {
+  if (!up_ || RenderApi != RENDER_API_OPENGL) GTEST_SKIP() << "no display or no OpenGL";
+  Begin();
+}
+
+void VideoScreenTest::Begin() {
+  Render_BeginFrame(0, 0, Video_ScreenWidth, Video_ScreenHeight);
+  Render_Clear(1, 0, 0, 0);
+  Render_SetDepthTest(0);
+  Render_SetCull(0);
+  Render_SetBlend(5);
+}
+
+std::vector<uint8_t> VideoScreenTest::Read() {
+  std::vector<uint8_t> px(size_t(Video_ScreenWidth) * Video_ScreenHeight * 4);
+  Render_ReadPixels(0, 0, Video_ScreenWidth, Video_ScreenHeight, px.data());
+  return px;
 }
 
 static bool g_sampleReady;

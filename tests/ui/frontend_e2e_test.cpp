@@ -78,6 +78,16 @@ class FrontEndE2E : public tw_test::GameProcessTest {
     }
     return false;
   }
+  // Waits for a menu with the bar on its top row, text in its first `rows` rows and none below.
+  bool WaitForMenu(int rows, tw_test::ScreenImage* img) {
+    for (int tries = 0; tries < 25; tries++) {
+      if (!WaitForBar(0, img, 10)) return false;
+      bool shown = TextIn(*img, first_, rows) == 0;
+      for (int r = 0; r < rows; r++) shown = shown && TextIn(*img, first_, r) > 20;
+      if (shown) return true;
+    }
+    return false;
+  }
   void Keys(std::initializer_list<const char*> keys) {
     std::vector<std::string> list(keys.begin(), keys.end());
     ASSERT_TRUE(tw_test::SendKeys((first_.left + first_.right) / 2, first_.bottom + 120, list));
@@ -88,27 +98,14 @@ class FrontEndE2E : public tw_test::GameProcessTest {
 TEST_F(FrontEndE2E, AfterTheIntroTheMenuLeadsToBothHeroesAndQuitWritesTheSettings) {
   tw_test::ScreenImage img;
   ASSERT_TRUE(WaitForBar(0, &img, 90)) << "no main menu after the intro; the log:\n" << tw_test::ReadFile("log");
-  // Three items in the main menu.
-  for (int row = 0; row < 3; row++) EXPECT_GT(TextIn(img, first_, row), 20) << row;
-  EXPECT_EQ(TextIn(img, first_, 3), 0);
-  // New game: the two heroes, nothing in a third row.
+  EXPECT_TRUE(WaitForMenu(3, &img)) << "the main menu did not show three items";
   Keys({"Return"});
-  bool heroes = false;
-  for (int tries = 0; tries < 25 && !heroes; tries++) {
-    ASSERT_TRUE(WaitForBar(0, &img, 10));
-    heroes = TextIn(img, first_, 0) > 20 && TextIn(img, first_, 1) > 20 && TextIn(img, first_, 2) == 0;
-  }
-  EXPECT_TRUE(heroes) << "the hero choice did not show two heroes";
+  EXPECT_TRUE(WaitForMenu(2, &img)) << "the hero choice did not show two heroes";
   Keys({"Down"});
   EXPECT_TRUE(WaitForBar(1, &img, 10));
   // Escape goes back to the main menu; Down twice to Quit; Enter.
   Keys({"Escape"});
-  bool main = false;
-  for (int tries = 0; tries < 25 && !main; tries++) {
-    ASSERT_TRUE(WaitForBar(0, &img, 10));
-    main = TextIn(img, first_, 2) > 20;
-  }
-  EXPECT_TRUE(main) << "Escape did not lead back to the main menu";
+  EXPECT_TRUE(WaitForMenu(3, &img)) << "Escape did not lead back to the main menu";
   Keys({"Down", "Down"});
   ASSERT_TRUE(WaitForBar(2, &img, 10));
   Keys({"Return"});

@@ -6,24 +6,23 @@
 
 #include "ai/bot.h"
 #include "foundation/file.h"
-#include "foundation/log.h"
-#include "support/test_support.h"
+#include "support/render_support.h"
 #include "tools/nav_writer.h"
 #include "world/object.h"
 
 namespace {
 
-class NavTest : public ::testing::Test {
+class NavTest : public tw_test::LoggedTest {
  protected:
   void SetUp() override {
-    Log_Open();
+    LoggedTest::SetUp();
     File_Init();
   }
   void TearDown() override {
     ai_FreeAreas();
     Obj_ClearAll();
     File_Shutdown();
-    Log_Close();
+    LoggedTest::TearDown();
   }
   static int Load(const NavWriterFile& f) {
     std::string text = NavWriter_Text(f);
@@ -33,7 +32,6 @@ class NavTest : public ::testing::Test {
     const float p[3] = {x, y, 0};
     return ai_FindAreaAtPoint(&Nav_Level.sets[set], p, hint);
   }
-  tw_test::TempDir dir_;
 };
 
 // An L-shaped (concave) area 0 and a square area 1 sharing the segment x = 10, 0 <= y <= 10.
@@ -112,7 +110,7 @@ TEST_F(NavTest, BadIndicesRefuseTheFileWholeWhileOtherFaultsSkipOnlyTheirKey) {
     std::string text = std::string(good) + c.text;
     EXPECT_EQ(Nav_ReadText(text.data(), text.size(), "case.nav"), c.result) << c.text;
     EXPECT_EQ(Nav_Level.sets[0].areas.size(), c.areas) << c.text;
-    EXPECT_NE(tw_test::ReadFile("log").find(c.logged), std::string::npos) << c.text;
+    EXPECT_NE(Log().find(c.logged), std::string::npos) << c.text;
   }
   std::string overlong = std::string(good) + "[daytemplate] [" + longName + "][daytemplate] [ok]";
   EXPECT_EQ(Nav_ReadText(overlong.data(), overlong.size(), "long.nav"), 1);

@@ -19,7 +19,6 @@ struct MenuView {
   bool found = false;
   int left = 0, top = 0, right = 0, bottom = 0;
   double scale = 1;
-  int originX = 0, originY = 0;  // the layout's (0, 0) on the screen
 };
 
 bool IsBar(const uint8_t* p) {

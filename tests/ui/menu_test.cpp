@@ -83,19 +83,6 @@ TEST_F(MenuTest, NewGameOffersBothHeroesAndStartsTheStreetWithTheChosenOne) {
   EXPECT_STREQ(Level_Name, "street");
 }
 
-TEST_F(MenuTest, TheKeyBindingScreenRunsItsOwnKeysAndLeavesBackToTheMainMenu) {
-  Frame();
-  Press({KEY_DOWN, KEY_ENTER});
-  EXPECT_EQ(Top(), "keys");
-  EXPECT_TRUE(Menu_InputKeysIsOpen());
-  Press({KEY_DOWN, KEY_DOWN});
-  EXPECT_EQ(UI_TopSelection(UI_System), 0);  // the item keys did not run under it
-  Press({KEY_ESCAPE});
-  EXPECT_FALSE(Menu_InputKeysIsOpen());
-  EXPECT_EQ(Top(), "mainmenu");
-  EXPECT_EQ(UI_TopSelection(UI_System), 1);
-}
-
 TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuWhoseEndGameReturnsToTheFrontEnd) {
   Level_Load("street");
   Press({KEY_ESCAPE});
@@ -135,24 +122,17 @@ TEST_F(MenuTest, TheStackRefusesUnknownNamesAndOverflow) {
   EXPECT_NE(log.find("UI_PushMenu: the menu stack is full"), std::string::npos);
 }
 
-class MenuKeysTest : public tw_test::InputFixture {
+// The key-binding screen, chosen from the main menu.
+class MenuKeysTest : public MenuTest {
  protected:
   void SetUp() override {
-    InputFixture::SetUp();
-    GameVars_Init(1);
-    Menu_InputKeysOpen();
-  }
-  // One frame of the menu's input: events of this frame, then the screen.
-  static void Frame() {
-    Input_Poll();
-    Menu_InputKeys();
-  }
-  static void Tap(int code) {
-    Queue(code, true);
+    MenuTest::SetUp();
     Frame();
-    Queue(code, false);
-    Frame();
+    Press({KEY_DOWN, KEY_ENTER});
+    ASSERT_EQ(Top(), "keys");
+    ASSERT_TRUE(Menu_InputKeysIsOpen());
   }
+  static void Tap(int code) { Press({code}); }
   static const char* Binding(const char* var) { return Var_Find(var)->text; }
 };
 
@@ -209,10 +189,14 @@ TEST_F(MenuKeysTest, UpAndDownWrapAndEscapeOrTheRightButtonLeavesAndResetsTheInp
   Tap(KEY_UP);
   EXPECT_EQ(Menu_InputKeysSelection(), 31);
   Tap(KEY_DOWN);
-  EXPECT_EQ(Menu_InputKeysSelection(), 0);
+  Tap(KEY_DOWN);
+  EXPECT_EQ(Menu_InputKeysSelection(), 1);
   Tap(KEY_ESCAPE);
   EXPECT_FALSE(Menu_InputKeysIsOpen());
-  Menu_InputKeysOpen();
+  EXPECT_EQ(Top(), "mainmenu");
+  EXPECT_EQ(UI_TopSelection(UI_System), 1);  // the main menu's keys did not run under the screen
+  Tap(KEY_ENTER);
+  ASSERT_TRUE(Menu_InputKeysIsOpen());
   Queue(kKeyMouseRight, true);
   Frame();
   EXPECT_FALSE(Menu_InputKeysIsOpen());

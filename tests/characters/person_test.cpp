@@ -45,7 +45,6 @@ TEST_F(Defs, BadInputIsRefusedOneLineEachAndTheRestLoads) {
   const std::string longName(kDefNameSize, 'n');
   const Case cases[] = {
       {"[weapon] [a] [colour] [red] [bullet_damage] [7]", "entry 0 [a]: unknown key [colour]"},
-      {"[weapon] [a] [bullet_damage] [7] [shottime] [7x]", "entry 0 [a]: bad value [7x] of [shottime]"},
       {"[weapon] [a] [bullet_damage] [7] [size] [nan]", "entry 0 [a]: bad value [nan] of [size]"},
       {"[weapon] [a] [bullet_damage] [7] [ammo] [PEBBLES]", "bad value [PEBBLES] of [ammo]"},
       {"[weapon] [a] [bullet_damage] [7] [fov_delta] [1 2]", "bad value [1 2] of [fov_delta]"},
@@ -188,9 +187,6 @@ TEST_F(Persons, NpcStandsDiesAndLeavesItsDialogue) {
   v.names[0] = "npc\\walker\\body";
   v.origin = vec3{10, 20, 0};
   v.angle = 90;
-  v.anim[0] = "anim\\walker\\idle";
-  v.anim[1] = "anim\\walker\\die";
-  v.deadname[0] = "npc\\walker\\dead";
   v.health = 40;
   v.aistate = "bot";
   v.inventorys = "[weapon] [pi]";

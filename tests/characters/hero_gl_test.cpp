@@ -2,20 +2,15 @@
 // read back as different pictures.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
+#include <cstdio>
 #include <cstdlib>
-#include <string>
 
 #include "characters/player.h"
-#include "foundation/file.h"
 #include "foundation/var.h"
 #include "platform/window.h"
-#include "render/material.h"
 #include "render/render.h"
 #include "render/texture.h"
 #include "render/vertexarray.h"
-#include "scene/model.h"
 #include "scene/view.h"
 #include "support/render_support.h"
 #include "world/game.h"
@@ -24,45 +19,17 @@
 
 namespace {
 
-bool g_ready;
-std::string g_game;
-
-class HeroGl : public ::testing::Test {
+class HeroGl : public tw_test::SampleGameGlTest {
  protected:
-  static void SetUpTestSuite() {
-    setenv("TW_UNATTENDED", "1", 1);
-    char dir[] = "/tmp/tw_hero_XXXXXX";
-    if (!tw_test::HaveDisplay() || !mkdtemp(dir)) return;
-    g_game = dir;
-    g_ready = tw_test::MakeSampleGame(g_game) && Plat_WindowCreate("hero test");
-  }
-  static void TearDownTestSuite() {
-    if (g_ready) Plat_WindowDestroy();
-    if (!g_game.empty()) std::system(("rm -rf " + g_game).c_str());
-  }
   void SetUp() override {
-    if (!g_ready) GTEST_SKIP() << "no display or no sample game";
-    ASSERT_EQ(getcwd(previous_, sizeof previous_), previous_);
-    ASSERT_EQ(chdir(g_game.c_str()), 0);
-    File_Init();
-    Model_Init(0);
-    Model_Init(1);
+    SampleGameGlTest::SetUp();
+    if (Stopped()) return;
     Var_SetText(&render_api, "OPENGL");
     Render_Start();
     ASSERT_NE(RenderApi, RENDER_API_NONE);
     Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
     Tex_FreeAll();
     OPENGL_AllocVar();
-  }
-  void TearDown() override {
-    if (!g_ready) return;
-    Obj_ClearAll();
-    Model_Reset();
-    Tex_FreeAll();
-    Render_Stop();
-    Material_ResetTable();
-    File_Shutdown();
-    if (chdir(previous_) != 0) ADD_FAILURE();
   }
   // The world pass's four passes over the object, from the side at chest height.
   static tw_test::Picture Draw(GameObject* hero) {
@@ -80,13 +47,8 @@ class HeroGl : public ::testing::Test {
       v.pass = pass;
       hero->slots.Draw(hero, &v);
     }
-    tw_test::Picture p{Render_ScreenWidth, Render_ScreenHeight, {}};
-    p.bgra.resize(size_t(p.width) * p.height * 4);
-    Render_ReadPixels(0, 0, p.width, p.height, p.bgra.data());
-    Render_EndFrame(1, 1);
-    return p;
+    return tw_test::ReadScreenAndEndFrame();
   }
-  char previous_[4096];
 };
 
 TEST_F(HeroGl, StandingAndDeadPosesDrawDifferently) {

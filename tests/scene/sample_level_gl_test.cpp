@@ -4,14 +4,11 @@
 // bind pose.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
 
-#include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/var.h"
 #include "platform/window.h"
@@ -30,46 +27,21 @@
 
 namespace {
 
-bool g_ready;
-std::string g_game;
 ModelDrawParams* g_params;
 
-class SampleLevel : public ::testing::Test {
+class SampleLevel : public tw_test::SampleGameGlTest {
  protected:
-  static void SetUpTestSuite() {
-    setenv("TW_UNATTENDED", "1", 1);
-    char dir[] = "/tmp/tw_sample_level_XXXXXX";
-    if (!tw_test::HaveDisplay() || !mkdtemp(dir)) return;
-    g_game = dir;
-    g_ready = tw_test::MakeSampleGame(g_game) && Plat_WindowCreate("sample level test");
-  }
-  static void TearDownTestSuite() {
-    if (g_ready) Plat_WindowDestroy();
-    if (!g_game.empty()) std::system(("rm -rf " + g_game).c_str());
-  }
   void SetUp() override {
-    if (!g_ready) GTEST_SKIP() << "no display or no sample game";
-    ASSERT_EQ(getcwd(previous_, sizeof previous_), previous_);
-    ASSERT_EQ(chdir(g_game.c_str()), 0);
-    File_Init();
-    Model_Init(0);
-    Model_Init(1);
+    SampleGameGlTest::SetUp();
+    if (Stopped()) return;
     params_ = std::make_unique<ModelDrawParams>();
     params_->scale = {1, 1, 1};
     params_->drawValues[0] = 1.0f;
   }
   void TearDown() override {
-    if (!g_ready) return;
-    Model_Reset();
-    if (RenderApi) {
-      Tex_FreeAll();
-      Render_Stop();
-    }
-    Var_SetText(&render_api, "OPENGL");
+    SampleGameGlTest::TearDown();
     Var_SetText(&render_var_type, "AGP");
     Var_SetValue(&model_draw_lightmap, 1);
-    File_Shutdown();
-    if (chdir(previous_) != 0) ADD_FAILURE();
   }
   bool Start(const char* api) {
     Var_SetText(&render_api, api);
@@ -80,6 +52,12 @@ class SampleLevel : public ::testing::Test {
     Tex_FreeAll();
     OPENGL_AllocVar();
     return true;
+  }
+  static void Stop() {
+    Model_FreeAll();
+    Tex_FreeAll();
+    Render_Stop();
+    Material_ResetTable();
   }
   // The world pass from `eye` towards `at`, with the sky of the street and one object that draws
   // `model` with the test's parameters (as the world's own classes draw theirs).
@@ -100,10 +78,7 @@ class SampleLevel : public ::testing::Test {
     Render_BeginFrame(0, 0, Render_ScreenWidth, Render_ScreenHeight);
     Render_Clear(1, 0.2f, 0.3f, 0.4f);
     View_RenderWorld(&v);
-    tw_test::Picture p{Render_ScreenWidth, Render_ScreenHeight, {}};
-    p.bgra.resize(size_t(p.width) * p.height * 4);
-    Render_ReadPixels(0, 0, p.width, p.height, p.bgra.data());
-    Render_EndFrame(1, 1);
+    tw_test::Picture p = tw_test::ReadScreenAndEndFrame();
     Obj_ClearAll();
     Level_SkyName[0][0] = 0;
     return p;
@@ -121,7 +96,6 @@ class SampleLevel : public ::testing::Test {
       }
     return sum / (81 * 3);
   }
-  char previous_[4096];
   std::unique_ptr<ModelDrawParams> params_;
 };
 
@@ -147,10 +121,7 @@ TEST_F(SampleLevel, StreetIsLitAndShadowedOnBothBackEnds) {
     // The house's shadow darkens the road; the sunny road is brighter than the shadowed one.
     EXPECT_LT(CentreLight(lit[i]), 0.7 * CentreLight(flat)) << apis[i];
     EXPECT_GT(CentreLight(sunny), 1.4 * CentreLight(lit[i])) << apis[i];
-    Model_FreeAll();
-    Tex_FreeAll();
-    Render_Stop();
-    Material_ResetTable();
+    Stop();
   }
   std::string where;
   double mean = 0;
@@ -193,10 +164,7 @@ TEST_F(SampleLevel, HeroWalksUnlikeItsBindPoseOnBothBackEnds) {
     }
     EXPECT_GT(covered, 2000) << apis[i] << ": the hero fills part of the view";
     EXPECT_GT(changed, 300) << apis[i] << ": legs and arms swing";
-    Model_FreeAll();
-    Tex_FreeAll();
-    Render_Stop();
-    Material_ResetTable();
+    Stop();
   }
   std::string where;
   double mean = 0;

@@ -4,9 +4,18 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <unistd.h>
+
+#include "foundation/file.h"
 #include "foundation/log.h"
+#include "foundation/var.h"
+#include "foundation/video.h"
 #include "platform/window.h"
+#include "render/material.h"
 #include "render/render.h"
+#include "render/texture.h"
+#include "scene/model.h"
+#include "world/object.h"
 
 namespace tw_test {
 
@@ -79,5 +88,101 @@ int PictureDisagreements(const Picture& a, const Picture& b, int tol, std::strin
   return bad;
 }
 
+Picture ReadScreenAndEndFrame() {
+  Picture p{Render_ScreenWidth, Render_ScreenHeight, {}};
+  p.bgra.resize(size_t(p.width) * p.height * 4);
+  Render_ReadPixels(0, 0, p.width, p.height, p.bgra.data());
+  Render_EndFrame(1, 1);
+  return p;
+}
+
+bool VideoScreenTest::up_, VideoScreenTest::haveFont_;
+TempDir* VideoScreenTest::dir_;
+
+void VideoScreenTest::SetUpTestSuite() {
+  if (!HaveDisplay()) return;
+  dir_ = new TempDir();
+  haveFont_ = PutTestFont("Face.ttf");
+  File_Init();
+  up_ = Plat_WindowCreate("display test") != 0;
+  if (!up_) return;
+  Video_EnumDisplayModes(1);
+  Video_Init(0);
+  std::snprintf(Var_Find("video_font")->text, sizeof Var_Find("video_font")->text, "Face");
+  Var_Find("video_windowed")->value = 1;
+  Video_Init(1);
+}
+
+void VideoScreenTest::TearDownTestSuite() {
+  if (up_) {
+    Video_Shutdown();
+    Video_RestoreDisplayMode();
+    Plat_WindowDestroy();
+  }
+  up_ = false;
+  if (dir_) File_Shutdown();
+  delete dir_;
+  dir_ = nullptr;
+}
+
+void VideoScreenTest::SetUp() {
+  if (!up_ || RenderApi != RENDER_API_OPENGL) GTEST_SKIP() << "no display or no OpenGL";
+  Begin();
+}
+
+void VideoScreenTest::Begin() {
+  Render_BeginFrame(0, 0, Video_ScreenWidth, Video_ScreenHeight);
+  Render_Clear(1, 0, 0, 0);
+  Render_SetDepthTest(0);
+  Render_SetCull(0);
+  Render_SetBlend(5);
+}
+
+std::vector<uint8_t> VideoScreenTest::Read() {
+  std::vector<uint8_t> px(size_t(Video_ScreenWidth) * Video_ScreenHeight * 4);
+  Render_ReadPixels(0, 0, Video_ScreenWidth, Video_ScreenHeight, px.data());
+  return px;
+}
+
+static bool g_sampleReady;
+static std::string g_sampleGame;
+
+void SampleGameGlTest::SetUpTestSuite() {
+  setenv("TW_UNATTENDED", "1", 1);
+  char dir[] = "/tmp/tw_sample_game_XXXXXX";
+  if (!HaveDisplay() || !mkdtemp(dir)) return;
+  g_sampleGame = dir;
+  g_sampleReady = MakeSampleGame(g_sampleGame) && Plat_WindowCreate("sample game test");
+}
+
+void SampleGameGlTest::TearDownTestSuite() {
+  if (g_sampleReady) Plat_WindowDestroy();
+  if (!g_sampleGame.empty()) std::system(("rm -rf " + g_sampleGame).c_str());
+  g_sampleReady = false;
+  g_sampleGame.clear();
+}
+
+void SampleGameGlTest::SetUp() {
+  if (!g_sampleReady) GTEST_SKIP() << "no display or no sample game";
+  ASSERT_EQ(getcwd(previous_, sizeof previous_), previous_);
+  ASSERT_EQ(chdir(g_sampleGame.c_str()), 0);
+  File_Init();
+  Model_Init(0);
+  Model_Init(1);
+}
+
+void SampleGameGlTest::TearDown() {
+  if (!g_sampleReady) return;
+  Obj_ClearAll();
+  Model_Reset();
+  if (RenderApi) {
+    Tex_FreeAll();
+    Render_Stop();
+  }
+  Material_ResetTable();
+  Var_SetText(&render_api, "OPENGL");
+  File_Shutdown();
+  if (chdir(previous_) != 0) ADD_FAILURE();
+}
 
 }  // namespace tw_test

@@ -42,4 +42,42 @@ struct Picture {
 // same-place difference per channel.
 int PictureDisagreements(const Picture& a, const Picture& b, int tol, std::string* where, double* meanDiff = nullptr);
 
+// The whole screen as the renderer drew it so far in the frame; the frame is ended afterwards.
+Picture ReadScreenAndEndFrame();
+
+// Gl tests of the display module's screen: one window for the suite, in a private directory with
+// the file layer up, and the display started windowed on the DejaVu face as "Face" (`haveFont_` says whether it
+// was there); each test starts with a black 2D frame and skips without a display or OpenGL.
+class VideoScreenTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  // A black frame with no depth test, no culling and alpha blending.
+  static void Begin();
+  // B, G, R, A of the whole screen, bottom row first.
+  static std::vector<uint8_t> Read();
+  static bool up_, haveFont_;
+
+ private:
+  static TempDir* dir_;
+};
+
+// Gl tests in the sample game: make_sample builds it once per suite in a private directory with
+// one window; each test runs in that directory with the file layer and both model registry stages
+// up, and afterwards objects, models, textures, materials and the renderer are put down and the
+// renderer setting is back at "OPENGL". Derived SetUp calls this one first and returns when it
+// skipped or failed.
+class SampleGameGlTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+  bool Stopped() { return IsSkipped() || HasFatalFailure(); }
+
+ private:
+  char previous_[4096];
+};
+
 }  // namespace tw_test

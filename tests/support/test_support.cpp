@@ -7,7 +7,10 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <chrono>
 #include <cstdlib>
@@ -93,45 +96,43 @@ bool HaveDisplay() {
   return false;
 }
 
-// The window whose title is `title` and, when pid is non-zero, whose _NET_WM_PID is pid.
+// A window property's items (format 32 items as longs) and their format; format 0 when absent.
+struct WindowProperty {
+  int format = 0;
+  unsigned long count = 0;
+  std::string bytes;
+};
+static WindowProperty ReadProperty(Display* dpy, Window w, const char* name, long maxItems) {
+  WindowProperty p;
+  Atom type;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(dpy, w, XInternAtom(dpy, name, False), 0, maxItems, False, AnyPropertyType, &type, &p.format,
+                         &p.count, &after, &data) == Success && data) {
+    p.bytes.assign(reinterpret_cast<char*>(data), p.count * (p.format == 32 ? sizeof(long) : size_t(p.format / 8)));
+    XFree(data);
+  }
+  return p;
+}
+
 // The window's title: _NET_WM_NAME, else WM_NAME (which XFetchName reads only as Latin-1).
 static std::string Title(Display* dpy, Window w) {
-  std::string title;
-  Atom type;
-  int format;
-  unsigned long count = 0, after = 0;
-  unsigned char* prop = nullptr;
-  if (XGetWindowProperty(dpy, w, XInternAtom(dpy, "_NET_WM_NAME", False), 0, 256, False, AnyPropertyType, &type,
-                         &format, &count, &after, &prop) == Success && prop) {
-    if (format == 8) title.assign(reinterpret_cast<char*>(prop), count);
-    XFree(prop);
-  }
-  char* name = nullptr;
-  if (title.empty() && XFetchName(dpy, w, &name) && name) {
-    title = name;
-    XFree(name);
+  WindowProperty name = ReadProperty(dpy, w, "_NET_WM_NAME", 256);
+  std::string title = name.format == 8 ? name.bytes : "";
+  char* latin1 = nullptr;
+  if (title.empty() && XFetchName(dpy, w, &latin1) && latin1) {
+    title = latin1;
+    XFree(latin1);
   }
   return title;
 }
 
+// The window whose title is `title` and, when pid is non-zero, whose _NET_WM_PID is pid.
 static Window FindWindow(Display* dpy, Window w, const std::string& title, long pid) {
-  {
-    bool match = Title(dpy, w) == title;
-    if (match && pid) {
-      Atom type;
-      int format;
-      unsigned long count = 0, after = 0;
-      unsigned char* prop = nullptr;
-      Atom pidAtom = XInternAtom(dpy, "_NET_WM_PID", False);
-      match = false;
-      if (XGetWindowProperty(dpy, w, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &prop) ==
-              Success &&
-          prop) {
-        if (count == 1 && format == 32) match = *reinterpret_cast<long*>(prop) == pid;
-        XFree(prop);
-      }
-    }
-    if (match) return w;
+  if (Title(dpy, w) == title) {
+    WindowProperty owner = pid ? ReadProperty(dpy, w, "_NET_WM_PID", 1) : WindowProperty{};
+    if (!pid || (owner.format == 32 && owner.count == 1 && *reinterpret_cast<const long*>(owner.bytes.data()) == pid))
+      return w;
   }
   Window root, parent, *children = nullptr;
   unsigned n = 0;
@@ -274,6 +275,36 @@ bool MakeSampleGame(const std::string& folder) {
   std::string cmd = std::string(TW_TEST_BIN_DIR) + "/make_sample " + TW_TEST_SOURCE_DIR + "/sample " + folder +
                     " >/dev/null";
   return std::system(cmd.c_str()) == 0;
+}
+
+void GameProcessTest::SetUp() {
+  if (!HaveDisplay()) GTEST_SKIP() << "no display";
+  ASSERT_TRUE(MakeSampleGame(dir_.Path()));
+  pid_ = fork();
+  ASSERT_GE(pid_, 0);
+  if (pid_ == 0) {
+    std::string exe = std::string(TW_TEST_BIN_DIR) + "/tarnwick";
+    execl(exe.c_str(), exe.c_str(), nullptr);
+    _exit(127);
+  }
+}
+
+void GameProcessTest::TearDown() {
+  if (pid_ > 0 && !ended_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+bool GameProcessTest::Running() {
+  if (!ended_ && waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
+  return !ended_;
+}
+
+bool GameProcessTest::WaitForExit(int seconds) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (Running() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  return !Running();
 }
 
 }  // namespace tw_test

@@ -1,6 +1,8 @@
 // Helpers shared by the tests: a private working directory, file contents, and the real
 // executable run under the test display.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -62,5 +64,21 @@ bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs = 15
 
 // Builds the sample game into `folder` with the project's make_sample tool; true on success.
 bool MakeSampleGame(const std::string& folder);
+
+// End-to-end tests: the real executable started in a private copy of the sample game (skipped
+// without a display), killed afterwards unless it ended by itself.
+class GameProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // True while the game runs; once it has ended, `status_` holds its wait status.
+  bool Running();
+  // Waits up to `seconds` for the game to end; true when it did.
+  bool WaitForExit(int seconds);
+  TempDir dir_;
+  int pid_ = -1;
+  bool ended_ = false;
+  int status_ = 0;
+};
 
 }  // namespace tw_test

@@ -3,7 +3,6 @@
 // Quit ends the game with its settings written.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -20,7 +19,6 @@ struct MenuView {
   bool found = false;
   int left = 0, top = 0, right = 0, bottom = 0;
   double scale = 1;
-  int originX = 0, originY = 0;  // the layout's (0, 0) on the screen
 };
 
 bool IsBar(const uint8_t* p) {
@@ -64,25 +62,8 @@ int TextIn(const tw_test::ScreenImage& img, const MenuView& first, int row) {
   return n;
 }
 
-class FrontEndE2E : public ::testing::Test {
+class FrontEndE2E : public tw_test::GameProcessTest {
  protected:
-  void SetUp() override {
-    if (!tw_test::HaveDisplay()) GTEST_SKIP() << "no display";
-    ASSERT_TRUE(tw_test::MakeSampleGame(dir_.Path()));
-    pid_ = fork();
-    ASSERT_GE(pid_, 0);
-    if (pid_ == 0) {
-      std::string exe = std::string(TW_BIN_DIR) + "/tarnwick";
-      execl(exe.c_str(), exe.c_str(), nullptr);
-      _exit(127);
-    }
-  }
-  void TearDown() override {
-    if (pid_ > 0 && !ended_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
   // Waits until the screen shows a menu whose bar is on `row` of the first menu seen.
   bool WaitForBar(int row, tw_test::ScreenImage* img, int seconds) {
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -92,10 +73,17 @@ class FrontEndE2E : public ::testing::Test {
       MenuView v = FindBar(*img);
       if (v.found && !first_.found) first_ = v;
       if (v.found && BarRow(v, first_) == row) return true;
-      if (waitpid(pid_, &status_, WNOHANG) == pid_) {
-        ended_ = true;
-        return false;
-      }
+      if (!Running()) return false;
+    }
+    return false;
+  }
+  // Waits for a menu with the bar on its top row, text in its first `rows` rows and none below.
+  bool WaitForMenu(int rows, tw_test::ScreenImage* img) {
+    for (int tries = 0; tries < 25; tries++) {
+      if (!WaitForBar(0, img, 10)) return false;
+      bool shown = TextIn(*img, first_, rows) == 0;
+      for (int r = 0; r < rows; r++) shown = shown && TextIn(*img, first_, r) > 20;
+      if (shown) return true;
     }
     return false;
   }
@@ -103,46 +91,24 @@ class FrontEndE2E : public ::testing::Test {
     std::vector<std::string> list(keys.begin(), keys.end());
     ASSERT_TRUE(tw_test::SendKeys((first_.left + first_.right) / 2, first_.bottom + 120, list));
   }
-  tw_test::TempDir dir_;
-  pid_t pid_ = -1;
-  bool ended_ = false;
-  int status_ = 0;
   MenuView first_;
 };
 
 TEST_F(FrontEndE2E, AfterTheIntroTheMenuLeadsToBothHeroesAndQuitWritesTheSettings) {
   tw_test::ScreenImage img;
   ASSERT_TRUE(WaitForBar(0, &img, 90)) << "no main menu after the intro; the log:\n" << tw_test::ReadFile("log");
-  // Three items in the main menu.
-  for (int row = 0; row < 3; row++) EXPECT_GT(TextIn(img, first_, row), 20) << row;
-  EXPECT_EQ(TextIn(img, first_, 3), 0);
-  // New game: the two heroes, nothing in a third row.
+  EXPECT_TRUE(WaitForMenu(3, &img)) << "the main menu did not show three items";
   Keys({"Return"});
-  bool heroes = false;
-  for (int tries = 0; tries < 25 && !heroes; tries++) {
-    ASSERT_TRUE(WaitForBar(0, &img, 10));
-    heroes = TextIn(img, first_, 0) > 20 && TextIn(img, first_, 1) > 20 && TextIn(img, first_, 2) == 0;
-  }
-  EXPECT_TRUE(heroes) << "the hero choice did not show two heroes";
+  EXPECT_TRUE(WaitForMenu(2, &img)) << "the hero choice did not show two heroes";
   Keys({"Down"});
   EXPECT_TRUE(WaitForBar(1, &img, 10));
   // Escape goes back to the main menu; Down twice to Quit; Enter.
   Keys({"Escape"});
-  bool main = false;
-  for (int tries = 0; tries < 25 && !main; tries++) {
-    ASSERT_TRUE(WaitForBar(0, &img, 10));
-    main = TextIn(img, first_, 2) > 20;
-  }
-  EXPECT_TRUE(main) << "Escape did not lead back to the main menu";
+  EXPECT_TRUE(WaitForMenu(3, &img)) << "Escape did not lead back to the main menu";
   Keys({"Down", "Down"});
   ASSERT_TRUE(WaitForBar(2, &img, 10));
   Keys({"Return"});
-  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!ended_ && std::chrono::steady_clock::now() < until) {
-    if (waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ASSERT_TRUE(ended_) << "Quit did not end the game";
+  ASSERT_TRUE(WaitForExit(30)) << "Quit did not end the game";
   ASSERT_TRUE(WIFEXITED(status_));
   EXPECT_EQ(WEXITSTATUS(status_), 0);
   EXPECT_TRUE(tw_test::FileExists("settings"));

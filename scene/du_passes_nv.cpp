@@ -368,12 +368,7 @@ void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, boo
       view->pass = 5 + 2 * i;
       bu_Draw(light.lit[k].model, light.lit[k].params, view);
     }
-    if (shadows) {
-      gl.glEnable(GL_STENCIL_TEST);
-      gl.glStencilFunc(GL_EQUAL, 128, 255);
-      gl.glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-      gl.glStencilMask(255);
-    }
+    if (shadows) Lighting_BeginLitStencil();
     Render_SetBlend(!On(render_bump_attenuation) ? 1 : nv30 ? 7 : 6);
     Render_SetCull(2);
     gl.glDisable(GL_ALPHA_TEST);

@@ -42,8 +42,6 @@ void Unit(int unit, GLenum target, bool on) {
     gl.glDisable(target);
 }
 
-bool Stamped(const DuLevel* level, const DuModel& m) { return m.visibleStamp == level->frameStamp; }
-
 // A surface the base and light passes draw: a valid shader with a colour or specular texture.
 const DuShader* LitShader(const DuLevel* level, const DuSurface& s) {
   const DuHeader* h = level->header;
@@ -186,9 +184,7 @@ void du_DrawSurfaceBaseR200(DuLevel* level, int model, int surface, ModelDrawPar
 }
 
 void du_DrawModelBaseR200(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view) {
-  const DuModel& m = level->header->models[model];
-  for (int s = 0; s < m.surfaceCount; ++s)
-    if (m.surfaces[s].visibleStamp == level->frameStamp) du_DrawSurfaceBaseR200(level, model, s, params, view);
+  du_ForStampedSurfaces(level, model, [&](int s) { du_DrawSurfaceBaseR200(level, model, s, params, view); });
 }
 
 void du_DrawBaseR200(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
@@ -205,9 +201,7 @@ void du_DrawBaseR200(DuLevel* level, ModelDrawParams* params, ViewParams* view) 
   if (Lighting_AtiShader(kProgAtiZ)) gl.glSetFragmentShaderConstantATI(GL_CON_0_ATI, zero);
   ATIFS_Bind(Lighting_AtiShader(kProgAtiZ));
   if (BindLevelSource(level, kBaseAttribs, 2)) {
-    const DuHeader* h = level->header;
-    for (int m = 0; m < h->modelCount; ++m)
-      if (Stamped(level, h->models[m])) du_DrawModelBaseR200(level, m, params, view);
+    du_ForStampedModels(level, [&](int m) { du_DrawModelBaseR200(level, m, params, view); });
   }
   UnbindLevelSource(level);
   ATIFS_Unbind();
@@ -231,9 +225,7 @@ void du_DrawSurfaceMulLayerR200(DuLevel* level, int model, int surface, ModelDra
 }
 
 void du_DrawModelMulLayerR200(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view) {
-  const DuModel& m = level->header->models[model];
-  for (int s = 0; s < m.surfaceCount; ++s)
-    if (m.surfaces[s].visibleStamp == level->frameStamp) du_DrawSurfaceMulLayerR200(level, model, s, params, view);
+  du_ForStampedSurfaces(level, model, [&](int s) { du_DrawSurfaceMulLayerR200(level, model, s, params, view); });
 }
 
 void du_DrawMulLayerR200(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
@@ -248,9 +240,7 @@ void du_DrawMulLayerR200(DuLevel* level, ModelDrawParams* params, ViewParams* vi
   OPENGL_BindVertexProgramARB(Lighting_Program(kProgR200Mul));
   gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   if (BindLevelSource(level, kMulAttribs, 2)) {
-    const DuHeader* h = level->header;
-    for (int m = 0; m < h->modelCount; ++m)
-      if (Stamped(level, h->models[m])) du_DrawModelMulLayerR200(level, m, params, view);
+    du_ForStampedModels(level, [&](int m) { du_DrawModelMulLayerR200(level, m, params, view); });
   }
   UnbindLevelSource(level);
   Render_SelectTexUnit(0);
@@ -283,9 +273,7 @@ void du_DrawSurfaceBaseNV10(DuLevel* level, int model, int surface, ViewParams* 
 }
 
 void du_DrawModelBaseNV10(DuLevel* level, int model, ModelDrawParams*, ViewParams* view) {
-  const DuModel& m = level->header->models[model];
-  for (int s = 0; s < m.surfaceCount; ++s)
-    if (m.surfaces[s].visibleStamp == level->frameStamp) du_DrawSurfaceBaseNV10(level, model, s, view);
+  du_ForStampedSurfaces(level, model, [&](int s) { du_DrawSurfaceBaseNV10(level, model, s, view); });
 }
 
 void du_DrawBaseNV10(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
@@ -296,9 +284,7 @@ void du_DrawBaseNV10(DuLevel* level, ModelDrawParams* params, ViewParams* view) 
   gl.glEnableClientState(GL_VERTEX_ARRAY);
   gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   Render_SetColorMask(1, 1, 1, 0);
-  const DuHeader* h = level->header;
-  for (int m = 0; m < h->modelCount; ++m)
-    if (Stamped(level, h->models[m])) du_DrawModelBaseNV10(level, m, params, view);
+  du_ForStampedModels(level, [&](int m) { du_DrawModelBaseNV10(level, m, params, view); });
   Render_SetColorMask(1, 1, 1, 0);
   gl.glDisableClientState(GL_VERTEX_ARRAY);
   gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);

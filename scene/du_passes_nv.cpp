@@ -103,13 +103,7 @@ const DuShader* ShaderOf(const DuLevel* level, const DuSurface& s) {
 // Calls draw(model, surface) for every stamped surface of every stamped model.
 template <typename F>
 void ForStamped(DuLevel* level, F draw) {
-  const DuHeader* h = level->header;
-  for (int m = 0; m < h->modelCount; ++m) {
-    const DuModel& model = h->models[m];
-    if (model.visibleStamp != level->frameStamp) continue;
-    for (int s = 0; s < model.surfaceCount; ++s)
-      if (model.surfaces[s].visibleStamp == level->frameStamp) draw(m, s);
-  }
+  du_ForStampedModels(level, [&](int m) { du_ForStampedSurfaces(level, m, [&](int s) { draw(m, s); }); });
 }
 
 int Flat() { return Material_Load("textures\\flat"); }
@@ -138,9 +132,7 @@ void du_DrawSurfaceBaseNV20(DuLevel* level, int model, int surface, ModelDrawPar
 }
 
 void du_DrawModelBaseNV20(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view) {
-  const DuModel& m = level->header->models[model];
-  for (int s = 0; s < m.surfaceCount; ++s)
-    if (m.surfaces[s].visibleStamp == level->frameStamp) du_DrawSurfaceBaseNV20(level, model, s, params, view);
+  du_ForStampedSurfaces(level, model, [&](int s) { du_DrawSurfaceBaseNV20(level, model, s, params, view); });
 }
 
 void du_DrawBaseNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
@@ -157,9 +149,7 @@ void du_DrawBaseNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view) 
   Bump_SetNvState(6, &black);
   TrackViewMatrices();
   if (BindLevel(level, kZAttribs, 1)) {
-    const DuHeader* h = level->header;
-    for (int m = 0; m < h->modelCount; ++m)
-      if (h->models[m].visibleStamp == level->frameStamp) du_DrawModelBaseNV20(level, m, params, view);
+    du_ForStampedModels(level, [&](int m) { du_DrawModelBaseNV20(level, m, params, view); });
   }
   UnbindLevel(level, kZAttribs, 1);
   Bump_DisableNvState(6);
@@ -182,9 +172,7 @@ void du_DrawSurfaceMulLayerNV20(DuLevel* level, int model, int surface, ModelDra
 }
 
 void du_DrawModelMulLayerNV20(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view) {
-  const DuModel& m = level->header->models[model];
-  for (int s = 0; s < m.surfaceCount; ++s)
-    if (m.surfaces[s].visibleStamp == level->frameStamp) du_DrawSurfaceMulLayerNV20(level, model, s, params, view);
+  du_ForStampedSurfaces(level, model, [&](int s) { du_DrawSurfaceMulLayerNV20(level, model, s, params, view); });
 }
 
 void du_DrawMulLayerNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
@@ -200,9 +188,7 @@ void du_DrawMulLayerNV20(DuLevel* level, ModelDrawParams* params, ViewParams* vi
   TrackViewMatrices();
   gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   if (BindLevel(level, kMulAttribs, 2)) {
-    const DuHeader* h = level->header;
-    for (int m = 0; m < h->modelCount; ++m)
-      if (h->models[m].visibleStamp == level->frameStamp) du_DrawModelMulLayerNV20(level, m, params, view);
+    du_ForStampedModels(level, [&](int m) { du_DrawModelMulLayerNV20(level, m, params, view); });
   }
   UnbindLevel(level, kMulAttribs, 2);
   gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);

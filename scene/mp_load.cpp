@@ -71,6 +71,20 @@ bool ReadInfluences(ByteReader* r, int32_t count, MpInfluence* inf, int32_t fram
   return good || Refuse(file, "influence frame out of range or weight not finite");
 }
 
+// What both vertex kinds end with: the influences, the texture coordinates and 28 unused bytes.
+// `finite` says whether the positions and normals read before were all finite.
+template <typename V>
+bool ReadVertexTail(ByteReader* r, V* v, bool finite, int32_t frameCount, const char* file) {
+  v->influenceCount = r->I32();
+  if (v->influenceCount < 0 || v->influenceCount > kMpMaxInfluences) return Refuse(file, "influence count outside 0..8");
+  if (!ReadInfluences(r, v->influenceCount, v->influences, frameCount, file)) return false;
+  v->u = r->F32();
+  v->v = r->F32();
+  r->Skip(28);
+  if (!finite || !std::isfinite(v->u) || !std::isfinite(v->v)) return Refuse(file, "vertex not finite");
+  return true;
+}
+
 bool ReadObjectData(ByteReader* r, MpObject* o, int32_t frameCount, const char* file) {
   if (o->kind == 0) {
     if (!MdlReader_Holds(r, o->vertexCount, kMpWeightedVertexSize)) return Refuse(file, "vertex count beyond the file");
@@ -78,13 +92,7 @@ bool ReadObjectData(ByteReader* r, MpObject* o, int32_t frameCount, const char* 
     for (int i = 0; i < o->vertexCount; i++) {
       MpWeightedVertex* v = &o->vertices[i];
       bool finite = ReadVec(r, &v->pos) & ReadVec(r, &v->normal);
-      v->influenceCount = r->I32();
-      if (v->influenceCount < 0 || v->influenceCount > kMpMaxInfluences) return Refuse(file, "influence count outside 0..8");
-      if (!ReadInfluences(r, v->influenceCount, v->influences, frameCount, file)) return false;
-      v->u = r->F32();
-      v->v = r->F32();
-      r->Skip(28);
-      if (!finite || !std::isfinite(v->u) || !std::isfinite(v->v)) return Refuse(file, "vertex not finite");
+      if (!ReadVertexTail(r, v, finite, frameCount, file)) return false;
     }
   } else {
     if (!MdlReader_Holds(r, o->vertexCount, kMpMorphVertexSize)) return Refuse(file, "vertex count beyond the file");
@@ -99,13 +107,7 @@ bool ReadObjectData(ByteReader* r, MpObject* o, int32_t frameCount, const char* 
         if (s >= v->shapeCount) v->shapes[s] = MpShape{};
         else finite = finite && f;
       }
-      v->influenceCount = r->I32();
-      if (v->influenceCount < 0 || v->influenceCount > kMpMaxInfluences) return Refuse(file, "influence count outside 0..8");
-      if (!ReadInfluences(r, v->influenceCount, v->influences, frameCount, file)) return false;
-      v->u = r->F32();
-      v->v = r->F32();
-      r->Skip(28);
-      if (!finite || !std::isfinite(v->u) || !std::isfinite(v->v)) return Refuse(file, "vertex not finite");
+      if (!ReadVertexTail(r, v, finite, frameCount, file)) return false;
     }
   }
   if (!MdlReader_Holds(r, o->pieCount, kMpPieSize)) return Refuse(file, "pie count beyond the file");

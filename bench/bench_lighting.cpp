@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "bench/bench_models.h"
 #include "foundation/var.h"
 #include "platform/window.h"
 #include "render/render.h"
@@ -23,26 +24,10 @@ namespace {
 
 // A torus of 50 x 100 quads: 10,000 triangles, closed.
 BuToolModel Torus() {
-  const int n = 50, m = 100;
   BuToolModel model;
   model.shaders.push_back({"torus", {"white", "", "", ""}});
   model.textureFolder = "b\\";
-  BuToolObject obj;
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < m; ++j) {
-      double a = 2 * M_PI * i / n, b = 2 * M_PI * j / m;
-      BuToolVertex v;
-      v.position[0] = float((100 + 30 * std::cos(b)) * std::cos(a));
-      v.position[1] = float((100 + 30 * std::cos(b)) * std::sin(a));
-      v.position[2] = float(30 * std::sin(b));
-      obj.vertices.push_back(v);
-    }
-  auto at = [&](int i, int j) { return uint16_t((i % n) * m + j % m); };
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < m; ++j)
-      for (uint16_t k : {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j), at(i + 1, j + 1), at(i, j + 1)})
-        obj.indices.push_back(k);
-  model.objects.push_back(obj);
+  model.objects.push_back(BenchModel_Torus(50, 100));
   return model;
 }
 

@@ -13,6 +13,7 @@
 #include "render/texture.h"
 #include "scene/bu.h"
 #include "scene/du_lighting.h"
+#include "scene/du_passes_internal.h"
 #include "scene/model.h"
 #include "scene/view.h"
 
@@ -374,37 +375,14 @@ void DrawInteractions(DuLevel* level, const DuLightSlot& slot, const Units& u, V
   const float time = view->time;
   const int flat = FlatMaterial();
   const bool lightmap = On(model_draw_lightmap);
-  uint32_t lastElements = ~0u, lastArray = ~0u;
-  const void* lastVertices = nullptr;
-  bool anyVertices = false;
-  for (DuLightInteraction* ia = slot.drawList; ia; ia = ia->drawNext) {
-    const void* vertices = du_InteractionVertices(level, ia);
-    if (!ia->arrayBuffer && !vertices) continue;  // not uploaded yet
-    du_BindTextureCached(u.normal, ia->normalMap ? ia->normalMap : flat, time, 0);
-    du_BindTextureCached(u.colour, lightmap ? ia->colour : flat, time, 0);
-    du_BindTextureCached(u.specular, ia->specular, time, 0);
-    if (ia->elementBuffer != lastElements) {
-      gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, ia->elementBuffer);
-      lastElements = ia->elementBuffer;
-    }
-    if (ia->arrayBuffer != lastArray) {
-      gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, ia->arrayBuffer);
-      lastArray = ia->arrayBuffer;
-      anyVertices = false;
-    }
-    if (!anyVertices || vertices != lastVertices) {
-      Point(kLightAttribs, 5, 0, vertices);
-      lastVertices = vertices;
-      anyVertices = true;
-    }
-    const void* at = ia->elementBuffer ? reinterpret_cast<const void*>(ia->indexOffset) : ia->indices;
-    gl.glDrawElements(GL_TRIANGLES, ia->indexCount, GL_UNSIGNED_SHORT, at);
-    Count(view, ia->indexCount);
-  }
-  if (lastElements != ~0u || lastArray != ~0u) {
-    gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
-    gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-  }
+  du_DrawInteractionList(
+      level, slot, view,
+      [&](const DuLightInteraction* ia) {
+        du_BindTextureCached(u.normal, ia->normalMap ? ia->normalMap : flat, time, 0);
+        du_BindTextureCached(u.colour, lightmap ? ia->colour : flat, time, 0);
+        du_BindTextureCached(u.specular, ia->specular, time, 0);
+      },
+      [](const void* vertices) { Point(kLightAttribs, 5, 0, vertices); });
 }
 
 void DrawLights(DuLevel* level, ModelDrawParams* params, ViewParams* view, Variant v) {

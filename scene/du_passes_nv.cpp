@@ -11,6 +11,7 @@
 #include "scene/bu.h"
 #include "scene/bu_lighting.h"
 #include "scene/du_lighting.h"
+#include "scene/du_passes_internal.h"
 #include "scene/model.h"
 #include "scene/nv_combiners.h"
 #include "scene/view.h"
@@ -293,36 +294,14 @@ void DrawInteractionsNV(DuLevel* level, const DuLightSlot& slot, ViewParams* vie
   const float time = view->time;
   const int flat = Flat();
   const bool lightmap = On(model_draw_lightmap);
-  uint32_t lastElements = ~0u, lastArray = ~0u;
-  const void* lastVertices = nullptr;
-  for (DuLightInteraction* ia = slot.drawList; ia; ia = ia->drawNext) {
-    const void* vertices = du_InteractionVertices(level, ia);
-    if (!ia->arrayBuffer && !vertices) continue;
-    du_BindTextureCached(2, ia->specular ? ia->specular : flat, time, 0);
-    du_BindTextureCached(1, lightmap && ia->colour ? ia->colour : flat, time, 0);
-    du_BindTextureCached(0, ia->normalMap ? ia->normalMap : flat, time, expandNormal);
-    if (ia->elementBuffer != lastElements) {
-      gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, ia->elementBuffer);
-      lastElements = ia->elementBuffer;
-    }
-    if (ia->arrayBuffer != lastArray) {
-      gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, ia->arrayBuffer);
-      lastArray = ia->arrayBuffer;
-      lastVertices = nullptr;
-    }
-    if (!lastVertices || vertices != lastVertices) {
-      Point(kLightAttribs, 5, vertices);
-      lastVertices = vertices ? vertices : reinterpret_cast<const void*>(1);
-    }
-    const void* at = ia->elementBuffer ? reinterpret_cast<const void*>(ia->indexOffset) : ia->indices;
-    gl.glDrawElements(GL_TRIANGLES, ia->indexCount, GL_UNSIGNED_SHORT, at);
-    view->statDrawCalls++;
-    view->statTriangles += ia->indexCount / 3;
-  }
-  if (lastElements != ~0u || lastArray != ~0u) {
-    gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
-    gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-  }
+  du_DrawInteractionList(
+      level, slot, view,
+      [&](const DuLightInteraction* ia) {
+        du_BindTextureCached(2, ia->specular ? ia->specular : flat, time, 0);
+        du_BindTextureCached(1, lightmap && ia->colour ? ia->colour : flat, time, 0);
+        du_BindTextureCached(0, ia->normalMap ? ia->normalMap : flat, time, expandNormal);
+      },
+      [](const void* vertices) { Point(kLightAttribs, 5, vertices); });
 }
 
 void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, bool nv30) {

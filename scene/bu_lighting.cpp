@@ -16,6 +16,7 @@
 #include "render/render.h"
 #include "render/vertexarray.h"
 #include "scene/model.h"
+#include "scene/model_draw.h"
 #include "scene/skeleton.h"
 #include "scene/view.h"
 
@@ -897,14 +898,7 @@ void bu_Draw(ModelObject* object, ModelDrawParams* params, ViewParams* view) {
   }
 
   gl.glMatrixMode(GL_MODELVIEW);
-  gl.glPushMatrix();
-  gl.glTranslatef(params->position.x, params->position.y, params->position.z);
-  gl.glRotatef(-params->angles.x / kMathPi * 180.0f, 0, 0, 1);
-  gl.glRotatef(params->angles.y / kMathPi * 180.0f, 1, 0, 0);
-  gl.glRotatef(-params->angles.z / kMathPi * 180.0f, 0, 1, 0);
-  gl.glTranslatef(params->offset.x, params->offset.y, params->offset.z);
-  if (params->scale.x != 1.0f || params->scale.y != 1.0f || params->scale.z != 1.0f)
-    gl.glScalef(params->scale.x, params->scale.y, params->scale.z);
+  Model_PushInstanceMatrix(params);
   uint32_t fog = RenderFogWanted;
   RenderFogWanted = 0;
   Render_SetBlend(1);

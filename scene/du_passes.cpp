@@ -15,6 +15,7 @@
 #include "scene/du_lighting.h"
 #include "scene/du_passes_internal.h"
 #include "scene/model.h"
+#include "scene/model_draw.h"
 #include "scene/view.h"
 
 namespace {
@@ -560,16 +561,10 @@ void du_Draw(ModelObject* m, ModelDrawParams* params, ViewParams* view) {
   else if (path >= kPathR200)
     du_UploadVerticesATI(level);
   gl.glMatrixMode(GL_MODELVIEW);
-  gl.glPushMatrix();
-  if (params) {
-    gl.glTranslatef(params->position.x, params->position.y, params->position.z);
-    gl.glRotatef(-params->angles.x / kMathPi * 180.0f, 0, 0, 1);
-    gl.glRotatef(params->angles.y / kMathPi * 180.0f, 1, 0, 0);
-    gl.glRotatef(-params->angles.z / kMathPi * 180.0f, 0, 1, 0);
-    gl.glTranslatef(params->offset.x, params->offset.y, params->offset.z);
-    if (params->scale.x != 1.0f || params->scale.y != 1.0f || params->scale.z != 1.0f)
-      gl.glScalef(params->scale.x, params->scale.y, params->scale.z);
-  }
+  if (params)
+    Model_PushInstanceMatrix(params);
+  else
+    gl.glPushMatrix();
   uint32_t fog = RenderFogWanted;
   RenderFogWanted = 0;
   Render_SetBlend(1);

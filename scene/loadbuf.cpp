@@ -4,12 +4,10 @@
 #include "foundation/log.h"
 #include "foundation/mem.h"
 
-uint8_t* Scene_ReadWholeFile(const char* path, const char* tag, uint32_t* size, int* missing) {
-  *size = 0;
-  *missing = 0;
-  FileHandle* f = File_Open(path, "rb");
+uint8_t* Reader_OpenFile(SceneReader* r, const char* tag) {
+  FileHandle* f = File_Open(r->path, "rb");
   if (!f) {
-    *missing = 1;
+    Log_Printf("%s: not found %s.\n", r->who, r->path);
     return nullptr;
   }
   uint32_t n = File_Size(f);
@@ -19,23 +17,12 @@ uint8_t* Scene_ReadWholeFile(const char* path, const char* tag, uint32_t* size, 
     data = nullptr;
   }
   File_Close(f);
-  if (data) *size = n;
-  return data;
-}
-
-uint8_t* Reader_OpenFile(SceneReader* r, const char* tag) {
-  int missing = 0;
-  uint32_t size = 0;
-  uint8_t* bytes = Scene_ReadWholeFile(r->path, tag, &size, &missing);
-  if (!bytes) {
-    if (missing)
-      Log_Printf("%s: not found %s.\n", r->who, r->path);
-    else
-      Log_Printf("%s: cannot read %s.\n", r->who, r->path);
+  if (!data) {
+    Log_Printf("%s: cannot read %s.\n", r->who, r->path);
     return nullptr;
   }
-  r->in = ByteReader(bytes, size);
-  return bytes;
+  r->in = ByteReader(data, n);
+  return data;
 }
 
 int Reader_Refuse(SceneReader* r, const char* what) {

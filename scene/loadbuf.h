@@ -5,10 +5,6 @@
 
 #include "foundation/bytereader.h"
 
-// The whole file in a Global_Malloc block of size + 1 bytes (tag `tag`), read with File_Size and
-// File_Read. Null when it cannot be opened (*missing = 1) or read completely (*missing = 0).
-uint8_t* Scene_ReadWholeFile(const char* path, const char* tag, uint32_t* size, int* missing);
-
 // A loader's reading state: the file's bytes, its name and the loader's name for log lines.
 struct SceneReader {
   ByteReader in{nullptr, 0};
@@ -16,8 +12,9 @@ struct SceneReader {
   const char* path = "";
 };
 
-// Reads r->path whole into r->in; logs "<who>: not found" or "cannot read" and returns null on
-// failure. The caller frees the returned block once reading is done.
+// Reads r->path whole (File_Size, File_Read) into a Global_Malloc block of size + 1 bytes (tag
+// `tag`) and points r->in at it. Null, logged "<who>: not found" or "<who>: cannot read", when the
+// file cannot be opened or read completely. The caller frees the block once reading is done.
 uint8_t* Reader_OpenFile(SceneReader* r, const char* tag);
 
 // Logs the first fault in the file; always 0 so callers can return it.

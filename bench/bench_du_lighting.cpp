@@ -6,21 +6,16 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <vector>
 
+#include "bench/lit_bench.h"
 #include "foundation/var.h"
-#include "platform/window.h"
 #include "render/render.h"
-#include "render/vertexarray.h"
 #include "scene/du_lighting.h"
 #include "scene/model.h"
 #include "scene/view.h"
 #include "support/lit_scene.h"
 #include "tools/du_writer.h"
-#include "tools/image_writer.h"
-#include "tools/lighting_textures.h"
 
 namespace {
 
@@ -202,28 +197,7 @@ BENCHMARK(BM_Lighting_DuFloodAgainstFrustumOnRoomGrid)->Unit(benchmark::kMicrose
 
 // Context only: lit frames of a 20,000-triangle floor on the running driver.
 void BM_Lighting_DuLitFramesOnTheDriver(benchmark::State& state) {
-  static int up = 0;
-  if (up == 0) {
-    up = -1;
-    if (std::getenv("DISPLAY") && Plat_WindowCreate("Tarnwick level lighting bench") == 1) {
-      Render_Init(0);
-      Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
-      Render_Init(1);
-      if (RenderApi == RENDER_API_OPENGL) up = 1;
-    }
-  }
-  if (up != 1) {
-    state.SkipWithError("no OpenGL window");
-    return;
-  }
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::copy(fs::path(TW_SOURCE_DIR) / "sample" / "data" / "scripts", "scripts",
-           fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
-  fs::create_directories("textures/b", ec);
-  LightingTool_WriteTextures(".");
-  ImageTool_Save("textures/b/white.tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, 255, 255, 255, 255), 24));
-  OPENGL_AllocVar();
+  if (!LitBench_Start(state, "Tarnwick level lighting bench")) return;
   tw_test::BumpSettings settings;
   Var_SetValue(&render_bump_shadows, 2);
   DuToolLevel level;
@@ -252,14 +226,7 @@ void BM_Lighting_DuLitFramesOnTheDriver(benchmark::State& state) {
     scene.lights.push_back(light);
   }
   scene.level = {floor, params};
-  int64_t frames = 0;
-  auto t0 = std::chrono::steady_clock::now();
-  for (auto _ : state) {
-    tw_test::LitScene_Draw(&scene, 320, 240);
-    ++frames;
-  }
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  state.counters["frames_per_second"] = seconds > 0 ? double(frames) / seconds : 0;
+  LitBench_DrawFrames(state, &scene);
   floor->Free(&floor);
   tw_test::LitScene_FreeParams(params);
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/bench_window.h"
 #include "platform/window.h"
 #include "render/render.h"
 #include "world/beam.h"
@@ -71,23 +72,8 @@ void BM_FxUpdateAgainstVector(benchmark::State& state) {
 }
 BENCHMARK(BM_FxUpdateAgainstVector)->Unit(benchmark::kMicrosecond);
 
-bool StartRenderer() {
-  static int state = 0;
-  if (state) return state == 1;
-  state = -1;
-  if (!std::getenv("DISPLAY")) return false;
-  setenv("TW_UNATTENDED", "1", 1);
-  if (Plat_WindowCreate("Tarnwick effects bench") != 1) return false;
-  Render_Init(0);
-  Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
-  Render_Init(1);
-  if (RenderApi != RENDER_API_OPENGL) return false;
-  state = 1;
-  return true;
-}
-
 void BM_BoltRebuildAndDraw(benchmark::State& state) {
-  if (!StartRenderer()) {
+  if (!BenchWindow_Open("Tarnwick effects bench")) {
     state.SkipWithError("no OpenGL display");
     return;
   }

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_window.h"
 #include "foundation/file.h"
 #include "foundation/mem.h"
 #include "platform/gl_context_sdl.h"
@@ -253,13 +254,9 @@ bool StartStreet() {
   setenv("TW_UNATTENDED", "1", 1);
   std::string stage = Folder() + "/sample";
   if (!SampleAssets_Write(stage) || chdir(stage.c_str()) != 0) return false;
-  if (Plat_WindowCreate("Tarnwick level bench") != 1) return false;
-  Render_Init(0);
+  if (!BenchWindow_Open("Tarnwick level bench")) return false;
   g_w = Plat_WindowWidth();
   g_h = Plat_WindowHeight();
-  Render_SetScreenSize(g_w, g_h);
-  Render_Init(1);
-  if (RenderApi != RENDER_API_OPENGL) return false;
   Tex_FreeAll();
   OPENGL_AllocVar();
   Model_Init(1);

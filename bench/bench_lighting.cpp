@@ -5,44 +5,24 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <vector>
 
+#include "bench/bench_models.h"
+#include "bench/lit_bench.h"
 #include "foundation/var.h"
-#include "platform/window.h"
 #include "render/render.h"
-#include "render/vertexarray.h"
 #include "scene/bu_lighting.h"
 #include "support/lit_scene.h"
 #include "tools/bu_writer.h"
-#include "tools/image_writer.h"
-#include "tools/lighting_textures.h"
 
 namespace {
 
 // A torus of 50 x 100 quads: 10,000 triangles, closed.
 BuToolModel Torus() {
-  const int n = 50, m = 100;
   BuToolModel model;
   model.shaders.push_back({"torus", {"white", "", "", ""}});
   model.textureFolder = "b\\";
-  BuToolObject obj;
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < m; ++j) {
-      double a = 2 * M_PI * i / n, b = 2 * M_PI * j / m;
-      BuToolVertex v;
-      v.position[0] = float((100 + 30 * std::cos(b)) * std::cos(a));
-      v.position[1] = float((100 + 30 * std::cos(b)) * std::sin(a));
-      v.position[2] = float(30 * std::sin(b));
-      obj.vertices.push_back(v);
-    }
-  auto at = [&](int i, int j) { return uint16_t((i % n) * m + j % m); };
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < m; ++j)
-      for (uint16_t k : {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j), at(i + 1, j + 1), at(i, j + 1)})
-        obj.indices.push_back(k);
-  model.objects.push_back(obj);
+  model.objects.push_back(BenchModel_Torus(50, 100));
   return model;
 }
 
@@ -134,28 +114,7 @@ BENCHMARK(BM_Lighting_MasksAndListsAgainstPlaneSearch_goal2x)->Unit(benchmark::k
 
 // Context only: whole lit frames (depth pass, volume and light pass of one light) of the torus.
 void BM_Lighting_LitFramesOnTheDriver(benchmark::State& state) {
-  static int up = 0;
-  if (up == 0) {
-    up = -1;
-    if (std::getenv("DISPLAY") && Plat_WindowCreate("Tarnwick lighting bench") == 1) {
-      Render_Init(0);
-      Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
-      Render_Init(1);
-      if (RenderApi == RENDER_API_OPENGL) up = 1;
-    }
-  }
-  if (up != 1) {
-    state.SkipWithError("no OpenGL window");
-    return;
-  }
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::copy(fs::path(TW_SOURCE_DIR) / "sample" / "data" / "scripts", "scripts",
-           fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
-  fs::create_directories("textures/b", ec);
-  LightingTool_WriteTextures(".");
-  ImageTool_Save("textures/b/white.tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, 255, 255, 255, 255), 24));
-  OPENGL_AllocVar();
+  if (!LitBench_Start(state, "Tarnwick lighting bench")) return;
   tw_test::BumpSettings settings;
   Var_SetValue(&render_bump_shadows, 2);
   BuTool_Save("torus.bu", Torus());
@@ -175,14 +134,7 @@ void BM_Lighting_LitFramesOnTheDriver(benchmark::State& state) {
   light.radius = 600;
   scene.lights.push_back(light);
   scene.instances.push_back({torus, params});
-  int64_t frames = 0;
-  auto t0 = std::chrono::steady_clock::now();
-  for (auto _ : state) {
-    tw_test::LitScene_Draw(&scene, 320, 240);
-    ++frames;
-  }
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  state.counters["frames_per_second"] = seconds > 0 ? double(frames) / seconds : 0;
+  LitBench_DrawFrames(state, &scene);
   torus->Free(&torus);
   tw_test::LitScene_FreeParams(params);
 }

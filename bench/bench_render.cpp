@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/bench_window.h"
 #include "foundation/var.h"
 #include "platform/gl_context_sdl.h"
 #include "platform/gl_dispatch.h"
@@ -23,19 +24,9 @@ namespace {
 int g_w, g_h;
 
 bool StartRenderer() {
-  static int state = 0;  // 0 not tried, 1 running, -1 failed
-  if (state) return state == 1;
-  state = -1;
-  if (!std::getenv("DISPLAY")) return false;
-  setenv("TW_UNATTENDED", "1", 1);
-  if (Plat_WindowCreate("Tarnwick render bench") != 1) return false;
-  Render_Init(0);
+  if (!BenchWindow_Open("Tarnwick render bench")) return false;
   g_w = Plat_WindowWidth();
   g_h = Plat_WindowHeight();
-  Render_SetScreenSize(g_w, g_h);
-  Render_Init(1);
-  if (RenderApi != RENDER_API_OPENGL) return false;
-  state = 1;
   return true;
 }
 

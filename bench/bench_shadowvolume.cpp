@@ -3,10 +3,10 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "bench/bench_models.h"
 #include "scene/bu.h"
 #include "tools/bu_writer.h"
 
@@ -14,25 +14,9 @@ namespace {
 
 // A torus of 50 x 50 quads: closed, every edge shared by two triangles.
 BuModel* LoadTorus() {
-  const int n = 50, m = 50;
   BuToolModel model;
   model.shaders.push_back({"torus", {}});
-  BuToolObject obj;
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < m; ++j) {
-      double a = 2 * M_PI * i / n, b = 2 * M_PI * j / m;
-      BuToolVertex v;
-      v.position[0] = float((100 + 30 * std::cos(b)) * std::cos(a));
-      v.position[1] = float((100 + 30 * std::cos(b)) * std::sin(a));
-      v.position[2] = float(30 * std::sin(b));
-      obj.vertices.push_back(v);
-    }
-  auto at = [&](int i, int j) { return uint16_t((i % n) * m + j % m); };
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < m; ++j)
-      for (uint16_t k : {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j), at(i + 1, j + 1), at(i, j + 1)})
-        obj.indices.push_back(k);
-  model.objects.push_back(obj);
+  model.objects.push_back(BenchModel_Torus(50, 50));
   if (!BuTool_Save("torus.bu", model)) return nullptr;
   return bu_Load("torus");
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_window.h"
 #include "foundation/log.h"
 #include "foundation/timer.h"
 #include "foundation/var.h"
@@ -51,19 +52,6 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
   return bytes;
 }
 
-// A window and OpenGL when a display is there; else the players run without a renderer.
-void StartRenderer() {
-  static bool tried = false;
-  if (tried) return;
-  tried = true;
-  if (!std::getenv("DISPLAY")) return;
-  setenv("TW_UNATTENDED", "1", 1);
-  if (Plat_WindowCreate("Tarnwick video bench") != 1) return;
-  Render_Init(0);
-  Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
-  Render_Init(1);
-}
-
 }  // namespace
 
 static void BM_WmvDecodeOnly(benchmark::State& state) {
@@ -84,7 +72,7 @@ static void BM_WmvDecodeOnly(benchmark::State& state) {
 BENCHMARK(BM_WmvDecodeOnly)->Unit(benchmark::kMillisecond);
 
 static void BM_WmvDecodeConvertUpload(benchmark::State& state) {
-  StartRenderer();
+  BenchWindow_Open("Tarnwick video bench");  // else the players run without a renderer
   std::string base = BenchWmv();
   base.resize(base.size() - 4);
   MovieWmv* m = Movie_OpenWmv(base.c_str());
@@ -103,7 +91,7 @@ static void BM_WmvDecodeConvertUpload(benchmark::State& state) {
 BENCHMARK(BM_WmvDecodeConvertUpload)->Unit(benchmark::kMillisecond);
 
 static void BM_Capture1024x768(benchmark::State& state) {
-  StartRenderer();
+  BenchWindow_Open("Tarnwick video bench");  // else the players run without a renderer
   int savedW = Render_ScreenWidth, savedH = Render_ScreenHeight;
   Render_SetScreenSize(1024, 768);  // read-back beyond the window gives undefined pixels: the cost is what counts
   std::string dir = "/tmp/tw_bench_capture_" + std::to_string(::getpid());

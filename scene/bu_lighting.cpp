@@ -16,6 +16,7 @@
 #include "render/render.h"
 #include "render/vertexarray.h"
 #include "scene/model.h"
+#include "scene/model_draw.h"
 #include "scene/skeleton.h"
 #include "scene/view.h"
 
@@ -739,17 +740,7 @@ namespace {
 // and separate stencil, or the NV family's bone rows, two-sided stencil and depth clamp.
 void StencilVolume(BuModel* model, ModelDrawParams* params, ViewParams* view, int light, bool nv) {
   BuInstanceState* state = bu_InstanceState(model, params);
-  if (On(render_bump_fast)) {
-    Render_SetBlend(0);
-    Render_SetColorMask(0, 0, 0, 0);
-  } else {
-    Render_SetBlend(1);
-  }
-  gl.glDisable(GL_ALPHA_TEST);
-  Render_SetDepthWrite(0);
-  gl.glStencilMask(255);
-  gl.glStencilFunc(GL_ALWAYS, 0, 255);
-  gl.glEnable(GL_STENCIL_TEST);
+  Lighting_BeginVolumeStencil();
   int slot = -1;
   for (int i = 0; state && i < state->litCount; ++i)
     if (state->lit[i] == light) slot = i;
@@ -822,11 +813,7 @@ void StencilVolume(BuModel* model, ModelDrawParams* params, ViewParams* view, in
       }
     }
   }
-  gl.glDisable(GL_STENCIL_TEST);
-  Render_SetDepthWrite(1);
-  Render_SetColorMask(1, 1, 1, 0);
-  Render_SetCull(2);
-  gl.glEnable(GL_ALPHA_TEST);
+  Lighting_EndVolumeStencil();
 }
 
 }  // namespace
@@ -911,14 +898,7 @@ void bu_Draw(ModelObject* object, ModelDrawParams* params, ViewParams* view) {
   }
 
   gl.glMatrixMode(GL_MODELVIEW);
-  gl.glPushMatrix();
-  gl.glTranslatef(params->position.x, params->position.y, params->position.z);
-  gl.glRotatef(-params->angles.x / kMathPi * 180.0f, 0, 0, 1);
-  gl.glRotatef(params->angles.y / kMathPi * 180.0f, 1, 0, 0);
-  gl.glRotatef(-params->angles.z / kMathPi * 180.0f, 0, 1, 0);
-  gl.glTranslatef(params->offset.x, params->offset.y, params->offset.z);
-  if (params->scale.x != 1.0f || params->scale.y != 1.0f || params->scale.z != 1.0f)
-    gl.glScalef(params->scale.x, params->scale.y, params->scale.z);
+  Model_PushInstanceMatrix(params);
   uint32_t fog = RenderFogWanted;
   RenderFogWanted = 0;
   Render_SetBlend(1);
@@ -929,12 +909,7 @@ void bu_Draw(ModelObject* object, ModelDrawParams* params, ViewParams* view) {
     if (view->pass == 0) {
       bu_DepthPassR200(model, params, view);
     } else if (view->pass % 2 == 1) {
-      if (shadows) {
-        gl.glEnable(GL_STENCIL_TEST);
-        gl.glStencilFunc(GL_EQUAL, 128, 255);
-        gl.glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-        gl.glStencilMask(255);
-      }
+      if (shadows) Lighting_BeginLitStencil();
       ViewLight* l = &view->lights[light];
       float fast = render_bump_fast.value;
       if (path == kPathR300)
@@ -956,12 +931,7 @@ void bu_Draw(ModelObject* object, ModelDrawParams* params, ViewParams* view) {
       if (path == kPathNV20 && light == 0 && On(render_bump_reflect)) bu_DrawReflectNV20(model, params, view);
       if (shadows) bu_DrawVolumeNV(model, params, view, light);
     } else {
-      if (shadows) {
-        gl.glEnable(GL_STENCIL_TEST);
-        gl.glStencilFunc(GL_EQUAL, 128, 255);
-        gl.glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-        gl.glStencilMask(255);
-      }
+      if (shadows) Lighting_BeginLitStencil();
       ViewLight* l = &view->lights[light];
       if (path == kPathNV30) {
         bu_DrawLightNV30(model, params, view, l);

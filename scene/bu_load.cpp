@@ -15,37 +15,9 @@ int32_t BuLightingPath;
 
 namespace {
 
-struct BuReader {
-  ByteReader in{nullptr, 0};
-  const char* path;
-  BuHeader* header;
+struct BuReader : SceneReader {
+  BuHeader* header = nullptr;
 };
-
-int Refuse(BuReader* r, const char* what) {
-  if (!r->in.ok)
-    Log_Printf("bu_Load: %s runs past the end of %s.\n", what, r->path);
-  else
-    Log_Printf("bu_Load: bad %s in %s.\n", what, r->path);
-  return 0;
-}
-
-int CheckCount(BuReader* r, int32_t count, size_t recordSize, const char* what) {
-  if (count < 0) return Refuse(r, what);
-  if (!Reader_Fits(r->in, count, recordSize)) {
-    r->in.ok = false;
-    return Refuse(r, what);
-  }
-  return 1;
-}
-
-// A zero-filled array of count records; a failed allocation is logged and refuses the file.
-template <typename T>
-int Alloc(BuReader* r, T** out, int64_t count, const char* tag) {
-  *out = static_cast<T*>(Global_MallocZero(size_t(count) * sizeof(T), tag));
-  if (*out || count == 0) return 1;
-  Log_Printf("bu_Load: Global_Malloc in %s %s.\n", tag, r->path);
-  return 0;
-}
 
 int ReadHeader(BuReader* r) {
   BuHeader* h = r->header;
@@ -73,15 +45,15 @@ int ReadHeader(BuReader* r) {
   b->Skip(4);
   h->volumeVertexCount = b->I32();
   b->Skip(4);  // planes slot
-  if (!b->ok) return Refuse(r, "d_header");
+  if (!b->ok) return Reader_Refuse(r, "d_header");
   return 1;
 }
 
 int ReadShadersAndBones(BuReader* r) {
   BuHeader* h = r->header;
   ByteReader* b = &r->in;
-  if (!CheckCount(r, h->shaderCount, kBuShaderSize, "shader count")) return 0;
-  if (!Alloc(r, &h->shaders, h->shaderCount, "BUSLSHA")) return 0;
+  if (!Reader_CheckCount(r, h->shaderCount, kBuShaderSize, "shader count")) return 0;
+  if (!Reader_Alloc(r, &h->shaders, h->shaderCount, "BUSLSHA")) return 0;
   for (int i = 0; i < h->shaderCount; ++i) {
     BuShader& s = h->shaders[i];
     Reader_Name(*b, s.name, sizeof s.name);
@@ -92,8 +64,8 @@ int ReadShadersAndBones(BuReader* r) {
     }
     b->Take(s.passData, sizeof s.passData);
   }
-  if (!CheckCount(r, h->boneCount, kBuBoneSize, "bone count")) return 0;
-  if (!Alloc(r, &h->bones, h->boneCount, "BUSLNAM")) return 0;
+  if (!Reader_CheckCount(r, h->boneCount, kBuBoneSize, "bone count")) return 0;
+  if (!Reader_Alloc(r, &h->bones, h->boneCount, "BUSLNAM")) return 0;
   for (int i = 0; i < h->boneCount; ++i) {
     BuBone& bone = h->bones[i];
     Reader_Name(*b, bone.name, sizeof bone.name);
@@ -109,8 +81,8 @@ int ReadShadersAndBones(BuReader* r) {
 int ReadObjectRecords(BuReader* r) {
   BuHeader* h = r->header;
   ByteReader* b = &r->in;
-  if (!CheckCount(r, h->objectCount, kBuObjectSize, "object count")) return 0;
-  if (!Alloc(r, &h->objects, h->objectCount, "BUSLOBJ")) return 0;
+  if (!Reader_CheckCount(r, h->objectCount, kBuObjectSize, "object count")) return 0;
+  if (!Reader_Alloc(r, &h->objects, h->objectCount, "BUSLOBJ")) return 0;
   for (int i = 0; i < h->objectCount; ++i) {
     BuObject& o = h->objects[i];
     b->Take(o.passData, sizeof o.passData);
@@ -125,9 +97,9 @@ int ReadObjectRecords(BuReader* r) {
     b->Skip(12);  // strip slot, vertex-array copy and generation
     o.boneCount = b->I32();
     for (int32_t& bone : o.bones) bone = b->I32();
-    if (o.boneCount < 0 || o.boneCount > kBuMaxObjectBones) return Refuse(r, "object bone count");
+    if (o.boneCount < 0 || o.boneCount > kBuMaxObjectBones) return Reader_Refuse(r, "object bone count");
     for (int k = 0; k < o.boneCount; ++k)
-      if (o.bones[k] < 0 || o.bones[k] >= h->boneCount) return Refuse(r, "object bone list");
+      if (o.bones[k] < 0 || o.bones[k] >= h->boneCount) return Reader_Refuse(r, "object bone list");
     for (int k = o.boneCount; k < kBuMaxObjectBones; ++k) o.bones[k] = 0;
   }
   return 1;
@@ -149,11 +121,11 @@ void ReadVertex(ByteReader* b, BuVertex* v, bool blend) {
 
 int ReadIndexList(BuReader* r, int32_t count, int32_t vertexCount, const char* tag,
                   const char* what, uint16_t** out) {
-  if (!CheckCount(r, count, 2, what)) return 0;
-  if (!Alloc(r, out, count, tag)) return 0;
+  if (!Reader_CheckCount(r, count, 2, what)) return 0;
+  if (!Reader_Alloc(r, out, count, tag)) return 0;
   for (int i = 0; i < count; ++i) {
     (*out)[i] = Reader_U16(r->in);
-    if ((*out)[i] >= vertexCount) return Refuse(r, what);
+    if ((*out)[i] >= vertexCount) return Reader_Refuse(r, what);
   }
   return 1;
 }
@@ -164,16 +136,16 @@ int ReadObjectData(BuReader* r) {
   for (int i = 0; i < h->objectCount; ++i) {
     BuObject& o = h->objects[i];
     bool blend = o.blendVertices != 0;
-    if (!CheckCount(r, o.vertexCount, blend ? kBuBlendVertexSize : kBuVertexSize, "object vertex count"))
-      return 0;
+    size_t vertexSize = blend ? kBuBlendVertexSize : kBuVertexSize;
+    if (!Reader_CheckCount(r, o.vertexCount, vertexSize, "object vertex count")) return 0;
     vertexTotal += o.vertexCount;
-    if (vertexTotal > kBuMaxVertices) return Refuse(r, "vertex total (more than 32768)");
-    if (!Alloc(r, &o.vertices, o.vertexCount, blend ? "BUSLBLE" : "BUSLVTX")) return 0;
+    if (vertexTotal > kBuMaxVertices) return Reader_Refuse(r, "vertex total (more than 32768)");
+    if (!Reader_Alloc(r, &o.vertices, o.vertexCount, blend ? "BUSLBLE" : "BUSLVTX")) return 0;
     for (int k = 0; k < o.vertexCount; ++k) {
       ReadVertex(&r->in, &o.vertices[k], blend);
       for (const BuInfluence& in : o.vertices[k].influences)
         if (in.slot < 0 || in.slot >= kBuMaxObjectBones || (in.weight != 0.0f && in.slot >= o.boneCount))
-          return Refuse(r, "vertex influence slot");
+          return Reader_Refuse(r, "vertex influence slot");
     }
     if (!ReadIndexList(r, o.indexCount, o.vertexCount, "BUSLIND", "object index", &o.indices)) return 0;
     if (!ReadIndexList(r, o.stripCount, o.vertexCount, "BUSLSTR", "object strip index", &o.strips))
@@ -185,22 +157,23 @@ int ReadObjectData(BuReader* r) {
 int ReadVolume(BuReader* r) {
   BuHeader* h = r->header;
   ByteReader* b = &r->in;
-  if (!CheckCount(r, h->volumeWeightCount, 16, "volume weight count")) return 0;
-  if (!Alloc(r, &h->volumeWeights, int64_t(h->volumeWeightCount) * 4, "BUVWEI")) return 0;
+  if (!Reader_CheckCount(r, h->volumeWeightCount, 16, "volume weight count")) return 0;
+  if (!Reader_Alloc(r, &h->volumeWeights, int64_t(h->volumeWeightCount) * 4, "BUVWEI")) return 0;
   b->F32s(h->volumeWeights, size_t(h->volumeWeightCount) * 4);
-  if (!CheckCount(r, h->volumeRefCount, 4, "volume bone reference count")) return 0;
-  if (!Alloc(r, &h->volumeRefs, h->volumeRefCount, "BUVMAT")) return 0;
+  if (!Reader_CheckCount(r, h->volumeRefCount, 4, "volume bone reference count")) return 0;
+  if (!Reader_Alloc(r, &h->volumeRefs, h->volumeRefCount, "BUVMAT")) return 0;
   for (int i = 0; i < h->volumeRefCount; ++i) {
     h->volumeRefs[i] = b->I32();
-    if (h->volumeRefs[i] < -1 || h->volumeRefs[i] >= h->boneCount) return Refuse(r, "volume bone reference");
+    if (h->volumeRefs[i] < -1 || h->volumeRefs[i] >= h->boneCount)
+      return Reader_Refuse(r, "volume bone reference");
   }
-  if (!CheckCount(r, h->volumeIndexCount, 4, "volume index count")) return 0;
-  if (!Alloc(r, &h->volumeIndices, h->volumeIndexCount, "BUVIND")) return 0;
+  if (!Reader_CheckCount(r, h->volumeIndexCount, 4, "volume index count")) return 0;
+  if (!Reader_Alloc(r, &h->volumeIndices, h->volumeIndexCount, "BUVIND")) return 0;
   for (int i = 0; i < h->volumeIndexCount; ++i) h->volumeIndices[i] = b->U32();
-  if (!CheckCount(r, h->volumeVertexCount, 16, "volume vertex count")) return 0;
+  if (!Reader_CheckCount(r, h->volumeVertexCount, 16, "volume vertex count")) return 0;
   for (int i = 0; i < h->volumeIndexCount; ++i)
-    if (h->volumeIndices[i] >= uint32_t(h->volumeVertexCount)) return Refuse(r, "volume index");
-  if (!Alloc(r, &h->volumeVertices, int64_t(h->volumeVertexCount) * 8, "BUVVRT")) return 0;
+    if (h->volumeIndices[i] >= uint32_t(h->volumeVertexCount)) return Reader_Refuse(r, "volume index");
+  if (!Reader_Alloc(r, &h->volumeVertices, int64_t(h->volumeVertexCount) * 8, "BUVVRT")) return 0;
   b->F32s(h->volumeVertices, size_t(h->volumeVertexCount) * 4);
   return 1;
 }
@@ -316,15 +289,10 @@ BuModel* bu_Load(const char* name) {
     return nullptr;
   }
   BuReader r{};
+  r.who = "bu_Load";
   r.path = path.c_str();
-  int missing = 0;
-  uint32_t size = 0;
-  uint8_t* bytes = Scene_ReadWholeFile(r.path, "BUSLFIL", &size, &missing);
+  uint8_t* bytes = Reader_OpenFile(&r, "BUSLFIL");
   if (!bytes) {
-    if (missing)
-      Log_Printf("bu_Load: not found %s.\n", r.path);
-    else
-      Log_Printf("bu_Load: cannot read %s.\n", r.path);
     Global_Free(model);
     return nullptr;
   }
@@ -335,7 +303,6 @@ BuModel* bu_Load(const char* name) {
     Global_Free(model);
     return nullptr;
   }
-  r.in = ByteReader(bytes, size);
   int ok = ReadHeader(&r) && ReadShadersAndBones(&r) && ReadObjectRecords(&r) && ReadObjectData(&r) &&
            ReadVolume(&r);
   Global_Free(bytes);
@@ -350,8 +317,8 @@ BuModel* bu_Load(const char* name) {
   BuHeader* h = model->header;
   int32_t volumeTriangles = h->volumeIndexCount / 3;
   if (volumeTriangles > 0) {
-    if (!Alloc(&r, &h->volumePlanes, int64_t(volumeTriangles) * 4, "BUVPLA") ||
-        !Alloc(&r, &model->frontFacing, volumeTriangles, "BUVFRO")) {
+    if (!Reader_Alloc(&r, &h->volumePlanes, int64_t(volumeTriangles) * 4, "BUVPLA") ||
+        !Reader_Alloc(&r, &model->frontFacing, volumeTriangles, "BUVFRO")) {
       bu_FreeModel(model);
       return nullptr;
     }

@@ -83,6 +83,20 @@ void du_FloodPortals(DuLevel* level, ModelDrawParams* params, ViewParams* view, 
 void du_ClipPolygon(vec3* points, int* count, const float plane[4]);
 
 // ---- Passes ----------------------------------------------------------------------------------
+// Calls draw(m) for every model, and draw(s) for every surface of model m, stamped visible this
+// frame.
+template <typename F>
+void du_ForStampedModels(const DuLevel* level, F draw) {
+  const DuHeader* h = level->header;
+  for (int m = 0; m < h->modelCount; ++m)
+    if (h->models[m].visibleStamp == level->frameStamp) draw(m);
+}
+template <typename F>
+void du_ForStampedSurfaces(const DuLevel* level, int m, F draw) {
+  const DuModel& model = level->header->models[m];
+  for (int s = 0; s < model.surfaceCount; ++s)
+    if (model.surfaces[s].visibleStamp == level->frameStamp) draw(s);
+}
 void du_DrawBaseR200(DuLevel* level, ModelDrawParams* params, ViewParams* view);
 void du_DrawModelBaseR200(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view);
 void du_DrawSurfaceBaseR200(DuLevel* level, int model, int surface, ModelDrawParams* params, ViewParams* view);

@@ -18,44 +18,14 @@ int32_t DuLightPath;
 
 namespace {
 
-struct DuReader {
-  ByteReader in{nullptr, 0};
-  const char* path;
-  DuHeader* header;
+struct DuReader : SceneReader {
+  DuHeader* header = nullptr;
 };
-
-// Logs the first fault; always 0 so callers can return it.
-int Refuse(DuReader* r, const char* what) {
-  if (!r->in.ok)
-    Log_Printf("du_Load: %s runs past the end of %s.\n", what, r->path);
-  else
-    Log_Printf("du_Load: bad %s in %s.\n", what, r->path);
-  return 0;
-}
-
-// A count from the file that must not be negative and whose records must fit in the bytes left.
-int CheckCount(DuReader* r, int32_t count, size_t recordSize, const char* what) {
-  if (count < 0) return Refuse(r, what);
-  if (!Reader_Fits(r->in, count, recordSize)) {
-    r->in.ok = false;
-    return Refuse(r, what);
-  }
-  return 1;
-}
-
-// A zero-filled array of count records; a failed allocation is logged and refuses the file.
-template <typename T>
-int Alloc(DuReader* r, T** out, int64_t count, const char* tag) {
-  *out = static_cast<T*>(Global_MallocZero(size_t(count) * sizeof(T), tag));
-  if (*out || count == 0) return 1;
-  Log_Printf("du_Load: Global_Malloc in %s %s.\n", tag, r->path);
-  return 0;
-}
 
 int ReadShaders(DuReader* r) {
   DuHeader* h = r->header;
-  if (!CheckCount(r, h->shaderCount, kDuShaderSize, "shader count")) return 0;
-  if (!Alloc(r, &h->shaders, h->shaderCount, "DUSLSHA")) return 0;
+  if (!Reader_CheckCount(r, h->shaderCount, kDuShaderSize, "shader count")) return 0;
+  if (!Reader_Alloc(r, &h->shaders, h->shaderCount, "DUSLSHA")) return 0;
   for (int i = 0; i < h->shaderCount; ++i) {
     DuShader& s = h->shaders[i];
     r->in.Take(s.data, sizeof s.data);
@@ -72,7 +42,7 @@ int ReadShaders(DuReader* r) {
 
 int ReadSurface(DuReader* r, DuSurface* s) {
   ByteReader* b = &r->in;
-  if (!Reader_Fits(*b, 1, kDuSurfaceSize)) return CheckCount(r, 1, kDuSurfaceSize, "surface");
+  if (!Reader_Fits(*b, 1, kDuSurfaceSize)) return Reader_CheckCount(r, 1, kDuSurfaceSize, "surface");
   s->shader = b->I32();
   s->vertexCount = b->I32();
   s->indexCount = b->I32();
@@ -81,8 +51,8 @@ int ReadSurface(DuReader* r, DuSurface* s) {
   b->Skip(4);
   s->rendererWord = b->I32();
   b->Skip(4);
-  if (!CheckCount(r, s->vertexCount, kDuVertexSize, "surface vertex count")) return 0;
-  if (!Alloc(r, &s->vertices, s->vertexCount, "DUSLVRT")) return 0;
+  if (!Reader_CheckCount(r, s->vertexCount, kDuVertexSize, "surface vertex count")) return 0;
+  if (!Reader_Alloc(r, &s->vertices, s->vertexCount, "DUSLVRT")) return 0;
   for (int i = 0; i < s->vertexCount; ++i) {
     DuVertex& v = s->vertices[i];
     b->F32s(v.position, 3);
@@ -90,30 +60,30 @@ int ReadSurface(DuReader* r, DuSurface* s) {
     b->F32s(v.uv0, 2);
     b->F32s(v.uv1, 2);
   }
-  if (!CheckCount(r, s->indexCount, 2, "surface index count")) return 0;
-  if (!Alloc(r, &s->indices, s->indexCount, "DUSLIND")) return 0;
+  if (!Reader_CheckCount(r, s->indexCount, 2, "surface index count")) return 0;
+  if (!Reader_Alloc(r, &s->indices, s->indexCount, "DUSLIND")) return 0;
   for (int i = 0; i < s->indexCount; ++i) {
     s->indices[i] = Reader_U16(*b);
-    if (s->indices[i] >= s->vertexCount) return Refuse(r, "surface index");
+    if (s->indices[i] >= s->vertexCount) return Reader_Refuse(r, "surface index");
   }
   return 1;
 }
 
 int ReadModels(DuReader* r) {
   DuHeader* h = r->header;
-  if (!CheckCount(r, h->modelCount, kDuModelSize, "model count")) return 0;
-  if (!Alloc(r, &h->models, h->modelCount, "DUSLMDL")) return 0;
+  if (!Reader_CheckCount(r, h->modelCount, kDuModelSize, "model count")) return 0;
+  if (!Reader_Alloc(r, &h->models, h->modelCount, "DUSLMDL")) return 0;
   for (int i = 0; i < h->modelCount; ++i) {
     DuModel& m = h->models[i];
-    if (!CheckCount(r, 1, kDuModelSize, "model")) return 0;
+    if (!Reader_CheckCount(r, 1, kDuModelSize, "model")) return 0;
     r->in.Take(m.data, sizeof m.data);
     m.surfaceCount = r->in.I32();
     r->in.Skip(4);
     m.rendererWord136 = r->in.I32();
     r->in.Skip(4);
     m.rendererWord144 = r->in.I32();
-    if (!CheckCount(r, m.surfaceCount, kDuSurfaceSize, "model surface count")) return 0;
-    if (!Alloc(r, &m.surfaces, m.surfaceCount, "DUSLSRF")) return 0;
+    if (!Reader_CheckCount(r, m.surfaceCount, kDuSurfaceSize, "model surface count")) return 0;
+    if (!Reader_Alloc(r, &m.surfaces, m.surfaceCount, "DUSLSRF")) return 0;
     for (int j = 0; j < m.surfaceCount; ++j)
       if (!ReadSurface(r, &m.surfaces[j])) return 0;
   }
@@ -122,18 +92,18 @@ int ReadModels(DuReader* r) {
 
 int ReadPortals(DuReader* r) {
   DuHeader* h = r->header;
-  if (!CheckCount(r, h->portalCount, kDuPortalSize, "portal count")) return 0;
-  if (!Alloc(r, &h->portals, h->portalCount, "DUSLPRT")) return 0;
+  if (!Reader_CheckCount(r, h->portalCount, kDuPortalSize, "portal count")) return 0;
+  if (!Reader_Alloc(r, &h->portals, h->portalCount, "DUSLPRT")) return 0;
   for (int i = 0; i < h->portalCount; ++i) {
     DuPortal& p = h->portals[i];
-    if (!CheckCount(r, 1, kDuPortalSize, "portal")) return 0;
+    if (!Reader_CheckCount(r, 1, kDuPortalSize, "portal")) return 0;
     p.pointCount = r->in.I32();
     p.areas[0] = r->in.I32();
     p.areas[1] = r->in.I32();
     r->in.Skip(28);  // point slot, plane, eye-side and visited slots
-    if (!CheckCount(r, p.pointCount, 12, "portal point count")) return 0;
-    if (p.pointCount < 3) return Refuse(r, "portal point count");
-    if (!Alloc(r, &p.points, p.pointCount * 3, "DUSLPNT")) return 0;
+    if (!Reader_CheckCount(r, p.pointCount, 12, "portal point count")) return 0;
+    if (p.pointCount < 3) return Reader_Refuse(r, "portal point count");
+    if (!Reader_Alloc(r, &p.points, p.pointCount * 3, "DUSLPNT")) return 0;
     r->in.F32s(p.points, size_t(p.pointCount) * 3);
   }
   return 1;
@@ -141,8 +111,8 @@ int ReadPortals(DuReader* r) {
 
 int ReadNodesAndAreas(DuReader* r) {
   DuHeader* h = r->header;
-  if (!CheckCount(r, h->nodeCount, kDuNodeSize, "node count")) return 0;
-  if (!Alloc(r, &h->nodes, h->nodeCount, "DUSLNOD")) return 0;
+  if (!Reader_CheckCount(r, h->nodeCount, kDuNodeSize, "node count")) return 0;
+  if (!Reader_Alloc(r, &h->nodes, h->nodeCount, "DUSLNOD")) return 0;
   for (int i = 0; i < h->nodeCount; ++i) {
     DuNode& n = h->nodes[i];
     r->in.F32s(n.normal, 3);
@@ -150,8 +120,8 @@ int ReadNodesAndAreas(DuReader* r) {
     n.children[0] = r->in.I32();
     n.children[1] = r->in.I32();
   }
-  if (!CheckCount(r, h->areaCount, kDuAreaSize, "area count")) return 0;
-  if (!Alloc(r, &h->areas, h->areaCount, "DUSLARE")) return 0;
+  if (!Reader_CheckCount(r, h->areaCount, kDuAreaSize, "area count")) return 0;
+  if (!Reader_Alloc(r, &h->areas, h->areaCount, "DUSLARE")) return 0;
   for (int i = 0; i < h->areaCount; ++i) {
     DuArea& a = h->areas[i];
     a.model = r->in.I32();
@@ -168,15 +138,15 @@ int CheckLinks(DuReader* r) {
   DuHeader* h = r->header;
   for (int i = 0; i < h->portalCount; ++i)
     for (int32_t a : h->portals[i].areas)
-      if (a < 0 || a >= h->areaCount) return Refuse(r, "portal area");
+      if (a < 0 || a >= h->areaCount) return Reader_Refuse(r, "portal area");
   for (int i = 0; i < h->areaCount; ++i) {
     int32_t m = h->areas[i].model;
-    if (m < -1 || m >= h->modelCount) return Refuse(r, "area model");
+    if (m < -1 || m >= h->modelCount) return Reader_Refuse(r, "area model");
   }
   for (int i = 0; i < h->nodeCount; ++i)
     for (int32_t c : h->nodes[i].children) {
-      if (c > 0 && c >= h->nodeCount) return Refuse(r, "node child");
-      if (c < 0 && int64_t(-1) - c >= h->areaCount) return Refuse(r, "node leaf area");
+      if (c > 0 && c >= h->nodeCount) return Reader_Refuse(r, "node child");
+      if (c < 0 && int64_t(-1) - c >= h->areaCount) return Reader_Refuse(r, "node leaf area");
     }
   if (h->nodeCount == 0) return 1;
   std::vector<uint8_t> seen(size_t(h->nodeCount), 0);
@@ -187,7 +157,7 @@ int CheckLinks(DuReader* r) {
     stack.pop_back();
     for (int32_t c : h->nodes[n].children) {
       if (c <= 0) continue;
-      if (seen[size_t(c)]) return Refuse(r, "node tree (a node is reached twice)");
+      if (seen[size_t(c)]) return Reader_Refuse(r, "node tree (a node is reached twice)");
       seen[size_t(c)] = 1;
       stack.push_back(c);
     }
@@ -217,7 +187,7 @@ int ReadHeader(DuReader* r) {
   h->areaCount = b->I32();
   b->Skip(4);
   b->Take(h->unread112, sizeof h->unread112);
-  if (!b->ok) return Refuse(r, "du_header");
+  if (!b->ok) return Reader_Refuse(r, "du_header");
   return 1;
 }
 
@@ -292,15 +262,10 @@ DuLevel* du_Load(const char* name) {
     return nullptr;
   }
   DuReader r{};
+  r.who = "du_Load";
   r.path = path.c_str();
-  int missing = 0;
-  uint32_t size = 0;
-  uint8_t* bytes = Scene_ReadWholeFile(r.path, "DUSLFIL", &size, &missing);
+  uint8_t* bytes = Reader_OpenFile(&r, "DUSLFIL");
   if (!bytes) {
-    if (missing)
-      Log_Printf("du_Load: not found %s.\n", r.path);
-    else
-      Log_Printf("du_Load: cannot read %s.\n", r.path);
     Global_Free(level);
     return nullptr;
   }
@@ -311,7 +276,6 @@ DuLevel* du_Load(const char* name) {
     Global_Free(level);
     return nullptr;
   }
-  r.in = ByteReader(bytes, size);
   int ok = ReadHeader(&r) && ReadShaders(&r) && ReadModels(&r) && ReadPortals(&r) &&
            ReadNodesAndAreas(&r) && CheckLinks(&r);
   Global_Free(bytes);

@@ -13,7 +13,9 @@
 #include "render/texture.h"
 #include "scene/bu.h"
 #include "scene/du_lighting.h"
+#include "scene/du_passes_internal.h"
 #include "scene/model.h"
+#include "scene/model_draw.h"
 #include "scene/view.h"
 
 namespace {
@@ -41,8 +43,6 @@ void Unit(int unit, GLenum target, bool on) {
   else
     gl.glDisable(target);
 }
-
-bool Stamped(const DuLevel* level, const DuModel& m) { return m.visibleStamp == level->frameStamp; }
 
 // A surface the base and light passes draw: a valid shader with a colour or specular texture.
 const DuShader* LitShader(const DuLevel* level, const DuSurface& s) {
@@ -186,9 +186,7 @@ void du_DrawSurfaceBaseR200(DuLevel* level, int model, int surface, ModelDrawPar
 }
 
 void du_DrawModelBaseR200(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view) {
-  const DuModel& m = level->header->models[model];
-  for (int s = 0; s < m.surfaceCount; ++s)
-    if (m.surfaces[s].visibleStamp == level->frameStamp) du_DrawSurfaceBaseR200(level, model, s, params, view);
+  du_ForStampedSurfaces(level, model, [&](int s) { du_DrawSurfaceBaseR200(level, model, s, params, view); });
 }
 
 void du_DrawBaseR200(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
@@ -205,9 +203,7 @@ void du_DrawBaseR200(DuLevel* level, ModelDrawParams* params, ViewParams* view) 
   if (Lighting_AtiShader(kProgAtiZ)) gl.glSetFragmentShaderConstantATI(GL_CON_0_ATI, zero);
   ATIFS_Bind(Lighting_AtiShader(kProgAtiZ));
   if (BindLevelSource(level, kBaseAttribs, 2)) {
-    const DuHeader* h = level->header;
-    for (int m = 0; m < h->modelCount; ++m)
-      if (Stamped(level, h->models[m])) du_DrawModelBaseR200(level, m, params, view);
+    du_ForStampedModels(level, [&](int m) { du_DrawModelBaseR200(level, m, params, view); });
   }
   UnbindLevelSource(level);
   ATIFS_Unbind();
@@ -231,9 +227,7 @@ void du_DrawSurfaceMulLayerR200(DuLevel* level, int model, int surface, ModelDra
 }
 
 void du_DrawModelMulLayerR200(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view) {
-  const DuModel& m = level->header->models[model];
-  for (int s = 0; s < m.surfaceCount; ++s)
-    if (m.surfaces[s].visibleStamp == level->frameStamp) du_DrawSurfaceMulLayerR200(level, model, s, params, view);
+  du_ForStampedSurfaces(level, model, [&](int s) { du_DrawSurfaceMulLayerR200(level, model, s, params, view); });
 }
 
 void du_DrawMulLayerR200(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
@@ -248,9 +242,7 @@ void du_DrawMulLayerR200(DuLevel* level, ModelDrawParams* params, ViewParams* vi
   OPENGL_BindVertexProgramARB(Lighting_Program(kProgR200Mul));
   gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   if (BindLevelSource(level, kMulAttribs, 2)) {
-    const DuHeader* h = level->header;
-    for (int m = 0; m < h->modelCount; ++m)
-      if (Stamped(level, h->models[m])) du_DrawModelMulLayerR200(level, m, params, view);
+    du_ForStampedModels(level, [&](int m) { du_DrawModelMulLayerR200(level, m, params, view); });
   }
   UnbindLevelSource(level);
   Render_SelectTexUnit(0);
@@ -283,9 +275,7 @@ void du_DrawSurfaceBaseNV10(DuLevel* level, int model, int surface, ViewParams* 
 }
 
 void du_DrawModelBaseNV10(DuLevel* level, int model, ModelDrawParams*, ViewParams* view) {
-  const DuModel& m = level->header->models[model];
-  for (int s = 0; s < m.surfaceCount; ++s)
-    if (m.surfaces[s].visibleStamp == level->frameStamp) du_DrawSurfaceBaseNV10(level, model, s, view);
+  du_ForStampedSurfaces(level, model, [&](int s) { du_DrawSurfaceBaseNV10(level, model, s, view); });
 }
 
 void du_DrawBaseNV10(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
@@ -296,9 +286,7 @@ void du_DrawBaseNV10(DuLevel* level, ModelDrawParams* params, ViewParams* view) 
   gl.glEnableClientState(GL_VERTEX_ARRAY);
   gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   Render_SetColorMask(1, 1, 1, 0);
-  const DuHeader* h = level->header;
-  for (int m = 0; m < h->modelCount; ++m)
-    if (Stamped(level, h->models[m])) du_DrawModelBaseNV10(level, m, params, view);
+  du_ForStampedModels(level, [&](int m) { du_DrawModelBaseNV10(level, m, params, view); });
   Render_SetColorMask(1, 1, 1, 0);
   gl.glDisableClientState(GL_VERTEX_ARRAY);
   gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -388,37 +376,14 @@ void DrawInteractions(DuLevel* level, const DuLightSlot& slot, const Units& u, V
   const float time = view->time;
   const int flat = FlatMaterial();
   const bool lightmap = On(model_draw_lightmap);
-  uint32_t lastElements = ~0u, lastArray = ~0u;
-  const void* lastVertices = nullptr;
-  bool anyVertices = false;
-  for (DuLightInteraction* ia = slot.drawList; ia; ia = ia->drawNext) {
-    const void* vertices = du_InteractionVertices(level, ia);
-    if (!ia->arrayBuffer && !vertices) continue;  // not uploaded yet
-    du_BindTextureCached(u.normal, ia->normalMap ? ia->normalMap : flat, time, 0);
-    du_BindTextureCached(u.colour, lightmap ? ia->colour : flat, time, 0);
-    du_BindTextureCached(u.specular, ia->specular, time, 0);
-    if (ia->elementBuffer != lastElements) {
-      gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, ia->elementBuffer);
-      lastElements = ia->elementBuffer;
-    }
-    if (ia->arrayBuffer != lastArray) {
-      gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, ia->arrayBuffer);
-      lastArray = ia->arrayBuffer;
-      anyVertices = false;
-    }
-    if (!anyVertices || vertices != lastVertices) {
-      Point(kLightAttribs, 5, 0, vertices);
-      lastVertices = vertices;
-      anyVertices = true;
-    }
-    const void* at = ia->elementBuffer ? reinterpret_cast<const void*>(ia->indexOffset) : ia->indices;
-    gl.glDrawElements(GL_TRIANGLES, ia->indexCount, GL_UNSIGNED_SHORT, at);
-    Count(view, ia->indexCount);
-  }
-  if (lastElements != ~0u || lastArray != ~0u) {
-    gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
-    gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-  }
+  du_DrawInteractionList(
+      level, slot, view,
+      [&](const DuLightInteraction* ia) {
+        du_BindTextureCached(u.normal, ia->normalMap ? ia->normalMap : flat, time, 0);
+        du_BindTextureCached(u.colour, lightmap ? ia->colour : flat, time, 0);
+        du_BindTextureCached(u.specular, ia->specular, time, 0);
+      },
+      [](const void* vertices) { Point(kLightAttribs, 5, 0, vertices); });
 }
 
 void DrawLights(DuLevel* level, ModelDrawParams* params, ViewParams* view, Variant v) {
@@ -453,12 +418,7 @@ void DrawLights(DuLevel* level, ModelDrawParams* params, ViewParams* view, Varia
       view->pass = 5 + 2 * i;
       bu_Draw(light.lit[k].model, light.lit[k].params, view);
     }
-    if (shadows) {
-      gl.glEnable(GL_STENCIL_TEST);
-      gl.glStencilFunc(GL_EQUAL, 128, 255);
-      gl.glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-      gl.glStencilMask(255);
-    }
+    if (shadows) Lighting_BeginLitStencil();
     Render_SetBlend(!On(render_bump_attenuation) ? 1 : v == kR300 ? 7 : 6);
     Render_SetCull(2);
     gl.glDisable(GL_ALPHA_TEST);
@@ -553,17 +513,7 @@ void du_DrawLevelShadowVolumeR200(DuLevel* level, ModelDrawParams* params, ViewP
   static const Attrib kVolume[] = {{0, 4, 0}, {4, 4, 0}};
   EnableAttribs(kVolume, 2, true);
   OPENGL_BindVertexProgramARB(Lighting_Program(kProgR200Volume));
-  if (On(render_bump_fast)) {
-    Render_SetBlend(0);
-    Render_SetColorMask(0, 0, 0, 0);
-  } else {
-    Render_SetBlend(1);
-  }
-  gl.glDisable(GL_ALPHA_TEST);
-  Render_SetDepthWrite(0);
-  gl.glStencilMask(255);
-  gl.glStencilFunc(GL_ALWAYS, 0, 255);
-  gl.glEnable(GL_STENCIL_TEST);
+  Lighting_BeginVolumeStencil();
   const bool any = slot.volumeIndexCount > 0 && slot.volumeVertexCount > 0 && (slot.volumeBuffer || slot.volumeVertices);
   auto drawVolume = [&]() {
     if (!any) return;
@@ -589,11 +539,7 @@ void du_DrawLevelShadowVolumeR200(DuLevel* level, ModelDrawParams* params, ViewP
     gl.glStencilFunc(GL_ALWAYS, 0, ~0u);
     drawVolume();
   }
-  gl.glDisable(GL_STENCIL_TEST);
-  Render_SetDepthWrite(1);
-  Render_SetColorMask(1, 1, 1, 0);
-  Render_SetCull(2);
-  gl.glEnable(GL_ALPHA_TEST);
+  Lighting_EndVolumeStencil();
   OPENGL_DisableVertexProgramARB();
   EnableAttribs(kVolume, 2, false);
   Unit(1, GL_TEXTURE_2D, false);
@@ -615,16 +561,10 @@ void du_Draw(ModelObject* m, ModelDrawParams* params, ViewParams* view) {
   else if (path >= kPathR200)
     du_UploadVerticesATI(level);
   gl.glMatrixMode(GL_MODELVIEW);
-  gl.glPushMatrix();
-  if (params) {
-    gl.glTranslatef(params->position.x, params->position.y, params->position.z);
-    gl.glRotatef(-params->angles.x / kMathPi * 180.0f, 0, 0, 1);
-    gl.glRotatef(params->angles.y / kMathPi * 180.0f, 1, 0, 0);
-    gl.glRotatef(-params->angles.z / kMathPi * 180.0f, 0, 1, 0);
-    gl.glTranslatef(params->offset.x, params->offset.y, params->offset.z);
-    if (params->scale.x != 1.0f || params->scale.y != 1.0f || params->scale.z != 1.0f)
-      gl.glScalef(params->scale.x, params->scale.y, params->scale.z);
-  }
+  if (params)
+    Model_PushInstanceMatrix(params);
+  else
+    gl.glPushMatrix();
   uint32_t fog = RenderFogWanted;
   RenderFogWanted = 0;
   Render_SetBlend(1);
@@ -645,12 +585,7 @@ void du_Draw(ModelObject* m, ModelDrawParams* params, ViewParams* view) {
     if (nv && Input_KeyDown(kRightCtrl)) du_DrawMulLayerNV20(level, params, view);
   } else if (view->pass % 2 == 1) {
     const bool shadows = render_bump_shadows.value > 1.0f;
-    if (shadows) {
-      gl.glEnable(GL_STENCIL_TEST);
-      gl.glStencilFunc(GL_EQUAL, 128, 255);
-      gl.glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-      gl.glStencilMask(255);
-    }
+    if (shadows) Lighting_BeginLitStencil();
     const int i = (view->pass - 4) / 2;
     ViewLight* light = i < view->lightCount ? &view->lights[i] : nullptr;
     const float fast = render_bump_fast.value;

@@ -11,6 +11,7 @@
 #include "scene/bu.h"
 #include "scene/bu_lighting.h"
 #include "scene/du_lighting.h"
+#include "scene/du_passes_internal.h"
 #include "scene/model.h"
 #include "scene/nv_combiners.h"
 #include "scene/view.h"
@@ -103,13 +104,7 @@ const DuShader* ShaderOf(const DuLevel* level, const DuSurface& s) {
 // Calls draw(model, surface) for every stamped surface of every stamped model.
 template <typename F>
 void ForStamped(DuLevel* level, F draw) {
-  const DuHeader* h = level->header;
-  for (int m = 0; m < h->modelCount; ++m) {
-    const DuModel& model = h->models[m];
-    if (model.visibleStamp != level->frameStamp) continue;
-    for (int s = 0; s < model.surfaceCount; ++s)
-      if (model.surfaces[s].visibleStamp == level->frameStamp) draw(m, s);
-  }
+  du_ForStampedModels(level, [&](int m) { du_ForStampedSurfaces(level, m, [&](int s) { draw(m, s); }); });
 }
 
 int Flat() { return Material_Load("textures\\flat"); }
@@ -138,9 +133,7 @@ void du_DrawSurfaceBaseNV20(DuLevel* level, int model, int surface, ModelDrawPar
 }
 
 void du_DrawModelBaseNV20(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view) {
-  const DuModel& m = level->header->models[model];
-  for (int s = 0; s < m.surfaceCount; ++s)
-    if (m.surfaces[s].visibleStamp == level->frameStamp) du_DrawSurfaceBaseNV20(level, model, s, params, view);
+  du_ForStampedSurfaces(level, model, [&](int s) { du_DrawSurfaceBaseNV20(level, model, s, params, view); });
 }
 
 void du_DrawBaseNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
@@ -157,9 +150,7 @@ void du_DrawBaseNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view) 
   Bump_SetNvState(6, &black);
   TrackViewMatrices();
   if (BindLevel(level, kZAttribs, 1)) {
-    const DuHeader* h = level->header;
-    for (int m = 0; m < h->modelCount; ++m)
-      if (h->models[m].visibleStamp == level->frameStamp) du_DrawModelBaseNV20(level, m, params, view);
+    du_ForStampedModels(level, [&](int m) { du_DrawModelBaseNV20(level, m, params, view); });
   }
   UnbindLevel(level, kZAttribs, 1);
   Bump_DisableNvState(6);
@@ -182,9 +173,7 @@ void du_DrawSurfaceMulLayerNV20(DuLevel* level, int model, int surface, ModelDra
 }
 
 void du_DrawModelMulLayerNV20(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view) {
-  const DuModel& m = level->header->models[model];
-  for (int s = 0; s < m.surfaceCount; ++s)
-    if (m.surfaces[s].visibleStamp == level->frameStamp) du_DrawSurfaceMulLayerNV20(level, model, s, params, view);
+  du_ForStampedSurfaces(level, model, [&](int s) { du_DrawSurfaceMulLayerNV20(level, model, s, params, view); });
 }
 
 void du_DrawMulLayerNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
@@ -200,9 +189,7 @@ void du_DrawMulLayerNV20(DuLevel* level, ModelDrawParams* params, ViewParams* vi
   TrackViewMatrices();
   gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   if (BindLevel(level, kMulAttribs, 2)) {
-    const DuHeader* h = level->header;
-    for (int m = 0; m < h->modelCount; ++m)
-      if (h->models[m].visibleStamp == level->frameStamp) du_DrawModelMulLayerNV20(level, m, params, view);
+    du_ForStampedModels(level, [&](int m) { du_DrawModelMulLayerNV20(level, m, params, view); });
   }
   UnbindLevel(level, kMulAttribs, 2);
   gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
@@ -307,36 +294,14 @@ void DrawInteractionsNV(DuLevel* level, const DuLightSlot& slot, ViewParams* vie
   const float time = view->time;
   const int flat = Flat();
   const bool lightmap = On(model_draw_lightmap);
-  uint32_t lastElements = ~0u, lastArray = ~0u;
-  const void* lastVertices = nullptr;
-  for (DuLightInteraction* ia = slot.drawList; ia; ia = ia->drawNext) {
-    const void* vertices = du_InteractionVertices(level, ia);
-    if (!ia->arrayBuffer && !vertices) continue;
-    du_BindTextureCached(2, ia->specular ? ia->specular : flat, time, 0);
-    du_BindTextureCached(1, lightmap && ia->colour ? ia->colour : flat, time, 0);
-    du_BindTextureCached(0, ia->normalMap ? ia->normalMap : flat, time, expandNormal);
-    if (ia->elementBuffer != lastElements) {
-      gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, ia->elementBuffer);
-      lastElements = ia->elementBuffer;
-    }
-    if (ia->arrayBuffer != lastArray) {
-      gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, ia->arrayBuffer);
-      lastArray = ia->arrayBuffer;
-      lastVertices = nullptr;
-    }
-    if (!lastVertices || vertices != lastVertices) {
-      Point(kLightAttribs, 5, vertices);
-      lastVertices = vertices ? vertices : reinterpret_cast<const void*>(1);
-    }
-    const void* at = ia->elementBuffer ? reinterpret_cast<const void*>(ia->indexOffset) : ia->indices;
-    gl.glDrawElements(GL_TRIANGLES, ia->indexCount, GL_UNSIGNED_SHORT, at);
-    view->statDrawCalls++;
-    view->statTriangles += ia->indexCount / 3;
-  }
-  if (lastElements != ~0u || lastArray != ~0u) {
-    gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
-    gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-  }
+  du_DrawInteractionList(
+      level, slot, view,
+      [&](const DuLightInteraction* ia) {
+        du_BindTextureCached(2, ia->specular ? ia->specular : flat, time, 0);
+        du_BindTextureCached(1, lightmap && ia->colour ? ia->colour : flat, time, 0);
+        du_BindTextureCached(0, ia->normalMap ? ia->normalMap : flat, time, expandNormal);
+      },
+      [](const void* vertices) { Point(kLightAttribs, 5, vertices); });
 }
 
 void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, bool nv30) {
@@ -368,12 +333,7 @@ void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, boo
       view->pass = 5 + 2 * i;
       bu_Draw(light.lit[k].model, light.lit[k].params, view);
     }
-    if (shadows) {
-      gl.glEnable(GL_STENCIL_TEST);
-      gl.glStencilFunc(GL_EQUAL, 128, 255);
-      gl.glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-      gl.glStencilMask(255);
-    }
+    if (shadows) Lighting_BeginLitStencil();
     Render_SetBlend(!On(render_bump_attenuation) ? 1 : nv30 ? 7 : 6);
     Render_SetCull(2);
     gl.glDisable(GL_ALPHA_TEST);

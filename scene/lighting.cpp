@@ -9,6 +9,7 @@
 #include <string>
 
 #include "foundation/log.h"
+#include "foundation/var.h"
 #include "platform/gl_dispatch.h"
 #include "render/glext.h"
 #include "render/render.h"
@@ -350,4 +351,33 @@ int du_SphereTouchesBox(const float box[6], const vec3* centre, float radius) {
     d2 += e * e;
   }
   return d2 <= double(radius) * radius;
+}
+
+void Lighting_BeginVolumeStencil() {
+  if (render_bump_fast.value != 0.0f) {
+    Render_SetBlend(0);
+    Render_SetColorMask(0, 0, 0, 0);
+  } else {
+    Render_SetBlend(1);
+  }
+  gl.glDisable(GL_ALPHA_TEST);
+  Render_SetDepthWrite(0);
+  gl.glStencilMask(255);
+  gl.glStencilFunc(GL_ALWAYS, 0, 255);
+  gl.glEnable(GL_STENCIL_TEST);
+}
+
+void Lighting_EndVolumeStencil() {
+  gl.glDisable(GL_STENCIL_TEST);
+  Render_SetDepthWrite(1);
+  Render_SetColorMask(1, 1, 1, 0);
+  Render_SetCull(2);
+  gl.glEnable(GL_ALPHA_TEST);
+}
+
+void Lighting_BeginLitStencil() {
+  gl.glEnable(GL_STENCIL_TEST);
+  gl.glStencilFunc(GL_EQUAL, 128, 255);
+  gl.glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+  gl.glStencilMask(255);
 }

@@ -111,6 +111,15 @@ struct AtiStep {
 // The steps of shader 12..15 and their count (0 for another number).
 const AtiStep* ATIFS_Steps(int number, int* count);
 
+// ---- Shadow volumes -------------------------------------------------------------------------
+// The state a light's volume pass counts into the stencil with: no colour writes with
+// "render_bump_fast" (else blend kind 1), no alpha test or depth writes, stencil test on with an
+// always-passing function. End puts back the state the light passes expect.
+void Lighting_BeginVolumeStencil();
+void Lighting_EndVolumeStencil();
+// A light pass after the volumes: draws only where the stencil is still 128, outside every volume.
+void Lighting_BeginLitStencil();
+
 // ---- Shared geometry ------------------------------------------------------------------------
 // 1 when the sphere touches the box (minimum x, y, z, maximum x, y, z): squared distance from the
 // centre to the box at most radius squared.

@@ -5,9 +5,34 @@
 
 #include "foundation/bytereader.h"
 
-// The whole file in a Global_Malloc block of size + 1 bytes (tag `tag`), read with File_Size and
-// File_Read. Null when it cannot be opened (*missing = 1) or read completely (*missing = 0).
-uint8_t* Scene_ReadWholeFile(const char* path, const char* tag, uint32_t* size, int* missing);
+// A loader's reading state: the file's bytes, its name and the loader's name for log lines.
+struct SceneReader {
+  ByteReader in{nullptr, 0};
+  const char* who = "";
+  const char* path = "";
+};
+
+// Reads r->path whole (File_Size, File_Read) into a Global_Malloc block of size + 1 bytes (tag
+// `tag`) and points r->in at it. Null, logged "<who>: not found" or "<who>: cannot read", when the
+// file cannot be opened or read completely. The caller frees the block once reading is done.
+uint8_t* Reader_OpenFile(SceneReader* r, const char* tag);
+
+// Logs the first fault in the file; always 0 so callers can return it.
+int Reader_Refuse(SceneReader* r, const char* what);
+
+// A count from the file that must not be negative and whose records must fit in the bytes left.
+int Reader_CheckCount(SceneReader* r, int32_t count, size_t recordSize, const char* what);
+
+// A zero-filled block of `bytes`; a failed allocation is logged and refuses the file.
+int Reader_AllocZero(SceneReader* r, void** out, size_t bytes, const char* tag);
+
+template <typename T>
+int Reader_Alloc(SceneReader* r, T** out, int64_t count, const char* tag) {
+  void* block = nullptr;
+  int ok = Reader_AllocZero(r, &block, size_t(count) * sizeof(T), tag);
+  *out = static_cast<T*>(block);
+  return ok;
+}
 
 inline uint16_t Reader_U16(ByteReader& r) {
   uint8_t b[2];

@@ -287,11 +287,9 @@ void PopTextureMatrix(int unit) {
   gl.glMatrixMode(GL_MODELVIEW);
 }
 
-void DrawShaderGl(Frame& f, int index) {
-  MaylLevel* l = f.l;
-  const MaylShader& sh = l->shaders[index];
-  int pass = f.view->pass;
-  double time = f.view->time;
+// A shader's blend (the spotlight's while one is on) and cull state; blended surfaces draw without
+// depth writes, offset towards the eye. Returns the blend for EndShaderState.
+int BeginShaderState(const MaylLevel* l, const MaylShader& sh) {
   int mode = l->spotMaterial ? l->spotBlend : sh.blend;
   Render_SetBlend(mode);
   if (mode) {
@@ -299,6 +297,24 @@ void DrawShaderGl(Frame& f, int index) {
     Render_SetPolygonOffset(1);
   }
   Render_SetCull(sh.twoSided ? 0 : 2);
+  return mode;
+}
+
+void EndShaderState(int mode) {
+  Render_SetCull(0);
+  if (mode) {
+    Render_SetDepthWrite(1);
+    Render_SetPolygonOffset(0);
+  }
+  Render_SetBlend(0);
+}
+
+void DrawShaderGl(Frame& f, int index) {
+  MaylLevel* l = f.l;
+  const MaylShader& sh = l->shaders[index];
+  int pass = f.view->pass;
+  double time = f.view->time;
+  const int mode = BeginShaderState(l, sh);
   bool pushed[kMaxUnits] = {};
   bool reflection = false;
   f.lightmapUnit = -1;
@@ -427,25 +443,14 @@ void DrawShaderGl(Frame& f, int index) {
   }
   for (int k = kMaxUnits - 1; k >= 0; k--)
     if (pushed[k]) PopTextureMatrix(k);
-  Render_SetCull(0);
-  if (mode) {
-    Render_SetDepthWrite(1);
-    Render_SetPolygonOffset(0);
-  }
-  Render_SetBlend(0);
+  EndShaderState(mode);
 }
 
 void DrawShaderD3d(Frame& f, int index) {
   MaylLevel* l = f.l;
   const MaylShader& sh = l->shaders[index];
   double time = f.view->time;
-  int mode = l->spotMaterial ? l->spotBlend : sh.blend;
-  Render_SetBlend(mode);
-  if (mode) {
-    Render_SetDepthWrite(0);
-    Render_SetPolygonOffset(1);
-  }
-  Render_SetCull(sh.twoSided ? 0 : 2);
+  const int mode = BeginShaderState(l, sh);
   Material_Bind(0, sh.slots[0].material, time, 2);
   Render_SetTexWrap(0, 1);
   bool reflection = sh.layerCount == 0 && sh.slots[2].material && f.view->pass != 1;
@@ -466,12 +471,7 @@ void DrawShaderD3d(Frame& f, int index) {
     Render_EndEnvMapStages(1);
     Material_Bind(1, 0, time, 2);
   }
-  Render_SetCull(0);
-  if (mode) {
-    Render_SetDepthWrite(1);
-    Render_SetPolygonOffset(0);
-  }
-  Render_SetBlend(0);
+  EndShaderState(mode);
 }
 
 MaylKey SpotKey(const MaylLevel* l, double time) {

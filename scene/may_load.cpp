@@ -25,13 +25,6 @@ bool Refuse(const char* file, const char* fault) {
   return false;
 }
 
-template <typename T>
-bool Alloc(T** out, int32_t count, const char* tag) {
-  if (count <= 0) return true;
-  *out = static_cast<T*>(Global_MallocZero(sizeof(T) * size_t(count), tag));
-  return *out != nullptr;
-}
-
 bool ReadShader(ByteReader* r, MaylShader* s, const char* file) {
   bool named = MdlReader_Name(r, s->name, 56);
   if (!named) Log_Printf("!!!!!!!!!!!!!!!!!!!!!!! error [%s]\n", s->name);
@@ -150,13 +143,13 @@ bool ParseLevel(MaylLevel* l, const uint8_t* data, size_t size, const char* file
 
   Model_LoadingTick();
   if (!MdlReader_Holds(&r, l->shaderCount, kMayShaderSize)) return Refuse(file, "shader count beyond the file");
-  if (!Alloc(&l->shaders, l->shaderCount, "MAYLSHA")) return Refuse(file, "out of memory");
+  if (!MdlReader_Alloc(&l->shaders, l->shaderCount, "MAYLSHA")) return Refuse(file, "out of memory");
   for (int i = 0; i < l->shaderCount; i++)
     if (!ReadShader(&r, &l->shaders[i], file)) return false;
 
   Model_LoadingTick();
   if (!MdlReader_Holds(&r, l->surfaceCount, kMaySurfaceSize)) return Refuse(file, "surface count beyond the file");
-  if (!Alloc(&l->surfaces, l->surfaceCount, "MAYLSHA")) return Refuse(file, "out of memory");
+  if (!MdlReader_Alloc(&l->surfaces, l->surfaceCount, "MAYLSHA")) return Refuse(file, "out of memory");
   for (int i = 0; i < l->surfaceCount; i++) {
     MaylSurface* s = &l->surfaces[i];
     s->vertexCount = r.I32();
@@ -168,7 +161,7 @@ bool ParseLevel(MaylLevel* l, const uint8_t* data, size_t size, const char* file
     MaylSurface* s = &l->surfaces[i];
     Model_LoadingTick();
     if (!MdlReader_Holds(&r, s->vertexCount, kMayVertexSize)) return Refuse(file, "vertex count beyond the file");
-    if (!Alloc(&s->vertices, s->vertexCount, "MAYLVRT")) return Refuse(file, "out of memory");
+    if (!MdlReader_Alloc(&s->vertices, s->vertexCount, "MAYLVRT")) return Refuse(file, "out of memory");
     for (int v = 0; v < s->vertexCount; v++) {
       MaylVertex* vx = &s->vertices[v];
       bool finite = MdlReader_Floats(&r, vx->pos, 3);
@@ -178,7 +171,7 @@ bool ParseLevel(MaylLevel* l, const uint8_t* data, size_t size, const char* file
       if (!finite) return Refuse(file, "vertex not finite");
     }
     if (!MdlReader_Holds(&r, s->indexCount, 2)) return Refuse(file, "index count beyond the file");
-    if (!Alloc(&s->indices, s->indexCount, "MAYLIND")) return Refuse(file, "out of memory");
+    if (!MdlReader_Alloc(&s->indices, s->indexCount, "MAYLIND")) return Refuse(file, "out of memory");
     for (int k = 0; k < s->indexCount; k++) {
       s->indices[k] = MdlReader_U16(&r);
       if (s->indices[k] >= s->vertexCount) return Refuse(file, "index beyond its surface's vertex count");
@@ -187,19 +180,19 @@ bool ParseLevel(MaylLevel* l, const uint8_t* data, size_t size, const char* file
 
   Model_LoadingTick();
   if (!MdlReader_Holds(&r, l->keyCount, kMayKeySize)) return Refuse(file, "key count beyond the file");
-  if (!Alloc(&l->keys, l->keyCount, "MAYLTRA")) return Refuse(file, "out of memory");
+  if (!MdlReader_Alloc(&l->keys, l->keyCount, "MAYLTRA")) return Refuse(file, "out of memory");
   for (int i = 0; i < l->keyCount; i++)
     if (!ReadKey(&r, &l->keys[i])) return Refuse(file, "key not finite");
 
   Model_LoadingTick();
   if (!MdlReader_Holds(&r, l->objectCount, kMayObjectSize)) return Refuse(file, "object count beyond the file");
-  if (!Alloc(&l->objects, l->objectCount, "MAYLOBJ")) return Refuse(file, "out of memory");
+  if (!MdlReader_Alloc(&l->objects, l->objectCount, "MAYLOBJ")) return Refuse(file, "out of memory");
   for (int i = 0; i < l->objectCount; i++)
     if (!ReadObject(&r, &l->objects[i], file)) return false;
 
   Model_LoadingTick();
   if (!MdlReader_Holds(&r, l->setCount, kMaySetSize)) return Refuse(file, "set count beyond the file");
-  if (!Alloc(&l->sets, l->setCount, "MAYLSET")) return Refuse(file, "out of memory");
+  if (!MdlReader_Alloc(&l->sets, l->setCount, "MAYLSET")) return Refuse(file, "out of memory");
   for (int i = 0; i < l->setCount; i++)
     if (!ReadSet(&r, &l->sets[i])) return Refuse(file, "set bounds not finite");
   if (!r.ok) return Refuse(file, "file ends early");

@@ -6,10 +6,19 @@
 #include <cstring>
 
 #include "foundation/bytereader.h"
+#include "foundation/mem.h"
 
 // True when `count` records of `recordSize` bytes are still there (64-bit arithmetic, count >= 0).
 inline bool MdlReader_Holds(const ByteReader* r, int64_t count, size_t recordSize) {
   return count >= 0 && uint64_t(count) <= r->Left() / recordSize;
+}
+// A zero-filled array of `count` records (tag `tag`) in *out; nothing for a count of 0 or less.
+// False when the allocation fails.
+template <typename T>
+bool MdlReader_Alloc(T** out, int32_t count, const char* tag) {
+  if (count <= 0) return true;
+  *out = static_cast<T*>(Global_MallocZero(sizeof(T) * size_t(count), tag));
+  return *out != nullptr;
 }
 // The next n bytes in place, or null (and `ok` cleared) when the file ends first.
 inline const uint8_t* MdlReader_Take(ByteReader* r, size_t n) {

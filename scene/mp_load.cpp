@@ -71,32 +71,32 @@ bool ReadInfluences(ByteReader* r, int32_t count, MpInfluence* inf, int32_t fram
   return good || Refuse(file, "influence frame out of range or weight not finite");
 }
 
+// What both vertex kinds end with: the influences, the texture coordinates and 28 unused bytes.
+// `finite` says whether the positions and normals read before were all finite.
+template <typename V>
+bool ReadVertexTail(ByteReader* r, V* v, bool finite, int32_t frameCount, const char* file) {
+  v->influenceCount = r->I32();
+  if (v->influenceCount < 0 || v->influenceCount > kMpMaxInfluences) return Refuse(file, "influence count outside 0..8");
+  if (!ReadInfluences(r, v->influenceCount, v->influences, frameCount, file)) return false;
+  v->u = r->F32();
+  v->v = r->F32();
+  r->Skip(28);
+  if (!finite || !std::isfinite(v->u) || !std::isfinite(v->v)) return Refuse(file, "vertex not finite");
+  return true;
+}
+
 bool ReadObjectData(ByteReader* r, MpObject* o, int32_t frameCount, const char* file) {
   if (o->kind == 0) {
     if (!MdlReader_Holds(r, o->vertexCount, kMpWeightedVertexSize)) return Refuse(file, "vertex count beyond the file");
-    if (o->vertexCount > 0) {
-      o->vertices = static_cast<MpWeightedVertex*>(
-          Global_MallocZero(sizeof(MpWeightedVertex) * size_t(o->vertexCount), "MPVERT"));
-      if (!o->vertices) return Refuse(file, "out of memory");
-    }
+    if (!MdlReader_Alloc(&o->vertices, o->vertexCount, "MPVERT")) return Refuse(file, "out of memory");
     for (int i = 0; i < o->vertexCount; i++) {
       MpWeightedVertex* v = &o->vertices[i];
       bool finite = ReadVec(r, &v->pos) & ReadVec(r, &v->normal);
-      v->influenceCount = r->I32();
-      if (v->influenceCount < 0 || v->influenceCount > kMpMaxInfluences) return Refuse(file, "influence count outside 0..8");
-      if (!ReadInfluences(r, v->influenceCount, v->influences, frameCount, file)) return false;
-      v->u = r->F32();
-      v->v = r->F32();
-      r->Skip(28);
-      if (!finite || !std::isfinite(v->u) || !std::isfinite(v->v)) return Refuse(file, "vertex not finite");
+      if (!ReadVertexTail(r, v, finite, frameCount, file)) return false;
     }
   } else {
     if (!MdlReader_Holds(r, o->vertexCount, kMpMorphVertexSize)) return Refuse(file, "vertex count beyond the file");
-    if (o->vertexCount > 0) {
-      o->morphVertices = static_cast<MpMorphVertex*>(
-          Global_MallocZero(sizeof(MpMorphVertex) * size_t(o->vertexCount), "MPBLEND"));
-      if (!o->morphVertices) return Refuse(file, "out of memory");
-    }
+    if (!MdlReader_Alloc(&o->morphVertices, o->vertexCount, "MPBLEND")) return Refuse(file, "out of memory");
     for (int i = 0; i < o->vertexCount; i++) {
       MpMorphVertex* v = &o->morphVertices[i];
       v->shapeCount = r->I32();
@@ -107,20 +107,11 @@ bool ReadObjectData(ByteReader* r, MpObject* o, int32_t frameCount, const char* 
         if (s >= v->shapeCount) v->shapes[s] = MpShape{};
         else finite = finite && f;
       }
-      v->influenceCount = r->I32();
-      if (v->influenceCount < 0 || v->influenceCount > kMpMaxInfluences) return Refuse(file, "influence count outside 0..8");
-      if (!ReadInfluences(r, v->influenceCount, v->influences, frameCount, file)) return false;
-      v->u = r->F32();
-      v->v = r->F32();
-      r->Skip(28);
-      if (!finite || !std::isfinite(v->u) || !std::isfinite(v->v)) return Refuse(file, "vertex not finite");
+      if (!ReadVertexTail(r, v, finite, frameCount, file)) return false;
     }
   }
   if (!MdlReader_Holds(r, o->pieCount, kMpPieSize)) return Refuse(file, "pie count beyond the file");
-  if (o->pieCount > 0) {
-    o->pies = static_cast<MpPie*>(Global_MallocZero(sizeof(MpPie) * size_t(o->pieCount), "MPPIE"));
-    if (!o->pies) return Refuse(file, "out of memory");
-  }
+  if (!MdlReader_Alloc(&o->pies, o->pieCount, "MPPIE")) return Refuse(file, "out of memory");
   for (int i = 0; i < o->pieCount; i++) {
     MpPie* p = &o->pies[i];
     p->kind = r->I32();
@@ -175,24 +166,15 @@ bool ParseModel(MpModel* m, const uint8_t* data, size_t size, const char* file) 
   r.U32();
   if (!r.ok) return Refuse(file, "file ends early");
   if (!MdlReader_Holds(&r, m->shaderCount, kMpShaderSize)) return Refuse(file, "shader count beyond the file");
-  if (m->shaderCount > 0) {
-    m->shaders = static_cast<MpShader*>(Global_MallocZero(sizeof(MpShader) * size_t(m->shaderCount), "MPSHA"));
-    if (!m->shaders) return Refuse(file, "out of memory");
-  }
+  if (!MdlReader_Alloc(&m->shaders, m->shaderCount, "MPSHA")) return Refuse(file, "out of memory");
   for (int i = 0; i < m->shaderCount; i++)
     if (!ReadShader(&r, &m->shaders[i], file)) return false;
   if (!MdlReader_Holds(&r, m->frameCount, kMpFrameSize)) return Refuse(file, "frame count beyond the file");
-  if (m->frameCount > 0) {
-    m->frames = static_cast<MpFrame*>(Global_MallocZero(sizeof(MpFrame) * size_t(m->frameCount), "MPNAM"));
-    if (!m->frames) return Refuse(file, "out of memory");
-  }
+  if (!MdlReader_Alloc(&m->frames, m->frameCount, "MPNAM")) return Refuse(file, "out of memory");
   for (int i = 0; i < m->frameCount; i++)
     if (!ReadFrame(&r, &m->frames[i], file)) return false;
   if (!MdlReader_Holds(&r, m->objectCount, kMpObjectSize)) return Refuse(file, "object count beyond the file");
-  if (m->objectCount > 0) {
-    m->objects = static_cast<MpObject*>(Global_MallocZero(sizeof(MpObject) * size_t(m->objectCount), "MPOBJ"));
-    if (!m->objects) return Refuse(file, "out of memory");
-  }
+  if (!MdlReader_Alloc(&m->objects, m->objectCount, "MPOBJ")) return Refuse(file, "out of memory");
   for (int i = 0; i < m->objectCount; i++) {
     MpObject* o = &m->objects[i];
     r.Skip(32);

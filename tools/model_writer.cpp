@@ -93,30 +93,22 @@ std::vector<uint8_t> MpTool_Write(const MpToolModel& m) {
   }
   for (const MpToolObject& ob : m.objects) {
     for (const MpToolVertex& v : ob.vertices) {
-      if (ob.kind == 0) {
-        o.Vec(v.pos);
-        o.Vec(v.normal);
-        Influences(o, v);
-        o.F32(v.u);
-        o.F32(v.v);
-        o.Zero(28);
-      } else {
-        o.I32(Count(v.shapeCount, v.shapes.size() + 1));
-        o.Vec(v.pos);
-        o.Vec(v.normal);
-        for (size_t s = 0; s < 15; s++) {
-          if (s < v.shapes.size()) {
-            o.Vec(v.shapes[s].pos);
-            o.Vec(v.shapes[s].normal);
-          } else {
-            o.Zero(24);
-          }
+      // A morph vertex adds its shape count before and up to 15 more shapes after the first.
+      if (ob.kind != 0) o.I32(Count(v.shapeCount, v.shapes.size() + 1));
+      o.Vec(v.pos);
+      o.Vec(v.normal);
+      for (size_t s = 0; ob.kind != 0 && s < 15; s++) {
+        if (s < v.shapes.size()) {
+          o.Vec(v.shapes[s].pos);
+          o.Vec(v.shapes[s].normal);
+        } else {
+          o.Zero(24);
         }
-        Influences(o, v);
-        o.F32(v.u);
-        o.F32(v.v);
-        o.Zero(28);
       }
+      Influences(o, v);
+      o.F32(v.u);
+      o.F32(v.v);
+      o.Zero(28);
     }
     for (const MpToolPie& p : ob.pies) {
       o.I32(p.kind);

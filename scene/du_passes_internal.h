@@ -1,0 +1,44 @@
+// Shared by the DU level's ATI and NV light passes.
+#pragma once
+#include "platform/gl_dispatch.h"
+#include "render/glext.h"
+#include "scene/du_lighting.h"
+#include "scene/view.h"
+
+// Draws a light slot's draw list. For each interaction with vertices uploaded: bind(ia) binds its
+// textures; the index and vertex buffers are bound when they change and point(vertices) when the
+// vertices move; then its triangles are drawn and counted in the view. The buffers are unbound
+// after.
+template <typename Bind, typename Point>
+void du_DrawInteractionList(DuLevel* level, const DuLightSlot& slot, ViewParams* view, Bind bind, Point point) {
+  uint32_t lastElements = ~0u, lastArray = ~0u;
+  const void* lastVertices = nullptr;
+  bool anyVertices = false;
+  for (DuLightInteraction* ia = slot.drawList; ia; ia = ia->drawNext) {
+    const void* vertices = du_InteractionVertices(level, ia);
+    if (!ia->arrayBuffer && !vertices) continue;  // not uploaded yet
+    bind(ia);
+    if (ia->elementBuffer != lastElements) {
+      gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, ia->elementBuffer);
+      lastElements = ia->elementBuffer;
+    }
+    if (ia->arrayBuffer != lastArray) {
+      gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, ia->arrayBuffer);
+      lastArray = ia->arrayBuffer;
+      anyVertices = false;
+    }
+    if (!anyVertices || vertices != lastVertices) {
+      point(vertices);
+      lastVertices = vertices;
+      anyVertices = true;
+    }
+    const void* at = ia->elementBuffer ? reinterpret_cast<const void*>(ia->indexOffset) : ia->indices;
+    gl.glDrawElements(GL_TRIANGLES, ia->indexCount, GL_UNSIGNED_SHORT, at);
+    view->statDrawCalls++;
+    view->statTriangles += ia->indexCount / 3;
+  }
+  if (lastElements != ~0u || lastArray != ~0u) {
+    gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+    gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+  }
+}

@@ -55,8 +55,15 @@ void Pose_Update(GameObject* obj, int slot, float time, bool loop, float duratio
   if (!(duration > 0)) duration = float(anim->lastFrame > 0 ? anim->lastFrame : 1) / 30.0f;
   float phase = time / duration;
   phase = loop ? phase - std::floor(phase) : std::fmin(phase, 1.0f);
-  const float zero[3] = {0, 0, 0};
-  Anim_EvalPose(obj->skeleton, anim, phase, zero, b->pose, loop ? 1 : 0);
+  // A cycle whose root travels (a run) keeps the root over the body's origin.
+  float offset[3] = {0, 0, 0};
+  if (loop) {
+    float first[3], last[3];
+    Anim_GetKeyPosition(anim, 0, 0, first);
+    Anim_GetKeyPosition(anim, 0, anim->lastFrame, last);
+    for (int k = 0; k < 3; k++) offset[k] = -phase * (last[k] - first[k]);
+  }
+  Anim_EvalPose(obj->skeleton, anim, phase, offset, b->pose, loop ? 1 : 0);
 }
 
 void Pose_Draw(GameObject* obj, ViewParams* view, ModelObject* model) {

@@ -73,6 +73,7 @@ struct PoseFn {
   float (*turn)(const std::string& bone, double phase);
   float rootHeight;   // 0: the bind height
   float rootTurn;     // radians about x of the whole body
+  float rootTravel;   // how far the root moves along +y from the first frame to the last
 };
 
 float Swing(const std::string& n, double s, double legs, double knees, double arms) {
@@ -113,7 +114,8 @@ SceneToolAnim MakeAnim(const Biped& b, int frames, const PoseFn& fn) {
   for (int f = 0; f < frames; f++) {
     double p = double(f) / frames;
     float z = fn.rootHeight > 0 ? root[2] + float(p) * (fn.rootHeight - root[2]) : root[2];
-    a.positions.insert(a.positions.end(), {root[0], root[1], z});
+    float y = root[1] + fn.rootTravel * float(f) / float(frames - 1);
+    a.positions.insert(a.positions.end(), {root[0], y, z});
   }
   for (size_t i = 0; i < b.bones.size(); i++)
     for (int f = 0; f < frames; f++) {
@@ -156,8 +158,8 @@ const struct {
   int frames;
   PoseFn fn;
 } kAnims[] = {
-    {"idle", 8, {Idle, 0, 0}},      {"walk", 16, {Walk, 0, 0}},   {"run", 12, {Run, 0, 0}},
-    {"jump", 4, {Jump, 0, 0}},      {"crouch", 4, {Crouch, 20, 0}}, {"dead", 8, {Dead, 4, -1.5707964f}},
+    {"idle", 8, {Idle, 0, 0, 0}},   {"walk", 16, {Walk, 0, 0, 0}},   {"run", 12, {Run, 0, 0, kSampleRunCycleLength}},
+    {"jump", 4, {Jump, 0, 0, 0}},   {"crouch", 4, {Crouch, 20, 0, 0}}, {"dead", 8, {Dead, 4, -1.5707964f, 0}},
 };
 
 bool WriteAnims(const std::string& stage, const Biped& b, const std::string& hero, int first) {
@@ -172,6 +174,43 @@ bool WriteSkin(const std::string& stage, const std::string& who, uint8_t b, uint
   return Put(stage, "textures/npc/" + who + "/skin.tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, b, g, r, 255), 24));
 }
 
+// The body other players of a network game see: four levels of detail, plain and in each team's
+// colour, over the first hero's bones, and the muzzle flash riding on the right hand.
+bool WriteNetBody(const std::string& stage, const Biped& b) {
+  const struct {
+    const char* suffix;
+    uint8_t bgr[3];
+  } kColours[] = {{"", {90, 110, 160}}, {"r", {40, 40, 220}}, {"b", {220, 80, 40}}};
+  for (const auto& c : kColours) {
+    std::string skin = std::string("netbody") + c.suffix;
+    if (!WriteSkin(stage, "jaxtorvin/" + skin, c.bgr[0], c.bgr[1], c.bgr[2])) return false;
+    for (int level = 0; level < 4; level++) {
+      MpToolModel m = MakeBody(b, "npc\\jaxtorvin\\" + skin + "\\skin", 3.2f - 0.4f * float(level));
+      std::string name = "anim/jaxtorvin/jaxtorvin_" + std::to_string(level) + c.suffix + ".mp";
+      if (!Put(stage, name, MpTool_Write(m))) return false;
+    }
+  }
+  int hand = b.Find("Bip01 R Hand");
+  if (hand < 0) return false;
+  MpToolModel fire;
+  fire.name = "fire";
+  fire.shaders.resize(1);
+  fire.shaders[0].name = "fire_ADD";
+  fire.shaders[0].slots[0].name = "npc\\jaxtorvin\\fire\\skin";
+  fire.objects.resize(1);
+  mat3 identity;
+  Mat_Identity(&identity);
+  for (size_t i = 0; i < b.bones.size(); i++) fire.frames.push_back(MpTool_BindFrame(b.bones[i].name, identity, b.positions[i]));
+  const vec3& h = b.positions[size_t(hand)];
+  std::vector<MpToolVertex> v;
+  std::vector<uint16_t> t;
+  MpTool_Box({h.x - 3, h.y + 4, h.z - 3}, {h.x + 3, h.y + 16, h.z + 3}, v, t);
+  for (auto& x : v) x.influences = {MpToolInfluence{hand, 1.0f}};
+  MpTool_AddPie(fire.objects[0], 2, 0, v, t);
+  return Put(stage, "anim/jaxtorvin/jaxtorvin_fire.mp", MpTool_Write(fire)) &&
+         WriteSkin(stage, "jaxtorvin/fire", 120, 230, 255);
+}
+
 }  // namespace
 
 bool CharacterAssets_Write(const std::string& stage) {
@@ -180,7 +219,7 @@ bool CharacterAssets_Write(const std::string& stage) {
   Biped first;
   if (!ReadBiped(stage, "anim\\jaxtorvin\\jaxtorvin_stand", &first)) return false;
   // The first hero has idle and walk; the rest of its animations.
-  if (!WriteAnims(stage, first, "jaxtorvin", 2)) return false;
+  if (!WriteAnims(stage, first, "jaxtorvin", 2) || !WriteNetBody(stage, first)) return false;
   // The second hero: a slighter build of the same bones, every animation.
   Biped second = first;
   for (size_t i = 0; i < second.bones.size(); i++) {

@@ -15,6 +15,7 @@
 #include "render/draw2d.h"
 #include "render/text.h"
 #include "ui/menu_keys.h"
+#include "ui/menu_net.h"
 #include "ui/ui.h"
 #include "world/game.h"
 #include "world/level.h"
@@ -57,6 +58,9 @@ void CloseMenu(UiSystem* ui) {
 void Pop(UiSystem* ui) { UI_PopMenu(ui); }
 void OpenHeroChoice(UiSystem* ui) { UI_PushMenu(ui, "newgame", nullptr); }
 void OpenKeys(UiSystem* ui) { UI_PushMenu(ui, "keys", nullptr); }
+void OpenMultiplayer(UiSystem* ui) { UI_PushMenu(ui, "multiplayer", nullptr); }
+void OpenHost(UiSystem* ui) { UI_PushMenu(ui, "hostgame", nullptr); }
+void OpenJoin(UiSystem* ui) { UI_PushMenu(ui, "joingame", nullptr); }
 void Quit(UiSystem*) { Sys_QuitRequested = 1; }
 
 void StartGame(int hero) {
@@ -108,12 +112,17 @@ void KeysDraw() {
 
 const MenuItem kMainItems[] = {
     {"menu\\newgame", "New game", OpenHeroChoice},
+    {"menu\\multiplayer", "Multiplayer", OpenMultiplayer},
     {"menu\\keys", "Key bindings", OpenKeys},
     {"menu\\quit", "Quit", Quit},
 };
 const MenuItem kHeroItems[] = {
     {"personages\\JaxTorvin", "Jax Torvin", StartFirstHero},
     {"personages\\MiraSolvek", "Mira Solvek", StartSecondHero},
+};
+const MenuItem kMultiplayerItems[] = {
+    {"menu\\hostgame", "Host a game", OpenHost},
+    {"menu\\joingame", "Join a game", OpenJoin},
 };
 const MenuItem kInGameItems[] = {
     {"menu\\resume", "Resume", Resume},
@@ -122,9 +131,12 @@ const MenuItem kInGameItems[] = {
 };
 
 const MenuScreen kScreens[] = {
-    {"mainmenu", "menu\\title", "Tarnwick", kMainItems, 3, nullptr, nullptr, nullptr, nullptr},
+    {"mainmenu", "menu\\title", "Tarnwick", kMainItems, 4, nullptr, nullptr, nullptr, nullptr},
     {"newgame", "menu\\choosehero", "Choose your hero", kHeroItems, 2, Pop, nullptr, nullptr, nullptr},
     {"keys", "menu\\keys", "Key bindings", nullptr, 0, nullptr, Menu_InputKeysOpen, KeysInput, KeysDraw},
+    {"multiplayer", "menu\\multiplayer", "Multiplayer", kMultiplayerItems, 2, Pop, nullptr, nullptr, nullptr},
+    {"hostgame", "menu\\hostgame", "Host a game", nullptr, 0, nullptr, Menu_NetHostOpen, Menu_NetHostInput, Menu_NetHostDraw},
+    {"joingame", "menu\\joingame", "Join a game", nullptr, 0, nullptr, Menu_NetJoinOpen, Menu_NetJoinInput, Menu_NetJoinDraw},
     {"ingamemenu", "menu\\paused", "Game paused", kInGameItems, 3, Resume, nullptr, nullptr, nullptr},
 };
 constexpr int kScreenCount = int(sizeof kScreens / sizeof kScreens[0]);

@@ -103,10 +103,13 @@ void Level_DrawLoadingProgress() {
 // ---- Releasing and loading ----------------------------------------------------------------------
 
 void Level_Free() {
-  // Leaving a network game: the peers hear it and the match tables empty.
-  if (Game_NetMode == 1) NET_SendServerQuit();
-  if (Game_NetMode == 2) NET_SendClientQuit();
-  if (Game_NetMode != 0) NET_EndGame();
+  // Leaving a network game: the peers hear it and the match tables empty. A game being set up
+  // (hosting, or joining on an AcceptClient) keeps its mode and stamp through the load.
+  if (NET_GameRunning) {
+    if (Game_NetMode == 1) NET_SendServerQuit();
+    if (Game_NetMode == 2) NET_SendClientQuit();
+    NET_EndGame();
+  }
   // The quests' level texts, the player's input and the camera sequence.
   if (Game_Running) {
     Que_State.mission.name[0] = 0;

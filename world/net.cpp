@@ -534,6 +534,39 @@ void NET_StartServer(int32_t gameType) {
   NET_GameRunning = 1;
 }
 
+int NET_HostGame(const char* level, int32_t gameType, int32_t team) {
+  if (!NET_Up || !level) {
+    Log_Printf("NET_HostGame: the network is down; no game hosted\n");
+    return 0;
+  }
+  if (NET_GameRunning) Level_Free();
+  NET_EndGame();
+  Game_NetMode = 1;  // the arena folder, and the server's starts
+  Game_NetGameType = gameType < 0 || gameType > 2 ? 0 : gameType;
+  Game_LocalTeam = NET_RosterTeam = team & 1;
+  if (!Level_Load(level)) {
+    NET_EndGame();
+    return 0;
+  }
+  NET_StartServer(Game_NetGameType);
+  if (Game_Stamp != 0) NET_GameStamp = Game_Stamp;
+  Log_Printf("createserver %f\n", double(NET_GameStamp));
+  return 1;
+}
+
+int NET_JoinServer(const ServerListEntry& row, int32_t team) {
+  if (!NET_Up || !row.used || row.stamp == 0) {
+    Log_Printf("NET_JoinServer: no server to join\n");
+    return 0;
+  }
+  if (NET_GameRunning) Level_Free();
+  NET_EndGame();
+  NET_GameStamp = row.stamp;
+  Game_LocalTeam = team & 1;
+  NET_SendWantConnect(row.address);
+  return 1;
+}
+
 void NET_EndGame() {
   std::memset(NET_FragTable, 0, sizeof NET_FragTable);
   std::memset(NET_Flags, 0, sizeof NET_Flags);

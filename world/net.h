@@ -83,6 +83,15 @@ void NET_SendClientQuit();
 // Starts a game as server (stamp = the frame clock) and ends any network game (tables emptied).
 void NET_StartServer(int32_t gameType);
 void NET_EndGame();
+// Hosts a match: any running network game ends, the arena "arenas\<level>" loads with this copy
+// as its server (game type 0 deathmatch, 1 team deathmatch, 2 capture the flag; `team` 0 red or
+// 1 blue) and the stamp is the new game's clock ("createserver %f"). 0 (logged) while the network
+// is down or when the level does not load.
+int NET_HostGame(const char* level, int32_t gameType, int32_t team);
+// Asks to join the server of a server-list row as `team`: the row's stamp becomes this copy's,
+// and WantConnect goes to its address; the server's AcceptClient then loads its arena. 0 (logged)
+// for an unused row or while the network is down.
+int NET_JoinServer(const ServerListEntry& row, int32_t team);
 
 // Start-point choice for a team: the default start, else a random allowed start nobody alive
 // stands on.

@@ -175,7 +175,7 @@ TEST_F(Persons, CaptureTheFlagRolesOnlyInAMultiplayerGame) {
   Game_NetGameType = 2;
   World_SetCtfRole(flag);
   EXPECT_EQ(flag->person.ctfRole, CTF_FLAG);
-  EXPECT_EQ(flag->person.team, 2);
+  EXPECT_EQ(flag->person.team, 1);  // blue, as a blue player's team
   std::snprintf(flag->person.itemText, sizeof flag->person.itemText, "[ctfbase] [green]");
   World_SetCtfRole(flag);
   EXPECT_EQ(flag->person.ctfRole, CTF_FLAG);  // unknown team: unchanged

@@ -57,7 +57,8 @@ TEST_F(MenuTest, WithoutAGameTheMainMenuShowsAndItsKeysMoveAndWrap) {
     int key;
     int selection;
   };
-  const Step steps[] = {{KEY_DOWN, 1}, {KEY_DOWN, 2}, {KEY_DOWN, 0}, {KEY_UP, 2}, {KEY_UP, 1}, {KEY_ESCAPE, 1}};
+  const Step steps[] = {{KEY_DOWN, 1}, {KEY_DOWN, 2}, {KEY_DOWN, 3}, {KEY_DOWN, 0},
+                        {KEY_UP, 3},   {KEY_UP, 2},   {KEY_ESCAPE, 2}};
   for (const Step& s : steps) {
     Press({s.key});
     EXPECT_EQ(UI_TopSelection(UI_System), s.selection) << s.key;
@@ -128,7 +129,7 @@ class MenuKeysTest : public MenuTest {
   void SetUp() override {
     MenuTest::SetUp();
     Frame();
-    Press({KEY_DOWN, KEY_ENTER});
+    Press({KEY_UP, KEY_UP, KEY_ENTER});  // the item above Quit, the last
     ASSERT_EQ(Top(), "keys");
     ASSERT_TRUE(Menu_InputKeysIsOpen());
   }
@@ -194,7 +195,7 @@ TEST_F(MenuKeysTest, UpAndDownWrapAndEscapeOrTheRightButtonLeavesAndResetsTheInp
   Tap(KEY_ESCAPE);
   EXPECT_FALSE(Menu_InputKeysIsOpen());
   EXPECT_EQ(Top(), "mainmenu");
-  EXPECT_EQ(UI_TopSelection(UI_System), 1);  // the main menu's keys did not run under the screen
+  EXPECT_EQ(UI_TopSelection(UI_System), 2);  // the main menu's keys did not run under the screen
   Tap(KEY_ENTER);
   ASSERT_TRUE(Menu_InputKeysIsOpen());
   Queue(kKeyMouseRight, true);

@@ -139,7 +139,7 @@ TEST_F(PlayE2E, NewGameWalksTheStreetTakesAScreenshotAndQuits) {
   Keys({"Down", "Return"});
   std::this_thread::sleep_for(std::chrono::seconds(2));
   ASSERT_TRUE(WaitFor(menu, &img, 20));
-  Keys({"Down", "Down", "Return"});
+  Keys({"Up", "Return"});  // Up wraps to Quit, the last item
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (Running() && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -15,6 +15,7 @@
 #include "tools/image_writer.h"
 #include "tools/settings_writer.h"
 #include "tools/nav_writer.h"
+#include "tools/arena_assets.h"
 #include "tools/character_assets.h"
 #include "tools/effect_assets.h"
 #include "tools/entity_writer.h"
@@ -152,6 +153,11 @@ int main(int argc, char** argv) {
   // The characters: definitions, the second hero, the townsman, the heroes' animations, cries.
   if (!CharacterAssets_Write(stage.string())) {
     std::fprintf(stderr, "make_sample: cannot write the characters\n");
+    return 1;
+  }
+  // The arena of local-network matches and its capture-the-flag models.
+  if (!ArenaAssets_Write(stage.string())) {
+    std::fprintf(stderr, "make_sample: cannot write the arena\n");
     return 1;
   }
   if (!WriteIntroMovie((stage / "video" / "logos.wmv").string()) ||

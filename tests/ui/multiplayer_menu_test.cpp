@@ -1,0 +1,201 @@
+// The multiplayer screens driven by key sequences: hosting the sample arena as a server, and
+// joining a server heard by a refresh (the peer's datagrams made by the codec, this copy's own
+// captured instead of sent).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/keys.h"
+#include "foundation/udp.h"
+#include "support/input_fixture.h"
+#include "tools/arena_assets.h"
+#include "ui/menu_net.h"
+#include "ui/ui.h"
+#include "world/game.h"
+#include "world/gamevars.h"
+#include "world/level.h"
+#include "world/net.h"
+#include "world/object.h"
+#include "world/start.h"
+
+namespace {
+
+constexpr uint32_t kSelf = 0x0100000Au;    // 10.0.0.1
+constexpr uint32_t kServer = 0x0900000Au;  // 10.0.0.9
+
+struct Sent {
+  uint32_t to;
+  NetMessage msg;
+};
+std::vector<Sent> g_sent;
+void Capture(const void* data, int length, uint32_t address) {
+  Sent s{address, {}};
+  ASSERT_EQ(NetMsg_Decode(static_cast<const uint8_t*>(data), length, &s.msg), NETREF_NONE);
+  g_sent.push_back(s);
+}
+
+class NetMenuTest : public tw_test::InputFixture {
+ protected:
+  void SetUp() override {
+    InputFixture::SetUp();
+    GameVars_Init(1);
+    for (const auto& [name, text] : Tool_SampleArenaFiles()) tw_test::WriteFile(name, text);
+    Level_Free();
+    NET_Up = 1;
+    NET_LocalAddress = kSelf;
+    NET_SendSink = Capture;
+    NET_EndGame();
+    g_sent.clear();
+    Game_LocalTeam = 0;
+  }
+  void TearDown() override {
+    Level_Free();
+    NET_EndGame();
+    NET_SendSink = nullptr;
+    NET_Up = 0;
+    UI_ClearMenuStack(UI_System);
+    InputFixture::TearDown();
+  }
+  static void Press(std::initializer_list<int> codes) {
+    for (int code : codes) {
+      Queue(code, true);
+      Game_FrameInput();
+      Queue(code, false);
+      Game_FrameInput();
+    }
+  }
+  static std::string Top() { return UI_TopMenuName(UI_System); }
+  static int Deliver(NetMessage m, uint32_t from) {
+    uint8_t bytes[kNetMaxMessageSize];
+    return NET_HandlePacket(bytes, NetMsg_Encode(m, bytes), from);
+  }
+};
+
+TEST_F(NetMenuTest, HostingLoadsTheChosenArenaAsServerWithItsTypeAndTeam) {
+  Game_FrameInput();
+  Press({KEY_DOWN, KEY_ENTER});
+  ASSERT_EQ(Top(), "multiplayer");
+  Press({KEY_ENTER});
+  ASSERT_EQ(Top(), "hostgame");
+  ASSERT_EQ(Menu_NetArenaCount(), 1);
+  EXPECT_STREQ(Menu_NetArenaName(0), kSampleArenaName);
+  // Row by row: the game type goes to capture the flag (Right twice), the team to blue (Left
+  // wraps); Up from the first row wraps to "Start".
+  struct Step {
+    int key, row, type, team;
+  } steps[] = {{KEY_DOWN, 1, 0, 0}, {KEY_RIGHT, 1, 1, 0}, {KEY_RIGHT, 1, 2, 0}, {KEY_DOWN, 2, 2, 0},
+               {KEY_LEFT, 2, 2, 1}, {KEY_UP, 1, 2, 1},    {KEY_UP, 0, 2, 1},    {KEY_UP, 3, 2, 1}};
+  for (const Step& s : steps) {
+    Press({s.key});
+    EXPECT_EQ(Menu_NetHostRow(), s.row) << s.key;
+    EXPECT_EQ(Menu_NetHostGameType(), s.type) << s.key;
+    EXPECT_EQ(Menu_NetTeam(), s.team) << s.key;
+  }
+  Press({KEY_ENTER});
+  EXPECT_TRUE(Game_Running);
+  EXPECT_FALSE(Game_MenuOpen);
+  EXPECT_STREQ(Level_Name, kSampleArenaName);
+  EXPECT_EQ(Game_NetMode, 1);
+  EXPECT_EQ(Game_NetGameType, 2);
+  EXPECT_EQ(NET_RosterTeam, 1);
+  EXPECT_TRUE(NET_GameRunning);
+  EXPECT_NE(NET_GameStamp, 0.0f);
+  ASSERT_TRUE(Obj_Player);
+  EXPECT_EQ(Obj_Player->person.team, 1);
+  // The arena's objects came from "arenas\" (the flag of the blue team among them).
+  int numbered = 0;
+  for (GameObject* o = Obj_ListHead; o; o = o->next) numbered += o->person.name[0] == '#';
+  EXPECT_EQ(numbered, 8);
+  std::string log = tw_test::ReadFile("log");
+  EXPECT_NE(log.find("createserver"), std::string::npos) << log;
+  // Leaving the game tells nobody (no clients) and ends the server.
+  Level_Free();
+  EXPECT_EQ(Game_NetMode, 0);
+  EXPECT_EQ(NET_GameStamp, 0.0f);
+}
+
+TEST_F(NetMenuTest, JoiningRefreshesListsTheServerAndJoinsItsArenaOnTheAnswer) {
+  Game_FrameInput();
+  Press({KEY_DOWN, KEY_ENTER, KEY_DOWN, KEY_ENTER});
+  ASSERT_EQ(Top(), "joingame");
+  ASSERT_EQ(g_sent.size(), 1u);  // the refresh of opening
+  EXPECT_EQ(g_sent[0].msg.type, NETMSG_CLIENT);
+  EXPECT_EQ(g_sent[0].to, 0u);
+  NetMessage server{};
+  server.type = NETMSG_SERVER;
+  server.stamp = 12.5f;
+  std::strcpy(server.playerName, "Host");
+  std::strcpy(server.levelName, kSampleArenaName);
+  server.maxPlayers = 16;
+  server.players = 1;
+  ASSERT_EQ(Deliver(server, kServer), NETMSG_SERVER);
+  // Down to the team (Right: blue), Down to the server's row, Enter.
+  Press({KEY_DOWN, KEY_RIGHT, KEY_DOWN});
+  EXPECT_EQ(Menu_NetJoinRow(), 2);
+  EXPECT_EQ(Menu_NetTeam(), 1);
+  g_sent.clear();
+  Press({KEY_ENTER});
+  ASSERT_EQ(g_sent.size(), 1u);
+  EXPECT_EQ(g_sent[0].msg.type, NETMSG_WANTCONNECT);
+  EXPECT_EQ(g_sent[0].to, kServer);
+  EXPECT_EQ(g_sent[0].msg.stamp, 12.5f);
+  EXPECT_EQ(g_sent[0].msg.team, 1);
+  EXPECT_EQ(Game_NetMode, 0);  // nothing changes before the answer
+  EXPECT_EQ(Top(), "joingame");
+  // The server's roster: itself and this copy, placed at the north start.
+  NetMessage accept{};
+  accept.type = NETMSG_ACCEPTCLIENT;
+  accept.stamp = 12.5f;
+  std::strcpy(accept.levelName, kSampleArenaName);
+  accept.count = 2;
+  accept.ids[0] = kServer;
+  accept.ids[1] = kSelf;
+  accept.teams[1] = 1;
+  accept.origins[1][1] = kSampleArena.north.y;
+  accept.anglesList[1][0] = 270;
+  ASSERT_EQ(Deliver(accept, kServer), NETMSG_ACCEPTCLIENT);
+  EXPECT_STREQ(Level_Name, kSampleArenaName);
+  EXPECT_EQ(Game_NetMode, 2);
+  EXPECT_TRUE(NET_GameRunning);
+  EXPECT_EQ(NET_GameStamp, 12.5f);
+  EXPECT_FALSE(Game_MenuOpen);
+  EXPECT_EQ(UI_MenuDepth(UI_System), 0);
+  ASSERT_TRUE(Obj_Player);
+  EXPECT_EQ(Obj_Player->origin.y, kSampleArena.north.y);
+  EXPECT_EQ(Obj_Player->person.team, 1);
+  int bodies = 0;
+  for (GameObject* o = Obj_ListHead; o; o = o->next) bodies += o->classNum == NETPLAYER;
+  EXPECT_EQ(bodies, 1);
+  // Leaving sends ClientQuit to the server.
+  g_sent.clear();
+  Level_Free();
+  ASSERT_EQ(g_sent.size(), 1u);
+  EXPECT_EQ(g_sent[0].msg.type, NETMSG_CLIENTQUIT);
+  EXPECT_EQ(Game_NetMode, 0);
+}
+
+TEST_F(NetMenuTest, LeavingAnUnansweredJoinGivesItUp) {
+  Game_FrameInput();
+  Press({KEY_DOWN, KEY_ENTER, KEY_DOWN, KEY_ENTER});
+  NetMessage server{};
+  server.type = NETMSG_SERVER;
+  server.stamp = 3.0f;
+  ASSERT_EQ(Deliver(server, kServer), NETMSG_SERVER);
+  Press({KEY_DOWN, KEY_DOWN, KEY_ENTER});
+  EXPECT_EQ(NET_GameStamp, 3.0f);
+  Press({KEY_ESCAPE});
+  EXPECT_EQ(Top(), "multiplayer");
+  EXPECT_EQ(NET_GameStamp, 0.0f);
+  EXPECT_EQ(NET_ServerAddress, 0u);
+  // A late answer is not taken.
+  NetMessage accept{};
+  accept.type = NETMSG_ACCEPTCLIENT;
+  accept.stamp = 3.0f;
+  std::strcpy(accept.levelName, kSampleArenaName);
+  EXPECT_EQ(Deliver(accept, kServer), -1);
+  EXPECT_EQ(Game_NetMode, 0);
+}
+
+}  // namespace

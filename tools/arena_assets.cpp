@@ -11,7 +11,7 @@
 namespace fs = std::filesystem;
 
 const SampleArenaPlaces kSampleArena = {
-    {-450, 0, 0}, {0, -300, 0}, {0, 300, 0}, {-400, -450, 0}, {400, 450, 0},
+    {-450, 0, 0}, {-80, -300, 0}, {80, 300, 0}, {-400, -450, 0}, {400, 450, 0},
 };
 
 namespace {

@@ -208,6 +208,19 @@ bool FocusWindowByTitle(const std::string& title, int timeoutMs, long pid, const
   return focused && (!key || code);
 }
 
+bool RaiseWindowByTitle(const std::string& title, int timeoutMs, long pid) {
+  Display* dpy;
+  Window w;
+  if (!OpenWindowByTitle(title, timeoutMs, pid, &dpy, &w)) return false;
+  XRaiseWindow(dpy, w);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  bool focused;
+  while (!(focused = Focus(dpy, w)) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  XCloseDisplay(dpy);
+  return focused;
+}
+
 ScreenImage GrabScreen() {
   ScreenImage out;
   XSetErrorHandler(IgnoreXErrors);

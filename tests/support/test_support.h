@@ -48,6 +48,10 @@ bool CloseWindowByTitle(const std::string& title, int timeoutMs, long pid = 0);
 // extension, as a person at the keyboard would. Returns true when all of it was done.
 bool FocusWindowByTitle(const std::string& title, int timeoutMs, long pid = 0, const char* key = nullptr);
 
+// Raises the window titled `title` (owned by `pid` when non-zero) above the others and gives it
+// the input focus, waiting up to `timeoutMs` for it to show. True when done.
+bool RaiseWindowByTitle(const std::string& title, int timeoutMs, long pid = 0);
+
 // The whole screen of the display as rows of R, G, B bytes, top row first; empty when the
 // display cannot be read.
 struct ScreenImage {

@@ -91,7 +91,7 @@ TEST(ArenaSample, TheArenaAndTheNetworkBodyLoadFromTheSample) {
   }
   // The server's own player stands on one of the deathmatch starts.
   ASSERT_NE(Obj_Player, nullptr);
-  EXPECT_EQ(Obj_Player->origin.x, 0.0f);
+  EXPECT_EQ(std::abs(Obj_Player->origin.x), a.north.x);
   EXPECT_EQ(std::abs(Obj_Player->origin.y), a.north.y);
   Level_Free();
   Game_NetMode = Game_NetGameType = 0;

@@ -11,7 +11,7 @@
 namespace fs = std::filesystem;
 
 const SampleArenaPlaces kSampleArena = {
-    {-450, 0, 0}, {-80, -300, 0}, {80, 300, 0}, {-400, -450, 0}, {400, 450, 0},
+    {-450, 0, 0}, {-100, -300, 0}, {100, 300, 0}, {-400, -450, 0}, {400, 450, 0},
 };
 
 namespace {
@@ -58,11 +58,11 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleArenaFiles() {
       {{{"classname", "world"}, {"id", "arena"}, {"name", "maps\\street\\street"}, {"solid", "maps\\street\\street"},
         {"blocked", "1"}},
        {{"classname", "sky"}, {"name", "maps\\sky\\street"}, {"secondname", "maps\\sky\\suns"}},
-       {{"classname", "info_player_start"}, {"origin", Xyz(a.playerStart)}, {"angle", "0 0 0"}},
-       {{"classname", "info_player_deathmatch"}, {"origin", Xyz(a.south)}, {"angle", "90 0 0"}},
-       {{"classname", "info_player_deathmatch"}, {"origin", Xyz(a.north)}, {"angle", "270 0 0"}},
-       {{"classname", "info_player_deathmatch"}, {"origin", Xyz(a.south)}, {"angle", "90 0 0"}, {"team", "red"}},
-       {{"classname", "info_player_deathmatch"}, {"origin", Xyz(a.north)}, {"angle", "270 0 0"}, {"team", "blue"}}},
+       {{"classname", "info_player_start"}, {"origin", Xyz(a.playerStart)}, {"angle", "90 0 0"}},
+       {{"classname", "info_player_deathmatch"}, {"origin", Xyz(a.south)}, {"angle", "0 0 0"}},
+       {{"classname", "info_player_deathmatch"}, {"origin", Xyz(a.north)}, {"angle", "180 0 0"}},
+       {{"classname", "info_player_deathmatch"}, {"origin", Xyz(a.south)}, {"angle", "0 0 0"}, {"team", "red"}},
+       {{"classname", "info_player_deathmatch"}, {"origin", Xyz(a.north)}, {"angle", "180 0 0"}, {"team", "blue"}}},
       &scn);
   // Pickups to the sides of the road between the starts; the bases behind each team's start.
   ok = ok && Tool_EntityText(

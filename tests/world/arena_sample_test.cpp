@@ -66,9 +66,9 @@ TEST(ArenaSample, TheArenaAndTheNetworkBodyLoadFromTheSample) {
   int facing = 0, teams = 0;
   for (int i = 0; i < 4; i++) {
     const DeathmatchStart& s = Level_DmStarts[i];
-    // South starts face +y (90 degrees), north ones -y.
-    facing += (s.origin.y < 0 && s.angles.x > 1.5f && s.angles.x < 1.6f) ||
-              (s.origin.y > 0 && s.angles.x > 4.7f && s.angles.x < 4.72f);
+    // South starts face +y (yaw 0), north ones -y (yaw 180 degrees).
+    facing += (s.origin.y < 0 && std::abs(s.angles.x) < 0.01f) ||
+              (s.origin.y > 0 && std::abs(s.angles.x - 3.14159f) < 0.01f);
     teams += s.team != 0;
   }
   EXPECT_EQ(facing, 4);

@@ -60,6 +60,15 @@ std::string NavWriter_Text(const NavWriterFile& file) {
   return out;
 }
 
+void NavWriter_AddGrid(NavWriterSet& set, float x0, float y0, float w, float h, int nx, int ny, float z) {
+  int base = int(set.vertices.size());
+  for (int j = 0; j <= ny; j++)
+    for (int i = 0; i <= nx; i++) set.vertices.push_back({x0 + w * float(i), y0 + h * float(j), z});
+  auto at = [&](int i, int j) { return base + j * (nx + 1) + i; };
+  for (int j = 0; j < ny; j++)
+    for (int i = 0; i < nx; i++) set.areas.push_back({at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)});
+}
+
 NavWriterFile NavWriter_SampleStreet() {
   NavWriterFile f;
   TwoAreas(f.sets[0], -2560, 0, 2560, 600, 800, 8);    // north pavement

@@ -34,9 +34,8 @@ struct PopIndex {
   std::vector<int32_t> cellStart;  // w x h + 1 into cellItems
   std::vector<int32_t> cellItems;
   std::vector<float> cellZ;  // lowest and highest z of the cell's items
-  std::vector<uint32_t> seen;
-  uint32_t stamp = 0;
-  std::vector<int32_t> picked;
+  float zlo = 0, zhi = 0;    // of all items
+  std::vector<uint64_t> picked;  // one bit an item: those near the ring this tick
 };
 PopIndex g_index[kNavSets];
 
@@ -114,7 +113,12 @@ void Pop_BuildGrid(PopIndex& ix) {
       lo[1] = std::min(lo[1], p->y), hi[1] = std::max(hi[1], p->y);
     }
   if (!(std::isfinite(lo[0]) && std::isfinite(lo[1]) && std::isfinite(hi[0]) && std::isfinite(hi[1]))) return;
-  ix.cell = 256;
+  // Cells about as long as the items, so that a cell the ring crosses holds few it misses.
+  double length = 0;
+  for (const PopItem& it : ix.items) length += std::hypot(double(it.p1.x) - it.p0.x, double(it.p1.y) - it.p0.y);
+  length /= double(ix.items.size());
+  length *= 0.5;
+  ix.cell = float(length < 32 ? 32 : length > 4096 ? 4096 : length);
   while ((double(hi[0]) - lo[0]) / ix.cell > 1024 || (double(hi[1]) - lo[1]) / ix.cell > 1024) ix.cell *= 2;
   ix.x0 = lo[0];
   ix.y0 = lo[1];
@@ -159,7 +163,12 @@ void Pop_BuildGrid(PopIndex& ix) {
       ix.cellItems.assign(size_t(total), 0);
     }
   }
-  ix.seen.assign(ix.items.size(), 0);
+  ix.picked.assign((ix.items.size() + 63) / 64, 0);
+  ix.zlo = ix.zhi = ix.items[0].p0.z;
+  for (const PopItem& it : ix.items) {
+    ix.zlo = std::min({ix.zlo, it.p0.z, it.p1.z});
+    ix.zhi = std::max({ix.zhi, it.p0.z, it.p1.z});
+  }
 }
 
 PopIndex& Pop_Index(int kind) {
@@ -174,28 +183,43 @@ PopIndex& Pop_Index(int kind) {
   return ix;
 }
 
-// The items of the cells the ring may cross, in visiting order.
-const std::vector<int32_t>& Pop_ItemsNearRing(PopIndex& ix, const vec3& c) {
-  ix.picked.clear();
-  if (!ix.w) return ix.picked;
-  if (++ix.stamp == 0) {
-    std::fill(ix.seen.begin(), ix.seen.end(), 0);
-    ix.stamp = 1;
-  }
+// Marks the items of the cells the ring may cross; returns the range of words marked
+// (first > last when none).
+void Pop_MarkItemsNearRing(PopIndex& ix, const vec3& c, size_t* first, size_t* last) {
+  *first = ix.picked.size();
+  *last = 0;
+  if (!ix.w) return;
   // One unit either side of the ring keeps every crossing the solver can find.
   const double rIn = kPopRingRadius - 1.0, rOut = kPopRingRadius + 1.0;
-  auto range = [&](double centre, float origin, int count, int* a, int* b) {
-    double lo = std::floor((centre - rOut - origin) / ix.cell), hi = std::floor((centre + rOut - origin) / ix.cell);
-    *a = lo < 0 ? 0 : lo >= count ? count : int(lo);
-    *b = hi < 0 ? -1 : hi >= count ? count - 1 : int(hi);
+  // Rows of cells across the ring; in each, the cells of the ring's outer span less those lying
+  // wholly inside its inner circle (wherever their items stand in z).
+  double lo = std::floor((c.y - rOut - ix.y0) / ix.cell), hi = std::floor((c.y + rOut - ix.y0) / ix.cell);
+  int cy0 = lo < 0 ? 0 : lo >= ix.h ? ix.h : int(lo), cy1 = hi < 0 ? -1 : hi >= ix.h ? ix.h - 1 : int(hi);
+  const double zFar = std::max(std::fabs(double(ix.zlo) - c.z), std::fabs(double(ix.zhi) - c.z));
+  auto column = [&](double x) {
+    double v = std::floor((x - ix.x0) / ix.cell);
+    return v < 0 ? -1 : v >= ix.w ? ix.w : int(v);
   };
-  int cx0, cx1, cy0, cy1;
-  range(c.x, ix.x0, ix.w, &cx0, &cx1);
-  range(c.y, ix.y0, ix.h, &cy0, &cy1);
   for (int cy = cy0; cy <= cy1; cy++) {
     double y0 = ix.y0 + double(cy) * ix.cell, y1 = y0 + ix.cell;
     double ny = c.y < y0 ? y0 - c.y : c.y > y1 ? c.y - y1 : 0, fy = std::max(std::fabs(c.y - y0), std::fabs(c.y - y1));
-    for (int cx = cx0; cx <= cx1; cx++) {
+    if (ny > rOut) continue;
+    double half = std::sqrt(rOut * rOut - ny * ny);
+    int xa = std::max(column(c.x - half), 0), xb = std::min(column(c.x + half), ix.w - 1);
+    // Columns wholly inside: from the first whose left side and to the last whose right side lie
+    // within the inner span.
+    int ha = xb + 1, hb = xb;
+    double inner2 = rIn * rIn - fy * fy - zFar * zFar;
+    if (inner2 > 0) {
+      double inner = std::sqrt(inner2);
+      ha = column(c.x - inner) + 1;
+      hb = column(c.x + inner) - 1;
+    }
+    for (int cx = xa; cx <= xb; cx++) {
+      if (cx >= ha && cx <= hb) {
+        cx = hb;
+        continue;
+      }
       size_t cell = size_t(cy) * ix.w + cx;
       if (ix.cellStart[cell] == ix.cellStart[cell + 1]) continue;
       double x0 = ix.x0 + double(cx) * ix.cell, x1 = x0 + ix.cell;
@@ -204,15 +228,13 @@ const std::vector<int32_t>& Pop_ItemsNearRing(PopIndex& ix, const vec3& c) {
       double nz = c.z < zlo ? zlo - c.z : c.z > zhi ? c.z - zhi : 0, fz = std::max(std::fabs(c.z - zlo), std::fabs(c.z - zhi));
       if (nx * nx + ny * ny + nz * nz > rOut * rOut || fx * fx + fy * fy + fz * fz < rIn * rIn) continue;
       for (int32_t k = ix.cellStart[cell]; k < ix.cellStart[cell + 1]; k++) {
-        int32_t item = ix.cellItems[size_t(k)];
-        if (ix.seen[size_t(item)] == ix.stamp) continue;
-        ix.seen[size_t(item)] = ix.stamp;
-        ix.picked.push_back(item);
+        size_t item = size_t(ix.cellItems[size_t(k)]), word = item / 64;
+        ix.picked[word] |= uint64_t(1) << (item % 64);
+        *first = std::min(*first, word);
+        *last = std::max(*last, word);
       }
     }
   }
-  std::sort(ix.picked.begin(), ix.picked.end());
-  return ix.picked;
 }
 
 // The active near objects bucketed by clearance-sized cells around the player, so that a spot
@@ -282,6 +304,32 @@ bool Pop_Towards(const vec3& p, const vec3& a, const vec3& b) {
   return (double(a.x) - p.x) * (double(b.x) - p.x) + (double(a.y) - p.y) * (double(b.y) - p.y) > 0;
 }
 
+// The candidates of one segment or lane, appended to out[count..]; returns the new count.
+int Pop_ItemCandidates(const AreaSet& set, const PopIndex& ix, const PopItem& it, bool civilians, const vec3& c,
+                       double clearance, PopCandidate* out, int count) {
+  float t[2];
+  int roots = Math_SegmentSphere(&it.p0, &it.p1, &c, kPopRingRadius, t);
+  for (int r = 0; r < roots; r++) {
+    vec3 p{it.p0.x + t[r] * (it.p1.x - it.p0.x), it.p0.y + t[r] * (it.p1.y - it.p0.y),
+           it.p0.z + t[r] * (it.p1.z - it.p0.z)};
+    if (civilians) p.z += kPopCivilianRaise;
+    if (g_near.Blocked(p, clearance)) continue;
+    const vec3& centre = set.areas[size_t(it.area)].centre;
+    if (civilians) {
+      for (int32_t m = ix.portalStart[size_t(it.area)]; m < ix.portalStart[size_t(it.area) + 1]; m++) {
+        const vec3& mid = ix.portalMids[size_t(m)];
+        if (!Pop_Towards(p, c, mid)) continue;
+        out[count++] = PopCandidate{Pop_Inward(p, centre), mid};
+        if (count == kPopCandidates) return count;
+      }
+    } else if (Pop_Towards(p, it.p1, c)) {
+      out[count++] = PopCandidate{Pop_Inward(p, centre), it.p1};
+      if (count == kPopCandidates) return count;
+    }
+  }
+  return count;
+}
+
 int Pop_RandomIndex(int count) {
   int i = int(Math_RandNext() * float(count));
   return i < 0 ? 0 : i > count - 1 ? count - 1 : i;
@@ -343,28 +391,16 @@ int Pop_Candidates(int setKind, const vec3* player, GameObject* const* near, int
   const double clearance = civilians ? kPopCivilianClearance : kPopCarClearance;
   const vec3 c = *player;
   g_near.Build(c, clearance, near, near ? nearCount : 0);
+  size_t first, last;
+  Pop_MarkItemsNearRing(ix, c, &first, &last);
   int count = 0;
-  for (int32_t i : Pop_ItemsNearRing(ix, c)) {
-    const PopItem& it = ix.items[size_t(i)];
-    float t[2];
-    int roots = Math_SegmentSphere(&it.p0, &it.p1, &c, kPopRingRadius, t);
-    for (int r = 0; r < roots; r++) {
-      vec3 p{it.p0.x + t[r] * (it.p1.x - it.p0.x), it.p0.y + t[r] * (it.p1.y - it.p0.y),
-             it.p0.z + t[r] * (it.p1.z - it.p0.z)};
-      if (civilians) p.z += kPopCivilianRaise;
-      if (g_near.Blocked(p, clearance)) continue;
-      const vec3& centre = set.areas[size_t(it.area)].centre;
-      if (civilians) {
-        for (int32_t m = ix.portalStart[size_t(it.area)]; m < ix.portalStart[size_t(it.area) + 1]; m++) {
-          const vec3& mid = ix.portalMids[size_t(m)];
-          if (!Pop_Towards(p, c, mid)) continue;
-          out[count++] = PopCandidate{Pop_Inward(p, centre), mid};
-          if (count == kPopCandidates) return count;
-        }
-      } else if (Pop_Towards(p, it.p1, c)) {
-        out[count++] = PopCandidate{Pop_Inward(p, centre), it.p1};
-        if (count == kPopCandidates) return count;
-      }
+  // Items in visiting order: word by word, bit by bit; each word is cleared as it is taken.
+  for (size_t word = first; word <= last && word < ix.picked.size(); word++) {
+    uint64_t bits = ix.picked[word];
+    ix.picked[word] = 0;
+    for (; bits && count < kPopCandidates; bits &= bits - 1) {
+      const PopItem& it = ix.items[word * 64 + size_t(__builtin_ctzll(bits))];
+      count = Pop_ItemCandidates(set, ix, it, civilians, c, clearance, out, count);
     }
   }
   return count;

@@ -190,6 +190,18 @@ TEST_F(PopulationTest, NoCandidateNearANearObjectAndAtMost64) {
   f.sets[NAV_CIVILIAN].areas = {{0, 1, 2, 3}, {0, 4, 1}};
   Load(f);
   EXPECT_TRUE(Candidates(NAV_CIVILIAN).empty());
+
+  // Areas whose indices leave their set are left out, with a line; the others still count.
+  f = NavWriterFile{};
+  NavWriter_AddGrid(f.sets[NAV_CIVILIAN], 2200, -300, 150, 150, 1, 4, 0);
+  Load(f);
+  size_t whole = Candidates(NAV_CIVILIAN).size();
+  AreaSet& set = Nav_Level.sets[NAV_CIVILIAN];
+  set.edges[0].segment = 1 << 20;
+  set.areas[3].edgeCount = 1000;
+  Nav_Level.generation++;
+  EXPECT_LT(Candidates(NAV_CIVILIAN).size(), whole);
+  EXPECT_NE(Log().find("Pop_Update: 2 areas with indices outside their set are left out"), std::string::npos);
 }
 
 // Whole ticks on a ground slab: templates from files, one of each kind a tick, none at the cap.

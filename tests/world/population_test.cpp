@@ -155,6 +155,9 @@ TEST_F(PopulationTest, NoCandidateNearANearObjectAndAtMost64) {
   ASSERT_EQ(all.size(), size_t(kPopCandidates));
   for (const PopCandidate& c : all) EXPECT_NEAR(c.position.z, 8 + kPopCivilianRaise, 1.01f);
   ASSERT_EQ(Candidates(NAV_CARS).size(), 2u);  // one lane on each side runs towards the player
+  PopCandidate none[kPopCandidates];
+  const vec3 lost{std::nanf(""), 0, 0};
+  EXPECT_EQ(Pop_Candidates(NAV_CIVILIAN, &lost, nullptr, 0, none), 0) << "a player lost in space spawns nothing";
 
   // A small set: a ring of squares gives fewer than 64; near objects clear their surroundings.
   f = NavWriterFile{};

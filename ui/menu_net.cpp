@@ -7,6 +7,7 @@
 #include "foundation/input.h"
 #include "foundation/keys.h"
 #include "foundation/sound.h"
+#include "foundation/var.h"
 #include "render/text.h"
 #include "ui/ui.h"
 #include "world/net.h"
@@ -98,7 +99,8 @@ void Menu_NetHostOpen() {
   File_ListFiles("arenas\\", ".scn", &g_net.arenaCount, &g_net.arenas[0][0], kMenuArenas, kMenuArenaNameSize);
   g_net.hostRow = 0;
   if (g_net.arena >= g_net.arenaCount) g_net.arena = 0;
-  g_net.gameType = Game_NetGameType >= 0 && Game_NetGameType <= 2 ? Game_NetGameType : 0;
+  const VarRecord* type = Var_Find("multitype");
+  g_net.gameType = type && type->value >= 0 && type->value <= 2 ? int(type->value) : 0;
   Input_Reset();
 }
 
@@ -111,7 +113,10 @@ void Menu_NetHostInput(UiSystem* ui) {
   int team = Game_LocalTeam & 1;
   switch (g_net.hostRow) {
     case 0: Cycle(&g_net.arena, g_net.arenaCount); break;
-    case 1: Cycle(&g_net.gameType, 3); break;
+    case 1:
+      Cycle(&g_net.gameType, 3);
+      if (VarRecord* type = Var_Find("multitype")) Var_SetValue(type, float(g_net.gameType));
+      break;
     case 2: Cycle(&team, 2); break;
     default:
       if (!Enter()) break;

@@ -5,7 +5,8 @@
 struct UiSystem;
 
 // Hosting: rows "Arena", "Game type", "Team" (Left and Right, or Enter, change them) and "Start"
-// (Enter hosts the arena; the match begins at once). Escape goes back.
+// (Enter hosts the arena; the match begins at once). Escape goes back. The game type is kept in
+// the setting "multitype".
 void Menu_NetHostOpen();
 void Menu_NetHostInput(UiSystem* ui);
 void Menu_NetHostDraw();

@@ -55,6 +55,8 @@ static VarRecord g_gameSettings[] = {
     {"igv_last_frame", 0, kSaved, 0, "0", 0, nullptr},
     {"igv_first_frame", 0, kSaved, 0, "0", 0, nullptr},
     {"render_crosshair", 0, kSaved, 0, "0", 0, nullptr},
+    // The game type the host screen offers first (0 deathmatch, 1 team deathmatch, 2 capture the flag).
+    {"multitype", 0, kSaved, 0, "0", 0, nullptr},
 };
 
 MovieWmv* Game_Movie;

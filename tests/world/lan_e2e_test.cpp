@@ -17,21 +17,12 @@
 #include <thread>
 
 #include "support/test_support.h"
-#include "ui/ui.h"
+#include "world/e2e_fixture.h"
 
 namespace {
 
+using tw_test::BarPixels;
 using tw_test::ScreenImage;
-
-bool IsBar(const uint8_t* p) {
-  return std::abs(p[0] - kUiBarColor[0]) < 6 && std::abs(p[1] - kUiBarColor[1]) < 6 &&
-         std::abs(p[2] - kUiBarColor[2]) < 6;
-}
-int BarPixels(const ScreenImage& img) {
-  int n = 0;
-  for (size_t i = 0; i + 2 < img.rgb.size(); i += 3) n += IsBar(&img.rgb[i]);
-  return n;
-}
 
 // Pixels that differ clearly between two grabs right of the middle band (where the host's own
 // body stands, breathing).

@@ -54,6 +54,14 @@ int Spread(const ScreenImage& img) {
   return n;
 }
 
+// Pixels of the sample's green doors.
+int DoorPixels(const ScreenImage& img) {
+  int n = 0;
+  for (size_t i = 0; i + 2 < img.rgb.size(); i += 3)
+    n += img.rgb[i + 1] > 90 && img.rgb[i + 1] > img.rgb[i] + 40 && img.rgb[i + 1] > img.rgb[i + 2] + 40;
+  return n;
+}
+
 class PlayE2E : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -88,6 +96,22 @@ class PlayE2E : public ::testing::Test {
     }
     return false;
   }
+  // The intro plays; Escape skips it and the main menu shows. New game with the first or second
+  // hero; false when the menu or the street did not show.
+  bool StartStreet(bool secondHero) {
+    ScreenImage img;
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    Keys({"Escape"});
+    if (!WaitFor(Menu, &img, 60)) return false;
+    const ScreenImage menu = img;
+    Keys({"Return"});
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    if (secondHero) Keys({"Down"});
+    Keys({"Return"});
+    return WaitFor([&](const ScreenImage& i) { return BarPixels(i) == 0 && Spread(i) > 8 && MiddleDifference(i, menu) > 5; },
+                   &img, 60);
+  }
+  static bool Menu(const ScreenImage& i) { return BarPixels(i) > 2000; }
   // Keys with the pointer over the window's middle (so the window has the keyboard).
   void Keys(std::initializer_list<const char*> keys, int holdMs = 60) {
     ScreenImage img = tw_test::GrabScreen();
@@ -101,20 +125,7 @@ class PlayE2E : public ::testing::Test {
 
 TEST_F(PlayE2E, NewGameWalksTheStreetTakesAScreenshotAndQuits) {
   ScreenImage img;
-  auto menu = [](const ScreenImage& i) { return BarPixels(i) > 2000; };
-  // The intro plays; Escape skips it and the main menu shows.
-  std::this_thread::sleep_for(std::chrono::seconds(2));
-  Keys({"Escape"});
-  ASSERT_TRUE(WaitFor(menu, &img, 60)) << "no main menu; the log:\n" << tw_test::ReadFile("log");
-  ScreenImage menuGrab = img;
-  // New game with the second hero.
-  Keys({"Return"});
-  std::this_thread::sleep_for(std::chrono::seconds(1));
-  Keys({"Down", "Return"});
-  auto level = [&](const ScreenImage& i) {
-    return BarPixels(i) == 0 && Spread(i) > 8 && MiddleDifference(i, menuGrab) > 5;
-  };
-  ASSERT_TRUE(WaitFor(level, &img, 60)) << "the level did not show; the log:\n" << tw_test::ReadFile("log");
+  ASSERT_TRUE(StartStreet(true)) << "no menu or no level; the log:\n" << tw_test::ReadFile("log");
   // Standing still the picture keeps; after W is held for a second the middle has changed.
   std::this_thread::sleep_for(std::chrono::seconds(1));
   ScreenImage a = tw_test::GrabScreen();
@@ -135,10 +146,10 @@ TEST_F(PlayE2E, NewGameWalksTheStreetTakesAScreenshotAndQuits) {
   EXPECT_EQ(uint8_t(shot[16]), 32);
   // Escape, End game, then Quit in the main menu.
   Keys({"Escape"});
-  ASSERT_TRUE(WaitFor(menu, &img, 20));
+  ASSERT_TRUE(WaitFor(Menu, &img, 20));
   Keys({"Down", "Return"});
   std::this_thread::sleep_for(std::chrono::seconds(2));
-  ASSERT_TRUE(WaitFor(menu, &img, 20));
+  ASSERT_TRUE(WaitFor(Menu, &img, 20));
   Keys({"Down", "Down", "Return"});
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (Running() && std::chrono::steady_clock::now() < until)
@@ -157,6 +168,24 @@ TEST_F(PlayE2E, NewGameWalksTheStreetTakesAScreenshotAndQuits) {
   };
   double x = value("game_lastoriginx"), y = value("game_lastoriginy");
   EXPECT_GE(std::sqrt(x * x + y * y), 100.0) << settings;
+}
+
+// The street door stands 400 units to the hero's right: the hero strafes there by key until the
+// door stops it, turns to face it and presses Use; the door slides up out of the picture and comes
+// down again after its pause.
+TEST_F(PlayE2E, TheHeroWalksToTheStreetDoorAndOpensItWithTheUseKey) {
+  ScreenImage img;
+  ASSERT_TRUE(StartStreet(false)) << "no menu or no level; the log:\n" << tw_test::ReadFile("log");
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  Keys({"d"}, 2500);
+  Keys({"Right"}, 640);  // a quarter turn at 2.44 radians a second
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  ScreenImage closed = tw_test::GrabScreen();
+  const int door = DoorPixels(closed), pixels = closed.width * closed.height;
+  ASSERT_GT(door, pixels / 20) << "the door is not before the hero; the log:\n" << tw_test::ReadFile("log");
+  Keys({"e"});
+  EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return DoorPixels(i) < door / 10; }, &img, 3)) << "the door stayed shut";
+  EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return DoorPixels(i) > door / 2; }, &img, 10)) << "the door did not close";
 }
 
 }  // namespace

@@ -278,16 +278,15 @@ bool StillListed(const GameObject* target) {
 }
 
 // Where a ray from start along dir (unit) enters the object's box, within range; -1 if not.
-// Props and doors from entity text carry their size in the clip box, not in the object's box.
+// Props and doors from entity text carry their size in the clip box.
 float RayBox(const vec3& start, const vec3& dir, float range, const GameObject* o) {
   const float s[3] = {start.x, start.y, start.z}, d[3] = {dir.x, dir.y, dir.z};
-  const bool prop = o->classNum == FUNC_DOOR ||
-                    (o->classNum == WORLD && o->mins.x == o->maxs.x && o->mins.y == o->maxs.y && o->mins.z == o->maxs.z);
-  const float* box = o->clipBox;
-  const float lo[3] = {o->origin.x + (prop ? box[0] : o->mins.x), o->origin.y + (prop ? box[1] : o->mins.y),
-                       o->origin.z + (prop ? box[2] : o->mins.z)};
-  const float hi[3] = {o->origin.x + (prop ? box[3] : o->maxs.x), o->origin.y + (prop ? box[4] : o->maxs.y),
-                       o->origin.z + (prop ? box[5] : o->maxs.z)};
+  const float own[6] = {o->mins.x, o->mins.y, o->mins.z, o->maxs.x, o->maxs.y, o->maxs.z};
+  const float* c = o->clipBox;
+  const bool clip = (o->classNum == WORLD || o->classNum == FUNC_DOOR) && (c[0] < c[3] || c[1] < c[4] || c[2] < c[5]);
+  const float* box = clip ? c : own;
+  const float lo[3] = {o->origin.x + box[0], o->origin.y + box[1], o->origin.z + box[2]};
+  const float hi[3] = {o->origin.x + box[3], o->origin.y + box[4], o->origin.z + box[5]};
   float enter = 0, leave = range;
   for (int k = 0; k < 3; k++) {
     if (d[k] == 0) {

@@ -154,6 +154,8 @@ extern GameObject* Obj_Player;
 extern const ObjectClassSlots Obj_ClassSlots[10];
 
 GameObject* Obj_Alloc();
+// The id the last object made received (ids only grow).
+uint32_t Obj_LastId();
 int Load_ObjectX(GameObject* obj);
 int Obj_BindClass(GameObject* obj);
 int Obj_Count();

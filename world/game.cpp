@@ -74,6 +74,7 @@ uint32_t Game_FrameCount;
 vec3 Game_ViewOrigin;
 vec3 Game_ViewAngles;
 float Game_ViewZoom = 1.0f;
+float Game_ViewBlend = 1.0f;
 SoundFade Game_SoundFades[kSoundFades];
 uint32_t Game_FadeRestartArmed;
 double Game_FadeRestartTime;
@@ -208,6 +209,7 @@ static void Game_InterpolateView() {
     if (f < 0) f = 0;
     if (f > 1) f = 1;
   }
+  Game_ViewBlend = f;
   GameObject* player = Obj_Player;
   if (!player) {
     Game_ViewOrigin = vec3{0, 0, 0};

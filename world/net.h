@@ -84,6 +84,11 @@ void NET_SendClientQuit();
 void NET_StartServer(int32_t gameType);
 void NET_EndGame();
 
+// A shot of the weapon (0..35) from `from` along the angles `aim`: projectile kind 1 scatters
+// its pellets (two draws each, sideways then up, the random index restored after), kind 2 sends
+// them straight; then the weapon's fire sound. Used for peers' shots and the player's own.
+void NET_SpawnShot(uint32_t owner, int32_t weapon, const vec3* from, const vec3* aim);
+
 // Start-point choice for a team: the default start, else a random allowed start nobody alive
 // stands on.
 void NET_ChooseStart(int32_t team, vec3* origin, vec3* angles);

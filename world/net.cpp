@@ -147,13 +147,6 @@ struct QuietEnd {
 
 bool Active(const GameObject* o) { return (o->flags & OBJ_ACTIVE) && !o->deleteQueued; }
 
-GameObject* BodyOf(uint32_t id) {
-  if (!id) return nullptr;
-  for (GameObject* o = Obj_ListHead; o; o = o->next)
-    if (o->classNum == NETPLAYER && Active(o) && uint32_t(o->prop.netId) == id) return o;
-  return nullptr;
-}
-
 FragRow* RowOf(uint32_t id) {
   for (FragRow& r : NET_FragTable)
     if (r.used && r.id == id) return &r;
@@ -169,9 +162,44 @@ int ObjectNumber(const GameObject* o) {
   return n >= 0 && n < kNetWorldBytes ? int(n) : -1;
 }
 
+// The bodies and the numbered objects in list order, looked up again when the list changed
+// (objects get their class, name and network id when they are made). Drains use it; a message
+// handled on its own looks afresh.
+struct NetIndex {
+  bool valid;
+  uint32_t version;
+  std::vector<GameObject*> bodies;
+  std::vector<GameObject*> numbered[kNetWorldBytes];
+};
+NetIndex g_index;
+bool g_draining;
+
+NetIndex& Index() {
+  NetIndex& x = g_index;
+  if (x.valid && x.version == Obj_ListVersion) return x;
+  x.bodies.clear();
+  for (auto& list : x.numbered) list.clear();
+  for (GameObject* o = Obj_ListHead; o; o = o->next) {
+    if (o->classNum == NETPLAYER) x.bodies.push_back(o);
+    int n = ObjectNumber(o);
+    if (n >= 0) x.numbered[n].push_back(o);
+  }
+  x.valid = true;
+  x.version = Obj_ListVersion;
+  return x;
+}
+
+GameObject* BodyOf(uint32_t id) {
+  if (!id) return nullptr;
+  for (GameObject* o : Index().bodies)
+    if (Active(o) && uint32_t(o->prop.netId) == id) return o;
+  return nullptr;
+}
+
 GameObject* NumberedObject(int n) {
-  for (GameObject* o = Obj_ListHead; o; o = o->next)
-    if (Active(o) && ObjectNumber(o) == n) return o;
+  if (n < 0 || n >= kNetWorldBytes) return nullptr;
+  for (GameObject* o : Index().numbered[n])
+    if (Active(o)) return o;
   return nullptr;
 }
 
@@ -294,8 +322,8 @@ void RemoteShot(GameObject* body, const NetMessage& m) {
 }
 
 void HandleState(const NetMessage& m, uint32_t sender) {
-  for (GameObject* o = Obj_ListHead; o; o = o->next) {
-    if (o->classNum != NETPLAYER || !Active(o) || uint32_t(o->prop.netId) != sender) continue;
+  for (GameObject* o : Index().bodies) {
+    if (!Active(o) || uint32_t(o->prop.netId) != sender) continue;
     if (o->prop.lastClock != 0 && !(o->prop.lastClock < m.clock)) continue;
     o->prop.receiptTime = Timer_FrameTime;
     o->prop.lastClock = m.clock;
@@ -430,6 +458,7 @@ int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender) {
     Refuse(why, packet[0], length, sender);
     return -1;
   }
+  if (!g_draining) g_index.valid = false;
   int type = m.type;
   int mode = Game_NetMode;
   bool server = mode == 1, client = mode == 2;
@@ -510,10 +539,13 @@ int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender) {
       }
       break;
     case NETMSG_WORLD:
-      for (GameObject* o = Obj_ListHead; o; o = o->next) {
-        int n = Active(o) ? ObjectNumber(o) : -1;
-        if (n >= 0 && (m.world[n] == 1 || m.world[n] == 2)) o->person.state = m.world[n];
-      }
+    {
+      NetIndex& index = Index();
+      for (int n = 0; n < kNetWorldBytes; n++)
+        if (m.world[n] == 1 || m.world[n] == 2)
+          for (GameObject* o : index.numbered[n])
+            if (o->person.state != m.world[n] && Active(o)) o->person.state = m.world[n];
+    }
       break;
     case NETMSG_SERVERQUIT:
       Say("client ServerQuit %f %f\n", m.stamp, NET_GameStamp);
@@ -658,13 +690,13 @@ void NET_SendState() {
   if (!NET_Up || Game_NetMode == 0 || !Obj_Player) return;
   static NetMessage world;
   bool server = Game_NetMode == 1;
+  NetIndex& index = Index();
   if (server) {
     std::memset(&world, 0, sizeof world);
     world.type = NETMSG_WORLD;
-    for (GameObject* o = Obj_ListHead; o; o = o->next) {
-      int n = Active(o) ? ObjectNumber(o) : -1;
-      if (n >= 0 && (o->person.state == 1 || o->person.state == 2)) world.world[n] = uint8_t(o->person.state);
-    }
+    for (int n = 0; n < kNetWorldBytes; n++)
+      for (GameObject* o : index.numbered[n])
+        if (Active(o) && (o->person.state == 1 || o->person.state == 2)) world.world[n] = uint8_t(o->person.state);
   }
   NetMessage& m = Fresh(NETMSG_STATE);
   const GameObject* p = Obj_Player;
@@ -678,8 +710,8 @@ void NET_SendState() {
   m.shotAngles[0] = s.angles.x, m.shotAngles[1] = s.angles.y, m.shotAngles[2] = s.angles.z;
   m.weapon = s.weapon;
   m.shotWord = s.word;
-  for (GameObject* o = Obj_ListHead; o; o = o->next) {
-    if (o->classNum != NETPLAYER || !Active(o) || !o->prop.netId) continue;
+  for (GameObject* o : index.bodies) {
+    if (!Active(o) || !o->prop.netId) continue;
     Send(m, uint32_t(o->prop.netId));
     if (server) Send(world, uint32_t(o->prop.netId));
   }
@@ -762,6 +794,7 @@ int NET_ReceiveAll() {
   if (!NET_Up) return 0;
   static uint8_t packet[kNetPacketSize];
   int handled = 0;
+  g_draining = true;
   while (handled < kNetPacketsPerFrame) {
     uint32_t sender = 0;
     int length = NET_ReceiveSource ? NET_ReceiveSource(packet, kNetPacketSize, &sender)
@@ -770,6 +803,7 @@ int NET_ReceiveAll() {
     NET_HandlePacket(packet, length, sender);
     handled++;
   }
+  g_draining = false;
   return handled;
 }
 

@@ -425,8 +425,7 @@ void Game_Frame() {
     Game_RingWrite = (Game_RingWrite + 1) % kInputRing;
     if (!Game_Running) break;
     if (Game_NetMode != 0) {
-      for (GameObject* o = Obj_ListHead; o; o = o->next)
-        if (o->classNum == NETPLAYER && o->person.state == 2 && o->deathTime + 5.0 < Game_Time) NET_SendRespawn(o);
+      NET_RespawnDead();
       NET_SendState();
       NET_SendFrags();
     }

@@ -686,6 +686,22 @@ void NET_SendRespawn(GameObject* body) {
   Say("NET:send Respawn to client %s\n", AddrText(uint32_t(body->prop.netId)));
 }
 
+void NET_RespawnDead() {
+  if (!NET_Up || Game_NetMode != 1) return;
+  for (GameObject* o : Index().bodies)
+    if (Active(o) && o->person.state == 2 && o->deathTime + kRespawnDelay < Game_Time) NET_SendRespawn(o);
+  GameObject* p = Obj_Player;
+  if (!p || p->person.state != 2 || !(p->deathTime + kRespawnDelay < Game_Time)) return;
+  vec3 origin, angles;
+  NET_ChooseStart(p->person.team, &origin, &angles);
+  p->origin = p->prevOrigin = origin;
+  p->angles = angles;
+  p->person.velocity[0] = p->person.velocity[1] = p->person.velocity[2] = 0;
+  p->flags |= 12u;
+  p->person.health = 100;
+  p->person.state = 1;
+}
+
 void NET_SendState() {
   if (!NET_Up || Game_NetMode == 0 || !Obj_Player) return;
   static NetMessage world;

@@ -79,6 +79,9 @@ void NET_SendServerQuit();
 void NET_SendKilled(uint32_t killer);
 void NET_AddFrag(uint32_t id);
 void NET_SendFrags();
+// The server's respawns of the frame: every body dead for 5 s (NET_SendRespawn), and its own
+// player, put back alive at a free start like a client.
+void NET_RespawnDead();
 void NET_SendClientQuit();
 // Starts a game as server (stamp = the frame clock) and ends any network game (tables emptied).
 void NET_StartServer(int32_t gameType);

@@ -159,6 +159,8 @@ int Obj_Count() {
   return n;
 }
 
+uint32_t Obj_LastId() { return g_lastId; }
+
 GameObject* Obj_FindById(uint32_t id) {
   for (GameObject* o = Obj_ListHead; o; o = o->next)
     if (o->id == id) return o;

@@ -157,6 +157,8 @@ extern const ObjectClassSlots Obj_ClassSlots[10];
 extern uint32_t Obj_ListVersion;
 
 GameObject* Obj_Alloc();
+// The id the last object made received (ids only grow).
+uint32_t Obj_LastId();
 int Load_ObjectX(GameObject* obj);
 int Obj_BindClass(GameObject* obj);
 int Obj_Count();

@@ -350,6 +350,31 @@ void Fire(GameObject* p) {
   if (Game_NetMode != 0) NET_PendingShot = PendingShot{1, eye, aim, w, int32_t(Game_TickFrame.command)};
 }
 
+// In a network game the player takes pick-ups and flags by walking into them: a numbered or
+// capture-the-flag world object in state 1 whose origin lies within 16 units of the player's box
+// is used. A client asks its server again for the same object only after half a second.
+void TouchPickups(GameObject* p) {
+  static uint32_t lastId;
+  static double lastTime;
+  constexpr float kReach = 16.0f;
+  int count = 0;
+  GameObject* const* all = Obj_ListArray(&count);
+  for (int i = 0; i < count; i++) {
+    GameObject* o = all[i];
+    if (o->classNum != WORLD || !(o->flags & OBJ_ACTIVE) || o->person.state != 1) continue;
+    if (o->person.name[0] != '#' && o->person.ctfRole == 0) continue;
+    const vec3& at = o->origin;
+    if (at.x < p->origin.x + p->mins.x - kReach || at.x > p->origin.x + p->maxs.x + kReach ||
+        at.y < p->origin.y + p->mins.y - kReach || at.y > p->origin.y + p->maxs.y + kReach ||
+        at.z < p->origin.z + p->mins.z - kReach || at.z > p->origin.z + p->maxs.z + kReach)
+      continue;
+    if (Game_NetMode == 2 && o->id == lastId && Game_Time >= lastTime && Game_Time - lastTime < 0.5) continue;
+    lastId = o->id;
+    lastTime = Game_Time;
+    o->slots.Use(o, p, nullptr);
+  }
+}
+
 // The network id of whoever fired what hurt the player: a peer's body, the player itself (the
 // local address), else 0.
 uint32_t KillerId(const GameObject* p, GameObject* attacker) {
@@ -436,6 +461,7 @@ void Think(GameObject* p, const DemoFrame& f) {
   UpdateCamera(p);
   if (alive) FindUseTargets(p);
   if (alive && (cmd & CMD_FIRE)) Fire(p);
+  if (alive && Game_NetMode != 0) TouchPickups(p);
 }
 
 }  // namespace

@@ -134,9 +134,9 @@ void RunCopy(Copy me, Shared* sh) {
     } else if (step != acted) {
       acted = step;
       GameObject* body = OtherBody();
-      if (me == CLIENT && step == TOUCH)
+      if (me == CLIENT && step == TOUCH && Obj_Player)  // steps onto the pick-up
         for (GameObject* o = Obj_ListHead; o; o = o->next)
-          if (std::strcmp(o->person.name, "#0") == 0) o->slots.Use(o, Obj_Player, nullptr);
+          if (std::strcmp(o->person.name, "#0") == 0) Obj_Player->origin = o->origin;
       bool killed = (me == CLIENT && step == KILL_CLIENT) || (me == HOST && step == KILL_HOST);
       if (killed && Obj_Player && body) Obj_Player->slots.Damage(Obj_Player, body, 500, 1, nullptr, 0, 0);
       if ((me == CLIENT && step == QUIT_CLIENT) || (me == HOST && step == QUIT_SERVER)) Level_Free();
@@ -263,7 +263,8 @@ TEST_F(Match, TwoCopiesJoinSeeEachOtherScoreRespawnAndQuit) {
   }
   EXPECT_NEAR(V(CLIENT).player[2], 0, 0.5) << "the client stands on the floor";
 
-  // Touch: the host takes "#0" off the field and confirms; the client collects it.
+  // Touch: the client walks into "#0"; the host takes it off the field and confirms; the client
+  // collects it.
   Go(TOUCH);
   ASSERT_TRUE(Until([&] { return V(CLIENT).money == 125 && V(HOST).pickup == 2 && V(CLIENT).pickup == 2; }, 5));
   EXPECT_TRUE(Has(Log(HOST), "NET:send TouchConfirm to 127.0.0.3"));

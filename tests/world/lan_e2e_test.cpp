@@ -38,10 +38,6 @@ int Compare(const ScreenImage& a, const ScreenImage& b) {
   return count;
 }
 
-// Whether this build draws the bodies of other players (until it does, the body is checked by
-// the host's log alone).
-constexpr bool kBodiesDrawn = false;
-
 class LanE2E : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -145,7 +141,7 @@ TEST_F(LanE2E, HostAndJoinThroughTheScreensAndTheHostSeesTheJoinersBody) {
   ScreenImage together = Settled();
   int noise = Compare(alone, aloneAgain);
   int body = Compare(alone, together);
-  if (kBodiesDrawn) EXPECT_GT(body, noise + 100) << "noise " << noise;
+  EXPECT_GT(body, noise + 100) << "noise " << noise;
 
   // The joiner ends its game: the host hears it and the body goes.
   ASSERT_TRUE(tw_test::RaiseWindowByTitle("Tarnwick", 5000, join_));
@@ -153,7 +149,7 @@ TEST_F(LanE2E, HostAndJoinThroughTheScreensAndTheHostSeesTheJoinersBody) {
   EXPECT_TRUE(WaitForLog("host", "NET:incoming ClientQuit from 127.0.0.3", 20)) << Log("host");
   ASSERT_TRUE(tw_test::RaiseWindowByTitle("Tarnwick", 5000, host_));
   ScreenImage after = Settled();
-  if (kBodiesDrawn) EXPECT_LT(Compare(alone, after), body);
+  EXPECT_LT(Compare(alone, after), body);
 }
 
 }  // namespace

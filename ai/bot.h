@@ -1,10 +1,27 @@
-// The AI's part of a character and the level's street props.
+// The AI's part of a character, the level's navigation areas and street props, and the AI block
+// of saved games.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "foundation/vecmath.h"
+
+// Bot control flags (`BotState::acfFlags`).
+constexpr uint32_t ACF_NO_MINE_TARGET = 0x1000;  // no target for proximity mines; sparks, not blood
+constexpr uint32_t ACF_NO_IMPACT = 0x100000;     // no impact effects
+
+constexpr int kBotScriptSize = 64;
 
 // The AI state of a character, kept in its object.
 struct BotState {
   int32_t engaged;  // non-zero while the character is busy with a fight or an errand
+  uint32_t acfFlags;
+  int32_t setUp;  // bot_Setup gave the object its state
+  char script[kBotScriptSize];
+  vec3 goals[2];         // where the character heads, then where it goes after
+  int32_t civilianArea;  // area of the civilian set it stands in, -1 none
+  int32_t carArea;       // area of the car set, -1 none
 };
 
 // Street props: one model per kind, placed over a grid of 500-unit cells.
@@ -27,19 +44,74 @@ struct StreetPropGrid {
 };
 extern StreetPropGrid Props_Grid;
 
-// Loads the level's navigation areas and street props.
+// Navigation areas: convex or concave polygons over vertices (x and y matter, z is kept), joined
+// along shared segments.
+struct NavSegment {
+  int32_t v0, v1;
+  int32_t areaA, areaB;  // the area on each side, -1 none
+};
+struct NavEdge {
+  int32_t segment;
+  int32_t side;  // 0: the area walks the segment from v0 to v1; 1: from v1 to v0
+};
+struct NavArea {
+  int32_t firstEdge, edgeCount;
+  vec3 centre;
+};
+struct NavAreaSet {
+  std::vector<vec3> vertices;
+  std::vector<NavSegment> segments;
+  std::vector<NavEdge> edges;
+  std::vector<NavArea> areas;
+};
+enum NavSetKind { NAV_CIVILIAN = 0, NAV_CARS = 1, kNavSets = 2 };
+constexpr int kNavTemplateSize = 256;
+constexpr int kNavTemplates = 64;
+enum NavTemplateList { NAV_TEMPLATE_CARS = 0, NAV_TEMPLATE_DAY = 1, NAV_TEMPLATE_NIGHT = 2, kNavTemplateLists = 3 };
+struct NavLevel {
+  NavAreaSet sets[kNavSets];
+  char templates[kNavTemplateLists][kNavTemplates][kNavTemplateSize];
+  int32_t templateCounts[kNavTemplateLists];
+  int32_t caps[3];  // cars, day civilians, night civilians
+};
+extern NavLevel Nav_Level;
+
+// Loads "<path>.nav": the areas, templates, caps and street props. A file with an index out of
+// range is refused whole (nothing kept); an unknown key, a bad number or an over-long name is
+// logged and skipped. Returns 1 when the file was taken.
 int LoadAreas(const char* path);
-// Releases the street props.
+// The same from a file's text (`name` for log lines).
+int Nav_ReadText(const char* text, size_t size, const char* name);
+// Releases the areas and the street props.
+void ai_FreeAreas();
 void Props_Free();
+// The area of the set containing the point (seen from above), trying `hint` first; -1 for none.
+// A point on a segment two areas share belongs to exactly one of them.
+int ai_FindAreaAtPoint(const NavAreaSet* set, const vec3* point, int hint);
 
 struct GameObject;
+struct FileHandle;
 // The character leaves its team before its object is released.
 void ai_UnregisterObject(GameObject* obj);
 // Once after every clearing of the object list, at the first tick.
 void ai_StartLevel();
 // The AI's step of every tick.
 void ai_Tick();
-// A new game: every AI memory is dropped.
+// The AI block is not set up (a level was released).
+void ai_Invalidate();
+// A new game: every AI memory is dropped at the next step.
 void ai_RequestFullReset();
+// Non-zero while deathmatch respawns are on.
+int ai_GetDmRespawns();
+// Every living character dies through its Damage operation (a developer key).
+void ai_KillAllEnemies();
 // Sets up a character's AI from a script ("*" = the default).
 void bot_Setup(GameObject* obj, const char* script);
+// The AI block of a saved game: written after everything else, read back to the end of the file.
+// Loading checks the whole block (its mark, version, length, check word and that every object it
+// names exists) before it changes anything. Both return 1 on success.
+int ai_SaveBlock(FileHandle* file);
+int ai_LoadBlock(FileHandle* file);
+// The block as bytes, and applied from bytes (the same checks as ai_LoadBlock).
+std::vector<uint8_t> ai_BlockBytes();
+int ai_ApplyBlock(const uint8_t* bytes, size_t size);

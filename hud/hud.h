@@ -1,14 +1,66 @@
-// The in-game HUD module.
+// The in-game HUD module: the hero's state as text, the HUD file's tuning values, the in-game
+// panels' entries and quick save and load.
 #pragma once
+#include <cstddef>
+#include <cstdint>
+
+struct GameObject;
+
+// Stage 1 reads the HUD file "sprites\ui\ui.txt"; stage 0 and others do nothing.
 void Hud_Init(int stage);
 void Hud_Shutdown();
 
-// The HUD of normal play.
+// The HUD of normal play: health, and with a weapon in hand its magazine and reserve.
 void Hud_Draw();
+// The HUD's text for a character (lines ended by "\n"); returns its length.
+size_t Hud_FormatStatus(const GameObject* obj, char* out, size_t size);
+// Where and how Hud_Draw prints it on the 640 x 480 screen.
+constexpr float kHudBox[4] = {20.0f, 400.0f, 320.0f, 470.0f};
+constexpr float kHudTextSize = 20.0f;
+constexpr float kHudTextColor[4] = {1.0f, 0.9f, 0.6f, 1.0f};
+
+// The HUD file: bracketed key and value pairs. "daytime" (seconds of a day, 60 when unset or not
+// above 0), the damage factors "<prefix>_<band>" (1.0 when unset), and the boxes of the Transport
+// System's day and night buttons ("daybutton", "nightbutton": left top right bottom).
+constexpr int kHudDamageKinds = 6;
+constexpr int kHudDamageBands = 5;
+extern const char* const Hud_DamagePrefixes[kHudDamageKinds];
+extern const char* const Hud_DamageBands[kHudDamageBands];
+struct HudSettings {
+  float dayLength;
+  float damage[kHudDamageKinds][kHudDamageBands];
+  float dayButton[4];
+  float nightButton[4];
+};
+extern HudSettings Hud_Settings;
+// The defaults, then the file's text over them (`fileName` names the file in log lines). An
+// unknown key, a bad number or an over-long token gets one log line and is skipped. Returns the
+// number of values taken.
+int Hud_ReadSettings(const char* text, size_t size, const char* fileName);
+// The length of a day in seconds.
+float Hud_DayLength();
+
 // The in-game panels (inventory, stats, shops...): their drawing and input while one is open.
 void Panel_DrawAll();
 void Panel_Input();
+// The menu keys while a menu shows (the menu system's input).
+void Panel_HandleMenuKeys();
+// Escape over an open panel closes it.
+void Panel_ToggleIngameMenu();
+// Keeps the game's picture behind the in-game menu.
+void Panel_GrabScreen();
+// The gameplay keys of the inventory and goals panels.
+void GameInputUI();
 // The on-screen message lines.
 void Hud_DrawMessageLines();
-// The length of a day in seconds ("daytime" of the HUD file; 60 when it sets none).
-float Hud_DayLength();
+
+// The cell maps of the inventory pane: seven tables by inventory position, -1 = not laid out.
+constexpr int kItemPaneMaps = 7;
+constexpr int kItemPaneCells = 256;
+extern int32_t ItemPane_Cells[kItemPaneMaps][kItemPaneCells];
+// Lays the position out again (every map -1 there).
+void ItemPane_ResetCell(int position);
+
+// Quick save and quick load ("quicksave\quick").
+void Menu_QuickSave();
+void Menu_QuickLoad();

@@ -1,4 +1,4 @@
-// Dialogues with characters.
+// Dialogues with characters (until they arrive: the partner named, Escape closes).
 #pragma once
 #include <cstdint>
 
@@ -14,6 +14,7 @@ void Dialog_Draw();
 void Dialog_Input();
 
 // The Transport System and the other full-screen modes, and the city map.
+void TS_Init();
 void TS_Draw();
 void TS_Input();
 void MapScreen_Draw();

@@ -1,5 +1,251 @@
 #include "ui/menu.h"
 
-// The menus arrive later.
-void Menu_Draw() {}
-void Menu_Input() {}
+#include <strings.h>
+
+#include <cstdio>
+
+#include "characters/actions.h"
+#include "foundation/input.h"
+#include "foundation/keys.h"
+#include "foundation/log.h"
+#include "foundation/sound.h"
+#include "foundation/sys.h"
+#include "foundation/text.h"
+#include "foundation/var.h"
+#include "render/draw2d.h"
+#include "render/text.h"
+#include "ui/menu_keys.h"
+#include "ui/ui.h"
+#include "world/game.h"
+#include "world/level.h"
+#include "world/personage.h"
+
+namespace {
+
+UiSystem g_ui;
+
+const char kTextBase[] = "data\\text\\";
+
+struct MenuItem {
+  const char* key;    // text key of its visible name
+  const char* label;  // shown when the language has no such text
+  void (*act)(UiSystem* ui);
+};
+
+struct MenuScreen {
+  const char* name;
+  const char* titleKey;
+  const char* titleLabel;
+  const MenuItem* items;
+  int32_t itemCount;
+  void (*back)(UiSystem* ui);   // Escape or the right button; null: nothing
+  void (*open)();               // when pushed
+  void (*input)(UiSystem* ui);  // replaces the item keys (null: the item keys)
+  void (*draw)();               // drawn after the items (null: nothing more)
+};
+
+void PlaySound(const char* name) { Sound_Play(name, 1.0f, 100.0f, nullptr, 0, 0); }
+
+// Menu off, no screen left, input taken back by the game.
+void CloseMenu(UiSystem* ui) {
+  UI_ClearMenuStack(ui);
+  Game_MenuOpen = 0;
+  Input_Reset();
+}
+
+void Pop(UiSystem* ui) { UI_PopMenu(ui); }
+void OpenHeroChoice(UiSystem* ui) { UI_PushMenu(ui, "newgame", nullptr); }
+void OpenKeys(UiSystem* ui) { UI_PushMenu(ui, "keys", nullptr); }
+void Quit(UiSystem*) { Sys_QuitRequested = 1; }
+
+void StartGame(int hero) {
+  Game_HeroChoice = hero;
+  Game_NewSession("scripts\\personages");
+  Level_Load("street");
+  Input_Reset();
+}
+void StartFirstHero(UiSystem*) { StartGame(0); }
+void StartSecondHero(UiSystem*) { StartGame(1); }
+
+void Resume(UiSystem* ui) { CloseMenu(ui); }
+// The level is released by the next frame's pending level change.
+void EndGame(UiSystem* ui) {
+  std::snprintf(Game_PendingLevel, sizeof Game_PendingLevel, "%s", "endgame");
+  CloseMenu(ui);
+}
+
+// The key-binding screen runs its own keys and leaves the stack when it closes.
+void KeysInput(UiSystem* ui) {
+  Menu_InputKeys();
+  if (!Menu_InputKeysIsOpen()) UI_PopMenu(ui);
+}
+
+constexpr int kKeyRows = 8;
+void KeysDraw() {
+  int selected = Menu_InputKeysSelection();
+  int first = selected - kKeyRows / 2;
+  if (first > kPlayerActionCount - kKeyRows) first = kPlayerActionCount - kKeyRows;
+  if (first < 0) first = 0;
+  Print_SetSize(18.0f);
+  for (int row = 0; row < kKeyRows && first + row < kPlayerActionCount; row++) {
+    int action = first + row;
+    float top = kUiItemTop + row * 30.0f;
+    if (action == selected) UI_FillRect(60, top, 580, top + 30, kUiBarColor[0], kUiBarColor[1], kUiBarColor[2], 255);
+    VarRecord* bound[2];
+    int n = Menu_InputKeysFindBindings(action, bound);
+    char line[256];
+    std::snprintf(line, sizeof line, "%s   %s%s%s", PlayerActionTable[action].name, n > 0 ? bound[0]->name : "-",
+                  n > 1 ? ", " : "", n > 1 ? bound[1]->name : "");
+    Print_SetAlign(0);
+    Print_TextBox(70, top + 4, 570, top + 30, line);
+  }
+  if (Menu_InputKeysArmed()) {
+    Print_SetAlign(1);
+    UI_DrawText("menu\\presskey", "Press a key", 0, 440, 640, 480);
+  }
+}
+
+const MenuItem kMainItems[] = {
+    {"menu\\newgame", "New game", OpenHeroChoice},
+    {"menu\\keys", "Key bindings", OpenKeys},
+    {"menu\\quit", "Quit", Quit},
+};
+const MenuItem kHeroItems[] = {
+    {"personages\\JaxTorvin", "Jax Torvin", StartFirstHero},
+    {"personages\\MiraSolvek", "Mira Solvek", StartSecondHero},
+};
+const MenuItem kInGameItems[] = {
+    {"menu\\resume", "Resume", Resume},
+    {"menu\\endgame", "End game", EndGame},
+    {"menu\\quit", "Quit", Quit},
+};
+
+const MenuScreen kScreens[] = {
+    {"mainmenu", "menu\\title", "Tarnwick", kMainItems, 3, nullptr, nullptr, nullptr, nullptr},
+    {"newgame", "menu\\choosehero", "Choose your hero", kHeroItems, 2, Pop, nullptr, nullptr, nullptr},
+    {"keys", "menu\\keys", "Key bindings", nullptr, 0, nullptr, Menu_InputKeysOpen, KeysInput, KeysDraw},
+    {"ingamemenu", "menu\\paused", "Game paused", kInGameItems, 3, Resume, nullptr, nullptr, nullptr},
+};
+constexpr int kScreenCount = int(sizeof kScreens / sizeof kScreens[0]);
+
+void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
+  if (screen.itemCount > 0) {
+    if (Input_KeyPressed(KEY_UP)) {
+      top.selection = (top.selection + screen.itemCount - 1) % screen.itemCount;
+      PlaySound("menu_mov");
+    }
+    if (Input_KeyPressed(KEY_DOWN)) {
+      top.selection = (top.selection + 1) % screen.itemCount;
+      PlaySound("menu_mov");
+    }
+    if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER) | Input_KeyPressed(kKeyMouseLeft)) {
+      PlaySound("menu_act");
+      Input_Reset();
+      screen.items[top.selection].act(ui);
+      return;
+    }
+  }
+  if (screen.back && (Input_KeyPressed(KEY_ESCAPE) | Input_KeyPressed(kKeyMouseRight))) {
+    PlaySound("menu_act");
+    Input_Reset();
+    screen.back(ui);
+  }
+}
+
+void Paint(const UiStackEntry& top, const MenuScreen& screen) {
+  Print_SetBackgroundColor(0, 0, 0, 0);
+  Print_SetWidthScale(kUiTextSize);
+  Print_SetSize(kUiTextSize * 1.5f);
+  Print_SetColor(1, 1, 1, 1);
+  Print_SetAlign(1);
+  UI_DrawText(screen.titleKey, screen.titleLabel, 0, kUiTitleTop, 640, kUiItemTop);
+  Print_SetSize(kUiTextSize);
+  for (int i = 0; i < screen.itemCount; i++) {
+    float y = kUiItemTop + i * kUiItemHeight;
+    if (i == top.selection)
+      UI_FillRect(kUiItemLeft, y, kUiItemRight, y + kUiItemHeight, kUiBarColor[0], kUiBarColor[1], kUiBarColor[2], 255);
+    Print_SetAlign(1);
+    Print_SetColor(1, 1, 1, 1);
+    UI_DrawText(screen.items[i].key, screen.items[i].label, kUiItemLeft, y + 6, kUiItemRight, y + kUiItemHeight);
+  }
+  if (screen.draw) screen.draw();
+}
+
+}  // namespace
+
+UiSystem* UI_System = &g_ui;
+const char* const UI_HeroNames[kHeroes] = {"JaxTorvin", "MiraSolvek"};
+
+void UI_DrawText(const char* key, const char* fallback, float left, float top, float right, float bottom) {
+  size_t size = 0;
+  const uint8_t* text = Text_GetRaw(kTextBase, key, &size);
+  if (text && size >= 2)
+    Text_Draw(kTextBase, key, left, top, right, bottom);
+  else if (fallback)
+    Print_TextBox(left, top, right, bottom, fallback);
+}
+
+void UI_FillRect(float left, float top, float right, float bottom, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+  static Picture blank{};  // material 0 draws untextured
+  blank.width = blank.height = 1;
+  Draw2D_PictureSized(left, top, right - left, bottom - top, &blank, 1, Color8{r, g, b, a});
+}
+
+int UI_PushMenu(UiSystem* ui, const char* name, void (*proc)()) {
+  if (!ui || !name) return 0;
+  int screen = 0;
+  while (screen < kScreenCount && strcasecmp(kScreens[screen].name, name) != 0) screen++;
+  if (screen == kScreenCount) {
+    Log_Printf("UI_PushMenu: no menu \"%s\"\n", name);
+    return 0;
+  }
+  if (ui->depth >= kUiStackDepth) {
+    Log_Printf("UI_PushMenu: the menu stack is full; \"%s\" not shown\n", name);
+    return 0;
+  }
+  ui->stack[ui->depth++] = UiStackEntry{screen, 0, proc};
+  if (kScreens[screen].open) kScreens[screen].open();
+  return 1;
+}
+
+void UI_PopMenu(UiSystem* ui) {
+  if (ui && ui->depth > 0) ui->depth--;
+}
+
+void UI_ClearMenuStack(UiSystem* ui) {
+  if (ui) ui->depth = 0;
+}
+
+int UI_MenuDepth(const UiSystem* ui) { return ui ? ui->depth : 0; }
+
+const char* UI_TopMenuName(const UiSystem* ui) {
+  return ui && ui->depth > 0 ? kScreens[ui->stack[ui->depth - 1].screen].name : "";
+}
+
+int UI_TopSelection(const UiSystem* ui) { return ui && ui->depth > 0 ? ui->stack[ui->depth - 1].selection : -1; }
+
+int UI_Event(UiSystem* ui, int message) {
+  if (!ui || ui->depth <= 0) return 0;
+  UiStackEntry& top = ui->stack[ui->depth - 1];
+  const MenuScreen& screen = kScreens[top.screen];
+  if (message == kUiPaint) {
+    Paint(top, screen);
+    return 1;
+  }
+  if (message != kUiInput) return 0;
+  void (*proc)() = top.proc;
+  if (screen.input)
+    screen.input(ui);
+  else
+    ItemKeys(ui, top, screen);
+  if (proc) proc();
+  return 1;
+}
+
+void Menu_Draw() { UI_Event(UI_System, kUiPaint); }
+void Menu_Input() { UI_Event(UI_System, kUiInput); }
+
+void Menu_SetMain() {
+  UI_ClearMenuStack(UI_System);
+  UI_PushMenu(UI_System, "mainmenu", nullptr);
+}

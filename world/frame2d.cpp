@@ -90,16 +90,10 @@ void Frame2D_BlackBars() {
 }
 
 void Frame2D_Movie() {
-  if (!Game_Movie) {
-    Game_FullScreenMode = FULLSCREEN_NONE;
-    return;
-  }
-  if (Movie_UpdateWmv(Game_Movie)) {
+  if (Game_Movie && Movie_UpdateWmv(Game_Movie))
     Movie_DrawWmv(Game_Movie, nullptr);
-  } else {
-    Movie_CloseWmv(&Game_Movie);
-    Game_FullScreenMode = FULLSCREEN_NONE;
-  }
+  else
+    Game_EndMovie();
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 #include "world/game.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 #include "characters/actions.h"
+#include "characters/player.h"
 #include "foundation/input.h"
+#include "foundation/keys.h"
 #include "foundation/log.h"
 #include "foundation/sound.h"
 #include "foundation/sys.h"
@@ -13,11 +17,13 @@
 #include "foundation/video.h"
 #include "hud/hud.h"
 #include "quests/dialog.h"
+#include "quests/quest.h"
 #include "render/render.h"
 #include "render/video.h"
 #include "scene/model.h"
 #include "scene/view.h"
 #include "ui/menu.h"
+#include "ui/ui.h"
 #include "world/demo.h"
 #include "world/frame2d.h"
 #include "world/gamevars.h"
@@ -59,6 +65,10 @@ SoundFade Game_SoundFades[kSoundFades];
 uint32_t Game_FadeRestartArmed;
 double Game_FadeRestartTime;
 void (*Game_FrameTraceHook)(const char* step);
+char Game_PendingLevel[kPendingLevelSize];
+vec3 Game_NextStartOrigin;
+vec3 Game_NextStartAngles;
+char Game_MovieScript[64];
 
 // The player's last place, kept each frame for the variables written at exit.
 static bool g_havePlayerPlace;
@@ -86,11 +96,18 @@ void Game_Init(int stage) {
     for (auto& v : g_lastOrigin) Var_Register(&v);
     for (auto& v : g_lastAngles) Var_Register(&v);
   }
+  if (stage == 1) TS_Init();
   for (auto entry : kModuleEntries) entry(stage);
   if (stage == 1) {
-    // Any level released, a fresh game state, then the intro full screen before anything else.
+    // Any level released, a fresh game state and the empty level, then the intro full screen
+    // before anything else; its script "logos" leads to the main menu.
+    Game_MenuOpen = 1;
     Level_Free();
     Game_NewSession("scripts\\personages");
+    Level_Load("");
+    Sound_PauseAll();
+    Input_Reset();
+    std::snprintf(Game_MovieScript, sizeof Game_MovieScript, "%s", "logos");
     Movie_CloseWmv(&Game_Movie);
     Game_Movie = Movie_OpenWmv("video\\logos");
     Game_FullScreenMode = Game_Movie ? FULLSCREEN_MOVIE : FULLSCREEN_NONE;
@@ -98,14 +115,62 @@ void Game_Init(int stage) {
   }
 }
 
-void Game_PlayInput() { Input_ProcessEvents(); }
+void Game_EndMovie() {
+  Movie_CloseWmv(&Game_Movie);
+  Game_FullScreenMode = FULLSCREEN_NONE;
+  Sound_ResumeAll();
+  Player_ClearInput();
+  Input_Reset();
+  if (Game_MovieScript[0]) {
+    char script[sizeof Game_MovieScript];
+    std::memcpy(script, Game_MovieScript, sizeof script);
+    Game_MovieScript[0] = 0;
+    Que_Apply(Obj_Player, script, "");
+  }
+  if (std::strcmp(Game_PendingLevel, "endgame") == 0) Game_MenuOpen = 1;
+}
+
+void Game_HotKeys() {
+  if (!Game_PendingLevel[0]) return;
+  char level[kPendingLevelSize];
+  std::memcpy(level, Game_PendingLevel, sizeof level);
+  Game_PendingLevel[0] = 0;
+  if (std::strcmp(level, "endgame") == 0) {
+    Level_Free();
+    return;
+  }
+  StoreGlobalPersonages();
+  Level_Load(level);
+  RestoreGlobalPersonages();
+}
+
+void Game_PlayInput() {
+  // Escape or the middle button: the in-game menu over the frozen picture of the game.
+  if (Input_KeyPressed(KEY_ESCAPE) | Input_KeyPressed(kKeyMouseMiddle)) {
+    Game_MenuOpen ^= 1;
+    Panel_GrabScreen();
+    UI_PushMenu(UI_System, "ingamemenu", nullptr);
+    Sound_Play("menu_act", 1.0f, 100.0f, nullptr, 0, 0);
+    Player_ClearInput();
+    Input_Reset();
+    return;
+  }
+  Input_ProcessEvents();
+}
 
 void Game_FrameInput() {
   Input_Poll();
+  Game_HotKeys();
+  // With no game the front end's menu shows.
+  if (!Game_Running) {
+    Game_MenuOpen = 1;
+    if (UI_MenuDepth(UI_System) == 0) UI_PushMenu(UI_System, "mainmenu", nullptr);
+  }
   // Exactly one input handler by mode.
   if (Game_MenuOpen) {
     Game_FrameTrace("Menu_Input");
-    Menu_Input();
+    Panel_HandleMenuKeys();
+    Player_ClearInput();
   } else if (Game_FullScreenMode != FULLSCREEN_NONE) {
     // A full-screen movie takes none of play's bindings or cheat words.
     Game_FrameTrace("FullScreenInput");

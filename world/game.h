@@ -11,6 +11,18 @@ void Game_FrameInput();
 void Game_Tick();
 void Game_Shutdown();
 void Game_PlayInput();
+// The pending level change of the frame's hot keys: a level to load ("endgame" releases the level
+// instead), set by the use key, the Transport System and quest commands.
+constexpr int kPendingLevelSize = 256;
+extern char Game_PendingLevel[kPendingLevelSize];
+extern vec3 Game_NextStartOrigin;
+extern vec3 Game_NextStartAngles;  // radians
+// Applies the pending level change (once a frame, before the input handler).
+void Game_HotKeys();
+// The quest script that runs when the full-screen movie ends ("logos" after the intro).
+extern char Game_MovieScript[64];
+// Ends the full-screen movie: mode 0, the movie closed, sound resumed, its script run.
+void Game_EndMovie();
 
 struct MovieWmv;
 // The current full-screen movie (the intro "video\logos"), null when none plays.

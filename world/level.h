@@ -51,5 +51,8 @@ void Level_DrawLoadingProgress();
 
 // Releases everything of the current level (the level life cycle fills the rest).
 void Level_Free();
+// Loads a level by name (extension dropped): its navigation areas from "scenes\<name>", then a
+// running game. The level life cycle fills the rest (player, entity files). Returns 0.
+int Level_Load(const char* name);
 // Captures the frame as a numbered picture (fixed-rate capture).
 void Game_CaptureFrame();

@@ -44,6 +44,9 @@ extern CarPosRecord Game_CarPositions[kCarPositions];
 
 // Returns 0.
 int CloseGlobalPersonages();
+// The hero of the game (0 or 1, a row of the heroes' names), chosen before a new game starts;
+// saved in the game's header.
+extern int32_t Game_HeroChoice;
 // A new game: the personage names from the list file, every game-state table cleared.
 void Game_NewSession(const char* listFile);
 // Around a level change: store before the level is left, restore after the next one is loaded.

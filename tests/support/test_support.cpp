@@ -235,6 +235,33 @@ ScreenImage GrabScreen() {
   return out;
 }
 
+bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs) {
+  XSetErrorHandler(IgnoreXErrors);
+  Display* dpy = XOpenDisplay(nullptr);
+  if (!dpy) return false;
+  int event, error, major, minor;
+  bool ok = XTestQueryExtension(dpy, &event, &error, &major, &minor);
+  if (ok) {
+    XTestFakeMotionEvent(dpy, -1, x, y, CurrentTime);
+    XFlush(dpy);
+    for (const std::string& name : keys) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+      KeyCode code = XKeysymToKeycode(dpy, XStringToKeysym(name.c_str()));
+      if (!code) {
+        ok = false;
+        continue;
+      }
+      XTestFakeKeyEvent(dpy, code, True, CurrentTime);
+      XFlush(dpy);
+      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+      XTestFakeKeyEvent(dpy, code, False, CurrentTime);
+      XFlush(dpy);
+    }
+  }
+  XCloseDisplay(dpy);
+  return ok;
+}
+
 bool MakeSampleGame(const std::string& folder) {
   std::string cmd = std::string(TW_TEST_BIN_DIR) + "/make_sample " + TW_TEST_SOURCE_DIR + "/sample " + folder +
                     " >/dev/null";

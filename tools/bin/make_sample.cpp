@@ -11,7 +11,9 @@
 
 #include "platform/media_ffmpeg.h"
 #include "tools/character_assets.h"
+#include "tools/hud_writer.h"
 #include "tools/lit_sample.h"
+#include "tools/nav_writer.h"
 #include "tools/personage_writer.h"
 #include "tools/sample_assets.h"
 #include "tools/sound_files.h"
@@ -164,6 +166,27 @@ int main(int argc, char** argv) {
                        std::vector<uint8_t>(personages.begin(), personages.end()))) {
     std::fprintf(stderr, "make_sample: cannot write scripts/personages\n");
     return 1;
+  }
+  // The front end and the HUD: the street's areas, the intro's script, the HUD file.
+  {
+    HudWriterFile hud;
+    const char* prefixes[] = {"player_melee_weapon", "player_light_weapon", "player_heavy_weapon",
+                              "player_energy_weapon", "player_explosives", "player_unarmed"};
+    const char* bands[] = {"_10", "_99", "_199", "_299", "_300"};
+    for (const char* prefix : prefixes)
+      for (int b = 0; b < 5; b++) hud.damage[std::string(prefix) + bands[b]] = 1.0f + 0.25f * float(b);
+    const std::pair<const char*, std::string> files[] = {
+        {"scenes/street.nav", NavWriter_Text(NavWriter_SampleStreet())},
+        {"scripts/que/logos.txt", QuestWriter_Script({{"level", "endgame"}})},
+        {"sprites/ui/ui.txt", HudWriter_Text(hud)},
+    };
+    for (const auto& [name, text] : files) {
+      fs::create_directories((stage / name).parent_path(), ec);
+      if (!Tool_WriteBytes((stage / name).string(), std::vector<uint8_t>(text.begin(), text.end()))) {
+        std::fprintf(stderr, "make_sample: cannot write %s\n", name);
+        return 1;
+      }
+    }
   }
   int members = ZipWriter_PackFolder(stage.c_str(), (game / "main" / "data00.twk").c_str());
   fs::remove_all(stage, ec);

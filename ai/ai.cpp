@@ -1,0 +1,202 @@
+// The AI's records and entries until its behaviour arrives: characters get their bot state,
+// the AI block of saved games carries it, and the developer key kills every living character.
+#include <cstdio>
+#include <cstring>
+
+#include "ai/bot.h"
+#include "foundation/bytereader.h"
+#include "foundation/file.h"
+#include "foundation/log.h"
+#include "world/object.h"
+
+namespace {
+
+struct AiWorld {
+  int32_t setUp;          // the level's AI runs
+  int32_t resetRequested;  // the next step drops every memory
+  int32_t dmRespawns;
+};
+AiWorld g_ai;
+
+constexpr uint32_t kBlockMark = 0x4B424941;  // "AIBK"
+constexpr uint32_t kBlockVersion = 1;
+constexpr size_t kBlockHeader = 16;                          // mark, version, respawns, count
+constexpr size_t kBlockRecord = 4 + 4 + 4 + 24 + 4 + 4 + kBotScriptSize;  // per character
+constexpr size_t kBlockLimit = 64u << 20;
+
+uint32_t CheckWord(const uint8_t* bytes, size_t size) {
+  uint32_t h = 2166136261u;
+  for (size_t i = 0; i < size; i++) h = (h ^ bytes[i]) * 16777619u;
+  return h;
+}
+
+void PutU32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int i = 0; i < 4; i++) out.push_back(uint8_t(v >> (8 * i)));
+}
+void PutF32(std::vector<uint8_t>& out, float f) {
+  uint32_t u;
+  std::memcpy(&u, &f, 4);
+  PutU32(out, u);
+}
+
+bool HasBot(const GameObject* o) { return o->bot.setUp != 0; }
+
+}  // namespace
+
+void bot_Setup(GameObject* obj, const char* script) {
+  if (!obj) return;
+  BotState& b = obj->bot;
+  const char* name = script && script[0] ? script : "*";
+  if (std::strlen(name) >= sizeof b.script) {
+    Log_Printf("bot_Setup: the script name \"%.32s...\" is too long; the default is used\n", name);
+    name = "*";
+  }
+  uint32_t flags = b.acfFlags;
+  b = BotState{};
+  b.acfFlags = flags;
+  b.setUp = 1;
+  std::snprintf(b.script, sizeof b.script, "%s", name);
+  b.goals[0] = b.goals[1] = obj->origin;
+  b.civilianArea = ai_FindAreaAtPoint(&Nav_Level.sets[NAV_CIVILIAN], &obj->origin, -1);
+  b.carArea = ai_FindAreaAtPoint(&Nav_Level.sets[NAV_CARS], &obj->origin, -1);
+}
+
+void ai_UnregisterObject(GameObject* obj) {
+  if (obj) obj->bot.setUp = 0;
+}
+
+void ai_StartLevel() { g_ai.setUp = 1; }
+
+void ai_Tick() {
+  if (!g_ai.resetRequested) return;
+  g_ai.resetRequested = 0;
+  for (GameObject* o = Obj_ListHead; o; o = o->next) o->bot.engaged = 0;
+}
+
+void ai_Invalidate() { g_ai.setUp = 0; }
+void ai_RequestFullReset() { g_ai.resetRequested = 1; }
+int ai_GetDmRespawns() { return g_ai.dmRespawns; }
+
+void ai_KillAllEnemies() {
+  for (GameObject* o = Obj_ListHead; o; o = o->next) {
+    if (o->classNum != NPC || !(o->flags & OBJ_ACTIVE) || o->person.state != 1) continue;
+    float lethal = o->person.health > 0 ? o->person.health + 1.0f : 1.0f;
+    o->slots.Damage(o, Obj_Player, lethal, 1.0f, &o->origin, 0, 0);
+  }
+}
+
+std::vector<uint8_t> ai_BlockBytes() {
+  std::vector<uint8_t> out;
+  uint32_t count = 0;
+  for (GameObject* o = Obj_ListHead; o; o = o->next) count += HasBot(o);
+  PutU32(out, kBlockMark);
+  PutU32(out, kBlockVersion);
+  PutU32(out, uint32_t(g_ai.dmRespawns));
+  PutU32(out, count);
+  for (GameObject* o = Obj_ListHead; o; o = o->next) {
+    if (!HasBot(o)) continue;
+    const BotState& b = o->bot;
+    PutU32(out, o->id);
+    PutU32(out, uint32_t(b.engaged));
+    PutU32(out, b.acfFlags);
+    for (const vec3& g : b.goals) {
+      PutF32(out, g.x);
+      PutF32(out, g.y);
+      PutF32(out, g.z);
+    }
+    PutU32(out, uint32_t(b.civilianArea));
+    PutU32(out, uint32_t(b.carArea));
+    char script[kBotScriptSize] = {};
+    std::snprintf(script, sizeof script, "%s", b.script);
+    out.insert(out.end(), script, script + sizeof script);
+  }
+  PutU32(out, CheckWord(out.data(), out.size()));
+  return out;
+}
+
+int ai_ApplyBlock(const uint8_t* bytes, size_t size) {
+  if (!bytes || size < kBlockHeader + 4) {
+    Log_Printf("ai_LoadBlock: the AI block is cut short; nothing loaded\n");
+    return 0;
+  }
+  ByteReader r(bytes, size - 4);
+  ByteReader tail(bytes + size - 4, 4);
+  if (tail.U32() != CheckWord(bytes, size - 4)) {
+    Log_Printf("ai_LoadBlock: the AI block is damaged; nothing loaded\n");
+    return 0;
+  }
+  uint32_t mark = r.U32(), version = r.U32(), respawns = r.U32(), count = r.U32();
+  if (mark != kBlockMark || version != kBlockVersion) {
+    Log_Printf("ai_LoadBlock: not an AI block of version %u; nothing loaded\n", kBlockVersion);
+    return 0;
+  }
+  if (count != r.Left() / kBlockRecord || r.Left() % kBlockRecord) {
+    Log_Printf("ai_LoadBlock: %u characters do not fill the block; nothing loaded\n", count);
+    return 0;
+  }
+  // Every record is read and its object found before anything is changed.
+  struct Loaded {
+    GameObject* obj;
+    BotState bot;
+  };
+  std::vector<Loaded> loaded;
+  loaded.reserve(count);
+  for (uint32_t i = 0; i < count; i++) {
+    uint32_t id = r.U32();
+    GameObject* obj = Obj_FindById(id);
+    if (!obj) {
+      Log_Printf("ai_LoadBlock: no object %u for its AI record; nothing loaded\n", id);
+      return 0;
+    }
+    BotState b{};
+    b.setUp = 1;
+    b.engaged = r.I32();
+    b.acfFlags = r.U32();
+    for (vec3& g : b.goals) g = vec3{r.F32(), r.F32(), r.F32()};
+    b.civilianArea = r.I32();
+    b.carArea = r.I32();
+    r.Take(b.script, sizeof b.script);
+    if (std::memchr(b.script, 0, sizeof b.script) == nullptr) {
+      Log_Printf("ai_LoadBlock: an unterminated script name; nothing loaded\n");
+      return 0;
+    }
+    if (b.civilianArea < -1 || b.civilianArea >= int32_t(Nav_Level.sets[NAV_CIVILIAN].areas.size()) ||
+        b.carArea < -1 || b.carArea >= int32_t(Nav_Level.sets[NAV_CARS].areas.size())) {
+      Log_Printf("ai_LoadBlock: an area the level does not have; nothing loaded\n");
+      return 0;
+    }
+    loaded.push_back(Loaded{obj, b});
+  }
+  if (!r.ok) return 0;
+  for (GameObject* o = Obj_ListHead; o; o = o->next) o->bot.setUp = 0;
+  for (const Loaded& l : loaded) l.obj->bot = l.bot;
+  g_ai.dmRespawns = int32_t(respawns);
+  g_ai.setUp = 1;
+  return 1;
+}
+
+int ai_SaveBlock(FileHandle* file) {
+  if (!file) return 0;
+  std::vector<uint8_t> bytes = ai_BlockBytes();
+  if (File_Write(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+    Log_Printf("ai_SaveBlock: the AI block was not written whole\n");
+    return 0;
+  }
+  return 1;
+}
+
+int ai_LoadBlock(FileHandle* file) {
+  if (!file) return 0;
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[4096];
+  for (;;) {
+    size_t n = File_Read(chunk, 1, sizeof chunk, file);
+    bytes.insert(bytes.end(), chunk, chunk + n);
+    if (n < sizeof chunk) break;
+    if (bytes.size() > kBlockLimit) {
+      Log_Printf("ai_LoadBlock: the AI block is larger than %zu bytes; nothing loaded\n", kBlockLimit);
+      return 0;
+    }
+  }
+  return ai_ApplyBlock(bytes.data(), bytes.size());
+}

@@ -1,0 +1,99 @@
+// Quest scripts and objectives: the "level" command, other commands skipped, the intro's script
+// leading to the main menu, objective slots, the dialogue screen's Escape.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "foundation/file.h"
+#include "foundation/log.h"
+#include "quests/dialog.h"
+#include "quests/quest.h"
+#include "quests/state.h"
+#include "support/test_support.h"
+#include "tools/hud_writer.h"
+#include "world/game.h"
+#include "world/level.h"
+
+namespace {
+
+class QuestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Log_Open();
+    File_Init();
+    Que_ResetState();
+    Game_PendingLevel[0] = 0;
+  }
+  void TearDown() override {
+    Game_PendingLevel[0] = 0;
+    Level_Free();
+    File_Shutdown();
+    Log_Close();
+  }
+  static int Run(const std::string& text) { return Que_RunText(text.data(), text.size(), "test"); }
+  tw_test::TempDir dir_;
+};
+
+TEST_F(QuestTest, TheLevelCommandSetsThePendingLevelAndOtherLinesAreSkipped) {
+  struct Case {
+    std::string text;
+    int done;
+    const char* pending;
+    const char* logged;
+  };
+  const std::string longName(300, 'x');
+  const Case cases[] = {
+      {QuestWriter_Script({{"level", "street"}}), 1, "street", nullptr},
+      {"[give] [pi]\n[level] [docks]\n", 1, "docks", "\"give\" is not carried out yet"},
+      {"[level]\n", 0, "", "without a level"},
+      {"[level] [" + longName + "]\n", 0, "", "a word too long"},
+      {"no brackets here\n\n", 0, "", nullptr},
+      {"[level] [a][b]\r\n[level] [c", 1, "a", nullptr},
+  };
+  for (const Case& c : cases) {
+    Game_PendingLevel[0] = 0;
+    EXPECT_EQ(Run(c.text), c.done) << c.text;
+    EXPECT_STREQ(Game_PendingLevel, c.pending) << c.text;
+    if (c.logged) EXPECT_NE(tw_test::ReadFile("log").find(c.logged), std::string::npos) << c.text;
+  }
+}
+
+TEST_F(QuestTest, TheIntrosScriptEndsTheGameIntoTheMainMenuWhenTheMovieEnds) {
+  tw_test::WriteFile("scripts/que/logos.txt", QuestWriter_Script({{"level", "endgame"}}));
+  Level_Load("");
+  Game_FullScreenMode = FULLSCREEN_MOVIE;
+  std::snprintf(Game_MovieScript, sizeof Game_MovieScript, "logos");
+  Game_EndMovie();
+  EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE);
+  EXPECT_STREQ(Game_PendingLevel, "endgame");
+  EXPECT_EQ(Game_MovieScript[0], 0);
+  Game_HotKeys();
+  EXPECT_FALSE(Game_Running);
+  EXPECT_EQ(Game_PendingLevel[0], 0);
+  EXPECT_EQ(Que_Apply(nullptr, "missing", ""), 0);
+  EXPECT_EQ(Que_Apply(nullptr, "..\\secret", ""), 0);
+}
+
+TEST_F(QuestTest, ObjectivesIgnoreARepeatedPairAndNeverOverrunTheirSixteenSlots) {
+  EXPECT_EQ(Que_AddObjective("found_key", "door", 0), 0);
+  EXPECT_EQ(Que_AddObjective("found_key", "door", 5), 0);
+  EXPECT_EQ(Que_AddObjective("found_key", "gate", 0), 1);
+  for (int i = 2; i < kObjectives; i++) EXPECT_EQ(Que_AddObjective(("c" + std::to_string(i)).c_str(), "s", 0), i);
+  EXPECT_EQ(Que_AddObjective("one_more", "s", 0), -1);
+  EXPECT_EQ(Que_AddObjective(std::string(256, 'c').c_str(), "s", 0), -1);
+  EXPECT_NE(tw_test::ReadFile("log").find("all 16 objectives are taken"), std::string::npos);
+  // A time limit runs out: its script runs and the slot is free again.
+  tw_test::WriteFile("scripts/que/late.txt", "[level] [street]\n");
+  Que_State.objectives.conditions[5][0] = 0;
+  std::snprintf(Que_State.objectives.scripts[5], kQuestNameSize, "late");
+  Que_State.objectives.times[5] = 0.15f;
+  Game_Step = 0.1;
+  Que_Tick();
+  EXPECT_EQ(Game_PendingLevel[0], 0);
+  Que_Tick();
+  EXPECT_STREQ(Game_PendingLevel, "street");
+  EXPECT_EQ(Que_State.objectives.scripts[5][0], 0);
+  Game_Step = 0;
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+// Writer of navigation files ("<level>.nav"): bracketed key and value pairs, read by LoadAreas.
+//   [set] [civilian|car]      the set the following vertices and areas belong to
+//   [vertex] [x y z]          the next vertex of the set (numbered from 0)
+//   [area] [i j k ...]        an area: at least three vertex numbers of its set, in order around it
+//   [cartemplate] [name], [daytemplate] [name], [nighttemplate] [name]   population templates
+//   [caps] [cars day night]   population caps
+//   [propkind] [model]        the next street prop kind (numbered from 0)
+//   [propgrid] [x y w h]      the prop grid's corner and its size in 500-unit cells
+//   [prop] [kind x y z yaw]   a street prop
+#pragma once
+#include <array>
+#include <string>
+#include <vector>
+
+struct NavWriterSet {
+  std::vector<std::array<float, 3>> vertices;
+  std::vector<std::vector<int>> areas;
+};
+struct NavWriterProp {
+  int kind;
+  float x, y, z, yaw;
+};
+struct NavWriterFile {
+  NavWriterSet sets[2];  // civilian, car
+  std::vector<std::string> templates[3];  // cars, day, night
+  int caps[3] = {0, 0, 0};
+  std::vector<std::string> propKinds;
+  bool haveGrid = false;
+  float grid[4] = {0, 0, 0, 0};
+  std::vector<NavWriterProp> props;
+};
+
+std::string NavWriter_Text(const NavWriterFile& file);
+// The sample street's areas: the two pavements (each two areas sharing a segment at x = 0) for
+// passers-by, the road's two lanes for cars, and lamps and crates along the pavements.
+NavWriterFile NavWriter_SampleStreet();

@@ -11,6 +11,7 @@
 #include "quests/dialog.h"
 #include "ui/menu.h"
 #include "ui/ui.h"
+#include "world/entity.h"
 #include "world/game.h"
 #include "world/object.h"
 
@@ -29,6 +30,7 @@ void Level_DrawLoadingProgress() {}
 // the sound-fade restart and leaves every mode with the main menu installed.
 void Level_Free() {
   Player_ClearInput();
+  Level_EmitterCount = 0;
   Game_SpecialFlag = 0;
   if (Game_Running) ai_Invalidate();
   Level_Name[0] = 0;

@@ -41,6 +41,10 @@ struct LightRecord {
   char texture[kLightTextSize];
   char model[kLightTextSize];
   char shadowShader[kLightTextSize];
+  float shadowVolume;
+  vec3 target, up, right, start, end;
+  float rotation[9];
+  float shaderParms[8];
 };
 extern LightRecord Light_Table[kLightRecords];
 extern int32_t Light_Count;

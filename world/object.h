@@ -5,6 +5,7 @@
 #include "ai/bot.h"
 #include "characters/person.h"
 #include "foundation/vecmath.h"
+#include "world/propstate.h"
 
 struct GameObject;
 struct ViewParams;
@@ -131,6 +132,7 @@ struct GameObject {
   int32_t bodyReleased;
   int32_t gender;  // 0 male, 1 female
   int32_t voiceSet;
+  PropState prop;  // scenery classes
 
   // Bookkeeping of this run only, never saved: set while the object waits in the deletion queue.
   uint32_t deleteQueued;

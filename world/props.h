@@ -5,6 +5,8 @@
 
 #include "world/object.h"
 
+// The shared model init: the draw, clip and second clip models from the object's names.
+void Prop_InitModels(GameObject*);
 void Prop_Animate(GameObject*);
 void World_Draw(GameObject*, ViewParams*);
 void World_Clip(GameObject*, TraceRequest*);

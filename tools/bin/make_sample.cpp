@@ -11,6 +11,7 @@
 
 #include "platform/media_ffmpeg.h"
 #include "tools/character_assets.h"
+#include "tools/entity_writer.h"
 #include "tools/hud_writer.h"
 #include "tools/lit_sample.h"
 #include "tools/nav_writer.h"
@@ -166,6 +167,14 @@ int main(int argc, char** argv) {
                        std::vector<uint8_t>(personages.begin(), personages.end()))) {
     std::fprintf(stderr, "make_sample: cannot write scripts/personages\n");
     return 1;
+  }
+  // The street's entity files and the templates they call.
+  for (const auto& [name, text] : Tool_SampleEntityFiles()) {
+    fs::create_directories((stage / name).parent_path(), ec);
+    if (!Tool_WriteBytes((stage / name).string(), std::vector<uint8_t>(text.begin(), text.end()))) {
+      std::fprintf(stderr, "make_sample: cannot write %s\n", name.c_str());
+      return 1;
+    }
   }
   // The front end and the HUD: the street's areas, the intro's script, the HUD file.
   {

@@ -1,0 +1,113 @@
+#include "tools/entity_writer.h"
+
+#include <cstdio>
+
+static bool Tool_EntityPairs(const EntityToolPairs& pairs, std::string* out) {
+  for (const auto& [key, value] : pairs) {
+    if (key.find('"') != std::string::npos || value.find('"') != std::string::npos) {
+      std::fprintf(stderr, "entity_writer: a double quote in the pair \"%s\" cannot be written\n", key.c_str());
+      return false;
+    }
+    *out += "  \"" + key + "\" \"" + value + "\"\n";
+  }
+  return true;
+}
+
+bool Tool_EntityBlock(const EntityToolPairs& pairs, std::string* out) {
+  std::string text = "{\n";
+  if (!Tool_EntityPairs(pairs, &text)) return false;
+  *out += text + "}\n";
+  return true;
+}
+
+bool Tool_EntityText(const std::vector<EntityToolPairs>& blocks, std::string* out) {
+  std::string text;
+  for (const auto& b : blocks)
+    if (!Tool_EntityBlock(b, &text)) return false;
+  *out = text;
+  return true;
+}
+
+bool Tool_EntityTemplate(const EntityToolPairs& pairs, std::string* out) {
+  std::string text;
+  if (!Tool_EntityPairs(pairs, &text)) return false;
+  *out = text;
+  return true;
+}
+
+std::vector<std::pair<std::string, std::string>> Tool_SampleEntityFiles() {
+  std::vector<std::pair<std::string, std::string>> files;
+  auto add = [&](const std::string& name, const std::vector<EntityToolPairs>& blocks) {
+    std::string text;
+    if (Tool_EntityText(blocks, &text)) files.emplace_back(name, text);
+  };
+  auto addTemplate = [&](const std::string& name, const EntityToolPairs& pairs) {
+    std::string text;
+    if (Tool_EntityTemplate(pairs, &text)) files.emplace_back(name, text);
+  };
+  add("scenes/street.scn",
+      {{{"classname", "world"}, {"id", "street"}, {"name", "maps\\street\\street"}, {"solid", "maps\\street\\street"},
+        {"blocked", "1"}},
+       {{"classname", "sky"}, {"name", "maps\\sky\\street"}, {"secondname", "maps\\sky\\suns"}},
+       {{"classname", "light"}, {"id", "lamp_light"}, {"light_origin", "-300 300 150"}, {"light_light", "300"},
+        {"light__color", "1 0.9 0.7"}},
+       {{"classname", "sound"}, {"id", "traffic"}, {"name", "sound\\traffic"}, {"volume", "0.5"},
+        {"mindist", "200"}, {"origin", "0 400 50"}},
+       {{"classname", "info_player_start"}, {"origin", "0 0 0"}, {"angle", "90 0 0"}},
+       {{"classname", "info_player_deathmatch"}, {"origin", "-400 -200 0"}, {"angle", "0 0 0"}, {"team", "red"}},
+       {{"classname", "info_player_deathmatch"}, {"origin", "400 -200 0"}, {"angle", "180 0 0"}, {"team", "blue"}},
+       {{"classname", "world"}, {"id", "crate_1"}, {"name", "anim\\props\\crate"}, {"solid", "anim\\props\\crate"},
+        {"origin", "0 300 0"}, {"angle", "30 0 0"}},
+       {{"classname", "anim"}, {"id", "lamp_1"}, {"name", "anim\\props\\lamp"}, {"origin", "-300 300 0"},
+        {"speedframe", "2"}}});
+  add("scenes/street.items",
+      {{{"classname", "world"}, {"id", "pistol"}, {"name", "anim\\props\\crate"}, {"origin", "100 -100 0"},
+        {"command", "[weapon] [pi]"}},
+       {{"classname", "world"}, {"id", "medkit"}, {"name", "anim\\props\\crate"}, {"origin", "-100 -100 0"},
+        {"command", "[medic] [25] [model] [1000000]"}},
+       {{"classname", "world"}, {"id", "bullets"}, {"name", "anim\\props\\crate"}, {"origin", "200 -100 0"},
+        {"command", "[ammo] [9MM] [30]"}},
+       {{"classname", "world"}, {"id", "vest"}, {"name", "anim\\props\\crate"}, {"origin", "-200 -100 0"},
+        {"command", "[armor] [vest]"}}});
+  add("scenes/street.bot",
+      {{{"call", "scenes\\templates\\townsman"}, {"id", "townsman_1"}, {"origin", "300 200 0"}, {"angle", "270 0 0"}}});
+  add("scenes/street.civ", {{{"call", "scenes\\templates\\walker"}, {"id", "walker_1"}, {"origin", "-500 150 0"}}});
+  addTemplate("scenes/templates/townsman.scn",
+              {{"classname", "npc"}, {"id", "townsman"}, {"name", "npc\\townsman\\body"},
+               {"skel", "anim\\jaxtorvin\\jaxtorvin_stand"}, {"anim", "anim\\jaxtorvin\\jaxtorvin_idle"},
+               {"speedframe", "2"}, {"health", "80"}, {"aistate", "STAY"}});
+  addTemplate("scenes/templates/walker.scn",
+              {{"classname", "npc"}, {"name", "npc\\townsman\\body"}, {"skel", "anim\\jaxtorvin\\jaxtorvin_stand"},
+               {"anim", "anim\\jaxtorvin\\jaxtorvin_walk"}, {"aistate", "WALK_CIVILIAN"}});
+  return files;
+}
+
+std::vector<EntityToolPairs> Tool_KitchenSinkBlocks() {
+  return {
+      {{"classname", "info_player_start"}, {"origin", "10 20 30"}, {"angle", "90 0 0"}},
+      {{"classname", "info_player_deathmatch"}, {"origin", "1 2 3"}, {"angle", "180 0 0"}, {"team", "BLUE"}},
+      {{"classname", "sound"}, {"id", "hum"}, {"name", "sound\\hum"}, {"volume", "0.25"}, {"mindist", "64"},
+       {"origin", "5 6 7"}},
+      {{"classname", "sky"}, {"name", "maps\\sky\\street"}, {"secondname", "maps\\sky\\suns"}},
+      {{"classname", "light"}, {"id", "l1"}, {"light_light", "300"}, {"light_origin", "1 2 3"},
+       {"light_light_radius", "10 20 30"}, {"light__color", "0.5 0.25 1"}, {"light_noshadows", "1"},
+       {"light_texture", "lights\\round"}, {"light_rotation", "0 1 0 -1 0 0 0 0 1"}, {"light_shaderparm7", "7"}},
+      {{"classname", "world"}, {"id", "crate"}, {"name", "anim\\props\\crate"}, {"solid", "maps\\cube"},
+       {"shot", "maps\\cube"}, {"origin", "100 200 0"}, {"angle", "90 0 0"}, {"command", "[weapon] [pi]"},
+       {"blocked", "2"}, {"drawed", "0"}, {"clipbox", "-8 -8 0 8 8 16"}, {"solidbox", "1"},
+       {"respawntime", "0"}, {"fogcolor", "255.7 -3 128"}, {"fogstart", "100"}, {"fogend", "900"},
+       {"fogstart2", "50"}, {"dinamiclight", "2.9"}, {"trigger", "crates"}, {"drawon", "[lamp]"},
+       {"viewbox", "-1 -2 -3 4 5 6"}, {"viewfar", "500"}, {"friction", "0.5"}, {"stepsound", "steps\\wood"}},
+      {{"classname", "areol"}, {"id", "sun"}, {"name", "maps\\sky\\suns"}, {"lens", "flares\\lens"},
+       {"glare", "flares\\glare"}, {"scale", "2 2 2"}, {"origin", "0 0 3000"}},
+      {{"classname", "anim"}, {"id", "lamp"}, {"name", "anim\\props\\lamp"}, {"skel", "anim\\lamp"},
+       {"anim", "anim\\lamp_sway"}, {"anim1", "anim\\lamp_off"}, {"speedframe", "2"}, {"igv", "1"},
+       {"particlestexture", "textures\\spark"}, {"particlesscale", "10"}, {"particlescolor", "1 2 3 4"},
+       {"origin", "-5 -6 0"}, {"angle", "0 45 0"}},
+      {{"classname", "func_door"}, {"id", "gate"}, {"name", "maps\\cube"}, {"begin", "0 0 0"}, {"begin1", "0 0 50"},
+       {"end", "0 0 100"}, {"wait", "2"}, {"pause", "4"}, {"conditions", "[item] [gate key]"},
+       {"trigger", "gates"}, {"door_trigger", "gate_buttons"}, {"triggercommand", "[door] [100]"}},
+      {{"classname", "npc"}, {"id", "guard"}, {"name", "npc\\townsman\\body"}, {"origin", "50 60 0"},
+       {"angle", "180 0 0"}, {"health", "70"}, {"aistate", "PATROL_ORIGIN"}, {"teamname", "watch"}},
+  };
+}

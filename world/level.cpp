@@ -12,6 +12,7 @@
 #include "ui/menu.h"
 #include "ui/ui.h"
 #include "world/entity.h"
+#include "world/demo.h"
 #include "world/game.h"
 #include "world/object.h"
 
@@ -29,6 +30,7 @@ void Level_DrawLoadingProgress() {}
 // camera sequence and the game, releases the objects, the areas and the physics world, disarms
 // the sound-fade restart and leaves every mode with the main menu installed.
 void Level_Free() {
+  StartRecord();
   Player_ClearInput();
   Level_EmitterCount = 0;
   Game_SpecialFlag = 0;
@@ -65,6 +67,25 @@ int Level_Load(const char* name) {
   Game_MenuOpen = 0;
   UI_ClearMenuStack(UI_System);
   Game_SettleFrames = kSettleFrames;
+  Sound_ResumeAll();
+  return 0;
+}
+
+// Only the level's areas: a saved game or a demo brings the objects itself.
+int Level_LoadGeometry(const char* name) {
+  if (!name) name = "";
+  Sound_PauseAll();
+  Level_Free();
+  std::snprintf(Level_Name, sizeof Level_Name, "%s", name);
+  char* dot = std::strrchr(Level_Name, '.');
+  if (dot && !std::strpbrk(dot, "\\/")) *dot = 0;
+  char path[sizeof Level_Name + 16];
+  std::snprintf(path, sizeof path, "%s%s", Game_NetMode ? "arenas\\" : "scenes\\", Level_Name);
+  Game_Running = 1;
+  Game_MenuOpen = 0;
+  if (Level_Name[0]) LoadAreas(path);
+  Game_SettleFrames = kSettleFrames;
+  Game_DemoFlags = 1;
   Sound_ResumeAll();
   return 0;
 }

@@ -58,5 +58,8 @@ void Level_Free();
 // Loads a level by name (extension dropped): its navigation areas from "scenes\<name>", then a
 // running game. The level life cycle fills the rest (player, entity files). Returns 0.
 int Level_Load(const char* name);
+// The level's areas alone, with a running game and no objects (saved games and demos bring
+// their own). Returns 0.
+int Level_LoadGeometry(const char* name);
 // Captures the frame as a numbered picture (fixed-rate capture).
 void Game_CaptureFrame();

@@ -1,6 +1,8 @@
 // The local-network messages: each received datagram is handled by its first byte.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "foundation/udp.h"  // kNetPacketSize, the frame's receive buffer
 
@@ -22,3 +24,20 @@ void NET_SendFrags();
 
 // Tests replace the datagram source; null is the network (NET_Receive).
 extern int (*NET_ReceiveSource)(void* buffer, int capacity, uint32_t* sender);
+
+// The server's frag table: one row per client (the server's own frags are its player's).
+constexpr int kFragRows = 64;
+constexpr int kNetNameSize = 64;
+struct FragRow {
+  int32_t used;
+  uint32_t id;  // the client's network id
+  char name[kNetNameSize];
+  int32_t frags;
+  int32_t team;
+};
+extern FragRow NET_FragTable[kFragRows];
+// The frag body of a server's saved game: int32 count, then {network id, frags} pairs, the
+// server's own first, then every used row. Both do nothing unless a server game runs with a
+// player. Reading checks the whole body first; 1 when it was taken.
+void NET_WriteFrags(std::vector<uint8_t>& out);
+int NET_ReadFrags(const uint8_t* bytes, size_t size);

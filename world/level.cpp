@@ -83,6 +83,7 @@ int Level_LoadGeometry(const char* name) {
   std::snprintf(path, sizeof path, "%s%s", Game_NetMode ? "arenas\\" : "scenes\\", Level_Name);
   Game_Running = 1;
   Game_MenuOpen = 0;
+  UI_ClearMenuStack(UI_System);
   if (Level_Name[0]) LoadAreas(path);
   Game_SettleFrames = kSettleFrames;
   Game_DemoFlags = 1;

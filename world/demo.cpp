@@ -94,6 +94,7 @@ int StartDemo(const char* name) {
     return 0;
   }
   g_recordFile = f;
+  Save_MatchLoadedGame();
   Log_Printf("StartDemo:started.\n");
   Game_SettleFrames = kSettleFrames;
   std::snprintf(g_recordName, sizeof g_recordName, "%s", name);

@@ -359,6 +359,14 @@ std::vector<uint8_t> Save_SnapshotBytes() {
   return out;
 }
 
+void Save_MatchLoadedGame() {
+  Game_Time = double(float(Game_Time));
+  Tick_AiStarted = 1;
+  Physics_Settle();
+  if (Obj_Player && Obj_Player->person.carIndex) Obj_Player->person.carReentry = 1;
+  if (Obj_Player) Obj_Player->person.thinkStamp = float(Game_Time);
+}
+
 int Save_WriteSnapshot(FileHandle* file) {
   if (!file) return 0;
   std::vector<uint8_t> bytes = Save_SnapshotBytes();

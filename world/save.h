@@ -27,6 +27,11 @@ std::vector<uint8_t> Save_SnapshotBytes();
 // Writes the snapshot to an open file; 1 when every byte was written.
 int Save_WriteSnapshot(FileHandle* file);
 
+// Makes the running game what a load of its snapshot rebuilds (the game time narrowed as the
+// header holds it, the player's think stamp and car re-entry, bodies at rest), so that a
+// recording goes on from the state its playback starts from.
+void Save_MatchLoadedGame();
+
 // "save\<name without extension>.sav". Does nothing unless a game runs. The file replaces the
 // old one only when complete and on the disk; 1 when saved.
 int Save(const char* name);

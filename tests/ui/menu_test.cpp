@@ -54,7 +54,9 @@ TEST_F(MenuTest, WithoutAGameTheMainMenuShowsAndItsKeysMoveAndWrap) {
     int key;
     int selection;
   };
-  const Step steps[] = {{KEY_DOWN, 1}, {KEY_DOWN, 2}, {KEY_DOWN, 0}, {KEY_UP, 2}, {KEY_UP, 1}, {KEY_ESCAPE, 1}};
+  const Step steps[] = {{KEY_DOWN, 1}, {KEY_DOWN, 2}, {KEY_DOWN, 3}, {KEY_DOWN, 4},
+                        {KEY_DOWN, 0}, {KEY_UP, 4},   {KEY_UP, 3},   {KEY_UP, 2},
+                        {KEY_UP, 1},   {KEY_ESCAPE, 1}};
   for (const Step& s : steps) {
     Press({s.key});
     EXPECT_EQ(UI_TopSelection(UI_System), s.selection) << s.key;
@@ -119,6 +121,46 @@ TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuWhoseEndGameReturnsToTheFrontEnd)
   EXPECT_TRUE(Game_MenuOpen);
   EXPECT_EQ(Top(), "mainmenu");
   EXPECT_EQ(UI_MenuDepth(UI_System), 1);
+}
+
+TEST_F(MenuTest, TheInGameMenuSavesAndRecordsAndTheFrontEndLoadsAndPlaysThem) {
+  tw_test::TempDir dir;
+  Level_Load("street");
+  GameObject* player = Obj_Alloc();
+  player->classNum = MACHINEPLAYER;
+  Load_ObjectX(player);
+  Obj_Player = player;
+  player->origin.x = 42;
+  auto inGame = [](int item) {
+    Press({KEY_ESCAPE});
+    for (int i = 0; i < item; i++) Press({KEY_DOWN});
+    Press({KEY_ENTER});
+  };
+  inGame(3);  // Save game
+  EXPECT_TRUE(tw_test::FileExists("save/game01.sav"));
+  EXPECT_FALSE(Game_MenuOpen);
+  inGame(4);  // Record demo
+  EXPECT_EQ(Game_DemoFlags & DEMO_RECORDING, DEMO_RECORDING);
+  inGame(5);  // Stop recording
+  EXPECT_EQ(Game_DemoFlags & DEMO_RECORDING, 0u);
+  EXPECT_TRUE(tw_test::FileExists("demo/demo01.dem"));
+  Level_Free();
+  Frame();
+  ASSERT_EQ(Top(), "mainmenu");
+  Press({KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_ENTER});  // Load game
+  ASSERT_EQ(Top(), "loadgame");
+  Press({KEY_ENTER});
+  EXPECT_TRUE(Game_Running);
+  EXPECT_FALSE(Game_MenuOpen);
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->origin.x, 42.0f);
+  Level_Free();
+  Frame();
+  Press({KEY_UP, KEY_ENTER});  // Play demo
+  ASSERT_EQ(Top(), "playdemo");
+  Press({KEY_ENTER});
+  EXPECT_TRUE(Game_Running);
+  EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, DEMO_PLAYBACK);
 }
 
 TEST_F(MenuTest, TheStackRefusesUnknownNamesAndOverflow) {

@@ -321,7 +321,11 @@ void ReadHeader(const uint8_t* bytes, Snapshot& s) {
 
 }  // namespace
 
-std::vector<uint8_t> Save_SnapshotBytes() {
+namespace {
+// Writes the snapshot in pieces to `put` (bytes, length), which returns false to stop. Everything
+// but the objects is built whole; the objects go one image at a time.
+template <class Put>
+bool Snapshot_Write(Put put) {
   SaveHead h{};
   h.id = kSaveId;
   h.version = kSaveVersion;
@@ -340,22 +344,32 @@ std::vector<uint8_t> Save_SnapshotBytes() {
   std::vector<uint8_t> out(kSaveHeaderSize);
   HeaderOut w{out.data()};
   Header_Visit(w, h, Que_State, SaveTables{Level_SkyName, Game_Places, Game_CarPositions});
-  if (h.mode == 1) {
-    NET_WriteFrags(out);
-    return out;
-  }
-  if (h.mode != 0) return out;
+  if (h.mode == 1) NET_WriteFrags(out);
+  if (h.mode != 0) return put(out.data(), out.size());
   size_t at = out.size();
-  out.resize(at + size_t(h.emitterCount) * kSaveEmitterSize + size_t(h.personageCount) * kPersonageImageSize +
-             size_t(h.objectCount) * kObjectImageSize);
+  out.resize(at + size_t(h.emitterCount) * kSaveEmitterSize + size_t(h.personageCount) * kPersonageImageSize);
   for (uint32_t i = 0; i < h.emitterCount; i++, at += kSaveEmitterSize) SoundEmitter_Write(&Level_Emitters[i], &out[at]);
   for (uint32_t i = 0; i < h.personageCount; i++, at += kPersonageImageSize)
     PersonageImage_Write(&Game_Personages[i], &out[at]);
+  if (!put(out.data(), out.size())) return false;
   // Every PreSave runs before the first object is written.
   for (GameObject* o = Obj_ListHead; o; o = o->next) o->slots.PreSave(o);
-  for (GameObject* o = Obj_ListHead; o; o = o->next, at += kObjectImageSize) ObjImage_Write(o, &out[at]);
+  std::vector<uint8_t> image(kObjectImageSize);
+  for (GameObject* o = Obj_ListHead; o; o = o->next) {
+    ObjImage_Write(o, image.data());
+    if (!put(image.data(), image.size())) return false;
+  }
   std::vector<uint8_t> ai = ai_BlockBytes();
-  out.insert(out.end(), ai.begin(), ai.end());
+  return put(ai.data(), ai.size());
+}
+}  // namespace
+
+std::vector<uint8_t> Save_SnapshotBytes() {
+  std::vector<uint8_t> out;
+  Snapshot_Write([&out](const uint8_t* b, size_t n) {
+    out.insert(out.end(), b, b + n);
+    return true;
+  });
   return out;
 }
 
@@ -369,8 +383,7 @@ void Save_MatchLoadedGame() {
 
 int Save_WriteSnapshot(FileHandle* file) {
   if (!file) return 0;
-  std::vector<uint8_t> bytes = Save_SnapshotBytes();
-  return File_Write(bytes.data(), 1, bytes.size(), file) == bytes.size() ? 1 : 0;
+  return Snapshot_Write([file](const uint8_t* b, size_t n) { return File_Write(b, 1, n, file) == n; }) ? 1 : 0;
 }
 
 int Save_BuildName(const char* caller, const char* folder, const char* name, const char* extension,
@@ -432,16 +445,18 @@ int Save_LoadSlot(const char* name) {
 
 int Load(FileHandle* file) {
   if (!file) return 0;
-  std::vector<uint8_t> bytes;
+  // The whole rest of the file, in one read where its size is known.
+  std::vector<uint8_t> bytes(std::min<uint64_t>(File_Size(file), kFileMaxWhole + 1));
+  bytes.resize(bytes.empty() ? 0 : File_Read(bytes.data(), 1, bytes.size(), file));
   uint8_t chunk[65536];
   for (;;) {
     size_t n = File_Read(chunk, 1, sizeof chunk, file);
     bytes.insert(bytes.end(), chunk, chunk + n);
-    if (n < sizeof chunk) break;
     if (bytes.size() > kFileMaxWhole) {
       Log_Printf("Load:the file is larger than %llu bytes.\n", (unsigned long long)kFileMaxWhole);
       return 0;
     }
+    if (n < sizeof chunk) break;
   }
   return Save_ApplySnapshot(bytes.data(), bytes.size(), SNAPSHOT_LOAD, "Load") != 0;
 }

@@ -1,6 +1,7 @@
 // Fuzz target: the DU level loader on arbitrary bytes. The first byte is the length of the
 // ".hmp" text that follows it (255: no ".hmp" file); the rest is the level file. Loads it from a
-// private folder, runs a few traces against a still and a turned instance, and frees it.
+// private folder, runs a few traces against a still and a turned instance, marks what three views
+// see and builds three lights' lists, and frees it.
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,6 +10,8 @@
 
 #include "fuzz.h"
 #include "scene/du.h"
+#include "scene/du_lighting.h"
+#include "scene/view.h"
 #include "scene/model.h"
 #include "tools/du_writer.h"
 #include "world/trace.h"
@@ -57,6 +60,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (turned) t.mins = {-4, -4, -8}, t.maxs = {4, 4, 8};
       du_TraceLocal(level, &params, &t);
     }
+  }
+  // Visibility and the light lists, with every texture slot standing for a material.
+  for (int i = 0; i < level->header->shaderCount; ++i)
+    for (DuTextureSlot& slot : level->header->shaders[i].slots) slot.material = 1;
+  ViewLight lights[3] = {};
+  const float spots[3][4] = {{0, 0, 16, 200}, {-128, 0, 48, 90}, {100, 20, 40, 1e6f}};
+  for (int i = 0; i < 3; ++i) {
+    lights[i].slot = i * 200;
+    lights[i].key = i + 1;
+    lights[i].position = {spots[i][0], spots[i][1], spots[i][2]};
+    lights[i].radius = spots[i][3];
+    lights[i].wholeSurface = i == 2;
+  }
+  const vec3 eyes[3] = {{-128, 0, 48}, {128, 10, 60}, {0, 0, 5000}};
+  for (int frame = 0; frame < 3; ++frame) {
+    ViewParams view{};
+    view.position = eyes[frame];
+    view.angles = {frame * 1.3f, -0.2f * frame, 0};
+    view.zoom = 1.0f;
+    view.fov = 90.0f;
+    View_Setup(&view, 0);
+    view.lights = lights;
+    view.lightCount = 3;
+    level->cameraArea = du_FindArea(level, &view.position);
+    du_MarkVisible(level, nullptr, &view);
+    lights[1].key += 10;  // another light takes the slot
   }
   du_LoadShaderTextures(level);
   du_FreeLevel(level);

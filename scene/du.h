@@ -10,6 +10,7 @@ struct ModelDrawParams;
 struct ViewParams;
 struct TraceRequest;
 struct TriTree;
+struct DuLightInteraction;
 
 constexpr uint32_t kDuMagic = 0x18181818;
 constexpr uint32_t kDuVersion = 1;
@@ -55,12 +56,13 @@ struct DuSurface {
   uint16_t* indices;  // level-wide after the load, unless the level keeps surface-relative ones
   void* gpuVertices;  // the surface's own copy in levels of kDuLevelWideVertexLimit or more
   uint32_t gpuGeneration;
+  uint32_t atiVertexObject;  // its ATI vertex object in such levels (0 none)
   int32_t firstVertex;  // in the level-wide vertex array
   int32_t firstIndex;   // in the level-wide index array
   float bounds[6];
   int32_t visibleStamp;
   int32_t rendererWord;
-  void* interactions;
+  DuLightInteraction* interactions;  // chain of the lights' interactions with this surface
 };
 
 struct DuModel {
@@ -112,6 +114,27 @@ struct DuHeader {
   uint8_t unread112[8];
 };
 
+// The lights' interactions with a level (scene/du_lighting.h), one slot per light id.
+constexpr int kDuLightSlots = 512;
+struct DuLightSlot {
+  int32_t key;  // the light's key the slot was built for; 0 empty
+  DuLightInteraction** interactions;  // one entry per surface of the level
+  int32_t interactionCount;
+  int32_t wholeSurface;
+  float position[3];
+  float radius;
+  float colour[3];
+  float positionBlock[4];  // position, 1 / radius
+  float colourBlock[4];    // colour, 1
+  DuLightInteraction* drawList;  // visible interactions of the frame
+  // The light's static shadow volume: nothing computes one, so it stays empty.
+  uint32_t volumeBuffer;
+  float* volumeVertices;  // 4 floats a vertex
+  int32_t volumeVertexCount;
+  uint16_t* volumeIndices;
+  int32_t volumeIndexCount;
+};
+
 struct DuLevel {
   DuHeader* header;
   TriTree* tree;  // null without a ".hmp" file
@@ -125,6 +148,19 @@ struct DuLevel {
   int32_t indexTotal;
   int32_t surfaceRelative;  // 1: indices were not rebased (kDuLevelWideVertexLimit or more)
   int32_t lightPath;        // 0 until the level lighting chooses one
+  uint64_t programs;        // the lighting programs this level counts as a user of
+  // GPU copies (0: none).
+  uint32_t atiVertexObject;
+  uint32_t atiIndexObject;
+  uint32_t vertexBuffer;
+  uint32_t indexBuffer;
+  uint32_t dynamicIndexBuffer;  // the lights' index lists
+  int32_t lightIndexFill;       // u16 indices written into it so far
+  // Visibility.
+  int32_t frameStamp;
+  int32_t cameraArea;           // -1 none
+  int32_t floodLogged;          // the flood's budget ran out once (logged once)
+  DuLightSlot lightSlots[kDuLightSlots];
 };
 
 // The lighting path of DU levels (0 none until the level lighting is built).
@@ -139,7 +175,8 @@ void du_PlaneFromPoints(const float points[9], float plane[4]);
 void du_InitHeightmap(DuLevel* level, const char* name, float maxBoxSize, int maxTriangles);
 // Rebases every surface's indices to the level-wide vertex array and records each surface's
 // first vertex and first index; levels of kDuLevelWideVertexLimit vertices or more keep
-// surface-relative indices. Chooses path 0 and makes no GL call.
+// surface-relative indices; then chooses the lighting path, takes its programs and makes the GPU
+// buffers (scene/du_lighting.h).
 void du_InitShaders(DuLevel* level);
 
 // The triangle tree of a level with a ".hmp" text: made by du_Load (its failures are logged and

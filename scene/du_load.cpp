@@ -10,6 +10,7 @@
 #include "foundation/mem.h"
 #include "foundation/vecmath.h"
 #include "scene/du.h"
+#include "scene/du_lighting.h"
 #include "scene/loadbuf.h"
 #include "scene/tritree.h"
 
@@ -253,10 +254,12 @@ void du_InitShaders(DuLevel* level) {
       firstVertex += surf.vertexCount;
       firstIndex += surf.indexCount;
     }
+  du_InitLighting(level);
 }
 
 void du_FreeLevel(DuLevel* level) {
   if (!level) return;
+  du_FreeLighting(level);
   if (DuHeader* h = level->header) {
     if (h->shaders) Global_Free(h->shaders);
     for (int m = 0; h->models && m < h->modelCount; ++m) {

@@ -135,9 +135,6 @@ ModelObject* du_CreateModel(const char* name) {
   return m;
 }
 
-// The level lighting draws through this slot once it is built; until then nothing is drawn.
-void du_Draw(ModelObject*, ModelDrawParams*, ViewParams*) {}
-
 void du_Trace(ModelObject* m, ModelDrawParams* params, TraceRequest* request) {
   auto* level = m ? static_cast<DuLevel*>(m->data) : nullptr;
   if (!level || !level->header) return;

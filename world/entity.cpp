@@ -59,14 +59,6 @@ static char g_value[kEntTokenSize];
 static int g_reading;     // non-zero while read_ent runs
 static int g_tokenCutSaid;  // the "token cut" line is written once per read
 
-static void Ent_ReleaseIncludes(EntIncludeStack* stack) {
-  for (; stack->top > 0; stack->top--) {
-    EntIncludeLevel& level = stack->levels[stack->top];
-    Global_Free(const_cast<uint8_t*>(level.text));
-    level = EntIncludeLevel{};
-  }
-}
-
 static bool Ent_PopLevel(EntIncludeStack* stack);
 
 int Ent_ReadChar(EntIncludeStack* stack) {
@@ -156,16 +148,19 @@ int read_ent(const char* text, uint32_t length) {
       }
     }
   }
-  Ent_ReleaseIncludes(&Ent_Includes);
+  while (Ent_PopLevel(&Ent_Includes)) {
+  }
   Ent_Includes.levels[0] = EntIncludeLevel{};
   g_reading = 0;
   return -1;
 }
 
-// The whole file into a block of the given tag; only the bytes actually read count.
-static uint8_t* Ent_ReadFile(const char* name, uint32_t* got, const char* tag) {
+// The whole file into a block of the given tag; only the bytes actually read count. Null for a
+// missing (*found = false), empty or unreadable file.
+static uint8_t* Ent_ReadFile(const char* name, uint32_t* got, const char* tag, bool* found) {
   *got = 0;
   FileHandle* f = File_Open(name, "rb");
+  *found = f != nullptr;
   if (!f) return nullptr;
   uint32_t size = File_Size(f);
   uint8_t* buffer = size ? static_cast<uint8_t*>(Global_Malloc(size, tag)) : nullptr;
@@ -180,14 +175,10 @@ static uint8_t* Ent_ReadFile(const char* name, uint32_t* got, const char* tag) {
 
 void LoadObjects(const char* fileName) {
   if (!fileName) return;
-  FileHandle* probe = File_Open(fileName, "rb");
-  if (!probe) {
-    Log_Printf("LoadObjects: not found %s\n", fileName);
-    return;
-  }
-  File_Close(probe);
   uint32_t got = 0;
-  uint8_t* buffer = Ent_ReadFile(fileName, &got, "LOADOBJ");
+  bool found = false;
+  uint8_t* buffer = Ent_ReadFile(fileName, &got, "LOADOBJ", &found);
+  if (!found) Log_Printf("LoadObjects: not found %s\n", fileName);
   if (!buffer) return;
   read_ent(reinterpret_cast<const char*>(buffer), got);
   Global_Free(buffer);
@@ -199,7 +190,8 @@ static void Ent_Call(const char* value) {
   char name[kEntTokenSize + 8];
   std::snprintf(name, sizeof name, "%s.scn", value);
   uint32_t got = 0;
-  uint8_t* buffer = Ent_ReadFile(name, &got, "entfc");
+  bool found = false;
+  uint8_t* buffer = Ent_ReadFile(name, &got, "entfc", &found);
   if (!buffer) return;
   Ent_Includes.levels[++Ent_Includes.top] = EntIncludeLevel{buffer, 0, got};
 }

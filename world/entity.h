@@ -47,7 +47,8 @@ constexpr int kEntAnims = 32;
 constexpr int kEntDoorPoints = 8;
 constexpr int kEntLods = 4;
 
-// Every value an entity of any class can carry; reset to its defaults at each "{".
+// Every value an entity of any class can carry; reset to its defaults at each "{". Written only
+// through block_support: a reset restores just the fields the block's pairs set.
 struct SpawnTemplate {
   char classname[128];
   char id[256];

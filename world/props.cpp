@@ -53,7 +53,11 @@ void World_Draw(GameObject* o, ViewParams* view) {
   if (!(o->flags & OBJ_ACTIVE) || !o->prop.visible || o->person.state != 1 || !o->drawModel) return;
   ModelDrawParams* p = Prop_Params(o);
   p->lightingMode = o->prop.dynamicLight ? 3 : 1;
+  // Animated models run on the player's clock for this draw.
+  float time = view ? view->time : 0;
+  if (view && Obj_Player) view->time = float(Obj_Player->person.clock);
   o->drawModel->Draw(o->drawModel, p, view);
+  if (view) view->time = time;
 }
 
 // The swept box of the trace against the object's clip box (relative to its origin).

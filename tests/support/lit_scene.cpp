@@ -61,11 +61,22 @@ LitImage LitScene_Draw(LitScene* scene, int width, int height) {
     view.pass = pass;
     for (const LitInstance& inst : scene->instances) inst.model->Draw(inst.model, inst.params, &view);
   };
-  drawAll(0);
-  for (int i = 0; i < view.lightCount; ++i) {
-    Render_ClearStencil(128);
-    drawAll(4 + 2 * i);
-    drawAll(5 + 2 * i);
+  auto drawLevel = [&](int pass) {
+    view.pass = pass;
+    scene->level.model->Draw(scene->level.model, scene->level.params, &view);
+  };
+  if (scene->level.model) {
+    drawLevel(0);
+    drawAll(0);
+    drawLevel(2);
+    drawLevel(5);
+  } else {
+    drawAll(0);
+    for (int i = 0; i < view.lightCount; ++i) {
+      Render_ClearStencil(128);
+      drawAll(4 + 2 * i);
+      drawAll(5 + 2 * i);
+    }
   }
   LitImage img;
   img.width = width;

@@ -24,6 +24,9 @@ struct LitScene {
   float clear[3] = {0, 0, 0};  // background colour
   std::vector<ViewLight> lights;
   std::vector<LitInstance> instances;
+  // A DU level, when set, makes the frame: its pass 0, pass 0 of each instance, its pass 2 and
+  // one odd pass, 5, in which it lights itself and the instances light by light.
+  LitInstance level{};
   ViewParams view{};           // as the last frame left it
 };
 

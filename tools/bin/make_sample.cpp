@@ -168,7 +168,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make_sample: cannot write scripts/personages\n");
     return 1;
   }
-  // The street's entity files and the templates they call.
+  // The street's entity files, the templates they call and the street's looping traffic hum.
+  if (!Tool_WriteBytes((stage / "sound" / "traffic.wav").string(),
+                       Tool_WavBytes(1, 22050, 16, Tool_Sine(1, 22050, 44100, 90, 0.3)))) {
+    std::fprintf(stderr, "make_sample: cannot write sound/traffic.wav\n");
+    return 1;
+  }
   for (const auto& [name, text] : Tool_SampleEntityFiles()) {
     fs::create_directories((stage / name).parent_path(), ec);
     if (!Tool_WriteBytes((stage / name).string(), std::vector<uint8_t>(text.begin(), text.end()))) {

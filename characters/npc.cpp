@@ -10,6 +10,7 @@
 #include "characters/pose.h"
 #include "foundation/log.h"
 #include "foundation/sound.h"
+#include "world/trace.h"
 #include "quests/dialog.h"
 #include "scene/model.h"
 #include "scene/view.h"
@@ -136,7 +137,7 @@ void Npc_Draw(GameObject* o, ViewParams* view) {
   Pose_Draw(o, view, model);
 }
 
-void Npc_Clip(GameObject*, TraceRequest*) {}
+void Npc_Clip(GameObject* o, TraceRequest* tr) { Obj_ClipCharacter(o, tr); }
 
 void Npc_Free(GameObject* o) {
   Person_StopSounds(o);

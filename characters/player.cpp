@@ -12,6 +12,7 @@
 #include "foundation/input.h"
 #include "foundation/log.h"
 #include "foundation/sound.h"
+#include "world/trace.h"
 #include "foundation/var.h"
 #include "scene/model.h"
 #include "world/game.h"
@@ -100,9 +101,22 @@ void TraceSolids(const std::vector<GameObject*>& solids, const vec3* start, cons
 // The solids of the think under way: gathered once a think (its traces make no objects).
 std::vector<GameObject*> g_thinkSolids;
 
+// What blocks a walking character: the level, solid props and doors, and living characters.
+constexpr uint32_t kMoveMask = TRACE_ANIMS | TRACE_CHARACTERS | TRACE_STATE1;
+
+// A sweep of the mover's box through the objects of the last tick; before any tick has listed
+// them (a level just loaded) only the solid world objects answer.
+void Sweep(GameObject* mover, const std::vector<GameObject*>& solids, const vec3* start, const vec3* end,
+           const vec3* mins, const vec3* maxs, TraceResult* out) {
+  if (mover && Tick_TraceList.count + Tick_NearList.count > 0)
+    Obj_Trace(out, mover, start, mins, maxs, end, kMoveMask);
+  else
+    TraceSolids(solids, start, end, mins, maxs, out);
+}
+
 TraceResult Trace(GameObject* p, const vec3& start, const vec3& end) {
   TraceResult r;
-  TraceSolids(g_thinkSolids, &start, &end, &p->mins, &p->maxs, &r);
+  Sweep(p, g_thinkSolids, &start, &end, &p->mins, &p->maxs, &r);
   return r;
 }
 
@@ -249,7 +263,7 @@ void UpdateCrouch(GameObject* p, bool wantCrouch) {
     const vec3 mins = p->mins, maxs{p->maxs.x, p->maxs.y, kCrouchHeight};
     vec3 top = Add(p->origin, vec3{0, 0, kStandHeight - kCrouchHeight});
     TraceResult r;
-    TraceSolids(g_thinkSolids, &p->origin, &top, &mins, &maxs, &r);
+    Sweep(p, g_thinkSolids, &p->origin, &top, &mins, &maxs, &r);
     if (r.fraction >= 1.0f) p->person.crouched = 0;
   }
   p->person.moveMode[0] = p->person.crouched;
@@ -400,7 +414,7 @@ int Player_TraceMove(const vec3* start, const vec3* end, const vec3* mins, const
                      TraceResult* out) {
   static std::vector<GameObject*> solids;
   GatherSolids(ignore, &solids);
-  TraceSolids(solids, start, end, mins, maxs, out);
+  Sweep(const_cast<GameObject*>(ignore), solids, start, end, mins, maxs, out);
   return 1;
 }
 
@@ -427,7 +441,7 @@ void Player_Animate(GameObject* p) {
 void Player_Draw(GameObject* p, ViewParams* view) { Pose_Draw(p, view); }
 
 // The player is not hit by the traces of others through its own model; its box serves them.
-void Player_Clip(GameObject*, TraceRequest*) {}
+void Player_Clip(GameObject* p, TraceRequest* tr) { Obj_ClipCharacter(p, tr); }
 
 void Player_Free(GameObject* p) {
   Person_StopSounds(p);

@@ -2,12 +2,13 @@
 
 #include "characters/person.h"
 #include "foundation/sound.h"
+#include "world/trace.h"
 #include "world/game.h"
 
 // Empty until the class is built.
 void NetPlayer_Animate(GameObject*) {}
 void NetPlayer_Draw(GameObject*, ViewParams*) {}
-void NetPlayer_Clip(GameObject*, TraceRequest*) {}
+void NetPlayer_Clip(GameObject* o, TraceRequest* tr) { Obj_ClipCharacter(o, tr); }
 void NetPlayer_Free(GameObject*) {}
 // A remote player's body only cries out: its health belongs to its own machine.
 void NetPlayer_Damage(GameObject* self, GameObject*, float, float, const vec3*, int32_t, int32_t) {

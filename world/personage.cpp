@@ -20,7 +20,6 @@ GlobalPersonage Game_Personages[kPersonages];
 int32_t Game_PersonageCount;
 PlaceRecord Game_Places[kPlaces];
 CarPosRecord Game_CarPositions[kCarPositions];
-int32_t Game_HeroChoice;
 
 // "docks" is the sample game's level.
 const char* const Game_PlaceNames[kPlaces] = {

@@ -60,60 +60,20 @@ void World_Draw(GameObject* o, ViewParams* view) {
   if (view) view->time = time;
 }
 
-// The swept box of the trace against the object's clip box (relative to its origin).
-static void Prop_ClipBox(GameObject* o, TraceRequest* tr) {
-  float lo[3], hi[3];
-  const float* start = &tr->start.x;
-  const float* delta = &tr->delta.x;
-  const float* origin = &o->origin.x;
-  const float* mins = &tr->mins.x;
-  const float* maxs = &tr->maxs.x;
-  for (int i = 0; i < 3; i++) {
-    lo[i] = origin[i] + o->clipBox[i] - maxs[i];
-    hi[i] = origin[i] + o->clipBox[3 + i] - mins[i];
-  }
-  float enter = -1.0f, leave = 1.0f;
-  int axis = -1;
-  float sign = 0;
-  for (int i = 0; i < 3; i++) {
-    if (delta[i] == 0) {
-      if (start[i] < lo[i] || start[i] > hi[i]) return;
-      continue;
-    }
-    float a = (lo[i] - start[i]) / delta[i];
-    float b = (hi[i] - start[i]) / delta[i];
-    float s = -1.0f;
-    if (a > b) {
-      std::swap(a, b);
-      s = 1.0f;
-    }
-    if (a > enter) {
-      enter = a;
-      axis = i;
-      sign = s;
-    }
-    if (b < leave) leave = b;
-  }
-  if (axis < 0 || enter > leave || enter < 0 || enter >= tr->fraction) return;
-  tr->fraction = enter;
-  tr->normal = vec3{0, 0, 0};
-  (&tr->normal.x)[axis] = sign;
-  tr->hitObject = o;
-  tr->factor = 1.0f;
-}
-
-void World_Clip(GameObject* o, TraceRequest* tr) {
-  if (!(o->flags & OBJ_ACTIVE) || o->prop.solid == 0 || !(tr->mask & TRACE_ANIMS)) return;
-  if (!(tr->mask & (o->person.state == 1 ? TRACE_STATE1 : TRACE_OTHER_STATES))) return;
+// Props and doors: solid objects when the mask asks for them; their clip box or their clip model.
+static void Prop_Clip(GameObject* o, TraceRequest* tr) {
+  if (o->prop.solid == 0 || !Obj_ClipAllowed(o, tr, TRACE_ANIMS)) return;
   tr->candidate = o;
   if (o->hasClipBox) {
-    if ((tr->mask & TRACE_COLLISION_MODEL) && o->prop.solid != 1) return;
-    Prop_ClipBox(o, tr);
+    if (o->classNum == WORLD && (tr->mask & TRACE_COLLISION_MODEL) && o->prop.solid != 1) return;
+    Obj_ClipOwnBox(o, tr);
     return;
   }
   ModelObject* model = (tr->mask & TRACE_COLLISION_MODEL) ? o->clipModel2 : o->clipModel;
   if (model) model->Trace(model, Prop_Params(o), tr);
 }
+
+void World_Clip(GameObject* o, TraceRequest* tr) { Prop_Clip(o, tr); }
 
 void World_Think(GameObject*) {}
 void World_Use(GameObject*, GameObject*, int32_t) {}
@@ -136,7 +96,7 @@ void World_Init(GameObject* o) {
 }
 void AnimObj_Animate(GameObject*) {}
 void AnimObj_Draw(GameObject*, ViewParams*) {}
-void AnimObj_Clip(GameObject*, TraceRequest*) {}
+void AnimObj_Clip(GameObject* o, TraceRequest* tr) { Prop_Clip(o, tr); }
 void AnimObj_Free(GameObject*) {}
 void AnimObj_Think(GameObject*) {}
 void AnimObj_Info(GameObject*, const void*, void*) {}

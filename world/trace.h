@@ -41,3 +41,33 @@ struct TraceResult {
   float factor;
   int32_t part;
 };
+
+// Which objects a trace may hit: an active object, when the mask holds its kind bit (0 = none
+// needed) and the bit of its person state (8 for state 1, 16 for any other). The Clip operations
+// of every class ask this before they test.
+bool Obj_ClipAllowed(const GameObject* obj, const TraceRequest* rq, uint32_t kindBit);
+
+// Clips the request's swept box against the object's box (mins then maxs, relative to its
+// origin). A path is stopped 1/32 unit before the face it enters; one that starts inside never
+// hits. Returns 1 when the request's fraction improved (hit object = the request's candidate).
+int Obj_ClipBox(GameObject* obj, const float box[6], TraceRequest* rq, float factor);
+
+// The object's own clip box against the request: Obj_ClipBox with the first or, when the mask
+// asks for collision models, the second clip box. Returns 1 on an improved hit.
+int Obj_ClipOwnBox(GameObject* obj, TraceRequest* rq);
+
+// Sweeps the box from start to end against the objects of the last tick and keeps the nearest
+// hit. The mover is never hit by its own trace, nor is the object whose id it carries as owner.
+void Obj_TraceAll(TraceResult* out, GameObject* mover, const vec3* start, const vec3* mins, const vec3* maxs,
+                  const vec3* end, uint32_t mask);
+TraceResult* Obj_Trace(TraceResult* out, GameObject* mover, const vec3* start, const vec3* mins, const vec3* maxs,
+                       const vec3* end, uint32_t mask);
+// Traces the object's own box along the displacement and moves it to the end point (characters
+// also set their position history and previous origin there).
+TraceResult* Obj_TraceMove(TraceResult* out, GameObject* obj, const vec3* displacement, uint32_t mask);
+// Which other object the object's shape would meet if it moved by the displacement; the result's
+// end point is the displacement allowed.
+TraceResult* Obj_TraceBlocker(TraceResult* out, GameObject* obj, const vec3* displacement, uint32_t mask);
+// The Clip operation of characters (players, remote players, NPCs): with mask bit 4 and the state
+// bit, their clip box (their own box when they have none) is clipped.
+void Obj_ClipCharacter(GameObject* obj, TraceRequest* rq);

@@ -62,6 +62,8 @@ class CharTest : public WorldTest {
     GameObject* w = Spawn(WORLD);
     w->clipModel = Model_Get("charlevel");
     w->mins = w->maxs = vec3{0, 0, 0};
+    w->prop.solid = 1;  // blocks, as a level's "blocked" word makes it
+    w->person.state = 1;
     EXPECT_NE(w->clipModel, nullptr);
     return w;
   }

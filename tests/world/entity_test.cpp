@@ -350,10 +350,10 @@ TEST_F(EntityTest, SpawnedPropsAreHitThroughTheirClipOperation) {
     float fraction;
   };
   const Case cases[] = {
-      {"box", TRACE_ANIMS | TRACE_STATE1, 0.45f},
+      {"box", TRACE_ANIMS | TRACE_STATE1, (90 - 1 / 32.0f) / 200},  // stopped 1/32 before the face
       {"box", TRACE_ANIMS | TRACE_OTHER_STATES, 1.0f},  // state 1 needs its own bit
       {"box", TRACE_STATE1, 1.0f},
-      {"ghost", TRACE_ANIMS | TRACE_STATE1, 0.92f},  // the default clip box
+      {"ghost", TRACE_ANIMS | TRACE_STATE1, (184 - 1 / 32.0f) / 200},  // the default clip box
       {"ghost", TRACE_ANIMS | TRACE_STATE1 | TRACE_COLLISION_MODEL, 1.0f},  // only a solid word of 1
   };
   for (const Case& c : cases) {

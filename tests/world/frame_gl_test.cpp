@@ -42,6 +42,7 @@ class FrameOnScreen : public tw_test::WorldTest {
   void SetUp() override {
     if (!g_gl) GTEST_SKIP() << "no OpenGL";
     WorldTest::SetUp();
+    Game_Running = 1;  // with no game the front end's menu would cover the world
   }
   // The centre pixel of the frame just drawn (before the next frame presents it).
   static void Centre(uint8_t bgra[4]) {

@@ -23,6 +23,7 @@
 #include "world/object.h"
 
 const char Game_HeroIds[2][kHeroIdSize] = {"JaxTorvin", "MiraSolvek"};
+int32_t Game_HeroChoice;
 int32_t Game_LocalTeam;
 LevelChange Level_PendingChange;
 PickupRecord Level_Pickups[kPickupRecords];

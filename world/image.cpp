@@ -140,7 +140,7 @@ const ImageField ObjImage_Fields[] = {
     {"bot.engaged", 7156, 4, IMG_I32, offsetof(GameObject, bot.engaged)},
     {"bot (reserved)", 7160, 32764, IMG_RESERVED, -1},
     {"npcControl", 39924, 4, IMG_I32, offsetof(GameObject, npcControl)},
-    {"traceStamp", 39928, 4, IMG_U32, offsetof(GameObject, traceStamp)},
+    {"traceStamp", 39928, 4, IMG_PTR, offsetof(GameObject, traceStamp)},  // this run's bookkeeping
     {"useTargetCharacter", 39932, 4, IMG_PTR, offsetof(GameObject, useTargetCharacter)},
     {"useTargetObject", 39936, 4, IMG_PTR, offsetof(GameObject, useTargetObject)},
     {"removeRequest", 39940, 4, IMG_I32, offsetof(GameObject, removeRequest)},

@@ -422,6 +422,7 @@ static bool Game_PlayDemo(bool mayRestart) {
       }
     }
     if (!(Game_DemoFlags & DEMO_PLAYBACK) || (command & DEMO_CMD_END)) {
+      EndDemo();  // the capture of the demo ends with it
       Level_Free();
       return mayRestart;
     }

@@ -113,9 +113,9 @@ class FrontEndE2E : public ::testing::Test {
 TEST_F(FrontEndE2E, AfterTheIntroTheMenuLeadsToBothHeroesAndQuitWritesTheSettings) {
   tw_test::ScreenImage img;
   ASSERT_TRUE(WaitForBar(0, &img, 90)) << "no main menu after the intro; the log:\n" << tw_test::ReadFile("log");
-  // Three items in the main menu.
-  for (int row = 0; row < 3; row++) EXPECT_GT(TextIn(img, first_, row), 20) << row;
-  EXPECT_EQ(TextIn(img, first_, 3), 0);
+  // Five items in the main menu.
+  for (int row = 0; row < 5; row++) EXPECT_GT(TextIn(img, first_, row), 20) << row;
+  EXPECT_EQ(TextIn(img, first_, 5), 0);
   // New game: the two heroes, nothing in a third row.
   Keys({"Return"});
   bool heroes = false;

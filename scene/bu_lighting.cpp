@@ -59,25 +59,11 @@ int SurfaceDrawable(const BuModel* model, int surface) {
   return sh.blend == 0 && (sh.slots[0].material || sh.slots[1].material);
 }
 
-// The bone rows of the surface's bones into parameters 16 + 3k: the transform from the bind-pose
-// model space to the posed one.
+// The bone rows of the surface's bones into parameters 16 + 3k.
 void LoadBoneRows(const BuModel* model, const BuObject& obj) {
-  const BuHeader* h = model->header;
-  for (int k = 0; k < obj.boneCount; ++k) {
-    const BuBone& b = h->bones[obj.bones[k]];
-    // inverse bind: (p - bindPosition) x bindRotation^T, then the current transform
-    mat3 bind, inv, cur, m;
-    std::memcpy(bind.m, b.bindRotation, sizeof bind.m);
-    std::memcpy(cur.m, b.rotation, sizeof cur.m);
-    vec3 bindPos{b.bindPosition[0], b.bindPosition[1], b.bindPosition[2]};
-    vec3 curPos{b.position[0], b.position[1], b.position[2]};
-    vec3 invOrigin, t;
-    Mat_InvertTransform(&bind, &bindPos, &inv, &invOrigin);
-    Mat_Multiply(&inv, &cur, &m);
-    Vec_Transform(&invOrigin, &cur, &curPos, &t);
-    const float tv[3] = {t.x, t.y, t.z};
-    for (int c = 0; c < 3; ++c) EnvParam(16 + 3 * k + c, m.m[0][c], m.m[1][c], m.m[2][c], tv[c]);
-  }
+  float rows[3 * kBuMaxObjectBones][4];
+  int n = bu_BoneRows(model, obj, rows);
+  for (int r = 0; r < n; ++r) EnvParam(16 + r, rows[r][0], rows[r][1], rows[r][2], rows[r][3]);
 }
 
 void DrawSurfaceIndices(const BuModel* model, const BuObject& obj) {
@@ -233,6 +219,49 @@ int Skinned(const ModelDrawParams* params) { return params->skeleton != nullptr;
 int ProgramFor(int program, const ModelDrawParams* params) { return program + Skinned(params); }
 
 }  // namespace
+
+// ---- Pieces shared with the NV passes -----------------------------------------------------------
+
+vec3 bu_ToModel(const vec3& world, const ModelDrawParams* params) { return ToModel(world, params); }
+int bu_ObjectDrawable(const BuModel* model, int object) { return SurfaceDrawable(model, object); }
+void bu_DrawObjectIndices(const BuModel* model, const BuObject& obj) { DrawSurfaceIndices(model, obj); }
+
+int bu_BoneRows(const BuModel* model, const BuObject& obj, float rows[][4]) {
+  const BuHeader* h = model->header;
+  int n = 0;
+  for (int k = 0; k < obj.boneCount && k < kBuMaxObjectBones; ++k) {
+    const BuBone& b = h->bones[obj.bones[k]];
+    // The transform from the bind-pose model space to the posed one: inverse bind
+    // ((p - bindPosition) x bindRotation^T), then the current transform.
+    mat3 bind, inv, cur, m;
+    std::memcpy(bind.m, b.bindRotation, sizeof bind.m);
+    std::memcpy(cur.m, b.rotation, sizeof cur.m);
+    vec3 bindPos{b.bindPosition[0], b.bindPosition[1], b.bindPosition[2]};
+    vec3 curPos{b.position[0], b.position[1], b.position[2]};
+    vec3 invOrigin, t;
+    Mat_InvertTransform(&bind, &bindPos, &inv, &invOrigin);
+    Mat_Multiply(&inv, &cur, &m);
+    Vec_Transform(&invOrigin, &cur, &curPos, &t);
+    const float tv[3] = {t.x, t.y, t.z};
+    for (int c = 0; c < 3; ++c, ++n) {
+      rows[n][0] = m.m[0][c], rows[n][1] = m.m[1][c], rows[n][2] = m.m[2][c], rows[n][3] = tv[c];
+    }
+  }
+  return n;
+}
+
+void bu_LightFrameRows(const ModelDrawParams* params, const ViewLight* light, float rows[3][4]) {
+  mat3 inst, lightRot, lightInv, m;
+  Mat_FromAngles(&inst, &params->angles);
+  Mat_FromAngles(&lightRot, &light->angles);
+  Mat_Inverse(&lightRot, &lightInv);
+  Mat_Multiply(&inst, &lightInv, &m);
+  vec3 rel{params->position.x - light->position.x, params->position.y - light->position.y,
+           params->position.z - light->position.z}, t;
+  Vec_Rotate(&rel, &lightInv, &t);
+  const float tv[3] = {t.x, t.y, t.z};
+  for (int k = 0; k < 3; ++k) rows[k][0] = m.m[0][k], rows[k][1] = m.m[1][k], rows[k][2] = m.m[2][k], rows[k][3] = tv[k];
+}
 
 // ---- Path choice, buffers, release --------------------------------------------------------------
 
@@ -470,16 +499,20 @@ int bu_InstanceVisible(const float box[6], const ModelDrawParams* params, const 
   return 1;
 }
 
-void bu_DepthPassR200(BuModel* model, ModelDrawParams* params, ViewParams* view) {
-  BuInstanceState* state = bu_InstanceState(model, params);
-  if (!state) return;
-  BuHeader* h = model->header;
-  view->statVertices += h->volumeVertexCount;
+int bu_PrepareDepthPass(BuModel* model, ModelDrawParams* params, ViewParams* view, BuInstanceState* state) {
+  view->statVertices += model->header->volumeVertexCount;
   bu_PoseVolume(model, state->box);
   bu_GatherLights(model, params, view, state);
   if (render_bump_shadows.value > 1.0f) bu_ComputeFacing(model, state);
   state->visible = bu_InstanceVisible(state->box, params, view);
-  if (!state->visible) return;
+  return state->visible;
+}
+
+void bu_DepthPassR200(BuModel* model, ModelDrawParams* params, ViewParams* view) {
+  BuInstanceState* state = bu_InstanceState(model, params);
+  if (!state) return;
+  BuHeader* h = model->header;
+  if (!bu_PrepareDepthPass(model, params, view, state)) return;
   if (bu_ShowBounds) bu_DrawBounds(model, params, view);
 
   bool skinned = Skinned(params);
@@ -563,15 +596,8 @@ void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLi
 
   vec3 L = ToModel(light->position, params);
   vec3 E = ToModel(view->position, params);
-  mat3 inst, lightRot, lightInv, m;
-  Mat_FromAngles(&inst, &params->angles);
-  Mat_FromAngles(&lightRot, &light->angles);
-  Mat_Inverse(&lightRot, &lightInv);
-  Mat_Multiply(&inst, &lightInv, &m);
-  vec3 rel{params->position.x - light->position.x, params->position.y - light->position.y,
-           params->position.z - light->position.z}, t;
-  Vec_Rotate(&rel, &lightInv, &t);
-  const float tv[3] = {t.x, t.y, t.z};
+  float frame[3][4];
+  bu_LightFrameRows(params, light, frame);
 
   static const int kPrograms[] = {kProgR200LightFastest, kProgR200LightFast, kProgR200Light, kProgR300Light};
   OPENGL_BindVertexProgramARB(Lighting_Program(ProgramFor(kPrograms[member], params)));
@@ -579,7 +605,7 @@ void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLi
   EnvParam(9, E.x, E.y, E.z, member <= kFast ? 0.5f : 1.0f);
   if (member != kFastest) EnvParam(10, light->colour[0], light->colour[1], light->colour[2], 1.0f);
   if (member != kFull)
-    for (int k = 0; k < 3; ++k) EnvParam(11 + k, m.m[0][k], m.m[1][k], m.m[2][k], tv[k]);
+    for (int k = 0; k < 3; ++k) EnvParam(11 + k, frame[k][0], frame[k][1], frame[k][2], frame[k][3]);
   if (member == kFastest) {
     const float c0[4] = {light->colour[0], light->colour[1], light->colour[2], 0.75f};
     if (Lighting_AtiShader(kProgAtiLightFastest)) gl.glSetFragmentShaderConstantATI(GL_CON_0_ATI, c0);
@@ -707,7 +733,11 @@ int bu_BuildVolumeList(const BuModel* model, int object, const uint8_t* facing, 
   return n;
 }
 
-void bu_StencilVolumeARB(BuModel* model, ModelDrawParams* params, ViewParams* view, int light) {
+namespace {
+
+// The volume list of each object drawn with wrapping stencil counts: the ARB family's bone rows
+// and separate stencil, or the NV family's bone rows, two-sided stencil and depth clamp.
+void StencilVolume(BuModel* model, ModelDrawParams* params, ViewParams* view, int light, bool nv) {
   BuInstanceState* state = bu_InstanceState(model, params);
   if (On(render_bump_fast)) {
     Render_SetBlend(0);
@@ -738,10 +768,31 @@ void bu_StencilVolumeARB(BuModel* model, ModelDrawParams* params, ViewParams* vi
     const GLenum incr = GL_INCR_WRAP_EXT, decr = GL_DECR_WRAP_EXT;
     for (int o = 0; o < h->objectCount; ++o) {
       const BuObject& obj = h->objects[o];
-      if (Skinned(params)) LoadBoneRows(model, obj);
+      if (Skinned(params)) {
+        if (nv)
+          bu_LoadBoneRowsNV(model, obj);
+        else
+          LoadBoneRows(model, obj);
+      }
       int n = bu_BuildVolumeList(model, o, state->facing, 1 << slot, zFail, state->visible, model->volumeList);
       if (n == 0) continue;
-      if (GlExtFlags.ATI_separate_stencil) {
+      const GLenum backOps[3] = {GL_KEEP, zFail ? incr : GL_KEEP, zFail ? GL_KEEP : decr};
+      const GLenum frontOps[3] = {GL_KEEP, zFail ? decr : GL_KEEP, zFail ? GL_KEEP : incr};
+      if (nv && GlExtFlags.EXT_stencil_two_side) {
+        Render_SetCull(0);
+        gl.glEnable(GL_STENCIL_TEST_TWO_SIDE_EXT);
+        for (GLenum face : {GL_BACK, GL_FRONT}) {
+          const GLenum* ops = face == GL_BACK ? backOps : frontOps;
+          gl.glActiveStencilFaceEXT(face);
+          gl.glStencilOp(ops[0], ops[1], ops[2]);
+          gl.glStencilMask(~0u);
+          gl.glStencilFunc(GL_ALWAYS, 0, ~0u);
+        }
+        gl.glDrawElements(GL_TRIANGLES, n, GL_UNSIGNED_SHORT, model->volumeList);
+        gl.glDisable(GL_STENCIL_TEST_TWO_SIDE_EXT);
+        view->statDrawCalls++;
+        view->statTriangles += n / 3;
+      } else if (!nv && GlExtFlags.ATI_separate_stencil) {
         Render_SetCull(0);
         if (zFail) {
           gl.glStencilOpSeparateATI(GL_BACK, GL_KEEP, incr, GL_KEEP);
@@ -756,18 +807,16 @@ void bu_StencilVolumeARB(BuModel* model, ModelDrawParams* params, ViewParams* vi
         view->statDrawCalls++;
         view->statTriangles += n / 3;
       } else {
+        // Depth clamp on the NV family only, and only when the setting asks for exactly 2.
+        const bool clamp = nv && GlExtFlags.NV_depth_clamp && render_bump_shadows.value == 2.0f;
+        if (clamp) gl.glEnable(GL_DEPTH_CLAMP_NV);
         Render_SetCull(2);
-        if (zFail)
-          gl.glStencilOp(GL_KEEP, incr, GL_KEEP);
-        else
-          gl.glStencilOp(GL_KEEP, GL_KEEP, decr);
+        gl.glStencilOp(backOps[0], backOps[1], backOps[2]);
         gl.glDrawElements(GL_TRIANGLES, n, GL_UNSIGNED_SHORT, model->volumeList);
         Render_SetCull(1);
-        if (zFail)
-          gl.glStencilOp(GL_KEEP, decr, GL_KEEP);
-        else
-          gl.glStencilOp(GL_KEEP, GL_KEEP, incr);
+        gl.glStencilOp(frontOps[0], frontOps[1], frontOps[2]);
         gl.glDrawElements(GL_TRIANGLES, n, GL_UNSIGNED_SHORT, model->volumeList);
+        if (clamp) gl.glDisable(GL_DEPTH_CLAMP_NV);
         view->statDrawCalls += 2;
         view->statTriangles += 2 * (n / 3);
       }
@@ -778,6 +827,15 @@ void bu_StencilVolumeARB(BuModel* model, ModelDrawParams* params, ViewParams* vi
   Render_SetColorMask(1, 1, 1, 0);
   Render_SetCull(2);
   gl.glEnable(GL_ALPHA_TEST);
+}
+
+}  // namespace
+
+void bu_StencilVolumeARB(BuModel* model, ModelDrawParams* params, ViewParams* view, int light) {
+  StencilVolume(model, params, view, light, false);
+}
+void bu_StencilVolumeNV(BuModel* model, ModelDrawParams* params, ViewParams* view, int light) {
+  StencilVolume(model, params, view, light, true);
 }
 
 void bu_DrawVolumeARB(BuModel* model, ModelDrawParams* params, ViewParams* view, int light) {
@@ -890,6 +948,31 @@ void bu_Draw(ModelObject* object, ModelDrawParams* params, ViewParams* view) {
       if (shadows) gl.glDisable(GL_STENCIL_TEST);
     } else if (shadows) {
       bu_DrawVolumeARB(model, params, view, light);
+    }
+  } else if (path == kPathNV20 || path == kPathNV30) {
+    if (view->pass == 0) {
+      bu_DrawDepthNV(model, params, view);
+    } else if (view->pass % 2 == 0) {
+      if (path == kPathNV20 && light == 0 && On(render_bump_reflect)) bu_DrawReflectNV20(model, params, view);
+      if (shadows) bu_DrawVolumeNV(model, params, view, light);
+    } else {
+      if (shadows) {
+        gl.glEnable(GL_STENCIL_TEST);
+        gl.glStencilFunc(GL_EQUAL, 128, 255);
+        gl.glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+        gl.glStencilMask(255);
+      }
+      ViewLight* l = &view->lights[light];
+      if (path == kPathNV30) {
+        bu_DrawLightNV30(model, params, view, l);
+      } else if (On(render_bump_fast)) {
+        bu_DrawFastNV20(model, params, view, l);
+      } else {
+        if (On(render_bump_attenuation)) bu_DrawAttenuationNV20(model, params, view, l);
+        if (On(render_bump_diffuse)) bu_DrawDiffuseNV20(model, params, view, l);
+        if (On(render_bump_specular)) bu_DrawSpecularNV20(model, params, view, l);
+      }
+      if (shadows) gl.glDisable(GL_STENCIL_TEST);
     }
   }
 

@@ -67,6 +67,9 @@ const float* bu_PosedVolumePoints(const BuModel* model);
 void bu_GatherLights(BuModel* model, ModelDrawParams* params, ViewParams* view, BuInstanceState* state);
 void bu_ComputeFacing(BuModel* model, BuInstanceState* state);
 int bu_InstanceVisible(const float box[6], const ModelDrawParams* params, const ViewParams* view);
+// The CPU work of every depth pass: posing, gathering, facing masks (when "render_bump_shadows"
+// is above 1) and the frustum test; returns the visible flag.
+int bu_PrepareDepthPass(BuModel* model, ModelDrawParams* params, ViewParams* view, BuInstanceState* state);
 
 // Shadow volume list of one object for light bit `bit`: z-fail caps (both cap triangles when the
 // instance is visible, else the far one), then the silhouette quads. Returns the index count.
@@ -77,6 +80,39 @@ int bu_BuildVolumeList(const BuModel* model, int object, const uint8_t* facing, 
 int bu_VolumeZPass(const float box[6], const vec3* light, const vec3* eye, const vec3* forward);
 // Room a volume list of this model needs (24 indices a triangle of its largest object).
 int bu_VolumeListCapacity(const BuModel* model);
+
+// ---- NV20 and NV30 paths (drivers with the NV extensions only) ---------------------------------
+// Pass 0 of both paths; on the NV20 path the reflection pass of light 0 and the attenuation,
+// diffuse, specular and one-pass (fast) light passes; on the NV30 path one pass per light.
+void bu_DrawDepthNV(BuModel* model, ModelDrawParams* params, ViewParams* view);
+void bu_DrawReflectNV20(BuModel* model, ModelDrawParams* params, ViewParams* view);
+void bu_DrawAttenuationNV20(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLight* light);
+void bu_DrawDiffuseNV20(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLight* light);
+void bu_DrawSpecularNV20(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLight* light);
+void bu_DrawFastNV20(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLight* light);
+void bu_DrawLightNV30(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLight* light);
+// Per-object draws: the depth and attenuation passes' (bone rows and the draw) and the companions
+// that also bind the object's textures; each skips an object it has nothing to bind for.
+void bu_DrawSurfaceNV(BuModel* model, int object, ModelDrawParams* params, ViewParams* view);
+void bu_DrawObjectReflectNV20(BuModel* model, int object, ModelDrawParams* params, ViewParams* view);
+void bu_DrawObjectDiffuseNV20(BuModel* model, int object, ModelDrawParams* params, ViewParams* view);
+void bu_DrawObjectSpecularNV20(BuModel* model, int object, ModelDrawParams* params, ViewParams* view);
+void bu_DrawObjectFastNV20(BuModel* model, int object, ModelDrawParams* params, ViewParams* view);
+void bu_DrawObjectNV30(BuModel* model, int object, ModelDrawParams* params, ViewParams* view);
+void bu_DrawVolumeNV(BuModel* model, ModelDrawParams* params, ViewParams* view, int light);
+void bu_StencilVolumeNV(BuModel* model, ModelDrawParams* params, ViewParams* view, int light);
+
+// Pieces shared by the ARB and NV passes.
+vec3 bu_ToModel(const vec3& world, const ModelDrawParams* params);
+int bu_ObjectDrawable(const BuModel* model, int object);
+void bu_DrawObjectIndices(const BuModel* model, const BuObject& obj);
+// The object's bone rows (three a bone, for parameters 16 + 3k upward); returns the row count.
+int bu_BoneRows(const BuModel* model, const BuObject& obj, float rows[][4]);
+// The bone rows through one glProgramParameters4fvNV.
+void bu_LoadBoneRowsNV(const BuModel* model, const BuObject& obj);
+// Rows k = 0, 1, 2 of the transform from the instance's model space into the light's own frame:
+// the dot product of row k with (v, 1) is component k of the light-frame point.
+void bu_LightFrameRows(const ModelDrawParams* params, const ViewLight* light, float rows[3][4]);
 
 // Shows every instance's box as lines in the depth pass (tests only).
 extern int bu_ShowBounds;

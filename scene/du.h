@@ -160,6 +160,7 @@ struct DuLevel {
   int32_t frameStamp;
   int32_t cameraArea;           // -1 none
   int32_t floodLogged;          // the flood's budget ran out once (logged once)
+  int32_t nvRefused;            // the NV paths refused the level (logged once)
   DuLightSlot lightSlots[kDuLightSlots];
 };
 

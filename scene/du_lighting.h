@@ -92,6 +92,24 @@ void du_DrawSurfaceMulLayerR200(DuLevel* level, int model, int surface, ModelDra
 void du_DrawBaseNV10(DuLevel* level, ModelDrawParams* params, ViewParams* view);
 void du_DrawModelBaseNV10(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view);
 void du_DrawSurfaceBaseNV10(DuLevel* level, int model, int surface, ViewParams* view);
+// The NV20 and NV30 paths (drivers with the NV extensions only). They draw from the level's
+// uploaded vertex memory with level-wide indices: a level of kDuLevelWideVertexLimit vertices or
+// more is refused (logged once).
+void du_DrawBaseNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view);
+void du_DrawModelBaseNV20(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view);
+void du_DrawSurfaceBaseNV20(DuLevel* level, int model, int surface, ModelDrawParams* params, ViewParams* view);
+void du_DrawMulLayerNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view);
+void du_DrawModelMulLayerNV20(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view);
+void du_DrawSurfaceMulLayerNV20(DuLevel* level, int model, int surface, ModelDrawParams* params, ViewParams* view);
+// One light's NV20 passes (without "render_bump_fast"): falloff into destination alpha, then
+// diffuse and specular scaled by it.
+void du_DrawAttenuationNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view, ViewLight light);
+void du_DrawDiffuseNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view, ViewLight light);
+void du_DrawSpecularNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view, ViewLight light);
+// Every light of the view with its BU models (the light argument is not used); the view's pass
+// number keeps the last value they set.
+void du_DrawLightsNV20Fast(DuLevel* level, ModelDrawParams* params, ViewParams* view, ViewLight* light);
+void du_DrawLightsNV30(DuLevel* level, ModelDrawParams* params, ViewParams* view, ViewLight* light);
 // Binds the material's current frame on the unit unless the unit's cache entry already holds
 // that texture (entry -1: unknown). Callers reset the entries of their units first.
 void du_BindTextureCached(int unit, int material, float time, int expandNormal);

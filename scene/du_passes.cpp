@@ -630,16 +630,19 @@ void du_Draw(ModelObject* m, ModelDrawParams* params, ViewParams* view) {
   Render_SetBlend(1);
   Render_SetBlend(0);
   const bool ati = path == kPathR200 || path == kPathR300;
+  const bool nv = path == kPathNV20 || path == kPathNV30;
   if (view->pass == 0) {
     level->cameraArea = du_FindArea(level, &view->position);
     du_MarkVisible(level, params, view);
-    // Paths 2 and 3 lay their depth with the NV programs (not built here).
     if (path == kPathNV10)
       du_DrawBaseNV10(level, params, view);
     else if (ati && render_bump_clear.value < 2.0f)
       du_DrawBaseR200(level, params, view);
+    else if (nv && render_bump_clear.value < 2.0f)
+      du_DrawBaseNV20(level, params, view);
   } else if (view->pass == 2) {
     if (ati && Input_KeyDown(kRightCtrl)) du_DrawMulLayerR200(level, params, view);
+    if (nv && Input_KeyDown(kRightCtrl)) du_DrawMulLayerNV20(level, params, view);
   } else if (view->pass % 2 == 1) {
     const bool shadows = render_bump_shadows.value > 1.0f;
     if (shadows) {
@@ -651,8 +654,17 @@ void du_Draw(ModelObject* m, ModelDrawParams* params, ViewParams* view) {
     const int i = (view->pass - 4) / 2;
     ViewLight* light = i < view->lightCount ? &view->lights[i] : nullptr;
     const float fast = render_bump_fast.value;
-    // Paths 2 and 3 light with the NV passes (not built here); paths 0 and 1 draw nothing.
-    if (path == kPathR300)
+    // Paths 0 and 1 draw nothing. Path 2 without "render_bump_fast" lights only light i here and
+    // leaves its BU models to the caller.
+    if (path == kPathNV30)
+      du_DrawLightsNV30(level, params, view, light);
+    else if (path == kPathNV20 && fast != 0.0f)
+      du_DrawLightsNV20Fast(level, params, view, light);
+    else if (path == kPathNV20 && light) {
+      if (On(render_bump_attenuation)) du_DrawAttenuationNV20(level, params, view, *light);
+      if (On(render_bump_diffuse)) du_DrawDiffuseNV20(level, params, view, *light);
+      if (On(render_bump_specular)) du_DrawSpecularNV20(level, params, view, *light);
+    } else if (path == kPathR300)
       du_DrawLightsR300(level, params, view, light);
     else if (path == kPathR200 && fast == 2.0f)
       du_DrawLightsR200Fastest(level, params, view, light);

@@ -31,7 +31,20 @@ bool LightingTool_WriteTextures(const std::string& root) {
         for (int k = 0; k < 3; ++k) p[2 - k] = uint8_t(std::lround((d[k] / len * 0.5 + 0.5) * 255.0));
       }
   }
-  return ImageTool_Save((fs::path(root) / "textures" / "flat.tga").string(),
+  // The attenuation picture: min(1, (2s - 1)^2 + (2t - 1)^2) in every channel. Two lookups of it
+  // through the attenuation pass's texture matrices sum to the squared distance over the squared
+  // radius.
+  ToolImage attenuation = ImageTool_Solid(n, n, 0, 0, 0, 0);
+  for (int row = 0; row < n; ++row)
+    for (int col = 0; col < n; ++col) {
+      double s = 2.0 * (col + 0.5) / n - 1.0, t = 2.0 * (row + 0.5) / n - 1.0;
+      uint8_t v = uint8_t(std::lround(std::fmin(1.0, s * s + t * t) * 255.0));
+      uint8_t* p = &attenuation.bgra[4 * (size_t(row) * n + col)];
+      p[0] = p[1] = p[2] = p[3] = v;
+    }
+  return ImageTool_Save((fs::path(root) / "textures" / "attenuation_dst.tga").string(),
+                        ImageTool_WriteTGA(attenuation, 32)) &&
+         ImageTool_Save((fs::path(root) / "textures" / "flat.tga").string(),
                         ImageTool_WriteTGA(ImageTool_Solid(4, 4, 255, 128, 128, 255), 24)) &&
          MaterialTool_WriteCube((fs::path(root) / "textures" / "normalization").string(), faces) &&
          // A marker with a byte in it: an empty archive member does not open.

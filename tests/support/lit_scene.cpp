@@ -7,6 +7,8 @@
 #include "foundation/var.h"
 #include "platform/gl_dispatch.h"
 #include "render/render.h"
+#include "scene/du.h"
+#include "scene/lighting.h"
 
 namespace tw_test {
 
@@ -65,7 +67,20 @@ LitImage LitScene_Draw(LitScene* scene, int width, int height) {
     view.pass = pass;
     scene->level.model->Draw(scene->level.model, scene->level.params, &view);
   };
-  if (scene->level.model) {
+  const auto* level = scene->level.model ? static_cast<const DuLevel*>(scene->level.model->data) : nullptr;
+  if (level && level->lightPath == kPathNV20 && render_bump_fast.value == 0.0f) {
+    // The level's NV20 passes light one light and draw no BU model: the driver runs each
+    // light's volumes, the level's pass and the models' pass.
+    drawLevel(0);
+    drawAll(0);
+    drawLevel(2);
+    for (int i = 0; i < view.lightCount; ++i) {
+      Render_ClearStencil(128);
+      drawAll(4 + 2 * i);
+      drawLevel(5 + 2 * i);
+      drawAll(5 + 2 * i);
+    }
+  } else if (scene->level.model) {
     drawLevel(0);
     drawAll(0);
     drawLevel(2);

@@ -1,0 +1,453 @@
+// DU levels on the NV20 and NV30 paths: the depth and multiply-layer passes, the NV20 attenuation,
+// diffuse and specular passes of one light, and the all-lights passes (one-pass NV20, NV30) that
+// also run the BU models each light reaches. They draw from the level's uploaded vertex memory
+// with level-wide indices, so a level of kDuLevelWideVertexLimit vertices or more is not drawn.
+#include "foundation/log.h"
+#include "foundation/var.h"
+#include "platform/gl_dispatch.h"
+#include "render/glext.h"
+#include "render/material.h"
+#include "render/render.h"
+#include "scene/bu.h"
+#include "scene/bu_lighting.h"
+#include "scene/du_lighting.h"
+#include "scene/model.h"
+#include "scene/nv_combiners.h"
+#include "scene/view.h"
+
+namespace {
+
+bool On(const VarRecord& v) { return v.value != 0.0f; }
+
+void Unit(int unit, GLenum target, bool on) {
+  Render_SelectTexUnit(unit);
+  if (on)
+    gl.glEnable(target);
+  else
+    gl.glDisable(target);
+}
+
+void Param(int index, float x, float y, float z, float w) {
+  const float v[4] = {x, y, z, w};
+  gl.glProgramParameters4fvNV(GL_VERTEX_PROGRAM_NV, GLuint(index), 1, v);
+}
+
+void TrackViewMatrices() {
+  gl.glTrackMatrixNV(GL_VERTEX_PROGRAM_NV, 0, GL_MODELVIEW_PROJECTION_NV, GL_IDENTITY_NV);
+  gl.glTrackMatrixNV(GL_VERTEX_PROGRAM_NV, 4, GL_MODELVIEW_PROJECTION_NV, GL_INVERSE_NV);
+}
+
+struct Attrib {
+  int index, size, offset;
+};
+const Attrib kZAttribs[] = {{0, 3, 0}};
+const Attrib kMulAttribs[] = {{0, 3, 0}, {4, 2, 48}};
+const Attrib kLightAttribs[] = {{0, 3, 0}, {1, 3, 12}, {2, 3, 24}, {3, 3, 36}, {4, 2, 48}};
+
+void Point(const Attrib* attribs, int count, const void* base) {
+  for (int i = 0; i < count; ++i)
+    gl.glVertexAttribPointerNV(GLuint(attribs[i].index), attribs[i].size, GL_FLOAT, kDuVertexSize,
+                               static_cast<const uint8_t*>(base) + attribs[i].offset);
+}
+
+void EnableAttribs(const Attrib* attribs, int count, bool on) {
+  for (int i = 0; i < count; ++i) {
+    if (on)
+      gl.glEnableClientState(GL_VERTEX_ATTRIB_ARRAY0_NV + attribs[i].index);
+    else
+      gl.glDisableClientState(GL_VERTEX_ATTRIB_ARRAY0_NV + attribs[i].index);
+  }
+}
+
+// False (logged once per level) for a level these paths cannot draw.
+bool Drawable(DuLevel* level) {
+  if (!level || !level->header) return false;
+  if (!level->surfaceRelative) return true;
+  if (!level->nvRefused) {
+    Log_Printf("du_Draw: a level of %d vertices has no vertex source on the NV paths; not drawn\n", level->vertexTotal);
+    level->nvRefused = 1;
+  }
+  return false;
+}
+
+// Points the attributes at the level's vertices (its buffer or its vertex memory) and binds its
+// index buffer; false when nothing is uploaded yet.
+bool BindLevel(const DuLevel* level, const Attrib* attribs, int count) {
+  if (!level->gpuVertices) return false;
+  if (level->vertexBuffer) gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, level->vertexBuffer);
+  Point(attribs, count, level->vertexBuffer ? nullptr : level->gpuVertices);
+  if (level->indexBuffer) gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, level->indexBuffer);
+  EnableAttribs(attribs, count, true);
+  return true;
+}
+
+void UnbindLevel(const DuLevel* level, const Attrib* attribs, int count) {
+  if (level->indexBuffer) gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+  if (level->vertexBuffer) gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+  EnableAttribs(attribs, count, false);
+}
+
+void DrawSurface(const DuLevel* level, const DuSurface& s, ViewParams* view) {
+  if (s.indexCount <= 0) return;
+  const void* at = level->indexBuffer ? reinterpret_cast<const void*>(size_t(s.firstIndex) * 2) : s.indices;
+  gl.glDrawElements(GL_TRIANGLES, s.indexCount, GL_UNSIGNED_SHORT, at);
+  view->statDrawCalls++;
+  view->statTriangles += s.indexCount / 3;
+}
+
+const DuShader* ShaderOf(const DuLevel* level, const DuSurface& s) {
+  const DuHeader* h = level->header;
+  return s.shader >= 0 && s.shader < h->shaderCount ? &h->shaders[s.shader] : nullptr;
+}
+
+// Calls draw(model, surface) for every stamped surface of every stamped model.
+template <typename F>
+void ForStamped(DuLevel* level, F draw) {
+  const DuHeader* h = level->header;
+  for (int m = 0; m < h->modelCount; ++m) {
+    const DuModel& model = h->models[m];
+    if (model.visibleStamp != level->frameStamp) continue;
+    for (int s = 0; s < model.surfaceCount; ++s)
+      if (model.surfaces[s].visibleStamp == level->frameStamp) draw(m, s);
+  }
+}
+
+int Flat() { return Material_Load("textures\\flat"); }
+
+// A point of the view in the level's own space.
+vec3 ToLevel(const vec3& world, const ModelDrawParams* params) {
+  const vec3 origin = params ? params->position : vec3{0, 0, 0};
+  const vec3 angles = params ? params->angles : vec3{0, 0, 0};
+  mat3 r, inv;
+  Mat_FromAngles(&r, &angles);
+  Mat_Inverse(&r, &inv);
+  vec3 rel, out;
+  Vec_Subtract(&world, &origin, &rel);
+  Vec_Rotate(&rel, &inv, &out);
+  return out;
+}
+
+}  // namespace
+
+// ---- Depth and multiply layer --------------------------------------------------------------
+
+void du_DrawSurfaceBaseNV20(DuLevel* level, int model, int surface, ModelDrawParams*, ViewParams* view) {
+  const DuSurface& s = level->header->models[model].surfaces[surface];
+  const DuShader* sh = ShaderOf(level, s);
+  if (sh && (sh->slots[0].material || sh->slots[1].material)) DrawSurface(level, s, view);
+}
+
+void du_DrawModelBaseNV20(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view) {
+  const DuModel& m = level->header->models[model];
+  for (int s = 0; s < m.surfaceCount; ++s)
+    if (m.surfaces[s].visibleStamp == level->frameStamp) du_DrawSurfaceBaseNV20(level, model, s, params, view);
+}
+
+void du_DrawBaseNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
+  if (!Drawable(level)) return;
+  Render_SetBlend(0);
+  Render_SetCull(2);
+  gl.glDisable(GL_ALPHA_TEST);
+  Render_SetDepthWrite(1);
+  for (int unit : {3, 2, 1, 0}) Unit(unit, GL_TEXTURE_2D, false);
+  const int c = On(render_bump_clear);
+  Render_SetColorMask(c, c, c, 0);
+  OPENGL_BindVertexProgramNV(Lighting_Program(kProgNV20Z));
+  const ViewLight black{};
+  Bump_SetNvState(6, &black);
+  TrackViewMatrices();
+  if (BindLevel(level, kZAttribs, 1)) {
+    const DuHeader* h = level->header;
+    for (int m = 0; m < h->modelCount; ++m)
+      if (h->models[m].visibleStamp == level->frameStamp) du_DrawModelBaseNV20(level, m, params, view);
+  }
+  UnbindLevel(level, kZAttribs, 1);
+  Bump_DisableNvState(6);
+  OPENGL_DisableVertexProgramNV();
+  Render_SetColorMask(1, 1, 1, 0);
+  Unit(0, GL_TEXTURE_2D, true);
+  Render_SetBlend(0);
+  Render_SetCull(2);
+  gl.glDisable(GL_ALPHA_TEST);
+  Render_SetDepthWrite(1);
+}
+
+void du_DrawSurfaceMulLayerNV20(DuLevel* level, int model, int surface, ModelDrawParams*, ViewParams* view) {
+  const DuSurface& s = level->header->models[model].surfaces[surface];
+  const DuShader* sh = ShaderOf(level, s);
+  if (!sh || !sh->slots[5].material) return;
+  Render_SetBlend(sh->slots[5].settings[0] ? 3 : 2);
+  Material_Bind(0, sh->slots[5].material, view->time, 2);
+  DrawSurface(level, s, view);
+}
+
+void du_DrawModelMulLayerNV20(DuLevel* level, int model, ModelDrawParams* params, ViewParams* view) {
+  const DuModel& m = level->header->models[model];
+  for (int s = 0; s < m.surfaceCount; ++s)
+    if (m.surfaces[s].visibleStamp == level->frameStamp) du_DrawSurfaceMulLayerNV20(level, model, s, params, view);
+}
+
+void du_DrawMulLayerNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
+  if (!Drawable(level)) return;
+  Render_SetPolygonOffset(1);
+  Render_SetCull(2);
+  gl.glDisable(GL_ALPHA_TEST);
+  Render_SetDepthWrite(0);
+  Render_SetBlend(2);
+  for (int unit : {3, 2, 1}) Unit(unit, GL_TEXTURE_2D, false);
+  Unit(0, GL_TEXTURE_2D, true);
+  OPENGL_BindVertexProgramNV(Lighting_Program(kProgNV20Mul));
+  TrackViewMatrices();
+  gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  if (BindLevel(level, kMulAttribs, 2)) {
+    const DuHeader* h = level->header;
+    for (int m = 0; m < h->modelCount; ++m)
+      if (h->models[m].visibleStamp == level->frameStamp) du_DrawModelMulLayerNV20(level, m, params, view);
+  }
+  UnbindLevel(level, kMulAttribs, 2);
+  gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  OPENGL_DisableVertexProgramNV();
+  Unit(0, GL_TEXTURE_2D, true);
+  Render_SetBlend(0);
+  Render_SetCull(2);
+  gl.glDisable(GL_ALPHA_TEST);
+  Render_SetDepthWrite(1);
+  Render_SetPolygonOffset(0);
+}
+
+// ---- NV20 passes of one light --------------------------------------------------------------
+
+namespace {
+
+enum Kind { kAttenuation, kDiffuse, kSpecular };
+
+void LightPass(DuLevel* level, ModelDrawParams* params, ViewParams* view, const ViewLight& light, Kind kind) {
+  if (!Drawable(level) || !(light.radius > 0.0f)) return;
+  static const int kPrograms[3] = {kProgNV20Attenuation, kProgNV20Diffuse, kProgNV20Specular};
+  const int mode = 8 + kind;
+  if (kind == kAttenuation) Render_SetBlend(0);
+  Render_SetCull(2);
+  gl.glDisable(GL_ALPHA_TEST);
+  Render_SetDepthWrite(0);
+  const vec3 L = ToLevel(light.position, params), E = ToLevel(view->position, params);
+  TrackViewMatrices();
+  Param(8, L.x, L.y, L.z, 1.0f / light.radius);
+  Param(9, E.x, E.y, E.z, 0.5f);
+  OPENGL_BindVertexProgramNV(Lighting_Program(kPrograms[kind]));
+  Bump_SetNvState(mode, &light);
+  const double t = view->time;
+  if (kind == kAttenuation) {
+    Render_SetColorMask(0, 0, 0, 1);
+    const int attenuation = Material_Load("textures\\attenuation_dst");
+    for (int unit : {0, 1}) {
+      Material_Bind(unit, attenuation, t, 2);
+      Unit(unit, GL_TEXTURE_2D, true);
+      Render_SetTexWrap(unit, 0);
+    }
+    Bump_SetAttenuationMatrices(L, light.radius);
+  } else {
+    Render_SetBlend(1);
+    // Light scaled by the attenuation the previous pass left in destination alpha.
+    if (On(render_bump_attenuation)) gl.glBlendFunc(GL_DST_ALPHA, GL_ONE);
+    Material_BindCube(1, Material_Load("textures\\normalization"), t, 1);
+    Unit(1, GL_TEXTURE_2D, false);
+    Unit(1, GL_TEXTURE_CUBE_MAP_ARB, true);
+    Unit(2, GL_TEXTURE_2D, true);
+    Unit(0, GL_TEXTURE_2D, true);
+  }
+  if (BindLevel(level, kLightAttribs, 5)) {
+    const int flat = Flat();
+    const bool lightmap = On(model_draw_lightmap);
+    ForStamped(level, [&](int m, int s) {
+      const DuSurface& surface = level->header->models[m].surfaces[s];
+      const DuShader* sh = ShaderOf(level, surface);
+      if (!sh) return;
+      const int colour = sh->slots[0].material, specular = sh->slots[1].material, normal = sh->slots[3].material;
+      if (kind == kAttenuation ? !(colour || specular) : kind == kDiffuse ? !colour : !specular) return;
+      if (kind != kAttenuation) {
+        Material_Bind(0, normal ? normal : flat, t, 2);
+        Material_Bind(2, kind == kSpecular ? specular : lightmap ? colour : flat, t, 2);
+      }
+      DrawSurface(level, surface, view);
+    });
+  }
+  UnbindLevel(level, kLightAttribs, 5);
+  if (kind == kAttenuation) {
+    Bump_ResetAttenuationMatrices();
+    Render_SetColorMask(1, 1, 1, 0);
+    Material_Bind(1, 0, 0, 2);
+    Unit(1, GL_TEXTURE_2D, false);
+  } else {
+    Render_SetBlend(0);
+    Material_BindCube(1, 0, 0, 2);
+    Unit(1, GL_TEXTURE_CUBE_MAP_ARB, false);
+    Material_Bind(2, 0, 0, 2);
+    Unit(2, GL_TEXTURE_2D, false);
+  }
+  Unit(0, GL_TEXTURE_2D, true);
+  Material_Bind(0, 0, 0, 2);
+  Bump_DisableNvState(mode);
+  OPENGL_DisableVertexProgramNV();
+  Render_SetCull(2);
+  gl.glEnable(GL_ALPHA_TEST);
+  Render_SetDepthWrite(1);
+}
+
+}  // namespace
+
+void du_DrawAttenuationNV20(DuLevel* l, ModelDrawParams* p, ViewParams* v, ViewLight light) { LightPass(l, p, v, light, kAttenuation); }
+void du_DrawDiffuseNV20(DuLevel* l, ModelDrawParams* p, ViewParams* v, ViewLight light) { LightPass(l, p, v, light, kDiffuse); }
+void du_DrawSpecularNV20(DuLevel* l, ModelDrawParams* p, ViewParams* v, ViewLight light) { LightPass(l, p, v, light, kSpecular); }
+
+// ---- All-lights passes ---------------------------------------------------------------------
+
+namespace {
+
+void DrawInteractionsNV(DuLevel* level, const DuLightSlot& slot, ViewParams* view, bool expandNormal) {
+  const float time = view->time;
+  const int flat = Flat();
+  const bool lightmap = On(model_draw_lightmap);
+  uint32_t lastElements = ~0u, lastArray = ~0u;
+  const void* lastVertices = nullptr;
+  for (DuLightInteraction* ia = slot.drawList; ia; ia = ia->drawNext) {
+    const void* vertices = du_InteractionVertices(level, ia);
+    if (!ia->arrayBuffer && !vertices) continue;
+    du_BindTextureCached(2, ia->specular ? ia->specular : flat, time, 0);
+    du_BindTextureCached(1, lightmap && ia->colour ? ia->colour : flat, time, 0);
+    du_BindTextureCached(0, ia->normalMap ? ia->normalMap : flat, time, expandNormal);
+    if (ia->elementBuffer != lastElements) {
+      gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, ia->elementBuffer);
+      lastElements = ia->elementBuffer;
+    }
+    if (ia->arrayBuffer != lastArray) {
+      gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, ia->arrayBuffer);
+      lastArray = ia->arrayBuffer;
+      lastVertices = nullptr;
+    }
+    if (!lastVertices || vertices != lastVertices) {
+      Point(kLightAttribs, 5, vertices);
+      lastVertices = vertices ? vertices : reinterpret_cast<const void*>(1);
+    }
+    const void* at = ia->elementBuffer ? reinterpret_cast<const void*>(ia->indexOffset) : ia->indices;
+    gl.glDrawElements(GL_TRIANGLES, ia->indexCount, GL_UNSIGNED_SHORT, at);
+    view->statDrawCalls++;
+    view->statTriangles += ia->indexCount / 3;
+  }
+  if (lastElements != ~0u || lastArray != ~0u) {
+    gl.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+    gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+  }
+}
+
+void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, bool nv30) {
+  if (!Drawable(level) || !view || !view->lights) return;
+  int vx = 0, vy = 0, W = 0, H = 0;
+  Render_GetViewport(&vx, &vy, &W, &H);
+  const bool shadows = render_bump_shadows.value > 1.0f;
+  const double time = view->time;
+  const int flat = Flat();
+  const bool remap = GlExtFlags.NV_texture_expand_normal;
+  for (int i = 0; i < view->lightCount; ++i) {
+    ViewLight& light = view->lights[i];
+    if (!du_LightUsable(&light)) continue;
+    const DuLightSlot& slot = level->lightSlots[light.slot];
+    if (!slot.drawList) continue;
+    const int models = light.litCount < kLightMaxInstances ? light.litCount : kLightMaxInstances;
+    if (shadows) {
+      const vec3 c{slot.position[0], slot.position[1], slot.position[2]};
+      const float fov = view->fov > 0.0f ? view->fov : render_fov.value;
+      DuScissor r = du_LightScissor(&c, slot.radius, &view->position, &view->angles, W, H, fov);
+      Render_SetScissor(vx + r.x, vy + r.y, r.width, r.height);
+      Render_ClearStencil(128);
+      for (int k = 0; k < models; ++k) {
+        view->pass = 4 + 2 * i;
+        bu_Draw(light.lit[k].model, light.lit[k].params, view);
+      }
+    }
+    for (int k = 0; k < models; ++k) {
+      view->pass = 5 + 2 * i;
+      bu_Draw(light.lit[k].model, light.lit[k].params, view);
+    }
+    if (shadows) {
+      gl.glEnable(GL_STENCIL_TEST);
+      gl.glStencilFunc(GL_EQUAL, 128, 255);
+      gl.glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+      gl.glStencilMask(255);
+    }
+    Render_SetBlend(!On(render_bump_attenuation) ? 1 : nv30 ? 7 : 6);
+    Render_SetCull(2);
+    gl.glDisable(GL_ALPHA_TEST);
+    Render_SetDepthWrite(0);
+    TrackViewMatrices();
+    if (nv30) {
+      OPENGL_BindFragmentProgramNV(Lighting_Program(kProgNV30Fragment));
+      OPENGL_BindVertexProgramNV(Lighting_Program(kProgNV30));
+      const vec3 L = ToLevel(light.position, params), E = ToLevel(view->position, params);
+      ModelDrawParams origin{};
+      if (params) origin.position = params->position, origin.angles = params->angles;
+      float rows[3][4];
+      bu_LightFrameRows(&origin, &light, rows);
+      Param(8, L.x, L.y, L.z, 1.0f / light.radius);
+      Param(9, E.x, E.y, E.z, 1.0f);
+      Param(10, light.colour[0], light.colour[1], light.colour[2], 1.0f);
+      for (int k = 0; k < 3; ++k) Param(11 + k, rows[k][0], rows[k][1], rows[k][2], rows[k][3]);
+      Material_BindCube(4, light.cubeMaterial, time, 2);
+      Material_BindCube(3, Material_Load("textures\\normalization"), time, 1);
+      if (remap) gl.glTexParameteri(GL_TEXTURE_CUBE_MAP_ARB, GL_TEXTURE_UNSIGNED_REMAP_MODE_NV, GL_EXPAND_NORMAL_NV);
+      for (int unit : {4, 3}) {
+        Unit(unit, GL_TEXTURE_2D, false);
+        Unit(unit, GL_TEXTURE_CUBE_MAP_ARB, true);
+      }
+    } else {
+      ViewLight slotLight = light;
+      for (int k = 0; k < 3; ++k) slotLight.colour[k] = slot.colourBlock[k];
+      Bump_SetNvState(11, &slotLight);
+      OPENGL_BindVertexProgramNV(Lighting_Program(kProgNV20DiffuseSpecular));
+      Param(9, view->position.x, view->position.y, view->position.z, 0.5f);
+      Param(8, slot.positionBlock[0], slot.positionBlock[1], slot.positionBlock[2], slot.positionBlock[3]);
+      Unit(3, GL_TEXTURE_3D, true);
+    }
+    for (int unit : {2, 1, 0}) {
+      Material_Bind(unit, flat, time, 2);
+      Unit(unit, GL_TEXTURE_2D, true);
+      du_ResetBindCache(unit);
+    }
+    EnableAttribs(kLightAttribs, 5, true);
+    DrawInteractionsNV(level, slot, view, nv30 && remap);
+    Render_SetBlend(0);
+    if (nv30) {
+      for (int unit : {4, 3}) {
+        Unit(unit, GL_TEXTURE_CUBE_MAP_ARB, false);
+        Material_BindCube(unit, 0, 0, 2);
+      }
+      if (remap) gl.glTexParameteri(GL_TEXTURE_CUBE_MAP_ARB, GL_TEXTURE_UNSIGNED_REMAP_MODE_NV, 0);
+    } else {
+      Unit(3, GL_TEXTURE_3D, false);
+      Material_Bind(3, 0, 0, 2);
+    }
+    for (int unit : {2, 1}) {
+      Unit(unit, GL_TEXTURE_2D, false);
+      Material_Bind(unit, 0, 0, 2);
+    }
+    Unit(0, GL_TEXTURE_2D, true);
+    if (nv30 && remap) gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_UNSIGNED_REMAP_MODE_NV, 0);
+    Material_Bind(0, 0, 0, 2);
+    if (nv30) OPENGL_DisableFragmentProgramNV();
+    OPENGL_DisableVertexProgramNV();
+    if (!nv30) Bump_DisableNvState(11);
+    EnableAttribs(kLightAttribs, 5, false);
+    Render_SetCull(2);
+    gl.glEnable(GL_ALPHA_TEST);
+    Render_SetDepthWrite(1);
+    if (shadows) {
+      gl.glDisable(GL_STENCIL_TEST);
+      Render_SetScissor(vx, vy, W, H);
+    }
+    for (int unit : {0, 1, 2}) du_ResetBindCache(unit);
+  }
+}
+
+}  // namespace
+
+void du_DrawLightsNV20Fast(DuLevel* l, ModelDrawParams* p, ViewParams* v, ViewLight*) { DrawLightsNV(l, p, v, false); }
+void du_DrawLightsNV30(DuLevel* l, ModelDrawParams* p, ViewParams* v, ViewLight*) { DrawLightsNV(l, p, v, true); }

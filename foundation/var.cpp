@@ -120,6 +120,8 @@ VarRecord* Var_Register(VarRecord* record) {
   return record;
 }
 
+uint32_t Var_TextChanges;
+
 int Var_SetText(VarRecord* record, const char* text) {
   if (!record || !text) return 0;
   if (std::strchr(text, '"')) {
@@ -128,6 +130,7 @@ int Var_SetText(VarRecord* record, const char* text) {
   }
   CopyText(record->text, text);
   if (record->flags & VAR_NUMERIC) ParseNumber(record->text, &record->value);
+  Var_TextChanges++;
   return 1;
 }
 
@@ -173,6 +176,7 @@ void Var_ApplyLine(const char* line) {
   CopyText(r->text, value);
   if (r->flags & VAR_NUMERIC) ParseNumber(r->text, &r->value);
   r->flags |= VAR_SET;
+  Var_TextChanges++;
   Log_Printf("[%s]=%s\n", r->name, r->text);
 }
 

@@ -47,6 +47,9 @@ VarRecord* Var_Find(const char* name);
 // could not be written back to the settings file and is refused (0, logged); a longer text than
 // 255 characters is cut. Returns 1 when stored.
 int Var_SetText(VarRecord* record, const char* text);
+// Counts the texts set through Var_SetText and the settings file (readers of bindings cache what
+// they found until it moves).
+extern uint32_t Var_TextChanges;
 // Stores a number and its "%f" text.
 void Var_SetValue(VarRecord* record, float value);
 

@@ -32,16 +32,29 @@
 #include "world/personage.h"
 #include "world/tick.h"
 
+constexpr uint32_t kSaved = VAR_NUMERIC | VAR_SETTABLE | VAR_ALWAYS;
+constexpr uint32_t kFromFile = VAR_SETTABLE | VAR_ALWAYS;
+
 // The player's last position and angles, stored at exit.
 static VarRecord g_lastOrigin[3] = {
-    {"game_lastoriginx", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0, "", 0, nullptr},
-    {"game_lastoriginy", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0, "", 0, nullptr},
-    {"game_lastoriginz", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0, "", 0, nullptr},
+    {"game_lastoriginx", 0, kSaved, 0, "0", 0, nullptr},
+    {"game_lastoriginy", 0, kSaved, 0, "0", 0, nullptr},
+    {"game_lastoriginz", 0, kSaved, 0, "0", 0, nullptr},
 };
 static VarRecord g_lastAngles[3] = {
-    {"game_lastanglex", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0, "", 0, nullptr},
-    {"game_lastangley", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0, "", 0, nullptr},
-    {"game_lastanglez", 0, VAR_NUMERIC | VAR_SETTABLE | VAR_ONCESET, 0, "", 0, nullptr},
+    {"game_lastanglex", 0, kSaved, 0, "0", 0, nullptr},
+    {"game_lastangley", 0, kSaved, 0, "0", 0, nullptr},
+    {"game_lastanglez", 0, kSaved, 0, "0", 0, nullptr},
+};
+VarRecord game_delay = {"game_delay", 0, kSaved, -0.001f, "-0.001", 0, nullptr};
+static VarRecord g_gameSettings[] = {
+    {"game_info", 0, kSaved, 1.0f, "1", 0, nullptr},
+    {"game_autodemo", 0, kFromFile, 0, "0", 0, nullptr},
+    {"game_automap", 0, kFromFile, 0, "0", 0, nullptr},
+    {"igv_fov", 0, kSaved, 60, "60", 0, nullptr},
+    {"igv_last_frame", 0, kSaved, 0, "0", 0, nullptr},
+    {"igv_first_frame", 0, kSaved, 0, "0", 0, nullptr},
+    {"render_crosshair", 0, kSaved, 0, "0", 0, nullptr},
 };
 
 MovieWmv* Game_Movie;
@@ -93,8 +106,10 @@ void Game_Init(int stage) {
   Sys_Trace(stage == 0 ? "Game_Init(0)" : "Game_Init(1)");
   if (stage == 0) {
     Sound_WmaDecoderSlot = Movie_WmaLoader;  // the third decoder, after WAV and Ogg Vorbis
-    for (auto& v : g_lastOrigin) Var_Register(&v);
+    for (auto& v : g_gameSettings) Var_Register(&v);
     for (auto& v : g_lastAngles) Var_Register(&v);
+    for (auto& v : g_lastOrigin) Var_Register(&v);
+    Var_Register(&game_delay);
   }
   if (stage == 1) TS_Init();
   for (auto entry : kModuleEntries) entry(stage);
@@ -103,8 +118,10 @@ void Game_Init(int stage) {
     // before anything else; its script "logos" leads to the main menu.
     Game_MenuOpen = 1;
     Level_Free();
+    Level_LoadingSuppressed = 1;
     Game_NewSession("scripts\\personages");
     Level_Load("");
+    Level_LoadingSuppressed = 0;
     Sound_PauseAll();
     Input_Reset();
     std::snprintf(Game_MovieScript, sizeof Game_MovieScript, "%s", "logos");
@@ -128,63 +145,6 @@ void Game_EndMovie() {
     Que_Apply(Obj_Player, script, "");
   }
   if (std::strcmp(Game_PendingLevel, "endgame") == 0) Game_MenuOpen = 1;
-}
-
-void Game_HotKeys() {
-  if (!Game_PendingLevel[0]) return;
-  char level[kPendingLevelSize];
-  std::memcpy(level, Game_PendingLevel, sizeof level);
-  Game_PendingLevel[0] = 0;
-  if (std::strcmp(level, "endgame") == 0) {
-    Level_Free();
-    return;
-  }
-  StoreGlobalPersonages();
-  Level_Load(level);
-  RestoreGlobalPersonages();
-}
-
-void Game_PlayInput() {
-  // Escape or the middle button: the in-game menu over the frozen picture of the game.
-  if (Input_KeyPressed(KEY_ESCAPE) | Input_KeyPressed(kKeyMouseMiddle)) {
-    Game_MenuOpen ^= 1;
-    Panel_GrabScreen();
-    UI_PushMenu(UI_System, "ingamemenu", nullptr);
-    Sound_Play("menu_act", 1.0f, 100.0f, nullptr, 0, 0);
-    Player_ClearInput();
-    Input_Reset();
-    return;
-  }
-  Input_ProcessEvents();
-}
-
-void Game_FrameInput() {
-  Input_Poll();
-  Game_HotKeys();
-  // With no game the front end's menu shows.
-  if (!Game_Running) {
-    Game_MenuOpen = 1;
-    if (UI_MenuDepth(UI_System) == 0) UI_PushMenu(UI_System, "mainmenu", nullptr);
-  }
-  // Exactly one input handler by mode.
-  if (Game_MenuOpen) {
-    Game_FrameTrace("Menu_Input");
-    Panel_HandleMenuKeys();
-    Player_ClearInput();
-  } else if (Game_FullScreenMode != FULLSCREEN_NONE) {
-    // A full-screen movie takes none of play's bindings or cheat words.
-    Game_FrameTrace("FullScreenInput");
-    if (Game_FullScreenMode == FULLSCREEN_TRANSPORT) TS_Input();
-  } else if (Game_PanelOpen) {
-    Game_FrameTrace("Panel_Input");
-    Panel_Input();
-  } else if (Dialog_Open) {
-    Game_FrameTrace("Dialog_Input");
-    Dialog_Input();
-  } else {
-    Game_FrameTrace("Game_PlayInput");
-    Game_PlayInput();
-  }
 }
 
 float Game_ComputeStep() {
@@ -512,6 +472,7 @@ void Game_Shutdown() {
   Hud_Shutdown();
   Model_Reset();
   Movie_CloseWmv(&Game_Movie);
+  Movie_PlayAvi("", 0, 0, nullptr);
   if (g_havePlayerPlace) {
     const float* o = &g_playerOrigin.x;
     const float* a = &g_playerAngles.x;
@@ -522,7 +483,7 @@ void Game_Shutdown() {
   }
   Var_WriteFile("settings");
   GameVars_Free();
+  NET_Shutdown();  // closes the UDP transport
   Sound_Shutdown();
   Video_Shutdown();
-  NET_Shutdown();
 }

@@ -5,6 +5,10 @@
 #include "foundation/vecmath.h"
 #include "world/level.h"
 
+struct VarRecord;
+// "game_delay": the accumulator's value when a level is released.
+extern VarRecord game_delay;
+
 void Game_Init(int stage);
 void Game_Frame();
 void Game_FrameInput();

@@ -49,17 +49,43 @@ struct LightRecord {
 extern LightRecord Light_Table[kLightRecords];
 extern int32_t Light_Count;
 
-// The loading-screen tick of long loads: redraws the loading screen at most every 0.05 s while a
-// level is being loaded; does nothing otherwise.
+// The loading screen: a title (the level's folder and name) shown with its picture, the text
+// "consol\loading" and the level's visible name; redrawn at most every 0.05 s while the loaders
+// report progress, pumping the window's events so the desktop never takes the program for hung.
+// Suppressed while "render_pbuffer" is on and while Level_LoadingSuppressed is set.
+constexpr double kLoadingRedrawSeconds = 0.05;
+extern uint32_t Level_LoadingSuppressed;
+void Level_SetLoadingTitle(const char* title);
 void Level_DrawLoadingProgress();
+void Level_ClearLoadingScreen();
+// Observer of each loading-screen redraw (tests count them).
+extern void (*Level_LoadingDrawHook)(const char* title);
 
-// Releases everything of the current level (the level life cycle fills the rest).
+// Non-zero while a level is loaded; the clock when the game was created.
+extern uint32_t Level_Loaded;
+extern float Game_Stamp;
+
+// Releases the level and returns to the state of no game: no objects, no areas, no modes, the game
+// time 0 and the accumulator at "game_delay".
 void Level_Free();
-// Loads a level by name (extension dropped): its navigation areas from "scenes\<name>", then a
-// running game. The level life cycle fills the rest (player, entity files). Returns 0.
+// Loads a level by name (its extension dropped): the areas and the four entity files
+// "<folder><name>.scn", ".civ", ".bot" and ".items" under "scenes\" ("arenas\" in a network
+// game), the player, the cars and characters placed there, the starts and pickups; then a running
+// game with five settling frames. An absolute name, one that climbs with "..", or one holding a
+// quote, brace or line break is refused (0, logged) before anything changes. Returns 1.
 int Level_Load(const char* name);
-// The level's areas alone, with a running game and no objects (saved games and demos bring
-// their own). Returns 0.
+// Only the areas of a level (a saved game rebuilds the objects itself). Same refusals.
 int Level_LoadGeometry(const char* name);
+// Whether a level name may be loaded (see Level_Load).
+bool Level_NameAllowed(const char* name);
+
+struct GameObject;
+// Spawns a character from its template by composed entity text, with its origin and angles
+// (truncated to whole numbers) when both are given. An active character of that id is replaced
+// (with `replace`, its person block is first kept in its personage). An id or template holding a
+// quote, brace or line break is refused with a log line. Returns the new character or null.
+GameObject* Ent_SpawnNpc(const char* id, const vec3* origin, const vec3* angles, const char* templ, int replace);
+// Re-creates the parked cars and the placed characters of a level.
+void Ent_SpawnAttachedNpcs(const char* level);
 // Captures the frame as a numbered picture (fixed-rate capture).
 void Game_CaptureFrame();

@@ -503,10 +503,13 @@ size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, co
   if (!Snapshot_Check(bytes, size, use, s)) return 0;
 
   // Checked whole: from here the running level is replaced.
-  if (use == SNAPSHOT_PLAYBACK && running && strcasecmp(s.h.level, Level_Name) == 0)
+  if (use == SNAPSHOT_PLAYBACK && running && strcasecmp(s.h.level, Level_Name) == 0) {
     Obj_ClearAll();
-  else
-    Level_LoadGeometry(s.h.level);
+  } else if (!Level_LoadGeometry(s.h.level)) {
+    Log_Printf("Load:level \"%s\" refused.\n", s.h.level);
+    return 0;
+  }
+  UI_ClearMenuStack(UI_System);
   Fx_Reset();
   Level_EmitterCount = int32_t(s.h.emitterCount);
   for (uint32_t i = 0; i < s.h.emitterCount; i++)
@@ -519,7 +522,12 @@ size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, co
   Tick_AiStarted = 1;  // the AI block brings the AI's own state
   if (!running) return s.length;
 
-  Level_DrawLoadingProgress();
+  if (use == SNAPSHOT_LOAD) {
+    char title[sizeof s.h.level + 16];
+    std::snprintf(title, sizeof title, "%s%s", Game_NetMode ? "arenas\\" : "scenes\\", s.h.level);
+    Level_SetLoadingTitle(title);
+    Level_DrawLoadingProgress();
+  }
   MissionTable mission = Que_State.mission;
   Que_State = *s.quest;
   Que_State.mission = mission;
@@ -556,6 +564,7 @@ size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, co
   if (use == SNAPSHOT_LOAD) {
     Game_DemoFlags = 1;
     Emitters_Restart();
+    Level_ClearLoadingScreen();
   }
   return s.length;
 }

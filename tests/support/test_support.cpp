@@ -235,7 +235,7 @@ ScreenImage GrabScreen() {
   return out;
 }
 
-bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs) {
+bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs, int holdMs) {
   XSetErrorHandler(IgnoreXErrors);
   Display* dpy = XOpenDisplay(nullptr);
   if (!dpy) return false;
@@ -253,7 +253,7 @@ bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs) {
       }
       XTestFakeKeyEvent(dpy, code, True, CurrentTime);
       XFlush(dpy);
-      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+      std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
       XTestFakeKeyEvent(dpy, code, False, CurrentTime);
       XFlush(dpy);
     }

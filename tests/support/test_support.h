@@ -56,8 +56,9 @@ ScreenImage GrabScreen();
 
 // Real key events through the XTEST extension: the pointer is first put at (x, y) of the screen
 // (so the window under it has the keyboard), then each key (an X keysym name such as "Return",
-// "Down", "Escape") is pressed and released with `gapMs` between keys. False without XTEST.
-bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs = 150);
+// "Down", "Escape") is pressed, held `holdMs` and released, with `gapMs` between keys. False
+// without XTEST.
+bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs = 150, int holdMs = 60);
 
 // Builds the sample game into `folder` with the project's make_sample tool; true on success.
 bool MakeSampleGame(const std::string& folder);

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/media_ffmpeg.h"
+#include "tools/image_writer.h"
+#include "tools/settings_writer.h"
 #include "tools/character_assets.h"
 #include "tools/entity_writer.h"
 #include "tools/hud_writer.h"
@@ -202,6 +204,23 @@ int main(int argc, char** argv) {
       }
     }
   }
+  // The loading picture of the street and the four crosshairs.
+  {
+    const std::pair<std::string, ToolImage> pictures[] = {
+        {"scenes/street.tga", ImageTool_Pattern(256, 256, 21, false)},
+        {"sprites/SBar/cross0.tga", ImageTool_Solid(16, 16, 255, 255, 255, 160)},
+        {"sprites/SBar/cross1.tga", ImageTool_Solid(16, 16, 80, 255, 80, 160)},
+        {"sprites/SBar/cross2.tga", ImageTool_Solid(16, 16, 80, 80, 255, 160)},
+        {"sprites/SBar/cross3.tga", ImageTool_Solid(16, 16, 255, 200, 80, 160)},
+    };
+    for (const auto& [name, img] : pictures) {
+      fs::create_directories((stage / name).parent_path(), ec);
+      if (!Tool_WriteBytes((stage / name).string(), ImageTool_WriteTGA(img, 32))) {
+        std::fprintf(stderr, "make_sample: cannot write %s\n", name.c_str());
+        return 1;
+      }
+    }
+  }
   int members = ZipWriter_PackFolder(stage.c_str(), (game / "main" / "data00.twk").c_str());
   fs::remove_all(stage, ec);
   if (members < 0) {
@@ -212,6 +231,14 @@ int main(int argc, char** argv) {
   for (const auto& entry : fs::directory_iterator(source, ec)) {
     if (!entry.is_regular_file() || entry.path().filename() == "README.md") continue;
     fs::copy_file(entry.path(), game / entry.path().filename(), fs::copy_options::overwrite_existing, ec);
+  }
+  // A new player's key bindings; a player's own settings are never replaced.
+  if (!fs::exists(game / "settings", ec)) {
+    std::string settings = Tool_DefaultSettingsText();
+    if (!Tool_WriteBytes((game / "settings").string(), std::vector<uint8_t>(settings.begin(), settings.end()))) {
+      std::fprintf(stderr, "make_sample: cannot write the settings\n");
+      return 1;
+    }
   }
   // The sample ships the font its texts are drawn with (from the system's DejaVu package).
   const char* font = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";

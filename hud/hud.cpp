@@ -12,6 +12,7 @@
 #include "foundation/input.h"
 #include "foundation/keys.h"
 #include "foundation/log.h"
+#include "world/save.h"
 #include "foundation/mem.h"
 #include "foundation/partoken.h"
 #include "render/text.h"
@@ -166,5 +167,5 @@ void ItemPane_ResetCell(int position) {
   for (auto& map : ItemPane_Cells) map[position] = -1;
 }
 
-void Menu_QuickSave() { Log_Printf("Menu_QuickSave: saving is not available; nothing was saved\n"); }
-void Menu_QuickLoad() { Log_Printf("Menu_QuickLoad: loading is not available; nothing was changed\n"); }
+void Menu_QuickSave() { Save(kQuickSaveName); }
+void Menu_QuickLoad() { Save_LoadSlot(kQuickSaveName); }

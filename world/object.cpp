@@ -23,6 +23,8 @@ GameObject* Obj_ListHead;
 GameObject* Obj_ListTail;
 GameObject* Obj_Player;
 static uint32_t g_lastId;
+uint32_t Obj_LastId() { return g_lastId; }
+void Obj_SetLastId(uint32_t id) { g_lastId = id; }
 
 // The deletion queue grows as needed; an object stands in it at most once.
 static GameObject** g_deleteQueue;

@@ -157,6 +157,9 @@ GameObject* Obj_Alloc();
 int Load_ObjectX(GameObject* obj);
 int Obj_BindClass(GameObject* obj);
 int Obj_Count();
+// The id counter: the last id given out (a saved game restores it).
+uint32_t Obj_LastId();
+void Obj_SetLastId(uint32_t id);
 // The objects in list order as one array (valid until the next object is made or released).
 GameObject* const* Obj_ListArray(int* count);
 GameObject* Obj_FindById(uint32_t id);

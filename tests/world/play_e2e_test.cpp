@@ -136,10 +136,10 @@ TEST_F(PlayE2E, NewGameWalksTheStreetTakesAScreenshotAndQuits) {
   // Escape, End game, then Quit in the main menu.
   Keys({"Escape"});
   ASSERT_TRUE(WaitFor(menu, &img, 20));
-  Keys({"Down", "Return"});
+  Keys({"Up", "Up", "Return"});
   std::this_thread::sleep_for(std::chrono::seconds(2));
   ASSERT_TRUE(WaitFor(menu, &img, 20));
-  Keys({"Down", "Down", "Return"});
+  Keys({"Up", "Return"});
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (Running() && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "platform/media_ffmpeg.h"
-#include "tools/hud_writer.h"
 #include "tools/image_writer.h"
 #include "tools/settings_writer.h"
-#include "tools/nav_writer.h"
 #include "tools/character_assets.h"
 #include "tools/effect_assets.h"
 #include "tools/entity_writer.h"
+#include "tools/hud_writer.h"
 #include "tools/lit_sample.h"
+#include "tools/nav_writer.h"
 #include "tools/personage_writer.h"
 #include "tools/sample_assets.h"
 #include "tools/sound_files.h"

@@ -12,13 +12,13 @@
 #include "foundation/input.h"
 #include "foundation/keys.h"
 #include "foundation/log.h"
-#include "world/save.h"
 #include "foundation/mem.h"
 #include "foundation/partoken.h"
 #include "render/text.h"
 #include "ui/menu.h"
 #include "world/game.h"
 #include "world/object.h"
+#include "world/save.h"
 
 HudSettings Hud_Settings;
 int32_t ItemPane_Cells[kItemPaneMaps][kItemPaneCells];

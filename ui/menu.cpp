@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "characters/actions.h"
+#include "foundation/file.h"
 #include "foundation/input.h"
 #include "foundation/keys.h"
 #include "foundation/log.h"
@@ -17,13 +18,12 @@
 #include "render/text.h"
 #include "ui/menu_keys.h"
 #include "ui/ui.h"
+#include "world/demo.h"
 #include "world/game.h"
 #include "world/level.h"
 #include "world/personage.h"
-#include "world/start.h"
-#include "world/demo.h"
 #include "world/save.h"
-#include "foundation/file.h"
+#include "world/start.h"
 
 namespace {
 

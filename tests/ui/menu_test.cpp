@@ -57,9 +57,7 @@ TEST_F(MenuTest, WithoutAGameTheMainMenuShowsAndItsKeysMoveAndWrap) {
     int key;
     int selection;
   };
-  const Step steps[] = {{KEY_DOWN, 1}, {KEY_DOWN, 2}, {KEY_DOWN, 3}, {KEY_DOWN, 4},
-                        {KEY_DOWN, 0}, {KEY_UP, 4},   {KEY_UP, 3},   {KEY_UP, 2},
-                        {KEY_UP, 1},   {KEY_ESCAPE, 1}};
+  const Step steps[] = {{KEY_UP, 4}, {KEY_DOWN, 0}, {KEY_DOWN, 1}, {KEY_ESCAPE, 1}};
   for (const Step& s : steps) {
     Press({s.key});
     EXPECT_EQ(UI_TopSelection(UI_System), s.selection) << s.key;

@@ -30,15 +30,11 @@
 
 namespace {
 
+using tw_test::Get32;
+using tw_test::Put32;
 using tw_test::ReadBytes;
 using tw_test::WorldTest;
 
-uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; i++) b[at + i] = uint8_t(v >> (8 * i));
-}
 
 uint64_t g_slowNow;
 uint64_t HalfSecondClock() { return g_slowNow += 500000000; }

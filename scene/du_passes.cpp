@@ -318,6 +318,45 @@ DuScissor du_LightScissor(const vec3* centre, float radius, const vec3* eye, con
   return {x0, y0, x1 - x0, y1 - y0};
 }
 
+void du_BeginLightShadows(const DuLightSlot& slot, ViewLight& light, int lightIndex, ViewParams* view, float fov) {
+  int vx = 0, vy = 0, W = 0, H = 0;
+  Render_GetViewport(&vx, &vy, &W, &H);
+  const vec3 c{slot.position[0], slot.position[1], slot.position[2]};
+  DuScissor r = du_LightScissor(&c, slot.radius, &view->position, &view->angles, W, H, fov);
+  Render_SetScissor(vx + r.x, vy + r.y, r.width, r.height);
+  Render_ClearStencil(128);
+  const int models = light.litCount < kLightMaxInstances ? light.litCount : kLightMaxInstances;
+  for (int k = 0; k < models; ++k) {
+    view->pass = 4 + 2 * lightIndex;
+    bu_Draw(light.lit[k].model, light.lit[k].params, view);
+  }
+}
+
+void du_DrawLitModels(ViewLight& light, int lightIndex, ViewParams* view, bool shadows, int blend) {
+  const int models = light.litCount < kLightMaxInstances ? light.litCount : kLightMaxInstances;
+  for (int k = 0; k < models; ++k) {
+    view->pass = 5 + 2 * lightIndex;
+    bu_Draw(light.lit[k].model, light.lit[k].params, view);
+  }
+  if (shadows) Lighting_BeginLitStencil();
+  Render_SetBlend(blend);
+  Render_SetCull(2);
+  gl.glDisable(GL_ALPHA_TEST);
+  Render_SetDepthWrite(0);
+}
+
+void du_EndLightPass(bool shadows) {
+  Render_SetCull(2);
+  gl.glEnable(GL_ALPHA_TEST);
+  Render_SetDepthWrite(1);
+  if (shadows) {
+    int vx = 0, vy = 0, W = 0, H = 0;
+    Render_GetViewport(&vx, &vy, &W, &H);
+    gl.glDisable(GL_STENCIL_TEST);
+    Render_SetScissor(vx, vy, W, H);
+  }
+}
+
 namespace {
 
 enum Variant { kFull, kFast, kFastest, kR300 };
@@ -389,8 +428,6 @@ void DrawInteractions(DuLevel* level, const DuLightSlot& slot, const Units& u, V
 void DrawLights(DuLevel* level, ModelDrawParams* params, ViewParams* view, Variant v) {
   if (!level || !level->header || !view || !view->lights) return;
   const Units& u = kUnits[v];
-  int vx = 0, vy = 0, W = 0, H = 0;
-  Render_GetViewport(&vx, &vy, &W, &H);
   const bool shadows = render_bump_shadows.value > 1.0f;
   const float time = view->time;
   const int flat = FlatMaterial();
@@ -402,27 +439,11 @@ void DrawLights(DuLevel* level, ModelDrawParams* params, ViewParams* view, Varia
     if (!du_LightUsable(&light)) continue;
     const DuLightSlot& slot = level->lightSlots[light.slot];
     if (!slot.drawList) continue;
-    const int models = light.litCount < kLightMaxInstances ? light.litCount : kLightMaxInstances;
     if (shadows) {
-      const vec3 c{slot.position[0], slot.position[1], slot.position[2]};
-      DuScissor r = du_LightScissor(&c, slot.radius, &view->position, &view->angles, W, H, ViewFov(view));
-      Render_SetScissor(vx + r.x, vy + r.y, r.width, r.height);
-      Render_ClearStencil(128);
-      for (int k = 0; k < models; ++k) {
-        view->pass = 4 + 2 * i;
-        bu_Draw(light.lit[k].model, light.lit[k].params, view);
-      }
+      du_BeginLightShadows(slot, light, i, view, ViewFov(view));
       if (render_bump_shadows.value == 3.0f) du_DrawLevelShadowVolumeR200(level, params, view, i);
     }
-    for (int k = 0; k < models; ++k) {
-      view->pass = 5 + 2 * i;
-      bu_Draw(light.lit[k].model, light.lit[k].params, view);
-    }
-    if (shadows) Lighting_BeginLitStencil();
-    Render_SetBlend(!On(render_bump_attenuation) ? 1 : v == kR300 ? 7 : 6);
-    Render_SetCull(2);
-    gl.glDisable(GL_ALPHA_TEST);
-    Render_SetDepthWrite(0);
+    du_DrawLitModels(light, i, view, shadows, !On(render_bump_attenuation) ? 1 : v == kR300 ? 7 : 6);
     OPENGL_BindVertexProgramARB(Lighting_Program(kPrograms[v]));
     if (v == kR300)
       OPENGL_BindFragmentProgramARB(Lighting_Program(kProgR300Fragment));
@@ -470,13 +491,7 @@ void DrawLights(DuLevel* level, ModelDrawParams* params, ViewParams* view, Varia
       ATIFS_Unbind();
     OPENGL_DisableVertexProgramARB();
     EnableAttribs(kLightAttribs, 5, false);
-    Render_SetCull(2);
-    gl.glEnable(GL_ALPHA_TEST);
-    Render_SetDepthWrite(1);
-    if (shadows) {
-      gl.glDisable(GL_STENCIL_TEST);
-      Render_SetScissor(vx, vy, W, H);
-    }
+    du_EndLightPass(shadows);
   }
   for (int unit = 0; unit < kCacheUnits; ++unit) du_ResetBindCache(unit);
 }

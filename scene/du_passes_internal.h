@@ -42,3 +42,13 @@ void du_DrawInteractionList(DuLevel* level, const DuLightSlot& slot, ViewParams*
     gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
   }
 }
+
+// The steps every light pass takes around its own texture and program set-up.
+// Begin: with shadows on, scissors the viewport to the light's reach, clears the stencil and
+// draws the lit models' shadow volumes (pass 4 + 2 * lightIndex); the level's own volume is the
+// caller's. Lit: draws the lit models' lighting (pass 5 + 2 * lightIndex), opens the lit stencil
+// with shadows on and sets the additive state (the given blend, back faces culled, no alpha test
+// or depth writes). End: restores that state, the stencil and the full-view scissor.
+void du_BeginLightShadows(const DuLightSlot& slot, ViewLight& light, int lightIndex, ViewParams* view, float fov);
+void du_DrawLitModels(ViewLight& light, int lightIndex, ViewParams* view, bool shadows, int blend);
+void du_EndLightPass(bool shadows);

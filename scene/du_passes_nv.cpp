@@ -306,8 +306,6 @@ void DrawInteractionsNV(DuLevel* level, const DuLightSlot& slot, ViewParams* vie
 
 void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, bool nv30) {
   if (!Drawable(level) || !view || !view->lights) return;
-  int vx = 0, vy = 0, W = 0, H = 0;
-  Render_GetViewport(&vx, &vy, &W, &H);
   const bool shadows = render_bump_shadows.value > 1.0f;
   const double time = view->time;
   const int flat = Flat();
@@ -317,27 +315,8 @@ void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, boo
     if (!du_LightUsable(&light)) continue;
     const DuLightSlot& slot = level->lightSlots[light.slot];
     if (!slot.drawList) continue;
-    const int models = light.litCount < kLightMaxInstances ? light.litCount : kLightMaxInstances;
-    if (shadows) {
-      const vec3 c{slot.position[0], slot.position[1], slot.position[2]};
-      const float fov = view->fov > 0.0f ? view->fov : render_fov.value;
-      DuScissor r = du_LightScissor(&c, slot.radius, &view->position, &view->angles, W, H, fov);
-      Render_SetScissor(vx + r.x, vy + r.y, r.width, r.height);
-      Render_ClearStencil(128);
-      for (int k = 0; k < models; ++k) {
-        view->pass = 4 + 2 * i;
-        bu_Draw(light.lit[k].model, light.lit[k].params, view);
-      }
-    }
-    for (int k = 0; k < models; ++k) {
-      view->pass = 5 + 2 * i;
-      bu_Draw(light.lit[k].model, light.lit[k].params, view);
-    }
-    if (shadows) Lighting_BeginLitStencil();
-    Render_SetBlend(!On(render_bump_attenuation) ? 1 : nv30 ? 7 : 6);
-    Render_SetCull(2);
-    gl.glDisable(GL_ALPHA_TEST);
-    Render_SetDepthWrite(0);
+    if (shadows) du_BeginLightShadows(slot, light, i, view, view->fov > 0.0f ? view->fov : render_fov.value);
+    du_DrawLitModels(light, i, view, shadows, !On(render_bump_attenuation) ? 1 : nv30 ? 7 : 6);
     TrackViewMatrices();
     if (nv30) {
       OPENGL_BindFragmentProgramNV(Lighting_Program(kProgNV30Fragment));
@@ -396,13 +375,7 @@ void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, boo
     OPENGL_DisableVertexProgramNV();
     if (!nv30) Bump_DisableNvState(11);
     EnableAttribs(kLightAttribs, 5, false);
-    Render_SetCull(2);
-    gl.glEnable(GL_ALPHA_TEST);
-    Render_SetDepthWrite(1);
-    if (shadows) {
-      gl.glDisable(GL_STENCIL_TEST);
-      Render_SetScissor(vx, vy, W, H);
-    }
+    du_EndLightPass(shadows);
     for (int unit : {0, 1, 2}) du_ResetBindCache(unit);
   }
 }

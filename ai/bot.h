@@ -73,6 +73,7 @@ struct NavLevel {
   char templates[kNavTemplateLists][kNavTemplates][kNavTemplateSize];
   int32_t templateCounts[kNavTemplateLists];
   int32_t caps[3];  // cars, day civilians, night civilians
+  uint32_t generation;  // counts releases: anything derived from the sets is stale once it moves
 };
 extern NavLevel Nav_Level;
 

@@ -181,6 +181,7 @@ void Props_Free() {
 
 void ai_FreeAreas() {
   ai_CivilianAreas = nullptr;
+  Nav_Level.generation++;
   for (AreaSet& set : Nav_Level.sets) set = AreaSet{};
   std::memset(Nav_Level.templates, 0, sizeof Nav_Level.templates);
   for (int32_t& c : Nav_Level.templateCounts) c = 0;

@@ -57,7 +57,8 @@ GameObject* Npc_Spawn(const NpcSpawnValues* v) {
   }
   o->classNum = NPC;
   PersonStats& ps = o->person;
-  CopyText(ps.name, sizeof ps.name, v->names[0]);
+  // The "name" keys are models; the spawner names the character from its entity id, and one
+  // without an id stays unnamed (a passer-by the tick may release when far).
   CopyText(ps.dialogueCue, sizeof ps.dialogueCue, v->dialog);
   o->origin = v->origin;
   o->prevOrigin = v->origin;
@@ -92,6 +93,12 @@ GameObject* Npc_Spawn(const NpcSpawnValues* v) {
   CopyText(o->useArgument, sizeof o->useArgument, v->use_text);
   o->gender = v->sex ? 1 : 0;
   if (v->inventorys) Inv_AddFromText(&ps, v->inventorys);
+  // A character with a "car" drives it; its definition row when there is one.
+  if (v->car && v->car[0]) {
+    int car = Def_FindCar(v->car);
+    ps.carIndex = car > 0 ? car : 0;
+    ps.vehicleState = 1;
+  }
   Load_ObjectX(o);
   o->flags |= OBJ_ACTIVE;
   return o;

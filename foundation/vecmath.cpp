@@ -170,3 +170,33 @@ void Math_LerpAngle(float from, float to, float t, float* out) {
   while (d < -pi) d += twoPi;
   *out = float(f + d * double(t));
 }
+
+int Math_SolveQuadratic(double a, double b, double c, double roots[2]) {
+  if (a == 0) {
+    if (b == 0) return 0;
+    roots[0] = -c / b;
+    return 1;
+  }
+  double disc = b * b - 4 * a * c;
+  if (disc < 0) return 0;  // also NaN: no root
+  if (disc == 0) {
+    roots[0] = -b / (2 * a);
+    return 1;
+  }
+  double s = std::sqrt(disc);
+  roots[0] = (s - b) / (2 * a);
+  roots[1] = (-b - s) / (2 * a);
+  return 2;
+}
+
+int Math_SegmentSphere(const vec3* p0, const vec3* p1, const vec3* centre, float radius, float out[2]) {
+  double dx = double(p1->x) - p0->x, dy = double(p1->y) - p0->y, dz = double(p1->z) - p0->z;
+  double ox = double(p0->x) - centre->x, oy = double(p0->y) - centre->y, oz = double(p0->z) - centre->z;
+  double roots[2];
+  int n = Math_SolveQuadratic(dx * dx + dy * dy + dz * dz, 2 * (dx * ox + dy * oy + dz * oz),
+                              ox * ox + oy * oy + oz * oz - double(radius) * radius, roots);
+  int kept = 0;
+  for (int i = 0; i < n; i++)
+    if (roots[i] > 0 && roots[i] < 1) out[kept++] = float(roots[i]);
+  return kept;
+}

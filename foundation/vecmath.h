@@ -53,3 +53,11 @@ void Vec_AnglesTo(const vec3* from, const vec3* to, vec3* angles);
 // out = from + d t, d = to - from wrapped into [-pi, pi): the shorter arc. A non-finite angle
 // counts as 0.
 void Math_LerpAngle(float from, float to, float t, float* out);
+
+// Real roots of a t^2 + b t + c = 0 into roots[0..1]; returns their count. With a non-zero: two
+// roots ((sqrt(disc) - b) / 2a first, then (-b - sqrt(disc)) / 2a) for a positive discriminant,
+// one (-b / 2a) for zero, none for negative. With a zero: -c / b when b is non-zero, else none.
+int Math_SolveQuadratic(double a, double b, double c, double roots[2]);
+// The parameters t, strictly between 0 and 1, of the points p0 + t (p1 - p0) at `radius` from
+// the centre, in the order Math_SolveQuadratic gives them; returns their count (0..2).
+int Math_SegmentSphere(const vec3* p0, const vec3* p1, const vec3* centre, float radius, float out[2]);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "tools/population_assets.h"
+
 namespace {
 
 std::string Numbers(std::initializer_list<float> values) {
@@ -60,19 +62,35 @@ std::string NavWriter_Text(const NavWriterFile& file) {
   return out;
 }
 
+void NavWriter_AddGrid(NavWriterSet& set, float x0, float y0, float w, float h, int nx, int ny, float z) {
+  int base = int(set.vertices.size());
+  for (int j = 0; j <= ny; j++)
+    for (int i = 0; i <= nx; i++) set.vertices.push_back({x0 + w * float(i), y0 + h * float(j), z});
+  auto at = [&](int i, int j) { return base + j * (nx + 1) + i; };
+  for (int j = 0; j < ny; j++)
+    for (int i = 0; i < nx; i++) set.areas.push_back({at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)});
+}
+
 NavWriterFile NavWriter_SampleStreet() {
   NavWriterFile f;
   TwoAreas(f.sets[0], -2560, 0, 2560, 600, 800, 8);    // north pavement
   TwoAreas(f.sets[0], -2560, 0, 2560, -800, -600, 8);  // south pavement
-  // The road's lanes share the segment along y = 0.
+  // The road: a chain of pieces across its width, so that each inner piece (two portals) carries a
+  // lane each way; the ring where traffic appears (2,280 units) crosses the pieces at 1800..2400.
   NavWriterSet& road = f.sets[1];
-  road.vertices = {{-2560, -600, 0}, {2560, -600, 0}, {2560, 0, 0}, {-2560, 0, 0}, {2560, 600, 0}, {-2560, 600, 0}};
-  road.areas = {{0, 1, 2, 3}, {3, 2, 4, 5}};
-  f.templates[1] = {"townsman"};
-  f.templates[2] = {"townsman"};
-  f.caps[0] = 0;
+  const float cuts[] = {-2560, -2400, -1800, -600, 600, 1800, 2400, 2560};
+  for (float x : cuts) {
+    road.vertices.push_back({x, -600, 0});
+    road.vertices.push_back({x, 600, 0});
+  }
+  for (int i = 0; i + 1 < int(sizeof cuts / sizeof cuts[0]); i++)
+    road.areas.push_back({2 * i, 2 * i + 2, 2 * i + 3, 2 * i + 1});
+  f.templates[0] = {kPopulationSampleCar};
+  f.templates[1] = {kPopulationSampleDay[0], kPopulationSampleDay[1]};
+  f.templates[2] = {kPopulationSampleDay[1]};
+  f.caps[0] = 2;
   f.caps[1] = 4;
-  f.caps[2] = 2;
+  f.caps[2] = 3;
   f.propKinds = {"anim\\props\\lamp", "anim\\props\\crate"};
   f.haveGrid = true;
   f.grid[0] = -2560;

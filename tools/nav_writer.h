@@ -31,6 +31,10 @@ struct NavWriterFile {
 };
 
 std::string NavWriter_Text(const NavWriterFile& file);
+// Adds nx x ny rectangles of w x h from the corner (x0, y0) at height z, neighbours sharing their
+// sides (and so their segments once loaded).
+void NavWriter_AddGrid(NavWriterSet& set, float x0, float y0, float w, float h, int nx, int ny, float z);
 // The sample street's areas: the two pavements (each two areas sharing a segment at x = 0) for
-// passers-by, the road's two lanes for cars, and lamps and crates along the pavements.
+// passers-by, the road as a chain of pieces for cars, the population's templates and caps, and
+// lamps and crates along the pavements.
 NavWriterFile NavWriter_SampleStreet();

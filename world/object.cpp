@@ -23,7 +23,6 @@ GameObject* Obj_ListHead;
 GameObject* Obj_ListTail;
 GameObject* Obj_Player;
 static uint32_t g_lastId;
-uint32_t Obj_LastId() { return g_lastId; }
 void Obj_SetLastId(uint32_t id) { g_lastId = id; }
 
 // The deletion queue grows as needed; an object stands in it at most once.
@@ -158,6 +157,8 @@ int Obj_Count() {
   for (GameObject* o = Obj_ListHead; o; o = o->next) n++;
   return n;
 }
+
+uint32_t Obj_LastId() { return g_lastId; }
 
 GameObject* Obj_FindById(uint32_t id) {
   for (GameObject* o = Obj_ListHead; o; o = o->next)

@@ -154,11 +154,12 @@ extern GameObject* Obj_Player;
 extern const ObjectClassSlots Obj_ClassSlots[10];
 
 GameObject* Obj_Alloc();
+// The id the last object made received (ids only grow).
+uint32_t Obj_LastId();
 int Load_ObjectX(GameObject* obj);
 int Obj_BindClass(GameObject* obj);
 int Obj_Count();
-// The id counter: the last id given out (a saved game restores it).
-uint32_t Obj_LastId();
+// Sets the id counter (a loaded game restores it).
 void Obj_SetLastId(uint32_t id);
 // The objects in list order as one array (valid until the next object is made or released).
 GameObject* const* Obj_ListArray(int* count);

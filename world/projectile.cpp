@@ -76,22 +76,6 @@ void Shot_Detonate(GameObject* o, const WeaponDef& w) {
   o->prop.hitTime = Game_Time;
 }
 
-// Something within the proximity radius (not the shot, the player, nor a character the AI marks
-// as ignored by mines).
-bool Shot_SomethingNear(GameObject* o, float radius) {
-  static GameObject* found[kGridCells * kGridCellObjects];
-  vec3 lo{o->origin.x - radius, o->origin.y - radius, o->origin.z};
-  vec3 hi{o->origin.x + radius, o->origin.y + radius, o->origin.z};
-  int n = Tick_GridCollect(&lo, &hi, found, int(sizeof found / sizeof found[0]));
-  for (int i = 0; i < n; i++) {
-    GameObject* c = found[i];
-    if (c == o || c == Obj_Player || !(c->flags & OBJ_ACTIVE) || (c->bot.acfFlags & 0x1000)) continue;
-    vec3 d = Sub(c->origin, o->origin);
-    if (Dot(d, d) < radius * radius) return true;
-  }
-  return false;
-}
-
 // Sound follows the flying shot; a sound that ended is forgotten.
 void Shot_UpdateSound(GameObject* o) {
   if (!o->prop.soundHandle) return;
@@ -137,6 +121,20 @@ void Shot_HitCharacter(const GameObject* t, const vec3& pos, const vec3& vel) {
 }
 
 }  // namespace
+
+bool Pulka_SomethingNear(GameObject* o, float radius) {
+  static GameObject* found[kGridCells * kGridCellObjects];
+  vec3 lo{o->origin.x - radius, o->origin.y - radius, o->origin.z};
+  vec3 hi{o->origin.x + radius, o->origin.y + radius, o->origin.z};
+  int n = Tick_GridCollect(&lo, &hi, found, int(sizeof found / sizeof found[0]));
+  for (int i = 0; i < n; i++) {
+    GameObject* c = found[i];
+    if (c == o || c == Obj_Player || !(c->flags & OBJ_ACTIVE) || (c->bot.acfFlags & 0x1000)) continue;
+    vec3 d = Sub(c->origin, o->origin);
+    if (Dot(d, d) < radius * radius) return true;
+  }
+  return false;
+}
 
 GameObject* Pulka_Spawn(const char* name, const float viewBox[6], int32_t, const char* text, uint32_t owner,
                         const vec3* origin, int32_t, const vec3* velocity, const vec3* angles, int32_t weapon) {
@@ -261,7 +259,7 @@ void Pulka_Think(GameObject* o) {
   }
   if (o->person.state != 1 || dt <= 0) return;
   if (p.spawnTime + w.bulletExplodTime < now ||
-      (w.sensorDist > 0 && p.spawnTime + 1.0 < now && Shot_SomethingNear(o, w.sensorDist))) {
+      (w.sensorDist > 0 && p.spawnTime + 1.0 < now && Pulka_SomethingNear(o, w.sensorDist))) {
     Shot_Detonate(o, w);
     return;
   }

@@ -18,6 +18,10 @@ GameObject* Pulka_Spawn(const char* name, const float viewBox[6], int32_t, const
 // row in *body (-1 = none).
 float Pulka_TraceBodies(const vec3* start, const vec3* end, TraceResult* out, int* body);
 
+// Whether a near character other than the shot and the player, and not one the AI keeps from
+// mines, stands within the radius (the cell grid of the last tick).
+bool Pulka_SomethingNear(GameObject* shot, float radius);
+
 // The damage factor of the hero's skill for a weapon's skill class (0..5): 1.0 outside single
 // play, for another owner, or for a class out of range.
 float Pulka_SkillFactor(const GameObject* owner, int skillClass);

@@ -15,7 +15,7 @@
 #include "world/gamevars.h"
 #include "world/level.h"
 #include "world/object.h"
-#include "world/street.h"
+#include "world/population.h"
 
 double Game_Time;
 double Game_Step;
@@ -28,6 +28,8 @@ uint32_t Game_TickCount;
 int32_t Tick_NearThinkers;
 int32_t Tick_EngagedNear;
 int32_t Tick_IdleUnnamedNear;
+int32_t Tick_CiviliansNear;
+int32_t Tick_CarsNear;
 uint32_t Tick_AiStarted;
 
 static GameObject* g_traceFixed[kTickListSize];
@@ -218,17 +220,21 @@ void Game_Tick() {
     o->slots.Animate(o);
   }
 
-  Tick_EngagedNear = Tick_IdleUnnamedNear = 0;
+  Tick_EngagedNear = Tick_IdleUnnamedNear = Tick_CiviliansNear = Tick_CarsNear = 0;
   for (int i = 0; i < Tick_NearList.count; i++) {
     const GameObject* o = Tick_NearList.items[i];
     if (o->classNum != NPC) continue;
+    if (o->person.vehicleState)
+      Tick_CarsNear++;
+    else if (!o->person.name[0])
+      Tick_CiviliansNear++;
     if (Tick_IsEngaged(o))
       Tick_EngagedNear++;
     else if (!o->person.name[0])
       Tick_IdleUnnamedNear++;
   }
 
-  if (!Game_SpecialFlag) Street_Populate();
+  if (!Game_SpecialFlag) Pop_Update();
   ai_Tick();
   Fx_Update();
 }

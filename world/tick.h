@@ -34,6 +34,8 @@ extern uint32_t Game_TickCount;      // +1 a tick: the stamp of the cell grid
 extern int32_t Tick_NearThinkers;    // near objects whose Think ran since the frame began
 extern int32_t Tick_EngagedNear;     // near characters busy with a fight or an errand
 extern int32_t Tick_IdleUnnamedNear; // near unnamed characters with nothing to do
+extern int32_t Tick_CiviliansNear;   // near unnamed characters on foot (the street population's)
+extern int32_t Tick_CarsNear;        // near characters that drive
 // Cleared when the object list is cleared: the next tick starts the level's AI.
 extern uint32_t Tick_AiStarted;
 

@@ -73,9 +73,9 @@ TEST_F(NavTest, TheSampleStreetLoadsFromItsFileWithTemplatesCapsAndProps) {
   tw_test::WriteFile("street.nav", text);
   ASSERT_EQ(LoadAreas("street"), 1);
   EXPECT_EQ(Nav_Level.sets[NAV_CIVILIAN].areas.size(), 4u);
-  EXPECT_EQ(At(NAV_CARS, 0, 300), 1);
+  EXPECT_EQ(At(NAV_CARS, 0, 300), 3);
   EXPECT_EQ(At(NAV_CIVILIAN, 100, -700), 3);
-  EXPECT_STREQ(Nav_Level.templates[NAV_TEMPLATE_DAY][0], "townsman");
+  EXPECT_STREQ(Nav_Level.templates[NAV_TEMPLATE_DAY][0], "scenes\\templates\\passerby_a");
   EXPECT_EQ(ai_CivilianAreas, &Nav_Level.sets[NAV_CIVILIAN]);
   ASSERT_EQ(Props_Grid.kindCount, 2);
   EXPECT_STREQ(Props_Grid.kindNames[1], "anim\\props\\crate");

@@ -20,6 +20,7 @@
 #include "tools/lit_sample.h"
 #include "tools/nav_writer.h"
 #include "tools/personage_writer.h"
+#include "tools/population_assets.h"
 #include "tools/sample_assets.h"
 #include "tools/sound_files.h"
 #include "tools/zipwriter.h"
@@ -179,6 +180,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   for (const auto& [name, text] : Tool_SampleEntityFiles()) {
+    fs::create_directories((stage / name).parent_path(), ec);
+    if (!Tool_WriteBytes((stage / name).string(), std::vector<uint8_t>(text.begin(), text.end()))) {
+      std::fprintf(stderr, "make_sample: cannot write %s\n", name.c_str());
+      return 1;
+    }
+  }
+  // The street's passers-by and drivers.
+  for (const auto& [name, text] : PopulationAssets_Files()) {
     fs::create_directories((stage / name).parent_path(), ec);
     if (!Tool_WriteBytes((stage / name).string(), std::vector<uint8_t>(text.begin(), text.end()))) {
       std::fprintf(stderr, "make_sample: cannot write %s\n", name.c_str());

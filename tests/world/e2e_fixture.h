@@ -1,0 +1,136 @@
+// The real executable in a sample game folder, driven by real key events: start, grabs, keys,
+// waiting for a picture, and the way from the intro into a new game and back out to quit. The
+// game's standard output goes to "stdout.txt" in the game folder.
+#pragma once
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "support/test_support.h"
+#include "ui/ui.h"
+
+namespace tw_test {
+
+// Pixels of the menus' selection bar.
+inline int BarPixels(const ScreenImage& img) {
+  int n = 0;
+  for (size_t i = 0; i + 2 < img.rgb.size(); i += 3)
+    if (std::abs(img.rgb[i] - kUiBarColor[0]) < 6 && std::abs(img.rgb[i + 1] - kUiBarColor[1]) < 6 &&
+        std::abs(img.rgb[i + 2] - kUiBarColor[2]) < 6)
+      n++;
+  return n;
+}
+
+// Mean absolute difference of two grabs over a box in the middle of the screen (0..255).
+inline double MiddleDifference(const ScreenImage& a, const ScreenImage& b) {
+  if (a.width != b.width || a.height != b.height || !a.width) return 255;
+  double sum = 0;
+  int n = 0;
+  for (int y = a.height / 3; y < a.height * 2 / 3; y++)
+    for (int x = a.width / 3; x < a.width * 2 / 3; x++)
+      for (int c = 0; c < 3; c++, n++) {
+        size_t i = (size_t(y) * a.width + x) * 3 + c;
+        sum += std::abs(int(a.rgb[i]) - int(b.rgb[i]));
+      }
+  return n ? sum / n : 255;
+}
+
+// Distinct grey levels of a grab: a uniform screen has one.
+inline int Spread(const ScreenImage& img) {
+  bool seen[256] = {};
+  int n = 0;
+  for (size_t i = 0; i < img.rgb.size(); i += 3 * 7) {
+    int v = (img.rgb[i] + img.rgb[i + 1] + img.rgb[i + 2]) / 3;
+    if (!seen[v]) n += seen[v] = true;
+  }
+  return n;
+}
+
+class GameE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveDisplay()) GTEST_SKIP() << "no display";
+    ASSERT_TRUE(MakeSampleGame(dir_.Path()));
+    pid_ = fork();
+    ASSERT_GE(pid_, 0);
+    if (pid_ == 0) {
+      int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out >= 0) dup2(out, 1);
+      std::string exe = std::string(TW_BIN_DIR) + "/tarnwick";
+      execl(exe.c_str(), exe.c_str(), nullptr);
+      _exit(127);
+    }
+  }
+  void TearDown() override {
+    if (pid_ > 0 && !ended_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool Running() {
+    if (!ended_ && waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
+    return !ended_;
+  }
+  // Waits until the grab satisfies `want`; false on time out or when the game ended.
+  template <typename F>
+  bool WaitFor(F want, ScreenImage* img, int seconds) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < until && Running()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      *img = GrabScreen();
+      if (img->width && want(*img)) return true;
+    }
+    return false;
+  }
+  // Keys with the pointer over the window's middle (so the window has the keyboard).
+  void Keys(std::initializer_list<const char*> keys, int holdMs = 60) {
+    ScreenImage img = GrabScreen();
+    ASSERT_TRUE(SendKeys(img.width / 2, img.height / 2, std::vector<std::string>(keys.begin(), keys.end()), 250, holdMs));
+  }
+  static bool Menu(const ScreenImage& i) { return BarPixels(i) > 2000; }
+  // Skips the intro (Escape), then a new game with the second hero until the level shows.
+  void StartNewGame() {
+    ScreenImage img;
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    Keys({"Escape"});
+    ASSERT_TRUE(WaitFor(Menu, &img, 60)) << "no main menu; the log:\n" << ReadFile("log");
+    menuGrab_ = img;
+    Keys({"Return"});
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    Keys({"Down", "Return"});
+    auto level = [&](const ScreenImage& i) {
+      return BarPixels(i) == 0 && Spread(i) > 8 && MiddleDifference(i, menuGrab_) > 5;
+    };
+    ASSERT_TRUE(WaitFor(level, &img, 60)) << "the level did not show; the log:\n" << ReadFile("log");
+  }
+  // Escape, End game, then Quit in the main menu; the game ends with status 0.
+  void EndGameAndQuit() {
+    ScreenImage img;
+    Keys({"Escape"});
+    ASSERT_TRUE(WaitFor(Menu, &img, 20));
+    Keys({"Up", "Up", "Return"});  // End game, the item before Quit
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ASSERT_TRUE(WaitFor(Menu, &img, 20));
+    Keys({"Up", "Return"});  // Quit, the last item
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (Running() && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(ended_) << "Quit did not end the game";
+    ASSERT_TRUE(WIFEXITED(status_));
+    EXPECT_EQ(WEXITSTATUS(status_), 0);
+  }
+  TempDir dir_;
+  ScreenImage menuGrab_;
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int status_ = 0;
+};
+
+}  // namespace tw_test

@@ -1,4 +1,0 @@
-#include "world/street.h"
-
-// The population step arrives with the navigation areas.
-void Street_Populate() {}

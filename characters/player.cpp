@@ -278,10 +278,15 @@ bool StillListed(const GameObject* target) {
 }
 
 // Where a ray from start along dir (unit) enters the object's box, within range; -1 if not.
+// Props and doors from entity text carry their size in the clip box.
 float RayBox(const vec3& start, const vec3& dir, float range, const GameObject* o) {
   const float s[3] = {start.x, start.y, start.z}, d[3] = {dir.x, dir.y, dir.z};
-  const float lo[3] = {o->origin.x + o->mins.x, o->origin.y + o->mins.y, o->origin.z + o->mins.z};
-  const float hi[3] = {o->origin.x + o->maxs.x, o->origin.y + o->maxs.y, o->origin.z + o->maxs.z};
+  const float own[6] = {o->mins.x, o->mins.y, o->mins.z, o->maxs.x, o->maxs.y, o->maxs.z};
+  const float* c = o->clipBox;
+  const bool clip = (o->classNum == WORLD || o->classNum == FUNC_DOOR) && (c[0] < c[3] || c[1] < c[4] || c[2] < c[5]);
+  const float* box = clip ? c : own;
+  const float lo[3] = {o->origin.x + box[0], o->origin.y + box[1], o->origin.z + box[2]};
+  const float hi[3] = {o->origin.x + box[3], o->origin.y + box[4], o->origin.z + box[5]};
   float enter = 0, leave = range;
   for (int k = 0; k < 3; k++) {
     if (d[k] == 0) {
@@ -297,8 +302,16 @@ float RayBox(const vec3& start, const vec3& dir, float range, const GameObject* 
   return enter;
 }
 
-// The two use targets: the first character, and the first world object with a use text or
-// script, whose box the eye's 100-unit ray meets.
+// What the use key can act on besides characters: a world object with a use text or script, a
+// lever (a world object with a trigger command), or a door.
+bool UsableObject(const GameObject* o) {
+  if (o->classNum == FUNC_DOOR) return true;
+  return o->classNum == WORLD &&
+         (o->useScript[0] || o->useArgument[0] || o->person.itemText[0] || o->prop.triggerCommand[0]);
+}
+
+// The two use targets: the first character, and the first usable object, whose box the eye's
+// 100-unit ray meets.
 void FindUseTargets(GameObject* p) {
   p->useTargetCharacter = p->useTargetObject = nullptr;
   vec3 forward, right, up;
@@ -308,7 +321,7 @@ void FindUseTargets(GameObject* p) {
   for (GameObject* o = Obj_ListHead; o; o = o->next) {
     if (o == p || !(o->flags & OBJ_ACTIVE)) continue;
     bool character = o->classNum == NPC && !p->useTargetCharacter;
-    bool usable = o->classNum == WORLD && !p->useTargetObject && (o->useScript[0] || o->useArgument[0]);
+    bool usable = !p->useTargetObject && UsableObject(o);
     if (!character && !usable) continue;
     if (RayBox(eye, forward, kPlayerUseRange, o) < 0) continue;
     if (character) p->useTargetCharacter = o;

@@ -61,9 +61,9 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleEntityFiles() {
        {{"classname", "anim"}, {"id", "lamp_1"}, {"name", "anim\\props\\lamp"}, {"origin", "-300 300 0"},
         {"speedframe", "2"}},
        // Behind the start: a door that slides up out of sight on Use and closes after three seconds.
-       {{"classname", "func_door"}, {"id", "street_door"}, {"name", "anim\\props\\crate"}, {"begin", "0 -400 0"},
+       {{"classname", "func_door"}, {"id", "street_door"}, {"name", "anim\\props\\door"}, {"begin", "0 -400 0"},
         {"end", "0 -400 400"}, {"wait", "0.5"}, {"pause", "3"}, {"blocked", "1"}, {"drawed", "1"},
-        {"solidbox", "1"}, {"clipbox", "-16 -16 0 16 16 32"}}});
+        {"solidbox", "1"}, {"clipbox", "-48 -4 0 48 4 128"}}});
   add("scenes/street.items",
       {{{"classname", "world"}, {"id", "pistol"}, {"name", "anim\\props\\crate"}, {"origin", "100 -100 0"},
         {"command", "[weapon] [pi]"}},

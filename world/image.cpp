@@ -20,7 +20,9 @@
 constexpr uint32_t kPersonTailOffset = kPersonBlockOffset + offsetof(PersonStats, ctfRole) + 4;
 static_assert(offsetof(PersonStats, maxHealth) + kPersonBlockOffset == 236, "the characters' fields follow the view's");
 
-// The scenery block's fields, each at its place in the image.
+// The scenery block's fields, each at its place in the image. A field added to PropState needs its
+// row here (and in world/README.md), or saved games lose it.
+static_assert(sizeof(PropState) == 6480, "PropState changed: give the new fields their rows in ObjImage_Fields");
 #define PROP_FIELD(f, at, kind) \
   {"prop." #f, at, uint32_t(sizeof(PropState{}.f)), kind, ptrdiff_t(offsetof(GameObject, prop.f))}
 

@@ -358,14 +358,17 @@ void Game_PlayInput() {
     }
   }
   if (GameObject* target = player->useTargetObject) {
-    if (target->useScript[0]) {
+    // A lever hands its trigger command to its group (doors join a group by either of their
+    // names); a door or an object with a use script is used, or every member of its group.
+    const char* command = target->classNum == WORLD && target->prop.triggerCommand[0] ? target->prop.triggerCommand : nullptr;
+    if (command || target->useScript[0] || target->classNum == FUNC_DOOR) {
       int g = target->useGroupIndex;
       if (target->useGroupName[0] && g >= 0 && g < ObjGroup_Count) {
         const ObjectGroup& group = ObjGroup_Table[g];
         for (int i = 0; i < group.count && i < kObjGroupMembers; i++)
-          if (GameObject* m = group.members[i]) m->slots.Use(m, player, 0);
-      } else {
-        target->slots.Use(target, player, 0);
+          if (GameObject* m = group.members[i]) m->slots.Use(m, player, command);
+      } else if (!command) {
+        target->slots.Use(target, player, nullptr);
       }
     }
   }

@@ -17,7 +17,7 @@ using Persons = CharTest;
 using Defs = CharTest;
 
 TEST_F(Defs, TheSampleFilesRoundTrip) {
-  EXPECT_EQ(Def_WeaponCount, 3);
+  EXPECT_EQ(Def_WeaponCount, 7);
   EXPECT_EQ(Def_ShopCount, 1);
   EXPECT_FLOAT_EQ(Def_Weapons[0].physics, 5000.0f);  // a default
   const WeaponDef& pi = Def_Weapons[Def_FindWeaponByName("PI")];
@@ -34,7 +34,7 @@ TEST_F(Defs, TheSampleFilesRoundTrip) {
   EXPECT_FLOAT_EQ(start.angles[0], 90.0f);
   Def_GetCarStart(27, &start);  // beyond the loaded cars: nothing
   EXPECT_EQ(start.level[0], 0);
-  EXPECT_NE(Log().find("scripts\\weapons.txt: 3 weapon definitions"), std::string::npos);
+  EXPECT_NE(Log().find("scripts\\weapons.txt: 7 weapon definitions"), std::string::npos);
 }
 
 TEST_F(Defs, BadInputIsRefusedOneLineEachAndTheRestLoads) {

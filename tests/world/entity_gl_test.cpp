@@ -9,8 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "characters/actions.h"
 #include "characters/defs.h"
+#include "characters/player.h"
 #include "foundation/file.h"
+#include "foundation/text.h"
 #include "foundation/var.h"
 #include "platform/window.h"
 #include "render/material.h"
@@ -21,10 +24,12 @@
 #include "scene/view.h"
 #include "support/render_support.h"
 #include "world/entity.h"
+#include "world/game.h"
 #include "world/level.h"
 #include "world/object.h"
 #include "world/props.h"
 #include "world/start.h"
+#include "world/tick.h"
 #include "world/world_fixture.h"
 
 namespace {
@@ -129,8 +134,8 @@ TEST_F(StreetEntities, StreetFilesPlaceStartsPropsCharactersAndPickups) {
   EXPECT_EQ(Light_Count + Level_EmitterCount, 2);
   int count[NPC + 1] = {};
   for (GameObject* o = Obj_ListHead; o; o = o->next) count[o->classNum]++;
-  EXPECT_EQ(count[WORLD], 7);  // the street, the crate, four pickups and the wall before the sun
-  EXPECT_EQ((std::vector<int>{count[AREOL], count[ANIM], count[NPC]}), (std::vector<int>{1, 1, 2}));
+  EXPECT_EQ(count[WORLD], 11);  // the street, the crate, four pickups, the sun's wall, three levers, a car
+  EXPECT_EQ((std::vector<int>{count[AREOL], count[ANIM], count[FUNC_DOOR], count[NPC]}), (std::vector<int>{1, 2, 4, 2}));
   GameObject* townsman = Person_FindByName("townsman_1");
   ASSERT_NE(townsman, nullptr);  // the given id wins over the template's
   EXPECT_EQ(townsman->person.health, 80);  // from the template
@@ -186,6 +191,62 @@ TEST_F(StreetEntities, TheStreetDoorIsDrawnClosedThenOpenAfterUse) {
   int pixels = closed.width * closed.height;
   EXPECT_GT(Differing(closed, none), pixels / 500) << "the closed door stands in view";
   EXPECT_LT(Differing(open, none), pixels / 2000) << "the open door has slid out of view";
+}
+
+// The props of the street as the player meets them: each object with its class, the shots'
+// weapons and pictures, and the use key on the gate's lever, the gate and the hacker's door.
+TEST_F(StreetEntities, DoorsLeversSceneryAndShotsLoadAndAnswerTheUseKey) {
+  GameObject* player = LoadStreet();
+  ASSERT_NE(player, nullptr);
+  const std::pair<const char*, int> objects[] = {{"lift_1", FUNC_DOOR},  {"hack_door", FUNC_DOOR}, {"gate_1", FUNC_DOOR},
+                                                 {"lift_up", WORLD},     {"lift_down", WORLD},     {"gate_lever", WORLD},
+                                                 {"parked_car", WORLD},  {"smoke_1", ANIM}};
+  for (const auto& [name, classNum] : objects) {
+    GameObject* o = Person_FindByName(name);
+    ASSERT_NE(o, nullptr) << name;
+    EXPECT_EQ(o->classNum, classNum) << name;
+    EXPECT_NE(o->drawModel, nullptr) << name;
+  }
+  GameObject* lift = Person_FindByName("lift_1");
+  EXPECT_EQ((std::vector<float>{Door_Point(lift, 0)->z, Door_Point(lift, 1)->z, Door_Point(lift, 2)->z}),
+            (std::vector<float>{0, 120, 240}));
+  EXPECT_STREQ(Person_FindByName("smoke_1")->prop.particlesTexture, "textures\\explod");
+  const std::pair<const char*, int> weapons[] = {{"shotgun", 1}, {"grenade", 2}, {"rocket", 4}, {"smg", 5}, {"mine", 2}};
+  for (const auto& [name, kind] : weapons) {
+    int w = Def_FindWeaponByName(name);
+    ASSERT_GE(w, 0) << name;
+    EXPECT_EQ(Def_Weapons[w].kind, kind) << name;
+  }
+  EXPECT_GT(Def_Weapons[Def_FindWeaponByName("mine")].sensorDist, 0);
+  for (const char* picture : {"textures\\explod.tga", "textures\\blood.tga"}) {
+    FileHandle* f = File_Open(picture, "rb");
+    EXPECT_NE(f, nullptr) << picture;
+    if (f) File_Close(f);
+  }
+
+  // The use key with the player 40 units before an object, facing it.
+  player->flags |= OBJ_ACTIVE;
+  auto useFacing = [&](const char* name) {
+    GameObject* o = Person_FindByName(name);
+    player->origin = vec3{o->origin.x, o->origin.y + 40, 0};
+    player->angles = vec3{kMathPi, 0, 0};  // facing -y
+    Game_TickFrame = DemoFrame{0.01f, 0, 0, 0};
+    Player_Think(player);
+    Player_CommandWord = CMD_USE;
+    Game_PlayInput();
+    return player->useTargetObject == o;
+  };
+  GameObject* gate = Person_FindByName("gate_1");
+  EXPECT_TRUE(useFacing("gate_1"));
+  EXPECT_EQ(gate->prop.targetPoint, 0) << "the gate opens only by its lever";
+  EXPECT_TRUE(useFacing("gate_lever"));
+  EXPECT_EQ(gate->prop.targetPoint, kDoorOpen);
+  EXPECT_NE(Log().find("incoming triggercommand [door] [100]"), std::string::npos);
+  Console_Clear();
+  EXPECT_TRUE(useFacing("hack_door"));
+  EXPECT_EQ(Person_FindByName("hack_door")->prop.targetPoint, 0);
+  ASSERT_EQ(Console_GetLineCount(), 1);
+  EXPECT_EQ(std::u16string(Console_GetLine(0, nullptr)), u"You need 50 hack skill to open this door");
 }
 
 }  // namespace

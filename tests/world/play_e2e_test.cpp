@@ -1,6 +1,7 @@
 // The road a new player takes: the real executable in a sample game folder, driven by real key
 // events. Skip the intro, start a new game with the second hero, walk the street, quick save and
-// quick load, take a screenshot, end the game and quit.
+// quick load, take a screenshot, end the game and quit; walk to the street door and open it with
+// the use key.
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,14 @@ namespace {
 
 using tw_test::ScreenImage;
 using PlayE2E = tw_test::GameE2E;
+
+// Pixels of the sample's green doors.
+int DoorPixels(const ScreenImage& img) {
+  int n = 0;
+  for (size_t i = 0; i + 2 < img.rgb.size(); i += 3)
+    n += img.rgb[i + 1] > 90 && img.rgb[i + 1] > img.rgb[i] + 40 && img.rgb[i + 1] > img.rgb[i + 2] + 40;
+  return n;
+}
 
 TEST_F(PlayE2E, NewGameWalksTheStreetTakesAScreenshotAndQuits) {
   StartNewGame();
@@ -61,6 +70,24 @@ TEST_F(PlayE2E, NewGameWalksTheStreetTakesAScreenshotAndQuits) {
   };
   double x = value("game_lastoriginx"), y = value("game_lastoriginy");
   EXPECT_GE(std::sqrt(x * x + y * y), 100.0) << settings;
+}
+
+// The street door stands 400 units to the hero's right: the hero strafes there by key until the
+// door stops it, turns to face it and presses Use; the door slides up out of the picture and comes
+// down again after its pause.
+TEST_F(PlayE2E, TheHeroWalksToTheStreetDoorAndOpensItWithTheUseKey) {
+  StartNewGame();
+  if (HasFatalFailure()) return;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  Keys({"d"}, 2500);
+  Keys({"Right"}, 640);  // a quarter turn at 2.44 radians a second
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  ScreenImage closed = tw_test::GrabScreen(), img;
+  const int door = DoorPixels(closed), pixels = closed.width * closed.height;
+  ASSERT_GT(door, pixels / 20) << "the door is not before the hero; the log:\n" << tw_test::ReadFile("log");
+  Keys({"e"});
+  EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return DoorPixels(i) < door / 10; }, &img, 3)) << "the door stayed shut";
+  EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return DoorPixels(i) > door / 2; }, &img, 10)) << "the door did not close";
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // make_sample <sample source folder> <game folder>: builds the sample game. Everything below
-// the source's "data" folder, plus the generated intro movie "video/logos.wmv" and its sound
+// the source's "data" folder (its "text" folder as "data/text", where the game reads texts), plus the generated intro movie "video/logos.wmv" and its sound
 // "video/logos.wav" and the generated models and levels (tools/sample_assets.h), is packed into "<game folder>/main/data00.twk"; the source's loose files and
 // the DejaVu Sans font are copied beside it.
 #include <cmath>
@@ -23,6 +23,7 @@
 #include "tools/population_assets.h"
 #include "tools/sample_assets.h"
 #include "tools/sound_files.h"
+#include "tools/street_props.h"
 #include "tools/zipwriter.h"
 
 namespace fs = std::filesystem;
@@ -142,6 +143,11 @@ int main(int argc, char** argv) {
   fs::remove_all(stage, ec);
   fs::create_directories(stage / "video", ec);
   if (fs::exists(source / "data")) fs::copy(source / "data", stage, fs::copy_options::recursive, ec);
+  // The game reads its texts from "data\text\<language>\": the source's "text" folder goes there.
+  if (!ec && fs::exists(stage / "text")) {
+    fs::create_directories(stage / "data", ec);
+    if (!ec) fs::rename(stage / "text", stage / "data" / "text", ec);
+  }
   if (ec) {
     std::fprintf(stderr, "make_sample: cannot copy %s: %s\n", (source / "data").c_str(), ec.message().c_str());
     return 1;
@@ -201,6 +207,15 @@ int main(int argc, char** argv) {
     std::ofstream scn(stage / "scenes" / "street.scn", std::ios::binary | std::ios::app);
     if (!EffectAssets_Write(stage.string()) || !Tool_EntityText(EffectAssets_SunBlocks(), &sun) || !(scn << sun)) {
       std::fprintf(stderr, "make_sample: cannot write the effects\n");
+      return 1;
+    }
+  }
+  // The street's doors, lift, levers, smoking lamp and parked car, and the shots' pictures and sounds.
+  {
+    std::string props;
+    std::ofstream scn(stage / "scenes" / "street.scn", std::ios::binary | std::ios::app);
+    if (!StreetProps_Write(stage.string()) || !Tool_EntityText(StreetProps_Blocks(), &props) || !(scn << props)) {
+      std::fprintf(stderr, "make_sample: cannot write the street's props\n");
       return 1;
     }
   }

@@ -1,0 +1,133 @@
+#include "tools/street_props.h"
+
+#include <cmath>
+#include <filesystem>
+
+#include "tools/image_writer.h"
+#include "tools/model_writer.h"
+#include "tools/sound_files.h"
+
+namespace {
+
+// A rigid model of boxes, all with one picture below "textures\".
+std::vector<uint8_t> BoxModel(const char* name, const char* picture, std::initializer_list<std::pair<vec3, vec3>> boxes) {
+  MpToolModel m;
+  m.name = name;
+  m.frames.push_back(MpToolFrame{"root", {}, {0, 0, 0}});
+  m.shaders.resize(1);
+  m.shaders[0].name = name;
+  m.shaders[0].slots[0].name = picture;
+  for (const auto& [lo, hi] : boxes) {
+    m.objects.emplace_back();
+    std::vector<MpToolVertex> v;
+    std::vector<uint16_t> t;
+    MpTool_Box(lo, hi, v, t);
+    MpTool_AddPie(m.objects.back(), 1, 0, v, t);
+  }
+  return MpTool_Write(m);
+}
+
+// A picture of `size` texels whose colour and alpha come from (u, v) in 0..1.
+template <typename Fn>
+std::vector<uint8_t> Picture(int size, Fn shade) {
+  ToolImage img = ImageTool_Solid(size, size, 0, 0, 0, 255);
+  for (int y = 0; y < size; y++)
+    for (int x = 0; x < size; x++) {
+      double c[4];
+      shade((x + 0.5) / size, (y + 0.5) / size, c);
+      uint8_t* p = img.At(x, y);
+      for (int k = 0; k < 4; k++) p[k == 3 ? 3 : 2 - k] = uint8_t(std::lround(std::fmin(1.0, std::fmax(0.0, c[k])) * 255));
+    }
+  return ImageTool_WriteTGA(img, 32);
+}
+
+// A soft disc: 1 in the middle, 0 at the rim.
+double Disc(double u, double v) { return std::fmax(0.0, 1 - std::hypot(u - 0.5, v - 0.5) * 2); }
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::vector<uint8_t>>> StreetProps_Files() {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+  files.emplace_back("anim/props/door.mp", BoxModel("door", "props\\door", {{{-48, -4, 0}, {48, 4, 128}}}));
+  files.emplace_back("anim/props/lift.mp", BoxModel("lift", "props\\metal", {{{-48, -48, 0}, {48, 48, 8}}}));
+  files.emplace_back("anim/props/lever.mp", BoxModel("lever", "props\\metal", {{{-4, -4, 0}, {4, 4, 72}}}));
+  files.emplace_back("anim/props/car.mp",
+                     BoxModel("car", "props\\car", {{{-60, -30, 8}, {60, 30, 36}}, {{-30, -26, 36}, {25, 26, 60}}}));
+  // A green door with planks, so that it stands out against the street's greys, reds and blues.
+  files.emplace_back("textures/props/door.tga", Picture(64, [](double u, double, double* c) {
+                       double plank = std::fmod(u * 4, 1.0) < 0.06 ? 0.5 : 1.0;
+                       c[0] = 0.15 * plank, c[1] = 0.75 * plank, c[2] = 0.25 * plank, c[3] = 1;
+                     }));
+  files.emplace_back("textures/props/car.tga", Picture(32, [](double, double v, double* c) {
+                       c[0] = 0.2, c[1] = 0.3, c[2] = 0.7 + 0.2 * v, c[3] = 1;
+                     }));
+  // The shots' puffs: a hot flash and a dark red splash, both fading at the rim.
+  files.emplace_back("textures/explod.tga", Picture(32, [](double u, double v, double* c) {
+                       double k = Disc(u, v);
+                       c[0] = 1, c[1] = 0.5 + 0.5 * k, c[2] = 0.2 * k, c[3] = k;
+                     }));
+  files.emplace_back("textures/blood.tga", Picture(32, [](double u, double v, double* c) {
+                       double k = Disc(u, v);
+                       c[0] = 0.5 + 0.2 * k, c[1] = 0.02, c[2] = 0.02, c[3] = std::fmin(1.0, k * 2);
+                     }));
+  // A blast (a falling low tone) and the rocket's flight hum.
+  std::vector<int16_t> blast = Tool_Sine(1, 22050, 11025, 70, 0.8);
+  for (size_t i = 0; i < blast.size(); i++) blast[i] = int16_t(blast[i] * (1.0 - double(i) / blast.size()));
+  files.emplace_back("sound/blast.wav", Tool_WavBytes(1, 22050, 16, blast));
+  files.emplace_back("sound/rocket.wav", Tool_WavBytes(1, 22050, 16, Tool_Sine(1, 22050, 22050, 180, 0.3)));
+  return files;
+}
+
+std::vector<EntityToolPairs> StreetProps_Blocks() {
+  const EntityToolPairs solid{{"blocked", "1"}, {"drawed", "1"}, {"solidbox", "1"}};
+  auto with = [&](EntityToolPairs pairs, const char* clipbox) {
+    pairs.insert(pairs.end(), solid.begin(), solid.end());
+    pairs.emplace_back("clipbox", clipbox);
+    return pairs;
+  };
+  const char* lever = "-4 -4 0 4 4 72";
+  const char* door = "-48 -4 0 48 4 128";
+  return {
+      // A lift that stops at three heights: its levers send it to the top and back to the ground.
+      with({{"classname", "func_door"}, {"id", "lift_1"}, {"name", "anim\\props\\lift"}, {"begin", "700 -450 0"},
+            {"begin1", "700 -450 120"}, {"begin2", "700 -450 240"}, {"wait", "2"}, {"trigger", "lift_down"},
+            {"door_trigger", "lift_up"}, {"triggercommandtext", "lever"}},
+           "-48 -48 0 48 48 8"),
+      with({{"classname", "world"}, {"id", "lift_up"}, {"name", "anim\\props\\lever"}, {"origin", "780 -380 0"},
+            {"trigger", "lift_up"}, {"triggercommand", "[door] [2]"}},
+           lever),
+      with({{"classname", "world"}, {"id", "lift_down"}, {"name", "anim\\props\\lever"}, {"origin", "620 -380 0"},
+            {"trigger", "lift_down"}, {"triggercommand", "[door] [0]"}},
+           lever),
+      // A door that opens only for a hacking skill of 50; others get the refusal line.
+      with({{"classname", "func_door"}, {"id", "hack_door"}, {"name", "anim\\props\\door"}, {"begin", "1000 -450 0"},
+            {"end", "1000 -450 400"}, {"wait", "0.5"}, {"pause", "3"}, {"conditions", "[skill_hack] [50]"}},
+           door),
+      // A gate that slides aside when its lever is used; using the gate itself does nothing.
+      with({{"classname", "func_door"}, {"id", "gate_1"}, {"name", "anim\\props\\door"}, {"begin", "1300 -450 0"},
+            {"end", "1400 -450 0"}, {"wait", "1"}, {"pause", "5"}, {"door_trigger", "gate_lever"},
+            {"triggercommandtext", "lever"}},
+           door),
+      with({{"classname", "world"}, {"id", "gate_lever"}, {"name", "anim\\props\\lever"}, {"origin", "1200 -380 0"},
+            {"trigger", "gate_lever"}, {"triggercommand", "[door] [100]"}},
+           lever),
+      // A lamp that smokes: one puff a tenth of a second from its top.
+      {{"classname", "anim"}, {"id", "smoke_1"}, {"name", "anim\\props\\lamp"}, {"origin", "-800 -400 0"},
+       {"speedframe", "2"}, {"particlestexture", "textures\\explod"}, {"particlesorigin", "0 0 160"},
+       {"particlesscale", "10"}, {"particlescolor", "255 255 255 128"}},
+      // A parked car: the use key enters it with the gate key.
+      with({{"classname", "world"}, {"id", "parked_car"}, {"name", "anim\\props\\car"}, {"origin", "-1200 -450 0"},
+            {"command", "[car] [runabout] [gate key]"}},
+           "-60 -30 0 60 30 60"),
+  };
+}
+
+bool StreetProps_Write(const std::string& stage) {
+  for (const auto& [name, bytes] : StreetProps_Files()) {
+    std::filesystem::path p = std::filesystem::path(stage) / name;
+    std::error_code ec;
+    std::filesystem::create_directories(p.parent_path(), ec);
+    if (!Tool_WriteBytes(p.string(), bytes)) return false;
+  }
+  return true;
+}

@@ -130,8 +130,9 @@ void World_SetCtfRole(GameObject* obj) {
     int role = strcasecmp(word, "ctfflag") == 0 ? CTF_FLAG : strcasecmp(word, "ctfbase") == 0 ? CTF_BASE : 0;
     if (!role) continue;
     if (!p || !Par_NextBracketTokenTo(p, &p, team, sizeof team)) break;
-    int t = strcasecmp(team, "red") == 0 ? 1 : strcasecmp(team, "blue") == 0 ? 2 : 0;
-    if (!t) {
+    // The players' team numbers, which are also the rows of the team flag table: 0 red, 1 blue.
+    int t = strcasecmp(team, "red") == 0 ? 0 : strcasecmp(team, "blue") == 0 ? 1 : -1;
+    if (t < 0) {
       Log_Printf("World_SetCtfRole: unknown team [%s]\n", team);
       return;
     }

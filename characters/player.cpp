@@ -16,6 +16,7 @@
 #include "foundation/var.h"
 #include "scene/model.h"
 #include "world/game.h"
+#include "world/net.h"
 #include "world/tick.h"
 
 float Player_ViewHeight;
@@ -345,6 +346,59 @@ void UpdateCamera(GameObject* p) {
   if (c.fov == 0) c.fov = 1.0f;
 }
 
+// The equipped weapon's shot when its interval has passed: the projectiles, and in a network
+// game the pending shot that the next state message carries to the peers.
+void Fire(GameObject* p) {
+  PersonStats& ps = p->person;
+  int w = ps.equippedIndex;
+  if (ps.equippedKind != INV_WEAPON || w < 0 || w >= kWeaponDefs) return;
+  const WeaponDef& def = Def_Weapons[w];
+  if (def.kind != 1 && def.kind != 2) return;
+  if (ps.lastShotTime > 0 && float(Game_Time) - ps.lastShotTime < def.shotTime) return;
+  ps.lastShotTime = float(Game_Time);
+  ps.actionState = 2;
+  const vec3 eye{ps.eye[0], ps.eye[1], ps.eye[2]};
+  const vec3 aim{p->angles.x, p->angles.y, 0};
+  NET_SpawnShot(p->id, w, &eye, &aim);
+  if (Game_NetMode != 0) NET_PendingShot = PendingShot{1, eye, aim, w, int32_t(Game_TickFrame.command)};
+}
+
+// In a network game the player takes pick-ups and flags by walking into them: a numbered or
+// capture-the-flag world object in state 1 whose origin lies within 16 units of the player's box
+// is used. A client asks its server again for the same object only after half a second.
+void TouchPickups(GameObject* p) {
+  static uint32_t lastId;
+  static double lastTime;
+  constexpr float kReach = 16.0f;
+  int count = 0;
+  GameObject* const* all = Obj_ListArray(&count);
+  for (int i = 0; i < count; i++) {
+    GameObject* o = all[i];
+    if (o->classNum != WORLD || !(o->flags & OBJ_ACTIVE) || o->person.state != 1) continue;
+    if (o->person.name[0] != '#' && o->person.ctfRole == 0) continue;
+    const vec3& at = o->origin;
+    if (at.x < p->origin.x + p->mins.x - kReach || at.x > p->origin.x + p->maxs.x + kReach ||
+        at.y < p->origin.y + p->mins.y - kReach || at.y > p->origin.y + p->maxs.y + kReach ||
+        at.z < p->origin.z + p->mins.z - kReach || at.z > p->origin.z + p->maxs.z + kReach)
+      continue;
+    if (Game_NetMode == 2 && o->id == lastId && Game_Time >= lastTime && Game_Time - lastTime < 0.5) continue;
+    lastId = o->id;
+    lastTime = Game_Time;
+    o->slots.Use(o, p, nullptr);
+  }
+}
+
+// The network id of whoever fired what hurt the player: a peer's body, the player itself (the
+// local address), else 0.
+uint32_t KillerId(const GameObject* p, GameObject* attacker) {
+  GameObject* who = attacker;
+  if (who && who->classNum != NETPLAYER && who != p && who->owner && who->owner != who->id)
+    who = Obj_FindById(who->owner);
+  if (!who) return 0;
+  if (who->classNum == NETPLAYER) return uint32_t(who->prop.netId);
+  return who == p ? NET_LocalAddress : 0;
+}
+
 void Think(GameObject* p, const DemoFrame& f) {
   const float dt = f.step;
   PersonStats& ps = p->person;
@@ -419,6 +473,8 @@ void Think(GameObject* p, const DemoFrame& f) {
   ps.eye[2] = p->origin.z + p->maxs.z - 8.0f;
   UpdateCamera(p);
   if (alive) FindUseTargets(p);
+  if (alive && (cmd & CMD_FIRE)) Fire(p);
+  if (alive && Game_NetMode != 0) TouchPickups(p);
 }
 
 }  // namespace
@@ -462,7 +518,7 @@ void Player_Free(GameObject* p) {
   if (Obj_Player == p) Obj_Player = nullptr;
 }
 
-void Player_Damage(GameObject* p, GameObject*, float amount, float, const vec3*, int32_t, int32_t) {
+void Player_Damage(GameObject* p, GameObject* attacker, float amount, float, const vec3*, int32_t, int32_t) {
   PersonStats& ps = p->person;
   if (Game_GodMode || ps.state == 2 || !(amount > 0)) return;
   ps.health -= amount;
@@ -478,6 +534,10 @@ void Player_Damage(GameObject* p, GameObject*, float amount, float, const vec3*,
   ps.animTime = 0;
   ps.crouched = 0;
   ps.voices[0] = Sound_Play("sound\\death1", 1.0f, 100.0f, &p->origin.x, 0, SOUND_CAT_VOICES);
+  // In a network game the server counts the frag: a client reports its death, the server's
+  // own player's death is counted at once.
+  if (p == Obj_Player && Game_NetMode == 2) NET_SendKilled(KillerId(p, attacker));
+  if (p == Obj_Player && Game_NetMode == 1) NET_AddFrag(KillerId(p, attacker));
 }
 
 void Player_Contact(GameObject*, PhysicsContact*) {}

@@ -87,6 +87,9 @@ double Game_DayFogWeight(double clock, double dayLength);
 extern vec3 Game_ViewOrigin;
 extern vec3 Game_ViewAngles;
 extern float Game_ViewZoom;
+// How far the frame stands between the last two ticks (0..1), the factor of the view's
+// interpolation; bodies moved by the network are drawn with it too.
+extern float Game_ViewBlend;
 
 // Volume fades of the music and ambience voices, applied every frame.
 struct SoundFade {

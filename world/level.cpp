@@ -171,7 +171,11 @@ static bool Level_Begin(const char* name, char* path, size_t pathSize) {
   }
   Log_Printf("Level_Load: %s\n", name);
   Sound_PauseAll();
+  // A copy entering a network game (mode set, no game yet) keeps its mode through the release:
+  // the level comes from the arenas.
+  int32_t mode = NET_GameRunning ? 0 : Game_NetMode;
   Level_Free();
+  if (mode != 0) Game_NetMode = mode;
   std::snprintf(Level_Name, sizeof Level_Name, "%s", name);
   char* dot = std::strrchr(Level_Name, '.');
   if (dot && !std::strpbrk(dot, "\\/")) *dot = 0;
@@ -202,6 +206,7 @@ int Level_Load(const char* name) {
   if (UI_System) UI_ClearMenuStack(UI_System);
   Game_Stamp = float(Timer_Now());
   Log_Printf("creategame %f\n", double(Game_Stamp));
+  if (Game_NetMode == 1) NET_StartServer(Game_NetGameType);  // the server's game and its stamp
   Level_Finish();
   if (Level_Name[0])
     for (PlaceRecord& p : Game_Places)

@@ -18,13 +18,10 @@
 #include "world/game.h"
 #include "world/level.h"
 #include "world/object.h"
+#include "world/projectile.h"
 #include "world/start.h"
 
 extern VarRecord game_playername;
-// The projectile class's spawner; shots of peers fly only in a build that has it.
-GameObject* Pulka_Spawn(const char* name, const float viewBox[6], int32_t, const char* text, uint32_t owner,
-                        const vec3* origin, int32_t, const vec3* velocity, const vec3* angles, int32_t weapon)
-    __attribute__((weak));
 
 ServerListEntry NET_ServerList[kServerListRows];
 TeamFlag NET_Flags[2];
@@ -101,14 +98,54 @@ void Refuse(NetMsgRefusal kind, int type, int length, uint32_t sender) {
   }
 }
 
-bool Active(const GameObject* o) { return (o->flags & OBJ_ACTIVE) && !o->deleteQueued; }
+// Lines about handled messages: a peer's messages of one type are logged line by line up to
+// kLinesPerSecond a second; the rest of that second are only counted, and the count is written
+// with the next one after it. A message not logged has its replies' lines left out too.
+constexpr int kLinesPerSecond = 4;
+struct LineTally {
+  uint32_t sender;
+  int32_t type;
+  int32_t lines, quiet;
+  double start;
+};
+LineTally g_lineTallies[64];
+int g_lineNext;
+bool g_quiet;
 
-GameObject* BodyOf(uint32_t id) {
-  if (!id) return nullptr;
-  for (GameObject* o = Obj_ListHead; o; o = o->next)
-    if (o->classNum == NETPLAYER && Active(o) && uint32_t(o->prop.netId) == id) return o;
-  return nullptr;
+bool MayLog(int type, uint32_t sender) {
+  LineTally* t = nullptr;
+  for (LineTally& l : g_lineTallies)
+    if (l.lines && l.type == type && l.sender == sender) t = &l;
+  if (!t) {
+    t = &g_lineTallies[g_lineNext];
+    g_lineNext = (g_lineNext + 1) % 64;
+    *t = {sender, type, 0, 0, Timer_FrameTime};
+  }
+  if (Timer_FrameTime - t->start >= 1.0) {
+    if (t->quiet)
+      Log_Printf("NET_HandlePacket: %i more messages %i from %s\n", t->quiet, type, AddrText(sender));
+    t->start = Timer_FrameTime;
+    t->lines = t->quiet = 0;
+  }
+  if (t->lines < kLinesPerSecond) {
+    t->lines++;
+    return true;
+  }
+  t->quiet++;
+  return false;
 }
+
+template <typename... Args>
+void Say(const char* format, Args... args) {
+  if (!g_quiet) Log_Printf(format, args...);
+}
+
+// Handling ends: the next message decides for itself.
+struct QuietEnd {
+  ~QuietEnd() { g_quiet = false; }
+};
+
+bool Active(const GameObject* o) { return (o->flags & OBJ_ACTIVE) && !o->deleteQueued; }
 
 FragRow* RowOf(uint32_t id) {
   for (FragRow& r : NET_FragTable)
@@ -125,9 +162,44 @@ int ObjectNumber(const GameObject* o) {
   return n >= 0 && n < kNetWorldBytes ? int(n) : -1;
 }
 
+// The bodies and the numbered objects in list order, looked up again when the list changed
+// (objects get their class, name and network id when they are made). Drains use it; a message
+// handled on its own looks afresh.
+struct NetIndex {
+  bool valid;
+  uint32_t version;
+  std::vector<GameObject*> bodies;
+  std::vector<GameObject*> numbered[kNetWorldBytes];
+};
+NetIndex g_index;
+bool g_draining;
+
+NetIndex& Index() {
+  NetIndex& x = g_index;
+  if (x.valid && x.version == Obj_ListVersion) return x;
+  x.bodies.clear();
+  for (auto& list : x.numbered) list.clear();
+  for (GameObject* o = Obj_ListHead; o; o = o->next) {
+    if (o->classNum == NETPLAYER) x.bodies.push_back(o);
+    int n = ObjectNumber(o);
+    if (n >= 0) x.numbered[n].push_back(o);
+  }
+  x.valid = true;
+  x.version = Obj_ListVersion;
+  return x;
+}
+
+GameObject* BodyOf(uint32_t id) {
+  if (!id) return nullptr;
+  for (GameObject* o : Index().bodies)
+    if (Active(o) && uint32_t(o->prop.netId) == id) return o;
+  return nullptr;
+}
+
 GameObject* NumberedObject(int n) {
-  for (GameObject* o = Obj_ListHead; o; o = o->next)
-    if (Active(o) && ObjectNumber(o) == n) return o;
+  if (n < 0 || n >= kNetWorldBytes) return nullptr;
+  for (GameObject* o : Index().numbered[n])
+    if (Active(o)) return o;
   return nullptr;
 }
 
@@ -139,7 +211,7 @@ void MatchBodies(const NetMessage& roster) {
     bool listed = false;
     for (int i = 0; i < count; i++) listed |= roster.ids[i] == uint32_t(o->prop.netId);
     if (!listed) {
-      Log_Printf("kill\n");
+      Say("kill\n");
       Obj_RequestDelete(o);
     }
   }
@@ -230,7 +302,7 @@ void HandleTouch(const NetMessage& m, uint32_t sender) {
     } else if (NET_Flags[t].state == 0) {
       NET_Flags[t].state = 1;
       NET_Flags[t].carrier = sender;
-      Log_Printf("incoming server flagbody %i\n", int(t));
+      Say("incoming server flagbody %i\n", int(t));
     }
   } else {
     ps.state = 2;
@@ -239,42 +311,19 @@ void HandleTouch(const NetMessage& m, uint32_t sender) {
   }
 }
 
-// A peer's shot seen on this copy: its projectiles and its sound. The shared random sequence is
-// left where it was.
+// A peer's shot seen on this copy: its projectiles and its sound.
 void RemoteShot(GameObject* body, const NetMessage& m) {
   if (m.weapon < 0 || m.weapon >= kWeaponDefs) return;
   body->prop.fireTime = float(Game_Time);
   body->prop.fireWeapon = m.weapon;
-  const WeaponDef& w = Def_Weapons[m.weapon];
   vec3 from{m.shotOrigin[0], m.shotOrigin[1], m.shotOrigin[2]};
   vec3 aim{m.shotAngles[0], m.shotAngles[1], m.shotAngles[2]};
-  if (w.kind == 1 || w.kind == 2) {
-    static const float kBox[6] = {-10, -10, -10, 10, 10, 10};
-    vec3 forward, right, up;
-    Mat_AxesFromAngles(&aim, &forward, &right, &up);
-    int pellets = w.pellets < 1 ? 1 : w.pellets > kNetPelletsMax ? kNetPelletsMax : w.pellets;
-    int saved = Math_RandGetIndex();
-    for (int i = 0; i < pellets; i++) {
-      float side = 0, lift = 0;
-      if (w.kind == 1) {
-        side = (Math_RandNext() - 0.5f) * w.spread;
-        lift = (Math_RandNext() - 0.5f) * w.spread;
-      }
-      vec3 dir{forward.x + right.x * side + up.x * lift, forward.y + right.y * side + up.y * lift,
-               forward.z + right.z * side + up.z * lift};
-      float len = std::sqrt(dir.x * dir.x + dir.y * dir.y + dir.z * dir.z);
-      if (len > 0) dir = {dir.x / len, dir.y / len, dir.z / len};
-      vec3 velocity{dir.x * kShotSpeed, dir.y * kShotSpeed, dir.z * kShotSpeed};
-      if (Pulka_Spawn) Pulka_Spawn("pulka", kBox, 0, nullptr, body->id, &from, 0, &velocity, &aim, m.weapon);
-    }
-    Math_RandSetIndex(saved);
-  }
-  if (w.fireSound[0]) Sound_Play(w.fireSound, 1.0f, 5.0f, &from.x, 0, SOUND_CAT_EFFECTS);
+  NET_SpawnShot(body->id, m.weapon, &from, &aim);
 }
 
 void HandleState(const NetMessage& m, uint32_t sender) {
-  for (GameObject* o = Obj_ListHead; o; o = o->next) {
-    if (o->classNum != NETPLAYER || !Active(o) || uint32_t(o->prop.netId) != sender) continue;
+  for (GameObject* o : Index().bodies) {
+    if (!Active(o) || uint32_t(o->prop.netId) != sender) continue;
     if (o->prop.lastClock != 0 && !(o->prop.lastClock < m.clock)) continue;
     o->prop.receiptTime = Timer_FrameTime;
     o->prop.lastClock = m.clock;
@@ -324,7 +373,7 @@ void HandleAccept(const NetMessage& m, uint32_t sender) {
     Game_NetGameType = m.gameType;
     float stamp = NET_GameStamp;  // kept through the level load
     if (!NET_LoadLevel || !NET_LoadLevel(m.levelName))
-      Log_Printf("NET_HandlePacket: level \"%s\" not loaded\n", m.levelName);
+      Say("NET_HandlePacket: level \"%s\" not loaded\n", m.levelName);
     NET_GameStamp = stamp;
     NET_GameRunning = 1;
   }
@@ -353,7 +402,7 @@ void HandleWantConnect(const NetMessage& m, uint32_t sender) {
       if (!r.used && !free) free = &r;
     }
     if (!free || clients >= kNetMaxClients) {
-      Log_Printf("NET_HandlePacket: no room for %s\n", AddrText(sender));
+      Say("NET_HandlePacket: no room for %s\n", AddrText(sender));
       return;
     }
     *free = {1, sender, {}, 0, m.team};
@@ -370,7 +419,7 @@ void HandleWantConnect(const NetMessage& m, uint32_t sender) {
     r.anglesList[i][0] = angles.x, r.anglesList[i][1] = angles.y, r.anglesList[i][2] = angles.z;
   }
   SendRoster(r);
-  Log_Printf("NET:send AcceptClient to %s\n", AddrText(sender));
+  Say("NET:send AcceptClient to %s\n", AddrText(sender));
 }
 
 void HandleKilled(const NetMessage& m) {
@@ -409,6 +458,7 @@ int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender) {
     Refuse(why, packet[0], length, sender);
     return -1;
   }
+  if (!g_draining) g_index.valid = false;
   int type = m.type;
   int mode = Game_NetMode;
   bool server = mode == 1, client = mode == 2;
@@ -448,7 +498,9 @@ int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender) {
     Refuse(NETREF_SENDER, type, length, sender);
     return -1;
   }
-  if (kIncoming[type]) Log_Printf("NET:incoming %s %s\n", kIncoming[type], AddrText(sender));
+  QuietEnd quietEnd;
+  g_quiet = kIncoming[type] && !MayLog(type, sender);
+  if (kIncoming[type]) Say("NET:incoming %s %s\n", kIncoming[type], AddrText(sender));
   switch (type) {
     case NETMSG_CLIENT: {
       if (std::memcmp(m.tag, kNetProtocolTag, 8) != 0 || m.version != kNetProtocolVersion) return -1;
@@ -461,7 +513,7 @@ int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender) {
       for (const FragRow& row : NET_FragTable) r.players += row.used;
       r.gameType = Game_NetGameType;
       Send(r, sender);
-      Log_Printf("NET:send Server to %s\n", AddrText(sender));
+      Say("NET:send Server to %s\n", AddrText(sender));
       break;
     }
     case NETMSG_SERVER: {
@@ -487,13 +539,16 @@ int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender) {
       }
       break;
     case NETMSG_WORLD:
-      for (GameObject* o = Obj_ListHead; o; o = o->next) {
-        int n = Active(o) ? ObjectNumber(o) : -1;
-        if (n >= 0 && (m.world[n] == 1 || m.world[n] == 2)) o->person.state = m.world[n];
-      }
+    {
+      NetIndex& index = Index();
+      for (int n = 0; n < kNetWorldBytes; n++)
+        if (m.world[n] == 1 || m.world[n] == 2)
+          for (GameObject* o : index.numbered[n])
+            if (o->person.state != m.world[n] && Active(o)) o->person.state = m.world[n];
+    }
       break;
     case NETMSG_SERVERQUIT:
-      Log_Printf("client ServerQuit %f %f\n", m.stamp, NET_GameStamp);
+      Say("client ServerQuit %f %f\n", m.stamp, NET_GameStamp);
       if (client) {
         NET_EndGame();
         Level_Free();
@@ -502,7 +557,7 @@ int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender) {
     case NETMSG_KILLED: HandleKilled(m); break;
     case NETMSG_FRAGS: HandleFrags(m); break;
     case NETMSG_CLIENTQUIT:
-      Log_Printf("server ClientQuit %f %f\n", m.stamp, NET_GameStamp);
+      Say("server ClientQuit %f %f\n", m.stamp, NET_GameStamp);
       HandleClientQuit(sender);
       break;
     case NETMSG_RESPAWN:
@@ -517,6 +572,34 @@ int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender) {
       break;
   }
   return type;
+}
+
+void NET_SpawnShot(uint32_t owner, int32_t weapon, const vec3* from, const vec3* aim) {
+  if (weapon < 0 || weapon >= kWeaponDefs || !from || !aim) return;
+  const WeaponDef& w = Def_Weapons[weapon];
+  if (w.kind == 1 || w.kind == 2) {
+    static const float kBox[6] = {-10, -10, -10, 10, 10, 10};
+    vec3 forward, right, up;
+    Mat_AxesFromAngles(aim, &forward, &right, &up);
+    int pellets = w.pellets < 1 ? 1 : w.pellets > kNetPelletsMax ? kNetPelletsMax : w.pellets;
+    // The shared random sequence is left where it was.
+    int saved = Math_RandGetIndex();
+    for (int i = 0; i < pellets; i++) {
+      float side = 0, lift = 0;
+      if (w.kind == 1) {
+        side = (Math_RandNext() - 0.5f) * w.spread;
+        lift = (Math_RandNext() - 0.5f) * w.spread;
+      }
+      vec3 dir{forward.x + right.x * side + up.x * lift, forward.y + right.y * side + up.y * lift,
+               forward.z + right.z * side + up.z * lift};
+      float len = std::sqrt(dir.x * dir.x + dir.y * dir.y + dir.z * dir.z);
+      if (len > 0) dir = {dir.x / len, dir.y / len, dir.z / len};
+      vec3 velocity{dir.x * kShotSpeed, dir.y * kShotSpeed, dir.z * kShotSpeed};
+      Pulka_Spawn("pulka", kBox, 0, nullptr, owner, from, 0, &velocity, aim, weapon);
+    }
+    Math_RandSetIndex(saved);
+  }
+  if (w.fireSound[0]) Sound_Play(w.fireSound, 1.0f, 5.0f, &from->x, 0, SOUND_CAT_EFFECTS);
 }
 
 void NET_ChooseStart(int32_t team, vec3* origin, vec3* angles) {
@@ -563,16 +646,16 @@ void NET_SendRefreshServerList() {
     uint32_t address = 0;
     if (!n) continue;
     if (!NET_TextToAddr(word, &address)) {
-      Log_Printf("NET_SendRefreshServerList: \"%s\" is not an address\n", word);
+      Say("NET_SendRefreshServerList: \"%s\" is not an address\n", word);
       continue;
     }
     Send(m, address);
-    Log_Printf("NET:send RefreshServerList to %s\n", AddrText(address));
+    Say("NET:send RefreshServerList to %s\n", AddrText(address));
     asked = true;
   }
   if (asked) return;
   Send(m, 0);
-  Log_Printf("NET:send RefreshServerList to broadcast\n");
+  Say("NET:send RefreshServerList to broadcast\n");
 }
 
 void NET_SendWantConnect(uint32_t server) {
@@ -583,7 +666,7 @@ void NET_SendWantConnect(uint32_t server) {
   NET_RosterTeam = m.team;
   NET_ServerAddress = server;
   Send(m, server);
-  Log_Printf("NET:send WantConnect to %s\n", AddrText(server));
+  Say("NET:send WantConnect to %s\n", AddrText(server));
 }
 
 void NET_SendRespawn(GameObject* body) {
@@ -600,20 +683,36 @@ void NET_SendRespawn(GameObject* body) {
   m.origin[0] = origin.x, m.origin[1] = origin.y, m.origin[2] = origin.z;
   m.angles[0] = angles.x, m.angles[1] = angles.y, m.angles[2] = angles.z;
   Send(m, uint32_t(body->prop.netId));
-  Log_Printf("NET:send Respawn to client %s\n", AddrText(uint32_t(body->prop.netId)));
+  Say("NET:send Respawn to client %s\n", AddrText(uint32_t(body->prop.netId)));
+}
+
+void NET_RespawnDead() {
+  if (!NET_Up || Game_NetMode != 1) return;
+  for (GameObject* o : Index().bodies)
+    if (Active(o) && o->person.state == 2 && o->deathTime + kRespawnDelay < Game_Time) NET_SendRespawn(o);
+  GameObject* p = Obj_Player;
+  if (!p || p->person.state != 2 || !(p->deathTime + kRespawnDelay < Game_Time)) return;
+  vec3 origin, angles;
+  NET_ChooseStart(p->person.team, &origin, &angles);
+  p->origin = p->prevOrigin = origin;
+  p->angles = angles;
+  p->person.velocity[0] = p->person.velocity[1] = p->person.velocity[2] = 0;
+  p->flags |= 12u;
+  p->person.health = 100;
+  p->person.state = 1;
 }
 
 void NET_SendState() {
   if (!NET_Up || Game_NetMode == 0 || !Obj_Player) return;
   static NetMessage world;
   bool server = Game_NetMode == 1;
+  NetIndex& index = Index();
   if (server) {
     std::memset(&world, 0, sizeof world);
     world.type = NETMSG_WORLD;
-    for (GameObject* o = Obj_ListHead; o; o = o->next) {
-      int n = Active(o) ? ObjectNumber(o) : -1;
-      if (n >= 0 && (o->person.state == 1 || o->person.state == 2)) world.world[n] = uint8_t(o->person.state);
-    }
+    for (int n = 0; n < kNetWorldBytes; n++)
+      for (GameObject* o : index.numbered[n])
+        if (Active(o) && (o->person.state == 1 || o->person.state == 2)) world.world[n] = uint8_t(o->person.state);
   }
   NetMessage& m = Fresh(NETMSG_STATE);
   const GameObject* p = Obj_Player;
@@ -627,8 +726,8 @@ void NET_SendState() {
   m.shotAngles[0] = s.angles.x, m.shotAngles[1] = s.angles.y, m.shotAngles[2] = s.angles.z;
   m.weapon = s.weapon;
   m.shotWord = s.word;
-  for (GameObject* o = Obj_ListHead; o; o = o->next) {
-    if (o->classNum != NETPLAYER || !Active(o) || !o->prop.netId) continue;
+  for (GameObject* o : index.bodies) {
+    if (!Active(o) || !o->prop.netId) continue;
     Send(m, uint32_t(o->prop.netId));
     if (server) Send(world, uint32_t(o->prop.netId));
   }
@@ -640,7 +739,7 @@ void NET_SendTouchRequest(int32_t object) {
   NetMessage& m = Fresh(NETMSG_TOUCHREQUEST);
   m.object = object;
   Send(m, NET_ServerAddress);
-  Log_Printf("NET:send TouchRequest to server %s\n", AddrText(NET_ServerAddress));
+  Say("NET:send TouchRequest to server %s\n", AddrText(NET_ServerAddress));
 }
 
 void NET_SendTouchConfirm(uint32_t client, int32_t object) {
@@ -648,7 +747,7 @@ void NET_SendTouchConfirm(uint32_t client, int32_t object) {
   NetMessage& m = Fresh(NETMSG_TOUCHCONFIRM);
   m.object = object;
   Send(m, client);
-  Log_Printf("NET:send TouchConfirm to %s\n", AddrText(client));
+  Say("NET:send TouchConfirm to %s\n", AddrText(client));
 }
 
 void NET_SendServerQuit() {
@@ -659,7 +758,7 @@ void NET_SendServerQuit() {
     NetMessage& m = Fresh(NETMSG_SERVERQUIT);
     Send(m, r.id);
   }
-  Log_Printf("server ServerQuit %f\n", NET_GameStamp);
+  Say("server ServerQuit %f\n", NET_GameStamp);
 }
 
 void NET_SendKilled(uint32_t killer) {
@@ -668,7 +767,7 @@ void NET_SendKilled(uint32_t killer) {
   m.victim = NET_LocalAddress;
   m.killer = killer;
   Send(m, NET_ServerAddress);
-  Log_Printf("NET:send Killed to server %s\n", AddrText(NET_ServerAddress));
+  Say("NET:send Killed to server %s\n", AddrText(NET_ServerAddress));
 }
 
 void NET_AddFrag(uint32_t id) {
@@ -701,16 +800,17 @@ void NET_SendFrags() {
 
 void NET_SendClientQuit() {
   if (!NET_Up || Game_NetMode != 2 || !NET_GameRunning) return;
-  Log_Printf("client ClientQuit %f\n", NET_GameStamp);
+  Say("client ClientQuit %f\n", NET_GameStamp);
   NetMessage& m = Fresh(NETMSG_CLIENTQUIT);
   Send(m, NET_ServerAddress);
-  Log_Printf("NET:send ClientQuit to %s\n", AddrText(NET_ServerAddress));
+  Say("NET:send ClientQuit to %s\n", AddrText(NET_ServerAddress));
 }
 
 int NET_ReceiveAll() {
   if (!NET_Up) return 0;
   static uint8_t packet[kNetPacketSize];
   int handled = 0;
+  g_draining = true;
   while (handled < kNetPacketsPerFrame) {
     uint32_t sender = 0;
     int length = NET_ReceiveSource ? NET_ReceiveSource(packet, kNetPacketSize, &sender)
@@ -719,6 +819,7 @@ int NET_ReceiveAll() {
     NET_HandlePacket(packet, length, sender);
     handled++;
   }
+  g_draining = false;
   return handled;
 }
 
@@ -747,7 +848,7 @@ int NET_ReadFrags(const uint8_t* bytes, size_t size) {
   ByteReader r(bytes, size);
   uint32_t count = r.U32();
   if (!r.ok || count > uint32_t(kFragRows) + 1 || r.Left() != size_t(count) * 8) {
-    Log_Printf("NET_ReadFrags: a frag table of %u rows does not fit its %zu bytes; nothing changed\n", count, size);
+    Say("NET_ReadFrags: a frag table of %u rows does not fit its %zu bytes; nothing changed\n", count, size);
     return 0;
   }
   Obj_Player->frags = 0;

@@ -79,10 +79,18 @@ void NET_SendServerQuit();
 void NET_SendKilled(uint32_t killer);
 void NET_AddFrag(uint32_t id);
 void NET_SendFrags();
+// The server's respawns of the frame: every body dead for 5 s (NET_SendRespawn), and its own
+// player, put back alive at a free start like a client.
+void NET_RespawnDead();
 void NET_SendClientQuit();
 // Starts a game as server (stamp = the frame clock) and ends any network game (tables emptied).
 void NET_StartServer(int32_t gameType);
 void NET_EndGame();
+
+// A shot of the weapon (0..35) from `from` along the angles `aim`: projectile kind 1 scatters
+// its pellets (two draws each, sideways then up, the random index restored after), kind 2 sends
+// them straight; then the weapon's fire sound. Used for peers' shots and the player's own.
+void NET_SpawnShot(uint32_t owner, int32_t weapon, const vec3* from, const vec3* aim);
 
 // Start-point choice for a team: the default start, else a random allowed start nobody alive
 // stands on.

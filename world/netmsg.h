@@ -30,7 +30,7 @@ constexpr float kNetProtocolVersion = 0.13f;
 // The byte count of each type.
 extern const int NetMsg_Sizes[kNetMsgTypes];
 
-// Every field of every type; a message uses the fields of its type (the rest stay zero).
+// Every field of every type; a message uses the fields of its type.
 struct NetMessage {
   int32_t type;
   float stamp;  // types 1..12
@@ -85,8 +85,9 @@ extern const char* const NetMsg_RefusalText[NETREF_KINDS];
 // Writes the message of msg.type into out (room for kNetMaxMessageSize). Returns its size, 0 for
 // an unknown type. Texts are cut to their slot less one byte and always end in a NUL.
 int NetMsg_Encode(const NetMessage& msg, uint8_t* out);
-// Reads a datagram into msg (zeroed first). Extra bytes past the type's size are ignored. Returns
-// NETREF_NONE or why the datagram is refused; texts always end in a NUL.
+// Reads a datagram into msg: its type, stamp and every field of its type (the fields of other
+// types keep what they held). Extra bytes past the type's size are ignored. Returns NETREF_NONE
+// or why the datagram is refused; texts always end in a NUL.
 NetMsgRefusal NetMsg_Decode(const uint8_t* data, int length, NetMessage* msg);
 // A level name a peer may ask to load: letters, digits, "_", "-", space and "\\" between parts.
 bool NetMsg_LevelNameOk(const char* name);

@@ -22,6 +22,7 @@
 GameObject* Obj_ListHead;
 GameObject* Obj_ListTail;
 GameObject* Obj_Player;
+uint32_t Obj_ListVersion;
 static uint32_t g_lastId;
 void Obj_SetLastId(uint32_t id) { g_lastId = id; }
 
@@ -124,6 +125,7 @@ GameObject* Obj_Alloc() {
   obj->slots = Obj_ClassSlots[0];
   Speech_ResetValues(obj->drawValues);
   obj->id = ++g_lastId;
+  Obj_ListVersion++;
   obj->prev = Obj_ListTail;
   if (Obj_ListTail)
     Obj_ListTail->next = obj;
@@ -201,6 +203,7 @@ static void Obj_Release(GameObject* obj) {
 
 static void Obj_Unlink(GameObject* obj) {
   g_arrayStale = true;
+  Obj_ListVersion++;
   if (obj->prev)
     obj->prev->next = obj->next;
   else
@@ -232,6 +235,7 @@ void Obj_ClearAll() {
   ObjGroup_Reset();
   GameObject* obj = Obj_ListHead;
   Obj_ListHead = Obj_ListTail = nullptr;
+  Obj_ListVersion++;
   while (obj) {
     GameObject* next = obj->next;
     Obj_Release(obj);

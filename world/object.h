@@ -153,6 +153,9 @@ extern GameObject* Obj_Player;
 // with).
 extern const ObjectClassSlots Obj_ClassSlots[10];
 
+// Grows whenever an object joins or leaves the list (indexes over the list compare it).
+extern uint32_t Obj_ListVersion;
+
 GameObject* Obj_Alloc();
 // The id the last object made received (ids only grow).
 uint32_t Obj_LastId();

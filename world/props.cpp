@@ -28,18 +28,14 @@
 #include "world/game.h"
 #include "world/gamevars.h"
 #include "world/level.h"
+#include "world/net.h"
 #include "world/speech.h"
 #include "world/trace.h"
 
-int32_t Ctf_FlagState[2];
-uint32_t Ctf_Carrier[2];
-int32_t Ctf_Score[2];
-uint32_t Ctf_LocalAddress;
 float Player_HackSkill;
-void (*World_SendTouchRequest)(int number);
 
 void Ctf_Reset() {
-  for (int t = 0; t < 2; t++) Ctf_FlagState[t] = Ctf_Carrier[t] = Ctf_Score[t] = 0;
+  for (TeamFlag& f : NET_Flags) f = TeamFlag{};
 }
 
 // The models of the three names (none for an empty name) and, for a new record (its scale still
@@ -166,7 +162,7 @@ void World_Draw(GameObject* o, ViewParams* view) {
     int team = Ctf_Team(o);
     if (o->person.ctfRole == CTF_BASE) {
       World_DrawModel(Model_Get(kCtfBaseModels[team]), o, view);
-      if (Ctf_FlagState[team] == 0) World_DrawModel(Model_Get(kCtfFlagModels[team]), o, view);
+      if (NET_Flags[team].state == 0) World_DrawModel(Model_Get(kCtfFlagModels[team]), o, view);
     } else if (o->person.state == 1) {
       World_DrawModel(Model_Get(kCtfFlagModels[team]), o, view);
     }
@@ -188,26 +184,26 @@ static void World_UseCtf(GameObject* o, GameObject* user) {
   int team = Ctf_Team(o);
   int userTeam = user->person.team == 1 ? 1 : 0;
   if (o->person.ctfRole == CTF_FLAG) {
-    if (Ctf_FlagState[team] != 2) return;
+    if (NET_Flags[team].state != 2) return;
     if (userTeam != team) {
-      Ctf_FlagState[team] = 1;
-      Ctf_Carrier[team] = Ctf_LocalAddress;
+      NET_Flags[team].state = 1;
+      NET_Flags[team].carrier = NET_LocalAddress;
     } else {
-      Ctf_FlagState[team] = 0;
+      NET_Flags[team].state = 0;
     }
     o->person.state = 2;
     o->person.hiddenUntil = float(Game_Time + 1e6);
   } else if (o->person.ctfRole == CTF_BASE) {
     if (userTeam != team) {
-      if (Ctf_FlagState[team] == 0) {
-        Ctf_FlagState[team] = 1;
-        Ctf_Carrier[team] = Ctf_LocalAddress;
+      if (NET_Flags[team].state == 0) {
+        NET_Flags[team].state = 1;
+        NET_Flags[team].carrier = NET_LocalAddress;
       }
-    } else if (Ctf_FlagState[team] == 0) {
+    } else if (NET_Flags[team].state == 0) {
       for (int other = 0; other < 2; other++) {
-        if (other == team || Ctf_FlagState[other] != 1 || Ctf_Carrier[other] != Ctf_LocalAddress) continue;
-        Ctf_FlagState[other] = 0;
-        Ctf_Score[userTeam]++;
+        if (other == team || NET_Flags[other].state != 1 || NET_Flags[other].carrier != NET_LocalAddress) continue;
+        NET_Flags[other].state = 0;
+        NET_Flags[userTeam].score++;
       }
     }
   }
@@ -232,8 +228,8 @@ void World_Use(GameObject* o, GameObject* user, const char*) {
   if (picker && alive && o->person.itemText[0]) {
     int number = 0;
     if (Game_NetMode == 2) {
-      if (o->person.name[0] == '#' && std::sscanf(o->person.name + 1, "%d", &number) == 1 && World_SendTouchRequest)
-        World_SendTouchRequest(number);
+      if (o->person.name[0] == '#' && std::sscanf(o->person.name + 1, "%d", &number) == 1)
+        NET_SendTouchRequest(number);
     } else {
       Person_ApplyPickup(o, user);
     }

@@ -21,19 +21,12 @@ void Obj_InfoReply(GameObject* obj, const void* request, void* reply, const char
 // never culled.
 bool Obj_BoxCulled(const GameObject* obj, const ViewParams* view);
 
-// Capture the flag, per team (0 red, 1 blue): flag state (0 at its base, 1 carried, 2 lying in
-// the field), the carrying host's address, the score.
-extern int32_t Ctf_FlagState[2];
-extern uint32_t Ctf_Carrier[2];
-extern int32_t Ctf_Score[2];
-// This host's address, as carriers are recorded.
-extern uint32_t Ctf_LocalAddress;
+// Capture the flag: the team flag table is the network's (NET_Flags, world/net.h); carriers are
+// recorded by network address (NET_LocalAddress for this host). Empties the table.
 void Ctf_Reset();
 
 // The hero's hacking skill, asked by doors with a "skill_hack" requirement.
 extern float Player_HackSkill;
-// A client's pick-up of a numbered object ("#n") goes to the server through this (none: nothing).
-extern void (*World_SendTouchRequest)(int number);
 
 void World_Draw(GameObject*, ViewParams*);
 void World_Clip(GameObject*, TraceRequest*);

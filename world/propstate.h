@@ -60,6 +60,9 @@ struct PropState {
   float lastClock;   // the sender's frame clock of the last state taken
   float fireTime;    // game time of its last shot
   int32_t fireWeapon;
+  vec3 prevAngles;   // the angles of the last animate
+  float prevPhase;   // run-cycle phase of the animate before (the phase itself is `phase`)
+  int32_t backwards; // the run cycle moves toward -y: the body is drawn turned about
   // Sun halos.
   char lens[256], glare[256];
   // Projectiles and casings.

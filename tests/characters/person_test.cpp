@@ -175,10 +175,14 @@ TEST_F(Persons, CaptureTheFlagRolesOnlyInAMultiplayerGame) {
   Game_NetGameType = 2;
   World_SetCtfRole(flag);
   EXPECT_EQ(flag->person.ctfRole, CTF_FLAG);
-  EXPECT_EQ(flag->person.team, 2);
-  std::snprintf(flag->person.itemText, sizeof flag->person.itemText, "[ctfbase] [green]");
+  EXPECT_EQ(flag->person.team, 1);  // the blue players' team and flag row
+  std::snprintf(flag->person.itemText, sizeof flag->person.itemText, "[ctfbase] [red]");
   World_SetCtfRole(flag);
-  EXPECT_EQ(flag->person.ctfRole, CTF_FLAG);  // unknown team: unchanged
+  EXPECT_EQ(flag->person.ctfRole, CTF_BASE);
+  EXPECT_EQ(flag->person.team, 0);
+  std::snprintf(flag->person.itemText, sizeof flag->person.itemText, "[ctfflag] [green]");
+  World_SetCtfRole(flag);
+  EXPECT_EQ(flag->person.ctfRole, CTF_BASE);  // unknown team: unchanged
   Game_NetGameType = 0;
 }
 

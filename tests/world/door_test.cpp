@@ -11,6 +11,7 @@
 #include "characters/player.h"
 #include "world/fx.h"
 #include "world/game.h"
+#include "world/net.h"
 #include "world/props.h"
 #include "world/trace.h"
 #include "world_fixture.h"
@@ -199,7 +200,7 @@ TEST_F(DoorTest, PickUpsListsAndRespawn) {
 TEST_F(DoorTest, CaptureTheFlagTakeAndCapture) {
   Game_NetMode = 1;
   Game_NetGameType = 2;
-  Ctf_LocalAddress = 0x0a000001;
+  NET_LocalAddress = 0x0a000001;
   GameObject* base[2];
   for (int team : {0, 1}) {
     base[team] = Spawn(WORLD, 0, 0, "");
@@ -209,10 +210,10 @@ TEST_F(DoorTest, CaptureTheFlagTakeAndCapture) {
   }
   player_->person.team = 0;
   World_Use(base[1], player_, nullptr);  // red takes the blue flag
-  EXPECT_EQ(Ctf_Carrier[1], 0x0a000001u);
+  EXPECT_EQ(NET_Flags[1].carrier, 0x0a000001u);
   World_Use(base[0], player_, nullptr);  // and brings it home
-  EXPECT_EQ(Ctf_FlagState[1], 0);
-  EXPECT_EQ(Ctf_Score[0], 1);
+  EXPECT_EQ(NET_Flags[1].state, 0);
+  EXPECT_EQ(NET_Flags[0].score, 1);
   Game_NetMode = 0;
   Game_NetGameType = 0;
 }

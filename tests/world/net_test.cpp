@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "characters/actions.h"
 #include "characters/defs.h"
+#include "characters/player.h"
 #include "foundation/random.h"
 #include "foundation/var.h"
 #include "world/entity.h"
@@ -278,4 +280,55 @@ TEST_F(NetTest, FragTableSavedAndReadBack) {
   for (const std::string& bytes : cases)
     EXPECT_EQ(NET_ReadFrags(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0);
   EXPECT_EQ(player_->frags, 3);
+}
+
+TEST_F(NetTest, ThePlayersShotAndDeathReachThePeers) {
+  // A client with the server's body; the player holds a three-pellet gun firing twice a second.
+  Game_Running = 1;
+  Game_NetMode = 2;
+  NET_GameRunning = 1;
+  NET_GameStamp = 1.0f;
+  NET_ServerAddress = Addr(2);
+  vec3 zero{};
+  GameObject* host = NetPlayer_Spawn(nullptr, int32_t(Addr(2)), 0, "host", &zero, &zero, &zero);
+  player_->classNum = MACHINEPLAYER;
+  Load_ObjectX(player_);
+  WeaponDef saved = Def_Weapons[5];
+  Def_Weapons[5].kind = 1;
+  Def_Weapons[5].pellets = 3;
+  Def_Weapons[5].shotTime = 0.5f;
+  player_->person.equippedKind = INV_WEAPON;
+  player_->person.equippedIndex = 5;
+  auto shots = [] {
+    int n = 0;
+    for (GameObject* o = Obj_ListHead; o; o = o->next) n += o->classNum == PULKA;
+    return n;
+  };
+  for (double t : {1.0, 1.2, 1.6}) {  // the second pull comes too soon
+    Game_Time = t;
+    Game_TickFrame = DemoFrame{0.02f, 0, 0, CMD_FIRE};
+    Player_Think(player_);
+    NET_SendState();
+  }
+  EXPECT_EQ(shots(), 6);
+  int fired = 0;
+  for (const Sent& m : g_sent)
+    if (m.to == Addr(2) && m.msg.type == NETMSG_STATE && m.msg.shot) fired += m.msg.weapon == 5;
+  EXPECT_EQ(fired, 2);
+  EXPECT_EQ(NET_PendingShot.flag, 0);
+  Def_Weapons[5] = saved;
+  // Killed by the host's projectile: the client reports it; on a server the killer's row scores.
+  GameObject* bullet = Obj_Alloc();
+  bullet->owner = host->id;
+  player_->slots.Damage(player_, bullet, 500, 1, nullptr, 5, 0);
+  ASSERT_EQ(SentTo(Addr(2), NETMSG_KILLED), 1);
+  EXPECT_EQ(g_sent.back().msg.victim, kSelf);
+  EXPECT_EQ(g_sent.back().msg.killer, Addr(2));
+  NET_StartServer(0);
+  Join(Addr(2));
+  player_->person.state = 1;
+  player_->person.health = 100;
+  player_->slots.Damage(player_, bullet, 500, 1, nullptr, 5, 0);
+  EXPECT_EQ(NET_FragTable[0].frags, 1);
+  EXPECT_EQ(player_->frags, 0);
 }

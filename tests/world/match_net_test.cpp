@@ -1,0 +1,303 @@
+// A match between two copies of the engine, each its own process on its own loopback address
+// (127.0.0.2 hosts, 127.0.0.3 joins), port 5551: the join by refresh, bodies that stand where
+// the other copy's player stands, a pick-up, kills and frags, the respawn after 5 s, the
+// client's quit and the server's.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "characters/actions.h"
+#include "characters/defs.h"
+#include "foundation/log.h"
+#include "foundation/timer.h"
+#include "foundation/udp.h"
+#include "foundation/var.h"
+#include "support/test_support.h"
+#include "tools/def_writer.h"
+#include "tools/entity_writer.h"
+#include "world/game.h"
+#include "world/gamevars.h"
+#include "world/level.h"
+#include "world/net.h"
+#include "world/object.h"
+#include "world/start.h"
+
+namespace {
+
+enum Copy { HOST, CLIENT };
+uint32_t Address(Copy c) { return htonl((127u << 24) | (c == HOST ? 2u : 3u)); }
+
+// What a copy shows of itself each frame.
+struct View {
+  int running, mode, bodies;
+  float player[3];
+  int state, frags, money;
+  float health;
+  float body[3];  // the other copy's body
+  int bodyState, bodyFrags;
+  int pickup;  // state of "#0"
+};
+
+// Steps the test hands the copies; each copy acknowledges the last one it finished.
+enum Step { JOIN = 1, WALK, TOUCH, KILL_CLIENT, KILL_HOST, QUIT_CLIENT, REJOIN, QUIT_SERVER, END };
+
+struct Shared {
+  std::atomic<int> opened[2];  // 1 with its socket, -1 when the address was not to be had
+  std::atomic<int> step;
+  std::atomic<int> done[2];
+  View view[2];
+  float maxGap;     // host: largest distance between its body of the client and the client's player
+  float maxStride;  // client: largest motion of its player in one frame
+};
+
+GameObject* OtherBody() {
+  for (GameObject* o = Obj_ListHead; o; o = o->next)
+    if (o->classNum == NETPLAYER && (o->flags & OBJ_ACTIVE)) return o;
+  return nullptr;
+}
+
+void Publish(View& v) {
+  v = View{};
+  v.running = Game_Running;
+  v.mode = Game_NetMode;
+  for (GameObject* o = Obj_ListHead; o; o = o->next) {
+    v.bodies += o->classNum == NETPLAYER && (o->flags & OBJ_ACTIVE);
+    if (std::strcmp(o->person.name, "#0") == 0) v.pickup = o->person.state;
+  }
+  if (GameObject* p = Obj_Player) {
+    v.player[0] = p->origin.x, v.player[1] = p->origin.y, v.player[2] = p->origin.z;
+    v.state = p->person.state;
+    v.health = p->person.health;
+    v.frags = p->frags;
+    v.money = p->person.money;
+  }
+  if (GameObject* b = OtherBody()) {
+    v.body[0] = b->origin.x, v.body[1] = b->origin.y, v.body[2] = b->origin.z;
+    v.bodyState = b->person.state;
+    v.bodyFrags = b->frags;
+  }
+}
+
+// The client asks the host for its game and joins the row it hears.
+bool g_asked;
+void Join() {
+  if (!g_asked) {
+    NET_SendRefreshServerList();
+    g_asked = true;
+  }
+  if (NET_ServerList[0].used && !NET_GameRunning && NET_ServerAddress == 0) {
+    NET_GameStamp = NET_ServerList[0].stamp;
+    NET_SendWantConnect(NET_ServerList[0].address);
+  }
+}
+
+// One copy: frames until the test says END (or a minute passes); the steps act once each.
+void RunCopy(Copy me, Shared* sh) {
+  Log_Open();
+  Timer_Init(0);
+  Timer_Init(1);
+  GameVars_Init(0);
+  for (const DefTable& t : Def_Tables) Def_LoadTable(t);
+  Var_SetText(&game_playername, me == HOST ? "Hollis" : "Tamsin");
+  Var_SetText(&net_refreshaddresses, "127.0.0.2");
+  uint32_t local = 0;
+  sh->opened[me] = UDP_OpenOn(Address(me), kNetPort, &local) == 1 ? 1 : -1;
+  if (sh->opened[me] != 1) _exit(3);
+  NET_Up = 1;
+  NET_LocalAddress = Address(me);
+  if (me == HOST) {
+    Game_NetMode = 1;
+    Level_Load("duel");
+  }
+  int acted = 0, walked = 0;
+  vec3 last{};
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < until) {
+    int step = sh->step.load();
+    if (step == END) break;
+    Player_CommandWord = 0;
+    if (me == CLIENT && (step == JOIN || step == REJOIN) && acted != step) {
+      Join();
+      if (NET_GameRunning && Obj_Player && OtherBody()) acted = step, g_asked = false;
+    } else if (step == WALK && acted != step) {
+      if (me == CLIENT) Player_CommandWord = CMD_FORWARD;
+      if (++walked > 60) acted = step;
+    } else if (step != acted) {
+      acted = step;
+      GameObject* body = OtherBody();
+      if (me == CLIENT && step == TOUCH && Obj_Player)  // steps onto the pick-up
+        for (GameObject* o = Obj_ListHead; o; o = o->next)
+          if (std::strcmp(o->person.name, "#0") == 0) Obj_Player->origin = o->origin;
+      bool killed = (me == CLIENT && step == KILL_CLIENT) || (me == HOST && step == KILL_HOST);
+      if (killed && Obj_Player && body) Obj_Player->slots.Damage(Obj_Player, body, 500, 1, nullptr, 0, 0);
+      if ((me == CLIENT && step == QUIT_CLIENT) || (me == HOST && step == QUIT_SERVER)) Level_Free();
+    }
+    Game_Frame();
+    if (Obj_Player) {
+      vec3 at = Obj_Player->origin;
+      float stride = std::hypot(at.x - last.x, at.y - last.y);
+      if (me == CLIENT && step == WALK && walked > 1 && stride > sh->maxStride) sh->maxStride = stride;
+      last = at;
+    }
+    Publish(sh->view[me]);
+    if (me == HOST && step == WALK) {
+      const View& c = sh->view[CLIENT];
+      float gap = std::hypot(c.player[0] - sh->view[HOST].body[0], c.player[1] - sh->view[HOST].body[1]);
+      if (gap > sh->maxGap) sh->maxGap = gap;
+    }
+    sh->done[me] = acted;
+    usleep(3000);
+  }
+  if (Game_Running) Level_Free();
+  Log_Close();
+  _exit(0);
+}
+
+class Match : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The arena: the default start, two deathmatch starts facing each other 300 units apart, a
+    // floor, and one pick-up "#0" worth 25 money.
+    std::string scn;
+    ASSERT_TRUE(Tool_EntityText(
+        {{{"classname", "info_player_start"}, {"origin", "0 -400 0"}},
+         {{"classname", "info_player_deathmatch"}, {"origin", "0 -150 0"}, {"angle", "0"}},
+         {{"classname", "info_player_deathmatch"}, {"origin", "0 150 0"}, {"angle", "180"}},
+         {{"classname", "world"}, {"id", "floor"}, {"origin", "0 0 0"}, {"clipbox", "-4000 -4000 -32 4000 4000 0"},
+          {"solidbox", "1"}, {"blocked", "1"}},
+         {{"classname", "world"}, {"id", "#0"}, {"origin", "300 0 0"}, {"command", "[money][25]"}}},
+        &scn));
+    for (const char* copy : {"host", "client"}) {
+      std::string dir = dir_.Path() + "/" + copy + "/";
+      tw_test::WriteFile(dir + "arenas/duel.scn", scn);
+      for (const auto& [file, text] : Tool_SampleDefFiles()) tw_test::WriteFile(dir + "scripts/" + file, text);
+    }
+    void* mem = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mem, MAP_FAILED);
+    sh_ = new (mem) Shared{};
+    for (Copy c : {HOST, CLIENT}) {
+      pid_[c] = fork();
+      ASSERT_GE(pid_[c], 0);
+      if (pid_[c] == 0) {
+        if (chdir((dir_.Path() + (c == HOST ? "/host" : "/client")).c_str()) != 0) _exit(2);
+        RunCopy(c, sh_);
+      }
+      if (c == HOST) std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the host serves first
+    }
+    ASSERT_TRUE(Until([&] { return sh_->opened[HOST] && sh_->opened[CLIENT]; }, 10));
+    // Another program on this machine may hold the port on every address.
+    if (sh_->opened[HOST] < 0 || sh_->opened[CLIENT] < 0) GTEST_SKIP() << "port " << kNetPort << " is taken";
+  }
+  void TearDown() override {
+    sh_->step = END;
+    for (pid_t p : pid_) {
+      int status = 0;
+      for (int i = 0; i < 500 && waitpid(p, &status, WNOHANG) == 0; i++) usleep(10000);
+      if (waitpid(p, &status, WNOHANG) == 0) {
+        kill(p, SIGKILL);
+        waitpid(p, &status, 0);
+      }
+    }
+    munmap(sh_, sizeof(Shared));
+  }
+  // Hands both copies the step and waits until both finished it.
+  void Go(Step s) {
+    sh_->step = s;
+    ASSERT_TRUE(Until([&] { return sh_->done[HOST] == s && sh_->done[CLIENT] == s; }, 20)) << "step " << s;
+  }
+  template <typename F>
+  bool Until(F ok, int seconds) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+      if (ok()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return ok();
+  }
+  std::string Log(Copy c) { return tw_test::ReadFile(dir_.Path() + (c == HOST ? "/host/log" : "/client/log")); }
+  const View& V(Copy c) { return sh_->view[c]; }
+  tw_test::TempDir dir_;
+  Shared* sh_ = nullptr;
+  pid_t pid_[2] = {-1, -1};
+};
+
+bool Has(const std::string& log, const std::string& line) { return log.find(line) != std::string::npos; }
+
+TEST_F(Match, TwoCopiesJoinSeeEachOtherScoreRespawnAndQuit) {
+  // Join: the client asks the listed address, picks the row and is accepted; each copy has one
+  // body, standing where the other's player stands.
+  Go(JOIN);
+  ASSERT_TRUE(Until([&] { return V(HOST).bodies == 1 && V(CLIENT).bodies == 1 && V(CLIENT).mode == 2; }, 10));
+  std::string hostLog = Log(HOST), clientLog = Log(CLIENT);
+  EXPECT_TRUE(Has(clientLog, "NET:send RefreshServerList to 127.0.0.2")) << clientLog;
+  EXPECT_TRUE(Has(hostLog, "NET:incoming Client from 127.0.0.3")) << hostLog;
+  EXPECT_TRUE(Has(clientLog, "NET:incoming Server from 127.0.0.2"));
+  EXPECT_TRUE(Has(hostLog, "NET:incoming WantConnect from 127.0.0.3"));
+  EXPECT_TRUE(Has(clientLog, "NET:incoming AcceptClient from 127.0.0.2"));
+  EXPECT_EQ(V(HOST).mode, 1);
+
+  // The client walks; the host's body of it follows within a frame or two of motion, and once it
+  // stands both copies agree on both places.
+  Go(WALK);
+  EXPECT_GT(sh_->maxStride, 0.0f);
+  EXPECT_LE(sh_->maxGap, 2 * sh_->maxStride + 0.5f);
+  auto agree = [&] {
+    const View &h = V(HOST), &c = V(CLIENT);
+    for (int k = 0; k < 3; k++)
+      if (std::fabs(h.body[k] - c.player[k]) > 0.01f || std::fabs(c.body[k] - h.player[k]) > 0.01f) return false;
+    return true;
+  };
+  Until(agree, 3);  // the client slides to a stop
+  for (Copy c : {HOST, CLIENT}) {
+    const View &me = V(c), &other = V(c == HOST ? CLIENT : HOST);
+    for (int k = 0; k < 3; k++) EXPECT_NEAR(me.body[k], other.player[k], 0.01) << c << " axis " << k;
+  }
+  EXPECT_NEAR(V(CLIENT).player[2], 0, 0.5) << "the client stands on the floor";
+
+  // Touch: the client walks into "#0"; the host takes it off the field and confirms; the client
+  // collects it.
+  Go(TOUCH);
+  ASSERT_TRUE(Until([&] { return V(CLIENT).money == 125 && V(HOST).pickup == 2 && V(CLIENT).pickup == 2; }, 5));
+  EXPECT_TRUE(Has(Log(HOST), "NET:send TouchConfirm to 127.0.0.3"));
+
+  // The host's body kills the client: the host scores, both copies see it dead, and 5 s later
+  // the host puts it back alive.
+  Go(KILL_CLIENT);
+  ASSERT_TRUE(Until([&] { return V(HOST).frags == 1 && V(CLIENT).bodyFrags == 1 && V(HOST).bodyState == 2; }, 5));
+  EXPECT_EQ(V(CLIENT).state, 2);
+  EXPECT_TRUE(Has(Log(HOST), "NET:incoming Killed from 127.0.0.3"));
+  ASSERT_TRUE(Until([&] { return V(CLIENT).state == 1 && V(CLIENT).health == 100 && V(HOST).bodyState == 1; }, 10));
+  EXPECT_TRUE(Has(Log(HOST), "NET:send Respawn to client 127.0.0.3"));
+  EXPECT_TRUE(Has(Log(CLIENT), "NET:incoming Respawn from server 127.0.0.2"));
+
+  // The client's body kills the host: the client's row scores and the client hears its frag;
+  // the host's player comes back by itself 5 s later.
+  Go(KILL_HOST);
+  ASSERT_TRUE(Until([&] { return V(CLIENT).frags == 1 && V(HOST).state == 2 && V(CLIENT).bodyState == 2; }, 5));
+  ASSERT_TRUE(Until([&] { return V(HOST).state == 1 && V(HOST).health == 100 && V(CLIENT).bodyState == 1; }, 10));
+
+  // The client leaves: the host drops its body. It joins again, then the host ends the game.
+  Go(QUIT_CLIENT);
+  ASSERT_TRUE(Until([&] { return V(HOST).bodies == 0 && !V(CLIENT).running; }, 5));
+  EXPECT_TRUE(Has(Log(CLIENT), "client ClientQuit"));
+  EXPECT_TRUE(Has(Log(HOST), "server ClientQuit"));
+  Go(REJOIN);
+  ASSERT_TRUE(Until([&] { return V(HOST).bodies == 1 && V(CLIENT).bodies == 1; }, 10));
+  Go(QUIT_SERVER);
+  ASSERT_TRUE(Until([&] { return !V(CLIENT).running && V(CLIENT).mode == 0 && !V(HOST).running; }, 5));
+  EXPECT_TRUE(Has(Log(HOST), "server ServerQuit"));
+  EXPECT_TRUE(Has(Log(CLIENT), "NET:incoming ServerQuit from 127.0.0.2"));
+  EXPECT_TRUE(Has(Log(CLIENT), "client ServerQuit"));
+  EXPECT_FALSE(Has(Log(HOST) + Log(CLIENT), "refused")) << Log(HOST) << Log(CLIENT);
+}
+
+}  // namespace

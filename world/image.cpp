@@ -22,7 +22,7 @@ static_assert(offsetof(PersonStats, maxHealth) + kPersonBlockOffset == 236, "the
 
 // The scenery block's fields, each at its place in the image. A field added to PropState needs its
 // row here (and in world/README.md), or saved games lose it.
-static_assert(sizeof(PropState) == 6480, "PropState changed: give the new fields their rows in ObjImage_Fields");
+static_assert(sizeof(PropState) == 6496, "PropState changed: give the new fields their rows in ObjImage_Fields");
 #define PROP_FIELD(f, at, kind) \
   {"prop." #f, at, uint32_t(sizeof(PropState{}.f)), kind, ptrdiff_t(offsetof(GameObject, prop.f))}
 
@@ -240,19 +240,22 @@ const ImageField ObjImage_Fields[] = {
     PROP_FIELD(lastClock, 13028, IMG_F32),
     PROP_FIELD(fireTime, 13032, IMG_F32),
     PROP_FIELD(fireWeapon, 13036, IMG_I32),
-    PROP_FIELD(lens, 13040, IMG_TEXT),
-    PROP_FIELD(glare, 13296, IMG_TEXT),
-    PROP_FIELD(acceleration, 13552, IMG_F32),
-    PROP_FIELD(angularVelocity, 13564, IMG_F32),
-    PROP_FIELD(launchAngles, 13576, IMG_F32),
-    PROP_FIELD(effectOffset, 13588, IMG_F32),
-    PROP_FIELD(hitTime, 13600, IMG_F64),
-    PROP_FIELD(weapon, 13608, IMG_I32),
-    PROP_FIELD(soundHandle, 13612, IMG_PTR),  // this run's bookkeeping
-    PROP_FIELD(soundMinDist, 13616, IMG_F32),
-    {"drawValues", 13620, 64, IMG_F32, offsetof(GameObject, drawValues)},
-    {"visibility", 13684, 4, IMG_F32, offsetof(GameObject, visibility)},
-    {"bot (reserved)", 13688, 26236, IMG_RESERVED, -1},
+    PROP_FIELD(prevAngles, 13040, IMG_F32),
+    PROP_FIELD(prevPhase, 13052, IMG_F32),
+    PROP_FIELD(backwards, 13056, IMG_I32),
+    PROP_FIELD(lens, 13060, IMG_TEXT),
+    PROP_FIELD(glare, 13316, IMG_TEXT),
+    PROP_FIELD(acceleration, 13572, IMG_F32),
+    PROP_FIELD(angularVelocity, 13584, IMG_F32),
+    PROP_FIELD(launchAngles, 13596, IMG_F32),
+    PROP_FIELD(effectOffset, 13608, IMG_F32),
+    PROP_FIELD(hitTime, 13620, IMG_F64),
+    PROP_FIELD(weapon, 13628, IMG_I32),
+    PROP_FIELD(soundHandle, 13632, IMG_PTR),  // this run's bookkeeping
+    PROP_FIELD(soundMinDist, 13636, IMG_F32),
+    {"drawValues", 13640, 64, IMG_F32, offsetof(GameObject, drawValues)},
+    {"visibility", 13704, 4, IMG_F32, offsetof(GameObject, visibility)},
+    {"bot (reserved)", 13708, 26216, IMG_RESERVED, -1},
     {"npcControl", 39924, 4, IMG_I32, offsetof(GameObject, npcControl)},
     {"traceStamp", 39928, 4, IMG_PTR, offsetof(GameObject, traceStamp)},  // this run's bookkeeping
     {"useTargetCharacter", 39932, 4, IMG_PTR, offsetof(GameObject, useTargetCharacter)},

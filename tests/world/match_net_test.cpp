@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -55,7 +56,11 @@ struct Shared {
   std::atomic<int> step;
   std::atomic<int> done[2];
   View view[2];
-  float maxGap;     // host: largest distance between its body of the client and the client's player
+  // The walk: the client's player after each of its frames; the host measures its body of the
+  // client against that path, since the two processes are scheduled independently.
+  float path[1024][2];
+  std::atomic<int> pathCount;
+  float maxGap;     // host: largest distance between its body of the client and the client's path
   float maxStride;  // client: largest motion of its player in one frame
 };
 
@@ -141,17 +146,28 @@ void RunCopy(Copy me, Shared* sh) {
       if (killed && Obj_Player && body) Obj_Player->slots.Damage(Obj_Player, body, 500, 1, nullptr, 0, 0);
       if ((me == CLIENT && step == QUIT_CLIENT) || (me == HOST && step == QUIT_SERVER)) Level_Free();
     }
+    if (me == CLIENT && step == WALK && sh->pathCount == 0 && Obj_Player) {  // where the walk starts
+      sh->path[0][0] = Obj_Player->origin.x, sh->path[0][1] = Obj_Player->origin.y;
+      sh->pathCount = 1;
+    }
     Game_Frame();
     if (Obj_Player) {
       vec3 at = Obj_Player->origin;
       float stride = std::hypot(at.x - last.x, at.y - last.y);
       if (me == CLIENT && step == WALK && walked > 1 && stride > sh->maxStride) sh->maxStride = stride;
+      if (me == CLIENT && step == WALK && sh->pathCount < 1024) {
+        const int n = sh->pathCount.load();
+        sh->path[n][0] = at.x, sh->path[n][1] = at.y;
+        sh->pathCount = n + 1;
+      }
       last = at;
     }
     Publish(sh->view[me]);
-    if (me == HOST && step == WALK) {
-      const View& c = sh->view[CLIENT];
-      float gap = std::hypot(c.player[0] - sh->view[HOST].body[0], c.player[1] - sh->view[HOST].body[1]);
+    if (me == HOST && step == WALK && sh->pathCount > 0) {
+      const float* body = sh->view[HOST].body;
+      float gap = 1e9f;
+      for (int i = 0, n = sh->pathCount; i < n; i++)
+        gap = std::min(gap, std::hypot(sh->path[i][0] - body[0], sh->path[i][1] - body[1]));
       if (gap > sh->maxGap) sh->maxGap = gap;
     }
     sh->done[me] = acted;

@@ -1,5 +1,6 @@
 // The AI's records and entries until its behaviour arrives: characters get their bot state,
 // the AI block of saved games carries it, and the developer key kills every living character.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -114,7 +115,17 @@ std::vector<uint8_t> ai_BlockBytes() {
   return out;
 }
 
-int ai_ApplyBlock(const uint8_t* bytes, size_t size) {
+namespace {
+struct LoadedBot {
+  uint32_t id;
+  BotState bot;
+};
+
+// Reads and checks a whole block. `known` tells whether an object id may be named; areas are
+// checked against the loaded level only when `checkAreas` is set.
+template <class Known>
+int ParseBlock(const uint8_t* bytes, size_t size, Known known, bool checkAreas, std::vector<LoadedBot>* out,
+               uint32_t* respawnsOut) {
   if (!bytes || size < kBlockHeader + 4) {
     Log_Printf("ai_LoadBlock: the AI block is cut short; nothing loaded\n");
     return 0;
@@ -134,17 +145,10 @@ int ai_ApplyBlock(const uint8_t* bytes, size_t size) {
     Log_Printf("ai_LoadBlock: %u characters do not fill the block; nothing loaded\n", count);
     return 0;
   }
-  // Every record is read and its object found before anything is changed.
-  struct Loaded {
-    GameObject* obj;
-    BotState bot;
-  };
-  std::vector<Loaded> loaded;
-  loaded.reserve(count);
+  out->reserve(count);
   for (uint32_t i = 0; i < count; i++) {
     uint32_t id = r.U32();
-    GameObject* obj = Obj_FindById(id);
-    if (!obj) {
+    if (!known(id)) {
       Log_Printf("ai_LoadBlock: no object %u for its AI record; nothing loaded\n", id);
       return 0;
     }
@@ -160,16 +164,43 @@ int ai_ApplyBlock(const uint8_t* bytes, size_t size) {
       Log_Printf("ai_LoadBlock: an unterminated script name; nothing loaded\n");
       return 0;
     }
-    if (b.civilianArea < -1 || b.civilianArea >= int32_t(Nav_Level.sets[NAV_CIVILIAN].areas.size()) ||
-        b.carArea < -1 || b.carArea >= int32_t(Nav_Level.sets[NAV_CARS].areas.size())) {
+    if (checkAreas && (b.civilianArea < -1 || b.civilianArea >= int32_t(Nav_Level.sets[NAV_CIVILIAN].areas.size()) ||
+                       b.carArea < -1 || b.carArea >= int32_t(Nav_Level.sets[NAV_CARS].areas.size()))) {
       Log_Printf("ai_LoadBlock: an area the level does not have; nothing loaded\n");
       return 0;
     }
-    loaded.push_back(Loaded{obj, b});
+    out->push_back(LoadedBot{id, b});
   }
-  if (!r.ok) return 0;
+  *respawnsOut = respawns;
+  return r.ok ? 1 : 0;
+}
+}  // namespace
+
+size_t ai_BlockLength(const uint8_t* bytes, size_t size) {
+  if (!bytes || size < kBlockHeader) return 0;
+  ByteReader r(bytes + 12, 4);
+  uint64_t count = r.U32();
+  uint64_t length = kBlockHeader + count * kBlockRecord + 4;
+  return length <= size ? size_t(length) : 0;
+}
+
+int ai_CheckBlock(const uint8_t* bytes, size_t size, const uint32_t* ids, size_t idCount) {
+  std::vector<uint32_t> sorted(ids, ids + idCount);
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<LoadedBot> loaded;
+  uint32_t respawns = 0;
+  auto known = [&](uint32_t id) { return std::binary_search(sorted.begin(), sorted.end(), id); };
+  return ParseBlock(bytes, size, known, false, &loaded, &respawns);
+}
+
+int ai_ApplyBlock(const uint8_t* bytes, size_t size) {
+  // Every record is read and its object found before anything is changed.
+  std::vector<LoadedBot> loaded;
+  uint32_t respawns = 0;
+  auto known = [](uint32_t id) { return Obj_FindById(id) != nullptr; };
+  if (!ParseBlock(bytes, size, known, true, &loaded, &respawns)) return 0;
   for (GameObject* o = Obj_ListHead; o; o = o->next) o->bot.setUp = 0;
-  for (const Loaded& l : loaded) l.obj->bot = l.bot;
+  for (const LoadedBot& l : loaded) Obj_FindById(l.id)->bot = l.bot;
   g_ai.dmRespawns = int32_t(respawns);
   g_ai.setUp = 1;
   return 1;

@@ -118,3 +118,9 @@ int ai_LoadBlock(FileHandle* file);
 // The block as bytes, and applied from bytes (the same checks as ai_LoadBlock).
 std::vector<uint8_t> ai_BlockBytes();
 int ai_ApplyBlock(const uint8_t* bytes, size_t size);
+// The length of the block that starts at `bytes` as its count tells it; 0 when that runs past
+// `size`.
+size_t ai_BlockLength(const uint8_t* bytes, size_t size);
+// The checks of ai_ApplyBlock against the object ids a saved game is about to bring (the areas
+// are checked when the block is applied): 1 when the block may be applied.
+int ai_CheckBlock(const uint8_t* bytes, size_t size, const uint32_t* ids, size_t idCount);

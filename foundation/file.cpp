@@ -603,25 +603,68 @@ uint32_t File_Size(FileHandle* f) {
 
 uint32_t File_Kind(const FileHandle* f) { return f ? f->kind : 0; }
 
-void File_Close(FileHandle* f) {
-  if (!f) return;
+// Makes a rename in the folder of `path` durable.
+static bool SyncFolderOf(const char* path) {
+  std::string folder(path);
+  size_t slash = folder.find_last_of('/');
+  folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  bool ok = fsync(fd) == 0;
+  close(fd);
+  return ok;
+}
+
+// A written file: every byte flushed and on the disk before it takes the name, then the folder.
+static int FinishWrite(FileHandle* f) {
+  bool failed = std::ferror(f->stream) != 0;
+  failed = std::fflush(f->stream) != 0 || failed;
+  failed = failed || fsync(fileno(f->stream)) != 0;
+  failed = std::fclose(f->stream) != 0 || failed;
+  f->stream = nullptr;
+  if (failed || std::rename(f->tempPath, f->finalPath) != 0) {
+    Log_Printf("File_Close: cannot write %s\n", f->finalPath);
+    std::remove(f->tempPath);
+    return 0;
+  }
+  if (!SyncFolderOf(f->finalPath)) {
+    Log_Printf("File_Close: %s may not survive a crash (its folder was not synced)\n", f->finalPath);
+    return 0;
+  }
+  return 1;
+}
+
+int File_Close(FileHandle* f) {
+  if (!f) return 0;
+  int ok = 1;
   if (f->member) {
     int r = Zip_CloseMember(f->member);
     if (r == ZIP_CRC_ERROR && !f->readError)
       Log_Printf("File_Close: CRC error in %s\n", HandleName(f));
     else if (r != ZIP_OK && !f->readError)
       Log_Printf("File_Close: %s is damaged (%i)\n", HandleName(f), r);
+    ok = r == ZIP_OK && !f->readError;
   }
   if (f->stream) {
-    bool failed = std::ferror(f->stream) != 0;
-    failed = std::fclose(f->stream) != 0 || failed;
     if (f->tempPath) {
-      if (failed || std::rename(f->tempPath, f->finalPath) != 0) {
-        Log_Printf("File_Close: cannot write %s\n", f->finalPath);
-        std::remove(f->tempPath);
-      }
+      ok = FinishWrite(f);
+    } else {
+      ok = std::ferror(f->stream) == 0 && !f->readError;
+      std::fclose(f->stream);
     }
   }
+  FreeHandle(f);
+  return ok;
+}
+
+void File_Discard(FileHandle* f) {
+  if (!f) return;
+  if (!f->tempPath) {
+    File_Close(f);
+    return;
+  }
+  if (f->stream) std::fclose(f->stream);
+  std::remove(f->tempPath);
   FreeHandle(f);
 }
 

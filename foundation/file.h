@@ -38,7 +38,13 @@ FileHandle* File_Open(const char* name, const char* mode);
 size_t File_Read(void* buffer, size_t itemSize, size_t itemCount, FileHandle* f);
 size_t File_Write(const void* buffer, size_t itemSize, size_t itemCount, FileHandle* f);
 uint32_t File_Size(FileHandle* f);
-void File_Close(FileHandle* f);
+// Closes the handle. A written file is flushed to the disk, renamed over its name and its folder
+// synced; 1 when all of that succeeded (and for a read without error), else 0 with a log line,
+// the temporary file removed and any older file of the name untouched.
+int File_Close(FileHandle* f);
+// Closes a handle opened for writing without keeping what was written: the older file of the
+// name stays as it was. A reading handle is simply closed.
+void File_Discard(FileHandle* f);
 // 1 when the handle reads an archive member, 2 a disk file.
 uint32_t File_Kind(const FileHandle* f);
 

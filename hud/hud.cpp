@@ -18,6 +18,7 @@
 #include "ui/menu.h"
 #include "world/game.h"
 #include "world/object.h"
+#include "world/save.h"
 
 HudSettings Hud_Settings;
 int32_t ItemPane_Cells[kItemPaneMaps][kItemPaneCells];
@@ -166,5 +167,5 @@ void ItemPane_ResetCell(int position) {
   for (auto& map : ItemPane_Cells) map[position] = -1;
 }
 
-void Menu_QuickSave() { Log_Printf("Menu_QuickSave: saving is not available; nothing was saved\n"); }
-void Menu_QuickLoad() { Log_Printf("Menu_QuickLoad: loading is not available; nothing was changed\n"); }
+void Menu_QuickSave() { Save(kQuickSaveName); }
+void Menu_QuickLoad() { Save_LoadSlot(kQuickSaveName); }

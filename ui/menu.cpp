@@ -2,9 +2,11 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "characters/actions.h"
+#include "foundation/file.h"
 #include "foundation/input.h"
 #include "foundation/keys.h"
 #include "foundation/log.h"
@@ -17,9 +19,11 @@
 #include "ui/menu_keys.h"
 #include "ui/menu_net.h"
 #include "ui/ui.h"
+#include "world/demo.h"
 #include "world/game.h"
 #include "world/level.h"
 #include "world/personage.h"
+#include "world/save.h"
 #include "world/start.h"
 
 namespace {
@@ -110,9 +114,105 @@ void KeysDraw() {
   }
 }
 
+// ---- Saved games and demos ----------------------------------------------------------------------
+
+// The names listed by the load and demo screens (base names, as File_ListFiles gives them).
+constexpr int kListRows = 64;
+constexpr int kListNameSize = 128;
+char g_list[kListRows][kListNameSize];
+int g_listCount;
+
+void ListFolder(const char* folder, const char* extension) {
+  g_listCount = 0;
+  File_ListFiles(folder, extension, &g_listCount, &g_list[0][0], kListRows, kListNameSize);
+}
+void ListSaves() { ListFolder("save\\", ".sav"); }
+void ListDemos() { ListFolder("demo\\", ".dem"); }
+
+// From the front end a running game is made first (an empty level) so the file brings the whole
+// game; when the file is refused the front end comes back.
+void OpenListed(UiSystem* ui, int (*open)(const char*)) {
+  int row = UI_TopSelection(ui);
+  if (row < 0 || row >= g_listCount) return;
+  bool running = Game_Running != 0;
+  if (!running) Level_LoadGeometry("");
+  if (open(g_list[row])) {
+    CloseMenu(ui);
+  } else if (!running) {
+    Level_Free();
+  }
+}
+void LoadListed(UiSystem* ui) { OpenListed(ui, Save_LoadSlot); }
+void PlayListed(UiSystem* ui) { OpenListed(ui, Demo_StartPlayback); }
+
+// The first "<prefix>NN" not among the listed names.
+void FreeName(const char* prefix, char* out, size_t size) {
+  for (int n = 1; n < 1000; n++) {
+    std::snprintf(out, size, "%s%02d", prefix, n);
+    bool used = false;
+    for (int i = 0; i < g_listCount && !used; i++) used = strcasecmp(g_list[i], out) == 0;
+    if (!used) return;
+  }
+}
+
+void SaveGame(UiSystem* ui) {
+  char name[32];
+  ListSaves();
+  FreeName("game", name, sizeof name);
+  CloseMenu(ui);
+  Save(name);
+}
+void RecordDemo(UiSystem* ui) {
+  char name[32];
+  ListDemos();
+  FreeName("demo", name, sizeof name);
+  CloseMenu(ui);
+  StartDemo(name);
+}
+void StopRecording(UiSystem* ui) {
+  StartRecord();
+  CloseMenu(ui);
+}
+
+// The list screens: Up and Down move over the names, Enter takes one, Escape goes back.
+void ListInput(UiSystem* ui, void (*take)(UiSystem*)) {
+  UiStackEntry& top = ui->stack[ui->depth - 1];
+  if (g_listCount > 0) {
+    if (Input_KeyPressed(KEY_UP)) top.selection = (top.selection + g_listCount - 1) % g_listCount;
+    if (Input_KeyPressed(KEY_DOWN)) top.selection = (top.selection + 1) % g_listCount;
+    if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER)) {
+      PlaySound("menu_act");
+      Input_Reset();
+      take(ui);
+      return;
+    }
+  }
+  if (Input_KeyPressed(KEY_ESCAPE) | Input_KeyPressed(kKeyMouseRight)) {
+    Input_Reset();
+    UI_PopMenu(ui);
+  }
+}
+void LoadInput(UiSystem* ui) { ListInput(ui, LoadListed); }
+void DemoInput(UiSystem* ui) { ListInput(ui, PlayListed); }
+
+void ListDraw() {
+  int selected = UI_TopSelection(UI_System);
+  Print_SetSize(18.0f);
+  Print_SetAlign(1);
+  if (g_listCount == 0) UI_DrawText("menu\\nofiles", "Nothing here yet", 0, kUiItemTop, 640, kUiItemTop + 30);
+  int first = std::max(0, std::min(selected - 4, g_listCount - 8));
+  for (int row = 0; row < 8 && first + row < g_listCount; row++) {
+    float top = kUiItemTop + row * 30.0f;
+    if (first + row == selected) UI_FillRect(160, top, 480, top + 30, kUiBarColor[0], kUiBarColor[1], kUiBarColor[2], 255);
+    Print_TextBox(160, top + 4, 480, top + 30, g_list[first + row]);
+  }
+}
+
 const MenuItem kMainItems[] = {
     {"menu\\newgame", "New game", OpenHeroChoice},
     {"menu\\multiplayer", "Multiplayer", OpenMultiplayer},
+    {"menu\\loadgame", "Load game", [](UiSystem* ui) { UI_PushMenu(ui, "loadgame", nullptr); }},
+    {"menu\\playdemo", "Play demo", [](UiSystem* ui) { UI_PushMenu(ui, "playdemo", nullptr); }},
     {"menu\\keys", "Key bindings", OpenKeys},
     {"menu\\quit", "Quit", Quit},
 };
@@ -126,18 +226,23 @@ const MenuItem kMultiplayerItems[] = {
 };
 const MenuItem kInGameItems[] = {
     {"menu\\resume", "Resume", Resume},
+    {"menu\\savegame", "Save game", SaveGame},
+    {"menu\\recorddemo", "Record demo", RecordDemo},
+    {"menu\\stoprecording", "Stop recording", StopRecording},
     {"menu\\endgame", "End game", EndGame},
     {"menu\\quit", "Quit", Quit},
 };
 
 const MenuScreen kScreens[] = {
-    {"mainmenu", "menu\\title", "Tarnwick", kMainItems, 4, nullptr, nullptr, nullptr, nullptr},
+    {"mainmenu", "menu\\title", "Tarnwick", kMainItems, 6, nullptr, nullptr, nullptr, nullptr},
+    {"loadgame", "menu\\loadgame", "Load game", nullptr, 0, nullptr, ListSaves, LoadInput, ListDraw},
+    {"playdemo", "menu\\playdemo", "Play demo", nullptr, 0, nullptr, ListDemos, DemoInput, ListDraw},
     {"newgame", "menu\\choosehero", "Choose your hero", kHeroItems, 2, Pop, nullptr, nullptr, nullptr},
     {"keys", "menu\\keys", "Key bindings", nullptr, 0, nullptr, Menu_InputKeysOpen, KeysInput, KeysDraw},
     {"multiplayer", "menu\\multiplayer", "Multiplayer", kMultiplayerItems, 2, Pop, nullptr, nullptr, nullptr},
     {"hostgame", "menu\\hostgame", "Host a game", nullptr, 0, nullptr, Menu_NetHostOpen, Menu_NetHostInput, Menu_NetHostDraw},
     {"joingame", "menu\\joingame", "Join a game", nullptr, 0, nullptr, Menu_NetJoinOpen, Menu_NetJoinInput, Menu_NetJoinDraw},
-    {"ingamemenu", "menu\\paused", "Game paused", kInGameItems, 3, Resume, nullptr, nullptr, nullptr},
+    {"ingamemenu", "menu\\paused", "Game paused", kInGameItems, 6, Resume, nullptr, nullptr, nullptr},
 };
 constexpr int kScreenCount = int(sizeof kScreens / sizeof kScreens[0]);
 

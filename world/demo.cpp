@@ -1,20 +1,203 @@
 #include "world/demo.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "characters/player.h"
+#include "foundation/bytereader.h"
+#include "foundation/file.h"
+#include "foundation/log.h"
+#include "render/video.h"
 #include "world/fx.h"
 #include "world/game.h"
+#include "world/gamevars.h"
+#include "world/save.h"
 #include "world/tick.h"
 
 void (*Demo_ReadSource)(DemoFrame* frame);
 
-// Demo files arrive later: a playback that was started anyway ends at its first record.
+namespace {
+
+FileHandle* g_recordFile;
+char g_recordName[kDemoNameSize];
+
+// The playing demo, read whole: playback walks it record by record.
+std::vector<uint8_t> g_play;
+size_t g_playAt;
+char g_playName[kDemoNameSize];
+char g_nextName[kDemoNameSize];
+
+void PutFrame(uint8_t* out, const DemoFrame& f) {
+  uint32_t w[4];
+  std::memcpy(&w[0], &f.step, 4);
+  std::memcpy(&w[1], &f.turn, 4);
+  std::memcpy(&w[2], &f.pitch, 4);
+  w[3] = f.command;
+  for (int i = 0; i < 16; i++) out[i] = uint8_t(w[i / 4] >> (8 * (i % 4)));
+}
+
+void ClosePlayback() {
+  g_play.clear();
+  g_play.shrink_to_fit();
+  g_playAt = 0;
+  g_playName[0] = 0;
+}
+
+bool DemoPath(const char* caller, const char* name, char* out, size_t outSize) {
+  if (name && std::strlen(name) >= kDemoNameSize) {
+    Log_Printf("%s:refused name (too long).\n", caller);
+    return false;
+  }
+  return Save_BuildName(caller, "demo\\", name, ".dem", false, out, outSize) != 0;
+}
+
+}  // namespace
+
+const char* Demo_PlaybackName() { return g_playName; }
+const char* Demo_RecordingName() { return g_recordName; }
+
+int StartRecord() {
+  if (!g_recordFile) return 0;
+  uint8_t end[kDemoEndRecordSize] = {};
+  PutFrame(end, DemoFrame{0, 0, 0, DEMO_CMD_CHAIN});
+  std::memcpy(end + 16, g_recordName, strnlen(g_recordName, kDemoNameSize - 1));
+  PutFrame(end + 16 + kDemoNameSize, DemoFrame{0, 0, 0, DEMO_CMD_END});
+  bool ok = File_Write(end, 1, sizeof end, g_recordFile) == sizeof end;
+  ok = File_Close(g_recordFile) && ok;
+  g_recordFile = nullptr;
+  Game_DemoFlags &= ~DEMO_RECORDING;
+  if (!ok) Log_Printf("StartRecord:unable write %s.\n", g_recordName);
+  g_recordName[0] = 0;
+  Log_Printf("StartRecord:ended.\n");
+  return ok ? 1 : 0;
+}
+
+int StartDemo(const char* name) {
+  StartRecord();
+  if (!Game_Running) return 0;
+  if (Game_NetMode != 0) {
+    Log_Printf("StartDemo:not in a network game.\n");
+    return 0;
+  }
+  char path[kDemoNameSize + 16];
+  if (!DemoPath("StartDemo", name, path, sizeof path)) return 0;
+  FileHandle* f = File_Open(path, "wb");
+  if (!f) {
+    Log_Printf("StartDemo:unable open.\n");
+    return 0;
+  }
+  if (!Save_WriteSnapshot(f)) {
+    File_Discard(f);
+    Log_Printf("StartDemo:unable write %s.\n", name);
+    return 0;
+  }
+  g_recordFile = f;
+  Save_MatchLoadedGame();
+  Log_Printf("StartDemo:started.\n");
+  Game_SettleFrames = kSettleFrames;
+  std::snprintf(g_recordName, sizeof g_recordName, "%s", name);
+  Game_DemoFlags |= DEMO_RECORDING;
+  return 1;
+}
+
+void Demo_WriteFrame(const DemoFrame* frame) {
+  if (!g_recordFile || !frame) return;
+  uint8_t bytes[16];
+  PutFrame(bytes, *frame);
+  File_Write(bytes, 1, sizeof bytes, g_recordFile);  // a failure shows when the file is closed
+}
+
+void EndDemo() {
+  bool playing = !g_play.empty() || (Game_DemoFlags & DEMO_PLAYBACK);
+  ClosePlayback();
+  if (!playing) return;
+  Movie_StopCapture();
+  Fx_Reset();
+  Player_ClearInput();
+  Game_DemoFlags = 1;
+  Log_Printf("EndDemo:enddemo.\n");
+}
+
+int Demo_StartPlayback(const char* nameIn) {
+  char name[kDemoNameSize];
+  std::snprintf(name, sizeof name, "%s", nameIn ? nameIn : "");
+  EndDemo();
+  char path[kDemoNameSize + 16];
+  if (!DemoPath("StartDemo", name, path, sizeof path)) return 0;
+  FileHandle* f = File_Open(path, "rb");
+  if (!f) {
+    Log_Printf("StartDemo:unable open.\n");
+    return 0;
+  }
+  uint64_t size = File_Size(f);
+  if (!File_WholeSizeAllowed("StartDemo", path, size)) {
+    File_Close(f);
+    return 0;
+  }
+  g_play.resize(size_t(size));
+  bool read = size == 0 || File_Read(g_play.data(), 1, g_play.size(), f) == g_play.size();
+  File_Close(f);
+  if (!read) {
+    Log_Printf("StartDemo:unable read %s.\n", name);
+    ClosePlayback();
+    return 0;
+  }
+  bool running = Game_Running != 0;
+  size_t snapshot = Save_ApplySnapshot(g_play.data(), g_play.size(), SNAPSHOT_PLAYBACK, "StartDemo");
+  if (!snapshot || !running) {
+    ClosePlayback();
+    return 0;
+  }
+  g_playAt = snapshot;
+  if (render_drawavi.value != 0) {
+    Movie_StartCapture();
+    Game_DemoFlags |= DEMO_CAPTURE;
+    Var_SetValue(&render_drawavi, 0);
+  }
+  Game_DemoFlags |= DEMO_PLAYBACK;
+  Game_CurrentFrame = DemoFrame{};
+  Game_RingRead = Game_RingWrite = 0;
+  Game_Accumulator = 0;
+  std::snprintf(g_playName, sizeof g_playName, "%s", name);
+  Log_Printf("StartDemo:playdemo.\n");
+  return 1;
+}
+
 void Demo_ReadFrame(DemoFrame* frame) {
   if (Demo_ReadSource) {
     Demo_ReadSource(frame);
     return;
   }
   *frame = DemoFrame{};
-  Game_DemoFlags &= ~DEMO_PLAYBACK;
+  if (g_play.empty() || g_play.size() - g_playAt < 16) {
+    EndDemo();
+    return;
+  }
+  ByteReader r(g_play.data() + g_playAt, 16);
+  frame->step = r.F32();
+  frame->turn = r.F32();
+  frame->pitch = r.F32();
+  frame->command = r.U32();
+  g_playAt += 16;
+  if (!std::isfinite(frame->step) || frame->step < 0 || frame->step > kDemoMaxStep || !std::isfinite(frame->turn) ||
+      !std::isfinite(frame->pitch)) {
+    Log_Printf("Demo_ReadFrame: a damaged step record; playback ends\n");
+    *frame = DemoFrame{};
+    EndDemo();
+  }
 }
-const char* Demo_NextName() { return ""; }
-void Demo_StartPlayback(const char*) { Fx_Reset(); }
-void Demo_WriteFrame(const DemoFrame*) {}
+
+const char* Demo_NextName() {
+  g_nextName[0] = 0;
+  if (g_play.empty() || g_play.size() - g_playAt < kDemoNameSize) return g_nextName;
+  std::memcpy(g_nextName, g_play.data() + g_playAt, kDemoNameSize);
+  g_playAt += kDemoNameSize;
+  g_nextName[kDemoNameSize - 1] = 0;
+  if (std::strpbrk(g_nextName, "\\/:") || std::strstr(g_nextName, "..")) {
+    Log_Printf("Demo_ReadName: refused name \"%s\"\n", g_nextName);
+    g_nextName[0] = 0;
+  }
+  return g_nextName;
+}

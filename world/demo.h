@@ -1,15 +1,40 @@
-// Demo recordings: the frames of a session written after a saved-game snapshot, and played back.
+// Demo recordings: "demo\<name>.dem" holds a saved-game snapshot, then the step record of every
+// tick in tick order, then the end record (a chaining record, the demo's own 256-byte name, an
+// ending record). Playback rebuilds the game from the snapshot and feeds the records to the tick.
 #pragma once
 #include <cstdint>
 
 struct DemoFrame;
 
-// Reads the next record of the playing demo into `frame`; clears the playback bit at the end.
-void Demo_ReadFrame(DemoFrame* frame);
-// The name of the demo a chaining record asks for ("" when none).
-const char* Demo_NextName();
-void Demo_StartPlayback(const char* name);
+constexpr uint32_t kDemoNameSize = 256;
+constexpr uint32_t kDemoEndRecordSize = 16 + kDemoNameSize + 16;
+// A step above this (or negative, or not a number) is damage: playback ends.
+constexpr float kDemoMaxStep = 1.0f;
+
+// Starts recording "demo\<name>.dem" (the name kept whole, extension and all): the previous
+// recording ends, the snapshot is written. Refused in a network game, with no game running, or
+// for a name with "..". 1 when recording.
+int StartDemo(const char* name);
+// Ends the recording: writes the end record and puts the file in place. 1 when a recording was
+// ended and its file written whole.
+int StartRecord();
+// Appends a tick's record while recording.
 void Demo_WriteFrame(const DemoFrame* frame);
+
+// Starts playing "demo\<name>.dem": the previous playback ends, the snapshot is checked whole and
+// rebuilds the game (a demo of the loaded level keeps the level's geometry). 1 when playing.
+int Demo_StartPlayback(const char* name);
+// Reads the next record of the playing demo into `frame`; at the end, or for a damaged record,
+// playback ends (the playback bit is cleared).
+void Demo_ReadFrame(DemoFrame* frame);
+// The name in the slot after a chaining record ("" when none, or a name that is not plain).
+const char* Demo_NextName();
+// Ends playback.
+void EndDemo();
+
+// The name being played or recorded ("" when none).
+const char* Demo_PlaybackName();
+const char* Demo_RecordingName();
 
 // Tests replace the record source of Demo_ReadFrame; null reads the demo file.
 extern void (*Demo_ReadSource)(DemoFrame* frame);

@@ -386,6 +386,7 @@ static bool Game_PlayDemo(bool mayRestart) {
       }
     }
     if (!(Game_DemoFlags & DEMO_PLAYBACK) || (command & DEMO_CMD_END)) {
+      EndDemo();  // the capture of the demo ends with it
       Level_Free();
       return mayRestart;
     }
@@ -411,8 +412,11 @@ static void Game_PlayRing() {
   }
   Game_TickFrame = Game_InputRing[Game_RingRead];
   Game_RingRead = (Game_RingRead + 1) % kInputRing;
-  if (Game_FullScreenMode == FULLSCREEN_NONE) Game_RunTick();
-  if (Game_DemoFlags & DEMO_RECORDING) Demo_WriteFrame(&Game_TickFrame);
+  // A record is written only for a tick that ran, so playback runs the same ticks.
+  if (Game_FullScreenMode == FULLSCREEN_NONE) {
+    Game_RunTick();
+    if (Game_DemoFlags & DEMO_RECORDING) Demo_WriteFrame(&Game_TickFrame);
+  }
   Game_Accumulator -= Game_TickFrame.step;
 }
 

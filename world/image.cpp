@@ -20,6 +20,12 @@
 constexpr uint32_t kPersonTailOffset = kPersonBlockOffset + offsetof(PersonStats, ctfRole) + 4;
 static_assert(offsetof(PersonStats, maxHealth) + kPersonBlockOffset == 236, "the characters' fields follow the view's");
 
+// The scenery block's fields, each at its place in the image. A field added to PropState needs its
+// row here (and in world/README.md), or saved games lose it.
+static_assert(sizeof(PropState) == 6496, "PropState changed: give the new fields their rows in ObjImage_Fields");
+#define PROP_FIELD(f, at, kind) \
+  {"prop." #f, at, uint32_t(sizeof(PropState{}.f)), kind, ptrdiff_t(offsetof(GameObject, prop.f))}
+
 // Every field of the object in record order. The person block's inner layout and the camera and
 // AI spans belong to the characters and the AI, which name their bytes inside the reserved parts.
 const ImageField ObjImage_Fields[] = {
@@ -138,9 +144,120 @@ const ImageField ObjImage_Fields[] = {
     {"useArgument", 6896, 256, IMG_TEXT, offsetof(GameObject, useArgument)},
     {"useGroupIndex", 7152, 4, IMG_I32, offsetof(GameObject, useGroupIndex)},
     {"bot.engaged", 7156, 4, IMG_I32, offsetof(GameObject, bot.engaged)},
-    {"bot (reserved)", 7160, 32764, IMG_RESERVED, -1},
+    // The AI keeps its characters' state in its own block of the saved game; the rest of its span
+    // holds the scenery block, the draw values and the sun halo's visibility.
+    PROP_FIELD(poseOrigin, 7160, IMG_F32),
+    PROP_FIELD(poseAngles, 7172, IMG_F32),
+    PROP_FIELD(poseScale, 7184, IMG_F32),
+    PROP_FIELD(poseOffset, 7196, IMG_F32),
+    PROP_FIELD(spawnTime, 7208, IMG_F32),
+    PROP_FIELD(lifetime, 7212, IMG_F32),
+    PROP_FIELD(solid, 7216, IMG_I32),
+    PROP_FIELD(visible, 7220, IMG_I32),
+    PROP_FIELD(modelName, 7224, IMG_TEXT),
+    PROP_FIELD(clipName, 7288, IMG_TEXT),
+    PROP_FIELD(clip2Name, 7352, IMG_TEXT),
+    PROP_FIELD(physicsName, 7416, IMG_TEXT),
+    PROP_FIELD(sound, 7480, IMG_TEXT),
+    PROP_FIELD(stepSound, 7544, IMG_TEXT),
+    PROP_FIELD(friction, 7800, IMG_F32),
+    PROP_FIELD(damageOnTouch, 7804, IMG_F32),
+    PROP_FIELD(projectMap, 7808, IMG_TEXT),
+    PROP_FIELD(projectOrigin, 8064, IMG_F32),
+    PROP_FIELD(dynamicLight, 8076, IMG_I32),
+    PROP_FIELD(fogColor, 8080, IMG_U8),
+    {"prop (padding)", 8086, 2, IMG_RESERVED, -1},
+    PROP_FIELD(fogStart, 8088, IMG_F32),
+    PROP_FIELD(fogEnd, 8096, IMG_F32),
+    PROP_FIELD(drawOn, 8104, IMG_TEXT),
+    PROP_FIELD(drawOff, 8616, IMG_TEXT),
+    PROP_FIELD(triggerCommand, 9128, IMG_TEXT),
+    PROP_FIELD(triggerCommandText, 9384, IMG_TEXT),
+    PROP_FIELD(skelName, 9640, IMG_TEXT),
+    PROP_FIELD(anims[0], 9704, IMG_TEXT),
+    PROP_FIELD(anims[1], 9768, IMG_TEXT),
+    PROP_FIELD(anims[2], 9832, IMG_TEXT),
+    PROP_FIELD(anims[3], 9896, IMG_TEXT),
+    PROP_FIELD(anims[4], 9960, IMG_TEXT),
+    PROP_FIELD(anims[5], 10024, IMG_TEXT),
+    PROP_FIELD(anims[6], 10088, IMG_TEXT),
+    PROP_FIELD(anims[7], 10152, IMG_TEXT),
+    PROP_FIELD(anims[8], 10216, IMG_TEXT),
+    PROP_FIELD(anims[9], 10280, IMG_TEXT),
+    PROP_FIELD(anims[10], 10344, IMG_TEXT),
+    PROP_FIELD(anims[11], 10408, IMG_TEXT),
+    PROP_FIELD(anims[12], 10472, IMG_TEXT),
+    PROP_FIELD(anims[13], 10536, IMG_TEXT),
+    PROP_FIELD(anims[14], 10600, IMG_TEXT),
+    PROP_FIELD(anims[15], 10664, IMG_TEXT),
+    PROP_FIELD(anims[16], 10728, IMG_TEXT),
+    PROP_FIELD(anims[17], 10792, IMG_TEXT),
+    PROP_FIELD(anims[18], 10856, IMG_TEXT),
+    PROP_FIELD(anims[19], 10920, IMG_TEXT),
+    PROP_FIELD(anims[20], 10984, IMG_TEXT),
+    PROP_FIELD(anims[21], 11048, IMG_TEXT),
+    PROP_FIELD(anims[22], 11112, IMG_TEXT),
+    PROP_FIELD(anims[23], 11176, IMG_TEXT),
+    PROP_FIELD(anims[24], 11240, IMG_TEXT),
+    PROP_FIELD(anims[25], 11304, IMG_TEXT),
+    PROP_FIELD(anims[26], 11368, IMG_TEXT),
+    PROP_FIELD(anims[27], 11432, IMG_TEXT),
+    PROP_FIELD(anims[28], 11496, IMG_TEXT),
+    PROP_FIELD(anims[29], 11560, IMG_TEXT),
+    PROP_FIELD(anims[30], 11624, IMG_TEXT),
+    PROP_FIELD(anims[31], 11688, IMG_TEXT),
+    PROP_FIELD(speedFrames, 11752, IMG_F32),
+    PROP_FIELD(phase, 11880, IMG_F32),
+    PROP_FIELD(particlesTexture, 11884, IMG_TEXT),
+    PROP_FIELD(particlesParent, 11948, IMG_TEXT),
+    PROP_FIELD(particlesOrigin, 12012, IMG_F32),
+    PROP_FIELD(particlesScale, 12024, IMG_F32),
+    PROP_FIELD(particlesFade, 12028, IMG_I32),
+    PROP_FIELD(particlesColor, 12032, IMG_F32),
+    PROP_FIELD(lastEmission, 12048, IMG_F32),
+    PROP_FIELD(doorA, 12052, IMG_F32),
+    PROP_FIELD(doorB, 12148, IMG_F32),
+    PROP_FIELD(point, 12244, IMG_I32),
+    PROP_FIELD(nextPoint, 12248, IMG_I32),
+    PROP_FIELD(targetPoint, 12252, IMG_I32),
+    PROP_FIELD(t, 12256, IMG_F32),
+    PROP_FIELD(wait, 12260, IMG_F32),
+    PROP_FIELD(pause, 12264, IMG_F32),
+    PROP_FIELD(pauseTimer, 12268, IMG_F32),
+    PROP_FIELD(drawMove, 12272, IMG_I32),
+    PROP_FIELD(killog, 12276, IMG_TEXT),
+    PROP_FIELD(conditions, 12340, IMG_TEXT),
+    PROP_FIELD(command, 12596, IMG_TEXT),
+    PROP_FIELD(sound2, 12852, IMG_TEXT),
+    PROP_FIELD(soundOrigin, 12916, IMG_F32),
+    PROP_FIELD(minDist, 12928, IMG_F32),
+    PROP_FIELD(lastRefusal, 12932, IMG_F64),
+    PROP_FIELD(action, 12940, IMG_I32),
+    PROP_FIELD(actionStart, 12944, IMG_F64),
+    PROP_FIELD(netId, 12952, IMG_I32),
+    PROP_FIELD(playerName, 12956, IMG_TEXT),
+    PROP_FIELD(receiptTime, 13020, IMG_PTR),  // this run's bookkeeping
+    PROP_FIELD(lastClock, 13028, IMG_F32),
+    PROP_FIELD(fireTime, 13032, IMG_F32),
+    PROP_FIELD(fireWeapon, 13036, IMG_I32),
+    PROP_FIELD(prevAngles, 13040, IMG_F32),
+    PROP_FIELD(prevPhase, 13052, IMG_F32),
+    PROP_FIELD(backwards, 13056, IMG_I32),
+    PROP_FIELD(lens, 13060, IMG_TEXT),
+    PROP_FIELD(glare, 13316, IMG_TEXT),
+    PROP_FIELD(acceleration, 13572, IMG_F32),
+    PROP_FIELD(angularVelocity, 13584, IMG_F32),
+    PROP_FIELD(launchAngles, 13596, IMG_F32),
+    PROP_FIELD(effectOffset, 13608, IMG_F32),
+    PROP_FIELD(hitTime, 13620, IMG_F64),
+    PROP_FIELD(weapon, 13628, IMG_I32),
+    PROP_FIELD(soundHandle, 13632, IMG_PTR),  // this run's bookkeeping
+    PROP_FIELD(soundMinDist, 13636, IMG_F32),
+    {"drawValues", 13640, 64, IMG_F32, offsetof(GameObject, drawValues)},
+    {"visibility", 13704, 4, IMG_F32, offsetof(GameObject, visibility)},
+    {"bot (reserved)", 13708, 26216, IMG_RESERVED, -1},
     {"npcControl", 39924, 4, IMG_I32, offsetof(GameObject, npcControl)},
-    {"traceStamp", 39928, 4, IMG_U32, offsetof(GameObject, traceStamp)},
+    {"traceStamp", 39928, 4, IMG_PTR, offsetof(GameObject, traceStamp)},  // this run's bookkeeping
     {"useTargetCharacter", 39932, 4, IMG_PTR, offsetof(GameObject, useTargetCharacter)},
     {"useTargetObject", 39936, 4, IMG_PTR, offsetof(GameObject, useTargetObject)},
     {"removeRequest", 39940, 4, IMG_I32, offsetof(GameObject, removeRequest)},
@@ -176,6 +293,9 @@ static void Field_Write(const ImageField& f, const uint8_t* record, ptrdiff_t sh
         Put32(image + i, v);
       }
       break;
+    case IMG_U8:
+      std::memcpy(image, base, f.size);
+      break;
     case IMG_F64: {
       uint64_t v;
       std::memcpy(&v, base, 8);
@@ -206,6 +326,9 @@ static void Field_Read(const ImageField& f, uint8_t* record, ptrdiff_t shift, co
         uint32_t v = Get32(image + i);
         std::memcpy(base + i, &v, 4);
       }
+      break;
+    case IMG_U8:
+      std::memcpy(base, image, f.size);
       break;
     case IMG_F64: {
       uint64_t v = uint64_t(Get32(image)) | uint64_t(Get32(image + 4)) << 32;

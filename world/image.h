@@ -8,7 +8,7 @@ struct GameObject;
 struct GlobalPersonage;
 struct PersonStats;
 
-enum ImageKind : uint8_t { IMG_PTR, IMG_U32, IMG_I32, IMG_F32, IMG_F64, IMG_TEXT, IMG_RESERVED };
+enum ImageKind : uint8_t { IMG_PTR, IMG_U32, IMG_I32, IMG_F32, IMG_F64, IMG_TEXT, IMG_RESERVED, IMG_U8 };
 
 struct ImageField {
   const char* name;

@@ -30,6 +30,7 @@
 #include "scene/view.h"
 #include "ui/menu.h"
 #include "ui/ui.h"
+#include "world/demo.h"
 #include "world/entity.h"
 #include "world/areol.h"
 #include "world/beam.h"
@@ -103,6 +104,7 @@ void Level_DrawLoadingProgress() {
 // ---- Releasing and loading ----------------------------------------------------------------------
 
 void Level_Free() {
+  StartRecord();
   // Leaving a network game: the peers hear it and the match tables empty. A game being set up
   // (hosting, or joining on an AcceptClient) keeps its mode and stamp through the load.
   if (NET_GameRunning) {

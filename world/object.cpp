@@ -24,6 +24,7 @@ GameObject* Obj_ListTail;
 GameObject* Obj_Player;
 uint32_t Obj_ListVersion;
 static uint32_t g_lastId;
+void Obj_SetLastId(uint32_t id) { g_lastId = id; }
 
 // The deletion queue grows as needed; an object stands in it at most once.
 static GameObject** g_deleteQueue;

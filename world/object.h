@@ -162,6 +162,8 @@ uint32_t Obj_LastId();
 int Load_ObjectX(GameObject* obj);
 int Obj_BindClass(GameObject* obj);
 int Obj_Count();
+// Sets the id counter (a loaded game restores it).
+void Obj_SetLastId(uint32_t id);
 // The objects in list order as one array (valid until the next object is made or released).
 GameObject* const* Obj_ListArray(int* count);
 GameObject* Obj_FindById(uint32_t id);

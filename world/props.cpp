@@ -38,12 +38,14 @@ void Ctf_Reset() {
   for (TeamFlag& f : NET_Flags) f = TeamFlag{};
 }
 
-// The models of the three names (none for an empty name) and the pose block at the object.
+// The models of the three names (none for an empty name) and, for a new record (its scale still
+// zero), the pose block at the object; a record read from a saved game keeps its pose.
 void Prop_InitModels(GameObject* o) {
   PropState& p = o->prop;
   o->drawModel = p.modelName[0] ? Model_Get(p.modelName) : nullptr;
   o->clipModel = p.clipName[0] ? Model_Get(p.clipName) : nullptr;
   o->clipModel2 = p.clip2Name[0] ? Model_Get(p.clip2Name) : nullptr;
+  if (p.poseScale.x != 0 || p.poseScale.y != 0 || p.poseScale.z != 0) return;
   p.poseOrigin = o->origin;
   p.poseAngles = o->angles;
   p.poseScale = vec3{1, 1, 1};

@@ -78,13 +78,4 @@ TEST_F(HudTest, TheTextShowsHealthAndTheEquippedWeaponsMagazineAndReserve) {
   EXPECT_EQ(Hud_FormatStatus(nullptr, text, sizeof text), 0u);
 }
 
-TEST_F(HudTest, QuickSaveAndLoadSayTheyAreNotAvailableAndWriteNothing) {
-  Menu_QuickSave();
-  Menu_QuickLoad();
-  std::string log = Log();
-  EXPECT_NE(log.find("Menu_QuickSave: saving is not available"), std::string::npos);
-  EXPECT_NE(log.find("Menu_QuickLoad: loading is not available"), std::string::npos);
-  EXPECT_FALSE(tw_test::FileExists("quicksave"));
-}
-
 }  // namespace

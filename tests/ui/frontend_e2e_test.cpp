@@ -97,16 +97,16 @@ class FrontEndE2E : public tw_test::GameProcessTest {
 TEST_F(FrontEndE2E, AfterTheIntroTheMenuLeadsToBothHeroesAndQuitWritesTheSettings) {
   tw_test::ScreenImage img;
   ASSERT_TRUE(WaitForBar(0, &img, 90)) << "no main menu after the intro; the log:\n" << tw_test::ReadFile("log");
-  EXPECT_TRUE(WaitForMenu(4, &img)) << "the main menu did not show four items";
+  EXPECT_TRUE(WaitForMenu(6, &img)) << "the main menu did not show six items";
   Keys({"Return"});
   EXPECT_TRUE(WaitForMenu(2, &img)) << "the hero choice did not show two heroes";
   Keys({"Down"});
   EXPECT_TRUE(WaitForBar(1, &img, 10));
-  // Escape goes back to the main menu; Down three times to Quit; Enter.
+  // Escape goes back to the main menu; Up wraps to Quit, the last item; Enter.
   Keys({"Escape"});
-  EXPECT_TRUE(WaitForMenu(4, &img)) << "Escape did not lead back to the main menu";
-  Keys({"Down", "Down", "Down"});
-  ASSERT_TRUE(WaitForBar(3, &img, 10));
+  EXPECT_TRUE(WaitForMenu(6, &img)) << "Escape did not lead back to the main menu";
+  Keys({"Up"});
+  ASSERT_TRUE(WaitForBar(5, &img, 10));
   Keys({"Return"});
   ASSERT_TRUE(WaitForExit(30)) << "Quit did not end the game";
   ASSERT_TRUE(WIFEXITED(status_));

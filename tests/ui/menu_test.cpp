@@ -57,14 +57,13 @@ TEST_F(MenuTest, WithoutAGameTheMainMenuShowsAndItsKeysMoveAndWrap) {
     int key;
     int selection;
   };
-  const Step steps[] = {{KEY_DOWN, 1}, {KEY_DOWN, 2}, {KEY_DOWN, 3}, {KEY_DOWN, 0},
-                        {KEY_UP, 3},   {KEY_UP, 2},   {KEY_ESCAPE, 2}};
+  const Step steps[] = {{KEY_UP, 5}, {KEY_DOWN, 0}, {KEY_DOWN, 1}, {KEY_ESCAPE, 1}};
   for (const Step& s : steps) {
     Press({s.key});
     EXPECT_EQ(UI_TopSelection(UI_System), s.selection) << s.key;
     EXPECT_EQ(Top(), "mainmenu");  // Escape has nowhere to go from the main menu
   }
-  Press({KEY_DOWN, KEY_ENTER});
+  Press({KEY_UP, KEY_UP, KEY_ENTER});  // Quit, the last item
   EXPECT_EQ(Sys_QuitRequested, 1);
 }
 
@@ -94,9 +93,10 @@ TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuWhoseEndGameReturnsToTheFrontEnd)
   EXPECT_EQ(UI_MenuDepth(UI_System), 0);
   Press({kKeyMouseMiddle});
   EXPECT_EQ(Top(), "ingamemenu");
-  Queue(KEY_DOWN, true);
+  Press({KEY_UP});
+  Queue(KEY_UP, true);  // End game, the one before Quit
   Frame();
-  Queue(KEY_DOWN, false);
+  Queue(KEY_UP, false);
   Queue(KEY_ENTER, true);
   Frame();
   EXPECT_STREQ(Game_PendingLevel, "endgame");
@@ -106,6 +106,46 @@ TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuWhoseEndGameReturnsToTheFrontEnd)
   EXPECT_FALSE(Game_Running);
   EXPECT_EQ(Top(), "mainmenu");
   EXPECT_EQ(UI_MenuDepth(UI_System), 1);
+}
+
+TEST_F(MenuTest, TheInGameMenuSavesAndRecordsAndTheFrontEndLoadsAndPlaysThem) {
+  tw_test::TempDir dir;
+  Level_Load("street");
+  GameObject* player = Obj_Alloc();
+  player->classNum = MACHINEPLAYER;
+  Load_ObjectX(player);
+  Obj_Player = player;
+  player->origin.x = 42;
+  auto inGame = [](int item) {
+    Press({KEY_ESCAPE});
+    for (int i = 0; i < item; i++) Press({KEY_DOWN});
+    Press({KEY_ENTER});
+  };
+  inGame(1);  // Save game
+  EXPECT_TRUE(tw_test::FileExists("save/game01.sav"));
+  EXPECT_FALSE(Game_MenuOpen);
+  inGame(2);  // Record demo
+  EXPECT_EQ(Game_DemoFlags & DEMO_RECORDING, DEMO_RECORDING);
+  inGame(3);  // Stop recording
+  EXPECT_EQ(Game_DemoFlags & DEMO_RECORDING, 0u);
+  EXPECT_TRUE(tw_test::FileExists("demo/demo01.dem"));
+  Level_Free();
+  Frame();
+  ASSERT_EQ(Top(), "mainmenu");
+  Press({KEY_DOWN, KEY_DOWN, KEY_ENTER});  // Load game
+  ASSERT_EQ(Top(), "loadgame");
+  Press({KEY_ENTER});
+  EXPECT_TRUE(Game_Running);
+  EXPECT_FALSE(Game_MenuOpen);
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->origin.x, 42.0f);
+  Level_Free();
+  Frame();
+  Press({KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_ENTER});  // Play demo
+  ASSERT_EQ(Top(), "playdemo");
+  Press({KEY_ENTER});
+  EXPECT_TRUE(Game_Running);
+  EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, DEMO_PLAYBACK);
 }
 
 TEST_F(MenuTest, TheStackRefusesUnknownNamesAndOverflow) {
@@ -129,7 +169,7 @@ class MenuKeysTest : public MenuTest {
   void SetUp() override {
     MenuTest::SetUp();
     Frame();
-    Press({KEY_UP, KEY_UP, KEY_ENTER});  // the item above Quit, the last
+    Press({KEY_UP, KEY_UP, KEY_ENTER});  // the item before Quit
     ASSERT_EQ(Top(), "keys");
     ASSERT_TRUE(Menu_InputKeysIsOpen());
   }
@@ -195,7 +235,7 @@ TEST_F(MenuKeysTest, UpAndDownWrapAndEscapeOrTheRightButtonLeavesAndResetsTheInp
   Tap(KEY_ESCAPE);
   EXPECT_FALSE(Menu_InputKeysIsOpen());
   EXPECT_EQ(Top(), "mainmenu");
-  EXPECT_EQ(UI_TopSelection(UI_System), 2);  // the main menu's keys did not run under the screen
+  EXPECT_EQ(UI_TopSelection(UI_System), 4);  // the main menu's keys did not run under the screen
   Tap(KEY_ENTER);
   ASSERT_TRUE(Menu_InputKeysIsOpen());
   Queue(kKeyMouseRight, true);

@@ -115,10 +115,10 @@ class GameE2E : public ::testing::Test {
     ScreenImage img;
     Keys({"Escape"});
     ASSERT_TRUE(WaitFor(Menu, &img, 20));
-    Keys({"Down", "Return"});
+    Keys({"Up", "Up", "Return"});  // End game, the item before Quit
     std::this_thread::sleep_for(std::chrono::seconds(2));
     ASSERT_TRUE(WaitFor(Menu, &img, 20));
-    Keys({"Up", "Return"});  // Up wraps to Quit, the last item
+    Keys({"Up", "Return"});  // Quit, the last item
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (Running() && std::chrono::steady_clock::now() < until)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -1,6 +1,7 @@
 // The road a new player takes: the real executable in a sample game folder, driven by real key
-// events. Skip the intro, start a new game with the second hero, walk the street, take a
-// screenshot, end the game and quit; walk to the street door and open it with the use key.
+// events. Skip the intro, start a new game with the second hero, walk the street, quick save and
+// quick load, take a screenshot, end the game and quit; walk to the street door and open it with
+// the use key.
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +35,19 @@ TEST_F(PlayE2E, NewGameWalksTheStreetTakesAScreenshotAndQuits) {
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   ScreenImage c = tw_test::GrabScreen();
   EXPECT_GT(tw_test::MiddleDifference(b, c), 3.0) << "walking changed nothing";
+  // F5 writes the quick save; after walking back, F6 puts the hero where it was saved.
+  Keys({"F5"});
+  for (int i = 0; i < 50 && !tw_test::FileExists("save/quicksave/quick.sav"); i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(tw_test::FileExists("save/quicksave/quick.sav")) << tw_test::ReadFile("log");
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ScreenImage saved = tw_test::GrabScreen();
+  Keys({"s"}, 1000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_GT(tw_test::MiddleDifference(saved, tw_test::GrabScreen()), 3.0) << "walking back changed nothing";
+  Keys({"F6"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_LT(tw_test::MiddleDifference(saved, tw_test::GrabScreen()), 3.0) << "the quick load did not put the hero back";
   // F12 writes the first screenshot, showing the level.
   Keys({"F12"});
   for (int i = 0; i < 50 && !tw_test::FileExists("scr000.tga"); i++)

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "foundation/log.h"
 #include "foundation/timer.h"
@@ -76,5 +77,13 @@ class WorldTest : public ::testing::Test {
  protected:
   TempDir dir_;
 };
+
+// Little-endian words of saved files.
+inline uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+inline void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; i++) b[at + i] = uint8_t(v >> (8 * i));
+}
 
 }  // namespace tw_test

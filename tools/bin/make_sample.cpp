@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/media_ffmpeg.h"
-#include "tools/hud_writer.h"
 #include "tools/image_writer.h"
 #include "tools/settings_writer.h"
 #include "tools/nav_writer.h"
@@ -19,7 +18,9 @@
 #include "tools/character_assets.h"
 #include "tools/effect_assets.h"
 #include "tools/entity_writer.h"
+#include "tools/hud_writer.h"
 #include "tools/lit_sample.h"
+#include "tools/nav_writer.h"
 #include "tools/personage_writer.h"
 #include "tools/population_assets.h"
 #include "tools/sample_assets.h"

@@ -1,0 +1,35 @@
+// Fuzz target: the whole load of a saved game over a small running game.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "fuzz.h"
+#include "tools/save_maker.h"
+#include "world/game.h"
+#include "world/object.h"
+#include "world/save.h"
+
+static char g_folder[] = "/tmp/fuzz_saveXXXXXX";
+
+static void Leave() { std::system((std::string("rm -rf ") + g_folder).c_str()); }
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool ready = false;
+  if (!ready) {
+    if (!mkdtemp(g_folder) || chdir(g_folder) != 0) return 0;
+    std::atexit(Leave);
+    ready = true;
+  }
+  Tool_MakeSmallGame(0);
+  size_t used = Save_ApplySnapshot(data, size, SNAPSHOT_LOAD, "Load");
+  if (used > size) __builtin_trap();
+  if (used && Obj_Player && Obj_Player->classNum != MACHINEPLAYER) __builtin_trap();
+  for (GameObject* o = Obj_ListHead; o; o = o->next)
+    if (o->classNum < MACHINEPLAYER || o->classNum > NPC) __builtin_trap();
+  return 0;
+}
+
+void Fuzz_MakeSeeds(std::vector<std::vector<uint8_t>>& seeds) {
+  for (int mode = 0; mode < 3; mode++) seeds.push_back(Tool_SmallSave(mode));
+}

@@ -1,0 +1,356 @@
+// Saved games: the header's places, the bodies by mode, a round trip, damaged files refused
+// without a change, and saves that survive a killed or failing writer.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "foundation/file.h"
+#include "foundation/random.h"
+#include "quests/state.h"
+#include "world/entity.h"
+#include "world/image.h"
+#include "world/net.h"
+#include "world/personage.h"
+#include "world/save.h"
+#include "world/start.h"
+#include "world_fixture.h"
+
+namespace {
+
+using tw_test::Get32;
+using tw_test::Put32;
+using tw_test::ReadBytes;
+using tw_test::WorldTest;
+
+// The snapshot without its date: what must not change when a load is refused.
+std::vector<uint8_t> State() {
+  std::vector<uint8_t> s = Save_SnapshotBytes();
+  std::fill(s.begin() + kSaveOfsDate, s.begin() + kSaveOfsLevel, 0);
+  return s;
+}
+
+// Where two snapshots first differ: the header offset, or the object and field of its image.
+std::string FirstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, size_t objects) {
+  size_t n = std::min(a.size(), b.size());
+  size_t i = 0;
+  while (i < n && a[i] == b[i]) i++;
+  if (i == n && a.size() == b.size()) return "none";
+  if (i < objects) return "byte " + std::to_string(i);
+  size_t in = (i - objects) % kObjectImageSize;
+  for (int f = 0; f < ObjImage_FieldCount; f++)
+    if (in >= ObjImage_Fields[f].offset && in < ObjImage_Fields[f].offset + ObjImage_Fields[f].size)
+      return "object " + std::to_string((i - objects) / kObjectImageSize) + " field " + ObjImage_Fields[f].name;
+  return "byte " + std::to_string(i);
+}
+
+class SaveTest : public WorldTest {
+ protected:
+  void SetUp() override {
+    WorldTest::SetUp();
+    Math_RandInit();
+    Que_ResetState();
+    Game_PersonageCount = 0;
+    Level_EmitterCount = 0;
+    Game_HeroChoice = 0;
+  }
+  void TearDown() override {
+    Level_EmitterCount = 0;
+    Game_PersonageCount = 0;
+    WorldTest::TearDown();
+  }
+  // A running game on level "yard": the player, one object of each other class, a personage,
+  // two emitters and marked tables.
+  static void MakeGame(int extraObjects = 0) {
+    std::snprintf(Level_Name, sizeof Level_Name, "%s", "yard");
+    StartGame();
+    Obj_Player->person.health = 77;
+    Obj_Player->person.carIndex = 3;
+    Obj_Player->person.carReentry = 1;  // a load sets it for a player with a car
+    Obj_Player->person.thinkStamp = 123.5f;  // and the think stamp to the game time
+    for (int c = NETPLAYER; c <= NPC; c++) {
+      GameObject* o = Spawn(c, float(c * 10), 5, c == NPC ? "Mara" : "");
+      o->angles.y = 0.25f * float(c);
+      o->frags = c;
+    }
+    for (int i = 0; i < extraObjects; i++) Spawn(WORLD, float(i), float(i));
+    Game_PersonageCount = 1;
+    Game_Personages[0] = GlobalPersonage{};
+    std::snprintf(Game_Personages[0].person.name, kPersonNameSize, "%s", "Mara");
+    Game_Personages[0].restoreBody = 1;
+    Level_EmitterCount = 2;
+    Level_Emitters[0] = SoundEmitter{"rain", 0.5f, 40.0f, vec3{1, 2, 3}, "rain1"};
+    Level_Emitters[1] = SoundEmitter{"tune", 1.0f, 0.0f, vec3{}, "MUSIC_COMBAT"};
+    std::snprintf(Que_State.mission.name, kQuestNameSize, "%s", "harbour");
+    std::snprintf(Que_State.flags[3].name, sizeof Que_State.flags[3].name, "%s", "met_mara");
+    Que_State.questMode = 2;
+    Game_Time = 123.5;
+    Math_RandSetIndex(77);
+  }
+};
+
+TEST_F(SaveTest, HeaderFieldsStandAtTheirPlaces) {
+  MakeGame();
+  Game_GodMode = 1;
+  Game_HeroChoice = 1;
+  std::snprintf(Level_SkyName[0], kLevelSkyNameSize, "%s", "sky1");
+  std::snprintf(Level_SkyName[1], kLevelSkyNameSize, "%s", "sky2");
+  std::snprintf(Que_State.objectives.conditions[0], kQuestNameSize, "%s", "cond");
+  std::snprintf(Que_State.objectives.scripts[0], kQuestNameSize, "%s", "scr");
+  Que_State.objectives.times[0] = 2.0f;
+  Que_State.districts[0] = 0xD1;
+  Que_State.stash.words[0] = 11;
+  Que_State.stash.pairs[0][0] = 12;
+  Que_State.stash.ammo[0] = 13;
+  Que_State.stash.magazines[0] = 14;
+  Que_State.stash.full = 1;
+  std::snprintf(Game_Places[0].name, 128, "%s", "place0");
+  std::snprintf(Que_State.timers[0].name, 64, "%s", "timer");
+  std::snprintf(Que_State.spied[0].name, 64, "%s", "spied");
+  std::snprintf(Que_State.tracked[0].name, 64, "%s", "tracked");
+  std::snprintf(Que_State.locations[0].name, 64, "%s", "loc");
+  std::snprintf(Que_State.placements[0].name, 64, "%s", "placed");
+  std::snprintf(Game_CarPositions[0].level, 128, "%s", "carlevel");
+  std::snprintf(Que_State.lockedExits[0].name, 64, "%s", "exit");
+  std::snprintf(Que_State.levelStarts[0].name, 64, "%s", "start");
+  Que_State.showFlags[3] = 1;
+  std::snprintf(Que_State.killCounts[0].name2, 64, "%s", "kc2");
+  std::vector<uint8_t> b = Save_SnapshotBytes();
+  struct Text {
+    size_t at;
+    const char* text;
+  };
+  for (Text t : {Text{24, "yard"}, {312, "harbour"}, {9024, "cond"}, {13120, "scr"}, {17360, "sky1"}, {17872, "sky2"},
+                 {20552, "place0"}, {35672, "timer"}, {40920 + 3 * 128, "met_mara"}, {45016, "spied"},
+                 {45592, "tracked"}, {46104, "loc"}, {67352, "placed"}, {101752, "carlevel"}, {106120, "exit"},
+                 {110216, "start"}, {119204 + 64, "kc2"}})
+    EXPECT_STREQ(reinterpret_cast<const char*>(&b[t.at]), t.text) << t.at;
+  struct Word {
+    size_t at;
+    uint32_t value;
+  };
+  float t = 123.5f, two = 2.0f;
+  uint32_t tBits, twoBits;
+  std::memcpy(&tBits, &t, 4);
+  std::memcpy(&twoBits, &two, 4);
+  for (Word w : {Word{0, kSaveId}, {4, 75}, {280, tBits}, {284, 0}, {288, 1}, {292, 77}, {296, 9}, {300, 9},
+                 {304, Obj_Player->id}, {308, 1}, {17216, twoBits}, {17280, 0xD1}, {18384, 11}, {18404, 12},
+                 {20452, 13}, {20500, 14}, {20548, 1}, {119176, 2}, {119180, 1}, {119184, 2}, {119200, 1}})
+    EXPECT_EQ(Get32(b, w.at), w.value) << w.at;
+  EXPECT_GE(b[8] | b[9] << 8, 2000);  // the year of the local date
+  // The body: emitters, personages, objects, then the AI block.
+  size_t body = kSaveHeaderSize;
+  EXPECT_STREQ(reinterpret_cast<const char*>(&b[body]), "rain");
+  EXPECT_STREQ(reinterpret_cast<const char*>(&b[body + 2 * 148 + 16]), "Mara");
+  EXPECT_EQ(Get32(b, body + 2 * 148 + 5920 + 5960), Obj_Player->id);
+  EXPECT_GT(b.size(), body + 2 * 148 + 5920 + 9 * size_t(kObjectImageSize));
+}
+
+TEST_F(SaveTest, BodiesByModeAndTheNameOfTheFile) {
+  MakeGame();
+  Game_NetMode = 2;
+  ASSERT_EQ(Save("client.x"), 1);
+  EXPECT_EQ(ReadBytes("save/client.sav").size(), size_t(kSaveHeaderSize));
+  Game_NetMode = 1;
+  NET_LocalAddress = 0x0100007F;
+  Obj_Player->frags = 4;
+  ASSERT_EQ(Save("alone"), 1);
+  EXPECT_EQ(ReadBytes("save/alone.sav").size(), size_t(kSaveHeaderSize) + 4 + 8);
+  NET_FragTable[5] = FragRow{1, 0x0200007F, "guest", 6, 0};
+  ASSERT_EQ(Save("server"), 1);
+  std::vector<uint8_t> s = ReadBytes("save/server.sav");
+  ASSERT_EQ(s.size(), size_t(kSaveHeaderSize) + 4 + 16);
+  EXPECT_EQ(Get32(s, kSaveHeaderSize), 2u);
+  EXPECT_EQ(Get32(s, kSaveHeaderSize + 4), 0x0100007Fu);
+  EXPECT_EQ(Get32(s, kSaveHeaderSize + 8), 4u);
+  EXPECT_EQ(Get32(s, kSaveHeaderSize + 16), 6u);
+  // Read back by the same server: the frags return; on a client or another level nothing moves.
+  Obj_Player->frags = 0;
+  NET_FragTable[5].frags = 0;
+  EXPECT_EQ(Save_LoadSlot("server"), 1);
+  EXPECT_EQ(Obj_Player->frags, 4);
+  EXPECT_EQ(NET_FragTable[5].frags, 6);
+  Obj_Player->frags = 9;
+  std::vector<uint8_t> before = State();
+  Game_NetMode = 2;
+  EXPECT_EQ(Save_LoadSlot("server"), 0);
+  Game_NetMode = 1;
+  std::snprintf(Level_Name, sizeof Level_Name, "%s", "docks");
+  EXPECT_EQ(Save_LoadSlot("server"), 0);
+  std::snprintf(Level_Name, sizeof Level_Name, "%s", "yard");
+  EXPECT_EQ(State(), before);
+  NET_FragTable[5] = FragRow{};
+  Game_NetMode = 0;
+  // Names with ".." are refused; nothing is written when no game runs.
+  EXPECT_EQ(Save("..\\escape"), 0);
+  EXPECT_NE(Log().find("Save:refused name"), std::string::npos);
+  Game_Running = 0;
+  EXPECT_EQ(Save("idle"), 0);
+  EXPECT_FALSE(tw_test::FileExists("save/idle.sav"));
+}
+
+TEST_F(SaveTest, ARoundTripKeepsEveryByteOrderAndIds) {
+  MakeGame();
+  Obj_RequestDelete(Obj_ListHead->next);  // a gap in the ids
+  Obj_FlushDeleted();
+  Spawn(WORLD, 1, 1);
+  std::vector<uint8_t> saved = State();
+  std::vector<uint32_t> ids;
+  for (GameObject* o = Obj_ListHead; o; o = o->next) ids.push_back(o->id);
+  uint32_t lastId = Obj_LastId();
+  ASSERT_EQ(Save("round"), 1);
+  EXPECT_NE(Log().find("Save:game saved."), std::string::npos);
+  Obj_Player->origin.x = 900;  // play goes on, then the save is loaded
+  Spawn(NPC, 5, 5, "Late");
+  Tick_AiStarted = 0;
+  ASSERT_EQ(Save_LoadSlot("round"), 1);
+  EXPECT_EQ(FirstDifference(State(), saved, kSaveHeaderSize + 2 * 148 + 5920), "none");
+  std::vector<uint32_t> back;
+  for (GameObject* o = Obj_ListHead; o; o = o->next) back.push_back(o->id);
+  EXPECT_EQ(back, ids);
+  EXPECT_EQ(Obj_LastId(), lastId);
+  EXPECT_EQ(Obj_Player->person.carReentry, 1);
+  EXPECT_EQ(Obj_Player->person.thinkStamp, 123.5f);
+  EXPECT_EQ(Tick_AiStarted, 1u);  // the AI is not started again
+  EXPECT_EQ(Game_SettleFrames, kSettleFrames);
+  EXPECT_EQ(Game_DemoFlags, 1u);
+  EXPECT_EQ(Obj_Alloc()->id, lastId + 1);
+}
+
+TEST_F(SaveTest, WithoutARunningGameOnlyTheLevelEmittersAndPersonagesLoad) {
+  MakeGame();
+  ASSERT_EQ(Save("idle"), 1);
+  Obj_ClearAll();
+  Game_Running = 0;
+  Level_EmitterCount = 0;
+  Game_PersonageCount = 0;
+  ASSERT_EQ(Save_LoadSlot("idle"), 1);
+  EXPECT_EQ(Level_EmitterCount, 2);
+  EXPECT_EQ(Game_PersonageCount, 1);
+  EXPECT_EQ(Obj_Count(), 0);
+  EXPECT_STREQ(Level_Name, "yard");
+}
+
+// Every damage is refused with its own line, the running game unchanged and still ticking.
+TEST_F(SaveTest, DamagedFilesAreRefusedAndChangeNothing) {
+  MakeGame();
+  ASSERT_EQ(Save("good"), 1);
+  const std::vector<uint8_t> good = ReadBytes("save/good.sav");
+  const size_t objects = kSaveHeaderSize + 2 * 148 + 5920;
+  const size_t aiBlock = objects + 9 * size_t(kObjectImageSize);
+  struct Damage {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> change;
+    const char* line;
+  };
+  std::vector<Damage> cases = {
+      {"bad id", [](auto& b) { Put32(b, 0, 1); }, "Load:wrong id."},
+      {"bad version", [](auto& b) { Put32(b, 4, 74); }, "Load:wrong version."},
+      {"huge object count", [](auto& b) { Put32(b, 300, 0x7fffffff); }, "Load:the file is shorter"},
+      {"512 personages", [](auto& b) { Put32(b, 308, 512); }, "Load:512 personages"},
+      {"129 emitters", [](auto& b) { Put32(b, 119176, 129); }, "Load:129 sound emitters"},
+      {"hero 7", [](auto& b) { Put32(b, 119180, 7); }, "Load:no hero 7"},
+      {"mode 5", [](auto& b) { Put32(b, 284, 5); }, "Load:unknown game mode 5"},
+      {"unterminated level", [](auto& b) { std::memset(&b[24], 'a', 256); }, "Load:the header has an unterminated"},
+      {"unterminated quest flag", [](auto& b) { std::memset(&b[40920], 'f', 128); }, "Load:the header has an"},
+      {"level with a separator", [](auto& b) { std::memcpy(&b[24], "a\\b", 4); }, "is not a plain name"},
+      {"level with a colon", [](auto& b) { std::memcpy(&b[24], "c:x", 4); }, "is not a plain name"},
+      {"level with ..", [](auto& b) { std::memcpy(&b[24], "..x", 4); }, "is not a plain name"},
+      {"unterminated emitter", [](auto& b) { std::memset(&b[kSaveHeaderSize], 'e', 64); }, "Load:sound emitter 0"},
+      {"unterminated personage", [](auto& b) { std::memset(&b[kSaveHeaderSize + 296 + 16], 'p', 64); }, "Load:personage 0"},
+      {"unterminated object name", [=](auto& b) { std::memset(&b[objects + 56], 'o', 64); }, "Load:object 0 has an unterminated"},
+      {"class 0", [=](auto& b) { Put32(b, objects + 5964, 0); }, "Load:object 0 has class 0"},
+      {"class 10", [=](auto& b) { Put32(b, objects + kObjectImageSize + 5964, 10); }, "Load:object 1 has class 10"},
+      {"class -1", [=](auto& b) { Put32(b, objects + 5964, 0xffffffff); }, "Load:object 0 has class -1"},
+      {"id 0", [=](auto& b) { Put32(b, objects + 2 * kObjectImageSize + 5960, 0); }, "Load:object 2 has id 0"},
+      {"ids shared", [=](auto& b) { Put32(b, objects + 2 * kObjectImageSize + 5960, Get32(b, objects + 5960 + kObjectImageSize)); },
+       "Load:two objects share an id"},
+      {"missing player", [](auto& b) { Put32(b, 304, 999); }, "Load:no player object 999"},
+      {"AI block byte", [=](auto& b) { b[aiBlock + 5] ^= 1; }, "Load:the AI block is damaged"},
+      {"trailing byte", [](auto& b) { b.push_back(0); }, "Load:the AI block is damaged"},
+  };
+  // Cut at and inside every record.
+  std::vector<size_t> cuts = {0, 4, kSaveHeaderSize - 1, kSaveHeaderSize, kSaveHeaderSize + 100, kSaveHeaderSize + 148,
+                              kSaveHeaderSize + 296, objects - 1, objects, aiBlock - 1, aiBlock, good.size() - 1};
+  for (int i = 1; i < 9; i++) cuts.push_back(objects + i * size_t(kObjectImageSize) + (i % 2 ? 0 : 777));
+  for (size_t cut : cuts)
+    cases.push_back({"cut", [cut](auto& b) { b.resize(cut); }, cut < kSaveHeaderSize ? "Load:the file is shorter than its header" : "Load:"});
+  Spawn(WORLD, 3, 3);  // the running game differs from the save
+  const std::vector<uint8_t> before = State();
+  for (const Damage& d : cases) {
+    std::vector<uint8_t> bad = good;
+    d.change(bad);
+    tw_test::WriteBytes("save/bad.sav", bad);
+    size_t logBefore = Log().size();
+    EXPECT_EQ(Save_LoadSlot("bad"), 0) << d.what;
+    std::string added = Log().substr(logBefore);
+    EXPECT_NE(added.find(d.line), std::string::npos) << d.what << ": " << added;
+    EXPECT_EQ(tw_test::CountOccurrences(added, "Load:"), 1) << d.what << ": " << added;
+    Game_SettleFrames = 0;
+    EXPECT_EQ(State(), before) << d.what;
+  }
+  Game_TickFrame = DemoFrame{0.05f, 0, 0, 0};
+  Game_Tick();
+  EXPECT_GT(Game_Time, 123.5);
+}
+
+// A failing or killed writer never costs the save that was there.
+TEST_F(SaveTest, AFailingWriterLeavesTheOldSaveWhole) {
+  MakeGame();
+  ASSERT_EQ(Save("keep"), 1);
+  const std::vector<uint8_t> old = ReadBytes("save/keep.sav");
+  for (int i = 0; i < 40; i++) Spawn(WORLD, float(i), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{200000, 200000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    int saved = Save("keep");
+    std::string log = Log();
+    bool said = log.find("Save:unable write keep.") != std::string::npos;
+    bool claimed = log.find("Save:game saved.", log.find("Save:unable")) != std::string::npos;
+    _exit(saved == 0 && said && !claimed ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ReadBytes("save/keep.sav"), old);
+  int count = 0;
+  char names[8][64];
+  File_ListFiles("save\\", ".sav", &count, &names[0][0], 8, 64);
+  EXPECT_EQ(count, 1);
+}
+
+TEST_F(SaveTest, AWriterKilledAnywhereLeavesASaveThatLoadsWhole) {
+  MakeGame(1000);
+  ASSERT_EQ(Save("crash"), 1);
+  std::mt19937 rng(7);
+  for (int run = 0; run < 20; run++) {
+    pid_t child = fork();
+    if (child == 0) {
+      for (int i = 0;; i++) {
+        Obj_Player->origin.x = float(i);
+        Save("crash");
+      }
+    }
+    usleep(useconds_t(rng() % 300000));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    int count = 0;
+    char names[8][64];
+    File_ListFiles("save\\", ".sav", &count, &names[0][0], 8, 64);
+    EXPECT_EQ(count, 1) << run;
+    EXPECT_EQ(Save_LoadSlot("crash"), 1) << run;
+    EXPECT_EQ(Obj_Count(), 1009) << run;
+  }
+}
+
+}  // namespace

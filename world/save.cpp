@@ -1,0 +1,599 @@
+#include "world/save.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "ai/bot.h"
+#include "foundation/bytereader.h"
+#include "foundation/file.h"
+#include "foundation/log.h"
+#include "foundation/random.h"
+#include "foundation/sound.h"
+#include "foundation/timer.h"
+#include "physics/physics.h"
+#include "quests/state.h"
+#include "ui/ui.h"
+#include "world/entity.h"
+#include "world/fx.h"
+#include "world/game.h"
+#include "world/image.h"
+#include "world/level.h"
+#include "world/net.h"
+#include "world/object.h"
+#include "world/personage.h"
+#include "world/start.h"
+#include "world/tick.h"
+
+MusicChannel Game_MusicChannels[kMusicChannels];
+
+namespace {
+
+// The header's scalar fields.
+struct SaveHead {
+  uint32_t id, version;
+  uint16_t date[8];
+  char level[256];
+  float gameTime;
+  int32_t mode, god;
+  uint32_t randIndex, nextId, objectCount, playerId, personageCount, emitterCount;
+  int32_t hero;
+};
+
+// The level-wide tables of the header besides the quest state.
+struct SaveTables {
+  char (*sky)[kLevelSkyNameSize];
+  PlaceRecord* places;
+  CarPosRecord* cars;
+};
+
+// Header bytes out: each field at its place, texts cut to their slot with zeros behind.
+struct HeaderOut {
+  uint8_t* p;
+  void U32(const uint32_t& v) {
+    for (int i = 0; i < 4; i++) *p++ = uint8_t(v >> (8 * i));
+  }
+  void I32(const int32_t& v) { U32(uint32_t(v)); }
+  void F32(const float& f) {
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    U32(u);
+  }
+  void U16(const uint16_t& v) {
+    *p++ = uint8_t(v);
+    *p++ = uint8_t(v >> 8);
+  }
+  void Text(const char* s, size_t n) {
+    size_t len = strnlen(s, n - 1);
+    std::memcpy(p, s, len);
+    std::memset(p + len, 0, n - len);
+    p += n;
+  }
+  void Bytes(const uint8_t* b, size_t n) {
+    std::memcpy(p, b, n);
+    p += n;
+  }
+};
+
+// Header bytes in: the first unterminated text is remembered as the fault.
+struct HeaderIn {
+  ByteReader r;
+  const char* badText = nullptr;
+  void U32(uint32_t& v) { v = r.U32(); }
+  void I32(int32_t& v) { v = r.I32(); }
+  void F32(float& f) { f = r.F32(); }
+  void U16(uint16_t& v) {
+    uint8_t b[2];
+    r.Take(b, 2);
+    v = uint16_t(b[0] | b[1] << 8);
+  }
+  void Text(char* s, size_t n) {
+    r.Take(s, n);
+    if (!std::memchr(s, 0, n) && !badText) badText = "a text of the header";
+    s[n - 1] = 0;
+    size_t len = strnlen(s, n);
+    std::memset(s + len, 0, n - len);
+  }
+  void Bytes(uint8_t* b, size_t n) { r.Take(b, n); }
+};
+
+template <class IO, size_t N>
+void Ints(IO& io, int32_t (&a)[N]) {
+  for (int32_t& v : a) io.I32(v);
+}
+
+// Every field of the header in its order: writing and reading share the one list.
+template <class IO>
+void Header_Visit(IO& io, SaveHead& h, QuestState& q, SaveTables t) {
+  io.U32(h.id);
+  io.U32(h.version);
+  for (uint16_t& w : h.date) io.U16(w);
+  io.Text(h.level, sizeof h.level);
+  io.F32(h.gameTime);
+  io.I32(h.mode);
+  io.I32(h.god);
+  io.U32(h.randIndex);
+  io.U32(h.nextId);
+  io.U32(h.objectCount);
+  io.U32(h.playerId);
+  io.U32(h.personageCount);
+  io.Text(q.mission.name, kQuestNameSize);
+  io.I32(q.mission.state);
+  io.I32(q.mission.value);
+  for (MissionRow& row : q.mission.rows) {
+    io.Text(row.name, kQuestNameSize);
+    io.I32(row.state);
+    io.I32(row.value);
+  }
+  for (auto& c : q.objectives.conditions) io.Text(c, kQuestNameSize);
+  for (auto& s : q.objectives.scripts) io.Text(s, kQuestNameSize);
+  for (float& f : q.objectives.times) io.F32(f);
+  for (uint32_t& d : q.districts) io.U32(d);
+  io.Text(t.sky[0], kLevelSkyNameSize);
+  io.Text(t.sky[1], kLevelSkyNameSize);
+  Ints(io, q.stash.words);
+  for (auto& pair : q.stash.pairs) Ints(io, pair);
+  Ints(io, q.stash.ammo);
+  Ints(io, q.stash.magazines);
+  io.I32(q.stash.full);
+  for (int i = 0; i < kPlaces; i++) {
+    PlaceRecord& p = t.places[i];
+    io.Text(p.name, sizeof p.name);
+    io.I32(p.police);
+    io.I32(p.flag);
+    io.I32(p.lock);
+  }
+  for (QuestTimer& x : q.timers) {
+    io.Text(x.name, sizeof x.name);
+    io.Bytes(x.reserved, sizeof x.reserved);
+  }
+  for (QuestFlag& x : q.flags) io.Text(x.name, sizeof x.name);
+  for (SpiedNpc& x : q.spied) {
+    io.Text(x.name, sizeof x.name);
+    io.Bytes(x.reserved, sizeof x.reserved);
+  }
+  for (TrackedName& x : q.tracked) io.Text(x.name, sizeof x.name);
+  for (TrackedLocation& x : q.locations) {
+    io.Text(x.name, sizeof x.name);
+    io.Bytes(x.reserved, sizeof x.reserved);
+  }
+  for (NpcPlacement& x : q.placements) {
+    io.Text(x.name, sizeof x.name);
+    io.Bytes(x.reserved, sizeof x.reserved);
+  }
+  for (int i = 0; i < kCarPositions; i++) {
+    CarPosRecord& c = t.cars[i];
+    io.Text(c.level, sizeof c.level);
+    for (float* v : {&c.origin.x, &c.origin.y, &c.origin.z, &c.angles.x, &c.angles.y, &c.angles.z}) io.F32(*v);
+    io.I32(c.health);
+  }
+  for (LockedExit& x : q.lockedExits) io.Text(x.name, sizeof x.name);
+  for (LevelStartRecord& x : q.levelStarts) {
+    io.Text(x.name, sizeof x.name);
+    io.Bytes(x.reserved, sizeof x.reserved);
+  }
+  io.U32(h.emitterCount);
+  io.I32(h.hero);
+  io.I32(q.questMode);
+  Ints(io, q.showFlags);
+  for (KillCount& x : q.killCounts) {
+    io.Text(x.name, sizeof x.name);
+    io.Text(x.name2, sizeof x.name2);
+    io.Bytes(x.reserved, sizeof x.reserved);
+  }
+}
+
+void LocalDate(uint16_t out[8]) {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm t{};
+  localtime_r(&now.tv_sec, &t);
+  const int words[8] = {t.tm_year + 1900, t.tm_mon + 1, t.tm_wday, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
+                        int(now.tv_nsec / 1000000)};
+  for (int i = 0; i < 8; i++) out[i] = uint16_t(words[i]);
+}
+
+// A parsed, checked snapshot: the header's tables and where each part of the body lies.
+struct Snapshot {
+  SaveHead h{};
+  std::unique_ptr<QuestState> quest = std::make_unique<QuestState>();
+  char sky[2][kLevelSkyNameSize]{};
+  PlaceRecord places[kPlaces]{};
+  CarPosRecord cars[kCarPositions]{};
+  const uint8_t* emitters = nullptr;
+  const uint8_t* personages = nullptr;
+  const uint8_t* objects = nullptr;
+  const uint8_t* ai = nullptr;
+  size_t aiSize = 0;
+  size_t length = 0;  // of the whole snapshot
+  bool badText = false;
+};
+
+bool TextsTerminated(const uint8_t* image, uint32_t from, uint32_t to, uint32_t shift) {
+  for (int i = 0; i < ObjImage_FieldCount; i++) {
+    const ImageField& f = ObjImage_Fields[i];
+    if (f.kind != IMG_TEXT || f.offset < from || f.offset >= to) continue;
+    if (!std::memchr(image + f.offset - shift, 0, f.size)) return false;
+  }
+  return true;
+}
+
+bool LevelNameAllowed(const char* name) {
+  return !std::strpbrk(name, "\\/:") && !std::strstr(name, "..");
+}
+
+uint32_t Get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+
+// Reads and checks everything of a single-player snapshot; logs the fault and returns 0 when
+// something is wrong. Nothing of the game is touched.
+int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, Snapshot& s) {
+  const uint8_t* end = bytes + size;
+  if (s.h.emitterCount > uint32_t(kSoundEmitters)) {
+    Log_Printf("Load:%u sound emitters, more than %i.\n", s.h.emitterCount, kSoundEmitters);
+    return 0;
+  }
+  if (s.h.personageCount > uint32_t(kPersonages)) {
+    Log_Printf("Load:%u personages, more than %i.\n", s.h.personageCount, kPersonages);
+    return 0;
+  }
+  if (s.h.hero < 0 || s.h.hero > 1) {
+    Log_Printf("Load:no hero %i.\n", s.h.hero);
+    return 0;
+  }
+  if (!LevelNameAllowed(s.h.level)) {
+    Log_Printf("Load:level name \"%s\" is not a plain name.\n", s.h.level);
+    return 0;
+  }
+  uint64_t left = size - kSaveHeaderSize;
+  uint64_t fixed = uint64_t(s.h.emitterCount) * kSaveEmitterSize + uint64_t(s.h.personageCount) * kPersonageImageSize;
+  if (fixed > left || uint64_t(s.h.objectCount) > (left - fixed) / kObjectImageSize) {
+    Log_Printf("Load:the file is shorter than its %u emitters, %u personages and %u objects.\n", s.h.emitterCount,
+               s.h.personageCount, s.h.objectCount);
+    return 0;
+  }
+  s.emitters = bytes + kSaveHeaderSize;
+  s.personages = s.emitters + size_t(s.h.emitterCount) * kSaveEmitterSize;
+  s.objects = s.personages + size_t(s.h.personageCount) * kPersonageImageSize;
+  s.ai = s.objects + size_t(s.h.objectCount) * kObjectImageSize;
+  for (uint32_t i = 0; i < s.h.emitterCount; i++) {
+    const uint8_t* e = s.emitters + size_t(i) * kSaveEmitterSize;
+    if (!std::memchr(e, 0, 64) || !std::memchr(e + 84, 0, 64)) {
+      Log_Printf("Load:sound emitter %u has an unterminated name.\n", i);
+      return 0;
+    }
+  }
+  for (uint32_t i = 0; i < s.h.personageCount; i++) {
+    const uint8_t* p = s.personages + size_t(i) * kPersonageImageSize + 16;
+    if (!TextsTerminated(p, kPersonBlockOffset, kPersonBlockOffset + kPersonBlockSize, kPersonBlockOffset)) {
+      Log_Printf("Load:personage %u has an unterminated text.\n", i);
+      return 0;
+    }
+  }
+  std::vector<uint32_t> ids(s.h.objectCount);
+  bool playerFound = s.h.playerId == 0;
+  for (uint32_t i = 0; i < s.h.objectCount; i++) {
+    const uint8_t* o = s.objects + size_t(i) * kObjectImageSize;
+    uint32_t id = Get32(o + 5960);
+    int32_t classNum = int32_t(Get32(o + 5964));
+    if (classNum < MACHINEPLAYER || classNum > NPC) {
+      Log_Printf("Load:object %u has class %i.\n", i, classNum);
+      return 0;
+    }
+    if (id == 0) {
+      Log_Printf("Load:object %u has id 0.\n", i);
+      return 0;
+    }
+    if (!TextsTerminated(o, 0, kObjectImageSize, 0)) {
+      Log_Printf("Load:object %u has an unterminated text.\n", i);
+      return 0;
+    }
+    if (id == s.h.playerId && classNum == MACHINEPLAYER) playerFound = true;
+    ids[i] = id;
+  }
+  std::vector<uint32_t> sorted = ids;
+  std::sort(sorted.begin(), sorted.end());
+  if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
+    Log_Printf("Load:two objects share an id.\n");
+    return 0;
+  }
+  if (!playerFound) {
+    Log_Printf("Load:no player object %u.\n", s.h.playerId);
+    return 0;
+  }
+  size_t aiLeft = size_t(end - s.ai);
+  s.aiSize = use == SNAPSHOT_LOAD ? aiLeft : ai_BlockLength(s.ai, aiLeft);
+  if (!s.aiSize || !ai_CheckBlock(s.ai, s.aiSize, ids.data(), ids.size())) {
+    Log_Printf("Load:the AI block is damaged.\n");
+    return 0;
+  }
+  s.length = size_t(s.ai - bytes) + s.aiSize;
+  return 1;
+}
+
+void ReadHeader(const uint8_t* bytes, Snapshot& s) {
+  HeaderIn in{ByteReader(bytes, kSaveHeaderSize)};
+  Header_Visit(in, s.h, *s.quest, SaveTables{s.sky, s.places, s.cars});
+  s.badText = in.badText != nullptr;
+}
+
+}  // namespace
+
+namespace {
+// Writes the snapshot in pieces to `put` (bytes, length), which returns false to stop. Everything
+// but the objects is built whole; the objects go one image at a time.
+template <class Put>
+bool Snapshot_Write(Put put) {
+  SaveHead h{};
+  h.id = kSaveId;
+  h.version = kSaveVersion;
+  LocalDate(h.date);
+  std::snprintf(h.level, sizeof h.level, "%s", Level_Name);
+  h.gameTime = float(Game_Time);
+  h.mode = Game_NetMode;
+  h.god = int32_t(Game_GodMode);
+  h.randIndex = uint32_t(Math_RandGetIndex());
+  h.nextId = Obj_LastId();
+  h.objectCount = uint32_t(Obj_Count());
+  h.playerId = Obj_Player ? Obj_Player->id : 0;
+  h.personageCount = uint32_t(std::clamp(Game_PersonageCount, 0, kPersonages));
+  h.emitterCount = uint32_t(std::clamp(Level_EmitterCount, 0, kSoundEmitters));
+  h.hero = Game_HeroChoice;
+  std::vector<uint8_t> out(kSaveHeaderSize);
+  HeaderOut w{out.data()};
+  Header_Visit(w, h, Que_State, SaveTables{Level_SkyName, Game_Places, Game_CarPositions});
+  if (h.mode == 1) NET_WriteFrags(out);
+  if (h.mode != 0) return put(out.data(), out.size());
+  size_t at = out.size();
+  out.resize(at + size_t(h.emitterCount) * kSaveEmitterSize + size_t(h.personageCount) * kPersonageImageSize);
+  for (uint32_t i = 0; i < h.emitterCount; i++, at += kSaveEmitterSize) SoundEmitter_Write(&Level_Emitters[i], &out[at]);
+  for (uint32_t i = 0; i < h.personageCount; i++, at += kPersonageImageSize)
+    PersonageImage_Write(&Game_Personages[i], &out[at]);
+  if (!put(out.data(), out.size())) return false;
+  // Every PreSave runs before the first object is written.
+  for (GameObject* o = Obj_ListHead; o; o = o->next) o->slots.PreSave(o);
+  std::vector<uint8_t> image(kObjectImageSize);
+  for (GameObject* o = Obj_ListHead; o; o = o->next) {
+    ObjImage_Write(o, image.data());
+    if (!put(image.data(), image.size())) return false;
+  }
+  std::vector<uint8_t> ai = ai_BlockBytes();
+  return put(ai.data(), ai.size());
+}
+}  // namespace
+
+std::vector<uint8_t> Save_SnapshotBytes() {
+  std::vector<uint8_t> out;
+  Snapshot_Write([&out](const uint8_t* b, size_t n) {
+    out.insert(out.end(), b, b + n);
+    return true;
+  });
+  return out;
+}
+
+void Save_MatchLoadedGame() {
+  Game_Time = double(float(Game_Time));
+  Tick_AiStarted = 1;
+  Physics_Settle();
+  if (Obj_Player && Obj_Player->person.carIndex) Obj_Player->person.carReentry = 1;
+  if (Obj_Player) Obj_Player->person.thinkStamp = float(Game_Time);
+}
+
+int Save_WriteSnapshot(FileHandle* file) {
+  if (!file) return 0;
+  return Snapshot_Write([file](const uint8_t* b, size_t n) { return File_Write(b, 1, n, file) == n; }) ? 1 : 0;
+}
+
+int Save_BuildName(const char* caller, const char* folder, const char* name, const char* extension,
+                   bool dropExtension, char* out, size_t outSize) {
+  if (!name || !*name || std::strstr(name, "..")) {
+    Log_Printf("%s:refused name \"%s\".\n", caller, name ? name : "");
+    return 0;
+  }
+  std::string base(name);
+  if (dropExtension) {
+    size_t dot = base.find_last_of('.');
+    size_t sep = base.find_last_of("\\/");
+    if (dot != std::string::npos && (sep == std::string::npos || dot > sep)) base.resize(dot);
+  }
+  int n = std::snprintf(out, outSize, "%s%s%s", folder, base.c_str(), extension);
+  if (n < 0 || size_t(n) >= outSize) {
+    Log_Printf("%s:refused name \"%s\" (too long).\n", caller, name);
+    return 0;
+  }
+  return 1;
+}
+
+int Save(const char* name) {
+  if (!Game_Running) return 0;
+  char path[kSaveNameSize + 16];
+  if (!Save_BuildName("Save", "save\\", name, ".sav", true, path, sizeof path)) return 0;
+  FileHandle* f = File_Open(path, "wb");
+  if (!f) {
+    Log_Printf("Save:unable open %s.\n", name);
+    return 0;
+  }
+  if (!Save_WriteSnapshot(f)) {
+    File_Discard(f);
+    Log_Printf("Save:unable write %s.\n", name);
+    return 0;
+  }
+  if (!File_Close(f)) {
+    Log_Printf("Save:unable write %s.\n", name);
+    return 0;
+  }
+  Log_Printf("Save:game saved.\n");
+  Game_SettleFrames = kSettleFrames;
+  return 1;
+}
+
+int Save_LoadSlot(const char* name) {
+  char path[kSaveNameSize + 16];
+  if (!Save_BuildName("Load", "save\\", name, ".sav", true, path, sizeof path)) return 0;
+  FileHandle* f = File_Open(path, "rb");
+  if (!f) {
+    Log_Printf("Load:unable open %s.\n", name);
+    return 0;
+  }
+  int ok = Load(f);
+  File_Close(f);
+  Game_SettleFrames = kSettleFrames;
+  return ok;
+}
+
+int Load(FileHandle* file) {
+  if (!file) return 0;
+  // The whole rest of the file, in one read where its size is known.
+  std::vector<uint8_t> bytes(std::min<uint64_t>(File_Size(file), kFileMaxWhole + 1));
+  bytes.resize(bytes.empty() ? 0 : File_Read(bytes.data(), 1, bytes.size(), file));
+  uint8_t chunk[65536];
+  for (;;) {
+    size_t n = File_Read(chunk, 1, sizeof chunk, file);
+    bytes.insert(bytes.end(), chunk, chunk + n);
+    if (bytes.size() > kFileMaxWhole) {
+      Log_Printf("Load:the file is larger than %llu bytes.\n", (unsigned long long)kFileMaxWhole);
+      return 0;
+    }
+    if (n < sizeof chunk) break;
+  }
+  return Save_ApplySnapshot(bytes.data(), bytes.size(), SNAPSHOT_LOAD, "Load") != 0;
+}
+
+size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, const char*) {
+  const bool running = Game_Running != 0;  // as the load begins: the geometry starts a game
+  if (!bytes || size < kSaveHeaderSize) {
+    Log_Printf("Load:the file is shorter than its header (%zu bytes).\n", size);
+    return 0;
+  }
+  if (Get32(bytes) != kSaveId) {
+    Log_Printf("Load:wrong id.\n");
+    return 0;
+  }
+  if (Get32(bytes + 4) != kSaveVersion) {
+    Log_Printf("Load:wrong version.\n");
+    return 0;
+  }
+  Snapshot s;
+  ReadHeader(bytes, s);
+  if (s.badText) {
+    Log_Printf("Load:the header has an unterminated text.\n");
+    return 0;
+  }
+  if (s.h.mode == 1 || s.h.mode == 2) {
+    if (use == SNAPSHOT_PLAYBACK) {
+      Log_Printf("Load:a network game's snapshot cannot be played back.\n");
+      return 0;
+    }
+    if (s.h.mode == 2) {
+      Log_Printf("Load:a client's save holds no game; nothing changed.\n");
+      return 0;
+    }
+    if (Game_NetMode != 1 || !running || strcasecmp(s.h.level, Level_Name) != 0) {
+      Log_Printf("Load:a server's save of another game; nothing changed.\n");
+      return 0;
+    }
+    return NET_ReadFrags(bytes + kSaveHeaderSize, size - kSaveHeaderSize) ? size : 0;
+  }
+  if (s.h.mode != 0) {
+    Log_Printf("Load:unknown game mode %i.\n", s.h.mode);
+    return 0;
+  }
+  if (!Snapshot_Check(bytes, size, use, s)) return 0;
+
+  // Checked whole: from here the running level is replaced.
+  if (use == SNAPSHOT_PLAYBACK && running && strcasecmp(s.h.level, Level_Name) == 0) {
+    Obj_ClearAll();
+  } else if (!Level_LoadGeometry(s.h.level)) {
+    Log_Printf("Load:level \"%s\" refused.\n", s.h.level);
+    return 0;
+  }
+  UI_ClearMenuStack(UI_System);
+  Fx_Reset();
+  Level_EmitterCount = int32_t(s.h.emitterCount);
+  for (uint32_t i = 0; i < s.h.emitterCount; i++)
+    SoundEmitter_Read(&Level_Emitters[i], s.emitters + size_t(i) * kSaveEmitterSize);
+  Game_PersonageCount = int32_t(s.h.personageCount);
+  for (uint32_t i = 0; i < s.h.personageCount; i++)
+    PersonageImage_Read(&Game_Personages[i], s.personages + size_t(i) * kPersonageImageSize);
+  Game_HeroChoice = s.h.hero;
+  Que_State.mission = s.quest->mission;
+  Tick_AiStarted = 1;  // the AI block brings the AI's own state
+  if (!running) return s.length;
+
+  if (use == SNAPSHOT_LOAD) {
+    char title[sizeof s.h.level + 16];
+    std::snprintf(title, sizeof title, "%s%s", Game_NetMode ? "arenas\\" : "scenes\\", s.h.level);
+    Level_SetLoadingTitle(title);
+    Level_DrawLoadingProgress();
+  }
+  MissionTable mission = Que_State.mission;
+  Que_State = *s.quest;
+  Que_State.mission = mission;
+  std::memcpy(Level_SkyName, s.sky, sizeof s.sky);
+  std::memcpy(Game_Places, s.places, sizeof s.places);
+  std::memcpy(Game_CarPositions, s.cars, sizeof s.cars);
+  Game_NetMode = s.h.mode;
+  Game_GodMode = uint32_t(s.h.god);
+  Math_RandSetIndex(int(s.h.randIndex));
+  uint32_t largest = 0;
+  for (uint32_t i = 0; i < s.h.objectCount; i++) {
+    GameObject* o = Obj_Alloc();
+    if (!o) {
+      Log_Printf("Load:no memory for object %u of %u; the level is released.\n", i, s.h.objectCount);
+      Level_Free();
+      return 0;
+    }
+    ObjImage_Read(o, s.objects + size_t(i) * kObjectImageSize);
+    largest = std::max(largest, o->id);
+    Load_ObjectX(o);
+  }
+  for (GameObject* o = Obj_ListHead; o; o = o->next) o->slots.PostLoad(o);
+  Physics_Settle();
+  Obj_SetLastId(std::max(s.h.nextId, largest));
+  Obj_Player = s.h.playerId ? Obj_FindById(s.h.playerId) : nullptr;
+  if (!ai_ApplyBlock(s.ai, s.aiSize)) {
+    Log_Printf("Load:the AI block does not fit the level; the level is released.\n");
+    Level_Free();
+    return 0;
+  }
+  if (Obj_Player && Obj_Player->person.carIndex) Obj_Player->person.carReentry = 1;
+  Game_Time = double(s.h.gameTime);
+  if (Obj_Player) Obj_Player->person.thinkStamp = s.h.gameTime;
+  if (use == SNAPSHOT_LOAD) {
+    Game_DemoFlags = 1;
+    Emitters_Restart();
+    Level_ClearLoadingScreen();
+  }
+  return s.length;
+}
+
+void Emitters_Restart() {
+  static const char* const kMusic[kMusicChannels] = {nullptr, "music_ambient", "music_weapon", "music_combat"};
+  const float now = float(Timer_FrameTime);
+  for (int i = 0; i < Level_EmitterCount && i < kSoundEmitters; i++) {
+    const SoundEmitter& e = Level_Emitters[i];
+    if (e.mindist != 0) {
+      const float at[3] = {e.origin.x, e.origin.y, e.origin.z};
+      Sound_Play(e.name, e.volume, e.mindist, at, SOUND_LOOP, SOUND_CAT_EFFECTS);
+      continue;
+    }
+    int channel = 1;
+    while (channel < kMusicChannels && strcasecmp(e.id, kMusic[channel]) != 0) channel++;
+    if (channel < kMusicChannels) {
+      uint32_t voice = Sound_Play(e.name, 0, 0, nullptr, SOUND_LOOP, SOUND_CAT_MUSIC);
+      if (voice) {
+        MusicChannel& m = Game_MusicChannels[channel];
+        m = MusicChannel{voice, now + 1000000.0f, 0, now + 1100000.0f, 1.0f};
+        if (channel == 1) {
+          m.firstTime = now + 5.0f;
+          m.secondTime = now + 10.0f;
+        }
+        continue;
+      }
+    }
+    Sound_Play(e.name, e.volume, 0, nullptr, SOUND_LOOP, SOUND_CAT_EFFECTS);
+  }
+}

@@ -145,7 +145,7 @@ TEST_F(LanE2E, HostAndJoinThroughTheScreensAndTheHostSeesTheJoinersBody) {
 
   // The joiner ends its game: the host hears it and the body goes.
   ASSERT_TRUE(tw_test::RaiseWindowByTitle("Tarnwick", 5000, join_));
-  Keys({{"Escape"}, {"Down", "Return"}});
+  Keys({{"Escape"}, {"Up", "Up", "Return"}});  // End game, the item before Quit
   EXPECT_TRUE(WaitForLog("host", "NET:incoming ClientQuit from 127.0.0.3", 20)) << Log("host");
   ASSERT_TRUE(tw_test::RaiseWindowByTitle("Tarnwick", 5000, host_));
   ScreenImage after = Settled();

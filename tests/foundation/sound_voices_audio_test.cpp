@@ -1,5 +1,5 @@
 // Voices rendered through the loopback output device: placement, gain law, voice limits,
-// one-shots, loops, streams, pauses across frames, seeks and the reverb environment.
+// one-shots, loops, streams, pauses across frames and the reverb environment.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -264,28 +264,6 @@ TEST_F(SoundVoices, StreamThatRanDryWhileNoFramesRanGoesOn) {
   Sound_ResumeAll();
   Frame(1);
   EXPECT_GT(LevelOfFrames(19), 0.05);
-}
-
-TEST_F(SoundVoices, SeekRewindsStreamsAndStaticVoices) {
-  WriteOgg("music", 1, 1.0);
-  WriteTone("tone", 1.0);
-  uint32_t h = Play("music", 0, 2), tone = Play("tone", 1, 0);
-  SoundVoice* v = DS_FindVoice(h);
-  Frame(30);
-  ASSERT_TRUE(v->flags & SOUND_ENDED);  // the whole second is in the ring
-  int64_t written, played;
-  uint32_t length, bits, channels, rate;
-  ASSERT_EQ(Sound_GetPlayPosition(tone, &written, &played, &length, &bits, &channels, &rate), 1);
-  EXPECT_EQ(length, 88200u);
-  EXPECT_GT(played, 40000);
-  Sound_Seek(h, 0);
-  Sound_Seek(tone, 0);
-  EXPECT_LT(v->playedTotal, 4096);  // the stream is fed again from the start
-  Frame(1);
-  ASSERT_EQ(Sound_GetPlayPosition(tone, &written, &played, &length, &bits, &channels, &rate), 1);
-  EXPECT_LE(played, int64_t(kFrameSamples * 2 * 2));
-  EXPECT_GE(FramesUntilReleased(h, 200), 57);  // a whole second again
-  EXPECT_EQ(Sound_CheckHandle(h), 0u);
 }
 
 namespace {

@@ -318,22 +318,6 @@ TEST_F(VideoTest, FrameMemoryFollowsThePixelDataRangeSetting) {
   render_NV_pixel_data_range.value = 0;
 }
 
-TEST_F(VideoTest, Direct3D8PlayersMakeMaterialsOfTheirOwn) {
-  RenderApi = RENDER_API_D3D8;
-  ASSERT_TRUE(WriteWmv("d.wmv", 96, 64, 3));
-  ASSERT_TRUE(WriteAvi("d.avi", 3, 0));
-  MovieWmv* m = Movie_OpenWmv("d");
-  ASSERT_NE(m, nullptr);
-  EXPECT_EQ(m->textureWidth, 96u);  // the picture size: no power-of-two texture
-  uint32_t avi = Movie_PlayAvi("d", 0.0f, 0, nullptr);
-  EXPECT_NE(avi * m->texture, 0u);
-  EXPECT_NE(avi, m->texture);  // a WMV and an AVI never share a material
-  Timer_FrameDelta = 0.05;
-  EXPECT_EQ(Movie_UpdateWmv(m), 1);
-  EXPECT_EQ(Count("glTexSubImage2D"), 0);
-  Movie_CloseWmv(&m);
-}
-
 // ---- Screen capture into "demo.avi" without a display: the frames come from the read-back of
 // the renderer (zeros here); the file, its rate and frame count, and every way a capture can fail.
 

@@ -1,5 +1,5 @@
 // The video players: texture sizes and draw rectangles, WMV frame selection on the frame clock,
-// the AVI player's opening, restarting and key times, the WMA decoder, archive playback, screen
+// the AVI player's opening, restarting and key times, the WMA decoder, screen
 // capture, and the media layer underneath. GL calls go to the recording dispatch table.
 #include <gtest/gtest.h>
 
@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/sound.h"
 #include "foundation/timer.h"
@@ -25,7 +24,6 @@
 #include "render/video.h"
 #include "support/test_support.h"
 #include "tools/media_writer.h"
-#include "tools/zipwriter.h"
 #include "world/game.h"
 
 using tw_test::CountOccurrences;
@@ -171,19 +169,6 @@ TEST_F(VideoTest, WmvWithoutPictureDrawsNothing) {
   Movie_CloseWmv(&m);
   EXPECT_EQ(Movie_OpenWmv("missing"), nullptr);
   EXPECT_EQ(Movie_UpdateWmv(nullptr), 0);
-}
-
-TEST_F(VideoTest, WmvPlaysFromAnArchiveMember) {
-  ASSERT_TRUE(Tools_WriteVideoArchive("main/data00.twk", "video/packed.wmv",
-                                      {.container = "asf", .codec = "wmv2", .frames = 3}));
-  File_Init();
-  MovieWmv* m = Movie_OpenWmv("video\\packed");
-  ASSERT_NE(m, nullptr);
-  Timer_FrameDelta = 0.05;
-  ASSERT_EQ(Movie_UpdateWmv(m), 1);
-  EXPECT_EQ(ShownFrame(m->sampleBuffer, m->frameWidth, m->frameHeight), 2);
-  Movie_CloseWmv(&m);
-  File_Shutdown();
 }
 
 TEST_F(VideoTest, AviKeepsItsFileKnowsItsKeyTimesAndRestartsPastTheEnd) {

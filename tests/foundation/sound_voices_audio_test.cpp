@@ -273,6 +273,28 @@ class SoundReverb : public SoundVoices {
     Var_Find("sound_eax_effects")->value = 1;  // bathroom from the start
   }
 };
+TEST_F(SoundVoices, SeekRewindsStreamsAndStaticVoices) {
+  WriteOgg("music", 1, 1.0);
+  WriteTone("tone", 1.0);
+  uint32_t h = Play("music", 0, 2), tone = Play("tone", 1, 0);
+  SoundVoice* v = DS_FindVoice(h);
+  Frame(30);
+  ASSERT_TRUE(v->flags & SOUND_ENDED);  // the whole second is in the ring
+  int64_t written, played;
+  uint32_t length, bits, channels, rate;
+  ASSERT_EQ(Sound_GetPlayPosition(tone, &written, &played, &length, &bits, &channels, &rate), 1);
+  EXPECT_EQ(length, 88200u);
+  EXPECT_GT(played, 40000);
+  Sound_Seek(h, 0);
+  Sound_Seek(tone, 0);
+  EXPECT_LT(v->playedTotal, 4096);  // the stream is fed again from the start
+  Frame(1);
+  ASSERT_EQ(Sound_GetPlayPosition(tone, &written, &played, &length, &bits, &channels, &rate), 1);
+  EXPECT_LE(played, int64_t(kFrameSamples * 2 * 2));
+  EXPECT_GE(FramesUntilReleased(h, 200), 57);  // a whole second again
+  EXPECT_EQ(Sound_CheckHandle(h), 0u);
+}
+
 }  // namespace
 
 TEST_F(SoundReverb, EnvironmentLeavesATailAfterAPositionalSound) {

@@ -109,4 +109,21 @@ TEST_F(Programs, BrokenProgramIsLoggedAndDeletedFilesLoadAndLongTextsAreLoggedWh
   }
 }
 
+TEST_F(Programs, AtMost1023OfAKindAndDeleteAllStartsAgain) {
+  ProgramHandle first = nullptr;
+  for (int i = 0; i < 1023; i++) {
+    ProgramHandle h = OPENGL_CompileFragmentProgramARB(int(sizeof kFragmentProgram - 1), kFragmentProgram);
+    ASSERT_NE(h, nullptr) << i;
+    if (!first) first = h;
+  }
+  EXPECT_EQ(OPENGL_CompileFragmentProgramARB(int(sizeof kFragmentProgram - 1), kFragmentProgram), nullptr);
+  EXPECT_EQ(OPENGL_ProgramCount(3), 1023);
+  GLuint id = *first;
+  OPENGL_DeleteFragmentProgramsARB();
+  EXPECT_EQ(OPENGL_ProgramCount(3), 0);
+  EXPECT_EQ(*first, 0u);
+  EXPECT_FALSE(gl.glIsProgramARB(id));
+  EXPECT_NE(OPENGL_CompileFragmentProgramARB(int(sizeof kFragmentProgram - 1), kFragmentProgram), nullptr);
+}
+
 }  // namespace

@@ -400,6 +400,36 @@ struct Video {
   ~Video() { MediaVideo_Close(v); }
 };
 
+TEST_F(VideoTest, Direct3D8PlayersMakeMaterialsOfTheirOwn) {
+  RenderApi = RENDER_API_D3D8;
+  ASSERT_TRUE(WriteWmv("d.wmv", 96, 64, 3));
+  ASSERT_TRUE(WriteAvi("d.avi", 3, 0));
+  MovieWmv* m = Movie_OpenWmv("d");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->textureWidth, 96u);  // the picture size: no power-of-two texture
+  uint32_t avi = Movie_PlayAvi("d", 0.0f, 0, nullptr);
+  EXPECT_NE(avi * m->texture, 0u);
+  EXPECT_NE(avi, m->texture);  // a WMV and an AVI never share a material
+  Timer_FrameDelta = 0.05;
+  EXPECT_EQ(Movie_UpdateWmv(m), 1);
+  EXPECT_EQ(Count("glTexSubImage2D"), 0);
+  Movie_CloseWmv(&m);
+}
+
+TEST(MediaVideo, RefusesWhatIsNoPictureAndAudioWhatIsNoSound) {
+  TempDir dir;
+  ASSERT_TRUE(Tools_WriteTestSound("s.wma", "asf", "wmav2", 22050, 1, 0.5));
+  Video sound("s.wma");
+  EXPECT_EQ(sound.v, nullptr);
+  std::vector<uint8_t> junk(5000, 0x41);
+  EXPECT_EQ(MediaVideo_Open(junk.data(), uint32_t(junk.size()), 0, 0), nullptr);
+  EXPECT_EQ(MediaVideo_Open(nullptr, 0, 0, 0), nullptr);
+  // And a video is no sound.
+  ASSERT_TRUE(Tools_WriteTestVideo("v.avi", {}));
+  std::vector<uint8_t> bytes = ReadBytes("v.avi");
+  EXPECT_EQ(MediaAudio_Open(bytes.data(), uint32_t(bytes.size())), nullptr);
+}
+
 }  // namespace
 
 TEST(MediaStream, ReadAndSeekStayInsideTheData) {

@@ -24,15 +24,12 @@ TEST(NameHash, GoldenValuesAndCase) {
   EXPECT_NE(Name_HashStr("a\\b"), Name_HashStr("a/b"));
 }
 
-TEST(Random, RuntimeGeneratorGoldenSequence) {
+TEST(Random, RuntimeGeneratorGoldenSequenceAndTheTableWrapping) {
   Crt_Srand(18);
   EXPECT_EQ(Crt_Rand(), 97);
   int last = 0;
   for (int i = 1; i < 4096; i++) last = Crt_Rand();
   EXPECT_EQ(last, 3339);
-}
-
-TEST(Random, TableValuesWrapAndIndex) {
   Math_RandInit();
   float first = Math_RandNext();
   EXPECT_FLOAT_EQ(first, 0.0029602954f);

@@ -63,7 +63,7 @@ TEST(Parser, TokensCommentsAndMacros) {
   EXPECT_EQ(q->line, 4);
 }
 
-TEST(Parser, TokenLimit) {
+TEST(Parser, TokenMacroAndNestingBounds) {
   std::string ok(1023, 'w');
   ParserPtr a(ok + " next");
   EXPECT_EQ(AllTokens(a), (Tokens{ok, "next"}));
@@ -72,27 +72,21 @@ TEST(Parser, TokenLimit) {
   EXPECT_EQ(b->error, PAR_ERR_TOKEN_TOO_LONG);
   EXPECT_EQ(std::string(Par_Token(b)).size(), 1023u);
 
-}
-
-TEST(Parser, MacroBounds) {
   std::string text;
   for (int i = 0; i < 101; i++) text += "$def M" + std::to_string(i) + " v" + std::to_string(i) + "\n";
   text += "M0 M99 M100 $def";
   ParserPtr p(text);
   EXPECT_EQ(AllTokens(p), (Tokens{"v0", "v99", "M100", "$def"}));
   EXPECT_EQ(p->macroCount, kParserMacros);
-
   std::string longName(40, 'N'), longValue(40, 'V');
   ParserPtr q("$def " + longName + " " + longValue + "\n" + longName.substr(0, 31) + " " + longName);
   EXPECT_EQ(AllTokens(q), (Tokens{longValue.substr(0, 31), longName}));
-}
 
-TEST(Parser, NestedDefinitionsStayBounded) {
-  std::string text;
-  for (int i = 0; i < 100000; i++) text += "$def\n";
-  ParserPtr p(text);
-  AllTokens(p);
-  EXPECT_EQ(p->error, PAR_ERR_END);
+  std::string nested;
+  for (int i = 0; i < 100000; i++) nested += "$def\n";
+  ParserPtr n(nested);
+  AllTokens(n);
+  EXPECT_EQ(n->error, PAR_ERR_END);
 }
 
 TEST(Parser, TokenIsNotExpectAndUnget) {

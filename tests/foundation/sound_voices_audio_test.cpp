@@ -1,5 +1,5 @@
 // Voices rendered through the loopback output device: placement, gain law, voice limits,
-// one-shots, loops, streams, pauses across frames, seeks and the reverb environment.
+// one-shots, loops, streams, pauses across frames and the reverb environment.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -266,6 +266,13 @@ TEST_F(SoundVoices, StreamThatRanDryWhileNoFramesRanGoesOn) {
   EXPECT_GT(LevelOfFrames(19), 0.05);
 }
 
+namespace {
+class SoundReverb : public SoundVoices {
+  void Prepare() override {
+    Var_Find("sound_eax")->value = 1;
+    Var_Find("sound_eax_effects")->value = 1;  // bathroom from the start
+  }
+};
 TEST_F(SoundVoices, SeekRewindsStreamsAndStaticVoices) {
   WriteOgg("music", 1, 1.0);
   WriteTone("tone", 1.0);
@@ -288,13 +295,6 @@ TEST_F(SoundVoices, SeekRewindsStreamsAndStaticVoices) {
   EXPECT_EQ(Sound_CheckHandle(h), 0u);
 }
 
-namespace {
-class SoundReverb : public SoundVoices {
-  void Prepare() override {
-    Var_Find("sound_eax")->value = 1;
-    Var_Find("sound_eax_effects")->value = 1;  // bathroom from the start
-  }
-};
 }  // namespace
 
 TEST_F(SoundReverb, EnvironmentLeavesATailAfterAPositionalSound) {

@@ -43,16 +43,14 @@ class TextTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(TextTest, NameFromBaseLanguageAndKey) {
+TEST_F(TextTest, NameFromBaseLanguageAndKeyBothEncodingsAndDamagedFiles) {
   WriteFile("data/text/Rus/consol/paused.txt", "Pauza");
   WriteFile("data/text/Eng/consol/paused.txt", "Paused");
   EXPECT_EQ(Wide(Text_Get("data\\text\\", "consol\\paused")), u"\xFEFFPaused");
   std::snprintf(lang_.text, sizeof lang_.text, "Rus");
   EXPECT_EQ(Wide(Text_Get("data\\text\\", "consol\\paused")), u"\xFEFFPauza");
   EXPECT_EQ(Text_Get("data\\text\\", "consol\\missing"), nullptr);
-}
-
-TEST_F(TextTest, BothEncodingsAndDamagedFiles) {
+  std::snprintf(lang_.text, sizeof lang_.text, "Eng");
   std::vector<uint8_t> odd = Utf16File(u"ab");
   odd.push_back('c');  // odd length: the half unit at the end is left out
   struct Case {
@@ -143,7 +141,7 @@ class ConsoleTest : public ::testing::Test {
 };
 }  // namespace
 
-TEST_F(ConsoleTest, AddAndShowNewestLiveRun) {
+TEST_F(ConsoleTest, NewestLiveRunShowsAndMessagesKeepAppearingForever) {
   Console_AddMessage(nullptr, Timer_Now() + 7.0);
   EXPECT_EQ(Console_GetLineCount(), 0);
   Console_AddMessage(u"old but long", Timer_Now() + 100.0);
@@ -156,9 +154,7 @@ TEST_F(ConsoleTest, AddAndShowNewestLiveRun) {
   EXPECT_EQ(Console_GetLine(4, nullptr), nullptr);
   Advance(8.0);
   EXPECT_EQ(Console_FirstLiveLine(Timer_Now()), 4);
-}
-
-TEST_F(ConsoleTest, MessagesKeepAppearingForever) {
+  Console_Clear();
   std::u16string text(40, u'm');
   // Far more messages than the pool holds, 7 seconds each, one a second of game.
   for (int i = 0; i < 20000; i++) {

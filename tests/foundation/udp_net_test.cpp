@@ -2,7 +2,6 @@
 // are picked by the system, so parallel runs never meet; the fixed port is tried without sending.
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sched.h>
 #include <sys/wait.h>
 #include <sys/socket.h>
@@ -81,30 +80,6 @@ TEST_F(UdpNetTest, SendsToItselfNamesTheSenderAndSkipsEmptyAndOversizedDatagrams
   EXPECT_EQ(sender, Loop(2));
   EXPECT_EQ(UDP_Receive(buf.data(), kNetPacketSize, &sender), 0);
   EXPECT_NE(Log().find("WSA read: Message too long[10040]\n"), std::string::npos);
-}
-
-TEST_F(UdpNetTest, ExchangesWithAnotherSocketOnTheSamePort) {
-  // The peer takes a free port on 127.0.0.4; the engine opens the same port on 127.0.0.5.
-  int port = 0;
-  for (int tries = 0; tries < 20 && !port; tries++)
-    if ((port = OpenPeer(Loop(4), 0)) && !UDP_OpenOn(Loop(5), port, nullptr)) port = 0;
-  ASSERT_NE(port, 0);
-  EXPECT_EQ(UDP_Port(), port);
-  UDP_Send("ping", 4, Loop(4));
-  pollfd p{peer_, POLLIN, 0};
-  ASSERT_EQ(poll(&p, 1, 2000), 1);
-  char buf[64];
-  sockaddr_in from{};
-  socklen_t fromLen = sizeof from;
-  ASSERT_EQ(recvfrom(peer_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fromLen), 4);
-  EXPECT_EQ(from.sin_addr.s_addr, Loop(5));
-  EXPECT_EQ(ntohs(from.sin_port), port);
-
-  sockaddr_in to = SockAddr(Loop(5), port);
-  ASSERT_EQ(sendto(peer_, "pong!", 5, 0, reinterpret_cast<sockaddr*>(&to), sizeof to), 5);
-  uint32_t sender = 0;
-  ASSERT_EQ(ReceiveWait(buf, sizeof buf, &sender), 5);
-  EXPECT_EQ(sender, Loop(4));
 }
 
 TEST_F(UdpNetTest, APortInUseLeavesTheNetworkDown) {

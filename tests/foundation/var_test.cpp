@@ -100,7 +100,7 @@ TEST_F(VarTest, ApplyLineRules) {
   EXPECT_EQ(std::string(name.text), std::string(255, 'n'));
 }
 
-TEST_F(VarTest, WrittenOrderFlagsAndFormat) {
+TEST_F(VarTest, WrittenOrderFlagsAndFormatAndAFailedWriteKeepsTheOldFile) {
   static VarRecord oldest = MakeVar("a_text", 0xC, 0.0f, "hello world");
   static VarRecord num = MakeVar("b_number", 0xE, 0.25f, "");
   static VarRecord once = MakeVar("c_onceset", 0x16, 0.0f, "");
@@ -123,6 +123,12 @@ TEST_F(VarTest, WrittenOrderFlagsAndFormat) {
             "\"c_onceset\" \"1.300000\"\n"
             "\"b_number\" \"0.250000\"\n"
             "\"a_text\" \"hello world\"\n");
+  // A write that cannot make its temporary file keeps the old file.
+  const std::string before = ReadFile("settings");
+  ASSERT_EQ(mkdir("settings.tmp", 0755), 0);
+  newest.value = 5.0f;
+  Var_WriteFile("settings");
+  EXPECT_EQ(ReadFile("settings"), before);
 }
 
 // Builds a locale with a decimal comma in the test's directory; empty when it cannot.
@@ -193,13 +199,4 @@ TEST_F(VarTest, QuoteRefusedAndSlashesLogged) {
   Var_WriteFile("settings");
   EXPECT_EQ(ReadFile("settings"), "\"render_fov\" \"60.000000\"\n");
   EXPECT_EQ(CountOccurrences(Log(), "game_playername holds a double quote"), 1);
-}
-
-TEST_F(VarTest, FailedWriteKeepsTheOldFile) {
-  static VarRecord a = MakeVar("alpha", 0xC, 0.0f, "new");
-  Var_Register(&a);
-  WriteFile("settings", "\"alpha\" \"old\"\n");
-  ASSERT_EQ(mkdir("settings.tmp", 0755), 0);  // the temporary name cannot be opened
-  Var_WriteFile("settings");
-  EXPECT_EQ(ReadFile("settings"), "\"alpha\" \"old\"\n");
 }

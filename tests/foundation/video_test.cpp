@@ -99,7 +99,7 @@ TEST_F(Modes, AResizedWindowSizesTheFrameAndThe2DScreen) {
   }
 }
 
-TEST(Gamma, RampsStayInRangeAndOrdered) {
+TEST(Gamma, RampsStayInRangeAndOrderedBadSettingsAndRefusalsLogged) {
   uint16_t one[256], two[256];
   Video_BuildGammaRamp(1.0f, one);
   for (int i = 0; i < 255; i++) EXPECT_NEAR(one[i], (i + 0.5) / 255.5 * 65535, 1.0) << i;
@@ -107,9 +107,7 @@ TEST(Gamma, RampsStayInRangeAndOrdered) {
   Video_BuildGammaRamp(2.0f, two);
   EXPECT_LT(two[128], one[128] * 0.6);  // darker in the middle
   EXPECT_EQ(two[255], 65535);
-}
-
-TEST(Gamma, ZeroOrLessIsIgnoredAndARefusedRampLoggedOnce) {
+  // A setting of zero or less is ignored; a refused ramp is logged once.
   tw_test::TempDir dir;
   Video_Init(0);
   Sys_Debug.openLog = 0;  // each line goes straight to "log"

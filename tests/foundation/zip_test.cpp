@@ -72,43 +72,33 @@ ZipArchive* Open(const Bytes& b) { return Zip_OpenMemory(b.data(), b.size()); }
 
 }  // namespace
 
-TEST(Zip, RoundTripWithEitherSignatureAndAPrefix) {
-  Bytes upper = TwoMemberArchive('P');
-  Bytes prefixed = upper;
-  prefixed.insert(prefixed.begin(), 4096, 0x90);  // a self-extracting stub shifts every offset
-  const std::vector<std::pair<std::string, Bytes>> want = {{"data/big.bin", Pattern(100000, 1)},
-                                                            {"Data/Small.TXT", Pattern(777, 2)}};
-  for (const Bytes& zip : {upper, TwoMemberArchive('p'), prefixed}) {
+// Either signature spelling, a self-extracting stub in front, a comment filling the end record's
+// search window (65,513 bytes: one more is not found), members with data descriptors.
+TEST(Zip, RoundTripsAndTheCommentWindow) {
+  using Members = std::vector<std::pair<std::string, Bytes>>;
+  const Members two = {{"data/big.bin", Pattern(100000, 1)}, {"Data/Small.TXT", Pattern(777, 2)}};
+  Bytes prefixed = TwoMemberArchive('P');
+  prefixed.insert(prefixed.begin(), 4096, 0x90);  // the stub shifts every offset
+  ZipWriter* w = ZipWriter_Create();
+  ZipWriterOptions dd;
+  dd.dataDescriptor = true;  // zero sizes and CRC in the local header
+  const Members described = {{"dd.bin", Pattern(5000, 9)}, {"dd.txt", Pattern(300, 4)}};
+  ZipWriter_AddMemberEx(w, "dd.bin", described[0].second.data(), described[0].second.size(), dd);
+  dd.method = ZIPW_STORED;
+  ZipWriter_AddMemberEx(w, "dd.txt", described[1].second.data(), described[1].second.size(), dd);
+  const std::pair<Bytes, Members> cases[] = {{TwoMemberArchive('P'), two},
+                                             {TwoMemberArchive('p'), two},
+                                             {prefixed, two},
+                                             {TwoMemberArchive('P', std::string(65513, 'c').c_str()), two},
+                                             {ZipWriter_Finish(w), described}};
+  for (const auto& [zip, want] : cases) {
     ZipArchive* z = Open(zip);
     ASSERT_NE(z, nullptr);
     EXPECT_TRUE(ReadAll(z) == want);
     EXPECT_EQ(Zip_Close(z), ZIP_OK);
   }
-}
-
-TEST(Zip, CommentUpToTheSearchWindow) {
-  std::string ok(65513, 'c'), tooLong(65514, 'c');  // the end record's 22 bytes fit in 65,535
-  Bytes a = TwoMemberArchive('P', ok.c_str()), b = TwoMemberArchive('P', tooLong.c_str());
-  ZipArchive* z = Open(a);
-  ASSERT_NE(z, nullptr);
-  EXPECT_EQ(ReadAll(z).size(), 2u);
-  Zip_Close(z);
-  EXPECT_EQ(Open(b), nullptr);
-}
-
-TEST(Zip, MembersWithDataDescriptorsReadBack) {
-  ZipWriter* w = ZipWriter_Create();
-  ZipWriterOptions dd;
-  dd.dataDescriptor = true;  // zero sizes and CRC in the local header
-  Bytes d = Pattern(5000, 9), e = Pattern(300, 4);
-  ZipWriter_AddMemberEx(w, "dd.bin", d.data(), d.size(), dd);
-  dd.method = ZIPW_STORED;
-  ZipWriter_AddMemberEx(w, "dd.txt", e.data(), e.size(), dd);
-  Bytes zip = ZipWriter_Finish(w);
-  ZipArchive* z = Open(zip);
-  ASSERT_NE(z, nullptr);
-  EXPECT_TRUE(ReadAll(z) == (std::vector<std::pair<std::string, Bytes>>{{"dd.bin", d}, {"dd.txt", e}}));
-  Zip_Close(z);
+  Bytes tooLong = TwoMemberArchive('P', std::string(65514, 'c').c_str());
+  EXPECT_EQ(Open(tooLong), nullptr);
 }
 
 TEST(Zip, MembersOfAFileReadIndependentlyAndOutliveTheArchive) {
@@ -200,18 +190,6 @@ TEST(ZipDamaged, BadHeadersAreRefused) {
   // The empty archive has its end record at offset 0: not an archive.
   Bytes empty = ZipWriter_Finish(ZipWriter_Create());
   EXPECT_EQ(Open(empty), nullptr);
-}
-
-TEST(ZipDamaged, FlippedDataByteIsACrcError) {
-  Bytes zip = OneStored();
-  zip[kData + 3] ^= 0x20;
-  ZipArchive* z = Open(zip);
-  ASSERT_NE(z, nullptr);
-  ASSERT_EQ(Zip_OpenCurrentFile(z), ZIP_OK);
-  char buf[64];
-  EXPECT_EQ(Zip_ReadCurrentFile(z, buf, sizeof buf), ZIP_CRC_ERROR);
-  EXPECT_EQ(Zip_CloseCurrentFile(z), ZIP_CRC_ERROR);
-  Zip_Close(z);
 }
 
 TEST(ZipDamaged, NameLengthBeyondTheDirectoryIsRefused) {

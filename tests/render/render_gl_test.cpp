@@ -139,7 +139,7 @@ TEST_F(RenderGl, StartUpOnLlvmpipeAndClearsReadBackBottomRowFirst) {
   ExpectNear(Pixel(w_ - 1, h_ - 1), 0, 0, 255, 0, "upper right");
 }
 
-TEST_F(RenderGl, EveryBlendModeOnAKnownBackground) {
+TEST_F(RenderGl, EveryBlendModeOnAKnownBackgroundAndTheOpaqueModesAlphaTest) {
   ASSERT_NO_FATAL_FAILURE(Start());
   const float bg[3] = {0.2f, 0.4f, 0.6f};
   const int s[4] = {200, 100, 50, 128};
@@ -168,10 +168,7 @@ TEST_F(RenderGl, EveryBlendModeOnAKnownBackground) {
     std::string what = "mode " + std::to_string(mode);
     ExpectNear(p, want[0], want[1], want[2], 1, what.c_str());
   }
-}
-
-TEST_F(RenderGl, OpaqueModeDropsTransparentTexels) {
-  ASSERT_NO_FATAL_FAILURE(Start());
+  // The opaque mode drops texels of alpha 0.
   Begin2D();
   Render_Clear(1, 0, 0, 1);
   Render_SetBlend(0);

@@ -1,5 +1,5 @@
 // The render settings as registered (order, defaults, flags) and therefore what a written
-// "settings" file holds; the back-end choice and the power-of-two rule.
+// "settings" file holds; the back-end choice.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -78,12 +78,10 @@ TEST_F(RenderSettings, TheSettingsFileHoldsTheAlwaysWrittenOnesAndThoseSetFromIt
   render_fog_end.flags &= ~VAR_SET;
 }
 
-TEST(RenderChoice, BackEndByNameAndPowersOfTwo) {
+TEST(RenderChoice, BackEndByName) {
   for (const char* text : {"D3D8", "d3d8", "D3d8"}) EXPECT_EQ(Render_WantsD3D8(text), 1) << text;
   for (const char* text : {"D3D", "OPENGL", "", "D3D8 ", static_cast<const char*>(nullptr)})
     EXPECT_EQ(Render_WantsD3D8(text), 0) << (text ? text : "null");
-  for (int v : {1, 2, 256, 8192}) EXPECT_EQ(Render_IsPowerOfTwo(v), 1) << v;
-  for (int v : {0, -2, 3, 300, 16384}) EXPECT_EQ(Render_IsPowerOfTwo(v), 0) << v;
 }
 
 }  // namespace

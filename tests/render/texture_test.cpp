@@ -24,40 +24,6 @@
 
 namespace {
 
-std::vector<uint8_t> Picture(int w, int h, int bpp) {
-  std::vector<uint8_t> p(size_t(w) * size_t(h) * size_t(bpp));
-  for (int y = 0; y < h; y++)
-    for (int x = 0; x < w; x++)
-      for (int k = 0; k < bpp; k++) p[(size_t(y) * size_t(w) + size_t(x)) * size_t(bpp) + size_t(k)] = uint8_t(x * 2 + y * 7 + k * 50);
-  return p;
-}
-
-TEST(TextureMath, PadRepeatsTheLastColumnAndRow) {
-  const int w = 100, h = 60, dw = 128, dh = 64;
-  for (int bpp : {1, 2, 3, 4}) {
-    std::vector<uint8_t> src = Picture(w, h, bpp), dst(size_t(dw) * dh * size_t(bpp));
-    Tex_PadPicture(src.data(), w, h, dst.data(), dw, dh, bpp);
-    auto at = [&](const std::vector<uint8_t>& v, int stride, int x, int y) {
-      return &v[(size_t(y) * size_t(stride) + size_t(x)) * size_t(bpp)];
-    };
-    for (int y = 0; y < dh; y++)
-      for (int x = 0; x < dw; x++) {
-        int sx = x < w ? x : w - 1, sy = y < h ? y : h - 1;
-        ASSERT_EQ(0, std::memcmp(at(dst, dw, x, y), at(src, w, sx, sy), size_t(bpp))) << x << "," << y;
-      }
-  }
-}
-
-TEST(TextureMath, StretchSamplesNearest) {
-  std::vector<uint8_t> src = Picture(100, 60, 4), dst(128 * 64 * 4);
-  Tex_StretchPicture(src.data(), 100, 60, dst.data(), 128, 64, 4);
-  for (int y = 0; y < 64; y += 5)
-    for (int x = 0; x < 128; x += 3) {
-      int sx = x * 100 / 128, sy = y * 60 / 64;
-      ASSERT_EQ(0, std::memcmp(&dst[(size_t(y) * 128 + size_t(x)) * 4], &src[(size_t(sy) * 100 + size_t(sx)) * 4], 4));
-    }
-}
-
 TEST(TextureMath, BoxFilterTruncates) {
   // 2 x 2 -> 1 x 1: (1 + 2 + 2 + 2) / 4 = 1 (truncated); 4 x 1 -> 2 x 1 in pairs; 1 x 4 -> 1 x 2
   // in columns.
@@ -86,16 +52,10 @@ class TextureTable : public tw_test::LoggedTest {
 };
 
 TEST_F(TextureTable, FindByNameIgnoresCaseAndFreeAllEmptiesTheTable) {
-  int a = Tex_Create("Sky\\Clouds", 0x0DE1);
-  int b = Tex_Create("ground", 0x0DE1);
-  EXPECT_EQ(a, 1);
-  EXPECT_EQ(b, 2);
-  EXPECT_EQ(Tex_FindByName("sky\\clouds"), a);
-  EXPECT_EQ(Tex_FindByName("GROUND"), b);
   // Tex_Create does not search: a second record of the same name; the lowest index is found.
-  int c = Tex_Create("GROUND", 0x0DE1);
-  EXPECT_EQ(c, 3);
-  EXPECT_EQ(Tex_FindByName("ground"), b);
+  int a = Tex_Create("Sky\\Clouds", 0x0DE1), b = Tex_Create("ground", 0x0DE1), c = Tex_Create("GROUND", 0x0DE1);
+  EXPECT_EQ(std::vector<int>({a, b, c, Tex_FindByName("sky\\clouds"), Tex_FindByName("GROUND")}),
+            std::vector<int>({1, 2, 3, 1, 2}));
   uint32_t handle = 99;
   int32_t fromDds = 7;
   EXPECT_EQ(Tex_GetBindInfo(b, &handle, &fromDds), 1);
@@ -104,11 +64,9 @@ TEST_F(TextureTable, FindByNameIgnoresCaseAndFreeAllEmptiesTheTable) {
   // Freeing all leaves the empty texture and material 0 on it, in a new generation.
   uint32_t g = Tex_GetGeneration();
   Tex_FreeAll();
-  EXPECT_EQ(Tex_GetGeneration(), g + 1);
-  EXPECT_EQ(Tex_Count, 1);
-  EXPECT_EQ(Tex_Table[0].texWidth, 32);
-  EXPECT_EQ(Material_Count, 1);
-  EXPECT_EQ(Material_Table[0].frameTexture[0], 0u);
+  EXPECT_EQ(std::vector<uint32_t>({Tex_GetGeneration(), uint32_t(Tex_Count), uint32_t(Tex_Table[0].texWidth),
+                                   uint32_t(Material_Count), Material_Table[0].frameTexture[0]}),
+            std::vector<uint32_t>({g + 1, 1, 32, 1, 0}));
 }
 
 TEST_F(TextureTable, FullTableAndLongNamesAreRefused) {
@@ -369,7 +327,7 @@ class VertexArray : public tw_test::LoggedTest {
   float savedSize_ = 0;
 };
 
-TEST_F(VertexArray, CarvesFromBothEnds) {
+TEST_F(VertexArray, CarvesFromBothEndsOrAnswersNullWithoutABlock) {
   Use("SYS", 1000);
   uint32_t g = OPENGL_AllocVar();
   EXPECT_EQ(OPENGL_GetVarGeneration(), g);
@@ -393,6 +351,16 @@ TEST_F(VertexArray, CarvesFromBothEnds) {
   // A new block: a new generation and an empty bottom.
   EXPECT_EQ(OPENGL_AllocVar(), g + 1);
   EXPECT_EQ(OPENGL_Var.staticOffset, 0);
+  // No block: every request answers null.
+  Use("SYS", 0);
+  OPENGL_AllocVar();
+  EXPECT_EQ(OPENGL_Var.kind, kVarOff);
+  EXPECT_NE(Log().find("VAR=OFF\n"), std::string::npos);
+  EXPECT_EQ(OPENGL_GetStaticVar(4), nullptr);
+  EXPECT_EQ(OPENGL_GetDynamicVar(4), nullptr);
+  EXPECT_EQ(tw_test::CountOccurrences(Log(), "NULLVAR\n"), 2);
+  OPENGL_FreeVar();
+  EXPECT_EQ(OPENGL_Var.block, nullptr);
 }
 
 // Driver memory (GL_NV_vertex_array_range): "video" falls back to AGP, either to system memory;
@@ -456,18 +424,6 @@ TEST_F(VertexArray, RangeMemoryFallsBackFromVideoToAgpAndIsGivenBack) {
     EXPECT_EQ(OPENGL_Var.kind, kVarSystem) << type;
     EXPECT_NE(OPENGL_Var.block, nullptr);
   }
-}
-
-TEST_F(VertexArray, NoBlockAnswersNull) {
-  Use("SYS", 0);
-  OPENGL_AllocVar();
-  EXPECT_EQ(OPENGL_Var.kind, kVarOff);
-  EXPECT_NE(Log().find("VAR=OFF\n"), std::string::npos);
-  EXPECT_EQ(OPENGL_GetStaticVar(4), nullptr);
-  EXPECT_EQ(OPENGL_GetDynamicVar(4), nullptr);
-  EXPECT_EQ(tw_test::CountOccurrences(Log(), "NULLVAR\n"), 2);
-  OPENGL_FreeVar();
-  EXPECT_EQ(OPENGL_Var.block, nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Videos in step with their sound, rendered through the loopback output device: the WMV clock
 // follows the played bytes (and the time scale through the playback frequency), the AVI picture
-// follows its looping sound and pauses with it, and ".wma" sounds play through the decoder list.
+// follows its looping sound and pauses with it.
 #include <gtest/gtest.h>
 
 // Test video specs name only the fields they change.
@@ -126,15 +126,4 @@ TEST_F(VideoSync, AviFollowsItsLoopingSoundAndPauses) {
   EXPECT_EQ(a->paused, 0);
   Frames(5);
   EXPECT_GT(lastRms_, 0.05);
-}
-
-TEST_F(VideoSync, WmaSoundsPlayThroughTheDecoderList) {
-  ASSERT_TRUE(Tools_WriteTestSound("music.wma", "asf", "wmav2", 22050, 2, 1.0));
-  uint32_t h = Sound_Play("music", 1.0f, 2.0f, nullptr, 0, 2);
-  ASSERT_NE(h, 0u);
-  Frames(3);  // under way
-  Frames(10);
-  EXPECT_GT(lastRms_, 0.01);
-  Sound_Stop(h);
-  EXPECT_EQ(Sound_Play("nothing", 1.0f, 2.0f, nullptr, 0, 0), 0u);
 }

@@ -1,5 +1,5 @@
 // The video players: texture sizes and draw rectangles, WMV frame selection on the frame clock,
-// the AVI player's opening, restarting and key times, the WMA decoder, archive playback, screen
+// the AVI player's opening, restarting and key times, the WMA decoder, screen
 // capture, and the media layer underneath. GL calls go to the recording dispatch table.
 #include <gtest/gtest.h>
 
@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/sound.h"
 #include "foundation/timer.h"
@@ -25,7 +24,6 @@
 #include "render/video.h"
 #include "support/test_support.h"
 #include "tools/media_writer.h"
-#include "tools/zipwriter.h"
 #include "world/game.h"
 
 using tw_test::CountOccurrences;
@@ -173,26 +171,13 @@ TEST_F(VideoTest, WmvWithoutPictureDrawsNothing) {
   EXPECT_EQ(Movie_UpdateWmv(nullptr), 0);
 }
 
-TEST_F(VideoTest, WmvPlaysFromAnArchiveMember) {
-  ASSERT_TRUE(Tools_WriteVideoArchive("main/data00.twk", "video/packed.wmv",
-                                      {.container = "asf", .codec = "wmv2", .frames = 3}));
-  File_Init();
-  MovieWmv* m = Movie_OpenWmv("video\\packed");
-  ASSERT_NE(m, nullptr);
-  Timer_FrameDelta = 0.05;
-  ASSERT_EQ(Movie_UpdateWmv(m), 1);
-  EXPECT_EQ(ShownFrame(m->sampleBuffer, m->frameWidth, m->frameHeight), 2);
-  Movie_CloseWmv(&m);
-  File_Shutdown();
-}
-
-TEST_F(VideoTest, AviKeepsItsFileAndRestartsPastTheEnd) {
-  ASSERT_TRUE(WriteAvi("menu.avi", 30, 12));
+TEST_F(VideoTest, AviKeepsItsFileKnowsItsKeyTimesAndRestartsPastTheEnd) {
+  ASSERT_TRUE(WriteAvi("menu.avi", 40, 12));
   const MovieAviState* s = Movie_GetAviState();
   const int base = s->opens;
   uint32_t tex = Movie_PlayAvi("menu", 0.0f, 0, nullptr);
   EXPECT_NE(tex, 0u);
-  EXPECT_EQ(s->frameCount, 30);
+  EXPECT_EQ(s->frameCount, 40);
   EXPECT_EQ(Movie_PlayAvi("MENU", 0.5f, 0, nullptr), tex);  // the name compares without case
   EXPECT_EQ(s->opens, base + 1);
   EXPECT_EQ(ShownFrame(s->frameBuffer, s->frameWidth, s->frameHeight), 12);
@@ -203,7 +188,10 @@ TEST_F(VideoTest, AviKeepsItsFileAndRestartsPastTheEnd) {
   Movie_PlayAvi("menu", 0.3f, 0, nullptr);  // backwards
   EXPECT_EQ(Count("glTexSubImage2D"), 1);
   EXPECT_EQ(ShownFrame(s->frameBuffer, s->frameWidth, s->frameHeight), 7);
-  EXPECT_NEAR(Movie_GetAviPosition(0.625f), 0.5f, 1e-6);
+  EXPECT_NEAR(Movie_GetAviPosition(0.625f), 0.375f, 1e-6);
+  // 24 frames a second, a key frame every 12: frames 0, 12, 24, 36 at 0, 500, 1000, 1500 ms.
+  for (auto [t, key] : {std::pair{0.45f, 0.001f}, {0.5f, 0.501f}, {0.99f, 0.501f}, {1.6f, 1.501f}})
+    EXPECT_NEAR(Movie_GetAviKeyTime(t), key, 1e-6) << t;
   // Past the last frame: reopened and back at frame 0.
   Movie_PlayAvi("menu", 5.0f, 0, nullptr);
   EXPECT_EQ(s->opens, base + 2);
@@ -212,14 +200,6 @@ TEST_F(VideoTest, AviKeepsItsFileAndRestartsPastTheEnd) {
   EXPECT_EQ(s->opens, base + 3);
   EXPECT_EQ(Movie_PlayAvi("", 0.0f, 0, nullptr), 0u);  // an empty name closes
   EXPECT_EQ(s->reader, nullptr);
-}
-
-TEST_F(VideoTest, AviKeyTimesFollowTheKeyFrameSpacing) {
-  ASSERT_TRUE(WriteAvi("keys.avi", 40, 12));
-  Movie_PlayAvi("keys", 0.0f, 0, nullptr);
-  // 24 frames a second, a key frame every 12: frames 0, 12, 24, 36 at 0, 500, 1000, 1500 ms.
-  for (auto [t, key] : {std::pair{0.45f, 0.001f}, {0.5f, 0.501f}, {0.99f, 0.501f}, {1.6f, 1.501f}})
-    EXPECT_NEAR(Movie_GetAviKeyTime(t), key, 1e-6) << t;
 }
 
 TEST_F(VideoTest, AviOpenFailuresStopAndAreNotRetried) {
@@ -323,22 +303,6 @@ TEST_F(VideoTest, FrameMemoryFollowsThePixelDataRangeSetting) {
   render_NV_pixel_data_range.value = 0;
 }
 
-TEST_F(VideoTest, Direct3D8PlayersMakeMaterialsOfTheirOwn) {
-  RenderApi = RENDER_API_D3D8;
-  ASSERT_TRUE(WriteWmv("d.wmv", 96, 64, 3));
-  ASSERT_TRUE(WriteAvi("d.avi", 3, 0));
-  MovieWmv* m = Movie_OpenWmv("d");
-  ASSERT_NE(m, nullptr);
-  EXPECT_EQ(m->textureWidth, 96u);  // the picture size: no power-of-two texture
-  uint32_t avi = Movie_PlayAvi("d", 0.0f, 0, nullptr);
-  EXPECT_NE(avi * m->texture, 0u);
-  EXPECT_NE(avi, m->texture);  // a WMV and an AVI never share a material
-  Timer_FrameDelta = 0.05;
-  EXPECT_EQ(Movie_UpdateWmv(m), 1);
-  EXPECT_EQ(Count("glTexSubImage2D"), 0);
-  Movie_CloseWmv(&m);
-}
-
 // ---- Screen capture into "demo.avi" without a display: the frames come from the read-back of
 // the renderer (zeros here); the file, its rate and frame count, and every way a capture can fail.
 
@@ -371,24 +335,18 @@ int64_t FramesOf(const std::string& path) {
 
 }  // namespace
 
-TEST_F(CaptureTest, WritesTheFileWhenStopped) {
+// Written under a temporary name until stopped; a new capture replaces the file; starting again
+// or a mode change finishes the capture.
+TEST_F(CaptureTest, WritesTheFileWhenStoppedRestartedOrTheModeChanges) {
   Movie_CaptureFrame();  // nothing while not recording
   Movie_StartCapture();
   ASSERT_EQ(Movie_IsCapturing(), 1);
   for (int i = 0; i < 7; i++) Movie_CaptureFrame();
-  EXPECT_FALSE(FileExists("demo.avi"));  // still under its temporary name
+  EXPECT_FALSE(FileExists("demo.avi"));
   Movie_StopCapture();
   EXPECT_EQ(Movie_IsCapturing(), 0);
   EXPECT_FALSE(FileExists("demo.avi.tmp"));
   EXPECT_EQ(FramesOf("demo.avi"), 7);
-  // A new capture replaces the old file.
-  Movie_StartCapture();
-  Movie_CaptureFrame();
-  Movie_StopCapture();
-  EXPECT_EQ(FramesOf("demo.avi"), 1);
-}
-
-TEST_F(CaptureTest, RepeatedStartOrAModeChangeFinishesTheCapture) {
   Movie_StartCapture();
   Movie_CaptureFrame();
   Movie_CaptureFrame();
@@ -442,6 +400,36 @@ struct Video {
   ~Video() { MediaVideo_Close(v); }
 };
 
+TEST_F(VideoTest, Direct3D8PlayersMakeMaterialsOfTheirOwn) {
+  RenderApi = RENDER_API_D3D8;
+  ASSERT_TRUE(WriteWmv("d.wmv", 96, 64, 3));
+  ASSERT_TRUE(WriteAvi("d.avi", 3, 0));
+  MovieWmv* m = Movie_OpenWmv("d");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->textureWidth, 96u);  // the picture size: no power-of-two texture
+  uint32_t avi = Movie_PlayAvi("d", 0.0f, 0, nullptr);
+  EXPECT_NE(avi * m->texture, 0u);
+  EXPECT_NE(avi, m->texture);  // a WMV and an AVI never share a material
+  Timer_FrameDelta = 0.05;
+  EXPECT_EQ(Movie_UpdateWmv(m), 1);
+  EXPECT_EQ(Count("glTexSubImage2D"), 0);
+  Movie_CloseWmv(&m);
+}
+
+TEST(MediaVideo, RefusesWhatIsNoPictureAndAudioWhatIsNoSound) {
+  TempDir dir;
+  ASSERT_TRUE(Tools_WriteTestSound("s.wma", "asf", "wmav2", 22050, 1, 0.5));
+  Video sound("s.wma");
+  EXPECT_EQ(sound.v, nullptr);
+  std::vector<uint8_t> junk(5000, 0x41);
+  EXPECT_EQ(MediaVideo_Open(junk.data(), uint32_t(junk.size()), 0, 0), nullptr);
+  EXPECT_EQ(MediaVideo_Open(nullptr, 0, 0, 0), nullptr);
+  // And a video is no sound.
+  ASSERT_TRUE(Tools_WriteTestVideo("v.avi", {}));
+  std::vector<uint8_t> bytes = ReadBytes("v.avi");
+  EXPECT_EQ(MediaAudio_Open(bytes.data(), uint32_t(bytes.size())), nullptr);
+}
+
 }  // namespace
 
 TEST(MediaStream, ReadAndSeekStayInsideTheData) {
@@ -486,20 +474,6 @@ TEST(MediaVideo, AviFrameSelectionAndKeyFrames) {
   EXPECT_EQ(MediaVideo_DecodeFrame(v.v, -1), 0);
   for (auto [frame, key] : {std::pair{0, 0}, {11, 0}, {12, 12}, {23, 12}, {25, 24}})
     EXPECT_EQ(MediaVideo_FindKeyFrame(v.v, frame), key) << frame;
-}
-
-TEST(MediaVideo, RefusesWhatIsNoPictureAndAudioWhatIsNoSound) {
-  TempDir dir;
-  ASSERT_TRUE(Tools_WriteTestSound("s.wma", "asf", "wmav2", 22050, 1, 0.5));
-  Video sound("s.wma");
-  EXPECT_EQ(sound.v, nullptr);
-  std::vector<uint8_t> junk(5000, 0x41);
-  EXPECT_EQ(MediaVideo_Open(junk.data(), uint32_t(junk.size()), 0, 0), nullptr);
-  EXPECT_EQ(MediaVideo_Open(nullptr, 0, 0, 0), nullptr);
-  // And a video is no sound.
-  ASSERT_TRUE(Tools_WriteTestVideo("v.avi", {}));
-  std::vector<uint8_t> bytes = ReadBytes("v.avi");
-  EXPECT_EQ(MediaAudio_Open(bytes.data(), uint32_t(bytes.size())), nullptr);
 }
 
 TEST(MediaDump, CopiesTheRawStream) {

@@ -125,27 +125,12 @@ TEST_F(BuTest, BlendKindComesFromTheNameEnding) {
   EXPECT_EQ(bu_ShaderBlendFromName(nullptr), 0);
 }
 
-TEST_F(BuTest, ModelWithoutObjectsHasAnEmptyVolume) {
-  BuToolModel empty;
-  BuModel* m = Load(BuTool_Write(empty));
-  ASSERT_NE(m, nullptr) << Log();
-  ASSERT_NE(m->header->volume, nullptr);
-  EXPECT_EQ(m->header->volume->triangleCount, 0);
-  EXPECT_EQ(m->header->volume->edgeCount, 0);
-  bu_FreeModel(m);
-}
-
-TEST_F(BuTest, TruncatedFilesAreRefusedAtEveryRecordBoundary) {
-  std::vector<size_t> cuts{0, 7};
-  std::vector<uint8_t> bytes = BuTool_Write(BuTool_Bar(2, "", kTextures), BuTool_WeldVolume(BuTool_Bar(2, "", kTextures)), &cuts);
-  for (size_t cut : cuts) {
-    if (cut >= bytes.size()) continue;
-    EXPECT_EQ(Load(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(cut))), nullptr) << cut;
-  }
+TEST_F(BuTest, MissingTruncatedWrongVersionAndHostileFilesAreRefused) {
+  std::vector<size_t> cuts{0, 7};  // and every record boundary
+  std::vector<uint8_t> whole = BuTool_Write(BuTool_Bar(2, "", kTextures), BuTool_WeldVolume(BuTool_Bar(2, "", kTextures)), &cuts);
+  for (size_t cut : cuts)
+    if (cut < whole.size()) EXPECT_EQ(Load(std::vector<uint8_t>(whole.begin(), whole.begin() + long(cut))), nullptr) << cut;
   EXPECT_NE(Log().find("runs past the end of m.bu.\n"), std::string::npos);
-}
-
-TEST_F(BuTest, MissingWrongVersionAndHostileFilesAreRefused) {
   struct Case {
     const char* line;
     void (*edit)(BuToolModel&, BuToolVolume&);
@@ -230,6 +215,7 @@ TEST_F(BuTest, ShadowVolumeGoldenCases) {
     std::vector<int> quadCounts;
   };
   const Case cases[] = {
+      {"no objects", {}, {}, {}},
       {"single triangle", {{{0, 1, 2}}}, {{0, -1}, {0, -1}, {0, -1}}, {3}},
       {"shared edge", {{{0, 1, 2}, {2, 1, 3}}}, {{0, -1}, {0, 1}, {0, -1}, {1, -1}, {1, -1}}, {5}},
       {"shared across objects", {{{0, 1, 2}}, {{2, 1, 3}}}, {{0, -1}, {0, 1}, {0, -1}, {1, -1}, {1, -1}}, {3, 2}},
@@ -240,6 +226,7 @@ TEST_F(BuTest, ShadowVolumeGoldenCases) {
     ASSERT_NE(m, nullptr) << c.name;
     ASSERT_NE(m->header->volume, nullptr);
     EXPECT_EQ(Edges(m->header->volume), c.edges) << c.name;
+    EXPECT_EQ(m->header->volume->triangleCount == 0, c.edges.empty()) << c.name;
     for (size_t o = 0; o < c.quadCounts.size(); ++o) EXPECT_EQ(m->header->objects[o].quadCount, c.quadCounts[o]) << c.name;
     bu_FreeModel(m);
   }

@@ -428,6 +428,7 @@ TEST_F(DuLighting, LargeLevelsDrawAndLightFromTheirSurfacesOwnCopies) {
     DuLevel* l = Load(level);
     ASSERT_NE(l, nullptr);
     EXPECT_EQ(l->surfaceRelative, total == 65536);
+    EXPECT_EQ(l->header->models[0].surfaces[1].indices[0], total == 65536 ? 0 : total - 4) << "rebased only below 65,536";
     EXPECT_EQ(l->vertexBuffer != 0, total == 65535) << "no level-wide buffer for a large level";
     du_UploadVerticesATI(l);
     ViewLight light = Light(0, 1, 32, 0, 8, 20);  // over the second surface only

@@ -156,9 +156,7 @@ TEST_F(MayFiles, HostileFilesAreRefusedWithTheirFault) {
     EXPECT_NE(Log().find(c.fault), std::string::npos) << c.fault;
     mayb_FreeLevel(l);
   }
-}
-
-TEST_F(MayFiles, EveryTruncationIsRefusedWithoutLeaks) {
+  // Every truncation, without leaks.
   Sys_Debug.debugMem = 1;
   int blocks = Global_LiveBlocks();
   auto bytes = MayTool_Write(MayTool_SampleLevel());

@@ -49,14 +49,11 @@ TEST_F(MpFiles, RoundTripKeepsEveryField) {
   EXPECT_EQ(morph.pies[0].morphs, 1);
   EXPECT_EQ(m->morphWeights[0], 1.0f);
   mp_FreeModel(m);
-}
-
-TEST_F(MpFiles, StaleWordsBeyondTheCountsAreCleared) {
   // A shape count of 1 leaves garbage in shapes 1..15 of the file; the loader clears them.
   MpToolModel model = MpTool_SampleModel();
   for (auto& v : model.objects[2].vertices) v.shapeCount = 1;
   tw_test::WriteBytes("cleared.mp", MpTool_Write(model));
-  MpModel* m = mp_Load("cleared");
+  m = mp_Load("cleared");
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->objects[2].morphVertices[1].shapes[1].pos.z, 0.0f);
   mp_FreeModel(m);
@@ -104,9 +101,7 @@ TEST_F(MpFiles, HostileFilesAreRefusedWithTheirFault) {
     EXPECT_NE(Log().find(c.fault), std::string::npos) << c.fault;
     mp_FreeModel(m);
   }
-}
-
-TEST_F(MpFiles, EveryTruncationIsRefusedWithoutLeaks) {
+  // Every truncation, without leaks.
   Sys_Debug.debugMem = 1;
   int blocks = Global_LiveBlocks();
   auto bytes = MpTool_Write(MpTool_SampleModel());

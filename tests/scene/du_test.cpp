@@ -72,7 +72,7 @@ TraceRequest Ray(vec3 start, vec3 end) {
   return t;
 }
 
-TEST_F(DuTest, RoundTripOfTwoRoomsKeepsEveryFieldAndRebasesTheIndices) {
+TEST_F(DuTest, RoundTripsKeepEveryFieldAndTotal) {
   DuLevel* level = Load(DuTool_TwoRooms("levels\\lit", kTextures));
   ASSERT_NE(level, nullptr) << Log();
   const DuHeader* h = level->header;
@@ -102,16 +102,14 @@ TEST_F(DuTest, RoundTripOfTwoRoomsKeepsEveryFieldAndRebasesTheIndices) {
   EXPECT_EQ(level->triangleTotal, 24);
   EXPECT_NE(Log().find("du_verts=48, du_indexes=72\n"), std::string::npos);
   du_FreeLevel(level);
-}
-
-TEST_F(DuTest, TotalsOfAnEmptyLevelAndOfAnUnevenSurface) {
+  // The totals of an empty level and of an uneven surface.
   DuLevel* empty = Load(DuToolLevel{});
   ASSERT_NE(empty, nullptr);
   EXPECT_NE(Log().find("du_verts=0, du_indexes=0\n"), std::string::npos);
   du_FreeLevel(empty);
   DuToolLevel uneven = OneQuad();
   uneven.models[0][0].indices.push_back(1);  // seven indices: two triangles
-  DuLevel* level = Load(uneven);
+  level = Load(uneven);
   ASSERT_NE(level, nullptr);
   EXPECT_EQ(level->triangleTotal, 2);
   EXPECT_EQ(level->indexTotal, 7);

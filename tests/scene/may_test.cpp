@@ -58,24 +58,6 @@ TEST_F(MayFiles, RoundTripAndDerivedValues) {
   mayb_FreeLevel(l);
 }
 
-TEST_F(MayFiles, EmptyLevelLoadsAndMissesEverything) {
-  MayToolLevel empty;
-  auto bytes = MayTool_Write(empty);
-  MaylLevel* l = mayb_LoadBytes(bytes.data(), bytes.size(), "empty", 0);
-  ASSERT_NE(l, nullptr);
-  EXPECT_EQ(l->bounds[0], 1e8f);
-  EXPECT_EQ(l->bounds[3], -1e8f);
-  ModelObject model{mayb_Query, mayb_Draw, mayb_Trace, mayb_Free, l};
-  ModelDrawParams params{};
-  TraceRequest rq{};
-  rq.start = {0, 0, 100};
-  rq.end = {0, 0, -100};
-  rq.fraction = 1.0f;
-  mayb_Trace(&model, &params, &rq);
-  EXPECT_EQ(rq.fraction, 1.0f);
-  mayb_FreeLevel(l);
-}
-
 TEST_F(MayFiles, QueryAnswersTrimmedNamesOnly) {
   auto bytes = MayTool_Write(MayTool_SampleLevel());
   MaylLevel* l = mayb_LoadBytes(bytes.data(), bytes.size(), "q", 0);
@@ -277,7 +259,7 @@ TEST_F(MayTraces, TreeSetWalkAndBruteForceAgree) {
   mayb_FreeLevel(walk);
 }
 
-TEST_F(MayTraces, TurnedLevelUsesTheEnclosingCube) {
+TEST_F(MayTraces, TurnedLevelUsesTheEnclosingCubeAndAnEmptyOneMissesEverything) {
   auto bytes = MayTool_Write(MayTool_SampleLevel());
   MaylLevel* l = mayb_LoadBytes(bytes.data(), bytes.size(), "turn", 0);
   ASSERT_NE(l, nullptr);
@@ -298,6 +280,16 @@ TEST_F(MayTraces, TurnedLevelUsesTheEnclosingCube) {
   EXPECT_EQ(turned.rotated, 1);
   EXPECT_FLOAT_EQ(turned.localMaxs.x, 3.0f);  // sqrt(1 + 4 + 4)
   EXPECT_FLOAT_EQ(turned.localMins.z, -3.0f);
+  mayb_FreeLevel(l);
+  // An empty level loads with inverted bounds and misses everything.
+  bytes = MayTool_Write(MayToolLevel{});
+  model.data = l = mayb_LoadBytes(bytes.data(), bytes.size(), "empty", 0);
+  ASSERT_NE(l, nullptr);
+  EXPECT_EQ(l->bounds[0], 1e8f);
+  EXPECT_EQ(l->bounds[3], -1e8f);
+  rq = Ray({0, 0, 100}, {0, 0, -100}, 0);
+  mayb_Trace(&model, &params, &rq);
+  EXPECT_EQ(rq.fraction, 1.0f);
   mayb_FreeLevel(l);
 }
 

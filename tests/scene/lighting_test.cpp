@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -925,12 +924,10 @@ TEST_F(NvPaths, Nv30ConstantsAndBoneRows) {
   float c[6][4] = {};
   int found = 0;
   for (const std::string& line : GlRecord_Calls()) {
-    float* v = &c[0][0];
-    found += std::sscanf(line.c_str(),
-                         "glProgramParameters4fvNV(%*d, 8, 6, [%g, %g, %g, %g, %g, %g, %g, %g, %g, %g, %g, %g, %g, %g, %g, %g, "
-                         "%g, %g, %g, %g, %g, %g, %g, %g])",
-                         &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &v[9], &v[10], &v[11], &v[12], &v[13],
-                         &v[14], &v[15], &v[16], &v[17], &v[18], &v[19], &v[20], &v[21], &v[22], &v[23]) == 24;
+    if (line.find("glProgramParameters4fvNV(") != 0 || line.find(", 8, 6, [") == std::string::npos) continue;
+    std::istringstream in(line.substr(line.find('[') + 1));
+    for (int k = 0; k < 24; ++k, in.ignore(2)) in >> c[k / 4][k % 4];
+    found += bool(in);
   }
   ASSERT_EQ(found, 1);
   EXPECT_FLOAT_EQ(c[0][3], 1.0f / 8);
@@ -1031,11 +1028,8 @@ TEST_F(NvPaths, ProgramTextsKeepToTheContract) {
     std::string file = Lighting_ProgramFile(p);
     if (file.rfind("NV", 0) != 0) continue;
     SCOPED_TRACE(file);
-    std::ifstream in(dir / file);
-    ASSERT_TRUE(in) << "missing";
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::string text = ss.str(), code;
+    std::string text = tw_test::ReadFile((dir / file).string()), code;
+    ASSERT_FALSE(text.empty()) << "missing";
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);)
       if (line.rfind("#", 0) != 0) code += line + "\n";

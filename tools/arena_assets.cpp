@@ -23,12 +23,7 @@ std::string Xyz(const vec3& v) {
 }
 
 bool Put(const std::string& stage, const std::string& name, const std::vector<uint8_t>& bytes) {
-  fs::path p = fs::path(stage) / name;
-  std::error_code ec;
-  fs::create_directories(p.parent_path(), ec);
-  if (Tool_WriteBytes(p.string(), bytes)) return true;
-  std::fprintf(stderr, "make_sample: cannot write %s\n", p.c_str());
-  return false;
+  return Tool_PutStaged(stage, name, bytes);
 }
 
 // A rigid model of one box in one solid colour ("items\ctf\<name>").

@@ -105,10 +105,7 @@ std::vector<EntityToolPairs> EffectAssets_SunBlocks() {
 
 bool EffectAssets_Write(const std::string& stage) {
   for (const auto& [name, bytes] : EffectAssets_Files()) {
-    std::filesystem::path p = std::filesystem::path(stage) / name;
-    std::error_code ec;
-    std::filesystem::create_directories(p.parent_path(), ec);
-    if (!Tool_WriteBytes(p.string(), bytes)) return false;
+    if (!Tool_PutStaged(stage, name, bytes)) return false;
   }
   return true;
 }

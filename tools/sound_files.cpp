@@ -3,6 +3,7 @@
 #include <vorbis/vorbisenc.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 
@@ -135,4 +136,13 @@ bool Tool_WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
   if (!f) return false;
   bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
+}
+
+bool Tool_PutStaged(const std::string& stage, const std::string& name, const std::vector<uint8_t>& bytes) {
+  std::filesystem::path p = std::filesystem::path(stage) / name;
+  std::error_code ec;
+  std::filesystem::create_directories(p.parent_path(), ec);
+  if (Tool_WriteBytes(p.string(), bytes)) return true;
+  std::fprintf(stderr, "make_sample: cannot write %s\n", p.c_str());
+  return false;
 }

@@ -17,3 +17,5 @@ std::vector<uint8_t> Tool_OggBytes(int channels, int rate, const std::vector<int
                                    int serial);
 
 bool Tool_WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// Writes "<stage>/<name>", making its folders; a failure says which file on standard error.
+bool Tool_PutStaged(const std::string& stage, const std::string& name, const std::vector<uint8_t>& bytes);

@@ -124,10 +124,7 @@ std::vector<EntityToolPairs> StreetProps_Blocks() {
 
 bool StreetProps_Write(const std::string& stage) {
   for (const auto& [name, bytes] : StreetProps_Files()) {
-    std::filesystem::path p = std::filesystem::path(stage) / name;
-    std::error_code ec;
-    std::filesystem::create_directories(p.parent_path(), ec);
-    if (!Tool_WriteBytes(p.string(), bytes)) return false;
+    if (!Tool_PutStaged(stage, name, bytes)) return false;
   }
   return true;
 }

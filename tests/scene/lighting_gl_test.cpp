@@ -1,7 +1,7 @@
-// BU models and DU levels lit on llvmpipe: the program texts compile, a lit floor falls off as it
-// should, a cube's shadow volume marks in the stencil exactly the floor a ray cast finds occluded;
-// the DU base and multiply passes, the scissor of a light, the flat colour texture, the NV10
-// colour pass and the sample level.
+// BU models and DU levels lit on llvmpipe: the program texts compile, the built-in ATI shaders
+// agree with a CPU emulator, a lit floor falls off as it should, a cube's shadow volume marks in
+// the stencil exactly the floor a ray cast finds occluded; the DU base and multiply passes, the
+// scissor of a light, the flat colour texture, the NV10 colour pass and the sample level.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cmath>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,123 @@ TEST_F(LightingGl, EveryProgramOfBothPathsCompilesAndGoesWithItsLastUser) {
   EXPECT_EQ(Lighting_Program(kProgR200LightFastest), nullptr);
   Lighting_ReleasePrograms(Lighting_BuPathPrograms(kPathR300));
   EXPECT_EQ(OPENGL_ProgramCount(2) + OPENGL_ProgramCount(3), 0);
+}
+
+// ---- The ATI shaders against a CPU emulator --------------------------------------------------
+
+using Rgba = std::array<float, 4>;
+
+float ArgValue(const Rgba& v, int rep, int channel, bool alphaOp) {
+  return rep == kAtiRepNone ? v[alphaOp ? 3 : size_t(channel)] : v[size_t(rep - 1)];
+}
+
+float Modify(float x, int mods) {
+  if (mods & kAtiArgComp) x = 1.0f - x;
+  if (mods & kAtiArgBx2) x = 2.0f * (x - 0.5f);
+  if (mods & kAtiArgNeg) x = -x;
+  return x;
+}
+
+// Emulates one shader for one pixel: textures per unit at the pixel, coordinates, colours, C0.
+Rgba Emulate(int number, const Rgba tex[6], const Rgba coord[6], const Rgba& pri, const Rgba& sec, const Rgba& c0) {
+  int count = 0;
+  const AtiStep* steps = ATIFS_Steps(number, &count);
+  Rgba reg[6] = {};
+  auto source = [&](int r) -> Rgba { return r == kAtiSrcConst0 ? c0 : r == kAtiSrcPrimary ? pri : r == kAtiSrcSecondary ? sec : reg[r]; };
+  for (int i = 0; i < count; ++i) {
+    const AtiStep& s = steps[i];
+    if (s.kind == 0) { reg[s.dst] = tex[s.dst]; continue; }
+    if (s.kind == 1) { reg[s.dst] = coord[s.coord]; continue; }
+    const bool alpha = s.kind == 3;
+    float dot = 0;
+    if (s.op == kAtiDot3)
+      for (int c = 0; c < 3; ++c)
+        dot += Modify(ArgValue(source(s.args[0].reg), s.args[0].rep, c, false), s.args[0].mods) *
+               Modify(ArgValue(source(s.args[1].reg), s.args[1].rep, c, false), s.args[1].mods);
+    Rgba out = reg[s.dst];
+    for (int c = alpha ? 3 : 0; c < (alpha ? 4 : 3); ++c) {
+      float a[3];
+      for (int j = 0; j < 3; ++j) a[j] = Modify(ArgValue(source(s.args[j].reg), s.args[j].rep, c, alpha), s.args[j].mods);
+      float v = s.op == kAtiMov ? a[0] : s.op == kAtiAdd ? a[0] + a[1] : s.op == kAtiMul ? a[0] * a[1]
+              : s.op == kAtiMad ? a[0] * a[1] + a[2] : dot;
+      if (s.dstMods & kAtiDst2x) v *= 2;
+      if (s.dstMods & kAtiDst4x) v *= 4;
+      if (s.dstMods & kAtiDstSat) v = std::fmin(1.0f, std::fmax(0.0f, v));
+      out[size_t(c)] = v;
+    }
+    reg[s.dst] = out;
+  }
+  return reg[0];
+}
+
+TEST_F(LightingGl, BuiltInAtiShadersMatchTheCpuEmulator) {
+  const int n = 16;
+  std::mt19937 rng(27);
+  std::vector<uint8_t> texels[6];
+  GLuint names[6];
+  gl.glGenTextures(6, names);
+  for (int u = 0; u < 6; ++u) {
+    texels[u].resize(n * n * 4);
+    for (auto& b : texels[u]) b = uint8_t(rng());
+    Render_SelectTexUnit(u);
+    gl.glBindTexture(GL_TEXTURE_2D, names[u]);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, n, n, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels[u].data());
+    gl.glEnable(GL_TEXTURE_2D);
+  }
+  const Rgba pri{0.8f, 0.3f, 0.6f, 0.9f}, sec{0.2f, 0.7f, 0.5f, 1.0f}, c0{0.6f, 0.9f, 0.4f, 0.75f};
+  gl.glViewport(0, 0, n, n);
+  gl.glMatrixMode(GL_PROJECTION);
+  gl.glLoadIdentity();
+  gl.glMatrixMode(GL_MODELVIEW);
+  gl.glLoadIdentity();
+  for (GLenum cap : {GL_BLEND, GL_DEPTH_TEST, GL_ALPHA_TEST, GL_STENCIL_TEST, GL_CULL_FACE, GL_FOG, GL_SCISSOR_TEST})
+    gl.glDisable(cap);
+  for (int number = 12; number <= 15; ++number) {
+    SCOPED_TRACE(number);
+    GLuint id = ATIFS_Build(number);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(gl.glGetError(), GLenum(GL_NO_ERROR));
+    ATIFS_Bind(id);
+    gl.glSetFragmentShaderConstantATI(GL_CON_0_ATI, c0.data());
+    gl.glBegin(GL_QUADS);
+    const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    for (const auto& c : corners) {
+      for (int u = 0; u < 6; ++u) gl.glMultiTexCoord3fARB(GL_TEXTURE0_ARB + GLenum(u), c[0], c[1], 0.3f);
+      gl.glColor4f(pri[0], pri[1], pri[2], pri[3]);
+      gl.glSecondaryColor3fEXT(sec[0], sec[1], sec[2]);
+      gl.glVertex2f(c[0] * 2 - 1, c[1] * 2 - 1);
+    }
+    gl.glEnd();
+    ATIFS_Unbind();
+    ATIFS_Delete(id);
+    std::vector<uint8_t> got(n * n * 4);
+    gl.glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    gl.glReadPixels(0, 0, n, n, GL_RGBA, GL_UNSIGNED_BYTE, got.data());
+    int bad = 0;
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x) {
+        Rgba tex[6], coord[6];
+        for (int u = 0; u < 6; ++u) {
+          for (int c = 0; c < 4; ++c) tex[u][size_t(c)] = texels[u][4 * (y * n + x) + size_t(c)] / 255.0f;
+          coord[u] = {(x + 0.5f) / n, (y + 0.5f) / n, 0.3f, 1.0f};
+        }
+        Rgba want = Emulate(number, tex, coord, pri, sec, c0);
+        for (int c = 0; c < 4; ++c) {
+          float w = std::fmin(1.0f, std::fmax(0.0f, want[size_t(c)])) * 255.0f;
+          if (std::fabs(w - got[4 * (y * n + x) + size_t(c)]) > 2.0f && bad++ < 4)
+            ADD_FAILURE() << "pixel " << x << "," << y << " channel " << c << ": " << int(got[4 * (y * n + x) + size_t(c)])
+                          << " want " << w;
+        }
+      }
+    EXPECT_EQ(bad, 0);
+  }
+  for (int u = 5; u >= 0; --u) {
+    Render_SelectTexUnit(u);
+    gl.glDisable(GL_TEXTURE_2D);
+  }
+  gl.glDeleteTextures(6, names);
 }
 
 // ---- Lit scenes ---------------------------------------------------------------------------------
@@ -329,6 +447,20 @@ TEST_F(LitScenes, CubesShadowExactlyTheFloorARayCastFindsOccluded) {
   GlExtFlags.ATI_separate_stencil = separate;
 }
 
+// "render_bump_clear" 1: the depth pass clears the instance's pixels to black.
+TEST_F(LitScenes, BumpClearLeavesTheSilhouetteBlack) {
+  const std::string tex[4] = {"white", "black", "", "flat_n"};
+  ModelObject* cube = Load(BuTool_Cube(4, "t\\", tex), "cube");
+  ASSERT_NE(cube, nullptr);
+  for (int clear : {0, 1}) {
+    SCOPED_TRACE(clear);
+    Var_SetValue(&render_bump_clear, float(clear));
+    tw_test::LitImage img = Shot({0, 0, 20}, {Light(1, 100, 0, 0, 1)}, {{cube, At(0, 0, 0)}}, nullptr, 1);  // lit nowhere
+    EXPECT_EQ(img.At(32, 32)[0], clear ? 0 : 255);
+    EXPECT_EQ(img.At(1, 1)[0], 255);
+  }
+}
+
 // A light's cube filters it by 1 - cube colour: a white +X face leaves that side of the floor dark.
 TEST_F(LitScenes, AWhiteLightCubeFaceLeavesItsSideDark) {
   ToolImage faces[6];
@@ -430,19 +562,15 @@ class DuLitScenes : public LitScenes {
   static constexpr int kSize = 64;
 };
 
-// "render_bump_clear" 1: the DU base pass and the BU depth pass draw black where they cover; with 0
-// they write depth only.
-TEST_F(DuLitScenes, BumpClearBlackensTheLevelAndTheSilhouette) {
-  const std::string tex[4] = {"white", "black", "", "flat_n"};
+// The base pass writes depth only, or black with "render_bump_clear" 1.
+TEST_F(DuLitScenes, BasePassWritesColourOnlyWhenAsked) {
   ModelObject* floor = DuFloor("base");
-  ModelObject* cube = Load(BuTool_Cube(4, "t\\", tex), "cube");
-  ASSERT_TRUE(floor && cube);
+  ASSERT_NE(floor, nullptr);
   for (int clear : {0, 1}) {
     SCOPED_TRACE(clear);
     Var_SetValue(&render_bump_clear, float(clear));
-    tw_test::LitImage img = Shot({0, 0, 20}, {Light(1, 500, 0, 0, 10)}, {{cube, At(0, 0, 0)}}, floor, 0.5f);
-    EXPECT_EQ(img.At(32, 32)[0], clear ? 0 : 128) << "the cube";
-    EXPECT_EQ(img.At(50, 32)[0], clear ? 0 : 128) << "the floor";
+    tw_test::LitImage img = Draw(floor, {Light(1, 500, 0, 0, 10)});
+    EXPECT_EQ(img.At(32, 32)[0], clear ? 0 : 128);
     EXPECT_EQ(img.At(0, 0)[1], 128) << "off the floor";
   }
 }

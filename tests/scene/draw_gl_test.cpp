@@ -50,6 +50,7 @@ class SceneDrawGl : public tw_test::LoggedTest {
   }
   void TearDown() override {
     if (!g_glUp) return;
+    for (ModelObject* m : loaded_) m->Free(&m);
     delete params_;
     Var_SetText(&render_var_type, "AGP");
     Var_SetValue(&model_draw_lightmap, 1);
@@ -79,8 +80,29 @@ class SceneDrawGl : public tw_test::LoggedTest {
   static void Texture(const char* name, ToolImage img, int bits = 24) {
     tw_test::WriteBytes(std::string("textures/") + name + ".tga", ImageTool_WriteTGA(img, bits));
   }
+  // Written and loaded; freed after the test.
+  ModelObject* LoadModel(const char* name, const MpToolModel& m) {
+    tw_test::WriteBytes(std::string(name) + ".mp", MpTool_Write(m));
+    return Keep(mp_CreateModel(name));
+  }
+  ModelObject* LoadLevel(const char* name, const MayToolLevel& l) {
+    tw_test::WriteBytes(std::string(name) + ".may", MayTool_Write(l));
+    return Keep(mayb_CreateModel(name));
+  }
+  ModelObject* Keep(ModelObject* m) {
+    if (m) loaded_.push_back(m);
+    return m;
+  }
   ModelDrawParams* params_ = nullptr;
+  std::vector<ModelObject*> loaded_;
 };
+
+MayToolShader Shader(const char* name, const char* texture = "") {
+  MayToolShader sh;
+  sh.name = name;
+  sh.slots[0].name = texture;
+  return sh;
+}
 
 void ExpectRgb(Rgb got, int r, int g, int b, int tol, const char* what) {
   EXPECT_NEAR(got.r, r, tol) << what;
@@ -108,11 +130,6 @@ MpToolModel Square(const char* shaderName, const char* texture) {
   return m;
 }
 
-ModelObject* LoadModel(const char* name, const MpToolModel& m) {
-  tw_test::WriteBytes(std::string(name) + ".mp", MpTool_Write(m));
-  return mp_CreateModel(name);
-}
-
 TEST_F(SceneDrawGl, ModelTexturedInItsPassOnly) {
   Texture("grey", ImageTool_Solid(8, 8, 40, 120, 200, 255));
   for (const char* vbo : {"AGP", "VBO"}) {
@@ -133,8 +150,6 @@ TEST_F(SceneDrawGl, ModelTexturedInItsPassOnly) {
     mp_Draw(opaque, params_, &v);  // opaque shaders stay out of pass 3
     ExpectRgb(Centre(), 200, 120, 40, 2, "alpha in pass 3");
     EXPECT_EQ(v.statDrawCalls, 1);
-    mp_Free(&opaque);
-    mp_Free(&glass);
   }
 }
 
@@ -156,7 +171,6 @@ TEST_F(SceneDrawGl, ModelFadesWithDistance) {
   v = Frame();
   mp_Draw(model, params_, &v);
   ExpectRgb(Centre(), 0, 0, 0, 1, "faded out");
-  mp_Free(&model);
 }
 
 TEST_F(SceneDrawGl, MorphWeightsMoveTheShapesInPhaseTwo) {
@@ -178,7 +192,6 @@ TEST_F(SceneDrawGl, MorphWeightsMoveTheShapesInPhaseTwo) {
   EXPECT_EQ(v.statVertices, 4);
   EXPECT_EQ(Centre().r, 0);
   EXPECT_EQ(Pixel(cx, cy + up).r, 128);
-  mp_Free(&model);
 }
 
 // ---- Levels --------------------------------------------------------------------------------------
@@ -196,17 +209,10 @@ MayToolLevel Wall(const MayToolShader& shader) {
   return l;
 }
 
-ModelObject* LoadLevel(const char* name, const MayToolLevel& l) {
-  tw_test::WriteBytes(std::string(name) + ".may", MayTool_Write(l));
-  return mayb_CreateModel(name);
-}
-
 TEST_F(SceneDrawGl, LightmapDoublesAndAnEmptyOneKeepsScaleOne) {
   Texture("diffuse", ImageTool_Solid(8, 8, 128, 128, 128, 255));
   Texture("light/wall", ImageTool_Solid(8, 8, 64, 64, 64, 255));
-  MayToolShader sh;
-  sh.name = "plaster";
-  sh.slots[0].name = "diffuse";
+  MayToolShader sh = Shader("plaster", "diffuse");
   Var_SetText(&render_var_type, "VBO");  // the surface's vertices in a buffer object
   ModelObject* buffered = LoadLevel("lit", Wall(sh));
   Var_SetText(&render_var_type, "AGP");
@@ -219,7 +225,6 @@ TEST_F(SceneDrawGl, LightmapDoublesAndAnEmptyOneKeepsScaleOne) {
     ExpectRgb(Centre(), 64, 64, 64, 3, "diffuse x lightmap x 2");
     EXPECT_EQ(v.statDrawCalls, 1);
   }
-  mayb_Free(&buffered);
   ViewParams v;
   Var_SetValue(&model_draw_lightmap, 0);
   v = Frame();
@@ -231,14 +236,11 @@ TEST_F(SceneDrawGl, LightmapDoublesAndAnEmptyOneKeepsScaleOne) {
   v = Frame();
   mayb_Draw(lit, params_, &v);
   ExpectRgb(Centre(), 128, 128, 128, 3, "no lightmap: scale 1");
-  mayb_Free(&lit);
 }
 
 TEST_F(SceneDrawGl, WithoutVertexMemoryTheLoadedArraysDrawAndOneLineIsLogged) {
   Texture("diffuse", ImageTool_Solid(8, 8, 128, 128, 128, 255));
-  MayToolShader sh;
-  sh.name = "plaster";
-  sh.slots[0].name = "diffuse";
+  MayToolShader sh = Shader("plaster", "diffuse");
   ModelObject* level = LoadLevel("novar", Wall(sh));
   ModelObject* model = LoadModel("novar", Square("paint", "diffuse"));
   ASSERT_TRUE(level && model);
@@ -255,14 +257,10 @@ TEST_F(SceneDrawGl, WithoutVertexMemoryTheLoadedArraysDrawAndOneLineIsLogged) {
   EXPECT_EQ(tw_test::CountOccurrences(log, "mayb_Draw: no vertex-array memory"), 1);
   EXPECT_EQ(tw_test::CountOccurrences(log, "mp_Draw: no vertex-array memory"), 1);
   EXPECT_EQ(tw_test::CountOccurrences(log, "NULLVAR"), 0);
-  mayb_Free(&level);
-  mp_Free(&model);
 }
 
 TEST_F(SceneDrawGl, ObjectsOutsideTheViewAreSkipped) {
-  MayToolShader sh;
-  sh.name = "plaster";
-  MayToolLevel l = Wall(sh);
+  MayToolLevel l = Wall(Shader("plaster"));
   l.objects.push_back({"behind"});
   std::vector<MayToolVertex> v;
   std::vector<uint16_t> t;
@@ -294,7 +292,6 @@ TEST_F(SceneDrawGl, ObjectsOutsideTheViewAreSkipped) {
   mayb_Draw(level, params_, &view);
   Var_SetValue(&render_bump_shadows, 0);
   EXPECT_EQ(view.statDrawCalls, 0);
-  mayb_Free(&level);
 }
 
 TEST_F(SceneDrawGl, LayersReflectionAndAlphaPass) {
@@ -309,15 +306,10 @@ TEST_F(SceneDrawGl, LayersReflectionAndAlphaPass) {
   layered.slots[1].name = "blue";
   layered.slots[1].opacity = 0.5f;
   ModelObject* a = LoadLevel("layers", Wall(layered));
-  MayToolShader shiny;
-  shiny.name = "chrome";
-  shiny.slots[0].name = "clear";
+  MayToolShader shiny = Shader("chrome", "clear");
   shiny.slots[2].name = "green";
   ModelObject* b = LoadLevel("shiny", Wall(shiny));
-  MayToolShader window;
-  window.name = "window_ALPHA";
-  window.slots[0].name = "blue";
-  ModelObject* c = LoadLevel("window", Wall(window));
+  ModelObject* c = LoadLevel("window", Wall(Shader("window_ALPHA", "blue")));
   ASSERT_TRUE(a && b && c);
   ViewParams v = Frame();
   mayb_Draw(a, params_, &v);
@@ -333,18 +325,12 @@ TEST_F(SceneDrawGl, LayersReflectionAndAlphaPass) {
   v.pass = 3;
   mayb_Draw(c, params_, &v);
   ExpectRgb(Centre(), 0, 0, 255, 2, "alpha shader in pass 3");
-  mayb_Free(&a);
-  mayb_Free(&b);
-  mayb_Free(&c);
 }
 
 TEST_F(SceneDrawGl, MovingSetFollowsItsColumnVectorKeys) {
   Texture("red", ImageTool_Solid(8, 8, 0, 0, 255, 255));
-  MayToolShader sh;
-  sh.name = "paint";
-  sh.slots[0].name = "red";
   MayToolLevel l;
-  l.shaders.push_back(sh);
+  l.shaders.push_back(Shader("paint", "red"));
   l.objects.push_back({"arm", 0, 3, 0.0f, 2.0f});
   // Key 1 turns a quarter about y, for column vectors: x' = z, z' = -x.
   l.keys.resize(3);
@@ -374,7 +360,6 @@ TEST_F(SceneDrawGl, MovingSetFollowsItsColumnVectorKeys) {
   EXPECT_LT(Pixel(cx + d, cy).r, 20);
   EXPECT_GT(Pixel(cx, cy - d).r, 200);
   EXPECT_LT(Pixel(cx, cy + d).r, 20);
-  mayb_Free(&level);
 }
 
 TEST_F(SceneDrawGl, SpotlightDrawsOnlyInItsPass) {
@@ -383,9 +368,7 @@ TEST_F(SceneDrawGl, SpotlightDrawsOnlyInItsPass) {
   for (int y = 8; y < 24; y++)
     for (int x = 8; x < 24; x++) std::memset(spot.At(x, y), 255, 3);
   Texture("spot", spot);
-  MayToolShader sh;
-  sh.name = "plaster";
-  sh.slots[0].name = "diffuse";
+  MayToolShader sh = Shader("plaster", "diffuse");
   MayToolLevel l = Wall(sh);
   l.spotTexture = "spot";
   l.spotShader = "spot";
@@ -409,7 +392,6 @@ TEST_F(SceneDrawGl, SpotlightDrawsOnlyInItsPass) {
   Rgb edge = Pixel(Render_ScreenWidth / 2 + Render_ScreenWidth / 3, Render_ScreenHeight / 2);
   EXPECT_GT(centre.r, 200);
   EXPECT_LT(edge.r, 30);
-  mayb_Free(&level);
 }
 
 TEST_F(SceneDrawGl, CubeSpotlightLightsByDirection) {
@@ -418,9 +400,7 @@ TEST_F(SceneDrawGl, CubeSpotlightLightsByDirection) {
   const uint8_t colours[6][3] = {{0, 0, 255}, {0, 255, 255}, {0, 255, 0}, {255, 0, 255}, {255, 0, 0}, {255, 255, 0}};
   for (int i = 0; i < 6; i++) faces[i] = ImageTool_Solid(8, 8, colours[i][0], colours[i][1], colours[i][2], 255);
   ASSERT_TRUE(MaterialTool_WriteCube("textures/cubespot", faces));
-  MayToolShader sh;
-  sh.name = "plaster";
-  sh.slots[0].name = "diffuse";
+  MayToolShader sh = Shader("plaster", "diffuse");
   MayToolLevel l = Wall(sh);
   l.spotTexture = "cubespot";
   l.spotKeyCount = 1;
@@ -433,16 +413,12 @@ TEST_F(SceneDrawGl, CubeSpotlightLightsByDirection) {
   mayb_Draw(level, params_, &v);
   // The wall lies along +y from the projector: the +y face's colour (faces are +x, -x, +y, ...).
   ExpectRgb(Centre(), colours[2][2], colours[2][1], colours[2][0], 3, "+y face");
-  mayb_Free(&level);
 }
 
 TEST_F(SceneDrawGl, VideoLevelShowsTheMovie) {
   TestVideoSpec spec;
   ASSERT_TRUE(Tools_WriteTestVideo("movie.avi", spec));
-  MayToolShader sh;
-  sh.name = "video";
-  sh.slots[0].name = "movie";
-  ModelObject* level = LoadLevel("cinema", Wall(sh));
+  ModelObject* level = LoadLevel("cinema", Wall(Shader("video", "movie")));
   ASSERT_NE(level, nullptr);
   Var_SetValue(&model_draw_lightmap, 0);
   ViewParams v = Frame();
@@ -451,7 +427,6 @@ TEST_F(SceneDrawGl, VideoLevelShowsTheMovie) {
   Tools_TestFrameColour(0, expect);
   ExpectRgb(Centre(), expect[0], expect[1], expect[2], 12, "frame 0 of the movie");
   Movie_PlayAvi("", 0, 0, nullptr);
-  mayb_Free(&level);
 }
 
 }  // namespace

@@ -24,8 +24,6 @@
 #include "scene/skeleton.h"
 #include "support/lit_scene.h"
 #include "support/render_support.h"
-#include "foundation/file.h"
-#include "scene/bu.h"
 #include "scene/du_lighting.h"
 #include "support/input_fixture.h"
 #include "tools/bu_writer.h"
@@ -294,6 +292,18 @@ class LitScenes : public LightingGl {
     params_.push_back(tw_test::LitScene_NewParams(x, y, z));
     return params_.back();
   }
+  // One frame looking straight down from `eye` on n x n pixels (a DU level, when given, at 0).
+  tw_test::LitImage Shot(vec3 eye, std::vector<ViewLight> lights, std::vector<tw_test::LitInstance> instances,
+                         ModelObject* level = nullptr, float clear = 0, int n = 64) {
+    tw_test::LitScene scene;
+    scene.eye = eye;
+    scene.angles = {0, -kMathPi / 2, 0};
+    scene.clear[0] = scene.clear[1] = scene.clear[2] = clear;
+    scene.lights = std::move(lights);
+    scene.instances = std::move(instances);
+    if (level) scene.level = {level, At(0, 0, 0)};
+    return tw_test::LitScene_Draw(&scene, n, n);
+  }
   tw_test::BumpSettings settings_;
   std::vector<ModelObject*> models_;
   std::vector<ModelDrawParams*> params_;
@@ -361,12 +371,7 @@ TEST_F(LitScenes, AFloorFallsOffAsColourTimesNDotLTimesAttenuation) {
     ASSERT_NE(floor, nullptr);
     EXPECT_EQ(static_cast<BuModel*>(floor->data)->lightingPath, c.r300 ? kPathR300 : kPathR200);
     EXPECT_EQ(static_cast<BuModel*>(floor->data)->vertexBuffer != 0, std::string(c.varType) == "VBO");
-    tw_test::LitScene scene;
-    scene.eye = {0, 0, 20};
-    scene.angles = {0, -kMathPi / 2, 0};
-    scene.lights.push_back(Light(1, 3, -2, 6, radius, colour[0], colour[1], colour[2]));
-    scene.instances.push_back({floor, At(0, 0, 0)});
-    tw_test::LitImage img = tw_test::LitScene_Draw(&scene, n, n);
+    tw_test::LitImage img = Shot({0, 0, 20}, {Light(1, 3, -2, 6, radius, colour[0], colour[1], colour[2])}, {{floor, At(0, 0, 0)}});
     if (std::string(c.varType) == "VBO") {
       EXPECT_EQ(img.rgba, previous) << "the same image as with AGP";
     }
@@ -402,14 +407,10 @@ TEST_F(LitScenes, CubesShadowExactlyTheFloorARayCastFindsOccluded) {
     SCOPED_TRACE(c.name);
     GlExtFlags.ATI_separate_stencil = c.separate ? separate : 0;
     const std::array<double, 3>& light = c.light;
-    tw_test::LitScene scene;
-    scene.eye = {c.eyeX, 0, c.eyeZ};
-    scene.angles = {0, -kMathPi / 2, 0};
-    scene.lights.push_back(Light(1, float(light[0]), float(light[1]), float(light[2]), 40));
-    scene.instances.push_back({floor, At(0, 0, 0)});
-    for (const auto& p : c.cubes) scene.instances.push_back({cube, At(p[0], p[1], p[2])});
+    std::vector<tw_test::LitInstance> instances = {{floor, At(0, 0, 0)}};
+    for (const auto& p : c.cubes) instances.push_back({cube, At(p[0], p[1], p[2])});
     const int n = 64;
-    tw_test::LitImage img = tw_test::LitScene_Draw(&scene, n, n);
+    tw_test::LitImage img = Shot({c.eyeX, 0, c.eyeZ}, {Light(1, float(light[0]), float(light[1]), float(light[2]), 40)}, instances);
     FloorMap map;
     auto hitsCube = [&](const std::array<double, 3>& o, const std::array<double, 3>& d, double tMax) {
       for (const auto& p : c.cubes) {
@@ -454,13 +455,7 @@ TEST_F(LitScenes, BumpClearLeavesTheSilhouetteBlack) {
   for (int clear : {0, 1}) {
     SCOPED_TRACE(clear);
     Var_SetValue(&render_bump_clear, float(clear));
-    tw_test::LitScene scene;
-    scene.eye = {0, 0, 20};
-    scene.angles = {0, -kMathPi / 2, 0};
-    scene.clear[0] = scene.clear[1] = scene.clear[2] = 1.0f;
-    scene.lights.push_back(Light(1, 100, 0, 0, 1));  // lights nothing here
-    scene.instances.push_back({cube, At(0, 0, 0)});
-    tw_test::LitImage img = tw_test::LitScene_Draw(&scene, 64, 64);
+    tw_test::LitImage img = Shot({0, 0, 20}, {Light(1, 100, 0, 0, 1)}, {{cube, At(0, 0, 0)}}, nullptr, 1);  // lit nowhere
     EXPECT_EQ(img.At(32, 32)[0], clear ? 0 : 255);
     EXPECT_EQ(img.At(1, 1)[0], 255);
   }
@@ -477,14 +472,10 @@ TEST_F(LitScenes, AWhiteLightCubeFaceLeavesItsSideDark) {
     Var_SetValue(&render_bump_fast, fast);
     ModelObject* floor = Load(Floor(16), fast == 0.0f ? "floor0" : "floor2");
     ASSERT_NE(floor, nullptr);
-    tw_test::LitScene scene;
-    scene.eye = {0, 0, 20};
-    scene.angles = {0, -kMathPi / 2, 0};
-    scene.lights.push_back(Light(1, 0, 0, 4, 30));
-    scene.lights[0].cubeMaterial = Material_Load("textures\\t\\lightcube");
-    ASSERT_NE(scene.lights[0].cubeMaterial, 0);
-    scene.instances.push_back({floor, At(0, 0, 0)});
-    tw_test::LitImage img = tw_test::LitScene_Draw(&scene, 64, 64);
+    ViewLight light = Light(1, 0, 0, 4, 30);
+    light.cubeMaterial = Material_Load("textures\\t\\lightcube");
+    ASSERT_NE(light.cubeMaterial, 0);
+    tw_test::LitImage img = Shot({0, 0, 20}, {light}, {{floor, At(0, 0, 0)}});
     FloorMap map;
     int litPlus = 0, litMinus = 0, plus = 0, minus = 0;
     for (int y = 0; y < 64; ++y)
@@ -525,17 +516,12 @@ TEST_F(LitScenes, ASkinnedInstanceMatchesTheRigidOneItsPoseMoves) {
     ASSERT_TRUE(rigid && skinnedModel);
     tw_test::LitImage images[2];
     for (int k = 0; k < 2; ++k) {
-      tw_test::LitScene scene;
-      scene.eye = {0, 0, 20};
-      scene.angles = {0, -kMathPi / 2, 0};
-      scene.lights.push_back(Light(1, 4, -2, 5, 14, 0.8f, 0.7f, 0.6f));
       ModelDrawParams* p = k ? At(0, 0, 0) : At(5, -3, 0);
       if (k) {
         p->skeleton = &skel;
         p->poseA = p->poseB = &moved;
       }
-      scene.instances.push_back({k ? skinnedModel : rigid, p});
-      images[k] = tw_test::LitScene_Draw(&scene, 64, 64);
+      images[k] = Shot({0, 0, 20}, {Light(1, 4, -2, 5, 14, 0.8f, 0.7f, 0.6f)}, {{k ? skinnedModel : rigid, p}});
     }
     int worst = 0, lit = 0;
     for (size_t i = 0; i < images[0].rgba.size(); ++i) {
@@ -570,19 +556,8 @@ class DuLitScenes : public LitScenes {
     if (m) models_.push_back(m);
     return m;
   }
-  ModelObject* Cube(const char* name) {
-    const std::string tex[4] = {"white", "black", "", "flat_n"};
-    return Load(BuTool_Cube(2, "t\\", tex), name);
-  }
-  tw_test::LitImage Draw(ModelObject* level, std::vector<ViewLight> lights, std::vector<tw_test::LitInstance> models = {}) {
-    tw_test::LitScene scene;
-    scene.eye = {0, 0, 20};
-    scene.angles = {0, -kMathPi / 2, 0};
-    scene.clear[0] = scene.clear[1] = scene.clear[2] = 0.5f;
-    scene.lights = std::move(lights);
-    scene.instances = std::move(models);
-    scene.level = {level, At(0, 0, 0)};
-    return tw_test::LitScene_Draw(&scene, kSize, kSize);
+  tw_test::LitImage Draw(ModelObject* level, std::vector<ViewLight> lights) {
+    return Shot({0, 0, 20}, std::move(lights), {}, level, 0.5f, kSize);
   }
   static constexpr int kSize = 64;
 };
@@ -691,27 +666,6 @@ TEST_F(DuLitScenes, ALightDrawsOnlyInsideItsScissorRectangle) {
   }
 }
 
-// A cube standing on the floor shadows it with shadows 2 and 3 (the same image), not with 1.
-TEST_F(DuLitScenes, AModelInTheLevelShadowsTheFloor) {
-  Var_SetValue(&render_bump_clear, 1);
-  ModelObject* floor = DuFloor("shadowed");
-  ModelObject* cube = Cube("cube");
-  ASSERT_TRUE(floor && cube);
-  std::vector<uint8_t> images[4];
-  for (int shadows : {1, 2, 3}) {
-    Var_SetValue(&render_bump_shadows, float(shadows));
-    images[shadows] = Draw(floor, {Light(1, 6, 0, 6, 30)}, {{cube, At(0, 0, 2)}}).rgba;
-  }
-  EXPECT_EQ(images[2], images[3]);
-  int darker = 0, lighter = 0;
-  for (size_t i = 0; i < images[1].size(); i += 4) {
-    darker += images[1][i] > 40 && images[2][i] < 4;
-    lighter += images[2][i] > images[1][i] + 2;
-  }
-  EXPECT_GT(darker, 20) << "the shadow beyond the cube";
-  EXPECT_EQ(lighter, 0);
-}
-
 // "model_draw_lightmap" 0 lights "textures\flat" in place of the colour texture; "render_bump_fast"
 // 3 draws as 0.
 TEST_F(DuLitScenes, FlatColourAndFastThreeAsZero) {
@@ -760,17 +714,8 @@ TEST_F(DuLitScenes, TheSampleLevelAndFigureLitByTwoLights) {
   ASSERT_TRUE(level && figure);
   models_.push_back(level);
   models_.push_back(figure);
-  auto frame = [&](vec3 eye, std::vector<ViewLight> lights, std::vector<tw_test::LitInstance> models) {
-    tw_test::LitScene scene;
-    scene.eye = eye;
-    scene.angles = {0, -kMathPi / 2, 0};
-    scene.lights = std::move(lights);
-    scene.instances = std::move(models);
-    scene.level = {level, At(0, 0, 0)};
-    return tw_test::LitScene_Draw(&scene, 128, 128);
-  };
   // From above the roof (its inner faces turn away): both rooms' floors.
-  tw_test::LitImage both = frame({-20, 0, 400}, {Light(1, -128, 0, 64, 100), Light(2, 128, 0, 64, 100)}, {});
+  tw_test::LitImage both = Shot({-20, 0, 400}, {Light(1, -128, 0, 64, 100), Light(2, 128, 0, 64, 100)}, {}, level, 0, 128);
   FloorMap map;
   auto pixel = [&](double x, double y) {
     const uint8_t* p = both.At(int(map.o[0] + map.a[0] * x + map.b[0] * y), int(map.o[1] + map.a[1] * x + map.b[1] * y));
@@ -780,16 +725,21 @@ TEST_F(DuLitScenes, TheSampleLevelAndFigureLitByTwoLights) {
   EXPECT_GT(pixel(128, 0), 60) << "under the second light";
   EXPECT_EQ(pixel(-230, 100), 0) << "beyond both radii";
   EXPECT_EQ(pixel(230, -100), 0) << "beyond both radii";
-  // Inside the first room, over the figure: its shadow darkens the floor beyond it.
-  std::vector<uint8_t> images[3];
-  for (int shadows : {1, 2}) {
+  // Inside the first room, over the figure: with shadows 2 and 3 (the same image), not with 1, its
+  // shadow darkens the floor beyond it and lightens nothing.
+  std::vector<uint8_t> images[4];
+  for (int shadows : {1, 2, 3}) {
     Var_SetValue(&render_bump_shadows, float(shadows));
-    images[shadows] = frame({-128, -40, 60}, {Light(1, -128, 30, 50, 150)}, {{figure, At(-128, 0, 0)}}).rgba;
+    images[shadows] = Shot({-128, -40, 60}, {Light(1, -128, 30, 50, 150)}, {{figure, At(-128, 0, 0)}}, level, 0, 128).rgba;
   }
-  int darker = 0;
-  for (size_t i = 0; i < images[1].size(); i += 4)
+  EXPECT_EQ(images[2], images[3]);
+  int darker = 0, lighter = 0;
+  for (size_t i = 0; i < images[1].size(); i += 4) {
     darker += images[1][i] + images[1][i + 1] > 40 && images[2][i] + images[2][i + 1] < 4;
+    lighter += images[2][i] > images[1][i] + 2;
+  }
   EXPECT_GT(darker, 10) << "the figure's shadow";
+  EXPECT_EQ(lighter, 0);
 }
 
 }  // namespace

@@ -1,32 +1,36 @@
 // BU and DU lighting without a driver, on the recording GL table: the path tables, skinning rows
 // against the posed volume, gathering, facing masks, culling and volume lists; DU light slots and
-// their lists, polygon clipping, areas and the portal flood, and scissor rectangles.
+// their lists, polygon clipping, areas and the portal flood, and scissor rectangles. The NV20 and
+// NV30 paths (no driver here has the NV extensions): the register-combiner set-ups checked by a
+// CPU evaluator of the recorded state, the NV30 constants, the attenuation matrices, the NV
+// program texts' contract, and on DU levels which lights each odd pass lights.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "foundation/file.h"
-#include "foundation/mem.h"
 #include "foundation/var.h"
 #include "platform/gl_dispatch.h"
 #include "render/glext.h"
 #include "render/render.h"
-#include "render/texture.h"
 #include "render/vertexarray.h"
 #include "scene/bu_lighting.h"
+#include "scene/du_lighting.h"
 #include "scene/model.h"
+#include "scene/nv_combiners.h"
 #include "scene/skeleton.h"
 #include "scene/view.h"
 #include "support/lit_scene.h"
 #include "support/render_support.h"
-#include "render/material.h"
-#include "scene/du_lighting.h"
 #include "tools/bu_writer.h"
 #include "tools/du_writer.h"
 #include "tools/image_writer.h"
@@ -86,6 +90,13 @@ class Lighting : public tw_test::LoggedTest {
 };
 
 const std::string kTex[4] = {"skin", "skin_s", "", "skin_n"};
+
+ViewLight Light(int slot, int key, float x, float y, float z, float radius) {
+  ViewLight l{};
+  l.slot = slot, l.key = key, l.position = {x, y, z}, l.radius = radius;
+  l.colour[0] = l.colour[1] = l.colour[2] = 1.0f;
+  return l;
+}
 
 TEST_F(Lighting, PathTable) {
   struct Row {
@@ -189,14 +200,6 @@ TEST_F(Lighting, SurfaceDrawsAndSkinningAgreeWithThePosedVolume) {
   EXPECT_TRUE(GlRecord_Calls().empty());
 }
 
-ViewLight Touching(float x, float radius = 3) {
-  ViewLight l{};
-  l.key = 1;
-  l.position = {x, 0, 0};
-  l.radius = radius;
-  return l;
-}
-
 // Gathering stops at 8 lights or when a light fills up; a full light is skipped; radius <= 0
 // lights nothing.
 TEST_F(Lighting, GatheringKeepsItsLimits) {
@@ -207,10 +210,10 @@ TEST_F(Lighting, GatheringKeepsItsLimits) {
   bu_PoseVolume(m, s->box);
   EXPECT_EQ(s->box[0], -1.0f);
   EXPECT_EQ(s->box[5], 1.0f);
-  std::vector<ViewLight> lights(10, Touching(0.5f));
+  std::vector<ViewLight> lights(10, Light(0, 1, 0.5f, 0, 0, 3));
   lights[1].radius = 0;
   lights[2].litCount = 8;
-  lights[5] = Touching(10);  // too far
+  lights[5] = Light(0, 1, 10, 0, 0, 3);  // too far
   lights[6].litCount = 7;    // full with this instance: the search ends
   ViewParams view{};
   view.lights = lights.data();
@@ -220,7 +223,7 @@ TEST_F(Lighting, GatheringKeepsItsLimits) {
   EXPECT_EQ(std::vector<int>(s->lit, s->lit + 4), (std::vector<int>{0, 3, 4, 6}));
   EXPECT_EQ(lights[7].litCount, 0);
   EXPECT_EQ(lights[0].lit[0].params, p);
-  for (ViewLight& l : lights) l = Touching(0.5f);
+  for (ViewLight& l : lights) l = Light(0, 1, 0.5f, 0, 0, 3);
   bu_GatherLights(m, p, &view, s);
   EXPECT_EQ(s->litCount, 8) << "the eighth light ends the search";
   EXPECT_EQ(lights[8].litCount, 0);
@@ -231,9 +234,7 @@ TEST_F(Lighting, DepthPassMasksAndFarCull) {
   BuModel* m = Load(BuTool_Cube(1, "", kTex));
   ASSERT_NE(m, nullptr);
   ModelDrawParams* p = At(0, 100, 0);
-  ViewLight light = Touching(0);
-  light.position = {0, 100, 5};
-  light.radius = 10;
+  ViewLight light = Light(0, 1, 0, 100, 5, 10);
   ViewParams view{};
   view.zoom = 1;
   view.fov = 90;
@@ -320,6 +321,7 @@ class DuLighting : public Lighting {
     Var_SetText(&render_var_type, "VBO");
   }
   void TearDown() override {
+    for (ModelObject* m : objects_) m->Free(&m);
     for (DuLevel* l : levels_) du_FreeLevel(l);
     for (int p = 0; p < kLightProgramCount; ++p) EXPECT_EQ(Lighting_ProgramUsers(p), 0);
     Lighting::TearDown();
@@ -338,15 +340,18 @@ class DuLighting : public Lighting {
     levels_.erase(std::find(levels_.begin(), levels_.end(), l));
     du_FreeLevel(l);
   }
+  // Through the registry's loader, with 4 x 4 textures "c", "s" and "n" on disk.
+  ModelObject* Create(const DuToolLevel& level) {
+    for (const char* name : {"c", "s", "n"})
+      EXPECT_TRUE(ImageTool_Save(std::string(name) + ".tga", ImageTool_WriteTGA(ImageTool_Solid(4, 4, 9, 9, 9, 255), 24)));
+    EXPECT_TRUE(DuTool_Save("m", level, nullptr));
+    ModelObject* m = du_CreateModel("m");
+    if (m) objects_.push_back(m);
+    return m;
+  }
   std::vector<DuLevel*> levels_;
+  std::vector<ModelObject*> objects_;
 };
-
-ViewLight Light(int slot, int key, float x, float y, float z, float radius) {
-  ViewLight l{};
-  l.slot = slot, l.key = key, l.position = {x, y, z}, l.radius = radius;
-  l.colour[0] = l.colour[1] = l.colour[2] = 1.0f;
-  return l;
-}
 
 // A floor of two surfaces side by side (x < 0 and x > 0), each two triangles facing +Z.
 DuToolLevel TwoFloors() {
@@ -422,6 +427,7 @@ TEST_F(DuLighting, LargeLevelsDrawAndLightFromTheirSurfacesOwnCopies) {
     DuLevel* l = Load(level);
     ASSERT_NE(l, nullptr);
     EXPECT_EQ(l->surfaceRelative, total == 65536);
+    EXPECT_EQ(l->header->models[0].surfaces[1].indices[0], total == 65536 ? 0 : total - 4) << "rebased only below 65,536";
     EXPECT_EQ(l->vertexBuffer != 0, total == 65535) << "no level-wide buffer for a large level";
     du_UploadVerticesATI(l);
     ViewLight light = Light(0, 1, 32, 0, 8, 20);  // over the second surface only
@@ -673,10 +679,7 @@ TEST_F(DuLighting, ScissorRectangles) {
 // Passes 1 and 3 issue nothing; the passes that draw leave no attribute array on.
 TEST_F(DuLighting, DrawIssuesOnlyWhatThePassNeeds) {
   Var_SetValue(&render_bump_shadows, 1);
-  for (const char* name : {"c", "s", "n"})
-    ASSERT_TRUE(ImageTool_Save(std::string(name) + ".tga", ImageTool_WriteTGA(ImageTool_Solid(4, 4, 9, 9, 9, 255), 24)));
-  EXPECT_TRUE(DuTool_Save("m", TwoFloors(), nullptr));
-  ModelObject* m = du_CreateModel("m");
+  ModelObject* m = Create(TwoFloors());
   ASSERT_NE(m, nullptr);
   ViewLight lights[1] = {Light(0, 1, 0, 0, 8, 100)};
   ViewParams v = Camera({0, 0, 50}, 0, -kMathPi / 2);
@@ -692,7 +695,478 @@ TEST_F(DuLighting, DrawIssuesOnlyWhatThePassNeeds) {
       EXPECT_EQ(GlRecord_Calls().size(), 0u) << pass;
     }
   }
-  m->Free(&m);
+}
+
+// ---- The NV20 and NV30 paths ---------------------------------------------------------------
+
+std::string On(GLenum cap) { return GlRecord_Format("glEnable", cap); }
+std::string Off(GLenum cap) { return GlRecord_Format("glDisable", cap); }
+
+// ---- CPU evaluator of the recorded combiner state ----------------------------------------------
+
+using Vec4 = std::array<float, 4>;
+
+struct CombinerState {
+  int general = 0;
+  Vec4 constant[2]{};
+  struct In {
+    int reg = GL_ZERO, map = GL_UNSIGNED_IDENTITY_NV, use = GL_RGB;
+  };
+  struct Portion {
+    In in[4];
+    int out[3] = {GL_DISCARD_NV, GL_DISCARD_NV, GL_DISCARD_NV};
+    int scale = GL_NONE, abDot = 0, cdDot = 0, mux = 0;
+  } portions[8][2];
+  In final[7];
+
+  // Applies the recorded calls (the state lasts across set-ups, as the driver's does).
+  void Apply(const std::vector<std::string>& calls) {
+    for (const std::string& c : calls) {
+      int v[10];
+      float f[4];
+      if (std::sscanf(c.c_str(), "glCombinerParameteriNV(%d, %d)", &v[0], &v[1]) == 2 && v[0] == GL_NUM_GENERAL_COMBINERS_NV) {
+        general = v[1];
+      } else if (std::sscanf(c.c_str(), "glCombinerParameterfvNV(%d, [%g, %g, %g, %g])", &v[0], &f[0], &f[1], &f[2], &f[3]) == 5) {
+        std::memcpy(constant[v[0] == GL_CONSTANT_COLOR1_NV].data(), f, sizeof f);
+      } else if (std::sscanf(c.c_str(), "glCombinerInputNV(%d, %d, %d, %d, %d, %d)", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]) == 6) {
+        portions[v[0] - GL_COMBINER0_NV][v[1] == GL_ALPHA].in[v[2] - GL_VARIABLE_A_NV] = {v[3], v[4], v[5]};
+      } else if (std::sscanf(c.c_str(), "glCombinerOutputNV(%d, %d, %d, %d, %d, %d, %d, %d, %d, %d)", &v[0], &v[1], &v[2], &v[3],
+                             &v[4], &v[5], &v[6], &v[7], &v[8], &v[9]) == 10) {
+        Portion& p = portions[v[0] - GL_COMBINER0_NV][v[1] == GL_ALPHA];
+        p.out[0] = v[2], p.out[1] = v[3], p.out[2] = v[4], p.scale = v[5], p.abDot = v[7], p.cdDot = v[8], p.mux = v[9];
+      } else if (std::sscanf(c.c_str(), "glFinalCombinerInputNV(%d, %d, %d, %d)", &v[0], &v[1], &v[2], &v[3]) == 4) {
+        final[v[0] - GL_VARIABLE_A_NV] = {v[1], v[2], v[3]};
+      }
+    }
+  }
+
+  static float Map(float x, int map) {
+    switch (map) {
+      case GL_UNSIGNED_INVERT_NV: return 1.0f - std::clamp(x, 0.0f, 1.0f);
+      case GL_EXPAND_NORMAL_NV: return 2.0f * std::max(x, 0.0f) - 1.0f;
+      case GL_HALF_BIAS_NORMAL_NV: return std::max(x, 0.0f) - 0.5f;
+      case GL_SIGNED_IDENTITY_NV: return x;
+      case GL_SIGNED_NEGATE_NV: return -x;
+      default: return std::max(x, 0.0f);
+    }
+  }
+  static std::array<float, 3> Read(std::map<int, Vec4>& regs, const In& in) {
+    const Vec4& r = regs[in.reg];
+    std::array<float, 3> out;
+    for (int k = 0; k < 3; ++k)
+      out[k] = Map(in.use == GL_RGB ? r[k] : in.use == GL_BLUE ? r[2] : r[3], in.map);
+    return out;
+  }
+
+  // The colour (r, g, b, a) for texture, primary and secondary colour values.
+  Vec4 Evaluate(const Vec4 tex[4], const Vec4& primary, const Vec4& secondary) {
+    std::map<int, Vec4> regs;
+    for (int u = 0; u < 4; ++u) regs[GL_TEXTURE0_ARB + u] = tex[u];
+    regs[GL_PRIMARY_COLOR_NV] = primary, regs[GL_SECONDARY_COLOR_NV] = secondary;
+    regs[GL_CONSTANT_COLOR0_NV] = constant[0], regs[GL_CONSTANT_COLOR1_NV] = constant[1];
+    regs[GL_SPARE0_NV] = {0, 0, 0, tex[0][3]};
+    regs[GL_SPARE1_NV] = {0, 0, 0, 0};
+    regs[GL_ZERO] = {0, 0, 0, 0};
+    for (int s = 0; s < general; ++s) {
+      std::map<int, Vec4> next = regs;
+      for (int a = 0; a < 2; ++a) {
+        const Portion& p = portions[s][a];
+        std::array<float, 3> v[4];
+        for (int i = 0; i < 4; ++i) v[i] = Read(regs, p.in[i]);
+        float ab[3], cd[3];
+        for (int k = 0; k < 3; ++k) ab[k] = v[0][k] * v[1][k], cd[k] = v[2][k] * v[3][k];
+        if (p.abDot) ab[0] = ab[1] = ab[2] = ab[0] + ab[1] + ab[2];
+        if (p.cdDot) cd[0] = cd[1] = cd[2] = cd[0] + cd[1] + cd[2];
+        const float scale = p.scale == GL_SCALE_BY_FOUR_NV ? 4.0f : p.scale == GL_SCALE_BY_TWO_NV ? 2.0f : 1.0f;
+        const bool muxPick = regs[GL_SPARE0_NV][3] >= 0.5f;
+        for (int o = 0; o < 3; ++o) {
+          if (p.out[o] == GL_DISCARD_NV) continue;
+          Vec4& dst = next[p.out[o]];
+          for (int k = 0; k < (a ? 1 : 3); ++k) {
+            float x = o == 0 ? ab[k] : o == 1 ? cd[k] : p.mux ? (muxPick ? cd[k] : ab[k]) : ab[k] + cd[k];
+            dst[a ? 3 : k] = std::clamp(x * scale, -1.0f, 1.0f);
+          }
+        }
+      }
+      regs = next;
+    }
+    for (auto& [reg, v] : regs)
+      for (float& x : v) x = std::clamp(x, 0.0f, 1.0f);
+    auto fin = [&](int i) { return Read(regs, final[i]); };
+    std::array<float, 3> e = fin(4), f = fin(5);
+    regs[GL_E_TIMES_F_NV] = {e[0] * f[0], e[1] * f[1], e[2] * f[2], 0};
+    std::array<float, 3> A = fin(0), B = fin(1), C = fin(2), D = fin(3);
+    Vec4 out;
+    for (int k = 0; k < 3; ++k) out[k] = std::clamp(A[k] * B[k] + (1 - A[k]) * C[k] + D[k], 0.0f, 1.0f);
+    out[3] = fin(6)[0];
+    return out;
+  }
+};
+
+Vec4 Encode(float x, float y, float z, float a = 1) { return {0.5f * x + 0.5f, 0.5f * y + 0.5f, 0.5f * z + 0.5f, a}; }
+
+class NvPaths : public Lighting {
+ protected:
+  void SetUp() override {
+    Lighting::SetUp();
+    GlExtFlags = GlExtFlagSet{};
+    GlExtFlags.ARB_multitexture = GlExtFlags.NV_texture_env_combine4 = GlExtFlags.NV_vertex_program = 1;
+    GlExtFlags.NV_register_combiners = GlExtFlags.NV_texture_shader = GlExtFlags.ARB_vertex_buffer_object = 1;
+    GlExtFlags.EXT_stencil_two_side = GlExtFlags.NV_texture_expand_normal = 1;
+    for (int i = 0; i < 4; ++i) saved_[i] = kSaved[i]->value;
+  }
+  void TearDown() override {
+    for (int i = 0; i < 4; ++i) Var_SetValue(kSaved[i], saved_[i]);
+    GlExtFlags = GlExtFlagSet{};
+    Lighting::TearDown();
+  }
+  BuModel* Load(const BuToolModel& m) {
+    BuModel* model = Lighting::Load(m);
+    if (model) bu_BuildGpuVerticesVbo(model);
+    return model;
+  }
+  // The lines Bump_SetNvState alone issues for a mode.
+  static std::vector<std::string> SetupLines(int mode, const ViewLight* light) {
+    GlRecord_Clear();
+    Bump_SetNvState(mode, light);
+    std::vector<std::string> lines = GlRecord_Calls();
+    GlRecord_Clear();
+    return lines;
+  }
+  VarRecord* const kSaved[4] = {&render_bump_diffuse, &render_bump_specular, &render_bump_reflect, &render_bump_nv30};
+  float saved_[4];
+};
+
+// The calls of a missing extension are never made.
+TEST_F(NvPaths, MissingExtensionsMakeNoCalls) {
+  ViewLight light{};
+  GlExtFlags.NV_texture_shader = 0;
+  Bump_SetNvState(11, &light);
+  Bump_DisableNvState(11);
+  EXPECT_EQ(Count(On(GL_TEXTURE_SHADER_NV)) + Count(Off(GL_TEXTURE_SHADER_NV)) + Count("glTexEnvi"), 0);
+  GlExtFlags.NV_register_combiners = 0;
+  GlRecord_Clear();
+  Bump_SetNvState(9, &light);
+  Bump_DisableNvState(9);
+  EXPECT_TRUE(GlRecord_Calls().empty());
+}
+
+TEST_F(NvPaths, CombinerSetupsComputeWhatTheyAreFor) {
+  CombinerState state;
+  auto run = [&](int mode, const ViewLight& light) {
+    state.Apply(SetupLines(mode, &light));
+  };
+  ViewLight white{}, black{};
+  white.colour[0] = white.colour[1] = white.colour[2] = 1.0f;
+  const Vec4 none{0, 0, 0, 0};
+  // Mode 8: 1 - (t0 + t1) in colour and alpha.
+  run(8, white);
+  Vec4 tex[4] = {{0.25f, 0.25f, 0.25f, 1}, {0.5f, 0.5f, 0.5f, 1}, none, none};
+  Vec4 out = state.Evaluate(tex, none, none);
+  EXPECT_NEAR(out[0], 0.25f, 1e-5);
+  EXPECT_NEAR(out[3], 0.25f, 1e-5);
+  // Mode 9 with a black light is black whatever the textures.
+  run(9, black);
+  Vec4 lit[4] = {Encode(0, 0, 1), Encode(0, 0.6f, 0.8f), {1, 1, 1, 1}, none};
+  out = state.Evaluate(lit, none, none);
+  EXPECT_EQ(out[0] + out[1] + out[2], 0.0f);
+  // Mode 9: N.L x light x texture2 x clamped self-shadow factor.
+  ViewLight red{};
+  red.colour[0] = 1.0f, red.colour[1] = 0.5f;
+  run(9, red);
+  out = state.Evaluate(lit, none, none);
+  EXPECT_NEAR(out[0], 0.8f, 1e-4);
+  EXPECT_NEAR(out[1], 0.4f, 1e-4);
+  // Mode 10 raises N.H to the eighth power; mode 11 run before it changes nothing.
+  auto specular = [&](int before) {
+    state = CombinerState{};
+    if (before) run(before, white);
+    run(10, white);
+    return state.Evaluate(lit, none, none);
+  };
+  out = specular(0);
+  EXPECT_NEAR(out[0], std::pow(0.8f, 8.0f), 1e-4);
+  EXPECT_EQ(specular(11), out);
+  // Mode 11 with unit vectors: diffuse N.L x texture1 x light, specular 4 (N.H^2 - 0.75) x
+  // texture2 x light, alpha 1 - |expand texture3|^2.
+  state = CombinerState{};
+  run(11, red);
+  Vec4 one[4] = {Encode(0, 0, 1), {0.5f, 0.5f, 0.5f, 1}, {1, 1, 1, 1}, Encode(0.6f, 0, 0)};
+  const Vec4 primary = Encode(0.6f, 0, 0.8f), secondary = Encode(0, 0.28f, 0.96f);
+  out = state.Evaluate(one, primary, secondary);
+  const float spec = std::clamp(4 * (0.96f * 0.96f - 0.75f), 0.0f, 1.0f);
+  EXPECT_NEAR(out[0], std::min(1.0f, spec + 0.8f * 0.5f), 2e-3);
+  EXPECT_NEAR(out[1], std::min(1.0f, spec * 0.5f + 0.8f * 0.5f * 0.5f), 2e-3);
+  EXPECT_NEAR(out[3], 1 - 0.36f, 2e-3);
+}
+
+// c[8] to c[13] of the NV30 pass: a point of the instance maps into the light's frame as the CPU
+// maps it; the bone rows go in one call per object; an invisible instance draws nothing.
+TEST_F(NvPaths, Nv30ConstantsAndBoneRows) {
+  GlExtFlags.NV_fragment_program = 1;
+  Var_SetValue(&render_bump_nv30, 1);
+  BuModel* m = Load(BuTool_Bar(2, "", kTex));
+  ASSERT_NE(m, nullptr);
+  ASSERT_EQ(m->lightingPath, kPathNV30);
+  for (int o = 0; o < 2; ++o) m->header->shaders[m->header->objects[o].shader].slots[kBuSlotDiffuse].material = 1;
+  ModelDrawParams* p = At(1, 2, 3);
+  p->angles = {0.3f, -0.2f, 0.5f};
+  Skeleton skel{};
+  p->skeleton = &skel;
+  ViewParams view{};
+  ViewLight light{};
+  light.position = {4, -1, 2};
+  light.angles = {1.1f, 0.4f, -0.3f};
+  light.radius = 8;
+  bu_InstanceState(m, p)->visible = 1;
+  GlRecord_Clear();
+  bu_DrawLightNV30(m, p, &view, &light);
+  float c[6][4] = {};
+  int found = 0;
+  for (const std::string& line : GlRecord_Calls()) {
+    if (line.find("glProgramParameters4fvNV(") != 0 || line.find(", 8, 6, [") == std::string::npos) continue;
+    std::istringstream in(line.substr(line.find('[') + 1));
+    for (int k = 0; k < 24; ++k, in.ignore(2)) in >> c[k / 4][k % 4];
+    found += bool(in);
+  }
+  ASSERT_EQ(found, 1);
+  EXPECT_FLOAT_EQ(c[0][3], 1.0f / 8);
+  EXPECT_FLOAT_EQ(c[1][3], 0.5f);
+  const vec3 point{0.7f, -1.3f, 2.1f};
+  mat3 rm, rl;
+  Mat_FromAngles(&rm, &p->angles);
+  Mat_FromAngles(&rl, &light.angles);
+  vec3 world, rel, inLight;
+  Vec_Transform(&point, &rm, &p->position, &world);
+  rel = {world.x - light.position.x, world.y - light.position.y, world.z - light.position.z};
+  mat3 inv;
+  Mat_Inverse(&rl, &inv);
+  Vec_Rotate(&rel, &inv, &inLight);
+  const float want[3] = {inLight.x, inLight.y, inLight.z};
+  for (int k = 0; k < 3; ++k)
+    EXPECT_NEAR(c[3 + k][0] * point.x + c[3 + k][1] * point.y + c[3 + k][2] * point.z + c[3 + k][3], want[k], 1e-4);
+  const vec3 L = bu_ToModel(light.position, p);
+  EXPECT_NEAR(c[0][0], L.x, 1e-5);
+  EXPECT_EQ(Count("glProgramParameters4fvNV(" + std::to_string(GL_VERTEX_PROGRAM_NV) + ", 16, 6,"), 2) << "two bones, two objects";
+  // Invisible: nothing.
+  bu_InstanceState(m, p)->visible = 0;
+  GlRecord_Clear();
+  bu_DrawLightNV30(m, p, &view, &light);
+  EXPECT_TRUE(GlRecord_Calls().empty());
+}
+
+// The two attenuation matrices send the light's centre to the texture centre and sum to the
+// squared distance over the squared radius through the attenuation picture.
+TEST_F(NvPaths, AttenuationMatricesMeasureTheDistance) {
+  BuModel* m = Load(BuTool_Cube(1, "", kTex));
+  ASSERT_NE(m, nullptr);
+  m->header->shaders[0].slots[kBuSlotDiffuse].material = 1;
+  ModelDrawParams* p = At(0, 0, 0);
+  ViewParams view{};
+  ViewLight light{};
+  light.position = {1, 2, -1};
+  light.radius = 4;
+  GlRecord_Clear();
+  bu_DrawAttenuationNV20(m, p, &view, &light);
+  // Compose each unit's matrix from the recorded calls (column vectors, as GL does).
+  using M = std::array<double, 16>;
+  auto mul = [](const M& a, const M& b) {
+    M r{};
+    for (int i = 0; i < 4; ++i)
+      for (int j = 0; j < 4; ++j)
+        for (int k = 0; k < 4; ++k) r[i * 4 + j] += a[i * 4 + k] * b[k * 4 + j];
+    return r;
+  };
+  const M id = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  M mats[2] = {id, id};
+  int unit = 0;
+  bool texture = false, done[2] = {false, false};
+  for (const std::string& line : GlRecord_Calls()) {
+    int u, mode;
+    float a, b, c, d;
+    if (std::sscanf(line.c_str(), "glActiveTextureARB(%d)", &u) == 1) unit = u - GL_TEXTURE0_ARB;
+    if (std::sscanf(line.c_str(), "glMatrixMode(%d)", &mode) == 1) texture = mode == GL_TEXTURE;
+    if (!texture || unit > 1 || done[unit]) continue;
+    M t = id;
+    if (line == "glLoadIdentity()") {
+      mats[unit] = id;
+    } else if (std::sscanf(line.c_str(), "glTranslatef(%g, %g, %g)", &a, &b, &c) == 3) {
+      t[3] = a, t[7] = b, t[11] = c;
+      mats[unit] = mul(mats[unit], t);
+    } else if (std::sscanf(line.c_str(), "glScalef(%g, %g, %g)", &a, &b, &c) == 3) {
+      t[0] = a, t[5] = b, t[10] = c;
+      mats[unit] = mul(mats[unit], t);
+    } else if (std::sscanf(line.c_str(), "glRotatef(%g, %g, %g, %g)", &d, &a, &b, &c) == 4) {
+      ASSERT_TRUE(d == 90 && a == 0 && b == 1 && c == 0);
+      t = {0, 0, 1, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 0, 1};
+      mats[unit] = mul(mats[unit], t);
+    } else if (line.rfind("glTrackMatrixNV", 0) == 0) {
+      EXPECT_EQ(line, GlRecord_Format("glTrackMatrixNV", GL_VERTEX_PROGRAM_NV, 88 + 4 * unit, GL_TEXTURE, GL_IDENTITY_NV));
+      done[unit] = true;
+    }
+  }
+  ASSERT_TRUE(done[0] && done[1]);
+  const vec3 L = bu_ToModel(light.position, p);
+  for (const vec3& d : {vec3{0, 0, 0}, vec3{1, -2, 0.5f}, vec3{-3, 0.2f, 1}}) {
+    double sum = 0;
+    for (int u = 0; u < 2; ++u) {
+      const double v[4] = {L.x + d.x, L.y + d.y, L.z + d.z, 1};
+      double st[2];
+      for (int r = 0; r < 2; ++r) st[r] = mats[u][4 * r] * v[0] + mats[u][4 * r + 1] * v[1] + mats[u][4 * r + 2] * v[2] + mats[u][4 * r + 3];
+      sum += (2 * st[0] - 1) * (2 * st[0] - 1) + (2 * st[1] - 1) * (2 * st[1] - 1);
+    }
+    EXPECT_NEAR(sum, (d.x * d.x + d.y * d.y + d.z * d.z) / 16.0, 1e-5);
+  }
+}
+
+// No driver here compiles the NV texts: they are checked for the header, END and the contract's
+// attributes and parameters only.
+TEST_F(NvPaths, ProgramTextsKeepToTheContract) {
+  const fs::path dir = fs::path(TW_SOURCE_DIR) / "sample" / "data" / "scripts" / "shaders";
+  int checked = 0;
+  for (int p = 0; p < kLightProgramCount; ++p) {
+    std::string file = Lighting_ProgramFile(p);
+    if (file.rfind("NV", 0) != 0) continue;
+    SCOPED_TRACE(file);
+    std::string text = tw_test::ReadFile((dir / file).string()), code;
+    ASSERT_FALSE(text.empty()) << "missing";
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind("#", 0) != 0) code += line + "\n";
+    const bool fragment = file.ends_with(".fp");
+    EXPECT_EQ(text.rfind(fragment ? "!!FP1.0\n" : "!!VP1.0\n", 0), 0u);
+    EXPECT_TRUE(code.ends_with("END\n"));
+    std::smatch mt;
+    for (auto it = code.cbegin(); std::regex_search(it, code.cend(), mt, std::regex(R"(([vcf])\[([A-Z0-9]+)[^\]]*\])")); it = mt.suffix().first) {
+      const std::string kind = mt[1], index = mt[2];
+      if (kind == "v") {
+        EXPECT_LE(std::stoi(index), 6) << mt[0];
+      } else if (kind == "f") {
+        EXPECT_TRUE(std::regex_match(index, std::regex("TEX[0-4]|COL0"))) << mt[0];
+      } else if (index != "A0") {
+        int c = std::stoi(index);
+        EXPECT_TRUE(c <= 14 || (c >= 88 && c <= 95)) << mt[0];
+        EXPECT_TRUE(c < 88 || file.find("attenuation") != std::string::npos) << mt[0];
+      }
+    }
+    EXPECT_EQ(code.find("v[5]") != std::string::npos, file.find("_4bones") != std::string::npos);
+    ++checked;
+  }
+  EXPECT_EQ(checked, 18);
+}
+
+// ---- DU levels on the NV paths ----------------------------------------------------------------
+
+// The light position each draw of the NV20 trio saw: parameter 8 before each glDrawElements.
+std::vector<float> LightXPerDraw() {
+  std::vector<float> out;
+  float x = -1;
+  for (const std::string& c : GlRecord_Calls()) {
+    float v;
+    if (std::sscanf(c.c_str(), "glProgramParameters4fvNV(%*d, 8, 1, [%g,", &v) == 1) x = v;
+    if (c.rfind("glDrawElements", 0) == 0) out.push_back(x);
+  }
+  return out;
+}
+
+class DuNvPaths : public DuLighting {
+ protected:
+  void SetUp() override {
+    DuLighting::SetUp();
+    GlExtFlags = GlExtFlagSet{};
+    GlExtFlags.ARB_multitexture = GlExtFlags.ARB_vertex_buffer_object = GlExtFlags.NV_texture_env_combine4 = 1;
+    GlExtFlags.NV_vertex_program = GlExtFlags.NV_texture_shader = GlExtFlags.NV_register_combiners = 1;
+    saved_[0] = render_bump_nv30.value, saved_[1] = render_bump_diffuse.value, saved_[2] = render_bump_specular.value;
+  }
+  void TearDown() override {
+    Var_SetValue(&render_bump_nv30, saved_[0]);
+    Var_SetValue(&render_bump_diffuse, saved_[1]);
+    Var_SetValue(&render_bump_specular, saved_[2]);
+    DuLighting::TearDown();
+    GlExtFlags = GlExtFlagSet{};
+  }
+  // Two floor surfaces (x < 0 and x > 0), the second without colour or specular texture.
+  ModelObject* Level(int vertices = 0) {
+    DuToolLevel level;
+    level.shaders.push_back({"floor", {"c", "s", "", "n", "", "c"}});
+    level.shaders.push_back({"bare", {"", "", "", "n", "", ""}});
+    level.models.push_back({DuTool_Quad(-64, -64, 0, 64, 0, 0), DuTool_Quad(0, -64, 64, 64, 0, 1)});
+    if (vertices) level.models[0][0].vertices.resize(size_t(vertices - 4), level.models[0][0].vertices[0]);
+    return Create(level);
+  }
+  float saved_[3];
+};
+
+// Without "render_bump_fast" the odd pass of light i runs the attenuation, diffuse and specular
+// passes of that light only; with it, one pass lights every light with a draw list.
+TEST_F(DuNvPaths, OddPassesLightTheirLights) {
+  Var_SetValue(&render_bump_shadows, 2);
+  Var_SetValue(&render_bump_attenuation, 1);
+  Var_SetValue(&render_bump_diffuse, 1);
+  Var_SetValue(&render_bump_specular, 1);
+  ModelObject* m = Level();
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(static_cast<DuLevel*>(m->data)->lightPath, kPathNV20);
+  ModelObject none{};  // a BU model pair the all-lights pass hands to bu_Draw
+  ViewLight lights[3] = {Light(0, 1, -32, 0, 8, 40), Light(1, 2, 60, 0, 8, 40), Light(2, 3, 5000, 0, 8, 10)};
+  for (ViewLight& l : lights) l.litCount = 1, l.lit[0].model = &none;
+  ViewParams v = Camera({0, 0, 50}, 0, -kMathPi / 2);
+  v.lights = lights, v.lightCount = 3;
+  ModelDrawParams* p = At(0, 0, 0);
+  v.pass = 0;
+  du_Draw(m, p, &v);
+  GlRecord_Clear();
+  du_Draw(m, p, &v);
+  EXPECT_EQ(Count("glDrawElements"), 1) << "the depth pass draws the surface with textures";
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    v.pass = 5 + 2 * i;
+    GlRecord_Clear();
+    du_Draw(m, p, &v);
+    EXPECT_EQ(LightXPerDraw(), std::vector<float>(3, lights[i].position.x)) << "one draw a pass, light i only";
+    EXPECT_EQ(v.pass, 5 + 2 * i) << "no BU model drawn";
+  }
+  for (int path : {kPathNV20, kPathNV30}) {
+    SCOPED_TRACE(path);
+    if (path == kPathNV30) {
+      GlExtFlags.NV_fragment_program = 1;
+      Var_SetValue(&render_bump_nv30, 1);
+      for (ModelObject* old : objects_) old->Free(&old);
+      objects_.clear();
+      m = Level();
+      ASSERT_EQ(static_cast<DuLevel*>(m->data)->lightPath, kPathNV30);
+      v.pass = 0;
+      du_Draw(m, p, &v);
+      du_Draw(m, p, &v);
+    }
+    Var_SetValue(&render_bump_fast, 1);
+    v.pass = 5;
+    GlRecord_Clear();
+    du_Draw(m, p, &v);
+    EXPECT_EQ(Count("glDrawElements"), 1) << "light 0's floor; lights 1 and 2 reach no textured surface";
+    EXPECT_EQ(v.pass, 5) << "left at the last BU pass set: light 0's, lights 1 and 2 skipped";
+  }
+}
+
+// A level too large for level-wide indices is refused by these paths, logged once.
+TEST_F(DuNvPaths, LargeLevelsAreRefusedOnce) {
+  Var_SetValue(&render_bump_shadows, 1);
+  ModelObject* m = Level(65536);
+  ASSERT_NE(m, nullptr);
+  ViewLight lights[1] = {Light(0, 1, -32, 0, 8, 40)};
+  ViewParams v = Camera({0, 0, 50}, 0, -kMathPi / 2);
+  v.lights = lights, v.lightCount = 1;
+  ModelDrawParams* p = At(0, 0, 0);
+  for (int pass : {0, 0, 5}) {
+    v.pass = pass;
+    GlRecord_Clear();
+    du_Draw(m, p, &v);
+    EXPECT_EQ(Count("glDrawElements"), 0);
+  }
+  const std::string log = Log();
+  const std::string line = "du_Draw: a level of 65536 vertices has no vertex source on the NV paths";
+  EXPECT_NE(log.find(line), std::string::npos);
+  EXPECT_EQ(log.find(line), log.rfind(line));
 }
 
 }  // namespace

@@ -290,7 +290,8 @@ TEST_F(TriTreeTest, TriangleTestConventions) {
   tie.part = 3;
   TriTree_Trace(&level.tree, &tie);
   EXPECT_EQ(tie.part, 3);
-  // A box dropped onto it stops above it; a box already touching it stops at 0\n  // (stepping back ends there).
+  // A box dropped onto it stops above it; a box already touching it stops at 0 (stepping back ends
+  // there).
   TraceRequest box = Request({20, 20, 50}, {20, 20, -50}, {-8, -8, -8}, {8, 8, 8});
   TriTree_Trace(&level.tree, &box);
   EXPECT_LT(box.fraction, 0.42f);
@@ -375,10 +376,6 @@ TEST_F(TriTreeTest, BuildSettingsAndLimits) {
   TriTree_Trace(&deep.tree, &r);
   EXPECT_LT(r.fraction, 1.0f);
 }
-
-}  // namespace
-
-namespace {
 
 // A level inside a data archive: its cache is read from the archive when it fits and otherwise
 // written as a loose file beside the level's name.

@@ -223,15 +223,9 @@ uint64_t IrregularClock() {
 class DemoSample : public WorldTest {
  protected:
   void SetUp() override {
-    const char* game = std::getenv("TW_DEMO_GAME");
-    if (!game) {
-      char dir[] = "/tmp/tw_demo_sample_XXXXXX";
-      ASSERT_NE(mkdtemp(dir), nullptr);
-      game_ = dir;
-      ASSERT_TRUE(tw_test::MakeSampleGame(game_));
-    }
-    ASSERT_EQ(getcwd(previous_, sizeof previous_), previous_);
-    ASSERT_EQ(chdir(game ? game : game_.c_str()), 0);
+    // The game in this test's folder; the recording child works in its parent's.
+    if (const char* game = std::getenv("TW_DEMO_GAME")) ASSERT_EQ(chdir(game), 0);
+    else ASSERT_TRUE(tw_test::MakeSampleGame(dir_.Path()));
     File_Init();
     WorldTest::SetUp();
     for (const DefTable& t : Def_Tables) Def_LoadTable(t);
@@ -249,11 +243,7 @@ class DemoSample : public WorldTest {
     StartRecord();
     WorldTest::TearDown();
     File_Shutdown();
-    if (chdir(previous_) != 0) ADD_FAILURE();
-    if (!game_.empty()) std::system(("rm -rf " + game_).c_str());
   }
-  std::string game_;
-  char previous_[4096];
 };
 
 // Run by the replaying test in a process of its own: records the demo and the tick hashes.
@@ -286,7 +276,7 @@ TEST_F(DemoSample, AnotherProcessReplaysTheSameTicks) {
   if (std::getenv("TW_DEMO_GAME")) GTEST_SKIP();
   pid_t child = fork();
   if (child == 0) {
-    setenv("TW_DEMO_GAME", game_.c_str(), 1);
+    setenv("TW_DEMO_GAME", dir_.Path().c_str(), 1);
     execl("/proc/self/exe", "replay-child", "--gtest_filter=DemoSample.RecordInAChildProcess", nullptr);
     _exit(127);
   }

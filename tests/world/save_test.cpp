@@ -81,10 +81,6 @@ TEST_F(SaveTest, HeaderFieldsStandAtTheirPlaces) {
   MakeGame();
   Game_GodMode = 1;
   Game_HeroChoice = 1;
-  std::snprintf(Level_SkyName[0], kLevelSkyNameSize, "%s", "sky1");
-  std::snprintf(Level_SkyName[1], kLevelSkyNameSize, "%s", "sky2");
-  std::snprintf(Que_State.objectives.conditions[0], kQuestNameSize, "%s", "cond");
-  std::snprintf(Que_State.objectives.scripts[0], kQuestNameSize, "%s", "scr");
   Que_State.objectives.times[0] = 2.0f;
   Que_State.districts[0] = 0xD1;
   Que_State.stash.words[0] = 11;
@@ -92,27 +88,26 @@ TEST_F(SaveTest, HeaderFieldsStandAtTheirPlaces) {
   Que_State.stash.ammo[0] = 13;
   Que_State.stash.magazines[0] = 14;
   Que_State.stash.full = 1;
-  std::snprintf(Game_Places[0].name, 128, "%s", "place0");
-  std::snprintf(Que_State.timers[0].name, 64, "%s", "timer");
-  std::snprintf(Que_State.spied[0].name, 64, "%s", "spied");
-  std::snprintf(Que_State.tracked[0].name, 64, "%s", "tracked");
-  std::snprintf(Que_State.locations[0].name, 64, "%s", "loc");
-  std::snprintf(Que_State.placements[0].name, 64, "%s", "placed");
-  std::snprintf(Game_CarPositions[0].level, 128, "%s", "carlevel");
-  std::snprintf(Que_State.lockedExits[0].name, 64, "%s", "exit");
-  std::snprintf(Que_State.levelStarts[0].name, 64, "%s", "start");
   Que_State.showFlags[3] = 1;
-  std::snprintf(Que_State.killCounts[0].name2, 64, "%s", "kc2");
-  std::vector<uint8_t> b = Save_SnapshotBytes();
+  // Texts: each written into its table (none: set by MakeGame), then read at its offset.
   struct Text {
-    size_t at;
+    char* field;
+    size_t size, at;
     const char* text;
   };
-  for (Text t : {Text{24, "yard"}, {312, "harbour"}, {9024, "cond"}, {13120, "scr"}, {17360, "sky1"}, {17872, "sky2"},
-                 {20552, "place0"}, {35672, "timer"}, {40920 + 3 * 128, "met_mara"}, {45016, "spied"},
-                 {45592, "tracked"}, {46104, "loc"}, {67352, "placed"}, {101752, "carlevel"}, {106120, "exit"},
-                 {110216, "start"}, {119204 + 64, "kc2"}})
-    EXPECT_STREQ(reinterpret_cast<const char*>(&b[t.at]), t.text) << t.at;
+  const Text texts[] = {{nullptr, 0, 24, "yard"}, {nullptr, 0, 312, "harbour"}, {nullptr, 0, 40920 + 3 * 128, "met_mara"},
+                        {Que_State.objectives.conditions[0], kQuestNameSize, 9024, "cond"},
+                        {Que_State.objectives.scripts[0], kQuestNameSize, 13120, "scr"},
+                        {Level_SkyName[0], kLevelSkyNameSize, 17360, "sky1"}, {Level_SkyName[1], kLevelSkyNameSize, 17872, "sky2"},
+                        {Game_Places[0].name, 128, 20552, "place0"}, {Que_State.timers[0].name, 64, 35672, "timer"},
+                        {Que_State.spied[0].name, 64, 45016, "spied"}, {Que_State.tracked[0].name, 64, 45592, "tracked"},
+                        {Que_State.locations[0].name, 64, 46104, "loc"}, {Que_State.placements[0].name, 64, 67352, "placed"},
+                        {Game_CarPositions[0].level, 128, 101752, "carlevel"}, {Que_State.lockedExits[0].name, 64, 106120, "exit"},
+                        {Que_State.levelStarts[0].name, 64, 110216, "start"}, {Que_State.killCounts[0].name2, 64, 119204 + 64, "kc2"}};
+  for (const Text& t : texts)
+    if (t.field) std::snprintf(t.field, t.size, "%s", t.text);
+  std::vector<uint8_t> b = Save_SnapshotBytes();
+  for (const Text& t : texts) EXPECT_STREQ(reinterpret_cast<const char*>(&b[t.at]), t.text) << t.at;
   struct Word {
     size_t at;
     uint32_t value;

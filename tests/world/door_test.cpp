@@ -1,5 +1,5 @@
 // Doors, lifts and scenery: the point path, riders, pushing, the pause, requirements, the Info
-// line, pick-ups, show and hide lists, the emitter (capture the flag: net_test).
+// line, pick-ups, show and hide lists, capture the flag, the emitter.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +11,7 @@
 #include "characters/player.h"
 #include "world/fx.h"
 #include "world/game.h"
+#include "world/net.h"
 #include "world/props.h"
 #include "world/trace.h"
 #include "world_fixture.h"
@@ -194,6 +195,27 @@ TEST_F(DoorTest, PickUpsListsAndRespawn) {
     World_Think(flag);
     EXPECT_EQ(flag->person.state, t < 5 ? 2 : 1);
   }
+}
+
+TEST_F(DoorTest, CaptureTheFlagTakeAndCapture) {
+  Game_NetMode = 1;
+  Game_NetGameType = 2;
+  NET_LocalAddress = 0x0a000001;
+  GameObject* base[2];
+  for (int team : {0, 1}) {
+    base[team] = Spawn(WORLD, 0, 0, "");
+    base[team]->person.ctfRole = CTF_BASE;
+    base[team]->person.team = team;
+    base[team]->person.state = 1;
+  }
+  player_->person.team = 0;
+  World_Use(base[1], player_, nullptr);  // red takes the blue flag
+  EXPECT_EQ(NET_Flags[1].carrier, 0x0a000001u);
+  World_Use(base[0], player_, nullptr);  // and brings it home
+  EXPECT_EQ(NET_Flags[1].state, 0);
+  EXPECT_EQ(NET_Flags[0].score, 1);
+  Game_NetMode = 0;
+  Game_NetGameType = 0;
 }
 
 TEST_F(DoorTest, TheEmitterLeavesOneParticleATenthOfASecondNearItsOffset) {

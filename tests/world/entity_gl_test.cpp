@@ -1,6 +1,6 @@
 // The sample street after its entity files are read from the archive as the level loader reads
-// them: the starts, props, characters and pickups they place, and one world pass from the player
-// start that shows the level, the props and the street door in the read-back pixels.
+// them: the starts, props, characters and pickups they place, world passes that show the level,
+// the props and the street door in the read-back pixels, and the use key on the street's props.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -123,12 +123,27 @@ class StreetEntities : public tw_test::WorldTest {
   char previous_[4096];
 };
 
-TEST_F(StreetEntities, WorldPassFromThePlayerStartShowsLevelAndProps) {
+// The street's files place the player start, two deathmatch starts, the props and characters
+// (ids given win over the templates', the rest from the template) and four pickups with their
+// lines; one world pass from the player start shows the level and the props.
+TEST_F(StreetEntities, StreetFilesPlaceTheirObjectsAndTheWorldPassShowsLevelAndProps) {
   GameObject* player = LoadStreet();
   ASSERT_NE(player, nullptr);
   EXPECT_EQ(g_out.find("unknown"), std::string::npos) << g_out;
   EXPECT_EQ(Log().find("LoadObjects: not found"), std::string::npos);
-  EXPECT_EQ(Level_PickupCount, 4);
+  EXPECT_FLOAT_EQ(player->angles.x, kMathPi / 2);
+  EXPECT_EQ(Level_DmStartCount, 2);
+  int count[NPC + 1] = {};
+  for (GameObject* o = Obj_ListHead; o; o = o->next) count[o->classNum]++;
+  // The street, the crate, four pickups, the sun's wall, three levers and a car; the sun; two
+  // animated props; four doors; two characters.
+  EXPECT_EQ((std::vector<int>{count[WORLD], count[AREOL], count[ANIM], count[FUNC_DOOR], count[NPC]}),
+            (std::vector<int>{11, 1, 2, 4, 2}));
+  ASSERT_NE(Person_FindByName("townsman_1"), nullptr);
+  EXPECT_EQ(Person_FindByName("townsman_1")->person.health, 80);
+  ASSERT_EQ(Level_PickupCount, 4);
+  for (const char* line : {"area=-1 weapon [pi]\n", "area=-1 medic [25]\n", "area=-1 ammo [9MM]\n", "area=-1 armor [vest]\n"})
+    EXPECT_NE(Log().find(line), std::string::npos) << line;
   ASSERT_NE(Person_FindByName("street")->drawModel, nullptr);
   ASSERT_NE(Person_FindByName("crate_1")->drawModel, nullptr);
 

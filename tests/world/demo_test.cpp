@@ -21,9 +21,11 @@
 #include "foundation/random.h"
 #include "platform/clock.h"
 #include "scene/model.h"
+#include "tools/save_maker.h"
 #include "world/demo.h"
 #include "world/entity.h"
 #include "world/image.h"
+#include "world/personage.h"
 #include "world/save.h"
 #include "world/start.h"
 #include "world_fixture.h"
@@ -44,13 +46,12 @@ class DemoTest : public WorldTest {
   void SetUp() override {
     WorldTest::SetUp();
     Math_RandInit();
-    std::snprintf(Level_Name, sizeof Level_Name, "%s", "yard");
-    StartGame();
-    for (int c = NETPLAYER; c <= NPC; c++) Spawn(c, float(c), 1);
+    Tool_MakeSmallGame(0);  // the player and one object of each other class on "yard"
   }
   void TearDown() override {
     EndDemo();
     StartRecord();
+    Level_EmitterCount = Game_PersonageCount = 0;
     WorldTest::TearDown();
   }
   // Frames half a second apart.

@@ -21,9 +21,11 @@
 #include "foundation/random.h"
 #include "platform/clock.h"
 #include "scene/model.h"
+#include "tools/save_maker.h"
 #include "world/demo.h"
 #include "world/entity.h"
 #include "world/image.h"
+#include "world/personage.h"
 #include "world/save.h"
 #include "world/start.h"
 #include "world_fixture.h"
@@ -44,13 +46,12 @@ class DemoTest : public WorldTest {
   void SetUp() override {
     WorldTest::SetUp();
     Math_RandInit();
-    std::snprintf(Level_Name, sizeof Level_Name, "%s", "yard");
-    StartGame();
-    for (int c = NETPLAYER; c <= NPC; c++) Spawn(c, float(c), 1);
+    Tool_MakeSmallGame(0);  // the player and one object of each other class on "yard"
   }
   void TearDown() override {
     EndDemo();
     StartRecord();
+    Level_EmitterCount = Game_PersonageCount = 0;
     WorldTest::TearDown();
   }
   // Frames half a second apart.
@@ -223,15 +224,9 @@ uint64_t IrregularClock() {
 class DemoSample : public WorldTest {
  protected:
   void SetUp() override {
-    const char* game = std::getenv("TW_DEMO_GAME");
-    if (!game) {
-      char dir[] = "/tmp/tw_demo_sample_XXXXXX";
-      ASSERT_NE(mkdtemp(dir), nullptr);
-      game_ = dir;
-      ASSERT_TRUE(tw_test::MakeSampleGame(game_));
-    }
-    ASSERT_EQ(getcwd(previous_, sizeof previous_), previous_);
-    ASSERT_EQ(chdir(game ? game : game_.c_str()), 0);
+    // The game in this test's folder; the recording child works in its parent's.
+    if (const char* game = std::getenv("TW_DEMO_GAME")) ASSERT_EQ(chdir(game), 0);
+    else ASSERT_TRUE(tw_test::MakeSampleGame(dir_.Path()));
     File_Init();
     WorldTest::SetUp();
     for (const DefTable& t : Def_Tables) Def_LoadTable(t);
@@ -249,11 +244,7 @@ class DemoSample : public WorldTest {
     StartRecord();
     WorldTest::TearDown();
     File_Shutdown();
-    if (chdir(previous_) != 0) ADD_FAILURE();
-    if (!game_.empty()) std::system(("rm -rf " + game_).c_str());
   }
-  std::string game_;
-  char previous_[4096];
 };
 
 // Run by the replaying test in a process of its own: records the demo and the tick hashes.
@@ -286,7 +277,7 @@ TEST_F(DemoSample, AnotherProcessReplaysTheSameTicks) {
   if (std::getenv("TW_DEMO_GAME")) GTEST_SKIP();
   pid_t child = fork();
   if (child == 0) {
-    setenv("TW_DEMO_GAME", game_.c_str(), 1);
+    setenv("TW_DEMO_GAME", dir_.Path().c_str(), 1);
     execl("/proc/self/exe", "replay-child", "--gtest_filter=DemoSample.RecordInAChildProcess", nullptr);
     _exit(127);
   }

@@ -17,7 +17,7 @@
 #include "foundation/timer.h"
 #include "foundation/udp.h"
 #include "tools/def_writer.h"
-#include "tools/entity_writer.h"
+#include "tools/arena_assets.h"
 #include "world/game.h"
 #include "world/gamevars.h"
 #include "world/level.h"
@@ -46,19 +46,13 @@ TEST(Flood, AHostHandlesAMillionRandomDatagramsAndTicksOn) {
   GameVars_Init(0);
   for (const auto& [file, text] : Tool_SampleDefFiles()) tw_test::WriteFile("scripts/" + file, text);
   for (const DefTable& t : Def_Tables) Def_LoadTable(t);
-  std::string scn;
-  ASSERT_TRUE(Tool_EntityText({{{"classname", "info_player_start"}, {"origin", "0 0 0"}},
-                               {{"classname", "info_player_deathmatch"}, {"origin", "200 0 0"}},
-                               {{"classname", "world"}, {"id", "#0"}, {"origin", "100 0 0"}, {"command", "[money][5]"}},
-                               {{"classname", "world"}, {"id", "#1"}, {"origin", "0 100 0"}, {"command", "[ammo][9MM]"}}},
-                              &scn));
-  tw_test::WriteFile("arenas/flood.scn", scn);
+  for (const auto& [name, text] : Tool_SampleArenaFiles()) tw_test::WriteFile(name, text);  // the sample's arena
   uint32_t local = 0;
   ASSERT_EQ(UDP_OpenOn(Loop(4), 0, &local), 1);  // a port of the system's choice
   NET_Up = 1;
   NET_LocalAddress = Loop(4);
   Game_NetMode = 1;
-  ASSERT_EQ(Level_Load("flood"), 1);
+  ASSERT_EQ(Level_Load(kSampleArenaName), 1);
   ASSERT_EQ(Game_NetMode, 1);
   ASSERT_NE(NET_GameStamp, 0.0f);
   NET_ReceiveSource = CountingReceive;

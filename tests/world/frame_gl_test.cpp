@@ -51,7 +51,6 @@ class FrameOnScreen : public tw_test::WorldTest {
 };
 
 TEST_F(FrameOnScreen, DrawOperationsShowThroughTheWorldPassButNotUnderAMenu) {
-  Game_Running = 1;  // without a game the front end's menu would hide the world
   GameObject* box = Spawn(WORLD, 0, 200);
   box->slots.Draw = DrawRedSquare;
   uint8_t px[4];
@@ -72,7 +71,6 @@ TEST_F(FrameOnScreen, DrawOperationsShowThroughTheWorldPassButNotUnderAMenu) {
 }
 
 TEST_F(FrameOnScreen, TheOffScreenPictureCoversTheWindow) {
-  Game_Running = 1;
   Render_PBuffer = PBuffer_Create(256, 256);
   ASSERT_NE(Render_PBuffer, nullptr) << Log();
   render_pbuffer.value = 256;

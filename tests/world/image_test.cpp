@@ -1,4 +1,4 @@
-// The saved images of objects and personages: the field table and a field-by-field round trip.
+// The saved image of objects: the field table and a field-by-field round trip.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +7,6 @@
 
 #include "world/image.h"
 #include "world/object.h"
-#include "world/personage.h"
 
 namespace {
 
@@ -83,26 +82,6 @@ TEST(ObjectImage, UnterminatedTextIsCutInsideItsField) {
   GameObject obj{};
   ObjImage_Read(&obj, image.data());
   EXPECT_EQ(std::strlen(obj.person.name), size_t(kPersonNameSize - 1));
-}
-
-TEST(PersonageImage, FourWordsThenThePersonBlockOfTheObjectImage) {
-  GlobalPersonage p{};
-  p.questFlag = 3;
-  std::snprintf(p.person.name, sizeof p.person.name, "Mara");
-  p.person.clock = 12.5;
-  std::vector<uint8_t> image(kPersonageImageSize);
-  PersonageImage_Write(&p, image.data());
-  EXPECT_EQ(image[8], 3);
-  // The same bytes as the person block of an object image.
-  GameObject obj{};
-  obj.person = p.person;
-  std::vector<uint8_t> objImage(kObjectImageSize);
-  ObjImage_Write(&obj, objImage.data());
-  EXPECT_EQ(std::memcmp(image.data() + 16, objImage.data() + kPersonBlockOffset, kPersonBlockSize), 0);
-  GlobalPersonage q{};
-  PersonageImage_Read(&q, image.data());
-  EXPECT_EQ(q.questFlag, 3);
-  EXPECT_EQ(std::memcmp(&q.person, &p.person, sizeof p.person), 0);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ class NetBodyGl : public tw_test::LoggedTest {
     OPENGL_AllocVar();
     Model_Reset();
     Model_AddLoader(mp_CreateModel);
-    // The first band's model: a 60 x 60 square facing -y, textured orange.
+    // The first band's model: a flat 60 x 60 box facing -y, textured orange.
     tw_test::WriteBytes("textures/orange.tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, 20, 140, 250, 255), 24));
     MpToolModel m;
     m.shaders.resize(1);
@@ -40,15 +40,10 @@ class NetBodyGl : public tw_test::LoggedTest {
     m.shaders[0].slots[0].name = "orange";
     m.frames.push_back(MpToolFrame{"root", {}, {0, 0, 0}});
     m.objects.resize(1);
-    std::vector<MpToolVertex> v(4);
-    const float c[4][2] = {{-30, -30}, {30, -30}, {30, 30}, {-30, 30}};
-    for (int i = 0; i < 4; i++) {
-      v[i].pos = {c[i][0], 0, c[i][1]};
-      v[i].normal = {0, -1, 0};
-      v[i].u = c[i][0] > 0 ? 1.0f : 0.0f;
-      v[i].v = c[i][1] > 0 ? 1.0f : 0.0f;
-    }
-    MpTool_AddPie(m.objects[0], 1, 0, v, {0, 1, 2, 0, 2, 3});
+    std::vector<MpToolVertex> v;
+    std::vector<uint16_t> triangles;
+    MpTool_Box({-30, -1, -30}, {30, 1, 30}, v, triangles);
+    MpTool_AddPie(m.objects[0], 1, 0, v, triangles);
     tw_test::WriteBytes("anim/jaxtorvin/jaxtorvin_0.mp", MpTool_Write(m));
   }
   void TearDown() override {

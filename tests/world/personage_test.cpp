@@ -83,9 +83,6 @@ TEST_F(Personages, ACarIsStoredTwoUnitsAboveItsOrigin) {
 }
 
 TEST(GameSettings, DefaultsAndAStrictExperienceTable) {
-  GameVars_Init(0);
-  ASSERT_TRUE(Var_Find("cl_alwaysrun"));
-  EXPECT_EQ(Var_Find("cl_alwaysrun")->value, 1.0f);
   EXPECT_EQ(GameVars_Init(5), 4);
   GameVars_Init(1);
   EXPECT_EQ(Game_ExperienceTable[299][3], 100000000.0f);

@@ -46,19 +46,7 @@ class PopulationTest : public WorldTest {
   }
 };
 
-TEST(PopulationMath, QuadraticAndSegmentSphereKeepOnlyInnerRootsInOrder) {
-  struct Quad {
-    double a, b, c;
-    int n;
-    double r0, r1;
-  };
-  const Quad quads[] = {{1, -3, 2, 2, 2, 1}, {1, -2, 1, 1, 1, 0}, {1, 0, 1, 0, 0, 0}, {0, 2, -4, 1, 2, 0}, {0, 0, 5, 0, 0, 0}};
-  for (const Quad& q : quads) {
-    double r[2] = {-9, -9};
-    ASSERT_EQ(Math_SolveQuadratic(q.a, q.b, q.c, r), q.n) << q.a << " " << q.b << " " << q.c;
-    if (q.n > 0) EXPECT_DOUBLE_EQ(r[0], q.r0);
-    if (q.n > 1) EXPECT_DOUBLE_EQ(r[1], q.r1);
-  }
+TEST(PopulationMath, SegmentSphereKeepsOnlyInnerRootsInOrder) {
   struct Seg {
     const char* what;
     vec3 p0, p1;

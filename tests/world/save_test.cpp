@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -16,6 +17,7 @@
 #include "foundation/file.h"
 #include "foundation/random.h"
 #include "quests/state.h"
+#include "tools/save_maker.h"
 #include "world/entity.h"
 #include "world/image.h"
 #include "world/net.h"
@@ -38,20 +40,6 @@ std::vector<uint8_t> State() {
   return s;
 }
 
-// Where two snapshots first differ: the header offset, or the object and field of its image.
-std::string FirstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, size_t objects) {
-  size_t n = std::min(a.size(), b.size());
-  size_t i = 0;
-  while (i < n && a[i] == b[i]) i++;
-  if (i == n && a.size() == b.size()) return "none";
-  if (i < objects) return "byte " + std::to_string(i);
-  size_t in = (i - objects) % kObjectImageSize;
-  for (int f = 0; f < ObjImage_FieldCount; f++)
-    if (in >= ObjImage_Fields[f].offset && in < ObjImage_Fields[f].offset + ObjImage_Fields[f].size)
-      return "object " + std::to_string((i - objects) / kObjectImageSize) + " field " + ObjImage_Fields[f].name;
-  return "byte " + std::to_string(i);
-}
-
 class SaveTest : public WorldTest {
  protected:
   void SetUp() override {
@@ -67,28 +55,20 @@ class SaveTest : public WorldTest {
     Game_PersonageCount = 0;
     WorldTest::TearDown();
   }
-  // A running game on level "yard": the player, one object of each other class, a personage,
-  // two emitters and marked tables.
+  // The tools' small game on level "yard" (the player, one object of each other class, a
+  // personage "Mara", two emitters) with marked fields and tables.
   static void MakeGame(int extraObjects = 0) {
-    std::snprintf(Level_Name, sizeof Level_Name, "%s", "yard");
-    StartGame();
+    Tool_MakeSmallGame(0);
     Obj_Player->person.health = 77;
     Obj_Player->person.carIndex = 3;
     Obj_Player->person.carReentry = 1;  // a load sets it for a player with a car
     Obj_Player->person.thinkStamp = 123.5f;  // and the think stamp to the game time
-    for (int c = NETPLAYER; c <= NPC; c++) {
-      GameObject* o = Spawn(c, float(c * 10), 5, c == NPC ? "Mara" : "");
-      o->angles.y = 0.25f * float(c);
-      o->frags = c;
+    for (GameObject* o = Obj_Player->next; o; o = o->next) {
+      o->angles.y = 0.25f * float(o->classNum);
+      o->frags = o->classNum;
     }
     for (int i = 0; i < extraObjects; i++) Spawn(WORLD, float(i), float(i));
-    Game_PersonageCount = 1;
-    Game_Personages[0] = GlobalPersonage{};
-    std::snprintf(Game_Personages[0].person.name, kPersonNameSize, "%s", "Mara");
     Game_Personages[0].restoreBody = 1;
-    Level_EmitterCount = 2;
-    Level_Emitters[0] = SoundEmitter{"rain", 0.5f, 40.0f, vec3{1, 2, 3}, "rain1"};
-    Level_Emitters[1] = SoundEmitter{"tune", 1.0f, 0.0f, vec3{}, "MUSIC_COMBAT"};
     std::snprintf(Que_State.mission.name, kQuestNameSize, "%s", "harbour");
     std::snprintf(Que_State.flags[3].name, sizeof Que_State.flags[3].name, "%s", "met_mara");
     Que_State.questMode = 2;
@@ -101,10 +81,6 @@ TEST_F(SaveTest, HeaderFieldsStandAtTheirPlaces) {
   MakeGame();
   Game_GodMode = 1;
   Game_HeroChoice = 1;
-  std::snprintf(Level_SkyName[0], kLevelSkyNameSize, "%s", "sky1");
-  std::snprintf(Level_SkyName[1], kLevelSkyNameSize, "%s", "sky2");
-  std::snprintf(Que_State.objectives.conditions[0], kQuestNameSize, "%s", "cond");
-  std::snprintf(Que_State.objectives.scripts[0], kQuestNameSize, "%s", "scr");
   Que_State.objectives.times[0] = 2.0f;
   Que_State.districts[0] = 0xD1;
   Que_State.stash.words[0] = 11;
@@ -112,27 +88,26 @@ TEST_F(SaveTest, HeaderFieldsStandAtTheirPlaces) {
   Que_State.stash.ammo[0] = 13;
   Que_State.stash.magazines[0] = 14;
   Que_State.stash.full = 1;
-  std::snprintf(Game_Places[0].name, 128, "%s", "place0");
-  std::snprintf(Que_State.timers[0].name, 64, "%s", "timer");
-  std::snprintf(Que_State.spied[0].name, 64, "%s", "spied");
-  std::snprintf(Que_State.tracked[0].name, 64, "%s", "tracked");
-  std::snprintf(Que_State.locations[0].name, 64, "%s", "loc");
-  std::snprintf(Que_State.placements[0].name, 64, "%s", "placed");
-  std::snprintf(Game_CarPositions[0].level, 128, "%s", "carlevel");
-  std::snprintf(Que_State.lockedExits[0].name, 64, "%s", "exit");
-  std::snprintf(Que_State.levelStarts[0].name, 64, "%s", "start");
   Que_State.showFlags[3] = 1;
-  std::snprintf(Que_State.killCounts[0].name2, 64, "%s", "kc2");
-  std::vector<uint8_t> b = Save_SnapshotBytes();
+  // Texts: each written into its table (none: set by MakeGame), then read at its offset.
   struct Text {
-    size_t at;
+    char* field;
+    size_t size, at;
     const char* text;
   };
-  for (Text t : {Text{24, "yard"}, {312, "harbour"}, {9024, "cond"}, {13120, "scr"}, {17360, "sky1"}, {17872, "sky2"},
-                 {20552, "place0"}, {35672, "timer"}, {40920 + 3 * 128, "met_mara"}, {45016, "spied"},
-                 {45592, "tracked"}, {46104, "loc"}, {67352, "placed"}, {101752, "carlevel"}, {106120, "exit"},
-                 {110216, "start"}, {119204 + 64, "kc2"}})
-    EXPECT_STREQ(reinterpret_cast<const char*>(&b[t.at]), t.text) << t.at;
+  const Text texts[] = {{nullptr, 0, 24, "yard"}, {nullptr, 0, 312, "harbour"}, {nullptr, 0, 40920 + 3 * 128, "met_mara"},
+                        {Que_State.objectives.conditions[0], kQuestNameSize, 9024, "cond"},
+                        {Que_State.objectives.scripts[0], kQuestNameSize, 13120, "scr"},
+                        {Level_SkyName[0], kLevelSkyNameSize, 17360, "sky1"}, {Level_SkyName[1], kLevelSkyNameSize, 17872, "sky2"},
+                        {Game_Places[0].name, 128, 20552, "place0"}, {Que_State.timers[0].name, 64, 35672, "timer"},
+                        {Que_State.spied[0].name, 64, 45016, "spied"}, {Que_State.tracked[0].name, 64, 45592, "tracked"},
+                        {Que_State.locations[0].name, 64, 46104, "loc"}, {Que_State.placements[0].name, 64, 67352, "placed"},
+                        {Game_CarPositions[0].level, 128, 101752, "carlevel"}, {Que_State.lockedExits[0].name, 64, 106120, "exit"},
+                        {Que_State.levelStarts[0].name, 64, 110216, "start"}, {Que_State.killCounts[0].name2, 64, 119204 + 64, "kc2"}};
+  for (const Text& t : texts)
+    if (t.field) std::snprintf(t.field, t.size, "%s", t.text);
+  std::vector<uint8_t> b = Save_SnapshotBytes();
+  for (const Text& t : texts) EXPECT_STREQ(reinterpret_cast<const char*>(&b[t.at]), t.text) << t.at;
   struct Word {
     size_t at;
     uint32_t value;
@@ -212,7 +187,9 @@ TEST_F(SaveTest, ARoundTripKeepsEveryByteOrderAndIds) {
   Spawn(NPC, 5, 5, "Late");
   Tick_AiStarted = 0;
   ASSERT_EQ(Save_LoadSlot("round"), 1);
-  EXPECT_EQ(FirstDifference(State(), saved, kSaveHeaderSize + 2 * 148 + 5920), "none");
+  const std::vector<uint8_t> loaded = State();
+  EXPECT_TRUE(loaded == saved) << "first difference at byte "
+                               << std::mismatch(loaded.begin(), loaded.end(), saved.begin(), saved.end()).first - loaded.begin();
   std::vector<uint32_t> back;
   for (GameObject* o = Obj_ListHead; o; o = o->next) back.push_back(o->id);
   EXPECT_EQ(back, ids);

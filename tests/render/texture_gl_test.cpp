@@ -18,28 +18,21 @@
 
 namespace {
 
-bool g_glUp;
-
-class TextureGl : public tw_test::LoggedTest {
+class TextureGl : public tw_test::GlWindowTest {
  protected:
-  static void SetUpTestSuite() { g_glUp = tw_test::StartGlWindow("texture test"); }
-  static void TearDownTestSuite() {
-    if (RenderApi) Tex_FreeAll();
-    tw_test::StopGlWindow();
-  }
+  static void SetUpTestSuite() { StartSuite("texture test"); }
   void SetUp() override {
-    if (!g_glUp) GTEST_SKIP() << "no OpenGL";
-    LoggedTest::SetUp();
+    GlWindowTest::SetUp();
+    if (IsSkipped()) return;
     flags_ = GlExtFlags;
     dxt3_ = render_dxt1_as_dxt3.value;
-    Tex_FreeAll();
   }
   void TearDown() override {
-    if (!g_glUp) return;
+    if (!up_) return;
     Tex_FreeAll();
     GlExtFlags = flags_;
     render_dxt1_as_dxt3.value = dxt3_;
-    LoggedTest::TearDown();
+    GlWindowTest::TearDown();
   }
   static std::vector<uint8_t> ReadLevel(GLenum target, int level, GLenum format, int bpp) {
     GLint w = 0, h = 0;

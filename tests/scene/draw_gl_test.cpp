@@ -26,36 +26,28 @@
 
 namespace {
 
-bool g_glUp;
-
 struct Rgb {
   int r, g, b;
 };
 
-class SceneDrawGl : public tw_test::LoggedTest {
+class SceneDrawGl : public tw_test::GlWindowTest {
  protected:
-  static void SetUpTestSuite() { g_glUp = tw_test::StartGlWindow("scene draw test"); }
-  static void TearDownTestSuite() {
-    if (RenderApi) Tex_FreeAll();
-    tw_test::StopGlWindow();
-  }
+  static void SetUpTestSuite() { StartSuite("scene draw test"); }
   void SetUp() override {
-    if (!g_glUp) GTEST_SKIP() << "no OpenGL";
-    LoggedTest::SetUp();
-    Tex_FreeAll();
+    GlWindowTest::SetUp();
+    if (IsSkipped()) return;
     OPENGL_AllocVar();
     params_ = new ModelDrawParams{};
     params_->scale = {1, 1, 1};
     params_->drawValues[0] = 1.0f;
   }
   void TearDown() override {
-    if (!g_glUp) return;
+    if (!up_) return;
     for (ModelObject* m : loaded_) m->Free(&m);
     delete params_;
     Var_SetText(&render_var_type, "AGP");
     Var_SetValue(&model_draw_lightmap, 1);
-    Tex_FreeAll();
-    LoggedTest::TearDown();
+    GlWindowTest::TearDown();
   }
   // Clears to black and sets a camera at `eye` looking along +y.
   ViewParams Frame(vec3 eye = {0, 0, 0}, int pass = 0) {

@@ -60,6 +60,25 @@ void StopGlWindow() {
   Plat_WindowDestroy();
 }
 
+bool GlWindowTest::up_ = false;
+
+void GlWindowTest::TearDownTestSuite() {
+  if (RenderApi) Tex_FreeAll();
+  StopGlWindow();
+}
+
+void GlWindowTest::SetUp() {
+  if (!up_) GTEST_SKIP() << "no OpenGL";
+  LoggedTest::SetUp();
+  Tex_FreeAll();
+}
+
+void GlWindowTest::TearDown() {
+  if (!up_) return;
+  Tex_FreeAll();
+  LoggedTest::TearDown();
+}
+
 int PictureDisagreements(const Picture& a, const Picture& b, int tol, std::string* where, double* meanDiff) {
   if (a.width != b.width || a.height != b.height) return -1;
   int bad = 0;

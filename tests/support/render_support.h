@@ -28,6 +28,19 @@ class LoggedTest : public ::testing::Test {
 bool StartGlWindow(const char* title);
 void StopGlWindow();
 
+// Gl tests with one window for the whole suite (opened by the suite's SetUpTestSuite through
+// StartSuite): each test runs in a private logged directory with no textures loaded and skips
+// without a display or OpenGL. Derived SetUp calls this one first and returns when it skipped;
+// derived TearDown returns at once when `up_` is false and ends by calling this one.
+class GlWindowTest : public LoggedTest {
+ protected:
+  static void StartSuite(const char* title) { up_ = StartGlWindow(title); }
+  static void TearDownTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+  static bool up_;
+};
+
 // A picture read back from the renderer: B, G, R, A bytes, bottom row first.
 struct Picture {
   int width = 0, height = 0;

@@ -16,19 +16,12 @@
 
 namespace {
 
-bool g_glUp;
-
-class NetBodyGl : public tw_test::LoggedTest {
+class NetBodyGl : public tw_test::GlWindowTest {
  protected:
-  static void SetUpTestSuite() { g_glUp = tw_test::StartGlWindow("network body test"); }
-  static void TearDownTestSuite() {
-    if (RenderApi) Tex_FreeAll();
-    tw_test::StopGlWindow();
-  }
+  static void SetUpTestSuite() { StartSuite("network body test"); }
   void SetUp() override {
-    if (!g_glUp) GTEST_SKIP() << "no OpenGL";
-    LoggedTest::SetUp();
-    Tex_FreeAll();
+    GlWindowTest::SetUp();
+    if (IsSkipped()) return;
     OPENGL_AllocVar();
     Model_Reset();
     Model_AddLoader(mp_CreateModel);
@@ -47,11 +40,10 @@ class NetBodyGl : public tw_test::LoggedTest {
     tw_test::WriteBytes("anim/jaxtorvin/jaxtorvin_0.mp", MpTool_Write(m));
   }
   void TearDown() override {
-    if (!g_glUp) return;
+    if (!up_) return;
     Obj_ClearAll();
     Model_Reset();
-    Tex_FreeAll();
-    LoggedTest::TearDown();
+    GlWindowTest::TearDown();
   }
   // The centre pixel after drawing the body seen from the origin along +y.
   static void Centre(GameObject* body, uint8_t rgb[3]) {

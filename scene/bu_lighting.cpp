@@ -43,14 +43,6 @@ void EnvParam(int index, float x, float y, float z, float w) {
   gl.glProgramEnvParameter4fvARB(GL_VERTEX_PROGRAM_ARB, GLuint(index), v);
 }
 
-void SetTexTarget(int unit, GLenum target, bool on) {
-  Render_SelectTexUnit(unit);
-  if (on)
-    gl.glEnable(target);
-  else
-    gl.glDisable(target);
-}
-
 int SurfaceDrawable(const BuModel* model, int surface) {
   const BuHeader* h = model->header;
   if (surface < 0 || surface >= h->objectCount) return 0;
@@ -522,7 +514,7 @@ void bu_DepthPassR200(BuModel* model, ModelDrawParams* params, ViewParams* view)
   Render_SetCull(2);
   gl.glDisable(GL_ALPHA_TEST);
   Render_SetDepthWrite(1);
-  for (int unit : {3, 2, 1, 0}) SetTexTarget(unit, GL_TEXTURE_2D, false);
+  for (int unit : {3, 2, 1, 0}) Lighting_SetTexTarget(unit, GL_TEXTURE_2D, false);
   int c = On(render_bump_clear);
   Render_SetColorMask(c, c, c, 0);
   OPENGL_BindVertexProgramARB(Lighting_Program(ProgramFor(kProgR200Z, params)));
@@ -534,8 +526,8 @@ void bu_DepthPassR200(BuModel* model, ModelDrawParams* params, ViewParams* view)
   ATIFS_Unbind();
   OPENGL_DisableVertexProgramARB();
   Render_SetColorMask(1, 1, 1, 0);
-  for (int unit : {3, 2, 1}) SetTexTarget(unit, GL_TEXTURE_2D, false);
-  SetTexTarget(0, GL_TEXTURE_2D, true);
+  for (int unit : {3, 2, 1}) Lighting_SetTexTarget(unit, GL_TEXTURE_2D, false);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
   Material_Bind(0, 0, 0, 2);
   Render_SetBlend(0);
   Render_SetCull(2);
@@ -645,14 +637,14 @@ void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLi
   }
   for (int u : cubeUnits)
     if (u >= 0) {
-      SetTexTarget(u, GL_TEXTURE_2D, false);
-      SetTexTarget(u, GL_TEXTURE_CUBE_MAP_ARB, true);
+      Lighting_SetTexTarget(u, GL_TEXTURE_2D, false);
+      Lighting_SetTexTarget(u, GL_TEXTURE_CUBE_MAP_ARB, true);
     }
   if (member <= kFast)
     for (int u : {2, 1, 0}) Material_Bind(u, FlatMaterial(), time, 2);
   static const int kFastUnits[3] = {2, 1, 0}, kFullUnits[3] = {3, 2, 0};
   const int* units2D = member == kFull ? kFullUnits : kFastUnits;
-  for (int i = 0; i < 3; ++i) SetTexTarget(units2D[i], GL_TEXTURE_2D, true);
+  for (int i = 0; i < 3; ++i) Lighting_SetTexTarget(units2D[i], GL_TEXTURE_2D, true);
 
   for (int s = 0; s < h->objectCount; ++s) DrawSurfaceLitAny(model, s, params, view, member != kFull);
 
@@ -660,13 +652,13 @@ void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLi
   for (int u : cubeUnits)
     if (u >= 0) {
       Material_BindCube(u, 0, 0, 2);
-      SetTexTarget(u, GL_TEXTURE_CUBE_MAP_ARB, false);
+      Lighting_SetTexTarget(u, GL_TEXTURE_CUBE_MAP_ARB, false);
     }
   for (int i = 0; i < 3; ++i) {
     Material_Bind(units2D[i], 0, 0, 2);
-    SetTexTarget(units2D[i], GL_TEXTURE_2D, false);
+    Lighting_SetTexTarget(units2D[i], GL_TEXTURE_2D, false);
   }
-  SetTexTarget(0, GL_TEXTURE_2D, true);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
   Material_Bind(0, 0, 0, 2);
   if (member == kR300)
     OPENGL_DisableFragmentProgramARB();
@@ -830,8 +822,8 @@ void bu_DrawVolumeARB(BuModel* model, ModelDrawParams* params, ViewParams* view,
   const ViewLight& l = view->lights[light];
   if (!(l.radius > 0.0f)) return;
   vec3 L = ToModel(l.position, params);
-  SetTexTarget(1, GL_TEXTURE_2D, false);
-  SetTexTarget(0, GL_TEXTURE_2D, false);
+  Lighting_SetTexTarget(1, GL_TEXTURE_2D, false);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, false);
   Render_SetBlend(0);
   bool skinned = Skinned(params);
   BuVolume* vol = model->header->volume;
@@ -846,8 +838,8 @@ void bu_DrawVolumeARB(BuModel* model, ModelDrawParams* params, ViewParams* view,
   if (model->volumeBuffer) gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
   OPENGL_DisableVertexProgramARB();
   DisableArrays(kVolumeAttribs, bound);
-  SetTexTarget(1, GL_TEXTURE_2D, false);
-  SetTexTarget(0, GL_TEXTURE_2D, true);
+  Lighting_SetTexTarget(1, GL_TEXTURE_2D, false);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
   Render_SetCull(0);
 }
 

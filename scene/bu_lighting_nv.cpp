@@ -27,14 +27,6 @@ void TrackViewMatrices() {
   gl.glTrackMatrixNV(GL_VERTEX_PROGRAM_NV, 4, GL_MODELVIEW_PROJECTION_NV, GL_INVERSE_NV);
 }
 
-void SetTarget(int unit, GLenum target, bool on) {
-  Render_SelectTexUnit(unit);
-  if (on)
-    gl.glEnable(target);
-  else
-    gl.glDisable(target);
-}
-
 struct Attrib {
   int index, size, offset;
 };
@@ -139,13 +131,13 @@ void UndoUnits(const UnitUse* uses, int count) {
       Material_BindCube(u.unit, 0, 0, 2);
     else
       Material_Bind(u.unit, 0, 0, 2);
-    if (u.unit != 0 || u.target != GL_TEXTURE_2D) SetTarget(u.unit, u.target, false);
+    if (u.unit != 0 || u.target != GL_TEXTURE_2D) Lighting_SetTexTarget(u.unit, u.target, false);
   }
-  SetTarget(0, GL_TEXTURE_2D, true);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
 }
 
 void EnableUnits(const UnitUse* uses, int count) {
-  for (int i = 0; i < count; ++i) SetTarget(uses[i].unit, uses[i].target, true);
+  for (int i = 0; i < count; ++i) Lighting_SetTexTarget(uses[i].unit, uses[i].target, true);
 }
 
 enum Kind { kReflect, kAttenuation, kDiffusePass, kSpecularPass, kFast };
@@ -226,7 +218,7 @@ void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, const 
       // Light scaled by the attenuation the previous pass left in destination alpha.
       if (On(render_bump_attenuation)) gl.glBlendFunc(GL_DST_ALPHA, GL_ONE);
       Material_BindCube(1, Material_Load("textures\\normalization"), t, 1);
-      SetTarget(1, GL_TEXTURE_2D, false);
+      Lighting_SetTexTarget(1, GL_TEXTURE_2D, false);
       EnableUnits(spec.units, spec.unitCount);
       break;
     case kFast:
@@ -292,7 +284,7 @@ void bu_DrawDepthNV(BuModel* model, ModelDrawParams* params, ViewParams* view) {
   Render_SetCull(2);
   gl.glDisable(GL_ALPHA_TEST);
   Render_SetDepthWrite(1);
-  for (int unit : {3, 2, 1, 0}) SetTarget(unit, GL_TEXTURE_2D, false);
+  for (int unit : {3, 2, 1, 0}) Lighting_SetTexTarget(unit, GL_TEXTURE_2D, false);
   int bound = BindLitMesh(model, params, kDepthAttribs, 3);
   int c = On(render_bump_clear);
   Render_SetColorMask(c, c, c, 0);
@@ -305,7 +297,7 @@ void bu_DrawDepthNV(BuModel* model, ModelDrawParams* params, ViewParams* view) {
   Bump_DisableNvState(6);
   OPENGL_DisableVertexProgramNV();
   Render_SetColorMask(1, 1, 1, 0);
-  SetTarget(0, GL_TEXTURE_2D, true);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
   Render_SetBlend(0);
   Render_SetCull(2);
   gl.glDisable(GL_ALPHA_TEST);
@@ -361,8 +353,8 @@ void bu_DrawVolumeNV(BuModel* model, ModelDrawParams* params, ViewParams* view, 
   vec3 L = bu_ToModel(l.position, params);
   const float c[7][4] = {{L.x, L.y, L.z, 1.0f}, {}, {l.radius, l.radius, l.radius, 1.0f}, {}, {}, 
                          {0.0078125f, 0.0078125f, 0.0078125f, 1.0f}, {0.0f, 0.0f, 0.01f, 0.0f}};
-  SetTarget(1, GL_TEXTURE_2D, false);
-  SetTarget(0, GL_TEXTURE_2D, true);
+  Lighting_SetTexTarget(1, GL_TEXTURE_2D, false);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
   Material_Bind(0, 0, 0, 2);
   Render_SetBlend(0);
   BuVolume* vol = model->header->volume;
@@ -376,7 +368,7 @@ void bu_DrawVolumeNV(BuModel* model, ModelDrawParams* params, ViewParams* view, 
   if (model->volumeBuffer) gl.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
   OPENGL_DisableVertexProgramNV();
   DisableArrays(kVolumeAttribs, bound);
-  SetTarget(1, GL_TEXTURE_2D, false);
-  SetTarget(0, GL_TEXTURE_2D, true);
+  Lighting_SetTexTarget(1, GL_TEXTURE_2D, false);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
   Render_SetCull(0);
 }

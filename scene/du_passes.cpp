@@ -36,14 +36,6 @@ void Param(int index, float x, float y, float z, float w) {
 }
 void Param(int index, const float v[4]) { Param(index, v[0], v[1], v[2], v[3]); }
 
-void Unit(int unit, GLenum target, bool on) {
-  Render_SelectTexUnit(unit);
-  if (on)
-    gl.glEnable(target);
-  else
-    gl.glDisable(target);
-}
-
 // A surface the base and light passes draw: a valid shader with a colour or specular texture.
 const DuShader* LitShader(const DuLevel* level, const DuSurface& s) {
   const DuHeader* h = level->header;
@@ -133,13 +125,6 @@ void DrawSurfaceElements(const DuLevel* level, const DuSurface& s, ViewParams* v
   Count(view, s.indexCount);
 }
 
-void RestoreBaseState() {
-  Unit(0, GL_TEXTURE_2D, true);
-  Render_SetBlend(0);
-  Render_SetCull(2);
-  gl.glDisable(GL_ALPHA_TEST);
-  Render_SetDepthWrite(1);
-}
 
 int FlatMaterial() { return Material_Load("textures\\flat"); }
 
@@ -177,6 +162,36 @@ void du_ResetBindCache(int unit) {
   if (unit >= 0 && unit < kCacheUnits) g_boundTexture[unit] = ~0u;
 }
 
+// ---- Fixed-function state of the base and multiply passes ---------------------------------
+
+void du_BeginBaseState() {
+  Render_SetBlend(0);
+  Render_SetCull(2);
+  gl.glDisable(GL_ALPHA_TEST);
+  Render_SetDepthWrite(1);
+  for (int unit : {3, 2, 1, 0}) Lighting_SetTexTarget(unit, GL_TEXTURE_2D, false);
+  const int c = On(render_bump_clear);
+  Render_SetColorMask(c, c, c, 0);
+}
+
+void du_BeginMulLayerState() {
+  Render_SetPolygonOffset(1);
+  Render_SetCull(2);
+  gl.glDisable(GL_ALPHA_TEST);
+  Render_SetDepthWrite(0);
+  Render_SetBlend(2);
+  for (int unit : {3, 2, 1}) Lighting_SetTexTarget(unit, GL_TEXTURE_2D, false);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
+}
+
+void du_RestoreBaseState() {
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
+  Render_SetBlend(0);
+  Render_SetCull(2);
+  gl.glDisable(GL_ALPHA_TEST);
+  Render_SetDepthWrite(1);
+}
+
 // ---- Base pass -----------------------------------------------------------------------------
 
 void du_DrawSurfaceBaseR200(DuLevel* level, int model, int surface, ModelDrawParams*, ViewParams* view) {
@@ -190,14 +205,8 @@ void du_DrawModelBaseR200(DuLevel* level, int model, ModelDrawParams* params, Vi
 }
 
 void du_DrawBaseR200(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
-  Render_SetBlend(0);
-  Render_SetCull(2);
-  gl.glDisable(GL_ALPHA_TEST);
-  Render_SetDepthWrite(1);
-  for (int unit : {3, 2, 1, 0}) Unit(unit, GL_TEXTURE_2D, false);
+  du_BeginBaseState();
   EnableAttribs(kBaseAttribs, 2, true);
-  int c = On(render_bump_clear);
-  Render_SetColorMask(c, c, c, 0);
   OPENGL_BindVertexProgramARB(Lighting_Program(kProgR200Z));
   const float zero[4] = {0, 0, 0, 0};
   if (Lighting_AtiShader(kProgAtiZ)) gl.glSetFragmentShaderConstantATI(GL_CON_0_ATI, zero);
@@ -210,7 +219,7 @@ void du_DrawBaseR200(DuLevel* level, ModelDrawParams* params, ViewParams* view) 
   OPENGL_DisableVertexProgramARB();
   Render_SetColorMask(1, 1, 1, 0);
   EnableAttribs(kBaseAttribs, 2, false);
-  RestoreBaseState();
+  du_RestoreBaseState();
 }
 
 // ---- Multiply layer ------------------------------------------------------------------------
@@ -231,13 +240,7 @@ void du_DrawModelMulLayerR200(DuLevel* level, int model, ModelDrawParams* params
 }
 
 void du_DrawMulLayerR200(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
-  Render_SetPolygonOffset(1);
-  Render_SetCull(2);
-  gl.glDisable(GL_ALPHA_TEST);
-  Render_SetDepthWrite(0);
-  Render_SetBlend(2);
-  for (int unit : {3, 2, 1}) Unit(unit, GL_TEXTURE_2D, false);
-  Unit(0, GL_TEXTURE_2D, true);
+  du_BeginMulLayerState();
   EnableAttribs(kMulAttribs, 2, true);
   OPENGL_BindVertexProgramARB(Lighting_Program(kProgR200Mul));
   gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
@@ -249,7 +252,7 @@ void du_DrawMulLayerR200(DuLevel* level, ModelDrawParams* params, ViewParams* vi
   gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   OPENGL_DisableVertexProgramARB();
   EnableAttribs(kMulAttribs, 2, false);
-  RestoreBaseState();
+  du_RestoreBaseState();
   Render_SetPolygonOffset(0);
 }
 
@@ -279,9 +282,9 @@ void du_DrawModelBaseNV10(DuLevel* level, int model, ModelDrawParams*, ViewParam
 }
 
 void du_DrawBaseNV10(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
-  RestoreBaseState();
-  Unit(1, GL_TEXTURE_2D, false);
-  Unit(0, GL_TEXTURE_2D, true);
+  du_RestoreBaseState();
+  Lighting_SetTexTarget(1, GL_TEXTURE_2D, false);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
   Render_SelectClientTexUnit(0);
   gl.glEnableClientState(GL_VERTEX_ARRAY);
   gl.glEnableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -290,8 +293,8 @@ void du_DrawBaseNV10(DuLevel* level, ModelDrawParams* params, ViewParams* view) 
   Render_SetColorMask(1, 1, 1, 0);
   gl.glDisableClientState(GL_VERTEX_ARRAY);
   gl.glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  Unit(1, GL_TEXTURE_2D, false);
-  RestoreBaseState();
+  Lighting_SetTexTarget(1, GL_TEXTURE_2D, false);
+  du_RestoreBaseState();
 }
 
 // ---- Light passes --------------------------------------------------------------------------
@@ -453,18 +456,18 @@ void DrawLights(DuLevel* level, ModelDrawParams* params, ViewParams* view, Varia
     for (int unit : u.cubes)
       if (unit >= 0) {
         Material_BindCube(unit, normalization, time, 1);
-        Unit(unit, GL_TEXTURE_2D, false);
-        Unit(unit, GL_TEXTURE_CUBE_MAP_ARB, true);
+        Lighting_SetTexTarget(unit, GL_TEXTURE_2D, false);
+        Lighting_SetTexTarget(unit, GL_TEXTURE_CUBE_MAP_ARB, true);
       }
     for (int unit : {u.emptyCube, u.lightCube})
       if (unit >= 0) {
         Material_BindCube(unit, 0, 0, 2);
-        Unit(unit, GL_TEXTURE_2D, false);
-        Unit(unit, GL_TEXTURE_CUBE_MAP_ARB, true);
+        Lighting_SetTexTarget(unit, GL_TEXTURE_2D, false);
+        Lighting_SetTexTarget(unit, GL_TEXTURE_CUBE_MAP_ARB, true);
       }
     for (int unit : {u.specular, u.colour, u.normal}) {
       Material_Bind(unit, flat, time, 2);
-      Unit(unit, GL_TEXTURE_2D, true);
+      Lighting_SetTexTarget(unit, GL_TEXTURE_2D, true);
       du_ResetBindCache(unit);
     }
     if (u.lightCube >= 0) {
@@ -476,14 +479,14 @@ void DrawLights(DuLevel* level, ModelDrawParams* params, ViewParams* view, Varia
     Render_SetBlend(0);
     for (int unit : {u.cubes[0], u.cubes[1], u.emptyCube, u.lightCube})
       if (unit >= 0) {
-        Unit(unit, GL_TEXTURE_CUBE_MAP_ARB, false);
+        Lighting_SetTexTarget(unit, GL_TEXTURE_CUBE_MAP_ARB, false);
         Material_BindCube(unit, 0, 0, 2);
       }
     for (int unit : {u.specular, u.colour}) {
-      Unit(unit, GL_TEXTURE_2D, false);
+      Lighting_SetTexTarget(unit, GL_TEXTURE_2D, false);
       Material_Bind(unit, 0, 0, 2);
     }
-    Unit(0, GL_TEXTURE_2D, true);
+    Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
     Material_Bind(0, 0, 0, 2);
     if (v == kR300)
       OPENGL_DisableFragmentProgramARB();
@@ -521,8 +524,8 @@ void du_DrawLevelShadowVolumeR200(DuLevel* level, ModelDrawParams* params, ViewP
   Param(8, local.x, local.y, local.z, 1.0f);
   Param(10, light.radius, light.radius, light.radius, 1.0f);
   Param(13, 0.0078125f, 0.0078125f, 0.0078125f, 1.0f);
-  Unit(1, GL_TEXTURE_2D, false);
-  Unit(0, GL_TEXTURE_2D, true);
+  Lighting_SetTexTarget(1, GL_TEXTURE_2D, false);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
   Render_SetBlend(0);
   Material_Bind(0, 0, 0, 2);
   static const Attrib kVolume[] = {{0, 4, 0}, {4, 4, 0}};
@@ -557,8 +560,8 @@ void du_DrawLevelShadowVolumeR200(DuLevel* level, ModelDrawParams* params, ViewP
   Lighting_EndVolumeStencil();
   OPENGL_DisableVertexProgramARB();
   EnableAttribs(kVolume, 2, false);
-  Unit(1, GL_TEXTURE_2D, false);
-  Unit(0, GL_TEXTURE_2D, true);
+  Lighting_SetTexTarget(1, GL_TEXTURE_2D, false);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
   Render_SetCull(0);
 }
 

@@ -5,6 +5,15 @@
 #include "scene/du_lighting.h"
 #include "scene/view.h"
 
+// Fixed-function state of the depth and multiply-layer passes on every path. Base: no blending,
+// back faces culled, no alpha test, depth writes on, texture units 0-3 off and colour writes only
+// with "render_bump_clear". MulLayer: polygon offset, blend kind 2, back faces culled, no alpha test
+// or depth writes, only unit 0 on. Restore: unit 0 on, no blending, back faces culled, no alpha
+// test, depth writes on.
+void du_BeginBaseState();
+void du_BeginMulLayerState();
+void du_RestoreBaseState();
+
 // Draws a light slot's draw list. For each interaction with vertices uploaded: bind(ia) binds its
 // textures; the index and vertex buffers are bound when they change and point(vertices) when the
 // vertices move; then its triangles are drawn and counted in the view. The buffers are unbound

@@ -20,14 +20,6 @@ namespace {
 
 bool On(const VarRecord& v) { return v.value != 0.0f; }
 
-void Unit(int unit, GLenum target, bool on) {
-  Render_SelectTexUnit(unit);
-  if (on)
-    gl.glEnable(target);
-  else
-    gl.glDisable(target);
-}
-
 void Param(int index, float x, float y, float z, float w) {
   const float v[4] = {x, y, z, w};
   gl.glProgramParameters4fvNV(GL_VERTEX_PROGRAM_NV, GLuint(index), 1, v);
@@ -138,13 +130,7 @@ void du_DrawModelBaseNV20(DuLevel* level, int model, ModelDrawParams* params, Vi
 
 void du_DrawBaseNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
   if (!Drawable(level)) return;
-  Render_SetBlend(0);
-  Render_SetCull(2);
-  gl.glDisable(GL_ALPHA_TEST);
-  Render_SetDepthWrite(1);
-  for (int unit : {3, 2, 1, 0}) Unit(unit, GL_TEXTURE_2D, false);
-  const int c = On(render_bump_clear);
-  Render_SetColorMask(c, c, c, 0);
+  du_BeginBaseState();
   OPENGL_BindVertexProgramNV(Lighting_Program(kProgNV20Z));
   const ViewLight black{};
   Bump_SetNvState(6, &black);
@@ -156,11 +142,7 @@ void du_DrawBaseNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view) 
   Bump_DisableNvState(6);
   OPENGL_DisableVertexProgramNV();
   Render_SetColorMask(1, 1, 1, 0);
-  Unit(0, GL_TEXTURE_2D, true);
-  Render_SetBlend(0);
-  Render_SetCull(2);
-  gl.glDisable(GL_ALPHA_TEST);
-  Render_SetDepthWrite(1);
+  du_RestoreBaseState();
 }
 
 void du_DrawSurfaceMulLayerNV20(DuLevel* level, int model, int surface, ModelDrawParams*, ViewParams* view) {
@@ -178,13 +160,7 @@ void du_DrawModelMulLayerNV20(DuLevel* level, int model, ModelDrawParams* params
 
 void du_DrawMulLayerNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
   if (!Drawable(level)) return;
-  Render_SetPolygonOffset(1);
-  Render_SetCull(2);
-  gl.glDisable(GL_ALPHA_TEST);
-  Render_SetDepthWrite(0);
-  Render_SetBlend(2);
-  for (int unit : {3, 2, 1}) Unit(unit, GL_TEXTURE_2D, false);
-  Unit(0, GL_TEXTURE_2D, true);
+  du_BeginMulLayerState();
   OPENGL_BindVertexProgramNV(Lighting_Program(kProgNV20Mul));
   TrackViewMatrices();
   gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
@@ -194,11 +170,7 @@ void du_DrawMulLayerNV20(DuLevel* level, ModelDrawParams* params, ViewParams* vi
   UnbindLevel(level, kMulAttribs, 2);
   gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   OPENGL_DisableVertexProgramNV();
-  Unit(0, GL_TEXTURE_2D, true);
-  Render_SetBlend(0);
-  Render_SetCull(2);
-  gl.glDisable(GL_ALPHA_TEST);
-  Render_SetDepthWrite(1);
+  du_RestoreBaseState();
   Render_SetPolygonOffset(0);
 }
 
@@ -228,7 +200,7 @@ void LightPass(DuLevel* level, ModelDrawParams* params, ViewParams* view, const 
     const int attenuation = Material_Load("textures\\attenuation_dst");
     for (int unit : {0, 1}) {
       Material_Bind(unit, attenuation, t, 2);
-      Unit(unit, GL_TEXTURE_2D, true);
+      Lighting_SetTexTarget(unit, GL_TEXTURE_2D, true);
       Render_SetTexWrap(unit, 0);
     }
     Bump_SetAttenuationMatrices(L, light.radius);
@@ -237,10 +209,10 @@ void LightPass(DuLevel* level, ModelDrawParams* params, ViewParams* view, const 
     // Light scaled by the attenuation the previous pass left in destination alpha.
     if (On(render_bump_attenuation)) gl.glBlendFunc(GL_DST_ALPHA, GL_ONE);
     Material_BindCube(1, Material_Load("textures\\normalization"), t, 1);
-    Unit(1, GL_TEXTURE_2D, false);
-    Unit(1, GL_TEXTURE_CUBE_MAP_ARB, true);
-    Unit(2, GL_TEXTURE_2D, true);
-    Unit(0, GL_TEXTURE_2D, true);
+    Lighting_SetTexTarget(1, GL_TEXTURE_2D, false);
+    Lighting_SetTexTarget(1, GL_TEXTURE_CUBE_MAP_ARB, true);
+    Lighting_SetTexTarget(2, GL_TEXTURE_2D, true);
+    Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
   }
   if (BindLevel(level, kLightAttribs, 5)) {
     const int flat = Flat();
@@ -263,15 +235,15 @@ void LightPass(DuLevel* level, ModelDrawParams* params, ViewParams* view, const 
     Bump_ResetAttenuationMatrices();
     Render_SetColorMask(1, 1, 1, 0);
     Material_Bind(1, 0, 0, 2);
-    Unit(1, GL_TEXTURE_2D, false);
+    Lighting_SetTexTarget(1, GL_TEXTURE_2D, false);
   } else {
     Render_SetBlend(0);
     Material_BindCube(1, 0, 0, 2);
-    Unit(1, GL_TEXTURE_CUBE_MAP_ARB, false);
+    Lighting_SetTexTarget(1, GL_TEXTURE_CUBE_MAP_ARB, false);
     Material_Bind(2, 0, 0, 2);
-    Unit(2, GL_TEXTURE_2D, false);
+    Lighting_SetTexTarget(2, GL_TEXTURE_2D, false);
   }
-  Unit(0, GL_TEXTURE_2D, true);
+  Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
   Material_Bind(0, 0, 0, 2);
   Bump_DisableNvState(mode);
   OPENGL_DisableVertexProgramNV();
@@ -334,8 +306,8 @@ void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, boo
       Material_BindCube(3, Material_Load("textures\\normalization"), time, 1);
       if (remap) gl.glTexParameteri(GL_TEXTURE_CUBE_MAP_ARB, GL_TEXTURE_UNSIGNED_REMAP_MODE_NV, GL_EXPAND_NORMAL_NV);
       for (int unit : {4, 3}) {
-        Unit(unit, GL_TEXTURE_2D, false);
-        Unit(unit, GL_TEXTURE_CUBE_MAP_ARB, true);
+        Lighting_SetTexTarget(unit, GL_TEXTURE_2D, false);
+        Lighting_SetTexTarget(unit, GL_TEXTURE_CUBE_MAP_ARB, true);
       }
     } else {
       ViewLight slotLight = light;
@@ -344,11 +316,11 @@ void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, boo
       OPENGL_BindVertexProgramNV(Lighting_Program(kProgNV20DiffuseSpecular));
       Param(9, view->position.x, view->position.y, view->position.z, 0.5f);
       Param(8, slot.positionBlock[0], slot.positionBlock[1], slot.positionBlock[2], slot.positionBlock[3]);
-      Unit(3, GL_TEXTURE_3D, true);
+      Lighting_SetTexTarget(3, GL_TEXTURE_3D, true);
     }
     for (int unit : {2, 1, 0}) {
       Material_Bind(unit, flat, time, 2);
-      Unit(unit, GL_TEXTURE_2D, true);
+      Lighting_SetTexTarget(unit, GL_TEXTURE_2D, true);
       du_ResetBindCache(unit);
     }
     EnableAttribs(kLightAttribs, 5, true);
@@ -356,19 +328,19 @@ void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, boo
     Render_SetBlend(0);
     if (nv30) {
       for (int unit : {4, 3}) {
-        Unit(unit, GL_TEXTURE_CUBE_MAP_ARB, false);
+        Lighting_SetTexTarget(unit, GL_TEXTURE_CUBE_MAP_ARB, false);
         Material_BindCube(unit, 0, 0, 2);
       }
       if (remap) gl.glTexParameteri(GL_TEXTURE_CUBE_MAP_ARB, GL_TEXTURE_UNSIGNED_REMAP_MODE_NV, 0);
     } else {
-      Unit(3, GL_TEXTURE_3D, false);
+      Lighting_SetTexTarget(3, GL_TEXTURE_3D, false);
       Material_Bind(3, 0, 0, 2);
     }
     for (int unit : {2, 1}) {
-      Unit(unit, GL_TEXTURE_2D, false);
+      Lighting_SetTexTarget(unit, GL_TEXTURE_2D, false);
       Material_Bind(unit, 0, 0, 2);
     }
-    Unit(0, GL_TEXTURE_2D, true);
+    Lighting_SetTexTarget(0, GL_TEXTURE_2D, true);
     if (nv30 && remap) gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_UNSIGNED_REMAP_MODE_NV, 0);
     Material_Bind(0, 0, 0, 2);
     if (nv30) OPENGL_DisableFragmentProgramNV();

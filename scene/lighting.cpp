@@ -353,6 +353,14 @@ int du_SphereTouchesBox(const float box[6], const vec3* centre, float radius) {
   return d2 <= double(radius) * radius;
 }
 
+void Lighting_SetTexTarget(int unit, unsigned target, bool on) {
+  Render_SelectTexUnit(unit);
+  if (on)
+    gl.glEnable(target);
+  else
+    gl.glDisable(target);
+}
+
 void Lighting_BeginVolumeStencil() {
   if (render_bump_fast.value != 0.0f) {
     Render_SetBlend(0);

@@ -111,6 +111,9 @@ struct AtiStep {
 // The steps of shader 12..15 and their count (0 for another number).
 const AtiStep* ATIFS_Steps(int number, int* count);
 
+// Selects texture unit `unit` and enables or disables `target` (a GL texture target) on it.
+void Lighting_SetTexTarget(int unit, unsigned target, bool on);
+
 // ---- Shadow volumes -------------------------------------------------------------------------
 // The state a light's volume pass counts into the stencil with: no colour writes with
 // "render_bump_fast" (else blend kind 1), no alpha test or depth writes, stencil test on with an

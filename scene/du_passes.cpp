@@ -192,6 +192,18 @@ void du_RestoreBaseState() {
   Render_SetDepthWrite(1);
 }
 
+vec3 du_ToLevel(const vec3& world, const ModelDrawParams* params) {
+  const vec3 origin = params ? params->position : vec3{0, 0, 0};
+  const vec3 angles = params ? params->angles : vec3{0, 0, 0};
+  mat3 r, inv;
+  Mat_FromAngles(&r, &angles);
+  Mat_Inverse(&r, &inv);
+  vec3 rel, out;
+  Vec_Subtract(&world, &origin, &rel);
+  Vec_Rotate(&rel, &inv, &out);
+  return out;
+}
+
 // ---- Base pass -----------------------------------------------------------------------------
 
 void du_DrawSurfaceBaseR200(DuLevel* level, int model, int surface, ModelDrawParams*, ViewParams* view) {
@@ -513,14 +525,7 @@ void du_DrawLevelShadowVolumeR200(DuLevel* level, ModelDrawParams* params, ViewP
   const ViewLight& light = view->lights[lightIndex];
   if (!du_LightUsable(&light)) return;
   const DuLightSlot& slot = level->lightSlots[light.slot];
-  const vec3 Lp = params ? params->position : vec3{0, 0, 0};
-  const vec3 La = params ? params->angles : vec3{0, 0, 0};
-  mat3 Lr, LrInv;
-  Mat_FromAngles(&Lr, &La);
-  Mat_Inverse(&Lr, &LrInv);
-  vec3 rel, local;
-  Vec_Subtract(&light.position, &Lp, &rel);
-  Vec_Rotate(&rel, &LrInv, &local);
+  const vec3 local = du_ToLevel(light.position, params);
   Param(8, local.x, local.y, local.z, 1.0f);
   Param(10, light.radius, light.radius, light.radius, 1.0f);
   Param(13, 0.0078125f, 0.0078125f, 0.0078125f, 1.0f);

@@ -14,6 +14,10 @@ void du_BeginBaseState();
 void du_BeginMulLayerState();
 void du_RestoreBaseState();
 
+// A world point in the level's own space (the level placed by `params`; at the origin, unturned,
+// without them).
+vec3 du_ToLevel(const vec3& world, const ModelDrawParams* params);
+
 // Draws a light slot's draw list. For each interaction with vertices uploaded: bind(ia) binds its
 // textures; the index and vertex buffers are bound when they change and point(vertices) when the
 // vertices move; then its triangles are drawn and counted in the view. The buffers are unbound

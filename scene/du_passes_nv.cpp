@@ -101,19 +101,6 @@ void ForStamped(DuLevel* level, F draw) {
 
 int Flat() { return Material_Load("textures\\flat"); }
 
-// A point of the view in the level's own space.
-vec3 ToLevel(const vec3& world, const ModelDrawParams* params) {
-  const vec3 origin = params ? params->position : vec3{0, 0, 0};
-  const vec3 angles = params ? params->angles : vec3{0, 0, 0};
-  mat3 r, inv;
-  Mat_FromAngles(&r, &angles);
-  Mat_Inverse(&r, &inv);
-  vec3 rel, out;
-  Vec_Subtract(&world, &origin, &rel);
-  Vec_Rotate(&rel, &inv, &out);
-  return out;
-}
-
 }  // namespace
 
 // ---- Depth and multiply layer --------------------------------------------------------------
@@ -188,7 +175,7 @@ void LightPass(DuLevel* level, ModelDrawParams* params, ViewParams* view, const 
   Render_SetCull(2);
   gl.glDisable(GL_ALPHA_TEST);
   Render_SetDepthWrite(0);
-  const vec3 L = ToLevel(light.position, params), E = ToLevel(view->position, params);
+  const vec3 L = du_ToLevel(light.position, params), E = du_ToLevel(view->position, params);
   TrackViewMatrices();
   Param(8, L.x, L.y, L.z, 1.0f / light.radius);
   Param(9, E.x, E.y, E.z, 0.5f);
@@ -293,7 +280,7 @@ void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, boo
     if (nv30) {
       OPENGL_BindFragmentProgramNV(Lighting_Program(kProgNV30Fragment));
       OPENGL_BindVertexProgramNV(Lighting_Program(kProgNV30));
-      const vec3 L = ToLevel(light.position, params), E = ToLevel(view->position, params);
+      const vec3 L = du_ToLevel(light.position, params), E = du_ToLevel(view->position, params);
       ModelDrawParams origin{};
       if (params) origin.position = params->position, origin.angles = params->angles;
       float rows[3][4];

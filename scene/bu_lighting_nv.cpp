@@ -22,11 +22,6 @@ void Params(int first, int count, const float* values) {
   gl.glProgramParameters4fvNV(GL_VERTEX_PROGRAM_NV, GLuint(first), count, values);
 }
 
-void TrackViewMatrices() {
-  gl.glTrackMatrixNV(GL_VERTEX_PROGRAM_NV, 0, GL_MODELVIEW_PROJECTION_NV, GL_IDENTITY_NV);
-  gl.glTrackMatrixNV(GL_VERTEX_PROGRAM_NV, 4, GL_MODELVIEW_PROJECTION_NV, GL_INVERSE_NV);
-}
-
 struct Attrib {
   int index, size, offset;
 };
@@ -189,7 +184,7 @@ void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, const 
   vec3 L = bu_ToModel(light->position, params), E = bu_ToModel(view->position, params);
   const float c[8] = {L.x, L.y, L.z, light->radius > 0.0f ? 1.0f / light->radius : 0.0f, E.x, E.y, E.z, 0.5f};
   Params(8, 2, c);
-  TrackViewMatrices();
+  Bump_TrackViewMatrices();
   OPENGL_BindVertexProgramNV(Lighting_Program(spec.program + Skinned(params)));
   int bound = BindLitMesh(model, params, kLightAttribs, 7);
   Bump_SetNvState(spec.mode, light);
@@ -317,7 +312,7 @@ void bu_DrawLightNV30(BuModel* model, ModelDrawParams* params, ViewParams* view,
                    {light->colour[0], light->colour[1], light->colour[2], 1.0f}};
   bu_LightFrameRows(params, light, &c[3]);
   Params(8, 6, &c[0][0]);
-  TrackViewMatrices();
+  Bump_TrackViewMatrices();
   OPENGL_BindFragmentProgramNV(Lighting_Program(kProgNV30Fragment));
   OPENGL_BindVertexProgramNV(Lighting_Program(kProgNV30 + Skinned(params)));
   Render_SetBlend(On(render_bump_attenuation) ? 7 : 1);

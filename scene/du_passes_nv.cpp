@@ -25,11 +25,6 @@ void Param(int index, float x, float y, float z, float w) {
   gl.glProgramParameters4fvNV(GL_VERTEX_PROGRAM_NV, GLuint(index), 1, v);
 }
 
-void TrackViewMatrices() {
-  gl.glTrackMatrixNV(GL_VERTEX_PROGRAM_NV, 0, GL_MODELVIEW_PROJECTION_NV, GL_IDENTITY_NV);
-  gl.glTrackMatrixNV(GL_VERTEX_PROGRAM_NV, 4, GL_MODELVIEW_PROJECTION_NV, GL_INVERSE_NV);
-}
-
 struct Attrib {
   int index, size, offset;
 };
@@ -121,7 +116,7 @@ void du_DrawBaseNV20(DuLevel* level, ModelDrawParams* params, ViewParams* view) 
   OPENGL_BindVertexProgramNV(Lighting_Program(kProgNV20Z));
   const ViewLight black{};
   Bump_SetNvState(6, &black);
-  TrackViewMatrices();
+  Bump_TrackViewMatrices();
   if (BindLevel(level, kZAttribs, 1)) {
     du_ForStampedModels(level, [&](int m) { du_DrawModelBaseNV20(level, m, params, view); });
   }
@@ -149,7 +144,7 @@ void du_DrawMulLayerNV20(DuLevel* level, ModelDrawParams* params, ViewParams* vi
   if (!Drawable(level)) return;
   du_BeginMulLayerState();
   OPENGL_BindVertexProgramNV(Lighting_Program(kProgNV20Mul));
-  TrackViewMatrices();
+  Bump_TrackViewMatrices();
   gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   if (BindLevel(level, kMulAttribs, 2)) {
     du_ForStampedModels(level, [&](int m) { du_DrawModelMulLayerNV20(level, m, params, view); });
@@ -176,7 +171,7 @@ void LightPass(DuLevel* level, ModelDrawParams* params, ViewParams* view, const 
   gl.glDisable(GL_ALPHA_TEST);
   Render_SetDepthWrite(0);
   const vec3 L = du_ToLevel(light.position, params), E = du_ToLevel(view->position, params);
-  TrackViewMatrices();
+  Bump_TrackViewMatrices();
   Param(8, L.x, L.y, L.z, 1.0f / light.radius);
   Param(9, E.x, E.y, E.z, 0.5f);
   OPENGL_BindVertexProgramNV(Lighting_Program(kPrograms[kind]));
@@ -276,7 +271,7 @@ void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, boo
     if (!slot.drawList) continue;
     if (shadows) du_BeginLightShadows(slot, light, i, view, view->fov > 0.0f ? view->fov : render_fov.value);
     du_DrawLitModels(light, i, view, shadows, !On(render_bump_attenuation) ? 1 : nv30 ? 7 : 6);
-    TrackViewMatrices();
+    Bump_TrackViewMatrices();
     if (nv30) {
       OPENGL_BindFragmentProgramNV(Lighting_Program(kProgNV30Fragment));
       OPENGL_BindVertexProgramNV(Lighting_Program(kProgNV30));

@@ -158,6 +158,11 @@ void Bump_SetAttenuationMatrices(const vec3& L, float radius) {
   gl.glMatrixMode(GL_MODELVIEW);
 }
 
+void Bump_TrackViewMatrices() {
+  gl.glTrackMatrixNV(GL_VERTEX_PROGRAM_NV, 0, GL_MODELVIEW_PROJECTION_NV, GL_IDENTITY_NV);
+  gl.glTrackMatrixNV(GL_VERTEX_PROGRAM_NV, 4, GL_MODELVIEW_PROJECTION_NV, GL_INVERSE_NV);
+}
+
 void Bump_ResetAttenuationMatrices() {
   for (int unit : {1, 0}) {
     Render_SelectTexUnit(unit);

@@ -59,4 +59,6 @@ void Bump_DisableNvState(int mode);
 // repeat wrapping on both units.
 void Bump_SetAttenuationMatrices(const vec3& L, float radius);
 void Bump_ResetAttenuationMatrices();
+// Tracks the modelview-projection matrix into c[0] to c[3] and its inverse into c[4] to c[7].
+void Bump_TrackViewMatrices();
 

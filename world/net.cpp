@@ -339,8 +339,8 @@ void HandleState(const NetMessage& m, uint32_t sender) {
 }
 
 void HandleFrags(const NetMessage& m) {
-  for (GameObject* o = Obj_ListHead; o; o = o->next) {
-    if (o->classNum != NETPLAYER || !Active(o)) continue;
+  for (GameObject* o : Index().bodies) {
+    if (!Active(o)) continue;
     for (int i = 0; i < m.count; i++)
       if (m.ids[i] == uint32_t(o->prop.netId)) o->frags = m.frags[i];
   }

@@ -51,32 +51,21 @@ struct SaveTables {
   CarPosRecord* cars;
 };
 
-// Header bytes out: each field at its place, texts cut to their slot with zeros behind.
+// Header bytes out: each field in turn, texts cut to their slot less one with zeros behind.
 struct HeaderOut {
-  uint8_t* p;
-  void U32(const uint32_t& v) {
-    for (int i = 0; i < 4; i++) *p++ = uint8_t(v >> (8 * i));
-  }
-  void I32(const int32_t& v) { U32(uint32_t(v)); }
-  void F32(const float& f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    U32(u);
-  }
+  ByteWriter w;
+  void U32(const uint32_t& v) { w.U32(v); }
+  void I32(const int32_t& v) { w.I32(v); }
+  void F32(const float& f) { w.F32(f); }
   void U16(const uint16_t& v) {
-    *p++ = uint8_t(v);
-    *p++ = uint8_t(v >> 8);
+    const uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
+    w.Put(b, 2);
   }
   void Text(const char* s, size_t n) {
-    size_t len = strnlen(s, n - 1);
-    std::memcpy(p, s, len);
-    std::memset(p + len, 0, n - len);
-    p += n;
+    w.Text(s, n - 1);
+    w.Zeros(1);
   }
-  void Bytes(const uint8_t* b, size_t n) {
-    std::memcpy(p, b, n);
-    p += n;
-  }
+  void Bytes(const uint8_t* b, size_t n) { w.Put(b, n); }
 };
 
 // Header bytes in: the first unterminated text is remembered as the fault.
@@ -226,7 +215,7 @@ bool LevelNameAllowed(const char* name) {
   return !std::strpbrk(name, "\\/:") && !std::strstr(name, "..");
 }
 
-uint32_t Get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t Get32(const uint8_t* p) { return ByteReader(p, 4).U32(); }
 
 // Reads and checks everything of a single-player snapshot; logs the fault and returns 0 when
 // something is wrong. Nothing of the game is touched.
@@ -342,9 +331,9 @@ bool Snapshot_Write(Put put) {
   h.personageCount = uint32_t(std::clamp(Game_PersonageCount, 0, kPersonages));
   h.emitterCount = uint32_t(std::clamp(Level_EmitterCount, 0, kSoundEmitters));
   h.hero = Game_HeroChoice;
-  std::vector<uint8_t> out(kSaveHeaderSize);
-  HeaderOut w{out.data()};
+  HeaderOut w;
   Header_Visit(w, h, Que_State, SaveTables{Level_SkyName, Game_Places, Game_CarPositions});
+  std::vector<uint8_t> out(w.w.bytes.begin(), w.w.bytes.end());
   if (h.mode == 1) NET_WriteFrags(out);
   if (h.mode != 0) return put(out.data(), out.size());
   size_t at = out.size();

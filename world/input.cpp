@@ -42,24 +42,28 @@ float Game_PlayerCarHealth;
 
 // ---- Hot keys ----------------------------------------------------------------------------------
 
-// The keys bound to the quick save and quick load, found again only when a binding changes.
+// The keys bound to the quick save, the quick load and (the first two) the inventory, found again
+// only when a binding changes.
 struct QuickKeys {
   uint32_t changes = ~0u;
   bool valid = false;
   int save[kKeyCodeCount], saveCount = 0;
   int load[kKeyCodeCount], loadCount = 0;
+  int inventory[2], inventoryCount = 0;
 };
 static QuickKeys g_quick;
 
 static void Game_FindQuickKeys() {
   if (g_quick.valid && g_quick.changes == Var_TextChanges) return;
-  g_quick.saveCount = g_quick.loadCount = 0;
+  g_quick.saveCount = g_quick.loadCount = g_quick.inventoryCount = 0;
   for (int code = 0; code < kKeyCodeCount; code++) {
     const KeyInfo* info = Key_GetInfo(code);
     const VarRecord* v = info && info->varName[0] ? Var_Find(info->varName) : nullptr;
     if (!v || !v->text[0]) continue;
     if (Input_SameName(v->text, "QuickSave")) g_quick.save[g_quick.saveCount++] = code;
     if (Input_SameName(v->text, "QuickLoad")) g_quick.load[g_quick.loadCount++] = code;
+    if (Input_SameName(v->text, "Inventory") && g_quick.inventoryCount < 2)
+      g_quick.inventory[g_quick.inventoryCount++] = code;
   }
   g_quick.changes = Var_TextChanges;
   g_quick.valid = true;
@@ -326,16 +330,12 @@ void Game_PlayInput() {
   if (Game_DemoFlags & DEMO_PLAYBACK) return;
   GameObject* player = Obj_Player;
   if (Game_NetMode == 0 && strcasecmp(game_name.text, "thornhelm") != 0 && player && player->person.state == 1) {
-    for (int code = 0, found = 0; code < kKeyCodeCount && found < 2; code++) {
-      const KeyInfo* info = Key_GetInfo(code);
-      const VarRecord* v = info && info->varName[0] ? Var_Find(info->varName) : nullptr;
-      if (!v || !Input_SameName(v->text, "Inventory")) continue;
-      found++;
-      if (Input_KeyPressed(code)) {
+    Game_FindQuickKeys();
+    for (int i = 0; i < g_quick.inventoryCount; i++)
+      if (Input_KeyPressed(g_quick.inventory[i])) {
         GameInputUI();
         return;
       }
-    }
   }
   Input_ProcessEvents();
   Player_BuildCommand();

@@ -339,8 +339,8 @@ void HandleState(const NetMessage& m, uint32_t sender) {
 }
 
 void HandleFrags(const NetMessage& m) {
-  for (GameObject* o = Obj_ListHead; o; o = o->next) {
-    if (o->classNum != NETPLAYER || !Active(o)) continue;
+  for (GameObject* o : Index().bodies) {
+    if (!Active(o)) continue;
     for (int i = 0; i < m.count; i++)
       if (m.ids[i] == uint32_t(o->prop.netId)) o->frags = m.frags[i];
   }
@@ -372,10 +372,17 @@ void HandleAccept(const NetMessage& m, uint32_t sender) {
     Game_NetMode = 2;
     Game_NetGameType = m.gameType;
     float stamp = NET_GameStamp;  // kept through the level load
-    if (!NET_LoadLevel || !NET_LoadLevel(m.levelName))
-      Say("NET_HandlePacket: level \"%s\" not loaded\n", m.levelName);
+    const bool loaded = NET_LoadLevel && NET_LoadLevel(m.levelName);
     NET_GameStamp = stamp;
     NET_GameRunning = 1;
+    NET_ServerAddress = sender;
+    if (!loaded) {
+      // No arena, no game: the server hears that this copy left and it stays out of the match.
+      Log_Printf("NET_HandlePacket: level \"%s\" not loaded; leaving the game\n", m.levelName);
+      NET_SendClientQuit();
+      NET_EndGame();
+      return;
+    }
   }
   if (!Obj_Player) return;
   Game_NetMode = 2;

@@ -34,6 +34,8 @@ struct NetBody {
   ModelObject* fire;
   Animation* run;
   Animation* death;
+  ModelObject* flags[2];  // looked up at the first draw that carries a flag
+  bool flagsLooked;
   ModelDrawParams params;
 };
 
@@ -74,6 +76,7 @@ void NetPlayer_Init(GameObject* o) {
   b->fire = Model_Get(kFireModel);
   b->run = Anim_Get(kRunAnim);
   b->death = Anim_Get(kDeathAnim);
+  b->flagsLooked = false;
   if (o->skeleton) {
     size_t bytes = sizeof(BonePose) * size_t(o->skeleton->boneCount);
     std::memcpy(b->pose, o->skeleton->bindPose, bytes);
@@ -172,9 +175,14 @@ void NetPlayer_Draw(GameObject* o, ViewParams* view) {
   }
   // The flags this body carries.
   if (Game_NetMode != 0 && Game_NetGameType == 2)
-    for (int t = 0; t < 2; t++)
-      if (NET_Flags[t].state == 1 && NET_Flags[t].carrier == uint32_t(o->prop.netId))
-        if (ModelObject* flag = Model_Get(kFlagModels[t])) flag->Draw(flag, &p, view);
+    for (int t = 0; t < 2; t++) {
+      if (NET_Flags[t].state != 1 || NET_Flags[t].carrier != uint32_t(o->prop.netId)) continue;
+      if (!b->flagsLooked) {
+        for (int k = 0; k < 2; k++) b->flags[k] = Model_Get(kFlagModels[k]);
+        b->flagsLooked = true;
+      }
+      if (ModelObject* flag = b->flags[t]) flag->Draw(flag, &p, view);
+    }
 }
 
 void NetPlayer_Clip(GameObject* o, TraceRequest* tr) {

@@ -348,6 +348,12 @@ GameObject* Pop_LoadTemplate(const char* name) {
   return made;
 }
 
+// A random template of the list loaded; null when the list is empty or the template made nothing.
+GameObject* Pop_LoadRandom(int list) {
+  int count = std::min(Nav_Level.templateCounts[list], kNavTemplates);
+  return count > 0 ? Pop_LoadTemplate(Nav_Level.templates[list][Pop_RandomIndex(count)]) : nullptr;
+}
+
 // Heading for the target, set down on the ground below the spot, and one of the near objects.
 void Pop_Place(GameObject* o, const vec3* position, const vec3* target) {
   o->origin = vec3{position->x, position->y, position->z + 2.0f};
@@ -429,15 +435,7 @@ void Pop_Update() {
 
 void Pop_SpawnCivilian(const vec3* position, const vec3* target) {
   if (!Obj_Player || !position || !target) return;
-  const char* name = nullptr;
-  if (Pop_NightList(Obj_Player->person.clock)) {
-    int list = NAV_TEMPLATE_NIGHT;
-    name = Nav_Level.templates[list][Pop_RandomIndex(Nav_Level.templateCounts[list])];
-  } else if (Nav_Level.templateCounts[NAV_TEMPLATE_DAY] > 0) {
-    name = Nav_Level.templates[NAV_TEMPLATE_DAY][Pop_RandomIndex(Nav_Level.templateCounts[NAV_TEMPLATE_DAY])];
-  }
-  if (!name) return;
-  GameObject* o = Pop_LoadTemplate(name);
+  GameObject* o = Pop_LoadRandom(Pop_NightList(Obj_Player->person.clock) ? NAV_TEMPLATE_NIGHT : NAV_TEMPLATE_DAY);
   if (!o) return;
   Pop_Place(o, position, target);
   o->person.speedFrame *= 0.75f + 0.5f * Math_RandNext();
@@ -448,9 +446,7 @@ void Pop_SpawnCivilian(const vec3* position, const vec3* target) {
 
 void Pop_SpawnCar(const vec3* position, const vec3* target) {
   if (!Obj_Player || !position || !target) return;
-  int count = Nav_Level.templateCounts[NAV_TEMPLATE_CARS];
-  if (count <= 0) return;
-  GameObject* o = Pop_LoadTemplate(Nav_Level.templates[NAV_TEMPLATE_CARS][Pop_RandomIndex(count)]);
+  GameObject* o = Pop_LoadRandom(NAV_TEMPLATE_CARS);
   if (!o) return;
   Pop_Place(o, position, target);
   o->bot.carArea = -1;

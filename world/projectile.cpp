@@ -34,17 +34,16 @@ float Dot(const vec3& a, const vec3& b) { return a.x * b.x + a.y * b.y + a.z * b
 
 vec3& Velocity(GameObject* o) { return *reinterpret_cast<vec3*>(o->person.velocity); }
 
-// Switches the object off and queues it; its flight sound ends with it.
-void Shot_Remove(GameObject* o) {
-  if (o->prop.soundHandle) Sound_Stop(o->prop.soundHandle);
-  o->prop.soundHandle = 0;
-  o->person.state = 0;
-  Obj_RequestDelete(o);
-}
-
 void Shot_StopSound(GameObject* o) {
   if (o->prop.soundHandle) Sound_Stop(o->prop.soundHandle);
   o->prop.soundHandle = 0;
+}
+
+// Switches the object off and queues it; its flight sound ends with it.
+void Shot_Remove(GameObject* o) {
+  Shot_StopSound(o);
+  o->person.state = 0;
+  Obj_RequestDelete(o);
 }
 
 // One effect record with the common fields; null when the pool is empty.

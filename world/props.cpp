@@ -38,6 +38,14 @@ void Ctf_Reset() {
   for (TeamFlag& f : NET_Flags) f = TeamFlag{};
 }
 
+// The pose at the place given, unscaled and without offset.
+static void Prop_PoseAt(PropState& p, const vec3& origin, const vec3& angles) {
+  p.poseOrigin = origin;
+  p.poseAngles = angles;
+  p.poseScale = vec3{1, 1, 1};
+  p.poseOffset = vec3{0, 0, 0};
+}
+
 // The models of the three names (none for an empty name) and, for a new record (its scale still
 // zero), the pose block at the object; a record read from a saved game keeps its pose.
 void Prop_InitModels(GameObject* o) {
@@ -46,18 +54,11 @@ void Prop_InitModels(GameObject* o) {
   o->clipModel = p.clipName[0] ? Model_Get(p.clipName) : nullptr;
   o->clipModel2 = p.clip2Name[0] ? Model_Get(p.clip2Name) : nullptr;
   if (p.poseScale.x != 0 || p.poseScale.y != 0 || p.poseScale.z != 0) return;
-  p.poseOrigin = o->origin;
-  p.poseAngles = o->angles;
-  p.poseScale = vec3{1, 1, 1};
-  p.poseOffset = vec3{0, 0, 0};
+  Prop_PoseAt(p, o->origin, o->angles);
 }
 
 void Prop_Animate(GameObject* o) {
-  if (!(o->flags & OBJ_ACTIVE)) return;
-  o->prop.poseOrigin = o->origin;
-  o->prop.poseAngles = o->angles;
-  o->prop.poseScale = vec3{1, 1, 1};
-  o->prop.poseOffset = vec3{0, 0, 0};
+  if (o->flags & OBJ_ACTIVE) Prop_PoseAt(o->prop, o->origin, o->angles);
 }
 
 // One record for the draws and traces of props (the model reads it during the call only).
@@ -281,10 +282,7 @@ void AnimObj_Animate(GameObject* o) {
     phase = p.phase + float(Game_Step) / duration;
   p.phase = phase - std::floor(phase);
   if (!(p.phase >= 0 && p.phase < 1)) p.phase = 0;
-  p.poseOrigin = o->origin;
-  p.poseAngles = o->angles;
-  p.poseScale = vec3{1, 1, 1};
-  p.poseOffset = vec3{0, 0, 0};
+  Prop_PoseAt(p, o->origin, o->angles);
   if (o->skeleton && o->pose && p.anims[0][0]) {
     Animation* anim = Anim_Get(p.anims[0]);
     if (anim) Anim_EvalPose(o->skeleton, anim, p.phase, nullptr, o->pose, 1);

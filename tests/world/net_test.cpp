@@ -232,6 +232,19 @@ TEST_F(NetTest, CaptureTheFlagAndRespawnAtAFreeStart) {
   EXPECT_EQ(SentTo(Addr(2), NETMSG_RESPAWN), 1);
 }
 
+TEST_F(NetTest, AJoinWhoseArenaDoesNotLoadLeavesTheGame) {
+  NET_GameStamp = 6.0f;
+  NET_SendWantConnect(Addr(2));
+  NET_LoadLevel = [](const char*) { return 0; };
+  g_sent.clear();
+  Deliver(NETMSG_ACCEPTCLIENT, Addr(2), [](NetMessage& m) { m.count = 1, m.ids[0] = kSelf; });
+  NET_LoadLevel = Level_Load;
+  EXPECT_EQ(SentTo(Addr(2), NETMSG_CLIENTQUIT), 1);
+  EXPECT_EQ(NET_GameRunning, 0);
+  EXPECT_EQ(Game_NetMode, 0);
+  EXPECT_EQ(NET_GameStamp, 0.0f);
+}
+
 TEST_F(NetTest, ClientTakesServerMessagesOnlyFromItsServer) {
   NET_GameStamp = 6.0f;  // the picked row's
   Game_LocalTeam = 1;

@@ -31,15 +31,6 @@ uint32_t CheckWord(const uint8_t* bytes, size_t size) {
   return h;
 }
 
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; i++) out.push_back(uint8_t(v >> (8 * i)));
-}
-void PutF32(std::vector<uint8_t>& out, float f) {
-  uint32_t u;
-  std::memcpy(&u, &f, 4);
-  PutU32(out, u);
-}
-
 bool HasBot(const GameObject* o) { return o->bot.setUp != 0; }
 
 }  // namespace
@@ -87,32 +78,31 @@ void ai_KillAllEnemies() {
 }
 
 std::vector<uint8_t> ai_BlockBytes() {
-  std::vector<uint8_t> out;
+  ByteWriter w;
   uint32_t count = 0;
   for (GameObject* o = Obj_ListHead; o; o = o->next) count += HasBot(o);
-  PutU32(out, kBlockMark);
-  PutU32(out, kBlockVersion);
-  PutU32(out, uint32_t(g_ai.dmRespawns));
-  PutU32(out, count);
+  w.U32(kBlockMark);
+  w.U32(kBlockVersion);
+  w.I32(g_ai.dmRespawns);
+  w.U32(count);
   for (GameObject* o = Obj_ListHead; o; o = o->next) {
     if (!HasBot(o)) continue;
     const BotState& b = o->bot;
-    PutU32(out, o->id);
-    PutU32(out, uint32_t(b.engaged));
-    PutU32(out, b.acfFlags);
+    w.U32(o->id);
+    w.I32(b.engaged);
+    w.U32(b.acfFlags);
     for (const vec3& g : b.goals) {
-      PutF32(out, g.x);
-      PutF32(out, g.y);
-      PutF32(out, g.z);
+      w.F32(g.x);
+      w.F32(g.y);
+      w.F32(g.z);
     }
-    PutU32(out, uint32_t(b.civilianArea));
-    PutU32(out, uint32_t(b.carArea));
-    char script[kBotScriptSize] = {};
-    std::snprintf(script, sizeof script, "%s", b.script);
-    out.insert(out.end(), script, script + sizeof script);
+    w.I32(b.civilianArea);
+    w.I32(b.carArea);
+    w.Text(b.script, kBotScriptSize - 1);
+    w.Zeros(1);
   }
-  PutU32(out, CheckWord(out.data(), out.size()));
-  return out;
+  w.U32(CheckWord(reinterpret_cast<const uint8_t*>(w.bytes.data()), w.bytes.size()));
+  return std::vector<uint8_t>(w.bytes.begin(), w.bytes.end());
 }
 
 namespace {

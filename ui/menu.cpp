@@ -145,30 +145,29 @@ void OpenListed(UiSystem* ui, int (*open)(const char*)) {
 void LoadListed(UiSystem* ui) { OpenListed(ui, Save_LoadSlot); }
 void PlayListed(UiSystem* ui) { OpenListed(ui, Demo_StartPlayback); }
 
-// The first "<prefix>NN" not among the listed names.
-void FreeName(const char* prefix, char* out, size_t size) {
+// Closes the menu and writes the game under the first "<prefix>NN" that neither the list nor the
+// disk has (the list holds only kListRows names: the disk keeps a folder with more from being
+// overwritten). With every number taken nothing is written.
+void WriteUnderFreeName(UiSystem* ui, void (*list)(), const char* folder, const char* prefix, const char* extension,
+                        int (*write)(const char*)) {
+  list();
+  CloseMenu(ui);
+  char name[32], path[64], disk[512];
   for (int n = 1; n < 1000; n++) {
-    std::snprintf(out, size, "%s%02d", prefix, n);
+    std::snprintf(name, sizeof name, "%s%02d", prefix, n);
     bool used = false;
-    for (int i = 0; i < g_listCount && !used; i++) used = strcasecmp(g_list[i], out) == 0;
-    if (!used) return;
+    for (int i = 0; i < g_listCount && !used; i++) used = strcasecmp(g_list[i], name) == 0;
+    std::snprintf(path, sizeof path, "%s%s%s", folder, name, extension);
+    if (!used && !File_ResolveDiskPath(path, disk, sizeof disk)) {
+      write(name);
+      return;
+    }
   }
+  Log_Printf("Menu: every name from %s01 to %s999 is taken; nothing written\n", prefix, prefix);
 }
 
-void SaveGame(UiSystem* ui) {
-  char name[32];
-  ListSaves();
-  FreeName("game", name, sizeof name);
-  CloseMenu(ui);
-  Save(name);
-}
-void RecordDemo(UiSystem* ui) {
-  char name[32];
-  ListDemos();
-  FreeName("demo", name, sizeof name);
-  CloseMenu(ui);
-  StartDemo(name);
-}
+void SaveGame(UiSystem* ui) { WriteUnderFreeName(ui, ListSaves, "save\\", "game", ".sav", Save); }
+void RecordDemo(UiSystem* ui) { WriteUnderFreeName(ui, ListDemos, "demo\\", "demo", ".dem", StartDemo); }
 void StopRecording(UiSystem* ui) {
   StartRecord();
   CloseMenu(ui);

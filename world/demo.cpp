@@ -30,12 +30,12 @@ char g_playName[kDemoNameSize];
 char g_nextName[kDemoNameSize];
 
 void PutFrame(uint8_t* out, const DemoFrame& f) {
-  uint32_t w[4];
-  std::memcpy(&w[0], &f.step, 4);
-  std::memcpy(&w[1], &f.turn, 4);
-  std::memcpy(&w[2], &f.pitch, 4);
-  w[3] = f.command;
-  for (int i = 0; i < 16; i++) out[i] = uint8_t(w[i / 4] >> (8 * (i % 4)));
+  ByteWriter w;
+  w.F32(f.step);
+  w.F32(f.turn);
+  w.F32(f.pitch);
+  w.U32(f.command);
+  std::memcpy(out, w.bytes.data(), 16);
 }
 
 void ClosePlayback() {

@@ -51,32 +51,21 @@ struct SaveTables {
   CarPosRecord* cars;
 };
 
-// Header bytes out: each field at its place, texts cut to their slot with zeros behind.
+// Header bytes out: each field in turn, texts cut to their slot less one with zeros behind.
 struct HeaderOut {
-  uint8_t* p;
-  void U32(const uint32_t& v) {
-    for (int i = 0; i < 4; i++) *p++ = uint8_t(v >> (8 * i));
-  }
-  void I32(const int32_t& v) { U32(uint32_t(v)); }
-  void F32(const float& f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    U32(u);
-  }
+  ByteWriter w;
+  void U32(const uint32_t& v) { w.U32(v); }
+  void I32(const int32_t& v) { w.I32(v); }
+  void F32(const float& f) { w.F32(f); }
   void U16(const uint16_t& v) {
-    *p++ = uint8_t(v);
-    *p++ = uint8_t(v >> 8);
+    const uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
+    w.Put(b, 2);
   }
   void Text(const char* s, size_t n) {
-    size_t len = strnlen(s, n - 1);
-    std::memcpy(p, s, len);
-    std::memset(p + len, 0, n - len);
-    p += n;
+    w.Text(s, n - 1);
+    w.Zeros(1);
   }
-  void Bytes(const uint8_t* b, size_t n) {
-    std::memcpy(p, b, n);
-    p += n;
-  }
+  void Bytes(const uint8_t* b, size_t n) { w.Put(b, n); }
 };
 
 // Header bytes in: the first unterminated text is remembered as the fault.
@@ -226,32 +215,32 @@ bool LevelNameAllowed(const char* name) {
   return !std::strpbrk(name, "\\/:") && !std::strstr(name, "..");
 }
 
-uint32_t Get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t Get32(const uint8_t* p) { return ByteReader(p, 4).U32(); }
 
 // Reads and checks everything of a single-player snapshot; logs the fault and returns 0 when
 // something is wrong. Nothing of the game is touched.
-int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, Snapshot& s) {
+int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, const char* caller, Snapshot& s) {
   const uint8_t* end = bytes + size;
   if (s.h.emitterCount > uint32_t(kSoundEmitters)) {
-    Log_Printf("Load:%u sound emitters, more than %i.\n", s.h.emitterCount, kSoundEmitters);
+    Log_Printf("%s:%u sound emitters, more than %i.\n", caller, s.h.emitterCount, kSoundEmitters);
     return 0;
   }
   if (s.h.personageCount > uint32_t(kPersonages)) {
-    Log_Printf("Load:%u personages, more than %i.\n", s.h.personageCount, kPersonages);
+    Log_Printf("%s:%u personages, more than %i.\n", caller, s.h.personageCount, kPersonages);
     return 0;
   }
   if (s.h.hero < 0 || s.h.hero > 1) {
-    Log_Printf("Load:no hero %i.\n", s.h.hero);
+    Log_Printf("%s:no hero %i.\n", caller, s.h.hero);
     return 0;
   }
   if (!LevelNameAllowed(s.h.level)) {
-    Log_Printf("Load:level name \"%s\" is not a plain name.\n", s.h.level);
+    Log_Printf("%s:level name \"%s\" is not a plain name.\n", caller, s.h.level);
     return 0;
   }
   uint64_t left = size - kSaveHeaderSize;
   uint64_t fixed = uint64_t(s.h.emitterCount) * kSaveEmitterSize + uint64_t(s.h.personageCount) * kPersonageImageSize;
   if (fixed > left || uint64_t(s.h.objectCount) > (left - fixed) / kObjectImageSize) {
-    Log_Printf("Load:the file is shorter than its %u emitters, %u personages and %u objects.\n", s.h.emitterCount,
+    Log_Printf("%s:the file is shorter than its %u emitters, %u personages and %u objects.\n", caller, s.h.emitterCount,
                s.h.personageCount, s.h.objectCount);
     return 0;
   }
@@ -262,14 +251,14 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, Snapshot&
   for (uint32_t i = 0; i < s.h.emitterCount; i++) {
     const uint8_t* e = s.emitters + size_t(i) * kSaveEmitterSize;
     if (!std::memchr(e, 0, 64) || !std::memchr(e + 84, 0, 64)) {
-      Log_Printf("Load:sound emitter %u has an unterminated name.\n", i);
+      Log_Printf("%s:sound emitter %u has an unterminated name.\n", caller, i);
       return 0;
     }
   }
   for (uint32_t i = 0; i < s.h.personageCount; i++) {
     const uint8_t* p = s.personages + size_t(i) * kPersonageImageSize + 16;
     if (!TextsTerminated(p, kPersonBlockOffset, kPersonBlockOffset + kPersonBlockSize, kPersonBlockOffset)) {
-      Log_Printf("Load:personage %u has an unterminated text.\n", i);
+      Log_Printf("%s:personage %u has an unterminated text.\n", caller, i);
       return 0;
     }
   }
@@ -280,15 +269,15 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, Snapshot&
     uint32_t id = Get32(o + 5960);
     int32_t classNum = int32_t(Get32(o + 5964));
     if (classNum < MACHINEPLAYER || classNum > NPC) {
-      Log_Printf("Load:object %u has class %i.\n", i, classNum);
+      Log_Printf("%s:object %u has class %i.\n", caller, i, classNum);
       return 0;
     }
     if (id == 0) {
-      Log_Printf("Load:object %u has id 0.\n", i);
+      Log_Printf("%s:object %u has id 0.\n", caller, i);
       return 0;
     }
     if (!TextsTerminated(o, 0, kObjectImageSize, 0)) {
-      Log_Printf("Load:object %u has an unterminated text.\n", i);
+      Log_Printf("%s:object %u has an unterminated text.\n", caller, i);
       return 0;
     }
     if (id == s.h.playerId && classNum == MACHINEPLAYER) playerFound = true;
@@ -297,17 +286,17 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, Snapshot&
   std::vector<uint32_t> sorted = ids;
   std::sort(sorted.begin(), sorted.end());
   if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
-    Log_Printf("Load:two objects share an id.\n");
+    Log_Printf("%s:two objects share an id.\n", caller);
     return 0;
   }
   if (!playerFound) {
-    Log_Printf("Load:no player object %u.\n", s.h.playerId);
+    Log_Printf("%s:no player object %u.\n", caller, s.h.playerId);
     return 0;
   }
   size_t aiLeft = size_t(end - s.ai);
   s.aiSize = use == SNAPSHOT_LOAD ? aiLeft : ai_BlockLength(s.ai, aiLeft);
   if (!s.aiSize || !ai_CheckBlock(s.ai, s.aiSize, ids.data(), ids.size())) {
-    Log_Printf("Load:the AI block is damaged.\n");
+    Log_Printf("%s:the AI block is damaged.\n", caller);
     return 0;
   }
   s.length = size_t(s.ai - bytes) + s.aiSize;
@@ -342,9 +331,9 @@ bool Snapshot_Write(Put put) {
   h.personageCount = uint32_t(std::clamp(Game_PersonageCount, 0, kPersonages));
   h.emitterCount = uint32_t(std::clamp(Level_EmitterCount, 0, kSoundEmitters));
   h.hero = Game_HeroChoice;
-  std::vector<uint8_t> out(kSaveHeaderSize);
-  HeaderOut w{out.data()};
+  HeaderOut w;
   Header_Visit(w, h, Que_State, SaveTables{Level_SkyName, Game_Places, Game_CarPositions});
+  std::vector<uint8_t> out(w.w.bytes.begin(), w.w.bytes.end());
   if (h.mode == 1) NET_WriteFrags(out);
   if (h.mode != 0) return put(out.data(), out.size());
   size_t at = out.size();
@@ -462,52 +451,52 @@ int Load(FileHandle* file) {
   return Save_ApplySnapshot(bytes.data(), bytes.size(), SNAPSHOT_LOAD, "Load") != 0;
 }
 
-size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, const char*) {
+size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, const char* caller) {
   const bool running = Game_Running != 0;  // as the load begins: the geometry starts a game
   if (!bytes || size < kSaveHeaderSize) {
-    Log_Printf("Load:the file is shorter than its header (%zu bytes).\n", size);
+    Log_Printf("%s:the file is shorter than its header (%zu bytes).\n", caller, size);
     return 0;
   }
   if (Get32(bytes) != kSaveId) {
-    Log_Printf("Load:wrong id.\n");
+    Log_Printf("%s:wrong id.\n", caller);
     return 0;
   }
   if (Get32(bytes + 4) != kSaveVersion) {
-    Log_Printf("Load:wrong version.\n");
+    Log_Printf("%s:wrong version.\n", caller);
     return 0;
   }
   Snapshot s;
   ReadHeader(bytes, s);
   if (s.badText) {
-    Log_Printf("Load:the header has an unterminated text.\n");
+    Log_Printf("%s:the header has an unterminated text.\n", caller);
     return 0;
   }
   if (s.h.mode == 1 || s.h.mode == 2) {
     if (use == SNAPSHOT_PLAYBACK) {
-      Log_Printf("Load:a network game's snapshot cannot be played back.\n");
+      Log_Printf("%s:a network game's snapshot cannot be played back.\n", caller);
       return 0;
     }
     if (s.h.mode == 2) {
-      Log_Printf("Load:a client's save holds no game; nothing changed.\n");
+      Log_Printf("%s:a client's save holds no game; nothing changed.\n", caller);
       return 0;
     }
     if (Game_NetMode != 1 || !running || strcasecmp(s.h.level, Level_Name) != 0) {
-      Log_Printf("Load:a server's save of another game; nothing changed.\n");
+      Log_Printf("%s:a server's save of another game; nothing changed.\n", caller);
       return 0;
     }
     return NET_ReadFrags(bytes + kSaveHeaderSize, size - kSaveHeaderSize) ? size : 0;
   }
   if (s.h.mode != 0) {
-    Log_Printf("Load:unknown game mode %i.\n", s.h.mode);
+    Log_Printf("%s:unknown game mode %i.\n", caller, s.h.mode);
     return 0;
   }
-  if (!Snapshot_Check(bytes, size, use, s)) return 0;
+  if (!Snapshot_Check(bytes, size, use, caller, s)) return 0;
 
   // Checked whole: from here the running level is replaced.
   if (use == SNAPSHOT_PLAYBACK && running && strcasecmp(s.h.level, Level_Name) == 0) {
     Obj_ClearAll();
   } else if (!Level_LoadGeometry(s.h.level)) {
-    Log_Printf("Load:level \"%s\" refused.\n", s.h.level);
+    Log_Printf("%s:level \"%s\" refused.\n", caller, s.h.level);
     return 0;
   }
   UI_ClearMenuStack(UI_System);
@@ -542,7 +531,7 @@ size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, co
   for (uint32_t i = 0; i < s.h.objectCount; i++) {
     GameObject* o = Obj_Alloc();
     if (!o) {
-      Log_Printf("Load:no memory for object %u of %u; the level is released.\n", i, s.h.objectCount);
+      Log_Printf("%s:no memory for object %u of %u; the level is released.\n", caller, i, s.h.objectCount);
       Level_Free();
       return 0;
     }
@@ -555,7 +544,7 @@ size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, co
   Obj_SetLastId(std::max(s.h.nextId, largest));
   Obj_Player = s.h.playerId ? Obj_FindById(s.h.playerId) : nullptr;
   if (!ai_ApplyBlock(s.ai, s.aiSize)) {
-    Log_Printf("Load:the AI block does not fit the level; the level is released.\n");
+    Log_Printf("%s:the AI block does not fit the level; the level is released.\n", caller);
     Level_Free();
     return 0;
   }

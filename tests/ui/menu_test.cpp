@@ -108,6 +108,20 @@ TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuWhoseEndGameReturnsToTheFrontEnd)
   EXPECT_EQ(UI_MenuDepth(UI_System), 1);
 }
 
+// The load screen lists at most 64 names: a fuller folder must not lose the ones it leaves out.
+TEST_F(MenuTest, SavingFromTheMenuOverwritesNoFileOfAFullFolder) {
+  tw_test::TempDir dir;
+  for (int n = 1; n <= 70; n++) tw_test::WriteFile("save/game" + std::to_string(n + 100).substr(1) + ".sav", "kept");
+  Level_Load("street");
+  GameObject* player = Obj_Alloc();
+  player->classNum = MACHINEPLAYER;
+  Load_ObjectX(player);
+  Obj_Player = player;
+  Press({KEY_ESCAPE, KEY_DOWN, KEY_ENTER});  // Save game
+  for (int n = 1; n <= 70; n++) EXPECT_EQ(tw_test::ReadFile("save/game" + std::to_string(n + 100).substr(1) + ".sav"), "kept") << n;
+  EXPECT_TRUE(tw_test::FileExists("save/game71.sav"));
+}
+
 TEST_F(MenuTest, TheInGameMenuSavesAndRecordsAndTheFrontEndLoadsAndPlaysThem) {
   tw_test::TempDir dir;
   Level_Load("street");

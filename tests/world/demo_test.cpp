@@ -167,7 +167,7 @@ TEST_F(DemoTest, DamagedDemosEndOrAreRefused) {
     EXPECT_EQ(Demo_StartPlayback(name), 0) << name;
     EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, 0u) << name;
   }
-  EXPECT_NE(Log().find("Load:a network game's snapshot"), std::string::npos);
+  EXPECT_NE(Log().find("StartDemo:a network game's snapshot"), std::string::npos);
   // A chaining record whose name is not plain does not start anything.
   std::vector<uint8_t> chain = good;
   std::memcpy(&chain[chain.size() - 272], "..\\x", 5);

@@ -1,4 +1,5 @@
 // ".may" levels: drawing (OpenGL texture combiners, Direct3D 8 texture stages).
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <strings.h>
@@ -318,8 +319,10 @@ void DrawShaderGl(Frame& f, int index) {
   bool pushed[kMaxUnits] = {};
   bool reflection = false;
   f.lightmapUnit = -1;
+  int layerTop = -1;  // the highest unit a layer took
   if (sh.layerCount >= 1) {
     int top = sh.layerCount - 1 < kMaxUnits - 1 ? sh.layerCount - 1 : kMaxUnits - 1;
+    layerTop = std::min(top, f.units - 1);
     for (int k = top; k >= 0; k--) {
       if (k >= f.units) continue;
       const MaylSlot& slot = sh.slots[k];
@@ -438,8 +441,13 @@ void DrawShaderGl(Frame& f, int index) {
   }
   if (pass != 1) {
     Material_Bind(1, 0, time, 2);
-    if (f.lightmapUnit > 1) UnitModulate(f.lightmapUnit, false);
     if (f.lightmapUnit == 1) SetLightmapScale(1, 1.0f);
+  }
+  // Units 2 and up that this shader's layers or lightmap took go back to plain and off, so the
+  // next shader does not combine with them.
+  for (int k = std::max(layerTop, f.lightmapUnit); k >= 2; k--) {
+    Material_Bind(k, 0, time, 2);
+    UnitModulate(k, false);
   }
   for (int k = kMaxUnits - 1; k >= 0; k--)
     if (pushed[k]) PopTextureMatrix(k);

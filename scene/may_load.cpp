@@ -44,7 +44,7 @@ bool ReadShader(ByteReader* r, MaylShader* s, const char* file) {
   r->I32();  // run-time blend
   s->firstSet = r->I32();
   s->setCount = r->I32();
-  if (!named) return Refuse(file, "shader name not ended within its field");
+  if (!named) s->layerCount = 0;  // a name that fills its field: drawn as a standard shader
   if (!good) return Refuse(file, "texture slot name not ended or stretch not finite");
   if (s->layerCount < 0 || s->layerCount > kMayMaxLayers) return Refuse(file, "layer count outside 0..7");
   return true;
@@ -227,20 +227,23 @@ void ComputeBounds(MaylLevel* l) {
     GrowBox(l->objects[l->sets[i].object].bounds, l->sets[i].bounds);
     GrowBox(l->bounds, l->sets[i].bounds);
   }
-  // Key bounds: the moving geometry under each key of its object.
-  for (int i = 0; i < l->setCount; i++) {
-    const MaylSet& s = l->sets[i];
-    if (!s.moving) continue;
-    const MaylObject& o = l->objects[s.object];
+  // Key bounds: what an object covers under each of its keys, its moving sets moved by the key
+  // and its sets at rest where they stand, so an object whose keys move none of its sets is
+  // still tested against its own geometry.
+  for (int i = 0; i < l->objectCount; i++) {
+    const MaylObject& o = l->objects[i];
     for (int k = 0; k < o.keyCount; k++) ResetBox(l->keys[o.firstKey + k].bounds, 1e7f);
   }
   for (int i = 0; i < l->setCount; i++) {
     const MaylSet& s = l->sets[i];
-    if (!s.moving) continue;
     const MaylObject& o = l->objects[s.object];
     const MaylSurface& surf = l->surfaces[s.surface];
     for (int k = 0; k < o.keyCount; k++) {
       MaylKey* key = &l->keys[o.firstKey + k];
+      if (!s.moving) {
+        GrowBox(key->bounds, s.bounds);
+        continue;
+      }
       for (int n = 0; n < s.indexCount; n++) {
         float p[3];
         Model_KeyTransform(key, surf.vertices[surf.indices[s.firstIndex + n]].pos, p);

@@ -278,6 +278,17 @@ TEST_F(SceneDrawGl, ObjectsOutsideTheViewAreSkipped) {
   view = Frame({0, 0, 0}, 3);
   mayb_Draw(level, params_, &view);
   EXPECT_EQ(static_cast<MaylLevel*>(level->data)->objects[0].visible, 0);
+  // A wall with three keys that move none of its sets, seen with the level origin behind the eye.
+  MayToolLevel keyed = Wall(Shader("plaster"));
+  keyed.objects[0].keyCount = 3;
+  keyed.objects[0].end = 2;
+  keyed.keys.resize(3);
+  ModelObject* still = LoadLevel("keyed", keyed);
+  ASSERT_NE(still, nullptr);
+  view = Frame({0, 50, 0});
+  view.time = 0.5;
+  mayb_Draw(still, params_, &view);
+  EXPECT_EQ(view.statDrawCalls, 1);
   // The per-pixel lighting mode hides the level.
   Var_SetValue(&render_bump_shadows, 1);
   view = Frame();
@@ -306,6 +317,30 @@ TEST_F(SceneDrawGl, LayersReflectionAndAlphaPass) {
   ViewParams v = Frame();
   mayb_Draw(a, params_, &v);
   ExpectRgb(Centre(), 128, 0, 128, 4, "layer 1 at opacity 0.5 over layer 0");
+  // Three layers (the third adds red) on the left wall, a plain grey shader after it on the right:
+  // the grey wall takes none of the layers' units.
+  Texture("grey", ImageTool_Solid(8, 8, 128, 128, 128, 255));
+  MayToolShader three = layered;
+  three.layerCount = 3;
+  three.slots[2].name = "red";
+  three.slots[2].combine = 4;
+  MayToolLevel pair;
+  pair.shaders = {three, Shader("plaster", "grey")};
+  pair.objects.push_back({"walls"});
+  for (int side = 0; side < 2; ++side) {
+    std::vector<MayToolVertex> vs;
+    std::vector<uint16_t> ts;
+    float x0 = side ? 0.0f : -100.0f;
+    MayTool_Quad({x0, 100, -100}, {x0 + 100, 100, -100}, {x0 + 100, 100, 100}, {x0, 100, 100}, 1, 1, vs, ts);
+    MayTool_AddTriangles(pair, side, 0, vs, ts);
+  }
+  MayTool_GroupSets(pair);
+  ModelObject* walls = LoadLevel("pair", pair);
+  ASSERT_NE(walls, nullptr);
+  v = Frame();
+  mayb_Draw(walls, params_, &v);
+  ExpectRgb(Pixel(Render_ScreenWidth / 4, Render_ScreenHeight / 2), 255, 0, 128, 4, "three layers");
+  ExpectRgb(Pixel(Render_ScreenWidth * 3 / 4, Render_ScreenHeight / 2), 128, 128, 128, 3, "the grey wall after them");
   v = Frame();
   mayb_Draw(b, params_, &v);
   Rgb r = Centre();

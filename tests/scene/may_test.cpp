@@ -56,6 +56,16 @@ TEST_F(MayFiles, RoundTripAndDerivedValues) {
   EXPECT_FLOAT_EQ(l->keys[2].bounds[3], 24.0f);
   EXPECT_FLOAT_EQ(l->keys[0].bounds[5], 30.0f);
   mayb_FreeLevel(l);
+  // A shader name that fills its 56 bytes loads as a standard shader, with one error line.
+  MayToolLevel full = MayTool_SampleLevel();
+  full.shaders[2].name = std::string(56, 'n');
+  auto bytes = MayTool_Write(full);
+  l = mayb_LoadBytes(bytes.data(), bytes.size(), "full", 0);
+  ASSERT_NE(l, nullptr);
+  EXPECT_EQ(l->shaders[2].layerCount, 0);
+  EXPECT_EQ(std::strlen(l->shaders[2].name), 56u);
+  EXPECT_NE(Log().find("!!!!!!!!!!!!!!!!!!!!!!! error [" + full.shaders[2].name + "]"), std::string::npos);
+  mayb_FreeLevel(l);
 }
 
 TEST_F(MayFiles, QueryAnswersTrimmedNamesOnly) {
@@ -105,7 +115,6 @@ TEST_F(MayFiles, HostileFilesAreRefusedWithTheirFault) {
       {"surface count beyond the file", [](MayToolLevel& l) { l.surfaceCount = 1 << 30; }},
       {"set count beyond the file", [](MayToolLevel& l) { l.setCount = 1000; }},
       {"header name not ended", [](MayToolLevel& l) { l.folder = std::string(32, 'f'); }},
-      {"shader name not ended", [](MayToolLevel& l) { l.shaders[1].name = std::string(56, 'n'); }},
       {"texture slot name not ended", [](MayToolLevel& l) { l.shaders[0].slots[3].name = std::string(40, 't'); }},
       {"layer count outside 0..7", [](MayToolLevel& l) { l.shaders[2].layerCount = 8; }},
       {"layer count outside 0..7", [](MayToolLevel& l) { l.shaders[2].layerCount = -1; }},

@@ -46,9 +46,9 @@ struct BuShader {
 struct BuBone {
   char name[64];      // compared exactly with the skeleton's bone names, at most 64 bytes
   int32_t skelBone;   // -2 not yet bound, -1 no such bone
-  float rotation[9];  // current, set at each draw
+  float rotation[9];  // current, set at each draw: bind x the posed bone (row vectors)
   float position[3];
-  float bindRotation[9];
+  float bindRotation[9];  // bind: from the model's bind-pose space into the bone's own
   float bindPosition[3];
 };
 
@@ -157,9 +157,11 @@ struct BuModel {
   uint32_t atiVertexBuffer;  // ATI object buffers, 0 = none
   uint32_t atiVolumeBuffer;
   uint32_t atiIndexBuffer;
-  struct BuInstanceState* instances;
+  struct BuInstanceState* instances;  // grows as a frame needs more
   int32_t instanceCount;
-  int32_t instanceNext;
+  int32_t instanceCapacity;
+  uint32_t instanceFrame;  // counts the frames of depth passes; states of earlier ones are free
+  float instanceTime;      // the view time of the current one
   uint16_t* volumeList;
 };
 

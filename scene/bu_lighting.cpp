@@ -224,20 +224,10 @@ int bu_BoneRows(const BuModel* model, const BuObject& obj, float rows[][4]) {
   int n = 0;
   for (int k = 0; k < obj.boneCount && k < kBuMaxObjectBones; ++k) {
     const BuBone& b = h->bones[obj.bones[k]];
-    // The transform from the bind-pose model space to the posed one: inverse bind
-    // ((p - bindPosition) x bindRotation^T), then the current transform.
-    mat3 bind, inv, cur, m;
-    std::memcpy(bind.m, b.bindRotation, sizeof bind.m);
-    std::memcpy(cur.m, b.rotation, sizeof cur.m);
-    vec3 bindPos{b.bindPosition[0], b.bindPosition[1], b.bindPosition[2]};
-    vec3 curPos{b.position[0], b.position[1], b.position[2]};
-    vec3 invOrigin, t;
-    Mat_InvertTransform(&bind, &bindPos, &inv, &invOrigin);
-    Mat_Multiply(&inv, &cur, &m);
-    Vec_Transform(&invOrigin, &cur, &curPos, &t);
-    const float tv[3] = {t.x, t.y, t.z};
+    // Row c: column c of the current rotation and component c of the current position.
     for (int c = 0; c < 3; ++c, ++n) {
-      rows[n][0] = m.m[0][c], rows[n][1] = m.m[1][c], rows[n][2] = m.m[2][c], rows[n][3] = tv[c];
+      rows[n][0] = b.rotation[c], rows[n][1] = b.rotation[3 + c], rows[n][2] = b.rotation[6 + c];
+      rows[n][3] = b.position[c];
     }
   }
   return n;
@@ -337,30 +327,49 @@ void bu_FreeLightingResources(BuModel* model) {
     Global_Free(model->instances);
   }
   model->instances = nullptr;
-  model->instanceCount = model->instanceNext = 0;
+  model->instanceCount = model->instanceCapacity = 0;
   if (model->volumeList) Global_Free(model->volumeList);
   model->volumeList = nullptr;
 }
 
-BuInstanceState* bu_InstanceState(BuModel* model, const ModelDrawParams* params) {
-  if (!model || !params || !model->header) return nullptr;
+BuInstanceState* bu_FindInstanceState(const BuModel* model, const ModelDrawParams* params) {
+  if (!model || !params) return nullptr;
   for (int i = 0; i < model->instanceCount; ++i)
     if (model->instances[i].params == params) return &model->instances[i];
-  if (!model->instances) {
-    model->instances = static_cast<BuInstanceState*>(
-        Global_MallocZero(sizeof(BuInstanceState) * kBuMaxInstanceStates, "BUINST"));
-    if (!model->instances) return nullptr;
+  return nullptr;
+}
+
+BuInstanceState* bu_InstanceState(BuModel* model, const ModelDrawParams* params, const ViewParams* view) {
+  if (!model || !params || !model->header) return nullptr;
+  BuInstanceState* s = bu_FindInstanceState(model, params);
+  if (view && (view->time != model->instanceTime || (s && s->frame == model->instanceFrame))) {
+    ++model->instanceFrame;
+    model->instanceTime = view->time;
   }
-  BuInstanceState* s;
-  if (model->instanceCount < kBuMaxInstanceStates) {
+  if (s) {
+    s->frame = model->instanceFrame;
+    return s;
+  }
+  for (int i = 0; i < model->instanceCount && !s; ++i)
+    if (model->instances[i].frame != model->instanceFrame) s = &model->instances[i];
+  if (!s) {
+    if (model->instanceCount == model->instanceCapacity) {
+      int capacity = std::max(8, 2 * model->instanceCapacity);
+      auto* grown = static_cast<BuInstanceState*>(Global_MallocZero(sizeof(BuInstanceState) * size_t(capacity), "BUINST"));
+      if (!grown) return nullptr;
+      if (model->instances) {
+        std::memcpy(grown, model->instances, sizeof(BuInstanceState) * size_t(model->instanceCount));
+        Global_Free(model->instances);
+      }
+      model->instances = grown;
+      model->instanceCapacity = capacity;
+    }
     s = &model->instances[model->instanceCount++];
-  } else {
-    s = &model->instances[model->instanceNext];
-    model->instanceNext = (model->instanceNext + 1) % kBuMaxInstanceStates;
   }
   uint8_t* facing = s->facing;
   *s = BuInstanceState{};
   s->params = params;
+  s->frame = model->instanceFrame;
   int triangles = model->header->volumeIndexCount / 3;
   s->facing = facing ? facing : triangles > 0 ? static_cast<uint8_t*>(Global_MallocZero(size_t(triangles), "BUVFRO")) : nullptr;
   if (s->facing) std::memset(s->facing, 0, size_t(triangles));
@@ -410,11 +419,45 @@ const float* bu_PosedVolumePoints(const BuModel* model) {
   return h && h->volumeVertices ? h->volumeVertices + 4 * int64_t(h->volumeVertexCount) : nullptr;
 }
 
+namespace {
+
+// Without a volume mesh (dropped at load) the instance's box comes from its drawing vertices,
+// skinned by their influences with the bones' current transforms (a vertex without weights keeps
+// its position).
+void BoxOfDrawingVertices(const BuHeader* h, float box[6]) {
+  for (int o = 0; o < h->objectCount; ++o) {
+    const BuObject& obj = h->objects[o];
+    for (int i = 0; i < obj.vertexCount; ++i) {
+      const BuVertex& v = obj.vertices[i];
+      double s[3] = {0, 0, 0};
+      bool any = false;
+      for (const BuInfluence& in : v.influences) {
+        if (in.weight == 0.0f || in.slot < 0 || in.slot >= obj.boneCount) continue;
+        const BuBone& b = h->bones[obj.bones[in.slot]];
+        for (int c = 0; c < 3; ++c)
+          s[c] += double(in.weight) * (double(v.position[0]) * b.rotation[c] + double(v.position[1]) * b.rotation[3 + c] +
+                                       double(v.position[2]) * b.rotation[6 + c] + b.position[c]);
+        any = true;
+      }
+      for (int c = 0; c < 3; ++c) {
+        float p = any ? float(s[c]) : v.position[c];
+        box[c] = std::fmin(box[c], p);
+        box[c + 3] = std::fmax(box[c + 3], p);
+      }
+    }
+  }
+}
+
+}  // namespace
+
 void bu_PoseVolume(BuModel* model, float box[6]) {
   box[0] = box[1] = box[2] = 1000000.0f;
   box[3] = box[4] = box[5] = -1000000.0f;
   BuHeader* h = model->header;
-  if (!h->volumeVertices || !h->volumeRefBones) return;
+  if (!h->volumeVertices || !h->volumeRefBones) {
+    BoxOfDrawingVertices(h, box);
+    return;
+  }
   float* posed = h->volumeVertices + 4 * int64_t(h->volumeVertexCount);
   int32_t ref = 0;
   for (int v = 0; v < h->volumeVertexCount; ++v) {
@@ -502,7 +545,7 @@ int bu_PrepareDepthPass(BuModel* model, ModelDrawParams* params, ViewParams* vie
 }
 
 void bu_DepthPassR200(BuModel* model, ModelDrawParams* params, ViewParams* view) {
-  BuInstanceState* state = bu_InstanceState(model, params);
+  BuInstanceState* state = bu_InstanceState(model, params, view);
   if (!state) return;
   BuHeader* h = model->header;
   if (!bu_PrepareDepthPass(model, params, view, state)) return;
@@ -536,7 +579,7 @@ void bu_DepthPassR200(BuModel* model, ModelDrawParams* params, ViewParams* view)
 }
 
 void bu_DrawBounds(BuModel* model, ModelDrawParams* params, ViewParams* view) {
-  BuInstanceState* s = bu_InstanceState(model, params);
+  BuInstanceState* s = bu_FindInstanceState(model, params);
   if (!s || !Gl()) return;
   vec3 forward{};
   Mat_AxesFromAngles(&view->angles, &forward, nullptr, nullptr);
@@ -563,6 +606,7 @@ void bu_DrawBounds(BuModel* model, ModelDrawParams* params, ViewParams* view) {
     }
     Render_DrawLine(&v[0], &v[1]);
   }
+  Render_SetLineWidth(1);
   Render_SetDepthTest(1);
   Render_SetDepthWrite(1);
 }
@@ -574,7 +618,7 @@ namespace {
 enum LightMember { kFastest, kFast, kFull, kR300 };
 
 void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLight* light, LightMember member) {
-  BuInstanceState* state = bu_InstanceState(model, params);
+  BuInstanceState* state = bu_FindInstanceState(model, params);
   if (!state || !state->visible || !light || !(light->radius > 0.0f)) return;
   BuHeader* h = model->header;
   bool skinned = Skinned(params);
@@ -731,7 +775,7 @@ namespace {
 // The volume list of each object drawn with wrapping stencil counts: the ARB family's bone rows
 // and separate stencil, or the NV family's bone rows, two-sided stencil and depth clamp.
 void StencilVolume(BuModel* model, ModelDrawParams* params, ViewParams* view, int light, bool nv) {
-  BuInstanceState* state = bu_InstanceState(model, params);
+  BuInstanceState* state = bu_FindInstanceState(model, params);
   Lighting_BeginVolumeStencil();
   int slot = -1;
   for (int i = 0; state && i < state->litCount; ++i)
@@ -870,23 +914,31 @@ void bu_Draw(ModelObject* object, ModelDrawParams* params, ViewParams* view) {
   if (skel && view->pass == 0)
     Skel_BuildMatrices(skel, params->poseA, params->poseB, view->poseBlend, params->boneRotations, params->bonePositions);
   if (skel) bu_BindBones(model, skel);
-  // Current bone transforms: the instance's posed bone, or the bind transform for a bone the
-  // skeleton lacks; a rigid instance leaves the bones at the identity.
+  // Current bone transforms: the bind transform (from the model's space into the bone's) followed
+  // by the instance's posed bone, identity for a bone the skeleton lacks; a rigid instance leaves
+  // every bone at the identity.
   const int boneLimit = skel ? std::min(skel->boneCount, kModelMaxBones) : 0;
   for (int i = 0; i < h->boneCount; ++i) {
     BuBone& b = h->bones[i];
+    mat3 current;
+    vec3 position{0, 0, 0};
     if (!skel) {
-      static const float kIdentity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-      std::memcpy(b.rotation, kIdentity, sizeof b.rotation);
-      std::memset(b.position, 0, sizeof b.position);
-    } else if (b.skelBone >= 0 && b.skelBone < boneLimit) {
-      std::memcpy(b.rotation, params->boneRotations[b.skelBone].m, sizeof b.rotation);
-      const vec3& p = params->bonePositions[b.skelBone];
-      b.position[0] = p.x, b.position[1] = p.y, b.position[2] = p.z;
+      Mat_Identity(&current);
     } else {
-      std::memcpy(b.rotation, b.bindRotation, sizeof b.rotation);
-      std::memcpy(b.position, b.bindPosition, sizeof b.position);
+      mat3 bind, R;
+      vec3 P{0, 0, 0};
+      Mat_Identity(&R);
+      if (b.skelBone >= 0 && b.skelBone < boneLimit) {
+        R = params->boneRotations[b.skelBone];
+        P = params->bonePositions[b.skelBone];
+      }
+      std::memcpy(bind.m, b.bindRotation, sizeof bind.m);
+      const vec3 bindPosition{b.bindPosition[0], b.bindPosition[1], b.bindPosition[2]};
+      Mat_Multiply(&bind, &R, &current);
+      Vec_Transform(&bindPosition, &R, &P, &position);
     }
+    std::memcpy(b.rotation, current.m, sizeof b.rotation);
+    b.position[0] = position.x, b.position[1] = position.y, b.position[2] = position.z;
   }
 
   gl.glMatrixMode(GL_MODELVIEW);

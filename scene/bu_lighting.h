@@ -31,6 +31,7 @@ static_assert(sizeof(BuVolumeVertex) == 48);
 // volume passes of the same frame.
 struct BuInstanceState {
   const ModelDrawParams* params;
+  uint32_t frame;                       // the model's frame of its last depth pass
   float box[6];                         // posed volume points, model space
   int32_t litCount;
   int32_t lit[kInstanceMaxLights];      // indices into the view's light list
@@ -38,16 +39,18 @@ struct BuInstanceState {
   uint8_t* facing;                      // per volume triangle: bit i when it faces away from light i
   int32_t visible;
 };
-constexpr int kBuMaxInstanceStates = 32;
 
 // The lighting path the extension flags and the five "render_bump_*" settings give.
 int bu_ChooseLightingPath();
 void bu_BuildGpuVertices(BuModel* model);
 void bu_BuildGpuVerticesVbo(BuModel* model);
 void bu_FreeLightingResources(BuModel* model);
-// The instance's state (made on first use; the oldest is reused when all are taken); null for a
-// null model or params.
-BuInstanceState* bu_InstanceState(BuModel* model, const ModelDrawParams* params);
+// The instance's state for its depth pass: its own, else one no instance used in this frame, else
+// a new one (the table grows). With a view, a new frame begins when the view's time moves on or an
+// instance comes round again. Null for a null model or params, or when memory runs out.
+BuInstanceState* bu_InstanceState(BuModel* model, const ModelDrawParams* params, const ViewParams* view = nullptr);
+// The state the instance's depth pass left, or null: the light and volume passes only look.
+BuInstanceState* bu_FindInstanceState(const BuModel* model, const ModelDrawParams* params);
 
 void bu_DrawSurfaceARB(BuModel* model, int surface, ModelDrawParams* params, ViewParams* view);
 void bu_DepthPassR200(BuModel* model, ModelDrawParams* params, ViewParams* view);
@@ -60,7 +63,8 @@ void bu_StencilVolumeARB(BuModel* model, ModelDrawParams* params, ViewParams* vi
 
 // Pieces of the depth pass, for the passes of other paths and for tests.
 // Poses the volume points with the bones' current transforms into the model's posed array (a
-// point without bone references keeps its file position) and writes their box.
+// point without bone references keeps its file position) and writes their box; a model without a
+// volume mesh gets the box of its drawing vertices, posed alike.
 void bu_PoseVolume(BuModel* model, float box[6]);
 const float* bu_PosedVolumePoints(const BuModel* model);
 // Appends the instance to the lights whose sphere touches its box (limits of 8 either way).

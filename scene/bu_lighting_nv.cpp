@@ -172,10 +172,11 @@ void SetReflectShaders(bool on) {
 }
 
 void LightPass(BuModel* model, ModelDrawParams* params, ViewParams* view, const ViewLight* light, Kind kind) {
-  BuInstanceState* state = bu_InstanceState(model, params);
-  if (!state || !light) return;
+  if (!model || !model->header || !params || !light) return;
   if (kind != kReflect && !(light->radius > 0.0f)) return;
-  if (kind == kFast && !state->visible) return;
+  // Only the one-pass member skips an instance its depth pass found out of view.
+  const BuInstanceState* state = bu_FindInstanceState(model, params);
+  if (kind == kFast && (!state || !state->visible)) return;
   const PassSpec& spec = kPasses[kind];
   BuHeader* h = model->header;
   Render_SetCull(2);
@@ -273,7 +274,7 @@ void bu_DrawSpecularNV20(BuModel* m, ModelDrawParams* p, ViewParams* v, ViewLigh
 void bu_DrawFastNV20(BuModel* m, ModelDrawParams* p, ViewParams* v, ViewLight* l) { LightPass(m, p, v, l, kFast); }
 
 void bu_DrawDepthNV(BuModel* model, ModelDrawParams* params, ViewParams* view) {
-  BuInstanceState* state = bu_InstanceState(model, params);
+  BuInstanceState* state = bu_InstanceState(model, params, view);
   if (!state || !bu_PrepareDepthPass(model, params, view, state)) return;
   Render_SetBlend(0);
   Render_SetCull(2);
@@ -300,7 +301,7 @@ void bu_DrawDepthNV(BuModel* model, ModelDrawParams* params, ViewParams* view) {
 }
 
 void bu_DrawLightNV30(BuModel* model, ModelDrawParams* params, ViewParams* view, ViewLight* light) {
-  BuInstanceState* state = bu_InstanceState(model, params);
+  BuInstanceState* state = bu_FindInstanceState(model, params);
   if (!state || !state->visible || !light || !(light->radius > 0.0f)) return;
   Render_SetCull(2);
   gl.glDisable(GL_ALPHA_TEST);

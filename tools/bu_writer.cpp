@@ -57,15 +57,8 @@ BuToolVolume BuTool_WeldVolume(const BuToolModel& model) {
       vol.vertices.insert(vol.vertices.end(), {v.position[0], v.position[1], v.position[2], 1.0f});
       for (const auto& in : v.influences) {
         if (in.weight == 0.0f || in.slot < 0 || size_t(in.slot) >= obj.bones.size()) continue;
-        int32_t bone = obj.bones[size_t(in.slot)];
-        const BuToolBone& b = model.bones[size_t(bone)];
-        float d[3] = {v.position[0] - b.bindPosition[0], v.position[1] - b.bindPosition[1],
-                      v.position[2] - b.bindPosition[2]};
-        vol.refs.push_back(bone);
-        for (int row = 0; row < 3; ++row) {
-          const float* r = b.bindRotation + 3 * row;
-          vol.weights.push_back(in.weight * (d[0] * r[0] + d[1] * r[1] + d[2] * r[2]));
-        }
+        vol.refs.push_back(obj.bones[size_t(in.slot)]);
+        for (int c = 0; c < 3; ++c) vol.weights.push_back(in.weight * v.position[c]);
         vol.weights.push_back(in.weight);
       }
       vol.refs.push_back(-1);
@@ -174,14 +167,15 @@ void BuTool_BindToSkeleton(BuToolModel& model, const std::vector<SceneToolBone>&
   for (BuToolBone& b : model.bones)
     for (size_t i = 0; i < skeleton.size(); ++i) {
       if (skeleton[i].name != b.name) continue;
-      mat3 rotation;
-      vec3 position;
+      mat3 rotation, inverse;
+      vec3 position, origin;
       Skel_GetBoneTransform(&skel, bind.data(), bind.data(), 1.0f, int(i), &rotation, &position);
+      Mat_InvertTransform(&rotation, &position, &inverse, &origin);
       for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) b.bindRotation[3 * r + c] = rotation.m[r][c];
-      b.bindPosition[0] = position.x;
-      b.bindPosition[1] = position.y;
-      b.bindPosition[2] = position.z;
+        for (int c = 0; c < 3; ++c) b.bindRotation[3 * r + c] = inverse.m[r][c];
+      b.bindPosition[0] = origin.x;
+      b.bindPosition[1] = origin.y;
+      b.bindPosition[2] = origin.z;
     }
 }
 
@@ -213,7 +207,7 @@ BuToolModel BuTool_Bar(float length, const std::string& textureFolder, const std
   BuToolBone root, tip;
   root.name = "root";
   tip.name = "tip";
-  tip.bindPosition[2] = length / 2;
+  tip.bindPosition[2] = -length / 2;
   m.bones = {root, tip};
   float h = length / 2;
   for (int part = 0; part < 2; ++part) {

@@ -31,7 +31,9 @@ struct BuToolShader {
 
 struct BuToolBone {
   std::string name;
-  float bindRotation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};  // rows, as the skeleton's bind pose
+  // The bind transform as the file holds it: from the model's bind-pose space into the bone's own
+  // (the inverse of the bone's bind pose), rows; a drawn bone is this followed by its pose.
+  float bindRotation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
   float bindPosition[3] = {};
 };
 
@@ -44,7 +46,7 @@ struct BuToolModel {
 
 // The shadow-volume mesh of the file.
 struct BuToolVolume {
-  std::vector<float> weights;     // 4 per reference: {w p, w}, p in the bone's bind space
+  std::vector<float> weights;     // 4 per reference: {w p, w}, p the bind-pose position
   std::vector<int32_t> refs;      // per volume vertex its bones, then -1; one more -1 at the end
   std::vector<uint32_t> indices;  // 3 per triangle of the objects, in their order
   std::vector<float> vertices;    // 4 per vertex: bind-pose position and 1
@@ -61,14 +63,15 @@ std::vector<uint8_t> BuTool_Write(const BuToolModel& model, const BuToolVolume& 
 std::vector<uint8_t> BuTool_Write(const BuToolModel& model);
 
 struct SceneToolBone;
-// Sets each bone's bind transform to the model-space transform of the skeleton bone of the same
-// name in the skeleton's bind pose (as the skeleton writer writes it); other bones keep theirs.
+// Sets each bone's bind transform to the inverse of the model-space transform of the skeleton
+// bone of the same name in the skeleton's bind pose (as the skeleton writer writes it); other
+// bones keep theirs.
 void BuTool_BindToSkeleton(BuToolModel& model, const std::vector<SceneToolBone>& skeleton);
 
 // A rigid cube of side 2 x half centred on the origin: one object, 24 vertices (four per face),
 // 12 triangles, no bones; one shader with the four textures.
 BuToolModel BuTool_Cube(float half, const std::string& textureFolder, const std::string textures[4]);
-// A skinned bar of two bones ("root" at the origin, "tip" at (0, 0, length / 2)) along +Z: the
+// A skinned bar of two bones ("root" at the origin, "tip" bound at (0, 0, length / 2)) along +Z: the
 // lower half a BuVertex object drawn as a strip, the upper half a BuBlendVertex object drawn as a
 // list, sharing the edge at the middle, whose vertices the two bones share.
 BuToolModel BuTool_Bar(float length, const std::string& textureFolder, const std::string textures[4]);

@@ -359,7 +359,7 @@ TEST_F(BuTest, RoundTripOfTheBarKeepsEveryFieldAndLinksTheObjects) {
   ASSERT_EQ(h->boneCount, 2);
   EXPECT_STREQ(h->bones[1].name, "tip");
   EXPECT_EQ(h->bones[1].skelBone, -2);
-  EXPECT_EQ(h->bones[1].bindPosition[2], 1.0f);
+  EXPECT_EQ(h->bones[1].bindPosition[2], -1.0f);  // into the bone's space
   ASSERT_EQ(h->objectCount, 2);
   const BuObject& lower = h->objects[0];
   const BuObject& upper = h->objects[1];
@@ -377,12 +377,12 @@ TEST_F(BuTest, RoundTripOfTheBarKeepsEveryFieldAndLinksTheObjects) {
   EXPECT_EQ(top.position[2], 2.0f);
   EXPECT_EQ(top.influences[1].slot, 1);
   EXPECT_EQ(top.influences[1].weight, 1.0f);
-  // Six welded points; the middle two belong to both bones, weighted {w p, w} in bone space.
+  // Six welded points; the middle two belong to both bones, weighted {w p, w} of the bind-pose point.
   EXPECT_EQ(h->volumeVertexCount, 6);
   EXPECT_EQ(std::vector<int32_t>(h->volumeRefs, h->volumeRefs + h->volumeRefCount),
             (std::vector<int32_t>{0, -1, 0, -1, 0, 1, -1, 0, 1, -1, 1, -1, 1, -1, -1}));
   const float* w = h->volumeWeights + 4 * 5;  // middle left, to the tip
-  EXPECT_EQ((std::vector<float>{w[0], w[1], w[2], w[3]}), (std::vector<float>{-0.25f, 0, 0, 0.5f}));
+  EXPECT_EQ((std::vector<float>{w[0], w[1], w[2], w[3]}), (std::vector<float>{-0.25f, 0, 0.5f, 0.5f}));
   EXPECT_EQ(h->volumeRefBones[5], &h->bones[1]);
   EXPECT_EQ(h->volumeRefBones[6], nullptr);
   EXPECT_EQ(std::vector<uint32_t>(h->volumeIndices, h->volumeIndices + 12),

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -22,6 +23,7 @@
 #include "platform/gl_dispatch.h"
 #include "render/glext.h"
 #include "render/render.h"
+#include "render/texture.h"
 #include "render/vertexarray.h"
 #include "scene/bu_lighting.h"
 #include "scene/du_lighting.h"
@@ -84,9 +86,28 @@ class Lighting : public tw_test::LoggedTest {
     params_.push_back(tw_test::LitScene_NewParams(x, y, z));
     return params_.back();
   }
+  // The model as a registry object whose shaders keep material 1 in their colour slot.
+  ModelObject* Object(BuModel* m) {
+    objects_.push_back(std::make_unique<ModelObject>());
+    ModelObject* o = objects_.back().get();
+    o->data = m;
+    m->owner = o;
+    for (int i = 0; i < m->header->shaderCount; ++i) m->header->shaders[i].slots[kBuSlotDiffuse].material = 1;
+    m->texturesNeeded = 0;
+    m->textureGeneration = Tex_GetGeneration();
+    return o;
+  }
+  // The lines of one bu_Draw.
+  std::vector<std::string> Draw(ModelObject* o, ModelDrawParams* p, ViewParams* view, int pass) {
+    view->pass = pass;
+    GlRecord_Clear();
+    bu_Draw(o, p, view);
+    return GlRecord_Calls();
+  }
   tw_test::BumpSettings settings_;
   std::vector<BuModel*> models_;
   std::vector<ModelDrawParams*> params_;
+  std::vector<std::unique_ptr<ModelObject>> objects_;
 };
 
 const std::string kTex[4] = {"skin", "skin_s", "", "skin_n"};
@@ -96,6 +117,34 @@ ViewLight Light(int slot, int key, float x, float y, float z, float radius) {
   l.slot = slot, l.key = key, l.position = {x, y, z}, l.radius = radius;
   l.colour[0] = l.colour[1] = l.colour[2] = 1.0f;
   return l;
+}
+
+// A view from the origin along +Y (90 degrees) with the given lights.
+ViewParams Looking(ViewLight* lights, int count) {
+  ViewParams view{};
+  view.zoom = 1;
+  view.fov = 90;
+  view.poseBlend = 1;
+  View_Setup(&view, 0);
+  view.lights = lights;
+  view.lightCount = count;
+  return view;
+}
+
+int CountIn(const std::vector<std::string>& calls, const std::string& prefix) {
+  return int(std::count_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
+}
+
+// Rows 16 + 3k as recorded: "glProgramEnvParameter4fvARB(target, index, [a, b, c, d])".
+std::map<int, std::array<float, 4>> EnvRows(const std::vector<std::string>& calls) {
+  std::map<int, std::array<float, 4>> rows;
+  for (const std::string& call : calls) {
+    int index;
+    std::array<float, 4> r;
+    if (std::sscanf(call.c_str(), "glProgramEnvParameter4fvARB(%*d, %d, [%g, %g, %g, %g])", &index, &r[0], &r[1], &r[2], &r[3]) == 5)
+      rows[index] = r;
+  }
+  return rows;
 }
 
 TEST_F(Lighting, PathTable) {
@@ -307,6 +356,128 @@ TEST_F(Lighting, VolumeListsAndTheMethodChoice) {
   EXPECT_EQ(bu_VolumeZPass(box, &light, &eye, &down), 1) << "exactly -5";
   eye.z = 5.9f;
   EXPECT_EQ(bu_VolumeZPass(box, &light, &eye, &down), 0);
+}
+
+// More instances of one model in a frame than the states ever held are all lit: the light and
+// volume passes only look their instance's state up. Later frames reuse the states, for the same
+// instances or for new ones; the bounds drawing puts the line width back.
+TEST_F(Lighting, EveryInstanceOfAFrameIsLit) {
+  Var_SetValue(&render_bump_shadows, 2);
+  BuModel* m = Load(BuTool_Cube(1, "", kTex));
+  ASSERT_NE(m, nullptr);
+  ModelObject* o = Object(m);
+  ViewLight light = Light(0, 1, 0, 110, 20, 400);
+  ViewParams view = Looking(&light, 1);
+  std::vector<ModelDrawParams*> instances[2];
+  for (int i = 0; i < 80; ++i) instances[i / 40].push_back(At(float(i % 8) * 4 - 16, 100 + float(i % 40 / 8) * 4, 0));
+  bu_ShowBounds = 1;
+  for (int frame = 0; frame < 3; ++frame) {
+    SCOPED_TRACE(frame);
+    const std::vector<ModelDrawParams*>& set = instances[frame / 2];
+    view.time = float(frame);
+    light.litCount = 0;
+    int depth = 0, lit = 0;
+    for (ModelDrawParams* p : set) {
+      std::vector<std::string> calls = Draw(o, p, &view, 0);
+      depth += CountIn(calls, "glDrawElements");
+      if (frame == 0 && p == set[0]) {
+        const auto width = std::find_if(calls.rbegin(), calls.rend(), [](const std::string& c) { return c.rfind("glLineWidth", 0) == 0; });
+        ASSERT_NE(width, calls.rend());
+        EXPECT_EQ(*width, GlRecord_Format("glLineWidth", 1.0));
+      }
+    }
+    bu_ShowBounds = 0;
+    for (ModelDrawParams* p : set) {
+      Draw(o, p, &view, 4);
+      lit += CountIn(Draw(o, p, &view, 5), "glDrawElements");
+    }
+    EXPECT_EQ(depth, 40);
+    EXPECT_EQ(lit, 40);
+    EXPECT_EQ(m->instanceCount, 40);
+  }
+}
+
+// Bones are bind x pose: a vertex of a hand-made file skinned by hand lands where the bone rows and
+// the posed volume put it. A rigid instance's box is its mesh's whatever the binds, and a model
+// whose volume mesh was dropped takes its box from its drawing vertices and is still drawn.
+TEST_F(Lighting, BonesAreBindTimesPose) {
+  Var_SetValue(&render_bump_shadows, 1);
+  BuToolModel floor;
+  floor.shaders.push_back({"floor", {"a", "", "", ""}});
+  BuToolBone bone{"b"};
+  const float c = std::cos(0.5f), s = std::sin(0.5f);
+  const float bindRotation[9] = {c, s, 0, -s, c, 0, 0, 0, 1};
+  std::memcpy(bone.bindRotation, bindRotation, sizeof bindRotation);
+  bone.bindPosition[0] = 1, bone.bindPosition[1] = 2, bone.bindPosition[2] = -50;
+  floor.bones.push_back(bone);
+  BuToolObject obj;
+  obj.bones = {0};
+  for (int i = 0; i < 4; ++i) {
+    BuToolVertex v;
+    v.position[0] = i & 1 ? 8.0f : -8.0f, v.position[1] = i & 2 ? 8.0f : -8.0f;
+    v.influences[0] = {0, 1.0f};
+    obj.vertices.push_back(v);
+  }
+  obj.indices = {0, 1, 3, 0, 3, 2};
+  floor.objects.push_back(obj);
+  SkeletonBone skelBone{};
+  std::strcpy(skelBone.name, "b");
+  skelBone.parent = -1;
+  const float h = 0.35f;
+  BonePose bind{{0, 0, 0, 1}, {0, 0, 0}, 0}, posed{{std::sin(h), 0, 0, std::cos(h)}, {2, -1, 53}, 0};
+  Skeleton skel{};
+  skel.boneCount = 1;
+  skel.bones = &skelBone;
+  skel.bindPose = &bind;
+  skel.number = 77;
+  ViewLight light = Light(0, 1, 0, 100, 20, 400);
+  ViewParams view = Looking(&light, 1);
+
+  ModelObject* o = Object(Load(floor));
+  BuModel* m = static_cast<BuModel*>(o->data);
+  ASSERT_NE(m->header->volume, nullptr);
+  ModelDrawParams* skinned = At(0, 100, 0);
+  skinned->skeleton = &skel;
+  skinned->poseA = skinned->poseB = &posed;
+  std::map<int, std::array<float, 4>> rows = EnvRows(Draw(o, skinned, &view, 0));
+  ASSERT_EQ(rows.count(16) + rows.count(17) + rows.count(18), 3u);
+  const vec3 v{8, 8, 0};
+  mat3 bindMat;
+  std::memcpy(bindMat.m, bindRotation, sizeof bindMat.m);
+  const vec3 bindPos{1, 2, -50};
+  vec3 inBone, want;
+  Vec_Transform(&v, &bindMat, &bindPos, &inBone);
+  Vec_Transform(&inBone, &skinned->boneRotations[0], &skinned->bonePositions[0], &want);
+  const float wantv[3] = {want.x, want.y, want.z};
+  const float* points = bu_PosedVolumePoints(m);
+  int q = 0;
+  while (q < m->header->volumeVertexCount && (m->header->volumeVertices[4 * q] != 8 || m->header->volumeVertices[4 * q + 1] != 8)) ++q;
+  ASSERT_LT(q, m->header->volumeVertexCount);
+  for (int r = 0; r < 3; ++r) {
+    const std::array<float, 4>& row = rows[16 + r];
+    EXPECT_NEAR(row[0] * v.x + row[1] * v.y + row[2] * v.z + row[3], wantv[r], 1e-3) << "row " << r;
+    EXPECT_NEAR(points[4 * q + r], wantv[r], 1e-3) << "posed point " << r;
+  }
+  EXPECT_GT(std::fabs(want.z - 3), 1.0f) << "the bind moved it";
+
+  // Rigid instances: the mesh where it stands, with and without the volume mesh.
+  BuToolVolume cut = BuTool_WeldVolume(floor);
+  cut.indices.resize(3);
+  tw_test::WriteBytes("cut.bu", BuTool_Write(floor, cut));
+  BuModel* dropped = bu_Load("cut");
+  ASSERT_NE(dropped, nullptr);
+  models_.push_back(dropped);
+  ASSERT_EQ(dropped->header->volume, nullptr);
+  for (BuModel* model : {m, dropped}) {
+    ModelObject* object = model == m ? o : Object(model);
+    ModelDrawParams* rigid = At(0, 100, 0);
+    EXPECT_EQ(CountIn(Draw(object, rigid, &view, 0), "glDrawElements"), 1);
+    const BuInstanceState* state = bu_FindInstanceState(model, rigid);
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(std::vector<float>(state->box, state->box + 6), (std::vector<float>{-8, -8, 0, 8, 8, 0}));
+    EXPECT_EQ(state->litCount, 1);
+    EXPECT_EQ(CountIn(Draw(object, rigid, &view, 5), "glDrawElements"), 1);
+  }
 }
 
 // ---- DU levels ----------------------------------------------------------------------------------

@@ -29,12 +29,12 @@ TEST(LitSample, LevelAndFigureLoadFromTheArchive) {
   auto* bu = static_cast<BuModel*>(figure->data);
   EXPECT_EQ(bu->header->objectCount, 2);
   EXPECT_NE(bu->header->volume, nullptr);
-  // Its bones are the skeleton's, bound in the skeleton's bind pose.
+  // Its bones are the skeleton's, bound by the inverse of the skeleton's bind pose.
   Skeleton* skel = Skel_Get("anim\\lit\\figure");
   ASSERT_NE(skel, nullptr);
   ASSERT_EQ(skel->boneCount, bu->header->boneCount);
   for (int i = 0; i < skel->boneCount; ++i) EXPECT_STREQ(skel->bones[i].name, bu->header->bones[i].name);
-  EXPECT_EQ(bu->header->bones[1].bindPosition[2], 32.0f);
+  EXPECT_EQ(bu->header->bones[1].bindPosition[2], -32.0f);
   EXPECT_EQ(bu->header->bones[1].skelBone, -2);
   bu_BindBones(bu, skel);
   EXPECT_EQ(bu->header->bones[0].skelBone, 0);

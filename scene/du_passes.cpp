@@ -21,7 +21,7 @@
 namespace {
 
 constexpr GLenum kRemapModeNV = 0x888F;   // GL_TEXTURE_UNSIGNED_REMAP_MODE_NV
-constexpr GLenum kExpandNormalNV = 0x8938;  // GL_EXPAND_NORMAL_NV
+constexpr GLenum kExpandNormalNV = 0x8538;  // GL_EXPAND_NORMAL_NV
 constexpr int kRightCtrl = 0x9D;
 constexpr int kCacheUnits = 8;
 

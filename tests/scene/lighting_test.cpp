@@ -22,6 +22,7 @@
 #include "foundation/var.h"
 #include "platform/gl_dispatch.h"
 #include "render/glext.h"
+#include "render/material.h"
 #include "render/render.h"
 #include "render/texture.h"
 #include "render/vertexarray.h"
@@ -356,6 +357,91 @@ TEST_F(Lighting, VolumeListsAndTheMethodChoice) {
   EXPECT_EQ(bu_VolumeZPass(box, &light, &eye, &down), 1) << "exactly -5";
   eye.z = 5.9f;
   EXPECT_EQ(bu_VolumeZPass(box, &light, &eye, &down), 0);
+}
+
+std::vector<float> Floats(const void* p, size_t count) {
+  std::vector<float> v(count);
+  std::memcpy(v.data(), p, count * sizeof(float));
+  return v;
+}
+
+// The GPU buffers follow "render_var_type" and the path (ATI object buffers for "AGP" and "VIDEO",
+// ARB buffers for "VBO", none on path 1) and go with their model. The arrays hold every vertex's
+// position, frame, texture pair, bone parameters and weights, the index buffer the strips first,
+// drawn as strips; a new vertex-array generation fills them again.
+TEST_F(Lighting, BuffersAndArraysFollowTheVarTypeAndTheirGeneration) {
+  GlExtFlags.ATI_vertex_array_object = GlExtFlags.ATI_element_array = 1;
+  BuToolModel bar = BuTool_Bar(2, "", kTex);  // 8 vertices, 4 strip and 6 list indices
+  bar.objects[1].vertices[3].influences[2] = {1, 0.25f};
+  const struct {
+    const char* type;
+    float r200;
+    std::string made;  // made once, or twice for the vertex and volume object buffers
+    int objects, buffers, fills;
+    std::string strip, list;
+  } cases[] = {
+      {"agp", 1, GlRecord_Format("glNewObjectBufferATI", 768, (const void*)nullptr, GL_DYNAMIC_ATI), 3, 0, 4,
+       GlRecord_Format("glDrawElementArrayATI", GL_TRIANGLE_STRIP, 4), GlRecord_Format("glDrawElementArrayATI", GL_TRIANGLES, 6)},
+      {"VIDEO", 1, GlRecord_Format("glNewObjectBufferATI", 768, (const void*)nullptr, GL_STATIC_ATI), 3, 0, 4,
+       GlRecord_Format("glDrawElementArrayATI", GL_TRIANGLE_STRIP, 4), GlRecord_Format("glDrawElementArrayATI", GL_TRIANGLES, 6)},
+      {"VBO", 1, GlRecord_Format("glBufferDataARB", GL_ELEMENT_ARRAY_BUFFER_ARB, 20, (const void*)nullptr, GL_STATIC_DRAW_ARB), 0, 3, 4,
+       GlRecord_Format("glDrawElements", GL_TRIANGLE_STRIP, 4, GL_UNSIGNED_SHORT, (const void*)nullptr),
+       GlRecord_Format("glDrawElements", GL_TRIANGLES, 6, GL_UNSIGNED_SHORT, (const void*)1)},
+      {"VBO", 0, "", 0, 0, 0, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.type) + (c.r200 ? "" : ", path 1"));
+    Var_SetText(&render_var_type, c.type);
+    Var_SetValue(&render_bump_r200, c.r200);
+    GlRecord_Clear();
+    BuModel* m = Load(bar);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(Count("glNewObjectBufferATI"), c.objects);
+    EXPECT_EQ(Count("glGenBuffersARB"), c.buffers);
+    if (!c.made.empty()) {
+      EXPECT_EQ(Count(c.made), c.objects ? 2 : 1) << c.made;
+    }
+    for (int refill = 0; refill < 3; ++refill) {
+      if (refill == 2) OPENGL_AllocVar();
+      GlRecord_Clear();
+      bu_BuildGpuVertices(m);
+      EXPECT_EQ(Count("glUpdateObjectBufferATI") + Count("glBufferSubDataARB") + Count("glBufferDataARB"),
+                refill == 1 ? 0 : c.fills)
+          << "filled once a vertex-array generation";
+    }
+    if (c.r200) {
+      const auto* gpu = static_cast<const BuGpuVertex*>(m->header->objects[0].gpuVertices);
+      const auto* vol = static_cast<const BuVolumeVertex*>(m->header->volume->drawVertices);
+      ASSERT_TRUE(gpu && vol);
+      int v = 0;
+      for (const BuToolObject& obj : bar.objects)
+        for (const BuToolVertex& src : obj.vertices) {
+          std::vector<float> want(src.position, src.position + 3);
+          want.insert(want.end(), src.frame, src.frame + 9);
+          want.insert(want.end(), src.uv, src.uv + 4);
+          for (const auto& in : src.influences) want.push_back(float(3 * in.slot + 16));
+          for (const auto& in : src.influences) want.push_back(in.weight);
+          EXPECT_EQ(Floats(&gpu[v], 24), want) << "vertex " << v;
+          std::vector<float> wantVolume(src.position, src.position + 3);
+          wantVolume.push_back(1.0f);
+          wantVolume.insert(wantVolume.end(), want.begin() + 16, want.end());
+          EXPECT_EQ(Floats(&vol[2 * v + 1], 12), wantVolume) << "volume vertex " << 2 * v + 1;
+          ++v;
+        }
+      m->header->shaders[0].slots[kBuSlotDiffuse].material = 1;
+      ViewParams view{};
+      GlRecord_Clear();
+      for (int s = 0; s < 2; ++s) bu_DrawSurfaceARB(m, s, At(0, 0, 0), &view);
+      EXPECT_EQ(Count(c.strip), 1) << c.strip;
+      EXPECT_EQ(Count(c.list), 1) << c.list;
+    }
+    Var_SetValue(&render_bump_r200, 0);  // a later load does not change what this model frees
+    Free(Load(bar, "other"));
+    GlRecord_Clear();
+    Free(m);
+    EXPECT_EQ(Count("glFreeObjectBufferATI"), c.objects);
+    EXPECT_EQ(Count("glDeleteBuffersARB"), c.buffers);
+  }
 }
 
 // More instances of one model in a frame than the states ever held are all lit: the light and
@@ -754,20 +840,22 @@ TEST_F(DuLighting, AreasAndThePortalFlood) {
   struct Case {
     const char* name;
     vec3 eye;
-    float yaw;
-    bool seesB;
-  } cases[] = {{"through the portal", inA, yaw, true},
-               {"looking away", inA, yaw + kMathPi, false},
-               {"outside every area: the frustum", {-400, 0, 48}, yaw, true}};
+    float yaw, pitch;
+    bool seesB, listed;  // outside every area the light's whole list is drawn
+  } cases[] = {{"through the portal", inA, yaw, 0, true, true},
+               {"looking away", inA, yaw + kMathPi, 0, false, false},
+               {"outside every area: the frustum", {128, 0, 1100}, yaw, -kMathPi / 2, true, true},
+               {"outside every area, looking up", {128, 0, 1100}, yaw, kMathPi / 2, false, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ViewParams v = Camera(c.eye, c.yaw);
+    ViewParams v = Camera(c.eye, c.yaw, c.pitch);
     v.lights = lights, v.lightCount = 1;
     l->cameraArea = du_FindArea(l, &v.position);
+    EXPECT_EQ(l->cameraArea, c.eye.z > 1000 ? -1 : 0);
     du_MarkVisible(l, nullptr, &v);
     EXPECT_EQ(roomB.surfaces[0].visibleStamp == l->frameStamp, c.seesB);
     const DuLightInteraction* list = l->lightSlots[0].drawList;
-    EXPECT_EQ(list != nullptr, c.seesB);
+    EXPECT_EQ(list != nullptr, c.listed);
     if (list) {
       EXPECT_EQ(list->drawNext, nullptr);
     }
@@ -845,6 +933,33 @@ TEST_F(DuLighting, ScissorRectangles) {
     EXPECT_EQ((std::vector<int>{s.x, s.y, s.width, s.height}),
               (std::vector<int>{c.want.x, c.want.y, c.want.width, c.want.height}));
   }
+}
+
+// A unit's cache entry of -1 always binds; the same material twice in a row binds once; an
+// expand-normal bind sets the remap mode on the fresh bind; cube maps alike.
+TEST_F(DuLighting, CachedBindsSkipRepeats) {
+  ASSERT_TRUE(ImageTool_Save("c.tga", ImageTool_WriteTGA(ImageTool_Solid(4, 4, 9, 9, 9, 255), 24)));
+  const int m = Material_Load("c");
+  ASSERT_NE(m, 0);
+  const struct {
+    void (*bind)(int, int, float, int);
+    GLenum target;
+  } kinds[] = {{du_BindTextureCached, GL_TEXTURE_2D}, {du_BindCubeCached, GL_TEXTURE_CUBE_MAP_ARB}};
+  for (const auto& k : kinds) {
+    SCOPED_TRACE(k.target);
+    const std::string bind = "glBindTexture(" + std::to_string(k.target);
+    du_ResetBindCache(2);
+    GlRecord_Clear();
+    k.bind(2, m, 0, 0);
+    k.bind(2, m, 0, 0);
+    EXPECT_EQ(Count(bind), 1);
+    du_ResetBindCache(2);
+    k.bind(2, m, 0, 1);
+    k.bind(2, m, 0, 1);
+    EXPECT_EQ(Count(bind), 2);
+    EXPECT_EQ(Count(GlRecord_Format("glTexParameteri", k.target, GL_TEXTURE_UNSIGNED_REMAP_MODE_NV, GL_EXPAND_NORMAL_NV)), 1);
+  }
+  du_ResetBindCache(2);
 }
 
 // Passes 1 and 3 issue nothing; the passes that draw leave no attribute array on.
@@ -1187,6 +1302,144 @@ TEST_F(NvPaths, AttenuationMatricesMeasureTheDistance) {
       sum += (2 * st[0] - 1) * (2 * st[0] - 1) + (2 * st[1] - 1) * (2 * st[1] - 1);
     }
     EXPECT_NEAR(sum, (d.x * d.x + d.y * d.y + d.z * d.z) / 16.0, 1e-5);
+  }
+}
+
+// The lines appear in this order (others between them).
+bool InOrder(const std::vector<std::string>& calls, const std::vector<std::string>& lines) {
+  size_t at = 0;
+  for (const std::string& c : calls)
+    if (at < lines.size() && c == lines[at]) ++at;
+  return at == lines.size();
+}
+
+// A cube on the NV20 path with every texture, drawn at (0, 100, 0) by one depth pass per frame.
+class Nv20Cube : public NvPaths {
+ protected:
+  void SetUp() override {
+    NvPaths::SetUp();
+    Var_SetValue(&render_bump_nv20, 1);
+    Var_SetValue(&render_bump_nv30, 0);
+    model_ = Load(BuTool_Cube(1, "", kTex));
+    ASSERT_NE(model_, nullptr);
+    ASSERT_EQ(model_->lightingPath, kPathNV20);
+    object_ = Object(model_);
+    for (int s = 0; s < 4; ++s) model_->header->shaders[0].slots[s].material = s + 1;
+  }
+  BuModel* model_ = nullptr;
+  ModelObject* object_ = nullptr;
+};
+
+// The passes bu_Draw runs on the NV20 path, named by the vertex programs they bind: the depth
+// pass; the reflection only in light 0's even pass and only with "render_bump_reflect"; the
+// attenuation, diffuse and specular passes as their settings say (without attenuation the other
+// two add with (ONE, ONE)), or the one combined pass, which alone skips an instance out of view.
+// Each pass leaves programs, combiners and texture shaders off and no array on.
+TEST_F(Nv20Cube, PassesRunAsTheSettingsSay) {
+  Var_SetValue(&render_bump_shadows, 1);
+  std::map<uint32_t, int> programs;  // GL name -> program
+  for (int p = kProgNV20Z; p <= kProgNV20DiffuseSpecularSkinned; ++p)
+    if (ProgramHandle h = Lighting_Program(p)) programs[*h] = p;
+  ASSERT_EQ(programs.size(), 12u);
+  ViewLight lights[2] = {Light(0, 1, 0, 100, 20, 400), Light(1, 2, 0, 100, 20, 400)};
+  ViewParams view = Looking(lights, 2);
+  ModelDrawParams* ahead = At(0, 100, 0);
+  ModelDrawParams* behind = At(0, -100, 0);
+  const int kA = kProgNV20Attenuation, kD = kProgNV20Diffuse, kS = kProgNV20Specular;
+  const struct {
+    const char* name;
+    int pass;
+    float fast, attenuation, diffuse, specular, reflect;
+    bool outOfView;
+    std::vector<int> programs;
+    int dstAlpha;  // glBlendFunc(GL_DST_ALPHA, GL_ONE)
+  } rows[] = {
+      {"depth", 0, 0, 1, 1, 1, 1, false, {kProgNV20Z}, 0},
+      {"reflection in light 0's pass", 4, 0, 1, 1, 1, 1, false, {kProgNV20Reflect}, 0},
+      {"no reflection in light 1's", 6, 0, 1, 1, 1, 1, false, {}, 0},
+      {"reflection off", 4, 0, 1, 1, 1, 0, false, {}, 0},
+      {"three passes", 5, 0, 1, 1, 1, 0, false, {kA, kD, kS}, 2},
+      {"attenuation off", 7, 0, 0, 1, 1, 0, false, {kD, kS}, 0},
+      {"diffuse off", 5, 0, 1, 0, 1, 0, false, {kA, kS}, 1},
+      {"separate passes out of view", 5, 0, 1, 1, 1, 0, true, {kA, kD, kS}, 2},
+      {"combined", 5, 1, 1, 1, 1, 0, false, {kProgNV20DiffuseSpecular}, 0},
+      {"combined out of view", 5, 1, 1, 1, 1, 0, true, {}, 0},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    Var_SetValue(&render_bump_fast, r.fast), Var_SetValue(&render_bump_attenuation, r.attenuation);
+    Var_SetValue(&render_bump_diffuse, r.diffuse), Var_SetValue(&render_bump_specular, r.specular);
+    Var_SetValue(&render_bump_reflect, r.reflect);
+    ModelDrawParams* p = r.outOfView ? behind : ahead;
+    view.time += 1;
+    Draw(object_, ahead, &view, 0);
+    Draw(object_, behind, &view, 0);
+    ASSERT_EQ(bu_FindInstanceState(model_, behind)->visible, 0);
+    std::vector<std::string> calls = Draw(object_, p, &view, r.pass);
+    std::vector<int> bound;
+    for (const std::string& c : calls) {
+      unsigned target, name;
+      if (std::sscanf(c.c_str(), "glBindProgramNV(%u, %u)", &target, &name) == 2 && target == GL_VERTEX_PROGRAM_NV && name)
+        bound.push_back(programs.count(name) ? programs[name] : -1);
+    }
+    EXPECT_EQ(bound, r.programs);
+    EXPECT_EQ(CountIn(calls, "glDrawElements"), int(r.programs.size()));
+    EXPECT_EQ(CountIn(calls, GlRecord_Format("glBlendFunc", GL_DST_ALPHA, GL_ONE)), r.dstAlpha);
+    for (GLenum cap : {GLenum(GL_VERTEX_PROGRAM_NV), GLenum(GL_REGISTER_COMBINERS_NV), GLenum(GL_TEXTURE_SHADER_NV)}) {
+      auto last = std::find_if(calls.rbegin(), calls.rend(), [&](const std::string& c) { return c == On(cap) || c == Off(cap); });
+      EXPECT_TRUE(last == calls.rend() || *last == Off(cap)) << cap;
+    }
+    EXPECT_EQ(CountIn(calls, "glEnableClientState"), CountIn(calls, "glDisableClientState"));
+  }
+}
+
+// The NV twin of the stencil volumes: with GL_EXT_stencil_two_side both faces' operations and one
+// draw, else back faces then front faces, clamped in depth only with GL_NV_depth_clamp and
+// "render_bump_shadows" exactly 2 (the ARB twin never); the index list is the ARB twin's.
+TEST_F(Nv20Cube, StencilVolumesOfTheNvTwin) {
+  const GLenum incr = GL_INCR_WRAP_EXT, decr = GL_DECR_WRAP_EXT;
+  const struct {
+    const char* name;
+    uint8_t twoSide, clamp;
+    float shadows, lightY;  // 120: beyond the cube (z-fail); 50: both light and eye before it (z-pass)
+    int draws, clamps;
+  } rows[] = {
+      {"two-sided, z-fail", 1, 1, 2, 120, 1, 0},   {"two-sided, z-pass", 1, 1, 2, 50, 1, 0},
+      {"one-sided, clamped", 0, 1, 2, 120, 2, 1},  {"one-sided, shadows 3", 0, 1, 3, 120, 2, 0},
+      {"one-sided, z-pass", 0, 1, 2, 50, 2, 1},    {"no clamp extension", 0, 0, 2, 120, 2, 0},
+  };
+  ModelDrawParams* p = At(0, 100, 0);
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    GlExtFlags.EXT_stencil_two_side = r.twoSide, GlExtFlags.NV_depth_clamp = r.clamp;
+    Var_SetValue(&render_bump_shadows, r.shadows);
+    Var_SetValue(&render_bump_reflect, 0);
+    ViewLight light = Light(0, 1, 0.5f, r.lightY, 0.5f, 400);
+    ViewParams view = Looking(&light, 1);
+    view.time = r.lightY + r.shadows + r.twoSide + r.clamp;
+    Draw(object_, p, &view, 0);
+    std::vector<std::string> calls = Draw(object_, p, &view, 4);
+    EXPECT_EQ(CountIn(calls, "glDrawElements"), r.draws);
+    EXPECT_EQ(CountIn(calls, On(GL_DEPTH_CLAMP_NV)), r.clamps);
+    const bool zFail = r.lightY > 100;
+    const std::string back = GlRecord_Format("glStencilOp", GL_KEEP, zFail ? incr : GL_KEEP, zFail ? GL_KEEP : decr);
+    const std::string front = GlRecord_Format("glStencilOp", GL_KEEP, zFail ? decr : GL_KEEP, zFail ? GL_KEEP : incr);
+    if (r.twoSide) {
+      EXPECT_TRUE(InOrder(calls, {GlRecord_Format("glActiveStencilFaceEXT", GL_BACK), back,
+                                  GlRecord_Format("glActiveStencilFaceEXT", GL_FRONT), front}));
+    } else {
+      EXPECT_TRUE(InOrder(calls, {back, front}));
+    }
+    int n = 0;
+    for (const std::string& c : calls) std::sscanf(c.c_str(), "glDrawElements(%*d, %d,", &n);
+    ASSERT_GT(n, 0);
+    std::vector<uint16_t> nv(model_->volumeList, model_->volumeList + n);
+    GlRecord_Clear();
+    GlExtFlags.ATI_separate_stencil = 0;
+    bu_StencilVolumeARB(model_, p, &view, 0);
+    EXPECT_EQ(Count(On(GL_DEPTH_CLAMP_NV)), 0);
+    EXPECT_EQ(std::vector<uint16_t>(model_->volumeList, model_->volumeList + n), nv);
+    EXPECT_EQ(Count(GlRecord_Format("glDrawElements", GL_TRIANGLES, n, GL_UNSIGNED_SHORT, (const void*)1)), 2);
   }
 }
 

@@ -60,6 +60,9 @@ class NetTest : public WorldTest {
 
 TEST_F(NetTest, DiscoveryAndServerList) {
   NET_StartServer(0);
+  const uint8_t known[] = {0, 1, 2};
+  EXPECT_EQ(NET_HandlePacket(known, 0, NetAddr(2)), -1);  // nothing to handle
+  EXPECT_EQ(NET_HandlePacket(nullptr, 5, NetAddr(2)), -1);
   EXPECT_EQ(NetDeliver(NETMSG_CLIENT, NetAddr(2), [](NetMessage& m) { std::memcpy(m.tag, "vosknet", 8); }), -1);
   EXPECT_TRUE(g_netSent.empty());
   NetDeliver(NETMSG_CLIENT, NetAddr(2));

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "characters/actions.h"
@@ -42,6 +43,13 @@ class NetTest : public WorldTest {
     NetPeer_Stop();
     Obj_Player = nullptr;
     WorldTest::TearDown();
+  }
+  // A server joined by the peers 10.0.0.2 and 10.0.0.3: their bodies.
+  static std::pair<GameObject*, GameObject*> ServeTwoPeers() {
+    NET_StartServer(0);
+    NetJoin(NetAddr(2));
+    NetJoin(NetAddr(3));
+    return {NetBody(NetAddr(2)), NetBody(NetAddr(3))};
   }
   static GameObject* Numbered(const char* name, int role, int team) {
     GameObject* o = Obj_Alloc();
@@ -110,11 +118,7 @@ TEST_F(NetTest, JoinRosterFifteenClientsAndServerQuit) {
 }
 
 TEST_F(NetTest, StateKillsFragsAndWrongSenders) {
-  NET_StartServer(0);
-  NetJoin(NetAddr(2));
-  NetJoin(NetAddr(3));
-  GameObject* b = NetBody(NetAddr(2));
-  GameObject* c = NetBody(NetAddr(3));
+  auto [b, c] = ServeTwoPeers();
   ASSERT_TRUE(b && c);
   auto state = [](uint32_t from, float clock, float x, int alive) {
     return NetDeliver(NETMSG_STATE, from, [&](NetMessage& m) {
@@ -199,11 +203,7 @@ TEST_F(NetTest, LinesAboutReceivedDatagramsAreBoundedWhateverTheSenders) {
 // A peer's shots are taken at most one per shot time of its weapon, whatever it sends, with its
 // network's jitter allowed for; the projectiles of remote shots stay within their bound.
 TEST_F(NetTest, RemoteShotsAreRateLimitedAndTheirProjectilesBounded) {
-  NET_StartServer(0);
-  NetJoin(NetAddr(2));
-  NetJoin(NetAddr(3));
-  GameObject* flooder = NetBody(NetAddr(2));
-  GameObject* steady = NetBody(NetAddr(3));
+  auto [flooder, steady] = ServeTwoPeers();
   ASSERT_TRUE(flooder && steady);
   WeaponDef saved = Def_Weapons[3];
   Def_Weapons[3].kind = 2, Def_Weapons[3].pellets = 1, Def_Weapons[3].shotTime = 0.5f;

@@ -361,12 +361,13 @@ bool TakeShot(const GameObject* body, float shotTime) {
   ShotGate* gate = nullptr;
   for (ShotGate& g : g_shotGates)
     if (g.body == body->id) gate = &g;
-  if (!gate) {  // the gate whose body may shoot the soonest: nothing it holds back is lost
+  if (!gate) {  // a body's first shot takes over the gate due soonest
     gate = &g_shotGates[0];
     for (ShotGate& g : g_shotGates)
       if (g.due < gate->due) gate = &g;
     *gate = {body->id, Game_Time};
   }
+  if (gate->due > Game_Time + 2 * period) gate->due = Game_Time;  // the game's clock went back (a load)
   if (Game_Time < gate->due - period / 2) return false;
   gate->due = (gate->due > Game_Time ? gate->due : Game_Time) + period;
   return true;

@@ -226,6 +226,10 @@ TEST_F(NetTest, RemoteShotsAreRateLimitedAndTheirProjectilesBounded) {
   EXPECT_GE(shotsOf(flooder), 20);
   EXPECT_LE(shotsOf(flooder), 10 / 0.5 + 2);
   EXPECT_EQ(shotsOf(steady), 20);
+  // A load puts the game's clock back: the peer shoots at once.
+  Game_Time = 2.0;
+  NetShot(NetAddr(3), clock++, 3);
+  EXPECT_EQ(shotsOf(steady), 21);
   // Many pellets a shot, a shot time near zero: the projectiles stop at their bound.
   Def_Weapons[3].pellets = 64, Def_Weapons[3].shotTime = 0;
   for (int i = 0; i < 6000; i++) {

@@ -12,7 +12,7 @@ constexpr int kNetAddrTextSize = 16;
 void NET_Init(int stage);
 void NET_Shutdown();
 void NET_Send(const void* data, int length, uint32_t address);
-int NET_Receive(void* buffer, int capacity, uint32_t* sender);
+int NET_Receive(void* buffer, int capacity, uint32_t* sender);  // UDP_Receive
 // The dotted form a.b.c.d into `out` (at least 16 bytes).
 void NET_AddrToText(uint32_t address, char* out);
 extern int NET_Up;
@@ -35,9 +35,11 @@ int UDP_OpenOn(uint32_t bindAddress, int port, uint32_t* localAddress);
 void UDP_Close();
 // Sends one datagram to the address (0 = broadcast) at the socket's port; errors are not reported.
 void UDP_Send(const void* data, int length, uint32_t address);
-// Receives one datagram: its byte count, 0 when none is waiting. Empty datagrams and datagrams
-// larger than the buffer are consumed and skipped. The sender is stored only for a datagram
-// returned.
+// Receives one datagram: its byte count, 0 when none is waiting, or minus a WinSock code, which
+// the caller reports under "WSA read": -kUdpTooLong for a datagram larger than the buffer
+// (consumed and dropped; its sender is stored; more may wait), any other for a read error.
+// Empty datagrams are consumed and skipped. The sender is stored only for a datagram returned.
+constexpr int kUdpTooLong = 10040;
 int UDP_Receive(void* buffer, int capacity, uint32_t* sender);
 int UDP_IsUp();
 int UDP_Port();  // the port of the open socket, 0 when closed

@@ -163,22 +163,19 @@ void UDP_Send(const void* data, int length, uint32_t address) {
 
 int UDP_Receive(void* buffer, int capacity, uint32_t* sender) {
   if (!g_up || !buffer || capacity <= 0) return 0;
-  // A bounded number of datagrams that carry nothing usable is skipped in one call.
+  // A bounded number of empty datagrams is skipped in one call.
   for (int skipped = 0; skipped < 64; skipped++) {
     sockaddr_in from{};
     socklen_t fromLen = sizeof from;
     ssize_t n = recvfrom(g_socket, buffer, size_t(capacity), MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &fromLen);
     if (n < 0) {
       int err = errno;
-      if (err != EAGAIN && err != EWOULDBLOCK && err != EINTR) ReportErrno("WSA read", err);
-      return 0;
+      if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR) return 0;
+      return -UDP_SystemErrorCode(err);
     }
     if (n == 0) continue;  // an empty datagram: consumed, nothing to hand on
-    if (n > capacity) {    // cut short by the buffer: dropped whole
-      UDP_ErrorText("WSA read", 10040);
-      continue;
-    }
     if (sender) *sender = from.sin_addr.s_addr;
+    if (n > capacity) return -kUdpTooLong;  // cut short by the buffer: dropped whole
     return int(n);
   }
   return 0;

@@ -65,6 +65,42 @@ NetMessage& Fresh(NetMsgType type) {
   return msg;
 }
 
+// Lines about received datagrams (refusals, handled messages, their replies, datagrams the socket
+// dropped): at most kNetLogLinesPerSecond in a second whatever their senders; the rest are
+// counted, and the count is written when the second ends.
+struct LogWindow {
+  double start;
+  int32_t lines, dropped;
+};
+LogWindow g_window;
+int g_receiving;  // inside the drain or the handler
+
+void EndLogWindow() {
+  double age = Timer_FrameTime - g_window.start;
+  if (age >= 0 && age < 1.0) return;
+  if (g_window.dropped)
+    Log_Printf("NET_ReceiveAll: %i lines about received datagrams left out\n", int(g_window.dropped));
+  g_window = {Timer_FrameTime, 0, 0};
+}
+
+template <typename... Args>
+bool ReceiveLine(const char* format, Args... args) {
+  EndLogWindow();
+  if (g_window.lines >= kNetLogLinesPerSecond) {
+    g_window.dropped++;
+    return false;
+  }
+  g_window.lines++;
+  Log_Printf(format, args...);
+  return true;
+}
+
+// Marks the handling of received datagrams, nested or not.
+struct Receiving {
+  Receiving() { g_receiving++; }
+  ~Receiving() { g_receiving--; }
+};
+
 // Refusal lines: the first of each kind from each sender, then how many more once a second.
 struct RefusalTally {
   uint32_t sender;
@@ -83,16 +119,14 @@ void Refuse(NetMsgRefusal kind, int type, int length, uint32_t sender) {
     t = &g_tallies[g_tallyNext];
     g_tallyNext = (g_tallyNext + 1) % 64;
     *t = {sender, kind, 0, Timer_FrameTime};
-    Log_Printf("NET_HandlePacket: refused message %i (%i bytes) from %s: %s\n", type, length, AddrText(sender),
-               NetMsg_RefusalText[kind]);
-    NET_RefusalLines++;
+    NET_RefusalLines += ReceiveLine("NET_HandlePacket: refused message %i (%i bytes) from %s: %s\n", type, length,
+                                    AddrText(sender), NetMsg_RefusalText[kind]);
     return;
   }
   t->pending++;
   if (Timer_FrameTime - t->lastLine >= 1.0) {
-    Log_Printf("NET_HandlePacket: %i more refused from %s: %s\n", t->pending, AddrText(sender),
-               NetMsg_RefusalText[kind]);
-    NET_RefusalLines++;
+    NET_RefusalLines += ReceiveLine("NET_HandlePacket: %i more refused from %s: %s\n", t->pending, AddrText(sender),
+                                    NetMsg_RefusalText[kind]);
     t->pending = 0;
     t->lastLine = Timer_FrameTime;
   }
@@ -122,8 +156,7 @@ bool MayLog(int type, uint32_t sender) {
     *t = {sender, type, 0, 0, Timer_FrameTime};
   }
   if (Timer_FrameTime - t->start >= 1.0) {
-    if (t->quiet)
-      Log_Printf("NET_HandlePacket: %i more messages %i from %s\n", t->quiet, type, AddrText(sender));
+    if (t->quiet) ReceiveLine("NET_HandlePacket: %i more messages %i from %s\n", t->quiet, type, AddrText(sender));
     t->start = Timer_FrameTime;
     t->lines = t->quiet = 0;
   }
@@ -137,7 +170,9 @@ bool MayLog(int type, uint32_t sender) {
 
 template <typename... Args>
 void Say(const char* format, Args... args) {
-  if (!g_quiet) Log_Printf(format, args...);
+  if (g_quiet) return;
+  if (g_receiving) ReceiveLine(format, args...);
+  else Log_Printf(format, args...);
 }
 
 // Handling ends: the next message decides for itself.
@@ -311,14 +346,51 @@ void HandleTouch(const NetMessage& m, uint32_t sender) {
   }
 }
 
-// A peer's shot seen on this copy: its projectiles and its sound.
+// A peer's shots are taken at most one per shot time of its weapon (game time on this copy). A
+// shot that arrived late lets the next one in up to half a shot time early, so the peer's rate
+// holds through the network's jitter and never rises above it. One gate per body that shot.
+constexpr double kMinShotTime = 0.01;
+struct ShotGate {
+  uint32_t body;  // object id
+  double due;     // the game time of the next shot at the peer's rate
+};
+ShotGate g_shotGates[2 * kNetRoster];
+
+bool TakeShot(const GameObject* body, float shotTime) {
+  double period = shotTime > kMinShotTime ? shotTime : kMinShotTime;
+  ShotGate* gate = nullptr;
+  for (ShotGate& g : g_shotGates)
+    if (g.body == body->id) gate = &g;
+  if (!gate) {  // a body's first shot takes over the gate due soonest
+    gate = &g_shotGates[0];
+    for (ShotGate& g : g_shotGates)
+      if (g.due < gate->due) gate = &g;
+    *gate = {body->id, Game_Time};
+  }
+  if (gate->due > Game_Time + 2 * period) gate->due = Game_Time;  // the game's clock went back (a load)
+  if (Game_Time < gate->due - period / 2) return false;
+  gate->due = (gate->due > Game_Time ? gate->due : Game_Time) + period;
+  return true;
+}
+
+// Projectiles in the world from other copies' shots (any owner but the local player).
+int RemoteProjectiles() {
+  uint32_t own = Obj_Player ? Obj_Player->id : 0;
+  int n = 0;
+  for (GameObject* o = Obj_ListHead; o; o = o->next) n += o->classNum == PULKA && Active(o) && o->owner != own;
+  return n;
+}
+
+void SpawnShot(uint32_t owner, int32_t weapon, const vec3* from, const vec3* aim, int room);
+
+// A peer's shot seen on this copy: its projectiles (within kNetRemoteProjectiles) and its sound.
 void RemoteShot(GameObject* body, const NetMessage& m) {
-  if (m.weapon < 0 || m.weapon >= kWeaponDefs) return;
+  if (m.weapon < 0 || m.weapon >= kWeaponDefs || !TakeShot(body, Def_Weapons[m.weapon].shotTime)) return;
   body->prop.fireTime = float(Game_Time);
   body->prop.fireWeapon = m.weapon;
   vec3 from{m.shotOrigin[0], m.shotOrigin[1], m.shotOrigin[2]};
   vec3 aim{m.shotAngles[0], m.shotAngles[1], m.shotAngles[2]};
-  NET_SpawnShot(body->id, m.weapon, &from, &aim);
+  SpawnShot(body->id, m.weapon, &from, &aim, kNetRemoteProjectiles - RemoteProjectiles());
 }
 
 void HandleState(const NetMessage& m, uint32_t sender) {
@@ -378,7 +450,7 @@ void HandleAccept(const NetMessage& m, uint32_t sender) {
     NET_ServerAddress = sender;
     if (!loaded) {
       // No arena, no game: the server hears that this copy left and it stays out of the match.
-      Log_Printf("NET_HandlePacket: level \"%s\" not loaded; leaving the game\n", m.levelName);
+      ReceiveLine("NET_HandlePacket: level \"%s\" not loaded; leaving the game\n", m.levelName);
       NET_SendClientQuit();
       NET_EndGame();
       return;
@@ -443,7 +515,9 @@ void HandleKilled(const NetMessage& m) {
 }
 
 void HandleClientQuit(uint32_t sender) {
-  if (FragRow* r = RowOf(sender)) r->used = 0;
+  FragRow* r = RowOf(sender);
+  if (!r) return;
+  r->used = 0;
   NetMessage& roster = Fresh(NETMSG_ACCEPTCLIENT);
   BuildRoster(roster, false);
   SendRoster(roster);
@@ -459,6 +533,7 @@ const char* const kIncoming[kNetMsgTypes] = {
 
 int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender) {
   if (!NET_Up || !packet || length <= 0) return -1;
+  Receiving receiving;
   static NetMessage m;
   NetMsgRefusal why = NetMsg_Decode(packet, length, &m);
   if (why != NETREF_NONE) {
@@ -501,6 +576,7 @@ int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender) {
   }
   if (type == NETMSG_KILLED && m.victim != sender) wrongSender = true;
   if (type == NETMSG_STATE && !BodyOf(sender)) wrongSender = true;
+  if (type == NETMSG_CLIENTQUIT && !RowOf(sender)) wrongSender = true;  // only a member's quit changes the roster
   if (wrongSender) {
     Refuse(NETREF_SENDER, type, length, sender);
     return -1;
@@ -582,6 +658,13 @@ int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender) {
 }
 
 void NET_SpawnShot(uint32_t owner, int32_t weapon, const vec3* from, const vec3* aim) {
+  SpawnShot(owner, weapon, from, aim, kNetPelletsMax);
+}
+
+namespace {
+
+// The shot with at most `room` projectiles.
+void SpawnShot(uint32_t owner, int32_t weapon, const vec3* from, const vec3* aim, int room) {
   if (weapon < 0 || weapon >= kWeaponDefs || !from || !aim) return;
   const WeaponDef& w = Def_Weapons[weapon];
   if (w.kind == 1 || w.kind == 2) {
@@ -589,6 +672,7 @@ void NET_SpawnShot(uint32_t owner, int32_t weapon, const vec3* from, const vec3*
     vec3 forward, right, up;
     Mat_AxesFromAngles(aim, &forward, &right, &up);
     int pellets = w.pellets < 1 ? 1 : w.pellets > kNetPelletsMax ? kNetPelletsMax : w.pellets;
+    if (pellets > room) pellets = room;
     // The shared random sequence is left where it was.
     int saved = Math_RandGetIndex();
     for (int i = 0; i < pellets; i++) {
@@ -608,6 +692,8 @@ void NET_SpawnShot(uint32_t owner, int32_t weapon, const vec3* from, const vec3*
   }
   if (w.fireSound[0]) Sound_Play(w.fireSound, 1.0f, 5.0f, &from->x, 0, SOUND_CAT_EFFECTS);
 }
+
+}  // namespace
 
 void NET_ChooseStart(int32_t team, vec3* origin, vec3* angles) {
   *origin = Level_PlayerStart.origin;
@@ -656,6 +742,7 @@ int NET_JoinServer(const ServerListEntry& row, int32_t team) {
 
 void NET_EndGame() {
   std::memset(NET_FragTable, 0, sizeof NET_FragTable);
+  std::memset(g_shotGates, 0, sizeof g_shotGates);
   std::memset(NET_Flags, 0, sizeof NET_Flags);
   std::memset(&NET_PendingShot, 0, sizeof NET_PendingShot);
   NET_GameStamp = 0;
@@ -847,12 +934,20 @@ int NET_ReceiveAll() {
   if (!NET_Up) return 0;
   static uint8_t packet[kNetPacketSize];
   int handled = 0;
+  Receiving receiving;
+  EndLogWindow();  // the count of a quiet second is written without waiting for more traffic
   g_draining = true;
   while (handled < kNetPacketsPerFrame) {
     uint32_t sender = 0;
     int length = NET_ReceiveSource ? NET_ReceiveSource(packet, kNetPacketSize, &sender)
                                    : NET_Receive(packet, kNetPacketSize, &sender);
-    if (length <= 0) break;
+    if (length < 0) {
+      ReceiveLine("WSA read: %s[%d]\n", UDP_ErrorDescription(-length), -length);
+      if (length != -kUdpTooLong) break;
+      handled++;
+      continue;
+    }
+    if (length == 0) break;
     NET_HandlePacket(packet, length, sender);
     handled++;
   }

@@ -64,8 +64,12 @@ extern int (*NET_LoadLevel)(const char* name);
 int NET_HandlePacket(const uint8_t* packet, int length, uint32_t sender);
 // Receives and handles the waiting datagrams while the network is up. Returns how many.
 int NET_ReceiveAll();
+// Lines about received datagrams (refusals, handled messages and their replies, datagrams the
+// socket dropped) written in one second at most, whatever their senders; the rest are counted and
+// the count is logged when the second ends.
+constexpr int kNetLogLinesPerSecond = 32;
 // Refusal lines written to the log (the first of each kind from each sender, then a count a
-// second).
+// second, within the lines of the second).
 extern int32_t NET_RefusalLines;
 
 // Senders; each does nothing while the network is down.
@@ -95,6 +99,10 @@ int NET_HostGame(const char* level, int32_t gameType, int32_t team);
 // and WantConnect goes to its address; the server's AcceptClient then loads its arena. 0 (logged)
 // for an unused row or while the network is down.
 int NET_JoinServer(const ServerListEntry& row, int32_t team);
+
+// Projectiles of other copies' shots in the world at most; a peer's shot beyond them only sounds.
+// Each peer's shots are taken at most one per shot time of its weapon.
+constexpr int kNetRemoteProjectiles = 512;
 
 // A shot of the weapon (0..35) from `from` along the angles `aim`: projectile kind 1 scatters
 // its pellets (two draws each, sideways then up, the random index restored after), kind 2 sends

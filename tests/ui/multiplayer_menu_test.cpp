@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "foundation/keys.h"
 #include "foundation/udp.h"
@@ -17,24 +16,15 @@
 #include "world/gamevars.h"
 #include "world/level.h"
 #include "world/net.h"
+#include "world/net_fixture.h"
 #include "world/object.h"
 #include "world/start.h"
 
 namespace {
 
-constexpr uint32_t kSelf = 0x0100000Au;    // 10.0.0.1
-constexpr uint32_t kServer = 0x0900000Au;  // 10.0.0.9
+using namespace tw_test;
 
-struct Sent {
-  uint32_t to;
-  NetMessage msg;
-};
-std::vector<Sent> g_sent;
-void Capture(const void* data, int length, uint32_t address) {
-  Sent s{address, {}};
-  ASSERT_EQ(NetMsg_Decode(static_cast<const uint8_t*>(data), length, &s.msg), NETREF_NONE);
-  g_sent.push_back(s);
-}
+constexpr uint32_t kServer = NetAddr(9);
 
 class NetMenuTest : public tw_test::InputFixture {
  protected:
@@ -43,18 +33,12 @@ class NetMenuTest : public tw_test::InputFixture {
     GameVars_Init(1);
     for (const auto& [name, text] : Tool_SampleArenaFiles()) tw_test::WriteFile(name, text);
     Level_Free();
-    NET_Up = 1;
-    NET_LocalAddress = kSelf;
-    NET_SendSink = Capture;
-    NET_EndGame();
-    g_sent.clear();
+    NetPeer_Start();
     Game_LocalTeam = 0;
   }
   void TearDown() override {
     Level_Free();
-    NET_EndGame();
-    NET_SendSink = nullptr;
-    NET_Up = 0;
+    NetPeer_Stop();
     UI_ClearMenuStack(UI_System);
     InputFixture::TearDown();
   }
@@ -67,10 +51,6 @@ class NetMenuTest : public tw_test::InputFixture {
     }
   }
   static std::string Top() { return UI_TopMenuName(UI_System); }
-  static int Deliver(NetMessage m, uint32_t from) {
-    uint8_t bytes[kNetMaxMessageSize];
-    return NET_HandlePacket(bytes, NetMsg_Encode(m, bytes), from);
-  }
 };
 
 TEST_F(NetMenuTest, HostingLoadsTheChosenArenaAsServerWithItsTypeAndTeam) {
@@ -120,42 +100,36 @@ TEST_F(NetMenuTest, JoiningRefreshesListsTheServerAndJoinsItsArenaOnTheAnswer) {
   Game_FrameInput();
   Press({KEY_DOWN, KEY_ENTER, KEY_DOWN, KEY_ENTER});
   ASSERT_EQ(Top(), "joingame");
-  ASSERT_EQ(g_sent.size(), 1u);  // the refresh of opening
-  EXPECT_EQ(g_sent[0].msg.type, NETMSG_CLIENT);
-  EXPECT_EQ(g_sent[0].to, 0u);
-  NetMessage server{};
-  server.type = NETMSG_SERVER;
-  server.stamp = 12.5f;
-  std::strcpy(server.playerName, "Host");
-  std::strcpy(server.levelName, kSampleArenaName);
-  server.maxPlayers = 16;
-  server.players = 1;
-  ASSERT_EQ(Deliver(server, kServer), NETMSG_SERVER);
+  ASSERT_EQ(g_netSent.size(), 1u);  // the refresh of opening
+  EXPECT_EQ(g_netSent[0].msg.type, NETMSG_CLIENT);
+  EXPECT_EQ(g_netSent[0].to, 0u);
+  ASSERT_EQ(NetDeliver(NETMSG_SERVER, kServer, [](NetMessage& m) {
+              m.stamp = 12.5f;
+              std::strcpy(m.playerName, "Host");
+              std::strcpy(m.levelName, kSampleArenaName);
+              m.maxPlayers = 16, m.players = 1;
+            }),
+            NETMSG_SERVER);
   // Down to the team (Right: blue), Down to the server's row, Enter.
   Press({KEY_DOWN, KEY_RIGHT, KEY_DOWN});
   EXPECT_EQ(Menu_NetJoinRow(), 2);
   EXPECT_EQ(Menu_NetTeam(), 1);
-  g_sent.clear();
+  g_netSent.clear();
   Press({KEY_ENTER});
-  ASSERT_EQ(g_sent.size(), 1u);
-  EXPECT_EQ(g_sent[0].msg.type, NETMSG_WANTCONNECT);
-  EXPECT_EQ(g_sent[0].to, kServer);
-  EXPECT_EQ(g_sent[0].msg.stamp, 12.5f);
-  EXPECT_EQ(g_sent[0].msg.team, 1);
+  ASSERT_EQ(g_netSent.size(), 1u);
+  EXPECT_EQ(g_netSent[0].msg.type, NETMSG_WANTCONNECT);
+  EXPECT_EQ(g_netSent[0].to, kServer);
+  EXPECT_EQ(g_netSent[0].msg.stamp, 12.5f);
+  EXPECT_EQ(g_netSent[0].msg.team, 1);
   EXPECT_EQ(Game_NetMode, 0);  // nothing changes before the answer
   EXPECT_EQ(Top(), "joingame");
   // The server's roster: itself and this copy, placed at the north start.
-  NetMessage accept{};
-  accept.type = NETMSG_ACCEPTCLIENT;
-  accept.stamp = 12.5f;
-  std::strcpy(accept.levelName, kSampleArenaName);
-  accept.count = 2;
-  accept.ids[0] = kServer;
-  accept.ids[1] = kSelf;
-  accept.teams[1] = 1;
-  accept.origins[1][1] = kSampleArena.north.y;
-  accept.anglesList[1][0] = 270;
-  ASSERT_EQ(Deliver(accept, kServer), NETMSG_ACCEPTCLIENT);
+  ASSERT_EQ(NetDeliver(NETMSG_ACCEPTCLIENT, kServer, [](NetMessage& m) {
+              std::strcpy(m.levelName, kSampleArenaName);
+              m.count = 2, m.ids[0] = kServer, m.ids[1] = kNetSelf, m.teams[1] = 1;
+              m.origins[1][1] = kSampleArena.north.y, m.anglesList[1][0] = 270;
+            }),
+            NETMSG_ACCEPTCLIENT);
   EXPECT_STREQ(Level_Name, kSampleArenaName);
   EXPECT_EQ(Game_NetMode, 2);
   EXPECT_TRUE(NET_GameRunning);
@@ -169,20 +143,17 @@ TEST_F(NetMenuTest, JoiningRefreshesListsTheServerAndJoinsItsArenaOnTheAnswer) {
   for (GameObject* o = Obj_ListHead; o; o = o->next) bodies += o->classNum == NETPLAYER;
   EXPECT_EQ(bodies, 1);
   // Leaving sends ClientQuit to the server.
-  g_sent.clear();
+  g_netSent.clear();
   Level_Free();
-  ASSERT_EQ(g_sent.size(), 1u);
-  EXPECT_EQ(g_sent[0].msg.type, NETMSG_CLIENTQUIT);
+  ASSERT_EQ(g_netSent.size(), 1u);
+  EXPECT_EQ(g_netSent[0].msg.type, NETMSG_CLIENTQUIT);
   EXPECT_EQ(Game_NetMode, 0);
 }
 
 TEST_F(NetMenuTest, LeavingAnUnansweredJoinGivesItUp) {
   Game_FrameInput();
   Press({KEY_DOWN, KEY_ENTER, KEY_DOWN, KEY_ENTER});
-  NetMessage server{};
-  server.type = NETMSG_SERVER;
-  server.stamp = 3.0f;
-  ASSERT_EQ(Deliver(server, kServer), NETMSG_SERVER);
+  ASSERT_EQ(NetDeliver(NETMSG_SERVER, kServer, [](NetMessage& m) { m.stamp = 3.0f; }), NETMSG_SERVER);
   Press({KEY_DOWN, KEY_DOWN, KEY_ENTER});
   EXPECT_EQ(NET_GameStamp, 3.0f);
   Press({KEY_ESCAPE});
@@ -190,11 +161,11 @@ TEST_F(NetMenuTest, LeavingAnUnansweredJoinGivesItUp) {
   EXPECT_EQ(NET_GameStamp, 0.0f);
   EXPECT_EQ(NET_ServerAddress, 0u);
   // A late answer is not taken.
-  NetMessage accept{};
-  accept.type = NETMSG_ACCEPTCLIENT;
-  accept.stamp = 3.0f;
-  std::strcpy(accept.levelName, kSampleArenaName);
-  EXPECT_EQ(Deliver(accept, kServer), -1);
+  EXPECT_EQ(NetDeliver(NETMSG_ACCEPTCLIENT, kServer, [](NetMessage& m) {
+              m.stamp = 3.0f;
+              std::strcpy(m.levelName, kSampleArenaName);
+            }),
+            -1);
   EXPECT_EQ(Game_NetMode, 0);
 }
 

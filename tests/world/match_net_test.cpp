@@ -1,9 +1,13 @@
 // A match between two copies of the engine, each its own process on its own loopback address
 // (127.0.0.2 hosts, 127.0.0.3 joins), port 5551: the join by refresh, bodies that stand where
 // the other copy's player stands, a pick-up, kills and frags, the respawn after 5 s, the
-// client's quit and the server's.
+// client's quit and the server's. And the join as two copies on a local network make it: each
+// copy in a private network namespace of this test, the two joined by a veth pair (10.77.0.1/24
+// hosts, 10.77.0.2/24 joins), both on every address, the server found by broadcast; nothing
+// leaves the namespaces, and the test is skipped where they cannot be made.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -52,7 +57,10 @@ struct View {
 enum Step { JOIN = 1, WALK, TOUCH, KILL_CLIENT, KILL_HOST, QUIT_CLIENT, REJOIN, QUIT_SERVER, END };
 
 struct Shared {
-  std::atomic<int> opened[2];  // 1 with its socket, -1 when the address was not to be had
+  int linked;                  // the copies are on the veth pair, not on the loopback
+  std::atomic<int> pid[2];
+  std::atomic<int> link[2];    // the copy's end of the pair: 1 made (client: its namespace), 2 up
+  std::atomic<int> opened[2];  // 1 with its socket, -1 when the address or the link was not to be had
   std::atomic<int> step;
   std::atomic<int> done[2];
   View view[2];
@@ -88,17 +96,43 @@ void Publish(View& v) {
   }
 }
 
-// The client asks the host for its game and joins the row it hears.
-bool g_asked;
+// The client asks for servers (again every 50 frames until one answers) and joins the row it hears.
+int g_asked;
 void Join() {
-  if (!g_asked) {
-    NET_SendRefreshServerList();
-    g_asked = true;
+  if (g_asked == 0 || (g_asked % 50 == 0 && !NET_ServerList[0].used)) NET_SendRefreshServerList();
+  g_asked++;
+  if (NET_ServerList[0].used && !NET_GameRunning && NET_ServerAddress == 0) NET_JoinServer(NET_ServerList[0], 0);
+}
+
+int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+
+template <typename F>
+bool Until(F ok, int seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    if (ok()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  if (NET_ServerList[0].used && !NET_GameRunning && NET_ServerAddress == 0) {
-    NET_GameStamp = NET_ServerList[0].stamp;
-    NET_SendWantConnect(NET_ServerList[0].address);
+  return ok();
+}
+
+// A copy's end of the veth pair in a namespace of its own: the host makes the pair and hands the
+// client its end. Whether the link is up.
+bool Link(Copy me, Shared* sh) {
+  if (unshare(CLONE_NEWNET) != 0 || Shell("ip link set lo up") != 0) return false;
+  if (me == HOST) {
+    if (Shell("ip link add tw0 type veth peer name tw1") != 0) return false;
+    sh->link[HOST] = 1;
+    if (!Until([&] { return sh->link[CLIENT] != 0; }, 10) || sh->link[CLIENT] < 0) return false;
+    if (Shell("ip link set tw1 netns " + std::to_string(sh->pid[CLIENT].load())) != 0 ||
+        Shell("ip addr add 10.77.0.1/24 dev tw0 && ip link set tw0 up && ip route add default dev tw0") != 0)
+      return false;
+    sh->link[HOST] = 2;
+    return true;
   }
+  sh->link[CLIENT] = 1;
+  if (!Until([&] { return sh->link[HOST] == 2 || sh->link[HOST] < 0; }, 10) || sh->link[HOST] < 0) return false;
+  return Shell("ip addr add 10.77.0.2/24 dev tw1 && ip link set tw1 up && ip route add default dev tw1") == 0;
 }
 
 // One copy: frames until the test says END (or a minute passes); the steps act once each.
@@ -109,16 +143,21 @@ void RunCopy(Copy me, Shared* sh) {
   GameVars_Init(0);
   for (const DefTable& t : Def_Tables) Def_LoadTable(t);
   Var_SetText(&game_playername, me == HOST ? "Hollis" : "Tamsin");
-  Var_SetText(&net_refreshaddresses, "127.0.0.2");
-  uint32_t local = 0;
-  sh->opened[me] = UDP_OpenOn(Address(me), kNetPort, &local) == 1 ? 1 : -1;
-  if (sh->opened[me] != 1) _exit(3);
-  NET_Up = 1;
-  NET_LocalAddress = Address(me);
-  if (me == HOST) {
-    Game_NetMode = 1;
-    Level_Load("duel");
+  sh->pid[me] = getpid();
+  if (sh->linked) {  // every address, the local one found as in play, refreshes broadcast
+    bool up = Link(me, sh);
+    if (!up) sh->link[me] = -1;
+    NET_Init(0);
+    sh->opened[me] = up && NET_Up ? 1 : -1;
+  } else {
+    Var_SetText(&net_refreshaddresses, "127.0.0.2");
+    uint32_t local = 0;
+    sh->opened[me] = UDP_OpenOn(Address(me), kNetPort, &local) == 1 ? 1 : -1;
+    NET_Up = 1;
+    NET_LocalAddress = Address(me);
   }
+  if (sh->opened[me] != 1) _exit(3);
+  if (me == HOST && !NET_HostGame("duel", 0, 0)) _exit(4);
   int acted = 0, walked = 0;
   vec3 last{};
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -128,7 +167,7 @@ void RunCopy(Copy me, Shared* sh) {
     Player_CommandWord = 0;
     if (me == CLIENT && (step == JOIN || step == REJOIN) && acted != step) {
       Join();
-      if (NET_GameRunning && Obj_Player && OtherBody()) acted = step, g_asked = false;
+      if (NET_GameRunning && Obj_Player && OtherBody()) acted = step, g_asked = 0;
     } else if (step == WALK && acted != step) {
       if (me == CLIENT) Player_CommandWord = CMD_FORWARD;
       if (++walked > 60) acted = step;
@@ -196,6 +235,7 @@ class Match : public ::testing::Test {
     void* mem = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(mem, MAP_FAILED);
     sh_ = new (mem) Shared{};
+    sh_->linked = linked_;
     for (Copy c : {HOST, CLIENT}) {
       pid_[c] = fork();
       ASSERT_GE(pid_[c], 0);
@@ -205,9 +245,11 @@ class Match : public ::testing::Test {
       }
       if (c == HOST) std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the host serves first
     }
-    ASSERT_TRUE(Until([&] { return sh_->opened[HOST] && sh_->opened[CLIENT]; }, 10));
-    // Another program on this machine may hold the port on every address.
-    if (sh_->opened[HOST] < 0 || sh_->opened[CLIENT] < 0) GTEST_SKIP() << "port " << kNetPort << " is taken";
+    ASSERT_TRUE(Until([&] { return sh_->opened[HOST] && sh_->opened[CLIENT]; }, 20));
+    // Another program on this machine may hold the port on every address; namespaces may be
+    // out of reach (no privilege, no "ip").
+    if (sh_->opened[HOST] < 0 || sh_->opened[CLIENT] < 0)
+      GTEST_SKIP() << (linked_ ? "no private network namespaces here" : "the port is taken");
   }
   void TearDown() override {
     sh_->step = END;
@@ -226,21 +268,13 @@ class Match : public ::testing::Test {
     sh_->step = s;
     ASSERT_TRUE(Until([&] { return sh_->done[HOST] == s && sh_->done[CLIENT] == s; }, 20)) << "step " << s;
   }
-  template <typename F>
-  bool Until(F ok, int seconds) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-      if (ok()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return ok();
-  }
   std::string Log(Copy c) { return tw_test::ReadFile(dir_.Path() + (c == HOST ? "/host/log" : "/client/log")); }
   // Each line stands in its copy's log.
   void Logged(std::initializer_list<std::pair<Copy, const char*>> lines) {
     for (const auto& [c, line] : lines) EXPECT_NE(Log(c).find(line), std::string::npos) << line << "\n" << Log(c);
   }
   const View& V(Copy c) { return sh_->view[c]; }
+  bool linked_ = false;
   tw_test::TempDir dir_;
   Shared* sh_ = nullptr;
   pid_t pid_[2] = {-1, -1};
@@ -305,6 +339,18 @@ TEST_F(Match, TwoCopiesJoinSeeEachOtherScoreRespawnAndQuit) {
   ASSERT_TRUE(Until([&] { return !V(CLIENT).running && V(CLIENT).mode == 0 && !V(HOST).running; }, 5));
   Logged({{HOST, "server ServerQuit"}, {CLIENT, "NET:incoming ServerQuit from 127.0.0.2"}, {CLIENT, "client ServerQuit"}});
   EXPECT_EQ((Log(HOST) + Log(CLIENT)).find("refused"), std::string::npos) << Log(HOST) << Log(CLIENT);
+}
+
+class MatchOnALink : public Match {
+ protected:
+  MatchOnALink() { linked_ = true; }
+};
+
+TEST_F(MatchOnALink, AJoinerFindsTheServerByBroadcastAndJoinsItsArena) {
+  Go(JOIN);
+  ASSERT_TRUE(Until([&] { return V(HOST).bodies == 1 && V(CLIENT).bodies == 1 && V(CLIENT).mode == 2; }, 10));
+  Logged({{CLIENT, "NET:send RefreshServerList to broadcast"}, {HOST, "NET:incoming Client from 10.77.0.2"},
+          {CLIENT, "NET:incoming AcceptClient from 10.77.0.1"}, {CLIENT, "Level_Load: duel"}});
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "characters/inventory.h"
@@ -164,13 +165,19 @@ void Frame2D_UseTextPrompt(const GameObject* player, const char* text) {
   if (!Par_NextBracketTokenTo(text, &rest, keyword, sizeof keyword)) return;
   if (!rest || !Par_NextBracketTokenTo(rest, &rest, first, sizeof first)) return;
   bool haveSecond = rest && Par_NextBracketTokenTo(rest, &rest, second, sizeof second) && second[0];
+  // Only what the use key acts on: a defined car or shop.
+  auto defined = [&first](const auto& table, int from) {
+    for (int i = from; i < int(std::size(table)); i++)
+      if (table[i].name[0] && strcasecmp(table[i].name, first) == 0) return true;
+    return false;
+  };
   if (strcasecmp(keyword, "car") == 0) {
-    if (player->person.carIndex != 0) return;
+    if (player->person.carIndex != 0 || !defined(Def_Cars, 1)) return;
     int key = haveSecond ? Def_FindItem(second) : -1;
     bool locked = haveSecond && (key < 0 || !Inv_HasItem(&player->person, INV_ITEM, key));
     Frame2D_Prompt(locked ? "consol\\You do not have the key" : "consol\\Press use key to drive");
   } else if (strcasecmp(keyword, "shop") == 0) {
-    if (Game_NetMode == 0) Frame2D_Prompt("consol\\Press use key to go to shop");
+    if (Game_NetMode == 0 && defined(Def_Shops, 0)) Frame2D_Prompt("consol\\Press use key to go to shop");
   } else if (strcasecmp(keyword, "changelevel") == 0) {
     if (Game_NetMode != 0) return;
     if (strcasecmp(first, "TransportSystem") == 0) {

@@ -3,6 +3,7 @@
 // end of the game.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "characters/actions.h"
@@ -13,6 +14,7 @@
 #include "ui/menu.h"
 #include "ui/menu_keys.h"
 #include "ui/ui.h"
+#include "world/frame2d.h"
 #include "world/game.h"
 #include "world/gamevars.h"
 #include "world/level.h"
@@ -143,6 +145,25 @@ TEST_F(MenuTest, DeveloperKeysNeedCtrlAndAltF1TogglesHelpAndQuickSaveOnlyInPlay)
   Press({kF5});
   EXPECT_TRUE(tw_test::FileExists("save/quicksave/quick.sav"));
   Console_Clear();
+}
+
+// Releasing a level takes the play screen's status text, subtitle and markers with it and puts
+// the pointer back in the middle.
+TEST_F(MenuTest, ALevelReleaseClearsThePlayScreenAndCentresThePointer) {
+  Level_Load("street");
+  std::snprintf(Game_PlayScreen.statusKey, sizeof Game_PlayScreen.statusKey, "quest\\status");
+  std::snprintf(Game_PlayScreen.subtitleKey, sizeof Game_PlayScreen.subtitleKey, "voice\\line");
+  Game_PlayScreen.subtitleStart = 2.0;
+  Game_PlayScreen.markers = PLAYMARK_HACK;
+  Game_MoveCursor(-5000, 5000);
+  EXPECT_EQ(Game_CursorX, 0.0f);
+  Level_Free();
+  EXPECT_EQ(Game_PlayScreen.statusKey[0], 0);
+  EXPECT_EQ(Game_PlayScreen.subtitleKey[0], 0);
+  EXPECT_EQ(Game_PlayScreen.subtitleStart, -1000.0);
+  EXPECT_EQ(Game_PlayScreen.markers, 0u);
+  EXPECT_EQ(Game_CursorX, 320.0f);
+  EXPECT_EQ(Game_CursorY, 240.0f);
 }
 
 // The load screen lists at most 64 names: a fuller folder must not lose the ones it leaves out.

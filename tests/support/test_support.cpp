@@ -266,27 +266,17 @@ bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs, int
   if (ok) {
     XTestFakeMotionEvent(dpy, -1, x, y, CurrentTime);
     XFlush(dpy);
-    for (const std::string& chord : keys) {
+    for (const std::string& name : keys) {
       std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
-      // "Control_L+Alt_L+F3": pressed in order, held together, released in reverse.
-      std::vector<KeyCode> codes;
-      for (size_t from = 0; from <= chord.size();) {
-        size_t plus = chord.find('+', from + 1);
-        if (plus == std::string::npos) plus = chord.size();
-        codes.push_back(XKeysymToKeycode(dpy, XStringToKeysym(chord.substr(from, plus - from).c_str())));
-        from = plus + 1;
-      }
-      if (std::find(codes.begin(), codes.end(), KeyCode(0)) != codes.end()) {
+      KeyCode code = XKeysymToKeycode(dpy, XStringToKeysym(name.c_str()));
+      if (!code) {
         ok = false;
         continue;
       }
-      for (KeyCode code : codes) {
-        XTestFakeKeyEvent(dpy, code, True, CurrentTime);
-        XFlush(dpy);
-        if (codes.size() > 1) std::this_thread::sleep_for(std::chrono::milliseconds(30));
-      }
+      XTestFakeKeyEvent(dpy, code, True, CurrentTime);
+      XFlush(dpy);
       std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
-      for (size_t i = codes.size(); i-- > 0;) XTestFakeKeyEvent(dpy, codes[i], False, CurrentTime);
+      XTestFakeKeyEvent(dpy, code, False, CurrentTime);
       XFlush(dpy);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));

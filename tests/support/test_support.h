@@ -62,8 +62,8 @@ ScreenImage GrabScreen();
 
 // Real key events through the XTEST extension: the pointer is first put at (x, y) of the screen
 // (so the window under it has the keyboard), then each key (an X keysym name such as "Return",
-// "Down", "Escape"; "Control_L+Shift_L+F3" presses them together) is pressed, held `holdMs` and
-// released, with `gapMs` between keys. False without XTEST.
+// "Down", "Escape") is pressed, held `holdMs` and released, with `gapMs` between keys. False
+// without XTEST.
 bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs = 150, int holdMs = 60);
 // A chord such as {"Control_L", "Alt_L", "F3"} sent as key events straight to the window with the
 // input focus: pressed in order, held, released in reverse. The X server never sees these keys,

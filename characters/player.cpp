@@ -404,8 +404,13 @@ void Think(GameObject* p, const DemoFrame& f) {
   PersonStats& ps = p->person;
   if (!StillListed(p->useTargetCharacter)) p->useTargetCharacter = nullptr;
   if (!StillListed(p->useTargetObject)) p->useTargetObject = nullptr;
-  if (dt <= 0) return;
   GatherSolids(p, &g_thinkSolids);
+  if (dt <= 0) {
+    // A zero step (paused, or the settle frames of a load) moves nothing, but the view stands
+    // behind the hero from the first frame of a level.
+    UpdateCamera(p);
+    return;
+  }
   if (p->damageFlash > 0) p->damageFlash = std::fmax(0.0f, p->damageFlash - dt);
   Person_RespawnPickups();
   const bool alive = ps.state != 2;

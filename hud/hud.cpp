@@ -14,6 +14,9 @@
 #include "foundation/log.h"
 #include "foundation/mem.h"
 #include "foundation/partoken.h"
+#include "foundation/text.h"
+#include "foundation/timer.h"
+#include "render/draw2d.h"
 #include "render/text.h"
 #include "ui/menu.h"
 #include "world/game.h"
@@ -146,7 +149,25 @@ void Hud_Draw() {
   Print_TextBox(kHudBox[0], kHudBox[1], kHudBox[2], kHudBox[3], text);
 }
 
-void Hud_DrawMessageLines() {}
+// The newest run of lines still showing, oldest first, from the top of the screen down.
+void Hud_DrawMessageLines() {
+  const int count = Console_GetLineCount();
+  int i = Console_FirstLiveLine(Timer_FrameTime);
+  if (i >= count) return;
+  Print_SetBackgroundColor(0, 0, 0, 0);
+  Print_SetAlign(0);
+  Print_SetWidthScale(kHudMessageSize);
+  Print_SetSize(kHudMessageSize);
+  Print_SetColor(1.0f, 1.0f, 1.0f, 0.8f);
+  float y = 0;
+  for (; i < count; i++) {
+    const char16_t* line = Console_GetLine(i, nullptr);
+    if (!line || !line[0] || !line[1]) continue;
+    const float bottom = Print_TextBoxHeightW(kHudMessageBox[0], y, kHudMessageBox[1], kScreen2DHeight, line);
+    Print_TextBoxW(kHudMessageBox[0], y, kHudMessageBox[1], bottom, line);
+    y = bottom;
+  }
+}
 
 // No panel exists yet: none opens, so there is nothing to draw or to close.
 void Panel_DrawAll() {}

@@ -51,8 +51,12 @@ void Panel_ToggleIngameMenu();
 void Panel_GrabScreen();
 // The gameplay keys of the inventory and goals panels.
 void GameInputUI();
-// The on-screen message lines.
+// The on-screen message lines: the newest run of lines whose expiry lies after the frame clock,
+// oldest first, each word-wrapped between x kHudMessageBox[0] and [1] below the one before,
+// from the top of the screen; a line of fewer than two characters is left out.
 void Hud_DrawMessageLines();
+constexpr float kHudMessageSize = 16.0f;
+constexpr float kHudMessageBox[2] = {10.0f, 630.0f};
 
 // The cell maps of the inventory pane: seven tables by inventory position, -1 = not laid out.
 constexpr int kItemPaneMaps = 7;

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "characters/actions.h"
+#include "characters/defs.h"
+#include "characters/inventory.h"
 #include "characters/player.h"
 #include "foundation/input.h"
 #include "foundation/keys.h"
@@ -90,8 +92,25 @@ char Game_MovieScript[64];
 static bool g_havePlayerPlace;
 static vec3 g_playerOrigin, g_playerAngles;
 
-// The weapon definitions and the player's inventory come later; nothing to hand out yet.
-void Game_GiveAllWeapons() {}
+constexpr int32_t kGiveAllAmmo = 200;
+constexpr float kGiveAllSkill = 100.0f;
+
+// Every weapon a shop may offer, once, with full reserves of every ammunition and the skills at
+// their best.
+void Game_GiveAllWeapons() {
+  GameObject* player = Obj_Player;
+  if (!player) return;
+  PersonStats& p = player->person;
+  for (InvPair& pair : p.items)
+    if (pair.kind == INV_WEAPON) pair.kind = INV_NONE;
+  for (int w = 0; w < kWeaponDefs; w++) {
+    if (Def_Weapons[w].hidden || !Def_Weapons[w].name[0]) continue;  // hidden, or a row no file filled
+    int place = Inv_AddItem(&p, INV_WEAPON, w);
+    if (place >= 0 && UI_System) ItemPane_ResetCell(place);
+  }
+  for (int kind = 1; kind < kAmmoKinds; kind++) p.ammo[kind] = kGiveAllAmmo;
+  for (float& skill : p.skills) skill = kGiveAllSkill;
+}
 
 static void Game_EmptyEntry(int) {}
 static void Game_InputEntry(int stage) { Input_Init(stage); }

@@ -28,6 +28,7 @@
 #include "ui/ui.h"
 #include "world/game.h"
 #include "world/gameinput.h"
+#include "world/frame2d.h"
 #include "world/gamevars.h"
 #include "world/object.h"
 #include "world/personage.h"
@@ -96,24 +97,39 @@ static void Game_Message(const char* first, const int* number, const char* secon
   Console_AddMessage(line.c_str(), Timer_FrameTime + kConsoleMessageSeconds);
 }
 
+// The developer keys act only while a Ctrl and an Alt key are both held. Their presses are taken
+// every frame, so a plain F-key press never waits for the next Ctrl+Alt.
 static void Game_DeveloperKeys() {
-  if (!(Input_KeyDown(KEY_LCTRL) || Input_KeyDown(KEY_RCTRL))) return;
-  if (!(Input_KeyDown(KEY_LALT) || Input_KeyDown(KEY_RALT))) return;
+  const bool chord = (Input_KeyDown(KEY_LCTRL) || Input_KeyDown(KEY_RCTRL)) &&
+                     (Input_KeyDown(KEY_LALT) || Input_KeyDown(KEY_RALT));
+  auto pressed = [chord](int key) { return Input_KeyPressed(key) != 0 && chord; };
   GameObject* player = Obj_Player;
-  if (Input_KeyPressed(KEY_F2))
+  if (pressed(KEY_F2))
     for (PlaceRecord& p : Game_Places) p.lock = 0;
-  if (Input_KeyPressed(KEY_F3) && player) {
+  if (pressed(KEY_F3) && player) {
     player->person.money += 10000;
     int amount = 10000;
     Game_Message("consol\\You got", &amount, "consol\\money");
   }
-  if (Input_KeyPressed(KEY_F7) && Game_NetMode == 0) Game_GiveAllWeapons();
-  if (Input_KeyPressed(KEY_F8) && Game_NetMode == 0) {
+  if (pressed(KEY_F7) && Game_NetMode == 0) Game_GiveAllWeapons();
+  if (pressed(KEY_F8) && Game_NetMode == 0) {
     Game_GodMode ^= 1;
     Game_Message(Game_GodMode ? "consol\\god mode on" : "consol\\god mode off", nullptr, nullptr);
   }
-  if (Input_KeyPressed(KEY_F9)) ai_KillAllEnemies();
-  if (Input_KeyPressed(KEY_F11) && player) player->person.health = player->person.maxHealth;
+  if (pressed(KEY_F9)) ai_KillAllEnemies();
+  if (pressed(KEY_F11) && player) player->person.health = player->person.maxHealth;
+}
+
+// Quick save and load act only in play: a level with the hero on it, no intro, movie or other
+// full-screen mode. Elsewhere (the intro's empty level) a message line says so and the save on
+// the disk stays as it was.
+static void Game_QuickAction(void (*action)(), const char* refusal) {
+  if (Game_Running && Level_Loaded && Level_Name[0] && Obj_Player && Game_FullScreenMode == FULLSCREEN_NONE &&
+      !Game_MenuOpen) {
+    action();
+    return;
+  }
+  Game_Message(refusal, nullptr, nullptr);
 }
 
 // The level start table's row as the level change reads it: level, redirect, origin, angles.
@@ -140,7 +156,9 @@ void Game_HotKeys() {
     Game_Paused ^= 1;
     Input_Reset();
   }
-  if (Input_KeyPressed(KEY_F1) && Game_FullScreenMode == FULLSCREEN_NONE && !Game_MenuOpen) {
+  // In the help pictures F1 is left to their input, which closes them.
+  if (Game_FullScreenMode != FULLSCREEN_HELP && Input_KeyPressed(KEY_F1) && Game_FullScreenMode == FULLSCREEN_NONE &&
+      !Game_MenuOpen) {
     Input_Reset();
     Game_FullScreenMode = FULLSCREEN_HELP;
   }
@@ -150,12 +168,12 @@ void Game_HotKeys() {
     bool done = false;
     for (int i = 0; i < g_quick.saveCount && !done; i++)
       if (Input_KeyPressed(g_quick.save[i])) {
-        Menu_QuickSave();
+        Game_QuickAction(Menu_QuickSave, "Quick save works only during play");
         done = true;
       }
     for (int i = 0; i < g_quick.loadCount && !done; i++)
       if (Input_KeyPressed(g_quick.load[i])) {
-        Menu_QuickLoad();
+        Game_QuickAction(Menu_QuickLoad, "Quick load works only during play");
         done = true;
       }
   }
@@ -376,6 +394,7 @@ void Game_PlayInput() {
 
 void Game_FrameInput() {
   Input_Poll();
+  Game_MoveCursor(Input_MouseX, Input_MouseY);
   if (!Game_TextFieldActive) Game_HotKeys();
   // With no game the front end's menu shows.
   if (!Game_Running) {

@@ -34,6 +34,7 @@
 #include "world/entity.h"
 #include "world/areol.h"
 #include "world/beam.h"
+#include "world/frame2d.h"
 #include "world/fx.h"
 #include "world/game.h"
 #include "world/net.h"
@@ -150,6 +151,9 @@ void Level_Free() {
   Dialog_Open = 0;
   Dialog_Partner = nullptr;
   Game_PendingLevel[0] = 0;
+  // The play screen's status text, subtitle and markers, and the pointer back in the middle.
+  Game_ClearPlayScreen();
+  Game_CentreCursor();
   Game_Time = 0;
 }
 

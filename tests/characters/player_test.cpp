@@ -9,6 +9,7 @@
 
 #include "char_fixture.h"
 #include "characters/actions.h"
+#include "characters/inventory.h"
 #include "foundation/input.h"
 #include "foundation/sys.h"
 #include "world/gamevars.h"
@@ -114,6 +115,10 @@ TEST_F(PlayerMove, TheSameFramesGiveTheSameOriginsBitForBit) {
 TEST_F(PlayerMove, CameraStaysBehindAndIsPulledInByTheWall) {
   LoadLevel();
   GameObject* p = PlacePlayer(0, 0);
+  // A zero step (paused, settling after a load) places the view too, not left at the origin.
+  Game_TickFrame = DemoFrame{0, 0, 0, 0};
+  Game_Tick();
+  EXPECT_NEAR(p->camera.origin.y, -80.0f, 0.01f);
   Run(0.01f, 0);
   EXPECT_NEAR(p->camera.origin.y, -80.0f, 0.01f);
   p->origin = vec3{0, 560, 0};
@@ -162,6 +167,34 @@ TEST_F(PlayerMove, DamageFlashesKillsAndGodModeSpares) {
   EXPECT_NEAR(p->origin.y, 0.0f, 0.01f);
   EXPECT_FLOAT_EQ(p->angles.x, 0.0f);
   EXPECT_EQ(p->person.anim, ANIM_DEAD);
+}
+
+// The all-weapons command: every shown weapon once (those carried before too), hidden ones not,
+// other pairs kept, full reserves of ammunition kinds 1 to 11 and the skills at 100.
+TEST_F(PlayerMove, AllWeaponsGivesEveryShownWeaponOnce) {
+  Game_GiveAllWeapons();  // no player: nothing
+  GameObject* p = PlacePlayer(0, 0);
+  const int hidden = 2;
+  Def_Weapons[hidden].hidden = 1;
+  Inv_AddItem(&p->person, INV_WEAPON, 1);
+  Inv_AddItem(&p->person, INV_WEAPON, hidden);
+  Inv_AddItem(&p->person, INV_ITEM, 0);
+  p->person.ammo[0] = 7;
+  Game_GiveAllWeapons();
+  Def_Weapons[hidden].hidden = 0;
+  int named = 0;
+  for (int w = 0; w < kWeaponDefs; w++) {
+    int carried = 0;
+    for (const InvPair& pair : p->person.items) carried += pair.kind == INV_WEAPON && pair.index == w;
+    bool given = Def_Weapons[w].name[0] && w != hidden;
+    named += given;
+    EXPECT_EQ(carried, given ? 1 : 0) << w;
+  }
+  EXPECT_GE(named, 5);
+  EXPECT_TRUE(Inv_HasItem(&p->person, INV_ITEM, 0));
+  EXPECT_EQ(p->person.ammo[0], 7);
+  for (int kind = 1; kind < kAmmoKinds; kind++) EXPECT_EQ(p->person.ammo[kind], 200) << kind;
+  for (float skill : p->person.skills) EXPECT_FLOAT_EQ(skill, 100.0f);
 }
 
 TEST_F(PlayerMove, CommandRecordAndClearedInput) {

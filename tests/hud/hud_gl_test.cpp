@@ -2,14 +2,24 @@
 // (The menus' bar and rows are read off the screen by the front end's end-to-end test.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
+#include "characters/defs.h"
+#include "foundation/text.h"
+#include "foundation/timer.h"
 #include "foundation/var.h"
 #include "foundation/video.h"
 #include "hud/hud.h"
 #include "render/render.h"
 #include "render/text.h"
 #include "support/render_support.h"
+#include "quests/dialog.h"
+#include "tools/image_writer.h"
+#include "world/frame2d.h"
+#include "world/game.h"
 #include "world/object.h"
 
 namespace {
@@ -51,6 +61,153 @@ TEST_F(HudScreen, TheHudIsItsTextDrawnDirectly) {
   Hud_Draw();  // no player: nothing
   std::vector<uint8_t> none = Read();
   for (size_t i = 0; i < none.size(); i += 4) ASSERT_EQ(none[i + 2], 0) << i;
+}
+
+// The live lines show from the top, oldest first, one below the other, exactly as their text drawn
+// in the message style; once the newest has expired nothing shows.
+TEST_F(HudScreen, MessageLinesShowFromTheTopUntilTheyExpire) {
+  Console_Clear();
+  const double saved = Timer_FrameTime;
+  Timer_FrameTime = 100.0;
+  Console_AddMessage(u"hidden: older than an expired line", 200.0);
+  Console_AddMessage(u"expired", 99.0);
+  Console_AddMessage(u"You got 10000 money", 107.0);
+  Console_AddMessage(u"x", 107.0);  // one character: left out
+  Console_AddMessage(u"god mode on", 107.0);
+  Begin();
+  Hud_DrawMessageLines();
+  std::vector<uint8_t> lines = Read();
+  Begin();
+  Print_SetBackgroundColor(0, 0, 0, 0);
+  Print_SetAlign(0);
+  Print_SetWidthScale(kHudMessageSize);
+  Print_SetSize(kHudMessageSize);
+  Print_SetColor(1.0f, 1.0f, 1.0f, 0.8f);
+  float next = Print_TextBoxHeightW(10, 0, 630, 480, u"You got 10000 money");
+  Print_TextBoxW(10, 0, 630, next, u"You got 10000 money");
+  Print_TextBoxW(10, next, 630, 480, u"god mode on");
+  std::vector<uint8_t> direct = Read();
+  // Lit rows: all within the top tenth of the screen (rows are stored bottom first).
+  const size_t row = size_t(Render_ScreenWidth) * 4;
+  size_t lit = 0, lowest = lines.size();
+  for (size_t i = 0; i < lines.size(); i += 4)
+    if (lines[i + 2] > 100) lit++, lowest = std::min(lowest, i / row);
+  EXPECT_GT(lit, 100u) << "no message line drawn";
+  EXPECT_GT(lowest, size_t(Render_ScreenHeight) * 9 / 10);
+  EXPECT_TRUE(lines == direct) << "the lines differ from their text drawn directly";
+  Timer_FrameTime = 107.5;
+  Begin();
+  Hud_DrawMessageLines();
+  std::vector<uint8_t> none = Read();
+  for (size_t i = 0; i < none.size(); i += 4) ASSERT_EQ(none[i + 2], 0) << i;
+  Timer_FrameTime = saved;
+  Console_Clear();
+}
+
+// Pixels of a box of the 640 x 480 layout whose blue, green and red pass `want`.
+template <typename F>
+int CountIn(const std::vector<uint8_t>& px, float left, float top, float right, float bottom, F want) {
+  const int w = Video_ScreenWidth, h = Video_ScreenHeight;
+  int n = 0;
+  for (int y = int(top * h / 480); y < int(bottom * h / 480); y++)
+    for (int x = int(left * w / 640); x < int(right * w / 640); x++) {
+      size_t i = (size_t(h - 1 - y) * w + x) * 4;
+      n += want(px[i], px[i + 1], px[i + 2]);
+    }
+  return n;
+}
+bool Lit(int b, int g, int r) { return b + g + r > 300; }
+
+// The play screen: the use target's prompt, the talk marker with a stranger's name, the search
+// marker of a dead character, the subtitle for its three seconds, the status text in its colour
+// while it runs, and in a dialogue the pointer where the mouse put it.
+TEST_F(HudScreen, ThePlayScreenShowsPromptsMarkersSubtitleStatusAndThePointer) {
+  using tw_test::WriteBytes;
+  using tw_test::WriteFile;
+  auto solid = [](int size, uint8_t b, uint8_t g, uint8_t r) {
+    return ImageTool_WriteTGA(ImageTool_Solid(size, size, b, g, r, 255), 32);
+  };
+  WriteBytes("sprites/sbar/search.tga", solid(32, 0, 255, 0));
+  WriteBytes("sprites/sbar/talkplace.tga", solid(32, 255, 0, 0));
+  WriteBytes("sprites/Menu/cursor.tga", solid(8, 255, 255, 255));
+  WriteFile("data/text/Eng/consol/Press use key to go to shop.txt", "Press use key to go to shop");
+  WriteFile("data/text/Eng/personages/__strangerFemale__.txt", "A stranger");
+  WriteFile("data/text/Eng/voice/line.txt", "Watch your step");
+  WriteFile("data/text/Eng/quest/status.txt", "The gate is open");
+  GameObject* player = Obj_Alloc();
+  player->person.state = 1;
+  Obj_Player = player;
+  Game_Time = 0;
+  auto screen = [] {
+    Begin();
+    Game_Draw2D();
+    return Read();
+  };
+  auto blue = [](int b, int g, int r) { return b > 200 && g < 60 && r < 60; };
+  auto green = [](int b, int g, int r) { return g > 200 && b < 60 && r < 60; };
+  auto red = [](int b, int g, int r) { return r > 150 && g < 80 && b < 80; };
+  const float marker[4] = {300, 285, 340, 310}, prompt[4] = {120, 330, 520, 360}, name[4] = {120, 360, 520, 390};
+  std::vector<uint8_t> px = screen();
+  EXPECT_EQ(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0);
+  EXPECT_EQ(CountIn(px, 0, 0, 640, 330, Lit), 0);
+
+  GameObject* shop = Obj_Alloc();
+  shop->classNum = WORLD;
+  std::snprintf(shop->person.itemText, sizeof shop->person.itemText, "[shop] [corner]");
+  player->useTargetObject = shop;
+  px = screen();
+  EXPECT_EQ(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0) << "a shop no file defines";
+  std::snprintf(Def_Shops[0].name, sizeof Def_Shops[0].name, "corner");
+  px = screen();
+  EXPECT_GT(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 50) << "no shop prompt";
+
+  GameObject* npc = Obj_Alloc();
+  npc->classNum = NPC;
+  npc->person.state = 1;
+  npc->gender = 1;
+  player->useTargetCharacter = npc;
+  px = screen();
+  EXPECT_GT(CountIn(px, marker[0], marker[1], marker[2], marker[3], blue), 300) << "no talk marker";
+  EXPECT_GT(CountIn(px, name[0], name[1], name[2], name[3], Lit), 50) << "no stranger's name";
+  npc->person.state = 2;
+  px = screen();
+  EXPECT_GT(CountIn(px, marker[0], marker[1], marker[2], marker[3], green), 300) << "no search marker";
+  EXPECT_EQ(CountIn(px, marker[0], marker[1], marker[2], marker[3], blue), 0);
+  EXPECT_EQ(CountIn(px, name[0], name[1], name[2], name[3], Lit), 0);
+  player->useTargetCharacter = player->useTargetObject = nullptr;
+
+  std::snprintf(Game_PlayScreen.subtitleKey, sizeof Game_PlayScreen.subtitleKey, "voice\\line");
+  Game_PlayScreen.subtitleStart = 0;
+  std::snprintf(Game_PlayScreen.statusKey, sizeof Game_PlayScreen.statusKey, "quest\\status");
+  Game_PlayScreen.statusStart = 0;
+  Game_PlayScreen.statusDuration = 10.0f;
+  const uint8_t statusColor[4] = {255, 0, 0, 255};
+  std::memcpy(Game_PlayScreen.statusColor, statusColor, 4);
+  struct Moment {
+    double time;
+    bool subtitle, status;
+  };
+  for (const Moment& m : {Moment{0.5, true, true}, Moment{2.9, true, true}, Moment{3.5, false, true},
+                          Moment{11.5, false, false}}) {
+    Game_Time = m.time;
+    px = screen();
+    EXPECT_EQ(CountIn(px, 100, 10, 540, 40, Lit) > 50, m.subtitle) << m.time;
+    EXPECT_EQ(CountIn(px, 120, 340, 520, 480, red) > 50, m.status) << m.time;
+  }
+  Game_ClearPlayScreen();
+
+  Game_CentreCursor();
+  Game_MoveCursor(-220 * Video_ScreenWidth / 640, -140 * Video_ScreenHeight / 480);
+  Dialog_Open = 1;
+  px = screen();
+  Dialog_Open = 0;
+  auto any = [](int, int, int) { return true; };
+  EXPECT_EQ(CountIn(px, 101, 101, 107, 107, Lit), CountIn(px, 101, 101, 107, 107, any))
+      << "the pointer is not where the mouse put it";
+  EXPECT_EQ(CountIn(px, 300, 220, 340, 260, Lit), 0);
+  Def_Shops[0].name[0] = 0;
+  Game_Time = 0;
+  Game_CentreCursor();
 }
 
 }  // namespace

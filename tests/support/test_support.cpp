@@ -4,7 +4,9 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/XKBlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <X11/extensions/XTest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -12,6 +14,7 @@
 
 #include <csignal>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -279,6 +282,60 @@ bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs, int
     std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
     if (had) XTestFakeMotionEvent(dpy, -1, oldX, oldY, CurrentTime);
     XFlush(dpy);
+  }
+  XCloseDisplay(dpy);
+  return ok;
+}
+
+bool SendKeyChordEvents(const std::vector<std::string>& chord, int holdMs) {
+  XSetErrorHandler(IgnoreXErrors);
+  Display* dpy = XOpenDisplay(nullptr);
+  if (!dpy) return false;
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(dpy, &focus, &revert);
+  std::vector<KeyCode> codes;
+  for (const std::string& name : chord) codes.push_back(XKeysymToKeycode(dpy, XStringToKeysym(name.c_str())));
+  if (focus <= PointerRoot) {
+    // Focus follows the pointer: the top-level window under it.
+    Window root, child = 0;
+    int rx, ry, wx, wy;
+    unsigned mask;
+    if (XQueryPointer(dpy, DefaultRootWindow(dpy), &root, &child, &rx, &ry, &wx, &wy, &mask)) focus = child;
+  }
+  bool ok = focus > PointerRoot && std::find(codes.begin(), codes.end(), KeyCode(0)) == codes.end();
+  auto send = [&](KeyCode code, bool down, unsigned state) {
+    XEvent ev;
+    std::memset(&ev, 0, sizeof ev);
+    ev.xkey.type = down ? KeyPress : KeyRelease;
+    ev.xkey.display = dpy;
+    ev.xkey.window = focus;
+    ev.xkey.root = DefaultRootWindow(dpy);
+    ev.xkey.time = CurrentTime;
+    ev.xkey.state = state;
+    ev.xkey.keycode = code;
+    ev.xkey.same_screen = True;
+    XSendEvent(dpy, focus, True, down ? KeyPressMask : KeyReleaseMask, &ev);
+    XFlush(dpy);
+  };
+  // The state each key sees: the modifiers of the keys before it.
+  auto stateBefore = [&](size_t n) {
+    unsigned state = 0;
+    for (size_t i = 0; i < n; i++) {
+      KeySym sym = XkbKeycodeToKeysym(dpy, codes[i], 0, 0);
+      if (sym == XK_Control_L || sym == XK_Control_R) state |= ControlMask;
+      if (sym == XK_Alt_L || sym == XK_Alt_R) state |= Mod1Mask;
+      if (sym == XK_Shift_L || sym == XK_Shift_R) state |= ShiftMask;
+    }
+    return state;
+  };
+  if (ok) {
+    for (size_t i = 0; i < codes.size(); i++) {
+      send(codes[i], true, stateBefore(i));
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+    for (size_t i = codes.size(); i-- > 0;) send(codes[i], false, stateBefore(i + 1));
   }
   XCloseDisplay(dpy);
   return ok;

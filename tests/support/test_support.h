@@ -65,6 +65,11 @@ ScreenImage GrabScreen();
 // "Down", "Escape") is pressed, held `holdMs` and released, with `gapMs` between keys. False
 // without XTEST.
 bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs = 150, int holdMs = 60);
+// A chord such as {"Control_L", "Alt_L", "F3"} sent as key events straight to the window with the
+// input focus: pressed in order, held, released in reverse. The X server never sees these keys,
+// so its own Ctrl+Alt+F1..F12 (virtual terminal switches, which its keymap keeps even under
+// "setxkbmap -option srvrkeys:none" on Xvfb) cannot take them. False without a focused window.
+bool SendKeyChordEvents(const std::vector<std::string>& chord, int holdMs = 100);
 
 // Builds the sample game into `folder` with the project's make_sample tool; true on success.
 bool MakeSampleGame(const std::string& folder);

@@ -3,15 +3,18 @@
 // end of the game.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "characters/actions.h"
 #include "foundation/keys.h"
 #include "foundation/sys.h"
+#include "foundation/text.h"
 #include "support/input_fixture.h"
 #include "ui/menu.h"
 #include "ui/menu_keys.h"
 #include "ui/ui.h"
+#include "world/frame2d.h"
 #include "world/game.h"
 #include "world/gamevars.h"
 #include "world/level.h"
@@ -106,6 +109,61 @@ TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuWhoseEndGameReturnsToTheFrontEnd)
   EXPECT_FALSE(Game_Running);
   EXPECT_EQ(Top(), "mainmenu");
   EXPECT_EQ(UI_MenuDepth(UI_System), 1);
+}
+
+// The hot keys in play: a developer key counts only while Ctrl and Alt are held at its press (a
+// plain F3 is not kept for the next Ctrl+Alt); F1 opens the help pictures and F1 closes them;
+// quick save writes nothing outside play (here behind a movie), only a message line.
+TEST_F(MenuTest, DeveloperKeysNeedCtrlAndAltF1TogglesHelpAndQuickSaveOnlyInPlay) {
+  Level_Load("street");
+  GameObject* player = Obj_Player;
+  ASSERT_NE(player, nullptr);
+  const int money = player->person.money;
+  Console_Clear();
+  Press({KEY_F3});
+  Queue(KEY_LCTRL, true);
+  Queue(KEY_RALT, true);
+  Frame();
+  EXPECT_EQ(player->person.money, money) << "a plain F3 acted at the next Ctrl+Alt";
+  Press({KEY_F3});
+  EXPECT_EQ(player->person.money, money + 10000);
+  EXPECT_EQ(Console_GetLineCount(), 1);
+  Queue(KEY_LCTRL, false);
+  Queue(KEY_RALT, false);
+  Frame();
+  Press({KEY_F1});
+  EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_HELP);
+  Press({KEY_F1});
+  EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE);
+  const int kF5 = 63;
+  Var_SetText(Var_Find("Keyboard F5"), "QuickSave");
+  Game_FullScreenMode = FULLSCREEN_MOVIE;  // no movie: its input waits for a skip key
+  Press({kF5});
+  EXPECT_FALSE(tw_test::FileExists("save/quicksave/quick.sav"));
+  EXPECT_EQ(Console_GetLineCount(), 2);
+  Game_FullScreenMode = FULLSCREEN_NONE;
+  Press({kF5});
+  EXPECT_TRUE(tw_test::FileExists("save/quicksave/quick.sav"));
+  Console_Clear();
+}
+
+// Releasing a level takes the play screen's status text, subtitle and markers with it and puts
+// the pointer back in the middle.
+TEST_F(MenuTest, ALevelReleaseClearsThePlayScreenAndCentresThePointer) {
+  Level_Load("street");
+  std::snprintf(Game_PlayScreen.statusKey, sizeof Game_PlayScreen.statusKey, "quest\\status");
+  std::snprintf(Game_PlayScreen.subtitleKey, sizeof Game_PlayScreen.subtitleKey, "voice\\line");
+  Game_PlayScreen.subtitleStart = 2.0;
+  Game_PlayScreen.markers = PLAYMARK_HACK;
+  Game_MoveCursor(-5000, 5000);
+  EXPECT_EQ(Game_CursorX, 0.0f);
+  Level_Free();
+  EXPECT_EQ(Game_PlayScreen.statusKey[0], 0);
+  EXPECT_EQ(Game_PlayScreen.subtitleKey[0], 0);
+  EXPECT_EQ(Game_PlayScreen.subtitleStart, -1000.0);
+  EXPECT_EQ(Game_PlayScreen.markers, 0u);
+  EXPECT_EQ(Game_CursorX, 320.0f);
+  EXPECT_EQ(Game_CursorY, 240.0f);
 }
 
 // The load screen lists at most 64 names: a fuller folder must not lose the ones it leaves out.

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "foundation/var.h"
+#include "render/draw2d.h"
+#include "tools/image_writer.h"
+#include "world/level.h"
 #include "render/material.h"
 #include "render/render.h"
 #include "scene/view.h"
@@ -91,6 +94,30 @@ TEST_F(FrameOnScreen, TheOffScreenPictureCoversTheWindow) {
   Game_Frame();  // without fog and buffer: black
   Centre(px);
   EXPECT_LT(px[2], 50);
+}
+
+// A 2D picture keeps its texture across a level release: the crosshair is white again after the
+// texture table was emptied and its old ids given to other (red) pictures.
+TEST_F(FrameOnScreen, TheCrosshairKeepsItsPictureAcrossALevelRelease) {
+  tw_test::WriteBytes("sprites/SBar/cross0.tga", ImageTool_WriteTGA(ImageTool_Solid(16, 16, 255, 255, 255, 255), 32));
+  const std::vector<uint8_t> red = ImageTool_WriteTGA(ImageTool_Solid(16, 16, 0, 0, 255, 255), 32);
+  Var_SetValue(Var_Find("render_crosshair"), 0);
+  Level_Free();
+  uint8_t px[4];
+  for (int round = 0; round < 2; round++) {
+    StartGame();
+    Game_Frame();
+    Centre(px);
+    EXPECT_GT(px[0], 200) << round;  // white, not one of the red pictures
+    EXPECT_GT(px[1], 200) << round;
+    Level_Free();
+    for (int i = 0; i < 8; i++) {
+      std::string name = "sprites/red" + std::to_string(i);
+      tw_test::WriteBytes(name + ".tga", red);
+      Picture picture;
+      Draw2D_LoadPicture(name.c_str(), &picture);
+    }
+  }
 }
 
 }  // namespace

@@ -90,4 +90,86 @@ TEST_F(PlayE2E, TheHeroWalksToTheStreetDoorAndOpensItWithTheUseKey) {
   EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return DoorPixels(i) > door / 2; }, &img, 10)) << "the door did not close";
 }
 
+// Bright pixels of the message lines' first row at the top of the screen (x 10..400, y 0..22 of
+// the 640 x 480 layout).
+int TopLinePixels(const ScreenImage& img) {
+  int n = 0;
+  for (int y = 0; y < img.height * 22 / 480; y++)
+    for (int x = img.width * 10 / 640; x < img.width * 400 / 640; x++) {
+      const uint8_t* p = &img.rgb[(size_t(y) * img.width + x) * 3];
+      n += p[0] > 170 && p[1] > 170 && p[2] > 170;
+    }
+  return n;
+}
+
+// Pixels of the help screen's day button (the colour the Transport System's screen gives it).
+int DayButtonPixels(const ScreenImage& img) {
+  int n = 0;
+  for (size_t i = 0; i + 2 < img.rgb.size(); i += 3)
+    n += std::abs(img.rgb[i] - 200) < 8 && std::abs(img.rgb[i + 1] - 170) < 8 && std::abs(img.rgb[i + 2] - 60) < 8;
+  return n;
+}
+
+// Mean difference of two grabs over the crosshair (48 x 48 pixels at the middle).
+double CrosshairDifference(const ScreenImage& a, const ScreenImage& b) {
+  if (a.width != b.width || a.height != b.height || !a.width) return 255;
+  double sum = 0;
+  int n = 0;
+  for (int y = a.height / 2 - 24; y < a.height / 2 + 24; y++)
+    for (int x = a.width / 2 - 24; x < a.width / 2 + 24; x++)
+      for (int c = 0; c < 3; c++, n++) {
+        size_t i = (size_t(y) * a.width + x) * 3 + c;
+        sum += std::abs(int(a.rgb[i]) - int(b.rgb[i]));
+      }
+  return sum / n;
+}
+
+// The hot keys as a player meets them: F5 during the intro leaves the earlier quick save alone;
+// F1 opens the help pictures and F1 closes them; Ctrl+Alt+F3 shows the money line at the top of
+// the screen until it expires; after End game and a new game, F5 and F6 show the crosshair as it
+// was. (The chord goes to the game's window as key events, past the X server's own Ctrl+Alt+F-key
+// terminal switches.)
+TEST_F(PlayE2E, HotKeysInTheIntroAndInPlayAndTheCrosshairAfterANewGame) {
+  const std::string earlier = "an earlier quick save";
+  tw_test::WriteFile("save/quicksave/quick.sav", earlier);
+  ScreenImage img;
+  auto intro = [](const ScreenImage& i) { return !Menu(i) && tw_test::Spread(i) > 8; };
+  ASSERT_TRUE(WaitFor(intro, &img, 30)) << "no intro; the log:\n" << tw_test::ReadFile("log");
+  Keys({"F5"});
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_TRUE(tw_test::ReadFile("save/quicksave/quick.sav") == earlier) << "F5 during the intro wrote a save";
+
+  StartNewGame();
+  if (HasFatalFailure()) return;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const ScreenImage first = tw_test::GrabScreen();
+  Keys({"F1"});
+  EXPECT_TRUE(WaitFor([](const ScreenImage& i) { return DayButtonPixels(i) > 500; }, &img, 5)) << "F1 showed no help";
+  Keys({"F1"});
+  EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return tw_test::MiddleDifference(i, first) < 3.0; }, &img, 5))
+      << "F1 did not close the help";
+
+  const int before = TopLinePixels(tw_test::GrabScreen());
+  ASSERT_TRUE(tw_test::SendKeyChordEvents({"Control_L", "Alt_L", "F3"}));
+  EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return TopLinePixels(i) > before + 150; }, &img, 5))
+      << "no money line at the top";
+  EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return TopLinePixels(i) < before + 20; }, &img, 12))
+      << "the money line did not expire";
+
+  // End game, a new game, F5 and F6: the crosshair reads back as in the first game.
+  Keys({"Escape"});
+  ASSERT_TRUE(WaitFor(Menu, &img, 20));
+  Keys({"Up", "Up", "Return"});
+  StartNewGame();
+  if (HasFatalFailure()) return;
+  Keys({"F5"});
+  for (int i = 0; i < 50 && tw_test::ReadFile("save/quicksave/quick.sav") == earlier; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(tw_test::ReadFile("save/quicksave/quick.sav") != earlier) << tw_test::ReadFile("log");
+  Keys({"F6"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_LT(CrosshairDifference(first, tw_test::GrabScreen()), 3.0) << "the crosshair changed";
+  EndGameAndQuit();
+}
+
 }  // namespace

@@ -64,11 +64,11 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleEntityFiles() {
        {{"classname", "func_door"}, {"id", "street_door"}, {"name", "anim\\props\\door"}, {"begin", "0 -400 0"},
         {"end", "0 -400 400"}, {"wait", "0.5"}, {"pause", "3"}, {"blocked", "1"}, {"drawed", "1"},
         {"solidbox", "1"}, {"clipbox", "-48 -4 0 48 4 128"}}});
-  // The pickups: the use key takes them (their use script hands the use to the crate).
+  // The pickups: solid crates that the use key takes (their use script hands the use to the crate).
   auto pickup = [](const char* id, const char* origin, const char* command) {
-    return EntityToolPairs{{"classname", "world"}, {"id", id},         {"name", "anim\\props\\crate"},
-                           {"origin", origin},     {"command", command}, {"use_quest", "pickup"},
-                           {"clipbox", "-16 -16 0 16 16 32"}};
+    return EntityToolPairs{{"classname", "world"},       {"id", id},          {"name", "anim\\props\\crate"},
+                           {"origin", origin},           {"command", command}, {"use_quest", "pickup"},
+                           {"clipbox", "-16 -16 0 16 16 32"}, {"solidbox", "1"}};
   };
   add("scenes/street.items",
       {pickup("pistol", "100 -100 0", "[weapon] [pi]"), pickup("medkit", "-100 -100 0", "[medic] [25] [model] [1000000]"),

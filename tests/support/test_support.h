@@ -66,6 +66,10 @@ ScreenImage GrabScreen();
 // without XTEST.
 bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs = 150, int holdMs = 60);
 
+// Puts the pointer at (x, y) of the screen through XTEST, as a mouse moved there would; a window
+// under it reads the way as mouse motion. False without XTEST.
+bool MovePointer(int x, int y);
+
 // Builds the sample game into `folder` with the project's make_sample tool; true on success.
 bool MakeSampleGame(const std::string& folder);
 

@@ -449,7 +449,7 @@ static bool Game_HasPersonage(const GameObject* o) {
 }
 
 // The use key on a character: a body is searched, a parked car entered, a partner talked to, a
-// stranger says a line. Returns 1 when something acted.
+// stranger says a line. Returns 1 when the key was taken (not by a stranger's line).
 static int Game_UseCharacter(GameObject* player, GameObject* character) {
   PersonStats& cs = character->person;
   if (cs.state == 2) {
@@ -477,7 +477,7 @@ static int Game_UseCharacter(GameObject* player, GameObject* character) {
     return 1;
   }
   if (!Game_HasPersonage(character)) Game_SayStrangerLine(character);
-  return 1;
+  return 0;  // a line is no reason to keep the key from the object ahead
 }
 
 // The use key on an object: "hack" starts hacking; a lever hands its trigger command to its

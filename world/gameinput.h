@@ -34,7 +34,7 @@ void Game_LeaveCar(GameObject* player);
 // What the use key started, for the screens and the play screen to show: the searched body and
 // the hacked object (ids, 0 none; only one at a time), the hacking difficulty, the mini-game's
 // name, and the subtitle: the text key of a stranger's last voiced line and the game time it
-// started (shown for kSubtitleSeconds).
+// started (shown for three seconds).
 struct GameUseState {
   uint32_t searchedId;
   uint32_t hackedId;
@@ -44,7 +44,6 @@ struct GameUseState {
   double subtitleTime;
 };
 extern GameUseState Game_Use;
-constexpr double kSubtitleSeconds = 3.0;
 // Strangers' voiced lines: 2 genders (0 male, 1 female) x 16 voice sets x 16 lines. A line is
 // the sound "sound\voices\<male|female>\<set>_<line>" (two digits each; available when its
 // ".wav" is there) and the text of the same name without "sound\".

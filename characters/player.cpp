@@ -581,8 +581,6 @@ void Player_PostLoad(GameObject* p) {
 }
 
 void Player_BuildCommand() {
-  Game_CurrentFrame.turn = float(Input_MouseX) * kPlayerMouseRadians;
-  Game_CurrentFrame.pitch = float(Input_MouseY) * kPlayerMouseRadians;
   Game_CurrentFrame.command = Player_CommandWord & ~(DEMO_CMD_CHAIN | DEMO_CMD_END);
 }
 

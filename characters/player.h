@@ -23,14 +23,12 @@ void Player_PostLoad(GameObject*);
 int Player_TraceMove(const vec3* start, const vec3* end, const vec3* mins, const vec3* maxs,
                      const GameObject* ignore, TraceResult* out);
 
-// The frame's record: mouse-look turn and pitch into words 1 and 2 of Game_CurrentFrame and the
-// command word (bit 14 use, bit 21 leave the car; the demo bits 30 and 31 stay clear).
+// The frame's record: the command word of Game_CurrentFrame (bit 14 use, bit 21 leave the car;
+// the demo bits 30 and 31 stay clear). The play input's mouse look fills the turn and pitch.
 void Player_BuildCommand();
 // Zeroes every action flag, the mouse deltas, the current record, the step and both ring
 // indices. Returns 0.
 int Player_ClearInput();
-// Radians of turn and pitch per mouse count.
-constexpr float kPlayerMouseRadians = 0.0025f;
 
 // Movement constants.
 constexpr float kPlayerStepHeight = 18.0f;

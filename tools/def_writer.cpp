@@ -44,7 +44,7 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleDefFiles() {
   files.emplace_back("cars.txt", Tool_DefFile("car", {
       {"none", {}},
       {"runabout", {{"text", "car_runabout"}, {"body", "cars\\runabout\\body"}, {"body2", "cars\\runabout\\wheels"},
-                    {"model", "car_runabout"}, {"key", "gate key"}, {"level", "street"},
+                    {"model", "scenes\\templates\\runabout"}, {"key", "gate key"},
                     {"origin", "120 40 0"}, {"angles", "90 0 0"}, {"word", "1"}, {"health", "500"}}},
   }));
   files.emplace_back("shops.txt", Tool_DefFile("shop", {{"corner shop", {{"text", "shop_corner"}}}}));

@@ -64,15 +64,16 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleEntityFiles() {
        {{"classname", "func_door"}, {"id", "street_door"}, {"name", "anim\\props\\door"}, {"begin", "0 -400 0"},
         {"end", "0 -400 400"}, {"wait", "0.5"}, {"pause", "3"}, {"blocked", "1"}, {"drawed", "1"},
         {"solidbox", "1"}, {"clipbox", "-48 -4 0 48 4 128"}}});
+  // The pickups: solid crates that the use key takes (their use script hands the use to the crate).
+  auto pickup = [](const char* id, const char* origin, const char* command) {
+    return EntityToolPairs{{"classname", "world"},       {"id", id},          {"name", "anim\\props\\crate"},
+                           {"origin", origin},           {"command", command}, {"use_quest", "pickup"},
+                           {"clipbox", "-16 -16 0 16 16 32"}, {"solidbox", "1"}};
+  };
   add("scenes/street.items",
-      {{{"classname", "world"}, {"id", "pistol"}, {"name", "anim\\props\\crate"}, {"origin", "100 -100 0"},
-        {"command", "[weapon] [pi]"}},
-       {{"classname", "world"}, {"id", "medkit"}, {"name", "anim\\props\\crate"}, {"origin", "-100 -100 0"},
-        {"command", "[medic] [25] [model] [1000000]"}},
-       {{"classname", "world"}, {"id", "bullets"}, {"name", "anim\\props\\crate"}, {"origin", "200 -100 0"},
-        {"command", "[ammo] [9MM] [30]"}},
-       {{"classname", "world"}, {"id", "vest"}, {"name", "anim\\props\\crate"}, {"origin", "-200 -100 0"},
-        {"command", "[armor] [vest]"}}});
+      {pickup("pistol", "100 -100 0", "[weapon] [pi]"), pickup("medkit", "-100 -100 0", "[medic] [25] [model] [1000000]"),
+       pickup("bullets", "200 -100 0", "[ammo] [9MM] [30]"), pickup("vest", "-200 -100 0", "[armor] [vest]"),
+       pickup("gate_key", "-1080 -450 0", "[item] [gate key]")});
   add("scenes/street.bot",
       {{{"call", "scenes\\templates\\townsman"}, {"id", "townsman_1"}, {"origin", "300 200 0"}, {"angle", "270 0 0"}}});
   add("scenes/street.civ", {{{"call", "scenes\\templates\\walker"}, {"id", "walker_1"}, {"origin", "-500 150 0"}}});
@@ -80,6 +81,10 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleEntityFiles() {
               {{"classname", "npc"}, {"id", "townsman"}, {"name", "npc\\townsman\\body"},
                {"skel", "anim\\jaxtorvin\\jaxtorvin_stand"}, {"anim", "anim\\jaxtorvin\\jaxtorvin_idle"},
                {"speedframe", "2"}, {"health", "80"}, {"aistate", "STAY"}});
+  // The runabout as the player leaves it: a parked car character of the car table's row.
+  addTemplate("scenes/templates/runabout.scn",
+              {{"classname", "npc"}, {"name", "anim\\props\\car"}, {"car", "runabout"}, {"health", "500"},
+               {"clipbox", "-60 -30 0 60 30 60"}});
   addTemplate("scenes/templates/walker.scn",
               {{"classname", "npc"}, {"name", "npc\\townsman\\body"}, {"skel", "anim\\jaxtorvin\\jaxtorvin_stand"},
                {"anim", "anim\\jaxtorvin\\jaxtorvin_walk"}, {"aistate", "WALK_CIVILIAN"}});

@@ -14,6 +14,7 @@ std::vector<std::pair<std::string, std::string>> Tool_DefaultBindings() {
       {"Keyboard C", "Crouch"},
       {"Mouse Left Button", "Fire"},
       {"Keyboard E", "Use"},
+      {"Keyboard Q", "Leave Car"},
       {"Keyboard F5", "QuickSave"},
       {"Keyboard F6", "QuickLoad"},
   };

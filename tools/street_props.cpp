@@ -115,6 +115,9 @@ std::vector<EntityToolPairs> StreetProps_Blocks() {
       {{"classname", "anim"}, {"id", "smoke_1"}, {"name", "anim\\props\\lamp"}, {"origin", "-800 -400 0"},
        {"speedframe", "2"}, {"particlestexture", "textures\\explod"}, {"particlesorigin", "0 0 160"},
        {"particlesscale", "10"}, {"particlescolor", "255 255 255 128"}},
+      // The door of the north-west house is the corner shop's: the use key opens the shop.
+      {{"classname", "world"}, {"id", "corner_shop"}, {"origin", "-1300 790 8"}, {"command", "[shop] [corner shop]"},
+       {"clipbox", "-50 -10 0 50 10 182"}},
       // A parked car: the use key enters it with the gate key.
       with({{"classname", "world"}, {"id", "parked_car"}, {"name", "anim\\props\\car"}, {"origin", "-1200 -450 0"},
             {"command", "[car] [runabout] [gate key]"}},

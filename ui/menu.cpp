@@ -20,7 +20,10 @@
 #include "ui/menu_net.h"
 #include "ui/ui.h"
 #include "world/demo.h"
+#include "characters/defs.h"
 #include "world/game.h"
+#include "world/gameinput.h"
+#include "world/object.h"
 #include "world/level.h"
 #include "world/personage.h"
 #include "world/save.h"
@@ -207,6 +210,41 @@ void ListDraw() {
   }
 }
 
+// ---- Shop and search ----------------------------------------------------------------------------
+
+// Escape or the right button leaves for play again.
+void LeaveToPlay(UiSystem* ui) {
+  if (Input_KeyPressed(KEY_ESCAPE) | Input_KeyPressed(kKeyMouseRight)) {
+    PlaySound("menu_act");
+    CloseMenu(ui);
+  }
+}
+
+// The visible name of a definition or an object below the title.
+void DrawName(const char* key, const char* fallback) {
+  Print_SetSize(kUiTextSize);
+  Print_SetAlign(1);
+  Print_SetColor(1, 1, 1, 1);
+  UI_DrawText(key, fallback, 0, kUiItemTop, 640, kUiItemTop + kUiItemHeight);
+}
+
+void ShopDraw() {
+  int shop = Game_CurrentShop;
+  if (shop < 0 || shop >= kShopDefs) return;
+  const ShopDef& def = Def_Shops[shop];
+  DrawName(def.text[0] ? def.text : def.name, def.name);
+}
+
+// The searched body, or the hacked object.
+void SearchDraw() {
+  uint32_t id = Game_Use.searchedId ? Game_Use.searchedId : Game_Use.hackedId;
+  const GameObject* o = id ? Obj_FindById(id) : nullptr;
+  if (!o) return;
+  char key[kPersonNameSize + 16];
+  std::snprintf(key, sizeof key, "personages\\%s", o->person.name);
+  DrawName(o->person.name[0] ? key : "__stranger__", o->person.name[0] ? o->person.name : "Stranger");
+}
+
 const MenuItem kMainItems[] = {
     {"menu\\newgame", "New game", OpenHeroChoice},
     {"menu\\multiplayer", "Multiplayer", OpenMultiplayer},
@@ -242,6 +280,8 @@ const MenuScreen kScreens[] = {
     {"hostgame", "menu\\hostgame", "Host a game", nullptr, 0, nullptr, Menu_NetHostOpen, Menu_NetHostInput, Menu_NetHostDraw},
     {"joingame", "menu\\joingame", "Join a game", nullptr, 0, nullptr, Menu_NetJoinOpen, Menu_NetJoinInput, Menu_NetJoinDraw},
     {"ingamemenu", "menu\\paused", "Game paused", kInGameItems, 6, Resume, nullptr, nullptr, nullptr},
+    {"shopmenu", "menu\\shop", "Shop", nullptr, 0, nullptr, nullptr, LeaveToPlay, ShopDraw},
+    {"searchmenu", "menu\\search", "Search", nullptr, 0, nullptr, nullptr, LeaveToPlay, SearchDraw},
 };
 constexpr int kScreenCount = int(sizeof kScreens / sizeof kScreens[0]);
 

@@ -203,6 +203,9 @@ GameObject* World_Spawn(const SpawnTemplate* t) {
   Load_ObjectX(o);
   Ent_CommonSetup(o, t, t->angle, vec3{1, 1, 1});
   CopyText(o->person.itemText, t->command);
+  // A use script lets the use key reach the object's own use (a pickup is taken so).
+  CopyText(o->useScript, t->use_quest);
+  CopyText(o->useArgument, t->use_text);
   p.solid = t->blocked;
   p.visible = t->drawed;
   std::memcpy(o->clipBox, t->clipbox, sizeof o->clipBox);

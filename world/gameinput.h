@@ -18,8 +18,37 @@ extern void (*Game_MiniGameKey)(int code);
 extern void (*Game_MiniGameMouse)(int code);
 
 void Game_FullScreenInput();
-// Acts on a use text ("[keyword][argument]..."): "minigame", "shop", "changelevel", "car". The
-// target is the used world object. Returns 1 when a keyword acted.
+
+// Mouse look: the frame's mouse counts, each blended with the last frame's, turn the view by
+// pi x 0.022 x "mouse_sensitivity" (18 when missing) / 180 radians a count; the pitch takes the
+// vertical factor and turns the other way ("mouse_invert" non-zero turns it back). Fills the turn
+// and pitch of the current record.
+constexpr float kMouseSmoothing = 0.5f;  // share of the last frame's motion
+constexpr float kMouseVertical = 0.75f;
+extern float Game_MousePrevious[2];
+void Game_MouseLook();
+// The player steps out of its car: the car comes back beside it as the definition's entity, its
+// place goes into the car-position table, the engine stops. Nothing on foot.
+void Game_LeaveCar(GameObject* player);
+
+// What the use key started, for the screens and the play screen to show: the searched body and
+// the hacked object (ids, 0 none; only one at a time), the hacking difficulty, the mini-game's
+// name. (A stranger's voiced line goes to the play screen's subtitle.)
+struct GameUseState {
+  uint32_t searchedId;
+  uint32_t hackedId;
+  float hackDifficulty;
+  char miniGame[64];
+};
+extern GameUseState Game_Use;
+// Strangers' voiced lines: 2 genders (0 male, 1 female) x 16 voice sets x 16 lines. A line is
+// the sound "sound\voices\<male|female>\<set>_<line>" (two digits each; available when its
+// ".wav" is there) and the text of the same name without "sound\".
+constexpr int kVoiceSets = 16;
+constexpr int kVoiceLines = 16;
+const char* Game_VoiceLineName(int gender, int set, int line);
+// Acts on a use text ("[keyword][argument]..."): "minigame", "shop", "changelevel", "car" [car]
+// [key item]. The target is the used world object. Returns 1 when a keyword acted.
 int Game_ApplyUseText(GameObject* player, GameObject* target, const char* text);
 // How many keys the bindings give the quick save (found again only after a binding changed).
 int Game_QuickSaveKeyCount();

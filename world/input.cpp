@@ -15,7 +15,9 @@
 #include "foundation/input.h"
 #include "foundation/keys.h"
 #include "foundation/log.h"
+#include "foundation/file.h"
 #include "foundation/partoken.h"
+#include "foundation/random.h"
 #include "foundation/sound.h"
 #include "foundation/text.h"
 #include "foundation/timer.h"
@@ -29,7 +31,9 @@
 #include "world/game.h"
 #include "world/gameinput.h"
 #include "world/frame2d.h"
+#include "world/entity.h"
 #include "world/gamevars.h"
+#include "world/level.h"
 #include "world/object.h"
 #include "world/personage.h"
 #include "world/screenshot.h"
@@ -40,6 +44,7 @@ uint32_t Game_TextFieldActive;
 int32_t Game_CurrentShop = -1;
 uint32_t Game_NextStartGiven;
 float Game_PlayerCarHealth;
+float Game_MousePrevious[2];
 
 // ---- Hot keys ----------------------------------------------------------------------------------
 
@@ -245,6 +250,109 @@ static bool Game_LevelBlocked(const char* level) {
   return false;
 }
 
+// ---- Cars -------------------------------------------------------------------------------------
+
+// The engine's loop while the player drives, and the door as it leaves.
+constexpr const char* kCarEngineSound = "sound\\car_engine";
+constexpr const char* kCarExitSound = "sound\\car_exit";
+constexpr int kCarEngineVoice = 1;  // the player's voice that holds the engine
+
+// Whether the player may open the car: no key named, or the named item carried.
+static bool Game_HasCarKey(const GameObject* player, const char* key) {
+  if (!key || !key[0]) return true;
+  int item = Def_FindItem(key);
+  return item >= 0 && Inv_HasItem(&player->person, INV_ITEM, item);
+}
+
+// The player takes the parked car's place; the car (a world object or a character) goes.
+static void Game_EnterCar(GameObject* player, GameObject* car, int index) {
+  PersonStats& ps = player->person;
+  player->origin = vec3{car->origin.x, car->origin.y, car->origin.z + 2.0f};
+  player->prevOrigin = player->origin;
+  player->angles = car->angles;
+  car->flags &= ~OBJ_ACTIVE;
+  Obj_RequestDelete(car);
+  car->person.state = 2;
+  const CarDef& def = Def_Cars[index];
+  CarPosRecord& pos = Game_CarPositions[index];
+  std::snprintf(pos.level, sizeof pos.level, "%s", def.level);
+  pos.origin = vec3{def.origin[0], def.origin[1], def.origin[2]};
+  pos.angles = vec3{def.angles[0], def.angles[1], def.angles[2]};
+  Game_PlayerCarHealth = float(pos.health);
+  if (ps.stealthLevel > 0) {
+    ps.stealthLevel = 0;
+    Sound_Play("sound\\skills\\stealth_entercar", 1.0f, 100.0f, &player->origin.x, 0, SOUND_CAT_EFFECTS);
+  }
+  ps.carIndex = index;
+  ps.vehicleState = 1;
+  uint32_t& engine = ps.voices[kCarEngineVoice];
+  if (engine) Sound_Stop(engine);
+  engine = Sound_Play(kCarEngineSound, 1.0f, 100.0f, &player->origin.x, SOUND_LOOP, SOUND_CAT_EFFECTS);
+  player->camera.mode = 1;
+  for (float& v : ps.velocity) v = 0;
+  bot_Setup(player, "*");
+  Input_Reset();
+  Player_ClearInput();
+}
+
+void Game_LeaveCar(GameObject* player) {
+  if (!player) return;
+  PersonStats& ps = player->person;
+  const int index = ps.carIndex;
+  if (index <= 0 || index >= kCarDefs || index >= kCarPositions) return;
+  vec3 origin, angles;
+  Player_RecalcCarPos(&origin, &angles);
+  Person_UpdateBBox(player);
+  // The car comes back as the definition's entity at the player's place, with the same yaw.
+  const char* model = Def_Cars[index].model;
+  if (!model[0] || std::strpbrk(model, "\"{}\n\r")) {
+    Log_Printf("Game_LeaveCar: car %i has no usable model \"%s\"; it is not put back\n", index, model);
+  } else {
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  "{\n\t\"call\" \"%s\"\n\t\"id\" \"%s\"\n\t\"origin\" \"%f %f %f\"\n\t\"angle\" \"%f %f %f\"\n"
+                  "\t\"car_usable\" \"1\"\n}\n",
+                  model, "car", double(origin.x), double(origin.y), double(origin.z), double(angles.x),
+                  double(angles.y), double(angles.z));
+    Log_Printf("load object\n%s\n", text);
+    read_ent(text, uint32_t(std::strlen(text)));
+  }
+  Player_PlaceOutsideCar(player, &origin);
+  CarPosRecord& pos = Game_CarPositions[index];
+  std::snprintf(pos.level, sizeof pos.level, "%s", Level_Name);
+  pos.origin = origin;
+  pos.angles = angles;
+  pos.health = std::isfinite(Game_PlayerCarHealth) && std::fabs(Game_PlayerCarHealth) < 2e9f
+                   ? int32_t(Game_PlayerCarHealth) : 0;
+  uint32_t& engine = ps.voices[kCarEngineVoice];
+  if (engine) Sound_Stop(engine);
+  engine = 0;
+  Sound_Play(kCarExitSound, 1.0f, 100.0f, &player->origin.x, 0, SOUND_CAT_EFFECTS);
+  ps.carIndex = 0;
+  ps.vehicleState = 0;
+  ps.carReentry = 0;
+  player->camera.mode = 0;
+  player->npcControl = 0;
+  bot_Setup(player, "*");
+  Input_Reset();
+  Player_ClearInput();
+}
+
+// ---- Use ---------------------------------------------------------------------------------------
+
+GameUseState Game_Use;
+
+// Opens the search screen (the menu) over play, or toggles the search panel without menus.
+static void Game_OpenSearch() {
+  if (UI_System) {
+    Game_MenuOpen = 1;
+    UI_PushMenu(UI_System, "searchmenu", nullptr);
+  } else {
+    Game_PanelOpen ^= 1;
+    Sound_Play("menu_act", 1.0f, 100.0f, nullptr, 0, 0);
+  }
+}
+
 int Game_ApplyUseText(GameObject* player, GameObject* target, const char* text) {
   if (!player || !target || !text) return 0;
   // Each token is copied before the next is read.
@@ -255,6 +363,7 @@ int Game_ApplyUseText(GameObject* player, GameObject* target, const char* text) 
   bool haveSecond = haveFirst && rest && Par_NextBracketTokenTo(rest, &rest, second, sizeof second);
   if (!haveFirst) return 0;  // every keyword needs its argument
   if (std::strcmp(keyword, "minigame") == 0) {
+    std::snprintf(Game_Use.miniGame, sizeof Game_Use.miniGame, "%s", first);
     // Only a loaded mini-game library can leave its mode, so without one nothing starts.
     if (!Game_MiniGameKey) {
       Log_Printf("minigame: no mini-game library; %s not started\n", first);
@@ -300,34 +409,147 @@ int Game_ApplyUseText(GameObject* player, GameObject* target, const char* text) 
   }
   if (std::strcmp(keyword, "car") == 0) {
     if (player->person.carIndex != 0) return 0;
-    for (int i = 1; i < kCarDefs; i++) {
-      const CarDef& car = Def_Cars[i];
-      if (!car.name[0] || strcasecmp(car.name, first) != 0) continue;
-      int key = haveSecond && second[0] ? Def_FindItem(second) : -1;
-      if (haveSecond && second[0] && (key < 0 || !Inv_HasItem(&player->person, INV_ITEM, key))) {
-        Game_Message("consol\\You do not have the key", nullptr, nullptr);
-        return 0;
-      }
-      player->origin = vec3{target->origin.x, target->origin.y, target->origin.z + 2.0f};
-      player->angles = target->angles;
-      target->flags &= ~OBJ_ACTIVE;
-      Obj_RequestDelete(target);
-      target->person.state = 2;
-      CarPosRecord& pos = Game_CarPositions[i];
-      std::snprintf(pos.level, sizeof pos.level, "%s", car.level);
-      pos.origin = vec3{car.origin[0], car.origin[1], car.origin[2]};
-      pos.angles = vec3{car.angles[0], car.angles[1], car.angles[2]};
-      Game_PlayerCarHealth = float(pos.health);
-      player->person.carIndex = i;
-      player->camera.mode = 1;
-      for (float& f : player->person.velocity) f = 0;
-      Input_Reset();
-      Player_ClearInput();
-      return 1;
+    int index = Def_FindCar(first);
+    if (index <= 0 || index >= kCarDefs || index >= kCarPositions) return 0;
+    if (!Game_HasCarKey(player, haveSecond ? second : nullptr)) {
+      Game_Message("consol\\You do not have the key", nullptr, nullptr);
+      return 0;
     }
-    return 0;
+    Game_EnterCar(player, target, index);
+    return 1;
   }
   return 0;
+}
+
+const char* Game_VoiceLineName(int gender, int set, int line) {
+  static char name[64];
+  std::snprintf(name, sizeof name, "sound\\voices\\%s\\%02d_%02d", gender == 1 ? "female" : "male", set, line);
+  return name;
+}
+
+static bool Game_SoundExists(const char* name) {
+  char file[128];
+  std::snprintf(file, sizeof file, "%s.wav", name);
+  FileHandle* f = File_Open(file, "rb");
+  if (!f) return false;
+  File_Close(f);
+  return true;
+}
+
+// A stranger's voiced line: a random one of the lines its gender and voice set have, unless its
+// last line still plays; the line's text becomes the subtitle.
+static void Game_SayStrangerLine(GameObject* character) {
+  uint32_t& voice = character->person.voices[0];
+  if (voice && Sound_CheckHandle(voice)) return;
+  const int gender = character->gender, set = character->voiceSet;
+  if (gender < 0 || gender > 1 || set < 0 || set >= kVoiceSets) return;
+  int lines[kVoiceLines];
+  int count = 0;
+  for (int i = 0; i < kVoiceLines; i++)
+    if (Game_SoundExists(Game_VoiceLineName(gender, set, i))) lines[count++] = i;
+  if (count == 0) return;
+  // The shared random stream belongs to the tick: a draw here leaves it as it was.
+  const int index = Math_RandGetIndex();
+  int pick = int(Math_RandNext() * float(count));
+  Math_RandSetIndex(index);
+  if (pick >= count) pick = count - 1;
+  const char* line = Game_VoiceLineName(gender, set, lines[pick]);
+  voice = Sound_Play(line, 1.0f, 100.0f, &character->origin.x, 0, SOUND_CAT_VOICES);
+  std::snprintf(Game_PlayScreen.subtitleKey, sizeof Game_PlayScreen.subtitleKey, "%s", line + std::strlen("sound\\"));
+  Game_PlayScreen.subtitleVoice = voice;
+  Game_PlayScreen.subtitleStart = Game_Time;
+}
+
+static bool Game_HasPersonage(const GameObject* o) {
+  if (!o->person.name[0]) return false;
+  for (int i = 0; i < Game_PersonageCount && i < kPersonages; i++)
+    if (strcasecmp(Game_Personages[i].person.name, o->person.name) == 0) return true;
+  return false;
+}
+
+// The use key on a character: a body is searched, a parked car entered, a partner talked to, a
+// stranger says a line. Returns 1 when the key was taken (not by a stranger's line).
+static int Game_UseCharacter(GameObject* player, GameObject* character) {
+  PersonStats& cs = character->person;
+  if (cs.state == 2) {
+    if (strcasecmp(game_name.text, "thornhelm") == 0) return 0;
+    Game_Use.searchedId = character->id;
+    Game_Use.hackedId = 0;
+    Game_OpenSearch();
+    Input_Reset();
+    Player_ClearInput();
+    return 1;
+  }
+  const int car = cs.carIndex;
+  if (car > 0 && car < kCarDefs && car < kCarPositions) {
+    if (player->person.carIndex != 0 || !Game_HasCarKey(player, Def_Cars[car].key)) return 0;
+    Game_EnterCar(player, character, car);
+    return 1;
+  }
+  if (cs.state != 1) return 0;
+  if (cs.dialogueCue[0]) {
+    char script[sizeof cs.dialogueCue + 8];
+    std::snprintf(script, sizeof script, "%s\\enter", cs.dialogueCue);
+    Que_Apply(player, script, "");
+    Dialog_StartWithNpc(character);
+    Player_ClearInput();
+    return 1;
+  }
+  if (!Game_HasPersonage(character)) Game_SayStrangerLine(character);
+  return 0;  // a line is no reason to keep the key from the object ahead
+}
+
+// The use key on an object: "hack" starts hacking; a lever hands its trigger command to its
+// group (doors join a group by either of their names); a door or an object with a use script is
+// used, or every member of its group.
+static void Game_UseObject(GameObject* player, GameObject* target) {
+  char keyword[64], level[64];
+  const char* rest = nullptr;
+  if (target->classNum == WORLD && Par_NextBracketTokenTo(target->person.itemText, &rest, keyword, sizeof keyword) &&
+      std::strcmp(keyword, "hack") == 0) {
+    if (Game_NetMode != 0 || !rest || !Par_NextBracketTokenTo(rest, &rest, level, sizeof level)) return;
+    float difficulty = 0;
+    if (std::strcmp(level, "random_level") == 0) {
+      const int index = Math_RandGetIndex();
+      difficulty = 10.0f + 90.0f * Math_RandNext();
+      Math_RandSetIndex(index);
+    } else if (std::sscanf(level, "%f", &difficulty) != 1) {
+      return;
+    }
+    Game_Use.hackedId = target->id;
+    Game_Use.hackDifficulty = difficulty;
+    Game_Use.searchedId = 0;
+    Sound_Play("sound\\hacking_on", 1.0f, 100.0f, nullptr, 0, 0);
+    Game_OpenSearch();
+    Input_Reset();
+    return;
+  }
+  const char* command = target->classNum == WORLD && target->prop.triggerCommand[0] ? target->prop.triggerCommand : nullptr;
+  const char* script = target->useScript[0] ? target->useScript : nullptr;
+  if (!command && !script && target->classNum != FUNC_DOOR) return;
+  const char* argument = command ? command : script;
+  int g = target->useGroupIndex;
+  if (target->useGroupName[0] && g > 0 && g < ObjGroup_Count) {
+    const ObjectGroup& group = ObjGroup_Table[g];
+    for (int i = 0; i < group.count && i < kObjGroupMembers; i++)
+      if (GameObject* m = group.members[i]) m->slots.Use(m, player, argument);
+  } else if (!command) {
+    target->slots.Use(target, player, argument);
+  }
+}
+
+void Game_MouseLook() {
+  const VarRecord* sensitivityVar = Var_Find("mouse_sensitivity");
+  const VarRecord* invertVar = Var_Find("mouse_invert");
+  const float sensitivity = sensitivityVar ? sensitivityVar->value : 18.0f;
+  const float x = float(Input_MouseX), y = float(Input_MouseY);
+  const float k = kMathPi * 0.022f * sensitivity / 180.0f;
+  Game_CurrentFrame.turn = (Game_MousePrevious[0] * kMouseSmoothing + x * (1.0f - kMouseSmoothing)) * k;
+  float pitch = -(Game_MousePrevious[1] * kMouseSmoothing + y * (1.0f - kMouseSmoothing)) * k * kMouseVertical;
+  if (invertVar && invertVar->value != 0) pitch = -pitch;
+  Game_CurrentFrame.pitch = pitch;
+  Game_MousePrevious[0] = x;
+  Game_MousePrevious[1] = y;
 }
 
 void Game_PlayInput() {
@@ -355,9 +577,14 @@ void Game_PlayInput() {
         return;
       }
   }
+  Game_MouseLook();
   Input_ProcessEvents();
   Player_BuildCommand();
   if (Game_NetMode != 0 || !player) return;
+  if ((Game_CurrentFrame.command & CMD_LEAVE_CAR) && player->person.carIndex != 0) {
+    Game_LeaveCar(player);
+    return;
+  }
   if (!(Game_CurrentFrame.command & CMD_USE)) return;
   if (GameObject* target = player->useTargetObject) {
     if (target->classNum == WORLD && target->person.itemText[0] &&
@@ -365,31 +592,9 @@ void Game_PlayInput() {
       return;
     }
   }
-  if (GameObject* character = player->useTargetCharacter) {
-    if (character->person.state == 1 && character->person.dialogueCue[0]) {
-      char script[sizeof character->person.dialogueCue + 8];
-      std::snprintf(script, sizeof script, "%s\\enter", character->person.dialogueCue);
-      Que_Apply(player, script, "");
-      Dialog_StartWithNpc(character);
-      Player_ClearInput();
-      return;
-    }
-  }
-  if (GameObject* target = player->useTargetObject) {
-    // A lever hands its trigger command to its group (doors join a group by either of their
-    // names); a door or an object with a use script is used, or every member of its group.
-    const char* command = target->classNum == WORLD && target->prop.triggerCommand[0] ? target->prop.triggerCommand : nullptr;
-    if (command || target->useScript[0] || target->classNum == FUNC_DOOR) {
-      int g = target->useGroupIndex;
-      if (target->useGroupName[0] && g >= 0 && g < ObjGroup_Count) {
-        const ObjectGroup& group = ObjGroup_Table[g];
-        for (int i = 0; i < group.count && i < kObjGroupMembers; i++)
-          if (GameObject* m = group.members[i]) m->slots.Use(m, player, command);
-      } else if (!command) {
-        target->slots.Use(target, player, nullptr);
-      }
-    }
-  }
+  if (GameObject* character = player->useTargetCharacter)
+    if (character->classNum == NPC && Game_UseCharacter(player, character)) return;
+  if (GameObject* target = player->useTargetObject) Game_UseObject(player, target);
 }
 
 void Game_FrameInput() {

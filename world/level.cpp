@@ -266,7 +266,7 @@ static GameObject* Ent_FindActive(const char* id) {
 
 static GlobalPersonage* Ent_Personage(const char* id) {
   for (int i = 0; i < Game_PersonageCount && i < kPersonages; i++)
-    if (std::strcmp(Game_Personages[i].person.name, id) == 0) return &Game_Personages[i];
+    if (strcasecmp(Game_Personages[i].person.name, id) == 0) return &Game_Personages[i];
   return nullptr;
 }
 

@@ -222,6 +222,7 @@ void Obj_FlushDeleted() {
     if (!obj) continue;
     obj->deleteQueued = 0;
     if (obj->flags & OBJ_ACTIVE) continue;  // revived before the flush
+    ObjGroup_Remove(obj);
     Obj_Unlink(obj);
     Obj_Release(obj);
     freed++;
@@ -257,6 +258,16 @@ void ObjGroup_Reset() {
   ObjGroup_Table[0].name[0] = 0;
   ObjGroup_Table[0].count = 0;
   ObjGroup_Count = 1;
+}
+
+void ObjGroup_Remove(const GameObject* obj) {
+  for (int g = 0; g < ObjGroup_Count && g < kObjGroups; g++) {
+    ObjectGroup& group = ObjGroup_Table[g];
+    int kept = 0;
+    for (int i = 0; i < group.count && i < kObjGroupMembers; i++)
+      if (group.members[i] != obj) group.members[kept++] = group.members[i];
+    group.count = kept;
+  }
 }
 
 int ObjGroup_Add(const char* name, GameObject* obj) {

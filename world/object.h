@@ -184,3 +184,5 @@ extern ObjectGroup ObjGroup_Table[kObjGroups];
 extern int32_t ObjGroup_Count;
 void ObjGroup_Reset();
 int ObjGroup_Add(const char* name, GameObject* obj);
+// Takes the object out of every group, the others keeping their order (a released object).
+void ObjGroup_Remove(const GameObject* obj);

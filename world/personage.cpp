@@ -136,6 +136,8 @@ void RestoreGlobalPersonages() {
         }
       }
     }
+    if (player->person.carIndex != 0) player->person.carReentry = 1;
+    player->person.moveMode[0] = player->person.moveMode[1] = 0;
     player->bot.engaged = 0;
     bot_Setup(player, "*");
   }
@@ -154,6 +156,8 @@ void Player_StoreCarPos(GameObject* obj) {
   if (!obj || !(obj->flags & OBJ_ACTIVE)) return;
   int car = obj->person.carIndex;
   if (car <= 0 || car >= kCarPositions) return;
+  Person_StopSounds(obj);
+  obj->person.parked = 1;
   CarPosRecord& row = Game_CarPositions[car];
   std::snprintf(row.level, sizeof row.level, "%s", Level_Name);
   row.origin = obj->origin;

@@ -74,6 +74,10 @@ static inline void TickList_Add(TickList* list, GameObject* obj, const char* whi
 void Tick_ForgetObjects() {
   Tick_TraceList.count = Tick_NearList.count = Tick_ThinkList.count = 0;
   g_gridValid = false;
+  // Emptied too: a cell whose stamp matches a tick count seen again (a cleared world starts its
+  // count afresh) must not hand out released objects.
+  for (auto& row : Tick_Grid)
+    for (GridCell& cell : row) cell.count = 0;
 }
 
 static int Grid_Index(float c, float centre) {

@@ -203,7 +203,6 @@ TEST_F(PlayerMove, CommandRecordAndClearedInput) {
   Input_MouseY = -8;
   Player_BuildCommand();
   EXPECT_EQ(Game_CurrentFrame.command, CMD_USE | CMD_LEAVE_CAR | CMD_FORWARD);
-  EXPECT_FLOAT_EQ(Game_CurrentFrame.turn, 4 * kPlayerMouseRadians);
   Game_RingRead = 3;
   Game_RingWrite = 9;
   Game_Step = 0.02;

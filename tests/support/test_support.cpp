@@ -341,6 +341,20 @@ bool SendKeyChordEvents(const std::vector<std::string>& chord, int holdMs) {
   return ok;
 }
 
+bool MovePointer(int x, int y) {
+  XSetErrorHandler(IgnoreXErrors);
+  Display* dpy = XOpenDisplay(nullptr);
+  if (!dpy) return false;
+  int event, error, major, minor;
+  bool ok = XTestQueryExtension(dpy, &event, &error, &major, &minor);
+  if (ok) {
+    XTestFakeMotionEvent(dpy, -1, x, y, CurrentTime);
+    XFlush(dpy);
+  }
+  XCloseDisplay(dpy);
+  return ok;
+}
+
 bool MakeSampleGame(const std::string& folder) {
   std::string cmd = std::string(TW_TEST_BIN_DIR) + "/make_sample " + TW_TEST_SOURCE_DIR + "/sample " + folder +
                     " >/dev/null";

@@ -71,6 +71,10 @@ bool SendKeys(int x, int y, const std::vector<std::string>& keys, int gapMs = 15
 // "setxkbmap -option srvrkeys:none" on Xvfb) cannot take them. False without a focused window.
 bool SendKeyChordEvents(const std::vector<std::string>& chord, int holdMs = 100);
 
+// Puts the pointer at (x, y) of the screen through XTEST, as a mouse moved there would; a window
+// under it reads the way as mouse motion. False without XTEST.
+bool MovePointer(int x, int y);
+
 // Builds the sample game into `folder` with the project's make_sample tool; true on success.
 bool MakeSampleGame(const std::string& folder);
 

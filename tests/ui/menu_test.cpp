@@ -7,6 +7,7 @@
 #include <string>
 
 #include "characters/actions.h"
+#include "characters/defs.h"
 #include "foundation/keys.h"
 #include "foundation/sys.h"
 #include "foundation/text.h"
@@ -16,6 +17,7 @@
 #include "ui/ui.h"
 #include "world/frame2d.h"
 #include "world/game.h"
+#include "world/gameinput.h"
 #include "world/gamevars.h"
 #include "world/level.h"
 #include "world/object.h"
@@ -167,6 +169,38 @@ TEST_F(MenuTest, ALevelReleaseClearsThePlayScreenAndCentresThePointer) {
 }
 
 // The load screen lists at most 64 names: a fuller folder must not lose the ones it leaves out.
+TEST_F(MenuTest, AShopUseTextOpensTheShopScreenAndEscapeReturnsToPlay) {
+  Level_Load("street");
+  std::snprintf(Def_Shops[0].name, sizeof Def_Shops[0].name, "corner shop");
+  GameObject* sign = Obj_Alloc();
+  sign->classNum = WORLD;
+  Load_ObjectX(sign);
+  sign->flags |= OBJ_ACTIVE;
+  std::snprintf(sign->person.itemText, sizeof sign->person.itemText, "[shop] [corner shop]");
+  for (const char* screen : {"shopmenu", "searchmenu"}) {
+    if (std::string(screen) == "searchmenu") {
+      sign->person.state = 2;
+      sign->classNum = NPC;
+      Obj_Player->useTargetCharacter = sign;
+      Obj_Player->useTargetObject = nullptr;
+    } else {
+      Obj_Player->useTargetObject = sign;
+    }
+    Player_CommandWord = CMD_USE;
+    Frame();
+    Player_CommandWord = 0;
+    EXPECT_TRUE(Game_MenuOpen) << screen;
+    EXPECT_EQ(Top(), screen);
+    Press({KEY_ENTER, KEY_UP});  // no items: nothing happens
+    EXPECT_EQ(Top(), screen);
+    Press({KEY_ESCAPE});
+    EXPECT_FALSE(Game_MenuOpen) << screen;
+    EXPECT_EQ(UI_MenuDepth(UI_System), 0);
+  }
+  EXPECT_EQ(Game_CurrentShop, 0);
+  Def_Shops[0].name[0] = 0;
+}
+
 TEST_F(MenuTest, SavingFromTheMenuOverwritesNoFileOfAFullFolder) {
   tw_test::TempDir dir;
   for (int n = 1; n <= 70; n++) tw_test::WriteFile("save/game" + std::to_string(n + 100).substr(1) + ".sav", "kept");
@@ -222,7 +256,7 @@ TEST_F(MenuTest, TheInGameMenuSavesAndRecordsAndTheFrontEndLoadsAndPlaysThem) {
 
 TEST_F(MenuTest, TheStackRefusesUnknownNamesAndOverflow) {
   UI_ClearMenuStack(UI_System);
-  EXPECT_EQ(UI_PushMenu(UI_System, "shopmenu", nullptr), 0);
+  EXPECT_EQ(UI_PushMenu(UI_System, "tradermenu", nullptr), 0);
   for (int i = 0; i < kUiStackDepth; i++) EXPECT_EQ(UI_PushMenu(UI_System, "MAINMENU", nullptr), 1) << i;
   EXPECT_EQ(UI_PushMenu(UI_System, "newgame", nullptr), 0);
   EXPECT_EQ(UI_MenuDepth(UI_System), kUiStackDepth);
@@ -231,7 +265,7 @@ TEST_F(MenuTest, TheStackRefusesUnknownNamesAndOverflow) {
   EXPECT_EQ(UI_MenuDepth(UI_System), 0);
   EXPECT_EQ(UI_Event(UI_System, kUiInput), 0);
   std::string log = tw_test::ReadFile("log");
-  EXPECT_NE(log.find("UI_PushMenu: no menu \"shopmenu\""), std::string::npos);
+  EXPECT_NE(log.find("UI_PushMenu: no menu \"tradermenu\""), std::string::npos);
   EXPECT_NE(log.find("UI_PushMenu: the menu stack is full"), std::string::npos);
 }
 

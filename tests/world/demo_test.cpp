@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ai/bot.h"
+#include "world/gameinput.h"
 #include "characters/actions.h"
 #include "characters/defs.h"
 #include "characters/player.h"
@@ -23,6 +24,7 @@
 #include "scene/model.h"
 #include "tools/save_maker.h"
 #include "world/demo.h"
+#include "world/gameinput.h"
 #include "world/entity.h"
 #include "world/image.h"
 #include "world/personage.h"
@@ -263,6 +265,7 @@ TEST_F(DemoSample, RecordInAChildProcess) {
     Input_MouseX = int(keys() % 21) - 10;  // scripted mouse and keys
     Input_MouseY = int(keys() % 9) - 4;
     Player_CommandWord = keys() % 3 == 0 ? uint32_t(keys() % 0x4000) : 0;
+    Game_MouseLook();
     Player_BuildCommand();
     Game_Frame();
   }

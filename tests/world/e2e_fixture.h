@@ -58,6 +58,7 @@ class GameE2E : public ::testing::Test {
   void SetUp() override {
     if (!HaveDisplay()) GTEST_SKIP() << "no display";
     ASSERT_TRUE(MakeSampleGame(dir_.Path()));
+    PrepareGame();
     pid_ = fork();
     ASSERT_GE(pid_, 0);
     if (pid_ == 0) {
@@ -89,10 +90,28 @@ class GameE2E : public ::testing::Test {
     }
     return false;
   }
-  // Keys with the pointer over the window's middle (so the window has the keyboard).
+  // In the game folder, after the sample is made and before the game starts.
+  virtual void PrepareGame() {}
+  // Keys with the pointer over the window (so the window has the keyboard): at the screen's
+  // middle, or where MoveMouse left it.
   void Keys(std::initializer_list<const char*> keys, int holdMs = 60) {
+    PlacePointer();
+    ASSERT_TRUE(SendKeys(pointerX_, pointerY_, std::vector<std::string>(keys.begin(), keys.end()), 250, holdMs));
+  }
+  // The pointer starts at the middle and stays where the test puts it.
+  void PlacePointer() {
+    if (pointerX_ >= 0) return;
     ScreenImage img = GrabScreen();
-    ASSERT_TRUE(SendKeys(img.width / 2, img.height / 2, std::vector<std::string>(keys.begin(), keys.end()), 250, holdMs));
+    pointerX_ = img.width / 2, pointerY_ = img.height / 2;
+    MovePointer(pointerX_, pointerY_);
+  }
+  // Moves the pointer by (dx, dy) from where the keys put it: mouse motion for the game.
+  void MoveMouse(int dx, int dy) {
+    PlacePointer();
+    pointerX_ += dx;
+    pointerY_ += dy;
+    ASSERT_TRUE(MovePointer(pointerX_, pointerY_));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
   }
   static bool Menu(const ScreenImage& i) { return BarPixels(i) > 2000; }
   // Skips the intro (Escape), then a new game with the second hero until the level shows.
@@ -128,6 +147,7 @@ class GameE2E : public ::testing::Test {
   }
   TempDir dir_;
   ScreenImage menuGrab_;
+  int pointerX_ = -1, pointerY_ = -1;
   pid_t pid_ = -1;
   bool ended_ = false;
   int status_ = 0;

@@ -125,7 +125,8 @@ class StreetEntities : public tw_test::WorldTest {
 
 // The street's files place the player start, two deathmatch starts, the props and characters
 // (ids given win over the templates', the rest from the template) and four pickups with their
-// lines; one world pass from the player start shows the level and the props.
+// lines (the fifth pickup, the gate key, is an item); one world pass from the player start shows
+// the level and the props.
 TEST_F(StreetEntities, StreetFilesPlaceTheirObjectsAndTheWorldPassShowsLevelAndProps) {
   GameObject* player = LoadStreet();
   ASSERT_NE(player, nullptr);
@@ -135,15 +136,18 @@ TEST_F(StreetEntities, StreetFilesPlaceTheirObjectsAndTheWorldPassShowsLevelAndP
   EXPECT_EQ(Level_DmStartCount, 2);
   int count[NPC + 1] = {};
   for (GameObject* o = Obj_ListHead; o; o = o->next) count[o->classNum]++;
-  // The street, the crate, four pickups, the sun's wall, three levers and a car; the sun; two
-  // animated props; four doors; two characters.
+  // The street, the crate, five pickups, the sun's wall, three levers, the shop's door and a car;
+  // the sun; two animated props; four doors; two characters.
   EXPECT_EQ((std::vector<int>{count[WORLD], count[AREOL], count[ANIM], count[FUNC_DOOR], count[NPC]}),
-            (std::vector<int>{11, 1, 2, 4, 2}));
+            (std::vector<int>{13, 1, 2, 4, 2}));
   ASSERT_NE(Person_FindByName("townsman_1"), nullptr);
   EXPECT_EQ(Person_FindByName("townsman_1")->person.health, 80);
-  ASSERT_EQ(Level_PickupCount, 4);
-  for (const char* line : {"area=-1 weapon [pi]\n", "area=-1 medic [25]\n", "area=-1 ammo [9MM]\n", "area=-1 armor [vest]\n"})
+  ASSERT_EQ(Level_PickupCount, 5);
+  for (const char* line : {"area=-1 weapon [pi]\n", "area=-1 medic [25]\n", "area=-1 ammo [9MM]\n", "area=-1 armor [vest]\n",
+                           "area=-1 item [gate key]\n"})
     EXPECT_NE(Log().find(line), std::string::npos) << line;
+  ASSERT_NE(Person_FindByName("bullets"), nullptr);
+  EXPECT_STREQ(Person_FindByName("bullets")->useScript, "pickup");  // the use key reaches the crate
   ASSERT_NE(Person_FindByName("street")->drawModel, nullptr);
   ASSERT_NE(Person_FindByName("crate_1")->drawModel, nullptr);
 

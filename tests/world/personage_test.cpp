@@ -6,6 +6,7 @@
 #include "foundation/file.h"
 #include "quests/state.h"
 #include "world/gamevars.h"
+#include "world/level.h"
 #include "world/personage.h"
 #include "world_fixture.h"
 
@@ -54,6 +55,8 @@ TEST_F(Personages, ACharacterComesBackAsItWasLeft) {
   Obj_ClearAll();
   player = StartGame();
   player->bot.engaged = 1;
+  player->person.carIndex = 1;  // driving into the level: it may enter its car again
+  player->person.moveMode[0] = player->person.moveMode[1] = 1;
   GameObject* mara2 = Spawn(NPC, 0, 0, "Mara");
   std::snprintf(mara2->person.dialogueCue, sizeof mara2->person.dialogueCue, "greeting");
   mara2->person.health = 100;
@@ -64,7 +67,17 @@ TEST_F(Personages, ACharacterComesBackAsItWasLeft) {
   EXPECT_STREQ(mara2->person.dialogueCue, "grieving");
   EXPECT_EQ(oswin2->person.money, 77);
   EXPECT_EQ(player->bot.engaged, 0);
+  EXPECT_EQ(player->person.carReentry, 1);
+  EXPECT_EQ(player->person.moveMode[0] + player->person.moveMode[1], 0);
   EXPECT_NE(Log().find("take [mara] [grieving]\n"), std::string::npos);
+  // A character put back by a quest finds its record whatever the case of its id.
+  Game_Personages[0].restoreBody = 0;
+  Game_Personages[0].restoreDialogue = 1;
+  std::snprintf(Game_Personages[0].person.dialogueCue, sizeof Game_Personages[0].person.dialogueCue, "moved");
+  tw_test::WriteFile("npc.scn", R"("classname" "npc")");
+  GameObject* placed = Ent_SpawnNpc("MARA", nullptr, nullptr, "npc", 0);
+  ASSERT_NE(placed, nullptr);
+  EXPECT_STREQ(placed->person.dialogueCue, "moved");
 }
 
 TEST_F(Personages, ACarIsStoredTwoUnitsAboveItsOrigin) {
@@ -72,9 +85,12 @@ TEST_F(Personages, ACarIsStoredTwoUnitsAboveItsOrigin) {
   player->origin = vec3{100, 200, 30};
   player->angles = vec3{kMathPi / 2, 0.3f, 0};
   player->person.carIndex = 4;
+  player->person.voices[2] = 12345;  // no voice holds it: stopping it does nothing
   std::snprintf(Level_Name, sizeof Level_Name, "docks");
   Player_StoreCarPos(player);
   EXPECT_STREQ(Game_CarPositions[4].level, "docks");
+  EXPECT_EQ(player->person.voices[2], 0u);
+  EXPECT_EQ(player->person.parked, 1);
   vec3 pos, ang;
   EXPECT_EQ(Player_RecalcCarPos(&pos, &ang), 0);
   EXPECT_FLOAT_EQ(pos.z, 32.0f);

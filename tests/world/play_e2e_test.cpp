@@ -6,8 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "e2e_fixture.h"
+#include "foundation/vecmath.h"
+#include "tools/entity_writer.h"
+#include "tools/street_props.h"
 
 namespace {
 
@@ -170,6 +174,157 @@ TEST_F(PlayE2E, HotKeysInTheIntroAndInPlayAndTheCrosshairAfterANewGame) {
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_LT(CrosshairDifference(first, tw_test::GrabScreen()), 3.0) << "the crosshair changed";
   EndGameAndQuit();
+}
+
+// A game whose settings file gets extra lines, with the settings' values read back after it quit.
+class MouseE2E : public tw_test::GameE2E {
+ protected:
+  void PrepareGame() override {
+    std::string settings = tw_test::ReadFile("settings") + extraSettings_;
+    tw_test::WriteFile("settings", settings);
+  }
+  static double Setting(const char* name) {
+    std::string settings = tw_test::ReadFile("settings");
+    size_t at = settings.find(std::string("\"") + name + "\" \"");
+    return at == std::string::npos ? -1e9 : std::atof(settings.c_str() + at + std::strlen(name) + 4);
+  }
+  std::string extraSettings_;
+};
+
+// Sensitivity 5 with the pitch inverted: a move right by 100 and down by 40 turns the view by
+// 100 x pi x 0.022 x 5 / 180 radians and lifts it by 40 x that x 0.75.
+class SlowInvertedMouse : public MouseE2E {
+ protected:
+  void SetUp() override {
+    extraSettings_ = "\"mouse_sensitivity\" \"5\"\n\"mouse_invert\" \"1\"\n";
+    MouseE2E::SetUp();
+  }
+};
+
+TEST_F(SlowInvertedMouse, TheViewTurnsByTheSensitivityAndLooksUpForAPointerGoingDown) {
+  PlacePointer();
+  StartNewGame();
+  if (HasFatalFailure()) return;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  MoveMouse(100, 0);
+  MoveMouse(0, 40);
+  EndGameAndQuit();
+  if (HasFatalFailure()) return;
+  const double k = kMathPi * 0.022 * 5 / 180;
+  EXPECT_NEAR(Setting("game_lastanglex"), kMathPi / 2 + 100 * k, 0.004);
+  EXPECT_NEAR(Setting("game_lastangley"), 40 * k * 0.75, 0.003);
+}
+
+// Pixels of the HUD's text colour in its box (the lower left of a 640 x 480 layout).
+std::vector<bool> HudText(const ScreenImage& img) {
+  std::vector<bool> mask;
+  const int x0 = img.width * 20 / 640, x1 = img.width * 320 / 640, y0 = img.height * 400 / 480, y1 = img.height * 470 / 480;
+  for (int y = y0; y < y1; y++)
+    for (int x = x0; x < x1; x++) {
+      const uint8_t* p = &img.rgb[(size_t(y) * img.width + x) * 3];
+      mask.push_back(p[0] > 190 && p[1] > 160 && p[2] > 80 && p[2] < 210 && p[0] > p[2] + 40);
+    }
+  return mask;
+}
+// The share of nearly black pixels.
+double DarkShare(const ScreenImage& img) {
+  size_t n = 0;
+  for (size_t i = 0; i + 2 < img.rgb.size(); i += 3) n += img.rgb[i] + img.rgb[i + 1] + img.rgb[i + 2] < 30;
+  return img.rgb.empty() ? 0 : double(n) * 3 / double(img.rgb.size());
+}
+int Changed(const std::vector<bool>& a, const std::vector<bool>& b) {
+  int n = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); i++) n += a[i] != b[i];
+  return n;
+}
+
+// Sensitivity 50 and a yard behind the start made of the sample's own pieces: the bullet crate
+// and the gate key crate in a row, then the parked car, and the corner shop's door beside the
+// car. The hero turns about by mouse, looks down, walks into each crate and takes it with Use (the
+// HUD's ammunition goes from 30 to 60), walks into the car, enters it with the key, leaves it (Q)
+// to the car's right, opens the shop facing its door and leaves it with Escape; then a mouse move
+// right by 100 and down by 40 turns the view ten times as far as at sensitivity 5, looking down.
+class YardMouse : public MouseE2E {
+ protected:
+  void SetUp() override {
+    extraSettings_ = "\"mouse_sensitivity\" \"50\"\n";
+    MouseE2E::SetUp();
+  }
+  void PrepareGame() override {
+    MouseE2E::PrepareGame();
+    std::string items;
+    for (const auto& [name, text] : Tool_SampleEntityFiles())
+      if (name == "scenes/street.items") items = text;
+    auto move = [&](const char* from, const char* to) {
+      size_t at = items.find(from);
+      ASSERT_NE(at, std::string::npos) << from;
+      items.replace(at, std::strlen(from), to);
+    };
+    move("\"200 -100 0\"", "\"-100 0 0\"");     // the bullets
+    move("\"-1080 -450 0\"", "\"-200 0 0\"");  // the gate key
+    for (EntityToolPairs block : StreetProps_Blocks()) {
+      std::string id;
+      for (const auto& [key, value] : block)
+        if (key == "id") id = value;
+      const char* origin = id == "parked_car" ? "-400 0 0" : id == "corner_shop" ? "-300 60 0" : nullptr;
+      if (!origin) continue;
+      for (auto& [key, value] : block)
+        if (key == "origin") value = origin;
+      ASSERT_TRUE(Tool_EntityBlock(block, &items));
+    }
+    tw_test::WriteFile("scenes/street.items", items);
+  }
+};
+
+TEST_F(YardMouse, TheHeroTakesTheCratesDrivesOffInTheCarLeavesItAndVisitsTheShop) {
+  PlacePointer();
+  StartNewGame();
+  if (HasFatalFailure()) return;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  MoveMouse(-164, 0);  // about turn: pi at 0.0192 radians a count
+  MoveMouse(0, 55);    // looking 45 degrees down
+  Keys({"w"}, 600);
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  const std::vector<bool> before = HudText(tw_test::GrabScreen());
+  ASSERT_LT(Changed(before, HudText(tw_test::GrabScreen())), 5) << "the HUD is not steady";
+  Keys({"e"}, 100);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_GT(Changed(before, HudText(tw_test::GrabScreen())), 20) << "the ammunition did not change";
+  Keys({"w"}, 600);  // the taken crate is gone: on to the key
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Keys({"e"}, 100);
+  Keys({"w"}, 800);  // on to the car
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  ScreenImage outside = tw_test::GrabScreen(), img;
+  Keys({"e"}, 100);
+  EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return tw_test::MiddleDifference(i, outside) > 5; }, &img, 3))
+      << "entering the car changed nothing";
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ScreenImage inside = tw_test::GrabScreen();
+  Keys({"q"}, 100);
+  EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return tw_test::MiddleDifference(i, inside) > 5; }, &img, 3))
+      << "leaving the car changed nothing";
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // The shop: a dark screen with its title and name; Escape brings the street back.
+  ASSERT_LT(DarkShare(tw_test::GrabScreen()), 0.5);
+  Keys({"e"}, 100);
+  auto shop = [&](const ScreenImage& i) { return DarkShare(i) > 0.9 && DarkShare(i) < 0.999; };
+  EXPECT_TRUE(WaitFor(shop, &img, 3)) << "no shop screen; the log:\n" << tw_test::ReadFile("log");
+  Keys({"Escape"});
+  EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return DarkShare(i) < 0.5; }, &img, 3))
+      << "Escape did not return to the street";
+  MoveMouse(100, 0);
+  MoveMouse(0, 40);
+  EndGameAndQuit();
+  if (HasFatalFailure()) return;
+  // The hero stands where it stepped out, beside the car; the car came back as its entity.
+  EXPECT_NEAR(Setting("game_lastoriginx"), -300, 3);
+  EXPECT_NEAR(Setting("game_lastoriginy"), 0, 3);
+  EXPECT_NE(tw_test::ReadFile("stdout.txt").find("id car\n"), std::string::npos);
+  // Entering the car set the hero's yaw and pitch to the car's (0).
+  const double k = kMathPi * 0.022 * 50 / 180;
+  EXPECT_NEAR(Setting("game_lastanglex"), 100 * k, 0.03);
+  EXPECT_NEAR(Setting("game_lastangley"), -40 * k * 0.75, 0.02);
 }
 
 }  // namespace

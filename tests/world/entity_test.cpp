@@ -167,6 +167,20 @@ TEST_F(EntityTest, IncludesSpliceTemplateFiles) {
   EXPECT_EQ(Ent_Includes.top, 0);
   LoadObjects("nowhere.scn");
   EXPECT_NE(Log().find("LoadObjects: not found nowhere.scn\n"), std::string::npos);
+  // A template that calls itself a thousand times: the read's budget stops the including (one
+  // line) and the block still spawns with the pairs read before.
+  std::string fan = "\"light_light\" \"7\"";
+  for (int i = 0; i < 1000; i++) fan += " \"call\" \"t\\fan\"";
+  WriteFile("t/fan.scn", fan);
+  Light_Count = 0;
+  Read(R"({"classname" "light" "call" "t\fan" "id" "fanned"} {"classname" "light" "call" "t\inner"})");
+  ASSERT_EQ(Light_Count, 2);
+  EXPECT_EQ(Light_Table[0].light, 7);
+  EXPECT_STREQ(Light_Table[1].id, "");  // the budget holds for the whole read
+  EXPECT_EQ(CountOccurrences(Log(), "read_ent: included texts reach"), 1);
+  Light_Count = 0;
+  Read(R"({"classname" "light" "call" "t\inner"})");  // a new read has a new budget
+  EXPECT_STREQ(Light_Table[0].id, "from_inner");
 }
 
 // A model loader that reads entity text, as a spawner's Init might.

@@ -120,8 +120,14 @@ TEST_F(DoorTest, ACrateIsPushedUnlessAWallHoldsIt) {
     d->prop.doorB[0] = vec3{100, 0, 0};
     GameObject* crate = Crate(40);
     if (wall) Crate(80, 16);
+    // In the path but not to be pushed: a boxless world object (a level-sized model counts as
+    // its origin), a casing and a shot, each with the origin inside the door's sweep.
+    GameObject* fixed[] = {Spawn(WORLD, 20, 0), Spawn(GILZA, 20, 0), Spawn(PULKA, 20, 0)};
+    fixed[0]->mins = fixed[0]->maxs = vec3{0, 0, 0};
+    for (GameObject* f : fixed) f->origin.z = 10;
     Door_Use(d, player_, nullptr);
     Run(d, 8);
+    for (GameObject* f : fixed) EXPECT_EQ(f->origin.x, 20) << f->classNum;
     if (!wall) {
       EXPECT_EQ(d->prop.point, kDoorOpen);
       EXPECT_GT(crate->origin.x, 100 + 8 + 16 - 1);

@@ -8,6 +8,8 @@
 
 #include "foundation/random.h"
 #include "foundation/text.h"
+#include "scene/model.h"
+#include "scene/view.h"
 #include "characters/player.h"
 #include "world/fx.h"
 #include "world/game.h"
@@ -175,6 +177,36 @@ TEST_F(DoorTest, InfoLinesAreCutToTheirBuffer) {
   std::memset(d->person.name, 'n', sizeof d->person.name - 1);
   Door_Info(d, request, reply);
   EXPECT_EQ(std::string(reply + 28), std::to_string(d->id) + ":" + std::string(63, 'n') + "[FUNC_DOOR]");
+}
+
+// A model that keeps the morph weights it is drawn with and answers queries.
+float g_drawn[kModelMorphWeights];
+int g_queries;
+void KeepWeights(ModelObject*, ModelDrawParams* p, ViewParams*) { std::memcpy(g_drawn, p->drawValues, sizeof g_drawn); }
+void CountQuery(ModelObject*, ModelDrawParams*, const void*, void*) { g_queries++; }
+
+TEST_F(DoorTest, ScenerySpeaksThroughItsDrawValuesAndHandsQueriesToItsModel) {
+  ModelObject model{CountQuery, KeepWeights, Model_NoTrace, Model_NoFree, nullptr};
+  for (int cls : {WORLD, ANIM, FUNC_DOOR, AREOL}) {
+    GameObject* o = Spawn(cls, 0, 0, "prop");
+    o->drawModel = &model;
+    o->prop.visible = 1;
+    o->person.state = 1;
+    o->viewFar = 0;
+    o->drawValues[3] = 0.75f;  // a lip weight, as a voiced line leaves it
+    std::memset(g_drawn, 0, sizeof g_drawn);
+    ViewParams view{};
+    if (cls != AREOL) {
+      o->slots.Draw(o, &view);
+      EXPECT_EQ(g_drawn[0], 1.0f) << cls;
+      EXPECT_EQ(g_drawn[3], 0.75f) << cls;
+    }
+    int32_t request[8] = {1};
+    char reply[kObjInfoReplyBytes] = {};
+    g_queries = 0;
+    o->slots.Info(o, request, reply);
+    EXPECT_EQ(g_queries, 1) << cls;
+  }
 }
 
 TEST_F(DoorTest, PickUpsListsAndRespawn) {

@@ -253,6 +253,20 @@ TEST_F(EntityTest, PlayerBodies) {
   EXPECT_STREQ(p->prop.modelName, "npc\\mirasolvek\\body");
   EXPECT_EQ(p->person.equippedIndex, Def_FindWeaponByName("pi"));
   EXPECT_EQ(p->prop.action, 7);
+  // The starting statistics, and the stash: weapons, armours, then tattoos as kind 5.
+  const PersonStats& ps = p->person;
+  EXPECT_EQ(ps.energy, 100);
+  EXPECT_EQ(ps.maxEnergy, 100);
+  EXPECT_EQ(ps.experience + ps.level, 0);
+  for (float f : ps.furtherStats) EXPECT_EQ(f, 100);
+  for (float f : ps.factors) EXPECT_EQ(f, 1.0f);
+  for (const auto& triple : ps.attributeTriples)
+    for (int32_t a : triple) EXPECT_EQ(a, 5);
+  int last = 0;
+  while (last < kInvStash && ps.stash[last].kind) last++;
+  ASSERT_GT(last, 0);
+  EXPECT_EQ(ps.stash[last - 1].kind, 5);
+  EXPECT_EQ(ps.stash[last - 1].index, Def_TatuCount - 1);
   Var_SetText(&game_name, "ThornHelm");
   EXPECT_EQ(Player_CreateForLevel()->prop.action, 0);
   Var_SetText(&game_name, "");
@@ -263,6 +277,8 @@ TEST_F(EntityTest, PlayerBodies) {
   GameObject* n = NetPlayer_Spawn("", 7, 1, roster, nullptr, nullptr, nullptr);
   ASSERT_NE(n, nullptr);
   EXPECT_STREQ(n->person.lodModels[0], "anim\\jaxtorvin\\jaxtorvin_0b");
+  EXPECT_EQ(n->person.energy, 100);
+  EXPECT_EQ(n->person.furtherStats[0], 100);
   EXPECT_EQ(std::strlen(n->prop.playerName), 63u);
   Game_NetMode = Game_NetGameType = 0;
 }

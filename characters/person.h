@@ -97,6 +97,7 @@ struct PersonStats {
   float factors[2];
   int32_t attributeTriples[2][3];
   int32_t noBlood;                // non-player characters: a hit shows a flash, never blood
+  int32_t group;                  // non-player characters: the "group" number of the entity
 };
 static_assert(std::is_trivially_copyable_v<PersonStats> && std::is_standard_layout_v<PersonStats>,
               "PersonStats is copied byte for byte");

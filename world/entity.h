@@ -194,3 +194,6 @@ GameObject* Areol_Spawn(const SpawnTemplate* t);
 GameObject* AnimObj_Spawn(const SpawnTemplate* t);
 GameObject* Door_Spawn(const SpawnTemplate* t);
 GameObject* Ent_SpawnNpcFromTemplate(const SpawnTemplate* t);
+// The values an npc block hands to Npc_Spawn, pointing into the template (valid until its reset).
+struct NpcSpawnValues;
+void Ent_NpcValues(const SpawnTemplate* t, NpcSpawnValues* out);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "characters/defs.h"
+#include "characters/npc.h"
 #include "foundation/file.h"
 #include "foundation/random.h"
 #include "foundation/var.h"
@@ -224,15 +225,84 @@ TEST_F(EntityTest, KitchenSinkFillsTablesAndObjects) {
     ASSERT_NE(Find(o.name), nullptr) << o.name;
     EXPECT_EQ(Find(o.name)->classNum, o.classNum) << o.name;
   }
-  GameObject* crate = Find("crate");
-  EXPECT_EQ(crate->clipBox2[5], 16);
-  EXPECT_EQ(crate->prop.fogColor[0][0], 255);  // fog colour bytes clamped
-  EXPECT_EQ(crate->prop.fogColor[0][1], 0);
-  EXPECT_GT(crate->useGroupIndex, 0);
-  EXPECT_STREQ(Find("lamp")->prop.anims[1], "anim\\lamp_off");
-  EXPECT_EQ(Find("gate")->prop.doorA[1].z, 50);
-  EXPECT_EQ(Find("gate")->prop.doorB[0].z, 100);
-  EXPECT_EQ(Find("guard")->person.health, 70);
+  EXPECT_GT(Find("crate")->useGroupIndex, 0);
+  // Every key lands in its field, class by class (numbers compared as "%g").
+  using Get = std::function<std::string(const GameObject&)>;
+  auto num = [](double v) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%g", v);
+    return std::string(b);
+  };
+  const struct {
+    const char* object;
+    const char* key;
+    Get get;
+    std::string want;
+  } fields[] = {
+      {"crate", "name", [](auto& o) { return std::string(o.prop.modelName); }, "anim\\props\\crate"},
+      {"crate", "solid", [](auto& o) { return std::string(o.prop.clipName); }, "maps\\cube"},
+      {"crate", "shot", [](auto& o) { return std::string(o.prop.clip2Name); }, "maps\\cube2"},
+      {"crate", "dialog", [](auto& o) { return std::string(o.person.dialogueCue); }, "crate_cue"},
+      {"crate", "command", [](auto& o) { return std::string(o.person.itemText); }, "[weapon] [pi]"},
+      {"crate", "blocked drawed", [&](auto& o) { return num(o.prop.solid) + num(o.prop.visible); }, "20"},
+      {"crate", "clipbox twice", [&](auto& o) { return num(o.clipBox[0]) + num(o.clipBox2[5]); }, "-816"},
+      {"crate", "solidbox", [&](auto& o) { return num(o.hasClipBox); }, "1"},
+      {"crate", "physics", [](auto& o) { return std::string(o.prop.physicsName); }, "phys\\crate"},
+      {"crate", "friction stepsound", [&](auto& o) { return num(o.prop.friction) + o.prop.stepSound; }, "0.5steps\\wood"},
+      {"crate", "damage_on_touch", [&](auto& o) { return num(o.prop.damageOnTouch); }, "3"},
+      {"crate", "project_map", [&](auto& o) { return o.prop.projectMap + num(o.prop.projectOrigin.z); }, "textures\\grid3"},
+      {"crate", "dinamiclight 2.9", [&](auto& o) { return num(o.prop.dynamicLight); }, "2"},
+      {"crate", "fogcolor clamped", [&](auto& o) { return num(o.prop.fogColor[0][0]) + " " + num(o.prop.fogColor[0][1]) + " " + num(o.prop.fogColor[0][2]); }, "255 0 128"},
+      {"crate", "fogstart fogend", [&](auto& o) { return num(o.prop.fogStart[0]) + " " + num(o.prop.fogEnd[0]); }, "100 900"},
+      {"crate", "fog 2", [&](auto& o) { return num(o.prop.fogColor[1][0]) + " " + num(o.prop.fogStart[1]) + " " + num(o.prop.fogEnd[1]); }, "1 50 60"},
+      {"crate", "respawntime 0", [&](auto& o) { return num(o.person.respawnTime); }, "20"},
+      {"crate", "trigger", [](auto& o) { return std::string(o.useGroupName) + "|" + o.prop.triggerCommand + "|" + o.prop.triggerCommandText; }, "crates|[door] [1]|opened"},
+      {"crate", "drawon drawoff", [](auto& o) { return std::string(o.prop.drawOn) + o.prop.drawOff; }, "[lamp][sun]"},
+      {"crate", "sound", [](auto& o) { return std::string(o.prop.sound); }, "sound\\hum"},
+      {"crate", "inventorys", [&](auto& o) { return num(o.person.money); }, "5"},
+      {"crate", "viewbox viewfar", [&](auto& o) { return num(o.viewBox[5]) + " " + num(o.viewFar); }, "6 500"},
+      {"crate", "origin angle", [&](auto& o) { return num(o.origin.y) + " " + num(std::round(o.angles.x * 1000)); }, "200 1571"},
+      {"post", "respawntime 5", [&](auto& o) { return num(o.person.respawnTime); }, "5"},
+      {"post", "dinamiclight -2.9", [&](auto& o) { return num(o.prop.dynamicLight); }, "-2"},
+      {"sun", "name lens glare", [](auto& o) { return std::string(o.prop.modelName) + "|" + o.prop.lens + "|" + o.prop.glare; }, "maps\\sky\\suns|flares\\lens|flares\\glare"},
+      {"sun", "scale", [&](auto& o) { return num(o.prop.poseScale.z); }, "2"},
+      {"sun", "no clip model, solid 0, visible 1", [&](auto& o) { return o.prop.clipName + num(o.prop.solid) + num(o.prop.visible); }, "01"},
+      {"sun", "no angles", [&](auto& o) { return num(o.angles.x); }, "0"},
+      {"lamp", "solid shot", [](auto& o) { return std::string(o.prop.clipName) + o.prop.clip2Name; }, "maps\\polemaps\\pole2"},
+      {"lamp", "dialog skel", [](auto& o) { return std::string(o.person.dialogueCue) + o.prop.skelName; }, "lamp_cueanim\\lamp"},
+      {"lamp", "anims", [](auto& o) { return std::string(o.prop.anims[0]) + o.prop.anims[1]; }, "anim\\lamp_swayanim\\lamp_off"},
+      {"lamp", "speedframes", [&](auto& o) { return num(o.prop.speedFrames[0]) + num(o.prop.speedFrames[1]) + num(o.prop.speedFrames[31]); }, "219"},
+      {"lamp", "emitter", [&](auto& o) { return o.prop.particlesTexture + std::string("|") + o.prop.particlesParent + "|" + num(o.prop.particlesOrigin.z); }, "textures\\spark|Bip01 Head|3"},
+      {"lamp", "emitter size fade colour", [&](auto& o) { return num(o.prop.particlesScale) + num(o.prop.particlesFade) + num(o.prop.particlesColor[0]) + num(o.prop.particlesColor[3]); }, "10014"},
+      {"lamp", "sound friction stepsound", [&](auto& o) { return o.prop.sound + num(o.prop.friction) + o.prop.stepSound; }, "sound\\buzz0.25steps\\metal"},
+      {"lamp", "igv", [&](auto& o) { return num(o.removeRequest); }, "1"},
+      {"gate", "points", [&](auto& o) { return num(o.prop.doorA[1].z) + " " + num(o.prop.doorB[0].z); }, "50 100"},
+      {"guard", "health", [&](auto& o) { return num(o.person.health); }, "70"},
+      {"guard", "names", [](auto& o) { return std::string(o.person.lodModels[3]); }, "npc\\townsman\\body3"},
+      {"guard", "solid shot physics", [](auto& o) { return std::string(o.prop.clipName) + "|" + o.prop.clip2Name + "|" + o.prop.physicsName; }, "maps\\guard|maps\\guard_shot|phys\\guard"},
+      {"guard", "clipbox solidbox", [&](auto& o) { return num(o.clipBox[3]) + num(o.clipBox2[5]) + num(o.hasClipBox); }, "10601"},
+      {"guard", "group noBlood sex", [&](auto& o) { return num(o.person.group) + num(o.person.noBlood) + num(o.gender); }, "711"},
+  };
+  for (const auto& f : fields) {
+    const GameObject* o = Find(f.object);
+    ASSERT_NE(o, nullptr) << f.object;
+    EXPECT_EQ(f.get(*o), f.want) << f.object << " " << f.key;
+  }
+  // What the npc block hands to Npc_Spawn, beyond what the character keeps.
+  const SpawnTemplate& t = Apply(R"("classname" "npc" "secondname2" "c2" "secondname3" "c3" "particlescolor" "9 8 7 6" "group" "7" "solid" "s" "shot" "h" "physics" "p" "solidbox" "1" "noBlood" "1" "deadname3" "d3" "sound_pain2" "o2")");
+  NpcSpawnValues v;
+  Ent_NpcValues(&t, &v);
+  EXPECT_STREQ(v.names[6], "c2");
+  EXPECT_STREQ(v.names[7], "c3");
+  EXPECT_EQ(v.particlescolor[3], 6);
+  EXPECT_EQ(v.group, 7);
+  EXPECT_STREQ(v.solid, "s");
+  EXPECT_STREQ(v.shot, "h");
+  EXPECT_STREQ(v.physics, "p");
+  EXPECT_EQ(v.solidbox, 1);
+  EXPECT_EQ(v.noBlood, 1);
+  EXPECT_STREQ(v.deadname[3], "d3");
+  EXPECT_STREQ(v.sound_pain[1], "o2");
 }
 
 TEST_F(EntityTest, TableLimits) {

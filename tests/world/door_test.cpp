@@ -149,6 +149,19 @@ TEST_F(DoorTest, ThePauseClosesOnlyAnOpenDoor) {
     Run(d, 6, 0.5f);
     EXPECT_EQ(d->prop.targetPoint == 0, point == kDoorOpen) << point;
   }
+  // The street door (half a second a segment, a pause of 3): it rests open for the segment it
+  // waits at the top, then its pause: about 3.5 s in all, not 3.
+  GameObject* d = Door(vec3{0, 0, 0}, 0.5f);
+  d->prop.doorB[0] = vec3{0, 0, 100};
+  d->prop.pause = 3;
+  Door_Use(d, player_, nullptr);
+  float opened = -1, closing = -1;
+  for (int i = 1; i <= 120 && closing < 0; i++) {
+    Run(d, 1, 0.05f);
+    if (opened < 0 && d->origin.z >= 100) opened = 0.05f * i;
+    if (opened >= 0 && d->origin.z < 100) closing = 0.05f * i;
+  }
+  EXPECT_NEAR(closing - opened, 3.5f, 0.2f);  // give or take the ticks that start and end the pause
 }
 
 TEST_F(DoorTest, RequirementsRefuseWithAMessageOncePerSevenSeconds) {

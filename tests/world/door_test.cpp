@@ -123,8 +123,8 @@ TEST_F(DoorTest, ACrateIsPushedUnlessAWallHoldsIt) {
     GameObject* crate = Crate(40);
     if (wall) Crate(80, 16);
     // In the path but not to be pushed: a boxless world object (a level-sized model counts as
-    // its origin), a casing and a shot, each with the origin inside the door's sweep.
-    GameObject* fixed[] = {Spawn(WORLD, 20, 0), Spawn(GILZA, 20, 0), Spawn(PULKA, 20, 0)};
+    // its origin) and a second door standing still, each with the origin inside the sweep.
+    GameObject* fixed[] = {Spawn(WORLD, 20, 0), Spawn(FUNC_DOOR, 20, 0)};
     fixed[0]->mins = fixed[0]->maxs = vec3{0, 0, 0};
     for (GameObject* f : fixed) f->origin.z = 10;
     Door_Use(d, player_, nullptr);

@@ -209,6 +209,20 @@ TEST_F(EntityTest, SpawnflagsFilter) {
   EXPECT_EQ(Light_Count, 1);
 }
 
+// Values joined by single blanks: texts as they are, numbers as "%g".
+std::string Part(const char* text) { return text; }
+std::string Part(double v) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%g", v);
+  return b;
+}
+template <typename... T>
+std::string Join(const T&... values) {
+  std::string out;
+  ((out += (out.empty() ? "" : " ") + Part(values)), ...);
+  return out;
+}
+
 TEST_F(EntityTest, KitchenSinkFillsTablesAndObjects) {
   std::string text;
   ASSERT_TRUE(Tool_EntityText(Tool_KitchenSinkBlocks(), &text));
@@ -226,68 +240,43 @@ TEST_F(EntityTest, KitchenSinkFillsTablesAndObjects) {
     EXPECT_EQ(Find(o.name)->classNum, o.classNum) << o.name;
   }
   EXPECT_GT(Find("crate")->useGroupIndex, 0);
-  // Every key lands in its field, class by class (numbers compared as "%g").
-  using Get = std::function<std::string(const GameObject&)>;
-  auto num = [](double v) {
-    char b[32];
-    std::snprintf(b, sizeof b, "%g", v);
-    return std::string(b);
-  };
+  // Every key lands in its field, class by class (values joined by blanks, numbers as "%g").
+  for (const char* name : {"crate", "post", "sun", "lamp", "gate", "guard"}) ASSERT_NE(Find(name), nullptr) << name;
+  const GameObject &crate = *Find("crate"), &post = *Find("post"), &sun = *Find("sun"), &lamp = *Find("lamp");
+  const GameObject &gate = *Find("gate"), &guard = *Find("guard");
+  const PropState &c = crate.prop, &l = lamp.prop;
   const struct {
-    const char* object;
-    const char* key;
-    Get get;
-    std::string want;
+    const char* keys;
+    std::string got, want;
   } fields[] = {
-      {"crate", "name", [](auto& o) { return std::string(o.prop.modelName); }, "anim\\props\\crate"},
-      {"crate", "solid", [](auto& o) { return std::string(o.prop.clipName); }, "maps\\cube"},
-      {"crate", "shot", [](auto& o) { return std::string(o.prop.clip2Name); }, "maps\\cube2"},
-      {"crate", "dialog", [](auto& o) { return std::string(o.person.dialogueCue); }, "crate_cue"},
-      {"crate", "command", [](auto& o) { return std::string(o.person.itemText); }, "[weapon] [pi]"},
-      {"crate", "blocked drawed", [&](auto& o) { return num(o.prop.solid) + num(o.prop.visible); }, "20"},
-      {"crate", "clipbox twice", [&](auto& o) { return num(o.clipBox[0]) + num(o.clipBox2[5]); }, "-816"},
-      {"crate", "solidbox", [&](auto& o) { return num(o.hasClipBox); }, "1"},
-      {"crate", "physics", [](auto& o) { return std::string(o.prop.physicsName); }, "phys\\crate"},
-      {"crate", "friction stepsound", [&](auto& o) { return num(o.prop.friction) + o.prop.stepSound; }, "0.5steps\\wood"},
-      {"crate", "damage_on_touch", [&](auto& o) { return num(o.prop.damageOnTouch); }, "3"},
-      {"crate", "project_map", [&](auto& o) { return o.prop.projectMap + num(o.prop.projectOrigin.z); }, "textures\\grid3"},
-      {"crate", "dinamiclight 2.9", [&](auto& o) { return num(o.prop.dynamicLight); }, "2"},
-      {"crate", "fogcolor clamped", [&](auto& o) { return num(o.prop.fogColor[0][0]) + " " + num(o.prop.fogColor[0][1]) + " " + num(o.prop.fogColor[0][2]); }, "255 0 128"},
-      {"crate", "fogstart fogend", [&](auto& o) { return num(o.prop.fogStart[0]) + " " + num(o.prop.fogEnd[0]); }, "100 900"},
-      {"crate", "fog 2", [&](auto& o) { return num(o.prop.fogColor[1][0]) + " " + num(o.prop.fogStart[1]) + " " + num(o.prop.fogEnd[1]); }, "1 50 60"},
-      {"crate", "respawntime 0", [&](auto& o) { return num(o.person.respawnTime); }, "20"},
-      {"crate", "trigger", [](auto& o) { return std::string(o.useGroupName) + "|" + o.prop.triggerCommand + "|" + o.prop.triggerCommandText; }, "crates|[door] [1]|opened"},
-      {"crate", "drawon drawoff", [](auto& o) { return std::string(o.prop.drawOn) + o.prop.drawOff; }, "[lamp][sun]"},
-      {"crate", "sound", [](auto& o) { return std::string(o.prop.sound); }, "sound\\hum"},
-      {"crate", "inventorys", [&](auto& o) { return num(o.person.money); }, "5"},
-      {"crate", "viewbox viewfar", [&](auto& o) { return num(o.viewBox[5]) + " " + num(o.viewFar); }, "6 500"},
-      {"crate", "origin angle", [&](auto& o) { return num(o.origin.y) + " " + num(std::round(o.angles.x * 1000)); }, "200 1571"},
-      {"post", "respawntime 5", [&](auto& o) { return num(o.person.respawnTime); }, "5"},
-      {"post", "dinamiclight -2.9", [&](auto& o) { return num(o.prop.dynamicLight); }, "-2"},
-      {"sun", "name lens glare", [](auto& o) { return std::string(o.prop.modelName) + "|" + o.prop.lens + "|" + o.prop.glare; }, "maps\\sky\\suns|flares\\lens|flares\\glare"},
-      {"sun", "scale", [&](auto& o) { return num(o.prop.poseScale.z); }, "2"},
-      {"sun", "no clip model, solid 0, visible 1", [&](auto& o) { return o.prop.clipName + num(o.prop.solid) + num(o.prop.visible); }, "01"},
-      {"sun", "no angles", [&](auto& o) { return num(o.angles.x); }, "0"},
-      {"lamp", "solid shot", [](auto& o) { return std::string(o.prop.clipName) + o.prop.clip2Name; }, "maps\\polemaps\\pole2"},
-      {"lamp", "dialog skel", [](auto& o) { return std::string(o.person.dialogueCue) + o.prop.skelName; }, "lamp_cueanim\\lamp"},
-      {"lamp", "anims", [](auto& o) { return std::string(o.prop.anims[0]) + o.prop.anims[1]; }, "anim\\lamp_swayanim\\lamp_off"},
-      {"lamp", "speedframes", [&](auto& o) { return num(o.prop.speedFrames[0]) + num(o.prop.speedFrames[1]) + num(o.prop.speedFrames[31]); }, "219"},
-      {"lamp", "emitter", [&](auto& o) { return o.prop.particlesTexture + std::string("|") + o.prop.particlesParent + "|" + num(o.prop.particlesOrigin.z); }, "textures\\spark|Bip01 Head|3"},
-      {"lamp", "emitter size fade colour", [&](auto& o) { return num(o.prop.particlesScale) + num(o.prop.particlesFade) + num(o.prop.particlesColor[0]) + num(o.prop.particlesColor[3]); }, "10014"},
-      {"lamp", "sound friction stepsound", [&](auto& o) { return o.prop.sound + num(o.prop.friction) + o.prop.stepSound; }, "sound\\buzz0.25steps\\metal"},
-      {"lamp", "igv", [&](auto& o) { return num(o.removeRequest); }, "1"},
-      {"gate", "points", [&](auto& o) { return num(o.prop.doorA[1].z) + " " + num(o.prop.doorB[0].z); }, "50 100"},
-      {"guard", "health", [&](auto& o) { return num(o.person.health); }, "70"},
-      {"guard", "names", [](auto& o) { return std::string(o.person.lodModels[3]); }, "npc\\townsman\\body3"},
-      {"guard", "solid shot physics", [](auto& o) { return std::string(o.prop.clipName) + "|" + o.prop.clip2Name + "|" + o.prop.physicsName; }, "maps\\guard|maps\\guard_shot|phys\\guard"},
-      {"guard", "clipbox solidbox", [&](auto& o) { return num(o.clipBox[3]) + num(o.clipBox2[5]) + num(o.hasClipBox); }, "10601"},
-      {"guard", "group noBlood sex", [&](auto& o) { return num(o.person.group) + num(o.person.noBlood) + num(o.gender); }, "711"},
+      {"world name solid shot", Join(c.modelName, c.clipName, c.clip2Name), "anim\\props\\crate maps\\cube maps\\cube2"},
+      {"world dialog command", Join(crate.person.dialogueCue, crate.person.itemText), "crate_cue [weapon] [pi]"},
+      {"world blocked drawed solidbox", Join(c.solid, c.visible, crate.hasClipBox), "2 0 1"},
+      {"world clipbox (twice)", Join(crate.clipBox[0], crate.clipBox2[5]), "-8 16"},
+      {"world physics friction stepsound", Join(c.physicsName, c.friction, c.stepSound), "phys\\crate 0.5 steps\\wood"},
+      {"world damage_on_touch project_map", Join(c.damageOnTouch, c.projectMap, c.projectOrigin.z), "3 textures\\grid 3"},
+      {"world fog (bytes clamped)", Join(c.fogColor[0][0], c.fogColor[0][1], c.fogColor[0][2], c.fogStart[0], c.fogEnd[0]), "255 0 128 100 900"},
+      {"world fog 2", Join(c.fogColor[1][0], c.fogStart[1], c.fogEnd[1]), "1 50 60"},
+      {"world trigger", Join(crate.useGroupName, c.triggerCommand, c.triggerCommandText), "crates [door] [1] opened"},
+      {"world drawon drawoff sound", Join(c.drawOn, c.drawOff, c.sound), "[lamp] [sun] sound\\hum"},
+      {"world inventorys viewbox viewfar", Join(crate.person.money, crate.viewBox[5], crate.viewFar), "5 6 500"},
+      {"world origin angle (mrad)", Join(crate.origin.y, std::round(crate.angles.x * 1000)), "200 1571"},
+      {"world respawntime 0 dinamiclight 2.9", Join(crate.person.respawnTime, c.dynamicLight), "20 2"},
+      {"world respawntime 5 dinamiclight -2.9", Join(post.person.respawnTime, post.prop.dynamicLight), "5 -2"},
+      {"areol name lens glare", Join(sun.prop.modelName, sun.prop.lens, sun.prop.glare), "maps\\sky\\suns flares\\lens flares\\glare"},
+      {"areol scale angles solid visible", Join(sun.prop.poseScale.z, sun.angles.x, sun.prop.clipName, sun.prop.solid, sun.prop.visible), "2 0  0 1"},
+      {"anim solid shot dialog skel", Join(l.clipName, l.clip2Name, lamp.person.dialogueCue, l.skelName), "maps\\pole maps\\pole2 lamp_cue anim\\lamp"},
+      {"anim anims speedframes", Join(l.anims[0], l.anims[1], l.speedFrames[0], l.speedFrames[1], l.speedFrames[31]), "anim\\lamp_sway anim\\lamp_off 2 1 9"},
+      {"anim emitter", Join(l.particlesTexture, l.particlesParent, l.particlesOrigin.z, l.particlesScale, l.particlesFade), "textures\\spark Bip01 Head 3 10 0"},
+      {"anim particlescolor", Join(l.particlesColor[0], l.particlesColor[1], l.particlesColor[2], l.particlesColor[3]), "1 2 3 4"},
+      {"anim sound friction stepsound igv", Join(l.sound, l.friction, l.stepSound, lamp.removeRequest), "sound\\buzz 0.25 steps\\metal 1"},
+      {"door points", Join(gate.prop.doorA[1].z, gate.prop.doorB[0].z), "50 100"},
+      {"npc health name3", Join(guard.person.health, guard.person.lodModels[3]), "70 npc\\townsman\\body3"},
+      {"npc solid shot physics", Join(guard.prop.clipName, guard.prop.clip2Name, guard.prop.physicsName), "maps\\guard maps\\guard_shot phys\\guard"},
+      {"npc clipbox solidbox", Join(guard.clipBox[3], guard.clipBox2[5], guard.hasClipBox), "10 60 1"},
+      {"npc group noBlood sex", Join(guard.person.group, guard.person.noBlood, guard.gender), "7 1 1"},
   };
-  for (const auto& f : fields) {
-    const GameObject* o = Find(f.object);
-    ASSERT_NE(o, nullptr) << f.object;
-    EXPECT_EQ(f.get(*o), f.want) << f.object << " " << f.key;
-  }
+  for (const auto& f : fields) EXPECT_EQ(f.got, f.want) << f.keys;
   // What the npc block hands to Npc_Spawn, beyond what the character keeps.
   const SpawnTemplate& t = Apply(R"("classname" "npc" "secondname2" "c2" "secondname3" "c3" "particlescolor" "9 8 7 6" "group" "7" "solid" "s" "shot" "h" "physics" "p" "solidbox" "1" "noBlood" "1" "deadname3" "d3" "sound_pain2" "o2")");
   NpcSpawnValues v;

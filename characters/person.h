@@ -19,15 +19,8 @@ constexpr int kNpcLodBands = 4;
 constexpr int kPersonVoices = 3;
 
 // Inventory kinds (tattoos are kind 5 in the carried list and the stash alike).
-enum InvKind : int32_t {
-  INV_NONE = 0,
-  INV_WEAPON = 1,
-  INV_ARMOR = 2,
-  INV_ITEM = 3,
-  INV_TRANS = 4,
-  INV_TATU = 5,
-  INV_GOOD = 6
-};
+enum InvKind : int32_t { INV_NONE = 0, INV_WEAPON = 1, INV_ARMOR = 2, INV_ITEM = 3,
+                         INV_TRANS = 4, INV_TATU = 5, INV_GOOD = 6 };
 struct InvPair {
   int32_t kind;   // InvKind; 0 = empty place
   int32_t index;  // row of the kind's definition table

@@ -1,6 +1,7 @@
 #include "characters/inventory.h"
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +36,14 @@ bool Inv_Amount(const char* s, int32_t* out) {
   if (end == s || errno == ERANGE || !std::isfinite(v) || v < -1e9 || v > 1e9) return false;
   *out = int32_t(v);
   return true;
+}
+
+// A total that stays within the 32-bit range: many large amounts stop at the largest value.
+int32_t Inv_Total(int32_t total, int64_t amount) {
+  int64_t sum = int64_t(total) + amount;
+  if (sum > INT32_MAX) return INT32_MAX;
+  if (sum < INT32_MIN) return INT32_MIN;
+  return int32_t(sum);
 }
 
 }  // namespace
@@ -110,7 +119,7 @@ int Inv_AddFromText(PersonStats* person, const char* text) {
       if (named->kind == INV_WEAPON) {
         if (Inv_FindWeapon(person, index) < 0 && Inv_AddItem(person, INV_WEAPON, index) < 0) continue;
         const WeaponDef& w = Def_Weapons[index];
-        if (w.ammo > 0 && w.ammo < kAmmoKinds) person->ammo[w.ammo] += w.magazine;
+        if (w.ammo > 0 && w.ammo < kAmmoKinds) person->ammo[w.ammo] = Inv_Total(person->ammo[w.ammo], w.magazine);
         if (person->equippedKind == INV_NONE) {
           person->equippedKind = INV_WEAPON;
           person->equippedIndex = index;
@@ -125,7 +134,7 @@ int Inv_AddFromText(PersonStats* person, const char* text) {
         Log_Printf("Inv_AddFromText: bad amount [%s] of money\n", value);
         continue;
       }
-      person->money += n;
+      person->money = Inv_Total(person->money, n);
       applied++;
     } else if (strcasecmp(kind, "ammo") == 0) {
       int a = Def_FindAmmo(value);
@@ -135,7 +144,7 @@ int Inv_AddFromText(PersonStats* person, const char* text) {
         Log_Printf("Inv_AddFromText: bad ammunition [%s] [%s]\n", value, hasAmount ? amount : "");
         continue;
       }
-      person->ammo[a] += n;
+      person->ammo[a] = Inv_Total(person->ammo[a], n);
       applied++;
     } else if (strcasecmp(kind, "medic") == 0) {
       // A medical kit: an amount, then two words the pickup list reads past.

@@ -65,11 +65,15 @@ GameObject* Npc_Spawn(const NpcSpawnValues* v) {
   o->angles = vec3{v->angle * kMathPi / 180.0f, 0, 0};
   if (v->viewbox) std::memcpy(o->viewBox, v->viewbox, sizeof o->viewBox);
   o->viewFar = v->viewfar;
+  // The clip box serves both tests; "solidbox" says whether traces clip it or the own box.
   if (v->clipbox) {
     std::memcpy(o->clipBox, v->clipbox, sizeof o->clipBox);
-    o->hasClipBox = 1;
+    std::memcpy(o->clipBox2, v->clipbox, sizeof o->clipBox2);
+    o->hasClipBox = v->solidbox ? 1 : 0;
   }
-  if (v->solidbox) std::memcpy(o->clipBox2, v->solidbox, sizeof o->clipBox2);
+  CopyText(o->prop.clipName, sizeof o->prop.clipName, v->solid);
+  CopyText(o->prop.clip2Name, sizeof o->prop.clip2Name, v->shot);
+  CopyText(o->prop.physicsName, sizeof o->prop.physicsName, v->physics);
   CopyText(ps.skelName, sizeof ps.skelName, v->skel);
   CopyText(ps.animName, sizeof ps.animName, v->anim[0]);
   CopyText(ps.deathAnimName, sizeof ps.deathAnimName, v->anim[1]);
@@ -92,6 +96,8 @@ GameObject* Npc_Spawn(const NpcSpawnValues* v) {
   CopyText(o->useScript, sizeof o->useScript, v->use_quest);
   CopyText(o->useArgument, sizeof o->useArgument, v->use_text);
   o->gender = v->sex ? 1 : 0;
+  ps.group = v->group;
+  ps.noBlood = v->noBlood ? 1 : 0;
   if (v->inventorys) Inv_AddFromText(&ps, v->inventorys);
   // A character with a "car" drives it; its definition row when there is one.
   if (v->car && v->car[0]) {

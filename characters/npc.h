@@ -28,7 +28,8 @@ struct NpcSpawnValues {
   const char* killog;
   vec3 origin;
   float angle;  // yaw, degrees
-  const char* names[6];  // name, name2, name3, secondname, secondname2, secondname3
+  const char* names[8];  // name, name1..name3 (the models of the four distance bands), then
+                         // secondname, secondname1..secondname3
   const char* changetextures;
   float lodmindist[4];
   float lodmaxdist[4];
@@ -36,11 +37,11 @@ struct NpcSpawnValues {
   const char* firemodelname;
   const char* deadname[4];
   const char* shadowname;
-  int32_t solid;
-  int32_t shot;
-  const float* clipbox;   // 6 floats or null
-  const float* solidbox;  // 6 floats or null
-  int32_t physics;
+  const char* solid;      // clip model name
+  const char* shot;       // second clip model name (shots)
+  const float* clipbox;   // 6 floats or null: both clip boxes
+  int32_t solidbox;       // 1: traces clip the clip box; 0: the character's own box
+  const char* physics;    // physics level name
   const char* skel;
   const char* anim[kNpcAnims];  // "anim", "anim1" (death), ...
   float speedframe[kNpcAnims];  // seconds of each animation
@@ -52,7 +53,7 @@ struct NpcSpawnValues {
   const char* particlesparent;
   vec3 particlesorigin;
   float particlesscale, particlesfade;
-  vec3 particlescolor;
+  float particlescolor[4];  // 0..255, the fourth is alpha
   int32_t blocked, drawed;
   const char* inventorys;
   const char* path;
@@ -79,9 +80,9 @@ struct NpcSpawnValues {
   const char* use_quest;
   const char* use_text;
   int32_t sex;  // 0 male, 1 female
-  const char* group;
+  int32_t group;
   int32_t car_usable;
-  int32_t noBlood;
+  int32_t noBlood;  // a hit shows a flash, never blood
 };
 
 // Makes and binds the character; null (logged) when no object can be had.

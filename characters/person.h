@@ -18,8 +18,9 @@ constexpr int kPersonSkills = 6;
 constexpr int kNpcLodBands = 4;
 constexpr int kPersonVoices = 3;
 
-// Inventory kinds.
-enum InvKind : int32_t { INV_NONE = 0, INV_WEAPON = 1, INV_ARMOR = 2, INV_ITEM = 3, INV_TATU = 4, INV_TRANS = 5, INV_GOOD = 6 };
+// Inventory kinds (tattoos are kind 5 in the carried list and the stash alike).
+enum InvKind : int32_t { INV_NONE = 0, INV_WEAPON = 1, INV_ARMOR = 2, INV_ITEM = 3,
+                         INV_TRANS = 4, INV_TATU = 5, INV_GOOD = 6 };
 struct InvPair {
   int32_t kind;   // InvKind; 0 = empty place
   int32_t index;  // row of the kind's definition table
@@ -86,6 +87,18 @@ struct PersonStats {
   char soundDead[kPersonNameSize];
   int32_t aiState;                // AI start state; 12 "CAR", 13 "BOT"
   int32_t ctfRole;                // capture the flag: CTF_FLAG or CTF_BASE, with `team`
+  // The character's growth. A body starts with 100 energy of 100, experience and level 0, the
+  // three further statistics at 100, both factors 1.0 and both attribute triples 5 5 5. Saved
+  // games made before these fields were kept hold 0 in all of them (the bytes were reserved).
+  float energy;
+  float maxEnergy;
+  int32_t experience;
+  int32_t level;
+  float furtherStats[3];
+  float factors[2];
+  int32_t attributeTriples[2][3];
+  int32_t noBlood;                // non-player characters: a hit shows a flash, never blood
+  int32_t group;                  // non-player characters: the "group" number of the entity
 };
 static_assert(std::is_trivially_copyable_v<PersonStats> && std::is_standard_layout_v<PersonStats>,
               "PersonStats is copied byte for byte");

@@ -36,6 +36,14 @@ static void WriteText(const std::string& name, const std::string& text) {
   std::fclose(f);
 }
 
+// A template that calls itself a thousand times (about 20 KB): without a budget on what one read
+// includes, the work grows with the cube of its size.
+static std::string FanText() {
+  std::string text;
+  for (int i = 0; i < 1000; i++) text += "\"call\" \"fuzz\\fan\"\n";
+  return text;
+}
+
 static bool Setup() {
   if (!mkdtemp(g_folder) || chdir(g_folder) != 0) return false;
   std::atexit(RemoveFolder);
@@ -43,6 +51,7 @@ static bool Setup() {
   for (const DefTable& t : Def_Tables) Def_LoadTable(t);
   for (const auto& [name, text] : Tool_SampleEntityFiles())
     if (name.find("templates") != std::string::npos) WriteText(name, text);
+  WriteText("fuzz/fan.scn", FanText());
   Model_Reset();
   Ent_SetOutput(Discard, nullptr);
   return true;
@@ -70,4 +79,12 @@ void Fuzz_MakeSeeds(std::vector<std::vector<uint8_t>>& seeds) {
   if (Tool_EntityText(Tool_KitchenSinkBlocks(), &sink)) seeds.emplace_back(sink.begin(), sink.end());
   std::string odd = "}{\"classname\" \"light\" \"id\" \"" + std::string(1500, 'x') + "\"{\xff\"call\" \"scenes\\templates\\walker\"";
   seeds.emplace_back(odd.begin(), odd.end());
+  // Hostile texts: totals past the 32-bit range, and the thousand-fold self-include.
+  std::string money = "[money] [1000000000] [money] [1000000000] [money] [1000000000] [ammo] [9MM] [1000000000]";
+  for (const char* cls : {"world", "npc"}) {
+    std::string rich = "{\"classname\" \"" + std::string(cls) + "\" \"inventorys\" \"" + money + " " + money + "\"}";
+    seeds.emplace_back(rich.begin(), rich.end());
+  }
+  std::string fan = "{\"classname\" \"light\" \"call\" \"fuzz\\fan\"}";
+  seeds.emplace_back(fan.begin(), fan.end());
 }

@@ -130,6 +130,12 @@ size_t Hud_FormatStatus(const GameObject* obj, char* out, size_t size) {
   const PersonStats& p = obj->person;
   int n = std::snprintf(out, size, "Health %d / %d\n", int(std::lround(p.health)), int(std::lround(p.maxHealth)));
   if (n < 0 || size_t(n) >= size) return std::strlen(out);
+  if (p.maxEnergy > 0) {
+    int e = std::snprintf(out + n, size - size_t(n), "Energy %d / %d\n", int(std::lround(p.energy)),
+                          int(std::lround(p.maxEnergy)));
+    if (e < 0 || size_t(n + e) >= size) return std::strlen(out);
+    n += e;
+  }
   if (p.equippedKind == INV_WEAPON && p.equippedIndex >= 0 && p.equippedIndex < kWeaponDefs) {
     int kind = Def_Weapons[p.equippedIndex].ammo;
     if (kind >= 0 && kind < kAmmoKinds)

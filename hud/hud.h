@@ -10,7 +10,8 @@ struct GameObject;
 void Hud_Init(int stage);
 void Hud_Shutdown();
 
-// The HUD of normal play: health, and with a weapon in hand its magazine and reserve.
+// The HUD of normal play: health, energy (for a body that has any), and with a weapon in hand its
+// magazine and reserve.
 void Hud_Draw();
 // The HUD's text for a character (lines ended by "\n"); returns its length.
 size_t Hud_FormatStatus(const GameObject* obj, char* out, size_t size);

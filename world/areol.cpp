@@ -146,20 +146,6 @@ void Areol_Draw(GameObject* o, ViewParams* view) {
   Render_SetDepthWrite(1);
 }
 
-void Obj_InfoReply(GameObject* o, const char* className, const void* request, void* reply) {
-  if (!o || !request || !reply) return;
-  int32_t kind;
-  std::memcpy(&kind, request, 4);
-  if (kind != 0) return;
-  const int32_t one = 1;
-  std::memcpy(reply, &one, 4);
-  constexpr double kDegrees = 180.0 / kPi;
-  char* text = static_cast<char*>(reply) + 28;
-  std::snprintf(text, kObjInfoText, "%i:%s[%s]:[%i,%i,%i][%i,%i,%i]", int(o->id), o->person.name, className,
-                int(o->origin.x), int(o->origin.y), int(o->origin.z), int(o->angles.x * kDegrees),
-                int(o->angles.y * kDegrees), int(o->angles.z * kDegrees));
-}
-
-void Areol_Info(GameObject* o, const void* request, void* reply) { Obj_InfoReply(o, "AREOL", request, reply); }
+void Areol_Info(GameObject* o, const void* request, void* reply) { Obj_InfoReply(o, request, reply, "AREOL", true); }
 
 void Effect_Init(GameObject* o) { Prop_InitModels(o); }

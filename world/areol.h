@@ -27,7 +27,3 @@ float Areol_GlareStrength(const vec3& v, float sx, float sy);
 // Forgets the flare and glare pictures (their materials are released with the level).
 void Areol_ForgetPictures();
 
-// The Info reply of a request whose word 0 is 0: reply word 0 = 1 and, from word 7 on (at most
-// kObjInfoText bytes), "id:name[CLASS]:[x,y,z][yaw,pitch,roll]" with the angles in degrees.
-constexpr int kObjInfoText = 256;
-void Obj_InfoReply(GameObject* o, const char* className, const void* request, void* reply);

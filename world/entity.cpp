@@ -58,6 +58,8 @@ static char g_key[kEntTokenSize];
 static char g_value[kEntTokenSize];
 static int g_reading;     // non-zero while read_ent runs
 static int g_tokenCutSaid;  // the "token cut" line is written once per read
+static uint64_t g_includeLeft;  // bytes the read may still include
+static int g_includeSpent;      // the budget ran out: no more includes this read
 
 static bool Ent_PopLevel(EntIncludeStack* stack);
 
@@ -117,6 +119,8 @@ int read_ent(const char* text, uint32_t length) {
   }
   g_reading = 1;
   g_tokenCutSaid = 0;
+  g_includeLeft = kEntIncludeBudget;
+  g_includeSpent = 0;
   Ent_Includes.levels[0] = EntIncludeLevel{reinterpret_cast<const uint8_t*>(text), 0, text ? length : 0};
   Ent_Includes.top = 0;
   bool inBlock = false;
@@ -184,15 +188,35 @@ void LoadObjects(const char* fileName) {
   Global_Free(buffer);
 }
 
+// Takes `bytes` from the read's include budget; false (said once) when it does not hold them.
+static bool Ent_SpendInclude(uint64_t bytes, const char* name) {
+  if (!g_includeSpent && bytes <= g_includeLeft) {
+    g_includeLeft -= bytes;
+    return true;
+  }
+  if (!g_includeSpent)
+    Log_Printf("read_ent: included texts reach %u bytes at %s; the rest of the read includes nothing\n",
+               unsigned(kEntIncludeBudget), name);
+  g_includeSpent = 1;
+  return false;
+}
+
 // "call": the named template (".scn" added) continues the text at once, three files deep at most.
+// Each call and the bytes it includes come out of the read's budget, so a template that calls
+// itself many times cannot multiply the work without end.
 static void Ent_Call(const char* value) {
   if (Ent_Includes.top >= kEntIncludeLevels - 1) return;
   char name[kEntTokenSize + 8];
   std::snprintf(name, sizeof name, "%s.scn", value);
+  if (!Ent_SpendInclude(kEntCallCost, name)) return;
   uint32_t got = 0;
   bool found = false;
   uint8_t* buffer = Ent_ReadFile(name, &got, "entfc", &found);
   if (!buffer) return;
+  if (!Ent_SpendInclude(got, name)) {
+    Global_Free(buffer);
+    return;
+  }
   Ent_Includes.levels[++Ent_Includes.top] = EntIncludeLevel{buffer, 0, got};
 }
 

@@ -11,6 +11,10 @@
 
 constexpr int kEntIncludeLevels = 4;   // the given text and three included files
 constexpr int kEntTokenSize = 1024;    // 1,023 characters and the NUL
+// What one read may include through "call": every call costs kEntCallCost bytes and then the
+// bytes of its file. Past the budget the read goes on without including (one log line).
+constexpr uint32_t kEntIncludeBudget = 4u << 20;
+constexpr uint32_t kEntCallCost = 256;
 
 struct EntIncludeLevel {
   const uint8_t* text;
@@ -190,3 +194,6 @@ GameObject* Areol_Spawn(const SpawnTemplate* t);
 GameObject* AnimObj_Spawn(const SpawnTemplate* t);
 GameObject* Door_Spawn(const SpawnTemplate* t);
 GameObject* Ent_SpawnNpcFromTemplate(const SpawnTemplate* t);
+// The values an npc block hands to Npc_Spawn, pointing into the template (valid until its reset).
+struct NpcSpawnValues;
+void Ent_NpcValues(const SpawnTemplate* t, NpcSpawnValues* out);

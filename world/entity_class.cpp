@@ -319,17 +319,19 @@ GameObject* Door_Spawn(const SpawnTemplate* t) {
   return o;
 }
 
-GameObject* Ent_SpawnNpcFromTemplate(const SpawnTemplate* t) {
-  NpcSpawnValues v{};
+void Ent_NpcValues(const SpawnTemplate* t, NpcSpawnValues* out) {
+  NpcSpawnValues& v = *out;
+  v = NpcSpawnValues{};
   v.viewbox = t->viewbox;
   v.viewfar = t->viewfar;
   v.dialog = t->dialog;
   v.killog = t->killog;
   v.origin = t->origin;
   v.angle = t->angle.x * (180.0f / kMathPi);  // the character takes its yaw in degrees
-  for (int i = 0; i < kEntLods; i++) v.names[i] = t->name[i];
-  v.names[4] = t->secondname[0];
-  v.names[5] = t->secondname[1];
+  for (int i = 0; i < kEntLods; i++) {
+    v.names[i] = t->name[i];
+    v.names[kEntLods + i] = t->secondname[i];
+  }
   v.changetextures = t->changetextures;
   for (int i = 0; i < kEntLods; i++) {
     v.lodmindist[i] = t->lodmindist[i];
@@ -339,10 +341,11 @@ GameObject* Ent_SpawnNpcFromTemplate(const SpawnTemplate* t) {
   v.weaponmodelname = t->weaponmodelname;
   v.firemodelname = t->firemodelname;
   v.shadowname = t->shadowname;
-  v.solid = t->solid[0] != 0;
-  v.shot = t->shot[0] != 0;
+  v.solid = t->solid;
+  v.shot = t->shot;
   v.clipbox = t->clipbox;
-  v.physics = t->physics[0] != 0;
+  v.solidbox = t->solidbox;
+  v.physics = t->physics;
   v.skel = t->skel;
   for (int i = 0; i < kNpcAnims; i++) {
     v.anim[i] = t->anim[i];
@@ -358,7 +361,7 @@ GameObject* Ent_SpawnNpcFromTemplate(const SpawnTemplate* t) {
   v.particlesorigin = t->particlesorigin;
   v.particlesscale = t->particlesscale;
   v.particlesfade = float(t->particlesfade);
-  v.particlescolor = vec3{t->particlescolor[0], t->particlescolor[1], t->particlescolor[2]};
+  std::memcpy(v.particlescolor, t->particlescolor, sizeof v.particlescolor);
   v.blocked = t->blocked;
   v.drawed = t->drawed;
   v.inventorys = t->inventorys;
@@ -394,9 +397,14 @@ GameObject* Ent_SpawnNpcFromTemplate(const SpawnTemplate* t) {
   v.use_quest = t->use_quest;
   v.use_text = t->use_text;
   v.sex = t->sex;
-  v.group = nullptr;
+  v.group = t->group;
   v.car_usable = t->car_usable;
   v.noBlood = t->noBlood;
+}
+
+GameObject* Ent_SpawnNpcFromTemplate(const SpawnTemplate* t) {
+  NpcSpawnValues v;
+  Ent_NpcValues(t, &v);
   GameObject* o = Npc_Spawn(&v);
   // The entity id names the character.
   if (o && t->id[0]) CopyText(o->person.name, t->id);

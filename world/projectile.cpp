@@ -115,6 +115,9 @@ void Shot_HitCharacter(const GameObject* t, const vec3& pos, const vec3& vel) {
     blend = 1;
     material = "textures\\explod";
     size = 20.0f;
+  } else if (t->classNum == NPC && t->person.noBlood) {
+    blend = 1;
+    material = "textures\\explod";
   }
   Shot_Effect(pos, vel, vec3{0, 0, -100.0f}, size, 0, blend, material);
 }

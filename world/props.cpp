@@ -72,8 +72,9 @@ static ModelDrawParams* Prop_Params(const GameObject* o) {
   p.angles = o->prop.poseAngles;
   p.scale = o->prop.poseScale;
   p.offset = o->prop.poseOffset;
-  p.drawValues[0] = 1.0f;
-  for (int i = 1; i < kModelMorphWeights; i++) p.drawValues[i] = 0;
+  // The object's own morph weights: a speaking prop's lips and face, 1 then zeros at rest.
+  static_assert(sizeof p.drawValues == sizeof o->drawValues, "the model takes the object's draw values whole");
+  std::memcpy(p.drawValues, o->drawValues, sizeof p.drawValues);
   p.farDistance = 0;
   p.texSubstitutionCount = 0;
   p.instances = nullptr;

@@ -21,7 +21,8 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsBreak(char c) { return c == '\r' || c == '\n'; }
 
 // Reads up to `count` numbers from [p, end) as "%f %f ..." would: blanks before each, and the
-// first that does not parse ends the reading. Returns how many were read.
+// first that does not parse ends the reading. Returns how many were read, or -1 when one of them
+// is not a finite number (NaN, infinite, or too large for a float).
 int ReadFloats(const char* p, const char* end, float* out, int count) {
   int n = 0;
   while (n < count) {
@@ -30,6 +31,13 @@ int ReadFloats(const char* p, const char* end, float* out, int count) {
     float v = 0;
     auto r = std::from_chars(p, end, v);
     if (r.ec != std::errc() && r.ec != std::errc::result_out_of_range) break;
+    if (r.ec == std::errc::result_out_of_range) {
+      // Too small for a float reads as 0; too large is no number the track can use.
+      double d = 0;
+      auto rd = std::from_chars(p, end, d);
+      if (rd.ec != std::errc() || !(std::fabs(d) < 1)) return -1;
+    }
+    if (!std::isfinite(v)) return -1;
     out[n++] = v;
     p = r.ptr;
   }
@@ -105,6 +113,11 @@ double VoiceBytesPerSecond(uint32_t handle) {
   return double(bits / 8) * channels * rate;
 }
 
+// One line for a track's lines that held a number that is not finite (they were skipped).
+void SayNotFinite(const char* file, int skipped) {
+  if (skipped > 0) Log_Printf("Speech[%s]: %i line(s) with a number that is not finite skipped.\n", file, skipped);
+}
+
 }  // namespace
 
 void Speech_ResetValues(float* values) {
@@ -112,7 +125,8 @@ void Speech_ResetValues(float* values) {
   for (int i = 1; i < kDrawValues; i++) values[i] = 0.0f;
 }
 
-int Speech_ParseText(const char* text, uint32_t size, float* period, SpeechRecord* out, int capacity) {
+int Speech_ParseText(const char* text, uint32_t size, float* period, SpeechRecord* out, int capacity,
+                     int* skipped) {
   const char* p = text;
   const char* end = TextEnd(text, size);
   // The header: four tokens; the third is the period.
@@ -129,22 +143,26 @@ int Speech_ParseText(const char* text, uint32_t size, float* period, SpeechRecor
   if (!(value > 0) || !std::isfinite(value)) return 0;
   int n = 0;
   ForEachLine(p, end, [&](const char* b, const char* e) {
-    if (out && n < capacity) {
-      float f[9] = {};
-      ReadFloats(b, e, f, 9);  // the ninth number is read and dropped
-      std::memcpy(out[n].lips, f, sizeof out[n].lips);
+    float f[9] = {};
+    if (ReadFloats(b, e, f, 9) < 0) {  // the ninth number is read and dropped
+      if (skipped) ++*skipped;
+      return;
     }
+    if (out && n < capacity) std::memcpy(out[n].lips, f, sizeof out[n].lips);
     n++;
   });
   return n;
 }
 
-int Emotion_ParseText(const char* text, uint32_t size, EmotionRecord* out, int capacity) {
+int Emotion_ParseText(const char* text, uint32_t size, EmotionRecord* out, int capacity, int* skipped) {
   int n = 0;
   ForEachLine(text, TextEnd(text, size), [&](const char* b, const char* e) {
+    float f[6] = {};
+    if (ReadFloats(b, e, f, 6) < 0) {
+      if (skipped) ++*skipped;
+      return;
+    }
     if (out && n < capacity) {
-      float f[6] = {};
-      ReadFloats(b, e, f, 6);
       out[n].time = f[0];
       std::memcpy(out[n].weights, f + 1, sizeof out[n].weights);
     }
@@ -165,10 +183,13 @@ void Speech_Load(GameObject* o, const char* name) {
   if (!FileFound(file)) {
     Log_Printf("Speech[%s] not found.\n", file);
   } else {
+    int skipped = 0;
     l.speech = LoadTrack<SpeechRecord>(file, "spchld0", "SPEECHL", &l.speechCount,
                                        [&](const char* t, uint32_t s, SpeechRecord* out, int cap) {
-                                         return Speech_ParseText(t, s, &period, out, cap);
+                                         skipped = 0;
+                                         return Speech_ParseText(t, s, &period, out, cap, &skipped);
                                        });
+    SayNotFinite(file, skipped);
     if (!(period > 0) || !std::isfinite(period))
       Log_Printf("Speech[%s]: the frame period %g is not a positive number; no speech track.\n", file,
                  double(period));
@@ -178,8 +199,15 @@ void Speech_Load(GameObject* o, const char* name) {
   FreeEmotion(l);
   if (!FileFound(file))
     Log_Printf("Emotion[%s] not found.\n", file);
-  else
-    l.emotion = LoadTrack<EmotionRecord>(file, "emold0", "EMOL", &l.emotionCount, Emotion_ParseText);
+  else {
+    int skipped = 0;
+    l.emotion = LoadTrack<EmotionRecord>(file, "emold0", "EMOL", &l.emotionCount,
+                                         [&](const char* t, uint32_t s, EmotionRecord* out, int cap) {
+                                           skipped = 0;
+                                           return Emotion_ParseText(t, s, out, cap, &skipped);
+                                         });
+    SayNotFinite(file, skipped);
+  }
 
   l.startTime = float(Game_Time);
   uint32_t voice = Sound_Play(name, 1.0f, 1000.0f, &o->origin.x, 0, SOUND_CAT_VOICES);

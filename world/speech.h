@@ -35,8 +35,11 @@ struct SpeechLine {
 // count of records the text holds is returned). A speech text whose header has fewer than four
 // tokens, or whose period is not a positive finite number, holds no records; *period is set
 // whenever the header has its four tokens.
-int Speech_ParseText(const char* text, uint32_t size, float* period, SpeechRecord* out, int capacity);
-int Emotion_ParseText(const char* text, uint32_t size, EmotionRecord* out, int capacity);
+// A line holding a number that is not finite (NaN, infinite, too large) is no record: it is
+// skipped and counted in *skipped when given.
+int Speech_ParseText(const char* text, uint32_t size, float* period, SpeechRecord* out, int capacity,
+                     int* skipped = nullptr);
+int Emotion_ParseText(const char* text, uint32_t size, EmotionRecord* out, int capacity, int* skipped = nullptr);
 
 // Reads "<name>.txt" and "<name>.emo" (replacing the object's line; its previous voice stops) and
 // plays the voice "<name>".

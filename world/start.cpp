@@ -92,7 +92,13 @@ GameObject* Player_Spawn(const char* name, const float viewBox[6], float viewFar
   SetBoxes(o);
   o->flags = 29;
   ps.health = ps.maxHealth = 100;
+  ps.energy = ps.maxEnergy = 100;
   ps.money = 100;
+  ps.experience = ps.level = 0;
+  for (float& s : ps.furtherStats) s = 100;
+  for (float& f : ps.factors) f = 1.0f;
+  for (auto& triple : ps.attributeTriples)
+    for (int32_t& a : triple) a = 5;
   ps.clock = 1.0;
   o->prop.lifetime = 1000000.0f;
   o->prop.spawnTime = float(Game_Time);
@@ -173,7 +179,7 @@ GameObject* NetPlayer_Spawn(const char* name, int32_t netId, int32_t team, const
   std::snprintf(o->prop.clip2Name, sizeof o->prop.clip2Name, "maps\\cube");
   o->classNum = NETPLAYER;
   Load_ObjectX(o);
-  ps.health = 100;
+  ps.health = ps.energy = ps.furtherStats[0] = 100;
   o->flags = 29;
   o->prop.lifetime = 1000000.0f;
   o->prop.solid = 1;

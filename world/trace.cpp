@@ -149,6 +149,15 @@ TraceResult* Obj_TraceMove(TraceResult* out, GameObject* obj, const vec3* displa
   return out;
 }
 
+// What a moving door may meet and push: characters, and world or animated props with a box.
+// Anything else (an effect, a shot, a prop without a box, which would count as a point however
+// large its model) is left where it is.
+static bool Obj_Pushable(const GameObject* o) {
+  if (o->classNum == MACHINEPLAYER || o->classNum == NETPLAYER || o->classNum == NPC) return true;
+  if (o->classNum != WORLD && o->classNum != ANIM) return false;
+  return o->mins.x < o->maxs.x || o->mins.y < o->maxs.y || o->mins.z < o->maxs.z;
+}
+
 TraceResult* Obj_TraceBlocker(TraceResult* out, GameObject* obj, const vec3* displacement, uint32_t mask) {
   *out = TraceResult{};
   out->fraction = 1.0f;
@@ -156,7 +165,7 @@ TraceResult* Obj_TraceBlocker(TraceResult* out, GameObject* obj, const vec3* dis
   GameObject* const* all = Obj_ListArray(&count);
   for (int i = 0; i < count; i++) {
     GameObject* other = all[i];
-    if (other == obj || !(other->flags & OBJ_ACTIVE)) continue;
+    if (other == obj || !(other->flags & OBJ_ACTIVE) || !Obj_Pushable(other)) continue;
     TraceRequest rq{};
     rq.start = other->origin;
     rq.end = vec3{other->origin.x - displacement->x, other->origin.y - displacement->y,

@@ -3,6 +3,7 @@
 // block of the saved image round-trips with every other field in the world's image test.)
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 #include "char_fixture.h"
@@ -104,6 +105,14 @@ TEST_F(Persons, FullListsKeepTheirBounds) {
   for (int i = 0; i < kInvStash; i++) ASSERT_EQ(Inv_AddToStash(&ps, INV_ITEM, i), i);
   EXPECT_EQ(Inv_AddToStash(&ps, INV_ITEM, 99), -1);
   EXPECT_EQ(ps.team, 0);  // the field behind the stash is untouched
+  // Totals stop at the largest value however many large amounts come.
+  const char* big = "[money] [1000000000] [money] [1000000000] [money] [1000000000] [ammo] [9MM] [1000000000] "
+                    "[ammo] [9MM] [1000000000] [ammo] [9MM] [1000000000]";
+  EXPECT_EQ(Inv_AddFromText(&ps, big), 6);
+  EXPECT_EQ(ps.money, INT32_MAX);
+  EXPECT_EQ(ps.ammo[2], INT32_MAX);
+  EXPECT_EQ(Inv_AddFromText(&ps, "[money] [-1000000000]"), 1);
+  EXPECT_EQ(ps.money, INT32_MAX - 1000000000);
 }
 
 TEST_F(Persons, SplashFallsOffToNothingAtTheRadius) {

@@ -56,7 +56,7 @@ TEST_F(HudTest, TheFileSetsItsValuesAndAnythingWrongIsSkippedWithALogLine) {
   EXPECT_FLOAT_EQ(Hud_Settings.nightButton[0], 180.0f);
 }
 
-TEST_F(HudTest, TheTextShowsHealthAndTheEquippedWeaponsMagazineAndReserve) {
+TEST_F(HudTest, TheTextShowsHealthEnergyAndTheEquippedWeaponsMagazineAndReserve) {
   GameObject* o = Obj_Alloc();
   o->person.health = 72.6f;
   o->person.maxHealth = 100;
@@ -76,6 +76,13 @@ TEST_F(HudTest, TheTextShowsHealthAndTheEquippedWeaponsMagazineAndReserve) {
   EXPECT_STREQ(text, "Health 73 / 100\n");
   EXPECT_EQ(Hud_FormatStatus(o, text, 6), 5u);
   EXPECT_EQ(Hud_FormatStatus(nullptr, text, sizeof text), 0u);
+  // A body with energy shows it under its health.
+  o->person.energy = 41.6f;
+  o->person.maxEnergy = 100;
+  o->person.equippedIndex = 3;
+  Hud_FormatStatus(o, text, sizeof text);
+  EXPECT_STREQ(text, "Health 73 / 100\nEnergy 42 / 100\nAmmo 7 / 30\n");
+  EXPECT_EQ(Hud_FormatStatus(o, text, 20), 19u);
 }
 
 }  // namespace

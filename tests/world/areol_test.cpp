@@ -6,6 +6,7 @@
 
 #include "world/areol.h"
 #include "world/object.h"
+#include "world/props.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ TEST(Sun, InfoNamesTheObjectItsClassAndPlace) {
   o->origin = {1.9f, -100.5f, 3};
   o->angles = {0, -1.5707964f, 0};
   int32_t request[8] = {0};
-  char reply[28 + kObjInfoText] = {};
+  char reply[kObjInfoReplyBytes] = {};
   Areol_Info(o, request, reply);
   EXPECT_EQ(std::string(reply + 28), std::to_string(o->id) + ":sun[AREOL]:[1,-100,3][0,-90,0]");
   Obj_ClearAll();

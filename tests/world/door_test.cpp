@@ -8,6 +8,8 @@
 
 #include "foundation/random.h"
 #include "foundation/text.h"
+#include "scene/model.h"
+#include "scene/view.h"
 #include "characters/player.h"
 #include "world/fx.h"
 #include "world/game.h"
@@ -120,8 +122,14 @@ TEST_F(DoorTest, ACrateIsPushedUnlessAWallHoldsIt) {
     d->prop.doorB[0] = vec3{100, 0, 0};
     GameObject* crate = Crate(40);
     if (wall) Crate(80, 16);
+    // In the path but not to be pushed: a boxless world object (a level-sized model counts as
+    // its origin) and a second door standing still, each with the origin inside the sweep.
+    GameObject* fixed[] = {Spawn(WORLD, 20, 0), Spawn(FUNC_DOOR, 20, 0)};
+    fixed[0]->mins = fixed[0]->maxs = vec3{0, 0, 0};
+    for (GameObject* f : fixed) f->origin.z = 10;
     Door_Use(d, player_, nullptr);
     Run(d, 8);
+    for (GameObject* f : fixed) EXPECT_EQ(f->origin.x, 20) << f->classNum;
     if (!wall) {
       EXPECT_EQ(d->prop.point, kDoorOpen);
       EXPECT_GT(crate->origin.x, 100 + 8 + 16 - 1);
@@ -141,6 +149,19 @@ TEST_F(DoorTest, ThePauseClosesOnlyAnOpenDoor) {
     Run(d, 6, 0.5f);
     EXPECT_EQ(d->prop.targetPoint == 0, point == kDoorOpen) << point;
   }
+  // The street door (half a second a segment, a pause of 3): it rests open for the segment it
+  // waits at the top, then its pause: about 3.5 s in all, not 3.
+  GameObject* d = Door(vec3{0, 0, 0}, 0.5f);
+  d->prop.doorB[0] = vec3{0, 0, 100};
+  d->prop.pause = 3;
+  Door_Use(d, player_, nullptr);
+  float opened = -1, closing = -1;
+  for (int i = 1; i <= 120 && closing < 0; i++) {
+    Run(d, 1, 0.05f);
+    if (opened < 0 && d->origin.z >= 100) opened = 0.05f * i;
+    if (opened >= 0 && d->origin.z < 100) closing = 0.05f * i;
+  }
+  EXPECT_NEAR(closing - opened, 3.5f, 0.2f);  // give or take the ticks that start and end the pause
 }
 
 TEST_F(DoorTest, RequirementsRefuseWithAMessageOncePerSevenSeconds) {
@@ -169,6 +190,36 @@ TEST_F(DoorTest, InfoLinesAreCutToTheirBuffer) {
   std::memset(d->person.name, 'n', sizeof d->person.name - 1);
   Door_Info(d, request, reply);
   EXPECT_EQ(std::string(reply + 28), std::to_string(d->id) + ":" + std::string(63, 'n') + "[FUNC_DOOR]");
+}
+
+// A model that keeps the morph weights it is drawn with and answers queries.
+float g_drawn[kModelMorphWeights];
+int g_queries;
+void KeepWeights(ModelObject*, ModelDrawParams* p, ViewParams*) { std::memcpy(g_drawn, p->drawValues, sizeof g_drawn); }
+void CountQuery(ModelObject*, ModelDrawParams*, const void*, void*) { g_queries++; }
+
+TEST_F(DoorTest, ScenerySpeaksThroughItsDrawValuesAndHandsQueriesToItsModel) {
+  ModelObject model{CountQuery, KeepWeights, Model_NoTrace, Model_NoFree, nullptr};
+  for (int cls : {WORLD, ANIM, FUNC_DOOR, AREOL}) {
+    GameObject* o = Spawn(cls, 0, 0, "prop");
+    o->drawModel = &model;
+    o->prop.visible = 1;
+    o->person.state = 1;
+    o->viewFar = 0;
+    o->drawValues[3] = 0.75f;  // a lip weight, as a voiced line leaves it
+    std::memset(g_drawn, 0, sizeof g_drawn);
+    ViewParams view{};
+    if (cls != AREOL) {
+      o->slots.Draw(o, &view);
+      EXPECT_EQ(g_drawn[0], 1.0f) << cls;
+      EXPECT_EQ(g_drawn[3], 0.75f) << cls;
+    }
+    int32_t request[8] = {1};
+    char reply[kObjInfoReplyBytes] = {};
+    g_queries = 0;
+    o->slots.Info(o, request, reply);
+    EXPECT_EQ(g_queries, 1) << cls;
+  }
 }
 
 TEST_F(DoorTest, PickUpsListsAndRespawn) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "characters/defs.h"
+#include "characters/npc.h"
 #include "foundation/file.h"
 #include "foundation/random.h"
 #include "foundation/var.h"
@@ -167,6 +168,20 @@ TEST_F(EntityTest, IncludesSpliceTemplateFiles) {
   EXPECT_EQ(Ent_Includes.top, 0);
   LoadObjects("nowhere.scn");
   EXPECT_NE(Log().find("LoadObjects: not found nowhere.scn\n"), std::string::npos);
+  // A template that calls itself a thousand times: the read's budget stops the including (one
+  // line) and the block still spawns with the pairs read before.
+  std::string fan = "\"light_light\" \"7\"";
+  for (int i = 0; i < 1000; i++) fan += " \"call\" \"t\\fan\"";
+  WriteFile("t/fan.scn", fan);
+  Light_Count = 0;
+  Read(R"({"classname" "light" "call" "t\fan" "id" "fanned"} {"classname" "light" "call" "t\inner"})");
+  ASSERT_EQ(Light_Count, 2);
+  EXPECT_EQ(Light_Table[0].light, 7);
+  EXPECT_STREQ(Light_Table[1].id, "");  // the budget holds for the whole read
+  EXPECT_EQ(CountOccurrences(Log(), "read_ent: included texts reach"), 1);
+  Light_Count = 0;
+  Read(R"({"classname" "light" "call" "t\inner"})");  // a new read has a new budget
+  EXPECT_STREQ(Light_Table[0].id, "from_inner");
 }
 
 // A model loader that reads entity text, as a spawner's Init might.
@@ -194,6 +209,20 @@ TEST_F(EntityTest, SpawnflagsFilter) {
   EXPECT_EQ(Light_Count, 1);
 }
 
+// Values joined by single blanks: texts as they are, numbers as "%g".
+std::string Part(const char* text) { return text; }
+std::string Part(double v) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%g", v);
+  return b;
+}
+template <typename... T>
+std::string Join(const T&... values) {
+  std::string out;
+  ((out += (out.empty() ? "" : " ") + Part(values)), ...);
+  return out;
+}
+
 TEST_F(EntityTest, KitchenSinkFillsTablesAndObjects) {
   std::string text;
   ASSERT_TRUE(Tool_EntityText(Tool_KitchenSinkBlocks(), &text));
@@ -210,15 +239,59 @@ TEST_F(EntityTest, KitchenSinkFillsTablesAndObjects) {
     ASSERT_NE(Find(o.name), nullptr) << o.name;
     EXPECT_EQ(Find(o.name)->classNum, o.classNum) << o.name;
   }
-  GameObject* crate = Find("crate");
-  EXPECT_EQ(crate->clipBox2[5], 16);
-  EXPECT_EQ(crate->prop.fogColor[0][0], 255);  // fog colour bytes clamped
-  EXPECT_EQ(crate->prop.fogColor[0][1], 0);
-  EXPECT_GT(crate->useGroupIndex, 0);
-  EXPECT_STREQ(Find("lamp")->prop.anims[1], "anim\\lamp_off");
-  EXPECT_EQ(Find("gate")->prop.doorA[1].z, 50);
-  EXPECT_EQ(Find("gate")->prop.doorB[0].z, 100);
-  EXPECT_EQ(Find("guard")->person.health, 70);
+  EXPECT_GT(Find("crate")->useGroupIndex, 0);
+  // Every key lands in its field, class by class (values joined by blanks, numbers as "%g").
+  for (const char* name : {"crate", "post", "sun", "lamp", "gate", "guard"}) ASSERT_NE(Find(name), nullptr) << name;
+  const GameObject &crate = *Find("crate"), &post = *Find("post"), &sun = *Find("sun"), &lamp = *Find("lamp");
+  const GameObject &gate = *Find("gate"), &guard = *Find("guard");
+  const PropState &c = crate.prop, &l = lamp.prop;
+  const struct {
+    const char* keys;
+    std::string got, want;
+  } fields[] = {
+      {"world name solid shot", Join(c.modelName, c.clipName, c.clip2Name), "anim\\props\\crate maps\\cube maps\\cube2"},
+      {"world dialog command", Join(crate.person.dialogueCue, crate.person.itemText), "crate_cue [weapon] [pi]"},
+      {"world blocked drawed solidbox", Join(c.solid, c.visible, crate.hasClipBox), "2 0 1"},
+      {"world clipbox (twice)", Join(crate.clipBox[0], crate.clipBox2[5]), "-8 16"},
+      {"world physics friction stepsound", Join(c.physicsName, c.friction, c.stepSound), "phys\\crate 0.5 steps\\wood"},
+      {"world damage_on_touch project_map", Join(c.damageOnTouch, c.projectMap, c.projectOrigin.z), "3 textures\\grid 3"},
+      {"world fog (bytes clamped)", Join(c.fogColor[0][0], c.fogColor[0][1], c.fogColor[0][2], c.fogStart[0], c.fogEnd[0]), "255 0 128 100 900"},
+      {"world fog 2", Join(c.fogColor[1][0], c.fogStart[1], c.fogEnd[1]), "1 50 60"},
+      {"world trigger", Join(crate.useGroupName, c.triggerCommand, c.triggerCommandText), "crates [door] [1] opened"},
+      {"world drawon drawoff sound", Join(c.drawOn, c.drawOff, c.sound), "[lamp] [sun] sound\\hum"},
+      {"world inventorys viewbox viewfar", Join(crate.person.money, crate.viewBox[5], crate.viewFar), "5 6 500"},
+      {"world origin angle (mrad)", Join(crate.origin.y, std::round(crate.angles.x * 1000)), "200 1571"},
+      {"world respawntime 0 dinamiclight 2.9", Join(crate.person.respawnTime, c.dynamicLight), "20 2"},
+      {"world respawntime 5 dinamiclight -2.9", Join(post.person.respawnTime, post.prop.dynamicLight), "5 -2"},
+      {"areol name lens glare", Join(sun.prop.modelName, sun.prop.lens, sun.prop.glare), "maps\\sky\\suns flares\\lens flares\\glare"},
+      {"areol scale angles solid visible", Join(sun.prop.poseScale.z, sun.angles.x, sun.prop.clipName, sun.prop.solid, sun.prop.visible), "2 0  0 1"},
+      {"anim solid shot dialog skel", Join(l.clipName, l.clip2Name, lamp.person.dialogueCue, l.skelName), "maps\\pole maps\\pole2 lamp_cue anim\\lamp"},
+      {"anim anims speedframes", Join(l.anims[0], l.anims[1], l.speedFrames[0], l.speedFrames[1], l.speedFrames[31]), "anim\\lamp_sway anim\\lamp_off 2 1 9"},
+      {"anim emitter", Join(l.particlesTexture, l.particlesParent, l.particlesOrigin.z, l.particlesScale, l.particlesFade), "textures\\spark Bip01 Head 3 10 0"},
+      {"anim particlescolor", Join(l.particlesColor[0], l.particlesColor[1], l.particlesColor[2], l.particlesColor[3]), "1 2 3 4"},
+      {"anim sound friction stepsound igv", Join(l.sound, l.friction, l.stepSound, lamp.removeRequest), "sound\\buzz 0.25 steps\\metal 1"},
+      {"door points", Join(gate.prop.doorA[1].z, gate.prop.doorB[0].z), "50 100"},
+      {"npc health name3", Join(guard.person.health, guard.person.lodModels[3]), "70 npc\\townsman\\body3"},
+      {"npc solid shot physics", Join(guard.prop.clipName, guard.prop.clip2Name, guard.prop.physicsName), "maps\\guard maps\\guard_shot phys\\guard"},
+      {"npc clipbox solidbox", Join(guard.clipBox[3], guard.clipBox2[5], guard.hasClipBox), "10 60 1"},
+      {"npc group noBlood sex", Join(guard.person.group, guard.person.noBlood, guard.gender), "7 1 1"},
+  };
+  for (const auto& f : fields) EXPECT_EQ(f.got, f.want) << f.keys;
+  // What the npc block hands to Npc_Spawn, beyond what the character keeps.
+  const SpawnTemplate& t = Apply(R"("classname" "npc" "secondname2" "c2" "secondname3" "c3" "particlescolor" "9 8 7 6" "group" "7" "solid" "s" "shot" "h" "physics" "p" "solidbox" "1" "noBlood" "1" "deadname3" "d3" "sound_pain2" "o2")");
+  NpcSpawnValues v;
+  Ent_NpcValues(&t, &v);
+  EXPECT_STREQ(v.names[6], "c2");
+  EXPECT_STREQ(v.names[7], "c3");
+  EXPECT_EQ(v.particlescolor[3], 6);
+  EXPECT_EQ(v.group, 7);
+  EXPECT_STREQ(v.solid, "s");
+  EXPECT_STREQ(v.shot, "h");
+  EXPECT_STREQ(v.physics, "p");
+  EXPECT_EQ(v.solidbox, 1);
+  EXPECT_EQ(v.noBlood, 1);
+  EXPECT_STREQ(v.deadname[3], "d3");
+  EXPECT_STREQ(v.sound_pain[1], "o2");
 }
 
 TEST_F(EntityTest, TableLimits) {
@@ -239,6 +312,20 @@ TEST_F(EntityTest, PlayerBodies) {
   EXPECT_STREQ(p->prop.modelName, "npc\\mirasolvek\\body");
   EXPECT_EQ(p->person.equippedIndex, Def_FindWeaponByName("pi"));
   EXPECT_EQ(p->prop.action, 7);
+  // The starting statistics, and the stash: weapons, armours, then tattoos as kind 5.
+  const PersonStats& ps = p->person;
+  EXPECT_EQ(ps.energy, 100);
+  EXPECT_EQ(ps.maxEnergy, 100);
+  EXPECT_EQ(ps.experience + ps.level, 0);
+  for (float f : ps.furtherStats) EXPECT_EQ(f, 100);
+  for (float f : ps.factors) EXPECT_EQ(f, 1.0f);
+  for (const auto& triple : ps.attributeTriples)
+    for (int32_t a : triple) EXPECT_EQ(a, 5);
+  int last = 0;
+  while (last < kInvStash && ps.stash[last].kind) last++;
+  ASSERT_GT(last, 0);
+  EXPECT_EQ(ps.stash[last - 1].kind, 5);
+  EXPECT_EQ(ps.stash[last - 1].index, Def_TatuCount - 1);
   Var_SetText(&game_name, "ThornHelm");
   EXPECT_EQ(Player_CreateForLevel()->prop.action, 0);
   Var_SetText(&game_name, "");
@@ -249,6 +336,8 @@ TEST_F(EntityTest, PlayerBodies) {
   GameObject* n = NetPlayer_Spawn("", 7, 1, roster, nullptr, nullptr, nullptr);
   ASSERT_NE(n, nullptr);
   EXPECT_STREQ(n->person.lodModels[0], "anim\\jaxtorvin\\jaxtorvin_0b");
+  EXPECT_EQ(n->person.energy, 100);
+  EXPECT_EQ(n->person.furtherStats[0], 100);
   EXPECT_EQ(std::strlen(n->prop.playerName), 63u);
   Game_NetMode = Game_NetGameType = 0;
 }

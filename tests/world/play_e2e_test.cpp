@@ -1,7 +1,7 @@
 // The road a new player takes: the real executable in a sample game folder, driven by real key
 // events. Skip the intro, start a new game with the second hero, walk the street, quick save and
-// quick load, take a screenshot, end the game and quit; walk to the street door and open it with
-// the use key.
+// quick load, take a screenshot, end the game and quit (the HUD shows health, energy and
+// ammunition); walk to the street door and open it with the use key.
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -26,12 +26,30 @@ int DoorPixels(const ScreenImage& img) {
   return n;
 }
 
+// Lines of the HUD's pale yellow text in its box at the lower left (20..320 x 400..470 of 640 x 480).
+int HudLines(const ScreenImage& img) {
+  int lines = 0;
+  bool inLine = false;
+  for (int y = img.height * 400 / 480; y < img.height * 470 / 480; y++) {
+    int lit = 0;
+    for (int x = img.width * 20 / 640; x < img.width * 320 / 640; x++) {
+      const uint8_t* p = &img.rgb[(size_t(y) * img.width + x) * 3];
+      lit += p[0] > 200 && p[1] > 170 && p[2] < 200 && p[0] > p[2] + 50;
+    }
+    if (lit >= 3 && !inLine) lines++;
+    inLine = lit >= 3;
+  }
+  return lines;
+}
+
 TEST_F(PlayE2E, NewGameWalksTheStreetTakesAScreenshotAndQuits) {
   StartNewGame();
   if (HasFatalFailure()) return;
   // Standing still the picture keeps; after W is held for a second the middle has changed.
   std::this_thread::sleep_for(std::chrono::seconds(1));
   ScreenImage a = tw_test::GrabScreen();
+  // The HUD shows the hero's health, energy and the pistol's ammunition: three lines.
+  EXPECT_EQ(HudLines(a), 3);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   ScreenImage b = tw_test::GrabScreen();
   EXPECT_LT(tw_test::MiddleDifference(a, b), 3.0);

@@ -145,7 +145,7 @@ TEST_F(ShotTest, AMineWaitsASecondAndNeverSeesThePlayer) {
   EXPECT_EQ(early->person.state, 2);
 }
 
-TEST_F(ShotTest, ABulletIntoABodyPushesItLeavesOnePuffAndNoDamage) {
+TEST_F(ShotTest, ABulletIntoABodyVanishesLeavingOnePuffAndNoDamage) {
   Weapon(0, 5).bulletDamage = 30;
   GameObject* crate = Spawn(WORLD, 200, 0, "");
   crate->origin = vec3{200, 0, 0};
@@ -186,6 +186,11 @@ TEST_F(ShotTest, BouncesImpactsAndTheirDraws) {
   Step(hero, 1.0);
   EXPECT_NE(hero->deleteQueued, 0u);
   EXPECT_EQ(Fx_ActiveList->blendMode, 5u);
+  // A character spawned without blood shows a flash instead.
+  npc->person.noBlood = 1;
+  Step(Fire(1, {0, 0, 0}, {0, -400, 0}), 1.0);
+  EXPECT_EQ(Fx_ActiveList->blendMode, 1u);
+  npc->person.noBlood = 0;
   player_->origin = vec3{400, 0, 0};
   player_->slots.Damage = RecordDamage;
   Solid(player_, {-16, -16, -16, 16, 16, 16});

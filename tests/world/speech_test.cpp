@@ -76,10 +76,22 @@ TEST_F(SpeechTest, DamagedOrMissingTracksGiveNoRecordsAndSayWhy) {
     At(0.5);
     for (int i = 1; i < kDrawValues; i++) EXPECT_EQ(o->drawValues[i], 0.0f) << text;
   }
+  // Lines holding a number that is not finite are skipped with one line a file: a NaN time
+  // would hold the last weights on the face for good, NaN or infinite lips would reach the model.
+  tw_test::WriteFile("odd.txt", "speech 1 0.5 8\n1 1 1 1 1 1 1 1\nnan inf 2 2 2 2 2 2\n3 3 3 1e39 3 3 3 3\n");
+  tw_test::WriteFile("odd.emo", "0.5 1 1 1 1 1\nnan 0.7 0.7 0.7 0.7 0.7\n1 -inf 0 0 0 0\n1.5 1e-50 2 2 2 2\n");
+  Speech_Load(o, "odd");
+  EXPECT_EQ(o->speech.speechCount, 1);
+  ASSERT_EQ(o->speech.emotionCount, 2);
+  EXPECT_EQ(o->speech.emotion[1].weights[0], 0.0f);  // too small for a float is 0
+  At(10000);
+  for (int i = 1; i < kDrawValues; i++) EXPECT_EQ(o->drawValues[i], 0.0f) << i;
   Speech_Load(o, "absent");
   EXPECT_EQ(o->speech.clockKind, SPEECH_BY_CLOCK);
   Log_Close();
   std::string log = tw_test::ReadFile("log");
+  EXPECT_NE(log.find("Speech[odd.txt]: 2 line(s) with a number that is not finite skipped."), std::string::npos);
+  EXPECT_NE(log.find("Speech[odd.emo]: 2 line(s) with a number that is not finite skipped."), std::string::npos);
   EXPECT_EQ(tw_test::CountOccurrences(log, "frame period"), 3);
   EXPECT_NE(log.find("Speech[absent.txt] not found."), std::string::npos);
   EXPECT_NE(log.find("Emotion[bad.emo] not found."), std::string::npos);

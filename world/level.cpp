@@ -105,6 +105,7 @@ void Level_DrawLoadingProgress() {
 
 void Level_Free() {
   StartRecord();
+  EndDemo();  // a playback ends with its level, and so does its capture
   // Leaving a network game: the peers hear it and the match tables empty. A game being set up
   // (hosting, or joining on an AcceptClient) keeps its mode and stamp through the load.
   if (NET_GameRunning) {

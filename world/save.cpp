@@ -236,15 +236,26 @@ bool PairInTable(int32_t kind, int32_t index) {
 // velocity beyond the world, an inventory pair or car outside its table. Names the field in
 // *field; null when the span is sound.
 const char* Image_Fault(const uint8_t* image, uint32_t from, uint32_t to, uint32_t shift, const char** field) {
-  static const char* const kBounded[] = {"origin", "prevOrigin", "camera.origin", "camera.prevOrigin", "person.eye",
+  // The fields the checks name, looked up once.
+  static const std::vector<bool> bounded = [] {
+    static const char* const kNames[] = {"origin", "prevOrigin", "camera.origin", "camera.prevOrigin", "person.eye",
                                          "person.velocity"};
-  static const char* const kPairLists[] = {"person.items", "person.stash"};
-  static const char* const kPairs[][2] = {{"person.equippedKind", "person.equippedIndex"},
-                                          {"person.equipped2Kind", "person.equipped2Index"}};
+    std::vector<bool> out(static_cast<size_t>(ObjImage_FieldCount));
+    for (int i = 0; i < ObjImage_FieldCount; i++)
+      out[size_t(i)] = std::any_of(std::begin(kNames), std::end(kNames),
+                                   [i](const char* n) { return std::strcmp(n, ObjImage_Fields[i].name) == 0; });
+    return out;
+  }();
+  static const ImageField* const kPairLists[] = {ImageFieldNamed("person.items"), ImageFieldNamed("person.stash")};
+  static const ImageField* const kPairs[][2] = {
+      {ImageFieldNamed("person.equippedKind"), ImageFieldNamed("person.equippedIndex")},
+      {ImageFieldNamed("person.equipped2Kind"), ImageFieldNamed("person.equipped2Index")}};
+  static const ImageField* const kCar = ImageFieldNamed("person.carIndex");
+  auto inSpan = [&](const ImageField* f) { return f && f->offset >= from && f->offset < to; };
   auto at = [&](const ImageField& f) { return image + f.offset - shift; };
   for (int i = 0; i < ObjImage_FieldCount; i++) {
     const ImageField& f = ObjImage_Fields[i];
-    if (f.offset < from || f.offset >= to) continue;
+    if (!inSpan(&f)) continue;
     *field = f.name;
     const uint8_t* p = at(f);
     if (f.kind == IMG_TEXT && !std::memchr(p, 0, f.size)) return "an unterminated text";
@@ -256,35 +267,28 @@ const char* Image_Fault(const uint8_t* image, uint32_t from, uint32_t to, uint32
       std::memcpy(&v, &bits, 8);
       if (!std::isfinite(v)) return "a number that is not finite";
     }
-    if (f.kind == IMG_F32) {
-      bool bounded = std::any_of(std::begin(kBounded), std::end(kBounded),
-                                 [&](const char* n) { return std::strcmp(n, f.name) == 0; });
+    if (f.kind == IMG_F32)
       for (uint32_t k = 0; k < f.size; k += 4) {
         float v = GetF32(p + k);
         if (!std::isfinite(v)) return "a number that is not finite";
-        if (bounded && std::fabs(v) > kSaveCoordLimit) return "a place or speed beyond the world";
+        if (bounded[size_t(i)] && std::fabs(v) > kSaveCoordLimit) return "a place or speed beyond the world";
       }
-    }
   }
-  for (const char* list : kPairLists) {
-    const ImageField* f = ImageFieldNamed(list);
-    if (!f || f->offset < from || f->offset >= to) continue;
+  for (const ImageField* f : kPairLists) {
+    if (!inSpan(f)) continue;
     *field = f->name;
     for (uint32_t k = 0; k + 8 <= f->size; k += 8)
       if (!PairInTable(int32_t(Get32(at(*f) + k)), int32_t(Get32(at(*f) + k + 4))))
         return "an item outside its table";
   }
   for (const auto& pair : kPairs) {
-    const ImageField* kind = ImageFieldNamed(pair[0]);
-    const ImageField* index = ImageFieldNamed(pair[1]);
-    if (!kind || !index || kind->offset < from || kind->offset >= to) continue;
-    *field = kind->name;
-    if (!PairInTable(int32_t(Get32(at(*kind))), int32_t(Get32(at(*index))))) return "an item outside its table";
+    if (!inSpan(pair[0]) || !pair[1]) continue;
+    *field = pair[0]->name;
+    if (!PairInTable(int32_t(Get32(at(*pair[0]))), int32_t(Get32(at(*pair[1]))))) return "an item outside its table";
   }
-  if (const ImageField* car = ImageFieldNamed("person.carIndex"); car && car->offset >= from && car->offset < to) {
-    *field = car->name;
-    uint32_t v = Get32(at(*car));
-    if (v >= uint32_t(kCarDefs)) return "a car outside its table";
+  if (inSpan(kCar) && Get32(at(*kCar)) >= uint32_t(kCarDefs)) {
+    *field = kCar->name;
+    return "a car outside its table";
   }
   return nullptr;
 }

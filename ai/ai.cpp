@@ -111,11 +111,11 @@ struct LoadedBot {
   BotState bot;
 };
 
-// Reads and checks a whole block. `known` tells whether an object id may be named; areas are
-// checked against the loaded level only when `checkAreas` is set.
+// Reads and checks a whole block. `known` tells whether an object id may be named; with
+// `areaCounts`, every area must lie below the level's count of its set.
 template <class Known>
-int ParseBlock(const uint8_t* bytes, size_t size, Known known, bool checkAreas, std::vector<LoadedBot>* out,
-               uint32_t* respawnsOut) {
+int ParseBlock(const uint8_t* bytes, size_t size, Known known, const int32_t areaCounts[kNavSets],
+               std::vector<LoadedBot>* out, uint32_t* respawnsOut) {
   if (!bytes || size < kBlockHeader + 4) {
     Log_Printf("ai_LoadBlock: the AI block is cut short; nothing loaded\n");
     return 0;
@@ -154,8 +154,8 @@ int ParseBlock(const uint8_t* bytes, size_t size, Known known, bool checkAreas, 
       Log_Printf("ai_LoadBlock: an unterminated script name; nothing loaded\n");
       return 0;
     }
-    if (checkAreas && (b.civilianArea < -1 || b.civilianArea >= int32_t(Nav_Level.sets[NAV_CIVILIAN].areas.size()) ||
-                       b.carArea < -1 || b.carArea >= int32_t(Nav_Level.sets[NAV_CARS].areas.size()))) {
+    if (areaCounts && (b.civilianArea < -1 || b.civilianArea >= areaCounts[NAV_CIVILIAN] || b.carArea < -1 ||
+                       b.carArea >= areaCounts[NAV_CARS])) {
       Log_Printf("ai_LoadBlock: an area the level does not have; nothing loaded\n");
       return 0;
     }
@@ -174,13 +174,14 @@ size_t ai_BlockLength(const uint8_t* bytes, size_t size) {
   return length <= size ? size_t(length) : 0;
 }
 
-int ai_CheckBlock(const uint8_t* bytes, size_t size, const uint32_t* ids, size_t idCount) {
+int ai_CheckBlock(const uint8_t* bytes, size_t size, const uint32_t* ids, size_t idCount,
+                  const int32_t areaCounts[kNavSets]) {
   std::vector<uint32_t> sorted(ids, ids + idCount);
   std::sort(sorted.begin(), sorted.end());
   std::vector<LoadedBot> loaded;
   uint32_t respawns = 0;
   auto known = [&](uint32_t id) { return std::binary_search(sorted.begin(), sorted.end(), id); };
-  return ParseBlock(bytes, size, known, false, &loaded, &respawns);
+  return ParseBlock(bytes, size, known, areaCounts, &loaded, &respawns);
 }
 
 int ai_ApplyBlock(const uint8_t* bytes, size_t size) {
@@ -188,7 +189,9 @@ int ai_ApplyBlock(const uint8_t* bytes, size_t size) {
   std::vector<LoadedBot> loaded;
   uint32_t respawns = 0;
   auto known = [](uint32_t id) { return Obj_FindById(id) != nullptr; };
-  if (!ParseBlock(bytes, size, known, true, &loaded, &respawns)) return 0;
+  const int32_t counts[kNavSets] = {int32_t(Nav_Level.sets[NAV_CIVILIAN].areas.size()),
+                                    int32_t(Nav_Level.sets[NAV_CARS].areas.size())};
+  if (!ParseBlock(bytes, size, known, counts, &loaded, &respawns)) return 0;
   for (GameObject* o = Obj_ListHead; o; o = o->next) o->bot.setUp = 0;
   for (const LoadedBot& l : loaded) Obj_FindById(l.id)->bot = l.bot;
   g_ai.dmRespawns = int32_t(respawns);

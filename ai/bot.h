@@ -83,6 +83,9 @@ extern NavLevel Nav_Level;
 int LoadAreas(const char* path);
 // The same from a file's text (`name` for log lines).
 int Nav_ReadText(const char* text, size_t size, const char* name);
+// The number of areas of each set (civilian, car) that LoadAreas would give for "<path>.nav",
+// read without touching the loaded level: 1 when the file was found, 0 (and no areas) when not.
+int Nav_CountAreas(const char* path, int32_t counts[kNavSets]);
 // Releases the areas and the street props.
 void ai_FreeAreas();
 void Props_Free();
@@ -121,6 +124,8 @@ int ai_ApplyBlock(const uint8_t* bytes, size_t size);
 // The length of the block that starts at `bytes` as its count tells it; 0 when that runs past
 // `size`.
 size_t ai_BlockLength(const uint8_t* bytes, size_t size);
-// The checks of ai_ApplyBlock against the object ids a saved game is about to bring (the areas
-// are checked when the block is applied): 1 when the block may be applied.
-int ai_CheckBlock(const uint8_t* bytes, size_t size, const uint32_t* ids, size_t idCount);
+// The checks of ai_ApplyBlock against the object ids a saved game is about to bring and the
+// area counts (civilian, car) of the level it is about to load (null: areas not checked): 1 when
+// the block may be applied.
+int ai_CheckBlock(const uint8_t* bytes, size_t size, const uint32_t* ids, size_t idCount,
+                  const int32_t areaCounts[kNavSets]);

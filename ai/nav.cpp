@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -189,12 +190,10 @@ void ai_FreeAreas() {
   Props_Free();
 }
 
-int Nav_ReadText(const char* text, size_t size, const char* name) {
-  ai_FreeAreas();
-  if (!text) return 0;
+namespace {
+// Reads a file's text into `st` and the templates and caps of `out`; false when it is refused.
+bool Nav_Parse(const char* text, size_t size, const char* name, NavParse& st, NavLevel& out) {
   std::string source(text, strnlen(text, size));
-  NavParse st;
-  NavLevel& out = Nav_Level;
   const char* rest = source.c_str();
   char key[64], value[kParTokenSize];
   while (rest && !st.refused) {
@@ -211,7 +210,16 @@ int Nav_ReadText(const char* text, size_t size, const char* name) {
       st.refused = true;
       break;
     }
-  if (st.refused) {
+  return !st.refused;
+}
+}  // namespace
+
+int Nav_ReadText(const char* text, size_t size, const char* name) {
+  ai_FreeAreas();
+  if (!text) return 0;
+  NavParse st;
+  NavLevel& out = Nav_Level;
+  if (!Nav_Parse(text, size, name, st, out)) {
     ai_FreeAreas();
     return 0;
   }
@@ -241,6 +249,22 @@ int Nav_ReadText(const char* text, size_t size, const char* name) {
   } else if (!st.props.empty()) {
     Log_Printf("LoadAreas: %s: props without a \"propgrid\"; skipped\n", name);
   }
+  return 1;
+}
+
+int Nav_CountAreas(const char* path, int32_t counts[kNavSets]) {
+  for (int s = 0; s < kNavSets; s++) counts[s] = 0;
+  if (!path) return 0;
+  char name[512];
+  std::snprintf(name, sizeof name, "%s.nav", path);
+  uint32_t size = 0;
+  char* text = static_cast<char*>(File_LoadWhole(name, &size, "NAV"));
+  if (!text) return 0;
+  NavParse st;
+  auto scratch = std::make_unique<NavLevel>();
+  if (Nav_Parse(text, size, name, st, *scratch))
+    for (int s = 0; s < kNavSets; s++) counts[s] = int32_t(st.polygons[s].size());
+  Global_Free(text);
   return 1;
 }
 

@@ -51,6 +51,7 @@ void RawWriteRead(const std::vector<uint8_t>& bytes) {
 void BM_SaveAndLoadAgainstWriteAndRead(benchmark::State& state) {
   char dir[] = "/tmp/tw_bench_save_XXXXXX";
   if (!mkdtemp(dir) || chdir(dir) != 0) return;
+  Tool_WriteSmallLevel();
   MakeGame(int(state.range(0)));
   Save("bench");
   const std::vector<uint8_t> bytes = Save_SnapshotBytes();

@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 #include <ctime>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "foundation/inthash.h"
@@ -473,6 +476,49 @@ static FILE* OpenRegular(const std::string& path, const char* mode) {
   return f;
 }
 
+// A written file is "<name>.~tw<pid of the writer>" until it is complete.
+constexpr const char* kTempMark = ".~tw";
+
+// Removes a temporary file whose writer is gone: its process is not alive (a process we may not
+// ask counts as alive) and nobody holds the file's lock. True when it was removed.
+static bool RemoveIfStale(const std::string& path, const char* pidText) {
+  char* end = nullptr;
+  long pid = std::strtol(pidText, &end, 10);
+  if (!*pidText || *end || pid <= 0 || pid == long(getpid())) return false;
+  if (kill(pid_t(pid), 0) == 0 || errno != ESRCH) return false;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  bool removed = flock(fd, LOCK_EX | LOCK_NB) == 0 && unlink(path.c_str()) == 0;
+  close(fd);
+  return removed;
+}
+
+// Temporary files that writers killed before they finished left in the folder of `path`: the
+// first write of this run into a folder removes them. Only names of our own making go, and only
+// those whose writer is gone.
+static void RemoveStaleTemps(const std::string& path) {
+  static std::unordered_set<std::string> cleaned;
+  size_t slash = path.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  char real[4096];
+  if (!realpath(folder.c_str(), real) || !cleaned.insert(real).second) return;
+  DIR* d = opendir(folder.c_str());
+  if (!d) return;
+  std::vector<std::string> removed;
+  while (dirent* e = readdir(d)) {
+    const char* mark = std::strstr(e->d_name, kTempMark);
+    if (!mark || mark == e->d_name) continue;
+    const char* pid = mark + std::strlen(kTempMark);
+    if (std::strspn(pid, "0123456789") != std::strlen(pid)) continue;
+    std::string file = folder + "/" + e->d_name;
+    struct stat st;
+    if (lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (RemoveIfStale(file, pid)) removed.push_back(e->d_name);
+  }
+  closedir(d);
+  for (const std::string& name : removed) Log_Printf("File_Open: removed %s, left by a writer that was stopped\n", name.c_str());
+}
+
 static FileHandle* OpenForWrite(FileHandle* h, const char* name, const char* mode) {
   std::string path;
   File_MakeDirsForFile(name);
@@ -486,7 +532,8 @@ static FileHandle* OpenForWrite(FileHandle* h, const char* name, const char* mod
     FreeHandle(h);
     return nullptr;
   }
-  std::string temp = path + ".~tw" + std::to_string(getpid());
+  RemoveStaleTemps(path);
+  std::string temp = path + kTempMark + std::to_string(getpid());
   h->finalPath = CopyText(path);
   h->tempPath = CopyText(temp);
   if (!h->finalPath || !h->tempPath) {
@@ -498,6 +545,7 @@ static FileHandle* OpenForWrite(FileHandle* h, const char* name, const char* mod
     FreeHandle(h);
     return nullptr;
   }
+  flock(fileno(h->stream), LOCK_EX | LOCK_NB);  // in use until closed, whatever our pid looks like elsewhere
   h->kind = 2;
   return h;
 }

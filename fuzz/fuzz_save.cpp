@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!ready) {
     if (!mkdtemp(g_folder) || chdir(g_folder) != 0) return 0;
     std::atexit(Leave);
+    Tool_WriteSmallLevel();  // the level the seeds name
     ready = true;
   }
   Tool_MakeSmallGame(0);

@@ -2,7 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
+#include "tools/nav_writer.h"
+#include "tools/sound_files.h"
 #include "world/demo.h"
 #include "world/entity.h"
 #include "world/game.h"
@@ -11,6 +15,16 @@
 #include "world/object.h"
 #include "world/personage.h"
 #include "world/save.h"
+
+bool Tool_WriteSmallLevel(int civilianAreas) {
+  NavWriterFile nav;
+  NavWriter_AddGrid(nav.sets[0], 0, 0, 200, 100, civilianAreas, 1, 0);
+  NavWriter_AddGrid(nav.sets[1], 0, 100, 400, 100, 1, 1, 0);
+  std::string text = NavWriter_Text(nav);
+  std::error_code ec;
+  std::filesystem::create_directories("scenes", ec);
+  return Tool_WriteBytes("scenes/yard.nav", std::vector<uint8_t>(text.begin(), text.end()));
+}
 
 void Tool_MakeSmallGame(int mode) {
   Obj_ClearAll();

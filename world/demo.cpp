@@ -9,10 +9,13 @@
 #include "foundation/bytereader.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
+#include "foundation/text.h"
+#include "foundation/timer.h"
 #include "render/video.h"
 #include "world/fx.h"
 #include "world/game.h"
 #include "world/gamevars.h"
+#include "world/level.h"
 #include "world/save.h"
 #include "world/tick.h"
 
@@ -53,6 +56,13 @@ bool DemoPath(const char* caller, const char* name, char* out, size_t outSize) {
   return Save_BuildName(caller, "demo\\", name, ".dem", false, out, outSize) != 0;
 }
 
+// A message line for the player: the text of `key`, or `fallback` when there is none.
+void Demo_ShowMessage(const char* key, const char16_t* fallback) {
+  const char16_t* text = Text_Get("data\\text\\", key);
+  if (text && *text == kTextMark) text++;
+  Console_AddMessage(text ? text : fallback, Timer_FrameTime + kConsoleMessageSeconds);
+}
+
 }  // namespace
 
 const char* Demo_PlaybackName() { return g_playName; }
@@ -75,6 +85,11 @@ int StartRecord() {
 }
 
 int StartDemo(const char* name) {
+  if (Game_DemoFlags & DEMO_PLAYBACK) {
+    Log_Printf("StartDemo:not during a playback.\n");
+    Demo_ShowMessage("consol\\not during a demo", u"Not while a demo plays");
+    return 0;
+  }
   StartRecord();
   if (!Game_Running) return 0;
   if (Game_NetMode != 0) {
@@ -136,20 +151,19 @@ int Demo_StartPlayback(const char* nameIn) {
     File_Close(f);
     return 0;
   }
-  g_play.resize(size_t(size));
-  bool read = size == 0 || File_Read(g_play.data(), 1, g_play.size(), f) == g_play.size();
+  // Read whole before the snapshot is applied: a level released on the way (which ends any
+  // playback) cannot take the bytes from under it.
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  bool read = size == 0 || File_Read(bytes.data(), 1, bytes.size(), f) == bytes.size();
   File_Close(f);
   if (!read) {
     Log_Printf("StartDemo:unable read %s.\n", name);
-    ClosePlayback();
     return 0;
   }
   bool running = Game_Running != 0;
-  size_t snapshot = Save_ApplySnapshot(g_play.data(), g_play.size(), SNAPSHOT_PLAYBACK, "StartDemo");
-  if (!snapshot || !running) {
-    ClosePlayback();
-    return 0;
-  }
+  size_t snapshot = Save_ApplySnapshot(bytes.data(), bytes.size(), SNAPSHOT_PLAYBACK, "StartDemo");
+  if (!snapshot || !running) return 0;
+  g_play = std::move(bytes);
   g_playAt = snapshot;
   if (render_drawavi.value != 0) {
     Movie_StartCapture();
@@ -187,6 +201,18 @@ void Demo_ReadFrame(DemoFrame* frame) {
     *frame = DemoFrame{};
     EndDemo();
   }
+}
+
+int Demo_Chain(const char* next) {
+  char playing[kDemoNameSize];
+  std::snprintf(playing, sizeof playing, "%s", g_playName);
+  if (Demo_StartPlayback(next)) return 1;
+  if (playing[0] && std::strcmp(playing, next) != 0) {
+    Log_Printf("StartDemo:%s starts again in place of %s.\n", playing, next);
+    if (Demo_StartPlayback(playing)) return 1;
+  }
+  Level_Free();
+  return 0;
 }
 
 const char* Demo_NextName() {

@@ -12,8 +12,8 @@ constexpr uint32_t kDemoEndRecordSize = 16 + kDemoNameSize + 16;
 constexpr float kDemoMaxStep = 1.0f;
 
 // Starts recording "demo\<name>.dem" (the name kept whole, extension and all): the previous
-// recording ends, the snapshot is written. Refused in a network game, with no game running, or
-// for a name with "..". 1 when recording.
+// recording ends, the snapshot is written. Refused in a network game, with no game running, for
+// a name with "..", and during a playback (with a message line for the player). 1 when recording.
 int StartDemo(const char* name);
 // Ends the recording: writes the end record and puts the file in place. 1 when a recording was
 // ended and its file written whole.
@@ -27,6 +27,10 @@ int Demo_StartPlayback(const char* name);
 // Reads the next record of the playing demo into `frame`; at the end, or for a damaged record,
 // playback ends (the playback bit is cleared).
 void Demo_ReadFrame(DemoFrame* frame);
+// Follows a chaining record: plays `next`, else (its file missing or refused) the demo being
+// played from its start again, else releases the level; a playback never turns into live play.
+// 1 when a playback runs.
+int Demo_Chain(const char* next);
 // The name in the slot after a chaining record ("" when none, or a name that is not plain).
 const char* Demo_NextName();
 // Ends playback.

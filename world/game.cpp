@@ -400,7 +400,7 @@ static bool Game_PlayDemo(bool mayRestart) {
     if (command & DEMO_CMD_CHAIN) {
       const char* next = Demo_NextName();
       if (next && next[0]) {
-        Demo_StartPlayback(next);
+        Demo_Chain(next);
         return mayRestart;
       }
     }

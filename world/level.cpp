@@ -106,6 +106,7 @@ void Level_DrawLoadingProgress() {
 
 void Level_Free() {
   StartRecord();
+  EndDemo();  // a playback ends with its level, and so does its capture
   // Leaving a network game: the peers hear it and the match tables empty. A game being set up
   // (hosting, or joining on an AcceptClient) keeps its mode and stamp through the load.
   if (NET_GameRunning) {
@@ -169,24 +170,38 @@ bool Level_NameAllowed(const char* name) {
   return std::strlen(name) < sizeof Level_Name;
 }
 
+// The level's name without its extension.
+static void Level_BaseName(const char* name, char* out, size_t outSize) {
+  std::snprintf(out, outSize, "%s", name);
+  char* dot = std::strrchr(out, '.');
+  if (dot && !std::strpbrk(dot, "\\/")) *dot = 0;
+}
+
+// A copy entering a network game (mode set, no game yet) loads from the arenas.
+static const char* Level_Folder() { return !NET_GameRunning && Game_NetMode != 0 ? "arenas\\" : "scenes\\"; }
+
+int Level_FilesPath(const char* name, char* out, size_t outSize) {
+  if (!Level_NameAllowed(name)) return 0;
+  char base[sizeof Level_Name];
+  Level_BaseName(name, base, sizeof base);
+  std::snprintf(out, outSize, "%s%s", Level_Folder(), base);
+  return 1;
+}
+
 // Steps shared by a whole load and a geometry load: the old level released, the new name taken
 // (without its extension) and its folder.
 static bool Level_Begin(const char* name, char* path, size_t pathSize) {
-  if (!Level_NameAllowed(name)) {
+  if (!Level_FilesPath(name, path, pathSize)) {
     Log_Printf("Level_Load: refused level name \"%s\"\n", name ? name : "(null)");
     return false;
   }
   Log_Printf("Level_Load: %s\n", name);
   Sound_PauseAll();
-  // A copy entering a network game (mode set, no game yet) keeps its mode through the release:
-  // the level comes from the arenas.
+  // The mode of a copy entering a network game outlives the release.
   int32_t mode = NET_GameRunning ? 0 : Game_NetMode;
   Level_Free();
   if (mode != 0) Game_NetMode = mode;
-  std::snprintf(Level_Name, sizeof Level_Name, "%s", name);
-  char* dot = std::strrchr(Level_Name, '.');
-  if (dot && !std::strpbrk(dot, "\\/")) *dot = 0;
-  std::snprintf(path, pathSize, "%s%s", Game_NetMode != 0 ? "arenas\\" : "scenes\\", Level_Name);
+  Level_BaseName(name, Level_Name, sizeof Level_Name);
   return true;
 }
 

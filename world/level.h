@@ -1,5 +1,6 @@
 // Level-wide state that the world pass and the loaders read.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/vecmath.h"
@@ -78,6 +79,9 @@ int Level_Load(const char* name);
 int Level_LoadGeometry(const char* name);
 // Whether a level name may be loaded (see Level_Load).
 bool Level_NameAllowed(const char* name);
+// "<folder><name without its extension>", the files a load of the level begun now reads; 0 for
+// a name Level_NameAllowed refuses.
+int Level_FilesPath(const char* name, char* out, size_t outSize);
 
 struct GameObject;
 // Spawns a character from its template by composed entity text, with its origin and angles

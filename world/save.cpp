@@ -3,18 +3,21 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "ai/bot.h"
+#include "characters/defs.h"
 #include "foundation/bytereader.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/random.h"
 #include "foundation/sound.h"
 #include "foundation/timer.h"
+#include "foundation/zip.h"
 #include "physics/physics.h"
 #include "quests/state.h"
 #include "ui/ui.h"
@@ -202,24 +205,159 @@ struct Snapshot {
   bool badText = false;
 };
 
-bool TextsTerminated(const uint8_t* image, uint32_t from, uint32_t to, uint32_t shift) {
+uint32_t Get32(const uint8_t* p) { return ByteReader(p, 4).U32(); }
+float GetF32(const uint8_t* p) { return ByteReader(p, 4).F32(); }
+
+// Positions and velocities beyond this (world units, per second) are no game's: the arithmetic
+// of the world overflows long before.
+constexpr float kSaveCoordLimit = 1.0e8f;
+// The end of a saved game (not of a demo): a mark and the CRC-32 of every byte before the CRC.
+// A save without it (written before it existed) loads as before.
+constexpr uint32_t kSaveSealMark = 0x4B435754;  // "TWCK"
+constexpr size_t kSaveSealSize = 8;
+
+bool FiniteWithin(float v, float limit) { return std::isfinite(v) && std::fabs(v) <= limit; }
+
+const ImageField* ImageFieldNamed(const char* name) {
+  for (int i = 0; i < ObjImage_FieldCount; i++)
+    if (std::strcmp(ObjImage_Fields[i].name, name) == 0) return &ObjImage_Fields[i];
+  return nullptr;
+}
+
+// An inventory pair of a kind's definition table (kind 0 is an empty place).
+bool PairInTable(int32_t kind, int32_t index) {
+  static const int kRows[] = {0, kWeaponDefs, kArmorDefs, kItemDefs, kTatuDefs, kTransDefs, kGoodDefs};
+  if (kind == INV_NONE) return true;
+  return kind > 0 && kind < int32_t(std::size(kRows)) && index >= 0 && index < kRows[kind];
+}
+
+// The first fault of an image's fields inside the image span [from, to) (the span's bytes start at
+// `image` + from - shift): an unterminated text, a number that is not finite, a position or
+// velocity beyond the world, an inventory pair or car outside its table. Names the field in
+// *field; null when the span is sound.
+const char* Image_Fault(const uint8_t* image, uint32_t from, uint32_t to, uint32_t shift, const char** field) {
+  // The fields the checks name, looked up once.
+  static const std::vector<bool> bounded = [] {
+    static const char* const kNames[] = {"origin", "prevOrigin", "camera.origin", "camera.prevOrigin", "person.eye",
+                                         "person.velocity"};
+    std::vector<bool> out(static_cast<size_t>(ObjImage_FieldCount));
+    for (int i = 0; i < ObjImage_FieldCount; i++)
+      out[size_t(i)] = std::any_of(std::begin(kNames), std::end(kNames),
+                                   [i](const char* n) { return std::strcmp(n, ObjImage_Fields[i].name) == 0; });
+    return out;
+  }();
+  static const ImageField* const kPairLists[] = {ImageFieldNamed("person.items"), ImageFieldNamed("person.stash")};
+  static const ImageField* const kPairs[][2] = {
+      {ImageFieldNamed("person.equippedKind"), ImageFieldNamed("person.equippedIndex")},
+      {ImageFieldNamed("person.equipped2Kind"), ImageFieldNamed("person.equipped2Index")}};
+  static const ImageField* const kCar = ImageFieldNamed("person.carIndex");
+  auto inSpan = [&](const ImageField* f) { return f && f->offset >= from && f->offset < to; };
+  auto at = [&](const ImageField& f) { return image + f.offset - shift; };
   for (int i = 0; i < ObjImage_FieldCount; i++) {
     const ImageField& f = ObjImage_Fields[i];
-    if (f.kind != IMG_TEXT || f.offset < from || f.offset >= to) continue;
-    if (!std::memchr(image + f.offset - shift, 0, f.size)) return false;
+    if (!inSpan(&f)) continue;
+    *field = f.name;
+    const uint8_t* p = at(f);
+    if (f.kind == IMG_TEXT && !std::memchr(p, 0, f.size)) return "an unterminated text";
+    if (f.kind == IMG_F64) {
+      ByteReader r(p, 8);
+      uint64_t bits = uint64_t(r.U32());
+      bits |= uint64_t(r.U32()) << 32;
+      double v;
+      std::memcpy(&v, &bits, 8);
+      if (!std::isfinite(v)) return "a number that is not finite";
+    }
+    if (f.kind == IMG_F32)
+      for (uint32_t k = 0; k < f.size; k += 4) {
+        float v = GetF32(p + k);
+        if (!std::isfinite(v)) return "a number that is not finite";
+        if (bounded[size_t(i)] && std::fabs(v) > kSaveCoordLimit) return "a place or speed beyond the world";
+      }
   }
-  return true;
+  for (const ImageField* f : kPairLists) {
+    if (!inSpan(f)) continue;
+    *field = f->name;
+    for (uint32_t k = 0; k + 8 <= f->size; k += 8)
+      if (!PairInTable(int32_t(Get32(at(*f) + k)), int32_t(Get32(at(*f) + k + 4))))
+        return "an item outside its table";
+  }
+  for (const auto& pair : kPairs) {
+    if (!inSpan(pair[0]) || !pair[1]) continue;
+    *field = pair[0]->name;
+    if (!PairInTable(int32_t(Get32(at(*pair[0]))), int32_t(Get32(at(*pair[1]))))) return "an item outside its table";
+  }
+  if (inSpan(kCar) && Get32(at(*kCar)) >= uint32_t(kCarDefs)) {
+    *field = kCar->name;
+    return "a car outside its table";
+  }
+  return nullptr;
 }
 
 bool LevelNameAllowed(const char* name) {
   return !std::strpbrk(name, "\\/:") && !std::strstr(name, "..");
 }
 
-uint32_t Get32(const uint8_t* p) { return ByteReader(p, 4).U32(); }
+// The header's numbers that a game never holds: a game time or an objective time that is not a
+// time, a car position beyond the world, a random index or quest mode outside its table.
+int Header_Check(const Snapshot& s, const char* caller) {
+  if (!std::isfinite(s.h.gameTime) || s.h.gameTime < 0) {
+    Log_Printf("%s:the game time %g is not a time.\n", caller, double(s.h.gameTime));
+    return 0;
+  }
+  for (float t : s.quest->objectives.times)
+    if (!std::isfinite(t)) {
+      Log_Printf("%s:an objective time is not a number.\n", caller);
+      return 0;
+    }
+  for (int i = 0; i < kCarPositions; i++) {
+    const CarPosRecord& c = s.cars[i];
+    for (float v : {c.origin.x, c.origin.y, c.origin.z, c.angles.x, c.angles.y, c.angles.z})
+      if (!FiniteWithin(v, kSaveCoordLimit)) {
+        Log_Printf("%s:car position %i lies beyond the world.\n", caller, i);
+        return 0;
+      }
+  }
+  if (s.h.randIndex >= uint32_t(kRandTableSize)) {
+    Log_Printf("%s:random index %u outside its table of %i.\n", caller, s.h.randIndex, kRandTableSize);
+    return 0;
+  }
+  if (s.quest->questMode < 0 || s.quest->questMode > 2) {
+    Log_Printf("%s:quest mode %i.\n", caller, s.quest->questMode);
+    return 0;
+  }
+  return 1;
+}
+
+// The level the snapshot brings: a name that may be loaded, files that are there, and the area
+// counts of its ".nav" in `counts` (a level already loaded that a playback keeps gives its own).
+int Level_Check(const Snapshot& s, bool keepLevel, const char* caller, int32_t counts[kNavSets]) {
+  if (keepLevel) {
+    for (int i = 0; i < kNavSets; i++) counts[i] = int32_t(Nav_Level.sets[i].areas.size());
+    return 1;
+  }
+  char path[sizeof s.h.level + 16];
+  if (!Level_FilesPath(s.h.level, path, sizeof path - 4)) {
+    Log_Printf("%s:level name \"%s\" is refused.\n", caller, s.h.level);
+    return 0;
+  }
+  bool found = Nav_CountAreas(path, counts) != 0;
+  if (!found) {
+    std::strcat(path, ".scn");
+    FileHandle* scene = File_Open(path, "rb");
+    found = scene != nullptr;
+    if (scene) File_Close(scene);
+  }
+  if (!found) {
+    Log_Printf("%s:no level \"%s\" (neither its \".nav\" nor its \".scn\" is there).\n", caller, s.h.level);
+    return 0;
+  }
+  return 1;
+}
 
 // Reads and checks everything of a single-player snapshot; logs the fault and returns 0 when
 // something is wrong. Nothing of the game is touched.
-int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, const char* caller, Snapshot& s) {
+int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, bool keepLevel, const char* caller,
+                   Snapshot& s) {
   const uint8_t* end = bytes + size;
   if (s.h.emitterCount > uint32_t(kSoundEmitters)) {
     Log_Printf("%s:%u sound emitters, more than %i.\n", caller, s.h.emitterCount, kSoundEmitters);
@@ -237,6 +375,7 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, const cha
     Log_Printf("%s:level name \"%s\" is not a plain name.\n", caller, s.h.level);
     return 0;
   }
+  if (!Header_Check(s, caller)) return 0;
   uint64_t left = size - kSaveHeaderSize;
   uint64_t fixed = uint64_t(s.h.emitterCount) * kSaveEmitterSize + uint64_t(s.h.personageCount) * kPersonageImageSize;
   if (fixed > left || uint64_t(s.h.objectCount) > (left - fixed) / kObjectImageSize) {
@@ -254,11 +393,18 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, const cha
       Log_Printf("%s:sound emitter %u has an unterminated name.\n", caller, i);
       return 0;
     }
+    for (uint32_t at = 64; at < 84; at += 4)
+      if (!FiniteWithin(GetF32(e + at), kSaveCoordLimit)) {
+        Log_Printf("%s:sound emitter %u has a number out of range.\n", caller, i);
+        return 0;
+      }
   }
+  const char* field = nullptr;
   for (uint32_t i = 0; i < s.h.personageCount; i++) {
     const uint8_t* p = s.personages + size_t(i) * kPersonageImageSize + 16;
-    if (!TextsTerminated(p, kPersonBlockOffset, kPersonBlockOffset + kPersonBlockSize, kPersonBlockOffset)) {
-      Log_Printf("%s:personage %u has an unterminated text.\n", caller, i);
+    if (const char* fault = Image_Fault(p, kPersonBlockOffset, kPersonBlockOffset + kPersonBlockSize,
+                                        kPersonBlockOffset, &field)) {
+      Log_Printf("%s:personage %u has %s in %s.\n", caller, i, fault, field);
       return 0;
     }
   }
@@ -276,8 +422,8 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, const cha
       Log_Printf("%s:object %u has id 0.\n", caller, i);
       return 0;
     }
-    if (!TextsTerminated(o, 0, kObjectImageSize, 0)) {
-      Log_Printf("%s:object %u has an unterminated text.\n", caller, i);
+    if (const char* fault = Image_Fault(o, 0, kObjectImageSize, 0, &field)) {
+      Log_Printf("%s:object %u has %s in %s.\n", caller, i, fault, field);
       return 0;
     }
     if (id == s.h.playerId && classNum == MACHINEPLAYER) playerFound = true;
@@ -293,13 +439,28 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, const cha
     Log_Printf("%s:no player object %u.\n", caller, s.h.playerId);
     return 0;
   }
+  // A saved game's AI block runs to the end of the file, or to the seal behind it.
   size_t aiLeft = size_t(end - s.ai);
-  s.aiSize = use == SNAPSHOT_LOAD ? aiLeft : ai_BlockLength(s.ai, aiLeft);
-  if (!s.aiSize || !ai_CheckBlock(s.ai, s.aiSize, ids.data(), ids.size())) {
+  size_t aiLength = ai_BlockLength(s.ai, aiLeft);
+  bool sealed = use == SNAPSHOT_LOAD && aiLength && aiLeft == aiLength + kSaveSealSize &&
+                Get32(s.ai + aiLength) == kSaveSealMark;
+  s.aiSize = use == SNAPSHOT_LOAD && !sealed ? aiLeft : aiLength;
+  if (!s.aiSize || !ai_CheckBlock(s.ai, s.aiSize, ids.data(), ids.size(), nullptr)) {
     Log_Printf("%s:the AI block is damaged.\n", caller);
     return 0;
   }
-  s.length = size_t(s.ai - bytes) + s.aiSize;
+  s.length = size_t(s.ai - bytes) + s.aiSize + (sealed ? kSaveSealSize : 0);
+  if (sealed && Zip_Crc32(0, bytes, s.length - 4) != Get32(bytes + s.length - 4)) {
+    Log_Printf("%s:the file does not match its check word; it is damaged.\n", caller);
+    return 0;
+  }
+  // Last, what lies outside the file: the level it names.
+  int32_t counts[kNavSets];
+  if (!Level_Check(s, keepLevel, caller, counts)) return 0;
+  if (!ai_CheckBlock(s.ai, s.aiSize, ids.data(), ids.size(), counts)) {
+    Log_Printf("%s:the AI block names areas that level \"%s\" does not have.\n", caller, s.h.level);
+    return 0;
+  }
   return 1;
 }
 
@@ -376,6 +537,23 @@ int Save_WriteSnapshot(FileHandle* file) {
   return Snapshot_Write([file](const uint8_t* b, size_t n) { return File_Write(b, 1, n, file) == n; }) ? 1 : 0;
 }
 
+namespace {
+// A saved game: the snapshot, and behind a single-player one its seal.
+bool Save_WriteSealed(FileHandle* file) {
+  uint32_t crc = 0;
+  bool ok = Snapshot_Write([file, &crc](const uint8_t* b, size_t n) {
+    crc = Zip_Crc32(crc, b, n);
+    return File_Write(b, 1, n, file) == n;
+  });
+  if (!ok || Game_NetMode != 0) return ok;
+  ByteWriter seal;
+  seal.U32(kSaveSealMark);
+  crc = Zip_Crc32(crc, seal.bytes.data(), 4);
+  seal.U32(crc);
+  return File_Write(seal.bytes.data(), 1, kSaveSealSize, file) == kSaveSealSize;
+}
+}  // namespace
+
 int Save_BuildName(const char* caller, const char* folder, const char* name, const char* extension,
                    bool dropExtension, char* out, size_t outSize) {
   if (!name || !*name || std::strstr(name, "..")) {
@@ -405,7 +583,7 @@ int Save(const char* name) {
     Log_Printf("Save:unable open %s.\n", name);
     return 0;
   }
-  if (!Save_WriteSnapshot(f)) {
+  if (!Save_WriteSealed(f)) {
     File_Discard(f);
     Log_Printf("Save:unable write %s.\n", name);
     return 0;
@@ -490,10 +668,12 @@ size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, co
     Log_Printf("%s:unknown game mode %i.\n", caller, s.h.mode);
     return 0;
   }
-  if (!Snapshot_Check(bytes, size, use, caller, s)) return 0;
+  const bool keepLevel = use == SNAPSHOT_PLAYBACK && running && strcasecmp(s.h.level, Level_Name) == 0;
+  if (!Snapshot_Check(bytes, size, use, keepLevel, caller, s)) return 0;
 
-  // Checked whole: from here the running level is replaced.
-  if (use == SNAPSHOT_PLAYBACK && running && strcasecmp(s.h.level, Level_Name) == 0) {
+  // Checked whole, the level's files too: from here the running level is replaced, and nothing
+  // but a lack of memory stops the load.
+  if (keepLevel) {
     Obj_ClearAll();
   } else if (!Level_LoadGeometry(s.h.level)) {
     Log_Printf("%s:level \"%s\" refused.\n", caller, s.h.level);
@@ -544,9 +724,9 @@ size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, co
   Obj_SetLastId(std::max(s.h.nextId, largest));
   Obj_Player = s.h.playerId ? Obj_FindById(s.h.playerId) : nullptr;
   if (!ai_ApplyBlock(s.ai, s.aiSize)) {
-    Log_Printf("%s:the AI block does not fit the level; the level is released.\n", caller);
-    Level_Free();
-    return 0;
+    // Only when the level's ".nav" changed since it was checked: the characters start afresh.
+    Log_Printf("%s:the AI block does not fit the level's areas now; the AI starts afresh.\n", caller);
+    Tick_AiStarted = 0;
   }
   if (Obj_Player && Obj_Player->person.carIndex) Obj_Player->person.carReentry = 1;
   Game_Time = double(s.h.gameTime);

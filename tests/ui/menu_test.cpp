@@ -216,6 +216,7 @@ TEST_F(MenuTest, SavingFromTheMenuOverwritesNoFileOfAFullFolder) {
 
 TEST_F(MenuTest, TheInGameMenuSavesAndRecordsAndTheFrontEndLoadsAndPlaysThem) {
   tw_test::TempDir dir;
+  tw_test::WriteFile("scenes/street.scn", "");  // a level a load finds
   Level_Load("street");
   GameObject* player = Obj_Alloc();
   player->classNum = MACHINEPLAYER;

@@ -1,7 +1,9 @@
 // A demo played with "render_drawavi" 1 is captured into "demo.avi" at 24 frames a simulated
-// second, decoded back; the setting is 0 afterwards and the capture ends with the demo.
+// second, decoded back; the setting is 0 afterwards and the capture ends with the demo, however
+// the playback ends.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "foundation/log.h"
@@ -17,6 +19,7 @@
 #include "world/game.h"
 #include "world/gamevars.h"
 #include "world/level.h"
+#include "world/save.h"
 
 namespace {
 
@@ -52,6 +55,33 @@ TEST(DemoCapture, PlaybackWritesTwentyFourFramesASimulatedSecond) {
   while (MediaVideo_DecodeNext(v, nullptr, nullptr) == 1) decoded++;
   EXPECT_EQ(decoded, info.frameCount);
   MediaVideo_Close(v);
+
+  // Every other end of a playback ends its capture too, and "demo.avi" is written whole.
+  ASSERT_TRUE(Tool_WriteSmallLevel());
+  Tool_MakeSmallGame(0);
+  ASSERT_EQ(Save("slot"), 1);
+  const struct {
+    const char* name;
+    void (*end)();
+  } ends[] = {
+      {"End game", [] { std::snprintf(Game_PendingLevel, sizeof Game_PendingLevel, "%s", "endgame"); Game_Frame(); }},
+      {"Load game", [] { Save_LoadSlot("slot"); }},
+      {"New game", [] { Level_Load("yard"); }},
+  };
+  for (const auto& e : ends) {
+    std::remove("demo.avi");
+    Tool_MakeSmallGame(0);
+    Var_SetValue(&render_drawavi, 1);
+    ASSERT_EQ(Demo_StartPlayback("cap"), 1) << e.name;
+    for (int i = 0; i < 3; i++) Game_Frame();
+    ASSERT_EQ(Movie_IsCapturing(), 1) << e.name;
+    e.end();
+    EXPECT_EQ(Movie_IsCapturing(), 0) << e.name;
+    EXPECT_EQ(Game_DemoFlags & (DEMO_PLAYBACK | DEMO_CAPTURE), 0u) << e.name;
+    EXPECT_TRUE(tw_test::FileExists("demo.avi")) << e.name;
+    EXPECT_FALSE(tw_test::FileExists("demo.avi.tmp")) << e.name;
+  }
+  Level_Free();
   tw_test::StopGlWindow();
   Log_Close();
 }

@@ -20,6 +20,7 @@
 #include "foundation/file.h"
 #include "foundation/input.h"
 #include "foundation/random.h"
+#include "foundation/text.h"
 #include "platform/clock.h"
 #include "scene/model.h"
 #include "tools/save_maker.h"
@@ -27,6 +28,7 @@
 #include "world/gameinput.h"
 #include "world/entity.h"
 #include "world/image.h"
+#include "world/level.h"
 #include "world/personage.h"
 #include "world/save.h"
 #include "world/start.h"
@@ -178,6 +180,42 @@ TEST_F(DemoTest, DamagedDemosEndOrAreRefused) {
   DemoFrame f;
   for (int i = 0; i < 3; i++) Demo_ReadFrame(&f);
   EXPECT_STREQ(Demo_NextName(), "");
+}
+
+// A chain to a demo that is gone plays the demo being played again; with that gone too the level
+// is released at the chain. A playback never turns into live play.
+TEST_F(DemoTest, AChainToAMissingDemoRestartsTheDemoOrReleasesTheLevel) {
+  Record("mine", 2, 0.05f);
+  tw_test::WriteBytes("demo/renamed.dem", ReadBytes("demo/mine.dem"));  // its end record names "mine"
+  std::remove("demo/mine.dem");
+  ASSERT_EQ(Demo_StartPlayback("renamed"), 1);
+  FramesUntilSettled();
+  EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, DEMO_PLAYBACK);
+  EXPECT_STREQ(Demo_PlaybackName(), "renamed");
+  EXPECT_NE(Log().find("StartDemo:renamed starts again in place of mine."), std::string::npos);
+  std::remove("demo/renamed.dem");
+  FramesUntilSettled();
+  EXPECT_EQ(Game_Running, 0u);
+  EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, 0u);
+  EXPECT_EQ(Obj_Count(), 0);
+}
+
+// "Record demo" while a demo plays is refused with a line for the player; the playback goes on.
+TEST_F(DemoTest, RecordingIsRefusedDuringAPlayback) {
+  Record("play", 2, 0.05f);
+  ASSERT_EQ(Demo_StartPlayback("play"), 1);
+  const int lines = Console_GetLineCount();
+  EXPECT_EQ(StartDemo("rec"), 0);
+  EXPECT_FALSE(tw_test::FileExists("demo/rec.dem"));
+  EXPECT_EQ(Game_DemoFlags & (DEMO_PLAYBACK | DEMO_RECORDING), DEMO_PLAYBACK);
+  EXPECT_NE(Log().find("StartDemo:not during a playback."), std::string::npos);
+  ASSERT_EQ(Console_GetLineCount(), lines + 1);
+  EXPECT_EQ(std::u16string(Console_GetLine(lines, nullptr)), u"Not while a demo plays");
+  // A level released under the playback ends it and lets its bytes go.
+  Level_Free();
+  EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, 0u);
+  EXPECT_STREQ(Demo_PlaybackName(), "");
+  EXPECT_NE(Log().find("EndDemo:enddemo."), std::string::npos);
 }
 
 // ---- The same ticks in another process ---------------------------------------------------------

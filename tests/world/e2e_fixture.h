@@ -59,6 +59,11 @@ class GameE2E : public ::testing::Test {
     if (!HaveDisplay()) GTEST_SKIP() << "no display";
     ASSERT_TRUE(MakeSampleGame(dir_.Path()));
     PrepareGame();
+    Start();
+  }
+  // Starts the game in the sample folder (again, once an earlier run has ended).
+  void Start() {
+    ended_ = false;
     pid_ = fork();
     ASSERT_GE(pid_, 0);
     if (pid_ == 0) {
@@ -129,12 +134,21 @@ class GameE2E : public ::testing::Test {
     };
     ASSERT_TRUE(WaitFor(level, &img, 60)) << "the level did not show; the log:\n" << ReadFile("log");
   }
-  // Escape, End game, then Quit in the main menu; the game ends with status 0.
-  void EndGameAndQuit() {
+  // Escape, then the in-game menu's item (0 Resume, 1 Save game, 2 Record demo, 3 Stop recording,
+  // 4 End game, 5 Quit).
+  void InGameMenu(int item) {
     ScreenImage img;
     Keys({"Escape"});
     ASSERT_TRUE(WaitFor(Menu, &img, 20));
-    Keys({"Up", "Up", "Return"});  // End game, the item before Quit
+    std::vector<std::string> keys(size_t(item), "Down");
+    keys.push_back("Return");
+    ASSERT_TRUE(SendKeys(img.width / 2, img.height / 2, keys, 250, 60));
+  }
+  // Escape, End game, then Quit in the main menu; the game ends with status 0.
+  void EndGameAndQuit() {
+    ScreenImage img;
+    InGameMenu(4);
+    if (HasFatalFailure()) return;
     std::this_thread::sleep_for(std::chrono::seconds(2));
     ASSERT_TRUE(WaitFor(Menu, &img, 20));
     Keys({"Up", "Return"});  // Quit, the last item

@@ -1,7 +1,8 @@
 // The road a new player takes: the real executable in a sample game folder, driven by real key
 // events. Skip the intro, start a new game with the second hero, walk the street, quick save and
 // quick load, take a screenshot, end the game and quit (the HUD shows health, energy and
-// ammunition); walk to the street door and open it with the use key.
+// ammunition); walk to the street door and open it with the use key; record a demo, then play it
+// captured and leave it by End game.
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -343,6 +344,54 @@ TEST_F(YardMouse, TheHeroTakesTheCratesDrivesOffInTheCarLeavesItAndVisitsTheShop
   const double k = kMathPi * 0.022 * 50 / 180;
   EXPECT_NEAR(Setting("game_lastanglex"), 100 * k, 0.03);
   EXPECT_NEAR(Setting("game_lastangley"), -40 * k * 0.75, 0.02);
+}
+
+// A demo recorded from the in-game menu, played in the next run with "render_drawavi" 1 and left
+// by End game: "Record demo" during the playback is refused, and at Quit the capture is finished
+// into "demo.avi" with no temporary file left.
+TEST_F(PlayE2E, ADemoPlayedCapturedAndLeftByEndGameLeavesAFinishedDemoAvi) {
+  StartNewGame();
+  if (HasFatalFailure()) return;
+  InGameMenu(2);  // Record demo
+  if (HasFatalFailure()) return;
+  Keys({"w"}, 1000);
+  std::this_thread::sleep_for(std::chrono::seconds(8));  // long enough to be left before its end
+  InGameMenu(3);  // Stop recording
+  if (HasFatalFailure()) return;
+  for (int i = 0; i < 50 && !tw_test::FileExists("demo/demo01.dem"); i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(tw_test::FileExists("demo/demo01.dem")) << tw_test::ReadFile("log");
+  EndGameAndQuit();
+  if (HasFatalFailure()) return;
+
+  std::string settings = tw_test::ReadFile("settings");
+  size_t at = settings.find("\"render_drawavi\" \"");
+  ASSERT_NE(at, std::string::npos) << settings;
+  settings.replace(at, settings.find('\n', at) - at, "\"render_drawavi\" \"1\"");
+  tw_test::WriteFile("settings", settings);
+  Start();
+  ScreenImage img;
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  Keys({"Escape"});
+  ASSERT_TRUE(WaitFor(Menu, &img, 60)) << tw_test::ReadFile("log");
+  Keys({"Down", "Down", "Down", "Return"});  // Play demo
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  Keys({"Return"});  // the first demo
+  for (int i = 0; i < 100 && !tw_test::FileExists("demo.avi.tmp"); i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(tw_test::FileExists("demo.avi.tmp")) << tw_test::ReadFile("log");
+  InGameMenu(2);  // Record demo, refused while the demo plays
+  if (HasFatalFailure()) return;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EndGameAndQuit();
+  if (HasFatalFailure()) return;
+  EXPECT_TRUE(tw_test::FileExists("demo.avi")) << tw_test::ReadFile("log");
+  EXPECT_FALSE(tw_test::FileExists("demo.avi.tmp"));
+  EXPECT_FALSE(tw_test::FileExists("demo/demo02.dem"));
+  std::string log = tw_test::ReadFile("log");
+  EXPECT_NE(log.find("StartDemo:not during a playback."), std::string::npos) << log;
+  EXPECT_NE(log.find("EndDemo:enddemo."), std::string::npos) << log;
+  EXPECT_EQ(tw_test::CountOccurrences(log, "StartDemo:playdemo."), 1) << "the demo ended before End game";
 }
 
 }  // namespace

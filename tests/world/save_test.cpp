@@ -2,7 +2,9 @@
 // without a change, and saves that survive a killed or failing writer.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ai/bot.h"
 #include "foundation/file.h"
 #include "foundation/random.h"
 #include "quests/state.h"
@@ -33,6 +36,14 @@ using tw_test::Put32;
 using tw_test::ReadBytes;
 using tw_test::WorldTest;
 
+// The place of a field in the object image.
+uint32_t At(const char* field) {
+  for (int i = 0; i < ObjImage_FieldCount; i++)
+    if (std::strcmp(ObjImage_Fields[i].name, field) == 0) return ObjImage_Fields[i].offset;
+  ADD_FAILURE() << "no field " << field;
+  return 0;
+}
+
 // The snapshot without its date: what must not change when a load is refused.
 std::vector<uint8_t> State() {
   std::vector<uint8_t> s = Save_SnapshotBytes();
@@ -49,6 +60,7 @@ class SaveTest : public WorldTest {
     Game_PersonageCount = 0;
     Level_EmitterCount = 0;
     Game_HeroChoice = 0;
+    ASSERT_TRUE(Tool_WriteSmallLevel());  // the level "yard" of the small game
   }
   void TearDown() override {
     Level_EmitterCount = 0;
@@ -200,6 +212,14 @@ TEST_F(SaveTest, ARoundTripKeepsEveryByteOrderAndIds) {
   EXPECT_EQ(Game_SettleFrames, kSettleFrames);
   EXPECT_EQ(Game_DemoFlags, 1u);
   EXPECT_EQ(Obj_Alloc()->id, lastId + 1);
+  // A save ends with a check word; one written before it existed loads the same.
+  std::vector<uint8_t> file = ReadBytes("save/round.sav");
+  ASSERT_EQ(file.size(), saved.size() + 8);
+  file.resize(saved.size());
+  tw_test::WriteBytes("save/older.sav", file);
+  Obj_Player->origin.x = 900;
+  ASSERT_EQ(Save_LoadSlot("older"), 1);
+  EXPECT_TRUE(State() == saved);
 }
 
 TEST_F(SaveTest, WithoutARunningGameOnlyTheLevelEmittersAndPersonagesLoad) {
@@ -253,7 +273,45 @@ TEST_F(SaveTest, DamagedFilesAreRefusedAndChangeNothing) {
       {"missing player", [](auto& b) { Put32(b, 304, 999); }, "Load:no player object 999"},
       {"AI block byte", [=](auto& b) { b[aiBlock + 5] ^= 1; }, "Load:the AI block is damaged"},
       {"trailing byte", [](auto& b) { b.push_back(0); }, "Load:the AI block is damaged"},
+      // Numbers no game holds, and damage only the check word sees.
+      {"NaN player origin", [=](auto& b) { Put32(b, objects + At("origin"), 0x7fc00000); },
+       "Load:object 0 has a number that is not finite in origin"},
+      {"3e38 origin", [=](auto& b) { Put32(b, objects + kObjectImageSize + At("origin") + 4, 0x7f61b1e6); },
+       "Load:object 1 has a place or speed beyond the world in origin"},
+      {"infinite velocity", [=](auto& b) { Put32(b, objects + At("person.velocity"), 0xff800000); },
+       "in person.velocity"},
+      {"NaN angle", [=](auto& b) { Put32(b, objects + At("angles") + 4, 0xffc00001); }, "not finite in angles"},
+      {"NaN clock", [=](auto& b) { Put32(b, objects + At("person.clock") + 4, 0x7ff80000); }, "in person.clock"},
+      {"weapon 99",
+       [=](auto& b) {
+         Put32(b, objects + At("person.equippedKind"), 1);
+         Put32(b, objects + At("person.equippedIndex"), 99);
+       },
+       "Load:object 0 has an item outside its table in person.equippedKind"},
+      {"item kind 9", [=](auto& b) { Put32(b, objects + At("person.items") + 8, 9); }, "an item outside its table in person.items"},
+      {"car 40", [=](auto& b) { Put32(b, objects + At("person.carIndex"), 40); }, "a car outside its table"},
+      {"NaN personage health", [](auto& b) { Put32(b, kSaveHeaderSize + 296 + 16 + At("person.health") - 56, 0x7fc00000); },
+       "Load:personage 0 has a number that is not finite in person.health"},
+      {"NaN emitter volume", [](auto& b) { Put32(b, kSaveHeaderSize + 64, 0x7fc00000); }, "Load:sound emitter 0 has a number"},
+      {"NaN game time", [](auto& b) { Put32(b, 280, 0x7fc00000); }, "Load:the game time"},
+      {"negative game time", [](auto& b) { Put32(b, 280, 0xbf800000); }, "Load:the game time -1"},
+      {"NaN objective time", [](auto& b) { Put32(b, 17216 + 8, 0x7fc00000); }, "Load:an objective time"},
+      {"car position beyond", [](auto& b) { Put32(b, 101752 + 156 + 128, 0x7f000000); }, "Load:car position 1"},
+      {"random index 5000", [](auto& b) { Put32(b, 292, 5000); }, "Load:random index 5000"},
+      {"quest mode 3", [](auto& b) { Put32(b, 119184, 3); }, "Load:quest mode 3"},
+      {"money +1", [=](auto& b) { b[objects + At("person.money")] ^= 1; }, "Load:the file does not match its check word"},
+      {"check word", [](auto& b) { b.back() ^= 0x80; }, "Load:the file does not match its check word"},
   };
+  // Random bit flips anywhere in the object images.
+  std::mt19937 rng(37);
+  for (int run = 0; run < 8; run++) {
+    std::vector<size_t> bits;
+    for (int i = 0; i < 200; i++) bits.push_back(objects * 8 + rng() % (9 * size_t(kObjectImageSize) * 8));
+    cases.push_back({"bit flips", [bits](auto& b) {
+                       for (size_t bit : bits) b[bit / 8] ^= uint8_t(1u << (bit % 8));
+                     },
+                     "Load:"});
+  }
   // Cut at and inside every record.
   std::vector<size_t> cuts = {0, 4, kSaveHeaderSize - 1, kSaveHeaderSize, kSaveHeaderSize + 100, kSaveHeaderSize + 148,
                               kSaveHeaderSize + 296, objects - 1, objects, aiBlock - 1, aiBlock, good.size() - 1};
@@ -277,6 +335,80 @@ TEST_F(SaveTest, DamagedFilesAreRefusedAndChangeNothing) {
   Game_TickFrame = DemoFrame{0.05f, 0, 0, 0};
   Game_Tick();
   EXPECT_GT(Game_Time, 123.5);
+}
+
+// What a save needs of its level is checked before the running game is touched: a level that is
+// gone, or a ".nav" that lost the areas the AI block names, is refused and play goes on.
+TEST_F(SaveTest, ASaveWhoseLevelLostItsAreasIsRefusedAndPlayGoesOn) {
+  MakeGame();
+  GameObject* npc = Obj_ListTail;
+  ASSERT_EQ(npc->classNum, NPC);
+  bot_Setup(npc, "*");
+  npc->bot.civilianArea = 1;  // the second civilian area of "yard"
+  npc->bot.carArea = 0;
+  ASSERT_EQ(Save("areas"), 1);
+  std::snprintf(Level_Name, sizeof Level_Name, "%s", "nowhere");  // a level without files
+  ASSERT_EQ(Save("gone"), 1);
+  std::snprintf(Level_Name, sizeof Level_Name, "%s", "yard");
+  ASSERT_TRUE(Tool_WriteSmallLevel(1));  // the level changed since: one civilian area left
+  Spawn(WORLD, 3, 3);
+  const std::vector<uint8_t> before = State();
+  const struct {
+    const char* name;
+    const char* line;
+  } cases[] = {{"areas", "Load:the AI block names areas that level \"yard\" does not have."},
+               {"gone", "Load:no level \"nowhere\""}};
+  for (const auto& c : cases) {
+    size_t logBefore = Log().size();
+    EXPECT_EQ(Save_LoadSlot(c.name), 0) << c.name;
+    std::string added = Log().substr(logBefore);
+    EXPECT_NE(added.find(c.line), std::string::npos) << added;
+    EXPECT_EQ(tw_test::CountOccurrences(added, "Load:"), 1) << added;
+    EXPECT_EQ(Game_Running, 1u);
+    EXPECT_STREQ(Level_Name, "yard");
+    Game_SettleFrames = 0;
+    EXPECT_EQ(State(), before) << c.name;
+  }
+  // With its areas back the same save loads, the character in its area.
+  ASSERT_TRUE(Tool_WriteSmallLevel(2));
+  ASSERT_EQ(Save_LoadSlot("areas"), 1);
+  EXPECT_EQ(Obj_ListTail->bot.civilianArea, 1);
+  EXPECT_EQ(Nav_Level.sets[NAV_CIVILIAN].areas.size(), 2u);
+}
+
+// Temporary files of writers that were killed go when the folder is next written; those of a
+// writer that still runs (alive, or holding the file) and files of other names stay.
+TEST_F(SaveTest, StaleTemporaryFilesGoWhenTheFolderIsNextWritten) {
+  MakeGame();
+  pid_t killed = fork();
+  if (killed == 0) {
+    FileHandle* f = File_Open("save/quicksave/quick.sav", "wb");
+    File_Write("part", 1, 4, f);
+    std::fflush(nullptr);
+    raise(SIGKILL);
+  }
+  ASSERT_EQ(waitpid(killed, nullptr, 0), killed);
+  pid_t alive = fork();
+  if (alive == 0) {
+    pause();
+    _exit(0);
+  }
+  const std::string dead = "save/quicksave/quick.sav.~tw" + std::to_string(killed);
+  const std::string living = "save/quicksave/quick.sav.~tw" + std::to_string(alive);
+  const std::string held = "save/quicksave/old.sav.~tw2147483000";  // a writer of another pid space
+  const std::string other = "save/quicksave/notes.~twx";
+  ASSERT_TRUE(tw_test::FileExists(dead));
+  for (const std::string& name : {living, held, other}) tw_test::WriteFile(name, "x");
+  int fd = open(held.c_str(), O_RDONLY);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  ASSERT_EQ(Save(kQuickSaveName), 1);
+  EXPECT_FALSE(tw_test::FileExists(dead));
+  for (const std::string& name : {living, held, other}) EXPECT_TRUE(tw_test::FileExists(name)) << name;
+  EXPECT_NE(Log().find("File_Open: removed quick.sav.~tw" + std::to_string(killed)), std::string::npos);
+  close(fd);
+  kill(alive, SIGKILL);
+  waitpid(alive, nullptr, 0);
+  EXPECT_EQ(Save_LoadSlot(kQuickSaveName), 1);
 }
 
 // A failing or killed writer never costs the save that was there.

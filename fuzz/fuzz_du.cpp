@@ -14,6 +14,7 @@
 #include "scene/view.h"
 #include "scene/model.h"
 #include "tools/du_writer.h"
+#include "tools/scene_writer.h"
 #include "world/trace.h"
 
 static void EnterPrivateFolder() {
@@ -101,7 +102,7 @@ void Fuzz_MakeSeeds(std::vector<std::vector<uint8_t>>& seeds) {
     seeds.push_back(s);
   };
   const std::string textures[6] = {"a", "b", "", "c", "", ""};
-  const std::string hmp = DuTool_HmpText(32, 2), empty;
+  const std::string hmp = DuTool_HmpText(32, 2), fine = "0.001 1", empty;
   DuToolLevel quad;
   quad.models.push_back({DuTool_Quad(-64, -64, 64, 64, 0, 0)});
   quad.areaModels = {0};
@@ -109,4 +110,10 @@ void Fuzz_MakeSeeds(std::vector<std::vector<uint8_t>>& seeds) {
   add(DuTool_TwoRooms("lit\\", textures), &hmp);
   add(DuTool_TwoRooms("", textures), nullptr);
   add(DuToolLevel{}, &empty);
+  // 2,000 overlapping triangles in 13 KB with the finest tree asked for.
+  const std::vector<uint8_t> overlapping = SceneTool_OverlappingDu(2000);
+  std::vector<uint8_t> s{uint8_t(fine.size())};
+  s.insert(s.end(), fine.begin(), fine.end());
+  s.insert(s.end(), overlapping.begin(), overlapping.end());
+  seeds.push_back(s);
 }

@@ -11,6 +11,7 @@
 #include "scene/may.h"
 #include "scene/model.h"
 #include "tools/model_writer.h"
+#include "tools/scene_writer.h"
 #include "world/trace.h"
 
 static void EnterPrivateFolder() {
@@ -64,4 +65,5 @@ void Fuzz_MakeSeeds(std::vector<std::vector<uint8_t>>& seeds) {
   spot.spotTexture = "spot";
   spot.spotKeyCount = 2;
   seeds.push_back(MayTool_Write(spot));
+  seeds.push_back(SceneTool_StackedMay(2100));  // every triangle in every part of the level
 }

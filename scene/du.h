@@ -139,6 +139,8 @@ struct DuLevel {
   DuHeader* header;
   TriTree* tree;  // null without a ".hmp" file
   int32_t uploadNeeded;
+  uint32_t loggedVarGeneration;  // a failed carve is logged once per vertex-array generation
+  int32_t loggedVar;
   int32_t texturesNeeded;
   uint32_t textureGeneration;
   int32_t triangleTotal;

@@ -24,6 +24,9 @@ vec3 du_ToLevel(const vec3& world, const ModelDrawParams* params);
 // after.
 template <typename Bind, typename Point>
 void du_DrawInteractionList(DuLevel* level, const DuLightSlot& slot, ViewParams* view, Bind bind, Point point) {
+  // A level whose copy never reached vertex-array memory has nothing in its buffer either: its
+  // light passes skip like its base pass.
+  if (!level->surfaceRelative && !level->gpuVertices) return;
   uint32_t lastElements = ~0u, lastArray = ~0u;
   const void* lastVertices = nullptr;
   bool anyVertices = false;

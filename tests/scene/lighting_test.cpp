@@ -697,6 +697,39 @@ TEST_F(DuLighting, DrawIssuesOnlyWhatThePassNeeds) {
   }
 }
 
+// With vertex-array memory too small for a level's copy or a model's arrays, a level's light
+// passes skip like its base pass (its buffer was never filled) and each refusal is logged once a
+// vertex-memory generation, not on every draw of every pass.
+TEST_F(DuLighting, TooLittleVertexMemorySkipsAndLogsOncePerGeneration) {
+  Var_SetValue(&render_bump_shadows, 1);
+  Var_SetValue(&render_var_size, 64.0f / (1 << 20));
+  OPENGL_AllocVar();
+  ModelObject* level = Create(TwoFloors());
+  ASSERT_NE(level, nullptr);
+  BuModel* cube = Lighting::Load(BuTool_Cube(1, "", kTex));
+  ASSERT_NE(cube, nullptr);
+  ModelObject model{nullptr, bu_Draw, nullptr, nullptr, cube};
+  ViewLight lights[1] = {Light(0, 1, 0, 0, 8, 100)};
+  ViewParams v = Camera({0, 0, 50}, 0, -kMathPi / 2);
+  v.lights = lights, v.lightCount = 1;
+  ModelDrawParams* p = At(0, 0, 0);
+  for (int generation = 1; generation <= 2; ++generation) {
+    if (generation == 2) OPENGL_AllocVar();
+    GlRecord_Clear();
+    for (int frame = 0; frame < 3; ++frame)
+      for (int pass : {0, 4, 5}) {
+        v.pass = pass;
+        du_Draw(level, p, &v);
+        bu_Draw(&model, p, &v);
+      }
+    EXPECT_EQ(Count("glDrawElements") + Count("glDrawArrays"), 0);
+    EXPECT_EQ(tw_test::CountOccurrences(Log(), "du_Draw: no vertex-array memory"), generation);
+    EXPECT_EQ(tw_test::CountOccurrences(Log(), "bu_Draw: no vertex-array memory"), generation);
+  }
+  EXPECT_EQ(tw_test::CountOccurrences(Log(), "BigVAR"), 0);
+  Lighting::Free(cube);
+}
+
 // ---- The NV20 and NV30 paths ---------------------------------------------------------------
 
 std::string On(GLenum cap) { return GlRecord_Format("glEnable", cap); }

@@ -702,7 +702,8 @@ TEST_F(DuLighting, DrawIssuesOnlyWhatThePassNeeds) {
 // vertex-memory generation, not on every draw of every pass.
 TEST_F(DuLighting, TooLittleVertexMemorySkipsAndLogsOncePerGeneration) {
   Var_SetValue(&render_bump_shadows, 1);
-  Var_SetValue(&render_var_size, 64.0f / (1 << 20));
+  const float size = render_var_size.value;
+  Var_SetValue(&render_var_size, 64);  // bytes
   OPENGL_AllocVar();
   ModelObject* level = Create(TwoFloors());
   ASSERT_NE(level, nullptr);
@@ -728,6 +729,7 @@ TEST_F(DuLighting, TooLittleVertexMemorySkipsAndLogsOncePerGeneration) {
   }
   EXPECT_EQ(tw_test::CountOccurrences(Log(), "BigVAR"), 0);
   Lighting::Free(cube);
+  Var_SetValue(&render_var_size, size);
 }
 
 // ---- The NV20 and NV30 paths ---------------------------------------------------------------

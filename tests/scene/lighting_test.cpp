@@ -630,6 +630,35 @@ TEST_F(DuLighting, AreasAndThePortalFlood) {
   EXPECT_NE(bare->header->models[1].surfaces[0].visibleStamp, bare->frameStamp) << "room B is behind the camera";
 }
 
+// The flood links interactions only onto the lists of the frame's view lights: a light the view
+// held in an earlier frame keeps its list untouched, and a light added after pass 0 lights nothing
+// in that frame's light pass.
+TEST_F(DuLighting, OnlyTheViewsLightsTakeInteractions) {
+  Var_SetValue(&render_bump_shadows, 1);
+  const std::string textures[6] = {"c", "s", "", "n", "", ""};
+  ModelObject* m = Create(DuTool_TwoRooms("", textures));
+  ASSERT_NE(m, nullptr);
+  DuLevel* l = static_cast<DuLevel*>(m->data);
+  ViewLight lights[2] = {Light(1, 2, 128, 0, 64, 100), Light(0, 1, 128, 0, 48, 100)};  // both light room B
+  ViewParams v = Camera({-128, 0, 48}, YawAlongX());
+  ModelDrawParams* p = At(0, 0, 0);
+  v.pass = 0;
+  v.lights = lights + 1, v.lightCount = 1;  // slot 0 alone
+  du_Draw(m, p, &v);
+  const DuLightInteraction* kept = l->lightSlots[0].drawList;
+  ASSERT_NE(kept, nullptr);
+  v.lights = lights, v.lightCount = 1;  // slot 1 alone
+  du_Draw(m, p, &v);
+  ASSERT_EQ(l->lightSlots[0].drawList, kept);
+  ASSERT_EQ(kept->drawNext, nullptr) << "linked onto a list the frame never emptied";
+  ASSERT_NE(l->lightSlots[1].drawList, nullptr);
+  v.lightCount = 2;  // slot 0 joins after pass 0
+  v.pass = 5;
+  GlRecord_Clear();
+  du_Draw(m, p, &v);
+  EXPECT_EQ(Count("glDrawElements"), 1) << "room B under slot 1's light only";
+}
+
 // Eight portals in the same opening between two rooms make 8! paths: the flood stops at its
 // budget and says so once.
 TEST_F(DuLighting, TheFloodStopsAtItsBudget) {

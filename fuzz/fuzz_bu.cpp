@@ -14,15 +14,6 @@
 #include "scene/view.h"
 #include "tools/bu_writer.h"
 
-static void EnterPrivateFolder() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  char dir[] = "/tmp/fuzz_bu_XXXXXX";
-  if (mkdtemp(dir) && chdir(dir) == 0) return;
-  std::abort();
-}
-
 static void Exercise(BuModel* m) {
   static ModelDrawParams params;
   params.scale = {1, 1, 1};
@@ -51,7 +42,7 @@ static void Exercise(BuModel* m) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  EnterPrivateFolder();
+  Fuzz_EnterPrivateFolder("fuzz_bu_");
   FILE* f = std::fopen("f.bu", "wb");
   if (!f) return 0;
   if (size) std::fwrite(data, 1, size, f);

@@ -17,15 +17,6 @@
 #include "tools/scene_writer.h"
 #include "world/trace.h"
 
-static void EnterPrivateFolder() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  char dir[] = "/tmp/fuzz_du_XXXXXX";
-  if (mkdtemp(dir) && chdir(dir) == 0) return;
-  std::abort();
-}
-
 static void WriteFile(const char* name, const uint8_t* data, size_t size) {
   FILE* f = std::fopen(name, "wb");
   if (!f) return;
@@ -34,7 +25,7 @@ static void WriteFile(const char* name, const uint8_t* data, size_t size) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  EnterPrivateFolder();
+  Fuzz_EnterPrivateFolder("fuzz_du_");
   size_t hmp = size ? data[0] : 255;
   std::remove("f.hmp");
   std::remove("f.hmp_cache");

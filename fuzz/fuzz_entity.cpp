@@ -19,13 +19,6 @@
 #include "world/object.h"
 #include "world/start.h"
 
-static char g_folder[] = "/tmp/fuzz_entityXXXXXX";
-
-static void RemoveFolder() {
-  std::error_code ec;
-  std::filesystem::remove_all(g_folder, ec);
-}
-
 static void Discard(const char*, size_t, void*) {}
 
 static void WriteText(const std::string& name, const std::string& text) {
@@ -37,8 +30,7 @@ static void WriteText(const std::string& name, const std::string& text) {
 }
 
 static bool Setup() {
-  if (!mkdtemp(g_folder) || chdir(g_folder) != 0) return false;
-  std::atexit(RemoveFolder);
+  Fuzz_EnterPrivateFolder("fuzz_entity");
   for (const auto& [file, text] : Tool_SampleDefFiles()) WriteText("scripts/" + file, text);
   for (const DefTable& t : Def_Tables) Def_LoadTable(t);
   for (const auto& [name, text] : Tool_SampleEntityFiles())

@@ -18,8 +18,7 @@ static void EnterPrivateFolder() {
   static bool done = false;
   if (done) return;
   done = true;
-  char dir[] = "/tmp/fuzz_may_XXXXXX";
-  if (!mkdtemp(dir) || chdir(dir) != 0) std::abort();
+  Fuzz_EnterPrivateFolder("fuzz_may_");
   FILE* f = std::fopen("level.hmp", "wb");
   if (!f) std::abort();
   std::string hmp = MayTool_HmpText(16, 4);

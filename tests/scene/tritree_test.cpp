@@ -410,7 +410,9 @@ TEST_F(TriTreeTest, OverlappingTrianglesStayWithinTheBudget) {
     size_t lines = tw_test::CountOccurrences(Log(), "TriTree_Build: the tree stops at");
     Level level(c.tris, c.name, c.maxBox, c.maxTris);
     const int64_t t = int64_t(c.tris.size());
-    if (c.nodes > 0) EXPECT_EQ(level.tree.nodeCount, c.nodes) << c.name;
+    if (c.nodes > 0) {
+      EXPECT_EQ(level.tree.nodeCount, c.nodes) << c.name;
+    }
     EXPECT_LE(level.tree.nodeCount, TriTree_MaxNodes(int32_t(t))) << c.name;
     EXPECT_LE(level.tree.indexCount, TriTree_MaxIndices(int32_t(t))) << c.name;
     EXPECT_LE(TriTree_MaxNodes(int32_t(t)), 2 * t + 1024);

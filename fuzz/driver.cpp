@@ -4,7 +4,6 @@
 #include "fuzz.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>

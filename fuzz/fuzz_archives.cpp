@@ -1,8 +1,6 @@
 // Mounts arbitrary bytes as the data archive "main\data07.twk" beside a valid archive 03 that
 // holds some of the same names, then opens and reads every directory entry through the file
 // layer and lists a folder.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

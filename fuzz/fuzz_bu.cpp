@@ -1,7 +1,5 @@
 // Fuzz target: the BU model loader on arbitrary bytes, loaded from a private folder; each model
 // that loads is posed, lit by two lights (gathering, facing masks) and gets its volume lists.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>

@@ -2,8 +2,6 @@
 // ".hmp" text that follows it (255: no ".hmp" file); the rest is the level file. Loads it from a
 // private folder, runs a few traces against a still and a turned instance, marks what three views
 // see and builds three lights' lists, and frees it.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>

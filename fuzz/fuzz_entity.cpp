@@ -1,7 +1,5 @@
 // Fuzz target: entity text through read_ent, with two template files that "call" can reach and
 // the sample definitions loaded; the world is cleared after each input.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

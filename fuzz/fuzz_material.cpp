@@ -1,7 +1,5 @@
 // Fuzz target: the material file readers (".mat", ".ma2", ".ma3") on arbitrary bytes. The first
 // byte picks the kind; the rest is the file, written to a private folder and loaded by name.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>

@@ -1,7 +1,5 @@
 // Fuzz target: the ".may" level loader on arbitrary bytes, with a ".hmp" beside it so the
 // triangle tree is built over the fuzzed geometry, then queries and traces through it.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,4 @@
 // Fuzz target: the personage list of a new game, read from a file through Game_NewSession.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

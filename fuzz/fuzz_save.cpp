@@ -1,6 +1,4 @@
 // Fuzz target: the whole load of a saved game over a small running game.
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 

@@ -1,7 +1,5 @@
 // Helpers of the scene fuzz targets: a private working folder and whole-file writes.
 #pragma once
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

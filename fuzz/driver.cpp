@@ -19,13 +19,22 @@ static void RunOne(const std::vector<uint8_t>& in) {
   LLVMFuzzerTestOneInput(in.empty() ? nullptr : in.data(), in.size());
 }
 
-static void RunFile(const std::filesystem::path& p) {
+// False (and said) when the file cannot be read.
+static bool RunFile(const std::filesystem::path& p) {
   std::ifstream f(p, std::ios::binary);
+  if (!f) {
+    std::fprintf(stderr, "cannot read %s\n", p.c_str());
+    return false;
+  }
   std::vector<uint8_t> data((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   RunOne(data);
+  return true;
 }
 
 int main(int argc, char** argv) {
+  // Targets change into a private folder on their first input: the paths given are made
+  // absolute first.
+  Fuzz_AbsoluteArguments(&argc, &argv, false);
   // "--write-seeds DIR": writes the target's seeds as files, a starting corpus for libFuzzer.
   if (argc == 3 && std::string(argv[1]) == "--write-seeds") {
     std::vector<std::vector<uint8_t>> seeds;
@@ -39,16 +48,20 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc > 1) {
+    size_t runs = 0, unread = 0;
     for (int i = 1; i < argc; i++) {
       std::filesystem::path p(argv[i]);
+      std::vector<std::filesystem::path> files;
       if (std::filesystem::is_directory(p)) {
         for (auto& e : std::filesystem::recursive_directory_iterator(p))
-          if (e.is_regular_file()) RunFile(e.path());
+          if (e.is_regular_file()) files.push_back(e.path());
       } else {
-        RunFile(p);
+        files.push_back(p);
       }
+      for (const auto& f : files) RunFile(f) ? runs++ : unread++;
     }
-    return 0;
+    std::printf("%zu inputs run, %zu unreadable\n", runs, unread);
+    return unread ? 1 : 0;
   }
   std::vector<std::vector<uint8_t>> seeds;
   Fuzz_MakeSeeds(seeds);

@@ -1,8 +1,6 @@
 // Mounts arbitrary bytes as the data archive "main\data07.twk" beside a valid archive 03 that
 // holds some of the same names, then opens and reads every directory entry through the file
 // layer and lists a folder.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,13 +17,7 @@ static void EnterPrivateFolder() {
   if (done) return;
   done = true;
   // A memory file system when there is one: every input is written and mounted.
-  static char tmpl[64];
-  std::strcpy(tmpl, access("/dev/shm", W_OK) == 0 ? "/dev/shm/tw_fuzz_archives_XXXXXX" : "/tmp/tw_fuzz_archives_XXXXXX");
-  if (!mkdtemp(tmpl) || chdir(tmpl) != 0) std::abort();
-  std::atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(tmpl, ec);
-  });
+  Fuzz_EnterPrivateFolder("tw_fuzz_archives_", true);
   ZipWriter* w = ZipWriter_Create();
   ZipWriter_AddMember(w, "data/a.txt", "archive three", 13, ZIPW_DEFLATED);
   ZipWriter_AddMember(w, "data/b.sav", "bee", 3, ZIPW_STORED);

@@ -1,7 +1,5 @@
 // Fuzz target: the BU model loader on arbitrary bytes, loaded from a private folder; each model
 // that loads is posed, lit by two lights (gathering, facing masks) and gets its volume lists.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,15 +11,6 @@
 #include "scene/model.h"
 #include "scene/view.h"
 #include "tools/bu_writer.h"
-
-static void EnterPrivateFolder() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  char dir[] = "/tmp/fuzz_bu_XXXXXX";
-  if (mkdtemp(dir) && chdir(dir) == 0) return;
-  std::abort();
-}
 
 static void Exercise(BuModel* m) {
   static ModelDrawParams params;
@@ -51,7 +40,7 @@ static void Exercise(BuModel* m) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  EnterPrivateFolder();
+  Fuzz_EnterPrivateFolder("fuzz_bu_");
   FILE* f = std::fopen("f.bu", "wb");
   if (!f) return 0;
   if (size) std::fwrite(data, 1, size, f);

@@ -13,15 +13,11 @@
 #include "world/level.h"
 #include "world/object.h"
 
-static char g_folder[] = "/tmp/fuzz_demoXXXXXX";
-
-static void Leave() { std::system((std::string("rm -rf ") + g_folder).c_str()); }
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = false;
   if (!ready) {
-    if (!mkdtemp(g_folder) || chdir(g_folder) != 0 || mkdir("demo", 0755) != 0) return 0;
-    std::atexit(Leave);
+    Fuzz_EnterPrivateFolder("fuzz_demo");
+    if (mkdir("demo", 0755) != 0) return 0;
     ready = true;
   }
   FILE* f = std::fopen("demo/fuzz.dem", "wb");

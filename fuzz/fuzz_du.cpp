@@ -2,8 +2,6 @@
 // ".hmp" text that follows it (255: no ".hmp" file); the rest is the level file. Loads it from a
 // private folder, runs a few traces against a still and a turned instance, marks what three views
 // see and builds three lights' lists, and frees it.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -14,16 +12,8 @@
 #include "scene/view.h"
 #include "scene/model.h"
 #include "tools/du_writer.h"
+#include "tools/scene_writer.h"
 #include "world/trace.h"
-
-static void EnterPrivateFolder() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  char dir[] = "/tmp/fuzz_du_XXXXXX";
-  if (mkdtemp(dir) && chdir(dir) == 0) return;
-  std::abort();
-}
 
 static void WriteFile(const char* name, const uint8_t* data, size_t size) {
   FILE* f = std::fopen(name, "wb");
@@ -33,7 +23,7 @@ static void WriteFile(const char* name, const uint8_t* data, size_t size) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  EnterPrivateFolder();
+  Fuzz_EnterPrivateFolder("fuzz_du_");
   size_t hmp = size ? data[0] : 255;
   std::remove("f.hmp");
   std::remove("f.hmp_cache");
@@ -101,7 +91,7 @@ void Fuzz_MakeSeeds(std::vector<std::vector<uint8_t>>& seeds) {
     seeds.push_back(s);
   };
   const std::string textures[6] = {"a", "b", "", "c", "", ""};
-  const std::string hmp = DuTool_HmpText(32, 2), empty;
+  const std::string hmp = DuTool_HmpText(32, 2), fine = "0.001 1", empty;
   DuToolLevel quad;
   quad.models.push_back({DuTool_Quad(-64, -64, 64, 64, 0, 0)});
   quad.areaModels = {0};
@@ -109,4 +99,10 @@ void Fuzz_MakeSeeds(std::vector<std::vector<uint8_t>>& seeds) {
   add(DuTool_TwoRooms("lit\\", textures), &hmp);
   add(DuTool_TwoRooms("", textures), nullptr);
   add(DuToolLevel{}, &empty);
+  // 2,000 overlapping triangles in 13 KB with the finest tree asked for.
+  const std::vector<uint8_t> overlapping = SceneTool_OverlappingDu(2000);
+  std::vector<uint8_t> s{uint8_t(fine.size())};
+  s.insert(s.end(), fine.begin(), fine.end());
+  s.insert(s.end(), overlapping.begin(), overlapping.end());
+  seeds.push_back(s);
 }

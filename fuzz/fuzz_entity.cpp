@@ -1,7 +1,5 @@
 // Fuzz target: entity text through read_ent, with two template files that "call" can reach and
 // the sample definitions loaded; the world is cleared after each input.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,13 +16,6 @@
 #include "world/level.h"
 #include "world/object.h"
 #include "world/start.h"
-
-static char g_folder[] = "/tmp/fuzz_entityXXXXXX";
-
-static void RemoveFolder() {
-  std::error_code ec;
-  std::filesystem::remove_all(g_folder, ec);
-}
 
 static void Discard(const char*, size_t, void*) {}
 
@@ -45,8 +36,7 @@ static std::string FanText() {
 }
 
 static bool Setup() {
-  if (!mkdtemp(g_folder) || chdir(g_folder) != 0) return false;
-  std::atexit(RemoveFolder);
+  Fuzz_EnterPrivateFolder("fuzz_entity");
   for (const auto& [file, text] : Tool_SampleDefFiles()) WriteText("scripts/" + file, text);
   for (const DefTable& t : Def_Tables) Def_LoadTable(t);
   for (const auto& [name, text] : Tool_SampleEntityFiles())

@@ -1,7 +1,5 @@
 // Fuzz target: the material file readers (".mat", ".ma2", ".ma3") on arbitrary bytes. The first
 // byte picks the kind; the rest is the file, written to a private folder and loaded by name.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -18,17 +16,8 @@ static int FrameLoader(const char* name, int) {
   return Tex_Create(name, 0x0DE1);
 }
 
-static void EnterPrivateFolder() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  char dir[] = "/tmp/fuzz_material_XXXXXX";
-  if (mkdtemp(dir) && chdir(dir) == 0) return;
-  std::abort();
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  EnterPrivateFolder();
+  Fuzz_EnterPrivateFolder("fuzz_material_");
   RenderApi = RENDER_API_NONE;
   Material_SetFrameLoader(FrameLoader);
   static const char* const kFiles[3] = {"m.mat", "m.ma2", "m.ma3"};

@@ -1,7 +1,5 @@
 // Fuzz target: the ".may" level loader on arbitrary bytes, with a ".hmp" beside it so the
 // triangle tree is built over the fuzzed geometry, then queries and traces through it.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,14 +9,14 @@
 #include "scene/may.h"
 #include "scene/model.h"
 #include "tools/model_writer.h"
+#include "tools/scene_writer.h"
 #include "world/trace.h"
 
 static void EnterPrivateFolder() {
   static bool done = false;
   if (done) return;
   done = true;
-  char dir[] = "/tmp/fuzz_may_XXXXXX";
-  if (!mkdtemp(dir) || chdir(dir) != 0) std::abort();
+  Fuzz_EnterPrivateFolder("fuzz_may_");
   FILE* f = std::fopen("level.hmp", "wb");
   if (!f) std::abort();
   std::string hmp = MayTool_HmpText(16, 4);
@@ -64,4 +62,5 @@ void Fuzz_MakeSeeds(std::vector<std::vector<uint8_t>>& seeds) {
   spot.spotTexture = "spot";
   spot.spotKeyCount = 2;
   seeds.push_back(MayTool_Write(spot));
+  seeds.push_back(SceneTool_StackedMay(2100));  // every triangle in every part of the level
 }

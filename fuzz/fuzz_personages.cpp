@@ -1,6 +1,4 @@
 // Fuzz target: the personage list of a new game, read from a file through Game_NewSession.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,19 +8,11 @@
 #include "tools/personage_writer.h"
 #include "world/personage.h"
 
-static char g_folder[] = "/tmp/fuzz_personagesXXXXXX";
 static std::string g_path;
-
-static void RemoveFolder() {
-  unlink(g_path.c_str());
-  rmdir(g_folder);
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (g_path.empty()) {
-    if (!mkdtemp(g_folder)) return 0;
-    g_path = std::string(g_folder) + "/personages";
-    std::atexit(RemoveFolder);
+    g_path = std::string(Fuzz_EnterPrivateFolder("fuzz_personages")) + "/personages";
   }
   const std::string& path = g_path;
   FILE* f = std::fopen(path.c_str(), "wb");

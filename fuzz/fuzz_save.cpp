@@ -1,6 +1,4 @@
 // Fuzz target: the whole load of a saved game over a small running game.
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 
@@ -10,15 +8,10 @@
 #include "world/object.h"
 #include "world/save.h"
 
-static char g_folder[] = "/tmp/fuzz_saveXXXXXX";
-
-static void Leave() { std::system((std::string("rm -rf ") + g_folder).c_str()); }
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = false;
   if (!ready) {
-    if (!mkdtemp(g_folder) || chdir(g_folder) != 0) return 0;
-    std::atexit(Leave);
+    Fuzz_EnterPrivateFolder("fuzz_save");
     Tool_WriteSmallLevel();  // the level the seeds name
     ready = true;
   }

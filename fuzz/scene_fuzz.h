@@ -1,20 +1,14 @@
 // Helpers of the scene fuzz targets: a private working folder and whole-file writes.
 #pragma once
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-inline void SceneFuzz_EnterPrivateFolder() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  char dir[] = "/tmp/fuzz_scene_XXXXXX";
-  if (!mkdtemp(dir) || chdir(dir) != 0) std::abort();
-}
+#include "fuzz.h"
+
+inline void SceneFuzz_EnterPrivateFolder() { Fuzz_EnterPrivateFolder("fuzz_scene_"); }
 
 inline void SceneFuzz_Write(const char* path, const uint8_t* data, size_t size) {
   FILE* f = std::fopen(path, "wb");

@@ -136,6 +136,8 @@ struct BuModel {
   ModelObject* owner;
   BuHeader* header;
   int32_t uploadNeeded;
+  uint32_t loggedVarGeneration;  // a failed carve is logged once per vertex-array generation
+  int32_t loggedVar;
   int32_t texturesNeeded;
   uint32_t textureGeneration;
   uint32_t vertexBuffer;  // GPU buffers of the lighting path, 0 = none

@@ -115,6 +115,13 @@ void FillGpuVertex(const BuVertex& v, BuGpuVertex* out) {
   }
 }
 
+// Vertex-array memory for the model's copies; a refusal is logged and not asked again until the
+// memory is made anew.
+void* Carve(BuModel* model, int bytes) {
+  return Model_CarveStatic(bytes, &model->loggedVarGeneration, &model->loggedVar, "bu_Draw",
+                           "the model is not lit");
+}
+
 void BuildArrays(BuModel* model, bool ati) {
   BuHeader* h = model ? model->header : nullptr;
   if (!h || h->objectCount <= 0 || model->vertexTotal <= 0 || !Gl()) return;
@@ -122,7 +129,7 @@ void BuildArrays(BuModel* model, bool ati) {
   const uint32_t generation = OPENGL_GetVarGeneration();
   BuObject& first = h->objects[0];
   if (!first.gpuVertices || first.gpuGeneration != generation) {
-    auto* array = static_cast<BuGpuVertex*>(OPENGL_GetStaticVar(V * int(sizeof(BuGpuVertex))));
+    auto* array = static_cast<BuGpuVertex*>(Carve(model, V * int(sizeof(BuGpuVertex))));
     first.gpuVertices = array;
     first.gpuGeneration = generation;
     if (array) {
@@ -158,7 +165,7 @@ void BuildArrays(BuModel* model, bool ati) {
   }
   BuVolume* vol = h->volume;
   if (vol && (!vol->drawVertices || vol->drawGeneration != generation)) {
-    auto* array = static_cast<BuVolumeVertex*>(OPENGL_GetStaticVar(V * 2 * int(sizeof(BuVolumeVertex))));
+    auto* array = static_cast<BuVolumeVertex*>(Carve(model, V * 2 * int(sizeof(BuVolumeVertex))));
     vol->drawVertices = array;
     vol->drawGeneration = generation;
     if (array) {

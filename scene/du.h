@@ -127,6 +127,7 @@ struct DuLightSlot {
   float positionBlock[4];  // position, 1 / radius
   float colourBlock[4];    // colour, 1
   DuLightInteraction* drawList;  // visible interactions of the frame
+  int32_t listStamp;             // the frame stamp of the view that held this slot's light
   // The light's static shadow volume: nothing computes one, so it stays empty.
   uint32_t volumeBuffer;
   float* volumeVertices;  // 4 floats a vertex
@@ -139,6 +140,8 @@ struct DuLevel {
   DuHeader* header;
   TriTree* tree;  // null without a ".hmp" file
   int32_t uploadNeeded;
+  uint32_t loggedVarGeneration;  // a failed carve is logged once per vertex-array generation
+  int32_t loggedVar;
   int32_t texturesNeeded;
   uint32_t textureGeneration;
   int32_t triangleTotal;

@@ -10,6 +10,7 @@
 #include "render/glext.h"
 #include "render/render.h"
 #include "render/vertexarray.h"
+#include "scene/model_draw.h"
 #include "scene/du_lighting.h"
 
 DuShaderSet DuShaders;
@@ -69,13 +70,20 @@ void UploadIndices(DuLevel* level, const DuSurface& s, bool ati) {
                                GL_PRESERVE_ATI);
 }
 
+// Vertex-array memory for the level's copies; a refusal is logged and not asked again until the
+// memory is made anew.
+void* Carve(DuLevel* level, int bytes) {
+  return Model_CarveStatic(bytes, &level->loggedVarGeneration, &level->loggedVar, "du_Draw",
+                           "the level is not drawn");
+}
+
 void Upload(DuLevel* level, bool ati) {
   if (!level || !level->header || !Gl()) return;
   const uint32_t generation = OPENGL_GetVarGeneration();
   if (!level->surfaceRelative) {
     if (!level->gpuVertices || level->gpuGeneration != generation) {
       const int V = level->vertexTotal;
-      auto* copy = static_cast<DuVertex*>(V > 0 ? OPENGL_GetStaticVar(V * kDuVertexSize) : nullptr);
+      auto* copy = static_cast<DuVertex*>(V > 0 ? Carve(level, V * kDuVertexSize) : nullptr);
       level->gpuVertices = copy;
       if (copy) {
         level->gpuGeneration = generation;
@@ -96,7 +104,7 @@ void Upload(DuLevel* level, bool ati) {
     ForEachSurface(level, [&](DuSurface& s) {
       if (s.gpuVertices && s.gpuGeneration == generation) return;
       s.gpuVertices = CopyVertices(s.vertices, s.vertexCount,
-                                   static_cast<DuVertex*>(OPENGL_GetStaticVar(s.vertexCount * kDuVertexSize)));
+                                   static_cast<DuVertex*>(Carve(level, s.vertexCount * kDuVertexSize)));
       if (!s.gpuVertices) return;
       s.gpuGeneration = generation;
       if (ati && s.atiVertexObject)

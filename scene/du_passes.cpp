@@ -453,7 +453,7 @@ void DrawLights(DuLevel* level, ModelDrawParams* params, ViewParams* view, Varia
     ViewLight& light = view->lights[i];
     if (!du_LightUsable(&light)) continue;
     const DuLightSlot& slot = level->lightSlots[light.slot];
-    if (!slot.drawList) continue;
+    if (!du_FrameDrawList(level, slot)) continue;
     if (shadows) {
       du_BeginLightShadows(slot, light, i, view, ViewFov(view));
       if (render_bump_shadows.value == 3.0f) du_DrawLevelShadowVolumeR200(level, params, view, i);

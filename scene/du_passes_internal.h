@@ -18,16 +18,25 @@ void du_RestoreBaseState();
 // without them).
 vec3 du_ToLevel(const vec3& world, const ModelDrawParams* params);
 
+// The slot's draw list when this frame's visibility made it (its light was in the view then);
+// null for a light the view gained after pass 0.
+inline DuLightInteraction* du_FrameDrawList(const DuLevel* level, const DuLightSlot& slot) {
+  return slot.listStamp == level->frameStamp ? slot.drawList : nullptr;
+}
+
 // Draws a light slot's draw list. For each interaction with vertices uploaded: bind(ia) binds its
 // textures; the index and vertex buffers are bound when they change and point(vertices) when the
 // vertices move; then its triangles are drawn and counted in the view. The buffers are unbound
 // after.
 template <typename Bind, typename Point>
 void du_DrawInteractionList(DuLevel* level, const DuLightSlot& slot, ViewParams* view, Bind bind, Point point) {
+  // A level whose copy never reached vertex-array memory has nothing in its buffer either: its
+  // light passes skip like its base pass.
+  if (!level->surfaceRelative && !level->gpuVertices) return;
   uint32_t lastElements = ~0u, lastArray = ~0u;
   const void* lastVertices = nullptr;
   bool anyVertices = false;
-  for (DuLightInteraction* ia = slot.drawList; ia; ia = ia->drawNext) {
+  for (DuLightInteraction* ia = du_FrameDrawList(level, slot); ia; ia = ia->drawNext) {
     const void* vertices = du_InteractionVertices(level, ia);
     if (!ia->arrayBuffer && !vertices) continue;  // not uploaded yet
     bind(ia);

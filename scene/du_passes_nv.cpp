@@ -268,7 +268,7 @@ void DrawLightsNV(DuLevel* level, ModelDrawParams* params, ViewParams* view, boo
     ViewLight& light = view->lights[i];
     if (!du_LightUsable(&light)) continue;
     const DuLightSlot& slot = level->lightSlots[light.slot];
-    if (!slot.drawList) continue;
+    if (!du_FrameDrawList(level, slot)) continue;
     if (shadows) du_BeginLightShadows(slot, light, i, view, view->fov > 0.0f ? view->fov : render_fov.value);
     du_DrawLitModels(light, i, view, shadows, !On(render_bump_attenuation) ? 1 : nv30 ? 7 : 6);
     Bump_TrackViewMatrices();

@@ -37,9 +37,12 @@ bool BoxInside(const ClipPlane* planes, int count, const float box[6]) {
   return true;
 }
 
+// Only lists of this frame's view lights take interactions: a slot whose light is not in view
+// keeps its list as it was, never pushed onto without being emptied first.
 void PushVisible(DuLevel* level, DuLightInteraction* ia) {
-  ia->visibleStamp = level->frameStamp;
   DuLightSlot& slot = level->lightSlots[ia->slot];
+  if (slot.listStamp != level->frameStamp) return;
+  ia->visibleStamp = level->frameStamp;
   ia->drawNext = slot.drawList;
   slot.drawList = ia;
 }
@@ -187,6 +190,7 @@ void du_MarkVisible(DuLevel* level, ModelDrawParams* params, ViewParams* view) {
     if (!du_LightUsable(light)) continue;
     du_RefreshLightSlot(level, light);
     level->lightSlots[light->slot].drawList = nullptr;
+    level->lightSlots[light->slot].listStamp = level->frameStamp;
   }
   if (h->nodeCount <= 0 || h->areaCount <= 0 || level->cameraArea < 0 || level->cameraArea >= h->areaCount) {
     FrustumFallback(level, params, view);

@@ -11,6 +11,10 @@ uint8_t* Reader_OpenFile(SceneReader* r, const char* tag) {
     return nullptr;
   }
   uint32_t n = File_Size(f);
+  if (!File_WholeSizeAllowed(r->who, r->path, n)) {
+    File_Close(f);
+    return nullptr;
+  }
   auto* data = static_cast<uint8_t*>(Global_Malloc(size_t(n) + 1, tag));
   if (data && n && File_Read(data, 1, n, f) != n) {
     Global_Free(data);

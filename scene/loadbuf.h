@@ -13,8 +13,9 @@ struct SceneReader {
 };
 
 // Reads r->path whole (File_Size, File_Read) into a Global_Malloc block of size + 1 bytes (tag
-// `tag`) and points r->in at it. Null, logged "<who>: not found" or "<who>: cannot read", when the
-// file cannot be opened or read completely. The caller frees the block once reading is done.
+// `tag`) and points r->in at it. Null, logged "<who>: not found", "<who>: <path> is too large
+// (<size> bytes)" (over 256 MiB, the limit of every whole-file read) or "<who>: cannot read", when
+// the file cannot be opened, is too large or cannot be read completely. The caller frees the block once reading is done.
 uint8_t* Reader_OpenFile(SceneReader* r, const char* tag);
 
 // Logs the first fault in the file; always 0 so callers can return it.

@@ -580,6 +580,7 @@ void EndSpotD3d(double time) {
 }  // namespace
 
 void mayb_Draw(ModelObject* model, ModelDrawParams* p, ViewParams* view) {
+  if (!Gl() && !D3d()) return;  // no renderer: the game runs on without drawing
   if (render_bump_shadows.value != 0.0f && !Input_KeyDown(0x9D)) return;
   if (!view || (view->pass != 0 && view->pass != 1 && view->pass != 3)) return;
   if (!model || !model->data || !p) return;

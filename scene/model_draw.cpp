@@ -8,7 +8,7 @@
 #include "render/vertexarray.h"
 #include "scene/model.h"
 
-void* Model_CarveStatic(int bytes, uint32_t* loggedGeneration, int32_t* logged, const char* who) {
+void* Model_CarveStatic(int bytes, uint32_t* loggedGeneration, int32_t* logged, const char* who, const char* then) {
   uint32_t generation = OPENGL_GetVarGeneration();
   if (*logged && *loggedGeneration == generation) return nullptr;
   const VertexArrayMemory& v = OPENGL_Var;
@@ -17,7 +17,7 @@ void* Model_CarveStatic(int bytes, uint32_t* loggedGeneration, int32_t* logged, 
   if (!p) {
     *logged = 1;
     *loggedGeneration = generation;
-    Log_Printf("%s: no vertex-array memory for %i bytes; drawing from the loaded arrays.\n", who, bytes);
+    Log_Printf("%s: no vertex-array memory for %i bytes; %s.\n", who, bytes, then);
   }
   return p;
 }

@@ -13,8 +13,9 @@ inline constexpr float kModelZero[3] = {0, 0, 0};
 
 // Static vertex-array memory for a copy; null when the block has none to give. A refusal is
 // logged once per vertex-array generation (`loggedGeneration`, `logged` belong to the caller),
-// and not asked again until the generation moves.
-void* Model_CarveStatic(int bytes, uint32_t* loggedGeneration, int32_t* logged, const char* who);
+// with what the caller does instead (`then`), and not asked again until the generation moves.
+void* Model_CarveStatic(int bytes, uint32_t* loggedGeneration, int32_t* logged, const char* who,
+                        const char* then = "drawing from the loaded arrays");
 // Per-frame vertex memory: from the top of the vertex-array block, or, when that is full or
 // missing, from a scratch block of the draws (valid until the next call).
 void* Model_CarveDynamic(int bytes);

@@ -351,6 +351,7 @@ void DrawObject(const DrawState& s, int index) {
 }  // namespace
 
 void mp_Draw(ModelObject* model, ModelDrawParams* p, ViewParams* view) {
+  if (!Gl() && !D3d()) return;  // no renderer: the game runs on without drawing
   if (render_bump_shadows.value != 0.0f && !Input_KeyDown(0x9D)) return;
   if (!view || (view->pass != 0 && view->pass != 3)) return;
   if (!model || !model->data || !p) return;

@@ -1,6 +1,7 @@
 // The level triangle tree: build, cache, ray and swept-box traces, box collection.
 #include "scene/tritree.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -49,6 +50,7 @@ struct BuildNode {
   float normal[3];
   float dist;
   int32_t front, back;
+  int depth;
 };
 
 struct Builder {
@@ -57,6 +59,9 @@ struct Builder {
   int maxTris;
   std::vector<BuildNode> nodes;
   int deepest;
+  int64_t indexTotal;  // the triangles listed in all leaves so far
+  int64_t maxNodes, maxIndices;
+  bool budgetLogged;
 };
 
 float Dot(const float* a, const float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
@@ -165,23 +170,20 @@ void TriTree_FillChild(const Builder& b, const std::vector<int32_t>& parent, Bui
   }
 }
 
-void TriTree_SplitNode(Builder& b, int node, int depth) {
+// Splits one leaf in two when it is long and full enough. The build walks the nodes in the order
+// they were made (breadth first), so when the size budget runs out the whole level is split to
+// about the same depth rather than one corner to the bottom.
+void TriTree_SplitNode(Builder& b, int node) {
+  const int depth = b.nodes[node].depth;
   if (depth > b.deepest) b.deepest = depth;
-  float* box = b.nodes[node].box;
+  const float* box = b.nodes[node].box;
   float ext[3] = {box[3] - box[0], box[4] - box[1], box[5] - box[2]};
   int axis = (ext[0] >= ext[1] && ext[0] >= ext[2]) ? 0 : (ext[1] >= ext[2] ? 1 : 2);
-  if (!(ext[axis] >= b.maxBox) || int(b.nodes[node].list.size()) < b.maxTris) return;
+  const int64_t count = int64_t(b.nodes[node].list.size());
+  if (!(ext[axis] >= b.maxBox) || count < b.maxTris) return;
   if (depth >= kTriTreeMaxDepth) return;
   Level_DrawLoadingProgress();
   float split = box[axis] + ext[axis] * 0.5f;
-  {
-    BuildNode& n = b.nodes[node];
-    n.normal[0] = n.normal[1] = n.normal[2] = 0;
-    n.normal[axis] = 1;
-    n.dist = split;
-  }
-  // Both children are filled before either is split, so a work block that runs out while the
-  // front side is split further never leaves the back side's triangles without a node.
   BuildNode children[2]{};
   for (int side = 0; side < 2; ++side) {
     BuildNode& c = children[side];
@@ -191,10 +193,30 @@ void TriTree_SplitNode(Builder& b, int node, int depth) {
     else
       c.box[3 + axis] = split;  // back: up to the plane
     c.front = c.back = -1;
+    c.depth = depth + 1;
     TriTree_FillChild(b, b.nodes[node].list, c);
   }
-  int needed = !children[0].list.empty() + !children[1].list.empty();
-  if (needed == 0 || int(b.nodes.size()) + needed > kTriTreeMaxWorkNodes) return;
+  const int64_t kept[2] = {int64_t(children[0].list.size()), int64_t(children[1].list.size())};
+  // Triangles that cover the whole box (stacked or overlapping ones) go to both sides: a split
+  // that leaves nearly all of them on both separates nothing, and splitting on would only copy
+  // the same list into ever more leaves.
+  if (std::min(kept[0], kept[1]) * 16 >= count * 15) return;
+  int needed = (kept[0] > 0) + (kept[1] > 0);
+  if (needed == 0) return;
+  if (int64_t(b.nodes.size()) + needed > b.maxNodes || b.indexTotal - count + kept[0] + kept[1] > b.maxIndices) {
+    if (!b.budgetLogged)
+      Log_Printf("TriTree_Build: the tree stops at %lld nodes and %lld indices for %i triangles; some leaves keep more triangles\n",
+                 static_cast<long long>(b.maxNodes), static_cast<long long>(b.maxIndices), b.tree->triangleCount);
+    b.budgetLogged = true;
+    return;
+  }
+  b.indexTotal += kept[0] + kept[1] - count;
+  {
+    BuildNode& n = b.nodes[node];
+    n.normal[0] = n.normal[1] = n.normal[2] = 0;
+    n.normal[axis] = 1;
+    n.dist = split;
+  }
   int index[2] = {-1, -1};
   for (int side = 0; side < 2; ++side) {
     if (children[side].list.empty()) continue;
@@ -204,13 +226,12 @@ void TriTree_SplitNode(Builder& b, int node, int depth) {
   b.nodes[node].front = index[0];
   b.nodes[node].back = index[1];
   std::vector<int32_t>().swap(b.nodes[node].list);
-  for (int side = 0; side < 2; ++side)
-    if (index[side] != -1) TriTree_SplitNode(b, index[side], depth + 1);
 }
 
 void TriTree_Build(TriTree* tree, const float* mins, const float* maxs, float maxBox, int maxTris) {
-  Builder b{tree, maxBox, maxTris, {}, 0};
-  b.nodes.reserve(kTriTreeMaxWorkNodes);
+  Builder b{tree, maxBox, maxTris, {}, 0, tree->triangleCount, TriTree_MaxNodes(tree->triangleCount),
+            TriTree_MaxIndices(tree->triangleCount), false};
+  b.nodes.reserve(size_t(b.maxNodes));
   std::memcpy(tree->boundsMin, mins, sizeof tree->boundsMin);
   std::memcpy(tree->boundsMax, maxs, sizeof tree->boundsMax);
   for (int i = 0; i < 6; ++i) {
@@ -228,11 +249,13 @@ void TriTree_Build(TriTree* tree, const float* mins, const float* maxs, float ma
   std::memcpy(root.box, mins, 3 * sizeof(float));
   std::memcpy(root.box + 3, maxs, 3 * sizeof(float));
   root.front = root.back = -1;
+  root.depth = 6;
   root.list.resize(size_t(tree->triangleCount));
   for (int i = 0; i < tree->triangleCount; ++i) root.list[size_t(i)] = i;
   b.nodes.push_back(std::move(root));
-  TriTree_SplitNode(b, 6, 6);
+  for (size_t i = 6; i < b.nodes.size(); ++i) TriTree_SplitNode(b, int(i));
 
+  // The budget keeps both counts far below 2^31.
   size_t indexCount = 0;
   for (const BuildNode& n : b.nodes) indexCount += n.list.size();
   Log_Printf("nodes %i\n", int(b.nodes.size()));
@@ -242,17 +265,18 @@ void TriTree_Build(TriTree* tree, const float* mins, const float* maxs, float ma
   tree->nodes = static_cast<TriTreeNode*>(Global_MallocZero(sizeof(TriTreeNode) * b.nodes.size(), "hmpnds"));
   tree->indexCount = int32_t(indexCount);
   tree->indices = static_cast<int32_t*>(Global_Malloc(sizeof(int32_t) * (indexCount ? indexCount : 1), "hmpinds"));
-  int32_t first = 0;
+  size_t first = 0;
   for (size_t i = 0; i < b.nodes.size(); ++i) {
-    const BuildNode& w = b.nodes[i];
+    BuildNode& w = b.nodes[i];
     TriTreeNode& n = tree->nodes[i];
     n.count = int32_t(w.list.size());
-    n.first = first;
+    n.first = int32_t(first);
     std::memcpy(n.normal, w.normal, sizeof n.normal);
     n.dist = w.dist;
     n.front = w.front;
     n.back = w.back;
     for (int32_t t : w.list) tree->indices[first++] = t;
+    std::vector<int32_t>().swap(w.list);
   }
 }
 
@@ -272,7 +296,7 @@ bool TriTree_LoadCache(TriTree* tree, const char* path, const float* mins, const
   const char* fault = nullptr;
   if (!r.ok || magic != kCacheMagic || version != kCacheVersion || triangles != tree->triangleCount)
     fault = "header of another level or version";
-  else if (n < 7 || n > kTriTreeMaxWorkNodes || ni < 0)
+  else if (n < 7 || n > TriTree_MaxNodes(triangles) || ni < 0 || ni > TriTree_MaxIndices(triangles))
     fault = "node or index count out of range";
   else if (uint64_t(size) != kCacheHeaderSize + uint64_t(kNodeSize) * uint64_t(n) + 4 * uint64_t(ni))
     fault = "size does not match its counts";
@@ -547,6 +571,18 @@ bool PointInPlanes(const Plane* planes, int count, const float* p) {
 }  // namespace
 
 // ---- Interface ------------------------------------------------------------------------------------
+
+int64_t TriTree_MaxNodes(int32_t triangleCount) {
+  int64_t n = kTriTreeNodesPerTriangle * int64_t(triangleCount < 0 ? 0 : triangleCount) + kTriTreeBudgetSlack;
+  return n < kTriTreeMaxWorkNodes ? n : kTriTreeMaxWorkNodes;
+}
+
+int64_t TriTree_MaxIndices(int32_t triangleCount) {
+  int64_t t = triangleCount < 0 ? 0 : triangleCount;
+  int64_t n = kTriTreeIndicesPerTriangle * t + kTriTreeBudgetSlack;
+  n = n < kTriTreeMaxIndices ? n : kTriTreeMaxIndices;
+  return n > t ? n : t;  // the root alone lists every triangle
+}
 
 std::string TriTree_CacheBytes(int32_t triangleCount, const TriTreeNode* nodes, int nodeCount,
                                const int32_t* indices, int indexCount, const float boundsMin[3],

@@ -51,10 +51,21 @@ struct TriTree {
 };
 
 constexpr int kTriTreeMaxWorkNodes = 65536;
+// The size budget of a tree, so that stacked or overlapping triangles, which reach every leaf
+// they cross, cannot multiply: at most 2 nodes and 8 indices per triangle (plus 1,024 of each),
+// never more nodes than the work block and never a cache over the 256 MiB whole-file limit.
+constexpr int64_t kTriTreeNodesPerTriangle = 2;
+constexpr int64_t kTriTreeIndicesPerTriangle = 8;
+constexpr int64_t kTriTreeBudgetSlack = 1024;
+constexpr int64_t kTriTreeMaxIndices = ((int64_t(256) << 20) - 44 - 32 * int64_t(kTriTreeMaxWorkNodes)) / 4;
 constexpr int kTriTreeMaxDepth = 64;
 constexpr float kTriTreeDefaultBox = 64.0f;
 constexpr int kTriTreeDefaultTris = 32;
 
+// The budget for a level of that many triangles; a build stops splitting (logged once) before it
+// would pass either, and a cache holding more is rebuilt.
+int64_t TriTree_MaxNodes(int32_t triangleCount);
+int64_t TriTree_MaxIndices(int32_t triangleCount);
 // Reads "<level>.hmp" ("%f %i": maximum box size, maximum triangles per leaf; a missing number
 // is 0) and logs it. 0 when the file is absent (the level then has no tree).
 int TriTree_ReadHmp(const char* levelName, float* maxBox, int* maxTris);

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "foundation/bytereader.h"
+#include "tools/du_writer.h"
+#include "tools/model_writer.h"
 
 std::string SceneTool_SkBytes(const std::vector<SceneToolBone>& bones, uint32_t word0,
                               uint32_t word1, int32_t countOverride) {
@@ -172,4 +174,38 @@ std::vector<TriTreeTriangle> SceneTool_CityBlock() {
       Box(out, lo, hi, 6, false, 5);
     }
   return out;
+}
+
+std::vector<uint8_t> SceneTool_OverlappingDu(int triangles) {
+  DuToolSurface square = DuTool_Quad(0, 0, 4000, 4000, 0, 0);
+  std::vector<uint16_t> two = square.indices;
+  square.indices.clear();
+  for (int i = 0; i < triangles; ++i) square.indices.insert(square.indices.end(), two.begin() + 3 * (i % 2), two.begin() + 3 * (i % 2) + 3);
+  DuToolLevel level;
+  level.shaders.resize(1);
+  level.models.push_back({square});
+  level.areaModels = {0};
+  return DuTool_Write(level);
+}
+
+std::vector<uint8_t> SceneTool_StackedMay(int triangles) {
+  MayToolLevel level;
+  level.shaders.resize(1);
+  level.shaders[0].name = "concrete";
+  level.objects = {{"stack"}};
+  std::vector<MayToolVertex> v;
+  std::vector<uint16_t> t;
+  for (int i = 0; i < triangles; ++i) {
+    const float z = float(i) * 0.5f;
+    const float corners[3][3] = {{0, 0, z}, {4000, 0, z}, {0, 4000, z}};
+    for (const auto& c : corners) {
+      MayToolVertex x;
+      x.pos[0] = c[0], x.pos[1] = c[1], x.pos[2] = c[2];
+      t.push_back(uint16_t(v.size()));
+      v.push_back(x);
+    }
+  }
+  MayTool_AddTriangles(level, 0, 0, v, t);
+  MayTool_GroupSets(level);
+  return MayTool_Write(level);
 }

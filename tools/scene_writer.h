@@ -53,3 +53,10 @@ std::vector<TriTreeTriangle> SceneTool_RandomSoup(int count, float extent, float
 std::vector<TriTreeTriangle> SceneTool_ClosedRooms(int rooms, float size);
 // A city block of about 100,000 triangles: a bumpy ground and tessellated buildings.
 std::vector<TriTreeTriangle> SceneTool_CityBlock();
+
+// Hostile levels for the triangle tree, where every triangle reaches every part of the level:
+// a ".du" whose one surface repeats a 4,000-unit square's two triangles until it has `triangles`
+// (four vertices, about 6 bytes a triangle), and a ".may" of `triangles` stacked 4,000-unit
+// triangles (0, 0, z) (4000, 0, z) (0, 4000, z), z = 0.5 apart.
+std::vector<uint8_t> SceneTool_OverlappingDu(int triangles);
+std::vector<uint8_t> SceneTool_StackedMay(int triangles);

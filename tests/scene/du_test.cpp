@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -130,6 +131,11 @@ TEST_F(DuTest, MissingTruncatedWrongVersionAndHostileFilesAreRefused) {
   };
   EXPECT_EQ(du_Load("absent"), nullptr);
   EXPECT_NE(Log().find("du_Load: not found absent.du.\n"), std::string::npos);
+  // Over the 256 MiB of every whole-file read (a sparse file: no disk taken).
+  tw_test::WriteFile("huge.du", "x");
+  std::filesystem::resize_file("huge.du", (256u << 20) + 1);
+  EXPECT_EQ(du_Load("huge"), nullptr);
+  EXPECT_NE(Log().find("du_Load: huge.du is too large (268435457 bytes)\n"), std::string::npos);
   const Case cases[] = {
       {"wrong version in du_header", nullptr, 4, 2},
       {"wrong version in du_header", nullptr, 0, 2},  // the magic
@@ -417,6 +423,10 @@ TEST_F(BuTest, MissingTruncatedWrongVersionAndHostileFilesAreRefused) {
   };
   EXPECT_EQ(bu_Load("absent"), nullptr);
   EXPECT_NE(Log().find("bu_Load: not found absent.bu.\n"), std::string::npos);
+  tw_test::WriteFile("huge.bu", "x");
+  std::filesystem::resize_file("huge.bu", (256u << 20) + 1);
+  EXPECT_EQ(bu_Load("huge"), nullptr);
+  EXPECT_NE(Log().find("bu_Load: huge.bu is too large (268435457 bytes)\n"), std::string::npos);
   const Case cases[] = {
       {"wrong version in d_header", nullptr, 4, 7},
       {"bad shader count", nullptr, 72, -1},

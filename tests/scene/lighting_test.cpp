@@ -889,6 +889,35 @@ TEST_F(DuLighting, AreasAndThePortalFlood) {
   EXPECT_NE(bare->header->models[1].surfaces[0].visibleStamp, bare->frameStamp) << "room B is behind the camera";
 }
 
+// The flood links interactions only onto the lists of the frame's view lights: a light the view
+// held in an earlier frame keeps its list untouched, and a light added after pass 0 lights nothing
+// in that frame's light pass.
+TEST_F(DuLighting, OnlyTheViewsLightsTakeInteractions) {
+  Var_SetValue(&render_bump_shadows, 1);
+  const std::string textures[6] = {"c", "s", "", "n", "", ""};
+  ModelObject* m = Create(DuTool_TwoRooms("", textures));
+  ASSERT_NE(m, nullptr);
+  DuLevel* l = static_cast<DuLevel*>(m->data);
+  ViewLight lights[2] = {Light(1, 2, 128, 0, 64, 100), Light(0, 1, 128, 0, 48, 100)};  // both light room B
+  ViewParams v = Camera({-128, 0, 48}, YawAlongX());
+  ModelDrawParams* p = At(0, 0, 0);
+  v.pass = 0;
+  v.lights = lights + 1, v.lightCount = 1;  // slot 0 alone
+  du_Draw(m, p, &v);
+  const DuLightInteraction* kept = l->lightSlots[0].drawList;
+  ASSERT_NE(kept, nullptr);
+  v.lights = lights, v.lightCount = 1;  // slot 1 alone
+  du_Draw(m, p, &v);
+  ASSERT_EQ(l->lightSlots[0].drawList, kept);
+  ASSERT_EQ(kept->drawNext, nullptr) << "linked onto a list the frame never emptied";
+  ASSERT_NE(l->lightSlots[1].drawList, nullptr);
+  v.lightCount = 2;  // slot 0 joins after pass 0
+  v.pass = 5;
+  GlRecord_Clear();
+  du_Draw(m, p, &v);
+  EXPECT_EQ(Count("glDrawElements"), 1) << "room B under slot 1's light only";
+}
+
 // Eight portals in the same opening between two rooms make 8! paths: the flood stops at its
 // budget and says so once.
 TEST_F(DuLighting, TheFloodStopsAtItsBudget) {
@@ -981,6 +1010,41 @@ TEST_F(DuLighting, DrawIssuesOnlyWhatThePassNeeds) {
       EXPECT_EQ(GlRecord_Calls().size(), 0u) << pass;
     }
   }
+}
+
+// With vertex-array memory too small for a level's copy or a model's arrays, a level's light
+// passes skip like its base pass (its buffer was never filled) and each refusal is logged once a
+// vertex-memory generation, not on every draw of every pass.
+TEST_F(DuLighting, TooLittleVertexMemorySkipsAndLogsOncePerGeneration) {
+  Var_SetValue(&render_bump_shadows, 1);
+  const float size = render_var_size.value;
+  Var_SetValue(&render_var_size, 64);  // bytes
+  OPENGL_AllocVar();
+  ModelObject* level = Create(TwoFloors());
+  ASSERT_NE(level, nullptr);
+  BuModel* cube = Lighting::Load(BuTool_Cube(1, "", kTex));
+  ASSERT_NE(cube, nullptr);
+  ModelObject model{nullptr, bu_Draw, nullptr, nullptr, cube};
+  ViewLight lights[1] = {Light(0, 1, 0, 0, 8, 100)};
+  ViewParams v = Camera({0, 0, 50}, 0, -kMathPi / 2);
+  v.lights = lights, v.lightCount = 1;
+  ModelDrawParams* p = At(0, 0, 0);
+  for (int generation = 1; generation <= 2; ++generation) {
+    if (generation == 2) OPENGL_AllocVar();
+    GlRecord_Clear();
+    for (int frame = 0; frame < 3; ++frame)
+      for (int pass : {0, 4, 5}) {
+        v.pass = pass;
+        du_Draw(level, p, &v);
+        bu_Draw(&model, p, &v);
+      }
+    EXPECT_EQ(Count("glDrawElements") + Count("glDrawArrays"), 0);
+    EXPECT_EQ(tw_test::CountOccurrences(Log(), "du_Draw: no vertex-array memory"), generation);
+    EXPECT_EQ(tw_test::CountOccurrences(Log(), "bu_Draw: no vertex-array memory"), generation);
+  }
+  EXPECT_EQ(tw_test::CountOccurrences(Log(), "BigVAR"), 0);
+  Lighting::Free(cube);
+  Var_SetValue(&render_var_size, size);
 }
 
 // ---- The NV20 and NV30 paths ---------------------------------------------------------------

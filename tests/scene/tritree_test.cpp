@@ -250,6 +250,10 @@ TEST_F(TriTreeTest, CacheRoundTripAndHostileCachesRebuilt) {
       with([](N&, I& i, float*, int32_t&) { i[3] = -1; }),
       with([](N& n, I&, float*, int32_t&) { n.resize(6); }),
       with([&](N& n, I& i, float*, int32_t&) { n = chain, i.clear(); }),  // deeper than the cap
+      with([&](N& n, I& i, float*, int32_t&) {  // more indices than a build of 800 makes
+        n[size_t(leaf)].first = int32_t(i.size()), n[size_t(leaf)].count = 8000;
+        i.resize(i.size() + 8000, 0);
+      }),
   };
   for (size_t h = 0; h < std::size(hostile); ++h) {
     WriteFile("lvl.hmp_cache", hostile[h]);
@@ -375,6 +379,60 @@ TEST_F(TriTreeTest, BuildSettingsAndLimits) {
   TraceRequest r = Request({1, 1, 10}, {1, 1, -10}, zero, zero);
   TriTree_Trace(&deep.tree, &r);
   EXPECT_LT(r.fraction, 1.0f);
+}
+
+// Stacked or overlapping triangles reach every leaf they cross: the build stops where a split
+// separates nothing and keeps within its budget, so the cache stays a small multiple of the
+// triangles' own size.
+TEST_F(TriTreeTest, OverlappingTrianglesStayWithinTheBudget) {
+  auto tri = [](float x0, float y0, float z0, float x1, float y1, float z1, float x2, float y2, float z2) {
+    TriTreeTriangle t{};
+    const float p[3][3] = {{x0, y0, z0}, {x1, y1, z1}, {x2, y2, z2}};
+    std::memcpy(t.v, p, sizeof p);
+    return t;
+  };
+  std::vector<TriTreeTriangle> square, stacked;
+  for (int i = 0; i < 1000; ++i) {  // 2,000 copies of one square's two triangles
+    square.push_back(tri(0, 0, 0, 4000, 0, 0, 4000, 4000, 0));
+    square.push_back(tri(0, 0, 0, 4000, 4000, 0, 0, 4000, 0));
+  }
+  for (int i = 0; i < 2100; ++i) stacked.push_back(tri(0, 0, i * 0.5f, 4000, 0, i * 0.5f, 0, 4000, i * 0.5f));
+  struct Case {
+    const char* name;
+    std::vector<TriTreeTriangle> tris;
+    float maxBox;
+    int maxTris;
+    int nodes, budgetLines;  // nodes -1: any within the budget
+  } cases[] = {{"square", square, 0.001f, 1, 7, 0},
+               {"stacked", stacked, 1.0f, 1, 7, 0},
+               {"crowded", SceneTool_RandomSoup(3000, 1000.0f, 700.0f, 4), 0.001f, 1, -1, 1}};
+  for (Case& c : cases) {
+    size_t lines = tw_test::CountOccurrences(Log(), "TriTree_Build: the tree stops at");
+    Level level(c.tris, c.name, c.maxBox, c.maxTris);
+    const int64_t t = int64_t(c.tris.size());
+    if (c.nodes > 0) {
+      EXPECT_EQ(level.tree.nodeCount, c.nodes) << c.name;
+    }
+    EXPECT_LE(level.tree.nodeCount, TriTree_MaxNodes(int32_t(t))) << c.name;
+    EXPECT_LE(level.tree.indexCount, TriTree_MaxIndices(int32_t(t))) << c.name;
+    EXPECT_LE(TriTree_MaxNodes(int32_t(t)), 2 * t + 1024);
+    EXPECT_LE(TriTree_MaxIndices(int32_t(t)), 8 * t + 1024);
+    std::string cache = tw_test::ReadFile(std::string(c.name) + ".hmp_cache");
+    EXPECT_EQ(int64_t(cache.size()), 44 + 32 * int64_t(level.tree.nodeCount) + 4 * int64_t(level.tree.indexCount)) << c.name;
+    EXPECT_LE(int64_t(cache.size()), 2 * 64 * t + 40000) << c.name;  // twice the triangles' own bytes
+    EXPECT_EQ(tw_test::CountOccurrences(Log(), "TriTree_Build: the tree stops at") - lines, size_t(c.budgetLines)) << c.name;
+    // Leaves that kept more triangles still answer as testing every triangle does.
+    Rng rng{7};
+    for (int i = 0; i < 300; ++i) {
+      vec3 s{rng.Range(-100, 1100), rng.Range(-100, 1100), rng.Range(-100, 1100)};
+      vec3 e{rng.Range(-100, 1100), rng.Range(-100, 1100), rng.Range(-100, 1100)};
+      vec3 half{float(i % 2) * 8, float(i % 2) * 8, float(i % 2) * 8}, neg{-half.x, -half.y, -half.z};
+      TraceRequest r = Request(s, e, neg, half);
+      Brute b = BruteForce(level, r);
+      TriTree_Trace(&level.tree, &r);
+      ASSERT_EQ(r.fraction, b.fraction) << c.name << " " << i;
+    }
+  }
 }
 
 // A level inside a data archive: its cache is read from the archive when it fits and otherwise

@@ -26,17 +26,20 @@
 namespace tw_test {
 
 TempDir::TempDir() {
-  char templ[] = "/tmp/tarnwick_test_XXXXXX";
-  char* made = mkdtemp(templ);
-  path_ = made ? made : "/tmp";
+  std::error_code ec;
+  std::string base = std::filesystem::temp_directory_path(ec).string();
+  if (ec || base.empty()) base = "/tmp";
+  std::string templ = base + "/tarnwick_test_XXXXXX";
+  char* made = mkdtemp(templ.data());
+  path_ = made ? made : "";
   previous_ = std::filesystem::current_path().string();
-  std::filesystem::current_path(path_);
+  if (made) std::filesystem::current_path(path_);
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
   std::filesystem::current_path(previous_, ec);
-  if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
+  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
 }
 
 std::string ReadFile(const std::string& path) {

@@ -1,6 +1,7 @@
 // The real executable on the sample street: with the hero standing at the start, passers-by of
 // the street's templates and cars appear (the spawn trace on standard output), never more than
-// the caps of the street's navigation file.
+// the caps of the street's navigation file. Without OpenGL the game runs on without drawing: a new
+// game reaches the street and Quit ends it cleanly.
 #include <algorithm>
 #include <string>
 
@@ -37,6 +38,47 @@ TEST_F(StreetE2E, PassersByAndCarsAppearNeverAboveTheCaps) {
   EXPECT_GE(cars, 1) << out;
   EXPECT_LE(cars, street.caps[0]) << out;
   EXPECT_EQ(others, 0) << out;
+}
+
+// The game started where the OpenGL library cannot be loaded: nothing is drawn, so the keys are
+// timed by the log.
+class NoRendererE2E : public tw_test::GameE2E {
+ protected:
+  void SetUp() override {
+    setenv("SDL_OPENGL_LIBRARY", "/nonexistent/libGL.so.1", 1);
+    GameE2E::SetUp();
+    unsetenv("SDL_OPENGL_LIBRARY");
+  }
+  bool WaitForLog(const char* line, int seconds) {
+    for (int i = 0; i < seconds * 10 && Running(); i++) {
+      if (tw_test::ReadFile("log").find(line) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
+};
+
+TEST_F(NoRendererE2E, NewGameReachesTheStreetAndQuits) {
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(WaitForLog("Unable load OPENGL32.DLL.", 30)) << tw_test::ReadFile("log");
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  Keys({"Escape"});
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  Keys({"Return"});
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  Keys({"Down", "Return"});
+  ASSERT_TRUE(WaitForLog("initheightmap maps\\street\\street.hmp", 60)) << tw_test::ReadFile("log");
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  ASSERT_TRUE(Running()) << "the game ended in the street; the log:\n" << tw_test::ReadFile("log");
+  Keys({"Escape"});
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  Keys({"Up", "Up", "Return"});  // End game
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  Keys({"Up", "Return"});  // Quit
+  for (int i = 0; i < 300 && Running(); i++) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_FALSE(Running()) << "Quit did not end the game; the log:\n" << tw_test::ReadFile("log");
+  ASSERT_TRUE(WIFEXITED(status_)) << "the game died; the log:\n" << tw_test::ReadFile("log");
+  EXPECT_EQ(WEXITSTATUS(status_), 0);
 }
 
 }  // namespace

@@ -271,12 +271,13 @@ class LitScenes : public LightingGl {
     LightingGl::SetUp();
     if (IsSkipped()) return;
     fs::create_directories("textures/t");
-    auto save = [](const char* name, uint8_t b, uint8_t g, uint8_t r) {
-      return ImageTool_Save(std::string("textures/t/") + name + ".tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, b, g, r, 255), 24));
-    };
-    ASSERT_TRUE(save("white", 255, 255, 255) && save("black", 0, 0, 0) && save("flat_n", 255, 128, 128));
+    ASSERT_TRUE(Solid("white", 255, 255, 255) && Solid("black", 0, 0, 0) && Solid("flat_n", 255, 128, 128));
     Var_SetValue(&render_bump_shadows, 2);
     Var_SetValue(&render_bump_r300, 1);
+  }
+  // An 8 x 8 texture "textures\t\<name>" of one colour (B, G, R).
+  static bool Solid(const char* name, uint8_t b, uint8_t g, uint8_t r) {
+    return ImageTool_Save(std::string("textures/t/") + name + ".tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, b, g, r, 255), 24));
   }
   ModelObject* Load(const BuToolModel& m, const char* name) {
     tw_test::WriteBytes(std::string(name) + ".bu", BuTool_Write(m));
@@ -542,10 +543,7 @@ class DuLitScenes : public LitScenes {
   void SetUp() override {
     LitScenes::SetUp();
     if (IsSkipped()) return;
-    auto save = [](const char* name, uint8_t b, uint8_t g, uint8_t r) {
-      return ImageTool_Save(std::string("textures/t/") + name + ".tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, b, g, r, 255), 24));
-    };
-    ASSERT_TRUE(save("quarter", 64, 64, 64) && save("red", 0, 0, 255) && save("texel", 50, 100, 200));
+    ASSERT_TRUE(Solid("quarter", 64, 64, 64) && Solid("red", 0, 0, 255) && Solid("texel", 50, 100, 200));
   }
   // A floor of side 32 at z = 0 with the colour texture given (and "quarter" as its multiply layer).
   ModelObject* DuFloor(const char* name, const char* colour = "white") {

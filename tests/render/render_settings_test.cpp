@@ -1,5 +1,5 @@
-// The render settings as registered (order, defaults, flags) and therefore what a written
-// "settings" file holds; the back-end choice.
+// What a written "settings" file holds of the render settings (order, defaults, which are
+// written); the back-end choice.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -23,34 +23,6 @@ class RenderSettings : public tw_test::LoggedTest {
   }
 };
 
-constexpr uint32_t kOnce = 0x16, kAlways = 0xE, kText = 0xC, kNum = 0x2;
-
-TEST_F(RenderSettings, RegisteredInOrderWithTheirDefaultsAndFlags) {
-  // Representative rows, by their place in the 34 (the list runs newest first, from the last).
-  const struct {
-    int index;
-    const char* name;
-    const char* text;
-    uint32_t flags;
-  } rows[] = {{33, "render_pbuffer", "0.000000", kAlways},  {31, "render_api", "OPENGL", kText},
-              {29, "render_dxt1_as_dxt3", "1.000000", kAlways}, {11, "render_var_size", "18874368.000000", kAlways},
-              {10, "render_var_type", "AGP", kText},       {4, "render_fog_end", "1000.000000", kOnce},
-              {1, "render_draworder", "0.000000", kNum},   {0, "render_wireframe", "0.000000", kOnce}};
-  VarRecord* v = Var_Find("render_pbuffer");
-  int i = 33;
-  for (const auto& row : rows) {
-    for (; v && i > row.index; --i) v = v->next;
-    ASSERT_NE(v, nullptr) << row.name;
-    EXPECT_STREQ(v->name, row.name);
-    EXPECT_EQ(v->flags & ~VAR_SET, row.flags) << row.name;
-    if (v->flags & VAR_NUMERIC)
-      EXPECT_FLOAT_EQ(v->value, std::stof(row.text)) << row.name;
-    else
-      EXPECT_STREQ(v->text, row.text);
-  }
-  EXPECT_EQ(v->next, nullptr);  // the first registered
-}
-
 TEST_F(RenderSettings, TheSettingsFileHoldsTheAlwaysWrittenOnesAndThoseSetFromIt) {
   Var_WriteFile("settings");
   const std::string file = tw_test::ReadFile("settings");
@@ -58,12 +30,14 @@ TEST_F(RenderSettings, TheSettingsFileHoldsTheAlwaysWrittenOnesAndThoseSetFromIt
   EXPECT_EQ(tw_test::CountOccurrences(file, "\n"), 26);
   EXPECT_EQ(file.rfind("\"render_pbuffer\" \"0.000000\"\n\"render_vsync\" \"0.000000\"\n\"render_api\" \"OPENGL\"\n", 0), 0u);
   for (const char* line : {"\"render_var_type\" \"AGP\"\n\"render_arb_tc\" \"0.000000\"\n\"render_16bit_textures\" \"0.000000\"\n",
-                           "\"render_bump_r200\" \"1.000000\"\n"})
+                           "\"render_bump_r200\" \"1.000000\"\n", "\"render_dxt1_as_dxt3\" \"1.000000\"\n",
+                           "\"render_var_size\" \"18874368.000000\"\n"})
     EXPECT_NE(file.find(line), std::string::npos) << line;
   EXPECT_EQ(file.find("\"render_fog"), std::string::npos);
   EXPECT_EQ(file.find("\"render_wireframe\""), std::string::npos);
   EXPECT_EQ(file.find("\"render_draworder\""), std::string::npos);
   // From the file: a "written once set" setting comes back; numeric-only ones are not taken.
+  EXPECT_FLOAT_EQ(render_fog_end.value, 1000.0f);
   const char text[] = "\"render_fog_end\" \"500\"\n\"render_fog\" \"1\"\n\"render_draworder\" \"1\"\n";
   Var_ApplyText(text, sizeof text - 1);
   EXPECT_FLOAT_EQ(render_fog_end.value, 500.0f);

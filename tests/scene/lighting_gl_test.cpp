@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -270,12 +271,13 @@ class LitScenes : public LightingGl {
     LightingGl::SetUp();
     if (IsSkipped()) return;
     fs::create_directories("textures/t");
-    auto save = [](const char* name, uint8_t b, uint8_t g, uint8_t r) {
-      return ImageTool_Save(std::string("textures/t/") + name + ".tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, b, g, r, 255), 24));
-    };
-    ASSERT_TRUE(save("white", 255, 255, 255) && save("black", 0, 0, 0) && save("flat_n", 255, 128, 128));
+    ASSERT_TRUE(Solid("white", 255, 255, 255) && Solid("black", 0, 0, 0) && Solid("flat_n", 255, 128, 128));
     Var_SetValue(&render_bump_shadows, 2);
     Var_SetValue(&render_bump_r300, 1);
+  }
+  // An 8 x 8 texture "textures\t\<name>" of one colour (B, G, R).
+  static bool Solid(const char* name, uint8_t b, uint8_t g, uint8_t r) {
+    return ImageTool_Save(std::string("textures/t/") + name + ".tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, b, g, r, 255), 24));
   }
   ModelObject* Load(const BuToolModel& m, const char* name) {
     tw_test::WriteBytes(std::string(name) + ".bu", BuTool_Write(m));
@@ -318,70 +320,71 @@ ViewLight Light(int key, float x, float y, float z, float radius, float r = 1, f
   return l;
 }
 
-// Each floor pixel is colour x N.L x (1 - d^2 / r^2) within 6 (exact), or else dark beyond the
-// radius; *inside counts the pixels lit well within it. Returns the floor pixels checked.
-int ExpectFalloff(const tw_test::LitImage& img, int n, const double light[3], float radius, const float colour[3], bool exact,
-                   int* inside) {
-  FloorMap map;
-  int checked = 0, bad = 0;
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      const std::array<double, 3> p = map.At(x, y);
-      if (!OnFloor(p)) continue;
-      double d[3] = {light[0] - p[0], light[1] - p[1], light[2] - p[2]};
-      double len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-      double ndotl = std::fmax(0.0, d[2] / len), att = std::fmax(0.0, 1 - len * len / (radius * radius));
-      ++checked;
-      if (!exact) {
-        if (len > radius * 1.02 && img.At(x, y)[0] > 1 && bad++ < 4) ADD_FAILURE() << x << "," << y << " lit beyond the radius";
-        *inside += len < radius * 0.5 && img.At(x, y)[0] > 40;
-        continue;
-      }
-      for (int k = 0; k < 3; ++k) {
-        double want = 255.0 * colour[k] * ndotl * att;
-        if (std::fabs(want - img.At(x, y)[k]) > 6.0 && bad++ < 4)
-          ADD_FAILURE() << x << "," << y << " channel " << k << ": " << int(img.At(x, y)[k]) << " want " << want;
-      }
-    }
-  EXPECT_EQ(bad, 0);
-  return checked;
-}
-
 // Each light pass on a floor with the light above it: the full and R300 passes give colour x N.L x
-// (1 - d^2 / r^2); the fast ones fall off and give nothing beyond the radius. The buffers chosen by
-// "render_var_type" change nothing.
-TEST_F(LitScenes, AFloorFallsOffAsColourTimesNDotLTimesAttenuation) {
-  struct Case {
-    const char* name;
-    float r300, fast;
-    const char* varType;
-    bool exact;
-  } cases[] = {{"R300", 1, 0, "AGP", true}, {"full", 0, 0, "AGP", true}, {"full VBO", 0, 0, "VBO", true},
-               {"fast", 0, 1, "AGP", false}, {"fastest", 0, 2, "AGP", false}};
+// (1 - d^2 / r^2) within 6 on every floor pixel; the fast and fastest ones light it near the light
+// and nothing beyond the radius. The buffers chosen by "render_var_type" change nothing. `shot`
+// loads the floor under the case's settings (its name given), checks its path and buffers, and
+// draws it lit by the light; at least `minChecked` floor pixels are checked.
+struct FalloffCase {
+  const char* name;
+  float r300, fast;
+  const char* varType;
+  bool exact;
+};
+void ExpectFalloffCases(const std::function<tw_test::LitImage(const FalloffCase&, const ViewLight&)>& shot, int n, int minChecked) {
+  const FalloffCase cases[] = {{"R300", 1, 0, "AGP", true}, {"full", 0, 0, "AGP", true}, {"full VBO", 0, 0, "VBO", true},
+                               {"fast", 0, 1, "AGP", false}, {"fastest", 0, 2, "AGP", false}};
   const float radius = 18, colour[3] = {0.9f, 0.6f, 0.3f};
   const double light[3] = {3, -2, 6};
-  const int n = 64;
   std::vector<uint8_t> previous;
-  for (const Case& c : cases) {
+  for (const FalloffCase& c : cases) {
     SCOPED_TRACE(c.name);
     Var_SetValue(&render_bump_r300, c.r300);
     Var_SetValue(&render_bump_fast, c.fast);
     Var_SetText(&render_var_type, c.varType);
-    ModelObject* floor = Load(Floor(16), c.name);
-    ASSERT_NE(floor, nullptr);
-    EXPECT_EQ(static_cast<BuModel*>(floor->data)->lightingPath, c.r300 ? kPathR300 : kPathR200);
-    EXPECT_EQ(static_cast<BuModel*>(floor->data)->vertexBuffer != 0, std::string(c.varType) == "VBO");
-    tw_test::LitImage img = Shot({0, 0, 20}, {Light(1, 3, -2, 6, radius, colour[0], colour[1], colour[2])}, {{floor, At(0, 0, 0)}});
+    tw_test::LitImage img = shot(c, Light(1, 3, -2, 6, radius, colour[0], colour[1], colour[2]));
     if (std::string(c.varType) == "VBO") {
       EXPECT_EQ(img.rgba, previous) << "the same image as with AGP";
     }
     previous = img.rgba;
-    int inside = 0;
-    EXPECT_GT(ExpectFalloff(img, n, light, radius, colour, c.exact, &inside), n * n / 2);
+    FloorMap map;
+    int checked = 0, bad = 0, inside = 0;
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x) {
+        const std::array<double, 3> p = map.At(x, y);
+        if (!OnFloor(p)) continue;
+        double d[3] = {light[0] - p[0], light[1] - p[1], light[2] - p[2]};
+        double len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        double ndotl = std::fmax(0.0, d[2] / len), att = std::fmax(0.0, 1 - len * len / (radius * radius));
+        ++checked;
+        if (!c.exact) {
+          if (len > radius * 1.02 && img.At(x, y)[0] > 1 && bad++ < 4) ADD_FAILURE() << x << "," << y << " lit beyond the radius";
+          inside += len < radius * 0.5 && img.At(x, y)[0] > 40;
+          continue;
+        }
+        for (int k = 0; k < 3; ++k) {
+          double want = 255.0 * colour[k] * ndotl * att;
+          if (std::fabs(want - img.At(x, y)[k]) > 6.0 && bad++ < 4)
+            ADD_FAILURE() << x << "," << y << " channel " << k << ": " << int(img.At(x, y)[k]) << " want " << want;
+        }
+      }
+    EXPECT_EQ(bad, 0);
+    EXPECT_GT(checked, minChecked);
     if (!c.exact) {
       EXPECT_GT(inside, 20) << "lit near the light";
     }
   }
+}
+
+TEST_F(LitScenes, AFloorFallsOffAsColourTimesNDotLTimesAttenuation) {
+  ExpectFalloffCases([&](const FalloffCase& c, const ViewLight& light) {
+    ModelObject* floor = Load(Floor(16), c.name);
+    EXPECT_NE(floor, nullptr);
+    if (!floor) return tw_test::LitImage{};
+    EXPECT_EQ(static_cast<BuModel*>(floor->data)->lightingPath, c.r300 ? kPathR300 : kPathR200);
+    EXPECT_EQ(static_cast<BuModel*>(floor->data)->vertexBuffer != 0, std::string(c.varType) == "VBO");
+    return Shot({0, 0, 20}, {light}, {{floor, At(0, 0, 0)}});
+  }, 64, 64 * 64 / 2);
 }
 
 // The stencil after a light's volume pass differs from 128 exactly on the floor pixels that a ray
@@ -540,10 +543,7 @@ class DuLitScenes : public LitScenes {
   void SetUp() override {
     LitScenes::SetUp();
     if (IsSkipped()) return;
-    auto save = [](const char* name, uint8_t b, uint8_t g, uint8_t r) {
-      return ImageTool_Save(std::string("textures/t/") + name + ".tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, b, g, r, 255), 24));
-    };
-    ASSERT_TRUE(save("quarter", 64, 64, 64) && save("red", 0, 0, 255) && save("texel", 50, 100, 200));
+    ASSERT_TRUE(Solid("quarter", 64, 64, 64) && Solid("red", 0, 0, 255) && Solid("texel", 50, 100, 200));
   }
   // A floor of side 32 at z = 0 with the colour texture given (and "quarter" as its multiply layer).
   ModelObject* DuFloor(const char* name, const char* colour = "white") {
@@ -603,42 +603,18 @@ TEST_F(DuLitScenes, MultiplyLayerFollowsRightCtrl) {
   DI_Shutdown();
 }
 
-// The full R200 and R300 passes light the floor as colour x N.L x (1 - d^2 / r^2), the same with
-// either kind of buffer; the fast and fastest R200 passes light it near the light and nothing
-// beyond the radius.
+// The DU level's passes light its floor as the BU ones do (the base pass clearing to black).
 TEST_F(DuLitScenes, FloorFallsOffAsColourTimesNDotLTimesAttenuation) {
-  struct Case {
-    const char* name;
-    float r300, fast;
-    const char* varType;
-    bool exact;
-  } cases[] = {{"R300", 1, 0, "AGP", true}, {"full", 0, 0, "AGP", true}, {"full VBO", 0, 0, "VBO", true},
-               {"fast", 0, 1, "AGP", false}, {"fastest", 0, 2, "AGP", false}};
-  const float radius = 18, colour[3] = {0.9f, 0.6f, 0.3f};
-  const double light[3] = {3, -2, 6};
-  std::vector<uint8_t> previous;
   Var_SetValue(&render_bump_clear, 1);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Var_SetValue(&render_bump_r300, c.r300);
-    Var_SetValue(&render_bump_fast, c.fast);
-    Var_SetText(&render_var_type, c.varType);
+  ExpectFalloffCases([&](const FalloffCase& c, const ViewLight& light) {
     ModelObject* floor = DuFloor(c.name);
-    ASSERT_NE(floor, nullptr);
+    EXPECT_NE(floor, nullptr);
+    if (!floor) return tw_test::LitImage{};
     auto* level = static_cast<DuLevel*>(floor->data);
     EXPECT_EQ(level->lightPath, c.r300 ? kPathR300 : kPathR200);
     EXPECT_EQ(level->dynamicIndexBuffer != 0, std::string(c.varType) == "VBO");
-    tw_test::LitImage img = Draw(floor, {Light(1, 3, -2, 6, radius, colour[0], colour[1], colour[2])});
-    if (std::string(c.varType) == "VBO") {
-      EXPECT_EQ(img.rgba, previous) << "the same image as without buffers";
-    }
-    previous = img.rgba;
-    int inside = 0;
-    EXPECT_GT(ExpectFalloff(img, kSize, light, radius, colour, c.exact, &inside), kSize * kSize / 4);
-    if (!c.exact) {
-      EXPECT_GT(inside, 20) << "lit near the light";
-    }
-  }
+    return Draw(floor, {light});
+  }, kSize, kSize * kSize / 4);
 }
 
 // With shadows on, a light fills only its scissor rectangle; with shadows at 1 there is none.

@@ -47,10 +47,10 @@ void GenPrograms(GLsizei n, GLuint* out) {
   for (GLsizei i = 0; i < n; ++i) out[i] = ++g_programNames;
 }
 
-int Count(const std::string& prefix) {
-  const auto& calls = GlRecord_Calls();
+int CountIn(const std::vector<std::string>& calls, const std::string& prefix) {
   return int(std::count_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
 }
+int Count(const std::string& prefix) { return CountIn(GlRecord_Calls(), prefix); }
 
 class Lighting : public tw_test::LoggedTest {
  protected:
@@ -132,10 +132,6 @@ ViewParams Looking(ViewLight* lights, int count) {
   return view;
 }
 
-int CountIn(const std::vector<std::string>& calls, const std::string& prefix) {
-  return int(std::count_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
-}
-
 // Rows 16 + 3k as recorded: "glProgramEnvParameter4fvARB(target, index, [a, b, c, d])".
 std::map<int, std::array<float, 4>> EnvRows(const std::vector<std::string>& calls) {
   std::map<int, std::array<float, 4>> rows;
@@ -210,14 +206,7 @@ TEST_F(Lighting, SurfaceDrawsAndSkinningAgreeWithThePosedVolume) {
   GlRecord_Clear();
   bu_DrawSurfaceARB(m, 0, p, &view);
   EXPECT_EQ(Count("glProgramEnvParameter4fvARB"), 6) << "rows 16 to 21";
-  // Rows as recorded: "glProgramEnvParameter4fvARB(target, index, [a, b, c, d])".
-  float rows[6][4];
-  for (const std::string& call : GlRecord_Calls()) {
-    int index;
-    float r[4];
-    if (std::sscanf(call.c_str(), "glProgramEnvParameter4fvARB(%*d, %d, [%g, %g, %g, %g])", &index, &r[0], &r[1], &r[2], &r[3]) == 5)
-      std::memcpy(rows[index - 16], r, sizeof r);
-  }
+  std::map<int, std::array<float, 4>> rows = EnvRows(GlRecord_Calls());
   float box[6];
   bu_PoseVolume(m, box);
   const float* posed = bu_PosedVolumePoints(m);
@@ -228,7 +217,7 @@ TEST_F(Lighting, SurfaceDrawsAndSkinningAgreeWithThePosedVolume) {
     for (int k = 0; k < 4; ++k) {
       int slot = (int(in.bones[k]) - 16) / 3;
       for (int r = 0; r < 3; ++r) {
-        const float* row = rows[3 * slot + r];
+        const std::array<float, 4>& row = rows[16 + 3 * slot + r];
         out[r] += in.weights[k] * (row[0] * in.position[0] + row[1] * in.position[1] + row[2] * in.position[2] + row[3]);
       }
     }
@@ -1573,12 +1562,11 @@ class DuNvPaths : public DuLighting {
     DuLighting::TearDown();
     GlExtFlags = GlExtFlagSet{};
   }
-  // Two floor surfaces (x < 0 and x > 0), the second without colour or specular texture.
+  // The two floors, the second without colour or specular texture.
   ModelObject* Level(int vertices = 0) {
-    DuToolLevel level;
-    level.shaders.push_back({"floor", {"c", "s", "", "n", "", "c"}});
-    level.shaders.push_back({"bare", {"", "", "", "n", "", ""}});
-    level.models.push_back({DuTool_Quad(-64, -64, 0, 64, 0, 0), DuTool_Quad(0, -64, 64, 64, 0, 1)});
+    DuToolLevel level = TwoFloors();
+    level.shaders[0].textures[5] = "c";
+    level.models[0][1] = DuTool_Quad(0, -64, 64, 64, 0, 1);
     if (vertices) level.models[0][0].vertices.resize(size_t(vertices - 4), level.models[0][0].vertices[0]);
     return Create(level);
   }

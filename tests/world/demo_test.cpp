@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "ai/bot.h"
-#include "world/gameinput.h"
 #include "characters/actions.h"
 #include "characters/defs.h"
 #include "characters/player.h"
@@ -40,7 +39,6 @@ using tw_test::Get32;
 using tw_test::Put32;
 using tw_test::ReadBytes;
 using tw_test::WorldTest;
-
 
 uint64_t g_slowNow;
 uint64_t HalfSecondClock() { return g_slowNow += 500000000; }

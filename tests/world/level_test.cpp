@@ -38,20 +38,15 @@ class LevelTest : public WorldTest {
     TextFile_Flush();
     WorldTest::TearDown();
   }
-  static int Count() {
-    int n = 0;
-    for (GameObject* o = Obj_ListHead; o; o = o->next) n++;
-    return n;
-  }
 };
 
 TEST_F(LevelTest, BadNamesAreRefusedBeforeAnythingChanges) {
   ASSERT_EQ(Level_Load("yard.scn"), 1);
-  int objects = Count();
+  int objects = Obj_Count();
   for (const char* bad : {"/etc/passwd", "a/../../b", "C:\\x", "y{ard"}) {
     EXPECT_EQ(Level_Load(bad), 0) << bad;
     EXPECT_STREQ(Level_Name, "yard");
-    EXPECT_EQ(Count(), objects);
+    EXPECT_EQ(Obj_Count(), objects);
   }
   EXPECT_NE(Log().find("Level_Load: refused level name"), std::string::npos);
   EXPECT_TRUE(Level_NameAllowed("a..b"));

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "characters/actions.h"
 #include "characters/defs.h"
@@ -349,18 +348,13 @@ TEST_F(NetTest, ThePlayersShotAndDeathReachTheServer) {
   Def_Weapons[5].shotTime = 0.5f;
   player_->person.equippedKind = INV_WEAPON;
   player_->person.equippedIndex = 5;
-  auto shots = [] {
-    int n = 0;
-    for (GameObject* o = Obj_ListHead; o; o = o->next) n += o->classNum == PULKA;
-    return n;
-  };
   for (double t : {1.0, 1.2, 1.6}) {  // the second pull comes too soon
     Game_Time = t;
     Game_TickFrame = DemoFrame{0.02f, 0, 0, CMD_FIRE};
     Player_Think(player_);
     NET_SendState();
   }
-  EXPECT_EQ(shots(), 6);
+  EXPECT_EQ(NetProjectiles(), 6);
   int fired = 0;
   for (const NetSent& m : g_netSent)
     if (m.to == NetAddr(2) && m.msg.type == NETMSG_STATE && m.msg.shot) fired += m.msg.weapon == 5;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -80,7 +79,6 @@ class NetBodyTest : public WorldTest {
     return o;
   }
   static const BonePose& Root(GameObject* o) { return o->pose[0]; }
-  static ViewParams View() { return ViewParams{}; }
   static int Drawn(const char* name, float x) {
     int n = 0;
     for (const DrawCall& d : g_draws) n += d.name == name && std::fabs(d.at.x - x) < 0.01f;
@@ -143,7 +141,7 @@ TEST_F(NetBodyTest, FlagAndMuzzleFlashGoWithTheirBody) {
   b->prop.fireTime = 9.9f;  // a tenth into the interval: flash
   a->prop.fireWeapon = 99;  // off the network: no flash, no harm
   a->prop.fireTime = 9.95f;
-  ViewParams v = View();
+  ViewParams v{};
   NetPlayer_Draw(a, &v);
   NetPlayer_Draw(b, &v);
   EXPECT_EQ(Drawn("anim\\jaxtorvin\\jaxtorvin_0", -50), 1);

@@ -2,7 +2,6 @@
 // the skill factor, lifetimes, casings at rest, the exact random draws of each event.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 
 #include "characters/defs.h"

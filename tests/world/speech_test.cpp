@@ -2,7 +2,6 @@
 // damaged or missing tracks.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "foundation/log.h"

@@ -200,6 +200,18 @@ BuToolModel BuTool_Cube(float half, const std::string& textureFolder, const std:
   return m;
 }
 
+BuToolModel BuTool_Quad(float x0, float y0, float x1, float y1, const std::string& textureFolder,
+                        const std::string textures[4]) {
+  BuToolModel m;
+  m.textureFolder = textureFolder;
+  m.shaders.push_back(Shader("quad", textures));
+  BuToolObject obj;
+  for (int i = 0; i < 4; ++i) obj.vertices.push_back(MakeVertex(i & 1 ? x1 : x0, i & 2 ? y1 : y0, 0, float(i & 1), float(i >> 1)));
+  obj.indices = {0, 1, 3, 0, 3, 2};
+  m.objects.push_back(obj);
+  return m;
+}
+
 BuToolModel BuTool_Bar(float length, const std::string& textureFolder, const std::string textures[4]) {
   BuToolModel m;
   m.textureFolder = textureFolder;

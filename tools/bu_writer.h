@@ -71,6 +71,10 @@ void BuTool_BindToSkeleton(BuToolModel& model, const std::vector<SceneToolBone>&
 // A rigid cube of side 2 x half centred on the origin: one object, 24 vertices (four per face),
 // 12 triangles, no bones; one shader with the four textures.
 BuToolModel BuTool_Cube(float half, const std::string& textureFolder, const std::string textures[4]);
+// A rigid quad from (x0, y0) to (x1, y1) in the plane z = 0 facing +Z: one object of four vertices
+// (corner i at x1 when i & 1, y1 when i & 2; texture pair 0 to 1 across it), two triangles.
+BuToolModel BuTool_Quad(float x0, float y0, float x1, float y1, const std::string& textureFolder,
+                        const std::string textures[4]);
 // A skinned bar of two bones ("root" at the origin, "tip" bound at (0, 0, length / 2)) along +Z: the
 // lower half a BuVertex object drawn as a strip, the upper half a BuBlendVertex object drawn as a
 // list, sharing the edge at the middle, whose vertices the two bones share.

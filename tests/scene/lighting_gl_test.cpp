@@ -248,22 +248,8 @@ bool RayHitsBox(const std::array<double, 3>& o, const std::array<double, 3>& d, 
 }
 
 // A floor quad of side 2 x half in the plane z = 0, lit from +Z, with its own textures.
-BuToolModel Floor(float half) {
-  BuToolModel m;
-  m.textureFolder = "t\\";
-  m.shaders.push_back({"floor", {"white", "black", "", "flat_n"}});
-  BuToolObject obj;
-  const float c[4][2] = {{-half, -half}, {half, -half}, {half, half}, {-half, half}};
-  for (const auto& p : c) {
-    BuToolVertex v;
-    v.position[0] = p[0], v.position[1] = p[1];
-    v.uv[0] = p[0] / half, v.uv[1] = p[1] / half;
-    obj.vertices.push_back(v);
-  }
-  obj.indices = {0, 1, 2, 0, 2, 3};
-  m.objects.push_back(obj);
-  return m;
-}
+const std::string kTex[4] = {"white", "black", "", "flat_n"};
+BuToolModel Floor(float half) { return BuTool_Quad(-half, -half, half, half, "t\\", kTex); }
 
 class LitScenes : public LightingGl {
  protected:
@@ -392,8 +378,7 @@ TEST_F(LitScenes, AFloorFallsOffAsColourTimesNDotLTimesAttenuation) {
 // eyes, with and without GL_ATI_separate_stencil, and for two instances of one model.
 TEST_F(LitScenes, CubesShadowExactlyTheFloorARayCastFindsOccluded) {
   ModelObject* floor = Load(Floor(16), "floor");
-  const std::string tex[4] = {"white", "black", "", "flat_n"};
-  ModelObject* cube = Load(BuTool_Cube(2, "t\\", tex), "cube");
+  ModelObject* cube = Load(BuTool_Cube(2, "t\\", kTex), "cube");
   ASSERT_TRUE(floor && cube);
   struct Case {
     const char* name;
@@ -452,8 +437,7 @@ TEST_F(LitScenes, CubesShadowExactlyTheFloorARayCastFindsOccluded) {
 
 // "render_bump_clear" 1: the depth pass clears the instance's pixels to black.
 TEST_F(LitScenes, BumpClearLeavesTheSilhouetteBlack) {
-  const std::string tex[4] = {"white", "black", "", "flat_n"};
-  ModelObject* cube = Load(BuTool_Cube(4, "t\\", tex), "cube");
+  ModelObject* cube = Load(BuTool_Cube(4, "t\\", kTex), "cube");
   ASSERT_NE(cube, nullptr);
   for (int clear : {0, 1}) {
     SCOPED_TRACE(clear);

@@ -302,17 +302,7 @@ TEST_F(Lighting, DepthPassMasksAndFarCull) {
 // Volume lists: open edges only from their own triangle, reversed quads from the neighbour, caps
 // only for z-fail (the far one alone for an instance out of view); -5 exactly is z-pass.
 TEST_F(Lighting, VolumeListsAndTheMethodChoice) {
-  BuToolModel quad;
-  quad.shaders.push_back({"q", {"a", "", "", ""}});
-  BuToolObject obj;
-  for (int i = 0; i < 4; ++i) {
-    BuToolVertex v;
-    v.position[0] = float(i & 1), v.position[1] = float(i >> 1);
-    obj.vertices.push_back(v);
-  }
-  obj.indices = {0, 1, 3, 0, 3, 2};
-  quad.objects.push_back(obj);
-  BuModel* m = Load(quad);
+  BuModel* m = Load(BuTool_Quad(0, 0, 1, 1, "", kTex));
   ASSERT_NE(m, nullptr);
   ASSERT_NE(m->header->volume, nullptr);
   const BuVolume* vol = m->header->volume;
@@ -477,24 +467,15 @@ TEST_F(Lighting, EveryInstanceOfAFrameIsLit) {
 // whose volume mesh was dropped takes its box from its drawing vertices and is still drawn.
 TEST_F(Lighting, BonesAreBindTimesPose) {
   Var_SetValue(&render_bump_shadows, 1);
-  BuToolModel floor;
-  floor.shaders.push_back({"floor", {"a", "", "", ""}});
+  BuToolModel floor = BuTool_Quad(-8, -8, 8, 8, "", kTex);
   BuToolBone bone{"b"};
   const float c = std::cos(0.5f), s = std::sin(0.5f);
   const float bindRotation[9] = {c, s, 0, -s, c, 0, 0, 0, 1};
   std::memcpy(bone.bindRotation, bindRotation, sizeof bindRotation);
   bone.bindPosition[0] = 1, bone.bindPosition[1] = 2, bone.bindPosition[2] = -50;
   floor.bones.push_back(bone);
-  BuToolObject obj;
-  obj.bones = {0};
-  for (int i = 0; i < 4; ++i) {
-    BuToolVertex v;
-    v.position[0] = i & 1 ? 8.0f : -8.0f, v.position[1] = i & 2 ? 8.0f : -8.0f;
-    v.influences[0] = {0, 1.0f};
-    obj.vertices.push_back(v);
-  }
-  obj.indices = {0, 1, 3, 0, 3, 2};
-  floor.objects.push_back(obj);
+  floor.objects[0].bones = {0};
+  for (BuToolVertex& v : floor.objects[0].vertices) v.influences[0] = {0, 1.0f};
   SkeletonBone skelBone{};
   std::strcpy(skelBone.name, "b");
   skelBone.parent = -1;

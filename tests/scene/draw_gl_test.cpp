@@ -389,24 +389,28 @@ TEST_F(SceneDrawGl, MovingSetFollowsItsColumnVectorKeys) {
   EXPECT_LT(Pixel(cx, cy + d).r, 20);
 }
 
-TEST_F(SceneDrawGl, SpotlightDrawsOnlyInItsPass) {
+// A spotlight draws only in pass 1: a picture projected from its key, a cube by direction.
+TEST_F(SceneDrawGl, SpotlightsDrawOnlyInTheirPassAndCubeOnesByDirection) {
   Texture("diffuse", ImageTool_Solid(8, 8, 255, 255, 255, 255));
-  ToolImage spot = ImageTool_Solid(32, 32, 0, 0, 0, 255);
+  ToolImage spot = ImageTool_Solid(32, 32, 0, 0, 0, 255), faces[6];
   for (int y = 8; y < 24; y++)
     for (int x = 8; x < 24; x++) std::memset(spot.At(x, y), 255, 3);
   Texture("spot", spot);
-  MayToolShader sh = Shader("plaster", "diffuse");
-  MayToolLevel l = Wall(sh);
-  l.spotTexture = "spot";
-  l.spotShader = "spot";
-  l.spotKeyCount = 1;
+  const uint8_t colours[6][3] = {{0, 0, 255}, {0, 255, 255}, {0, 255, 0}, {255, 0, 255}, {255, 0, 0}, {255, 255, 0}};
+  for (int i = 0; i < 6; i++) faces[i] = ImageTool_Solid(8, 8, colours[i][0], colours[i][1], colours[i][2], 255);
+  ASSERT_TRUE(MaterialTool_WriteCube("textures/cubespot", faces));
+  MayToolLevel cubeLit = Wall(Shader("plaster", "diffuse"));
+  cubeLit.spotTexture = "cubespot";
+  cubeLit.spotKeyCount = 1;
+  cubeLit.keys.resize(1);
+  MayToolLevel l = cubeLit;
+  l.spotTexture = l.spotShader = "spot";
   // The projector at the camera, looking along +y: its -z axis (the frustum's) turned onto +y.
-  MayToolKey key;
   const float rot[9] = {1, 0, 0, 0, 0, 1, 0, -1, 0};
-  std::memcpy(key.rot, rot, sizeof rot);
-  l.keys.push_back(key);
+  std::memcpy(l.keys[0].rot, rot, sizeof rot);
   ModelObject* level = LoadLevel("spot", l);
-  ASSERT_NE(level, nullptr);
+  ModelObject* cube = LoadLevel("cubespot", cubeLit);
+  ASSERT_TRUE(level && cube);
   for (int pass : {0, 3}) {
     ViewParams v = Frame({0, 0, 0}, pass);
     mayb_Draw(level, params_, &v);
@@ -419,25 +423,10 @@ TEST_F(SceneDrawGl, SpotlightDrawsOnlyInItsPass) {
   Rgb edge = Pixel(Render_ScreenWidth / 2 + Render_ScreenWidth / 3, Render_ScreenHeight / 2);
   EXPECT_GT(centre.r, 200);
   EXPECT_LT(edge.r, 30);
-}
-
-TEST_F(SceneDrawGl, CubeSpotlightLightsByDirection) {
-  Texture("diffuse", ImageTool_Solid(8, 8, 255, 255, 255, 255));
-  ToolImage faces[6];
-  const uint8_t colours[6][3] = {{0, 0, 255}, {0, 255, 255}, {0, 255, 0}, {255, 0, 255}, {255, 0, 0}, {255, 255, 0}};
-  for (int i = 0; i < 6; i++) faces[i] = ImageTool_Solid(8, 8, colours[i][0], colours[i][1], colours[i][2], 255);
-  ASSERT_TRUE(MaterialTool_WriteCube("textures/cubespot", faces));
-  MayToolShader sh = Shader("plaster", "diffuse");
-  MayToolLevel l = Wall(sh);
-  l.spotTexture = "cubespot";
-  l.spotKeyCount = 1;
-  l.keys.resize(1);
-  ModelObject* level = LoadLevel("cubespot", l);
-  ASSERT_NE(level, nullptr);
-  ViewParams v = Frame({0, 0, 0}, 0);
-  mayb_Draw(level, params_, &v);  // the main pass decides what is visible
+  v = Frame({0, 0, 0}, 0);
+  mayb_Draw(cube, params_, &v);  // the main pass decides what is visible
   v.pass = 1;
-  mayb_Draw(level, params_, &v);
+  mayb_Draw(cube, params_, &v);
   // The wall lies along +y from the projector: the +y face's colour (faces are +x, -x, +y, ...).
   ExpectRgb(Centre(), colours[2][2], colours[2][1], colours[2][0], 3, "+y face");
 }

@@ -296,16 +296,11 @@ class RealFont : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_TRUE(tw_test::PutTestFont("TestFace.ttf")) << "fonts-dejavu-core is not installed";
-    SetVar("video_font", "TestFace", 0);
-    SetVar("video_unicode", "0", 0);
+    SetVar("video_font", "TestFace");
+    SetVar("video_unicode", "0");
   }
   void TearDown() override { Font_Shutdown(); }
-  static void SetVar(const char* name, const char* text, float value) {
-    VarRecord* r = Var_Find(name);
-    ASSERT_NE(r, nullptr);
-    std::strcpy(r->text, text);
-    r->value = value;
-  }
+  static void SetVar(const char* name, const char* text) { ASSERT_TRUE(Var_SetText(Var_Find(name), text)); }
   tw_test::TempDir dir_;
 };
 
@@ -363,7 +358,7 @@ TEST_F(RealFont, OnlyTheFamilyAskedForIsTakenElseTheShippedFile) {
       {"Tarnwick No Such Face", "DejaVu Sans Mono"},  // fontconfig's substitute is not taken
   };
   for (const auto& c : cases) {
-    SetVar("video_font", c.face, 0);
+    SetVar("video_font", c.face);
     std::remove("log");
     Sys_Debug.openLog = 0;
     Font_Init();
@@ -395,7 +390,7 @@ TEST_F(RealFont, CodesPastTheTableHaveNoGlyph) {
   EXPECT_EQ(w + h, 0);
   Font_GetGlyphSize(&w, &h, 70000);
   EXPECT_EQ(w, 0);
-  SetVar("video_unicode", "1", 1);
+  SetVar("video_unicode", "1");
   Font_Init();
   EXPECT_EQ(Font_GlyphCount, 65536);
   EXPECT_NE(Font_Glyphs[0x416].glyph, 0u);
@@ -449,7 +444,7 @@ TEST_F(RealFont, AFontWithoutHeightIsRefused) {
   for (size_t k = 0; k < 4; k++) bytes[os2 + 74 + k] = 0;   // usWinAscent, usWinDescent
   for (size_t k = 0; k < 4; k++) bytes[hhea + 4 + k] = 0;   // ascender, descender
   tw_test::WriteBytes("Flat.ttf", bytes);
-  SetVar("video_font", "Flat", 0);
+  SetVar("video_font", "Flat");
   Sys_Debug.openLog = 0;  // each line goes straight to "log" in the test's directory
   Font_Init();
   Sys_Debug.openLog = 1;

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/file.h"
 #include "foundation/oggdec.h"
 #include "foundation/sound.h"
 #include "foundation/sound_ds.h"
@@ -15,7 +14,6 @@
 #include "foundation/wav.h"
 #include "support/test_support.h"
 #include "tools/sound_files.h"
-#include "tools/zipwriter.h"
 
 namespace {
 
@@ -234,22 +232,4 @@ TEST_F(SoundFiles, VolumeBecomesHundredthsOfADecibel) {
   }
   Var_Find("sound_fxvolume")->value = 1.0f;  // the records outlive the table
   Var_Find("sound_musicvolume")->value = 1.0f;
-}
-
-TEST_F(SoundFiles, SoundsOpenFromTheDataArchives) {
-  Bytes wav = Wav(1, 8000, 16, 400);
-  Bytes ogg = Tool_OggBytes(2, 22050, Tool_Sine(2, 22050, 5000, 440, 0.5), 0.3f, 4);
-  ZipWriter* z = ZipWriter_Create();
-  ZipWriter_AddMember(z, "sounds/door.wav", wav.data(), wav.size(), ZIPW_DEFLATED);
-  ZipWriter_AddMember(z, "sounds/Rain.ogg", ogg.data(), ogg.size(), ZIPW_STORED);
-  ASSERT_EQ(ZipWriter_FinishToFile(z, "main/data00.twk"), 1);
-  File_Init();
-  Decoder d(Sound_OpenDecoder("Sounds\\DOOR", 0));
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(std::memcmp(d->data, wav.data() + 44, 800), 0);
-  d.reset(Sound_OpenDecoder("sounds\\rain", 0));
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(DecodeAll(d.get()).size(), 10000u);
-  d.reset();
-  File_Shutdown();
 }

@@ -94,6 +94,13 @@ TEST_F(EntityTest, ValueForms) {
   EXPECT_NE(g_out.find("block_support: wrning, unknown bogus\n"), std::string::npos);
 }
 
+// A model loader that reads entity text, as a spawner's Init might.
+ModelObject* NestingLoader(const char*) {
+  const char text[] = "{\"classname\" \"light\"}";
+  read_ent(text, sizeof text - 1);
+  return nullptr;
+}
+
 TEST_F(EntityTest, ReaderSyntax) {
   struct Case {
     std::string text;
@@ -127,6 +134,13 @@ TEST_F(EntityTest, ReaderSyntax) {
   EXPECT_NE(g_out.find("read_ent: multiply blocks\n"), std::string::npos);
   EXPECT_STREQ(Light_Table[0].id, "inner");
   EXPECT_STREQ(Light_Table[0].texture, "");
+  // A read started from inside a read (a spawner's model loader) is refused.
+  Model_AddLoader(NestingLoader);
+  Light_Count = 0;
+  Read(R"({"classname" "light" "precache_model" "x" "id" "outer"})");
+  EXPECT_EQ(Light_Count, 1);
+  EXPECT_STREQ(Light_Table[0].id, "outer");
+  EXPECT_NE(g_out.find("read_ent: refused, a read is already running\n"), std::string::npos);
 }
 
 TEST_F(EntityTest, BytesAbove127AreDataAndLongTokensAreCut) {
@@ -184,22 +198,7 @@ TEST_F(EntityTest, IncludesSpliceTemplateFiles) {
   EXPECT_STREQ(Light_Table[0].id, "from_inner");
 }
 
-// A model loader that reads entity text, as a spawner's Init might.
-ModelObject* NestingLoader(const char*) {
-  const char text[] = "{\"classname\" \"light\"}";
-  read_ent(text, sizeof text - 1);
-  return nullptr;
-}
-
-TEST_F(EntityTest, NestedReadIsRefused) {
-  Model_AddLoader(NestingLoader);
-  Read(R"({"classname" "light" "precache_model" "x" "id" "outer"})");
-  EXPECT_EQ(Light_Count, 1);
-  EXPECT_STREQ(Light_Table[0].id, "outer");
-  EXPECT_NE(g_out.find("read_ent: refused, a read is already running\n"), std::string::npos);
-}
-
-TEST_F(EntityTest, SpawnflagsFilter) {
+TEST_F(EntityTest, SpawnflagsFilterAndTableLimits) {
   Game_NetMode = 1;
   EXPECT_EQ(Ent_SpawnflagsAllow(2048), 0);
   EXPECT_EQ(Ent_SpawnflagsAllow(1792), 1);
@@ -207,6 +206,15 @@ TEST_F(EntityTest, SpawnflagsFilter) {
   Read(R"({"classname" "world" "id" "out" "spawnflags" "1792"} {"classname" "light" "spawnflags" "1792"})");
   EXPECT_EQ(Find("out"), nullptr);
   EXPECT_EQ(Light_Count, 1);
+  // The level tables keep their sizes.
+  std::string text;
+  for (int i = 0; i < 130; i++) text += R"({"classname" "info_player_deathmatch"} {"classname" "sound" "name" "s"} )";
+  for (int i = 0; i < 514; i++) text += R"({"classname" "light"} )";
+  text += R"({"classname" "sound"})";  // no name: nothing
+  Read(text);
+  EXPECT_EQ(Level_DmStartCount, kDeathmatchStarts);
+  EXPECT_EQ(Level_EmitterCount, kSoundEmitters);
+  EXPECT_EQ(Light_Count, kLightRecords);
 }
 
 // Values joined by single blanks: texts as they are, numbers as "%g".
@@ -292,17 +300,6 @@ TEST_F(EntityTest, KitchenSinkFillsTablesAndObjects) {
   EXPECT_EQ(v.noBlood, 1);
   EXPECT_STREQ(v.deadname[3], "d3");
   EXPECT_STREQ(v.sound_pain[1], "o2");
-}
-
-TEST_F(EntityTest, TableLimits) {
-  std::string text;
-  for (int i = 0; i < 130; i++) text += R"({"classname" "info_player_deathmatch"} {"classname" "sound" "name" "s"} )";
-  for (int i = 0; i < 514; i++) text += R"({"classname" "light"} )";
-  text += R"({"classname" "sound"})";  // no name: nothing
-  Read(text);
-  EXPECT_EQ(Level_DmStartCount, kDeathmatchStarts);
-  EXPECT_EQ(Level_EmitterCount, kSoundEmitters);
-  EXPECT_EQ(Light_Count, kLightRecords);
 }
 
 TEST_F(EntityTest, PlayerBodies) {

@@ -78,9 +78,7 @@ TEST_F(Modes, SettingAModeRewritesTheSetting) {
   EXPECT_STREQ(Var_Find("video_mode")->text, "1024 768 60");
   EXPECT_GT(Video_ScreenWidth, 0);
   EXPECT_EQ(Video_ChangeDisplayMode(0), 0);
-}
-
-TEST_F(Modes, AResizedWindowSizesTheFrameAndThe2DScreen) {
+  // A resized window sizes the frame and the 2D screen.
   List({{32, 800, 600, 60}});
   Video_SetModeFromText("800 600 60");
   const struct {

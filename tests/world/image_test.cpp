@@ -74,9 +74,7 @@ TEST(ObjectImage, EveryFieldRoundTripsAndPointersAreWrittenAsZero) {
     ObjImage_Write(&b, again.data());
     EXPECT_EQ(image, again);
   }
-}
-
-TEST(ObjectImage, UnterminatedTextIsCutInsideItsField) {
+  // An unterminated text is cut inside its field.
   std::vector<uint8_t> image(kObjectImageSize, 0);
   std::memset(image.data() + kPersonBlockOffset, 'x', kPersonNameSize);  // no terminator
   GameObject obj{};

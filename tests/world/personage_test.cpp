@@ -31,10 +31,7 @@ TEST_F(Personages, TheListKeepsFiveHundredElevenNamesAndSkipsTooLongOnes) {
   Game_NewSession("missing");
   EXPECT_EQ(Game_PersonageCount, 0);
   EXPECT_EQ(Que_State.questMode, 0);
-}
-
-TEST_F(Personages, PlacesAnswerTheirPoliceFlagAndUnknownNamesOne) {
-  Game_NewSession(nullptr);
+  // Places answer their police flag, unknown names 1.
   Game_Places[5].police = 0;
   EXPECT_EQ(Game_GetPlaceValue(Game_Places[5].name), 0);
   EXPECT_EQ(Game_GetPlaceValue("DOCKS"), 1);

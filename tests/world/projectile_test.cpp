@@ -211,9 +211,7 @@ TEST_F(ShotTest, TheSkillFactorFollowsTheHudBands) {
   Game_NetMode = 1;
   EXPECT_EQ(Pulka_SkillFactor(player_, 1), 1.0f);
   Game_NetMode = 0;
-}
-
-TEST_F(ShotTest, ACasingAtFractionZeroLiesFlat) {
+  // A casing at fraction zero lies flat.
   GameObject* c = Spawn(GILZA, 0, 0, "");
   c->angles = vec3{1, 2, 3};
   c->person.velocity[2] = -100;

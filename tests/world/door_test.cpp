@@ -83,10 +83,8 @@ TEST_F(DoorTest, PathsFollowThePointNumbers) {
   EXPECT_EQ(d->prop.point, kDoorOpen);
   EXPECT_FLOAT_EQ(d->origin.z, 300);
   EXPECT_EQ(maxX, 0);
-}
-
-TEST_F(DoorTest, PointNumbersOutsideTheTablesAreRefused) {
-  GameObject* d = Door(vec3{0, 0, 0});
+  // Point numbers outside the tables are refused.
+  d = Door(vec3{0, 0, 0});
   for (const char* bad : {"[door] [8]", "[door] [-1]", "[door] [99999999999]"}) {
     Door_Use(d, player_, bad);
     EXPECT_EQ(d->prop.targetPoint, 0) << bad;
@@ -181,12 +179,10 @@ TEST_F(DoorTest, RequirementsRefuseWithAMessageOncePerSevenSeconds) {
   Player_HackSkill = 50;
   Door_Use(d, player_, nullptr);
   EXPECT_EQ(d->prop.targetPoint, kDoorOpen);
-}
-
-TEST_F(DoorTest, InfoLinesAreCutToTheirBuffer) {
+  // The Info line is cut to its buffer.
   int32_t request[8] = {0};
   char reply[kObjInfoReplyBytes];
-  GameObject* d = Door(vec3{5, 5, 5});
+  d = Door(vec3{5, 5, 5});
   std::memset(d->person.name, 'n', sizeof d->person.name - 1);
   Door_Info(d, request, reply);
   EXPECT_EQ(std::string(reply + 28), std::to_string(d->id) + ":" + std::string(63, 'n') + "[FUNC_DOOR]");

@@ -40,7 +40,13 @@ class LevelTest : public WorldTest {
   }
 };
 
-TEST_F(LevelTest, BadNamesAreRefusedBeforeAnythingChanges) {
+TEST_F(LevelTest, BadNamesAndCharacterTextsAreRefusedBeforeAnythingChanges) {
+  // Spawned characters refuse text that would open keys.
+  EXPECT_EQ(Ent_SpawnNpc("guard\" \"health\" \"999", nullptr, nullptr, "npc\\guard", 0), nullptr);
+  EXPECT_EQ(Ent_SpawnNpc("guard", nullptr, nullptr, "npc}\n{", 0), nullptr);
+  EXPECT_EQ(Obj_ListHead, nullptr);
+  EXPECT_NE(Log().find("Ent_SpawnNpc: refused"), std::string::npos);
+  // Level names.
   ASSERT_EQ(Level_Load("yard.scn"), 1);
   int objects = Obj_Count();
   for (const char* bad : {"/etc/passwd", "a/../../b", "C:\\x", "y{ard"}) {
@@ -97,13 +103,6 @@ TEST_F(LevelTest, TheLoadingScreenKeepsItsPace) {
   Level_LoadingSuppressed = 0;
   EXPECT_EQ(g_draws, 1);
   Level_LoadingDrawHook = nullptr;
-}
-
-TEST_F(LevelTest, SpawnedCharactersRefuseTextThatWouldOpenKeys) {
-  EXPECT_EQ(Ent_SpawnNpc("guard\" \"health\" \"999", nullptr, nullptr, "npc\\guard", 0), nullptr);
-  EXPECT_EQ(Ent_SpawnNpc("guard", nullptr, nullptr, "npc}\n{", 0), nullptr);
-  EXPECT_EQ(Obj_ListHead, nullptr);
-  EXPECT_NE(Log().find("Ent_SpawnNpc: refused"), std::string::npos);
 }
 
 // Without a renderer the pixels read back as zeros; the names and sizes are what is tested here.

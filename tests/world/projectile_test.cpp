@@ -94,9 +94,7 @@ TEST_F(ShotTest, WeaponsOutsideTheTableAreRefusedAndLifetimesFollowTheKind) {
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->prop.lifetime, c[2]) << c[0];
   }
-}
-
-TEST_F(ShotTest, TheArcFollowsTheGravityFactor) {
+  // The arc follows the gravity factor.
   Weapon(0, 5).gravity = 0.5f;
   GameObject* s = Fire(0, {0, 0, 1000}, {100, 0, 50});
   double z = 1000, vz = 50;

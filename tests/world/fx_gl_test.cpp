@@ -64,10 +64,8 @@ class FxGl : public tw_test::GlWindowTest {
     view.angles = {yaw, 0, 0};
     View_RenderWorld(&view);
     if (extra) extra();
-    pixels.assign(size_t(w) * h * 4, 0);
-    Render_ReadPixels(0, 0, w, h, pixels.data());
     View_ResetRenderState();
-    Render_EndFrame(1, 1);
+    pixels = tw_test::ReadScreenAndEndFrame().bgra;
   }
   Pixel At(int x, int y) const {
     if (x < 0 || y < 0 || x >= w || y >= h) return {0, 0, 0};

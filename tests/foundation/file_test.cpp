@@ -96,7 +96,7 @@ TEST_F(FileLayer, LooseFileThenHighestNumberedArchiveWins) {
   EXPECT_EQ(File_ArchiveEntryCount(), 3);
 }
 
-TEST_F(FileLayer, LooseNamesInAnyCaseAndSeparator) {
+TEST_F(FileLayer, LooseNamesInAnyCaseAndSeparatorAndWritingReplacesOnlyWhenComplete) {
   std::system("mkdir -p Data/Text/ENG");
   WriteFile("Data/Text/ENG/x.txt", "eng");
   Start();
@@ -104,10 +104,7 @@ TEST_F(FileLayer, LooseNamesInAnyCaseAndSeparator) {
   WriteFile("Data/Text/ENG/Later.txt", "later");  // found although the folder was listed before
   EXPECT_EQ(ReadAll("data\\text\\eng\\later.txt"), "later");
   EXPECT_EQ(File_Open("data\\text", "rb"), nullptr);  // folders are never files
-}
-
-TEST_F(FileLayer, WritingMakesFoldersAndReplacesOnlyWhenComplete) {
-  Start();
+  // Writing makes folders and replaces a file only when complete.
   mkdir("save", 0777);
   WriteFile("save/slot.sav", "old");
   FileHandle* f = File_Open("SAVE\\Slot.sav", "WB");

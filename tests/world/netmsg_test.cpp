@@ -22,7 +22,7 @@ float F32At(const uint8_t* b, int at) {
 
 }  // namespace
 
-TEST(NetMsg, SizesOffsetsAndRoundTrip) {
+TEST(NetMsg, SizesOffsetsRoundTripAndTextsEndingInANul) {
   const int sizes[kNetMsgTypes] = {16, 212, 76, 1680, 76, 12, 12, 40, 8, 16, 188, 8, 32};
   for (int type = 0; type < kNetMsgTypes; type++) {
     NetMessage m{};
@@ -67,9 +67,7 @@ TEST(NetMsg, SizesOffsetsAndRoundTrip) {
     ASSERT_EQ(NetMsg_Encode(back, again), sizes[type]);
     EXPECT_EQ(std::memcmp(bytes, again, sizes[type]), 0) << type;
   }
-}
-
-TEST(NetMsg, TextsFillTheirSlotsAndEndInANul) {
+  // Texts fill their slots and end in a NUL.
   NetMessage m{};
   m.type = NETMSG_SERVER;
   std::memset(m.playerName, 'a', sizeof m.playerName);  // not terminated

@@ -166,9 +166,7 @@ TEST_F(NavTest, TheAiBlockRoundTripsAndADamagedBlockChangesNothing) {
   EXPECT_EQ(ai_LoadBlock(in), 1);
   File_Close(in);
   EXPECT_EQ(a->bot.engaged, 42);
-}
-
-TEST_F(NavTest, KillAllEnemiesKillsEveryLivingCharacterThroughItsDamage) {
+  // Kill all enemies kills every living character through its damage.
   GameObject* npcs[3];
   for (GameObject*& o : npcs) {
     o = Obj_Alloc();

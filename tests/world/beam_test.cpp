@@ -24,7 +24,7 @@ std::unique_ptr<BeamRecord> Beam(bool tube, vec3 end, vec3 up = {0, 0, 1}) {
   return b;
 }
 
-TEST(Beams, AimingKeepsTheScrollingCoordinatesWhichStaySmall) {
+TEST(Beams, AimingKeepsTheScrollingCoordinatesSmallAndEndsThatGiveNoBeamDrawNothing) {
   auto b = Beam(true, {0, 50, 0});
   Beam_Update(b.get(), 10.25f);
   // Coordinates count modulo whole textures.
@@ -42,9 +42,7 @@ TEST(Beams, AimingKeepsTheScrollingCoordinatesWhichStaySmall) {
   EXPECT_LT(std::fabs(b->planes[0][0][0].v), 1.0f);
   EXPECT_LT(std::fabs(b->tubeRings[0][0][0].v), 1.0f);
   EXPECT_NEAR(b->planes[0][1][0].v - b->planes[0][0][0].v, 0.01f, 1e-4);  // the shape of the strip stays
-}
-
-TEST(Beams, EndsThatGiveNoBeamBuildAndDrawNothing) {
+  // Ends that give no beam build and draw nothing.
   struct Case {
     vec3 end, up;
   } cases[] = {{{0, 0, 0}, {0, 0, 1}}, {{0, 0.0005f, 0}, {0, 0, 1}}, {{0, 0, 40}, {0, 0, 1}}, {{0, 50, 0}, {0, 0, 0}}};

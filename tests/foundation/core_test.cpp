@@ -17,14 +17,12 @@
 using tw_test::CountOccurrences;
 using tw_test::ReadFile;
 
-TEST(NameHash, GoldenValuesAndCase) {
+TEST(GoldenValues, NameHashCaseRuntimeGeneratorAndTheRandomTableWrapping) {
   EXPECT_EQ(Name_HashStr("abc"), 0xCADBBE3Du);
   EXPECT_EQ(Name_HashStr("ABC"), 0xCADBBE3Du);
   // Only A..Z fold: "\" and "/" stay distinct.
   EXPECT_NE(Name_HashStr("a\\b"), Name_HashStr("a/b"));
-}
-
-TEST(Random, RuntimeGeneratorGoldenSequenceAndTheTableWrapping) {
+  // The runtime generator's golden sequence and the random table's wrap.
   Crt_Srand(18);
   EXPECT_EQ(Crt_Rand(), 97);
   int last = 0;

@@ -146,7 +146,7 @@ TEST_F(SoundFiles, StreamSeeksAreClampedAndLoopingStreamsStartAgain) {
   for (const char* name : {longName.c_str(), "", (const char*)nullptr}) EXPECT_EQ(Sound_OpenDecoder(name, 0), nullptr);
 }
 
-TEST_F(SoundFiles, OggRoundTripKeepsSampleCountAndContent) {
+TEST_F(SoundFiles, OggRoundTripKeepsSampleCountAndContentAndAChainEndsWhereTheFormatChanges) {
   for (int channels = 1; channels <= 2; channels++) {
     auto src = Tool_Sine(channels, 44100, 44100, 440, 0.5);
     Decoder d = Open("music.ogg", Tool_OggBytes(channels, 44100, src, 0.4f, 7));
@@ -159,6 +159,21 @@ TEST_F(SoundFiles, OggRoundTripKeepsSampleCountAndContent) {
   }
   // More than two channels is refused.
   EXPECT_EQ(Open("three.ogg", Tool_OggBytes(3, 22050, Tool_Sine(3, 22050, 2000, 440, 0.5), 0.4f, 1)), nullptr);
+  // A chained Ogg file ends where the format changes.
+  auto a = Tool_Sine(1, 44100, 22050, 440, 0.5);
+  Bytes oa = Tool_OggBytes(1, 44100, a, 0.4f, 100);
+  Bytes ob = Tool_OggBytes(1, 22050, Tool_Sine(1, 22050, 22050, 440, 0.5), 0.4f, 200);
+  Bytes same = Tool_OggBytes(1, 44100, a, 0.4f, 300);
+  Bytes chain = oa;
+  chain.insert(chain.end(), ob.begin(), ob.end());
+  Decoder d = Open("chain.ogg", chain);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(DecodeAll(d.get()).size(), a.size());
+  chain.resize(oa.size());
+  chain.insert(chain.end(), same.begin(), same.end());
+  d = Open("chain2.ogg", chain);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(DecodeAll(d.get()).size(), a.size() * 2);
 }
 
 TEST_F(SoundFiles, OggLoopsOnceAtTheEndAndOneShotsKeepReportingIt) {
@@ -186,24 +201,7 @@ TEST_F(SoundFiles, OggLoopsOnceAtTheEndAndOneShotsKeepReportingIt) {
   EXPECT_LT(Sound_DecoderRead(d.get(), &p, kOggReadBlock), 0);  // again after the end
 }
 
-TEST_F(SoundFiles, ChainedOggEndsWhereTheFormatChanges) {
-  auto a = Tool_Sine(1, 44100, 22050, 440, 0.5);
-  Bytes oa = Tool_OggBytes(1, 44100, a, 0.4f, 100);
-  Bytes ob = Tool_OggBytes(1, 22050, Tool_Sine(1, 22050, 22050, 440, 0.5), 0.4f, 200);
-  Bytes same = Tool_OggBytes(1, 44100, a, 0.4f, 300);
-  Bytes chain = oa;
-  chain.insert(chain.end(), ob.begin(), ob.end());
-  Decoder d = Open("chain.ogg", chain);
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(DecodeAll(d.get()).size(), a.size());
-  chain.resize(oa.size());
-  chain.insert(chain.end(), same.begin(), same.end());
-  d = Open("chain2.ogg", chain);
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(DecodeAll(d.get()).size(), a.size() * 2);
-}
-
-TEST_F(SoundFiles, WavIsTriedBeforeOggAndTheThirdSlotLast) {
+TEST_F(SoundFiles, WavIsTriedBeforeOggTheThirdSlotLastAndVolumesBecomeHundredthsOfADecibel) {
   ASSERT_TRUE(Tool_WriteBytes("both.ogg", Tool_OggBytes(1, 8000, Tool_Sine(1, 8000, 1000, 440, 0.5), 0.4f, 2)));
   Decoder d = Open("both.wav", Wav(1, 8000, 16, 10));
   ASSERT_NE(d, nullptr);
@@ -214,9 +212,7 @@ TEST_F(SoundFiles, WavIsTriedBeforeOggAndTheThirdSlotLast) {
   EXPECT_EQ(Sound_DecoderInit(1), 3);
   EXPECT_EQ(Sound_OpenDecoder("missing", 0), nullptr);
   EXPECT_EQ(calls, 1);
-}
-
-TEST_F(SoundFiles, VolumeBecomesHundredthsOfADecibel) {
+  // A volume becomes hundredths of a decibel.
   struct Case {
     float fx, music;
     uint32_t category;
@@ -233,3 +229,4 @@ TEST_F(SoundFiles, VolumeBecomesHundredthsOfADecibel) {
   Var_Find("sound_fxvolume")->value = 1.0f;  // the records outlive the table
   Var_Find("sound_musicvolume")->value = 1.0f;
 }
+

@@ -74,7 +74,7 @@ ZipArchive* Open(const Bytes& b) { return Zip_OpenMemory(b.data(), b.size()); }
 
 // Either signature spelling, a self-extracting stub in front, a comment filling the end record's
 // search window (65,513 bytes: one more is not found), members with data descriptors.
-TEST(Zip, RoundTripsAndTheCommentWindow) {
+TEST(Zip, RoundTripsTheCommentWindowAndMembersThatOutliveTheArchive) {
   using Members = std::vector<std::pair<std::string, Bytes>>;
   const Members two = {{"data/big.bin", Pattern(100000, 1)}, {"Data/Small.TXT", Pattern(777, 2)}};
   Bytes prefixed = TwoMemberArchive('P');
@@ -99,9 +99,7 @@ TEST(Zip, RoundTripsAndTheCommentWindow) {
   }
   Bytes tooLong = TwoMemberArchive('P', std::string(65514, 'c').c_str());
   EXPECT_EQ(Open(tooLong), nullptr);
-}
-
-TEST(Zip, MembersOfAFileReadIndependentlyAndOutliveTheArchive) {
+  // Members of a file read independently and outlive the archive.
   tw_test::TempDir dir;
   tw_test::WriteBytes("a.zip", TwoMemberArchive());
   ZipArchive* z = Zip_Open("a.zip");
@@ -148,7 +146,7 @@ Bytes OneStored() { return OneMember("file.txt", "some stored text", 16, ZIPW_ST
 
 }  // namespace
 
-TEST(ZipDamaged, BadHeadersAreRefused) {
+TEST(ZipDamaged, BadHeadersAShortStreamAndOverlappingMembersAreRefused) {
   enum { kOpen, kOpenMember, kFirstFile };
   struct Patch {
     int at;  // negative: from the end record
@@ -195,9 +193,6 @@ TEST(ZipDamaged, BadHeadersAreRefused) {
   // The empty archive has its end record at offset 0: not an archive.
   Bytes empty = ZipWriter_Finish(ZipWriter_Create());
   EXPECT_EQ(Open(empty), nullptr);
-}
-
-TEST(ZipDamaged, ShortStreamAndOverlappingMembersAreRefused) {
   Bytes d = Pattern(3000, 5), zip = OneMember("d", d.data(), d.size(), ZIPW_DEFLATED);
   // A larger uncompressed size in both headers: the stream ends early.
   Put(zip, 22, 4000, 4);
@@ -223,3 +218,4 @@ TEST(ZipDamaged, ShortStreamAndOverlappingMembersAreRefused) {
   EXPECT_EQ(ReadCurrent(z, out), ZIP_BAD_ZIPFILE);  // the local header disagrees with it
   Zip_Close(z);
 }
+

@@ -85,7 +85,7 @@ TEST_F(LevelTest, LoadFreeAndLoadAgain) {
 int g_draws;
 void CountDraw(const char*) { g_draws++; }
 
-TEST_F(LevelTest, TheLoadingScreenKeepsItsPace) {
+TEST_F(LevelTest, TheLoadingScreenKeepsItsPaceAndScreenshotsTheirNames) {
   Level_LoadingDrawHook = CountDraw;
   g_draws = 0;
   Level_SetLoadingTitle("scenes\\yard");
@@ -103,10 +103,8 @@ TEST_F(LevelTest, TheLoadingScreenKeepsItsPace) {
   Level_LoadingSuppressed = 0;
   EXPECT_EQ(g_draws, 1);
   Level_LoadingDrawHook = nullptr;
-}
-
-// Without a renderer the pixels read back as zeros; the names and sizes are what is tested here.
-TEST_F(LevelTest, ScreenshotsTakeTheNextFreeNameAndCapturesKeepTheirWindow) {
+  // Screenshots take the next free name, captures keep their window (without a renderer the pixels
+  // read back as zeros).
   Render_ScreenWidth = 4;
   Render_ScreenHeight = 2;
   tw_test::WriteFile("scr000.tga", "x");

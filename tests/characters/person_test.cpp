@@ -75,7 +75,7 @@ TEST_F(Defs, BadInputIsRefusedOneLineEachAndTheRestLoads) {
   EXPECT_EQ(Def_FindArmor("a12"), -1);
 }
 
-TEST_F(Persons, InventoryTextAddsPairsAmmunitionAndMoney) {
+TEST_F(Persons, InventoryTextAddsPairsAmmunitionAndMoneyAndFullListsKeepTheirBounds) {
   PersonStats ps{};
   ps.maxHealth = 100;
   ps.health = 40;
@@ -94,25 +94,23 @@ TEST_F(Persons, InventoryTextAddsPairsAmmunitionAndMoney) {
   std::string log = Log();
   EXPECT_NE(log.find("no weapon named [laser]"), std::string::npos);
   EXPECT_NE(log.find("unknown kind [wish]"), std::string::npos);
-}
-
-TEST_F(Persons, FullListsKeepTheirBounds) {
-  PersonStats ps{};
-  for (int i = 0; i < kInvCarried; i++) ASSERT_EQ(Inv_AddItem(&ps, INV_TATU, i % 2), i);
-  EXPECT_EQ(Inv_AddItem(&ps, INV_TATU, 0), -1);
-  EXPECT_EQ(Inv_AddItem(&ps, INV_TATU, 2), -1);  // beyond the loaded tattoos
-  EXPECT_EQ(Inv_AddFromText(&ps, "[armor] [vest]"), 0);
-  for (int i = 0; i < kInvStash; i++) ASSERT_EQ(Inv_AddToStash(&ps, INV_ITEM, i), i);
-  EXPECT_EQ(Inv_AddToStash(&ps, INV_ITEM, 99), -1);
-  EXPECT_EQ(ps.team, 0);  // the field behind the stash is untouched
+  // Full lists keep their bounds.
+  PersonStats full{};
+  for (int i = 0; i < kInvCarried; i++) ASSERT_EQ(Inv_AddItem(&full, INV_TATU, i % 2), i);
+  EXPECT_EQ(Inv_AddItem(&full, INV_TATU, 0), -1);
+  EXPECT_EQ(Inv_AddItem(&full, INV_TATU, 2), -1);  // beyond the loaded tattoos
+  EXPECT_EQ(Inv_AddFromText(&full, "[armor] [vest]"), 0);
+  for (int i = 0; i < kInvStash; i++) ASSERT_EQ(Inv_AddToStash(&full, INV_ITEM, i), i);
+  EXPECT_EQ(Inv_AddToStash(&full, INV_ITEM, 99), -1);
+  EXPECT_EQ(full.team, 0);  // the field behind the stash is untouched
   // Totals stop at the largest value however many large amounts come.
   const char* big = "[money] [1000000000] [money] [1000000000] [money] [1000000000] [ammo] [9MM] [1000000000] "
                     "[ammo] [9MM] [1000000000] [ammo] [9MM] [1000000000]";
-  EXPECT_EQ(Inv_AddFromText(&ps, big), 6);
-  EXPECT_EQ(ps.money, INT32_MAX);
-  EXPECT_EQ(ps.ammo[2], INT32_MAX);
-  EXPECT_EQ(Inv_AddFromText(&ps, "[money] [-1000000000]"), 1);
-  EXPECT_EQ(ps.money, INT32_MAX - 1000000000);
+  EXPECT_EQ(Inv_AddFromText(&full, big), 6);
+  EXPECT_EQ(full.money, INT32_MAX);
+  EXPECT_EQ(full.ammo[2], INT32_MAX);
+  EXPECT_EQ(Inv_AddFromText(&full, "[money] [-1000000000]"), 1);
+  EXPECT_EQ(full.money, INT32_MAX - 1000000000);
 }
 
 TEST_F(Persons, SplashFallsOffToNothingAtTheRadius) {

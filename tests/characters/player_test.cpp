@@ -74,7 +74,7 @@ TEST_F(PlayerMove, JumpsToTheApexOfItsSpeedAndFallsAtGravity) {
   EXPECT_NEAR(p->origin.z, 500.0f - 0.5f * 800.0f * 0.25f, 0.05f);
 }
 
-TEST_F(PlayerMove, TurnsAtTheRotateSpeedAndFollowsTheMouse) {
+TEST_F(PlayerMove, TurnsAtTheRotateSpeedAndFollowsTheMouseAndTheCommandRecord) {
   GameObject* p = PlacePlayer(0, 0);
   Run(1.0f, CMD_LEFT);
   EXPECT_NEAR(p->angles.x, -2.4434609f, 1e-4f);
@@ -84,6 +84,20 @@ TEST_F(PlayerMove, TurnsAtTheRotateSpeedAndFollowsTheMouse) {
   Game_Tick();
   EXPECT_FLOAT_EQ(p->angles.x, 0.25f);
   EXPECT_FLOAT_EQ(p->angles.y, -0.5f);
+  // The frame's command record, and the input cleared.
+  Player_CommandWord = CMD_USE | CMD_LEAVE_CAR | CMD_FORWARD | DEMO_CMD_END;
+  Input_MouseX = 4;
+  Input_MouseY = -8;
+  Player_BuildCommand();
+  EXPECT_EQ(Game_CurrentFrame.command, CMD_USE | CMD_LEAVE_CAR | CMD_FORWARD);
+  Game_RingRead = 3;
+  Game_RingWrite = 9;
+  Game_Step = 0.02;
+  EXPECT_EQ(Player_ClearInput(), 0);
+  EXPECT_EQ(Player_CommandWord, 0u);
+  EXPECT_EQ(Input_MouseX, 0);
+  EXPECT_EQ(Game_RingRead + Game_RingWrite, 0);
+  EXPECT_EQ(Game_Step, 0.0);
 }
 
 TEST_F(PlayerMove, CameraStaysBehindAndIsPulledInByTheWall) {
@@ -171,32 +185,13 @@ TEST_F(PlayerMove, AllWeaponsGivesEveryShownWeaponOnce) {
   for (float skill : p->person.skills) EXPECT_FLOAT_EQ(skill, 100.0f);
 }
 
-TEST_F(PlayerMove, CommandRecordAndClearedInput) {
-  Player_CommandWord = CMD_USE | CMD_LEAVE_CAR | CMD_FORWARD | DEMO_CMD_END;
-  Input_MouseX = 4;
-  Input_MouseY = -8;
-  Player_BuildCommand();
-  EXPECT_EQ(Game_CurrentFrame.command, CMD_USE | CMD_LEAVE_CAR | CMD_FORWARD);
-  Game_RingRead = 3;
-  Game_RingWrite = 9;
-  Game_Step = 0.02;
-  EXPECT_EQ(Player_ClearInput(), 0);
-  EXPECT_EQ(Player_CommandWord, 0u);
-  EXPECT_EQ(Input_MouseX, 0);
-  EXPECT_EQ(Game_RingRead + Game_RingWrite, 0);
-  EXPECT_EQ(Game_Step, 0.0);
-}
-
-TEST(PlayerActions, StageOneLinksTheTableOnceLastRowFirst) {
+TEST(PlayerActions, StageOneLinksTheTableOnceAndHandlersSetAndClearTheirOwnBit) {
   for (int pass = 0; pass < 2; pass++) {  // a second stage 1 starts the list afresh, no loop
     GameVars_Init(1);
     int i = kPlayerActionCount - 1;
     for (InputCommand* c = Input_FirstCommand(); c && i >= -1; c = c->next, i--) EXPECT_EQ(c, &PlayerActionTable[i]);
     EXPECT_EQ(i, -1);
   }
-}
-
-TEST(PlayerActions, HandlersSetAndClearTheirOwnBitAndPolledActionsNone) {
   uint32_t seen = 0;
   int polled = 0;
   for (int i = 0; i < kPlayerActionCount; i++) {

@@ -53,7 +53,7 @@ class MenuTest : public tw_test::InputFixture {
   static std::string Top() { return UI_TopMenuName(UI_System); }
 };
 
-TEST_F(MenuTest, WithoutAGameTheMainMenuShowsAndItsKeysMoveAndWrap) {
+TEST_F(MenuTest, WithoutAGameTheMainMenuShowsItsKeysWrapAndTheStackRefusesOverflow) {
   Frame();
   EXPECT_TRUE(Game_MenuOpen);
   EXPECT_EQ(Top(), "mainmenu");
@@ -70,6 +70,19 @@ TEST_F(MenuTest, WithoutAGameTheMainMenuShowsAndItsKeysMoveAndWrap) {
   }
   Press({KEY_UP, KEY_UP, KEY_ENTER});  // Quit, the last item
   EXPECT_EQ(Sys_QuitRequested, 1);
+  // The stack refuses unknown names and overflow.
+  UI_ClearMenuStack(UI_System);
+  EXPECT_EQ(UI_PushMenu(UI_System, "tradermenu", nullptr), 0);
+  for (int i = 0; i < kUiStackDepth; i++) EXPECT_EQ(UI_PushMenu(UI_System, "MAINMENU", nullptr), 1) << i;
+  EXPECT_EQ(UI_PushMenu(UI_System, "newgame", nullptr), 0);
+  EXPECT_EQ(UI_MenuDepth(UI_System), kUiStackDepth);
+  EXPECT_EQ(Top(), "mainmenu");
+  for (int i = 0; i < kUiStackDepth + 2; i++) UI_PopMenu(UI_System);
+  EXPECT_EQ(UI_MenuDepth(UI_System), 0);
+  EXPECT_EQ(UI_Event(UI_System, kUiInput), 0);
+  std::string log = tw_test::ReadFile("log");
+  EXPECT_NE(log.find("UI_PushMenu: no menu \"tradermenu\""), std::string::npos);
+  EXPECT_NE(log.find("UI_PushMenu: the menu stack is full"), std::string::npos);
 }
 
 TEST_F(MenuTest, NewGameOffersBothHeroesAndStartsTheStreetWithTheChosenOne) {
@@ -253,21 +266,6 @@ TEST_F(MenuTest, TheInGameMenuSavesAndRecordsAndTheFrontEndLoadsAndPlaysThem) {
   Press({KEY_ENTER});
   EXPECT_TRUE(Game_Running);
   EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, DEMO_PLAYBACK);
-}
-
-TEST_F(MenuTest, TheStackRefusesUnknownNamesAndOverflow) {
-  UI_ClearMenuStack(UI_System);
-  EXPECT_EQ(UI_PushMenu(UI_System, "tradermenu", nullptr), 0);
-  for (int i = 0; i < kUiStackDepth; i++) EXPECT_EQ(UI_PushMenu(UI_System, "MAINMENU", nullptr), 1) << i;
-  EXPECT_EQ(UI_PushMenu(UI_System, "newgame", nullptr), 0);
-  EXPECT_EQ(UI_MenuDepth(UI_System), kUiStackDepth);
-  EXPECT_EQ(Top(), "mainmenu");
-  for (int i = 0; i < kUiStackDepth + 2; i++) UI_PopMenu(UI_System);
-  EXPECT_EQ(UI_MenuDepth(UI_System), 0);
-  EXPECT_EQ(UI_Event(UI_System, kUiInput), 0);
-  std::string log = tw_test::ReadFile("log");
-  EXPECT_NE(log.find("UI_PushMenu: no menu \"tradermenu\""), std::string::npos);
-  EXPECT_NE(log.find("UI_PushMenu: the menu stack is full"), std::string::npos);
 }
 
 // The key-binding screen, chosen from the main menu.

@@ -218,7 +218,7 @@ TEST_F(DoorTest, ScenerySpeaksThroughItsDrawValuesAndHandsQueriesToItsModel) {
   }
 }
 
-TEST_F(DoorTest, PickUpsListsAndRespawn) {
+TEST_F(DoorTest, PickUpsListsRespawnAndTheFlagTakenAndCaptured) {
   GameObject* money = Spawn(WORLD, 0, 0, "purse");
   money->person.state = 1;
   money->person.respawnTime = 0;
@@ -242,9 +242,7 @@ TEST_F(DoorTest, PickUpsListsAndRespawn) {
     World_Think(flag);
     EXPECT_EQ(flag->person.state, t < 5 ? 2 : 1);
   }
-}
-
-TEST_F(DoorTest, CaptureTheFlagTakeAndCapture) {
+  // Capture the flag: the server's player takes the flag at a base and brings it home.
   Game_NetMode = 1;
   Game_NetGameType = 2;
   NET_LocalAddress = 0x0a000001;

@@ -43,7 +43,7 @@ std::string Track(int count, const char* header = "speech 1 0.5 8") {
   return t;
 }
 
-TEST_F(SpeechTest, LipsBlendRecordsAndTheEmotionFollowsItsEnvelope) {
+TEST_F(SpeechTest, LipsBlendRecordsTheEmotionFollowsItsEnvelopeAndDamagedTracksGiveNone) {
   tw_test::WriteFile("line.txt", Track(6));
   ASSERT_TRUE(Tool_WriteSpeechTracks("other", 0.5f, {}, {{1, 1, 2, 3, 4, 5}, {2, 6, 6, 6, 6, 6}, {3, 2, 4, 6, 8, 10}}));
   std::rename("other.emo", "line.emo");
@@ -64,9 +64,6 @@ TEST_F(SpeechTest, LipsBlendRecordsAndTheEmotionFollowsItsEnvelope) {
   EXPECT_EQ(o->speech.speech, nullptr);
   EXPECT_EQ(o->speech.emotion, nullptr);
   for (int i = 1; i < kDrawValues; i++) EXPECT_EQ(o->drawValues[i], 0.0f);
-}
-
-TEST_F(SpeechTest, DamagedOrMissingTracksGiveNoRecordsAndSayWhy) {
   // A period that is no positive number, and a header of two tokens.
   for (const char* text : {"speech 1 -0.5 8\n1 2 3\n", "speech 1 nan 8\n1 2 3\n", "speech 1\n"}) {
     tw_test::WriteFile("bad.txt", text);

@@ -302,7 +302,7 @@ TEST_F(EntityTest, KitchenSinkFillsTablesAndObjects) {
   EXPECT_STREQ(v.sound_pain[1], "o2");
 }
 
-TEST_F(EntityTest, PlayerBodies) {
+TEST_F(EntityTest, PlayerBodiesStartsAndPickups) {
   Game_HeroChoice = 1;
   GameObject* p = Player_CreateForLevel();
   ASSERT_NE(p, nullptr);
@@ -337,10 +337,8 @@ TEST_F(EntityTest, PlayerBodies) {
   EXPECT_EQ(n->person.furtherStats[0], 100);
   EXPECT_EQ(std::strlen(n->prop.playerName), 63u);
   Game_NetMode = Game_NetGameType = 0;
-}
-
-TEST_F(EntityTest, StartsAndPickups) {
-  GameObject* p = Player_CreateForLevel();
+  // Starts and pickups.
+  p = Player_CreateForLevel();
   ASSERT_NE(p, nullptr);
   Read(R"({"classname" "info_player_start" "origin" "10 20 0" "angle" "90 0 0"}
 {"classname" "info_player_deathmatch" "origin" "500 0 0"}

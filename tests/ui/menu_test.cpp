@@ -316,7 +316,7 @@ TEST_F(MenuKeysTest, FixedKeysAndButtonFourAreNotCapturedAndEscapeDisarms) {
   EXPECT_TRUE(Menu_InputKeysIsOpen());
 }
 
-TEST_F(MenuKeysTest, DeleteClearsEveryBindingOfTheAction) {
+TEST_F(MenuKeysTest, DeleteClearsEveryBindingAndUpAndDownWrapAndEscapeLeaves) {
   Bind("Keyboard W", "Forward");
   Bind("Keyboard Up Arrow", "forward");
   Bind("Keyboard SysRq", "Forward");
@@ -329,9 +329,7 @@ TEST_F(MenuKeysTest, DeleteClearsEveryBindingOfTheAction) {
   EXPECT_STREQ(Binding("Keyboard W"), "");
   EXPECT_STREQ(Binding("Keyboard S"), "Back");
   EXPECT_EQ(Menu_InputKeysFindBindings(0, found), 0);
-}
-
-TEST_F(MenuKeysTest, UpAndDownWrapAndEscapeOrTheRightButtonLeavesAndResetsTheInput) {
+  // Up and Down wrap; Escape or the right button leaves and resets the input.
   Tap(KEY_UP);
   EXPECT_EQ(Menu_InputKeysSelection(), 31);
   Tap(KEY_DOWN);

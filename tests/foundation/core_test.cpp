@@ -17,7 +17,7 @@
 using tw_test::CountOccurrences;
 using tw_test::ReadFile;
 
-TEST(GoldenValues, NameHashCaseRuntimeGeneratorAndTheRandomTableWrapping) {
+TEST(GoldenValues, NameHashRuntimeGeneratorRandomTableAndDateCaption) {
   EXPECT_EQ(Name_HashStr("abc"), 0xCADBBE3Du);
   EXPECT_EQ(Name_HashStr("ABC"), 0xCADBBE3Du);
   // Only A..Z fold: "\" and "/" stay distinct.
@@ -36,6 +36,17 @@ TEST(GoldenValues, NameHashCaseRuntimeGeneratorAndTheRandomTableWrapping) {
   EXPECT_EQ(Math_RandNext(), first);
   Math_RandSetIndex(-1);
   EXPECT_EQ(Math_RandGetIndex(), 4095);
+  // The date caption in both styles, and bad fields.
+  SysTime t{2026, 12, 0, 6, 9, 5, 3, 0};
+  char out[64];
+  Sys_FormatDateTime(&t, out, 1);
+  EXPECT_STREQ(out, "06-12-2026 09:05:03");
+  Sys_FormatDateTime(&t, out, 0);
+  EXPECT_STREQ(out, "Sun 06-12-2026 09:05:03");
+  t.month = 13;
+  t.dayOfWeek = 9;
+  Sys_FormatDateTime(&t, out, 0);
+  EXPECT_STREQ(out, "\?\?\? 06-\?\?\?-2026 09:05:03");
 }
 
 // The log open in a private directory with tracking and guard bytes on; switches restored after.
@@ -115,15 +126,3 @@ TEST(LogTest, ReopenedPerLineRecreatesADeletedLog) {
   Sys_Debug = saved;
 }
 
-TEST(DateCaption, BothStylesAndBadFields) {
-  SysTime t{2026, 12, 0, 6, 9, 5, 3, 0};
-  char out[64];
-  Sys_FormatDateTime(&t, out, 1);
-  EXPECT_STREQ(out, "06-12-2026 09:05:03");
-  Sys_FormatDateTime(&t, out, 0);
-  EXPECT_STREQ(out, "Sun 06-12-2026 09:05:03");
-  t.month = 13;
-  t.dayOfWeek = 9;
-  Sys_FormatDateTime(&t, out, 0);
-  EXPECT_STREQ(out, "\?\?\? 06-\?\?\?-2026 09:05:03");
-}

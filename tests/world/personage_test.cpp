@@ -38,7 +38,7 @@ TEST_F(Personages, TheListKeepsFiveHundredElevenNamesAndSkipsTooLongOnes) {
   EXPECT_EQ(Game_GetPlaceValue("nowhere"), 1);
 }
 
-TEST_F(Personages, ACharacterComesBackAsItWasLeft) {
+TEST_F(Personages, ACharacterComesBackAsItWasLeftAndACarTwoUnitsAboveItsOrigin) {
   tw_test::WriteFile("people", "Mara Oswin");
   Game_NewSession("people");
   GameObject* player = StartGame();
@@ -75,10 +75,8 @@ TEST_F(Personages, ACharacterComesBackAsItWasLeft) {
   GameObject* placed = Ent_SpawnNpc("MARA", nullptr, nullptr, "npc", 0);
   ASSERT_NE(placed, nullptr);
   EXPECT_STREQ(placed->person.dialogueCue, "moved");
-}
-
-TEST_F(Personages, ACarIsStoredTwoUnitsAboveItsOrigin) {
-  GameObject* player = StartGame();
+  // A car is stored two units above its origin.
+  player = StartGame();
   player->origin = vec3{100, 200, 30};
   player->angles = vec3{kMathPi / 2, 0.3f, 0};
   player->person.carIndex = 4;

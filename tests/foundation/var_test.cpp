@@ -66,7 +66,7 @@ TEST_F(VarTest, RegisterReturnsEffectiveRecordAndNamesIgnoreCase) {
   EXPECT_EQ(b.next, &a);
 }
 
-TEST_F(VarTest, ApplyLineRules) {
+TEST_F(VarTest, ApplyLineRulesAndDamagedFilesReadWithoutHarm) {
   static VarRecord gamma = MakeVar("render_gamma", 0xE, 1.0f, "");
   static VarRecord jump = MakeVar("cl_jumpspeed", 0xE, 5.0f, "5");
   static VarRecord hidden = MakeVar("render_drawavi", 0x2, 0.0f, "");
@@ -98,6 +98,20 @@ TEST_F(VarTest, ApplyLineRules) {
   // A long value keeps 255 characters.
   Var_ApplyLine(("\"game_playername\" \"" + std::string(10000, 'n') + "\"").c_str());
   EXPECT_EQ(std::string(name.text), std::string(255, 'n'));
+  // Damaged files read without harm.
+  static VarRecord a = MakeVar("alpha", 0xC, 0.0f, "a");
+  static VarRecord b = MakeVar("beta", 0xE, 2.0f, "");
+  for (VarRecord* r : {&a, &b}) Var_Register(r);
+  std::string text = "\"alpha\" \"unterminated\n\"beta\n\"beta\" \"7\"\r\r\n\n";
+  text += std::string("\x01\xff\x80\"\xfe\" \"\x02\"\n", 11);
+  text += "\"alpha\" \"" + std::string(10000, 'z') + "\"\n";
+  text += "\"\"\"\"\"\"\n\"beta\"\"8\"";
+  text += std::string("\0\"beta\" \"99\"\n", 13);  // behind a zero byte: ignored
+  WriteFile("settings", text);
+  Var_Rd("settings");
+  EXPECT_EQ(std::string(a.text), std::string(255, 'z'));
+  EXPECT_FLOAT_EQ(b.value, 8.0f);
+  Var_Rd("no_such_file");
 }
 
 TEST_F(VarTest, WrittenOrderFlagsAndFormatAndAFailedWriteKeepsTheOldFile) {
@@ -159,22 +173,6 @@ TEST_F(VarTest, NumbersUseTheCLocaleWhateverTheLocale) {
   std::setlocale(LC_ALL, "C");
   unsetenv("LOCPATH");
   EXPECT_EQ(written, "\"render_gamma\" \"1.750000\"\n");
-}
-
-TEST_F(VarTest, DamagedFilesReadWithoutHarm) {
-  static VarRecord a = MakeVar("alpha", 0xC, 0.0f, "a");
-  static VarRecord b = MakeVar("beta", 0xE, 2.0f, "");
-  for (VarRecord* r : {&a, &b}) Var_Register(r);
-  std::string text = "\"alpha\" \"unterminated\n\"beta\n\"beta\" \"7\"\r\r\n\n";
-  text += std::string("\x01\xff\x80\"\xfe\" \"\x02\"\n", 11);
-  text += "\"alpha\" \"" + std::string(10000, 'z') + "\"\n";
-  text += "\"\"\"\"\"\"\n\"beta\"\"8\"";
-  text += std::string("\0\"beta\" \"99\"\n", 13);  // behind a zero byte: ignored
-  WriteFile("settings", text);
-  Var_Rd("settings");
-  EXPECT_EQ(std::string(a.text), std::string(255, 'z'));
-  EXPECT_FLOAT_EQ(b.value, 8.0f);
-  Var_Rd("no_such_file");
 }
 
 TEST_F(VarTest, QuoteRefusedAndSlashesLogged) {

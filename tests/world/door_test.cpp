@@ -139,7 +139,7 @@ TEST_F(DoorTest, ACrateIsPushedUnlessAWallHoldsIt) {
   }
 }
 
-TEST_F(DoorTest, ThePauseClosesOnlyAnOpenDoor) {
+TEST_F(DoorTest, ThePauseClosesOnlyAnOpenDoorAndRequirementsRefuseWithAMessage) {
   for (int point : {kDoorOpen, 3}) {
     GameObject* d = Door(vec3{0, 0, 0});
     d->prop.pause = 2;
@@ -160,10 +160,8 @@ TEST_F(DoorTest, ThePauseClosesOnlyAnOpenDoor) {
     if (opened >= 0 && d->origin.z < 100) closing = 0.05f * i;
   }
   EXPECT_NEAR(closing - opened, 3.5f, 0.2f);  // give or take the ticks that start and end the pause
-}
-
-TEST_F(DoorTest, RequirementsRefuseWithAMessageOncePerSevenSeconds) {
-  GameObject* d = Door(vec3{0, 0, 0});
+  // Requirements refuse with a message once per seven seconds.
+  d = Door(vec3{0, 0, 0});
   std::snprintf(d->prop.conditions, sizeof d->prop.conditions, "[skill_hack] [50]");
   Player_HackSkill = 40;
   Game_Time = 1;

@@ -86,7 +86,7 @@ class NetBodyTest : public WorldTest {
   }
 };
 
-TEST_F(NetBodyTest, TheLegsCycleAsFarAsTheBodyMovedAndTheFallBlendsInOverHalfASecond) {
+TEST_F(NetBodyTest, TheLegsCycleTheFallBlendsInAndFlagAndFlashGoWithTheirBody) {
   // Facing +x (yaw a quarter turn): forward along x advances, sideways does not.
   const struct {
     vec3 move;
@@ -124,9 +124,7 @@ TEST_F(NetBodyTest, TheLegsCycleAsFarAsTheBodyMovedAndTheFallBlendsInOverHalfASe
     EXPECT_NEAR(Root(o).position[0], r.x, 1e-4) << r.dead;
     Obj_ClearAll();
   }
-}
-
-TEST_F(NetBodyTest, FlagAndMuzzleFlashGoWithTheirBody) {
+  // The flag and the muzzle flash go with their body.
   Def_Weapons[3].shotTime = 1.0f;
   GameObject* a = Body(10, {-50, 100, 0});
   GameObject* b = Body(20, {50, 100, 0});

@@ -181,7 +181,7 @@ TEST_F(SaveTest, HeaderFieldsStandAtTheirPlacesAndBodiesByMode) {
   EXPECT_FALSE(tw_test::FileExists("save/idle.sav"));
 }
 
-TEST_F(SaveTest, ARoundTripKeepsEveryByteOrderAndIds) {
+TEST_F(SaveTest, ARoundTripKeepsEveryByteOrderAndIdsAndWithoutAGameOnlyTheTablesLoad) {
   MakeGame();
   Obj_RequestDelete(Obj_ListHead->next);  // a gap in the ids
   Obj_FlushDeleted();
@@ -217,10 +217,7 @@ TEST_F(SaveTest, ARoundTripKeepsEveryByteOrderAndIds) {
   Obj_Player->origin.x = 900;
   ASSERT_EQ(Save_LoadSlot("older"), 1);
   EXPECT_TRUE(State() == saved);
-}
-
-TEST_F(SaveTest, WithoutARunningGameOnlyTheLevelEmittersAndPersonagesLoad) {
-  MakeGame();
+  // Without a running game only the level, the emitters and the personages load.
   ASSERT_EQ(Save("idle"), 1);
   Obj_ClearAll();
   Game_Running = 0;

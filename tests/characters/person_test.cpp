@@ -113,7 +113,7 @@ TEST_F(Persons, InventoryTextAddsPairsAmmunitionAndMoneyAndFullListsKeepTheirBou
   EXPECT_EQ(full.money, INT32_MAX - 1000000000);
 }
 
-TEST_F(Persons, SplashFallsOffToNothingAtTheRadius) {
+TEST_F(Persons, SplashFallsOffToNothingAtTheRadiusAndAnNpcStandsDiesAndLeavesItsDialogue) {
   LoadLevel();
   GameObject* src = Spawn(PULKA, 0, 0);
   src->origin.z = 32;
@@ -138,6 +138,31 @@ TEST_F(Persons, SplashFallsOffToNothingAtTheRadius) {
   hidden->person.health = 1000;
   Person_SplashDamage(src, 100, 200, 2);
   EXPECT_FLOAT_EQ(hidden->person.health, 1000.0f);
+  // A non-player character stands, dies and leaves its dialogue.
+  NpcSpawnValues v{};
+  v.names[0] = "npc\\walker\\body";
+  v.origin = vec3{10, 20, 0};
+  v.angle = 90;
+  v.health = 40;
+  v.aistate = "bot";
+  v.inventorys = "[weapon] [pi]";
+  GameObject* npc = Npc_Spawn(&v);
+  ASSERT_NE(npc, nullptr);
+  EXPECT_EQ(npc->npcControl, 13);
+  EXPECT_NEAR(npc->angles.x, kMathPi / 2, 1e-6f);
+  EXPECT_EQ(Inv_FindWeapon(&npc->person, 1), 0);
+  npc->slots.Damage(npc, nullptr, 15, 1, nullptr, 0, 0);
+  EXPECT_EQ(npc->person.state, 1);
+  EXPECT_FLOAT_EQ(npc->person.health, 25.0f);
+  Game_Time = 4;
+  npc->slots.Damage(npc, nullptr, 30, 1, nullptr, 0, 0);
+  EXPECT_EQ(npc->person.state, 2);
+  EXPECT_FLOAT_EQ(npc->deathTime, 4.0f);
+  Dialog_StartWithNpc(npc);
+  Obj_RequestDelete(npc);
+  Obj_FlushDeleted();
+  EXPECT_EQ(Dialog_Open, 0u);
+  EXPECT_EQ(Dialog_Partner, nullptr);
 }
 
 TEST_F(Persons, FindsByNameAndIdAndTakesPickups) {
@@ -185,33 +210,6 @@ TEST_F(Persons, CaptureTheFlagRolesOnlyInAMultiplayerGame) {
   World_SetCtfRole(flag);
   EXPECT_EQ(flag->person.ctfRole, 0);  // unknown team: nothing
   Game_NetGameType = 0;
-}
-
-TEST_F(Persons, NpcStandsDiesAndLeavesItsDialogue) {
-  NpcSpawnValues v{};
-  v.names[0] = "npc\\walker\\body";
-  v.origin = vec3{10, 20, 0};
-  v.angle = 90;
-  v.health = 40;
-  v.aistate = "bot";
-  v.inventorys = "[weapon] [pi]";
-  GameObject* npc = Npc_Spawn(&v);
-  ASSERT_NE(npc, nullptr);
-  EXPECT_EQ(npc->npcControl, 13);
-  EXPECT_NEAR(npc->angles.x, kMathPi / 2, 1e-6f);
-  EXPECT_EQ(Inv_FindWeapon(&npc->person, 1), 0);
-  npc->slots.Damage(npc, nullptr, 15, 1, nullptr, 0, 0);
-  EXPECT_EQ(npc->person.state, 1);
-  EXPECT_FLOAT_EQ(npc->person.health, 25.0f);
-  Game_Time = 4;
-  npc->slots.Damage(npc, nullptr, 30, 1, nullptr, 0, 0);
-  EXPECT_EQ(npc->person.state, 2);
-  EXPECT_FLOAT_EQ(npc->deathTime, 4.0f);
-  Dialog_StartWithNpc(npc);
-  Obj_RequestDelete(npc);
-  Obj_FlushDeleted();
-  EXPECT_EQ(Dialog_Open, 0u);
-  EXPECT_EQ(Dialog_Partner, nullptr);
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ class EntityTest : public WorldTest {
   }
 };
 
-TEST_F(EntityTest, ValueForms) {
+TEST_F(EntityTest, ValueFormsBytesAbove127AndLongTokens) {
   const float kDeg = kMathPi * 0.0055555557f;
   struct Case {
     const char* pairs;
@@ -92,6 +92,19 @@ TEST_F(EntityTest, ValueForms) {
   }
   Apply("\"bogus\" \"1\"");
   EXPECT_NE(g_out.find("block_support: wrning, unknown bogus\n"), std::string::npos);
+  // A byte of 255 between blocks does not end the read.
+  Read("{\"classname\" \"light\" \"id\" \"a\xff\"}\xff{\"classname\" \"light\"}");
+  EXPECT_EQ(Light_Count, 2);
+  EXPECT_STREQ(Light_Table[0].id, "a\xff");
+  // A 2,000-character token: cut to 1,023 with one line, the scan goes on to its quote.
+  g_out.clear();
+  std::string big(2000, 'k');
+  Read("{\"classname\" \"light\" \"id\" \"" + big + "\" \"light_light\" \"5\" \"" + big + "\" \"1\"}");
+  EXPECT_EQ(Light_Count, 3);
+  EXPECT_EQ(Light_Table[2].light, 5.0f);
+  EXPECT_EQ(std::strlen(Light_Table[2].id), 255u);
+  EXPECT_EQ(CountOccurrences(g_out, "read_ent: token cut to 1023 characters\n"), 1);
+  EXPECT_EQ(CountOccurrences(g_out, "block_support: value of id cut to 255 characters\n"), 1);
 }
 
 // A model loader that reads entity text, as a spawner's Init might.
@@ -141,22 +154,6 @@ TEST_F(EntityTest, ReaderSyntax) {
   EXPECT_EQ(Light_Count, 1);
   EXPECT_STREQ(Light_Table[0].id, "outer");
   EXPECT_NE(g_out.find("read_ent: refused, a read is already running\n"), std::string::npos);
-}
-
-TEST_F(EntityTest, BytesAbove127AreDataAndLongTokensAreCut) {
-  // A byte of 255 between blocks does not end the read.
-  Read("{\"classname\" \"light\" \"id\" \"a\xff\"}\xff{\"classname\" \"light\"}");
-  EXPECT_EQ(Light_Count, 2);
-  EXPECT_STREQ(Light_Table[0].id, "a\xff");
-  // A 2,000-character token: cut to 1,023 with one line, the scan goes on to its quote.
-  g_out.clear();
-  std::string big(2000, 'k');
-  Read("{\"classname\" \"light\" \"id\" \"" + big + "\" \"light_light\" \"5\" \"" + big + "\" \"1\"}");
-  EXPECT_EQ(Light_Count, 3);
-  EXPECT_EQ(Light_Table[2].light, 5.0f);
-  EXPECT_EQ(std::strlen(Light_Table[2].id), 255u);
-  EXPECT_EQ(CountOccurrences(g_out, "read_ent: token cut to 1023 characters\n"), 1);
-  EXPECT_EQ(CountOccurrences(g_out, "block_support: value of id cut to 255 characters\n"), 1);
 }
 
 TEST_F(EntityTest, IncludesSpliceTemplateFiles) {

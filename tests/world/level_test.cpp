@@ -40,7 +40,7 @@ class LevelTest : public WorldTest {
   }
 };
 
-TEST_F(LevelTest, BadNamesAndCharacterTextsAreRefusedBeforeAnythingChanges) {
+TEST_F(LevelTest, BadNamesAndTextsAreRefusedAndALevelLoadsFreesAndLoadsAgain) {
   // Spawned characters refuse text that would open keys.
   EXPECT_EQ(Ent_SpawnNpc("guard\" \"health\" \"999", nullptr, nullptr, "npc\\guard", 0), nullptr);
   EXPECT_EQ(Ent_SpawnNpc("guard", nullptr, nullptr, "npc}\n{", 0), nullptr);
@@ -56,9 +56,7 @@ TEST_F(LevelTest, BadNamesAndCharacterTextsAreRefusedBeforeAnythingChanges) {
   }
   EXPECT_NE(Log().find("Level_Load: refused level name"), std::string::npos);
   EXPECT_TRUE(Level_NameAllowed("a..b"));
-}
-
-TEST_F(LevelTest, LoadFreeAndLoadAgain) {
+  // Load, free and load again.
   for (int round = 0; round < 2; round++) {
     ASSERT_EQ(Level_Load("yard.scn"), 1);
     EXPECT_STREQ(Level_Name, "yard");  // the extension is dropped

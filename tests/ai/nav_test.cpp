@@ -42,7 +42,7 @@ NavWriterFile Shapes() {
   return f;
 }
 
-TEST_F(NavTest, PointsFindTheirConvexOrConcaveAreaAndASharedSegmentBelongsToOne) {
+TEST_F(NavTest, PointsFindTheirAreaAndTheSampleStreetLoadsFromItsFile) {
   ASSERT_EQ(Load(Shapes()), 1);
   const AreaSet& set = Nav_Level.sets[0];
   ASSERT_EQ(set.areas.size(), 2u);
@@ -66,9 +66,7 @@ TEST_F(NavTest, PointsFindTheirConvexOrConcaveAreaAndASharedSegmentBelongsToOne)
   }
   EXPECT_EQ(ai_FindAreaAtPoint(&set, nullptr, -1), -1);
   EXPECT_EQ(At(0, 2, 2, 99), 0);  // a hint out of range is ignored
-}
-
-TEST_F(NavTest, TheSampleStreetLoadsFromItsFileWithTemplatesCapsAndProps) {
+  // The sample street loads from its file with its templates, caps and props.
   std::string text = NavWriter_Text(NavWriter_SampleStreet());
   tw_test::WriteFile("street.nav", text);
   ASSERT_EQ(LoadAreas("street"), 1);

@@ -43,7 +43,7 @@ std::string Track(int count, const char* header = "speech 1 0.5 8") {
   return t;
 }
 
-TEST_F(SpeechTest, LipsBlendRecordsTheEmotionFollowsItsEnvelopeAndDamagedTracksGiveNone) {
+TEST_F(SpeechTest, LipsEmotionsDamagedTracksAndReadersThatKeepToTheirRoom) {
   tw_test::WriteFile("line.txt", Track(6));
   ASSERT_TRUE(Tool_WriteSpeechTracks("other", 0.5f, {}, {{1, 1, 2, 3, 4, 5}, {2, 6, 6, 6, 6, 6}, {3, 2, 4, 6, 8, 10}}));
   std::rename("other.emo", "line.emo");
@@ -92,9 +92,7 @@ TEST_F(SpeechTest, LipsBlendRecordsTheEmotionFollowsItsEnvelopeAndDamagedTracksG
   EXPECT_NE(log.find("Speech[absent.txt] not found."), std::string::npos);
   EXPECT_NE(log.find("Emotion[bad.emo] not found."), std::string::npos);
   Log_Open();
-}
-
-TEST(SpeechReaders, FillNoMoreThanTheirRoomAndReadMissingFieldsAsZero) {
+  // The readers fill no more than their room and read missing fields as zero.
   const std::string text = "a b 0.25 d\n1 2\n\n  \n3 4 5 6 7 8 9 10 11\r\n";
   float period = 0;
   SpeechRecord rec[1] = {};

@@ -17,7 +17,7 @@
 using tw_test::CountOccurrences;
 using tw_test::ReadFile;
 
-TEST(GoldenValues, NameHashRuntimeGeneratorRandomTableAndDateCaption) {
+TEST(GoldenValues, NameHashGeneratorRandomTableDateCaptionAndTheReopenedLog) {
   EXPECT_EQ(Name_HashStr("abc"), 0xCADBBE3Du);
   EXPECT_EQ(Name_HashStr("ABC"), 0xCADBBE3Du);
   // Only A..Z fold: "\" and "/" stay distinct.
@@ -47,6 +47,16 @@ TEST(GoldenValues, NameHashRuntimeGeneratorRandomTableAndDateCaption) {
   t.dayOfWeek = 9;
   Sys_FormatDateTime(&t, out, 0);
   EXPECT_STREQ(out, "\?\?\? 06-\?\?\?-2026 09:05:03");
+  // The log, reopened for each line, recreates a deleted log.
+  tw_test::TempDir dir;
+  DebugSwitches saved = Sys_Debug;
+  Sys_Debug.openLog = 0;
+  Log_Open();
+  Log_Printf("first\n");
+  std::remove("log");
+  Log_Printf("second %d\n", 2);
+  EXPECT_EQ(tw_test::ReadFile("log"), "second 2\n");
+  Sys_Debug = saved;
 }
 
 // The log open in a private directory with tracking and guard bytes on; switches restored after.
@@ -112,17 +122,5 @@ TEST_F(AllocatorTest, PrintMemLogsEveryBlockAndOversizedGuardIsClamped) {
   std::string log = Log();
   EXPECT_EQ(CountOccurrences(log, "GlobalMalloc: ") + CountOccurrences(log, "GlobalFree: "), 2);
   EXPECT_EQ(CountOccurrences(log, "GlobalBoundCheckError"), 0);
-}
-
-TEST(LogTest, ReopenedPerLineRecreatesADeletedLog) {
-  tw_test::TempDir dir;
-  DebugSwitches saved = Sys_Debug;
-  Sys_Debug.openLog = 0;
-  Log_Open();
-  Log_Printf("first\n");
-  std::remove("log");
-  Log_Printf("second %d\n", 2);
-  EXPECT_EQ(tw_test::ReadFile("log"), "second 2\n");
-  Sys_Debug = saved;
 }
 

@@ -50,22 +50,6 @@ class VarTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(VarTest, RegisterReturnsEffectiveRecordAndNamesIgnoreCase) {
-  VarRecord a = MakeVar("render_gamma", 0xE, 1.0f, "1");
-  VarRecord b = MakeVar("RENDER_Gamma", 0xE, 2.0f, "2");
-  EXPECT_EQ(Var_Register(&a), &a);
-  EXPECT_EQ(Var_Register(&b), &a);
-  EXPECT_EQ(Var_Find("Render_GAMMA"), &a);
-  EXPECT_EQ(Var_Find(nullptr), nullptr);
-  // Var_Add replaces the table's record; both stay in the list.
-  Var_Add(&b);
-  EXPECT_EQ(Var_Find("render_gamma"), &b);
-  EXPECT_EQ(b.next, &a);
-  // Adding the same record again does not loop the list.
-  Var_Add(&b);
-  EXPECT_EQ(b.next, &a);
-}
-
 TEST_F(VarTest, ApplyLineRulesAndDamagedFilesReadWithoutHarm) {
   static VarRecord gamma = MakeVar("render_gamma", 0xE, 1.0f, "");
   static VarRecord jump = MakeVar("cl_jumpspeed", 0xE, 5.0f, "5");
@@ -175,7 +159,7 @@ TEST_F(VarTest, NumbersUseTheCLocaleWhateverTheLocale) {
   EXPECT_EQ(written, "\"render_gamma\" \"1.750000\"\n");
 }
 
-TEST_F(VarTest, QuoteRefusedAndSlashesLogged) {
+TEST_F(VarTest, QuoteRefusedSlashesLoggedAndRegisterReturnsTheEffectiveRecord) {
   static VarRecord p = MakeVar("game_playername", 0xC, 0.0f, "Player");
   static VarRecord n = MakeVar("render_fov", 0xE, 90.0f, "");
   for (VarRecord* r : {&p, &n}) Var_Register(r);
@@ -197,4 +181,18 @@ TEST_F(VarTest, QuoteRefusedAndSlashesLogged) {
   Var_WriteFile("settings");
   EXPECT_EQ(ReadFile("settings"), "\"render_fov\" \"60.000000\"\n");
   EXPECT_EQ(CountOccurrences(Log(), "game_playername holds a double quote"), 1);
+  // Registering returns the effective record; names ignore case.
+  VarRecord a = MakeVar("render_gamma", 0xE, 1.0f, "1");
+  VarRecord b = MakeVar("RENDER_Gamma", 0xE, 2.0f, "2");
+  EXPECT_EQ(Var_Register(&a), &a);
+  EXPECT_EQ(Var_Register(&b), &a);
+  EXPECT_EQ(Var_Find("Render_GAMMA"), &a);
+  EXPECT_EQ(Var_Find(nullptr), nullptr);
+  // Var_Add replaces the table's record; both stay in the list.
+  Var_Add(&b);
+  EXPECT_EQ(Var_Find("render_gamma"), &b);
+  EXPECT_EQ(b.next, &a);
+  // Adding the same record again does not loop the list.
+  Var_Add(&b);
+  EXPECT_EQ(b.next, &a);
 }

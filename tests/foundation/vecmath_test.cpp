@@ -24,7 +24,7 @@ const mat3 kIdentity = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
 
 }  // namespace
 
-TEST(VecMath, AnglesToMatrixConventionsAndBack) {
+TEST(VecMath, AnglesToMatrixConventionsAndBackAndTheBlendTakesTheShorterArc) {
   // Positive yaw turns forward from +Y toward +X.
   vec3 a = {float(kPi / 2), 0, 0};
   vec3 forward, right, up;
@@ -58,6 +58,23 @@ TEST(VecMath, AnglesToMatrixConventionsAndBack) {
         EXPECT_NEAR(back.x, y, 2e-4);
         EXPECT_NEAR(back.y, p, 2e-4);
       }
+  // The angle blend takes the shorter arc and always ends.
+  float out;
+  Math_LerpAngle(3.0f, -3.0f, 0.5f, &out);
+  EXPECT_NEAR(out, 3.1416, 1e-3);
+  Math_LerpAngle(0.0f, kMathPi, 1.0f, &out);  // d = pi exactly (as the float pi) wraps to -pi
+  EXPECT_FLOAT_EQ(out, -kMathPi);
+  Math_LerpAngle(0.0f, 20.0f, 1.0f, &out);
+  EXPECT_NEAR(out, 20.0 - 6 * double(kMathPi), 1e-5);
+  // Endless and huge angles still end.
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  Math_LerpAngle(1.0f, inf, 0.5f, &out);
+  EXPECT_FLOAT_EQ(out, 0.5f);
+  Math_LerpAngle(nan, 1.0f, 1.0f, &out);
+  EXPECT_FLOAT_EQ(out, 1.0f);
+  Math_LerpAngle(0.0f, 3.0e38f, 0.25f, &out);
+  EXPECT_LE(std::fabs(out), kMathPi / 4 + 1e-6);  // finite and within a quarter turn
 }
 
 TEST(VecMath, MultiplyInverseAndTransformRoundTrip) {
@@ -92,21 +109,3 @@ TEST(VecMath, MultiplyInverseAndTransformRoundTrip) {
   ExpectVec(s, 2, 4, 6, 0);
 }
 
-TEST(VecMath, LerpAngleTakesShorterArcAndAlwaysEnds) {
-  float out;
-  Math_LerpAngle(3.0f, -3.0f, 0.5f, &out);
-  EXPECT_NEAR(out, 3.1416, 1e-3);
-  Math_LerpAngle(0.0f, kMathPi, 1.0f, &out);  // d = pi exactly (as the float pi) wraps to -pi
-  EXPECT_FLOAT_EQ(out, -kMathPi);
-  Math_LerpAngle(0.0f, 20.0f, 1.0f, &out);
-  EXPECT_NEAR(out, 20.0 - 6 * double(kMathPi), 1e-5);
-  // Endless and huge angles still end.
-  const float inf = std::numeric_limits<float>::infinity();
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  Math_LerpAngle(1.0f, inf, 0.5f, &out);
-  EXPECT_FLOAT_EQ(out, 0.5f);
-  Math_LerpAngle(nan, 1.0f, 1.0f, &out);
-  EXPECT_FLOAT_EQ(out, 1.0f);
-  Math_LerpAngle(0.0f, 3.0e38f, 0.25f, &out);
-  EXPECT_LE(std::fabs(out), kMathPi / 4 + 1e-6);  // finite and within a quarter turn
-}

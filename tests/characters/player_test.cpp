@@ -19,7 +19,7 @@ using PlayerMove = CharTest;
 
 float HorizontalSpeed(const GameObject* p) { return std::hypot(p->person.velocity[0], p->person.velocity[1]); }
 
-TEST_F(PlayerMove, RunsASecondThenStopsAtTheWall) {
+TEST_F(PlayerMove, RunsStopsAtTheWallClimbsAStepAndJumpsAndFalls) {
   LoadLevel();
   GameObject* p = PlacePlayer(0, 0);
   Run(1.0f, CMD_FORWARD);
@@ -39,11 +39,8 @@ TEST_F(PlayerMove, RunsASecondThenStopsAtTheWall) {
   EXPECT_FLOAT_EQ(p->maxs.z, 40.0f);
   Run(0.1f, 0);
   EXPECT_FLOAT_EQ(p->maxs.z, 64.0f);
-}
-
-TEST_F(PlayerMove, ClimbsASixteenUnitStepButNotAThirtyTwo) {
-  LoadLevel();
-  GameObject* p = PlacePlayer(300, 0);
+  // A new player climbs a 16-unit step but not a 32-unit one.
+  p = PlacePlayer(300, 0);
   Run(0.6f, CMD_FORWARD);
   EXPECT_NEAR(p->origin.z, 16.0f, 0.05f);
   EXPECT_GT(p->origin.y, 100.0f);
@@ -51,11 +48,8 @@ TEST_F(PlayerMove, ClimbsASixteenUnitStepButNotAThirtyTwo) {
   Run(0.6f, CMD_FORWARD);
   EXPECT_NEAR(p->origin.z, 0.0f, 0.05f);
   EXPECT_NEAR(p->origin.y, 100.0f - 16.0f, 0.5f);
-}
-
-TEST_F(PlayerMove, JumpsToTheApexOfItsSpeedAndFallsAtGravity) {
-  LoadLevel();
-  GameObject* p = PlacePlayer(0, -500);
+  // Another jumps to the apex of its speed and falls at gravity.
+  p = PlacePlayer(0, -500);
   Run(0.05f, 0);
   float apex = 0;
   for (int i = 0; i < 101; i++) {
@@ -100,7 +94,7 @@ TEST_F(PlayerMove, TurnsAtTheRotateSpeedAndFollowsTheMouseAndTheCommandRecord) {
   EXPECT_EQ(Game_Step, 0.0);
 }
 
-TEST_F(PlayerMove, CameraStaysBehindAndIsPulledInByTheWall) {
+TEST_F(PlayerMove, CameraStaysBehindAndIsPulledInByTheWallAndDamageFlashesAndKills) {
   LoadLevel();
   GameObject* p = PlacePlayer(0, 0);
   // A zero step (paused, settling after a load) places the view too, not left at the origin.
@@ -114,6 +108,25 @@ TEST_F(PlayerMove, CameraStaysBehindAndIsPulledInByTheWall) {
   Run(0.01f, 0);
   EXPECT_LT(p->camera.origin.y, 600.0f - 3.0f);
   EXPECT_GT(p->camera.origin.y, 580.0f);
+  // Another player: damage flashes and kills; god mode spares.
+  p = PlacePlayer(0, 0);
+  EXPECT_FLOAT_EQ(p->person.health, 100.0f);
+  p->slots.Damage(p, nullptr, 30, 1, nullptr, 0, 0);
+  EXPECT_FLOAT_EQ(p->person.health, 70.0f);
+  EXPECT_GT(p->damageFlash, 1.0f);
+  Game_GodMode = 1;
+  p->slots.Damage(p, nullptr, 500, 1, nullptr, 0, 0);
+  Game_GodMode = 0;
+  EXPECT_FLOAT_EQ(p->person.health, 70.0f);
+  Game_Time = 12.0;
+  p->slots.Damage(p, nullptr, 500, 1, nullptr, 0, 0);
+  EXPECT_EQ(p->person.state, 2);
+  EXPECT_FLOAT_EQ(p->deathTime, 12.0f);
+  // Dead: commands are ignored, the death pose stays.
+  Run(0.5f, CMD_FORWARD | CMD_LEFT | CMD_JUMP);
+  EXPECT_NEAR(p->origin.y, 0.0f, 0.01f);
+  EXPECT_FLOAT_EQ(p->angles.x, 0.0f);
+  EXPECT_EQ(p->person.anim, ANIM_DEAD);
 }
 
 TEST_F(PlayerMove, UseTargetsAreTheFirstCharacterAndUsableObjectAhead) {
@@ -133,28 +146,6 @@ TEST_F(PlayerMove, UseTargetsAreTheFirstCharacterAndUsableObjectAhead) {
   Player_Think(p);
   EXPECT_EQ(p->useTargetCharacter, nullptr);
   EXPECT_EQ(p->useTargetObject, door);
-}
-
-TEST_F(PlayerMove, DamageFlashesKillsAndGodModeSpares) {
-  LoadLevel();
-  GameObject* p = PlacePlayer(0, 0);
-  EXPECT_FLOAT_EQ(p->person.health, 100.0f);
-  p->slots.Damage(p, nullptr, 30, 1, nullptr, 0, 0);
-  EXPECT_FLOAT_EQ(p->person.health, 70.0f);
-  EXPECT_GT(p->damageFlash, 1.0f);
-  Game_GodMode = 1;
-  p->slots.Damage(p, nullptr, 500, 1, nullptr, 0, 0);
-  Game_GodMode = 0;
-  EXPECT_FLOAT_EQ(p->person.health, 70.0f);
-  Game_Time = 12.0;
-  p->slots.Damage(p, nullptr, 500, 1, nullptr, 0, 0);
-  EXPECT_EQ(p->person.state, 2);
-  EXPECT_FLOAT_EQ(p->deathTime, 12.0f);
-  // Dead: commands are ignored, the death pose stays.
-  Run(0.5f, CMD_FORWARD | CMD_LEFT | CMD_JUMP);
-  EXPECT_NEAR(p->origin.y, 0.0f, 0.01f);
-  EXPECT_FLOAT_EQ(p->angles.x, 0.0f);
-  EXPECT_EQ(p->person.anim, ANIM_DEAD);
 }
 
 // The all-weapons command: every shown weapon once (those carried before too), hidden ones not,

@@ -101,7 +101,7 @@ TEST_F(MenuTest, NewGameOffersBothHeroesAndStartsTheStreetWithTheChosenOne) {
   EXPECT_STREQ(Level_Name, "street");
 }
 
-TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuWhoseEndGameReturnsToTheFrontEnd) {
+TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuAndALevelReleaseClearsThePlayScreen) {
   Level_Load("street");
   Press({KEY_ESCAPE});
   EXPECT_TRUE(Game_MenuOpen);
@@ -124,6 +124,22 @@ TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuWhoseEndGameReturnsToTheFrontEnd)
   EXPECT_FALSE(Game_Running);
   EXPECT_EQ(Top(), "mainmenu");
   EXPECT_EQ(UI_MenuDepth(UI_System), 1);
+  // A level's release takes the play screen's status, subtitle and markers with it and puts the
+  // pointer back in the middle.
+  Level_Load("street");
+  std::snprintf(Game_PlayScreen.statusKey, sizeof Game_PlayScreen.statusKey, "quest\\status");
+  std::snprintf(Game_PlayScreen.subtitleKey, sizeof Game_PlayScreen.subtitleKey, "voice\\line");
+  Game_PlayScreen.subtitleStart = 2.0;
+  Game_PlayScreen.markers = PLAYMARK_HACK;
+  Game_MoveCursor(-5000, 5000);
+  EXPECT_EQ(Game_CursorX, 0.0f);
+  Level_Free();
+  EXPECT_EQ(Game_PlayScreen.statusKey[0], 0);
+  EXPECT_EQ(Game_PlayScreen.subtitleKey[0], 0);
+  EXPECT_EQ(Game_PlayScreen.subtitleStart, -1000.0);
+  EXPECT_EQ(Game_PlayScreen.markers, 0u);
+  EXPECT_EQ(Game_CursorX, 320.0f);
+  EXPECT_EQ(Game_CursorY, 240.0f);
 }
 
 // The hot keys in play: a developer key counts only while Ctrl and Alt are held at its press (a
@@ -160,25 +176,6 @@ TEST_F(MenuTest, DeveloperKeysNeedCtrlAndAltF1TogglesHelpAndQuickSaveOnlyInPlay)
   Press({kF5});
   EXPECT_TRUE(tw_test::FileExists("save/quicksave/quick.sav"));
   Console_Clear();
-}
-
-// Releasing a level takes the play screen's status text, subtitle and markers with it and puts
-// the pointer back in the middle.
-TEST_F(MenuTest, ALevelReleaseClearsThePlayScreenAndCentresThePointer) {
-  Level_Load("street");
-  std::snprintf(Game_PlayScreen.statusKey, sizeof Game_PlayScreen.statusKey, "quest\\status");
-  std::snprintf(Game_PlayScreen.subtitleKey, sizeof Game_PlayScreen.subtitleKey, "voice\\line");
-  Game_PlayScreen.subtitleStart = 2.0;
-  Game_PlayScreen.markers = PLAYMARK_HACK;
-  Game_MoveCursor(-5000, 5000);
-  EXPECT_EQ(Game_CursorX, 0.0f);
-  Level_Free();
-  EXPECT_EQ(Game_PlayScreen.statusKey[0], 0);
-  EXPECT_EQ(Game_PlayScreen.subtitleKey[0], 0);
-  EXPECT_EQ(Game_PlayScreen.subtitleStart, -1000.0);
-  EXPECT_EQ(Game_PlayScreen.markers, 0u);
-  EXPECT_EQ(Game_CursorX, 320.0f);
-  EXPECT_EQ(Game_CursorY, 240.0f);
 }
 
 // The load screen lists at most 64 names: a fuller folder must not lose the ones it leaves out.

@@ -84,7 +84,7 @@ class ShotTest : public WorldTest {
   GameObject* player_ = nullptr;
 };
 
-TEST_F(ShotTest, WeaponsOutsideTheTableAreRefusedAndLifetimesFollowTheKind) {
+TEST_F(ShotTest, WeaponsOutsideTheTableAreRefusedLifetimesTheArcAndTheSkillFactor) {
   EXPECT_EQ(Fire(36, {0, 0, 0}, {1, 0, 0}), nullptr);
   EXPECT_EQ(Fire(-1, {0, 0, 0}, {1, 0, 0}), nullptr);
   const float cases[][3] = {{5, 0, 5}, {2, 0, 20}, {4, 7, 7}};  // kind, given lifetime, lifetime
@@ -106,6 +106,29 @@ TEST_F(ShotTest, WeaponsOutsideTheTableAreRefusedAndLifetimesFollowTheKind) {
   }
   EXPECT_NEAR(s->origin.z, z, 1e-2);
   EXPECT_NEAR(s->origin.x, 100, 1e-3);
+  // The skill factor follows the HUD's bands.
+  const float bands[5] = {1.0f, 2.0f, 4.0f, 8.0f, 16.0f};
+  std::memcpy(Hud_Settings.damage[1], bands, sizeof bands);
+  const float factors[][2] = {{10, 1}, {55, 1.5f}, {300, 16}};  // skill, factor
+  for (const auto& c : factors) {
+    player_->person.skills[1] = c[0];
+    EXPECT_NEAR(Pulka_SkillFactor(player_, 1), c[1], 1e-5) << c[0];
+  }
+  EXPECT_EQ(Pulka_SkillFactor(Spawn(NPC, 0, 0, ""), 1), 1.0f);
+  Game_NetMode = 1;
+  EXPECT_EQ(Pulka_SkillFactor(player_, 1), 1.0f);
+  Game_NetMode = 0;
+  // A casing at fraction zero lies flat.
+  GameObject* c = Spawn(GILZA, 0, 0, "");
+  c->angles = vec3{1, 2, 3};
+  c->person.velocity[2] = -100;
+  TraceResult hit{};
+  hit.normal = vec3{0, 0, 1};
+  Gilza_Bounce(c, &hit);
+  EXPECT_EQ(c->prop.angularVelocity.x, 0);
+  EXPECT_EQ(c->angles.y, 0);
+  EXPECT_EQ(c->angles.z, 0);
+  EXPECT_NEAR(c->person.velocity[2], 50, 1e-4);  // half the speed, reversed
 }
 
 TEST_F(ShotTest, AGrenadeExplodesOnItsFuseWithSplashDamageThenGoes) {
@@ -195,31 +218,6 @@ TEST_F(ShotTest, BouncesImpactsAndTheirDraws) {
   Step(enemy, 1.0);
   EXPECT_EQ(g_hits[g_hitCount - 1].target, player_);
   EXPECT_EQ(g_hits[g_hitCount - 1].amount, 15);
-}
-
-TEST_F(ShotTest, TheSkillFactorFollowsTheHudBands) {
-  const float a[5] = {1.0f, 2.0f, 4.0f, 8.0f, 16.0f};
-  std::memcpy(Hud_Settings.damage[1], a, sizeof a);
-  const float cases[][2] = {{10, 1}, {55, 1.5f}, {300, 16}};  // skill, factor
-  for (const auto& c : cases) {
-    player_->person.skills[1] = c[0];
-    EXPECT_NEAR(Pulka_SkillFactor(player_, 1), c[1], 1e-5) << c[0];
-  }
-  EXPECT_EQ(Pulka_SkillFactor(Spawn(NPC, 0, 0, ""), 1), 1.0f);
-  Game_NetMode = 1;
-  EXPECT_EQ(Pulka_SkillFactor(player_, 1), 1.0f);
-  Game_NetMode = 0;
-  // A casing at fraction zero lies flat.
-  GameObject* c = Spawn(GILZA, 0, 0, "");
-  c->angles = vec3{1, 2, 3};
-  c->person.velocity[2] = -100;
-  TraceResult hit{};
-  hit.normal = vec3{0, 0, 1};
-  Gilza_Bounce(c, &hit);
-  EXPECT_EQ(c->prop.angularVelocity.x, 0);
-  EXPECT_EQ(c->angles.y, 0);
-  EXPECT_EQ(c->angles.z, 0);
-  EXPECT_NEAR(c->person.velocity[2], 50, 1e-4);  // half the speed, reversed
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ std::unique_ptr<LightningRecord> Bolt(vec3 end, float time = 100.0f) {
   return b;
 }
 
-TEST(Bolt, PointsEveryFourUnitsAtMostTheRecordsWorth) {
+TEST(Bolt, PointsEveryFourUnitsAndTrianglesCoverTheBuiltQuads) {
   struct Case {
     float length;
     int count;
@@ -83,6 +83,24 @@ TEST(Bolt, PointsEveryFourUnitsAtMostTheRecordsWorth) {
   }
   auto none = Bolt({0, 0, 0});
   EXPECT_EQ(none->count, 0);
+  // The triangles cover the built quads, scroll and fade at the end.
+  auto b = Bolt({0, 10, 0});
+  b->timeOrigin = 100.0 - 0.005;  // young: 0.005 s x 300 = one segment grown
+  EXPECT_EQ(Ltn_DrawnSegments(b.get()), 1);
+  b->timeOrigin = 100.0 - 1.3;  // T = 1.3: scrolls 1.3 x 5/3, 10/3 and 5/6
+  Ltn_Update(b.get(), 100.0f);
+  ASSERT_EQ(Ltn_DrawnSegments(b.get()), 3);
+  std::vector<ImmVertex> v(size_t(3 * kLtnRibbons * 6));
+  ASSERT_EQ(Ltn_FillTriangles(b.get(), v.data()), 54);
+  const double T = 1.3;
+  const double rates[3] = {5.0 / 3, 10.0 / 3, 5.0 / 6};
+  for (int k = 0; k < 3; k++) {
+    const ImmVertex& first = v[size_t(k * 18)];  // segment 0, near corner, v = 0
+    EXPECT_NEAR(first.v, -(T * rates[k] - std::floor(T * rates[k])), 1e-4) << k;
+    EXPECT_EQ(first.r, 127);
+    const ImmVertex& farEnd = v[size_t(k * 18 + 12 + 2)];  // last segment, far corner
+    EXPECT_EQ(farEnd.r, 0);
+  }
 }
 
 TEST(Bolt, WavesStepAtMostAHundredTimesASecondAndFollowNewEnds) {
@@ -108,26 +126,6 @@ TEST(Bolt, WavesStepAtMostAHundredTimesASecondAndFollowNewEnds) {
   Ltn_Update(b.get(), 3.0e6f);
   EXPECT_GE(b->stepTime, 3.0e6 - 0.0100001);
   EXPECT_LE(b->stepTime, 3.0e6 + 1e-3);
-}
-
-TEST(Bolt, TrianglesCoverTheBuiltQuadsScrollAndFadeAtTheEnd) {
-  auto b = Bolt({0, 10, 0});
-  b->timeOrigin = 100.0 - 0.005;  // young: 0.005 s x 300 = one segment grown
-  EXPECT_EQ(Ltn_DrawnSegments(b.get()), 1);
-  b->timeOrigin = 100.0 - 1.3;  // T = 1.3: scrolls 1.3 x 5/3, 10/3 and 5/6
-  Ltn_Update(b.get(), 100.0f);
-  ASSERT_EQ(Ltn_DrawnSegments(b.get()), 3);
-  std::vector<ImmVertex> v(size_t(3 * kLtnRibbons * 6));
-  ASSERT_EQ(Ltn_FillTriangles(b.get(), v.data()), 54);
-  const double T = 1.3;
-  const double rates[3] = {5.0 / 3, 10.0 / 3, 5.0 / 6};
-  for (int k = 0; k < 3; k++) {
-    const ImmVertex& first = v[size_t(k * 18)];  // segment 0, near corner, v = 0
-    EXPECT_NEAR(first.v, -(T * rates[k] - std::floor(T * rates[k])), 1e-4) << k;
-    EXPECT_EQ(first.r, 127);
-    const ImmVertex& farEnd = v[size_t(k * 18 + 12 + 2)];  // last segment, far corner
-    EXPECT_EQ(farEnd.r, 0);
-  }
 }
 
 }  // namespace

@@ -216,7 +216,7 @@ TEST_F(DoorTest, ScenerySpeaksThroughItsDrawValuesAndHandsQueriesToItsModel) {
   }
 }
 
-TEST_F(DoorTest, PickUpsListsRespawnAndTheFlagTakenAndCaptured) {
+TEST_F(DoorTest, PickUpsListsRespawnTheFlagAndTheEmitter) {
   GameObject* money = Spawn(WORLD, 0, 0, "purse");
   money->person.state = 1;
   money->person.respawnTime = 0;
@@ -259,9 +259,7 @@ TEST_F(DoorTest, PickUpsListsRespawnAndTheFlagTakenAndCaptured) {
   EXPECT_EQ(NET_Flags[0].score, 1);
   Game_NetMode = 0;
   Game_NetGameType = 0;
-}
-
-TEST_F(DoorTest, TheEmitterLeavesOneParticleATenthOfASecondNearItsOffset) {
+  // The emitter leaves one particle a tenth of a second near its offset.
   Math_RandSetIndex(0);
   GameObject* a = Spawn(ANIM, 100, 200, "fountain");
   PropState& p = a->prop;

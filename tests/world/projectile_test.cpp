@@ -131,7 +131,7 @@ TEST_F(ShotTest, WeaponsOutsideTheTableAreRefusedLifetimesTheArcAndTheSkillFacto
   EXPECT_NEAR(c->person.velocity[2], 50, 1e-4);  // half the speed, reversed
 }
 
-TEST_F(ShotTest, AGrenadeExplodesOnItsFuseWithSplashDamageThenGoes) {
+TEST_F(ShotTest, AGrenadeExplodesOnItsFuseThenGoesAndAMineNeverSeesThePlayer) {
   WeaponDef& w = Weapon(0, 2);
   w.bulletExplodTime = 3.0f;
   w.bulletDamage = 80;
@@ -148,13 +148,11 @@ TEST_F(ShotTest, AGrenadeExplodesOnItsFuseWithSplashDamageThenGoes) {
   EXPECT_EQ(s->prop.soundHandle, 0u);
   Step(s, 1.1);  // removed once its remove time has passed
   EXPECT_NE(s->deleteQueued, 0u);
-}
-
-TEST_F(ShotTest, AMineWaitsASecondAndNeverSeesThePlayer) {
-  WeaponDef& w = Weapon(0, 4);
-  w.sensorDist = 100;
+  // A mine waits a second and never sees the player.
+  WeaponDef& mine = Weapon(0, 4);
+  mine.sensorDist = 100;
   player_->origin = vec3{50, 0, 0};
-  GameObject* s = Fire(0, {0, 0, 0}, {0, 0, 0});
+  s = Fire(0, {0, 0, 0}, {0, 0, 0});
   for (int i = 0; i < 20; i++) Step(s, 0.1);
   EXPECT_EQ(s->person.state, 1);  // only the player is near
   Spawn(NPC, 0, 60, "")->person.state = 1;

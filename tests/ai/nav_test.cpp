@@ -42,7 +42,7 @@ NavWriterFile Shapes() {
   return f;
 }
 
-TEST_F(NavTest, PointsFindTheirAreaAndTheSampleStreetLoadsFromItsFile) {
+TEST_F(NavTest, PointsFindTheirAreaTheSampleStreetLoadsAndBadFilesAreRefused) {
   ASSERT_EQ(Load(Shapes()), 1);
   const AreaSet& set = Nav_Level.sets[0];
   ASSERT_EQ(set.areas.size(), 2u);
@@ -84,9 +84,7 @@ TEST_F(NavTest, PointsFindTheirAreaAndTheSampleStreetLoadsFromItsFile) {
   ai_FreeAreas();
   EXPECT_EQ(Props_Grid.cells, nullptr);
   EXPECT_EQ(LoadAreas("nowhere"), 0);
-}
-
-TEST_F(NavTest, BadIndicesRefuseTheFileWholeWhileOtherFaultsSkipOnlyTheirKey) {
+  // Bad indices refuse the file whole; other faults skip only their key.
   struct Case {
     const char* text;
     int result;

@@ -282,28 +282,13 @@ TEST_F(InputTest, BindingsFireWhateverTheLetterCaseFromTheSettingsFileAndFixedKe
   EXPECT_EQ(Player_CommandWord & CMD_JUMP, 0u);
 }
 
-TEST_F(InputTest, ACommandIsLinkedOnceAndUnknownNamesOrMissingHandlersDoNothing) {
-  static int presses;
-  static InputCommand cmd = {"Wave", [] { presses++; }, nullptr, nullptr};
-  presses = 0;
-  Input_ClearCommands();
-  Input_AddCommand(&cmd);
-  Input_AddCommand(&cmd);  // linked once: no loop
-  Bind("Keyboard Q", "Nothing Bound");
-  Bind("Keyboard E", "wave");
-  for (int code : {16, 18}) Queue(code, true);
-  Queue(18, false);  // no release handler
-  Frame();
-  EXPECT_EQ(presses, 1);
-}
-
 std::u16string LastMessage() {
   int n = Console_GetLineCount();
   const char16_t* line = n ? Console_GetLine(n - 1, nullptr) : nullptr;
   return line ? std::u16string(line) : std::u16string();
 }
 
-TEST_F(InputTest, CheatWords) {
+TEST_F(InputTest, CheatWordsAndACommandLinkedOnce) {
   // The god-mode cheat switches on and off; of its two texts only one is there.
   tw_test::WriteFile("data/text/Eng/consol/god mode off.txt", "God mode off");
   Console_Clear();
@@ -320,6 +305,19 @@ TEST_F(InputTest, CheatWords) {
   Type("brindlemarch");
   EXPECT_EQ(Game_AllWeaponsFlag, 1u);
   EXPECT_EQ(LastMessage(), u"all weapons");
+  // A command is linked once; unknown names and missing handlers do nothing.
+  static int presses;
+  static InputCommand cmd = {"Wave", [] { presses++; }, nullptr, nullptr};
+  presses = 0;
+  Input_ClearCommands();
+  Input_AddCommand(&cmd);
+  Input_AddCommand(&cmd);  // linked once: no loop
+  Bind("Keyboard Q", "Nothing Bound");
+  Bind("Keyboard E", "wave");
+  for (int code : {16, 18}) Queue(code, true);
+  Queue(18, false);  // no release handler
+  Frame();
+  EXPECT_EQ(presses, 1);
 }
 
 }  // namespace

@@ -145,7 +145,7 @@ TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuAndALevelReleaseClearsThePlayScre
 // The hot keys in play: a developer key counts only while Ctrl and Alt are held at its press (a
 // plain F3 is not kept for the next Ctrl+Alt); F1 opens the help pictures and F1 closes them;
 // quick save writes nothing outside play (here behind a movie), only a message line.
-TEST_F(MenuTest, DeveloperKeysNeedCtrlAndAltF1TogglesHelpAndQuickSaveOnlyInPlay) {
+TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
   Level_Load("street");
   GameObject* player = Obj_Player;
   ASSERT_NE(player, nullptr);
@@ -176,10 +176,7 @@ TEST_F(MenuTest, DeveloperKeysNeedCtrlAndAltF1TogglesHelpAndQuickSaveOnlyInPlay)
   Press({kF5});
   EXPECT_TRUE(tw_test::FileExists("save/quicksave/quick.sav"));
   Console_Clear();
-}
-
-// The load screen lists at most 64 names: a fuller folder must not lose the ones it leaves out.
-TEST_F(MenuTest, AShopUseTextOpensTheShopScreenAndEscapeReturnsToPlay) {
+  // A shop's use text opens the shop screen, a body the search screen; Escape returns to play.
   Level_Load("street");
   std::snprintf(Def_Shops[0].name, sizeof Def_Shops[0].name, "corner shop");
   GameObject* sign = Obj_Alloc();
@@ -211,6 +208,7 @@ TEST_F(MenuTest, AShopUseTextOpensTheShopScreenAndEscapeReturnsToPlay) {
   Def_Shops[0].name[0] = 0;
 }
 
+// The load screen lists at most 64 names: a fuller folder must not lose the ones it leaves out.
 TEST_F(MenuTest, SavingFromTheMenuOverwritesNoFileOfAFullFolder) {
   tw_test::TempDir dir;
   for (int n = 1; n <= 70; n++) tw_test::WriteFile("save/game" + std::to_string(n + 100).substr(1) + ".sav", "kept");

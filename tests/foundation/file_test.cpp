@@ -139,7 +139,7 @@ TEST_F(FileLayer, LooseNamesWritingAndWholeFileReadsOverTheCap) {
     EXPECT_TRUE(LogHas(std::string(line) + " is too large (268435457 bytes)\n")) << line;
 }
 
-TEST_F(FileLayer, WholeMemberLoadsWithTwoZerosBehind) {
+TEST_F(FileLayer, WholeMemberLoadsWithTwoZerosBehindAndTheTextCacheOutlivesAFullRound) {
   std::string b = Big(150000, 'A');
   MakeArchive(2, {{"two.bin", b}});
   Start();
@@ -148,6 +148,28 @@ TEST_F(FileLayer, WholeMemberLoadsWithTwoZerosBehind) {
   ASSERT_NE(data, nullptr);
   EXPECT_EQ(std::string(data, size + 2), b + std::string(2, '\0'));
   Global_Free(data);
+  // Texts are kept and misses remembered until a flush; when the cache is full, the 513th name
+  // empties it, and the texts handed out stay readable for another round.
+  for (int i = 0; i < 1024; i++) WriteFile("f" + std::to_string(i), "text " + std::to_string(i));
+  WriteFile("empty.txt", "");
+  const char* first = TextFile_Get("F0");
+  EXPECT_EQ(TextFile_Get("f0"), first);
+  EXPECT_EQ(TextFile_Get("empty.txt"), nullptr);
+  EXPECT_EQ(TextFile_Get("missing.txt"), nullptr);
+  WriteFile("missing.txt", "now here");
+  EXPECT_EQ(TextFile_Get("missing.txt"), nullptr);  // remembered as missing
+  TextFile_Flush();
+  EXPECT_STREQ(TextFile_Get("missing.txt"), "now here");
+  first = TextFile_Get("f0");
+  for (int i = 1; i < 511; i++) ASSERT_NE(TextFile_Get(("f" + std::to_string(i)).c_str()), nullptr);
+  const char* t511 = TextFile_Get("f511");  // the 513th name
+  EXPECT_STREQ(t511, "text 511");
+  EXPECT_STREQ(first, "text 0");
+  const char* again = TextFile_Get("f0");
+  EXPECT_STREQ(again, "text 0");
+  for (int i = 512; i < 1023; i++) ASSERT_NE(TextFile_Get(("f" + std::to_string(i)).c_str()), nullptr);
+  EXPECT_STREQ(t511, "text 511");
+  EXPECT_STREQ(again, "text 0");
 }
 
 TEST_F(FileLayer, DamagedArchivesAreReportedAndSkipped) {
@@ -225,32 +247,6 @@ TEST_F(FileLayer, ArchivesOfEverydayZipToolsReadBackOrAreRefusedWithTheirReason)
   EXPECT_TRUE(ReadAll("bz.txt") == "<missing>");
   EXPECT_TRUE(LogHas("File_Init: main\\data02.twk refused: zip64 records")) << Log();
   EXPECT_TRUE(LogHas("bz.txt in main\\data03.twk cannot be read (-103): packed with bzip2 (method 12)")) << Log();
-}
-
-// Texts are kept and misses remembered until a flush; when the cache is full, the 513th name
-// empties it, and the texts handed out stay readable for another round.
-TEST_F(FileLayer, TextCacheKeepsTextsRemembersMissesAndOutlivesAFullCacheByOneRound) {
-  for (int i = 0; i < 1024; i++) WriteFile("f" + std::to_string(i), "text " + std::to_string(i));
-  WriteFile("empty.txt", "");
-  Start();
-  const char* first = TextFile_Get("F0");
-  EXPECT_EQ(TextFile_Get("f0"), first);
-  EXPECT_EQ(TextFile_Get("empty.txt"), nullptr);
-  EXPECT_EQ(TextFile_Get("missing.txt"), nullptr);
-  WriteFile("missing.txt", "now here");
-  EXPECT_EQ(TextFile_Get("missing.txt"), nullptr);  // remembered as missing
-  TextFile_Flush();
-  EXPECT_STREQ(TextFile_Get("missing.txt"), "now here");
-  first = TextFile_Get("f0");
-  for (int i = 1; i < 511; i++) ASSERT_NE(TextFile_Get(("f" + std::to_string(i)).c_str()), nullptr);
-  const char* t511 = TextFile_Get("f511");  // the 513th name
-  EXPECT_STREQ(t511, "text 511");
-  EXPECT_STREQ(first, "text 0");
-  const char* again = TextFile_Get("f0");
-  EXPECT_STREQ(again, "text 0");
-  for (int i = 512; i < 1023; i++) ASSERT_NE(TextFile_Get(("f" + std::to_string(i)).c_str()), nullptr);
-  EXPECT_STREQ(t511, "text 511");
-  EXPECT_STREQ(again, "text 0");
 }
 
 TEST_F(FileLayer, ListFilesArchiveFirstEachNameOnce) {

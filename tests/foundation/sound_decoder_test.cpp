@@ -72,7 +72,7 @@ double Correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b)
 
 }  // namespace
 
-TEST_F(SoundFiles, WavVariantsOpenWithTheirFormatAndDataAndStreamSeeksAreClamped) {
+TEST_F(SoundFiles, WavVariantsOpenHostileOnesAreRefusedAndStreamSeeksAreClamped) {
   struct Case {
     int channels, rate, bits;
   } cases[] = {{1, 22050, 16}, {2, 44100, 16}, {2, 11025, 8}};
@@ -112,16 +112,14 @@ TEST_F(SoundFiles, WavVariantsOpenWithTheirFormatAndDataAndStreamSeeksAreClamped
   EXPECT_EQ(Stream_Load("s", 2), nullptr);
   const std::string longName(300, 'a');
   for (const char* name : {longName.c_str(), "", (const char*)nullptr}) EXPECT_EQ(Sound_OpenDecoder(name, 0), nullptr);
-}
-
-TEST_F(SoundFiles, HostileWavFilesAreRefused) {
-  const Bytes good = Wav(1, 22050, 16, 100);
+  // Hostile WAV files are refused.
+  const Bytes valid = Wav(1, 22050, 16, 100);
   auto patched = [&](size_t at, uint32_t value, int width) {
-    Bytes v = good;
+    Bytes v = valid;
     for (int b = 0; b < width; b++) v[at + b] = uint8_t(value >> (8 * b));
     return v;
   };
-  Bytes list = good;  // a chunk between "fmt " and "data"
+  Bytes list = valid;  // a chunk between "fmt " and "data"
   const uint8_t chunk[] = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'};
   list.insert(list.begin() + 36, chunk, chunk + sizeof chunk);
   const Bytes bad[] = {
@@ -134,7 +132,7 @@ TEST_F(SoundFiles, HostileWavFilesAreRefused) {
       patched(34, 12, 1),          // 12 bits
       patched(24, 0, 4),           // rate 0
       patched(32, 7, 1),           // block align
-      Bytes(good.begin(), good.begin() + 40),  // no data header
+      Bytes(valid.begin(), valid.begin() + 40),  // no data header
   };
   for (size_t i = 0; i < std::size(bad); i++) {
     EXPECT_EQ(Open("bad.wav", bad[i]), nullptr) << "case " << i;

@@ -42,7 +42,7 @@ NavWriterFile Shapes() {
   return f;
 }
 
-TEST_F(NavTest, PointsFindTheirConvexOrConcaveAreaAndASharedSegmentBelongsToOne) {
+TEST_F(NavTest, PointsFindTheirAreaTheSampleStreetLoadsAndBadFilesAreRefused) {
   ASSERT_EQ(Load(Shapes()), 1);
   const AreaSet& set = Nav_Level.sets[0];
   ASSERT_EQ(set.areas.size(), 2u);
@@ -66,9 +66,7 @@ TEST_F(NavTest, PointsFindTheirConvexOrConcaveAreaAndASharedSegmentBelongsToOne)
   }
   EXPECT_EQ(ai_FindAreaAtPoint(&set, nullptr, -1), -1);
   EXPECT_EQ(At(0, 2, 2, 99), 0);  // a hint out of range is ignored
-}
-
-TEST_F(NavTest, TheSampleStreetLoadsFromItsFileWithTemplatesCapsAndProps) {
+  // The sample street loads from its file with its templates, caps and props.
   std::string text = NavWriter_Text(NavWriter_SampleStreet());
   tw_test::WriteFile("street.nav", text);
   ASSERT_EQ(LoadAreas("street"), 1);
@@ -86,9 +84,7 @@ TEST_F(NavTest, TheSampleStreetLoadsFromItsFileWithTemplatesCapsAndProps) {
   ai_FreeAreas();
   EXPECT_EQ(Props_Grid.cells, nullptr);
   EXPECT_EQ(LoadAreas("nowhere"), 0);
-}
-
-TEST_F(NavTest, BadIndicesRefuseTheFileWholeWhileOtherFaultsSkipOnlyTheirKey) {
+  // Bad indices refuse the file whole; other faults skip only their key.
   struct Case {
     const char* text;
     int result;
@@ -166,9 +162,7 @@ TEST_F(NavTest, TheAiBlockRoundTripsAndADamagedBlockChangesNothing) {
   EXPECT_EQ(ai_LoadBlock(in), 1);
   File_Close(in);
   EXPECT_EQ(a->bot.engaged, 42);
-}
-
-TEST_F(NavTest, KillAllEnemiesKillsEveryLivingCharacterThroughItsDamage) {
+  // Kill all enemies kills every living character through its damage.
   GameObject* npcs[3];
   for (GameObject*& o : npcs) {
     o = Obj_Alloc();

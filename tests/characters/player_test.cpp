@@ -1,11 +1,9 @@
-// The player on a generated level: running, walls, steps, jumps, falls, turns, replay, the
-// camera, use targets, damage and death; the frame's command record; the action table's command
-// list and command-word bits.
+// The player on a generated level: running, walls, steps, jumps, falls, turns, the camera, use
+// targets, damage and death; the frame's command record; the action table's command list and
+// command-word bits.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
-#include <vector>
 
 #include "char_fixture.h"
 #include "characters/actions.h"
@@ -21,7 +19,7 @@ using PlayerMove = CharTest;
 
 float HorizontalSpeed(const GameObject* p) { return std::hypot(p->person.velocity[0], p->person.velocity[1]); }
 
-TEST_F(PlayerMove, RunsASecondThenStopsAtTheWall) {
+TEST_F(PlayerMove, RunsStopsAtTheWallClimbsAStepAndJumpsAndFalls) {
   LoadLevel();
   GameObject* p = PlacePlayer(0, 0);
   Run(1.0f, CMD_FORWARD);
@@ -41,11 +39,8 @@ TEST_F(PlayerMove, RunsASecondThenStopsAtTheWall) {
   EXPECT_FLOAT_EQ(p->maxs.z, 40.0f);
   Run(0.1f, 0);
   EXPECT_FLOAT_EQ(p->maxs.z, 64.0f);
-}
-
-TEST_F(PlayerMove, ClimbsASixteenUnitStepButNotAThirtyTwo) {
-  LoadLevel();
-  GameObject* p = PlacePlayer(300, 0);
+  // A new player climbs a 16-unit step but not a 32-unit one.
+  p = PlacePlayer(300, 0);
   Run(0.6f, CMD_FORWARD);
   EXPECT_NEAR(p->origin.z, 16.0f, 0.05f);
   EXPECT_GT(p->origin.y, 100.0f);
@@ -53,11 +48,8 @@ TEST_F(PlayerMove, ClimbsASixteenUnitStepButNotAThirtyTwo) {
   Run(0.6f, CMD_FORWARD);
   EXPECT_NEAR(p->origin.z, 0.0f, 0.05f);
   EXPECT_NEAR(p->origin.y, 100.0f - 16.0f, 0.5f);
-}
-
-TEST_F(PlayerMove, JumpsToTheApexOfItsSpeedAndFallsAtGravity) {
-  LoadLevel();
-  GameObject* p = PlacePlayer(0, -500);
+  // Another jumps to the apex of its speed and falls at gravity.
+  p = PlacePlayer(0, -500);
   Run(0.05f, 0);
   float apex = 0;
   for (int i = 0; i < 101; i++) {
@@ -76,7 +68,7 @@ TEST_F(PlayerMove, JumpsToTheApexOfItsSpeedAndFallsAtGravity) {
   EXPECT_NEAR(p->origin.z, 500.0f - 0.5f * 800.0f * 0.25f, 0.05f);
 }
 
-TEST_F(PlayerMove, TurnsAtTheRotateSpeedAndFollowsTheMouse) {
+TEST_F(PlayerMove, TurnsAtTheRotateSpeedAndFollowsTheMouseAndTheCommandRecord) {
   GameObject* p = PlacePlayer(0, 0);
   Run(1.0f, CMD_LEFT);
   EXPECT_NEAR(p->angles.x, -2.4434609f, 1e-4f);
@@ -86,33 +78,23 @@ TEST_F(PlayerMove, TurnsAtTheRotateSpeedAndFollowsTheMouse) {
   Game_Tick();
   EXPECT_FLOAT_EQ(p->angles.x, 0.25f);
   EXPECT_FLOAT_EQ(p->angles.y, -0.5f);
+  // The frame's command record, and the input cleared.
+  Player_CommandWord = CMD_USE | CMD_LEAVE_CAR | CMD_FORWARD | DEMO_CMD_END;
+  Input_MouseX = 4;
+  Input_MouseY = -8;
+  Player_BuildCommand();
+  EXPECT_EQ(Game_CurrentFrame.command, CMD_USE | CMD_LEAVE_CAR | CMD_FORWARD);
+  Game_RingRead = 3;
+  Game_RingWrite = 9;
+  Game_Step = 0.02;
+  EXPECT_EQ(Player_ClearInput(), 0);
+  EXPECT_EQ(Player_CommandWord, 0u);
+  EXPECT_EQ(Input_MouseX, 0);
+  EXPECT_EQ(Game_RingRead + Game_RingWrite, 0);
+  EXPECT_EQ(Game_Step, 0.0);
 }
 
-TEST_F(PlayerMove, TheSameFramesGiveTheSameOriginsBitForBit) {
-  auto play = [&] {
-    Obj_ClearAll();
-    LoadLevel();
-    GameObject* p = PlacePlayer(250, -50);
-    std::vector<vec3> trail;
-    uint32_t seed = 7;
-    for (int i = 0; i < 600; i++) {
-      seed = seed * 1664525u + 1013904223u;
-      const uint32_t cmds[] = {CMD_FORWARD, CMD_FORWARD | CMD_JUMP, CMD_STRAFE_LEFT | CMD_LEFT,
-                               CMD_FORWARD | CMD_RIGHT, CMD_BACK | CMD_CROUCH, 0};
-      float step = 0.005f + float(seed >> 28) * 0.003f;
-      Game_TickFrame = DemoFrame{step, float(int(seed >> 20) % 7 - 3) * 0.01f, 0, cmds[(seed >> 8) % 6]};
-      Game_Tick();
-      trail.push_back(p->origin);
-    }
-    return trail;
-  };
-  std::vector<vec3> a = play(), b = play();
-  ASSERT_EQ(a.size(), b.size());
-  EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(vec3)), 0);
-  EXPECT_NE(std::memcmp(&a.front(), &a.back(), sizeof(vec3)), 0);
-}
-
-TEST_F(PlayerMove, CameraStaysBehindAndIsPulledInByTheWall) {
+TEST_F(PlayerMove, CameraStaysBehindAndIsPulledInByTheWallAndDamageFlashesAndKills) {
   LoadLevel();
   GameObject* p = PlacePlayer(0, 0);
   // A zero step (paused, settling after a load) places the view too, not left at the origin.
@@ -126,6 +108,25 @@ TEST_F(PlayerMove, CameraStaysBehindAndIsPulledInByTheWall) {
   Run(0.01f, 0);
   EXPECT_LT(p->camera.origin.y, 600.0f - 3.0f);
   EXPECT_GT(p->camera.origin.y, 580.0f);
+  // Another player: damage flashes and kills; god mode spares.
+  p = PlacePlayer(0, 0);
+  EXPECT_FLOAT_EQ(p->person.health, 100.0f);
+  p->slots.Damage(p, nullptr, 30, 1, nullptr, 0, 0);
+  EXPECT_FLOAT_EQ(p->person.health, 70.0f);
+  EXPECT_GT(p->damageFlash, 1.0f);
+  Game_GodMode = 1;
+  p->slots.Damage(p, nullptr, 500, 1, nullptr, 0, 0);
+  Game_GodMode = 0;
+  EXPECT_FLOAT_EQ(p->person.health, 70.0f);
+  Game_Time = 12.0;
+  p->slots.Damage(p, nullptr, 500, 1, nullptr, 0, 0);
+  EXPECT_EQ(p->person.state, 2);
+  EXPECT_FLOAT_EQ(p->deathTime, 12.0f);
+  // Dead: commands are ignored, the death pose stays.
+  Run(0.5f, CMD_FORWARD | CMD_LEFT | CMD_JUMP);
+  EXPECT_NEAR(p->origin.y, 0.0f, 0.01f);
+  EXPECT_FLOAT_EQ(p->angles.x, 0.0f);
+  EXPECT_EQ(p->person.anim, ANIM_DEAD);
 }
 
 TEST_F(PlayerMove, UseTargetsAreTheFirstCharacterAndUsableObjectAhead) {
@@ -145,28 +146,6 @@ TEST_F(PlayerMove, UseTargetsAreTheFirstCharacterAndUsableObjectAhead) {
   Player_Think(p);
   EXPECT_EQ(p->useTargetCharacter, nullptr);
   EXPECT_EQ(p->useTargetObject, door);
-}
-
-TEST_F(PlayerMove, DamageFlashesKillsAndGodModeSpares) {
-  LoadLevel();
-  GameObject* p = PlacePlayer(0, 0);
-  EXPECT_FLOAT_EQ(p->person.health, 100.0f);
-  p->slots.Damage(p, nullptr, 30, 1, nullptr, 0, 0);
-  EXPECT_FLOAT_EQ(p->person.health, 70.0f);
-  EXPECT_GT(p->damageFlash, 1.0f);
-  Game_GodMode = 1;
-  p->slots.Damage(p, nullptr, 500, 1, nullptr, 0, 0);
-  Game_GodMode = 0;
-  EXPECT_FLOAT_EQ(p->person.health, 70.0f);
-  Game_Time = 12.0;
-  p->slots.Damage(p, nullptr, 500, 1, nullptr, 0, 0);
-  EXPECT_EQ(p->person.state, 2);
-  EXPECT_FLOAT_EQ(p->deathTime, 12.0f);
-  // Dead: commands are ignored, the death pose stays.
-  Run(0.5f, CMD_FORWARD | CMD_LEFT | CMD_JUMP);
-  EXPECT_NEAR(p->origin.y, 0.0f, 0.01f);
-  EXPECT_FLOAT_EQ(p->angles.x, 0.0f);
-  EXPECT_EQ(p->person.anim, ANIM_DEAD);
 }
 
 // The all-weapons command: every shown weapon once (those carried before too), hidden ones not,
@@ -197,32 +176,13 @@ TEST_F(PlayerMove, AllWeaponsGivesEveryShownWeaponOnce) {
   for (float skill : p->person.skills) EXPECT_FLOAT_EQ(skill, 100.0f);
 }
 
-TEST_F(PlayerMove, CommandRecordAndClearedInput) {
-  Player_CommandWord = CMD_USE | CMD_LEAVE_CAR | CMD_FORWARD | DEMO_CMD_END;
-  Input_MouseX = 4;
-  Input_MouseY = -8;
-  Player_BuildCommand();
-  EXPECT_EQ(Game_CurrentFrame.command, CMD_USE | CMD_LEAVE_CAR | CMD_FORWARD);
-  Game_RingRead = 3;
-  Game_RingWrite = 9;
-  Game_Step = 0.02;
-  EXPECT_EQ(Player_ClearInput(), 0);
-  EXPECT_EQ(Player_CommandWord, 0u);
-  EXPECT_EQ(Input_MouseX, 0);
-  EXPECT_EQ(Game_RingRead + Game_RingWrite, 0);
-  EXPECT_EQ(Game_Step, 0.0);
-}
-
-TEST(PlayerActions, StageOneLinksTheTableOnceLastRowFirst) {
+TEST(PlayerActions, StageOneLinksTheTableOnceAndHandlersSetAndClearTheirOwnBit) {
   for (int pass = 0; pass < 2; pass++) {  // a second stage 1 starts the list afresh, no loop
     GameVars_Init(1);
     int i = kPlayerActionCount - 1;
     for (InputCommand* c = Input_FirstCommand(); c && i >= -1; c = c->next, i--) EXPECT_EQ(c, &PlayerActionTable[i]);
     EXPECT_EQ(i, -1);
   }
-}
-
-TEST(PlayerActions, HandlersSetAndClearTheirOwnBitAndPolledActionsNone) {
   uint32_t seen = 0;
   int polled = 0;
   for (int i = 0; i < kPlayerActionCount; i++) {

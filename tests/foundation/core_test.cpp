@@ -17,14 +17,12 @@
 using tw_test::CountOccurrences;
 using tw_test::ReadFile;
 
-TEST(NameHash, GoldenValuesAndCase) {
+TEST(GoldenValues, NameHashGeneratorRandomTableDateCaptionAndTheReopenedLog) {
   EXPECT_EQ(Name_HashStr("abc"), 0xCADBBE3Du);
   EXPECT_EQ(Name_HashStr("ABC"), 0xCADBBE3Du);
   // Only A..Z fold: "\" and "/" stay distinct.
   EXPECT_NE(Name_HashStr("a\\b"), Name_HashStr("a/b"));
-}
-
-TEST(Random, RuntimeGeneratorGoldenSequenceAndTheTableWrapping) {
+  // The runtime generator's golden sequence and the random table's wrap.
   Crt_Srand(18);
   EXPECT_EQ(Crt_Rand(), 97);
   int last = 0;
@@ -38,6 +36,27 @@ TEST(Random, RuntimeGeneratorGoldenSequenceAndTheTableWrapping) {
   EXPECT_EQ(Math_RandNext(), first);
   Math_RandSetIndex(-1);
   EXPECT_EQ(Math_RandGetIndex(), 4095);
+  // The date caption in both styles, and bad fields.
+  SysTime t{2026, 12, 0, 6, 9, 5, 3, 0};
+  char out[64];
+  Sys_FormatDateTime(&t, out, 1);
+  EXPECT_STREQ(out, "06-12-2026 09:05:03");
+  Sys_FormatDateTime(&t, out, 0);
+  EXPECT_STREQ(out, "Sun 06-12-2026 09:05:03");
+  t.month = 13;
+  t.dayOfWeek = 9;
+  Sys_FormatDateTime(&t, out, 0);
+  EXPECT_STREQ(out, "\?\?\? 06-\?\?\?-2026 09:05:03");
+  // The log, reopened for each line, recreates a deleted log.
+  tw_test::TempDir dir;
+  DebugSwitches saved = Sys_Debug;
+  Sys_Debug.openLog = 0;
+  Log_Open();
+  Log_Printf("first\n");
+  std::remove("log");
+  Log_Printf("second %d\n", 2);
+  EXPECT_EQ(tw_test::ReadFile("log"), "second 2\n");
+  Sys_Debug = saved;
 }
 
 // The log open in a private directory with tracking and guard bytes on; switches restored after.
@@ -105,27 +124,3 @@ TEST_F(AllocatorTest, PrintMemLogsEveryBlockAndOversizedGuardIsClamped) {
   EXPECT_EQ(CountOccurrences(log, "GlobalBoundCheckError"), 0);
 }
 
-TEST(LogTest, ReopenedPerLineRecreatesADeletedLog) {
-  tw_test::TempDir dir;
-  DebugSwitches saved = Sys_Debug;
-  Sys_Debug.openLog = 0;
-  Log_Open();
-  Log_Printf("first\n");
-  std::remove("log");
-  Log_Printf("second %d\n", 2);
-  EXPECT_EQ(tw_test::ReadFile("log"), "second 2\n");
-  Sys_Debug = saved;
-}
-
-TEST(DateCaption, BothStylesAndBadFields) {
-  SysTime t{2026, 12, 0, 6, 9, 5, 3, 0};
-  char out[64];
-  Sys_FormatDateTime(&t, out, 1);
-  EXPECT_STREQ(out, "06-12-2026 09:05:03");
-  Sys_FormatDateTime(&t, out, 0);
-  EXPECT_STREQ(out, "Sun 06-12-2026 09:05:03");
-  t.month = 13;
-  t.dayOfWeek = 9;
-  Sys_FormatDateTime(&t, out, 0);
-  EXPECT_STREQ(out, "\?\?\? 06-\?\?\?-2026 09:05:03");
-}

@@ -96,7 +96,7 @@ TEST_F(FileLayer, LooseFileThenHighestNumberedArchiveWins) {
   EXPECT_EQ(File_ArchiveEntryCount(), 3);
 }
 
-TEST_F(FileLayer, LooseNamesInAnyCaseAndSeparator) {
+TEST_F(FileLayer, LooseNamesWritingAndWholeFileReadsOverTheCap) {
   std::system("mkdir -p Data/Text/ENG");
   WriteFile("Data/Text/ENG/x.txt", "eng");
   Start();
@@ -104,10 +104,7 @@ TEST_F(FileLayer, LooseNamesInAnyCaseAndSeparator) {
   WriteFile("Data/Text/ENG/Later.txt", "later");  // found although the folder was listed before
   EXPECT_EQ(ReadAll("data\\text\\eng\\later.txt"), "later");
   EXPECT_EQ(File_Open("data\\text", "rb"), nullptr);  // folders are never files
-}
-
-TEST_F(FileLayer, WritingMakesFoldersAndReplacesOnlyWhenComplete) {
-  Start();
+  // Writing makes folders and replaces a file only when complete.
   mkdir("save", 0777);
   WriteFile("save/slot.sav", "old");
   FileHandle* f = File_Open("SAVE\\Slot.sav", "WB");
@@ -124,9 +121,25 @@ TEST_F(FileLayer, WritingMakesFoldersAndReplacesOnlyWhenComplete) {
   for (const char* name = File_FindFirst("save\\*"); name; name = File_FindNext()) leftovers++;
   File_FindClose();
   EXPECT_EQ(leftovers, 1);
+  // Sparse files: the size a damaged archive member could declare, without the disk space.
+  for (const char* name : {"big.cfg", "big.wav", "big.ogg", "big.txt"}) {
+    WriteFile(name, "");
+    ASSERT_EQ(truncate(name, off_t(kFileMaxWhole) + 1), 0);
+  }
+  Var_Rd("big.cfg");
+  Parser* p = Par_Create("big.cfg");
+  EXPECT_EQ(Par_LoadFile(p), 0);
+  Par_Free(p);
+  EXPECT_EQ(Stream_Load("big", 1), nullptr);
+  EXPECT_EQ(OGGLoad("big", 0), nullptr);
+  EXPECT_EQ(File_LoadWhole("big.txt", nullptr, "test"), nullptr);
+  EXPECT_EQ(TextFile_Get("big.txt"), nullptr);
+  for (const char* line : {"Var_Rd: big.cfg", "Par_LoadFile: big.cfg", "Stream_Load: big.wav", "OGGLoad: big.ogg",
+                           "File_LoadWhole: big.txt", "TextFile_Get: big.txt"})
+    EXPECT_TRUE(LogHas(std::string(line) + " is too large (268435457 bytes)\n")) << line;
 }
 
-TEST_F(FileLayer, WholeMemberLoadsWithTwoZerosBehind) {
+TEST_F(FileLayer, WholeMemberLoadsWithTwoZerosBehindAndTheTextCacheOutlivesAFullRound) {
   std::string b = Big(150000, 'A');
   MakeArchive(2, {{"two.bin", b}});
   Start();
@@ -135,6 +148,28 @@ TEST_F(FileLayer, WholeMemberLoadsWithTwoZerosBehind) {
   ASSERT_NE(data, nullptr);
   EXPECT_EQ(std::string(data, size + 2), b + std::string(2, '\0'));
   Global_Free(data);
+  // Texts are kept and misses remembered until a flush; when the cache is full, the 513th name
+  // empties it, and the texts handed out stay readable for another round.
+  for (int i = 0; i < 1024; i++) WriteFile("f" + std::to_string(i), "text " + std::to_string(i));
+  WriteFile("empty.txt", "");
+  const char* first = TextFile_Get("F0");
+  EXPECT_EQ(TextFile_Get("f0"), first);
+  EXPECT_EQ(TextFile_Get("empty.txt"), nullptr);
+  EXPECT_EQ(TextFile_Get("missing.txt"), nullptr);
+  WriteFile("missing.txt", "now here");
+  EXPECT_EQ(TextFile_Get("missing.txt"), nullptr);  // remembered as missing
+  TextFile_Flush();
+  EXPECT_STREQ(TextFile_Get("missing.txt"), "now here");
+  first = TextFile_Get("f0");
+  for (int i = 1; i < 511; i++) ASSERT_NE(TextFile_Get(("f" + std::to_string(i)).c_str()), nullptr);
+  const char* t511 = TextFile_Get("f511");  // the 513th name
+  EXPECT_STREQ(t511, "text 511");
+  EXPECT_STREQ(first, "text 0");
+  const char* again = TextFile_Get("f0");
+  EXPECT_STREQ(again, "text 0");
+  for (int i = 512; i < 1023; i++) ASSERT_NE(TextFile_Get(("f" + std::to_string(i)).c_str()), nullptr);
+  EXPECT_STREQ(t511, "text 511");
+  EXPECT_STREQ(again, "text 0");
 }
 
 TEST_F(FileLayer, DamagedArchivesAreReportedAndSkipped) {
@@ -176,26 +211,6 @@ TEST_F(FileLayer, DamagedArchivesAreReportedAndSkipped) {
   EXPECT_EQ(File_ArchiveEntryCount(), 5);  // ok, h1, h2, short, bad; the empty folder is not entered
 }
 
-TEST_F(FileLayer, WholeFileReadsRefuseFilesOverTheCap) {
-  // Sparse files: the size a damaged archive member could declare, without the disk space.
-  for (const char* name : {"big.cfg", "big.wav", "big.ogg", "big.txt"}) {
-    WriteFile(name, "");
-    ASSERT_EQ(truncate(name, off_t(kFileMaxWhole) + 1), 0);
-  }
-  Start();
-  Var_Rd("big.cfg");
-  Parser* p = Par_Create("big.cfg");
-  EXPECT_EQ(Par_LoadFile(p), 0);
-  Par_Free(p);
-  EXPECT_EQ(Stream_Load("big", 1), nullptr);
-  EXPECT_EQ(OGGLoad("big", 0), nullptr);
-  EXPECT_EQ(File_LoadWhole("big.txt", nullptr, "test"), nullptr);
-  EXPECT_EQ(TextFile_Get("big.txt"), nullptr);
-  for (const char* line : {"Var_Rd: big.cfg", "Par_LoadFile: big.cfg", "Stream_Load: big.wav", "OGGLoad: big.ogg",
-                           "File_LoadWhole: big.txt", "TextFile_Get: big.txt"})
-    EXPECT_TRUE(LogHas(std::string(line) + " is too large (268435457 bytes)\n")) << line;
-}
-
 // Content makers pack with everyday tools: Info-ZIP's zip (stored and deflated members, a comment)
 // and Python's zipfile written to a pipe (every member with a data descriptor) read back exactly;
 // a zip64 archive (zip writes one for streamed input) is refused whole and a bzip2 member does
@@ -232,32 +247,6 @@ TEST_F(FileLayer, ArchivesOfEverydayZipToolsReadBackOrAreRefusedWithTheirReason)
   EXPECT_TRUE(ReadAll("bz.txt") == "<missing>");
   EXPECT_TRUE(LogHas("File_Init: main\\data02.twk refused: zip64 records")) << Log();
   EXPECT_TRUE(LogHas("bz.txt in main\\data03.twk cannot be read (-103): packed with bzip2 (method 12)")) << Log();
-}
-
-// Texts are kept and misses remembered until a flush; when the cache is full, the 513th name
-// empties it, and the texts handed out stay readable for another round.
-TEST_F(FileLayer, TextCacheKeepsTextsRemembersMissesAndOutlivesAFullCacheByOneRound) {
-  for (int i = 0; i < 1024; i++) WriteFile("f" + std::to_string(i), "text " + std::to_string(i));
-  WriteFile("empty.txt", "");
-  Start();
-  const char* first = TextFile_Get("F0");
-  EXPECT_EQ(TextFile_Get("f0"), first);
-  EXPECT_EQ(TextFile_Get("empty.txt"), nullptr);
-  EXPECT_EQ(TextFile_Get("missing.txt"), nullptr);
-  WriteFile("missing.txt", "now here");
-  EXPECT_EQ(TextFile_Get("missing.txt"), nullptr);  // remembered as missing
-  TextFile_Flush();
-  EXPECT_STREQ(TextFile_Get("missing.txt"), "now here");
-  first = TextFile_Get("f0");
-  for (int i = 1; i < 511; i++) ASSERT_NE(TextFile_Get(("f" + std::to_string(i)).c_str()), nullptr);
-  const char* t511 = TextFile_Get("f511");  // the 513th name
-  EXPECT_STREQ(t511, "text 511");
-  EXPECT_STREQ(first, "text 0");
-  const char* again = TextFile_Get("f0");
-  EXPECT_STREQ(again, "text 0");
-  for (int i = 512; i < 1023; i++) ASSERT_NE(TextFile_Get(("f" + std::to_string(i)).c_str()), nullptr);
-  EXPECT_STREQ(t511, "text 511");
-  EXPECT_STREQ(again, "text 0");
 }
 
 TEST_F(FileLayer, ListFilesArchiveFirstEachNameOnce) {

@@ -62,7 +62,7 @@ class InputTest : public tw_test::InputFixture {
   static std::string Typed() { return reinterpret_cast<const char*>(Input_TakeTypedKeys()); }
 };
 
-TEST_F(InputTest, PushedEventsKeyboardFirstRepeatsDroppedMouseSummed) {
+TEST_F(InputTest, PushedEventsKeyboardFirstRepeatsDroppedMouseSummedAndEveryNamedKeyReachable) {
   SDL_Event b{}, m{}, w{};
   b.type = SDL_MOUSEBUTTONDOWN;
   b.button.button = SDL_BUTTON_LEFT;
@@ -92,6 +92,17 @@ TEST_F(InputTest, PushedEventsKeyboardFirstRepeatsDroppedMouseSummed) {
   Pump();
   Input_Poll();
   EXPECT_FLOAT_EQ(Input_Wheel, -2.0f);
+  // Every named key is reachable; codes outside the tables read as nothing.
+  for (int c = 1; c < 256; c++)
+    EXPECT_TRUE(!KeyInfoTable[c].varName[0] || tw_test::ScancodeOf(c)) << KeyInfoTable[c].varName;
+  for (int sc : {int(SDL_SCANCODE_AC_BACK), -5, 100000}) EXPECT_EQ(PlatInput_ScancodeToKey(sc), 0) << sc;
+  EXPECT_EQ(PlatInput_ButtonToKey(SDL_BUTTON_X2), 0);
+  for (int code : {-1, 260, 100000}) {
+    EXPECT_EQ(Input_KeyPressed(code), 0);
+    EXPECT_EQ(Input_KeyDown(code), 0);
+  }
+  Input_DispatchKey(999, 1);  // nothing to fire, nothing read out of bounds
+  EXPECT_EQ(Input_BindingVar(kInputBindingCount), nullptr);
 }
 
 TEST_F(InputTest, KeysChangedInABurstPastTheBufferEndInTheirRealState) {
@@ -153,19 +164,6 @@ TEST_F(InputTest, HeldKeyCountsOnePressAndEachPressIsTakenOnce) {
   Queue(57, true);
   Frame();
   for (int want : {1, 1, 0}) EXPECT_EQ(Input_KeyPressed(57), want);
-}
-
-TEST_F(InputTest, EveryNamedKeyReachableAndCodesOutsideTheTablesReadAsNothing) {
-  for (int c = 1; c < 256; c++)
-    EXPECT_TRUE(!KeyInfoTable[c].varName[0] || tw_test::ScancodeOf(c)) << KeyInfoTable[c].varName;
-  for (int sc : {int(SDL_SCANCODE_AC_BACK), -5, 100000}) EXPECT_EQ(PlatInput_ScancodeToKey(sc), 0) << sc;
-  EXPECT_EQ(PlatInput_ButtonToKey(SDL_BUTTON_X2), 0);
-  for (int code : {-1, 260, 100000}) {
-    EXPECT_EQ(Input_KeyPressed(code), 0);
-    EXPECT_EQ(Input_KeyDown(code), 0);
-  }
-  Input_DispatchKey(999, 1);  // nothing to fire, nothing read out of bounds
-  EXPECT_EQ(Input_BindingVar(kInputBindingCount), nullptr);
 }
 
 TEST_F(InputTest, HeldKeyTypesAtOnceThenAfterFivePeriodsThenEveryPeriod) {
@@ -284,28 +282,13 @@ TEST_F(InputTest, BindingsFireWhateverTheLetterCaseFromTheSettingsFileAndFixedKe
   EXPECT_EQ(Player_CommandWord & CMD_JUMP, 0u);
 }
 
-TEST_F(InputTest, ACommandIsLinkedOnceAndUnknownNamesOrMissingHandlersDoNothing) {
-  static int presses;
-  static InputCommand cmd = {"Wave", [] { presses++; }, nullptr, nullptr};
-  presses = 0;
-  Input_ClearCommands();
-  Input_AddCommand(&cmd);
-  Input_AddCommand(&cmd);  // linked once: no loop
-  Bind("Keyboard Q", "Nothing Bound");
-  Bind("Keyboard E", "wave");
-  for (int code : {16, 18}) Queue(code, true);
-  Queue(18, false);  // no release handler
-  Frame();
-  EXPECT_EQ(presses, 1);
-}
-
 std::u16string LastMessage() {
   int n = Console_GetLineCount();
   const char16_t* line = n ? Console_GetLine(n - 1, nullptr) : nullptr;
   return line ? std::u16string(line) : std::u16string();
 }
 
-TEST_F(InputTest, CheatWords) {
+TEST_F(InputTest, CheatWordsAndACommandLinkedOnce) {
   // The god-mode cheat switches on and off; of its two texts only one is there.
   tw_test::WriteFile("data/text/Eng/consol/god mode off.txt", "God mode off");
   Console_Clear();
@@ -322,6 +305,19 @@ TEST_F(InputTest, CheatWords) {
   Type("brindlemarch");
   EXPECT_EQ(Game_AllWeaponsFlag, 1u);
   EXPECT_EQ(LastMessage(), u"all weapons");
+  // A command is linked once; unknown names and missing handlers do nothing.
+  static int presses;
+  static InputCommand cmd = {"Wave", [] { presses++; }, nullptr, nullptr};
+  presses = 0;
+  Input_ClearCommands();
+  Input_AddCommand(&cmd);
+  Input_AddCommand(&cmd);  // linked once: no loop
+  Bind("Keyboard Q", "Nothing Bound");
+  Bind("Keyboard E", "wave");
+  for (int code : {16, 18}) Queue(code, true);
+  Queue(18, false);  // no release handler
+  Frame();
+  EXPECT_EQ(presses, 1);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ Tokens AllTokens(Parser* p) {
 
 }  // namespace
 
-TEST(Parser, TokensCommentsAndMacros) {
+TEST(Parser, TokensCommentsMacrosExpectAndUnget) {
   struct Case {
     const char* text;
     Tokens tokens;
@@ -61,6 +61,18 @@ TEST(Parser, TokensCommentsAndMacros) {
   ParserPtr q("x /* one\ntwo\n*/ y\n\"q\nq\" z // c\n");
   AllTokens(q);
   EXPECT_EQ(q->line, 4);
+  // Comparing, expecting and pushing back a token.
+  ParserPtr p("menu menu x");
+  ASSERT_TRUE(Par_Next(p));
+  EXPECT_EQ(Par_TokenIsNot(p, "MENU"), 0);
+  EXPECT_EQ(Par_Expect(p, "MENU"), 0);
+  EXPECT_EQ(p->error, PAR_ERR_EXPECTED);
+  EXPECT_STREQ(p->expected, "MENU");
+  p->error = 0;
+  Par_Unget(p);
+  ASSERT_TRUE(Par_Next(p));
+  EXPECT_STREQ(Par_Token(p), "menu");
+  EXPECT_EQ(Par_Expect(p, "x"), 1);
 }
 
 TEST(Parser, TokenMacroAndNestingBounds) {
@@ -87,20 +99,6 @@ TEST(Parser, TokenMacroAndNestingBounds) {
   ParserPtr n(nested);
   AllTokens(n);
   EXPECT_EQ(n->error, PAR_ERR_END);
-}
-
-TEST(Parser, TokenIsNotExpectAndUnget) {
-  ParserPtr p("menu menu x");
-  ASSERT_TRUE(Par_Next(p));
-  EXPECT_EQ(Par_TokenIsNot(p, "MENU"), 0);
-  EXPECT_EQ(Par_Expect(p, "MENU"), 0);
-  EXPECT_EQ(p->error, PAR_ERR_EXPECTED);
-  EXPECT_STREQ(p->expected, "MENU");
-  p->error = 0;
-  Par_Unget(p);
-  ASSERT_TRUE(Par_Next(p));
-  EXPECT_STREQ(Par_Token(p), "menu");
-  EXPECT_EQ(Par_Expect(p, "x"), 1);
 }
 
 TEST(Parser, LoadFileErrors) {

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/file.h"
 #include "foundation/oggdec.h"
 #include "foundation/sound.h"
 #include "foundation/sound_ds.h"
@@ -15,7 +14,6 @@
 #include "foundation/wav.h"
 #include "support/test_support.h"
 #include "tools/sound_files.h"
-#include "tools/zipwriter.h"
 
 namespace {
 
@@ -74,7 +72,7 @@ double Correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b)
 
 }  // namespace
 
-TEST_F(SoundFiles, WavVariantsOpenWithTheirFormatAndData) {
+TEST_F(SoundFiles, WavVariantsOpenHostileOnesAreRefusedAndStreamSeeksAreClamped) {
   struct Case {
     int channels, rate, bits;
   } cases[] = {{1, 22050, 16}, {2, 44100, 16}, {2, 11025, 8}};
@@ -96,39 +94,7 @@ TEST_F(SoundFiles, WavVariantsOpenWithTheirFormatAndData) {
   Decoder d = Open("cut.wav", Bytes(good.begin(), good.begin() + 44 + 1001));
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->dataSize, 1000u);
-}
-
-TEST_F(SoundFiles, HostileWavFilesAreRefused) {
-  const Bytes good = Wav(1, 22050, 16, 100);
-  auto patched = [&](size_t at, uint32_t value, int width) {
-    Bytes v = good;
-    for (int b = 0; b < width; b++) v[at + b] = uint8_t(value >> (8 * b));
-    return v;
-  };
-  Bytes list = good;  // a chunk between "fmt " and "data"
-  const uint8_t chunk[] = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'};
-  list.insert(list.begin() + 36, chunk, chunk + sizeof chunk);
-  const Bytes bad[] = {
-      list,
-      patched(20, 3, 1),           // format tag: float
-      patched(16, 0x7FFFFFF0, 4),  // a huge format size
-      patched(16, 14, 4),          // format shorter than PCM's 16 bytes
-      patched(3, 'X', 1),          // "RIFX"
-      patched(22, 6, 1),           // six channels
-      patched(34, 12, 1),          // 12 bits
-      patched(24, 0, 4),           // rate 0
-      patched(32, 7, 1),           // block align
-      Bytes(good.begin(), good.begin() + 40),  // no data header
-  };
-  for (size_t i = 0; i < std::size(bad); i++) {
-    EXPECT_EQ(Open("bad.wav", bad[i]), nullptr) << "case " << i;
-    SoundStream* s = Stream_Load("bad", 1);
-    EXPECT_EQ(s, nullptr) << "case " << i;
-    Sound_StreamFree(&s);
-  }
-}
-
-TEST_F(SoundFiles, StreamSeeksAreClampedAndLoopingStreamsStartAgain) {
+  // Stream seeks are clamped; looping streams start again.
   ASSERT_TRUE(Tool_WriteBytes("s.wav", Wav(1, 8000, 16, 50)));
   SoundStream* s = Sound_OpenStream("s", 1, 1);
   ASSERT_NE(s, nullptr);
@@ -146,9 +112,37 @@ TEST_F(SoundFiles, StreamSeeksAreClampedAndLoopingStreamsStartAgain) {
   EXPECT_EQ(Stream_Load("s", 2), nullptr);
   const std::string longName(300, 'a');
   for (const char* name : {longName.c_str(), "", (const char*)nullptr}) EXPECT_EQ(Sound_OpenDecoder(name, 0), nullptr);
+  // Hostile WAV files are refused.
+  const Bytes valid = Wav(1, 22050, 16, 100);
+  auto patched = [&](size_t at, uint32_t value, int width) {
+    Bytes v = valid;
+    for (int b = 0; b < width; b++) v[at + b] = uint8_t(value >> (8 * b));
+    return v;
+  };
+  Bytes list = valid;  // a chunk between "fmt " and "data"
+  const uint8_t chunk[] = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'};
+  list.insert(list.begin() + 36, chunk, chunk + sizeof chunk);
+  const Bytes bad[] = {
+      list,
+      patched(20, 3, 1),           // format tag: float
+      patched(16, 0x7FFFFFF0, 4),  // a huge format size
+      patched(16, 14, 4),          // format shorter than PCM's 16 bytes
+      patched(3, 'X', 1),          // "RIFX"
+      patched(22, 6, 1),           // six channels
+      patched(34, 12, 1),          // 12 bits
+      patched(24, 0, 4),           // rate 0
+      patched(32, 7, 1),           // block align
+      Bytes(valid.begin(), valid.begin() + 40),  // no data header
+  };
+  for (size_t i = 0; i < std::size(bad); i++) {
+    EXPECT_EQ(Open("bad.wav", bad[i]), nullptr) << "case " << i;
+    SoundStream* s = Stream_Load("bad", 1);
+    EXPECT_EQ(s, nullptr) << "case " << i;
+    Sound_StreamFree(&s);
+  }
 }
 
-TEST_F(SoundFiles, OggRoundTripKeepsSampleCountAndContent) {
+TEST_F(SoundFiles, OggRoundTripsChainsAndLoops) {
   for (int channels = 1; channels <= 2; channels++) {
     auto src = Tool_Sine(channels, 44100, 44100, 440, 0.5);
     Decoder d = Open("music.ogg", Tool_OggBytes(channels, 44100, src, 0.4f, 7));
@@ -161,11 +155,24 @@ TEST_F(SoundFiles, OggRoundTripKeepsSampleCountAndContent) {
   }
   // More than two channels is refused.
   EXPECT_EQ(Open("three.ogg", Tool_OggBytes(3, 22050, Tool_Sine(3, 22050, 2000, 440, 0.5), 0.4f, 1)), nullptr);
-}
-
-TEST_F(SoundFiles, OggLoopsOnceAtTheEndAndOneShotsKeepReportingIt) {
+  // A chained Ogg file ends where the format changes.
+  auto a = Tool_Sine(1, 44100, 22050, 440, 0.5);
+  Bytes oa = Tool_OggBytes(1, 44100, a, 0.4f, 100);
+  Bytes ob = Tool_OggBytes(1, 22050, Tool_Sine(1, 22050, 22050, 440, 0.5), 0.4f, 200);
+  Bytes same = Tool_OggBytes(1, 44100, a, 0.4f, 300);
+  Bytes chain = oa;
+  chain.insert(chain.end(), ob.begin(), ob.end());
+  Decoder d = Open("chain.ogg", chain);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(DecodeAll(d.get()).size(), a.size());
+  chain.resize(oa.size());
+  chain.insert(chain.end(), same.begin(), same.end());
+  d = Open("chain2.ogg", chain);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(DecodeAll(d.get()).size(), a.size() * 2);
+  // A looping Ogg loops once at the end; a one-shot keeps reporting it.
   auto src = Tool_Sine(1, 22050, 22050 / 2, 300, 0.5);
-  Decoder d = Open("loop.ogg", Tool_OggBytes(1, 22050, src, 0.4f, 3), 1);
+  d = Open("loop.ogg", Tool_OggBytes(1, 22050, src, 0.4f, 3), 1);
   ASSERT_NE(d, nullptr);
   const uint8_t* p = nullptr;
   std::vector<int16_t> first;
@@ -188,24 +195,7 @@ TEST_F(SoundFiles, OggLoopsOnceAtTheEndAndOneShotsKeepReportingIt) {
   EXPECT_LT(Sound_DecoderRead(d.get(), &p, kOggReadBlock), 0);  // again after the end
 }
 
-TEST_F(SoundFiles, ChainedOggEndsWhereTheFormatChanges) {
-  auto a = Tool_Sine(1, 44100, 22050, 440, 0.5);
-  Bytes oa = Tool_OggBytes(1, 44100, a, 0.4f, 100);
-  Bytes ob = Tool_OggBytes(1, 22050, Tool_Sine(1, 22050, 22050, 440, 0.5), 0.4f, 200);
-  Bytes same = Tool_OggBytes(1, 44100, a, 0.4f, 300);
-  Bytes chain = oa;
-  chain.insert(chain.end(), ob.begin(), ob.end());
-  Decoder d = Open("chain.ogg", chain);
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(DecodeAll(d.get()).size(), a.size());
-  chain.resize(oa.size());
-  chain.insert(chain.end(), same.begin(), same.end());
-  d = Open("chain2.ogg", chain);
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(DecodeAll(d.get()).size(), a.size() * 2);
-}
-
-TEST_F(SoundFiles, WavIsTriedBeforeOggAndTheThirdSlotLast) {
+TEST_F(SoundFiles, WavIsTriedBeforeOggTheThirdSlotLastAndVolumesBecomeHundredthsOfADecibel) {
   ASSERT_TRUE(Tool_WriteBytes("both.ogg", Tool_OggBytes(1, 8000, Tool_Sine(1, 8000, 1000, 440, 0.5), 0.4f, 2)));
   Decoder d = Open("both.wav", Wav(1, 8000, 16, 10));
   ASSERT_NE(d, nullptr);
@@ -216,9 +206,7 @@ TEST_F(SoundFiles, WavIsTriedBeforeOggAndTheThirdSlotLast) {
   EXPECT_EQ(Sound_DecoderInit(1), 3);
   EXPECT_EQ(Sound_OpenDecoder("missing", 0), nullptr);
   EXPECT_EQ(calls, 1);
-}
-
-TEST_F(SoundFiles, VolumeBecomesHundredthsOfADecibel) {
+  // A volume becomes hundredths of a decibel.
   struct Case {
     float fx, music;
     uint32_t category;
@@ -236,20 +224,3 @@ TEST_F(SoundFiles, VolumeBecomesHundredthsOfADecibel) {
   Var_Find("sound_musicvolume")->value = 1.0f;
 }
 
-TEST_F(SoundFiles, SoundsOpenFromTheDataArchives) {
-  Bytes wav = Wav(1, 8000, 16, 400);
-  Bytes ogg = Tool_OggBytes(2, 22050, Tool_Sine(2, 22050, 5000, 440, 0.5), 0.3f, 4);
-  ZipWriter* z = ZipWriter_Create();
-  ZipWriter_AddMember(z, "sounds/door.wav", wav.data(), wav.size(), ZIPW_DEFLATED);
-  ZipWriter_AddMember(z, "sounds/Rain.ogg", ogg.data(), ogg.size(), ZIPW_STORED);
-  ASSERT_EQ(ZipWriter_FinishToFile(z, "main/data00.twk"), 1);
-  File_Init();
-  Decoder d(Sound_OpenDecoder("Sounds\\DOOR", 0));
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(std::memcmp(d->data, wav.data() + 44, 800), 0);
-  d.reset(Sound_OpenDecoder("sounds\\rain", 0));
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(DecodeAll(d.get()).size(), 10000u);
-  d.reset();
-  File_Shutdown();
-}

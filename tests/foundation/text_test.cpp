@@ -107,9 +107,7 @@ TEST_F(TextTest, EightBuffersInTurnAndDrawingNeedsTwoBytes) {
   Text_PrintBox = nullptr;
   Text_PrintBoxW = nullptr;
   EXPECT_EQ(g_drawn, (std::vector<std::string>{"8:AB", "16:?W"}));
-}
-
-TEST_F(TextTest, ToWideBounds) {
+  // The wide copy keeps to its room.
   char16_t out[4] = {1, 1, 1, 1};
   EXPECT_EQ(Text_ToWide("hello", 5, out, 4), 3u);
   EXPECT_EQ(std::u16string(out), u"\xFEFF" u"he");

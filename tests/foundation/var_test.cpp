@@ -50,23 +50,7 @@ class VarTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(VarTest, RegisterReturnsEffectiveRecordAndNamesIgnoreCase) {
-  VarRecord a = MakeVar("render_gamma", 0xE, 1.0f, "1");
-  VarRecord b = MakeVar("RENDER_Gamma", 0xE, 2.0f, "2");
-  EXPECT_EQ(Var_Register(&a), &a);
-  EXPECT_EQ(Var_Register(&b), &a);
-  EXPECT_EQ(Var_Find("Render_GAMMA"), &a);
-  EXPECT_EQ(Var_Find(nullptr), nullptr);
-  // Var_Add replaces the table's record; both stay in the list.
-  Var_Add(&b);
-  EXPECT_EQ(Var_Find("render_gamma"), &b);
-  EXPECT_EQ(b.next, &a);
-  // Adding the same record again does not loop the list.
-  Var_Add(&b);
-  EXPECT_EQ(b.next, &a);
-}
-
-TEST_F(VarTest, ApplyLineRules) {
+TEST_F(VarTest, ApplyLineRulesAndDamagedFilesReadWithoutHarm) {
   static VarRecord gamma = MakeVar("render_gamma", 0xE, 1.0f, "");
   static VarRecord jump = MakeVar("cl_jumpspeed", 0xE, 5.0f, "5");
   static VarRecord hidden = MakeVar("render_drawavi", 0x2, 0.0f, "");
@@ -98,6 +82,20 @@ TEST_F(VarTest, ApplyLineRules) {
   // A long value keeps 255 characters.
   Var_ApplyLine(("\"game_playername\" \"" + std::string(10000, 'n') + "\"").c_str());
   EXPECT_EQ(std::string(name.text), std::string(255, 'n'));
+  // Damaged files read without harm.
+  static VarRecord a = MakeVar("alpha", 0xC, 0.0f, "a");
+  static VarRecord b = MakeVar("beta", 0xE, 2.0f, "");
+  for (VarRecord* r : {&a, &b}) Var_Register(r);
+  std::string text = "\"alpha\" \"unterminated\n\"beta\n\"beta\" \"7\"\r\r\n\n";
+  text += std::string("\x01\xff\x80\"\xfe\" \"\x02\"\n", 11);
+  text += "\"alpha\" \"" + std::string(10000, 'z') + "\"\n";
+  text += "\"\"\"\"\"\"\n\"beta\"\"8\"";
+  text += std::string("\0\"beta\" \"99\"\n", 13);  // behind a zero byte: ignored
+  WriteFile("settings", text);
+  Var_Rd("settings");
+  EXPECT_EQ(std::string(a.text), std::string(255, 'z'));
+  EXPECT_FLOAT_EQ(b.value, 8.0f);
+  Var_Rd("no_such_file");
 }
 
 TEST_F(VarTest, WrittenOrderFlagsAndFormatAndAFailedWriteKeepsTheOldFile) {
@@ -161,23 +159,7 @@ TEST_F(VarTest, NumbersUseTheCLocaleWhateverTheLocale) {
   EXPECT_EQ(written, "\"render_gamma\" \"1.750000\"\n");
 }
 
-TEST_F(VarTest, DamagedFilesReadWithoutHarm) {
-  static VarRecord a = MakeVar("alpha", 0xC, 0.0f, "a");
-  static VarRecord b = MakeVar("beta", 0xE, 2.0f, "");
-  for (VarRecord* r : {&a, &b}) Var_Register(r);
-  std::string text = "\"alpha\" \"unterminated\n\"beta\n\"beta\" \"7\"\r\r\n\n";
-  text += std::string("\x01\xff\x80\"\xfe\" \"\x02\"\n", 11);
-  text += "\"alpha\" \"" + std::string(10000, 'z') + "\"\n";
-  text += "\"\"\"\"\"\"\n\"beta\"\"8\"";
-  text += std::string("\0\"beta\" \"99\"\n", 13);  // behind a zero byte: ignored
-  WriteFile("settings", text);
-  Var_Rd("settings");
-  EXPECT_EQ(std::string(a.text), std::string(255, 'z'));
-  EXPECT_FLOAT_EQ(b.value, 8.0f);
-  Var_Rd("no_such_file");
-}
-
-TEST_F(VarTest, QuoteRefusedAndSlashesLogged) {
+TEST_F(VarTest, QuoteRefusedSlashesLoggedAndRegisterReturnsTheEffectiveRecord) {
   static VarRecord p = MakeVar("game_playername", 0xC, 0.0f, "Player");
   static VarRecord n = MakeVar("render_fov", 0xE, 90.0f, "");
   for (VarRecord* r : {&p, &n}) Var_Register(r);
@@ -199,4 +181,18 @@ TEST_F(VarTest, QuoteRefusedAndSlashesLogged) {
   Var_WriteFile("settings");
   EXPECT_EQ(ReadFile("settings"), "\"render_fov\" \"60.000000\"\n");
   EXPECT_EQ(CountOccurrences(Log(), "game_playername holds a double quote"), 1);
+  // Registering returns the effective record; names ignore case.
+  VarRecord a = MakeVar("render_gamma", 0xE, 1.0f, "1");
+  VarRecord b = MakeVar("RENDER_Gamma", 0xE, 2.0f, "2");
+  EXPECT_EQ(Var_Register(&a), &a);
+  EXPECT_EQ(Var_Register(&b), &a);
+  EXPECT_EQ(Var_Find("Render_GAMMA"), &a);
+  EXPECT_EQ(Var_Find(nullptr), nullptr);
+  // Var_Add replaces the table's record; both stay in the list.
+  Var_Add(&b);
+  EXPECT_EQ(Var_Find("render_gamma"), &b);
+  EXPECT_EQ(b.next, &a);
+  // Adding the same record again does not loop the list.
+  Var_Add(&b);
+  EXPECT_EQ(b.next, &a);
 }

@@ -24,7 +24,7 @@ const mat3 kIdentity = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
 
 }  // namespace
 
-TEST(VecMath, AnglesToMatrixConventions) {
+TEST(VecMath, AnglesToMatrixConventionsAndBackAndTheBlendTakesTheShorterArc) {
   // Positive yaw turns forward from +Y toward +X.
   vec3 a = {float(kPi / 2), 0, 0};
   vec3 forward, right, up;
@@ -43,9 +43,7 @@ TEST(VecMath, AnglesToMatrixConventions) {
   Mat_FromAngles(&m, &a);
   Mat_FromAxisAngle(&axis, -0.8, &byAxis);
   ExpectMat(byAxis, m, 1e-6);
-}
-
-TEST(VecMath, AnglesRoundTrip) {
+  // Angles through a matrix and back; the forward row gives the same yaw and pitch.
   for (float y : {-3.0f, -1.0f, 0.0f, 0.7f, 2.5f})
     for (float p : {-1.4f, -0.3f, 0.0f, 0.9f, 1.5f})
       for (float r : {-2.0f, 0.0f, 0.25f, 3.0f}) {
@@ -60,16 +58,23 @@ TEST(VecMath, AnglesRoundTrip) {
         EXPECT_NEAR(back.x, y, 2e-4);
         EXPECT_NEAR(back.y, p, 2e-4);
       }
-}
-
-TEST(VecMath, NormalizeZeroAndAliasedOutputs) {
-  vec3 z{0, 0, 0}, x{1, 0, 0}, y{0, 1, 0}, s{1, 2, 3};
-  EXPECT_EQ(Vec_Normalize(&z), 0.0);
-  ExpectVec(z, 0, 0, 0, 0);
-  Vec_Cross(&x, &y, &x);  // output aliasing an input
-  ExpectVec(x, 0, 0, 1, 0);
-  Vec_Scale(&s, 2.0, &s);
-  ExpectVec(s, 2, 4, 6, 0);
+  // The angle blend takes the shorter arc and always ends.
+  float out;
+  Math_LerpAngle(3.0f, -3.0f, 0.5f, &out);
+  EXPECT_NEAR(out, 3.1416, 1e-3);
+  Math_LerpAngle(0.0f, kMathPi, 1.0f, &out);  // d = pi exactly (as the float pi) wraps to -pi
+  EXPECT_FLOAT_EQ(out, -kMathPi);
+  Math_LerpAngle(0.0f, 20.0f, 1.0f, &out);
+  EXPECT_NEAR(out, 20.0 - 6 * double(kMathPi), 1e-5);
+  // Endless and huge angles still end.
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  Math_LerpAngle(1.0f, inf, 0.5f, &out);
+  EXPECT_FLOAT_EQ(out, 0.5f);
+  Math_LerpAngle(nan, 1.0f, 1.0f, &out);
+  EXPECT_FLOAT_EQ(out, 1.0f);
+  Math_LerpAngle(0.0f, 3.0e38f, 0.25f, &out);
+  EXPECT_LE(std::fabs(out), kMathPi / 4 + 1e-6);  // finite and within a quarter turn
 }
 
 TEST(VecMath, MultiplyInverseAndTransformRoundTrip) {
@@ -94,23 +99,13 @@ TEST(VecMath, MultiplyInverseAndTransformRoundTrip) {
   Mat_InvertTransform(&m1, &origin, &m1, &origin);
   Vec_Transform(&world, &m1, &origin, &back);
   ExpectVec(back, 3, 4, 5, 1e-4);
+  // Normalizing zero, and outputs aliasing their inputs.
+  vec3 z{0, 0, 0}, x{1, 0, 0}, y{0, 1, 0}, s{1, 2, 3};
+  EXPECT_EQ(Vec_Normalize(&z), 0.0);
+  ExpectVec(z, 0, 0, 0, 0);
+  Vec_Cross(&x, &y, &x);  // output aliasing an input
+  ExpectVec(x, 0, 0, 1, 0);
+  Vec_Scale(&s, 2.0, &s);
+  ExpectVec(s, 2, 4, 6, 0);
 }
 
-TEST(VecMath, LerpAngleTakesShorterArcAndAlwaysEnds) {
-  float out;
-  Math_LerpAngle(3.0f, -3.0f, 0.5f, &out);
-  EXPECT_NEAR(out, 3.1416, 1e-3);
-  Math_LerpAngle(0.0f, kMathPi, 1.0f, &out);  // d = pi exactly (as the float pi) wraps to -pi
-  EXPECT_FLOAT_EQ(out, -kMathPi);
-  Math_LerpAngle(0.0f, 20.0f, 1.0f, &out);
-  EXPECT_NEAR(out, 20.0 - 6 * double(kMathPi), 1e-5);
-  // Endless and huge angles still end.
-  const float inf = std::numeric_limits<float>::infinity();
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  Math_LerpAngle(1.0f, inf, 0.5f, &out);
-  EXPECT_FLOAT_EQ(out, 0.5f);
-  Math_LerpAngle(nan, 1.0f, 1.0f, &out);
-  EXPECT_FLOAT_EQ(out, 1.0f);
-  Math_LerpAngle(0.0f, 3.0e38f, 0.25f, &out);
-  EXPECT_LE(std::fabs(out), kMathPi / 4 + 1e-6);  // finite and within a quarter turn
-}

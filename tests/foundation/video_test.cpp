@@ -30,7 +30,7 @@ class Modes : public ::testing::Test {
   tw_test::TempDir dir_;
 };
 
-TEST_F(Modes, OnlyDeepModesOfTheSixSizesAreListedOnce) {
+TEST_F(Modes, OnlyDeepModesOfTheSixSizesAreListedOnceAndSelectionFallsBackInOrder) {
   List({{32, 1024, 768, 60},
         {16, 800, 600, 60},   // too shallow
         {32, 1152, 864, 60},  // not an allowed size
@@ -48,9 +48,7 @@ TEST_F(Modes, OnlyDeepModesOfTheSixSizesAreListedOnce) {
   for (uint32_t hz = 0; hz < 1100; hz++) rows[hz].refresh = hz;
   List(rows);
   EXPECT_EQ(Video_GetModeCount(), 1024);  // at most 1024 rows
-}
-
-TEST_F(Modes, SelectionFallsBackInTheFixedOrder) {
+  // Selection falls back in the fixed order.
   List({{32, 640, 480, 60}, {16, 1024, 768, 60}, {32, 1024, 768, 75}, {32, 1024, 768, 60},
         {24, 800, 600, 60}, {32, 800, 600, 60}});
   EXPECT_EQ(Video_FindMode("1024 768 60"), 2);  // the 16-bit row is not listed
@@ -78,9 +76,7 @@ TEST_F(Modes, SettingAModeRewritesTheSetting) {
   EXPECT_STREQ(Var_Find("video_mode")->text, "1024 768 60");
   EXPECT_GT(Video_ScreenWidth, 0);
   EXPECT_EQ(Video_ChangeDisplayMode(0), 0);
-}
-
-TEST_F(Modes, AResizedWindowSizesTheFrameAndThe2DScreen) {
+  // A resized window sizes the frame and the 2D screen.
   List({{32, 800, 600, 60}});
   Video_SetModeFromText("800 600 60");
   const struct {

@@ -27,7 +27,7 @@ class HudTest : public tw_test::LoggedTest {
   }
 };
 
-TEST_F(HudTest, TheFileSetsItsValuesAndAnythingWrongIsSkippedWithALogLine) {
+TEST_F(HudTest, TheFileSetsItsValuesAndTheTextShowsHealthEnergyAndAmmunition) {
   HudWriterFile f;
   f.daytime = 90;
   f.damage["player_melee_weapon_10"] = 2.5f;
@@ -54,9 +54,7 @@ TEST_F(HudTest, TheFileSetsItsValuesAndAnythingWrongIsSkippedWithALogLine) {
   const char box[] = "[nightbutton] [1 2 3]";
   EXPECT_EQ(Hud_ReadSettings(box, sizeof box - 1, "case"), 0);
   EXPECT_FLOAT_EQ(Hud_Settings.nightButton[0], 180.0f);
-}
-
-TEST_F(HudTest, TheTextShowsHealthEnergyAndTheEquippedWeaponsMagazineAndReserve) {
+  // The text of a character: health, energy and the equipped weapon's magazine and reserve.
   GameObject* o = Obj_Alloc();
   o->person.health = 72.6f;
   o->person.maxHealth = 100;

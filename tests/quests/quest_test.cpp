@@ -32,7 +32,7 @@ class QuestTest : public tw_test::LoggedTest {
   static int Run(const std::string& text) { return Que_RunText(text.data(), text.size(), "test"); }
 };
 
-TEST_F(QuestTest, TheLevelCommandSetsThePendingLevelAndOtherLinesAreSkipped) {
+TEST_F(QuestTest, TheLevelCommandSetsThePendingLevelAndTheIntrosScriptEndsTheGame) {
   struct Case {
     std::string text;
     int done;
@@ -53,9 +53,7 @@ TEST_F(QuestTest, TheLevelCommandSetsThePendingLevelAndOtherLinesAreSkipped) {
     EXPECT_STREQ(Game_PendingLevel, c.pending) << c.text;
     if (c.logged) EXPECT_NE(Log().find(c.logged), std::string::npos) << c.text;
   }
-}
-
-TEST_F(QuestTest, TheIntrosScriptEndsTheGameIntoTheMainMenuWhenTheMovieEnds) {
+  // The intro's script ends the game into the main menu when the movie ends.
   tw_test::WriteFile("scripts/que/logos.txt", QuestWriter_Script({{"level", "endgame"}}));
   Level_Load("");
   Game_FullScreenMode = FULLSCREEN_MOVIE;

@@ -196,10 +196,12 @@ static bool Focus(Display* dpy, Window w) {
   return true;
 }
 
-bool FocusWindowByTitle(const std::string& title, int timeoutMs, long pid, const char* key) {
+// Raised first when `raise` is set; the key, when given, pressed once the window has the focus.
+static bool FocusWindow(const std::string& title, int timeoutMs, long pid, const char* key, bool raise) {
   Display* dpy;
   Window w;
   if (!OpenWindowByTitle(title, timeoutMs, pid, &dpy, &w)) return false;
+  if (raise) XRaiseWindow(dpy, w);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   bool focused;
   while (!(focused = Focus(dpy, w)) && std::chrono::steady_clock::now() < deadline)
@@ -214,17 +216,12 @@ bool FocusWindowByTitle(const std::string& title, int timeoutMs, long pid, const
   return focused && (!key || code);
 }
 
+bool FocusWindowByTitle(const std::string& title, int timeoutMs, long pid, const char* key) {
+  return FocusWindow(title, timeoutMs, pid, key, false);
+}
+
 bool RaiseWindowByTitle(const std::string& title, int timeoutMs, long pid) {
-  Display* dpy;
-  Window w;
-  if (!OpenWindowByTitle(title, timeoutMs, pid, &dpy, &w)) return false;
-  XRaiseWindow(dpy, w);
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  bool focused;
-  while (!(focused = Focus(dpy, w)) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  XCloseDisplay(dpy);
-  return focused;
+  return FocusWindow(title, timeoutMs, pid, nullptr, true);
 }
 
 ScreenImage GrabScreen() {

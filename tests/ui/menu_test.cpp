@@ -53,7 +53,7 @@ class MenuTest : public tw_test::InputFixture {
   static std::string Top() { return UI_TopMenuName(UI_System); }
 };
 
-TEST_F(MenuTest, WithoutAGameTheMainMenuShowsAndItsKeysMoveAndWrap) {
+TEST_F(MenuTest, WithoutAGameTheMainMenuShowsItsKeysWrapAndTheStackRefusesOverflow) {
   Frame();
   EXPECT_TRUE(Game_MenuOpen);
   EXPECT_EQ(Top(), "mainmenu");
@@ -70,6 +70,19 @@ TEST_F(MenuTest, WithoutAGameTheMainMenuShowsAndItsKeysMoveAndWrap) {
   }
   Press({KEY_UP, KEY_UP, KEY_ENTER});  // Quit, the last item
   EXPECT_EQ(Sys_QuitRequested, 1);
+  // The stack refuses unknown names and overflow.
+  UI_ClearMenuStack(UI_System);
+  EXPECT_EQ(UI_PushMenu(UI_System, "tradermenu", nullptr), 0);
+  for (int i = 0; i < kUiStackDepth; i++) EXPECT_EQ(UI_PushMenu(UI_System, "MAINMENU", nullptr), 1) << i;
+  EXPECT_EQ(UI_PushMenu(UI_System, "newgame", nullptr), 0);
+  EXPECT_EQ(UI_MenuDepth(UI_System), kUiStackDepth);
+  EXPECT_EQ(Top(), "mainmenu");
+  for (int i = 0; i < kUiStackDepth + 2; i++) UI_PopMenu(UI_System);
+  EXPECT_EQ(UI_MenuDepth(UI_System), 0);
+  EXPECT_EQ(UI_Event(UI_System, kUiInput), 0);
+  std::string log = tw_test::ReadFile("log");
+  EXPECT_NE(log.find("UI_PushMenu: no menu \"tradermenu\""), std::string::npos);
+  EXPECT_NE(log.find("UI_PushMenu: the menu stack is full"), std::string::npos);
 }
 
 TEST_F(MenuTest, NewGameOffersBothHeroesAndStartsTheStreetWithTheChosenOne) {
@@ -88,7 +101,7 @@ TEST_F(MenuTest, NewGameOffersBothHeroesAndStartsTheStreetWithTheChosenOne) {
   EXPECT_STREQ(Level_Name, "street");
 }
 
-TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuWhoseEndGameReturnsToTheFrontEnd) {
+TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuAndALevelReleaseClearsThePlayScreen) {
   Level_Load("street");
   Press({KEY_ESCAPE});
   EXPECT_TRUE(Game_MenuOpen);
@@ -111,12 +124,28 @@ TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuWhoseEndGameReturnsToTheFrontEnd)
   EXPECT_FALSE(Game_Running);
   EXPECT_EQ(Top(), "mainmenu");
   EXPECT_EQ(UI_MenuDepth(UI_System), 1);
+  // A level's release takes the play screen's status, subtitle and markers with it and puts the
+  // pointer back in the middle.
+  Level_Load("street");
+  std::snprintf(Game_PlayScreen.statusKey, sizeof Game_PlayScreen.statusKey, "quest\\status");
+  std::snprintf(Game_PlayScreen.subtitleKey, sizeof Game_PlayScreen.subtitleKey, "voice\\line");
+  Game_PlayScreen.subtitleStart = 2.0;
+  Game_PlayScreen.markers = PLAYMARK_HACK;
+  Game_MoveCursor(-5000, 5000);
+  EXPECT_EQ(Game_CursorX, 0.0f);
+  Level_Free();
+  EXPECT_EQ(Game_PlayScreen.statusKey[0], 0);
+  EXPECT_EQ(Game_PlayScreen.subtitleKey[0], 0);
+  EXPECT_EQ(Game_PlayScreen.subtitleStart, -1000.0);
+  EXPECT_EQ(Game_PlayScreen.markers, 0u);
+  EXPECT_EQ(Game_CursorX, 320.0f);
+  EXPECT_EQ(Game_CursorY, 240.0f);
 }
 
 // The hot keys in play: a developer key counts only while Ctrl and Alt are held at its press (a
 // plain F3 is not kept for the next Ctrl+Alt); F1 opens the help pictures and F1 closes them;
 // quick save writes nothing outside play (here behind a movie), only a message line.
-TEST_F(MenuTest, DeveloperKeysNeedCtrlAndAltF1TogglesHelpAndQuickSaveOnlyInPlay) {
+TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
   Level_Load("street");
   GameObject* player = Obj_Player;
   ASSERT_NE(player, nullptr);
@@ -147,29 +176,7 @@ TEST_F(MenuTest, DeveloperKeysNeedCtrlAndAltF1TogglesHelpAndQuickSaveOnlyInPlay)
   Press({kF5});
   EXPECT_TRUE(tw_test::FileExists("save/quicksave/quick.sav"));
   Console_Clear();
-}
-
-// Releasing a level takes the play screen's status text, subtitle and markers with it and puts
-// the pointer back in the middle.
-TEST_F(MenuTest, ALevelReleaseClearsThePlayScreenAndCentresThePointer) {
-  Level_Load("street");
-  std::snprintf(Game_PlayScreen.statusKey, sizeof Game_PlayScreen.statusKey, "quest\\status");
-  std::snprintf(Game_PlayScreen.subtitleKey, sizeof Game_PlayScreen.subtitleKey, "voice\\line");
-  Game_PlayScreen.subtitleStart = 2.0;
-  Game_PlayScreen.markers = PLAYMARK_HACK;
-  Game_MoveCursor(-5000, 5000);
-  EXPECT_EQ(Game_CursorX, 0.0f);
-  Level_Free();
-  EXPECT_EQ(Game_PlayScreen.statusKey[0], 0);
-  EXPECT_EQ(Game_PlayScreen.subtitleKey[0], 0);
-  EXPECT_EQ(Game_PlayScreen.subtitleStart, -1000.0);
-  EXPECT_EQ(Game_PlayScreen.markers, 0u);
-  EXPECT_EQ(Game_CursorX, 320.0f);
-  EXPECT_EQ(Game_CursorY, 240.0f);
-}
-
-// The load screen lists at most 64 names: a fuller folder must not lose the ones it leaves out.
-TEST_F(MenuTest, AShopUseTextOpensTheShopScreenAndEscapeReturnsToPlay) {
+  // A shop's use text opens the shop screen, a body the search screen; Escape returns to play.
   Level_Load("street");
   std::snprintf(Def_Shops[0].name, sizeof Def_Shops[0].name, "corner shop");
   GameObject* sign = Obj_Alloc();
@@ -201,6 +208,7 @@ TEST_F(MenuTest, AShopUseTextOpensTheShopScreenAndEscapeReturnsToPlay) {
   Def_Shops[0].name[0] = 0;
 }
 
+// The load screen lists at most 64 names: a fuller folder must not lose the ones it leaves out.
 TEST_F(MenuTest, SavingFromTheMenuOverwritesNoFileOfAFullFolder) {
   tw_test::TempDir dir;
   for (int n = 1; n <= 70; n++) tw_test::WriteFile("save/game" + std::to_string(n + 100).substr(1) + ".sav", "kept");
@@ -255,21 +263,6 @@ TEST_F(MenuTest, TheInGameMenuSavesAndRecordsAndTheFrontEndLoadsAndPlaysThem) {
   EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, DEMO_PLAYBACK);
 }
 
-TEST_F(MenuTest, TheStackRefusesUnknownNamesAndOverflow) {
-  UI_ClearMenuStack(UI_System);
-  EXPECT_EQ(UI_PushMenu(UI_System, "tradermenu", nullptr), 0);
-  for (int i = 0; i < kUiStackDepth; i++) EXPECT_EQ(UI_PushMenu(UI_System, "MAINMENU", nullptr), 1) << i;
-  EXPECT_EQ(UI_PushMenu(UI_System, "newgame", nullptr), 0);
-  EXPECT_EQ(UI_MenuDepth(UI_System), kUiStackDepth);
-  EXPECT_EQ(Top(), "mainmenu");
-  for (int i = 0; i < kUiStackDepth + 2; i++) UI_PopMenu(UI_System);
-  EXPECT_EQ(UI_MenuDepth(UI_System), 0);
-  EXPECT_EQ(UI_Event(UI_System, kUiInput), 0);
-  std::string log = tw_test::ReadFile("log");
-  EXPECT_NE(log.find("UI_PushMenu: no menu \"tradermenu\""), std::string::npos);
-  EXPECT_NE(log.find("UI_PushMenu: the menu stack is full"), std::string::npos);
-}
-
 // The key-binding screen, chosen from the main menu.
 class MenuKeysTest : public MenuTest {
  protected:
@@ -318,7 +311,7 @@ TEST_F(MenuKeysTest, FixedKeysAndButtonFourAreNotCapturedAndEscapeDisarms) {
   EXPECT_TRUE(Menu_InputKeysIsOpen());
 }
 
-TEST_F(MenuKeysTest, DeleteClearsEveryBindingOfTheAction) {
+TEST_F(MenuKeysTest, DeleteClearsEveryBindingAndUpAndDownWrapAndEscapeLeaves) {
   Bind("Keyboard W", "Forward");
   Bind("Keyboard Up Arrow", "forward");
   Bind("Keyboard SysRq", "Forward");
@@ -331,9 +324,7 @@ TEST_F(MenuKeysTest, DeleteClearsEveryBindingOfTheAction) {
   EXPECT_STREQ(Binding("Keyboard W"), "");
   EXPECT_STREQ(Binding("Keyboard S"), "Back");
   EXPECT_EQ(Menu_InputKeysFindBindings(0, found), 0);
-}
-
-TEST_F(MenuKeysTest, UpAndDownWrapAndEscapeOrTheRightButtonLeavesAndResetsTheInput) {
+  // Up and Down wrap; Escape or the right button leaves and resets the input.
   Tap(KEY_UP);
   EXPECT_EQ(Menu_InputKeysSelection(), 31);
   Tap(KEY_DOWN);

@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(Sun, RisesAheadAndStandsOverheadAtAQuarterDay) {
+TEST(Sun, RisesAheadStandsOverheadAtAQuarterDayAndInfoNamesItsPlace) {
   struct Case {
     double clock;
     float day;
@@ -23,9 +23,7 @@ TEST(Sun, RisesAheadAndStandsOverheadAtAQuarterDay) {
     EXPECT_NEAR(d.y, c.direction.y, 1e-3) << c.clock;
     EXPECT_NEAR(d.z, c.direction.z, 1e-3) << c.clock;
   }
-}
-
-TEST(Sun, InfoNamesTheObjectItsClassAndPlace) {
+  // The Info reply names the object, its class and its place.
   GameObject* o = Obj_Alloc();
   std::strcpy(o->person.name, "sun");
   o->origin = {1.9f, -100.5f, 3};

@@ -24,7 +24,7 @@ std::unique_ptr<BeamRecord> Beam(bool tube, vec3 end, vec3 up = {0, 0, 1}) {
   return b;
 }
 
-TEST(Beams, AimingKeepsTheScrollingCoordinatesWhichStaySmall) {
+TEST(Beams, AimingKeepsTheScrollingCoordinatesSmallAndEndsThatGiveNoBeamDrawNothing) {
   auto b = Beam(true, {0, 50, 0});
   Beam_Update(b.get(), 10.25f);
   // Coordinates count modulo whole textures.
@@ -42,9 +42,7 @@ TEST(Beams, AimingKeepsTheScrollingCoordinatesWhichStaySmall) {
   EXPECT_LT(std::fabs(b->planes[0][0][0].v), 1.0f);
   EXPECT_LT(std::fabs(b->tubeRings[0][0][0].v), 1.0f);
   EXPECT_NEAR(b->planes[0][1][0].v - b->planes[0][0][0].v, 0.01f, 1e-4);  // the shape of the strip stays
-}
-
-TEST(Beams, EndsThatGiveNoBeamBuildAndDrawNothing) {
+  // Ends that give no beam build and draw nothing.
   struct Case {
     vec3 end, up;
   } cases[] = {{{0, 0, 0}, {0, 0, 1}}, {{0, 0.0005f, 0}, {0, 0, 1}}, {{0, 0, 40}, {0, 0, 1}}, {{0, 50, 0}, {0, 0, 0}}};
@@ -65,7 +63,7 @@ std::unique_ptr<LightningRecord> Bolt(vec3 end, float time = 100.0f) {
   return b;
 }
 
-TEST(Bolt, PointsEveryFourUnitsAtMostTheRecordsWorth) {
+TEST(Bolt, PointsEveryFourUnitsAndTrianglesCoverTheBuiltQuads) {
   struct Case {
     float length;
     int count;
@@ -85,6 +83,24 @@ TEST(Bolt, PointsEveryFourUnitsAtMostTheRecordsWorth) {
   }
   auto none = Bolt({0, 0, 0});
   EXPECT_EQ(none->count, 0);
+  // The triangles cover the built quads, scroll and fade at the end.
+  auto b = Bolt({0, 10, 0});
+  b->timeOrigin = 100.0 - 0.005;  // young: 0.005 s x 300 = one segment grown
+  EXPECT_EQ(Ltn_DrawnSegments(b.get()), 1);
+  b->timeOrigin = 100.0 - 1.3;  // T = 1.3: scrolls 1.3 x 5/3, 10/3 and 5/6
+  Ltn_Update(b.get(), 100.0f);
+  ASSERT_EQ(Ltn_DrawnSegments(b.get()), 3);
+  std::vector<ImmVertex> v(size_t(3 * kLtnRibbons * 6));
+  ASSERT_EQ(Ltn_FillTriangles(b.get(), v.data()), 54);
+  const double T = 1.3;
+  const double rates[3] = {5.0 / 3, 10.0 / 3, 5.0 / 6};
+  for (int k = 0; k < 3; k++) {
+    const ImmVertex& first = v[size_t(k * 18)];  // segment 0, near corner, v = 0
+    EXPECT_NEAR(first.v, -(T * rates[k] - std::floor(T * rates[k])), 1e-4) << k;
+    EXPECT_EQ(first.r, 127);
+    const ImmVertex& farEnd = v[size_t(k * 18 + 12 + 2)];  // last segment, far corner
+    EXPECT_EQ(farEnd.r, 0);
+  }
 }
 
 TEST(Bolt, WavesStepAtMostAHundredTimesASecondAndFollowNewEnds) {
@@ -110,26 +126,6 @@ TEST(Bolt, WavesStepAtMostAHundredTimesASecondAndFollowNewEnds) {
   Ltn_Update(b.get(), 3.0e6f);
   EXPECT_GE(b->stepTime, 3.0e6 - 0.0100001);
   EXPECT_LE(b->stepTime, 3.0e6 + 1e-3);
-}
-
-TEST(Bolt, TrianglesCoverTheBuiltQuadsScrollAndFadeAtTheEnd) {
-  auto b = Bolt({0, 10, 0});
-  b->timeOrigin = 100.0 - 0.005;  // young: 0.005 s x 300 = one segment grown
-  EXPECT_EQ(Ltn_DrawnSegments(b.get()), 1);
-  b->timeOrigin = 100.0 - 1.3;  // T = 1.3: scrolls 1.3 x 5/3, 10/3 and 5/6
-  Ltn_Update(b.get(), 100.0f);
-  ASSERT_EQ(Ltn_DrawnSegments(b.get()), 3);
-  std::vector<ImmVertex> v(size_t(3 * kLtnRibbons * 6));
-  ASSERT_EQ(Ltn_FillTriangles(b.get(), v.data()), 54);
-  const double T = 1.3;
-  const double rates[3] = {5.0 / 3, 10.0 / 3, 5.0 / 6};
-  for (int k = 0; k < 3; k++) {
-    const ImmVertex& first = v[size_t(k * 18)];  // segment 0, near corner, v = 0
-    EXPECT_NEAR(first.v, -(T * rates[k] - std::floor(T * rates[k])), 1e-4) << k;
-    EXPECT_EQ(first.r, 127);
-    const ImmVertex& farEnd = v[size_t(k * 18 + 12 + 2)];  // last segment, far corner
-    EXPECT_EQ(farEnd.r, 0);
-  }
 }
 
 }  // namespace

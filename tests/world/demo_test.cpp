@@ -83,7 +83,7 @@ class DemoTest : public WorldTest {
   }
 };
 
-TEST_F(DemoTest, ADemoEndedAtOnceIsTheSnapshotAndTheEndRecord) {
+TEST_F(DemoTest, ADemoEndedAtOnceIsTheSnapshotAndTheEndRecordAndItsPlaybackRestarts) {
   size_t snapshot = Save_SnapshotBytes().size();
   ASSERT_EQ(StartDemo("now.d"), 1);
   EXPECT_EQ(Game_DemoFlags & DEMO_RECORDING, DEMO_RECORDING);
@@ -105,9 +105,7 @@ TEST_F(DemoTest, ADemoEndedAtOnceIsTheSnapshotAndTheEndRecord) {
   Game_NetMode = 0;
   EXPECT_EQ(StartDemo("..\\up"), 0);
   EXPECT_FALSE(tw_test::FileExists("demo/net.dem"));
-}
-
-TEST_F(DemoTest, PlaybackReplaysRestartsAtTheEndAndKeepsTheSameLevelsGeometry) {
+  // Playback replays, restarts at the end and keeps the same level's geometry.
   Nav_Level.sets[NAV_CIVILIAN].areas.resize(1);  // the loaded level's areas
   Record("loop", 3, 0.05f);
   Obj_Player->origin.x = 99;

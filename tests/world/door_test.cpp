@@ -83,10 +83,8 @@ TEST_F(DoorTest, PathsFollowThePointNumbers) {
   EXPECT_EQ(d->prop.point, kDoorOpen);
   EXPECT_FLOAT_EQ(d->origin.z, 300);
   EXPECT_EQ(maxX, 0);
-}
-
-TEST_F(DoorTest, PointNumbersOutsideTheTablesAreRefused) {
-  GameObject* d = Door(vec3{0, 0, 0});
+  // Point numbers outside the tables are refused.
+  d = Door(vec3{0, 0, 0});
   for (const char* bad : {"[door] [8]", "[door] [-1]", "[door] [99999999999]"}) {
     Door_Use(d, player_, bad);
     EXPECT_EQ(d->prop.targetPoint, 0) << bad;
@@ -141,7 +139,7 @@ TEST_F(DoorTest, ACrateIsPushedUnlessAWallHoldsIt) {
   }
 }
 
-TEST_F(DoorTest, ThePauseClosesOnlyAnOpenDoor) {
+TEST_F(DoorTest, ThePauseClosesOnlyAnOpenDoorAndRequirementsRefuseWithAMessage) {
   for (int point : {kDoorOpen, 3}) {
     GameObject* d = Door(vec3{0, 0, 0});
     d->prop.pause = 2;
@@ -162,10 +160,8 @@ TEST_F(DoorTest, ThePauseClosesOnlyAnOpenDoor) {
     if (opened >= 0 && d->origin.z < 100) closing = 0.05f * i;
   }
   EXPECT_NEAR(closing - opened, 3.5f, 0.2f);  // give or take the ticks that start and end the pause
-}
-
-TEST_F(DoorTest, RequirementsRefuseWithAMessageOncePerSevenSeconds) {
-  GameObject* d = Door(vec3{0, 0, 0});
+  // Requirements refuse with a message once per seven seconds.
+  d = Door(vec3{0, 0, 0});
   std::snprintf(d->prop.conditions, sizeof d->prop.conditions, "[skill_hack] [50]");
   Player_HackSkill = 40;
   Game_Time = 1;
@@ -181,12 +177,10 @@ TEST_F(DoorTest, RequirementsRefuseWithAMessageOncePerSevenSeconds) {
   Player_HackSkill = 50;
   Door_Use(d, player_, nullptr);
   EXPECT_EQ(d->prop.targetPoint, kDoorOpen);
-}
-
-TEST_F(DoorTest, InfoLinesAreCutToTheirBuffer) {
+  // The Info line is cut to its buffer.
   int32_t request[8] = {0};
   char reply[kObjInfoReplyBytes];
-  GameObject* d = Door(vec3{5, 5, 5});
+  d = Door(vec3{5, 5, 5});
   std::memset(d->person.name, 'n', sizeof d->person.name - 1);
   Door_Info(d, request, reply);
   EXPECT_EQ(std::string(reply + 28), std::to_string(d->id) + ":" + std::string(63, 'n') + "[FUNC_DOOR]");
@@ -222,7 +216,7 @@ TEST_F(DoorTest, ScenerySpeaksThroughItsDrawValuesAndHandsQueriesToItsModel) {
   }
 }
 
-TEST_F(DoorTest, PickUpsListsAndRespawn) {
+TEST_F(DoorTest, PickUpsListsRespawnTheFlagAndTheEmitter) {
   GameObject* money = Spawn(WORLD, 0, 0, "purse");
   money->person.state = 1;
   money->person.respawnTime = 0;
@@ -246,9 +240,7 @@ TEST_F(DoorTest, PickUpsListsAndRespawn) {
     World_Think(flag);
     EXPECT_EQ(flag->person.state, t < 5 ? 2 : 1);
   }
-}
-
-TEST_F(DoorTest, CaptureTheFlagTakeAndCapture) {
+  // Capture the flag: the server's player takes the flag at a base and brings it home.
   Game_NetMode = 1;
   Game_NetGameType = 2;
   NET_LocalAddress = 0x0a000001;
@@ -267,9 +259,7 @@ TEST_F(DoorTest, CaptureTheFlagTakeAndCapture) {
   EXPECT_EQ(NET_Flags[0].score, 1);
   Game_NetMode = 0;
   Game_NetGameType = 0;
-}
-
-TEST_F(DoorTest, TheEmitterLeavesOneParticleATenthOfASecondNearItsOffset) {
+  // The emitter leaves one particle a tenth of a second near its offset.
   Math_RandSetIndex(0);
   GameObject* a = Spawn(ANIM, 100, 200, "fountain");
   PropState& p = a->prop;

@@ -103,11 +103,7 @@ class StreetEntities : public tw_test::WorldTest {
     Render_BeginFrame(0, 0, Render_ScreenWidth, Render_ScreenHeight);
     Render_Clear(1, 0.2f, 0.3f, 0.4f);
     View_RenderWorld(&v);
-    tw_test::Picture p{Render_ScreenWidth, Render_ScreenHeight, {}};
-    p.bgra.resize(size_t(p.width) * p.height * 4);
-    Render_ReadPixels(0, 0, p.width, p.height, p.bgra.data());
-    Render_EndFrame(1, 1);
-    return p;
+    return tw_test::ReadScreenAndEndFrame();
   }
   static int Differing(const tw_test::Picture& a, const tw_test::Picture& b) {
     int n = 0;
@@ -126,8 +122,8 @@ class StreetEntities : public tw_test::WorldTest {
 // The street's files place the player start, two deathmatch starts, the props and characters
 // (ids given win over the templates', the rest from the template) and four pickups with their
 // lines (the fifth pickup, the gate key, is an item); one world pass from the player start shows
-// the level and the props.
-TEST_F(StreetEntities, StreetFilesPlaceTheirObjectsAndTheWorldPassShowsLevelAndProps) {
+// the level and the props, another the street door closed and then open after its use.
+TEST_F(StreetEntities, StreetFilesPlaceTheirObjectsAndTheWorldPassShowsLevelPropsAndTheDoor) {
   GameObject* player = LoadStreet();
   ASSERT_NE(player, nullptr);
   EXPECT_EQ(g_out.find("unknown"), std::string::npos) << g_out;
@@ -164,17 +160,15 @@ TEST_F(StreetEntities, StreetFilesPlaceTheirObjectsAndTheWorldPassShowsLevelAndP
   int pixels = all.width * all.height;
   EXPECT_GT(Differing(all, noCrate), pixels / 500) << "the crate covers part of the view";
   EXPECT_GT(Differing(noCrate, noStreet), pixels / 5) << "the street fills the lower half";
-}
 
-TEST_F(StreetEntities, TheStreetDoorIsDrawnClosedThenOpenAfterUse) {
-  GameObject* player = LoadStreet();
-  ASSERT_NE(player, nullptr);
+  // The street door: drawn closed, then slid out of view after its use.
   GameObject* door = Person_FindByName("street_door");
   ASSERT_NE(door, nullptr);
   ASSERT_NE(door->drawModel, nullptr);
   Door_Animate(door);
 
-  vec3 eye{0, 0, 48}, at{0, -400, 16};
+  eye = vec3{0, 0, 48};
+  const vec3 at{0, -400, 16};
   tw_test::Picture closed = Pass(eye, at);
   Show("street_door", 0);
   tw_test::Picture none = Pass(eye, at);
@@ -188,7 +182,6 @@ TEST_F(StreetEntities, TheStreetDoorIsDrawnClosedThenOpenAfterUse) {
   }
   EXPECT_EQ(door->prop.point, kDoorOpen);
   tw_test::Picture open = Pass(eye, at);
-  int pixels = closed.width * closed.height;
   EXPECT_GT(Differing(closed, none), pixels / 500) << "the closed door stands in view";
   EXPECT_LT(Differing(open, none), pixels / 2000) << "the open door has slid out of view";
 }

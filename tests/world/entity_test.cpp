@@ -66,7 +66,7 @@ class EntityTest : public WorldTest {
   }
 };
 
-TEST_F(EntityTest, ValueForms) {
+TEST_F(EntityTest, ValueFormsBytesAbove127AndLongTokens) {
   const float kDeg = kMathPi * 0.0055555557f;
   struct Case {
     const char* pairs;
@@ -92,6 +92,26 @@ TEST_F(EntityTest, ValueForms) {
   }
   Apply("\"bogus\" \"1\"");
   EXPECT_NE(g_out.find("block_support: wrning, unknown bogus\n"), std::string::npos);
+  // A byte of 255 between blocks does not end the read.
+  Read("{\"classname\" \"light\" \"id\" \"a\xff\"}\xff{\"classname\" \"light\"}");
+  EXPECT_EQ(Light_Count, 2);
+  EXPECT_STREQ(Light_Table[0].id, "a\xff");
+  // A 2,000-character token: cut to 1,023 with one line, the scan goes on to its quote.
+  g_out.clear();
+  std::string big(2000, 'k');
+  Read("{\"classname\" \"light\" \"id\" \"" + big + "\" \"light_light\" \"5\" \"" + big + "\" \"1\"}");
+  EXPECT_EQ(Light_Count, 3);
+  EXPECT_EQ(Light_Table[2].light, 5.0f);
+  EXPECT_EQ(std::strlen(Light_Table[2].id), 255u);
+  EXPECT_EQ(CountOccurrences(g_out, "read_ent: token cut to 1023 characters\n"), 1);
+  EXPECT_EQ(CountOccurrences(g_out, "block_support: value of id cut to 255 characters\n"), 1);
+}
+
+// A model loader that reads entity text, as a spawner's Init might.
+ModelObject* NestingLoader(const char*) {
+  const char text[] = "{\"classname\" \"light\"}";
+  read_ent(text, sizeof text - 1);
+  return nullptr;
 }
 
 TEST_F(EntityTest, ReaderSyntax) {
@@ -127,22 +147,13 @@ TEST_F(EntityTest, ReaderSyntax) {
   EXPECT_NE(g_out.find("read_ent: multiply blocks\n"), std::string::npos);
   EXPECT_STREQ(Light_Table[0].id, "inner");
   EXPECT_STREQ(Light_Table[0].texture, "");
-}
-
-TEST_F(EntityTest, BytesAbove127AreDataAndLongTokensAreCut) {
-  // A byte of 255 between blocks does not end the read.
-  Read("{\"classname\" \"light\" \"id\" \"a\xff\"}\xff{\"classname\" \"light\"}");
-  EXPECT_EQ(Light_Count, 2);
-  EXPECT_STREQ(Light_Table[0].id, "a\xff");
-  // A 2,000-character token: cut to 1,023 with one line, the scan goes on to its quote.
-  g_out.clear();
-  std::string big(2000, 'k');
-  Read("{\"classname\" \"light\" \"id\" \"" + big + "\" \"light_light\" \"5\" \"" + big + "\" \"1\"}");
-  EXPECT_EQ(Light_Count, 3);
-  EXPECT_EQ(Light_Table[2].light, 5.0f);
-  EXPECT_EQ(std::strlen(Light_Table[2].id), 255u);
-  EXPECT_EQ(CountOccurrences(g_out, "read_ent: token cut to 1023 characters\n"), 1);
-  EXPECT_EQ(CountOccurrences(g_out, "block_support: value of id cut to 255 characters\n"), 1);
+  // A read started from inside a read (a spawner's model loader) is refused.
+  Model_AddLoader(NestingLoader);
+  Light_Count = 0;
+  Read(R"({"classname" "light" "precache_model" "x" "id" "outer"})");
+  EXPECT_EQ(Light_Count, 1);
+  EXPECT_STREQ(Light_Table[0].id, "outer");
+  EXPECT_NE(g_out.find("read_ent: refused, a read is already running\n"), std::string::npos);
 }
 
 TEST_F(EntityTest, IncludesSpliceTemplateFiles) {
@@ -184,22 +195,7 @@ TEST_F(EntityTest, IncludesSpliceTemplateFiles) {
   EXPECT_STREQ(Light_Table[0].id, "from_inner");
 }
 
-// A model loader that reads entity text, as a spawner's Init might.
-ModelObject* NestingLoader(const char*) {
-  const char text[] = "{\"classname\" \"light\"}";
-  read_ent(text, sizeof text - 1);
-  return nullptr;
-}
-
-TEST_F(EntityTest, NestedReadIsRefused) {
-  Model_AddLoader(NestingLoader);
-  Read(R"({"classname" "light" "precache_model" "x" "id" "outer"})");
-  EXPECT_EQ(Light_Count, 1);
-  EXPECT_STREQ(Light_Table[0].id, "outer");
-  EXPECT_NE(g_out.find("read_ent: refused, a read is already running\n"), std::string::npos);
-}
-
-TEST_F(EntityTest, SpawnflagsFilter) {
+TEST_F(EntityTest, SpawnflagsFilterAndTableLimits) {
   Game_NetMode = 1;
   EXPECT_EQ(Ent_SpawnflagsAllow(2048), 0);
   EXPECT_EQ(Ent_SpawnflagsAllow(1792), 1);
@@ -207,6 +203,15 @@ TEST_F(EntityTest, SpawnflagsFilter) {
   Read(R"({"classname" "world" "id" "out" "spawnflags" "1792"} {"classname" "light" "spawnflags" "1792"})");
   EXPECT_EQ(Find("out"), nullptr);
   EXPECT_EQ(Light_Count, 1);
+  // The level tables keep their sizes.
+  std::string text;
+  for (int i = 0; i < 130; i++) text += R"({"classname" "info_player_deathmatch"} {"classname" "sound" "name" "s"} )";
+  for (int i = 0; i < 514; i++) text += R"({"classname" "light"} )";
+  text += R"({"classname" "sound"})";  // no name: nothing
+  Read(text);
+  EXPECT_EQ(Level_DmStartCount, kDeathmatchStarts);
+  EXPECT_EQ(Level_EmitterCount, kSoundEmitters);
+  EXPECT_EQ(Light_Count, kLightRecords);
 }
 
 // Values joined by single blanks: texts as they are, numbers as "%g".
@@ -294,18 +299,7 @@ TEST_F(EntityTest, KitchenSinkFillsTablesAndObjects) {
   EXPECT_STREQ(v.sound_pain[1], "o2");
 }
 
-TEST_F(EntityTest, TableLimits) {
-  std::string text;
-  for (int i = 0; i < 130; i++) text += R"({"classname" "info_player_deathmatch"} {"classname" "sound" "name" "s"} )";
-  for (int i = 0; i < 514; i++) text += R"({"classname" "light"} )";
-  text += R"({"classname" "sound"})";  // no name: nothing
-  Read(text);
-  EXPECT_EQ(Level_DmStartCount, kDeathmatchStarts);
-  EXPECT_EQ(Level_EmitterCount, kSoundEmitters);
-  EXPECT_EQ(Light_Count, kLightRecords);
-}
-
-TEST_F(EntityTest, PlayerBodies) {
+TEST_F(EntityTest, PlayerBodiesStartsAndPickups) {
   Game_HeroChoice = 1;
   GameObject* p = Player_CreateForLevel();
   ASSERT_NE(p, nullptr);
@@ -340,10 +334,8 @@ TEST_F(EntityTest, PlayerBodies) {
   EXPECT_EQ(n->person.furtherStats[0], 100);
   EXPECT_EQ(std::strlen(n->prop.playerName), 63u);
   Game_NetMode = Game_NetGameType = 0;
-}
-
-TEST_F(EntityTest, StartsAndPickups) {
-  GameObject* p = Player_CreateForLevel();
+  // Starts and pickups.
+  p = Player_CreateForLevel();
   ASSERT_NE(p, nullptr);
   Read(R"({"classname" "info_player_start" "origin" "10 20 0" "angle" "90 0 0"}
 {"classname" "info_player_deathmatch" "origin" "500 0 0"}

@@ -75,16 +75,14 @@ TEST_F(FrameTest, AFloodOfDatagramsIsCutAtTheCapEachFrame) {
   NET_Up = 0;
 }
 
-TEST(SoundFades, VolumeRunsFromStartToEndAndAnEmptySpanJumpsOnceItIsPassed) {
+TEST(FadesAndFog, SoundVolumesRunFromStartToEndAndTheFogWeightFollowsTheDay) {
   SoundFade fade{7, 10.0, 0.2f, 20.0, 1.0f};
   EXPECT_FLOAT_EQ(Game_FadeVolume(&fade, 15.0), 0.6f);
   EXPECT_FLOAT_EQ(Game_FadeVolume(&fade, 25.0), 1.0f);
   SoundFade instant{7, 10.0, 0.2f, 10.0, 1.0f};
   EXPECT_FLOAT_EQ(Game_FadeVolume(&instant, 10.0), 0.2f);
   EXPECT_FLOAT_EQ(Game_FadeVolume(&instant, 10.5), 1.0f);
-}
-
-TEST(DayFog, WeightFollowsTheDayAndADayOfNoLengthCountsAsAMinute) {
+  // The day fog's weight follows the day; a day of no length counts as a minute.
   EXPECT_DOUBLE_EQ(Game_DayFogWeight(15.0, 60.0), 1.0);  // noon
   EXPECT_DOUBLE_EQ(Game_DayFogWeight(45.0, 60.0), 0.0);  // night
   for (double day : {0.0, -5.0, std::nan("")}) {

@@ -8,14 +8,12 @@
 #include <functional>
 #include <vector>
 
-#include "foundation/log.h"
 #include "foundation/var.h"
 #include "platform/window.h"
 #include "render/material.h"
 #include "render/render.h"
-#include "render/texture.h"
 #include "scene/view.h"
-#include "support/test_support.h"
+#include "support/render_support.h"
 #include "world/areol.h"
 #include "world/beam.h"
 #include "world/fx.h"
@@ -26,24 +24,18 @@
 
 namespace {
 
-bool g_window;
-
 struct Pixel {
   int r, g, b;
 };
 
-class FxGl : public ::testing::Test {
+class FxGl : public tw_test::GlWindowTest {
  protected:
+  static void SetUpTestSuite() { StartSuite("effects test"); }
   void SetUp() override {
-    if (!g_window) GTEST_SKIP() << "no display";
-    Log_Open();
-    Var_SetText(&render_api, "OPENGL");
-    Render_Start();
-    ASSERT_EQ(RenderApi, RENDER_API_OPENGL);
+    GlWindowTest::SetUp();
+    if (IsSkipped()) return;
     w = Plat_WindowWidth();
     h = Plat_WindowHeight();
-    Render_SetScreenSize(w, h);
-    Tex_FreeAll();
     std::vector<uint8_t> white(4 * 4 * 4, 255);
     for (const char* name : {"uitextures/laser", "uitextures/lasertube", "uitextures/lightning", "fxwhite", "lens0",
                              "lens1", "lens2", "lens3", "lens4", "lens5", "lens6", "lens7", "lens8", "glare"})
@@ -54,13 +46,12 @@ class FxGl : public ::testing::Test {
     view.fov = render_fov.value;
   }
   void TearDown() override {
+    if (!up_) return;
     Obj_ClearAll();
     Areol_ForgetPictures();
     Fx_Reset();
-    Tex_FreeAll();
-    Render_Stop();
     Material_ResetTable();
-    Log_Close();
+    GlWindowTest::TearDown();
   }
 
   // Draws an empty world pass (plus `extra`) from the origin at the given yaw and reads the
@@ -73,10 +64,8 @@ class FxGl : public ::testing::Test {
     view.angles = {yaw, 0, 0};
     View_RenderWorld(&view);
     if (extra) extra();
-    pixels.assign(size_t(w) * h * 4, 0);
-    Render_ReadPixels(0, 0, w, h, pixels.data());
     View_ResetRenderState();
-    Render_EndFrame(1, 1);
+    pixels = tw_test::ReadScreenAndEndFrame().bgra;
   }
   Pixel At(int x, int y) const {
     if (x < 0 || y < 0 || x >= w || y >= h) return {0, 0, 0};
@@ -268,18 +257,5 @@ TEST_F(SunGl, GlareIsStrongestAtTheCentreAndNothingShowsOutsideTheView) {
   Frame(edge + 0.02f);
   EXPECT_EQ(At(w / 2, h / 2).g, 0);
 }
-
-// One window for the whole program (both suites draw into it).
-class WindowEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setenv("TW_UNATTENDED", "1", 1);
-    g_window = tw_test::HaveDisplay() && Plat_WindowCreate("effects test");
-  }
-  void TearDown() override {
-    if (g_window) Plat_WindowDestroy();
-  }
-};
-const auto* g_environment = ::testing::AddGlobalTestEnvironment(new WindowEnvironment);
 
 }  // namespace

@@ -29,7 +29,7 @@ FxRecord* Live(float start, float duration) {
   return fx;
 }
 
-TEST(EffectsPool, TakesEveryRecordOnceThenRefusesUntilReset) {
+TEST(EffectsPool, TakesEveryRecordOnceThenRefusesUntilResetAndLifeEndsAfterItsDuration) {
   Fx_Reset();
   std::set<FxRecord*> taken;
   for (int i = 0; i < kFxRecords; i++) {
@@ -48,10 +48,7 @@ TEST(EffectsPool, TakesEveryRecordOnceThenRefusesUntilReset) {
   EXPECT_EQ(again->size, 0.0f);  // zero-filled when taken
   Fx_Reset();
   EXPECT_EQ(FreeCount(), kFxRecords);
-}
-
-TEST(EffectsPool, LifeEndsStrictlyAfterItsDuration) {
-  Fx_Reset();
+  // A life ends strictly after its duration.
   Game_Step = 0.5;
   struct Case {
     float duration;

@@ -10,27 +10,6 @@
 
 namespace {
 
-TEST(ObjectImage, FieldsFollowInOrderWithoutGapAndAnchorsStandAtTheirOffsets) {
-  uint32_t at = 0;
-  for (int i = 0; i < ObjImage_FieldCount; i++) {
-    const ImageField& f = ObjImage_Fields[i];
-    EXPECT_EQ(f.offset, at) << f.name;
-    EXPECT_GT(f.size, 0u) << f.name;
-    at = f.offset + f.size;
-  }
-  EXPECT_EQ(at, kObjectImageSize);
-  const struct {
-    const char* name;
-    uint32_t offset;
-  } anchors[] = {{"person.name", 56}, {"id", 5960}, {"useGroup2Name", 6508}, {"useArgument", 6896}};
-  for (const auto& w : anchors) {
-    int i = 0;
-    while (i < ObjImage_FieldCount && std::strcmp(ObjImage_Fields[i].name, w.name) != 0) i++;
-    ASSERT_LT(i, ObjImage_FieldCount) << w.name;
-    EXPECT_EQ(ObjImage_Fields[i].offset, w.offset) << w.name;
-  }
-}
-
 // Fills every typed field with random bytes (texts with random letters, shorter than the field).
 void Scramble(GameObject* obj, std::mt19937* rng) {
   auto* base = reinterpret_cast<uint8_t*>(obj);
@@ -47,7 +26,7 @@ void Scramble(GameObject* obj, std::mt19937* rng) {
   }
 }
 
-TEST(ObjectImage, EveryFieldRoundTripsAndPointersAreWrittenAsZero) {
+TEST(ObjectImage, FieldsFollowWithoutGapAndEveryFieldRoundTrips) {
   std::mt19937 rng(7);
   for (int round = 0; round < 5; round++) {
     GameObject a{}, b{};
@@ -74,14 +53,31 @@ TEST(ObjectImage, EveryFieldRoundTripsAndPointersAreWrittenAsZero) {
     ObjImage_Write(&b, again.data());
     EXPECT_EQ(image, again);
   }
-}
-
-TEST(ObjectImage, UnterminatedTextIsCutInsideItsField) {
+  // An unterminated text is cut inside its field.
   std::vector<uint8_t> image(kObjectImageSize, 0);
   std::memset(image.data() + kPersonBlockOffset, 'x', kPersonNameSize);  // no terminator
   GameObject obj{};
   ObjImage_Read(&obj, image.data());
   EXPECT_EQ(std::strlen(obj.person.name), size_t(kPersonNameSize - 1));
+  // The fields follow in order without a gap; the anchors stand at their offsets.
+  uint32_t at = 0;
+  for (int i = 0; i < ObjImage_FieldCount; i++) {
+    const ImageField& f = ObjImage_Fields[i];
+    EXPECT_EQ(f.offset, at) << f.name;
+    EXPECT_GT(f.size, 0u) << f.name;
+    at = f.offset + f.size;
+  }
+  EXPECT_EQ(at, kObjectImageSize);
+  const struct {
+    const char* name;
+    uint32_t offset;
+  } anchors[] = {{"person.name", 56}, {"id", 5960}, {"useGroup2Name", 6508}, {"useArgument", 6896}};
+  for (const auto& w : anchors) {
+    int i = 0;
+    while (i < ObjImage_FieldCount && std::strcmp(ObjImage_Fields[i].name, w.name) != 0) i++;
+    ASSERT_LT(i, ObjImage_FieldCount) << w.name;
+    EXPECT_EQ(ObjImage_Fields[i].offset, w.offset) << w.name;
+  }
 }
 
 }  // namespace

@@ -40,7 +40,13 @@ class LevelTest : public WorldTest {
   }
 };
 
-TEST_F(LevelTest, BadNamesAreRefusedBeforeAnythingChanges) {
+TEST_F(LevelTest, BadNamesAndTextsAreRefusedAndALevelLoadsFreesAndLoadsAgain) {
+  // Spawned characters refuse text that would open keys.
+  EXPECT_EQ(Ent_SpawnNpc("guard\" \"health\" \"999", nullptr, nullptr, "npc\\guard", 0), nullptr);
+  EXPECT_EQ(Ent_SpawnNpc("guard", nullptr, nullptr, "npc}\n{", 0), nullptr);
+  EXPECT_EQ(Obj_ListHead, nullptr);
+  EXPECT_NE(Log().find("Ent_SpawnNpc: refused"), std::string::npos);
+  // Level names.
   ASSERT_EQ(Level_Load("yard.scn"), 1);
   int objects = Obj_Count();
   for (const char* bad : {"/etc/passwd", "a/../../b", "C:\\x", "y{ard"}) {
@@ -50,9 +56,7 @@ TEST_F(LevelTest, BadNamesAreRefusedBeforeAnythingChanges) {
   }
   EXPECT_NE(Log().find("Level_Load: refused level name"), std::string::npos);
   EXPECT_TRUE(Level_NameAllowed("a..b"));
-}
-
-TEST_F(LevelTest, LoadFreeAndLoadAgain) {
+  // Load, free and load again.
   for (int round = 0; round < 2; round++) {
     ASSERT_EQ(Level_Load("yard.scn"), 1);
     EXPECT_STREQ(Level_Name, "yard");  // the extension is dropped
@@ -79,7 +83,7 @@ TEST_F(LevelTest, LoadFreeAndLoadAgain) {
 int g_draws;
 void CountDraw(const char*) { g_draws++; }
 
-TEST_F(LevelTest, TheLoadingScreenKeepsItsPace) {
+TEST_F(LevelTest, TheLoadingScreenKeepsItsPaceAndScreenshotsTheirNames) {
   Level_LoadingDrawHook = CountDraw;
   g_draws = 0;
   Level_SetLoadingTitle("scenes\\yard");
@@ -97,17 +101,8 @@ TEST_F(LevelTest, TheLoadingScreenKeepsItsPace) {
   Level_LoadingSuppressed = 0;
   EXPECT_EQ(g_draws, 1);
   Level_LoadingDrawHook = nullptr;
-}
-
-TEST_F(LevelTest, SpawnedCharactersRefuseTextThatWouldOpenKeys) {
-  EXPECT_EQ(Ent_SpawnNpc("guard\" \"health\" \"999", nullptr, nullptr, "npc\\guard", 0), nullptr);
-  EXPECT_EQ(Ent_SpawnNpc("guard", nullptr, nullptr, "npc}\n{", 0), nullptr);
-  EXPECT_EQ(Obj_ListHead, nullptr);
-  EXPECT_NE(Log().find("Ent_SpawnNpc: refused"), std::string::npos);
-}
-
-// Without a renderer the pixels read back as zeros; the names and sizes are what is tested here.
-TEST_F(LevelTest, ScreenshotsTakeTheNextFreeNameAndCapturesKeepTheirWindow) {
+  // Screenshots take the next free name, captures keep their window (without a renderer the pixels
+  // read back as zeros).
   Render_ScreenWidth = 4;
   Render_ScreenHeight = 2;
   tw_test::WriteFile("scr000.tga", "x");

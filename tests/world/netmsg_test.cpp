@@ -22,7 +22,7 @@ float F32At(const uint8_t* b, int at) {
 
 }  // namespace
 
-TEST(NetMsg, SizesOffsetsAndRoundTrip) {
+TEST(NetMsg, SizesOffsetsRoundTripTextsAndDamagedDatagrams) {
   const int sizes[kNetMsgTypes] = {16, 212, 76, 1680, 76, 12, 12, 40, 8, 16, 188, 8, 32};
   for (int type = 0; type < kNetMsgTypes; type++) {
     NetMessage m{};
@@ -67,9 +67,7 @@ TEST(NetMsg, SizesOffsetsAndRoundTrip) {
     ASSERT_EQ(NetMsg_Encode(back, again), sizes[type]);
     EXPECT_EQ(std::memcmp(bytes, again, sizes[type]), 0) << type;
   }
-}
-
-TEST(NetMsg, TextsFillTheirSlotsAndEndInANul) {
+  // Texts fill their slots and end in a NUL.
   NetMessage m{};
   m.type = NETMSG_SERVER;
   std::memset(m.playerName, 'a', sizeof m.playerName);  // not terminated
@@ -85,9 +83,7 @@ TEST(NetMsg, TextsFillTheirSlotsAndEndInANul) {
   ASSERT_EQ(NetMsg_Decode(bytes, 212, &back), NETREF_NONE);
   EXPECT_EQ(std::strlen(back.playerName), 63u);
   EXPECT_EQ(std::strlen(back.levelName), 127u);
-}
-
-TEST(NetMsg, DamagedDatagramsAreRefused) {
+  // Damaged datagrams are refused.
   auto make = [](int type, auto edit) {
     NetMessage m{};
     m.type = type;
@@ -117,8 +113,9 @@ TEST(NetMsg, DamagedDatagramsAreRefused) {
        NETREF_NONE},
   };
   for (const Case& c : cases) {
-    NetMessage m;
-    EXPECT_EQ(NetMsg_Decode(reinterpret_cast<const uint8_t*>(c.bytes.data()), int(c.bytes.size()), &m), c.why)
+    NetMessage decoded;
+    EXPECT_EQ(NetMsg_Decode(reinterpret_cast<const uint8_t*>(c.bytes.data()), int(c.bytes.size()), &decoded), c.why)
         << int(uint8_t(c.bytes[0])) << " " << c.bytes.size();
   }
 }
+

@@ -86,7 +86,7 @@ class NetBodyTest : public WorldTest {
   }
 };
 
-TEST_F(NetBodyTest, TheLegsCycleExactlyAsFarAsTheBodyMoved) {
+TEST_F(NetBodyTest, TheLegsCycleTheFallBlendsInAndFlagAndFlashGoWithTheirBody) {
   // Facing +x (yaw a quarter turn): forward along x advances, sideways does not.
   const struct {
     vec3 move;
@@ -109,16 +109,13 @@ TEST_F(NetBodyTest, TheLegsCycleExactlyAsFarAsTheBodyMoved) {
     EXPECT_FALSE(o->prop.backwards);
     Obj_ClearAll();
   }
-}
-
-TEST_F(NetBodyTest, TheFallBlendsInOverHalfASecond) {
   // Dead for t: the death pose at phase min(t / 2, 1) (root x = 16 x phase) with weight
   // min(2t, 1) over the run pose (root x = 0).
   const struct {
     double dead;
     float x;
-  } rows[] = {{0, 0}, {0.25, 0.5f * 2}, {0.5, 4}, {1.0, 8}, {5.0, 16}};
-  for (const auto& r : rows) {
+  } falls[] = {{0, 0}, {0.25, 0.5f * 2}, {0.5, 4}, {1.0, 8}, {5.0, 16}};
+  for (const auto& r : falls) {
     GameObject* o = Body(7, {0, 0, 0});
     o->person.state = 2;
     o->deathTime = 10;
@@ -127,9 +124,7 @@ TEST_F(NetBodyTest, TheFallBlendsInOverHalfASecond) {
     EXPECT_NEAR(Root(o).position[0], r.x, 1e-4) << r.dead;
     Obj_ClearAll();
   }
-}
-
-TEST_F(NetBodyTest, FlagAndMuzzleFlashGoWithTheirBody) {
+  // The flag and the muzzle flash go with their body.
   Def_Weapons[3].shotTime = 1.0f;
   GameObject* a = Body(10, {-50, 100, 0});
   GameObject* b = Body(20, {50, 100, 0});

@@ -47,16 +47,14 @@ TEST_F(ObjectList, DeferredDeletionReleasesOnceSparesTheRevivedAndFlushesChained
   Obj_FlushDeleted();
   EXPECT_EQ(g_freed, 4);
   EXPECT_EQ(Obj_ListTail, objs[0]);
-}
-
-TEST_F(ObjectList, QueueGrowsBeyondAnyFixedSize) {
+  // The queue grows beyond any fixed size.
   for (int i = 0; i < 3000; i++) Spawn(WORLD);
   for (GameObject* o = Obj_ListHead; o; o = o->next) Obj_RequestDelete(o);
   Obj_FlushDeleted();
   EXPECT_EQ(Obj_ListTail, nullptr);
 }
 
-TEST_F(ObjectList, ClassesOutsideOneToNineBindNothing) {
+TEST_F(ObjectList, ClassesOutsideOneToNineBindNothingAndUseGroupsHoldThirtyTwo) {
   for (int cls : {0, 10, -1}) {
     GameObject* o = Obj_Alloc();
     o->classNum = cls;
@@ -65,9 +63,7 @@ TEST_F(ObjectList, ClassesOutsideOneToNineBindNothing) {
     EXPECT_EQ(std::memcmp(&before, &o->slots, sizeof before), 0);
   }
   EXPECT_NE(Log().find("Load_ObjectX: object 2 has class 10, outside 1..9; not bound"), std::string::npos);
-}
-
-TEST_F(ObjectList, UseGroupsHoldThirtyTwoAndAFullTableRefuses) {
+  // Use groups hold thirty-two; a full table refuses.
   GameObject* o = Obj_Alloc();
   int first = ObjGroup_Add("gate", o);
   for (int i = 1; i < 32; i++) EXPECT_EQ(ObjGroup_Add("GATE", o), first);

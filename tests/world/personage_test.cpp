@@ -15,7 +15,7 @@ namespace {
 using tw_test::WorldTest;
 using Personages = WorldTest;
 
-TEST_F(Personages, TheListKeepsFiveHundredElevenNamesAndSkipsTooLongOnes) {
+TEST_F(Personages, TheListKeepsFiveHundredElevenNamesAndTheSettingsTheirDefaults) {
   std::string list = std::string(kPersonNameSize, 'n') + "\r\n";
   for (int i = 0; i < 600; i++) list += "name" + std::to_string(i) + (i % 3 ? " " : "\t\r\n");
   tw_test::WriteFile("people", list);
@@ -31,17 +31,24 @@ TEST_F(Personages, TheListKeepsFiveHundredElevenNamesAndSkipsTooLongOnes) {
   Game_NewSession("missing");
   EXPECT_EQ(Game_PersonageCount, 0);
   EXPECT_EQ(Que_State.questMode, 0);
-}
-
-TEST_F(Personages, PlacesAnswerTheirPoliceFlagAndUnknownNamesOne) {
-  Game_NewSession(nullptr);
+  // Places answer their police flag, unknown names 1.
   Game_Places[5].police = 0;
   EXPECT_EQ(Game_GetPlaceValue(Game_Places[5].name), 0);
   EXPECT_EQ(Game_GetPlaceValue("DOCKS"), 1);
   EXPECT_EQ(Game_GetPlaceValue("nowhere"), 1);
+  // The game settings' defaults and a strict experience table.
+  EXPECT_EQ(GameVars_Init(5), 4);
+  GameVars_Init(1);
+  EXPECT_EQ(Game_ExperienceTable[299][3], 100000000.0f);
+  for (int i = 1; i < kExperienceLevels; i++) {
+    EXPECT_LT(Game_ExperienceTable[i][0], Game_ExperienceTable[i][3]);
+    EXPECT_EQ(Game_ExperienceTable[i][0], Game_ExperienceTable[i - 1][3]);
+  }
+  EXPECT_EQ(Game_ExperienceLevel(1370), 1);
+  EXPECT_EQ(Game_ExperienceLevel(100000000.0f), kExperienceLevels);
 }
 
-TEST_F(Personages, ACharacterComesBackAsItWasLeft) {
+TEST_F(Personages, ACharacterComesBackAsItWasLeftAndACarTwoUnitsAboveItsOrigin) {
   tw_test::WriteFile("people", "Mara Oswin");
   Game_NewSession("people");
   GameObject* player = StartGame();
@@ -78,10 +85,8 @@ TEST_F(Personages, ACharacterComesBackAsItWasLeft) {
   GameObject* placed = Ent_SpawnNpc("MARA", nullptr, nullptr, "npc", 0);
   ASSERT_NE(placed, nullptr);
   EXPECT_STREQ(placed->person.dialogueCue, "moved");
-}
-
-TEST_F(Personages, ACarIsStoredTwoUnitsAboveItsOrigin) {
-  GameObject* player = StartGame();
+  // A car is stored two units above its origin.
+  player = StartGame();
   player->origin = vec3{100, 200, 30};
   player->angles = vec3{kMathPi / 2, 0.3f, 0};
   player->person.carIndex = 4;
@@ -96,18 +101,6 @@ TEST_F(Personages, ACarIsStoredTwoUnitsAboveItsOrigin) {
   EXPECT_FLOAT_EQ(pos.z, 32.0f);
   EXPECT_FLOAT_EQ(ang.x, 90.0f);
   EXPECT_EQ(ang.y, 0.0f);
-}
-
-TEST(GameSettings, DefaultsAndAStrictExperienceTable) {
-  EXPECT_EQ(GameVars_Init(5), 4);
-  GameVars_Init(1);
-  EXPECT_EQ(Game_ExperienceTable[299][3], 100000000.0f);
-  for (int i = 1; i < kExperienceLevels; i++) {
-    EXPECT_LT(Game_ExperienceTable[i][0], Game_ExperienceTable[i][3]);
-    EXPECT_EQ(Game_ExperienceTable[i][0], Game_ExperienceTable[i - 1][3]);
-  }
-  EXPECT_EQ(Game_ExperienceLevel(1370), 1);
-  EXPECT_EQ(Game_ExperienceLevel(100000000.0f), kExperienceLevels);
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ class ShotTest : public WorldTest {
   GameObject* player_ = nullptr;
 };
 
-TEST_F(ShotTest, WeaponsOutsideTheTableAreRefusedAndLifetimesFollowTheKind) {
+TEST_F(ShotTest, WeaponsOutsideTheTableAreRefusedLifetimesTheArcAndTheSkillFactor) {
   EXPECT_EQ(Fire(36, {0, 0, 0}, {1, 0, 0}), nullptr);
   EXPECT_EQ(Fire(-1, {0, 0, 0}, {1, 0, 0}), nullptr);
   const float cases[][3] = {{5, 0, 5}, {2, 0, 20}, {4, 7, 7}};  // kind, given lifetime, lifetime
@@ -94,9 +94,7 @@ TEST_F(ShotTest, WeaponsOutsideTheTableAreRefusedAndLifetimesFollowTheKind) {
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->prop.lifetime, c[2]) << c[0];
   }
-}
-
-TEST_F(ShotTest, TheArcFollowsTheGravityFactor) {
+  // The arc follows the gravity factor.
   Weapon(0, 5).gravity = 0.5f;
   GameObject* s = Fire(0, {0, 0, 1000}, {100, 0, 50});
   double z = 1000, vz = 50;
@@ -108,9 +106,32 @@ TEST_F(ShotTest, TheArcFollowsTheGravityFactor) {
   }
   EXPECT_NEAR(s->origin.z, z, 1e-2);
   EXPECT_NEAR(s->origin.x, 100, 1e-3);
+  // The skill factor follows the HUD's bands.
+  const float bands[5] = {1.0f, 2.0f, 4.0f, 8.0f, 16.0f};
+  std::memcpy(Hud_Settings.damage[1], bands, sizeof bands);
+  const float factors[][2] = {{10, 1}, {55, 1.5f}, {300, 16}};  // skill, factor
+  for (const auto& c : factors) {
+    player_->person.skills[1] = c[0];
+    EXPECT_NEAR(Pulka_SkillFactor(player_, 1), c[1], 1e-5) << c[0];
+  }
+  EXPECT_EQ(Pulka_SkillFactor(Spawn(NPC, 0, 0, ""), 1), 1.0f);
+  Game_NetMode = 1;
+  EXPECT_EQ(Pulka_SkillFactor(player_, 1), 1.0f);
+  Game_NetMode = 0;
+  // A casing at fraction zero lies flat.
+  GameObject* c = Spawn(GILZA, 0, 0, "");
+  c->angles = vec3{1, 2, 3};
+  c->person.velocity[2] = -100;
+  TraceResult hit{};
+  hit.normal = vec3{0, 0, 1};
+  Gilza_Bounce(c, &hit);
+  EXPECT_EQ(c->prop.angularVelocity.x, 0);
+  EXPECT_EQ(c->angles.y, 0);
+  EXPECT_EQ(c->angles.z, 0);
+  EXPECT_NEAR(c->person.velocity[2], 50, 1e-4);  // half the speed, reversed
 }
 
-TEST_F(ShotTest, AGrenadeExplodesOnItsFuseWithSplashDamageThenGoes) {
+TEST_F(ShotTest, AGrenadeExplodesOnItsFuseThenGoesAndAMineNeverSeesThePlayer) {
   WeaponDef& w = Weapon(0, 2);
   w.bulletExplodTime = 3.0f;
   w.bulletDamage = 80;
@@ -127,13 +148,11 @@ TEST_F(ShotTest, AGrenadeExplodesOnItsFuseWithSplashDamageThenGoes) {
   EXPECT_EQ(s->prop.soundHandle, 0u);
   Step(s, 1.1);  // removed once its remove time has passed
   EXPECT_NE(s->deleteQueued, 0u);
-}
-
-TEST_F(ShotTest, AMineWaitsASecondAndNeverSeesThePlayer) {
-  WeaponDef& w = Weapon(0, 4);
-  w.sensorDist = 100;
+  // A mine waits a second and never sees the player.
+  WeaponDef& mine = Weapon(0, 4);
+  mine.sensorDist = 100;
   player_->origin = vec3{50, 0, 0};
-  GameObject* s = Fire(0, {0, 0, 0}, {0, 0, 0});
+  s = Fire(0, {0, 0, 0}, {0, 0, 0});
   for (int i = 0; i < 20; i++) Step(s, 0.1);
   EXPECT_EQ(s->person.state, 1);  // only the player is near
   Spawn(NPC, 0, 60, "")->person.state = 1;
@@ -197,33 +216,6 @@ TEST_F(ShotTest, BouncesImpactsAndTheirDraws) {
   Step(enemy, 1.0);
   EXPECT_EQ(g_hits[g_hitCount - 1].target, player_);
   EXPECT_EQ(g_hits[g_hitCount - 1].amount, 15);
-}
-
-TEST_F(ShotTest, TheSkillFactorFollowsTheHudBands) {
-  const float a[5] = {1.0f, 2.0f, 4.0f, 8.0f, 16.0f};
-  std::memcpy(Hud_Settings.damage[1], a, sizeof a);
-  const float cases[][2] = {{10, 1}, {55, 1.5f}, {300, 16}};  // skill, factor
-  for (const auto& c : cases) {
-    player_->person.skills[1] = c[0];
-    EXPECT_NEAR(Pulka_SkillFactor(player_, 1), c[1], 1e-5) << c[0];
-  }
-  EXPECT_EQ(Pulka_SkillFactor(Spawn(NPC, 0, 0, ""), 1), 1.0f);
-  Game_NetMode = 1;
-  EXPECT_EQ(Pulka_SkillFactor(player_, 1), 1.0f);
-  Game_NetMode = 0;
-}
-
-TEST_F(ShotTest, ACasingAtFractionZeroLiesFlat) {
-  GameObject* c = Spawn(GILZA, 0, 0, "");
-  c->angles = vec3{1, 2, 3};
-  c->person.velocity[2] = -100;
-  TraceResult hit{};
-  hit.normal = vec3{0, 0, 1};
-  Gilza_Bounce(c, &hit);
-  EXPECT_EQ(c->prop.angularVelocity.x, 0);
-  EXPECT_EQ(c->angles.y, 0);
-  EXPECT_EQ(c->angles.z, 0);
-  EXPECT_NEAR(c->person.velocity[2], 50, 1e-4);  // half the speed, reversed
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ class SaveTest : public WorldTest {
   }
 };
 
-TEST_F(SaveTest, HeaderFieldsStandAtTheirPlaces) {
+TEST_F(SaveTest, HeaderFieldsStandAtTheirPlacesAndBodiesByMode) {
   MakeGame();
   Game_GodMode = 1;
   Game_HeroChoice = 1;
@@ -139,10 +139,7 @@ TEST_F(SaveTest, HeaderFieldsStandAtTheirPlaces) {
   EXPECT_STREQ(reinterpret_cast<const char*>(&b[body + 2 * 148 + 16]), "Mara");
   EXPECT_EQ(Get32(b, body + 2 * 148 + 5920 + 5960), Obj_Player->id);
   EXPECT_GT(b.size(), body + 2 * 148 + 5920 + 9 * size_t(kObjectImageSize));
-}
-
-TEST_F(SaveTest, BodiesByModeAndTheNameOfTheFile) {
-  MakeGame();
+  // The bodies by mode, and the name of the file.
   Game_NetMode = 2;
   ASSERT_EQ(Save("client.x"), 1);
   EXPECT_EQ(ReadBytes("save/client.sav").size(), size_t(kSaveHeaderSize));
@@ -184,7 +181,7 @@ TEST_F(SaveTest, BodiesByModeAndTheNameOfTheFile) {
   EXPECT_FALSE(tw_test::FileExists("save/idle.sav"));
 }
 
-TEST_F(SaveTest, ARoundTripKeepsEveryByteOrderAndIds) {
+TEST_F(SaveTest, ARoundTripKeepsEveryByteOrderAndIdsAndWithoutAGameOnlyTheTablesLoad) {
   MakeGame();
   Obj_RequestDelete(Obj_ListHead->next);  // a gap in the ids
   Obj_FlushDeleted();
@@ -220,10 +217,7 @@ TEST_F(SaveTest, ARoundTripKeepsEveryByteOrderAndIds) {
   Obj_Player->origin.x = 900;
   ASSERT_EQ(Save_LoadSlot("older"), 1);
   EXPECT_TRUE(State() == saved);
-}
-
-TEST_F(SaveTest, WithoutARunningGameOnlyTheLevelEmittersAndPersonagesLoad) {
-  MakeGame();
+  // Without a running game only the level, the emitters and the personages load.
   ASSERT_EQ(Save("idle"), 1);
   Obj_ClearAll();
   Game_Running = 0;

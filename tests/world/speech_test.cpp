@@ -43,7 +43,7 @@ std::string Track(int count, const char* header = "speech 1 0.5 8") {
   return t;
 }
 
-TEST_F(SpeechTest, LipsBlendRecordsAndTheEmotionFollowsItsEnvelope) {
+TEST_F(SpeechTest, LipsEmotionsDamagedTracksAndReadersThatKeepToTheirRoom) {
   tw_test::WriteFile("line.txt", Track(6));
   ASSERT_TRUE(Tool_WriteSpeechTracks("other", 0.5f, {}, {{1, 1, 2, 3, 4, 5}, {2, 6, 6, 6, 6, 6}, {3, 2, 4, 6, 8, 10}}));
   std::rename("other.emo", "line.emo");
@@ -64,9 +64,6 @@ TEST_F(SpeechTest, LipsBlendRecordsAndTheEmotionFollowsItsEnvelope) {
   EXPECT_EQ(o->speech.speech, nullptr);
   EXPECT_EQ(o->speech.emotion, nullptr);
   for (int i = 1; i < kDrawValues; i++) EXPECT_EQ(o->drawValues[i], 0.0f);
-}
-
-TEST_F(SpeechTest, DamagedOrMissingTracksGiveNoRecordsAndSayWhy) {
   // A period that is no positive number, and a header of two tokens.
   for (const char* text : {"speech 1 -0.5 8\n1 2 3\n", "speech 1 nan 8\n1 2 3\n", "speech 1\n"}) {
     tw_test::WriteFile("bad.txt", text);
@@ -95,9 +92,7 @@ TEST_F(SpeechTest, DamagedOrMissingTracksGiveNoRecordsAndSayWhy) {
   EXPECT_NE(log.find("Speech[absent.txt] not found."), std::string::npos);
   EXPECT_NE(log.find("Emotion[bad.emo] not found."), std::string::npos);
   Log_Open();
-}
-
-TEST(SpeechReaders, FillNoMoreThanTheirRoomAndReadMissingFieldsAsZero) {
+  // The readers fill no more than their room and read missing fields as zero.
   const std::string text = "a b 0.25 d\n1 2\n\n  \n3 4 5 6 7 8 9 10 11\r\n";
   float period = 0;
   SpeechRecord rec[1] = {};

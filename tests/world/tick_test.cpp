@@ -84,7 +84,7 @@ TEST_F(StepRules, OneTickAFrameAndFullScreenModesTakeTheirEntryWithoutATick) {
   Game_FrameTraceHook = nullptr;
 }
 
-TEST_F(TickTest, FarCharactersAreDroppedFrozenOrKeptThinking) {
+TEST_F(TickTest, FarCharactersAreDroppedFrozenOrKeptThinkingAndACellOverflowsOnce) {
   StartGame();
   GameObject* crowd = Spawn(NPC, 3000, 0);
   uint32_t crowdId = crowd->id;
@@ -114,10 +114,7 @@ TEST_F(TickTest, FarCharactersAreDroppedFrozenOrKeptThinking) {
   Game_Tick();
   EXPECT_FALSE(far->flags & OBJ_ACTIVE);
   Var_SetText(&game_name, "");
-}
-
-TEST_F(TickTest, SixtyThirdCharacterOfACellOverflowsOnce) {
-  StartGame();
+  // The sixty-third character of a cell overflows it, once.
   for (int i = 0; i < kGridCellObjects; i++) Spawn(NPC, 200, 200);
   Game_Tick();
   EXPECT_EQ(tw_test::CountOccurrences(Log(), "clip_ceil overflow\n"), 0);

@@ -25,36 +25,13 @@ class TraceTest : public WorldTest {
   }
 };
 
-TEST_F(TraceTest, FacesStartsInsideAndMisses) {
-  GameObject* box = Spawn(WORLD);
-  box->origin = vec3{100, 0, 0};
-  const float b[6] = {-10, -10, -10, 10, 10, 10};
-  const vec3 zero{0, 0, 0};
-  struct Case {
-    vec3 start, end;
-    int hit;
-    float fraction;
-  };
-  const Case cases[] = {
-      {{0, 0, 0}, {200, 0, 0}, 1, (90 - 1 / 32.0f) / 200},  // stopped 1/32 before the face
-      {{0, 0, 0}, {90, 0, 0}, 0, 1},                       // ends exactly on the face
-      {{100, 0, 0}, {200, 0, 0}, 0, 1},                    // starts inside
-      {{0, 50, 0}, {200, 50, 0}, 0, 1},                    // passes by
-  };
-  for (const Case& c : cases) {
-    TraceRequest rq = Request(box, c.start, c.end, zero, zero);
-    EXPECT_EQ(Obj_ClipBox(box, b, &rq, 1.0f), c.hit) << c.end.x;
-    EXPECT_NEAR(rq.fraction, c.fraction, 1e-6f);
-  }
-}
-
 int g_clipCalls;
 void CountingClip(GameObject* o, TraceRequest* rq) {
   g_clipCalls++;
   Obj_ClipCharacter(o, rq);
 }
 
-TEST_F(TraceTest, TheTickListsAnswerOnceEachAndSkipMoverAndOwner) {
+TEST_F(TraceTest, TheTickListsAnswerOnceEachSkipMoverAndOwnerAndBoxesClipAtTheirFaces) {
   GameObject* player = StartGame();
   player->person.state = 1;
   // A character standing across four grid cells (the cells meet at 64 from the player).
@@ -92,6 +69,26 @@ TEST_F(TraceTest, TheTickListsAnswerOnceEachAndSkipMoverAndOwner) {
   EXPECT_EQ(r.hitObject, player);
   for (const vec3& h : npc->history) EXPECT_EQ(h.y, r.end.y);
   EXPECT_EQ(npc->prevOrigin.y, r.end.y);
+  // The box clip at its faces, from inside, and past it.
+  GameObject* box = Spawn(WORLD, 100, 0);
+  const float b[6] = {-10, -10, -10, 10, 10, 10};
+  const vec3 zero{0, 0, 0};
+  struct Case {
+    vec3 start, end;
+    int hit;
+    float fraction;
+  };
+  const Case cases[] = {
+      {{0, 0, 0}, {200, 0, 0}, 1, (90 - 1 / 32.0f) / 200},  // stopped 1/32 before the face
+      {{0, 0, 0}, {90, 0, 0}, 0, 1},                       // ends exactly on the face
+      {{100, 0, 0}, {200, 0, 0}, 0, 1},                    // starts inside
+      {{0, 50, 0}, {200, 50, 0}, 0, 1},                    // passes by
+  };
+  for (const Case& c : cases) {
+    TraceRequest rq = Request(box, c.start, c.end, zero, zero);
+    EXPECT_EQ(Obj_ClipBox(box, b, &rq, 1.0f), c.hit) << c.end.x;
+    EXPECT_NEAR(rq.fraction, c.fraction, 1e-6f);
+  }
 }
 
 }  // namespace

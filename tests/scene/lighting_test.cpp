@@ -64,9 +64,11 @@ class Lighting : public tw_test::LoggedTest {
     GlExtFlags.ARB_multitexture = GlExtFlags.ATI_fragment_shader = GlExtFlags.ARB_vertex_program = 1;
     GlExtFlags.ARB_fragment_program = GlExtFlags.ARB_vertex_buffer_object = GlExtFlags.NV_texture_env_combine4 = 1;
     GlExtFlags.ATI_separate_stencil = 1;
+    for (int i = 0; i < 5; ++i) saved_[i] = kSaved[i]->value;
     OPENGL_AllocVar();
   }
   void TearDown() override {
+    for (int i = 0; i < 5; ++i) Var_SetValue(kSaved[i], saved_[i]);
     for (BuModel* m : models_) bu_FreeModel(m);
     for (ModelDrawParams* p : params_) tw_test::LitScene_FreeParams(p);
     OPENGL_FreeVar();
@@ -106,6 +108,8 @@ class Lighting : public tw_test::LoggedTest {
     return GlRecord_Calls();
   }
   tw_test::BumpSettings settings_;
+  VarRecord* const kSaved[5] = {&render_bump_diffuse, &render_bump_specular, &render_bump_reflect, &render_bump_nv30, &render_var_size};
+  float saved_[5];
   std::vector<BuModel*> models_;
   std::vector<ModelDrawParams*> params_;
   std::vector<std::unique_ptr<ModelObject>> objects_;
@@ -274,12 +278,7 @@ TEST_F(Lighting, DepthPassMasksAndFarCull) {
   ASSERT_NE(m, nullptr);
   ModelDrawParams* p = At(0, 100, 0);
   ViewLight light = Light(0, 1, 0, 100, 5, 10);
-  ViewParams view{};
-  view.zoom = 1;
-  view.fov = 90;
-  View_Setup(&view, 0);
-  view.lights = &light;
-  view.lightCount = 1;
+  ViewParams view = Looking(&light, 1);
   const int triangles = m->header->volumeIndexCount / 3;
   for (float shadows : {1.0f, 1.5f}) {
     Var_SetValue(&render_bump_shadows, shadows);
@@ -589,15 +588,18 @@ DuToolLevel TwoFloors() {
   return level;
 }
 
-ViewParams Camera(vec3 eye, float yaw, float pitch = 0) {
+ViewParams Camera(vec3 eye, float yaw, float pitch = 0, ViewLight* lights = nullptr, int count = 0) {
   ViewParams v{};
   v.position = eye;
   v.angles = {yaw, pitch, 0};
   v.zoom = 1.0f;
   v.fov = 90.0f;
   View_Setup(&v, 0);
+  v.lights = lights, v.lightCount = count;
   return v;
 }
+// Looking straight down on the floors from z = 50.
+ViewParams Overhead(ViewLight* lights, int count) { return Camera({0, 0, 50}, 0, -kMathPi / 2, lights, count); }
 
 // The yaw that looks along +X.
 float YawAlongX() {
@@ -818,8 +820,7 @@ TEST_F(DuLighting, AreasAndThePortalFlood) {
                {"outside every area, looking up", {128, 0, 1100}, yaw, kMathPi / 2, false, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ViewParams v = Camera(c.eye, c.yaw, c.pitch);
-    v.lights = lights, v.lightCount = 1;
+    ViewParams v = Camera(c.eye, c.yaw, c.pitch, lights, 1);
     l->cameraArea = du_FindArea(l, &v.position);
     EXPECT_EQ(l->cameraArea, c.eye.z > 1000 ? -1 : 0);
     du_MarkVisible(l, nullptr, &v);
@@ -840,8 +841,7 @@ TEST_F(DuLighting, AreasAndThePortalFlood) {
   rooms.nodes.pop_back();
   rooms.nodes[0].children[0] = -2;
   DuLevel* two = Load(rooms, "two");
-  ViewParams v = Camera(inA, yaw);
-  v.lights = lights, v.lightCount = 1;
+  ViewParams v = Camera(inA, yaw, 0, lights, 1);
   two->cameraArea = du_FindArea(two, &v.position);
   du_MarkVisible(two, nullptr, &v);
   ASSERT_NE(two->lightSlots[0].drawList, nullptr);
@@ -850,8 +850,7 @@ TEST_F(DuLighting, AreasAndThePortalFlood) {
   // Without nodes the frustum decides, and every interaction of the view's lights is drawn.
   rooms.nodes.clear();
   DuLevel* bare = Load(rooms, "bare");
-  ViewParams away = Camera(inA, yaw + kMathPi);
-  away.lights = lights, away.lightCount = 1;
+  ViewParams away = Camera(inA, yaw + kMathPi, 0, lights, 1);
   bare->cameraArea = du_FindArea(bare, &away.position);
   EXPECT_EQ(bare->cameraArea, -1);
   du_MarkVisible(bare, nullptr, &away);
@@ -869,10 +868,9 @@ TEST_F(DuLighting, OnlyTheViewsLightsTakeInteractions) {
   ASSERT_NE(m, nullptr);
   DuLevel* l = static_cast<DuLevel*>(m->data);
   ViewLight lights[2] = {Light(1, 2, 128, 0, 64, 100), Light(0, 1, 128, 0, 48, 100)};  // both light room B
-  ViewParams v = Camera({-128, 0, 48}, YawAlongX());
+  ViewParams v = Camera({-128, 0, 48}, YawAlongX(), 0, lights + 1, 1);  // slot 0 alone
   ModelDrawParams* p = At(0, 0, 0);
   v.pass = 0;
-  v.lights = lights + 1, v.lightCount = 1;  // slot 0 alone
   du_Draw(m, p, &v);
   const DuLightInteraction* kept = l->lightSlots[0].drawList;
   ASSERT_NE(kept, nullptr);
@@ -961,44 +959,34 @@ TEST_F(DuLighting, CachedBindsSkipRepeats) {
   du_ResetBindCache(2);
 }
 
-// Passes 1 and 3 issue nothing; the passes that draw leave no attribute array on.
-TEST_F(DuLighting, DrawIssuesOnlyWhatThePassNeeds) {
+// Passes 1 and 3 issue nothing; the passes that draw leave no attribute array on. With
+// vertex-array memory too small for a level's copy or a model's arrays, a level's light passes skip
+// like its base pass (its buffer was never filled) and each refusal is logged once a vertex-memory
+// generation, not on every draw of every pass.
+TEST_F(DuLighting, DrawIssuesOnlyWhatThePassNeedsAndSkipsWithoutVertexMemory) {
   Var_SetValue(&render_bump_shadows, 1);
-  ModelObject* m = Create(TwoFloors());
-  ASSERT_NE(m, nullptr);
   ViewLight lights[1] = {Light(0, 1, 0, 0, 8, 100)};
-  ViewParams v = Camera({0, 0, 50}, 0, -kMathPi / 2);
-  v.lights = lights, v.lightCount = 1;
+  ViewParams v = Overhead(lights, 1);
   ModelDrawParams* p = At(0, 0, 0);
+  ModelObject* level = Create(TwoFloors());
+  ASSERT_NE(level, nullptr);
   for (int pass : {1, 3, 0, 5}) {
     v.pass = pass;
     GlRecord_Clear();
-    du_Draw(m, p, &v);
+    du_Draw(level, p, &v);
     EXPECT_EQ(Count("glEnableVertexAttribArrayARB"), Count("glDisableVertexAttribArrayARB")) << pass;
     EXPECT_EQ(Count("glDrawElements"), pass & 1 && pass < 5 ? 0 : 2) << pass;
     if (pass & 1 && pass < 5) {
       EXPECT_EQ(GlRecord_Calls().size(), 0u) << pass;
     }
   }
-}
-
-// With vertex-array memory too small for a level's copy or a model's arrays, a level's light
-// passes skip like its base pass (its buffer was never filled) and each refusal is logged once a
-// vertex-memory generation, not on every draw of every pass.
-TEST_F(DuLighting, TooLittleVertexMemorySkipsAndLogsOncePerGeneration) {
-  Var_SetValue(&render_bump_shadows, 1);
-  const float size = render_var_size.value;
   Var_SetValue(&render_var_size, 64);  // bytes
   OPENGL_AllocVar();
-  ModelObject* level = Create(TwoFloors());
+  level = Create(TwoFloors());
   ASSERT_NE(level, nullptr);
   BuModel* cube = Lighting::Load(BuTool_Cube(1, "", kTex));
   ASSERT_NE(cube, nullptr);
   ModelObject model{nullptr, bu_Draw, nullptr, nullptr, cube};
-  ViewLight lights[1] = {Light(0, 1, 0, 0, 8, 100)};
-  ViewParams v = Camera({0, 0, 50}, 0, -kMathPi / 2);
-  v.lights = lights, v.lightCount = 1;
-  ModelDrawParams* p = At(0, 0, 0);
   for (int generation = 1; generation <= 2; ++generation) {
     if (generation == 2) OPENGL_AllocVar();
     GlRecord_Clear();
@@ -1014,7 +1002,6 @@ TEST_F(DuLighting, TooLittleVertexMemorySkipsAndLogsOncePerGeneration) {
   }
   EXPECT_EQ(tw_test::CountOccurrences(Log(), "BigVAR"), 0);
   Lighting::Free(cube);
-  Var_SetValue(&render_var_size, size);
 }
 
 // ---- The NV20 and NV30 paths ---------------------------------------------------------------
@@ -1133,10 +1120,8 @@ class NvPaths : public Lighting {
     GlExtFlags.ARB_multitexture = GlExtFlags.NV_texture_env_combine4 = GlExtFlags.NV_vertex_program = 1;
     GlExtFlags.NV_register_combiners = GlExtFlags.NV_texture_shader = GlExtFlags.ARB_vertex_buffer_object = 1;
     GlExtFlags.EXT_stencil_two_side = GlExtFlags.NV_texture_expand_normal = 1;
-    for (int i = 0; i < 4; ++i) saved_[i] = kSaved[i]->value;
   }
   void TearDown() override {
-    for (int i = 0; i < 4; ++i) Var_SetValue(kSaved[i], saved_[i]);
     GlExtFlags = GlExtFlagSet{};
     Lighting::TearDown();
   }
@@ -1153,8 +1138,6 @@ class NvPaths : public Lighting {
     GlRecord_Clear();
     return lines;
   }
-  VarRecord* const kSaved[4] = {&render_bump_diffuse, &render_bump_specular, &render_bump_reflect, &render_bump_nv30};
-  float saved_[4];
 };
 
 // The calls of a missing extension are never made.
@@ -1534,12 +1517,8 @@ class DuNvPaths : public DuLighting {
     GlExtFlags = GlExtFlagSet{};
     GlExtFlags.ARB_multitexture = GlExtFlags.ARB_vertex_buffer_object = GlExtFlags.NV_texture_env_combine4 = 1;
     GlExtFlags.NV_vertex_program = GlExtFlags.NV_texture_shader = GlExtFlags.NV_register_combiners = 1;
-    saved_[0] = render_bump_nv30.value, saved_[1] = render_bump_diffuse.value, saved_[2] = render_bump_specular.value;
   }
   void TearDown() override {
-    Var_SetValue(&render_bump_nv30, saved_[0]);
-    Var_SetValue(&render_bump_diffuse, saved_[1]);
-    Var_SetValue(&render_bump_specular, saved_[2]);
     DuLighting::TearDown();
     GlExtFlags = GlExtFlagSet{};
   }
@@ -1551,12 +1530,12 @@ class DuNvPaths : public DuLighting {
     if (vertices) level.models[0][0].vertices.resize(size_t(vertices - 4), level.models[0][0].vertices[0]);
     return Create(level);
   }
-  float saved_[3];
 };
 
 // Without "render_bump_fast" the odd pass of light i runs the attenuation, diffuse and specular
-// passes of that light only; with it, one pass lights every light with a draw list.
-TEST_F(DuNvPaths, OddPassesLightTheirLights) {
+// passes of that light only; with it, one pass lights every light with a draw list. A level too
+// large for level-wide indices is refused by these paths, logged once.
+TEST_F(DuNvPaths, OddPassesLightTheirLightsAndLargeLevelsAreRefusedOnce) {
   Var_SetValue(&render_bump_shadows, 2);
   Var_SetValue(&render_bump_attenuation, 1);
   Var_SetValue(&render_bump_diffuse, 1);
@@ -1567,8 +1546,7 @@ TEST_F(DuNvPaths, OddPassesLightTheirLights) {
   ModelObject none{};  // a BU model pair the all-lights pass hands to bu_Draw
   ViewLight lights[3] = {Light(0, 1, -32, 0, 8, 40), Light(1, 2, 60, 0, 8, 40), Light(2, 3, 5000, 0, 8, 10)};
   for (ViewLight& l : lights) l.litCount = 1, l.lit[0].model = &none;
-  ViewParams v = Camera({0, 0, 50}, 0, -kMathPi / 2);
-  v.lights = lights, v.lightCount = 3;
+  ViewParams v = Overhead(lights, 3);
   ModelDrawParams* p = At(0, 0, 0);
   v.pass = 0;
   du_Draw(m, p, &v);
@@ -1603,27 +1581,20 @@ TEST_F(DuNvPaths, OddPassesLightTheirLights) {
     EXPECT_EQ(Count("glDrawElements"), 1) << "light 0's floor; lights 1 and 2 reach no textured surface";
     EXPECT_EQ(v.pass, 5) << "left at the last BU pass set: light 0's, lights 1 and 2 skipped";
   }
-}
-
-// A level too large for level-wide indices is refused by these paths, logged once.
-TEST_F(DuNvPaths, LargeLevelsAreRefusedOnce) {
-  Var_SetValue(&render_bump_shadows, 1);
-  ModelObject* m = Level(65536);
+  SCOPED_TRACE("65536 vertices on the NV20 path");
+  GlExtFlags.NV_fragment_program = 0;
+  Var_SetValue(&render_bump_nv30, 0), Var_SetValue(&render_bump_fast, 0), Var_SetValue(&render_bump_shadows, 1);
+  v.lightCount = 1;
+  m = Level(65536);
   ASSERT_NE(m, nullptr);
-  ViewLight lights[1] = {Light(0, 1, -32, 0, 8, 40)};
-  ViewParams v = Camera({0, 0, 50}, 0, -kMathPi / 2);
-  v.lights = lights, v.lightCount = 1;
-  ModelDrawParams* p = At(0, 0, 0);
   for (int pass : {0, 0, 5}) {
     v.pass = pass;
     GlRecord_Clear();
     du_Draw(m, p, &v);
     EXPECT_EQ(Count("glDrawElements"), 0);
   }
-  const std::string log = Log();
   const std::string line = "du_Draw: a level of 65536 vertices has no vertex source on the NV paths";
-  EXPECT_NE(log.find(line), std::string::npos);
-  EXPECT_EQ(log.find(line), log.rfind(line));
+  EXPECT_EQ(tw_test::CountOccurrences(Log(), line), 1);
 }
 
 }  // namespace

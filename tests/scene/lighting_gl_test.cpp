@@ -546,21 +546,9 @@ class DuLitScenes : public LitScenes {
   static constexpr int kSize = 64;
 };
 
-// The base pass writes depth only, or black with "render_bump_clear" 1.
-TEST_F(DuLitScenes, BasePassWritesColourOnlyWhenAsked) {
-  ModelObject* floor = DuFloor("base");
-  ASSERT_NE(floor, nullptr);
-  for (int clear : {0, 1}) {
-    SCOPED_TRACE(clear);
-    Var_SetValue(&render_bump_clear, float(clear));
-    tw_test::LitImage img = Draw(floor, {Light(1, 500, 0, 0, 10)});
-    EXPECT_EQ(img.At(32, 32)[0], clear ? 0 : 128);
-    EXPECT_EQ(img.At(0, 0)[1], 128) << "off the floor";
-  }
-}
-
-// Pass 2 multiplies by the layer only while Right Ctrl is held, by its complement when flagged.
-TEST_F(DuLitScenes, MultiplyLayerFollowsRightCtrl) {
+// The base pass writes depth only, or black with "render_bump_clear" 1; pass 2 multiplies by the
+// layer only while Right Ctrl is held, by its complement when flagged.
+TEST_F(DuLitScenes, BaseAndMultiplyPasses) {
   ModelObject* floor = DuFloor("mul");
   ASSERT_NE(floor, nullptr);
   Sys_AppInactive = 0;
@@ -573,15 +561,17 @@ TEST_F(DuLitScenes, MultiplyLayerFollowsRightCtrl) {
   DuShader& shader = static_cast<DuLevel*>(floor->data)->header->shaders[0];
   struct Case {
     bool held;
-    int invert, want;
-  } cases[] = {{false, 0, 128}, {true, 0, 32}, {true, 1, 96}};
+    int invert, clear, want;
+  } cases[] = {{false, 0, 0, 128}, {false, 0, 1, 0}, {true, 0, 0, 32}, {true, 1, 0, 96}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.held * 2 + c.invert);
+    SCOPED_TRACE(c.held * 4 + c.invert * 2 + c.clear);
     hold(c.held);
     ASSERT_EQ(Input_KeyDown(0x9D), c.held);
     shader.slots[5].settings[0] = c.invert;
+    Var_SetValue(&render_bump_clear, float(c.clear));
     tw_test::LitImage img = Draw(floor, {Light(1, 500, 0, 0, 10)});
     EXPECT_NEAR(img.At(32, 32)[0], c.want, 2);
+    EXPECT_EQ(img.At(0, 0)[1], 128) << "off the floor";
   }
   hold(false);
   DI_Shutdown();
@@ -634,8 +624,8 @@ TEST_F(DuLitScenes, ALightDrawsOnlyInsideItsScissorRectangle) {
 }
 
 // "model_draw_lightmap" 0 lights "textures\flat" in place of the colour texture; "render_bump_fast"
-// 3 draws as 0.
-TEST_F(DuLitScenes, FlatColourAndFastThreeAsZero) {
+// 3 draws as 0. Path 1 (both ATI settings off) draws the colour texture as it is.
+TEST_F(DuLitScenes, FlatColourFastThreeAsZeroAndTheNV10Pass) {
   Var_SetValue(&render_bump_r300, 0);
   Var_SetValue(&render_bump_clear, 1);
   ModelObject* floor = DuFloor("red", "red");
@@ -651,15 +641,11 @@ TEST_F(DuLitScenes, FlatColourAndFastThreeAsZero) {
   Var_SetValue(&render_bump_fast, 3);
   tw_test::LitImage three = Draw(floor, lights);
   EXPECT_EQ(three.rgba, red.rgba);
-}
 
-// Path 1 (both ATI settings off) draws the colour texture as it is.
-TEST_F(DuLitScenes, NV10PassDrawsTheColourTexture) {
-  Var_SetValue(&render_bump_r300, 0);
-  Var_SetValue(&render_bump_r200, 0);
-  Var_SetValue(&render_bump_nv10, 1);
+  Var_SetValue(&render_bump_r200, 0), Var_SetValue(&render_bump_nv10, 1);
+  Var_SetValue(&render_bump_fast, 0), Var_SetValue(&render_bump_clear, 0);
   if (!GlExtFlags.NV_texture_env_combine4) GTEST_SKIP() << "no GL_NV_texture_env_combine4";
-  ModelObject* floor = DuFloor("nv10", "texel");
+  floor = DuFloor("nv10", "texel");
   ASSERT_NE(floor, nullptr);
   EXPECT_EQ(static_cast<DuLevel*>(floor->data)->lightPath, kPathNV10);
   tw_test::LitImage img = Draw(floor, {Light(1, 500, 0, 0, 10)});

@@ -75,8 +75,8 @@ class Lighting : public tw_test::LoggedTest {
     Render_ResetBlock();
     LoggedTest::TearDown();
   }
-  BuModel* Load(const BuToolModel& m, const char* name = "m") {
-    tw_test::WriteBytes(std::string(name) + ".bu", BuTool_Write(m));
+  BuModel* Load(const BuToolModel& m, const char* name = "m", const BuToolVolume* volume = nullptr) {
+    tw_test::WriteBytes(std::string(name) + ".bu", volume ? BuTool_Write(m, *volume) : BuTool_Write(m));
     BuModel* model = bu_Load(name);
     if (model) models_.push_back(model);
     return model;
@@ -244,8 +244,9 @@ TEST_F(Lighting, SurfaceDrawsAndSkinningAgreeWithThePosedVolume) {
 }
 
 // Gathering stops at 8 lights or when a light fills up; a full light is skipped; radius <= 0
-// lights nothing.
-TEST_F(Lighting, GatheringKeepsItsLimits) {
+// lights nothing. The depth pass's facing masks only above 1.0; the far plane culls with the
+// view's distance or the override.
+TEST_F(Lighting, GatheringDepthPassMasksAndFarCull) {
   BuModel* m = Load(BuTool_Cube(1, "", kTex));
   ASSERT_NE(m, nullptr);
   ModelDrawParams* p = At(0, 0, 0);
@@ -270,21 +271,16 @@ TEST_F(Lighting, GatheringKeepsItsLimits) {
   bu_GatherLights(m, p, &view, s);
   EXPECT_EQ(s->litCount, 8) << "the eighth light ends the search";
   EXPECT_EQ(lights[8].litCount, 0);
-}
 
-// Facing masks only above 1.0; the far plane culls with the view's distance or the override.
-TEST_F(Lighting, DepthPassMasksAndFarCull) {
-  BuModel* m = Load(BuTool_Cube(1, "", kTex));
-  ASSERT_NE(m, nullptr);
-  ModelDrawParams* p = At(0, 100, 0);
+  ModelDrawParams* ahead = At(0, 100, 0);
   ViewLight light = Light(0, 1, 0, 100, 5, 10);
-  ViewParams view = Looking(&light, 1);
+  view = Looking(&light, 1);
   const int triangles = m->header->volumeIndexCount / 3;
   for (float shadows : {1.0f, 1.5f}) {
     Var_SetValue(&render_bump_shadows, shadows);
     light.litCount = 0;
-    bu_DepthPassR200(m, p, &view);
-    BuInstanceState* s = bu_InstanceState(m, p);
+    bu_DepthPassR200(m, ahead, &view);
+    s = bu_InstanceState(m, ahead);
     EXPECT_EQ(s->litCount, 1);
     EXPECT_EQ(s->visible, 1);
     int away = 0;
@@ -292,10 +288,9 @@ TEST_F(Lighting, DepthPassMasksAndFarCull) {
     EXPECT_EQ(away, shadows > 1.0f ? 10 : 0) << "all but the two top triangles face away";
   }
   const float box[6] = {-1, 40000, -1, 1, 40002, 1};
-  ModelDrawParams* origin = At(0, 0, 0);
-  EXPECT_EQ(bu_InstanceVisible(box, origin, &view), 0) << "beyond the far distance";
-  origin->farDistance = 50000;
-  EXPECT_EQ(bu_InstanceVisible(box, origin, &view), 1);
+  EXPECT_EQ(bu_InstanceVisible(box, p, &view), 0) << "beyond the far distance";
+  p->farDistance = 50000;
+  EXPECT_EQ(bu_InstanceVisible(box, p, &view), 1);
 }
 
 // Volume lists: open edges only from their own triangle, reversed quads from the neighbour, caps
@@ -518,10 +513,8 @@ TEST_F(Lighting, BonesAreBindTimesPose) {
   // Rigid instances: the mesh where it stands, with and without the volume mesh.
   BuToolVolume cut = BuTool_WeldVolume(floor);
   cut.indices.resize(3);
-  tw_test::WriteBytes("cut.bu", BuTool_Write(floor, cut));
-  BuModel* dropped = bu_Load("cut");
+  BuModel* dropped = Load(floor, "cut", &cut);
   ASSERT_NE(dropped, nullptr);
-  models_.push_back(dropped);
   ASSERT_EQ(dropped->header->volume, nullptr);
   for (BuModel* model : {m, dropped}) {
     ModelObject* object = model == m ? o : Object(model);
@@ -600,6 +593,13 @@ ViewParams Camera(vec3 eye, float yaw, float pitch = 0, ViewLight* lights = null
 }
 // Looking straight down on the floors from z = 50.
 ViewParams Overhead(ViewLight* lights, int count) { return Camera({0, 0, 50}, 0, -kMathPi / 2, lights, count); }
+
+// The camera's area found, then the flood from it; returns the area.
+int Flood(DuLevel* l, ViewParams* v) {
+  l->cameraArea = du_FindArea(l, &v->position);
+  du_MarkVisible(l, nullptr, v);
+  return l->cameraArea;
+}
 
 // The yaw that looks along +X.
 float YawAlongX() {
@@ -758,7 +758,6 @@ TEST_F(DuLighting, TheDynamicBufferFillsOnlyWhileListsFit) {
 }
 
 TEST_F(DuLighting, ClipPolygon) {
-  const float keepBelowX1[4] = {1, 0, 0, 1};
   std::vector<vec3> square = {{0, 0, 0}, {0, 2, 0}, {2, 2, 0}, {2, 0, 0}};
   struct Case {
     float plane[4];
@@ -766,7 +765,7 @@ TEST_F(DuLighting, ClipPolygon) {
   } cases[] = {
       {{1, 0, 0, 5}, square},
       {{1, 0, 0, -5}, {}},
-      {{keepBelowX1[0], keepBelowX1[1], keepBelowX1[2], keepBelowX1[3]}, {{0, 0, 0}, {0, 2, 0}, {1, 2, 0}, {1, 0, 0}}},
+      {{1, 0, 0, 1}, {{0, 0, 0}, {0, 2, 0}, {1, 2, 0}, {1, 0, 0}}},  // keeps x below 1
   };
   for (const Case& c : cases) {
     vec3 pts[kDuWindowMax];
@@ -821,9 +820,7 @@ TEST_F(DuLighting, AreasAndThePortalFlood) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ViewParams v = Camera(c.eye, c.yaw, c.pitch, lights, 1);
-    l->cameraArea = du_FindArea(l, &v.position);
-    EXPECT_EQ(l->cameraArea, c.eye.z > 1000 ? -1 : 0);
-    du_MarkVisible(l, nullptr, &v);
+    EXPECT_EQ(Flood(l, &v), c.eye.z > 1000 ? -1 : 0);
     EXPECT_EQ(roomB.surfaces[0].visibleStamp == l->frameStamp, c.seesB);
     const DuLightInteraction* list = l->lightSlots[0].drawList;
     EXPECT_EQ(list != nullptr, c.listed);
@@ -842,8 +839,7 @@ TEST_F(DuLighting, AreasAndThePortalFlood) {
   rooms.nodes[0].children[0] = -2;
   DuLevel* two = Load(rooms, "two");
   ViewParams v = Camera(inA, yaw, 0, lights, 1);
-  two->cameraArea = du_FindArea(two, &v.position);
-  du_MarkVisible(two, nullptr, &v);
+  Flood(two, &v);
   ASSERT_NE(two->lightSlots[0].drawList, nullptr);
   EXPECT_EQ(two->lightSlots[0].drawList->drawNext, nullptr);
 
@@ -851,9 +847,7 @@ TEST_F(DuLighting, AreasAndThePortalFlood) {
   rooms.nodes.clear();
   DuLevel* bare = Load(rooms, "bare");
   ViewParams away = Camera(inA, yaw + kMathPi, 0, lights, 1);
-  bare->cameraArea = du_FindArea(bare, &away.position);
-  EXPECT_EQ(bare->cameraArea, -1);
-  du_MarkVisible(bare, nullptr, &away);
+  EXPECT_EQ(Flood(bare, &away), -1);
   EXPECT_NE(bare->lightSlots[0].drawList, nullptr);
   EXPECT_NE(bare->header->models[1].surfaces[0].visibleStamp, bare->frameStamp) << "room B is behind the camera";
 }
@@ -895,10 +889,7 @@ TEST_F(DuLighting, TheFloodStopsAtItsBudget) {
   ASSERT_NE(l, nullptr);
   const float yaw = YawAlongX();
   ViewParams v = Camera({-128, 0, 48}, yaw);
-  for (int frame = 0; frame < 2; ++frame) {
-    l->cameraArea = 0;
-    du_MarkVisible(l, nullptr, &v);
-  }
+  for (int frame = 0; frame < 2; ++frame) EXPECT_EQ(Flood(l, &v), 0);
   EXPECT_EQ(l->header->models[1].visibleStamp, l->frameStamp);
   size_t at = Log().find("du_MarkVisible: the portal flood stopped after 4096 portals");
   EXPECT_NE(at, std::string::npos);
@@ -1217,10 +1208,8 @@ TEST_F(NvPaths, Nv30ConstantsAndBoneRows) {
   Skeleton skel{};
   p->skeleton = &skel;
   ViewParams view{};
-  ViewLight light{};
-  light.position = {4, -1, 2};
+  ViewLight light = Light(0, 0, 4, -1, 2, 8);
   light.angles = {1.1f, 0.4f, -0.3f};
-  light.radius = 8;
   bu_InstanceState(m, p)->visible = 1;
   GlRecord_Clear();
   bu_DrawLightNV30(m, p, &view, &light);
@@ -1266,9 +1255,7 @@ TEST_F(NvPaths, AttenuationMatricesMeasureTheDistance) {
   m->header->shaders[0].slots[kBuSlotDiffuse].material = 1;
   ModelDrawParams* p = At(0, 0, 0);
   ViewParams view{};
-  ViewLight light{};
-  light.position = {1, 2, -1};
-  light.radius = 4;
+  ViewLight light = Light(0, 0, 1, 2, -1, 4);
   GlRecord_Clear();
   bu_DrawAttenuationNV20(m, p, &view, &light);
   // Compose each unit's matrix from the recorded calls (column vectors, as GL does).
@@ -1295,18 +1282,16 @@ TEST_F(NvPaths, AttenuationMatricesMeasureTheDistance) {
       mats[unit] = id;
     } else if (std::sscanf(line.c_str(), "glTranslatef(%g, %g, %g)", &a, &b, &c) == 3) {
       t[3] = a, t[7] = b, t[11] = c;
-      mats[unit] = mul(mats[unit], t);
     } else if (std::sscanf(line.c_str(), "glScalef(%g, %g, %g)", &a, &b, &c) == 3) {
       t[0] = a, t[5] = b, t[10] = c;
-      mats[unit] = mul(mats[unit], t);
     } else if (std::sscanf(line.c_str(), "glRotatef(%g, %g, %g, %g)", &d, &a, &b, &c) == 4) {
       ASSERT_TRUE(d == 90 && a == 0 && b == 1 && c == 0);
       t = {0, 0, 1, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 0, 1};
-      mats[unit] = mul(mats[unit], t);
     } else if (line.rfind("glTrackMatrixNV", 0) == 0) {
       EXPECT_EQ(line, GlRecord_Format("glTrackMatrixNV", GL_VERTEX_PROGRAM_NV, 88 + 4 * unit, GL_TEXTURE, GL_IDENTITY_NV));
       done[unit] = true;
     }
+    mats[unit] = mul(mats[unit], t);
   }
   ASSERT_TRUE(done[0] && done[1]);
   const vec3 L = bu_ToModel(light.position, p);

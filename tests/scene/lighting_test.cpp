@@ -148,35 +148,6 @@ std::map<int, std::array<float, 4>> EnvRows(const std::vector<std::string>& call
   return rows;
 }
 
-TEST_F(Lighting, PathTable) {
-  struct Row {
-    const char* name;
-    uint8_t atiFs, arbVp, arbFp, nvFp, nvVp, combine4;
-    float r300, r200, nv30, nv20, nv10;
-    int path;
-  } rows[] = {
-      {"llvmpipe", 1, 1, 1, 0, 0, 1, 0, 1, 0, 1, 1, kPathR200},
-      {"llvmpipe, r300", 1, 1, 1, 0, 0, 1, 1, 1, 0, 1, 1, kPathR300},
-      {"r300 without ARB_fp", 1, 1, 0, 0, 0, 0, 1, 0, 0, 1, 1, kPathR200},
-      {"llvmpipe, both off", 1, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, kPathNV10},
-      {"combine4 only", 0, 0, 0, 0, 0, 1, 0, 1, 0, 1, 1, kPathNV10},
-      {"ATI, both off, no NV", 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 1, kPathNone},
-      {"NV30", 0, 0, 0, 1, 1, 1, 0, 1, 1, 1, 1, kPathNV30},
-      {"NV20", 0, 0, 0, 0, 1, 1, 0, 1, 0, 1, 1, kPathNV20},
-      {"NV20 and NV10 off", 0, 0, 0, 0, 1, 1, 0, 1, 0, 0, 0, kPathNone},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.name);
-    GlExtFlags.ATI_fragment_shader = r.atiFs, GlExtFlags.ARB_vertex_program = r.arbVp;
-    GlExtFlags.ARB_fragment_program = r.arbFp, GlExtFlags.NV_fragment_program = r.nvFp;
-    GlExtFlags.NV_vertex_program = r.nvVp, GlExtFlags.NV_texture_env_combine4 = r.combine4;
-    Var_SetValue(&render_bump_r300, r.r300), Var_SetValue(&render_bump_r200, r.r200);
-    Var_SetValue(&render_bump_nv30, r.nv30), Var_SetValue(&render_bump_nv20, r.nv20);
-    Var_SetValue(&render_bump_nv10, r.nv10);
-    EXPECT_EQ(bu_ChooseLightingPath(), r.path);
-  }
-}
-
 TEST_F(Lighting, AtiShaderNames) {
   EXPECT_EQ(ATIFS_Number("SCRIPTS\\SHADERS\\R200_Z.ATIFS"), 12);
   EXPECT_EQ(ATIFS_Number("scripts\\shaders\\R200_diffuse_specular_fastest.atifs"), 15);
@@ -611,36 +582,47 @@ float YawAlongX() {
   return 0;
 }
 
+// The path models and levels take by extensions and settings (levels need the texture shader for
+// NV20); a level's buffers and programs follow its path.
 TEST_F(DuLighting, PathChoiceAndBuffers) {
   struct Row {
     const char* name;
-    uint8_t atiFs, arbFp, nvTs, nvVp;
-    float r300, r200, nv20, nv10;
-    int path;
+    uint8_t atiFs, arbVp, arbFp, nvFp, nvVp, combine4, nvTs;
+    float r300, r200, nv30, nv20, nv10;
+    int path, levelPath;
   } rows[] = {
-      {"llvmpipe", 1, 1, 0, 0, 0, 1, 1, 1, kPathR200},
-      {"r300", 1, 1, 0, 0, 1, 1, 1, 1, kPathR300},
-      {"r300 without ARB_fp", 1, 0, 0, 0, 1, 0, 1, 1, kPathR200},
-      {"NV20 needs the texture shader", 0, 0, 1, 1, 0, 1, 1, 1, kPathNV20},
-      {"NV20 without it falls to NV10", 0, 0, 0, 1, 0, 1, 1, 1, kPathNV10},
-      {"everything off", 1, 1, 1, 1, 0, 0, 0, 0, kPathNone},
+      {"llvmpipe", 1, 1, 1, 0, 0, 1, 0, 0, 1, 0, 1, 1, kPathR200, kPathR200},
+      {"llvmpipe, r300", 1, 1, 1, 0, 0, 1, 0, 1, 1, 0, 1, 1, kPathR300, kPathR300},
+      {"r300 without ARB_fp", 1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 1, kPathR200, kPathR200},
+      {"llvmpipe, both off", 1, 1, 1, 0, 0, 1, 0, 0, 0, 0, 1, 1, kPathNV10, kPathNV10},
+      {"combine4 only", 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 1, 1, kPathNV10, kPathNV10},
+      {"ATI, both off, no NV", 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 1, kPathNone, kPathNone},
+      {"NV30", 0, 0, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1, kPathNV30, kPathNV30},
+      {"NV20, a level without the texture shader falls to NV10", 0, 0, 0, 0, 1, 1, 0, 0, 1, 0, 1, 1, kPathNV20, kPathNV10},
+      {"NV20 with the texture shader", 0, 0, 0, 0, 1, 1, 1, 0, 1, 0, 1, 1, kPathNV20, kPathNV20},
+      {"NV20 and NV10 off", 0, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, kPathNone, kPathNone},
+      {"everything on, every setting off", 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, kPathNone, kPathNone},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
-    GlExtFlags.ATI_fragment_shader = r.atiFs, GlExtFlags.ARB_fragment_program = r.arbFp;
-    GlExtFlags.NV_texture_shader = r.nvTs, GlExtFlags.NV_vertex_program = r.nvVp;
+    GlExtFlags.ATI_fragment_shader = r.atiFs, GlExtFlags.ARB_vertex_program = r.arbVp;
+    GlExtFlags.ARB_fragment_program = r.arbFp, GlExtFlags.NV_fragment_program = r.nvFp;
+    GlExtFlags.NV_vertex_program = r.nvVp, GlExtFlags.NV_texture_env_combine4 = r.combine4;
+    GlExtFlags.NV_texture_shader = r.nvTs;
     Var_SetValue(&render_bump_r300, r.r300), Var_SetValue(&render_bump_r200, r.r200);
-    Var_SetValue(&render_bump_nv30, 0), Var_SetValue(&render_bump_nv20, r.nv20), Var_SetValue(&render_bump_nv10, r.nv10);
+    Var_SetValue(&render_bump_nv30, r.nv30), Var_SetValue(&render_bump_nv20, r.nv20);
+    Var_SetValue(&render_bump_nv10, r.nv10);
+    EXPECT_EQ(bu_ChooseLightingPath(), r.path);
     Var_SetText(&render_var_type, "vbo");
     GlRecord_Clear();
     DuLevel* l = Load(TwoFloors());
     ASSERT_NE(l, nullptr);
-    EXPECT_EQ(l->lightPath, r.path);
-    EXPECT_EQ(DuLightPath, r.path);
-    const bool buffers = r.path >= kPathNV20;
+    EXPECT_EQ(l->lightPath, r.levelPath);
+    EXPECT_EQ(DuLightPath, r.levelPath);
+    const bool buffers = r.levelPath >= kPathNV20;
     EXPECT_EQ(l->vertexBuffer != 0 && l->indexBuffer != 0 && l->dynamicIndexBuffer != 0, buffers);
-    EXPECT_EQ(Count("glProgramStringARB") + Count("glGenFragmentShadersATI") > 0, r.path >= kPathR200);
-    if (r.path == kPathNone) {
+    EXPECT_EQ(Count("glProgramStringARB") + Count("glGenFragmentShadersATI") > 0, r.levelPath >= kPathR200);
+    if (r.levelPath == kPathNone) {
       EXPECT_EQ(GlRecord_Calls().size(), 0u);
     }
     GlRecord_Clear();

@@ -139,7 +139,8 @@ void CheckWrapRules() {
 TEST_F(Layout, WrapRulesBytes) { CheckWrapRules<char>(); }
 TEST_F(Layout, WrapRules16Bit) { CheckWrapRules<char16_t>(); }
 
-TEST_F(Layout, AlignmentUsesTheAdvanceSum) {
+// Alignment uses the advance sum; measuring; the height of wrapped text and the box bottom.
+TEST_F(Layout, AlignmentMeasuringAndHeights) {
   for (auto [align, x] : {std::pair{2, 180.0f}, {1, 140.0f}, {7, 100.0f}}) {
     g_lines.clear();
     Print_SetAlign(align);
@@ -147,9 +148,7 @@ TEST_F(Layout, AlignmentUsesTheAdvanceSum) {
     ASSERT_EQ(g_lines.size(), 1u);
     EXPECT_FLOAT_EQ(g_lines[0].x, x) << align;
   }
-}
-
-TEST_F(Layout, Measuring) {
+  g_lines.clear();
   // Widths add a 4 margin; heights are lines x size + 1; a tab counts four spaces; a byte is its
   // own code, not UTF-8.
   const struct {
@@ -167,9 +166,6 @@ TEST_F(Layout, Measuring) {
   Print_SetSize(32);
   Print_MeasureTextW(u"ab\nabc", &w, &h);
   EXPECT_EQ(std::vector<float>({w, h}), std::vector<float>({34, 65}));
-}
-
-TEST_F(Layout, HeightOfWrappedTextAndTheBoxBottom) {
   EXPECT_EQ(std::vector<float>({Print_TextBoxHeightW(0, 10, 40, 20, nullptr), Print_TextBoxHeightW(0, 10, 40, 20, u"one two"),
                                  Print_TextBoxHeightW(0, 10, 400, 20, u"x\ny\nz")}),
             std::vector<float>({10, 10 + 64, 10 + 96}));

@@ -300,7 +300,7 @@ class RealFont : public ::testing::Test {
   tw_test::TempDir dir_;
 };
 
-TEST_F(RealFont, MetricsFillTheCellAndLetterAFillsItsTexture) {
+TEST_F(RealFont, MetricsFillTheCellLetterAFillsItsTextureAndAFullMaterialTableLeavesItUndrawn) {
   Font_Init();
   EXPECT_FLOAT_EQ(Font_TmHeight, 32.0f);
   EXPECT_NEAR(Font_TmAscent + Font_TmDescent, 32.0f, 0.01f);
@@ -340,6 +340,26 @@ TEST_F(RealFont, MetricsFillTheCellAndLetterAFillsItsTexture) {
   Font_InvalidateGlyphs();
   EXPECT_EQ(g.material, kGlyphNotRendered);
   EXPECT_EQ(g.advanceX, advance);
+  // A full material table leaves glyphs undrawn but advancing.
+  Tex_FreeAll();
+  Font_Init();
+  const uint8_t white[4] = {255, 255, 255, 255};
+  char name[32];
+  for (int i = 0; i < kMaxMaterials + 8; i++) {
+    std::snprintf(name, sizeof name, "fill%d", i);
+    Material_CreateFromPixels(name, 1, 1, 32, white, 1, 0, 0);
+  }
+  Font_RenderGlyph('A');
+  EXPECT_EQ(Font_Glyphs['A'].material, 0u);
+  static int quads;
+  quads = 0;
+  Draw2D_QuadObserver = [](const float(*)[3], const float(*)[2], const float(*)[4], uint32_t, int) { quads++; };
+  float x = 0, y = 100;
+  Print_Char(&x, &y, 'A');
+  Draw2D_QuadObserver = nullptr;
+  EXPECT_EQ(quads, 0);
+  EXPECT_FLOAT_EQ(x, Font_Glyphs['A'].advanceX);
+  Tex_FreeAll();
 }
 
 TEST_F(RealFont, OnlyTheFamilyAskedForIsTakenElseTheShippedFile) {
@@ -364,7 +384,7 @@ TEST_F(RealFont, OnlyTheFamilyAskedForIsTakenElseTheShippedFile) {
   }
 }
 
-TEST_F(RealFont, NoMemoryForTheFaceRefusesIt) {
+TEST_F(RealFont, NoMemoryForTheFaceRefusesItAndCodesPastTheTableHaveNoGlyph) {
   DebugSwitches saved = Sys_Debug;
   Sys_Debug.debugMem = 1;  // tracked blocks: a full table refuses every allocation
   Global_ResetTracking();
@@ -377,10 +397,7 @@ TEST_F(RealFont, NoMemoryForTheFaceRefusesIt) {
   EXPECT_EQ(Font_Glyphs['A'].glyph, 0u);
   Font_Init();  // with memory again the face loads
   EXPECT_NE(Font_Glyphs['A'].glyph, 0u);
-}
-
-TEST_F(RealFont, CodesPastTheTableHaveNoGlyph) {
-  Font_Init();
+  // Codes past the table have no glyph.
   float w = 1, h = 1;
   Font_GetGlyphSize(&w, &h, 0x416);
   EXPECT_EQ(w + h, 0);
@@ -392,29 +409,6 @@ TEST_F(RealFont, CodesPastTheTableHaveNoGlyph) {
   EXPECT_NE(Font_Glyphs[0x416].glyph, 0u);
   Font_GetGlyphSize(&w, &h, 0x416);
   EXPECT_GT(w, 0);
-}
-
-TEST_F(RealFont, AFullMaterialTableLeavesGlyphsUndrawnButAdvancing) {
-  Tex_FreeAll();
-  Font_Init();
-  const uint8_t px[4] = {255, 255, 255, 255};
-  char name[32];
-  for (int i = 0; i < kMaxMaterials + 8; i++) {
-    std::snprintf(name, sizeof name, "fill%d", i);
-    Material_CreateFromPixels(name, 1, 1, 32, px, 1, 0, 0);
-  }
-  Font_RenderGlyph('A');
-  EXPECT_EQ(Font_Glyphs['A'].material, 0u);
-  static int quads;
-  quads = 0;
-  Draw2D_QuadObserver = [](const float(*)[3], const float(*)[2], const float(*)[4], uint32_t, int) { quads++; };
-  float x = 0, y = 100;
-  Print_SetSize(32);
-  Print_Char(&x, &y, 'A');
-  Draw2D_QuadObserver = nullptr;
-  EXPECT_EQ(quads, 0);
-  EXPECT_FLOAT_EQ(x, Font_Glyphs['A'].advanceX);
-  Tex_FreeAll();
 }
 
 // Offset of an sfnt table in a font file, 0 when absent.

@@ -200,7 +200,7 @@ MayToolLevel Wall(const MayToolShader& shader) {
   return l;
 }
 
-TEST_F(SceneDrawGl, LightmapDoublesAndAnEmptyOneKeepsScaleOne) {
+TEST_F(SceneDrawGl, LightmapDoublesAnEmptyOneKeepsScaleOneAndWithoutVertexMemoryTheArraysDraw) {
   Texture("diffuse", ImageTool_Solid(8, 8, 128, 128, 128, 255));
   Texture("light/wall", ImageTool_Solid(8, 8, 64, 64, 64, 255));
   MayToolShader sh = Shader("plaster", "diffuse");
@@ -227,11 +227,7 @@ TEST_F(SceneDrawGl, LightmapDoublesAndAnEmptyOneKeepsScaleOne) {
   v = Frame();
   mayb_Draw(lit, params_, &v);
   ExpectRgb(Centre(), 128, 128, 128, 3, "no lightmap: scale 1");
-}
-
-TEST_F(SceneDrawGl, WithoutVertexMemoryTheLoadedArraysDrawAndOneLineIsLogged) {
-  Texture("diffuse", ImageTool_Solid(8, 8, 128, 128, 128, 255));
-  MayToolShader sh = Shader("plaster", "diffuse");
+  // Without vertex-array memory the loaded arrays draw and one line is logged.
   ModelObject* level = LoadLevel("novar", Wall(sh));
   ModelObject* model = LoadModel("novar", Square("paint", "diffuse"));
   ASSERT_TRUE(level && model);

@@ -486,7 +486,7 @@ class Pictures : public ::testing::Test {
 
 // Only the stored size gates a picture; the clipped one also refuses an empty drawn size (it
 // divides by it).
-TEST_F(Pictures, EmptyPicturesAndEmptyClippedSizesDrawNothing) {
+TEST_F(Pictures, EmptyPicturesAndEmptyClippedSizesDrawNothingWrapIsRepeatAfterPicturesAndTheCallersAfterQuads) {
   Picture none{7, 7, 7};
   EXPECT_EQ(Draw2D_LoadPicture("missing", &none), 0);
   EXPECT_EQ(none.width + none.material, 0);
@@ -499,9 +499,7 @@ TEST_F(Pictures, EmptyPicturesAndEmptyClippedSizesDrawNothing) {
   Draw2D_PictureClipped(0, 0, 100, 0, &pic_, 1, white_, 0, 0, 640, 480);
   Draw2D_PictureClipped(0, 0, 100, 100, nullptr, 1, white_, 0, 0, 640, 480);
   for (auto& c : GlRecord_Calls()) EXPECT_TRUE(c.find("nan") == std::string::npos && c.rfind("glVertex", 0)) << c;
-}
-
-TEST_F(Pictures, WrapIsRepeatAfterPicturesAndTheCallersAfterQuads) {
+  // The wrap is repeat after pictures and the caller's after quads.
   Draw2D_PictureAt(0, 0, &pic_, 1, white_);
   EXPECT_EQ(LastWrap(), GL_REPEAT);
   Draw2D_PictureClipped(0, 0, 100, 50, &pic_, 1, white_, 0, 0, 50, 50);

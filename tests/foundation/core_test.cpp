@@ -82,7 +82,7 @@ class AllocatorTest : public ::testing::Test {
   DebugSwitches saved_{};
 };
 
-TEST_F(AllocatorTest, GuardBytesReportEachDamagedByte) {
+TEST_F(AllocatorTest, GuardBytesReportEachDamagedByteAFullTableRefusesAndUnknownPointersAreLogged) {
   // The writes land in the guard bytes that tracking puts behind each block.
   auto* a = static_cast<unsigned char*>(Global_Malloc(10, "one"));
   volatile unsigned char* pa = a;
@@ -96,9 +96,7 @@ TEST_F(AllocatorTest, GuardBytesReportEachDamagedByte) {
   EXPECT_EQ(CountOccurrences(log, "GlobalBoundCheckError:"), 4);
   EXPECT_EQ(CountOccurrences(log, "[one]"), 1);
   EXPECT_EQ(CountOccurrences(log, "[three]"), 3);
-}
-
-TEST_F(AllocatorTest, FullTableRefusesAndUnknownPointerIsLogged) {
+  // A full table refuses; an unknown pointer is logged.
   std::vector<void*> blocks;
   for (int i = 0; i < kAllocRecords; i++) {
     void* p = Global_Malloc(1, "fill");

@@ -88,10 +88,8 @@ TEST_F(Modes, SettingAModeRewritesTheSetting) {
     ev.x = c.w;
     ev.y = c.h;
     Sys_WndProc(&ev);
-    EXPECT_EQ(Video_ScreenWidth, c.wantW) << c.w << "x" << c.h;
-    EXPECT_EQ(Video_ScreenHeight, c.wantH) << c.w << "x" << c.h;
-    EXPECT_EQ(Render_ScreenWidth, c.wantW) << c.w << "x" << c.h;
-    EXPECT_EQ(Render_ScreenHeight, c.wantH) << c.w << "x" << c.h;
+    EXPECT_EQ(std::vector<int>({Video_ScreenWidth, Video_ScreenHeight, Render_ScreenWidth, Render_ScreenHeight}),
+              std::vector<int>({c.wantW, c.wantH, c.wantW, c.wantH})) << c.w << "x" << c.h;
   }
 }
 

@@ -141,7 +141,7 @@ TEST_F(ImageTest, BmpHostileHeadersAreRefused) {
 
 // ---- TGA ----
 
-TEST_F(ImageTest, TgaGreyBecomesOpaqueGrey) {
+TEST_F(ImageTest, TgaGreyBecomesOpaqueGreyAndColourMapAndIdAreSkipped) {
   ToolImage img = ImageTool_Pattern(10, 7, 7, false);
   Save("g.tga", ImageTool_WriteTGA(img, 8, true));
   ImageDesc* d = TGA_Load("g.tga");
@@ -153,6 +153,19 @@ TEST_F(ImageTest, TgaGreyBecomesOpaqueGrey) {
       const uint8_t g = img.At(x, y)[1], want[4] = {g, g, g, 255};
       ASSERT_EQ(0, std::memcmp(Texel(d, x, y), want, 4)) << x << "," << y;
     }
+  // A colour map and an ID are skipped: an ID of 3 bytes and a colour map of 4 entries of 24 bits
+  // in front of the data.
+  img = ImageTool_Pattern(6, 3, 9, false);
+  std::vector<uint8_t> f = ImageTool_WriteTGA(img, 24, false);
+  f[0] = 3;
+  f[1] = 1;
+  f[5] = 4;
+  f[7] = 24;
+  std::vector<uint8_t> extra(3 + 12, 0xEE);
+  f.insert(f.begin() + 18, extra.begin(), extra.end());
+  d = Image_LoadMemory(kImageTGA, f.data(), f.size());
+  ASSERT_NE(d, nullptr);
+  ExpectSameRgb(d, img, true);
 }
 
 TEST_F(ImageTest, TgaRefusals) {
@@ -168,21 +181,6 @@ TEST_F(ImageTest, TgaRefusals) {
     EXPECT_EQ(Image_LoadMemory(kImageTGA, good.data(), n), nullptr) << n;
 }
 
-TEST_F(ImageTest, TgaColourMapAndIdAreSkipped) {
-  ToolImage img = ImageTool_Pattern(6, 3, 9, false);
-  std::vector<uint8_t> f = ImageTool_WriteTGA(img, 24, false);
-  // An ID of 3 bytes and a colour map of 4 entries of 24 bits in front of the data.
-  f[0] = 3;
-  f[1] = 1;
-  f[5] = 4;
-  f[7] = 24;
-  std::vector<uint8_t> extra(3 + 12, 0xEE);
-  f.insert(f.begin() + 18, extra.begin(), extra.end());
-  ImageDesc* d = Image_LoadMemory(kImageTGA, f.data(), f.size());
-  ASSERT_NE(d, nullptr);
-  ExpectSameRgb(d, img, true);
-}
-
 // ---- DXT decoding ----
 
 std::vector<uint8_t> ColourBlock(uint16_t c0, uint16_t c1, uint32_t idx) {
@@ -190,7 +188,7 @@ std::vector<uint8_t> ColourBlock(uint16_t c0, uint16_t c1, uint32_t idx) {
           uint8_t(idx), uint8_t(idx >> 8), uint8_t(idx >> 16), uint8_t(idx >> 24)};
 }
 
-TEST(ImageDxt, ColourBlocksAndDxt3Alpha) {
+TEST(ImageDxt, ColourBlocksDxt3AlphaAndBothDxt5AlphaTables) {
   // Texel i takes palette entry i. c0 > c1: four colours without bit replication; c0 <= c1: three
   // and transparent black; the same colours in a DXT3 block are four-colour.
   const struct {
@@ -214,9 +212,7 @@ TEST(ImageDxt, ColourBlocksAndDxt3Alpha) {
     for (int i = 0; i < 4; i++)
       EXPECT_EQ(0, std::memcmp(out + 4 * i, c.texels[i], c.dxt3 ? 3 : 4)) << c.c0 << " " << c.dxt3 << " " << i;
   }
-}
-
-TEST(ImageDxt, Dxt5BothAlphaTables) {
+  // DXT5: both alpha tables.
   uint8_t out[16 * 4];
   // Indices 0..7 in the first 8 texels, 0 elsewhere.
   uint64_t bits = 0;
@@ -329,7 +325,7 @@ TEST_F(ImageTest, DdsHostileFilesAreRefused) {
 
 // ---- JPEG ----
 
-TEST_F(ImageTest, JpegRoundTripBottomRowFirst) {
+TEST_F(ImageTest, JpegRoundTripBottomRowFirstAndGreyBecomesGreyTexels) {
   // A smooth picture, so that quality 100 reproduces it closely, with a red top row.
   ToolImage img = ImageTool_Solid(40, 24, 0, 0, 255, 255);
   for (int y = 0; y < 23; y++)
@@ -348,12 +344,9 @@ TEST_F(ImageTest, JpegRoundTripBottomRowFirst) {
   EXPECT_GT(Texel(d, 10, 23)[2], 230);
   EXPECT_LT(Texel(d, 10, 23)[1], 30);
   EXPECT_EQ(Texel(d, 10, 23)[3], 255);
-}
-
-TEST_F(ImageTest, JpegGreyBecomesGreyTexels) {
-  ToolImage img = ImageTool_Solid(16, 16, 0, 90, 0, 255);
-  Save("g.jpg", ImageTool_WriteJPEG(img, 100, true));
-  ImageDesc* d = JPEG_Load("g.jpg");
+  // Grey becomes grey texels.
+  Save("g.jpg", ImageTool_WriteJPEG(ImageTool_Solid(16, 16, 0, 90, 0, 255), 100, true));
+  d = JPEG_Load("g.jpg");
   ASSERT_NE(d, nullptr);
   for (int k = 0; k < 3; k++) EXPECT_NEAR(Texel(d, 5, 5)[k], 90, 2);
   EXPECT_EQ(Texel(d, 5, 5)[3], 255);

@@ -178,7 +178,7 @@ TEST_F(RenderGl, EveryBlendModeOnAKnownBackgroundAndTheOpaqueModesAlphaTest) {
   ExpectNear(Centre(), 255, 0, 0, 1, "alpha 1 is drawn");
 }
 
-TEST_F(RenderGl, FogOnlyWhenWantedAndOnlyWithBlendModeZero) {
+TEST_F(RenderGl, FogOnlyWhenWantedAndOnlyWithBlendModeZeroAndTheDrawOrderSettingReversesTheDepthTest) {
   ASSERT_NO_FATAL_FAILURE(Start());
   const float red[4] = {1, 0, 0, 1};
   Render_SetFog(0, 10, red);
@@ -198,10 +198,7 @@ TEST_F(RenderGl, FogOnlyWhenWantedAndOnlyWithBlendModeZero) {
     ExpectNear(Centre(), step.r, step.g, 0, 3, "fog step");
   }
   RenderFogWanted = 0;
-}
-
-TEST_F(RenderGl, DrawOrderSettingReversesTheDepthTest) {
-  ASSERT_NO_FATAL_FAILURE(Start());
+  // The draw-order setting reverses the depth test.
   for (int reversed = 0; reversed <= 1; ++reversed) {
     render_draworder.value = float(reversed);
     Render_BeginFrame(0, 0, w_, h_);
@@ -219,7 +216,7 @@ TEST_F(RenderGl, DrawOrderSettingReversesTheDepthTest) {
 
 // Looking along +X (yaw 90) from (10, 20, 30): a wall 5 units ahead fills the view; the same wall
 // moved by a model matrix (rotation and origin) behind the camera is not seen.
-TEST_F(RenderGl, CameraLooksAlongItsAnglesAndModelMatricesMoveGeometry) {
+TEST_F(RenderGl, CameraLooksAlongItsAnglesModelMatricesMoveGeometryAndSubImagesLandInTheBoundTexture) {
   ASSERT_NO_FATAL_FAILURE(Start());
   const float angles[3] = {float(M_PI / 2), 0, 0}, origin[3] = {10, 20, 30};
   const float rot[9] = {-1, 0, 0, 0, -1, 0, 0, 0, 1}, org[3] = {20, 40, 0};  // half a turn about z
@@ -235,25 +232,7 @@ TEST_F(RenderGl, CameraLooksAlongItsAnglesAndModelMatricesMoveGeometry) {
     Render_DrawTriangle(&a, &c, &b);  // either winding
     ExpectNear(Centre(), moved ? 0 : 255, 0, 0, 1, moved ? "moved behind" : "ahead");
   }
-}
-
-// A power-of-two side draws into a 2D texture; other sides (the setting truncated) into a rectangle.
-TEST_F(RenderGl, PBufferDrawsIntoItsTexture) {
-  for (float side : {256.0f, 300.7f}) {
-    const int n = int(side);
-    ASSERT_NO_FATAL_FAILURE(Start(side));
-    ASSERT_NE(Render_PBuffer, nullptr);
-    int pw = 0, ph = 0;
-    PBuffer_GetSize(Render_PBuffer, &pw, &ph);
-    EXPECT_EQ(std::vector<int>({pw, ph, Render_PBuffer->powerOfTwo}), std::vector<int>({n, n, n == 256}));
-    RoundTrip(Render_PBuffer, n, n, n == 256 ? GL_TEXTURE_2D : GL_TEXTURE_RECTANGLE_NV);
-    Render_Shutdown();
-  }
-  EXPECT_NE(Log().find("PBuffer created 256x256\n"), std::string::npos);
-}
-
-TEST_F(RenderGl, UpdateTexSubImageWritesTheBoundTexture) {
-  ASSERT_NO_FATAL_FAILURE(Start());
+  // The sub-image update writes the bound texture.
   Render_BeginFrame(0, 0, w_, h_);
   // Texture index 0 binds texture name 0, the context's default texture.
   Tex_Bind(0, 0, 1);
@@ -270,4 +249,19 @@ TEST_F(RenderGl, UpdateTexSubImageWritesTheBoundTexture) {
   Render_UpdateTexSubImage(0, 0, 0, 2, 2, 8, lum);
   gl.glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, out.data());
   EXPECT_EQ(out[0] + out[2], 2 * 99);
+}
+
+// A power-of-two side draws into a 2D texture; other sides (the setting truncated) into a rectangle.
+TEST_F(RenderGl, PBufferDrawsIntoItsTexture) {
+  for (float side : {256.0f, 300.7f}) {
+    const int n = int(side);
+    ASSERT_NO_FATAL_FAILURE(Start(side));
+    ASSERT_NE(Render_PBuffer, nullptr);
+    int pw = 0, ph = 0;
+    PBuffer_GetSize(Render_PBuffer, &pw, &ph);
+    EXPECT_EQ(std::vector<int>({pw, ph, Render_PBuffer->powerOfTwo}), std::vector<int>({n, n, n == 256}));
+    RoundTrip(Render_PBuffer, n, n, n == 256 ? GL_TEXTURE_2D : GL_TEXTURE_RECTANGLE_NV);
+    Render_Shutdown();
+  }
+  EXPECT_NE(Log().find("PBuffer created 256x256\n"), std::string::npos);
 }

@@ -157,7 +157,7 @@ TEST_F(RenderOps, ANewBindingSetsTheFilterOfItsKindAndSetting) {
             got.end());
 }
 
-TEST_F(RenderOps, UnitsAndIndicesOutsideTheirTablesAreSafe) {
+TEST_F(RenderOps, UnitsIndicesAndSwitchValuesOutsideTheirTablesAreSafe) {
   UnitFromDds[7] = 5;
   Tex_Bind(8, 0, 1);
   Tex_BindCube(100, 0, 1);
@@ -179,9 +179,7 @@ TEST_F(RenderOps, UnitsAndIndicesOutsideTheirTablesAreSafe) {
   Tex_Bind(1, 0, 1);
   Render_SelectTexUnit(2);
   EXPECT_TRUE(Take().empty());
-}
-
-TEST_F(RenderOps, SwitchesIgnoreValuesOutsideTheirList) {
+  // Switches ignore values outside their list.
   Render_SetDepthTest(2);
   Render_SetDepthWrite(3);
   Render_SetPolygonMode(7);

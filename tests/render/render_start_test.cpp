@@ -105,7 +105,7 @@ TEST(ExtensionString, NamesMatchWholeWords) {
   EXPECT_FALSE(OPENGL_StringHasWord(nullptr, "GL_ARB_multitexture"));
 }
 
-TEST_F(RenderStart, OpenGLComesUpWithTheLogLinesAndFlags) {
+TEST_F(RenderStart, OpenGLComesUpWithTheLogLinesAndFlagsAndStopReleasesIt) {
   Render_Init(1);
   ASSERT_EQ(RenderApi, 1u);
   std::string log = Log();
@@ -121,6 +121,17 @@ TEST_F(RenderStart, OpenGLComesUpWithTheLogLinesAndFlags) {
   EXPECT_EQ(GlExtFlags.ATI_fragment_shader, 1);
   EXPECT_FALSE(Has(log, "max texture max anisotropy"));
   EXPECT_FALSE(Has(log, "WGL_EXTENSIONS:"));  // no framebuffer objects, no swap control
+  // Stopping releases the context and the library; a Direct3D choice starts no OpenGL.
+  Render_Shutdown();
+  EXPECT_EQ(std::vector<int>({int(RenderApi), g.deletes, g.unloads, GlExtFlags.ARB_multitexture}),
+            std::vector<int>({0, 1, 1, 0}));
+  EXPECT_TRUE(AllSlotsNull());
+  std::strcpy(render_api.text, "d3d8");
+  Render_Init(1);
+  EXPECT_EQ(RenderApi, 0u);
+  log = Log();
+  EXPECT_EQ(tw_test::CountOccurrences(log, "VENDOR = NVIDIA Corporation\n"), 2);  // logged for either back end
+  EXPECT_EQ(tw_test::CountOccurrences(log, "OPENGL32.DLL"), 1);  // the first start only
 }
 
 // Other drivers: what each offers shows in the flags and the log.
@@ -208,19 +219,4 @@ TEST_F(RenderStart, EveryFailedStepLeavesNoRendererAndReleasesWhatItTook) {
     std::remove("log");
     Log_Open();
   }
-}
-
-TEST_F(RenderStart, StopReleasesContextAndLibraryAndADirect3DChoiceStartsNoOpenGL) {
-  Render_Init(1);
-  ASSERT_EQ(RenderApi, 1u);
-  Render_Shutdown();
-  EXPECT_EQ(std::vector<int>({int(RenderApi), g.deletes, g.unloads, GlExtFlags.ARB_multitexture}),
-            std::vector<int>({0, 1, 1, 0}));
-  EXPECT_TRUE(AllSlotsNull());
-  std::strcpy(render_api.text, "d3d8");
-  Render_Init(1);
-  EXPECT_EQ(RenderApi, 0u);
-  std::string log = Log();
-  EXPECT_EQ(tw_test::CountOccurrences(log, "VENDOR = NVIDIA Corporation\n"), 2);  // logged for either back end
-  EXPECT_EQ(tw_test::CountOccurrences(log, "OPENGL32.DLL"), 1);  // the first start only
 }

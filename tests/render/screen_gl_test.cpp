@@ -98,13 +98,12 @@ Picture Quadrants() {
   return pic;
 }
 
-TEST_F(Screen, BlackFramesClearColourAndDepth) {
+// A black frame clears colour and depth; pictures keep their colours and orientation.
+TEST_F(Screen, BlackFramesAndPictureColoursAndOrientation) {
   Render_Clear(1, 1, 0, 0);
   Video_BlackFrame();
   ExpectPixels({{10, 10, 0, 0, 0}, {Video_ScreenWidth / 2, Video_ScreenHeight / 2, 0, 0, 0}});
-}
-
-TEST_F(Screen, PictureColoursAndOrientation) {
+  Begin();
   Picture pic = Quadrants();
   ASSERT_EQ(pic.width, 100);
   const Color8 white{255, 255, 255, 255};

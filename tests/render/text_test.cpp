@@ -139,7 +139,8 @@ void CheckWrapRules() {
 TEST_F(Layout, WrapRulesBytes) { CheckWrapRules<char>(); }
 TEST_F(Layout, WrapRules16Bit) { CheckWrapRules<char16_t>(); }
 
-TEST_F(Layout, AlignmentUsesTheAdvanceSum) {
+// Alignment uses the advance sum; measuring; the height of wrapped text and the box bottom.
+TEST_F(Layout, AlignmentMeasuringAndHeights) {
   for (auto [align, x] : {std::pair{2, 180.0f}, {1, 140.0f}, {7, 100.0f}}) {
     g_lines.clear();
     Print_SetAlign(align);
@@ -147,9 +148,7 @@ TEST_F(Layout, AlignmentUsesTheAdvanceSum) {
     ASSERT_EQ(g_lines.size(), 1u);
     EXPECT_FLOAT_EQ(g_lines[0].x, x) << align;
   }
-}
-
-TEST_F(Layout, Measuring) {
+  g_lines.clear();
   // Widths add a 4 margin; heights are lines x size + 1; a tab counts four spaces; a byte is its
   // own code, not UTF-8.
   const struct {
@@ -167,9 +166,6 @@ TEST_F(Layout, Measuring) {
   Print_SetSize(32);
   Print_MeasureTextW(u"ab\nabc", &w, &h);
   EXPECT_EQ(std::vector<float>({w, h}), std::vector<float>({34, 65}));
-}
-
-TEST_F(Layout, HeightOfWrappedTextAndTheBoxBottom) {
   EXPECT_EQ(std::vector<float>({Print_TextBoxHeightW(0, 10, 40, 20, nullptr), Print_TextBoxHeightW(0, 10, 40, 20, u"one two"),
                                  Print_TextBoxHeightW(0, 10, 400, 20, u"x\ny\nz")}),
             std::vector<float>({10, 10 + 64, 10 + 96}));
@@ -304,7 +300,7 @@ class RealFont : public ::testing::Test {
   tw_test::TempDir dir_;
 };
 
-TEST_F(RealFont, MetricsFillTheCellAndLetterAFillsItsTexture) {
+TEST_F(RealFont, MetricsFillTheCellLetterAFillsItsTextureAndAFullMaterialTableLeavesItUndrawn) {
   Font_Init();
   EXPECT_FLOAT_EQ(Font_TmHeight, 32.0f);
   EXPECT_NEAR(Font_TmAscent + Font_TmDescent, 32.0f, 0.01f);
@@ -344,6 +340,26 @@ TEST_F(RealFont, MetricsFillTheCellAndLetterAFillsItsTexture) {
   Font_InvalidateGlyphs();
   EXPECT_EQ(g.material, kGlyphNotRendered);
   EXPECT_EQ(g.advanceX, advance);
+  // A full material table leaves glyphs undrawn but advancing.
+  Tex_FreeAll();
+  Font_Init();
+  const uint8_t white[4] = {255, 255, 255, 255};
+  char name[32];
+  for (int i = 0; i < kMaxMaterials + 8; i++) {
+    std::snprintf(name, sizeof name, "fill%d", i);
+    Material_CreateFromPixels(name, 1, 1, 32, white, 1, 0, 0);
+  }
+  Font_RenderGlyph('A');
+  EXPECT_EQ(Font_Glyphs['A'].material, 0u);
+  static int quads;
+  quads = 0;
+  Draw2D_QuadObserver = [](const float(*)[3], const float(*)[2], const float(*)[4], uint32_t, int) { quads++; };
+  float x = 0, y = 100;
+  Print_Char(&x, &y, 'A');
+  Draw2D_QuadObserver = nullptr;
+  EXPECT_EQ(quads, 0);
+  EXPECT_FLOAT_EQ(x, Font_Glyphs['A'].advanceX);
+  Tex_FreeAll();
 }
 
 TEST_F(RealFont, OnlyTheFamilyAskedForIsTakenElseTheShippedFile) {
@@ -368,7 +384,7 @@ TEST_F(RealFont, OnlyTheFamilyAskedForIsTakenElseTheShippedFile) {
   }
 }
 
-TEST_F(RealFont, NoMemoryForTheFaceRefusesIt) {
+TEST_F(RealFont, NoMemoryForTheFaceRefusesItAndCodesPastTheTableHaveNoGlyph) {
   DebugSwitches saved = Sys_Debug;
   Sys_Debug.debugMem = 1;  // tracked blocks: a full table refuses every allocation
   Global_ResetTracking();
@@ -381,10 +397,7 @@ TEST_F(RealFont, NoMemoryForTheFaceRefusesIt) {
   EXPECT_EQ(Font_Glyphs['A'].glyph, 0u);
   Font_Init();  // with memory again the face loads
   EXPECT_NE(Font_Glyphs['A'].glyph, 0u);
-}
-
-TEST_F(RealFont, CodesPastTheTableHaveNoGlyph) {
-  Font_Init();
+  // Codes past the table have no glyph.
   float w = 1, h = 1;
   Font_GetGlyphSize(&w, &h, 0x416);
   EXPECT_EQ(w + h, 0);
@@ -396,29 +409,6 @@ TEST_F(RealFont, CodesPastTheTableHaveNoGlyph) {
   EXPECT_NE(Font_Glyphs[0x416].glyph, 0u);
   Font_GetGlyphSize(&w, &h, 0x416);
   EXPECT_GT(w, 0);
-}
-
-TEST_F(RealFont, AFullMaterialTableLeavesGlyphsUndrawnButAdvancing) {
-  Tex_FreeAll();
-  Font_Init();
-  const uint8_t px[4] = {255, 255, 255, 255};
-  char name[32];
-  for (int i = 0; i < kMaxMaterials + 8; i++) {
-    std::snprintf(name, sizeof name, "fill%d", i);
-    Material_CreateFromPixels(name, 1, 1, 32, px, 1, 0, 0);
-  }
-  Font_RenderGlyph('A');
-  EXPECT_EQ(Font_Glyphs['A'].material, 0u);
-  static int quads;
-  quads = 0;
-  Draw2D_QuadObserver = [](const float(*)[3], const float(*)[2], const float(*)[4], uint32_t, int) { quads++; };
-  float x = 0, y = 100;
-  Print_SetSize(32);
-  Print_Char(&x, &y, 'A');
-  Draw2D_QuadObserver = nullptr;
-  EXPECT_EQ(quads, 0);
-  EXPECT_FLOAT_EQ(x, Font_Glyphs['A'].advanceX);
-  Tex_FreeAll();
 }
 
 // Offset of an sfnt table in a font file, 0 when absent.
@@ -496,7 +486,7 @@ class Pictures : public ::testing::Test {
 
 // Only the stored size gates a picture; the clipped one also refuses an empty drawn size (it
 // divides by it).
-TEST_F(Pictures, EmptyPicturesAndEmptyClippedSizesDrawNothing) {
+TEST_F(Pictures, EmptyPicturesAndEmptyClippedSizesDrawNothingWrapIsRepeatAfterPicturesAndTheCallersAfterQuads) {
   Picture none{7, 7, 7};
   EXPECT_EQ(Draw2D_LoadPicture("missing", &none), 0);
   EXPECT_EQ(none.width + none.material, 0);
@@ -509,9 +499,7 @@ TEST_F(Pictures, EmptyPicturesAndEmptyClippedSizesDrawNothing) {
   Draw2D_PictureClipped(0, 0, 100, 0, &pic_, 1, white_, 0, 0, 640, 480);
   Draw2D_PictureClipped(0, 0, 100, 100, nullptr, 1, white_, 0, 0, 640, 480);
   for (auto& c : GlRecord_Calls()) EXPECT_TRUE(c.find("nan") == std::string::npos && c.rfind("glVertex", 0)) << c;
-}
-
-TEST_F(Pictures, WrapIsRepeatAfterPicturesAndTheCallersAfterQuads) {
+  // The wrap is repeat after pictures and the caller's after quads.
   Draw2D_PictureAt(0, 0, &pic_, 1, white_);
   EXPECT_EQ(LastWrap(), GL_REPEAT);
   Draw2D_PictureClipped(0, 0, 100, 50, &pic_, 1, white_, 0, 0, 50, 50);

@@ -78,7 +78,7 @@ class TextureGl : public tw_test::GlWindowTest {
   float dxt3_ = 0;
 };
 
-TEST_F(TextureGl, PowerOfTwoPicturesGoUpUnchangedOthersPaddedAndFreeAllDeletesThem) {
+TEST_F(TextureGl, PowerOfTwoPicturesGoUpUnchangedOthersPaddedFreeAllDeletesThemAndThreeByteRowsPadByTheirTexel) {
   ToolImage img = ImageTool_Pattern(256, 256, 1, true);
   int t = Tex_Create("pic", GL_TEXTURE_2D);
   ASSERT_GT(t, 0);
@@ -101,20 +101,18 @@ TEST_F(TextureGl, PowerOfTwoPicturesGoUpUnchangedOthersPaddedAndFreeAllDeletesTh
   EXPECT_TRUE(gl.glIsTexture(handle));
   Tex_FreeAll();
   EXPECT_FALSE(gl.glIsTexture(handle));
-}
-
-TEST_F(TextureGl, ThreeByteRowsOfOddWidthArePaddedByTheirOwnTexelSize) {
-  ToolImage img = ImageTool_Pattern(30, 10, 3, false);
+  // Three-byte rows of odd width are padded by their own texel size.
+  img = ImageTool_Pattern(30, 10, 3, false);
   std::vector<uint8_t> bgr;
   for (size_t i = 0; i < img.bgra.size(); i += 4) bgr.insert(bgr.end(), &img.bgra[i], &img.bgra[i] + 3);
-  int t = Tex_Create("bgr", GL_TEXTURE_2D);
+  t = Tex_Create("bgr", GL_TEXTURE_2D);
   OPENGL_LoadTexture(t, GL_TEXTURE_2D, 30, 10, kImgBGR, bgr.data(), 0, 0, 0);
   std::vector<uint8_t> want(32 * 16 * 3);
   Tex_PadPicture(bgr.data(), 30, 10, want.data(), 32, 16, 3);
   EXPECT_EQ(ReadLevel(GL_TEXTURE_2D, 0, GL_BGR, 3), want);
 }
 
-TEST_F(TextureGl, StretchedWithOwnMipmaps) {
+TEST_F(TextureGl, StretchedWithOwnMipmapsAndSingleLevelsDrawWithMipmapFilters) {
   GlExtFlags.SGIS_generate_mipmap = 0;
   ToolImage img = ImageTool_Pattern(100, 60, 4, true);
   int t = Tex_Create("mip", GL_TEXTURE_2D);
@@ -129,6 +127,18 @@ TEST_F(TextureGl, StretchedWithOwnMipmaps) {
   EXPECT_EQ(LevelParam(GL_TEXTURE_2D, 7, GL_TEXTURE_WIDTH) + LevelParam(GL_TEXTURE_2D, 7, GL_TEXTURE_HEIGHT), 2);
   auto px = DrawCentre(t, 2);
   EXPECT_FALSE(px[0] == 255 && px[1] == 255 && px[2] == 255);
+  // Single-level textures draw textured with mipmap filters: a DDS with no mip levels loaded for
+  // mipmapped drawing, and an uncompressed picture loaded without mipmaps.
+  std::vector<uint8_t> dds = ImageTool_MakeDDS(ImageTool_Solid(16, 16, 0, 0, 255, 255), kImgDXT1, 0);
+  t = Tex_Create("flat", GL_TEXTURE_2D);
+  OPENGL_LoadTexture(t, GL_TEXTURE_2D, 16, 16, kImgDXT1, dds.data() + 128, 0, 1, 0);
+  px = DrawCentre(t, 2);
+  EXPECT_TRUE(px[2] > 200 && px[1] < 40);
+  ToolImage blue = ImageTool_Solid(16, 16, 255, 0, 0, 255);
+  int u = Tex_Create("pict", GL_TEXTURE_2D);
+  OPENGL_LoadTexture(u, GL_TEXTURE_2D, 16, 16, kImgBGRA, blue.bgra.data(), 0, 0, 0);
+  px = DrawCentre(u, 2);
+  EXPECT_TRUE(px[0] > 200 && px[1] < 40);
 }
 
 TEST_F(TextureGl, DriverMipmapsWhenOffered) {
@@ -173,22 +183,6 @@ TEST_F(TextureGl, Dxt1GoesUpAsDxt3OnlyWhenEveryBlockHasFourColours) {
   DDS_DecodeDXT1(blocks.data(), soft.data(), 8, 8);
   EXPECT_EQ(got[(1 * 8 + 1) * 4 + 3], 0);
   for (size_t i = 0; i < soft.size(); i++) EXPECT_NEAR(got[i], soft[i], 8) << i;
-}
-
-TEST_F(TextureGl, SingleLevelTexturesDrawTexturedWithMipmapFilters) {
-  // A DDS with no mip levels, loaded for mipmapped drawing.
-  ToolImage red = ImageTool_Solid(16, 16, 0, 0, 255, 255);
-  std::vector<uint8_t> dds = ImageTool_MakeDDS(red, kImgDXT1, 0);
-  int t = Tex_Create("flat", GL_TEXTURE_2D);
-  OPENGL_LoadTexture(t, GL_TEXTURE_2D, 16, 16, kImgDXT1, dds.data() + 128, 0, 1, 0);
-  auto px = DrawCentre(t, 2);
-  EXPECT_TRUE(px[2] > 200 && px[1] < 40);
-  // An uncompressed picture loaded without mipmaps, drawn with the mipmap filter kind.
-  ToolImage blue = ImageTool_Solid(16, 16, 255, 0, 0, 255);
-  int u = Tex_Create("pict", GL_TEXTURE_2D);
-  OPENGL_LoadTexture(u, GL_TEXTURE_2D, 16, 16, kImgBGRA, blue.bgra.data(), 0, 0, 0);
-  px = DrawCentre(u, 2);
-  EXPECT_TRUE(px[0] > 200 && px[1] < 40);
 }
 
 TEST_F(TextureGl, MaterialsFromPictureFiles) {

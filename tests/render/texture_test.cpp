@@ -126,7 +126,8 @@ class Materials : public tw_test::LoggedTest {
   uint8_t savedCube_ = 0;
 };
 
-TEST_F(Materials, MatFileSpeeds) {
+// The three file kinds: rates in a list, timed frames, interpolated frames.
+TEST_F(Materials, EachFileKindTimesItsFrames) {
   WriteFile("a.mat", "a b c #speed 15\n");
   WriteFile("b.mat", "a\tb\r\nc\n");
   WriteFile("c.mat", "a b c #TIME 2");
@@ -140,24 +141,18 @@ TEST_F(Materials, MatFileSpeeds) {
   EXPECT_EQ(shown, "abca");
   // Frames share textures by name.
   EXPECT_EQ(M(a).frameTexture[1], M(b).frameTexture[1]);
-}
-
-TEST_F(Materials, Ma2TimedFrames) {
+  // Timed frames; negative times wrap into the cycle too.
   WriteFile("w.ma2", MaterialTool_MaText(4, {{"x", 1}, {"y", 3}}, false));
-  int m = Material_Load("w");
-  ASSERT_GT(m, 0);
-  EXPECT_EQ(M(m).timingMode, 1);
-  // Negative times wrap into the cycle too.
-  EXPECT_EQ(FrameName(m, 0.5) + FrameName(m, 2.0) + FrameName(m, -1.5), "xyy");
-}
-
-TEST_F(Materials, Ma3LerpTakesTheShortWay) {
+  int w = Material_Load("w");
+  ASSERT_GT(w, 0);
+  EXPECT_EQ(M(w).timingMode, 1);
+  EXPECT_EQ(FrameName(w, 0.5) + FrameName(w, 2.0) + FrameName(w, -1.5), "xyy");
+  // The lerp takes the short way: halfway through frame 0 (a quarter of the 2-second cycle).
   WriteFile("r.ma3", "[2] [f one] [1] [350 0.9 0 1] [f two] [1] [10 0.1 0 2]");
   int m = Material_Load("r");
   ASSERT_GT(m, 0);
   EXPECT_EQ(std::string(Tex_Table[M(m).frameTexture[0]].name), "f one");
   float rot, u, v, s;
-  // Halfway through frame 0 (a quarter of the 2-second cycle).
   Material_GetFrameLerp(m, 0.5, &rot, &u, &v, &s);
   EXPECT_NEAR(rot * 180.0 / kPiD, 360.0, 1e-3);
   EXPECT_NEAR(u, 1.0, 1e-5);
@@ -184,7 +179,7 @@ TEST_F(Materials, NothingLoadedIsNotKeptAndTheSlotIsReused) {
   EXPECT_EQ(Material_Load("missing picture"), 0);
 }
 
-TEST_F(Materials, SameNameGivesTheSameIndex) {
+TEST_F(Materials, EachNameHasOneIndex) {
   int a = Material_Load("Stone");
   int loads = g_loads;
   EXPECT_EQ(Material_Load("stone"), a);
@@ -197,6 +192,24 @@ TEST_F(Materials, SameNameGivesTheSameIndex) {
   EXPECT_EQ(Material_CreateFromPixels("stone", 1, 1, 32, px, 1, 0, 0), a);
   EXPECT_EQ(Tex_Count, texCount);
   EXPECT_EQ(Material_CreateFromPixels("odd", 1, 1, 12, px, 0, 0, 0), 0);
+  // Two names with the same hash stay apart.
+  std::unordered_map<uint32_t, std::string> seen;
+  std::string na, nb;
+  for (uint32_t i = 0; na.empty(); i++) {
+    std::string n = "n" + std::to_string(i);
+    auto [it, fresh] = seen.emplace(Name_HashStr(n.c_str()), n);
+    if (!fresh) {
+      na = it->second;
+      nb = n;
+    }
+  }
+  int ma = Material_Load(na.c_str()), mb = Material_Load(nb.c_str());
+  ASSERT_GT(ma, 0);
+  ASSERT_GT(mb, 0);
+  EXPECT_NE(ma, mb);
+  EXPECT_EQ(Material_FindByName(na.c_str()), ma);
+  EXPECT_EQ(Material_FindByName(nb.c_str()), mb);
+  EXPECT_EQ(Material_Load(nb.c_str()), mb);
 }
 
 TEST_F(Materials, CubeMarkerNeedsTheExtension) {
@@ -276,28 +289,6 @@ TEST_F(Materials, FullTableIsRefused) {
   }
   EXPECT_EQ(Material_Load("one more"), 0);
   EXPECT_NE(Log().find("no room for one more"), std::string::npos);
-}
-
-TEST_F(Materials, NamesWithTheSameHashStayApart) {
-  // Find two names with the same hash.
-  std::unordered_map<uint32_t, std::string> seen;
-  std::string a, b;
-  for (uint32_t i = 0; a.empty(); i++) {
-    std::string n = "n" + std::to_string(i);
-    auto [it, fresh] = seen.emplace(Name_HashStr(n.c_str()), n);
-    if (!fresh) {
-      a = it->second;
-      b = n;
-    }
-  }
-  int ma = Material_Load(a.c_str());
-  int mb = Material_Load(b.c_str());
-  ASSERT_GT(ma, 0);
-  ASSERT_GT(mb, 0);
-  EXPECT_NE(ma, mb);
-  EXPECT_EQ(Material_FindByName(a.c_str()), ma);
-  EXPECT_EQ(Material_FindByName(b.c_str()), mb);
-  EXPECT_EQ(Material_Load(b.c_str()), mb);
 }
 
 }  // namespace

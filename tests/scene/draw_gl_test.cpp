@@ -145,7 +145,7 @@ TEST_F(SceneDrawGl, ModelTexturedInItsPassOnly) {
   }
 }
 
-TEST_F(SceneDrawGl, ModelFadesWithDistance) {
+TEST_F(SceneDrawGl, ModelFadesWithDistanceAndMorphWeightsMoveTheShapesInPhaseTwo) {
   Texture("white", ImageTool_Solid(8, 8, 255, 255, 255, 255));
   MpToolModel m = Square("paint", "white");
   for (auto& v : m.objects[0].vertices) {  // scaled up to fill the view from afar
@@ -163,18 +163,17 @@ TEST_F(SceneDrawGl, ModelFadesWithDistance) {
   v = Frame();
   mp_Draw(model, params_, &v);
   ExpectRgb(Centre(), 0, 0, 0, 1, "faded out");
-}
-
-TEST_F(SceneDrawGl, MorphWeightsMoveTheShapesInPhaseTwo) {
+  // Morph weights move the shapes in phase two.
+  params_->position = {};
   Texture("grey", ImageTool_Solid(8, 8, 128, 128, 128, 255));
-  MpToolModel m = Square("paint", "grey");
+  m = Square("paint", "grey");
   m.objects[0].kind = 1;
   for (auto& v : m.objects[0].vertices) v.shapes = {MpToolShape{{0, 0, 60}, {}}};  // shape 1: up 60
   m.objects[0].pies[0].morphs = 1;
-  ModelObject* model = LoadModel("morph", m);
+  model = LoadModel("morph", m);
   ASSERT_NE(model, nullptr);
   int cx = Render_ScreenWidth / 2, cy = Render_ScreenHeight / 2, up = Render_ScreenWidth * 3 / 10;
-  ViewParams v = Frame();
+  v = Frame();
   mp_Draw(model, params_, &v);  // weights 1, 0, ...: the static copy
   EXPECT_EQ(v.statVertices, 0);
   EXPECT_EQ(Centre().r, 128);
@@ -201,7 +200,7 @@ MayToolLevel Wall(const MayToolShader& shader) {
   return l;
 }
 
-TEST_F(SceneDrawGl, LightmapDoublesAndAnEmptyOneKeepsScaleOne) {
+TEST_F(SceneDrawGl, LightmapDoublesAnEmptyOneKeepsScaleOneAndWithoutVertexMemoryTheArraysDraw) {
   Texture("diffuse", ImageTool_Solid(8, 8, 128, 128, 128, 255));
   Texture("light/wall", ImageTool_Solid(8, 8, 64, 64, 64, 255));
   MayToolShader sh = Shader("plaster", "diffuse");
@@ -228,11 +227,7 @@ TEST_F(SceneDrawGl, LightmapDoublesAndAnEmptyOneKeepsScaleOne) {
   v = Frame();
   mayb_Draw(lit, params_, &v);
   ExpectRgb(Centre(), 128, 128, 128, 3, "no lightmap: scale 1");
-}
-
-TEST_F(SceneDrawGl, WithoutVertexMemoryTheLoadedArraysDrawAndOneLineIsLogged) {
-  Texture("diffuse", ImageTool_Solid(8, 8, 128, 128, 128, 255));
-  MayToolShader sh = Shader("plaster", "diffuse");
+  // Without vertex-array memory the loaded arrays draw and one line is logged.
   ModelObject* level = LoadLevel("novar", Wall(sh));
   ModelObject* model = LoadModel("novar", Square("paint", "diffuse"));
   ASSERT_TRUE(level && model);

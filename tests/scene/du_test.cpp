@@ -409,7 +409,7 @@ TEST_F(BuTest, BlendKindComesFromTheNameEnding) {
   EXPECT_EQ(bu_ShaderBlendFromName(nullptr), 0);
 }
 
-TEST_F(BuTest, MissingTruncatedWrongVersionAndHostileFilesAreRefused) {
+TEST_F(BuTest, MissingTruncatedWrongVersionHostileAndOverlargeFilesAreRefused) {
   std::vector<size_t> cuts{0, 7};  // and every record boundary
   std::vector<uint8_t> whole = BuTool_Write(BuTool_Bar(2, "", kBuTextures), BuTool_WeldVolume(BuTool_Bar(2, "", kBuTextures)), &cuts);
   for (size_t cut : cuts)
@@ -456,9 +456,7 @@ TEST_F(BuTest, MissingTruncatedWrongVersionAndHostileFilesAreRefused) {
     EXPECT_EQ(Load(bytes), nullptr) << c.line;
     EXPECT_NE(Log().find(std::string("bu_Load: ") + c.line), std::string::npos) << c.line;
   }
-}
-
-TEST_F(BuTest, MoreThan32768VerticesAreRefused) {
+  // More than 32768 vertices are refused.
   BuToolModel big;
   big.objects.resize(2);
   big.objects[0].vertices.resize(32768);

@@ -160,7 +160,7 @@ TEST_F(MayFiles, HostileFilesAreRefusedWithTheirFault) {
   EXPECT_EQ(Global_LiveBlocks(), blocks);
 }
 
-TEST(MayKernels, KeyBlending) {
+TEST(MayKernels, KeyBlendingAndObjectNameTrimming) {
   MaylKey keys[3] = {};
   for (int i = 0; i < 3; i++) keys[i].t[0] = float(10 * i);
   MaylKey out;
@@ -178,12 +178,10 @@ TEST(MayKernels, KeyBlending) {
     Model_BlendKeys(keys, c.count, c.start, c.end, c.time, &out);
     EXPECT_FLOAT_EQ(out.t[0], c.x) << c.count << " " << c.time;
   }
-}
-
-TEST(MayKernels, ObjectNameTrimming) {
-  const char* cases[][2] = {{"door_12", "door"}, {"wall_", "wall"}, {"wall_07", "wall"}, {"wall7", "wall7"},
+  // Object names lose a trailing "_" and digits.
+  const char* names[][2] = {{"door_12", "door"}, {"wall_", "wall"}, {"wall_07", "wall"}, {"wall7", "wall7"},
                             {"1234", "1234"},   {"_12", ""},    {"", ""},            {"a_b_3", "a_b"}};
-  for (auto& c : cases) {
+  for (auto& c : names) {
     char name[32];
     std::strcpy(name, c[0]);
     Model_TrimObjectName(name);
@@ -388,13 +386,23 @@ TEST_F(MpFiles, HostileFilesAreRefusedWithTheirFault) {
   EXPECT_EQ(Global_LiveBlocks(), blocks);
 }
 
-TEST(MpKernels, BlendSuffixes) {
+TEST(MpKernels, BlendSuffixesAndMorphAddsWeightedShapes) {
   const struct {
     const char* name;
     int fallback, mode;
   } cases[] = {{"glass_ALPHA", 0, 5}, {"fire_add", 0, 1}, {"lava_MUL2", 0, 4}, {"x_mul", 0, 2}, {"sky", 0, 0},
                {"_ADD", 0, 0},        {"a_MUL2", 0, 4},   {"", 1, 1},          {"spot", 1, 1}, {"_ALPHA", 0, 0}};
   for (const auto& c : cases) EXPECT_EQ(Model_BlendFromName(c.name, c.fallback), c.mode) << c.name;
+  // A morph adds the weighted shapes.
+  MpMorphVertex v{};
+  v.shapeCount = 3;
+  v.shapes[0].pos = {1, 1, 1};
+  v.shapes[1].pos = {0, 0, 2};
+  v.shapes[2].pos = {4, 0, 0};
+  float weights[16] = {1, 0.5f, 0.25f};
+  float out[8];
+  Model_MorphVertices(&v, 1, weights, nullptr, 0, reinterpret_cast<uint8_t*>(out));
+  EXPECT_EQ(std::vector<float>(out, out + 3), std::vector<float>({2, 1, 2}));
 }
 
 TEST(MpKernels, SkinningFollowsTheFramesAsRowVectors) {
@@ -420,20 +428,6 @@ TEST(MpKernels, SkinningFollowsTheFramesAsRowVectors) {
   EXPECT_NEAR(out[2], 0.5f * 4, 1e-5f);
   EXPECT_NEAR(out[3], 0.5f * rotated.x, 1e-5f);
   EXPECT_EQ(out[6], 0.25f);
-}
-
-TEST(MpKernels, MorphAddsWeightedShapes) {
-  MpMorphVertex v{};
-  v.shapeCount = 3;
-  v.shapes[0].pos = {1, 1, 1};
-  v.shapes[1].pos = {0, 0, 2};
-  v.shapes[2].pos = {4, 0, 0};
-  float weights[16] = {1, 0.5f, 0.25f};
-  float out[8];
-  Model_MorphVertices(&v, 1, weights, nullptr, 0, reinterpret_cast<uint8_t*>(out));
-  EXPECT_FLOAT_EQ(out[0], 2.0f);
-  EXPECT_FLOAT_EQ(out[1], 1.0f);
-  EXPECT_FLOAT_EQ(out[2], 2.0f);
 }
 
 TEST_F(MpFiles, RegistryPrefersTheModelOverTheLevel) {

@@ -74,43 +74,6 @@ TEST_F(SkeletonTest, LoadsBonesFlagsParentsAndMasks) {
   EXPECT_EQ(Skel_CacheCount(), 0);
 }
 
-TEST_F(SkeletonTest, RefusesDamagedSkeletons) {
-  auto bones = Chain();
-  std::string good = SceneTool_SkBytes(bones);
-  auto selfParent = bones;
-  selfParent[2].parent = "Bip01 Spine";
-  auto cycle = bones;
-  cycle[1].parent = "Bip01 Spine";  // pelvis under spine, spine under pelvis
-  std::vector<SceneToolBone> many(151, bones[0]);
-  struct Case {
-    const char* name;
-    std::string bytes;
-  } cases[] = {
-      {"none", SceneTool_SkBytes(bones, 0, 0, 0)},
-      {"negative", SceneTool_SkBytes(bones, 0, 0, -3)},
-      {"toomany", SceneTool_SkBytes(many)},
-      {"short", good.substr(0, good.size() - 1)},
-      {"header", good.substr(0, 20)},
-      {"self", SceneTool_SkBytes(selfParent)},
-      {"cycle", SceneTool_SkBytes(cycle)},
-  };
-  for (const Case& c : cases) {
-    WriteFile(std::string(c.name) + ".sk", c.bytes);
-    EXPECT_EQ(Skel_Get(c.name), nullptr) << c.name;
-    if (std::strcmp(c.name, "header")) {
-      EXPECT_NE(Log().find(std::string(c.name) + ".sk"), std::string::npos) << c.name;
-    }
-  }
-  EXPECT_EQ(Skel_CacheCount(), 0);
-  // 150 bones load; a name filling all 28 bytes ends within them.
-  std::vector<SceneToolBone> full(150, bones[0]);
-  full[0].name = std::string(40, 'x');
-  WriteFile("full.sk", SceneTool_SkBytes(full));
-  Skeleton* s = Skel_Get("full");
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(std::strlen(s->bones[0].name), 27u);
-}
-
 SceneToolAnim Anim(int bones, int last, bool allBones) {
   SceneToolAnim a;
   a.boneCount = bones;
@@ -128,27 +91,56 @@ SceneToolAnim Anim(int bones, int last, bool allBones) {
   return a;
 }
 
-TEST_F(SkeletonTest, RefusesDamagedAnimations) {
-  std::string good = SceneTool_AmBytes(Anim(2, 3, true));
+TEST_F(SkeletonTest, RefusesDamagedSkeletonsAndAnimations) {
+  auto bones = Chain();
+  std::string good = SceneTool_SkBytes(bones), goodAm = SceneTool_AmBytes(Anim(2, 3, true));
+  auto selfParent = bones;
+  selfParent[2].parent = "Bip01 Spine";
+  auto cycle = bones;
+  cycle[1].parent = "Bip01 Spine";  // pelvis under spine, spine under pelvis
+  std::vector<SceneToolBone> many(151, bones[0]);
   SceneToolAnim noBones = Anim(1, 3, false), badLast = Anim(1, 3, false), huge = Anim(1, 1, true);
   noBones.boneCount = 0;
   badLast.lastFrame = -2;
   huge.boneCount = 0x7fffffff;
   huge.lastFrame = 0x7ffffffe;
   struct Case {
-    const char* name;
+    const char* file;
     std::string bytes;
-  } cases[] = {{"nobones", SceneTool_AmBytes(noBones)}, {"badlast", SceneTool_AmBytes(badLast)},
-               {"huge", SceneTool_AmBytes(huge)},       {"short", good.substr(0, good.size() - 4)},
-               {"header", good.substr(0, 12)}};
+  } cases[] = {
+      {"none.sk", SceneTool_SkBytes(bones, 0, 0, 0)},
+      {"negative.sk", SceneTool_SkBytes(bones, 0, 0, -3)},
+      {"toomany.sk", SceneTool_SkBytes(many)},
+      {"short.sk", good.substr(0, good.size() - 1)},
+      {"header.sk", good.substr(0, 20)},
+      {"self.sk", SceneTool_SkBytes(selfParent)},
+      {"cycle.sk", SceneTool_SkBytes(cycle)},
+      {"nobones.am", SceneTool_AmBytes(noBones)},
+      {"badlast.am", SceneTool_AmBytes(badLast)},
+      {"huge.am", SceneTool_AmBytes(huge)},
+      {"short.am", goodAm.substr(0, goodAm.size() - 4)},
+      {"header.am", goodAm.substr(0, 12)},
+  };
   for (const Case& c : cases) {
-    WriteFile(std::string(c.name) + ".am", c.bytes);
-    EXPECT_EQ(Anim_Get(c.name), nullptr) << c.name;
-    EXPECT_NE(Log().find(std::string(c.name) + ".am"), std::string::npos) << c.name;
+    WriteFile(c.file, c.bytes);
+    const std::string name(c.file, std::strlen(c.file) - 3);
+    const bool sk = std::strstr(c.file, ".sk") != nullptr;
+    EXPECT_TRUE(sk ? Skel_Get(name.c_str()) == nullptr : Anim_Get(name.c_str()) == nullptr) << c.file;
+    if (std::strcmp(c.file, "header.sk")) {
+      EXPECT_NE(Log().find(c.file), std::string::npos) << c.file;
+    }
   }
-  WriteFile("good.am", good);
+  EXPECT_EQ(Skel_CacheCount(), 0);
+  WriteFile("good.am", goodAm);
   EXPECT_NE(Anim_Get("good"), nullptr);
   EXPECT_EQ(Anim_CacheCount(), 1);
+  // 150 bones load; a name filling all 28 bytes ends within them.
+  std::vector<SceneToolBone> full(150, bones[0]);
+  full[0].name = std::string(40, 'x');
+  WriteFile("full.sk", SceneTool_SkBytes(full));
+  Skeleton* s = Skel_Get("full");
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(std::strlen(s->bones[0].name), 27u);
 }
 
 TEST_F(SkeletonTest, SamplingPinsKeysWrapAndInterpolation) {

@@ -48,6 +48,19 @@ int32_t Inv_Total(int32_t total, int64_t amount) {
 
 }  // namespace
 
+const char* Inv_PairName(int kind, int index) {
+  if (!Inv_Valid(kind, index)) return "";
+  switch (kind) {
+    case INV_WEAPON: return Def_Weapons[index].name;
+    case INV_ARMOR: return Def_Armors[index].name;
+    case INV_ITEM: return Def_Items[index].name;
+    case INV_TATU: return Def_Tatus[index].name;
+    case INV_TRANS: return Def_Transs[index].name;
+    case INV_GOOD: return Def_Goods[index].name;
+    default: return "";
+  }
+}
+
 int Inv_AddItem(PersonStats* person, int kind, int index) {
   if (!person || !Inv_Valid(kind, index)) {
     Log_Printf("Inv_AddItem: no definition %d of kind %d\n", index, kind);

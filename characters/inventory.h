@@ -10,6 +10,8 @@ struct PersonStats;
 int Inv_AddItem(PersonStats* person, int kind, int index);
 // The place of that weapon among the carried pairs, or -1.
 int Inv_FindWeapon(const PersonStats* person, int weapon);
+// The definition name of a pair ("" for an empty place or a row out of its table).
+const char* Inv_PairName(int kind, int index);
 // 1 when the person carries (or has equipped) the pair.
 int Inv_HasItem(const PersonStats* person, int kind, int index);
 // Stores the pair in the first free stash entry; a full stash keeps nothing. Returns the entry

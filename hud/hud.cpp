@@ -19,6 +19,7 @@
 #include "render/draw2d.h"
 #include "render/text.h"
 #include "ui/menu.h"
+#include "ui/ui.h"
 #include "world/game.h"
 #include "world/object.h"
 #include "world/save.h"
@@ -186,7 +187,13 @@ void Panel_ToggleIngameMenu() {
 }
 void Panel_GrabScreen() {}
 void Panel_HandleMenuKeys() { Menu_Input(); }
-void GameInputUI() { Log_Printf("GameInputUI: the inventory and goals panels are not available\n"); }
+// The inventory key: the inventory screen (a list of what the player carries; Escape leaves).
+void GameInputUI() {
+  if (!UI_System) return;
+  Game_MenuOpen = 1;
+  UI_PushMenu(UI_System, "inventorymenu", nullptr);
+  Input_Reset();
+}
 
 
 void ItemPane_ResetCell(int position) {

@@ -21,6 +21,7 @@
 #include "ui/ui.h"
 #include "world/demo.h"
 #include "characters/defs.h"
+#include "characters/inventory.h"
 #include "world/game.h"
 #include "world/gameinput.h"
 #include "world/object.h"
@@ -245,6 +246,27 @@ void SearchDraw() {
   DrawName(o->person.name[0] ? key : "__stranger__", o->person.name[0] ? o->person.name : "Stranger");
 }
 
+// The player's equipped and carried pairs by their definition names, up to a screenful.
+constexpr int kInventoryRows = 8;
+void InventoryDraw() {
+  const GameObject* player = Obj_Player;
+  if (!player) return;
+  const PersonStats& p = player->person;
+  InvPair shown[2 + kInvCarried] = {{p.equippedKind, p.equippedIndex}, {p.equipped2Kind, p.equipped2Index}};
+  std::copy(std::begin(p.items), std::end(p.items), shown + 2);
+  Print_SetSize(18.0f);
+  Print_SetAlign(1);
+  Print_SetColor(1, 1, 1, 1);
+  int row = 0;
+  for (const InvPair& pair : shown) {
+    const char* name = Inv_PairName(pair.kind, pair.index);
+    if (!name[0]) continue;
+    if (row == kInventoryRows) break;
+    const float top = kUiItemTop + float(row++) * 30.0f;
+    Print_TextBox(0, top + 4, 640, top + 30, name);
+  }
+}
+
 const MenuItem kMainItems[] = {
     {"menu\\newgame", "New game", OpenHeroChoice},
     {"menu\\multiplayer", "Multiplayer", OpenMultiplayer},
@@ -282,6 +304,7 @@ const MenuScreen kScreens[] = {
     {"ingamemenu", "menu\\paused", "Game paused", kInGameItems, 6, Resume, nullptr, nullptr, nullptr},
     {"shopmenu", "menu\\shop", "Shop", nullptr, 0, nullptr, nullptr, LeaveToPlay, ShopDraw},
     {"searchmenu", "menu\\search", "Search", nullptr, 0, nullptr, nullptr, LeaveToPlay, SearchDraw},
+    {"inventorymenu", "menu\\inventory", "Inventory", nullptr, 0, nullptr, nullptr, LeaveToPlay, InventoryDraw},
 };
 constexpr int kScreenCount = int(sizeof kScreens / sizeof kScreens[0]);
 

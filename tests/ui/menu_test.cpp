@@ -206,6 +206,14 @@ TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
   }
   EXPECT_EQ(Game_CurrentShop, 0);
   Def_Shops[0].name[0] = 0;
+  // The inventory key opens the inventory screen; Escape returns to play.
+  constexpr int kKeyI = 23;
+  Var_SetText(Var_Find("Keyboard I"), "Inventory");
+  Press({kKeyI});
+  EXPECT_TRUE(Game_MenuOpen);
+  EXPECT_EQ(Top(), "inventorymenu");
+  Press({KEY_ESCAPE});
+  EXPECT_FALSE(Game_MenuOpen);
 }
 
 // The load screen lists at most 64 names: a fuller folder must not lose the ones it leaves out.

@@ -13,9 +13,5 @@ void Dialog_StartWithNpc(GameObject* npc);
 void Dialog_Draw();
 void Dialog_Input();
 
-// The Transport System and the other full-screen modes, and the city map.
-void TS_Init();
-void TS_Draw();
-void TS_Input();
-void MapScreen_Draw();
-extern uint32_t MapScreen_Open;
+// The Transport System and the map screen live in quests/ts.h.
+#include "quests/ts.h"

@@ -399,6 +399,25 @@ uint32_t KillerId(const GameObject* p, GameObject* attacker) {
   return who == p ? NET_LocalAddress : 0;
 }
 
+// Slow motion ("Galahaste"): a press on foot slows the game to half speed for a while, or until
+// pressed again. The held state and the end (game time) belong to the one local player.
+bool g_slowHeld;
+double g_slowUntil;
+
+void SlowMotion(GameObject* p, uint32_t cmd) {
+  PersonStats& ps = p->person;
+  const bool press = (cmd & CMD_GALAHASTE) && !g_slowHeld;
+  g_slowHeld = (cmd & CMD_GALAHASTE) != 0;
+  const bool on = ps.slowMotionLevel > 0;
+  if (on && (press || Game_Time >= g_slowUntil || ps.carIndex || ps.vehicleState)) {
+    Player_EndSlowMotion(p);
+  } else if (!on && press && !ps.carIndex && !ps.vehicleState) {
+    ps.slowMotionLevel = 1.0f;
+    TimeScale = kSlowMotionScale;
+    g_slowUntil = Game_Time + kSlowMotionTime;
+  }
+}
+
 void Think(GameObject* p, const DemoFrame& f) {
   const float dt = f.step;
   PersonStats& ps = p->person;
@@ -415,6 +434,7 @@ void Think(GameObject* p, const DemoFrame& f) {
   Person_RespawnPickups();
   const bool alive = ps.state != 2;
   const uint32_t cmd = alive ? f.command : 0;
+  if (p == Obj_Player) SlowMotion(p, cmd);
 
   if (alive) {
     float turn = f.turn;
@@ -534,6 +554,7 @@ void Player_Damage(GameObject* p, GameObject* attacker, float amount, float, con
   }
   ps.health = 0;
   ps.state = 2;
+  if (p == Obj_Player) Player_EndSlowMotion(p);
   p->deathTime = float(Game_Time);
   ps.anim = ANIM_DEAD;
   ps.animTime = 0;
@@ -580,12 +601,18 @@ void Player_PostLoad(GameObject* p) {
   }
 }
 
+void Player_EndSlowMotion(GameObject* p) {
+  TimeScale = 1.0f;
+  if (p) p->person.slowMotionLevel = 0;
+}
+
 void Player_BuildCommand() {
   Game_CurrentFrame.command = Player_CommandWord & ~(DEMO_CMD_CHAIN | DEMO_CMD_END);
 }
 
 int Player_ClearInput() {
   Player_CommandWord = 0;
+  g_slowHeld = false;
   Input_MouseX = Input_MouseY = 0;
   Game_CurrentFrame = DemoFrame{};
   Game_Step = 0;

@@ -218,8 +218,9 @@ void Frame2D_TalkMarker(const GameObject* c) {
 void Frame2D_UsePrompts(const GameObject* player) {
   uint32_t markers = Game_PlayScreen.markers;
   if (const GameObject* c = player->useTargetCharacter) {
-    if (c->person.state == 2 && c->classNum == NPC) markers |= PLAYMARK_SEARCH;
-    else if (Frame2D_Talkable(c)) Frame2D_TalkMarker(c);
+    if (c->person.state == 2 && c->classNum == NPC) {
+      if (!(c->bot.aiFlags & BOT_NO_SEARCH)) markers |= PLAYMARK_SEARCH;
+    } else if (Frame2D_Talkable(c)) Frame2D_TalkMarker(c);
   }
   if (const GameObject* o = player->useTargetObject) {
     const char* text = o->person.itemText;

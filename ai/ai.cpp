@@ -60,11 +60,19 @@ int Team_Find(const char* name) {
   return -1;
 }
 
+// The player's own team when it names none.
+constexpr const char* kPlayerTeam = "player";
+
+const char* TeamNameOf(const GameObject* o) {
+  if (!std::memchr(o->teamName, 0, sizeof o->teamName)) return "";
+  return o == Obj_Player && !o->teamName[0] ? kPlayerTeam : o->teamName;
+}
+
 // Puts the object in the team of its name (made when new); nothing for an empty name.
 void Team_Join(GameObject* o) {
-  if (!o || o->bot.team || !o->teamName[0]) return;
-  const char* name = o->teamName;
-  if (!std::memchr(name, 0, sizeof o->teamName)) return;
+  if (!o || o->bot.team) return;
+  const char* name = TeamNameOf(o);
+  if (!name[0]) return;
   int t = Team_Find(name);
   if (t < 0) {
     if (g_ai.teamCount >= kAiTeams) {
@@ -223,7 +231,7 @@ void NextGoal(GameObject* o) {
       if (ai_FindAreaAtPoint(&set, &spot.x, area) == area) goal = spot;
     }
   }
-  goal.z = o->origin.z;
+  goal.z += 2.0f;  // goals stand just above the areas, as the street population sets them
   b.goals[0] = b.goals[1] = goal;
 }
 
@@ -337,7 +345,7 @@ void Bot_Step(GameObject* o, GameObject* player, float dt) {
   // field of view (never its own team's player).
   if (!b.engaged && playerAlive && dist <= reach && !ps.vehicleState &&
       (b.aggression == BOT_AGGRESSIVE_VISIBLE || b.aggression == BOT_AGGRESSIVE_IN_ZONE) &&
-      !(b.team && b.team - 1 == g_ai.playerTeam) &&
+      !(o->teamName[0] && !ai_IsHostile(o)) &&
       (b.aggression == BOT_AGGRESSIVE_IN_ZONE || (InCone(o, dx, dy, b.detectFov) && SeesPlayer(o, player))))
     Engage(o, player);
   if (b.engaged) {
@@ -364,10 +372,16 @@ void Bot_Step(GameObject* o, GameObject* player, float dt) {
   }
   if (b.walk == BOT_WALK_NONE) return;
   if (!Finite(b.goals[0])) b.goals[0] = b.goals[1] = o->origin;
+  if (b.walk == BOT_WALK_CIVILIAN || b.walk == BOT_WALK_CAR) {
+    // A walker placed without its area (a new car) looks it up where it stands.
+    const AreaSet& set = Nav_Level.sets[b.walk == BOT_WALK_CAR ? NAV_CARS : NAV_CIVILIAN];
+    int32_t& area = b.walk == BOT_WALK_CAR ? b.carArea : b.civilianArea;
+    if (!AreaIndex(set, area)) area = ai_FindAreaAtPoint(&set, &o->origin.x, -1);
+  }
   const float speed = b.walk == BOT_WALK_CAR ? kBotCarSpeed : (b.aiFlags & BOT_RUN) ? kBotRunSpeed : kBotWalkSpeed;
   const float step = speed * dt;
   float left = Dist2D(o->origin, b.goals[0]);
-  if (left <= std::max(4.0f, step * 0.5f)) {
+  if (left <= 0.5f) {
     if (b.walk == BOT_WALK_POINTS) {
       if (b.aiFlags & BOT_PATROL) std::swap(b.goals[0], b.goals[1]);
       else b.walk = BOT_WALK_NONE;
@@ -375,7 +389,7 @@ void Bot_Step(GameObject* o, GameObject* player, float dt) {
     }
     NextGoal(o);
     left = Dist2D(o->origin, b.goals[0]);
-    if (left <= 4.0f) return;
+    if (left <= 0.5f) return;
   }
   float made = WalkTowards(o, b.goals[0], step, dt, true);
   if (made < 0.25f && left > step) {
@@ -534,9 +548,10 @@ int ai_TeamMembers(int team, GameObject* const** members) {
 int ai_PlayerTeam() { return g_ai.playerTeam; }
 
 bool ai_IsHostile(const GameObject* obj) {
-  if (!obj || !obj->teamName[0]) return false;
-  const GameObject* player = Obj_Player;
-  return !player || !player->teamName[0] || strcasecmp(obj->teamName, player->teamName) != 0;
+  if (!obj || obj == Obj_Player) return false;
+  const char* name = TeamNameOf(obj);
+  if (!name[0]) return false;
+  return !Obj_Player || strcasecmp(name, TeamNameOf(Obj_Player)) != 0;
 }
 
 void ai_KillAllEnemies() {

@@ -16,6 +16,7 @@
 #include "characters/player.h"
 #include "foundation/random.h"
 #include "foundation/var.h"
+#include "scene/model.h"
 #include "tools/nav_writer.h"
 #include "world/entity.h"
 #include "world/game.h"
@@ -474,6 +475,25 @@ TEST_F(AiTest, TemplatesAndSpawnValuesAreCheckedAndHonoured) {
   EXPECT_NEAR(farthest, 400, 1) << "through the character that does not block";
   EXPECT_LT(patrol->origin.x, 300) << "on its way back";
   (void)player;
+}
+
+int g_draws;
+void CountDraw(ModelObject*, ModelDrawParams*, ViewParams*) { g_draws++; }
+
+TEST_F(AiTest, AHiddenCharacterIsNotDrawn) {
+  ModelObject counting{Model_NoQuery, CountDraw, Model_NoTrace, Model_NoFree, nullptr};
+  for (int drawed : {1, 0}) {
+    NpcSpawnValues v{};
+    v.blocked = 1;
+    v.drawed = drawed;
+    GameObject* o = Npc_Spawn(&v);
+    ASSERT_NE(o, nullptr);
+    o->drawModel = &counting;
+    g_draws = 0;
+    o->slots.Draw(o, nullptr);
+    EXPECT_EQ(g_draws, drawed) << "drawed " << drawed;
+    o->drawModel = nullptr;
+  }
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ constexpr float kPropCellSize = 500.0f;
 
 struct StreetProp {
   float x, y, z;
-  float yaw;
+  float yaw;  // radians
   StreetProp* next;  // the next prop of the same cell
   int32_t kind;      // row of Props_KindNames
 };

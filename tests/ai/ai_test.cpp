@@ -497,3 +497,24 @@ TEST_F(AiTest, AHiddenCharacterIsNotDrawn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AiSampleStreet, StreetPropsTurnInRadians) {
+  std::string text = NavWriter_Text(NavWriter_SampleStreet());
+  ASSERT_EQ(Nav_ReadText(text.data(), text.size(), "street.nav"), 1);
+  int south = 0;
+  for (int i = 0; i < Props_Grid.width * Props_Grid.height; i++)
+    for (const StreetProp* p = Props_Grid.cells[i]; p; p = p->next) {
+      EXPECT_GE(p->yaw, 0.0f);
+      EXPECT_LT(p->yaw, 2 * kMathPi) << "a yaw in degrees at " << p->x << "," << p->y;
+      if (p->kind == 0 && p->y < 0) {
+        EXPECT_NEAR(p->yaw, kMathPi, 1e-5f) << "the south lamps face the road";
+        south++;
+      }
+    }
+  EXPECT_EQ(south, 6);
+  ai_FreeAreas();
+}
+
+}  // namespace

@@ -10,7 +10,7 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> AiAssets_Files() {
   // A gang member: stands at his post until he sees the hero within 800 units in a 120-degree
   // cone, then follows him to 120 units.
   std::string thug;
-  if (Tool_EntityText({{{"classname", "npc"},
+  if (Tool_EntityTemplate({{"classname", "npc"},
                         {"name", "npc\\townsman\\body"},
                         {"skel", "anim\\jaxtorvin\\jaxtorvin_stand"},
                         {"anim", "anim\\jaxtorvin\\jaxtorvin_idle"},
@@ -20,7 +20,7 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> AiAssets_Files() {
                         {"agressive_on", "AGRESSIVE_ON_PLAYER_VISIBLE"},
                         {"ai_detect_dist", "800"},
                         {"ai_detect_fov", "120"},
-                        {"mindist", "120"}}},
+                        {"mindist", "120"}},
                       &thug))
     files.emplace_back("scenes/templates/thug.scn", std::vector<uint8_t>(thug.begin(), thug.end()));
   // The slow-motion overlay, drawn over the whole screen at the hero's slow-motion level.

@@ -17,6 +17,7 @@
 #include "foundation/random.h"
 #include "foundation/var.h"
 #include "scene/model.h"
+#include "tools/ai_assets.h"
 #include "tools/nav_writer.h"
 #include "world/entity.h"
 #include "world/game.h"
@@ -475,6 +476,26 @@ TEST_F(AiTest, TemplatesAndSpawnValuesAreCheckedAndHonoured) {
   EXPECT_NEAR(farthest, 400, 1) << "through the character that does not block";
   EXPECT_LT(patrol->origin.x, 300) << "on its way back";
   (void)player;
+}
+
+TEST_F(AiTest, TheSampleStreetsGangMemberWaitsAtHisPostAndFollowsTheHeroHeSees) {
+  for (const auto& [name, bytes] : AiAssets_Files())
+    tw_test::WriteBytes(name, bytes);
+  std::string blocks;
+  ASSERT_TRUE(Tool_EntityText(AiAssets_StreetBlocks(), &blocks));
+  GameObject* player = Stage(0, 0);
+  Ent(blocks.c_str());
+  GameObject* thug = Person_FindByName("thug_1");
+  ASSERT_NE(thug, nullptr);
+  EXPECT_EQ(thug->origin.x, 2100);
+  EXPECT_TRUE(ai_IsHostile(thug));
+  for (int i = 0; i < 20; i++) Tick();
+  EXPECT_EQ(thug->bot.engaged, 0) << "the hero at the start is out of his sight";
+  EXPECT_EQ(thug->origin.x, 2100);
+  player->origin = vec3{1500, 200, 0};
+  for (int i = 0; i < 60; i++) Tick();
+  EXPECT_EQ(thug->bot.engaged, BOT_ENGAGE_FOLLOW);
+  EXPECT_NEAR(Dist2(thug->origin, player->origin), 120, 1);
 }
 
 int g_draws;

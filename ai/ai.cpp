@@ -488,6 +488,7 @@ void bot_SetWalk(GameObject* obj, int32_t walk) {
 void bot_Hurt(GameObject* obj, GameObject* attacker) {
   GameObject* player = Obj_Player;
   if (!obj || !attacker || !player || !g_ai.setUp || obj->person.state != 1) return;
+  if (obj->person.carIndex || obj->person.vehicleState) return;  // a car does not turn on anyone
   bool byPlayer = attacker == player || (attacker->owner && attacker->owner == player->id);
   if (!byPlayer || obj == player) return;
   Engage(obj, player);

@@ -165,6 +165,10 @@ TEST_F(AiTest, AHitEngagesTheCharacterItFollowsToItsDistanceAndTheResetClearsIt)
   EXPECT_EQ(Tick_EngagedNear, 0);
   other->slots.Damage(other, guard, 5, 1, &other->origin, 0, 0);  // not the player's doing
   EXPECT_EQ(other->bot.engaged, 0);
+  other->person.carIndex = 1;  // a parked car does not come after the player
+  other->slots.Damage(other, player, 5, 1, &other->origin, 0, 0);
+  EXPECT_EQ(other->bot.engaged, 0);
+  other->person.carIndex = 0;
   guard->slots.Damage(guard, player, 5, 1, &guard->origin, 0, 0);
   EXPECT_EQ(guard->bot.engaged, BOT_ENGAGE_FOLLOW);
   GameObject* shot = Spawn(GILZA, -290, 0);

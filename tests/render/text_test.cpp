@@ -139,6 +139,19 @@ void CheckWrapRules() {
 TEST_F(Layout, WrapRulesBytes) { CheckWrapRules<char>(); }
 TEST_F(Layout, WrapRules16Bit) { CheckWrapRules<char16_t>(); }
 
+// A code past the table or without a glyph leaves the pen where it was; a tab moves it four
+// spaces and draws nothing.
+TEST_F(Layout, PenSkipsCodesWithoutGlyphsAndATabMovesFourSpaces) {
+  float x = 10, y = 20;
+  Print_Glyph(&x, &y, 300);  // outside the 256-code table
+  Print_Glyph(&x, &y, '#');  // no glyph in the font
+  EXPECT_EQ(x, 10);
+  Print_Char(&x, &y, 0xE9);
+  Print_Glyph(&x, &y, '\t');
+  EXPECT_EQ(x, 37);
+  EXPECT_TRUE(g_quads.empty());
+}
+
 // Alignment uses the advance sum; measuring; the height of wrapped text and the box bottom.
 TEST_F(Layout, AlignmentMeasuringAndHeights) {
   for (auto [align, x] : {std::pair{2, 180.0f}, {1, 140.0f}, {7, 100.0f}}) {

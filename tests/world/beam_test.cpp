@@ -128,4 +128,38 @@ TEST(Bolt, WavesStepAtMostAHundredTimesASecondAndFollowNewEnds) {
   EXPECT_LE(b->stepTime, 3.0e6 + 1e-3);
 }
 
+// The pinning ramps over the first and last thirty points hold the ends near the straight line,
+// also for a bolt of fewer than thirty points, where both ramps apply to every point.
+TEST(Bolt, EndsEaseIntoTheStraightLine) {
+  const float reach = std::hypot((1.11f + 0.65f + 0.34f) * 4, (0.92f + 0.43f + 0.27f) * 4);
+  for (float length : {40.0f, 400.0f}) {
+    auto b = Bolt({0, length, 0});
+    const int n = b->count;
+    float middle = 0;
+    for (int i = 0; i < n; i++) {
+      float s = i < 30 ? std::fmin(std::sin((i + 1) * M_PI / 60), 1.0) : 1.0f;
+      float e = i > n - 30 ? std::fmin(std::sin((n - i + 1) * M_PI / 60), 1.0) : 1.0f;
+      float moved = Dist(b->points[i].displaced, b->points[i].line);
+      EXPECT_LE(moved, std::fmin(s, e) * reach + 1e-3) << length << " " << i;
+      if (i > 30 && i < n - 30) middle = std::fmax(middle, moved);
+    }
+    if (n > 60) {
+      EXPECT_GT(middle, 1.0f);
+    }
+  }
+}
+
+// Switching the bolt off: it stays off through later updates and draws nothing.
+TEST(Bolt, SetTimeSwitchesTheBoltOff) {
+  auto b = Bolt({0, 200, 0}, 50.0f);
+  Ltn_Update(b.get(), 51.0f);
+  ASSERT_GT(Ltn_DrawnSegments(b.get()), 0);
+  Ltn_SetTime(b.get(), 123.0f);
+  EXPECT_EQ(b->active, 0u);
+  EXPECT_EQ(Ltn_DrawnSegments(b.get()), 0);
+  Ltn_Update(b.get(), 52.0f);
+  EXPECT_EQ(b->active, 0u);
+  EXPECT_EQ(Ltn_DrawnSegments(b.get()), 0);
+}
+
 }  // namespace

@@ -142,6 +142,11 @@ TEST_F(Layout, WrapRules16Bit) { CheckWrapRules<char16_t>(); }
 // A code past the table or without a glyph leaves the pen where it was; a tab moves it four
 // spaces and draws nothing.
 TEST_F(Layout, PenSkipsCodesWithoutGlyphsAndATabMovesFourSpaces) {
+  // Both carry an advance that must not be taken.
+  Font_Glyphs[300] = GlyphRecord{};
+  Font_Glyphs[300].glyph = 300;
+  Font_Glyphs[300].advanceX = 6;
+  Font_Glyphs['#'].advanceX = 6;
   float x = 10, y = 20;
   Print_Glyph(&x, &y, 300);  // outside the 256-code table
   Print_Glyph(&x, &y, '#');  // no glyph in the font

@@ -14,6 +14,7 @@
 #include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/mem.h"
+#include "foundation/namehash.h"
 #include "foundation/oggdec.h"
 #include "foundation/parser.h"
 #include "foundation/var.h"
@@ -305,4 +306,22 @@ TEST(DebugSwitchFile, SwitchesAreReadWithinBounds) {
   EXPECT_EQ(Sys_Debug.debugMem, 0);
   File_Shutdown();
   Sys_Debug = saved;
+}
+
+// The directory's search tree finds each of 700 names, spread over folders, at its own record,
+// and none of 700 names that are not there.
+TEST_F(FileLayer, TreeSearchFindsEveryNameAndNothingElse) {
+  std::vector<Member> members;
+  for (int i = 0; i < 700; i++)
+    members.push_back({"dir" + std::to_string(i % 9) + "/f" + std::to_string(i) + ".dat", std::to_string(i), ZIPW_STORED});
+  MakeArchive(10, members);
+  Start();
+  ASSERT_EQ(File_ArchiveEntryCount(), 700);
+  const ArchiveEntry* e = File_ArchiveEntries();
+  for (int i = 0; i < 700; i++) EXPECT_EQ(Zip_FindEntry(0, e[i].nameHash, e[i].name), i) << e[i].name;
+  for (int i = 0; i < 700; i++) {
+    const std::string absent = "dir" + std::to_string(i % 9) + "/f" + std::to_string(i + 700) + ".dat";
+    EXPECT_EQ(Zip_FindEntry(0, Name_HashStr(absent.c_str()), absent.c_str()), -1) << absent;
+  }
+  EXPECT_EQ(ReadAll("DIR3/F399.DAT"), "399");
 }

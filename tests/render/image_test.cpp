@@ -388,4 +388,13 @@ TEST_F(ImageTest, LoadedPictureIsCopiedToTheCopyDirectory) {
   EXPECT_FALSE(tw_test::FileExists("copies/sub/readme.txt"));
 }
 
+// A side is clamped to the driver's largest texture, then rounded up to a power of two: 1 for
+// one texel or none, up to 1024 the next power, 2048 for anything above 1024.
+TEST(ImageRounding, PowerOfTwoSides) {
+  const int cases[][3] = {{0, 2048, 1},       {1, 2048, 1},       {3, 2048, 4},       {100, 2048, 128},
+                          {1024, 2048, 1024}, {1025, 2048, 2048}, {5000, 2048, 2048}, {3000, 8192, 2048},
+                          {1200, 1024, 1024}, {1200, 512, 512},   {-5, 2048, 1}};
+  for (const auto& c : cases) EXPECT_EQ(Image_RoundPow2(c[0], c[1]), c[2]) << c[0] << " " << c[1];
+}
+
 }  // namespace

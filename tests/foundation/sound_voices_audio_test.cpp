@@ -263,6 +263,29 @@ TEST_F(SoundVoices, StreamThatRanDryWhileNoFramesRanGoesOn) {
   EXPECT_GT(LevelOfFrames(19), 0.05);
 }
 
+// A pause over frames (a menu): silence, the stream's position held; after it the stream goes on
+// from there and a one-shot that was cut finishes its rest.
+TEST_F(SoundVoices, PauseAcrossFramesKeepsTheStreamWhereItWas) {
+  WriteOgg("music", 2, 10.0);
+  WriteTone("fx", 0.3);
+  uint32_t music = Play("music", 1, 2), fx = Play("fx", 0, 0);
+  Frame(4);
+  Sound_PauseAll();
+  SoundVoice* v = DS_FindVoice(music);
+  ASSERT_NE(v, nullptr);
+  Frame(1);
+  int64_t played = v->playedTotal;
+  EXPECT_LT(LevelOfFrames(120), 1e-4);  // two seconds of menu
+  EXPECT_EQ(v->playedTotal, played);
+  EXPECT_EQ(Sound_CheckHandle(fx), fx);  // the cut one-shot waits too
+  Sound_ResumeAll();
+  Frame(2);
+  EXPECT_GT(LevelOfFrames(28), 0.05);
+  EXPECT_LT(v->playedTotal, played + 44100 * 4 * 2);
+  Frame(30);
+  EXPECT_EQ(Sound_CheckHandle(fx), 0u);  // the one-shot finished its remaining part
+}
+
 namespace {
 class SoundReverb : public SoundVoices {
   void Prepare() override {

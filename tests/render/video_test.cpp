@@ -487,3 +487,21 @@ TEST(MediaDump, CopiesTheRawStream) {
   ASSERT_GT(video, 1);
   EXPECT_EQ(out[0] << 8 | out[1], 0xFFD8);  // a JPEG start marker
 }
+
+// The encoder refuses a picture of no width, a folder that is not there and a codec it does not
+// know, and makes no file for any of them.
+TEST(MediaEncoder, RefusesBadParametersAndPaths) {
+  tw_test::TempDir dir;
+  MediaEncodeParams p{};
+  p.container = "avi";
+  p.videoCodec = "mjpeg";
+  p.width = 0;
+  p.height = 64;
+  p.frameRate = 24;
+  EXPECT_EQ(MediaEnc_Open("x.avi", &p), nullptr);
+  p.width = 64;
+  EXPECT_EQ(MediaEnc_Open("no/such/dir/x.avi", &p), nullptr);
+  p.videoCodec = "nosuchcodec";
+  EXPECT_EQ(MediaEnc_Open("x.avi", &p), nullptr);
+  EXPECT_FALSE(tw_test::FileExists("x.avi"));
+}

@@ -286,6 +286,25 @@ TEST_F(SoundVoices, PauseAcrossFramesKeepsTheStreamWhereItWas) {
   EXPECT_EQ(Sound_CheckHandle(fx), 0u);  // the one-shot finished its remaining part
 }
 
+// A frequency sets the playback rate; 0 gives the sound its own rate back.
+TEST_F(SoundVoices, FrequencyZeroIsTheOwnRate) {
+  WriteTone("tone", 1.0, 441);
+  uint32_t h = Play("tone", 1, 0);
+  auto crossingsAt = [&](uint32_t frequency) {
+    Sound_SetFrequency(h, frequency);
+    Frame(2);
+    size_t from = Now();
+    Frame(10);
+    int n = 0;
+    for (size_t i = from + 1; i < Now(); i++) n += (left[i - 1] < 0) != (left[i] < 0);
+    return n;
+  };
+  int slow = crossingsAt(22050);  // an octave down
+  int own = crossingsAt(0);
+  EXPECT_NEAR(double(own) / slow, 2.0, 0.1);
+  EXPECT_NEAR(own, 2 * 441 * 10 * kFrameSamples / 44100.0, 4);
+}
+
 namespace {
 class SoundReverb : public SoundVoices {
   void Prepare() override {

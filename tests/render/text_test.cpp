@@ -242,6 +242,20 @@ uint32_t MapWith(const std::vector<uint8_t>& table, uint16_t code) {
   return g;
 }
 
+// The font table is read as the driver hands it out: a size query first, then the words of the
+// Windows Unicode subtable in host order.
+TEST(Cmap, SizeQueryThenRead) {
+  auto sub = SimpleSubtable(1);
+  auto table = CmapWriter_Table({{3, 1, sub}});
+  size_t need = 0;
+  EXPECT_EQ(Font_ReadCmap(table.data(), table.size(), nullptr, 0, &need), 0);
+  EXPECT_EQ(need, sub.size() / 2);
+  std::vector<uint16_t> words(need);
+  ASSERT_EQ(Font_ReadCmap(table.data(), table.size(), words.data(), words.size(), &need), 1);
+  EXPECT_EQ(words[0], 4);  // the format, in host order
+  EXPECT_EQ(words[1], sub.size());
+}
+
 TEST(Cmap, TheLastWindowsUnicodeRecordWins) {
   const struct {
     std::vector<CmapRecord> records;

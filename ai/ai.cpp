@@ -394,7 +394,8 @@ void Bot_Step(GameObject* o, GameObject* player, float dt) {
   float made = WalkTowards(o, b.goals[0], step, dt, true);
   if (made < 0.25f && left > step) {
     b.blockedTime += dt;
-    if (b.blockedTime > kBotGiveUpTime) {
+    // A car waits in its lane until the way is clear; people walk round.
+    if (b.walk != BOT_WALK_CAR && b.blockedTime > kBotGiveUpTime) {
       b.blockedTime = 0;
       if (b.walk == BOT_WALK_POINTS) {
         std::swap(b.goals[0], b.goals[1]);

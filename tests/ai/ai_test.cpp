@@ -67,6 +67,7 @@ class AiTest : public WorldTest {
     GameObject* o = Spawn(NPC, x, y, name);
     o->person.state = 1;
     o->person.health = 100;
+    o->prop.solid = o->prop.visible = 1;
     bot_Setup(o, "*");
     bot_SetWalk(o, walk);
     return o;
@@ -154,6 +155,27 @@ TEST_F(AiTest, ACarDrivesAlongItsLaneAndTurnsAboutAtTheEndOfTheRoad) {
   EXPECT_TRUE(lanes[0] && lanes[1]) << "both ways along the road";
   EXPECT_EQ(ways[0], -ways[1]);
   EXPECT_GT(travelled, 12000) << "at a car's pace";
+}
+
+TEST_F(AiTest, ACarHeldUpWaitsInItsLaneUntilTheWayIsClear) {
+  NavWriterFile f;
+  NavWriter_AddGrid(f.sets[NAV_CARS], -1800, -600, 1200, 1200, 3, 1, 0);  // three pieces of road
+  LoadNav(f);
+  Stage(0, 1000);
+  GameObject* car = Walker(-500, 360, BOT_WALK_CAR, "car");
+  car->person.vehicleState = 1;
+  car->bot.goals[0] = car->bot.goals[1] = vec3{600, 360, 2};  // the lane's end in the middle piece
+  GameObject* blocker = Walker(-100, 360, BOT_WALK_NONE, "blocker");
+  for (int i = 0; i < 200; i++) {  // 10 s
+    Tick();
+    ASSERT_NEAR(car->origin.y, 360, 0.01f) << "left its lane at tick " << i;
+  }
+  EXPECT_NEAR(blocker->origin.x - car->origin.x, 32, 1) << "waits behind the character";
+  Obj_RequestDelete(blocker);
+  const float x = car->origin.x;
+  for (int i = 0; i < 10; i++) Tick();
+  EXPECT_NEAR(car->origin.x - x, 200, 1) << "drives on";
+  EXPECT_NEAR(car->origin.y, 360, 0.01f);
 }
 
 TEST_F(AiTest, AHitEngagesTheCharacterItFollowsToItsDistanceAndTheResetClearsIt) {

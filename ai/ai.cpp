@@ -239,20 +239,28 @@ constexpr uint32_t kMoveMask = TRACE_ANIMS | TRACE_CHARACTERS | TRACE_STATE1;
 constexpr float kStepHeight = 18.0f;
 constexpr float kGroundNormal = 0.7f;
 
-// Moves the character by `dist` along the unit direction on x and y: up a step, across, and
-// down onto the ground. A move that finds no ground below is refused. Returns the share of the
-// distance made (0..1).
+// Moves the character by `dist` along the unit direction on x and y: across (up a step first
+// when the way is blocked), then down onto the ground. A move that finds no ground below is
+// refused. Returns the share of the distance made (0..1).
 float Bot_Move(GameObject* o, float dx, float dy, float dist) {
   if (!(dist > 0)) return 1.0f;
   const vec3 start = o->origin;
   TraceResult r;
-  vec3 up{start.x, start.y, start.z + kStepHeight};
-  Obj_Trace(&r, o, &start, &o->mins, &o->maxs, &up, kMoveMask);
-  const vec3 raised = r.end;
-  vec3 across{raised.x + dx * dist, raised.y + dy * dist, raised.z};
-  Obj_Trace(&r, o, &raised, &o->mins, &o->maxs, &across, kMoveMask);
-  const float made = r.fraction;
-  const vec3 moved = r.end;
+  vec3 across{start.x + dx * dist, start.y + dy * dist, start.z};
+  Obj_Trace(&r, o, &start, &o->mins, &o->maxs, &across, kMoveMask);
+  float made = r.fraction;
+  vec3 moved = r.end;
+  if (made < 1.0f) {
+    vec3 up{start.x, start.y, start.z + kStepHeight};
+    Obj_Trace(&r, o, &start, &o->mins, &o->maxs, &up, kMoveMask);
+    const vec3 raised = r.end;
+    vec3 over{raised.x + dx * dist, raised.y + dy * dist, raised.z};
+    Obj_Trace(&r, o, &raised, &o->mins, &o->maxs, &over, kMoveMask);
+    if (r.fraction > made) {
+      made = r.fraction;
+      moved = r.end;
+    }
+  }
   vec3 down{moved.x, moved.y, moved.z - 2 * kStepHeight - 1.0f};
   Obj_Trace(&r, o, &moved, &o->mins, &o->maxs, &down, kMoveMask);
   if (r.fraction >= 1.0f || r.normal.z < kGroundNormal) return 0;

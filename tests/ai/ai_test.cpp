@@ -524,6 +524,21 @@ TEST_F(AiTest, TheSampleStreetsGangMemberWaitsAtHisPostAndFollowsTheHeroHeSees) 
   EXPECT_NEAR(Dist2(thug->origin, player->origin), 120, 1);
 }
 
+TEST_F(AiTest, AWalkerStepsUpAKerbButNotAWall) {
+  Stage(0, 1000);
+  Solid(Spawn(WORLD, 0, 0, "kerb"), {0, -100, 0, 400, 100, 8});       // a pavement 8 units up
+  Solid(Spawn(WORLD, 0, 0, "wall"), {-400, 200, 0, 400, 240, 40});   // too high to step
+  GameObject* up = Walker(-200, 0, BOT_WALK_POINTS, "up");
+  up->bot.goals[0] = vec3{200, 0, 10};
+  GameObject* walled = Walker(0, 150, BOT_WALK_POINTS, "walled");
+  walled->bot.goals[0] = vec3{0, 400, 2};
+  for (int i = 0; i < 100; i++) Tick();  // 5 s: 400 units to walk
+  EXPECT_NEAR(up->origin.x, 200, 0.5f);
+  EXPECT_NEAR(up->origin.z, 8, kOnGround) << "on the pavement";
+  EXPECT_LT(walled->origin.y, 200 - 16 + 0.5f) << "the wall holds";
+  EXPECT_NEAR(walled->origin.z, 0, kOnGround);
+}
+
 int g_draws;
 void CountDraw(ModelObject*, ModelDrawParams*, ViewParams*) { g_draws++; }
 

@@ -9,6 +9,8 @@
 #include "char_fixture.h"
 #include "characters/actions.h"
 #include "characters/inventory.h"
+#include "foundation/file.h"
+#include "foundation/text.h"
 #include "hud/hud.h"
 #include "world/fx.h"
 #include "world/projectile.h"
@@ -210,6 +212,39 @@ TEST_F(Weapons, NextAndPrevCycleTheCarriedWeaponsAndAPickedUpOneCanBeChosen) {
   Run(0.01f, CMD_NEXT_WEAPON | CMD_FIRE);
   EXPECT_EQ(p->person.equippedIndex, shotgun);
   p->person.carIndex = 0;
+}
+
+// What a pickup gives is told in a message line: the visible names of what was taken (the
+// game's texts, else the definition names) and the amounts; another character's pickup says nothing.
+TEST_F(Weapons, APickupSaysWhatThePlayerTook) {
+  auto last = [] {
+    const int n = Console_GetLineCount();
+    const char16_t* line = n > 0 ? Console_GetLine(n - 1, nullptr) : nullptr;
+    std::string out;
+    for (; line && *line; line++) out += char(*line);
+    return out;
+  };
+  auto crate = [](const char* text) {
+    GameObject* c = Spawn(WORLD, 0, 0);
+    c->person.state = 1;
+    std::snprintf(c->person.itemText, sizeof c->person.itemText, "%s", text);
+    return c;
+  };
+  Console_Clear();
+  GameObject* p = Armed("pi", 0, 0);
+  Person_ApplyPickup(crate("[weapon] [grenade] [ammo] [9MM] [30] [money] [5] [item] [gate key]"), p);
+  EXPECT_EQ(last(), "You got grenade, 30 9MM, 5 money, gate key");
+  tw_test::WriteFile("data/text/Eng/consol/You got.txt", "Taken:");
+  tw_test::WriteFile("data/text/Eng/items/weapon_shotgun.txt", "a shotgun");
+  TextFile_Flush();
+  Person_ApplyPickup(crate("[weapon] [shotgun] [medic] [25] [model] [1]"), p);
+  EXPECT_EQ(last(), "Taken: a shotgun, 25 health");
+  const int lines = Console_GetLineCount();
+  GameObject* other = Passerby(10, 10);
+  Person_ApplyPickup(crate("[ammo] [9MM] [30]"), other);
+  Person_ApplyPickup(crate("[nothing] [here]"), p);
+  EXPECT_EQ(Console_GetLineCount(), lines);
+  TextFile_Flush();
 }
 
 }  // namespace

@@ -99,6 +99,7 @@ struct PersonStats {
   int32_t attributeTriples[2][3];
   int32_t noBlood;                // non-player characters: a hit shows a flash, never blood
   int32_t group;                  // non-player characters: the "group" number of the entity
+  uint32_t heldCommands;          // the player: command bits of the last tick (weapon keys act on a press)
 };
 static_assert(std::is_trivially_copyable_v<PersonStats> && std::is_standard_layout_v<PersonStats>,
               "PersonStats is copied byte for byte");

@@ -352,10 +352,6 @@ void UpdateCamera(GameObject* p) {
   if (c.fov == 0) c.fov = 1.0f;
 }
 
-// The command bits of the last tick: a weapon change or a reload acts on the press, and an
-// empty magazine clicks once for each pull of the trigger.
-uint32_t g_lastCommand;
-
 // Whether the weapon's projectile kind flies: pellets (1), grenades (2), rockets (4), bullets (5).
 bool ShootsProjectiles(const WeaponDef& w) { return w.kind == 1 || w.kind == 2 || w.kind == 4 || w.kind == 5; }
 
@@ -444,11 +440,12 @@ int Player_SelectWeapon(GameObject* p, int step) {
 
 namespace {
 
-// The weapon keys of a tick: changes and reloads on their press; fire while held, at the weapon's
-// shot interval.
+// The weapon keys of a tick: changes and reloads on their press (the bits held last tick are kept
+// with the player, so a loaded game or a demo sees the same presses); fire while held, at the
+// weapon's shot interval, clicking when empty only on the pull.
 void WeaponKeys(GameObject* p, uint32_t cmd) {
-  const uint32_t pressed = cmd & ~g_lastCommand;
-  g_lastCommand = cmd;
+  const uint32_t pressed = cmd & ~p->person.heldCommands;
+  p->person.heldCommands = cmd;
   if (p->person.carIndex != 0) return;
   if (pressed & CMD_NEXT_WEAPON) Player_SelectWeapon(p, 1);
   else if (pressed & CMD_PREV_WEAPON) Player_SelectWeapon(p, -1);
@@ -572,7 +569,7 @@ void Think(GameObject* p, const DemoFrame& f) {
   UpdateCamera(p);
   if (alive) FindUseTargets(p);
   if (alive) WeaponKeys(p, cmd);
-  else g_lastCommand = 0;
+  else ps.heldCommands = 0;
   if (alive && Game_NetMode != 0) TouchPickups(p);
 }
 
@@ -675,7 +672,6 @@ void Player_Init(GameObject* p) {
   Person_UpdateBBox(p);
   p->camera.fov = 1.0f;
   Player_ViewHeight = p->origin.z;
-  g_lastCommand = 0;
   Player_PostLoad(p);
 }
 

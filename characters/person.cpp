@@ -59,12 +59,18 @@ void Person_AppendText(std::u16string* line, const char* key, const char* fallba
   else Person_AppendAscii(line, fallback);
 }
 
-// What an item text gives, as the player reads it: "You got" and the visible name of each pair
-// (its text "items\<text key>", else its definition name), amounts before money, ammunition
-// and health. Empty when the text names nothing known.
+// A whole amount of the text: at most a billion either way (0 for no number).
+int Person_Amount(const char* text) {
+  long n = std::strtol(text, nullptr, 10);
+  return n > 1000000000L ? 1000000000 : n < -1000000000L ? -1000000000 : int(n);
+}
+
+}  // namespace
+
 std::u16string Person_PickupLine(const char* text) {
   static char kind[kParTokenSize], value[kParTokenSize], amount[kParTokenSize];
   std::u16string things;
+  if (!text) return things;
   const char* p = text;
   auto next = [&things]() {
     if (!things.empty()) things += u", ";
@@ -100,7 +106,7 @@ std::u16string Person_PickupLine(const char* text) {
       const bool money = kind[0] == 'm' && kind[1] == 'o';
       if (!money)
         for (int k = 0; k < 2 && p; k++) Par_NextBracketTokenTo(p, &p, amount, sizeof amount);
-      int n = std::atoi(value);
+      int n = Person_Amount(value);
       if (n <= 0) continue;
       next();
       std::snprintf(amount, sizeof amount, "%d ", n);
@@ -110,7 +116,7 @@ std::u16string Person_PickupLine(const char* text) {
     } else if (strcasecmp(kind, "ammo") == 0) {
       int a = Def_FindAmmo(value);
       if (!p || !Par_NextBracketTokenTo(p, &p, amount, sizeof amount) || a < 0) continue;
-      int n = std::atoi(amount);
+      int n = Person_Amount(amount);
       if (n <= 0) continue;
       next();
       std::snprintf(amount, sizeof amount, "%d %s", n, Def_AmmoNames[a]);
@@ -130,8 +136,6 @@ std::u16string Person_PickupLine(const char* text) {
   line += u' ';
   return line + things;
 }
-
-}  // namespace
 
 void Person_CollectPickup(GameObject* person) {
   if (!person) return;

@@ -431,7 +431,8 @@ int Player_SelectWeapon(GameObject* p, int step) {
   // back to the reserve.
   const WeaponDef& def = Def_Weapons[chosen];
   if (const int a = AmmoKind(def); a != 0 && ps.magazine[a] > MagazineSize(def)) {
-    ps.ammo[a] += ps.magazine[a] - MagazineSize(def);
+    const int64_t reserve = int64_t(ps.ammo[a]) + (ps.magazine[a] - MagazineSize(def));
+    ps.ammo[a] = reserve > INT32_MAX ? INT32_MAX : int32_t(reserve);
     ps.magazine[a] = MagazineSize(def);
   }
   Sound_Play(kPlayerSwitchSound, 1.0f, 100.0f, &p->origin.x, 0, SOUND_CAT_EFFECTS);

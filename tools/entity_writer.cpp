@@ -75,7 +75,8 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleEntityFiles() {
        pickup("bullets", "200 -100 0", "[ammo] [9MM] [30]"), pickup("vest", "-200 -100 0", "[armor] [vest]"),
        pickup("gate_key", "-1080 -450 0", "[item] [gate key]")});
   add("scenes/street.bot",
-      {{{"call", "scenes\\templates\\townsman"}, {"id", "townsman_1"}, {"origin", "300 200 0"}, {"angle", "270 0 0"}}});
+      {{{"call", "scenes\\templates\\townsman"}, {"id", "townsman_1"}, {"origin", "300 200 0"}, {"angle", "270 0 0"},
+        {"dialog", "greeter"}}});
   add("scenes/street.civ", {{{"call", "scenes\\templates\\walker"}, {"id", "walker_1"}, {"origin", "-500 150 0"}}});
   addTemplate("scenes/templates/townsman.scn",
               {{"classname", "npc"}, {"id", "townsman"}, {"name", "npc\\townsman\\body"},

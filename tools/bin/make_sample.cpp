@@ -23,6 +23,7 @@
 #include "tools/nav_writer.h"
 #include "tools/personage_writer.h"
 #include "tools/population_assets.h"
+#include "tools/quest_assets.h"
 #include "tools/sample_assets.h"
 #include "tools/sound_files.h"
 #include "tools/street_props.h"
@@ -171,6 +172,11 @@ int main(int argc, char** argv) {
   if (!WriteIntroMovie((stage / "video" / "logos.wmv").string()) ||
       !WriteIntroSound((stage / "video" / "logos.wav").string())) {
     std::fprintf(stderr, "make_sample: cannot write the intro movie\n");
+    return 1;
+  }
+  // The townsman's dialogue, its scripts, condition, texts and voiced greeting.
+  if (!QuestAssets_Write(stage.string())) {
+    std::fprintf(stderr, "make_sample: cannot write the quest scripts\n");
     return 1;
   }
   // The per-pixel-lit level and figure (loaded, never lit).

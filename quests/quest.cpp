@@ -443,7 +443,9 @@ bool Cmd_Spawn(QueRun& run, const QueLine& l) {
   }
   text += "}\n";
   Log_Printf("load object\n%s\n", text.c_str());
-  return read_ent(text.c_str(), uint32_t(text.size())) > 0;
+  const int before = Obj_Count();
+  read_ent(text.c_str(), uint32_t(text.size()));
+  return Obj_Count() > before;
 }
 
 bool Cmd_Run(QueRun& run, const QueLine& l) {

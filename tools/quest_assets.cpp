@@ -24,6 +24,7 @@ const std::pair<const char*, const char*> kTexts[] = {
     {"missions\\gate_job", "The lost gate key"},
     {"goals\\carry_gate_key", "Find the gate key by the parked car"},
     {"menu\\goals", "Goals"},
+    {"dialogs\\hold_weapon_for_talk", "Weapon in hand: Use talks all the same"},
     {"menu\\nogoals", "No goals yet"},
 };
 

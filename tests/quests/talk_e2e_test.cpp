@@ -1,6 +1,8 @@
 // Talking to the sample's townsman in the real executable with real key events: the townsman
-// stands just ahead of the start; Use opens his dialogue, key 1 asks for work (a flag and the
-// gate-key objective), the quick save holds both, key 1 again ends the talk, and the game quits.
+// stands just ahead of the start and the gate key's crate just behind it; Use opens his dialogue,
+// key 1 asks for work (a flag and the gate-key objective), the quick save holds both, key 1 again
+// ends the talk; the hero turns about, takes the key, and the next quick save holds the flag with
+// the objective done; the game quits.
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -17,6 +19,15 @@ using tw_test::ScreenImage;
 class TalkE2E : public tw_test::GameE2E {
  protected:
   void PrepareGame() override {
+    tw_test::WriteFile("settings", tw_test::ReadFile("settings") + "\"mouse_sensitivity\" \"50\"\n");
+    std::string items;
+    for (const auto& [name, text] : Tool_SampleEntityFiles())
+      if (name == "scenes/street.items") items = text;
+    const char* key = "\"-1080 -450 0\"";
+    size_t keyAt = items.find(key);
+    ASSERT_NE(keyAt, std::string::npos);
+    items.replace(keyAt, std::strlen(key), "\"-100 0 0\"");  // behind the start
+    tw_test::WriteFile("scenes/street.items", items);
     std::string bot;
     for (const auto& [name, text] : Tool_SampleEntityFiles())
       if (name == "scenes/street.bot") bot = text;
@@ -33,7 +44,7 @@ class TalkE2E : public tw_test::GameE2E {
   }
 };
 
-TEST_F(TalkE2E, UseOpensTheDialogueAndTheChosenAnswersFlagAndObjectiveAreInTheQuickSave) {
+TEST_F(TalkE2E, TheAnswersFlagAndObjectiveReachTheQuickSaveAndTheGateKeyCompletesIt) {
   PlacePointer();
   StartNewGame();
   if (HasFatalFailure()) return;
@@ -55,6 +66,27 @@ TEST_F(TalkE2E, UseOpensTheDialogueAndTheChosenAnswersFlagAndObjectiveAreInTheQu
   EXPECT_EQ(Slot(save, 312), "missions\\gate_job");  // the mission
   Keys({"1"}, 100);  // "I'll find it." ends the talk
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // About turn, look down, walk into the key's crate and take it: the objective is done.
+  MoveMouse(-164, 0);
+  MoveMouse(0, 55);
+  Keys({"w"}, 600);
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  Keys({"e"}, 100);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  Keys({"F5"}, 100);
+  auto saves = [] {
+    std::string log = tw_test::ReadFile("log");
+    int n = 0;
+    for (size_t at = log.find("Save:game saved."); at != std::string::npos; at = log.find("Save:game saved.", at + 1)) n++;
+    return n;
+  };
+  for (int i = 0; i < 50 && saves() < 2; i++) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ASSERT_EQ(saves(), 2) << tw_test::ReadFile("log");
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const std::vector<uint8_t> after = tw_test::ReadBytes("save/quicksave/quick.sav");
+  ASSERT_GT(after.size(), 120740u);
+  EXPECT_EQ(Slot(after, 40920), "gate_job");
+  EXPECT_EQ(Slot(after, 9024), "") << "the gate key did not complete the objective";
   EndGameAndQuit();
 }
 

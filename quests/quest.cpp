@@ -173,6 +173,14 @@ bool Cmd_InvPush(QueRun& run, const QueLine&) {
   const float words[4] = {p.health, p.maxHealth, p.energy, p.maxEnergy};
   for (int i = 0; i < 4; i++) std::memcpy(&s.words[i], &words[i], 4);
   std::memcpy(&s.words[4], &p.money, 4);
+  p.money = 0;
+  // The pairs in the hands go with the carried ones (into free rows when they are not carried).
+  for (const InvPair held : {InvPair{p.equippedKind, p.equippedIndex}, InvPair{p.equipped2Kind, p.equipped2Index}}) {
+    if (held.kind == INV_NONE) continue;
+    bool carried = false;
+    for (const InvPair& c : p.items) carried |= c.kind == held.kind && c.index == held.index;
+    if (!carried) Inv_AddItem(&p, held.kind, held.index);
+  }
   for (int i = 0; i < kInvCarried && i < 256; i++) {
     s.pairs[i][0] = p.items[i].kind;
     s.pairs[i][1] = p.items[i].index;
@@ -206,13 +214,18 @@ bool Cmd_InvPop(QueRun& run, const QueLine&) {
     p.ammo[i] = s.ammo[i];
     p.magazine[i] = s.magazines[i];
   }
-  // The first weapon carried is in the hand again.
-  for (const InvPair& pair : p.items)
-    if (pair.kind == INV_WEAPON) {
+  // The first weapon carried is in the hand again, the first armour worn.
+  p.equippedKind = p.equipped2Kind = INV_NONE;
+  for (const InvPair& pair : p.items) {
+    if (pair.kind == INV_WEAPON && p.equippedKind == INV_NONE) {
       p.equippedKind = INV_WEAPON;
       p.equippedIndex = pair.index;
-      break;
     }
+    if (pair.kind == INV_ARMOR && p.equipped2Kind == INV_NONE) {
+      p.equipped2Kind = INV_ARMOR;
+      p.equipped2Index = pair.index;
+    }
+  }
   s.full = 0;
   return true;
 }

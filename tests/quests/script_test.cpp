@@ -193,21 +193,30 @@ TEST_F(QuestScript, TheStashKeepsTheInventoryHealthAndAmmunitionUntilItIsPopped)
   Run({{"give", "weapon", "pi", "item", "gate key", "money", "40"}});
   p.health = 55;
   p.ammo[1] = 33;
+  p.equipped2Kind = INV_ARMOR;  // worn, not carried
+  p.equipped2Index = Def_FindArmor("vest");
+  ASSERT_GE(p.equipped2Index, 0);
   const PersonStats before = p;
   EXPECT_EQ(Run({{"inv_push"}}), 1);
   EXPECT_EQ(Que_State.stash.full, 1);
   EXPECT_FALSE(Carries(player_, "gate key"));
   EXPECT_EQ(p.ammo[1], 0);
+  EXPECT_EQ(p.money, 0);
+  EXPECT_EQ(p.equippedKind, INV_NONE);
+  EXPECT_EQ(p.equipped2Kind, INV_NONE);
   EXPECT_EQ(Que_State.stash.pairs[0][0], before.items[0].kind);
   p.health = 5;
-  Run({{"give", "item", "gate key"}});
+  Run({{"give", "item", "gate key", "money", "7"}});
   EXPECT_EQ(Run({{"inv_pop"}}), 1);
   EXPECT_EQ(Que_State.stash.full, 0);
   EXPECT_EQ(p.health, 55.0f);
   EXPECT_EQ(p.money, before.money);
   EXPECT_EQ(p.ammo[1], 33);
-  EXPECT_EQ(std::memcmp(p.items, before.items, sizeof p.items), 0);
+  EXPECT_EQ(std::memcmp(p.items, before.items, sizeof p.items - sizeof(InvPair) * (kInvCarried - 2)), 0);
+  EXPECT_TRUE(Carries(player_, "gate key"));
   EXPECT_EQ(p.equippedKind, INV_WEAPON);
+  EXPECT_EQ(p.equipped2Kind, INV_ARMOR);
+  EXPECT_EQ(p.equipped2Index, before.equipped2Index);
   EXPECT_EQ(Run({{"inv_pop"}}), 0);  // nothing stashed
   EXPECT_NE(Log().find("with nothing stashed"), std::string::npos);
 }

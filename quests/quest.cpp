@@ -476,9 +476,8 @@ bool Cmd_Run(QueRun& run, const QueLine& l) {
 
 bool Cmd_Say(QueRun& run, const QueLine& l) {
   GameObject* speaker = Dialog_Partner ? Dialog_Partner : run.obj ? run.obj->useTargetCharacter : nullptr;
-  if (!Dialog_Say(l.words[1], l.count > 2 ? l.words[2] : "", speaker))
-    Log_Printf("Que_Apply: %s: line %d: the line said without its text or voice\n", run.name, run.line);
-  return true;
+  // A missing text or voice is logged by the screen; the line shows all the same.
+  return Dialog_Say(l.words[1], l.count > 2 ? l.words[2] : "", speaker) != 0;
 }
 
 bool Cmd_Answer(QueRun& run, const QueLine& l) {

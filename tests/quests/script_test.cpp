@@ -381,8 +381,10 @@ TEST_F(QuestScript, TheSayCommandFillsTheLineAndAnswersAndChoosingOneReplacesThe
   for (int i = 0; i < 9; i++) Run({{"answer", "dialogs\\a1", "one"}});
   EXPECT_EQ(Dialog_Screen.answerCount, 8);
   EXPECT_EQ(Lines(Log(), "8 answers already"), 1);
+  const size_t logged = Log().size();
   Run({{"say", "dialogs\\missing", "sound\\missing"}});
   EXPECT_STREQ(Dialog_Screen.lineKey, "dialogs\\missing");
+  EXPECT_EQ(Lines(Log().substr(logged), "\n"), 2);  // one line each
   EXPECT_EQ(Lines(Log(), "no text \"dialogs\\missing\""), 1);
   EXPECT_EQ(Lines(Log(), "no voice \"sound\\missing\""), 1);
 }

@@ -15,7 +15,7 @@ std::vector<std::pair<std::string, std::string>> Tool_DefaultBindings() {
       {"Mouse Left Button", "Fire"},
       {"Keyboard E", "Use"},
       {"Keyboard Q", "Leave Car"},
-      {"Keyboard I", "Inventory"},
+      {"Keyboard Tab", "Inventory"},
       {"Keyboard F5", "QuickSave"},
       {"Keyboard F6", "QuickLoad"},
   };

@@ -14,6 +14,7 @@
 #include "foundation/sys.h"
 #include "foundation/text.h"
 #include "foundation/var.h"
+#include "hud/hud.h"
 #include "render/draw2d.h"
 #include "render/text.h"
 #include "ui/menu_keys.h"
@@ -333,6 +334,8 @@ void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
 }
 
 void Paint(const UiStackEntry& top, const MenuScreen& screen) {
+  // The in-game menu stands over the game's frozen picture.
+  if (strcasecmp(screen.name, "ingamemenu") == 0) Panel_DrawGrabbedScreen();
   Print_SetBackgroundColor(0, 0, 0, 0);
   Print_SetWidthScale(kUiTextSize);
   Print_SetSize(kUiTextSize * 1.5f);

@@ -204,6 +204,7 @@ TEST_F(DemoTest, TheInGameMenuOverAPlaybackOutlivesItsRestart) {
   ASSERT_EQ(Demo_StartPlayback("loop"), 1);
   Game_MenuOpen = 1;
   ASSERT_EQ(UI_PushMenu(UI_System, "ingamemenu", nullptr), 1);
+  UI_System->stack[0].selection = 4;
   const size_t before = tw_test::CountOccurrences(Log(), "StartDemo:playdemo.");
   FramesUntilSettled();
   FramesUntilSettled();
@@ -212,6 +213,7 @@ TEST_F(DemoTest, TheInGameMenuOverAPlaybackOutlivesItsRestart) {
   EXPECT_TRUE(Game_MenuOpen);
   EXPECT_EQ(UI_MenuDepth(UI_System), 1);
   EXPECT_STREQ(UI_TopMenuName(UI_System), "ingamemenu");
+  EXPECT_EQ(UI_TopSelection(UI_System), 4);  // the highlight stays on its item
   // Any other screen goes with the snapshot, and menu mode with it.
   UI_ClearMenuStack(UI_System);
   ASSERT_EQ(UI_PushMenu(UI_System, "searchmenu", nullptr), 1);

@@ -23,6 +23,7 @@
 #include "world/demo.h"
 #include "characters/defs.h"
 #include "characters/inventory.h"
+#include "world/frame2d.h"
 #include "world/game.h"
 #include "world/gameinput.h"
 #include "world/object.h"
@@ -56,6 +57,14 @@ struct MenuScreen {
 };
 
 void PlaySound(const char* name) { Sound_Play(name, 1.0f, 100.0f, nullptr, 0, 0); }
+
+// The row of the pointer among `count` rows of `height` from kUiItemTop between `left` and
+// `right` on the 640 x 480 screen; -1 when it is over none.
+int RowUnderPointer(int count, float left, float right, float height) {
+  if (!(Game_CursorX >= left && Game_CursorX < right)) return -1;
+  const float row = (Game_CursorY - kUiItemTop) / height;
+  return row >= 0 && row < float(count) ? int(row) : -1;
+}
 
 // Menu off, no screen left, input taken back by the game.
 void CloseMenu(UiSystem* ui) {
@@ -178,13 +187,24 @@ void StopRecording(UiSystem* ui) {
   CloseMenu(ui);
 }
 
-// The list screens: Up and Down move over the names, Enter takes one, Escape goes back.
+// The list screens' rows: at most kListShown names, the highlighted one kept near the middle.
+constexpr int kListShown = 8;
+constexpr float kListLeft = 160, kListRight = 480, kListRowHeight = 30;
+int ListFirst(int selected) { return std::max(0, std::min(selected - kListShown / 2, g_listCount - kListShown)); }
+
+// The list screens: Up and Down move over the names, Enter (or a click on a name) takes one,
+// Escape goes back.
 void ListInput(UiSystem* ui, void (*take)(UiSystem*)) {
   UiStackEntry& top = ui->stack[ui->depth - 1];
   if (g_listCount > 0) {
     if (Input_KeyPressed(KEY_UP)) top.selection = (top.selection + g_listCount - 1) % g_listCount;
     if (Input_KeyPressed(KEY_DOWN)) top.selection = (top.selection + 1) % g_listCount;
-    if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER)) {
+    // A click takes the name under the pointer.
+    const int row = RowUnderPointer(std::min(kListShown, g_listCount - ListFirst(top.selection)), kListLeft,
+                                    kListRight, kListRowHeight);
+    const bool click = Input_KeyPressed(kKeyMouseLeft) && row >= 0;
+    if (click) top.selection = ListFirst(top.selection) + row;
+    if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER) | int(click)) {
       PlaySound("menu_act");
       Input_Reset();
       take(ui);
@@ -204,11 +224,12 @@ void ListDraw() {
   Print_SetSize(18.0f);
   Print_SetAlign(1);
   if (g_listCount == 0) UI_DrawText("menu\\nofiles", "Nothing here yet", 0, kUiItemTop, 640, kUiItemTop + 30);
-  int first = std::max(0, std::min(selected - 4, g_listCount - 8));
-  for (int row = 0; row < 8 && first + row < g_listCount; row++) {
-    float top = kUiItemTop + row * 30.0f;
-    if (first + row == selected) UI_FillRect(160, top, 480, top + 30, kUiBarColor[0], kUiBarColor[1], kUiBarColor[2], 255);
-    Print_TextBox(160, top + 4, 480, top + 30, g_list[first + row]);
+  int first = ListFirst(selected);
+  for (int row = 0; row < kListShown && first + row < g_listCount; row++) {
+    float top = kUiItemTop + float(row) * kListRowHeight;
+    if (first + row == selected)
+      UI_FillRect(kListLeft, top, kListRight, top + kListRowHeight, kUiBarColor[0], kUiBarColor[1], kUiBarColor[2], 255);
+    Print_TextBox(kListLeft, top + 4, kListRight, top + kListRowHeight, g_list[first + row]);
   }
 }
 
@@ -311,6 +332,14 @@ constexpr int kScreenCount = int(sizeof kScreens / sizeof kScreens[0]);
 
 void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
   if (screen.itemCount > 0) {
+    // The pointer moved over an item highlights it; a click takes the item under the pointer.
+    const int pointed = RowUnderPointer(screen.itemCount, kUiItemLeft, kUiItemRight, kUiItemHeight);
+    if ((Input_MouseX | Input_MouseY) && pointed >= 0 && pointed != top.selection) {
+      top.selection = pointed;
+      PlaySound("menu_mov");
+    }
+    const bool click = Input_KeyPressed(kKeyMouseLeft) && pointed >= 0;
+    if (click) top.selection = pointed;
     if (Input_KeyPressed(KEY_UP)) {
       top.selection = (top.selection + screen.itemCount - 1) % screen.itemCount;
       PlaySound("menu_mov");
@@ -319,7 +348,7 @@ void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
       top.selection = (top.selection + 1) % screen.itemCount;
       PlaySound("menu_mov");
     }
-    if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER) | Input_KeyPressed(kKeyMouseLeft)) {
+    if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER) | int(click)) {
       PlaySound("menu_act");
       Input_Reset();
       screen.items[top.selection].act(ui);

@@ -85,6 +85,58 @@ TEST_F(MenuTest, WithoutAGameTheMainMenuShowsItsKeysWrapAndTheStackRefusesOverfl
   EXPECT_NE(log.find("UI_PushMenu: the menu stack is full"), std::string::npos);
 }
 
+// The pointer: a click takes the item under it whatever is highlighted, a click beside the items
+// does nothing, and moving the pointer over an item highlights it.
+TEST_F(MenuTest, AClickTakesTheItemUnderThePointer) {
+  Frame();
+  ASSERT_EQ(Top(), "mainmenu");
+  Game_CursorX = 320;
+  Game_CursorY = 50;  // over the title
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(Top(), "mainmenu");
+  EXPECT_EQ(UI_TopSelection(UI_System), 0);
+  Game_CursorX = 100;  // left of the items, at the height of "Quit"
+  Game_CursorY = kUiItemTop + 5 * kUiItemHeight + 10;
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(Sys_QuitRequested, 0);
+  // Moved over "Load game": highlighted without a click.
+  Game_CursorX = 320;
+  Game_CursorY = kUiItemTop + 2 * kUiItemHeight + 10;
+  PlatEvent move{};
+  move.kind = PLATEV_MOUSE_MOTION;
+  move.dx = 1;
+  PlatInput_QueueEvent(&move);
+  Frame();
+  Game_CursorY = kUiItemTop + 2 * kUiItemHeight + 10;  // wherever the motion took it
+  Game_CursorX = 320;
+  EXPECT_EQ(UI_TopSelection(UI_System), 2);
+  EXPECT_EQ(Top(), "mainmenu");
+  // A click over "Quit" with "Load game" highlighted quits.
+  Game_CursorY = kUiItemTop + 5 * kUiItemHeight + 10;
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(Sys_QuitRequested, 1);
+  Sys_QuitRequested = 0;
+  // The list screens: a click takes the name under the pointer (in a running game a refused
+  // file leaves the list as it was).
+  tw_test::WriteFile("save/a.sav", "not a save");
+  tw_test::WriteFile("save/b.sav", "not a save");
+  Level_Load("street");
+  Game_MenuOpen = 1;
+  UI_ClearMenuStack(UI_System);
+  ASSERT_EQ(UI_PushMenu(UI_System, "loadgame", nullptr), 1);
+  Game_CursorX = 320;
+  Game_CursorY = 450;  // below the two names
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(UI_TopSelection(UI_System), 0);
+  const size_t refusals = tw_test::CountOccurrences(tw_test::ReadFile("log"), "Load:");
+  Game_CursorY = kUiItemTop + 30 + 10;  // the second name
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(Top(), "loadgame");
+  EXPECT_EQ(UI_TopSelection(UI_System), 1);
+  EXPECT_GT(tw_test::CountOccurrences(tw_test::ReadFile("log"), "Load:"), refusals);
+  Game_CentreCursor();
+}
+
 TEST_F(MenuTest, NewGameOffersBothHeroesAndStartsTheStreetWithTheChosenOne) {
   Frame();
   Press({KEY_ENTER});
@@ -92,7 +144,10 @@ TEST_F(MenuTest, NewGameOffersBothHeroesAndStartsTheStreetWithTheChosenOne) {
   Press({KEY_ESCAPE});
   EXPECT_EQ(Top(), "mainmenu");
   EXPECT_EQ(UI_TopSelection(UI_System), 0);
+  Game_CursorX = 320;  // over "New game"
+  Game_CursorY = kUiItemTop + 10;
   Press({kKeyMouseLeft, KEY_DOWN});
+  Game_CentreCursor();
   EXPECT_EQ(Top(), "newgame");
   Press({KEY_ENTER});
   EXPECT_EQ(Game_HeroChoice, 1);

@@ -140,7 +140,18 @@ void ListFolder(const char* folder, const char* extension) {
   g_listCount = 0;
   File_ListFiles(folder, extension, &g_listCount, &g_list[0][0], kListRows, kListNameSize);
 }
-void ListSaves() { ListFolder("save\\", ".sav"); }
+// The quick save ("quicksave\\quick") first, then the saves of the folder.
+void ListSaves() {
+  g_listCount = 0;
+  char quick[kListRows][kListNameSize];
+  int quickCount = 0;
+  File_ListFiles("save\\quicksave\\", ".sav", &quickCount, &quick[0][0], kListRows, kListNameSize);
+  for (int i = 0; i < quickCount; i++)
+    if (std::snprintf(g_list[g_listCount], kListNameSize, "quicksave\\%s", quick[i]) < kListNameSize &&
+        strcasecmp(g_list[g_listCount], kQuickSaveName) == 0)
+      g_listCount++;
+  File_ListFiles("save\\", ".sav", &g_listCount, &g_list[0][0], kListRows, kListNameSize);
+}
 void ListDemos() { ListFolder("demo\\", ".dem"); }
 
 // From the front end a running game is made first (an empty level) so the file brings the whole
@@ -229,7 +240,10 @@ void ListDraw() {
     float top = kUiItemTop + float(row) * kListRowHeight;
     if (first + row == selected)
       UI_FillRect(kListLeft, top, kListRight, top + kListRowHeight, kUiBarColor[0], kUiBarColor[1], kUiBarColor[2], 255);
-    Print_TextBox(kListLeft, top + 4, kListRight, top + kListRowHeight, g_list[first + row]);
+    if (strcasecmp(g_list[first + row], kQuickSaveName) == 0)
+      UI_DrawText("menu\\quicksave", "Quick save", kListLeft, top + 4, kListRight, top + kListRowHeight);
+    else
+      Print_TextBox(kListLeft, top + 4, kListRight, top + kListRowHeight, g_list[first + row]);
   }
 }
 

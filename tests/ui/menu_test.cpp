@@ -11,6 +11,7 @@
 #include "foundation/keys.h"
 #include "foundation/sys.h"
 #include "foundation/text.h"
+#include "hud/hud.h"
 #include "support/input_fixture.h"
 #include "ui/menu.h"
 #include "ui/menu_keys.h"
@@ -22,6 +23,7 @@
 #include "world/level.h"
 #include "world/object.h"
 #include "world/personage.h"
+#include "world/save.h"
 #include "world/start.h"
 
 namespace {
@@ -283,6 +285,42 @@ TEST_F(MenuTest, SavingFromTheMenuOverwritesNoFileOfAFullFolder) {
   Press({KEY_ESCAPE, KEY_DOWN, KEY_ENTER});  // Save game
   for (int n = 1; n <= 70; n++) EXPECT_EQ(tw_test::ReadFile("save/game" + std::to_string(n + 100).substr(1) + ".sav"), "kept") << n;
   EXPECT_TRUE(tw_test::FileExists("save/game71.sav"));
+}
+
+// The front end's Load game lists the quick save first, and takes it like any other save.
+TEST_F(MenuTest, LoadGameListsTheQuickSave) {
+  tw_test::TempDir dir;
+  tw_test::WriteFile("scenes/street.scn", "");
+  Level_Load("street");
+  GameObject* player = Obj_Alloc();
+  player->classNum = MACHINEPLAYER;
+  Load_ObjectX(player);
+  Obj_Player = player;
+  player->origin.x = 7;
+  ASSERT_EQ(Save("game01"), 1);
+  player->origin.x = 42;
+  Menu_QuickSave();
+  ASSERT_TRUE(tw_test::FileExists("save/quicksave/quick.sav"));
+  tw_test::WriteFile("save/quicksave/other.sav", "not the quick save");  // only "quick" is listed
+  Level_Free();
+  Frame();
+  ASSERT_EQ(Top(), "mainmenu");
+  Press({KEY_DOWN, KEY_DOWN, KEY_ENTER});  // Load game
+  ASSERT_EQ(Top(), "loadgame");
+  Press({KEY_ENTER});  // the first name
+  ASSERT_TRUE(Game_Running);
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->origin.x, 42.0f);
+  Level_Free();
+  Frame();
+  Press({KEY_DOWN, KEY_DOWN, KEY_ENTER, KEY_DOWN, KEY_ENTER});  // the second: game01
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->origin.x, 7.0f);
+  Level_Free();
+  Frame();
+  Press({KEY_DOWN, KEY_DOWN, KEY_ENTER, KEY_DOWN, KEY_DOWN, KEY_ENTER});  // two names only: wraps to the first
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->origin.x, 42.0f);
 }
 
 TEST_F(MenuTest, TheInGameMenuSavesAndRecordsAndTheFrontEndLoadsAndPlaysThem) {

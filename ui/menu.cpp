@@ -58,14 +58,6 @@ struct MenuScreen {
 
 void PlaySound(const char* name) { Sound_Play(name, 1.0f, 100.0f, nullptr, 0, 0); }
 
-// The row of the pointer among `count` rows of `height` from kUiItemTop between `left` and
-// `right` on the 640 x 480 screen; -1 when it is over none.
-int RowUnderPointer(int count, float left, float right, float height) {
-  if (!(Game_CursorX >= left && Game_CursorX < right)) return -1;
-  const float row = (Game_CursorY - kUiItemTop) / height;
-  return row >= 0 && row < float(count) ? int(row) : -1;
-}
-
 // Menu off, no screen left, input taken back by the game.
 void CloseMenu(UiSystem* ui) {
   UI_ClearMenuStack(ui);
@@ -103,12 +95,10 @@ void KeysInput(UiSystem* ui) {
   if (!Menu_InputKeysIsOpen()) UI_PopMenu(ui);
 }
 
-constexpr int kKeyRows = 8;
+constexpr int kKeyRows = kMenuKeysRows;
 void KeysDraw() {
   int selected = Menu_InputKeysSelection();
-  int first = selected - kKeyRows / 2;
-  if (first > kPlayerActionCount - kKeyRows) first = kPlayerActionCount - kKeyRows;
-  if (first < 0) first = 0;
+  int first = Menu_InputKeysFirstRow();
   Print_SetSize(18.0f);
   for (int row = 0; row < kKeyRows && first + row < kPlayerActionCount; row++) {
     int action = first + row;
@@ -211,7 +201,7 @@ void ListInput(UiSystem* ui, void (*take)(UiSystem*)) {
     if (Input_KeyPressed(KEY_UP)) top.selection = (top.selection + g_listCount - 1) % g_listCount;
     if (Input_KeyPressed(KEY_DOWN)) top.selection = (top.selection + 1) % g_listCount;
     // A click takes the name under the pointer.
-    const int row = RowUnderPointer(std::min(kListShown, g_listCount - ListFirst(top.selection)), kListLeft,
+    const int row = UI_RowUnderPointer(std::min(kListShown, g_listCount - ListFirst(top.selection)), kListLeft,
                                     kListRight, kListRowHeight);
     const bool click = Input_KeyPressed(kKeyMouseLeft) && row >= 0;
     if (click) top.selection = ListFirst(top.selection) + row;
@@ -347,7 +337,7 @@ constexpr int kScreenCount = int(sizeof kScreens / sizeof kScreens[0]);
 void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
   if (screen.itemCount > 0) {
     // The pointer moved over an item highlights it; a click takes the item under the pointer.
-    const int pointed = RowUnderPointer(screen.itemCount, kUiItemLeft, kUiItemRight, kUiItemHeight);
+    const int pointed = UI_RowUnderPointer(screen.itemCount, kUiItemLeft, kUiItemRight, kUiItemHeight);
     if ((Input_MouseX | Input_MouseY) && pointed >= 0 && pointed != top.selection) {
       top.selection = pointed;
       PlaySound("menu_mov");
@@ -414,6 +404,12 @@ void UI_FillRect(float left, float top, float right, float bottom, uint8_t r, ui
   static Picture blank{};  // material 0 draws untextured
   blank.width = blank.height = 1;
   Draw2D_PictureSized(left, top, right - left, bottom - top, &blank, 1, Color8{r, g, b, a});
+}
+
+int UI_RowUnderPointer(int count, float left, float right, float height) {
+  if (!(Game_CursorX >= left && Game_CursorX < right) || !(height > 0)) return -1;
+  const float row = (Game_CursorY - kUiItemTop) / height;
+  return row >= 0 && row < float(count) ? int(row) : -1;
 }
 
 int UI_PushMenu(UiSystem* ui, const char* name, void (*proc)()) {

@@ -392,11 +392,25 @@ TEST_F(MenuKeysTest, EnterOrTheLeftButtonArmsAndTheNextKeyGetsTheAction) {
   Queue(30, false);
   Frame();
   Tap(KEY_DOWN);
+  Game_CursorX = 320;
+  Game_CursorY = kUiItemTop + 30 + 5;  // over the second action, "Back"
   Tap(kKeyMouseLeft);
   EXPECT_TRUE(Menu_InputKeysArmed());
   Queue(kKeyMouseRight, true);
   Frame();
   EXPECT_STREQ(Binding("Mouse Right Button"), "Back");
+  Queue(kKeyMouseRight, false);
+  Frame();
+  // A click chooses the action under the pointer; beside the rows it arms nothing.
+  Game_CursorX = 10;
+  Tap(kKeyMouseLeft);
+  EXPECT_FALSE(Menu_InputKeysArmed());
+  Game_CursorX = 320;
+  Game_CursorY = kUiItemTop + 3 * 30 + 5;
+  Tap(kKeyMouseLeft);
+  EXPECT_TRUE(Menu_InputKeysArmed());
+  EXPECT_EQ(Menu_InputKeysSelection(), 3);
+  Game_CentreCursor();
 }
 
 TEST_F(MenuKeysTest, FixedKeysAndButtonFourAreNotCapturedAndEscapeDisarms) {

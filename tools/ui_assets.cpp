@@ -27,7 +27,7 @@ void Put(uint8_t* p, uint8_t b, uint8_t g, uint8_t r, uint8_t a) {
   p[3] = a;
 }
 
-// The pointer: an arrow whose tip is the top-left texel, white with a black rim.
+// The pointer: an arrow whose tip is the top-left texel, warm yellow with a black rim.
 ToolImage Cursor() {
   return Draw(16, [](int x, int y, uint8_t* p) {
     // Inside the arrow: left of the slanted edge (x <= y * 0.6) and above the tail's cut, plus
@@ -43,7 +43,7 @@ ToolImage Cursor() {
     if (rim)
       Put(p, 0, 0, 0, 255);
     else
-      Put(p, 255, 255, 255, 255);
+      Put(p, 90, 225, 255, 255);
   });
 }
 

@@ -336,12 +336,9 @@ constexpr int kScreenCount = int(sizeof kScreens / sizeof kScreens[0]);
 
 void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
   if (screen.itemCount > 0) {
-    // The pointer moved over an item highlights it; a click takes the item under the pointer.
+    // A click takes the item under the pointer (the keys keep the highlight: a pointer that only
+    // moves changes nothing).
     const int pointed = UI_RowUnderPointer(screen.itemCount, kUiItemLeft, kUiItemRight, kUiItemHeight);
-    if ((Input_MouseX | Input_MouseY) && pointed >= 0 && pointed != top.selection) {
-      top.selection = pointed;
-      PlaySound("menu_mov");
-    }
     const bool click = Input_KeyPressed(kKeyMouseLeft) && pointed >= 0;
     if (click) top.selection = pointed;
     if (Input_KeyPressed(KEY_UP)) {

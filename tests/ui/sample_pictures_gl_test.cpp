@@ -85,13 +85,13 @@ TEST_F(SamplePictures, PointerMarkersAndEveryCrosshairAreInTheSample) {
   std::vector<uint8_t> px;
   Lit(&px);
   const int w = Render_ScreenWidth, h = Render_ScreenHeight;
-  int white = 0;  // in the pointer's 16 x 16 layout box from (20, 20)
+  int yellow = 0;  // in the pointer's 16 x 16 layout box from (20, 20)
   for (int y = h - 1 - int(36.0f * float(h) / 480); y < h - int(20.0f * float(h) / 480); y++)
     for (int x = int(20.0f * float(w) / 640); x < int(36.0f * float(w) / 640); x++) {
       const uint8_t* p = &px[(size_t(y) * size_t(w) + size_t(x)) * 4];
-      white += p[0] > 200 && p[1] > 200 && p[2] > 200;
+      yellow += p[2] > 200 && p[1] > 180 && p[0] < 140;
     }
-  EXPECT_GT(white, 5) << "no pointer";
+  EXPECT_GT(yellow, 5) << "no pointer";
   UI_ClearMenuStack(UI_System);
   Game_MenuOpen = 0;
   Game_CentreCursor();

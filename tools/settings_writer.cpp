@@ -16,7 +16,12 @@ std::vector<std::pair<std::string, std::string>> Tool_DefaultBindings() {
       {"Keyboard E", "Use"},
       {"Keyboard Q", "Leave Car"},
       {"Keyboard G", "Galahaste"},
-      {"Keyboard I", "Inventory"},
+      {"Keyboard R", "Reload Weapon"},
+      {"Keyboard X", "Next Weapon"},
+      {"Keyboard Z", "Prev Weapon"},
+      {"Keyboard F10", "Camera Sequence"},
+      {"Keyboard Tab", "Inventory"},
+      {"Keyboard J", "Quests"},
       {"Keyboard F5", "QuickSave"},
       {"Keyboard F6", "QuickLoad"},
   };

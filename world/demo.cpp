@@ -12,6 +12,7 @@
 #include "foundation/text.h"
 #include "foundation/timer.h"
 #include "render/video.h"
+#include "ui/ui.h"
 #include "world/fx.h"
 #include "world/game.h"
 #include "world/gamevars.h"
@@ -56,14 +57,13 @@ bool DemoPath(const char* caller, const char* name, char* out, size_t outSize) {
   return Save_BuildName(caller, "demo\\", name, ".dem", false, out, outSize) != 0;
 }
 
-// A message line for the player: the text of `key`, or `fallback` when there is none.
+}  // namespace
+
 void Demo_ShowMessage(const char* key, const char16_t* fallback) {
   const char16_t* text = Text_Get("data\\text\\", key);
   if (text && *text == kTextMark) text++;
-  Console_AddMessage(text ? text : fallback, Timer_FrameTime + kConsoleMessageSeconds);
+  Console_AddMessage(text && *text ? text : fallback, Timer_FrameTime + kConsoleMessageSeconds);
 }
-
-}  // namespace
 
 const char* Demo_PlaybackName() { return g_playName; }
 const char* Demo_RecordingName() { return g_recordName; }
@@ -81,6 +81,7 @@ int StartRecord() {
   if (!ok) Log_Printf("StartRecord:unable write %s.\n", g_recordName);
   g_recordName[0] = 0;
   Log_Printf("StartRecord:ended.\n");
+  if (ok) Demo_ShowMessage("consol\\recording stopped", u"Demo recording stopped");
   return ok ? 1 : 0;
 }
 
@@ -114,6 +115,7 @@ int StartDemo(const char* name) {
   Game_SettleFrames = kSettleFrames;
   std::snprintf(g_recordName, sizeof g_recordName, "%s", name);
   Game_DemoFlags |= DEMO_RECORDING;
+  Demo_ShowMessage("consol\\recording", u"Recording a demo");
   return 1;
 }
 
@@ -161,7 +163,14 @@ int Demo_StartPlayback(const char* nameIn) {
     return 0;
   }
   bool running = Game_Running != 0;
+  // The snapshot empties the menu stack: an in-game menu opened over the playback stays open when
+  // the demo starts again, and menu mode never outlives its screens.
+  const bool inGameMenu = Game_MenuOpen && std::strcmp(UI_TopMenuName(UI_System), "ingamemenu") == 0;
+  const int selection = UI_TopSelection(UI_System);
   size_t snapshot = Save_ApplySnapshot(bytes.data(), bytes.size(), SNAPSHOT_PLAYBACK, "StartDemo");
+  if (snapshot && running && inGameMenu && UI_PushMenu(UI_System, "ingamemenu", nullptr))
+    UI_System->stack[UI_System->depth - 1].selection = selection;  // the highlight stays where it was
+  if (Game_MenuOpen && UI_System && UI_MenuDepth(UI_System) == 0) Game_MenuOpen = 0;
   if (!snapshot || !running) return 0;
   g_play = std::move(bytes);
   g_playAt = snapshot;

@@ -218,9 +218,23 @@ void Frame2D_TalkMarker(const GameObject* c) {
 void Frame2D_UsePrompts(const GameObject* player) {
   uint32_t markers = Game_PlayScreen.markers;
   if (const GameObject* c = player->useTargetCharacter) {
+    const int car = c->person.carIndex;
     if (c->person.state == 2 && c->classNum == NPC) {
       if (!(c->bot.aiFlags & BOT_NO_SEARCH)) markers |= PLAYMARK_SEARCH;
-    } else if (Frame2D_Talkable(c)) Frame2D_TalkMarker(c);
+    } else if (car > 0 && car < kCarDefs) {
+      // A parked car: the drive prompt, or the key it wants.
+      if (player->person.carIndex == 0) {
+        int key = Def_Cars[car].key[0] ? Def_FindItem(Def_Cars[car].key) : -1;
+        bool locked = Def_Cars[car].key[0] && (key < 0 || !Inv_HasItem(&player->person, INV_ITEM, key));
+        Frame2D_Prompt(locked ? "consol\\You do not have the key" : "consol\\Press use key to drive");
+      }
+    } else if (Frame2D_Talkable(c)) {
+      Frame2D_TalkMarker(c);
+      // A partner with a dialogue, the hero's weapon in hand: the hint to talk anyway.
+      if (c->person.dialogueCue[0] && player->person.equippedKind == INV_WEAPON)
+        Text_Draw("data\\text\\", "dialogs\\hold_weapon_for_talk", kNameBox[0], kNameBox[3], kNameBox[2],
+                  kNameBox[3] + 30);
+    }
   }
   if (const GameObject* o = player->useTargetObject) {
     const char* text = o->person.itemText;

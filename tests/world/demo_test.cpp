@@ -23,6 +23,7 @@
 #include "platform/clock.h"
 #include "scene/model.h"
 #include "tools/save_maker.h"
+#include "ui/ui.h"
 #include "world/demo.h"
 #include "world/gameinput.h"
 #include "world/entity.h"
@@ -196,6 +197,31 @@ TEST_F(DemoTest, AChainToAMissingDemoRestartsTheDemoOrReleasesTheLevel) {
   EXPECT_EQ(Obj_Count(), 0);
 }
 
+// The in-game menu opened over a playback stays when the demo starts again: menu mode never
+// stands without a screen (that left a black screen no key could clear).
+TEST_F(DemoTest, TheInGameMenuOverAPlaybackOutlivesItsRestart) {
+  Record("loop", 3, 0.05f);
+  ASSERT_EQ(Demo_StartPlayback("loop"), 1);
+  Game_MenuOpen = 1;
+  ASSERT_EQ(UI_PushMenu(UI_System, "ingamemenu", nullptr), 1);
+  UI_System->stack[0].selection = 4;
+  const size_t before = tw_test::CountOccurrences(Log(), "StartDemo:playdemo.");
+  FramesUntilSettled();
+  FramesUntilSettled();
+  ASSERT_GT(tw_test::CountOccurrences(Log(), "StartDemo:playdemo."), before);  // it started again
+  EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, DEMO_PLAYBACK);
+  EXPECT_TRUE(Game_MenuOpen);
+  EXPECT_EQ(UI_MenuDepth(UI_System), 1);
+  EXPECT_STREQ(UI_TopMenuName(UI_System), "ingamemenu");
+  EXPECT_EQ(UI_TopSelection(UI_System), 4);  // the highlight stays on its item
+  // Any other screen goes with the snapshot, and menu mode with it.
+  UI_ClearMenuStack(UI_System);
+  ASSERT_EQ(UI_PushMenu(UI_System, "searchmenu", nullptr), 1);
+  ASSERT_EQ(Demo_StartPlayback("loop"), 1);
+  EXPECT_FALSE(Game_MenuOpen);
+  EXPECT_EQ(UI_MenuDepth(UI_System), 0);
+}
+
 // "Record demo" while a demo plays is refused with a line for the player; the playback goes on.
 TEST_F(DemoTest, RecordingIsRefusedDuringAPlayback) {
   Record("play", 2, 0.05f);
@@ -338,6 +364,36 @@ TEST_F(DemoSample, AnotherProcessReplaysTheSameTicks) {
     Game_TickFrame = f;
     Game_Tick();
   }
+}
+
+// A save, the start of a recording and its end each show the player a message line; a refused
+// save or recording shows none of theirs.
+TEST_F(DemoTest, SavesAndRecordingsSayWhatTheyDid) {
+  auto last = [] {
+    const int n = Console_GetLineCount();
+    const char16_t* line = n > 0 ? Console_GetLine(n - 1, nullptr) : nullptr;
+    std::string out;
+    for (; line && *line; line++) out += char(*line);
+    return out;
+  };
+  Console_Clear();
+  ASSERT_EQ(Save("said"), 1);
+  EXPECT_EQ(last(), "Game saved");
+  ASSERT_EQ(StartDemo("said"), 1);
+  EXPECT_EQ(last(), "Recording a demo");
+  ASSERT_EQ(StartRecord(), 1);
+  EXPECT_EQ(last(), "Demo recording stopped");
+  const int lines = Console_GetLineCount();
+  EXPECT_EQ(Save("..\\up"), 0);
+  EXPECT_EQ(StartDemo("..\\up"), 0);
+  EXPECT_EQ(StartRecord(), 0);
+  EXPECT_EQ(Console_GetLineCount(), lines);
+  // The game's own texts when it has them.
+  tw_test::WriteFile("data/text/Eng/consol/game saved.txt", "Saved.");
+  TextFile_Flush();
+  ASSERT_EQ(Save("said"), 1);
+  EXPECT_EQ(last(), "Saved.");
+  TextFile_Flush();
 }
 
 }  // namespace

@@ -137,10 +137,24 @@ TraceResult* Obj_Trace(TraceResult* out, GameObject* mover, const vec3* start, c
   return out;
 }
 
+// The box an object sweeps with when it is moved or met by a mover: a prop's clip box when it
+// clips by box, else its own mins and maxs.
+static void Obj_SweepBox(const GameObject* o, vec3* mins, vec3* maxs) {
+  if ((o->classNum == WORLD || o->classNum == ANIM) && o->hasClipBox) {
+    *mins = vec3{o->clipBox[0], o->clipBox[1], o->clipBox[2]};
+    *maxs = vec3{o->clipBox[3], o->clipBox[4], o->clipBox[5]};
+    return;
+  }
+  *mins = o->mins;
+  *maxs = o->maxs;
+}
+
 TraceResult* Obj_TraceMove(TraceResult* out, GameObject* obj, const vec3* displacement, uint32_t mask) {
   vec3 start = obj->origin;
   vec3 end{start.x + displacement->x, start.y + displacement->y, start.z + displacement->z};
-  Obj_Trace(out, obj, &start, &obj->mins, &obj->maxs, &end, mask);
+  vec3 mins, maxs;
+  Obj_SweepBox(obj, &mins, &maxs);
+  Obj_Trace(out, obj, &start, &mins, &maxs, &end, mask);
   obj->origin = out->end;
   if (obj->classNum == NPC) {
     for (vec3& h : obj->history) h = out->end;
@@ -149,13 +163,18 @@ TraceResult* Obj_TraceMove(TraceResult* out, GameObject* obj, const vec3* displa
   return out;
 }
 
-// What a moving door may meet and push: characters, and world or animated props with a box.
-// Anything else (an effect, a shot, a prop without a box, which would count as a point however
-// large its model) is left where it is.
+// What a moving door may meet and push: standing characters (state 1), and world or animated
+// props in state 1 with a non-zero solid word and a box. Anything else (a dead character, an
+// effect, a shot, a prop without a box, which would count as a point however large its model)
+// is left where it is.
 static bool Obj_Pushable(const GameObject* o) {
+  if (o->person.state != 1) return false;
   if (o->classNum == MACHINEPLAYER || o->classNum == NETPLAYER || o->classNum == NPC) return true;
   if (o->classNum != WORLD && o->classNum != ANIM) return false;
-  return o->mins.x < o->maxs.x || o->mins.y < o->maxs.y || o->mins.z < o->maxs.z;
+  if (o->prop.solid == 0) return false;
+  vec3 mins, maxs;
+  Obj_SweepBox(o, &mins, &maxs);
+  return mins.x < maxs.x || mins.y < maxs.y || mins.z < maxs.z;
 }
 
 TraceResult* Obj_TraceBlocker(TraceResult* out, GameObject* obj, const vec3* displacement, uint32_t mask) {
@@ -172,8 +191,7 @@ TraceResult* Obj_TraceBlocker(TraceResult* out, GameObject* obj, const vec3* dis
                   other->origin.z - displacement->z};
     rq.delta = vec3{-displacement->x, -displacement->y, -displacement->z};
     Vec_Cross(&rq.start, &rq.end, &rq.moment);
-    rq.mins = other->mins;
-    rq.maxs = other->maxs;
+    Obj_SweepBox(other, &rq.mins, &rq.maxs);
     rq.fraction = 1.0f;
     rq.candidate = other;
     rq.mask = mask;

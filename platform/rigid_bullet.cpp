@@ -60,6 +60,9 @@ int Rigid_Open(float gravityZ) {
     return 0;
   }
   w->world->setGravity(btVector3(0, 0, gravityZ));
+  // Boxes meet triangles and boxes face to face (several contact points at once), so a box that
+  // lands flat stays flat.
+  w->world->getDispatchInfo().m_enableSatConvex = true;
   g_world = std::move(w);
   return 1;
 }
@@ -108,7 +111,7 @@ int Rigid_SetMesh(const float* triangles, int32_t count) {
   w.meshArray = std::make_unique<btTriangleIndexVertexArray>(kept, w.meshIndices.data(), int(3 * sizeof(int)),
                                                              kept * 3, w.meshVertices.data(), int(3 * sizeof(float)));
   w.meshShape = std::make_unique<btBvhTriangleMeshShape>(w.meshArray.get(), true);
-  w.meshShape->setMargin(0);
+  w.meshShape->setMargin(0.01f);
   btRigidBody::btRigidBodyConstructionInfo info(0, nullptr, w.meshShape.get());
   info.m_friction = 0.8f;
   w.meshBody = std::make_unique<btRigidBody>(info);
@@ -127,6 +130,8 @@ int Rigid_AddBox(const float half[3], float mass, const float centre[3], const f
   if (slot == w.boxes.size()) w.boxes.emplace_back();
   Box& b = w.boxes[slot];
   b.shape = std::make_unique<btBoxShape>(btVector3(half[0], half[1], half[2]));
+  // Faces and edges for the contact clipping: a box meets a triangle on a whole face, not a point.
+  b.shape->initializePolyhedralFeatures();
   btVector3 inertia(0, 0, 0);
   b.shape->calculateLocalInertia(mass, inertia);
   btTransform start(Basis(basis), btVector3(centre[0], centre[1], centre[2]));

@@ -142,6 +142,22 @@ TEST_F(StreetPhysics, APlayersBulletPushesACrateLeavesOnePuffAndVanishes) {
   EXPECT_GT(top->origin.y, 32);
 }
 
+// The bottom crate stands square to the shot: its clip box and its body are met at the same
+// fraction, and the body takes the shot.
+TEST_F(StreetPhysics, ACratesOwnClipBoxDoesNotShieldItsBody) {
+  Physics_Settle();
+  Ticks(1);
+  GameObject* c = crates_[0];
+  const float y = c->origin.y;
+  GameObject* shot = Shoot(vec3{560, -100, 8}, vec3{560, 0, 8});
+  ASSERT_NE(shot, nullptr);
+  for (int i = 0; i < 20 && !shot->deleteQueued; i++) Ticks(1);
+  EXPECT_NE(shot->deleteQueued, 0u);
+  EXPECT_EQ(shot->person.state, 0) << "removed at the body, not stuck in the crate";
+  Ticks(30);
+  EXPECT_GT(c->origin.y, y + 2);
+}
+
 TEST_F(StreetPhysics, TheDoorPushesCratesButNotADeadCharacter) {
   Physics_Settle();
   Ticks(1);

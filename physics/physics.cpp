@@ -21,6 +21,8 @@ namespace {
 constexpr float kGravity = 800.0f;      // game units per second squared
 constexpr float kDensity = 4.0f;        // mass per cubic library unit
 constexpr float kLargestBox = 4096.0f;  // game units along any side
+constexpr float kThinnestBox = 0.5f;    // game units along any side
+constexpr float kFarthest = 1.0e6f;     // game units from the world's centre
 constexpr int kMostSubSteps = 100;      // one second of world a frame at most
 
 // What the table does not show, by row.
@@ -117,8 +119,10 @@ int AddRow(GameObject* obj, const vec3& half, const vec3& offset, uint32_t flags
     Log_Printf("%s: object %u already has a body\n", who, obj->id);
     return -1;
   }
-  if (!Finite(obj->origin) || !Finite(obj->angles)) {
-    Log_Printf("%s: object %u stands at no finite place; no body\n", who, obj->id);
+  bool inside = std::fabs(obj->origin.x) < kFarthest && std::fabs(obj->origin.y) < kFarthest &&
+                std::fabs(obj->origin.z) < kFarthest;
+  if (!Finite(obj->origin) || !Finite(obj->angles) || !inside) {
+    Log_Printf("%s: object %u stands at no finite place inside the world; no body\n", who, obj->id);
     return -1;
   }
   if (!Open()) return -1;
@@ -232,7 +236,7 @@ int Physics_AddBoxBody(GameObject* obj, const float box[6], uint32_t flags) {
       Log_Printf("Physics_AddBoxBody: object %u has a box that is not finite; no body\n", obj->id);
       return -1;
     }
-    if (!(hi > lo)) {
+    if (!(hi - lo >= kThinnestBox)) {
       Log_Printf("Physics_AddBoxBody: object %u has an empty or inside-out box; no body\n", obj->id);
       return -1;
     }

@@ -219,9 +219,16 @@ TEST_F(PhysicsTest, BadBoxesAndAFullTableGiveNoBodyAndOneLineEach) {
   EXPECT_EQ(count("empty or inside-out box"), 3);
   EXPECT_EQ(count("larger than"), 1);
   EXPECT_EQ(count("not finite"), 2);
-  o->origin.x = nan;
-  EXPECT_EQ(Physics_AddBoxBody(o, kCrateBox, 0), -1);
+  for (float x : {nan, 3e7f}) {
+    o->origin.x = x;
+    EXPECT_EQ(Physics_AddBoxBody(o, kCrateBox, 0), -1);
+  }
   o->origin.x = 0;
+  const float thin[6] = {-16, -16, 0, 16, 16, 0.25f};
+  EXPECT_EQ(Physics_AddBoxBody(o, thin, 0), -1);
+  log = Log();
+  EXPECT_EQ(count("stands at no finite place inside the world"), 2);
+  EXPECT_EQ(count("empty or inside-out box"), 4);
   // A non-finite impulse is refused.
   int row = Physics_AddBoxBody(o, kCrateBox, 0);
   ASSERT_GE(row, 0);

@@ -16,12 +16,14 @@
 #include "characters/player.h"
 #include "foundation/file.h"
 #include "foundation/random.h"
+#include "foundation/var.h"
 #include "physics/physics.h"
 #include "platform/clock.h"
 #include "scene/model.h"
 #include "world/demo.h"
 #include "world/entity.h"
 #include "world/fx.h"
+#include "world/gamevars.h"
 #include "world/image.h"
 #include "world/level.h"
 #include "world/projectile.h"
@@ -140,6 +142,42 @@ TEST_F(StreetPhysics, APlayersBulletPushesACrateLeavesOnePuffAndVanishes) {
   ASSERT_NE(top->physicsBody, nullptr);
   EXPECT_NEAR(Physics_Bodies[top->physicsBody->index].position.z, 16, 1.0) << "it fell off";
   EXPECT_GT(top->origin.y, 32);
+}
+
+// Crates written as entity text: a missing physics model, an empty clip box and a box without
+// "solidbox" give a line and no body; with "game_physics" 0 a good crate gets none either.
+TEST_F(StreetPhysics, EntityTextCratesWithBadPhysicsGetNoBody) {
+  auto crate = [](const char* id, const char* physics, const char* clip, const char* solidbox) {
+    return std::string("{ \"classname\" \"world\" \"id\" \"") + id + "\" \"name\" \"anim\\props\\crate\" " +
+           "\"physics\" \"" + physics + "\" \"origin\" \"-200 300 0\" \"clipbox\" \"" + clip +
+           "\" \"solidbox\" \"" + solidbox + "\" }\n";
+  };
+  std::string text = crate("lost", "anim\\props\\nothing", "-16 -16 0 16 16 32", "1") +
+                     crate("flat", "anim\\props\\crate", "-16 -16 0 16 16 0", "1") +
+                     crate("loose", "anim\\props\\crate", "-16 -16 0 16 16 32", "0") +
+                     crate("good", "anim\\props\\crate", "-16 -16 0 16 16 32", "1");
+  read_ent(text.data(), uint32_t(text.size()));
+  for (const char* id : {"lost", "flat", "loose"}) {
+    GameObject* o = Person_FindByName(id);
+    ASSERT_NE(o, nullptr) << id;
+    EXPECT_EQ(o->physicsBody, nullptr) << id;
+  }
+  ASSERT_NE(Person_FindByName("good"), nullptr);
+  EXPECT_NE(Person_FindByName("good")->physicsBody, nullptr);
+  std::string log = Log();
+  EXPECT_NE(log.find("World_InitPhysics: no model anim\\props\\nothing for the physics of [lost]"), std::string::npos);
+  EXPECT_NE(log.find("empty or inside-out box"), std::string::npos);
+  EXPECT_NE(log.find("World_InitPhysics: [loose] has no clip box"), std::string::npos);
+
+  GameVars_Init(0);  // the game's settings, "game_physics" 0.2 among them
+  VarRecord* physics = Var_Find("game_physics");
+  ASSERT_NE(physics, nullptr);
+  Var_SetValue(physics, 0);
+  std::string off = crate("off", "anim\\props\\crate", "-16 -16 0 16 16 32", "1");
+  read_ent(off.data(), uint32_t(off.size()));
+  Var_ResetTable();
+  ASSERT_NE(Person_FindByName("off"), nullptr);
+  EXPECT_EQ(Person_FindByName("off")->physicsBody, nullptr);
 }
 
 // The bottom crate stands square to the shot: its clip box and its body are met at the same

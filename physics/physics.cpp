@@ -347,6 +347,23 @@ void Physics_RebuildWorld() {
   Refresh();
 }
 
+int Physics_ObjectBounds(const GameObject* obj, float box[6]) {
+  int i = RowOf(obj);
+  if (i < 0) return 0;
+  const PhysicsBodyRecord& r = Physics_Bodies[i];
+  const float half[3] = {r.halfExtents.x / kPhysicsScale, r.halfExtents.y / kPhysicsScale,
+                         r.halfExtents.z / kPhysicsScale};
+  const float* centre = &r.position.x;
+  const float* origin = &obj->origin.x;
+  for (int k = 0; k < 3; k++) {
+    float reach = 0;
+    for (int j = 0; j < 3; j++) reach += std::fabs(r.rotation[3 * j + k]) * half[j];
+    box[k] = centre[k] - origin[k] - reach;
+    box[3 + k] = centre[k] - origin[k] + reach;
+  }
+  return 1;
+}
+
 int Physics_BodyAsleep(int body) {
   return body >= 0 && body < kPhysicsBodies && Physics_Bodies[body].used ? Rigid_IsSleeping(g_extra[body].rigid) : 0;
 }

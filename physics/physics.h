@@ -75,6 +75,9 @@ void Physics_FreeRagdoll(GameObject* obj);
 // Makes the world anew from the objects as they stand: the mesh, then every object's body in
 // list order, at rest. A load and the start of a recording both run it, so they step alike.
 void Physics_RebuildWorld();
+// The box that holds the object's body as it is turned now: lowest then highest corner, world
+// axes, relative to the object's origin. 0 (box untouched) when the object has no body.
+int Physics_ObjectBounds(const GameObject* obj, float box[6]);
 // 1 when the body of the row rests (sleeps).
 int Physics_BodyAsleep(int body);
 float Physics_BodyMass(int body);

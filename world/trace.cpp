@@ -1,5 +1,6 @@
 #include "world/trace.h"
 
+#include "physics/physics.h"
 #include "world/object.h"
 #include "world/tick.h"
 
@@ -47,8 +48,17 @@ int Obj_ClipBox(GameObject* obj, const float box[6], TraceRequest* rq, float fac
   return 1;
 }
 
+// The object's own box for a trace: the box around its physics body as the body lies now (a
+// tumbled crate's clip box would stand where the crate no longer is), else the clip box the mask
+// asks for.
+static const float* Obj_OwnBox(const GameObject* obj, uint32_t mask, float scratch[6]) {
+  if (obj->physicsBody && Physics_ObjectBounds(obj, scratch)) return scratch;
+  return (mask & TRACE_COLLISION_MODEL) ? obj->clipBox2 : obj->clipBox;
+}
+
 int Obj_ClipOwnBox(GameObject* obj, TraceRequest* rq) {
-  return Obj_ClipBox(obj, (rq->mask & TRACE_COLLISION_MODEL) ? obj->clipBox2 : obj->clipBox, rq, 1.0f);
+  float scratch[6];
+  return Obj_ClipBox(obj, Obj_OwnBox(obj, rq->mask, scratch), rq, 1.0f);
 }
 
 namespace {
@@ -61,7 +71,8 @@ bool Trace_Skip(const GameObject* c, const GameObject* mover, const SweptBox& sw
   if (c == mover || (mover->owner && c->id == mover->owner) || !(c->flags & OBJ_ACTIVE) || c->notTraceable)
     return true;
   if (!c->hasClipBox) return false;
-  const float* box = (mask & TRACE_COLLISION_MODEL) ? c->clipBox2 : c->clipBox;
+  float scratch[6];
+  const float* box = Obj_OwnBox(c, mask, scratch);
   const float* o = &c->origin.x;
   for (int k = 0; k < 3; k++)
     if (o[k] + box[k] > swept.hi[k] || o[k] + box[3 + k] < swept.lo[k]) return true;
@@ -141,8 +152,10 @@ TraceResult* Obj_Trace(TraceResult* out, GameObject* mover, const vec3* start, c
 // clips by box, else its own mins and maxs.
 static void Obj_SweepBox(const GameObject* o, vec3* mins, vec3* maxs) {
   if ((o->classNum == WORLD || o->classNum == ANIM) && o->hasClipBox) {
-    *mins = vec3{o->clipBox[0], o->clipBox[1], o->clipBox[2]};
-    *maxs = vec3{o->clipBox[3], o->clipBox[4], o->clipBox[5]};
+    float scratch[6];
+    const float* box = Obj_OwnBox(o, 0, scratch);
+    *mins = vec3{box[0], box[1], box[2]};
+    *maxs = vec3{box[3], box[4], box[5]};
     return;
   }
   *mins = o->mins;

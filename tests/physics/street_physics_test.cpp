@@ -30,6 +30,7 @@
 #include "world/props.h"
 #include "world/save.h"
 #include "world/start.h"
+#include "world/trace.h"
 #include "../world/world_fixture.h"
 
 namespace {
@@ -142,6 +143,17 @@ TEST_F(StreetPhysics, APlayersBulletPushesACrateLeavesOnePuffAndVanishes) {
   ASSERT_NE(top->physicsBody, nullptr);
   EXPECT_NEAR(Physics_Bodies[top->physicsBody->index].position.z, 16, 1.0) << "it fell off";
   EXPECT_GT(top->origin.y, 32);
+  // Traces meet it where its body lies, whichever face it landed on.
+  const vec3 centre = Physics_Bodies[top->physicsBody->index].position;
+  vec3 from{centre.x - 200, centre.y, 16}, to{centre.x + 200, centre.y, 16}, zero{0, 0, 0};
+  TraceResult tr;
+  Obj_Trace(&tr, player_, &from, &zero, &zero, &to, 15);
+  EXPECT_LT(tr.fraction, 1.0f);
+  EXPECT_EQ(tr.hitObject, top);
+  float bounds[6];
+  ASSERT_EQ(Physics_ObjectBounds(top, bounds), 1);
+  EXPECT_NEAR(top->origin.z + bounds[2], 0, 1.0);
+  EXPECT_NEAR(top->origin.z + bounds[5], 32, 1.0);
 }
 
 // Crates written as entity text: a missing physics model, an empty clip box and a box without

@@ -12,6 +12,8 @@
 #include "render/render.h"
 #include "platform/clock.h"
 #include "world/demo.h"
+#include "world/gamevars.h"
+#include "world/screenshot.h"
 #include "world/level.h"
 #include "world/net.h"
 #include "world_fixture.h"
@@ -172,6 +174,34 @@ TEST_F(FrameTest, FogIsWantedExactlyWhileTheSettingIsOn) {
   Level_FogSets[0] = kept[0];
   Level_FogSets[1] = kept[1];
   Level_FogFlag = 0;
+}
+
+}  // namespace
+
+namespace {
+
+// While the camera sequence flag is on with "render_drawavi", each frame of play is exactly 1/24 s
+// and captures itself; without the setting, or under a menu, nothing is captured.
+TEST_F(FrameTest, TheCameraSequenceCapturesEachFrameOfPlayWithDrawAvi) {
+  StartGame();
+  Game_SpecialFlag = 1;
+  const int32_t start = Capture_Counter;
+  Var_SetValue(&render_drawavi, 0);
+  Game_Frame();
+  EXPECT_EQ(Capture_Counter, start);
+  Var_SetValue(&render_drawavi, 1);
+  Game_Frame();
+  Game_Frame();
+  EXPECT_EQ(Capture_Counter, start + 2);
+  EXPECT_DOUBLE_EQ(Timer_FrameDelta, 1.0 / 24);
+  Game_MenuOpen = 1;
+  Game_Frame();
+  EXPECT_EQ(Capture_Counter, start + 2);
+  Game_MenuOpen = 0;
+  Game_SpecialFlag = 0;
+  Game_Frame();
+  EXPECT_EQ(Capture_Counter, start + 2);
+  Var_SetValue(&render_drawavi, 0);
 }
 
 }  // namespace

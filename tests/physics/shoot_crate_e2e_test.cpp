@@ -65,7 +65,8 @@ TEST_F(ShootCrateE2E, ABulletAheadKnocksTheStackedCratesAbout) {
   float moved = 0;
   for (int k = 0; k < 3; k++) moved = std::fmax(moved, std::fmax(std::fabs(low[k] - placedLow[k]),
                                                                   std::fabs(high[k] - placedHigh[k])));
-  EXPECT_GT(moved, 1.0f)  // resting on each other they shift by about a tenth << "the crates stand where they were placed: (" << low[0] << ", " << low[1] << ", "
+  // Resting on each other they shift by about a tenth of a unit unshot.
+  EXPECT_GT(moved, 1.0f) << "the crates stand where they were placed: (" << low[0] << ", " << low[1] << ", "
                          << low[2] << ") and (" << high[0] << ", " << high[1] << ", " << high[2] << ")";
   EndGameAndQuit();
 }

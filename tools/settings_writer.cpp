@@ -19,7 +19,8 @@ std::vector<std::pair<std::string, std::string>> Tool_DefaultBindings() {
       {"Keyboard X", "Next Weapon"},
       {"Keyboard Z", "Prev Weapon"},
       {"Keyboard F10", "Camera Sequence"},
-      {"Keyboard I", "Inventory"},
+      {"Keyboard Tab", "Inventory"},
+      {"Keyboard J", "Quests"},
       {"Keyboard F5", "QuickSave"},
       {"Keyboard F6", "QuickLoad"},
   };

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/media_ffmpeg.h"
+#include "tools/ui_assets.h"
 #include "tools/weapon_assets.h"
 #include "tools/image_writer.h"
 #include "tools/settings_writer.h"
@@ -25,6 +26,7 @@
 #include "tools/nav_writer.h"
 #include "tools/personage_writer.h"
 #include "tools/population_assets.h"
+#include "tools/quest_assets.h"
 #include "tools/sample_assets.h"
 #include "tools/sound_files.h"
 #include "tools/street_props.h"
@@ -176,6 +178,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!WeaponAssets_Write(stage.string())) return 1;  // the weapons' shot, click, reload and change
+  // The townsman's dialogue, its scripts, condition, texts and voiced greeting.
+  if (!QuestAssets_Write(stage.string())) {
+    std::fprintf(stderr, "make_sample: cannot write the quest scripts\n");
+    return 1;
+  }
   // The per-pixel-lit level and figure (loaded, never lit).
   if (!LitSample_Write(stage.string())) {
     std::fprintf(stderr, "make_sample: cannot write the lit level and figure\n");
@@ -267,6 +274,11 @@ int main(int argc, char** argv) {
         return 1;
       }
     }
+  }
+  // The menus' pointer, the play screen's markers and the crosshairs of "render_crosshair" 1 to 3.
+  if (!UiAssets_Write(stage.string())) {
+    std::fprintf(stderr, "make_sample: cannot write the pointer, markers and crosshairs\n");
+    return 1;
   }
   int members = ZipWriter_PackFolder(stage.c_str(), (game / "main" / "data00.twk").c_str());
   fs::remove_all(stage, ec);

@@ -11,6 +11,7 @@
 #include "characters/pose.h"
 #include "foundation/log.h"
 #include "foundation/sound.h"
+#include "physics/physics.h"
 #include "world/trace.h"
 #include "quests/dialog.h"
 #include "quests/quest.h"
@@ -156,9 +157,18 @@ GameObject* Npc_Spawn(const NpcSpawnValues* v) {
   return o;
 }
 
+// A dead character falls and rests as one flesh body of its box.
+static void Npc_MakeFleshBody(GameObject* o) {
+  if (!Physics_Enabled() || o->physicsBody || o->bodyReleased) return;
+  const float box[6] = {o->mins.x, o->mins.y, o->mins.z, o->maxs.x, o->maxs.y, o->maxs.z};
+  Physics_AddBoxBody(o, box, PHYS_FLESH);
+}
+
 void Npc_Init(GameObject* o) {
   Person_UpdateBBox(o);
   Npc_PostLoad(o);
+  // A loaded dead character gets its body back (a spawned one is not yet dead).
+  if (o->person.state == 2 && (o->flags & OBJ_ACTIVE)) Npc_MakeFleshBody(o);
 }
 
 // The models of the distance bands, the skeleton and the two animations.
@@ -224,6 +234,7 @@ void Npc_Damage(GameObject* o, GameObject* attacker, float amount, float, const 
   o->deathTime = float(Game_Time);
   Que_CharacterDied(o);
   ps.animTime = 0;
+  Npc_MakeFleshBody(o);
   if (ps.soundDead[0]) ps.voices[0] = Sound_Play(ps.soundDead, 1.0f, 100.0f, &o->origin.x, 0, SOUND_CAT_VOICES);
 }
 

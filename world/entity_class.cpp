@@ -11,6 +11,7 @@
 #include "world/game.h"
 #include "world/level.h"
 #include "world/object.h"
+#include "world/props.h"
 
 PlayerStartRecord Level_PlayerStart;
 DeathmatchStart Level_DmStarts[kDeathmatchStarts];
@@ -223,6 +224,7 @@ GameObject* World_Spawn(const SpawnTemplate* t) {
   CopyText(p.sound, t->sound);
   Inv_AddFromText(&o->person, t->inventorys);
   World_SetCtfRole(o);
+  World_InitPhysics(o);
   return o;
 }
 

@@ -11,6 +11,7 @@
 #include "characters/player.h"
 #include "foundation/log.h"
 #include "foundation/mem.h"
+#include "physics/physics.h"
 #include "quests/dialog.h"
 #include "world/areol.h"
 #include "world/level.h"
@@ -190,6 +191,8 @@ void Obj_RequestDelete(GameObject* obj) {
 
 // Unlinks and releases one object; whoever points at it by name of the world is told.
 static void Obj_Release(GameObject* obj) {
+  // The body first: nothing may reach a released object through the body table.
+  Physics_FreeRagdoll(obj);
   ai_UnregisterObject(obj);
   obj->slots.Free(obj);
   Speech_FreeTracks(obj);

@@ -277,7 +277,9 @@ void Pulka_Think(GameObject* o) {
   if (owner && owner == Obj_Player && w.kind != 2 && w.kind != 4) {
     TraceResult bodyHit;
     int body;
-    if (Pulka_TraceBodies(&start, &end, &bodyHit, &body) < tr.fraction && body >= 0) {
+    // A body's own object (its clip box, which does not turn with it) does not shield the body.
+    float bodyFraction = Pulka_TraceBodies(&start, &end, &bodyHit, &body);
+    if (body >= 0 && (bodyFraction < tr.fraction || (tr.hitObject && tr.hitObject == Physics_Bodies[body].owner))) {
       vec3 dir = vel;
       Vec_Normalize(&dir);
       vec3 impulse = Scale(dir, w.physics);

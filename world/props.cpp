@@ -244,15 +244,33 @@ void World_Use(GameObject* o, GameObject* user, const char*) {
 
 void World_Info(GameObject* o, const void* rq, void* reply) { Obj_InfoReply(o, rq, reply, "WORLD", true); }
 
-// The models, the physics level, the group name and, when the object sets a fog end, the level's
-// fog.
+void World_InitPhysics(GameObject* o) {
+  const PropState& p = o->prop;
+  if (!p.physicsName[0] || !Physics_Enabled() || o->physicsBody) return;
+  ModelObject* model = Model_Get(p.physicsName);
+  if (!model) {
+    Log_Printf("World_InitPhysics: no model %s for the physics of [%s]; no body\n", p.physicsName, o->person.name);
+    return;
+  }
+  if (Physics_IsLevelModel(model)) {
+    Physics_InitLevel(model);
+    return;
+  }
+  if (!o->hasClipBox) {
+    Log_Printf("World_InitPhysics: [%s] has no clip box (\"solidbox\"); no body\n", o->person.name);
+    return;
+  }
+  Physics_AddBoxBody(o, o->clipBox, 0);
+}
+
+// The models, the physics level or body, the group name and, when the object sets a fog end, the
+// level's fog.
 void World_Init(GameObject* o) {
   Prop_InitModels(o);
   const PropState& p = o->prop;
-  if (p.physicsName[0]) {
-    const VarRecord* physics = Var_Find("game_physics");
-    if (!physics || physics->value != 0) Physics_InitLevel(Model_Get(p.physicsName));
-  }
+  // A spawned object is placed after its Init (its spawner calls World_InitPhysics); a loaded
+  // one comes placed and active.
+  if (o->flags & OBJ_ACTIVE) World_InitPhysics(o);
   if (o->useGroupName[0]) o->useGroupIndex = ObjGroup_Add(o->useGroupName, o);
   if (p.fogEnd[0] != 0) {
     for (int s = 0; s < 2; s++) {
@@ -449,6 +467,12 @@ void Door_Think(GameObject* o) {
       reached = c + (1 - c) * pushed.fraction;
       o->origin = vec3{A.x + d.x * reached, A.y + d.y * reached, A.z + d.z * reached};
       vec3 moved{blocker->origin.x - before.x, blocker->origin.y - before.y, blocker->origin.z - before.z};
+      if (blocker->physicsBody) {
+        // A loose body goes on at the door's speed; the world's gravity and friction take over.
+        float inv = dt > 0 ? 1.0f / dt : 0.0f;
+        vec3 speed{moved.x * inv, moved.y * inv, moved.z * inv};
+        Physics_PlaceObjectBody(blocker, &speed);
+      }
       if (Vec_Length(&moved) < 1e-6) return;
     } else {
       o->origin = B;

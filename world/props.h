@@ -34,6 +34,10 @@ void World_Think(GameObject*);
 void World_Use(GameObject*, GameObject*, const char*);
 void World_Info(GameObject*, const void*, void*);
 void World_Init(GameObject*);
+// The object's "physics" name: a traced level becomes the physics level, any other model makes
+// the object a loose box body from its clip box (both only while "game_physics" is not 0). Run by
+// the Init of a placed object (a load) and by the spawner once the object is placed.
+void World_InitPhysics(GameObject*);
 void AnimObj_Animate(GameObject*);
 void AnimObj_Draw(GameObject*, ViewParams*);
 void AnimObj_Clip(GameObject*, TraceRequest*);

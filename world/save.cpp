@@ -537,6 +537,8 @@ std::vector<uint8_t> Save_SnapshotBytes() {
 void Save_MatchLoadedGame() {
   Game_Time = double(float(Game_Time));
   Tick_AiStarted = 1;
+  // The recording's world starts as its playback's will: made anew from the saved objects.
+  Physics_RebuildWorld();
   Physics_Settle();
   Player_EndSlowMotion(Obj_Player);
   if (Obj_Player && Obj_Player->person.carIndex) Obj_Player->person.carReentry = 1;
@@ -732,6 +734,8 @@ size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, co
     Load_ObjectX(o);
   }
   for (GameObject* o = Obj_ListHead; o; o = o->next) o->slots.PostLoad(o);
+  // The bodies the objects' Init made, made anew in list order on a fresh world, then settled.
+  Physics_RebuildWorld();
   Physics_Settle();
   Obj_SetLastId(std::max(s.h.nextId, largest));
   Obj_Player = s.h.playerId ? Obj_FindById(s.h.playerId) : nullptr;

@@ -1,5 +1,6 @@
 #include "world/trace.h"
 
+#include "physics/physics.h"
 #include "world/object.h"
 #include "world/tick.h"
 
@@ -47,8 +48,17 @@ int Obj_ClipBox(GameObject* obj, const float box[6], TraceRequest* rq, float fac
   return 1;
 }
 
+// The object's own box for a trace: the box around its physics body as the body lies now (a
+// tumbled crate's clip box would stand where the crate no longer is), else the clip box the mask
+// asks for.
+static const float* Obj_OwnBox(const GameObject* obj, uint32_t mask, float scratch[6]) {
+  if (obj->physicsBody && Physics_ObjectBounds(obj, scratch)) return scratch;
+  return (mask & TRACE_COLLISION_MODEL) ? obj->clipBox2 : obj->clipBox;
+}
+
 int Obj_ClipOwnBox(GameObject* obj, TraceRequest* rq) {
-  return Obj_ClipBox(obj, (rq->mask & TRACE_COLLISION_MODEL) ? obj->clipBox2 : obj->clipBox, rq, 1.0f);
+  float scratch[6];
+  return Obj_ClipBox(obj, Obj_OwnBox(obj, rq->mask, scratch), rq, 1.0f);
 }
 
 namespace {
@@ -61,7 +71,8 @@ bool Trace_Skip(const GameObject* c, const GameObject* mover, const SweptBox& sw
   if (c == mover || (mover->owner && c->id == mover->owner) || !(c->flags & OBJ_ACTIVE) || c->notTraceable)
     return true;
   if (!c->hasClipBox) return false;
-  const float* box = (mask & TRACE_COLLISION_MODEL) ? c->clipBox2 : c->clipBox;
+  float scratch[6];
+  const float* box = Obj_OwnBox(c, mask, scratch);
   const float* o = &c->origin.x;
   for (int k = 0; k < 3; k++)
     if (o[k] + box[k] > swept.hi[k] || o[k] + box[3 + k] < swept.lo[k]) return true;
@@ -137,10 +148,26 @@ TraceResult* Obj_Trace(TraceResult* out, GameObject* mover, const vec3* start, c
   return out;
 }
 
+// The box an object sweeps with when it is moved or met by a mover: a prop's clip box when it
+// clips by box, else its own mins and maxs.
+static void Obj_SweepBox(const GameObject* o, vec3* mins, vec3* maxs) {
+  if ((o->classNum == WORLD || o->classNum == ANIM) && o->hasClipBox) {
+    float scratch[6];
+    const float* box = Obj_OwnBox(o, 0, scratch);
+    *mins = vec3{box[0], box[1], box[2]};
+    *maxs = vec3{box[3], box[4], box[5]};
+    return;
+  }
+  *mins = o->mins;
+  *maxs = o->maxs;
+}
+
 TraceResult* Obj_TraceMove(TraceResult* out, GameObject* obj, const vec3* displacement, uint32_t mask) {
   vec3 start = obj->origin;
   vec3 end{start.x + displacement->x, start.y + displacement->y, start.z + displacement->z};
-  Obj_Trace(out, obj, &start, &obj->mins, &obj->maxs, &end, mask);
+  vec3 mins, maxs;
+  Obj_SweepBox(obj, &mins, &maxs);
+  Obj_Trace(out, obj, &start, &mins, &maxs, &end, mask);
   obj->origin = out->end;
   if (obj->classNum == NPC) {
     for (vec3& h : obj->history) h = out->end;
@@ -149,13 +176,18 @@ TraceResult* Obj_TraceMove(TraceResult* out, GameObject* obj, const vec3* displa
   return out;
 }
 
-// What a moving door may meet and push: characters, and world or animated props with a box.
-// Anything else (an effect, a shot, a prop without a box, which would count as a point however
-// large its model) is left where it is.
+// What a moving door may meet and push: standing characters (state 1), and world or animated
+// props in state 1 with a non-zero solid word and a box. Anything else (a dead character, an
+// effect, a shot, a prop without a box, which would count as a point however large its model)
+// is left where it is.
 static bool Obj_Pushable(const GameObject* o) {
+  if (o->person.state != 1) return false;
   if (o->classNum == MACHINEPLAYER || o->classNum == NETPLAYER || o->classNum == NPC) return true;
   if (o->classNum != WORLD && o->classNum != ANIM) return false;
-  return o->mins.x < o->maxs.x || o->mins.y < o->maxs.y || o->mins.z < o->maxs.z;
+  if (o->prop.solid == 0) return false;
+  vec3 mins, maxs;
+  Obj_SweepBox(o, &mins, &maxs);
+  return mins.x < maxs.x || mins.y < maxs.y || mins.z < maxs.z;
 }
 
 TraceResult* Obj_TraceBlocker(TraceResult* out, GameObject* obj, const vec3* displacement, uint32_t mask) {
@@ -172,8 +204,7 @@ TraceResult* Obj_TraceBlocker(TraceResult* out, GameObject* obj, const vec3* dis
                   other->origin.z - displacement->z};
     rq.delta = vec3{-displacement->x, -displacement->y, -displacement->z};
     Vec_Cross(&rq.start, &rq.end, &rq.moment);
-    rq.mins = other->mins;
-    rq.maxs = other->maxs;
+    Obj_SweepBox(other, &rq.mins, &rq.maxs);
     rq.fraction = 1.0f;
     rq.candidate = other;
     rq.mask = mask;

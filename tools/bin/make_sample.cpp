@@ -21,6 +21,7 @@
 #include "tools/character_assets.h"
 #include "tools/effect_assets.h"
 #include "tools/entity_writer.h"
+#include "tools/physics_assets.h"
 #include "tools/hud_writer.h"
 #include "tools/lit_sample.h"
 #include "tools/nav_writer.h"
@@ -231,7 +232,8 @@ int main(int argc, char** argv) {
   {
     std::string props;
     std::ofstream scn(stage / "scenes" / "street.scn", std::ios::binary | std::ios::app);
-    if (!StreetProps_Write(stage.string()) || !Tool_EntityText(StreetProps_Blocks(), &props) || !(scn << props)) {
+    if (!StreetProps_Write(stage.string()) || !Tool_EntityText(StreetProps_Blocks(), &props) || !(scn << props) ||
+        !Tool_EntityText(PhysicsAssets_Blocks(), &props) || !(scn << props)) {
       std::fprintf(stderr, "make_sample: cannot write the street's props\n");
       return 1;
     }

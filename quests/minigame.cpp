@@ -106,6 +106,7 @@ int MiniGame_Start(const char* name, int32_t money) {
   }
   std::snprintf(g_name, sizeof g_name, "%s", name ? name : "");
   g_running = true;
+  Game_CentreCursor();
   return 1;
 }
 

@@ -227,6 +227,7 @@ int TS_PlaceOffered(int district, int place) {
 
 void TS_Open() {
   TS_State = TsScreenState{};
+  Game_CentreCursor();
   Game_FullScreenMode = FULLSCREEN_TRANSPORT;
 }
 

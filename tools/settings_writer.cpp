@@ -16,6 +16,7 @@ std::vector<std::pair<std::string, std::string>> Tool_DefaultBindings() {
       {"Keyboard E", "Use"},
       {"Keyboard Q", "Leave Car"},
       {"Keyboard I", "Inventory"},
+      {"Keyboard M", "Map"},
       {"Keyboard F5", "QuickSave"},
       {"Keyboard F6", "QuickLoad"},
   };

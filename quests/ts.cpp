@@ -70,7 +70,8 @@ bool Finite(const float* v, int n) {
 }  // namespace
 
 int TS_ReadData(const void* bytes, size_t size, const char* fileName, TsData* out) {
-  if (!bytes || !out) return 0;
+  if (!out) return 0;
+  if (!bytes) size = 0;
   ByteReader r(bytes, size);
   char magic[4];
   r.Take(magic, 4);
@@ -259,20 +260,27 @@ ModelDrawParams* MapParams() {
   return &g_mapParams;
 }
 
-// The fraction along the pointer's ray at which it meets the model (1 or more: it misses).
+// The fraction along the pointer's ray at which it meets the model (1 or more: it misses). A ray
+// that runs exactly along the edge between two triangles meets neither, so two rays a small part
+// of a unit apart are traced and the nearer hit counts.
 float RayFraction(ModelObject* model, float x, float y) {
   if (!model) return 1.0f;
-  TraceRequest rq{};
   const float px = (x - kScreen2DWidth / 2) * kUnitsPerPixel, py = (kScreen2DHeight / 2 - y) * kUnitsPerPixel;
-  rq.start = vec3{0, 0, kEyeHeight};
-  rq.end = vec3{2 * px, 2 * py, -kEyeHeight};  // through (px, py, 0) and on below the plane
-  Vec_Subtract(&rq.end, &rq.start, &rq.delta);
-  Vec_Cross(&rq.start, &rq.end, &rq.moment);
-  rq.fraction = 1.0f;
-  rq.factor = 1.0f;
-  rq.mask = 15;
-  model->Trace(model, MapParams(), &rq);
-  return rq.fraction;
+  const float nudges[2][2] = {{0.013f, 0.029f}, {-0.021f, 0.017f}};
+  float best = 1.0f;
+  for (const auto& n : nudges) {
+    TraceRequest rq{};
+    rq.start = vec3{0, 0, kEyeHeight};
+    rq.end = vec3{2 * (px + n[0]), 2 * (py + n[1]), -kEyeHeight};  // through the plane and on below it
+    Vec_Subtract(&rq.end, &rq.start, &rq.delta);
+    Vec_Cross(&rq.start, &rq.end, &rq.moment);
+    rq.fraction = 1.0f;
+    rq.factor = 1.0f;
+    rq.mask = 15;
+    model->Trace(model, MapParams(), &rq);
+    if (rq.fraction < best) best = rq.fraction;
+  }
+  return best;
 }
 
 bool Inside(const float box[4], float x, float y) { return x >= box[0] && x <= box[2] && y >= box[1] && y <= box[3]; }
@@ -312,7 +320,7 @@ void TS_Leave() {
 }
 
 // The day and night buttons: health and energy full, the clock to that time of the day.
-void TS_SetDayTime(float partOfDay, const char* sound) {
+void TS_SetDayTime(double partOfDay, const char* sound) {
   GameObject* player = Obj_Player;
   if (!player) return;
   PersonStats& ps = player->person;
@@ -355,9 +363,9 @@ void TS_Input() {
   if (Inside(kLeaveBox, x, y)) {
     TS_Leave();
   } else if (Inside(Hud_Settings.dayButton, x, y)) {
-    TS_SetDayTime(0.15f, "sound\\day");
+    TS_SetDayTime(0.15, "sound\\day");
   } else if (Inside(Hud_Settings.nightButton, x, y)) {
-    TS_SetDayTime(0.65f, "sound\\night");
+    TS_SetDayTime(0.65, "sound\\night");
   } else if (Inside(kGoBox, x, y) && PlaceSelected()) {
     TS_Go();
   } else if (TS_State.district > 0) {

@@ -2,26 +2,31 @@
 
 #include <dlfcn.h>
 
-#include "foundation/log.h"
+#include <cstdio>
+
+static char g_lastError[512];
 
 void* PlatLib_Open(const char* path) {
-  if (!path || !path[0]) return nullptr;
+  g_lastError[0] = 0;
+  if (!path || !path[0]) {
+    std::snprintf(g_lastError, sizeof g_lastError, "no file name");
+    return nullptr;
+  }
   void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
   if (!library) {
     const char* why = dlerror();
-    Log_Printf("PlatLib_Open: %s: %s\n", path, why ? why : "cannot be opened");
+    std::snprintf(g_lastError, sizeof g_lastError, "%s", why ? why : "cannot be opened");
   }
   return library;
 }
 
 void* PlatLib_Symbol(void* library, const char* name) {
   if (!library || !name) return nullptr;
-  dlerror();
-  void* address = dlsym(library, name);
-  if (!address) Log_Printf("PlatLib_Symbol: no %s in the library\n", name);
-  return address;
+  return dlsym(library, name);
 }
 
 void PlatLib_Close(void* library) {
   if (library) dlclose(library);
 }
+
+const char* PlatLib_LastError() { return g_lastError; }

@@ -65,27 +65,39 @@ int32_t Cb_Random(int32_t count) {
   return v < 0 ? 0 : v >= count ? count - 1 : v;
 }
 
-bool MiniGame_Load() {
+// Opens the library once; on failure one log line says why (and `name` was not started).
+bool MiniGame_Load(const char* name) {
   if (g_lib.handle) return true;
   void* h = PlatLib_Open(MiniGame_LibraryPath);
   if (!h) {
-    Log_Printf("minigame: no mini-game library (%s)\n", MiniGame_LibraryPath);
+    Log_Printf("minigame: no mini-game library (%s); %s not started\n", PlatLib_LastError(), name);
     return false;
   }
   MiniGameLibrary lib{};
   lib.handle = h;
-  lib.Init = reinterpret_cast<MgInitFn>(PlatLib_Symbol(h, "MG_Init"));
-  lib.Free = reinterpret_cast<MgFreeFn>(PlatLib_Symbol(h, "MG_Free"));
-  lib.Update = reinterpret_cast<MgUpdateFn>(PlatLib_Symbol(h, "MG_Update"));
-  lib.Render = reinterpret_cast<MgRenderFn>(PlatLib_Symbol(h, "MG_Render"));
-  lib.MouseDown = reinterpret_cast<MgMouseDownFn>(PlatLib_Symbol(h, "MG_MouseDown"));
-  lib.MouseMove = reinterpret_cast<MgMouseMoveFn>(PlatLib_Symbol(h, "MG_MouseMove"));
-  lib.KeyDown = reinterpret_cast<MgKeyDownFn>(PlatLib_Symbol(h, "MG_KeyDown"));
-  if (!lib.Init || !lib.Free || !lib.Update || !lib.Render || !lib.MouseDown || !lib.MouseMove || !lib.KeyDown) {
-    Log_Printf("minigame: %s lacks an operation; not used\n", MiniGame_LibraryPath);
-    PlatLib_Close(h);
-    return false;
+  struct Entry {
+    const char* name;
+    void** slot;
+  };
+  void* slots[7] = {};
+  const Entry entries[7] = {{"MG_Init", &slots[0]},      {"MG_Free", &slots[1]},      {"MG_Update", &slots[2]},
+                            {"MG_Render", &slots[3]},    {"MG_MouseDown", &slots[4]}, {"MG_MouseMove", &slots[5]},
+                            {"MG_KeyDown", &slots[6]}};
+  for (const Entry& e : entries) {
+    *e.slot = PlatLib_Symbol(h, e.name);
+    if (!*e.slot) {
+      Log_Printf("minigame: %s lacks %s; %s not started\n", MiniGame_LibraryPath, e.name, name);
+      PlatLib_Close(h);
+      return false;
+    }
   }
+  lib.Init = reinterpret_cast<MgInitFn>(slots[0]);
+  lib.Free = reinterpret_cast<MgFreeFn>(slots[1]);
+  lib.Update = reinterpret_cast<MgUpdateFn>(slots[2]);
+  lib.Render = reinterpret_cast<MgRenderFn>(slots[3]);
+  lib.MouseDown = reinterpret_cast<MgMouseDownFn>(slots[4]);
+  lib.MouseMove = reinterpret_cast<MgMouseMoveFn>(slots[5]);
+  lib.KeyDown = reinterpret_cast<MgKeyDownFn>(slots[6]);
   g_lib = lib;
   return true;
 }
@@ -94,10 +106,8 @@ bool MiniGame_Load() {
 
 int MiniGame_Start(const char* name, int32_t money) {
   if (g_running) return 0;
-  if (!MiniGame_Load()) {
-    Log_Printf("minigame: %s not started\n", name ? name : "");
-    return 0;
-  }
+  if (!name) name = "";
+  if (!MiniGame_Load(name)) return 0;
   static MgCallbacks callbacks;
   callbacks = MgCallbacks{kMgApiVersion, money, Cb_FillRect, Cb_DrawText, Cb_PlaySound, Cb_Log, Cb_Random};
   if (!g_lib.Init(&callbacks, money)) {

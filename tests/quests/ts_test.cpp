@@ -337,6 +337,12 @@ TEST_F(TsTest, HelpLeavesOnEachOfItsKeysAndNoModeTrapsThePlayer) {
     Press(key);
     EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE) << key;
   }
+  // The movie's mode (here without a movie) ends on its skip keys.
+  for (int key : {int(KEY_ESCAPE), int(kKeyMouseRight), int(KEY_SPACE), int(KEY_ENTER), int(KEY_NUMPADENTER)}) {
+    Game_FullScreenMode = FULLSCREEN_MOVIE;
+    Press(key);
+    EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE) << key;
+  }
   // The mini-game's mode without a running game (a failed start, a loaded save) ends at its draw.
   Game_FullScreenMode = FULLSCREEN_MINIGAME;
   TS_Draw();

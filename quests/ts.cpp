@@ -226,10 +226,15 @@ int TS_PlaceOffered(int district, int place) {
   return p.usable && !LevelBlocked(p.level) && !LevelLocked(p.level);
 }
 
-void TS_Open() {
+int TS_Open() {
+  if (TS_Data.districtCount == 0) {
+    Log_Printf("TS: the Transport System has no districts; not opened\n");
+    return 0;
+  }
   TS_State = TsScreenState{};
   Game_CentreCursor();
   Game_FullScreenMode = FULLSCREEN_TRANSPORT;
+  return 1;
 }
 
 // ---- The map models: hover ray and drawing ---------------------------------------------------------

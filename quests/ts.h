@@ -70,8 +70,9 @@ int TS_ReadData(const void* bytes, size_t size, const char* fileName, TsData* ou
 void TS_Init();
 // The initial access word of a district (0 outside the file's districts).
 uint32_t TS_InitialAccess(int district);
-// Opens the Transport System screen with its state words at 0.
-void TS_Open();
+// Opens the Transport System screen with its state words at 0 and the pointer in the middle;
+// 0 (with a log line, the mode unchanged) when the system has no districts.
+int TS_Open();
 // 1 when the place is offered: usable, its level not in the blocked level list, and no non-zero
 // lock word in the place table's row of its level.
 int TS_PlaceOffered(int district, int place);

@@ -387,8 +387,8 @@ int Game_ApplyUseText(GameObject* player, GameObject* target, const char* text) 
     if (Game_NetMode != 0 || Game_LevelBlocked(Level_Name) || Game_LevelBlocked(first)) return 0;
     if (strcasecmp(first, "TransportSystem") == 0) {
       if (Game_FullScreenMode == FULLSCREEN_TRANSPORT || Game_PendingLevel[0]) return 0;
+      if (!TS_Open()) return 0;
       Input_Reset();
-      TS_Open();
       return 1;
     }
     float v[6];

@@ -183,6 +183,14 @@ TEST_F(TsTest, InitMarksMissingModelsAndLevelsAndGivesTheInitialAccessWords) {
   EXPECT_NE(tw_test::ReadFile("log").find("TS_Init: no scripts\\transport.tsd"), std::string::npos);
   TS_UpdateHover(320, 240);
   EXPECT_EQ(TS_State.hover, 0);
+  // Its point then refuses the screen with one line.
+  Game_FullScreenMode = FULLSCREEN_NONE;
+  GameObject* point = Obj_Alloc();
+  point->classNum = WORLD;
+  const size_t before2 = tw_test::ReadFile("log").size();
+  EXPECT_EQ(Game_ApplyUseText(Obj_Player, point, "[changelevel] [TransportSystem]"), 0);
+  EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE);
+  EXPECT_EQ(tw_test::CountOccurrences(tw_test::ReadFile("log").substr(before2), "\n"), 1);
 }
 
 // ---- The screen's input -------------------------------------------------------------------------------

@@ -462,8 +462,35 @@ void DrawMapModels() {
 
 const char* DistrictName(int index) { return TS_Data.districts[index].name; }
 
+// A frame around a map model: the box of its object "area", when it has one.
+void Outline(ModelObject* model, uint8_t r, uint8_t g, uint8_t b) {
+  if (!model) return;
+  uint8_t request[4 + 8] = {1, 0, 0, 0, 'a', 'r', 'e', 'a', 0};
+  uint8_t answer[4 + 24] = {};
+  model->Query(model, MapParams(), request, answer);
+  int32_t found;
+  float box[6];
+  std::memcpy(&found, answer, 4);
+  std::memcpy(box, answer + 4, sizeof box);
+  if (found != 1) return;
+  const float l = kScreen2DWidth / 2 + box[0] / kUnitsPerPixel, rr = kScreen2DWidth / 2 + box[3] / kUnitsPerPixel;
+  const float t = kScreen2DHeight / 2 - box[4] / kUnitsPerPixel, bb = kScreen2DHeight / 2 - box[1] / kUnitsPerPixel;
+  UI_FillRect(l - 2, t - 2, rr + 2, t, r, g, b, 255);
+  UI_FillRect(l - 2, bb, rr + 2, bb + 2, r, g, b, 255);
+  UI_FillRect(l - 2, t, l, bb, r, g, b, 255);
+  UI_FillRect(rr, t, rr + 2, bb, r, g, b, 255);
+}
+
 void DrawTransportSystem() {
   DrawMapModels();
+  // The selected place in green, what the pointer is on in white.
+  if (TS_State.district > 0) {
+    const TsDistrict& dist = TS_Data.districts[TS_State.district - 1];
+    if (PlaceSelected()) Outline(MapModel(dist.model, TS_State.place), 60, 255, 90);
+    if (TS_State.hover > 0 && TS_State.hover != TS_State.place) Outline(MapModel(dist.model, TS_State.hover), 255, 255, 255);
+  } else if (TS_State.hover > 0) {
+    Outline(MapModel(TS_Data.districts[TS_State.hover - 1].model, 0), 255, 255, 255);
+  }
   // The panel on the right: the district, what the pointer is on, the selected place.
   UI_FillRect(440, 20, 630, 210, 20, 30, 50, 200);
   if (TS_State.district > 0) {

@@ -112,6 +112,14 @@ TEST_F(TsGl, TheMapModelsShowWhereThePointersRayFindsThem) {
       }
     }
   for (int e : entries) EXPECT_GT(e, 40);
+  // A green frame around the selected place, a white one around the hovered place.
+  TS_State.place = 2;
+  TS_State.hover = 1;
+  tw_test::Picture framed = Frame(TS_Draw);
+  EXPECT_TRUE(Near(At(framed, 294, 240), 60, 255, 90, 12));
+  EXPECT_TRUE(Near(At(framed, 346, 240), 60, 255, 90, 12));
+  EXPECT_TRUE(Near(At(framed, 224, 240), 255, 255, 255, 12));
+  EXPECT_FALSE(Near(At(framed, 364, 240), 255, 255, 255, 60)) << "the third place has no frame";
   // The leave box and the day button where the input takes their clicks.
   EXPECT_TRUE(Near(At(district, 556, 398), 150, 40, 40, 12));
   EXPECT_TRUE(Near(At(district, 65, 405), 200, 170, 60, 12));

@@ -188,7 +188,9 @@ bool TsAssets_Write(const std::string& stage, const std::string& game) {
        Tool_PutStaged(stage, "sprites/help/play.tga", ImageTool_WriteTGA(play, 24)) &&
        Tool_PutStaged(stage, "sprites/maps/street.tga", ImageTool_WriteTGA(LevelMap(true, 60, 110, 60), 24)) &&
        Tool_PutStaged(stage, "sprites/maps/arena.tga", ImageTool_WriteTGA(LevelMap(true, 110, 90, 50), 24)) &&
-       Tool_PutStaged(stage, "sprites/maps/litroom.tga", ImageTool_WriteTGA(LevelMap(false, 90, 80, 110), 24));
+       Tool_PutStaged(stage, "sprites/maps/litroom.tga", ImageTool_WriteTGA(LevelMap(false, 90, 80, 110), 24)) &&
+       Tool_PutStaged(stage, "scenes/arena.tga", ImageTool_WriteTGA(ImageTool_Pattern(256, 256, 22, false), 24)) &&
+       Tool_PutStaged(stage, "scenes/litroom.tga", ImageTool_WriteTGA(ImageTool_Pattern(256, 256, 23, false), 24));
   if (!ok) {
     std::fprintf(stderr, "TsAssets_Write: cannot write the Transport System's files\n");
     return false;

@@ -191,6 +191,12 @@ bool TsAssets_Write(const std::string& stage, const std::string& game) {
        Tool_PutStaged(stage, "sprites/maps/litroom.tga", ImageTool_WriteTGA(LevelMap(false, 90, 80, 110), 24)) &&
        Tool_PutStaged(stage, "scenes/arena.tga", ImageTool_WriteTGA(ImageTool_Pattern(256, 256, 22, false), 24)) &&
        Tool_PutStaged(stage, "scenes/litroom.tga", ImageTool_WriteTGA(ImageTool_Pattern(256, 256, 23, false), 24));
+  // Short tones: the day and night buttons, the terminal's good pick, wrong pick and open lock.
+  const std::pair<const char*, double> tones[] = {{"sound/day.wav", 660},         {"sound/night.wav", 220},
+                                                  {"sound/hacking_ok.wav", 880},  {"sound/hacking_wrong.wav", 140},
+                                                  {"sound/hacking_done.wav", 1320}};
+  for (const auto& [name, hz] : tones)
+    ok = ok && Tool_PutStaged(stage, name, Tool_WavBytes(1, 22050, 16, Tool_Sine(1, 22050, 4410, hz, 0.3)));
   if (!ok) {
     std::fprintf(stderr, "TsAssets_Write: cannot write the Transport System's files\n");
     return false;

@@ -251,6 +251,13 @@ constexpr float kGoBox[4] = {501, 221, 581, 261};
 
 ModelDrawParams g_mapParams;
 
+// Units a layout pixel stands for vertically: 10 on a 4:3 screen; the 3D view keeps square pixels
+// on the real screen, so on another shape the layout's rows stand for more or fewer units.
+float UnitsPerRow() {
+  if (Render_ScreenWidth <= 0 || Render_ScreenHeight <= 0) return kUnitsPerPixel;
+  return kUnitsPerPixel * 4.0f * float(Render_ScreenHeight) / (3.0f * float(Render_ScreenWidth));
+}
+
 ModelObject* MapModel(const char* model, int entry) {
   char name[kTsNameSize + 32];
   if (entry > 0) std::snprintf(name, sizeof name, "%s%s_%d", kTsModelFolder, model, entry);
@@ -270,7 +277,7 @@ ModelDrawParams* MapParams() {
 // of a unit apart are traced and the nearer hit counts.
 float RayFraction(ModelObject* model, float x, float y) {
   if (!model) return 1.0f;
-  const float px = (x - kScreen2DWidth / 2) * kUnitsPerPixel, py = (kScreen2DHeight / 2 - y) * kUnitsPerPixel;
+  const float px = (x - kScreen2DWidth / 2) * kUnitsPerPixel, py = (kScreen2DHeight / 2 - y) * UnitsPerRow();
   const float nudges[2][2] = {{0.013f, 0.029f}, {-0.021f, 0.017f}};
   float best = 1.0f;
   for (const auto& n : nudges) {
@@ -474,7 +481,7 @@ void Outline(ModelObject* model, uint8_t r, uint8_t g, uint8_t b) {
   std::memcpy(box, answer + 4, sizeof box);
   if (found != 1) return;
   const float l = kScreen2DWidth / 2 + box[0] / kUnitsPerPixel, rr = kScreen2DWidth / 2 + box[3] / kUnitsPerPixel;
-  const float t = kScreen2DHeight / 2 - box[4] / kUnitsPerPixel, bb = kScreen2DHeight / 2 - box[1] / kUnitsPerPixel;
+  const float t = kScreen2DHeight / 2 - box[4] / UnitsPerRow(), bb = kScreen2DHeight / 2 - box[1] / UnitsPerRow();
   UI_FillRect(l - 2, t - 2, rr + 2, t, r, g, b, 255);
   UI_FillRect(l - 2, bb, rr + 2, bb + 2, r, g, b, 255);
   UI_FillRect(l - 2, t, l, bb, r, g, b, 255);

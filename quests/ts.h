@@ -8,8 +8,8 @@
 // the levels' map pictures for the map screen.
 //
 // The screen works on the 640 x 480 layout: the map models lie in the plane z = 0 seen from
-// straight above (1 layout pixel = 10 units, the model origin at the screen centre, +y up), and
-// the pointer's ray runs from the eye through that plane.
+// straight above (1 layout pixel = 10 units on a 4:3 screen, the model origin at the screen
+// centre, +y up), and the pointer's ray runs from the eye through that plane.
 #pragma once
 #include <cstddef>
 #include <cstdint>

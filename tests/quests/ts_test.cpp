@@ -12,6 +12,7 @@
 #include "hud/hud.h"
 #include "quests/state.h"
 #include "quests/ts.h"
+#include "render/render.h"
 #include "scene/model.h"
 #include "support/input_fixture.h"
 #include "tools/ts_writer.h"
@@ -236,6 +237,24 @@ TEST_F(TsTest, TheHoverRayFindsTheDistrictThenItsEntriesAndClicksChooseThem) {
   TS_Open();
   ClickAt(ScreenX(0), ScreenY(-1500));
   EXPECT_EQ(TS_State.district, 2);
+}
+
+// On a 5:4 screen the view keeps square pixels: a layout row stands for 10 x 4/3 x 4/5 units, so
+// the district's top edge (y 500) lies at row 240 - 46.9 instead of 190.
+TEST_F(TsTest, TheRayFollowsTheViewOnAScreenOfAnotherShape) {
+  const int32_t width = Render_ScreenWidth, height = Render_ScreenHeight;
+  TS_UpdateHover(320, 192);
+  EXPECT_EQ(TS_State.hover, 1);
+  Render_ScreenWidth = 1280;
+  Render_ScreenHeight = 1024;
+  TS_UpdateHover(320, 192);
+  EXPECT_EQ(TS_State.hover, 0);
+  TS_UpdateHover(320, 194);
+  EXPECT_EQ(TS_State.hover, 1);
+  TS_UpdateHover(ScreenX(999), 240);
+  EXPECT_EQ(TS_State.hover, 1) << "across, a pixel is 10 units whatever the shape";
+  Render_ScreenWidth = width;
+  Render_ScreenHeight = height;
 }
 
 TEST_F(TsTest, LockedAndBlockedPlacesAndEntriesInACarAreNotOffered) {

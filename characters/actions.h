@@ -19,6 +19,7 @@ enum PlayerCommandBits : uint32_t {
   CMD_CROUCH = 1u << 7,
   CMD_FIRE = 1u << 8,
   CMD_NEXT_WEAPON = 1u << 9,
+  CMD_PREV_WEAPON = 1u << 10,  // set for one frame by the play input from the "Prev Weapon" keys
   CMD_SNIPE = 1u << 11,
   CMD_HOLD_WEAPON = 1u << 12,
   CMD_RELOAD_WEAPON = 1u << 13,

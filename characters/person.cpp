@@ -1,7 +1,10 @@
 #include "characters/person.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 #include "characters/inventory.h"
@@ -9,6 +12,8 @@
 #include "foundation/log.h"
 #include "foundation/partoken.h"
 #include "foundation/sound.h"
+#include "foundation/text.h"
+#include "foundation/timer.h"
 #include "world/game.h"
 #include "world/object.h"
 
@@ -40,8 +45,105 @@ void Person_RespawnPickups() {
   }
 }
 
+namespace {
+
+void Person_AppendAscii(std::u16string* line, const char* text) {
+  for (const char* c = text; *c; c++) *line += char16_t(uint8_t(*c));
+}
+
+// The text of the key when the game has it, else the fallback as it stands.
+void Person_AppendText(std::u16string* line, const char* key, const char* fallback) {
+  const char16_t* t = key && key[0] ? Text_Get("data\\text\\", key) : nullptr;
+  if (t && *t == kTextMark) t++;
+  if (t && *t) *line += t;
+  else Person_AppendAscii(line, fallback);
+}
+
+// A whole amount of the text: at most a billion either way (0 for no number).
+int Person_Amount(const char* text) {
+  long n = std::strtol(text, nullptr, 10);
+  return n > 1000000000L ? 1000000000 : n < -1000000000L ? -1000000000 : int(n);
+}
+
+}  // namespace
+
+std::u16string Person_PickupLine(const char* text) {
+  static char kind[kParTokenSize], value[kParTokenSize], amount[kParTokenSize];
+  std::u16string things;
+  if (!text) return things;
+  const char* p = text;
+  auto next = [&things]() {
+    if (!things.empty()) things += u", ";
+  };
+  while (p && Par_NextBracketTokenTo(p, &p, kind, sizeof kind)) {
+    if (!p || !Par_NextBracketTokenTo(p, &p, value, sizeof value)) break;
+    const NamedDef* def = nullptr;
+    char key[kDefNameSize + 8];
+    if (strcasecmp(kind, "weapon") == 0) {
+      int w = Def_FindWeaponByName(value);
+      if (w < 0) continue;
+      next();
+      std::snprintf(key, sizeof key, "items\\%s", Def_Weapons[w].text);
+      Person_AppendText(&things, Def_Weapons[w].text[0] ? key : nullptr, Def_Weapons[w].name);
+      continue;
+    }
+    if (strcasecmp(kind, "armor") == 0) {
+      int i = Def_FindArmor(value);
+      def = i >= 0 ? &Def_Armors[i] : nullptr;
+    } else if (strcasecmp(kind, "item") == 0) {
+      int i = Def_FindItem(value);
+      def = i >= 0 ? &Def_Items[i] : nullptr;
+    } else if (strcasecmp(kind, "tatu") == 0) {
+      int i = Def_FindTatu(value);
+      def = i >= 0 ? &Def_Tatus[i] : nullptr;
+    } else if (strcasecmp(kind, "trans") == 0) {
+      int i = Def_FindTrans(value);
+      def = i >= 0 ? &Def_Transs[i] : nullptr;
+    } else if (strcasecmp(kind, "good") == 0) {
+      int i = Def_FindGood(value);
+      def = i >= 0 ? &Def_Goods[i] : nullptr;
+    } else if (strcasecmp(kind, "money") == 0 || strcasecmp(kind, "medic") == 0) {
+      const bool money = kind[0] == 'm' && kind[1] == 'o';
+      if (!money)
+        for (int k = 0; k < 2 && p; k++) Par_NextBracketTokenTo(p, &p, amount, sizeof amount);
+      int n = Person_Amount(value);
+      if (n <= 0) continue;
+      next();
+      std::snprintf(amount, sizeof amount, "%d ", n);
+      Person_AppendAscii(&things, amount);
+      Person_AppendText(&things, money ? "consol\\money" : "consol\\health", money ? "money" : "health");
+      continue;
+    } else if (strcasecmp(kind, "ammo") == 0) {
+      int a = Def_FindAmmo(value);
+      if (!p || !Par_NextBracketTokenTo(p, &p, amount, sizeof amount) || a < 0) continue;
+      int n = Person_Amount(amount);
+      if (n <= 0) continue;
+      next();
+      std::snprintf(amount, sizeof amount, "%d %s", n, Def_AmmoNames[a]);
+      Person_AppendAscii(&things, amount);
+      continue;
+    } else {
+      continue;
+    }
+    if (!def) continue;
+    next();
+    std::snprintf(key, sizeof key, "items\\%s", def->text);
+    Person_AppendText(&things, def->text[0] ? key : nullptr, def->name);
+  }
+  if (things.empty()) return things;
+  std::u16string line;
+  Person_AppendText(&line, "consol\\You got", "You got");
+  line += u' ';
+  return line + things;
+}
+
 void Person_CollectPickup(GameObject* person) {
   if (!person) return;
+  // The player hears what it took as a message line.
+  if (person == Obj_Player) {
+    std::u16string line = Person_PickupLine(person->person.itemText);
+    if (!line.empty()) Console_AddMessage(line.c_str(), Timer_FrameTime + kConsoleMessageSeconds);
+  }
   Inv_AddFromText(&person->person, person->person.itemText);
   person->person.itemText[0] = 0;
 }

@@ -2,6 +2,7 @@
 // pickups, splash damage, finding by name and id, the box and the car exit.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <type_traits>
 
 #include "characters/defs.h"
@@ -99,6 +100,7 @@ struct PersonStats {
   int32_t attributeTriples[2][3];
   int32_t noBlood;                // non-player characters: a hit shows a flash, never blood
   int32_t group;                  // non-player characters: the "group" number of the entity
+  uint32_t heldCommands;          // the player: command bits of the last tick (weapon keys act on a press)
 };
 static_assert(std::is_trivially_copyable_v<PersonStats> && std::is_standard_layout_v<PersonStats>,
               "PersonStats is copied byte for byte");
@@ -113,6 +115,10 @@ void Person_ApplyPickup(GameObject* pickup, GameObject* user);
 // Adds what the item text copied into the person names: weapons (with a magazine), armour,
 // items, tattoos, transports, health up to the maximum, money and ammunition.
 void Person_CollectPickup(GameObject* person);
+// The message line of a pickup's item text: "You got" (text "consol\You got") and what it gives,
+// each pair's visible name (text "items\<text key>", else its definition name) and "<n> <kind>"
+// for ammunition, "<n> money", "<n> health"; empty when it names nothing known.
+std::u16string Person_PickupLine(const char* itemText);
 // Shows again the pickups whose respawn time has passed.
 void Person_RespawnPickups();
 // The active object of that name (any case; "player" gives the player), else null.

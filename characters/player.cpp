@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "characters/actions.h"
+#include "characters/inventory.h"
 #include "characters/person.h"
 #include "characters/pose.h"
 #include "foundation/input.h"
@@ -330,14 +331,19 @@ void FindUseTargets(GameObject* p) {
   }
 }
 
-// The camera block: behind and above the player, pulled in where the level is hit.
+// The camera block: behind and above the player (farther and higher in a car, camera mode 1),
+// pulled in where the level is hit.
 void UpdateCamera(GameObject* p) {
   ObjCamera& c = p->camera;
   c.prevOrigin = c.origin;
   c.prevAngles = c.angles;
   const float yaw = p->angles.x;
-  const vec3 pivot{p->origin.x, p->origin.y, p->origin.z + kPlayerCameraUp};
-  const vec3 want{pivot.x - std::sin(yaw) * kPlayerCameraBack, pivot.y - std::cos(yaw) * kPlayerCameraBack, pivot.z};
+  // A player carried in a car into a level or a loaded game drives with the car camera too.
+  if (c.mode != 2) c.mode = p->person.carIndex != 0 ? 1 : 0;
+  const bool car = c.mode == 1;
+  const float back = car ? kPlayerCarCameraBack : kPlayerCameraBack;
+  const vec3 pivot{p->origin.x, p->origin.y, p->origin.z + (car ? kPlayerCarCameraUp : kPlayerCameraUp)};
+  const vec3 want{pivot.x - std::sin(yaw) * back, pivot.y - std::cos(yaw) * back, pivot.z};
   const vec3 mins{-4, -4, -4}, maxs{4, 4, 4};
   TraceResult r;
   TraceSolids(g_thinkSolids, &pivot, &want, &mins, &maxs, &r);
@@ -346,21 +352,106 @@ void UpdateCamera(GameObject* p) {
   if (c.fov == 0) c.fov = 1.0f;
 }
 
-// The equipped weapon's shot when its interval has passed: the projectiles, and in a network
-// game the pending shot that the next state message carries to the peers.
-void Fire(GameObject* p) {
+// Whether the weapon's projectile kind flies: pellets (1), grenades (2), rockets (4), bullets (5).
+bool ShootsProjectiles(const WeaponDef& w) { return w.kind == 1 || w.kind == 2 || w.kind == 4 || w.kind == 5; }
+
+// The ammunition kind a weapon takes rounds of (0 = it needs none).
+int AmmoKind(const WeaponDef& w) { return w.ammo > 0 && w.ammo < kAmmoKinds ? w.ammo : 0; }
+
+// Rounds a magazine of the weapon holds: at least one.
+int32_t MagazineSize(const WeaponDef& w) { return w.magazine > 0 ? w.magazine : 1; }
+
+}  // namespace
+
+int Player_FireWeapon(GameObject* p, int pulled) {
+  if (!p) return 0;
   PersonStats& ps = p->person;
-  int w = ps.equippedIndex;
-  if (ps.equippedKind != INV_WEAPON || w < 0 || w >= kWeaponDefs) return;
+  const int w = ps.equippedIndex;
+  if (ps.equippedKind != INV_WEAPON || w < 0 || w >= kWeaponDefs) return 0;
   const WeaponDef& def = Def_Weapons[w];
-  if (def.kind != 1 && def.kind != 2) return;
-  if (ps.lastShotTime > 0 && float(Game_Time) - ps.lastShotTime < def.shotTime) return;
-  ps.lastShotTime = float(Game_Time);
+  if (!ShootsProjectiles(def)) return 0;
+  const float now = float(Game_Time);
+  if (ps.lastShotTime > 0 && now >= ps.lastShotTime && now - ps.lastShotTime < def.shotTime) return 0;
+  const int a = AmmoKind(def);
+  if (a != 0 && ps.magazine[a] <= 0) {
+    if (pulled) Sound_Play(kPlayerEmptySound, 1.0f, 100.0f, &p->origin.x, 0, SOUND_CAT_EFFECTS);
+    return 0;
+  }
+  if (a != 0) ps.magazine[a]--;
+  ps.lastShotTime = now;
   ps.actionState = 2;
   const vec3 eye{ps.eye[0], ps.eye[1], ps.eye[2]};
   const vec3 aim{p->angles.x, p->angles.y, 0};
   NET_SpawnShot(p->id, w, &eye, &aim);
   if (Game_NetMode != 0) NET_PendingShot = PendingShot{1, eye, aim, w, int32_t(Game_TickFrame.command)};
+  return 1;
+}
+
+int Player_ReloadWeapon(GameObject* p) {
+  if (!p) return 0;
+  PersonStats& ps = p->person;
+  const int w = ps.equippedIndex;
+  if (ps.equippedKind != INV_WEAPON || w < 0 || w >= kWeaponDefs) return 0;
+  const WeaponDef& def = Def_Weapons[w];
+  const int a = AmmoKind(def);
+  if (a == 0) return 0;
+  if (ps.magazine[a] < 0) ps.magazine[a] = 0;
+  int32_t want = MagazineSize(def) - ps.magazine[a];
+  if (want <= 0 || ps.ammo[a] <= 0) return 0;
+  if (want > ps.ammo[a]) want = ps.ammo[a];
+  ps.magazine[a] += want;
+  ps.ammo[a] -= want;
+  Sound_Play(kPlayerReloadSound, 1.0f, 100.0f, &p->origin.x, 0, SOUND_CAT_EFFECTS);
+  return want;
+}
+
+int Player_SelectWeapon(GameObject* p, int step) {
+  if (!p || step == 0) return 0;
+  PersonStats& ps = p->person;
+  // The weapons at hand, in definition order: the carried ones and the equipped one.
+  bool have[kWeaponDefs] = {};
+  for (const InvPair& pair : ps.items)
+    if (pair.kind == INV_WEAPON && pair.index >= 0 && pair.index < Def_WeaponCount && pair.index < kWeaponDefs)
+      have[pair.index] = true;
+  const bool armed = ps.equippedKind == INV_WEAPON && ps.equippedIndex >= 0 && ps.equippedIndex < kWeaponDefs;
+  const int current = armed ? ps.equippedIndex : (step > 0 ? -1 : kWeaponDefs);
+  int chosen = -1;
+  for (int n = 1; n <= kWeaponDefs && chosen < 0; n++) {
+    int i = step > 0 ? current + n : current - n;
+    i = ((i % kWeaponDefs) + kWeaponDefs) % kWeaponDefs;
+    if (have[i]) chosen = i;
+  }
+  if (chosen < 0 || (armed && chosen == ps.equippedIndex)) return 0;
+  // The weapon put away stays carried.
+  if (armed && Inv_FindWeapon(&ps, ps.equippedIndex) < 0) Inv_AddItem(&ps, INV_WEAPON, ps.equippedIndex);
+  ps.equippedKind = INV_WEAPON;
+  ps.equippedIndex = chosen;
+  ps.actionState = 0;
+  // Weapons of one ammunition kind share its magazine: rounds beyond the new weapon's magazine go
+  // back to the reserve.
+  const WeaponDef& def = Def_Weapons[chosen];
+  if (const int a = AmmoKind(def); a != 0 && ps.magazine[a] > MagazineSize(def)) {
+    const int64_t reserve = int64_t(ps.ammo[a]) + (ps.magazine[a] - MagazineSize(def));
+    ps.ammo[a] = reserve > INT32_MAX ? INT32_MAX : int32_t(reserve);
+    ps.magazine[a] = MagazineSize(def);
+  }
+  Sound_Play(kPlayerSwitchSound, 1.0f, 100.0f, &p->origin.x, 0, SOUND_CAT_EFFECTS);
+  return 1;
+}
+
+namespace {
+
+// The weapon keys of a tick: changes and reloads on their press (the bits held last tick are kept
+// with the player, so a loaded game or a demo sees the same presses); fire while held, at the
+// weapon's shot interval, clicking when empty only on the pull.
+void WeaponKeys(GameObject* p, uint32_t cmd) {
+  const uint32_t pressed = cmd & ~p->person.heldCommands;
+  p->person.heldCommands = cmd;
+  if (p->person.carIndex != 0) return;
+  if (pressed & CMD_NEXT_WEAPON) Player_SelectWeapon(p, 1);
+  else if (pressed & CMD_PREV_WEAPON) Player_SelectWeapon(p, -1);
+  if (pressed & CMD_RELOAD_WEAPON) Player_ReloadWeapon(p);
+  if (cmd & CMD_FIRE) Player_FireWeapon(p, (pressed & CMD_FIRE) != 0);
 }
 
 // In a network game the player takes pick-ups and flags by walking into them: a numbered or
@@ -478,7 +569,8 @@ void Think(GameObject* p, const DemoFrame& f) {
   ps.eye[2] = p->origin.z + p->maxs.z - 8.0f;
   UpdateCamera(p);
   if (alive) FindUseTargets(p);
-  if (alive && (cmd & CMD_FIRE)) Fire(p);
+  if (alive) WeaponKeys(p, cmd);
+  else ps.heldCommands = 0;
   if (alive && Game_NetMode != 0) TouchPickups(p);
 }
 
@@ -512,7 +604,31 @@ void Player_Animate(GameObject* p) {
   Pose_Update(p, ps.anim, ps.animTime, ps.anim != ANIM_DEAD);
 }
 
-void Player_Draw(GameObject* p, ViewParams* view) { Pose_Draw(p, view); }
+// While the player drives, the car is drawn where the player is: its definition's body and second
+// model, turned by the player's yaw. On foot, the hero's posed body.
+void Player_Draw(GameObject* p, ViewParams* view) {
+  const int car = p->person.carIndex;
+  if (car <= 0 || car >= kCarDefs) {
+    Pose_Draw(p, view);
+    return;
+  }
+  static ModelDrawParams params;
+  params.skeleton = nullptr;
+  params.poseA = params.poseB = nullptr;
+  params.position = p->origin;
+  params.angles = vec3{p->angles.x, 0, 0};
+  params.scale = vec3{1, 1, 1};
+  params.offset = vec3{0, 0, 0};
+  std::memset(params.drawValues, 0, sizeof params.drawValues);
+  params.drawValues[0] = 1.0f;
+  params.farDistance = 0;
+  params.texSubstitutionCount = 0;
+  params.instances = nullptr;
+  params.instanceCount = 0;
+  params.lightingMode = 1;
+  for (const char* name : {Def_Cars[car].body, Def_Cars[car].body2})
+    if (ModelObject* model = name[0] ? Model_Get(name) : nullptr) model->Draw(model, &params, view);
+}
 
 // The player is not hit by the traces of others through its own model; its box serves them.
 void Player_Clip(GameObject* p, TraceRequest* tr) { Obj_ClipCharacter(p, tr); }

@@ -30,10 +30,27 @@ void Player_BuildCommand();
 // indices. Returns 0.
 int Player_ClearInput();
 
+// The equipped weapon's shot when its "shottime" has passed since the last: projectiles of kinds
+// 1, 2, 4 and 5 from the eye along the view, one round from the magazine of its ammunition kind.
+// An empty magazine fires nothing and, when the trigger was just pulled, clicks. Sets the action
+// state 2 and the time of the last shot (the view's weapon kick). Returns 1 when it fired.
+int Player_FireWeapon(GameObject* player, int pulled);
+// Fills the equipped weapon's magazine from the reserve of its ammunition kind; returns the
+// rounds moved (0: nothing to load, or a weapon without ammunition).
+int Player_ReloadWeapon(GameObject* player);
+// Equips the next (step > 0) or previous carried weapon in definition order, wrapping; the one
+// put away stays carried. Returns 1 when the weapon changed.
+int Player_SelectWeapon(GameObject* player, int step);
+constexpr const char* kPlayerEmptySound = "sound\\weapon_empty";
+constexpr const char* kPlayerReloadSound = "sound\\weapon_reload";
+constexpr const char* kPlayerSwitchSound = "sound\\weapon_switch";
+
 // Movement constants.
 constexpr float kPlayerStepHeight = 18.0f;
 constexpr float kPlayerUseRange = 100.0f;
 constexpr float kPlayerCameraBack = 80.0f;
 constexpr float kPlayerCameraUp = 64.0f;
+constexpr float kPlayerCarCameraBack = 200.0f;  // camera mode 1: behind the car
+constexpr float kPlayerCarCameraUp = 100.0f;
 // The height the player's view follows (kept near the origin's height by the movement).
 extern float Player_ViewHeight;

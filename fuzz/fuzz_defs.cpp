@@ -1,5 +1,5 @@
-// Fuzz target: every definition loader and the inventory text. The first byte picks the table;
-// the rest is the file's text.
+// Fuzz target: every definition loader, the inventory text and its pickup message line. The
+// first byte picks the table; the rest is the file's text.
 #include <cstring>
 #include <string>
 
@@ -28,6 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Inv_AddFromText(&person, text.c_str());
   for (const InvPair& p : person.items)
     if (p.kind < INV_NONE || p.kind > INV_GOOD) __builtin_trap();
+  // The pickup's message line reads the same text.
+  (void)Person_PickupLine(text.c_str());
   return 0;
 }
 

@@ -76,7 +76,14 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleArenaFiles() {
                   {{"classname", "world"}, {"id", "#6"}, {"name", "anim\\items\\ctf\\baseblu"},
                    {"origin", Xyz(a.blueBase)}, {"command", "[ctfbase] [blue]"}},
                   {{"classname", "world"}, {"id", "#7"}, {"name", "anim\\items\\ctf\\flagblu"},
-                   {"origin", Xyz(a.blueBase)}, {"command", "[ctfflag] [blue]"}}},
+                   {"origin", Xyz(a.blueBase)}, {"command", "[ctfflag] [blue]"}},
+                  // The arena's arms: a gun with rounds for it on each side of the road.
+                  {{"classname", "world"}, {"id", "#8"}, {"name", "anim\\props\\crate"}, {"origin", "150 -150 0"},
+                   {"command", "[weapon] [smg] [ammo] [9MM] [60]"}, {"respawntime", "10"}},
+                  {{"classname", "world"}, {"id", "#9"}, {"name", "anim\\props\\crate"}, {"origin", "-150 150 0"},
+                   {"command", "[weapon] [shotgun] [ammo] [16MM] [12]"}, {"respawntime", "10"}},
+                  {{"classname", "world"}, {"id", "#10"}, {"name", "anim\\props\\crate"}, {"origin", "-150 -150 0"},
+                   {"command", "[weapon] [grenade] [ammo] [GRENADE] [4]"}, {"respawntime", "10"}}},
                  &items);
   if (!ok) return files;
   files.emplace_back("arenas/duel.scn", scn);

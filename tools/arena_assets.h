@@ -2,7 +2,9 @@
 // ground, the player start, two deathmatch starts facing each other across the road a little to
 // the side (each sees the other to the right of its own body; the red team's start on the south
 // one, the blue team's on the north one), the pickups "#0" to "#3" and a base
-// and flag of each team for capture the flag ("#4" to "#7"); and the capture-the-flag models
+// and flag of each team for capture the flag ("#4" to "#7"), the weapon crates "#8" (the
+// submachine gun), "#9" (the shotgun) and "#10" (the grenade launcher), each with rounds for its
+// gun; and the capture-the-flag models
 // "anim\items\ctf\basered", "baseblu", "flagred" and "flagblu".
 #pragma once
 #include <string>

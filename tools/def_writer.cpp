@@ -13,7 +13,7 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleDefFiles() {
   std::vector<std::pair<std::string, std::string>> files;
   files.emplace_back("weapons.txt", Tool_DefFile("weapon", {
       {"hands", {{"text", "weapon_hands"}, {"bullet_damage", "5"}, {"shottime", "0.5"}, {"skill", "0"}}},
-      {"pi", {{"text", "weapon_pi"}, {"bullet_damage", "25"}, {"shottime", "0.25"}, {"ammo", "9MM"},
+      {"pi", {{"text", "weapon_pi"}, {"kind", "5"}, {"bullet_damage", "25"}, {"shottime", "0.25"}, {"ammo", "9MM"},
               {"magazine", "12"}, {"firesound", "sound\\shot_pi"}, {"skill", "1"}, {"fov_offset", "2"},
               {"fov_period", "0.2"}, {"fov_cycles", "1"}, {"fov_delta", "0 -3 0"}, {"fov_deltatime", "0.2"},
               {"fov_delta2time", "0.05"}}},

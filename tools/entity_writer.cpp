@@ -73,7 +73,9 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleEntityFiles() {
   add("scenes/street.items",
       {pickup("pistol", "100 -100 0", "[weapon] [pi]"), pickup("medkit", "-100 -100 0", "[medic] [25] [model] [1000000]"),
        pickup("bullets", "200 -100 0", "[ammo] [9MM] [30]"), pickup("vest", "-200 -100 0", "[armor] [vest]"),
-       pickup("gate_key", "-1080 -450 0", "[item] [gate key]")});
+       pickup("gate_key", "-1080 -450 0", "[item] [gate key]"),
+       pickup("grenades", "300 -100 0", "[weapon] [grenade] [ammo] [GRENADE] [4]"),
+       pickup("clips", "-300 -100 0", "[ammo] [9MM] [60]")});
   add("scenes/street.bot",
       {{{"call", "scenes\\templates\\townsman"}, {"id", "townsman_1"}, {"origin", "300 200 0"}, {"angle", "270 0 0"}}});
   add("scenes/street.civ", {{{"call", "scenes\\templates\\walker"}, {"id", "walker_1"}, {"origin", "-500 150 0"}}});

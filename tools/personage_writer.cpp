@@ -7,5 +7,6 @@ std::string Tool_PersonageList(const std::vector<std::string>& names) {
 }
 
 std::vector<std::string> Tool_SamplePersonages() {
-  return {"Mara", "Oswin", "Hedda", "Corvin", "Tamsin", "Brannock", "Isolde", "Fenwick"};
+  // The two heroes first: the hero a player chose is carried from level to level.
+  return {"JaxTorvin", "MiraSolvek", "Mara", "Oswin", "Hedda", "Corvin", "Tamsin", "Brannock", "Isolde", "Fenwick"};
 }

@@ -56,14 +56,13 @@ bool DemoPath(const char* caller, const char* name, char* out, size_t outSize) {
   return Save_BuildName(caller, "demo\\", name, ".dem", false, out, outSize) != 0;
 }
 
-// A message line for the player: the text of `key`, or `fallback` when there is none.
+}  // namespace
+
 void Demo_ShowMessage(const char* key, const char16_t* fallback) {
   const char16_t* text = Text_Get("data\\text\\", key);
   if (text && *text == kTextMark) text++;
-  Console_AddMessage(text ? text : fallback, Timer_FrameTime + kConsoleMessageSeconds);
+  Console_AddMessage(text && *text ? text : fallback, Timer_FrameTime + kConsoleMessageSeconds);
 }
-
-}  // namespace
 
 const char* Demo_PlaybackName() { return g_playName; }
 const char* Demo_RecordingName() { return g_recordName; }
@@ -81,6 +80,7 @@ int StartRecord() {
   if (!ok) Log_Printf("StartRecord:unable write %s.\n", g_recordName);
   g_recordName[0] = 0;
   Log_Printf("StartRecord:ended.\n");
+  if (ok) Demo_ShowMessage("consol\\recording stopped", u"Demo recording stopped");
   return ok ? 1 : 0;
 }
 
@@ -114,6 +114,7 @@ int StartDemo(const char* name) {
   Game_SettleFrames = kSettleFrames;
   std::snprintf(g_recordName, sizeof g_recordName, "%s", name);
   Game_DemoFlags |= DEMO_RECORDING;
+  Demo_ShowMessage("consol\\recording", u"Recording a demo");
   return 1;
 }
 

@@ -18,6 +18,9 @@ int StartDemo(const char* name);
 // Ends the recording: writes the end record and puts the file in place. 1 when a recording was
 // ended and its file written whole.
 int StartRecord();
+// A message line for the player: the text of `key`, or `fallback` when the game has none. Saves
+// and recordings report themselves with it.
+void Demo_ShowMessage(const char* key, const char16_t* fallback);
 // Appends a tick's record while recording.
 void Demo_WriteFrame(const DemoFrame* frame);
 

@@ -218,8 +218,19 @@ void Frame2D_TalkMarker(const GameObject* c) {
 void Frame2D_UsePrompts(const GameObject* player) {
   uint32_t markers = Game_PlayScreen.markers;
   if (const GameObject* c = player->useTargetCharacter) {
-    if (c->person.state == 2 && c->classNum == NPC) markers |= PLAYMARK_SEARCH;
-    else if (Frame2D_Talkable(c)) Frame2D_TalkMarker(c);
+    const int car = c->person.carIndex;
+    if (c->person.state == 2 && c->classNum == NPC) {
+      markers |= PLAYMARK_SEARCH;
+    } else if (car > 0 && car < kCarDefs) {
+      // A parked car: the drive prompt, or the key it wants.
+      if (player->person.carIndex == 0) {
+        int key = Def_Cars[car].key[0] ? Def_FindItem(Def_Cars[car].key) : -1;
+        bool locked = Def_Cars[car].key[0] && (key < 0 || !Inv_HasItem(&player->person, INV_ITEM, key));
+        Frame2D_Prompt(locked ? "consol\\You do not have the key" : "consol\\Press use key to drive");
+      }
+    } else if (Frame2D_Talkable(c)) {
+      Frame2D_TalkMarker(c);
+    }
   }
   if (const GameObject* o = player->useTargetObject) {
     const char* text = o->person.itemText;

@@ -96,8 +96,9 @@ static vec3 g_playerOrigin, g_playerAngles;
 constexpr int32_t kGiveAllAmmo = 200;
 constexpr float kGiveAllSkill = 100.0f;
 
-// Every weapon a shop may offer, once, with full reserves of every ammunition and the skills at
-// their best.
+// Every weapon a shop may offer, once, with full reserves of every ammunition, the six skills at
+// their best and the eight values of the body at 100: health and its maximum, energy and its
+// maximum, the three further statistics and the experience.
 void Game_GiveAllWeapons() {
   GameObject* player = Obj_Player;
   if (!player) return;
@@ -111,6 +112,10 @@ void Game_GiveAllWeapons() {
   }
   for (int kind = 1; kind < kAmmoKinds; kind++) p.ammo[kind] = kGiveAllAmmo;
   for (float& skill : p.skills) skill = kGiveAllSkill;
+  float* const body[] = {&p.health, &p.maxHealth, &p.energy, &p.maxEnergy,
+                         &p.furtherStats[0], &p.furtherStats[1], &p.furtherStats[2]};
+  for (float* value : body) *value = kGiveAllSkill;
+  p.experience = int32_t(kGiveAllSkill);
 }
 
 static void Game_EmptyEntry(int) {}

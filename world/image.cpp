@@ -17,7 +17,7 @@
 #define PERSON_VOICE(i) \
   {"person.voices[" #i "]", uint32_t(kPersonBlockOffset + offsetof(PersonStats, voices) + 4 * i), 4, IMG_PTR, \
    ptrdiff_t(offsetof(GameObject, person) + offsetof(PersonStats, voices) + 4 * i)}
-constexpr uint32_t kPersonTailOffset = kPersonBlockOffset + offsetof(PersonStats, group) + 4;
+constexpr uint32_t kPersonTailOffset = kPersonBlockOffset + offsetof(PersonStats, heldCommands) + 4;
 static_assert(offsetof(PersonStats, maxHealth) + kPersonBlockOffset == 236, "the characters' fields follow the view's");
 
 // The scenery block's fields, each at its place in the image. A field added to PropState needs its
@@ -110,6 +110,7 @@ const ImageField ObjImage_Fields[] = {
     PERSON_FIELD(attributeTriples, IMG_I32),
     PERSON_FIELD(noBlood, IMG_I32),
     PERSON_FIELD(group, IMG_I32),
+    PERSON_FIELD(heldCommands, IMG_U32),
     {"person (reserved)", kPersonTailOffset, kPersonBlockOffset + kPersonBlockSize - kPersonTailOffset, IMG_RESERVED, -1},
     {"id", 5960, 4, IMG_U32, offsetof(GameObject, id)},
     {"classNum", 5964, 4, IMG_I32, offsetof(GameObject, classNum)},

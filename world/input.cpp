@@ -58,12 +58,15 @@ struct QuickKeys {
   int save[kKeyCodeCount], saveCount = 0;
   int load[kKeyCodeCount], loadCount = 0;
   int inventory[2], inventoryCount = 0;
+  int prevWeapon[kKeyCodeCount], prevWeaponCount = 0;
+  int sequence[kKeyCodeCount], sequenceCount = 0;
 };
 static QuickKeys g_quick;
 
 static void Game_FindQuickKeys() {
   if (g_quick.valid && g_quick.changes == Var_TextChanges) return;
-  g_quick.saveCount = g_quick.loadCount = g_quick.inventoryCount = 0;
+  g_quick.saveCount = g_quick.loadCount = g_quick.inventoryCount = g_quick.prevWeaponCount = 0;
+  g_quick.sequenceCount = 0;
   for (int code = 0; code < kKeyCodeCount; code++) {
     const KeyInfo* info = Key_GetInfo(code);
     const VarRecord* v = info && info->varName[0] ? Var_Find(info->varName) : nullptr;
@@ -72,6 +75,8 @@ static void Game_FindQuickKeys() {
     if (Input_SameName(v->text, "QuickLoad")) g_quick.load[g_quick.loadCount++] = code;
     if (Input_SameName(v->text, "Inventory") && g_quick.inventoryCount < 2)
       g_quick.inventory[g_quick.inventoryCount++] = code;
+    if (Input_SameName(v->text, "Prev Weapon")) g_quick.prevWeapon[g_quick.prevWeaponCount++] = code;
+    if (Input_SameName(v->text, kCameraSequenceCommand)) g_quick.sequence[g_quick.sequenceCount++] = code;
   }
   g_quick.changes = Var_TextChanges;
   g_quick.valid = true;
@@ -581,6 +586,14 @@ void Game_PlayInput() {
   Game_MouseLook();
   Input_ProcessEvents();
   Player_BuildCommand();
+  // "Prev Weapon" has no handler of its own: its keys are polled, and a press rides in this
+  // frame's command word.
+  Game_FindQuickKeys();
+  for (int i = 0; i < g_quick.prevWeaponCount; i++)
+    if (Input_KeyPressed(g_quick.prevWeapon[i])) Game_CurrentFrame.command |= CMD_PREV_WEAPON;
+  // The camera sequence key, in single play: on, and off again (a level's release also ends it).
+  for (int i = 0; i < g_quick.sequenceCount; i++)
+    if (Input_KeyPressed(g_quick.sequence[i]) && Game_NetMode == 0) Game_SpecialFlag ^= 1;
   if (Game_NetMode != 0 || !player) return;
   MapScreen_Command(Game_CurrentFrame.command);
   if ((Game_CurrentFrame.command & CMD_LEAVE_CAR) && player->person.carIndex != 0) {

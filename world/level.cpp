@@ -31,6 +31,7 @@
 #include "ui/menu.h"
 #include "ui/ui.h"
 #include "world/demo.h"
+#include "world/save.h"
 #include "world/entity.h"
 #include "world/areol.h"
 #include "world/beam.h"
@@ -222,6 +223,7 @@ int Level_Load(const char* name) {
   for (const char* ext : {".scn", ".civ", ".bot", ".items"}) LoadObjects((std::string(path) + ext).c_str());
   Ent_SpawnAttachedNpcs(Level_Name);
   Level_SetupStartsAndPickups();
+  Emitters_Restart();  // the level's looping sounds
   Level_ClearLoadingScreen();
   Game_Running = 1;
   Game_MenuOpen = 0;

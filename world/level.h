@@ -15,6 +15,8 @@ extern char Level_SkyName[2][kLevelSkyNameSize];
 extern uint32_t Level_FogFlag;
 // The camera sequence flag: set by a new game's opening sequence, cleared by Level_Free.
 extern uint32_t Game_SpecialFlag;
+// The binding text of the key that switches the camera sequence on and off during play.
+constexpr const char* kCameraSequenceCommand = "Camera Sequence";
 
 // The level's two fog sets (entity file); used when the second set's end is above 0. Between
 // them the day cycle blends while the level has a sky.

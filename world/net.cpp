@@ -667,7 +667,7 @@ namespace {
 void SpawnShot(uint32_t owner, int32_t weapon, const vec3* from, const vec3* aim, int room) {
   if (weapon < 0 || weapon >= kWeaponDefs || !from || !aim) return;
   const WeaponDef& w = Def_Weapons[weapon];
-  if (w.kind == 1 || w.kind == 2) {
+  if (w.kind == 1 || w.kind == 2 || w.kind == 4 || w.kind == 5) {
     static const float kBox[6] = {-10, -10, -10, 10, 10, 10};
     vec3 forward, right, up;
     Mat_AxesFromAngles(aim, &forward, &right, &up);

@@ -21,6 +21,7 @@
 #include "physics/physics.h"
 #include "quests/state.h"
 #include "ui/ui.h"
+#include "world/demo.h"
 #include "world/entity.h"
 #include "world/fx.h"
 #include "world/game.h"
@@ -593,6 +594,7 @@ int Save(const char* name) {
     return 0;
   }
   Log_Printf("Save:game saved.\n");
+  Demo_ShowMessage("consol\\game saved", u"Game saved");
   Game_SettleFrames = kSettleFrames;
   return 1;
 }

@@ -149,7 +149,8 @@ TEST_F(PlayerMove, UseTargetsAreTheFirstCharacterAndUsableObjectAhead) {
 }
 
 // The all-weapons command: every shown weapon once (those carried before too), hidden ones not,
-// other pairs kept, full reserves of ammunition kinds 1 to 11 and the skills at 100.
+// other pairs kept, full reserves of ammunition kinds 1 to 11, the six skills and the eight body
+// values at 100.
 TEST_F(PlayerMove, AllWeaponsGivesEveryShownWeaponOnce) {
   Game_GiveAllWeapons();  // no player: nothing
   GameObject* p = PlacePlayer(0, 0);
@@ -159,6 +160,14 @@ TEST_F(PlayerMove, AllWeaponsGivesEveryShownWeaponOnce) {
   Inv_AddItem(&p->person, INV_WEAPON, hidden);
   Inv_AddItem(&p->person, INV_ITEM, 0);
   p->person.ammo[0] = 7;
+  p->person.health = 12;
+  p->person.maxHealth = 150;
+  p->person.energy = 3;
+  p->person.maxEnergy = 40;
+  for (float& s : p->person.furtherStats) s = 9;
+  p->person.experience = 4;
+  p->person.level = 2;
+  for (float& f : p->person.factors) f = 0.5f;
   Game_GiveAllWeapons();
   Def_Weapons[hidden].hidden = 0;
   int named = 0;
@@ -174,6 +183,12 @@ TEST_F(PlayerMove, AllWeaponsGivesEveryShownWeaponOnce) {
   EXPECT_EQ(p->person.ammo[0], 7);
   for (int kind = 1; kind < kAmmoKinds; kind++) EXPECT_EQ(p->person.ammo[kind], 200) << kind;
   for (float skill : p->person.skills) EXPECT_FLOAT_EQ(skill, 100.0f);
+  for (float v : {p->person.health, p->person.maxHealth, p->person.energy, p->person.maxEnergy,
+                  p->person.furtherStats[0], p->person.furtherStats[1], p->person.furtherStats[2]})
+    EXPECT_FLOAT_EQ(v, 100.0f);
+  EXPECT_EQ(p->person.experience, 100);
+  EXPECT_EQ(p->person.level, 2);  // not one of the eight
+  EXPECT_FLOAT_EQ(p->person.factors[0], 0.5f);
 }
 
 TEST(PlayerActions, StageOneLinksTheTableOnceAndHandlersSetAndClearTheirOwnBit) {

@@ -122,3 +122,15 @@ TEST_F(AllocatorTest, PrintMemLogsEveryBlockAndOversizedGuardIsClamped) {
   EXPECT_EQ(CountOccurrences(log, "GlobalBoundCheckError"), 0);
 }
 
+// A zero-filled block is zero; the memory report counts it and names it by at most seven
+// characters of its tag.
+TEST_F(AllocatorTest, ZeroFillTagsAndReport) {
+  auto* p = static_cast<unsigned char*>(Global_MallocZero(100, "longtagname"));
+  ASSERT_NE(p, nullptr);
+  for (int i = 0; i < 100; i++) ASSERT_EQ(p[i], 0);
+  Global_MemoryStatus();
+  std::string log = Log();
+  EXPECT_NE(log.find("Global_MemoryStatus: 1 prt 100 bytes\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("\tp[longtag]=[0x"), std::string::npos) << log;
+  Global_Free(p);
+}

@@ -14,6 +14,7 @@
 #include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/mem.h"
+#include "foundation/namehash.h"
 #include "foundation/oggdec.h"
 #include "foundation/parser.h"
 #include "foundation/var.h"
@@ -305,4 +306,51 @@ TEST(DebugSwitchFile, SwitchesAreReadWithinBounds) {
   EXPECT_EQ(Sys_Debug.debugMem, 0);
   File_Shutdown();
   Sys_Debug = saved;
+}
+
+// The directory's search tree finds each of 700 names, spread over folders, at its own record,
+// and none of 700 names that are not there.
+TEST_F(FileLayer, TreeSearchFindsEveryNameAndNothingElse) {
+  std::vector<Member> members;
+  for (int i = 0; i < 700; i++)
+    members.push_back({"dir" + std::to_string(i % 9) + "/f" + std::to_string(i) + ".dat", std::to_string(i), ZIPW_STORED});
+  MakeArchive(10, members);
+  Start();
+  ASSERT_EQ(File_ArchiveEntryCount(), 700);
+  const ArchiveEntry* e = File_ArchiveEntries();
+  for (int i = 0; i < 700; i++) EXPECT_EQ(Zip_FindEntry(0, e[i].nameHash, e[i].name), i) << e[i].name;
+  for (int i = 0; i < 700; i++) {
+    const std::string absent = "dir" + std::to_string(i % 9) + "/f" + std::to_string(i + 700) + ".dat";
+    EXPECT_EQ(Zip_FindEntry(0, Name_HashStr(absent.c_str()), absent.c_str()), -1) << absent;
+  }
+  EXPECT_EQ(ReadAll("DIR3/F399.DAT"), "399");
+}
+
+// Only "rb" and "wb" open, in any case; a null or empty name opens nothing. A member is never
+// written; reads count whole items, and null or zero arguments read nothing.
+TEST_F(FileLayer, ModesAndArguments) {
+  MakeArchive(0, {{"m.txt", "member"}});
+  WriteFile("d.txt", "disk");
+  Start();
+  for (const char* mode : {"r", "w", "rbx", "ab", "r+b", ""}) EXPECT_EQ(File_Open("d.txt", mode), nullptr) << mode;
+  EXPECT_EQ(File_Open(nullptr, "rb"), nullptr);
+  EXPECT_EQ(File_Open("", "rb"), nullptr);
+  EXPECT_EQ(File_Open("d.txt", nullptr), nullptr);
+  FileHandle* f = File_Open("m.txt", "RB");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(File_Write("x", 1, 1, f), 0u);
+  char buf[8];
+  EXPECT_EQ(File_Read(nullptr, 1, 1, f), 0u);
+  EXPECT_EQ(File_Read(buf, 0, 1, f), 0u);
+  EXPECT_EQ(File_Read(buf, 1, 0, f), 0u);
+  EXPECT_EQ(File_Read(buf, 3, 2, f), 2u);  // items of 3 bytes
+  EXPECT_EQ(std::string(buf, 6), "member");
+  EXPECT_EQ(File_Read(buf, 1, 8, f), 0u);  // at the end
+  File_Close(f);
+  FileHandle* w = File_Open("out/new.txt", "WB");
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(File_Write("abcdef", 2, 3, w), 3u);
+  EXPECT_EQ(File_Write(nullptr, 1, 1, w), 0u);
+  File_Close(w);
+  EXPECT_EQ(ReadFile("out/new.txt"), "abcdef");
 }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "characters/actions.h"
@@ -318,6 +319,25 @@ TEST_F(InputTest, CheatWordsAndACommandLinkedOnce) {
   Queue(18, false);  // no release handler
   Frame();
   EXPECT_EQ(presses, 1);
+}
+
+// The key table's named rows, and SDL's scancodes turned into the game's key codes, the
+// extended keys above 128 included; what has no code reads as nothing.
+TEST(KeyTable, GoldenRowsOfTheScancodeMapping) {
+  int named = 0, fixedNamed = 0;
+  for (int c = 0; c < kKeyCodeCount; c++) {
+    named += KeyInfoTable[c].varName[0] != 0;
+    fixedNamed += KeyInfoTable[c].varName[0] && KeyInfoTable[c].flags == KEYINFO_FIXED;
+  }
+  EXPECT_EQ(named, 102);
+  EXPECT_EQ(fixedNamed, 5);
+  EXPECT_EQ(Key_GetInfo(260), nullptr);
+  const std::pair<int, int> scancodes[] = {
+      {SDL_SCANCODE_ESCAPE, 1},   {SDL_SCANCODE_GRAVE, 41},      {SDL_SCANCODE_KP_ENTER, 156},
+      {SDL_SCANCODE_RCTRL, 157},  {SDL_SCANCODE_KP_DIVIDE, 181}, {SDL_SCANCODE_RALT, 184},
+      {SDL_SCANCODE_DELETE, 211}, {SDL_SCANCODE_NUMLOCKCLEAR, 69}, {SDL_SCANCODE_A, 30},
+      {SDL_SCANCODE_UP, 200},     {SDL_SCANCODE_PAGEDOWN, 209},  {SDL_SCANCODE_LGUI, 219}};
+  for (auto [sc, code] : scancodes) EXPECT_EQ(PlatInput_ScancodeToKey(sc), code) << sc;
 }
 
 }  // namespace

@@ -70,3 +70,37 @@ TEST(IntHash, MatchesUnorderedMapOverRandomKeysAndKeepsCollidingKeysApart) {
   IntHash_Destroy(&t);
 }
 
+// Sizes come from the table of 66 primes: the first strictly above the capacity asked (over the
+// load of 0.4 when a table is made); a table made again forgets its keys and takes its new size.
+TEST(IntHash, SizesFromThePrimeTableAndInitAgainEmptiesTheTable) {
+  const int32_t primes[66] = {11, 37, 71, 127, 179, 257, 359, 491, 661, 887, 1181, 1553, 2053, 2683, 3517, 4591, 6007,
+                              7817, 10193, 13291, 17291, 22481, 29251, 38053, 49499, 64373, 83701, 108863, 141511,
+                              184003, 239231, 310997, 404321, 525649, 683377, 888397, 1154947, 1501447, 1951949,
+                              2537501, 3298807, 4288439, 5575001, 7247533, 9421793, 12248389, 15922903, 20699753,
+                              26909713, 34982639, 45477503, 59120749, 76856959, 99914123, 129888349, 168854831,
+                              219511301, 285364721, 370974151, 482266423, 626946367, 815030309, 1059539417,
+                              1377401287, 1790621681, 2147483647};
+  const int64_t asked[] = {0, 10, 11, 80, 2147483647, int64_t(1) << 40, -5};
+  const int index[] = {0, 0, 1, 3, 65, 65, 0};
+  for (int i = 0; i < 7; i++) EXPECT_EQ(IntHash_PrimeIndex(asked[i]), index[i]) << asked[i];
+  IntHash* t = IntHash_Create(32, 0);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(IntHash_Size(t), 127);
+  // The first twelve indexes allocate their primes; an index below 0 the first.
+  for (int i = 0; i < 12; i++) {
+    ASSERT_EQ(IntHash_Alloc(t, i), 1);
+    EXPECT_EQ(IntHash_Size(t), primes[i]) << i;
+  }
+  ASSERT_EQ(IntHash_Alloc(t, -3), 1);
+  EXPECT_EQ(IntHash_Size(t), 11);
+  for (int i = 0; i < 66; i++) EXPECT_EQ(IntHash_PrimeIndex(primes[i]), i < 65 ? i + 1 : 65) << i;
+  for (int i = 1; i < 66; i++) EXPECT_EQ(IntHash_PrimeIndex(primes[i] - 1), i) << i;
+  for (int32_t k = 0; k < 50; k++) IntHash_Insert(t, k, uint32_t(k + 1));
+  ASSERT_EQ(IntHash_Init(t, 200, 5), 1);
+  EXPECT_EQ(IntHash_Size(t), 661);
+  EXPECT_EQ(t->count, 0);
+  for (int32_t k = 0; k < 50; k++) EXPECT_EQ(IntHash_Get(t, k), 5u) << k;
+  IntHash_Destroy(&t);
+  EXPECT_EQ(t, nullptr);
+  IntHash_Destroy(&t);  // a null table does nothing
+}

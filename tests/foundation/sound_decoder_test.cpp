@@ -224,3 +224,19 @@ TEST_F(SoundFiles, WavIsTriedBeforeOggTheThirdSlotLastAndVolumesBecomeHundredths
   Var_Find("sound_musicvolume")->value = 1.0f;
 }
 
+// With no device ever started, playing (even a sound that is there), stopping, updating and
+// queries do nothing and answer nothing; shutting down twice is harmless.
+TEST_F(SoundFiles, EverythingIsSafeWhenSoundNeverStarted) {
+  ASSERT_TRUE(Tool_WriteBytes("beep.wav", Wav(1, 22050, 16, 2205)));
+  EXPECT_EQ(Sound_Play("beep", 1, 1, nullptr, 0, 0), 0u);
+  EXPECT_EQ(Sound_Play("nothing", 1, 1, nullptr, 0, 0), 0u);
+  Sound_StopAll();
+  Sound_Update();
+  const float z[3] = {0, 0, 0};
+  Sound_UpdateListener(z, z);
+  EXPECT_EQ(Sound_CheckHandle(1), 0u);
+  EXPECT_EQ(Sound_GetPlayPosition(1, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  Sound_Shutdown();
+  DS_Shutdown();
+  DS_Shutdown();
+}

@@ -263,6 +263,48 @@ TEST_F(SoundVoices, StreamThatRanDryWhileNoFramesRanGoesOn) {
   EXPECT_GT(LevelOfFrames(19), 0.05);
 }
 
+// A pause over frames (a menu): silence, the stream's position held; after it the stream goes on
+// from there and a one-shot that was cut finishes its rest.
+TEST_F(SoundVoices, PauseAcrossFramesKeepsTheStreamWhereItWas) {
+  WriteOgg("music", 2, 10.0);
+  WriteTone("fx", 0.3);
+  uint32_t music = Play("music", 1, 2), fx = Play("fx", 0, 0);
+  Frame(4);
+  Sound_PauseAll();
+  SoundVoice* v = DS_FindVoice(music);
+  ASSERT_NE(v, nullptr);
+  Frame(1);
+  int64_t played = v->playedTotal;
+  EXPECT_LT(LevelOfFrames(120), 1e-4);  // two seconds of menu
+  EXPECT_EQ(v->playedTotal, played);
+  EXPECT_EQ(Sound_CheckHandle(fx), fx);  // the cut one-shot waits too
+  Sound_ResumeAll();
+  Frame(2);
+  EXPECT_GT(LevelOfFrames(28), 0.05);
+  EXPECT_LT(v->playedTotal, played + 44100 * 4 * 2);
+  Frame(30);
+  EXPECT_EQ(Sound_CheckHandle(fx), 0u);  // the one-shot finished its remaining part
+}
+
+// A frequency sets the playback rate; 0 gives the sound its own rate back.
+TEST_F(SoundVoices, FrequencyZeroIsTheOwnRate) {
+  WriteTone("tone", 1.0, 441);
+  uint32_t h = Play("tone", 1, 0);
+  auto crossingsAt = [&](uint32_t frequency) {
+    Sound_SetFrequency(h, frequency);
+    Frame(2);
+    size_t from = Now();
+    Frame(10);
+    int n = 0;
+    for (size_t i = from + 1; i < Now(); i++) n += (left[i - 1] < 0) != (left[i] < 0);
+    return n;
+  };
+  int slow = crossingsAt(22050);  // an octave down
+  int own = crossingsAt(0);
+  EXPECT_NEAR(double(own) / slow, 2.0, 0.1);
+  EXPECT_NEAR(own, 2 * 441 * 10 * kFrameSamples / 44100.0, 4);
+}
+
 namespace {
 class SoundReverb : public SoundVoices {
   void Prepare() override {

@@ -75,3 +75,14 @@ TEST_F(TimerTest, CounterSourceRebasesStaysMonotonicAndIsLatched) {
   g_ticks += 1000 * kSecond + 1234567;
   EXPECT_NEAR(Timer_ReadClock(), last + 1000.001234567, 1e-6);
 }
+
+// A stopped clock keeps answering the time it had when it stopped.
+TEST_F(TimerTest, StoppedClockKeepsLastValue) {
+  StartWith(1);
+  g_ticks += 3 * kSecond;
+  EXPECT_NEAR(Timer_Now(), 3.0, 1e-9);
+  Timer_Shutdown();
+  EXPECT_FALSE(Timer_IsRunning());
+  g_ticks += 3 * kSecond;
+  EXPECT_NEAR(Timer_Now(), 3.0, 1e-9);
+}

@@ -109,3 +109,25 @@ TEST(VecMath, MultiplyInverseAndTransformRoundTrip) {
   ExpectVec(s, 2, 4, 6, 0);
 }
 
+// A direction's angles: yaw from +Y towards +X, pitch up towards +Z, no roll; the angles from one
+// point to another are those of the difference.
+TEST(VecMath, DirectionToAngles) {
+  vec3 d{0, 1, 0}, a;
+  Vec_ToAngles(&d, &a);
+  ExpectVec(a, 0, 0, 0);
+  d = {1, 0, 0};
+  Vec_ToAngles(&d, &a);
+  ExpectVec(a, kPi / 2, 0, 0);
+  d = {0, 0, 1};
+  Vec_ToAngles(&d, &a);
+  ExpectVec(a, 0, kPi / 2, 0);
+  d = {-1, -1, std::sqrt(2.0f)};
+  Vec_ToAngles(&d, &a);
+  ExpectVec(a, -3 * kPi / 4, kPi / 4, 0, 1e-5);
+  vec3 from{1, 1, 1}, to{1, 2, 1};
+  Vec_AnglesTo(&from, &to, &a);
+  ExpectVec(a, 0, 0, 0);
+  to = {2, 1, 1};
+  Vec_AnglesTo(&from, &to, &a);
+  ExpectVec(a, kPi / 2, 0, 0);
+}

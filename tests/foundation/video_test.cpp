@@ -121,4 +121,23 @@ TEST(Gamma, RampsStayInRangeAndOrderedBadSettingsAndRefusalsLogged) {
   gamma->value = 1;
 }
 
+// The bitmap page's 256 cells: 8 x 16 texels on a 256 x 128 page, 32 to a row, corners in the
+// order left top, right top, right bottom, left bottom.
+TEST(BitmapFont, CellCoordinates) {
+  Video_BuildBitmapCells();
+  for (int i = 0; i < 256; i++) {
+    const float left = 8.0f * float(i % 32) / 256.0f, right = 8.0f * float(i % 32 + 1) / 256.0f;
+    const float top = 1.0f - 16.0f * float(i / 32) / 128.0f, bottom = 1.0f - 16.0f * float(i / 32 + 1) / 128.0f;
+    const float want[4][2] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+    for (int k = 0; k < 4; k++) {
+      EXPECT_FLOAT_EQ(Video_BitmapCells[i][k][0], want[k][0]) << i << " " << k;
+      EXPECT_FLOAT_EQ(Video_BitmapCells[i][k][1], want[k][1]) << i << " " << k;
+    }
+  }
+  EXPECT_FLOAT_EQ(Video_BitmapCells[65][0][0], 8.0f / 256);  // column 1, row 2
+  EXPECT_FLOAT_EQ(Video_BitmapCells[65][0][1], 1.0f - 32.0f / 128);
+  EXPECT_FLOAT_EQ(Video_BitmapCells[255][2][0], 1.0f);
+  EXPECT_FLOAT_EQ(Video_BitmapCells[255][2][1], 0.0f);
+}
+
 }  // namespace

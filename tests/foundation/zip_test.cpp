@@ -2,6 +2,7 @@
 // 'p' signatures, comments, data descriptors, prefixed archives, independent members and damaged
 // archives.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 #include <vector>
@@ -219,3 +220,110 @@ TEST(ZipDamaged, BadHeadersAShortStreamAndOverlappingMembersAreRefused) {
   Zip_Close(z);
 }
 
+
+// A position taken from an entry makes it current again without walking; a position that is not
+// an entry's (inside a record, before the directory, past the end, or an entry number beyond the
+// count) is refused and leaves no entry current.
+TEST(Zip, GoToFilePosReselectsAnEntryAndRefusesBadPositions) {
+  Bytes zip = TwoMemberArchive();
+  ZipArchive* z = Open(zip);
+  ASSERT_NE(z, nullptr);
+  ZipPos first, second, pos;
+  ASSERT_EQ(Zip_GetFilePos(z, &first), ZIP_OK);
+  ASSERT_EQ(Zip_GoToNextFile(z), ZIP_OK);
+  ASSERT_EQ(Zip_GetFilePos(z, &second), ZIP_OK);
+  EXPECT_EQ(second.entry, 1u);
+  EXPECT_GT(second.offset, first.offset);
+  ASSERT_EQ(Zip_GoToFirstFile(z), ZIP_OK);
+  ASSERT_EQ(Zip_GoToFilePos(z, &second), ZIP_OK);
+  char name[64];
+  ZipFileInfo info;
+  ASSERT_EQ(Zip_GetCurrentFileInfo(z, &info, name, sizeof name, nullptr, 0, nullptr, 0), ZIP_OK);
+  EXPECT_STREQ(name, "Data/Small.TXT");
+  Bytes data;
+  EXPECT_EQ(ReadCurrent(z, data), ZIP_OK);
+  EXPECT_EQ(data, Pattern(777, 2));
+  ASSERT_EQ(Zip_GoToFilePos(z, &first), ZIP_OK);  // back to the deflated one
+  EXPECT_EQ(ReadCurrent(z, data), ZIP_OK);
+  EXPECT_EQ(data, Pattern(100000, 1));
+  EXPECT_EQ(Zip_GoToNextFile(z), ZIP_OK);  // and the walk goes on from there
+  ASSERT_EQ(Zip_GetFilePos(z, &pos), ZIP_OK);
+  EXPECT_EQ(pos.offset, second.offset);
+  EXPECT_EQ(pos.entry, second.entry);
+
+  const struct {
+    ZipPos pos;
+    int code;  // 0: any refusal
+  } bad[] = {{{second.offset + 1, 1}, ZIP_BAD_ZIPFILE},
+             {{first.offset - 1, 0}, ZIP_BAD_ZIPFILE},
+             {{0, 0}, ZIP_BAD_ZIPFILE},
+             {{0xFFFFFFF0u, 0}, 0},
+             {{second.offset, 2}, ZIP_END_OF_LIST},
+             {{second.offset, 0xFFFFFFFFu}, ZIP_END_OF_LIST}};
+  for (const auto& b : bad) {
+    SCOPED_TRACE(testing::Message() << b.pos.offset << " " << b.pos.entry);
+    ASSERT_EQ(Zip_GoToFilePos(z, &second), ZIP_OK);
+    int r = Zip_GoToFilePos(z, &b.pos);
+    if (b.code) {
+      EXPECT_EQ(r, b.code);
+    } else {
+      EXPECT_LT(r, 0);
+    }
+    EXPECT_EQ(Zip_GetFilePos(z, &pos), ZIP_END_OF_LIST);  // nothing current after a refusal
+    EXPECT_EQ(Zip_OpenCurrentFile(z), ZIP_PARAM_ERROR);
+    EXPECT_EQ(Zip_GoToNextFile(z), ZIP_END_OF_LIST);
+  }
+  EXPECT_EQ(Zip_GoToFilePos(z, nullptr), ZIP_PARAM_ERROR);
+  EXPECT_EQ(Zip_GoToFilePos(nullptr, &first), ZIP_PARAM_ERROR);
+  EXPECT_EQ(Zip_GetFilePos(z, nullptr), ZIP_PARAM_ERROR);
+  Zip_Close(z);
+}
+
+// A changed data byte: the read that reaches the member's end and the close both say CRC error,
+// for stored and deflated members; a close before the end does not look at the CRC.
+TEST(ZipDamaged, FlippedDataByteIsACrcErrorOnceReadToTheEnd) {
+  Bytes stored = OneStored();
+  stored[kData + 3] ^= 0x20;
+  ZipArchive* z = Open(stored);
+  ASSERT_NE(z, nullptr);
+  ASSERT_EQ(Zip_OpenCurrentFile(z), ZIP_OK);
+  char buf[64];
+  EXPECT_EQ(Zip_ReadCurrentFile(z, buf, sizeof buf), ZIP_CRC_ERROR);
+  EXPECT_EQ(Zip_CloseCurrentFile(z), ZIP_CRC_ERROR);
+  ASSERT_EQ(Zip_OpenCurrentFile(z), ZIP_OK);
+  EXPECT_EQ(Zip_ReadCurrentFile(z, buf, 8), 8);
+  EXPECT_EQ(Zip_CloseCurrentFile(z), ZIP_OK);
+  Zip_Close(z);
+  // Deflated: the stored CRC itself changed, so the stream still inflates whole.
+  Bytes d = Pattern(3000, 5), deflated = OneMember("d", d.data(), d.size(), ZIPW_DEFLATED);
+  deflated[14] ^= 1;                                   // the local header's CRC
+  deflated[deflated.size() - 22 - 46 - 1 + 16] ^= 1;  // and the central record's
+  ASSERT_NE(z = Open(deflated), nullptr);
+  Bytes out;
+  EXPECT_EQ(ReadCurrent(z, out), ZIP_CRC_ERROR);
+  EXPECT_EQ(out.size(), 0u);
+  ASSERT_EQ(Zip_OpenCurrentFile(z), ZIP_OK);
+  std::vector<uint8_t> all(d.size() + 10);
+  int n = 0, got;
+  while ((got = Zip_ReadCurrentFile(z, all.data() + n, 1000)) > 0) n += got;
+  EXPECT_EQ(got, ZIP_CRC_ERROR);
+  EXPECT_EQ(Zip_CloseCurrentFile(z), ZIP_CRC_ERROR);
+  Zip_Close(z);
+}
+
+// The project's CRC-32 (folded four lanes at a time where the processor can) equals zlib's at
+// every length, alignment and start value.
+TEST(ZipCrc, MatchesZlibAtAnyLengthAlignmentAndStart) {
+  Bytes data = Pattern(70000, 11);
+  uint32_t s = 99;
+  for (int t = 0; t < 1000; t++) {
+    s = s * 1664525u + 1013904223u;
+    size_t offset = s % 61;
+    size_t length = t < 300 ? size_t(t) : (s >> 8) % (data.size() - 64);
+    uint32_t start = t % 3 == 0 ? 0 : s * 2654435761u;
+    ASSERT_EQ(Zip_Crc32(start, data.data() + offset, length), uint32_t(crc32(start, data.data() + offset, uInt(length))))
+        << "offset " << offset << " length " << length << " start " << start;
+  }
+  EXPECT_EQ(Zip_Crc32(0, "123456789", 9), 0xCBF43926u);  // the check value of CRC-32
+  EXPECT_EQ(Zip_Crc32(5, nullptr, 0), 5u);
+}

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "characters/defs.h"
+#include "characters/person.h"
+#include "foundation/file.h"
 #include "foundation/text.h"
 #include "foundation/timer.h"
 #include "foundation/var.h"
@@ -208,6 +210,68 @@ TEST_F(HudScreen, ThePlayScreenShowsPromptsMarkersSubtitleStatusAndThePointer) {
   Def_Shops[0].name[0] = 0;
   Game_Time = 0;
   Game_CentreCursor();
+}
+
+}  // namespace
+
+namespace {
+
+// A parked car character in reach: the drive prompt, or the key it wants, never the talk marker
+// or a stranger's name; nothing once the player drives.
+TEST_F(HudScreen, AParkedCarCharacterPromptsToDriveOrForItsKey) {
+  using tw_test::WriteBytes;
+  using tw_test::WriteFile;
+  WriteBytes("sprites/sbar/talkplace.tga", ImageTool_WriteTGA(ImageTool_Solid(32, 32, 255, 0, 0, 255), 32));
+  WriteFile("data/text/Eng/consol/Press use key to drive.txt", "Press use key to drive");
+  WriteFile("data/text/Eng/personages/__stranger__.txt", "A stranger");
+  std::snprintf(Def_Cars[1].name, sizeof Def_Cars[1].name, "runabout");
+  std::snprintf(Def_Items[0].name, sizeof Def_Items[0].name, "gate key");
+  const int32_t items = Def_ItemCount;
+  Def_ItemCount = 1;
+  GameObject* player = Obj_Alloc();
+  player->person.state = 1;
+  Obj_Player = player;
+  GameObject* car = Obj_Alloc();
+  car->classNum = NPC;
+  car->person.state = 1;
+  car->person.carIndex = 1;
+  player->useTargetCharacter = car;
+  auto screen = [] {
+    Begin();
+    Game_Draw2D();
+    return Read();
+  };
+  auto blue = [](int b, int g, int r) { return b > 200 && g < 60 && r < 60; };
+  const float marker[4] = {300, 285, 340, 310}, prompt[4] = {120, 330, 520, 360}, name[4] = {120, 360, 520, 390};
+  // No key named: the drive prompt.
+  std::vector<uint8_t> px = screen();
+  EXPECT_GT(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 50) << "no drive prompt";
+  EXPECT_EQ(CountIn(px, marker[0], marker[1], marker[2], marker[3], blue), 0) << "a talk marker on a car";
+  EXPECT_EQ(CountIn(px, name[0], name[1], name[2], name[3], Lit), 0) << "a stranger's name on a car";
+  // Locked: the drive prompt goes, the key's prompt shows.
+  std::snprintf(Def_Cars[1].key, sizeof Def_Cars[1].key, "gate key");
+  px = screen();
+  EXPECT_EQ(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0) << "the drive prompt without the key";
+  WriteFile("data/text/Eng/consol/You do not have the key.txt", "You do not have the key");
+  TextFile_Flush();
+  px = screen();
+  EXPECT_GT(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 50) << "no key prompt";
+  // With the key: the drive prompt again (its text gone, nothing shows).
+  player->person.items[0] = InvPair{INV_ITEM, 0};
+  std::remove("data/text/Eng/consol/Press use key to drive.txt");
+  TextFile_Flush();
+  px = screen();
+  EXPECT_EQ(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0) << "the key prompt with the key";
+  // Driving: no prompt for another car.
+  WriteFile("data/text/Eng/consol/Press use key to drive.txt", "Press use key to drive");
+  TextFile_Flush();
+  EXPECT_GT(CountIn(screen(), prompt[0], prompt[1], prompt[2], prompt[3], Lit), 50);
+  player->person.carIndex = 1;
+  EXPECT_EQ(CountIn(screen(), prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0);
+  Def_Cars[1] = CarDef{};
+  Def_Items[0] = ItemDef{};
+  Def_ItemCount = items;
+  TextFile_Flush();
 }
 
 }  // namespace

@@ -484,6 +484,17 @@ TEST_F(D3d8Gl, LostDeviceResetsOnlyWhenItCanARestartKnowsNoOldHandleABrokenTextu
   EXPECT_EQ(Log().find("Load [junk"), std::string::npos);
 }
 
+// Texture files on Direct3D 8: a ".dds" is taken before the ".tga" of the same name, and a
+// picture file loaded with mipmaps has its whole chain, 64 x 32 down to 1 x 1.
+TEST_F(D3d8Gl, TextureFilesDdsFirstAndPictureFilesMipmappedToOneTexel) {
+  WriteTextureFiles();
+  ASSERT_TRUE(StartApi("D3D8"));
+  EXPECT_EQ(Tex_Table[Material_Table[Material_Load("both")].frameTexture[0]].fromDds, 1);
+  const TextureRecord& m = Tex_Table[Material_Table[Material_Load("bmponly")].frameTexture[0]];
+  EXPECT_EQ(m.fromDds, 0);
+  EXPECT_EQ(Dev_TextureLevelCount(m.handle), 7);
+}
+
 TEST_F(D3d8Gl, ViewportOriginIsConvertedAndReadPixelsFillsOnlyTheAskedRectangle) {
   ASSERT_TRUE(StartApi("D3D8"));
   Render_SetScreenSize(800, 600);

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "foundation/var.h"
 #include "render/image.h"
 #include "render/glext.h"
 #include "render/image_internal.h"
@@ -366,6 +368,33 @@ TEST_F(ImageTest, DdsWinsOverTgaOfTheSameName) {
   EXPECT_EQ(Image_Load(nullptr), nullptr);
   for (const std::string& name : {std::string("missing"), std::string(), std::string(300, 'a'), std::string(252, 'a')})
     EXPECT_EQ(Image_Load(name.c_str()), nullptr) << name.size();
+}
+
+// A picture that loads is copied, under its own name, into the folder "copy_directory" names;
+// the extensions tried before it are not.
+TEST_F(ImageTest, LoadedPictureIsCopiedToTheCopyDirectory) {
+  static VarRecord copyDir{"copy_directory", 0, 0, 0.0f, "copies", 0, nullptr};
+  VarRecord* v = Var_Find("copy_directory");
+  if (!v) v = Var_Register(&copyDir);
+  char saved[sizeof v->text];
+  std::memcpy(saved, v->text, sizeof saved);
+  std::snprintf(v->text, sizeof v->text, "copies");
+  tw_test::WriteFile("sub/readme.txt", "");
+  Save("sub/pic.tga", ImageTool_WriteTGA(ImageTool_Pattern(4, 4, 1, false), 24));
+  EXPECT_NE(Image_Load("sub\\pic"), nullptr);
+  std::memcpy(v->text, saved, sizeof saved);
+  EXPECT_TRUE(tw_test::FileExists("copies/sub/pic.tga"));
+  EXPECT_FALSE(tw_test::FileExists("copies/sub/pic.dds"));
+  EXPECT_FALSE(tw_test::FileExists("copies/sub/readme.txt"));
+}
+
+// A side is clamped to the driver's largest texture, then rounded up to a power of two: 1 for
+// one texel or none, up to 1024 the next power, 2048 for anything above 1024.
+TEST(ImageRounding, PowerOfTwoSides) {
+  const int cases[][3] = {{0, 2048, 1},       {1, 2048, 1},       {3, 2048, 4},       {100, 2048, 128},
+                          {1024, 2048, 1024}, {1025, 2048, 2048}, {5000, 2048, 2048}, {3000, 8192, 2048},
+                          {1200, 1024, 1024}, {1200, 512, 512},   {-5, 2048, 1}};
+  for (const auto& c : cases) EXPECT_EQ(Image_RoundPow2(c[0], c[1]), c[2]) << c[0] << " " << c[1];
 }
 
 }  // namespace

@@ -220,3 +220,12 @@ TEST_F(RenderStart, EveryFailedStepLeavesNoRendererAndReleasesWhatItTook) {
     Log_Open();
   }
 }
+
+// The fourteen powers of two from 1 to 8192, and nothing else.
+TEST(RenderPowers, OnlyTheFourteenPowersFromOneTo8192) {
+  int count = 0;
+  for (int v = -70000; v <= 70000; v++) count += Render_IsPowerOfTwo(v);
+  EXPECT_EQ(count, 14);
+  for (int k = 0; k <= 13; k++) EXPECT_EQ(Render_IsPowerOfTwo(1 << k), 1) << k;
+  for (int v : {0, 3, 6, 1023, 16384, -4, -8192}) EXPECT_EQ(Render_IsPowerOfTwo(v), 0) << v;
+}

@@ -139,6 +139,24 @@ void CheckWrapRules() {
 TEST_F(Layout, WrapRulesBytes) { CheckWrapRules<char>(); }
 TEST_F(Layout, WrapRules16Bit) { CheckWrapRules<char16_t>(); }
 
+// A code past the table or without a glyph leaves the pen where it was; a tab moves it four
+// spaces and draws nothing.
+TEST_F(Layout, PenSkipsCodesWithoutGlyphsAndATabMovesFourSpaces) {
+  // Both carry an advance that must not be taken.
+  Font_Glyphs[300] = GlyphRecord{};
+  Font_Glyphs[300].glyph = 300;
+  Font_Glyphs[300].advanceX = 6;
+  Font_Glyphs['#'].advanceX = 6;
+  float x = 10, y = 20;
+  Print_Glyph(&x, &y, 300);  // outside the 256-code table
+  Print_Glyph(&x, &y, '#');  // no glyph in the font
+  EXPECT_EQ(x, 10);
+  Print_Char(&x, &y, 0xE9);
+  Print_Glyph(&x, &y, '\t');
+  EXPECT_EQ(x, 37);
+  EXPECT_TRUE(g_quads.empty());
+}
+
 // Alignment uses the advance sum; measuring; the height of wrapped text and the box bottom.
 TEST_F(Layout, AlignmentMeasuringAndHeights) {
   for (auto [align, x] : {std::pair{2, 180.0f}, {1, 140.0f}, {7, 100.0f}}) {
@@ -222,6 +240,20 @@ uint32_t MapWith(const std::vector<uint8_t>& table, uint16_t code) {
   uint32_t g = Font_CharToGlyph(code);
   Font_FreeCmap();
   return g;
+}
+
+// The font table is read as the driver hands it out: a size query first, then the words of the
+// Windows Unicode subtable in host order.
+TEST(Cmap, SizeQueryThenRead) {
+  auto sub = SimpleSubtable(1);
+  auto table = CmapWriter_Table({{3, 1, sub}});
+  size_t need = 0;
+  EXPECT_EQ(Font_ReadCmap(table.data(), table.size(), nullptr, 0, &need), 0);
+  EXPECT_EQ(need, sub.size() / 2);
+  std::vector<uint16_t> words(need);
+  ASSERT_EQ(Font_ReadCmap(table.data(), table.size(), words.data(), words.size(), &need), 1);
+  EXPECT_EQ(words[0], 4);  // the format, in host order
+  EXPECT_EQ(words[1], sub.size());
 }
 
 TEST(Cmap, TheLastWindowsUnicodeRecordWins) {

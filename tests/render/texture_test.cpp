@@ -24,6 +24,48 @@
 
 namespace {
 
+std::vector<uint8_t> Picture(int w, int h, int bpp) {
+  std::vector<uint8_t> p(size_t(w) * size_t(h) * size_t(bpp));
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++)
+      for (int k = 0; k < bpp; k++)
+        p[(size_t(y) * size_t(w) + size_t(x)) * size_t(bpp) + size_t(k)] = uint8_t(x * 2 + y * 7 + k * 50);
+  return p;
+}
+
+// A picture padded to its power-of-two texture keeps its texels and repeats its last column and
+// row into the rest, at every texel size.
+TEST(TextureMath, PadRepeatsTheLastColumnAndRow) {
+  const int w = 100, h = 60, dw = 128, dh = 64;
+  for (int bpp : {1, 2, 3, 4}) {
+    std::vector<uint8_t> src = Picture(w, h, bpp), dst(size_t(dw) * dh * size_t(bpp));
+    Tex_PadPicture(src.data(), w, h, dst.data(), dw, dh, bpp);
+    auto at = [&](const std::vector<uint8_t>& v, int stride, int x, int y) {
+      return &v[(size_t(y) * size_t(stride) + size_t(x)) * size_t(bpp)];
+    };
+    for (int y = 0; y < dh; y++)
+      for (int x = 0; x < dw; x++) {
+        int sx = x < w ? x : w - 1, sy = y < h ? y : h - 1;
+        ASSERT_EQ(0, std::memcmp(at(dst, dw, x, y), at(src, w, sx, sy), size_t(bpp))) << bpp << ": " << x << "," << y;
+      }
+  }
+}
+
+// A stretched picture: texel (x, y) takes source texel (x * w / dw, y * h / dh), in whole texels.
+TEST(TextureMath, StretchSamplesNearest) {
+  for (int bpp : {3, 4}) {
+    std::vector<uint8_t> src = Picture(100, 60, bpp), dst(size_t(128) * 64 * size_t(bpp));
+    Tex_StretchPicture(src.data(), 100, 60, dst.data(), 128, 64, bpp);
+    for (int y = 0; y < 64; y++)
+      for (int x = 0; x < 128; x++) {
+        int sx = x * 100 / 128, sy = y * 60 / 64;
+        ASSERT_EQ(0, std::memcmp(&dst[(size_t(y) * 128 + size_t(x)) * size_t(bpp)],
+                                 &src[(size_t(sy) * 100 + size_t(sx)) * size_t(bpp)], size_t(bpp)))
+            << bpp << ": " << x << "," << y;
+      }
+  }
+}
+
 TEST(TextureMath, BoxFilterTruncates) {
   // 2 x 2 -> 1 x 1: (1 + 2 + 2 + 2) / 4 = 1 (truncated); 4 x 1 -> 2 x 1 in pairs; 1 x 4 -> 1 x 2
   // in columns.

@@ -6,6 +6,7 @@
 // Test video specs name only the fields they change.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -133,6 +134,23 @@ TEST_F(VideoTest, AWmvWiderThanTheLargestTextureIsScaledIntoItOneWithoutPictureD
   Movie_CloseWmv(&m);
   EXPECT_EQ(Movie_OpenWmv("missing"), nullptr);
   EXPECT_EQ(Movie_UpdateWmv(nullptr), 0);
+}
+
+// A frame goes up with rows aligned to 4 bytes; the alignment is put back to 1 after it, since
+// every other upload has byte-aligned rows.
+TEST_F(VideoTest, AFrameUploadPutsTheRowAlignmentBack) {
+  ASSERT_TRUE(WriteWmv("small.wmv", 64, 32, 2));
+  MovieWmv* m = Movie_OpenWmv("small");
+  ASSERT_NE(m, nullptr);
+  Timer_FrameDelta = 0.01;
+  GlRecord_Clear();
+  ASSERT_EQ(Movie_UpdateWmv(m), 1);
+  const auto& calls = GlRecord_Calls();
+  auto upload = std::find_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("glTexSubImage2D", 0) == 0; });
+  ASSERT_NE(upload, calls.end());
+  EXPECT_EQ(*(upload - 1), GlRecord_Format("glPixelStorei", GL_UNPACK_ALIGNMENT, 4));
+  EXPECT_EQ(calls.back(), GlRecord_Format("glPixelStorei", GL_UNPACK_ALIGNMENT, 1));
+  Movie_CloseWmv(&m);
 }
 
 TEST_F(VideoTest, WmvFollowsTheFrameClockAndRewindsAtTheEnd) {
@@ -486,4 +504,22 @@ TEST(MediaDump, CopiesTheRawStream) {
   int64_t video = Media_DumpStream(bytes.data(), uint32_t(bytes.size()), 1, 1 << 20, write, &out);
   ASSERT_GT(video, 1);
   EXPECT_EQ(out[0] << 8 | out[1], 0xFFD8);  // a JPEG start marker
+}
+
+// The encoder refuses a picture of no width, a folder that is not there and a codec it does not
+// know, and makes no file for any of them.
+TEST(MediaEncoder, RefusesBadParametersAndPaths) {
+  tw_test::TempDir dir;
+  MediaEncodeParams p{};
+  p.container = "avi";
+  p.videoCodec = "mjpeg";
+  p.width = 0;
+  p.height = 64;
+  p.frameRate = 24;
+  EXPECT_EQ(MediaEnc_Open("x.avi", &p), nullptr);
+  p.width = 64;
+  EXPECT_EQ(MediaEnc_Open("no/such/dir/x.avi", &p), nullptr);
+  p.videoCodec = "nosuchcodec";
+  EXPECT_EQ(MediaEnc_Open("x.avi", &p), nullptr);
+  EXPECT_FALSE(tw_test::FileExists("x.avi"));
 }

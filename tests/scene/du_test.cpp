@@ -525,6 +525,22 @@ TEST_F(BuTest, ShadowVolumeGoldenCases) {
   bu_FreeModel(m);
 }
 
+// A closed cube: eight welded corners, twelve triangles, eighteen edges each shared by two of
+// them, so no triangle has an open side.
+TEST_F(BuTest, ClosedCubeKeepsEighteenEdgesAndNoOpenOne) {
+  BuModel* m = Load(BuTool_Write(BuTool_Cube(1, "", kBuTextures)));
+  ASSERT_NE(m, nullptr);
+  const BuVolume* v = m->header->volume;
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(m->header->volumeVertexCount, 8);
+  ASSERT_EQ(v->triangleCount, 12);
+  EXPECT_EQ(v->edgeCount, 18);
+  for (const BuEdge& e : Edges(v)) EXPECT_GE(e.neighbour, 0) << e.triangle;
+  for (int t = 0; t < 12; ++t)
+    for (int e = 0; e < 3; ++e) EXPECT_GE(v->neighbours[4 * t + e], 0) << t << " " << e;
+  bu_FreeModel(m);
+}
+
 TEST_F(BuTest, HashedBuildMatchesTheExhaustiveScans) {
   std::mt19937 random(26);
   for (int round = 0; round < 30; ++round) {

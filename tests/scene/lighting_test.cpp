@@ -264,6 +264,84 @@ TEST_F(Lighting, GatheringDepthPassMasksAndFarCull) {
   EXPECT_EQ(bu_InstanceVisible(box, p, &view), 1);
 }
 
+// The ATI paths (R200 with each "render_bump_fast", and R300): passes 1 to 3 make no GL call; the
+// depth, volume and light passes leave the state as they found it (arrays, programs, shaders,
+// matrices, stencil) and the colour mask at (1, 1, 1, 0); shadows 1 gives no volume pass; with
+// both ATI paths off a model takes path 1, which draws nothing.
+TEST_F(Lighting, AtiPassesRestoreWhatTheyChange) {
+  const struct {
+    float r300;
+    int path;
+    std::vector<float> fast;
+  } paths[] = {{0, kPathR200, {0, 1, 2}}, {1, kPathR300, {0}}};
+  for (const auto& path : paths) {
+    SCOPED_TRACE(path.path);
+    Var_SetValue(&render_bump_r200, 1);
+    Var_SetValue(&render_bump_r300, path.r300);
+    BuModel* m = Load(BuTool_Bar(2, "", kTex), path.r300 ? "r300" : "r200");
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(m->lightingPath, path.path);
+    ModelObject* object = Object(m);
+    ModelDrawParams* p = At(0, 40, 0);
+    ViewLight light = Light(0, 1, 0, 40, 3, 10);
+    ViewParams view = Looking(&light, 1);
+    Var_SetValue(&render_bump_shadows, 2);
+    Var_SetValue(&render_bump_clear, 0);  // the depth pass writes no colour at all
+    GlRecord_Clear();
+    for (int pass = 1; pass <= 3; ++pass) {
+      view.pass = pass;
+      bu_Draw(object, p, &view);
+    }
+    EXPECT_TRUE(GlRecord_Calls().empty());
+    for (float fast : path.fast) {
+      SCOPED_TRACE(fast);
+      Var_SetValue(&render_bump_fast, fast);
+      int draws = 0;
+      for (int pass : {0, 4, 5}) {  // depth, volume and light passes, each checked alone
+        SCOPED_TRACE(pass);
+        const std::vector<std::string> calls = Draw(object, p, &view, pass);
+        draws += CountIn(calls, "glDrawElements");
+        EXPECT_EQ(CountIn(calls, "glEnableVertexAttribArrayARB"), CountIn(calls, "glDisableVertexAttribArrayARB"));
+        EXPECT_EQ(CountIn(calls, "glEnableClientState"), CountIn(calls, "glDisableClientState"));
+        EXPECT_EQ(CountIn(calls, "glPushMatrix"), CountIn(calls, "glPopMatrix"));
+        for (GLenum cap : {GLenum(GL_FRAGMENT_SHADER_ATI), GLenum(GL_FRAGMENT_PROGRAM_ARB), GLenum(GL_VERTEX_PROGRAM_ARB),
+                           GLenum(GL_STENCIL_TEST)}) {
+          const std::string on = GlRecord_Format("glEnable", cap), off = GlRecord_Format("glDisable", cap);
+          auto last = std::find_if(calls.rbegin(), calls.rend(), [&](const std::string& c) { return c == on || c == off; });
+          EXPECT_TRUE(last == calls.rend() || *last == off) << cap;
+        }
+        auto lastMask = std::find_if(calls.rbegin(), calls.rend(), [](const std::string& c) { return c.rfind("glColorMask", 0) == 0; });
+        EXPECT_TRUE(pass != 0 || lastMask != calls.rend());
+        EXPECT_TRUE(lastMask == calls.rend() || *lastMask == "glColorMask(1, 1, 1, 0)") << *lastMask;
+      }
+      EXPECT_GE(draws, 3);
+    }
+    // Shadows 1: no volume pass.
+    Var_SetValue(&render_bump_shadows, 1);
+    const std::vector<std::string> volume = Draw(object, p, &view, 4);
+    EXPECT_EQ(CountIn(volume, "glDrawElements"), 0);
+    EXPECT_EQ(CountIn(volume, "glBindProgramARB"), 0);
+    EXPECT_EQ(CountIn(volume, "glProgramEnvParameter"), 0);
+  }
+  // Both ATI paths off: path 1, and nothing is drawn.
+  Var_SetValue(&render_bump_r200, 0);
+  Var_SetValue(&render_bump_r300, 0);
+  Var_SetValue(&render_bump_shadows, 2);
+  BuModel* nv10 = Load(BuTool_Bar(2, "", kTex), "nv10");
+  ASSERT_NE(nv10, nullptr);
+  EXPECT_EQ(nv10->lightingPath, kPathNV10);
+  ModelObject* object = Object(nv10);
+  ModelDrawParams* p = At(0, 40, 0);
+  ViewLight light = Light(0, 1, 0, 40, 3, 10);
+  ViewParams view = Looking(&light, 1);
+  GlRecord_Clear();
+  for (int pass : {0, 4, 5}) {
+    view.pass = pass;
+    bu_Draw(object, p, &view);
+  }
+  EXPECT_EQ(Count("glDrawElements"), 0);
+}
+
 // Volume lists: open edges only from their own triangle, reversed quads from the neighbour, caps
 // only for z-fail (the far one alone for an instance out of view); -5 exactly is z-pass.
 TEST_F(Lighting, VolumeListsAndTheMethodChoice) {

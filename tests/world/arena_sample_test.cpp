@@ -73,7 +73,7 @@ TEST(ArenaSample, TheArenaAndTheNetworkBodyLoadFromTheSample) {
   }
   EXPECT_EQ(facing, 4);
   EXPECT_EQ(teams, 2);
-  EXPECT_EQ(Level_PickupCount, 4);  // "#0".."#3"
+  EXPECT_EQ(Level_PickupCount, 7);  // "#0".."#3" and the weapon crates "#8".."#10"
   struct {
     const char* name;
     int role, team;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -50,6 +51,65 @@ TEST(Beams, AimingKeepsTheScrollingCoordinatesSmallAndEndsThatGiveNoBeamDrawNoth
     auto b = Beam(true, c.end, c.up);
     EXPECT_EQ(b->drawable, 0u);
     Beam_Render(b.get());  // no renderer needed: nothing is drawn
+  }
+}
+
+// The three planes and the tube: vertex places, texture coordinates along and across, alphas
+// of the caps; the tube is 100 units long whatever the beam.
+TEST(Beams, PlanesAndTubeHaveTheirShapesCoordinatesAndAlphas) {
+  auto b = Beam(true, {0, 50, 0}, {0, 0, 5});  // the up vector's length does not matter
+  ASSERT_EQ(b->drawable, 1u);
+  const float rows[4] = {0, 2, 48, 50}, alpha[4] = {0, 1, 1, 0};
+  const float v0[4] = {-0.2f, -0.19f, 0.04f, 0.05f};  // caps 2/200, body 46/200 of a texture
+  for (int k = 0; k < kBeamPlanes; k++)
+    for (int r = 0; r < kBeamPlaneRows; r++)
+      for (int e = 0; e < 2; e++) {
+        const BeamVertex& v = b->planes[k][r][e];
+        const double angle = k * M_PI / 3;
+        const float side = e ? 1.0f : -1.0f;  // half the plane width of 2
+        EXPECT_NEAR(v.position.x, side * std::cos(angle), 1e-5) << k << r;
+        EXPECT_NEAR(v.position.z, side * std::sin(angle), 1e-5) << k << r;
+        EXPECT_NEAR(v.position.y, rows[r], 1e-5);
+        EXPECT_EQ(v.u, float(e));
+        EXPECT_NEAR(v.v, v0[r] + (k * 0.05f), 1e-5);
+        EXPECT_EQ(v.alpha, alpha[r]);
+      }
+  // The tube: 100 units whatever the beam's length, caps of 2, coordinates along by length x 1.0.
+  const float ends[3][2] = {{0, 2}, {2, 98}, {98, 100}}, alphas[3][2] = {{0, 1}, {1, 1}, {1, 0}};
+  for (int p = 0; p < kBeamTubePieces; p++)
+    for (int ring = 0; ring < 2; ring++)
+      for (int s = 0; s < kBeamTubeRing; s++) {
+        const BeamVertex& v = b->tubeRings[p][ring][s];
+        EXPECT_NEAR(v.position.y, ends[p][ring], 1e-4);
+        EXPECT_NEAR(std::hypot(v.position.x, v.position.z), 0.5, 1e-5);
+        EXPECT_FLOAT_EQ(v.u, s / 16.0f);
+        EXPECT_FLOAT_EQ(v.v, ends[p][ring]);
+        EXPECT_EQ(v.alpha, alphas[p][ring]);
+      }
+  // The seam repeats.
+  EXPECT_NEAR(Dist(b->tubeRings[1][0][0].position, b->tubeRings[1][0][16].position), 0, 1e-5);
+}
+
+// Both looks: the planes fade along 1 - sqrt, the tube likewise over its life, and the beam ends
+// with its life.
+TEST(Beams, FadeAndLifeOfBothLooks) {
+  struct Case {
+    bool tube;
+    float fade, life, width;
+  } looks[] = {{true, 0.3f, 0.7f, 2.0f}, {false, 1.2f, 1.4f, 5.5f}};
+  for (const Case& c : looks) {
+    auto b = Beam(c.tube, {0, 50, 0});
+    EXPECT_EQ(b->planeWidth, c.width);
+    EXPECT_EQ(b->tubeTexture != nullptr, c.tube);
+    EXPECT_FLOAT_EQ(Beam_PlaneBrightness(b.get(), 0), 1);
+    EXPECT_NEAR(Beam_PlaneBrightness(b.get(), c.fade / 2), 1 - std::sqrt(0.5), 1e-5);
+    EXPECT_NEAR(Beam_PlaneBrightness(b.get(), c.fade), 0, 1e-6);
+    EXPECT_EQ(Beam_PlaneBrightness(b.get(), c.fade + 0.01f), 0);
+    EXPECT_NEAR(Beam_TubeBrightness(b.get(), c.life / 2), 1 - std::sqrt(0.5), 1e-5);
+    Beam_Update(b.get(), 10.0f + c.life - 0.01f);
+    EXPECT_EQ(b->active, 1u);
+    Beam_Update(b.get(), 10.0f + c.life + 0.01f);
+    EXPECT_EQ(b->active, 0u);
   }
 }
 
@@ -126,6 +186,40 @@ TEST(Bolt, WavesStepAtMostAHundredTimesASecondAndFollowNewEnds) {
   Ltn_Update(b.get(), 3.0e6f);
   EXPECT_GE(b->stepTime, 3.0e6 - 0.0100001);
   EXPECT_LE(b->stepTime, 3.0e6 + 1e-3);
+}
+
+// The pinning ramps over the first and last thirty points hold the ends near the straight line,
+// also for a bolt of fewer than thirty points, where both ramps apply to every point.
+TEST(Bolt, EndsEaseIntoTheStraightLine) {
+  const float reach = std::hypot((1.11f + 0.65f + 0.34f) * 4, (0.92f + 0.43f + 0.27f) * 4);
+  for (float length : {40.0f, 400.0f}) {
+    auto b = Bolt({0, length, 0});
+    const int n = b->count;
+    float middle = 0;
+    for (int i = 0; i < n; i++) {
+      float s = i < 30 ? std::fmin(std::sin((i + 1) * M_PI / 60), 1.0) : 1.0f;
+      float e = i > n - 30 ? std::fmin(std::sin((n - i + 1) * M_PI / 60), 1.0) : 1.0f;
+      float moved = Dist(b->points[i].displaced, b->points[i].line);
+      EXPECT_LE(moved, std::fmin(s, e) * reach + 1e-3) << length << " " << i;
+      if (i > 30 && i < n - 30) middle = std::fmax(middle, moved);
+    }
+    if (n > 60) {
+      EXPECT_GT(middle, 1.0f);
+    }
+  }
+}
+
+// Switching the bolt off: it stays off through later updates and draws nothing.
+TEST(Bolt, SetTimeSwitchesTheBoltOff) {
+  auto b = Bolt({0, 200, 0}, 50.0f);
+  Ltn_Update(b.get(), 51.0f);
+  ASSERT_GT(Ltn_DrawnSegments(b.get()), 0);
+  Ltn_SetTime(b.get(), 123.0f);
+  EXPECT_EQ(b->active, 0u);
+  EXPECT_EQ(Ltn_DrawnSegments(b.get()), 0);
+  Ltn_Update(b.get(), 52.0f);
+  EXPECT_EQ(b->active, 0u);
+  EXPECT_EQ(Ltn_DrawnSegments(b.get()), 0);
 }
 
 }  // namespace

@@ -340,4 +340,34 @@ TEST_F(DemoSample, AnotherProcessReplaysTheSameTicks) {
   }
 }
 
+// A save, the start of a recording and its end each show the player a message line; a refused
+// save or recording shows none of theirs.
+TEST_F(DemoTest, SavesAndRecordingsSayWhatTheyDid) {
+  auto last = [] {
+    const int n = Console_GetLineCount();
+    const char16_t* line = n > 0 ? Console_GetLine(n - 1, nullptr) : nullptr;
+    std::string out;
+    for (; line && *line; line++) out += char(*line);
+    return out;
+  };
+  Console_Clear();
+  ASSERT_EQ(Save("said"), 1);
+  EXPECT_EQ(last(), "Game saved");
+  ASSERT_EQ(StartDemo("said"), 1);
+  EXPECT_EQ(last(), "Recording a demo");
+  ASSERT_EQ(StartRecord(), 1);
+  EXPECT_EQ(last(), "Demo recording stopped");
+  const int lines = Console_GetLineCount();
+  EXPECT_EQ(Save("..\\up"), 0);
+  EXPECT_EQ(StartDemo("..\\up"), 0);
+  EXPECT_EQ(StartRecord(), 0);
+  EXPECT_EQ(Console_GetLineCount(), lines);
+  // The game's own texts when it has them.
+  tw_test::WriteFile("data/text/Eng/consol/game saved.txt", "Saved.");
+  TextFile_Flush();
+  ASSERT_EQ(Save("said"), 1);
+  EXPECT_EQ(last(), "Saved.");
+  TextFile_Flush();
+}
+
 }  // namespace

@@ -289,4 +289,26 @@ TEST_F(DoorTest, PickUpsListsRespawnTheFlagAndTheEmitter) {
   EXPECT_TRUE(std::isfinite(p.phase));
 }
 
+// Only the player hears a refusal; the all-weapons cheat word opens every door; a door waiting
+// for a trigger's text stays shut for a plain use.
+TEST_F(DoorTest, RequirementsWaiveForTheCheatWordAndAnotherUserOrAPlainUseIsRefused) {
+  GameObject* d = Door(vec3{0, 0, 0});
+  std::snprintf(d->prop.conditions, sizeof d->prop.conditions, "[skill_hack] [50]");
+  Player_HackSkill = 40;
+  Game_Time = 10;
+  GameObject* npc = Spawn(NPC, 0, 0, "");
+  Door_Use(d, npc, nullptr);
+  EXPECT_EQ(d->prop.targetPoint, 0);
+  EXPECT_EQ(Console_GetLineCount(), 0);
+  Game_AllWeaponsFlag = 1;
+  Door_Use(d, player_, nullptr);
+  EXPECT_EQ(d->prop.targetPoint, kDoorOpen);
+  EXPECT_EQ(Console_GetLineCount(), 0);
+  Game_AllWeaponsFlag = 0;
+  GameObject* t = Door(vec3{0, 0, 0});
+  std::snprintf(t->prop.triggerCommandText, sizeof t->prop.triggerCommandText, "x");
+  Door_Use(t, player_, nullptr);
+  EXPECT_EQ(t->prop.targetPoint, 0);
+}
+
 }  // namespace

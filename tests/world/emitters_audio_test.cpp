@@ -11,6 +11,7 @@
 #include "support/test_support.h"
 #include "tools/sound_files.h"
 #include "world/entity.h"
+#include "world/level.h"
 #include "world/save.h"
 
 namespace {
@@ -38,6 +39,38 @@ TEST(EmittersRestart, MusicIdsTakeTheirChannelsWithTheirTimes) {
     EXPECT_FLOAT_EQ(Game_MusicChannels[1].secondTime, now + 10.0f);
     EXPECT_EQ(Game_MusicChannels[2].voice, 0u);
     Level_EmitterCount = 0;
+  }
+  Sound_Shutdown();
+  DS_Shutdown();
+  Audio_UseLoopback(0);
+  Var_ResetTable();
+  Log_Close();
+  if (!up) GTEST_SKIP() << "no loopback output device";
+}
+
+// A new game's level starts its looping emitters as a loaded game does.
+TEST(EmittersRestart, ALevelLoadStartsItsLoopingSounds) {
+  tw_test::TempDir dir;
+  Log_Open();
+  Audio_UseLoopback(1);
+  for (int stage : {0, 1}) DSInit(stage), Sound_Init(stage);
+  const bool up = DS_IsUp() != 0;
+  auto live = [] {
+    int n = 0;
+    for (int i = 0; i < Sound_MaxVoices(); i++)
+      if (uint32_t h = Sound_HandleAt(i); h && Sound_CheckHandle(h)) n++;
+    return n;
+  };
+  if (up) {
+    ASSERT_TRUE(Tool_WriteBytes("hum.wav", Tool_WavBytes(1, 22050, 16, Tool_Sine(1, 22050, 22050, 90, 0.3))));
+    tw_test::WriteFile("scenes/yard.scn",
+                       "{\"classname\" \"sound\" \"id\" \"hum\" \"name\" \"hum\" \"volume\" \"0.5\" "
+                       "\"mindist\" \"200\" \"origin\" \"0 0 0\"}\n");
+    ASSERT_EQ(Level_Load("yard"), 1);
+    EXPECT_EQ(Level_EmitterCount, 1);
+    EXPECT_EQ(live(), 1) << "the level's hum is silent";
+    Level_Free();
+    EXPECT_EQ(live(), 0);
   }
   Sound_Shutdown();
   DS_Shutdown();

@@ -132,15 +132,15 @@ TEST_F(StreetEntities, StreetFilesPlaceTheirObjectsAndTheWorldPassShowsLevelProp
   EXPECT_EQ(Level_DmStartCount, 2);
   int count[NPC + 1] = {};
   for (GameObject* o = Obj_ListHead; o; o = o->next) count[o->classNum]++;
-  // The street, the crate, five pickups, the sun's wall, three levers, the shop's door, a car, the
+  // The street, the crate, seven pickups, the sun's wall, three levers, the shop's door, a car, the
   // Transport System point and the terminal; the sun; two animated props; four doors; two characters.
   EXPECT_EQ((std::vector<int>{count[WORLD], count[AREOL], count[ANIM], count[FUNC_DOOR], count[NPC]}),
-            (std::vector<int>{15, 1, 2, 4, 2}));
+            (std::vector<int>{17, 1, 2, 4, 2}));
   ASSERT_NE(Person_FindByName("townsman_1"), nullptr);
   EXPECT_EQ(Person_FindByName("townsman_1")->person.health, 80);
-  ASSERT_EQ(Level_PickupCount, 5);
+  ASSERT_EQ(Level_PickupCount, 7);
   for (const char* line : {"area=-1 weapon [pi]\n", "area=-1 medic [25]\n", "area=-1 ammo [9MM]\n", "area=-1 armor [vest]\n",
-                           "area=-1 item [gate key]\n"})
+                           "area=-1 item [gate key]\n", "area=-1 weapon [grenade]\n"})
     EXPECT_NE(Log().find(line), std::string::npos) << line;
   ASSERT_NE(Person_FindByName("bullets"), nullptr);
   EXPECT_STREQ(Person_FindByName("bullets")->useScript, "pickup");  // the use key reaches the crate

@@ -20,6 +20,7 @@
 #include "world/level.h"
 #include "world/props.h"
 #include "world/start.h"
+#include "world/trace.h"
 #include "world/world_fixture.h"
 
 namespace {
@@ -372,6 +373,93 @@ TEST_F(EntityTest, PlayerBodiesStartsAndPickups) {
     EXPECT_EQ(p->origin.x, 900);
   }
   Game_NetMode = 0;
+}
+
+// Every key of the table is found by its name and taken without a warning; names match in any
+// case, and an unknown key is named.
+TEST_F(EntityTest, KeyTableHas250RowsAllAcceptedSilently) {
+  std::string pairs;
+  int rows = 0;
+  for (int r = 1; Ent_KeyName(r); r++, rows++) {
+    EXPECT_EQ(Ent_FindKey(Ent_KeyName(r)), r) << Ent_KeyName(r);
+    if (std::strcmp(Ent_KeyName(r), "call") != 0) pairs += "\"" + std::string(Ent_KeyName(r)) + "\" \"1\"";
+  }
+  EXPECT_EQ(rows + 1, kEntKeyCount);
+  EXPECT_STREQ(Ent_KeyName(kEntKeyCount - 1), "noBlood");
+  EXPECT_STREQ(Ent_KeyName(247), "light_shaderparm7");
+  Apply(pairs);
+  EXPECT_EQ(g_out.find("unknown"), std::string::npos) << g_out;
+  Apply("\"ORIGIN\" \"1 2 3\" \"bogus\" \"1\"");
+  EXPECT_EQ(Ent_Template.origin.y, 2.0f);
+  EXPECT_NE(g_out.find("block_support: wrning, unknown bogus\n"), std::string::npos);
+}
+
+// The value forms the other table leaves out: octal that stops at a bad digit, a number before
+// letters, any text as 1, the first word of a class name, one fog start filling both sets, the
+// default draw distances.
+TEST_F(EntityTest, ValueFormsOfEveryKind) {
+  const float kDeg = kMathPi * 0.0055555557f;
+  struct Case {
+    const char* pairs;
+    std::function<void(const SpawnTemplate&)> check;
+  };
+  const Case cases[] = {
+      {R"("spawnflags" "08")", [](auto& t) { EXPECT_EQ(t.spawnflags, 0); }},
+      {R"("style" "-12abc")", [](auto& t) { EXPECT_EQ(t.style, -12); }},
+      {R"("blocked" "x")", [](auto& t) { EXPECT_EQ(t.blocked, 1); }},
+      {R"("wait" "2.5")", [](auto& t) { EXPECT_EQ(t.wait, 2.5f); }},
+      {R"("light_rotation" "1 2 3 4 5 6 7 8 9")", [](auto& t) { EXPECT_EQ(t.light_rotation[8], 9); }},
+      {R"("classname" "  light   more")", [](auto& t) { EXPECT_STREQ(t.classname, "light"); }},
+      {R"("angle" "90 0 0")", [=](auto& t) { EXPECT_FLOAT_EQ(t.angle.x, 90 * kDeg); }},
+      {R"("fogstart" "100")", [](auto& t) { EXPECT_EQ(t.fogstart[0], 100); EXPECT_EQ(t.fogstart[1], 100); }},
+      {R"("fogstart2" "50" "fogstart" "100")", [](auto& t) { EXPECT_EQ(t.fogstart[1], 100); }},
+      {R"("fogcolor" "1 2 3")", [](auto& t) { EXPECT_EQ(t.fogcolor[1].z, 3); }},
+      {R"("origin" "1 2 3" "aiorigin" "4 5 6")", [](auto& t) { EXPECT_EQ(t.aiorigin.x, 4); }},
+      {R"("team" "green")", [](auto& t) { EXPECT_EQ(t.team, 0); }},
+      {R"("agressive_on" "AGRESSIVE_ON_NONE")", [](auto& t) { EXPECT_EQ(t.agressive_on, 0); }},
+      {R"("sound_pain2" "ow")", [](auto& t) { EXPECT_STREQ(t.sound_pain[1], "ow"); }},
+      {R"("lodmaxdist3" "9")", [](auto& t) { EXPECT_EQ(t.lodmaxdist[3], 9); EXPECT_EQ(t.lodmaxdist[0], 1000000); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pairs);
+    c.check(Apply(c.pairs));
+  }
+}
+
+// A solid world prop is hit through its Clip slot by traces of its state's bits, at its own clip
+// box or the default one; the collision-model mask finds only a solid word of 1.
+TEST_F(EntityTest, SpawnedPropsAreHitThroughTheirClipOperation) {
+  Read(R"({"classname" "world" "id" "box" "origin" "0 100 0" "solidbox" "1" "clipbox" "-10 -10 0 10 10 20"}
+{"classname" "world" "id" "ghost" "origin" "0 200 0" "solidbox" "1" "blocked" "2"})");
+  struct Case {
+    const char* name;
+    uint32_t mask;
+    float fraction;
+  };
+  const Case cases[] = {
+      {"box", TRACE_ANIMS | TRACE_STATE1, (90 - 1 / 32.0f) / 200},  // stopped 1/32 before the face
+      {"box", TRACE_ANIMS | TRACE_OTHER_STATES, 1.0f},  // state 1 needs its own bit
+      {"box", TRACE_STATE1, 1.0f},
+      {"ghost", TRACE_ANIMS | TRACE_STATE1, (184 - 1 / 32.0f) / 200},  // the default clip box
+      {"ghost", TRACE_ANIMS | TRACE_STATE1 | TRACE_COLLISION_MODEL, 1.0f},  // only a solid word of 1
+  };
+  for (const Case& c : cases) {
+    GameObject* o = Find(c.name);
+    ASSERT_NE(o, nullptr);
+    o->slots.Animate(o);
+    TraceRequest tr{};
+    tr.start = vec3{0, 0, 10};
+    tr.end = vec3{0, 200, 10};
+    tr.delta = vec3{0, 200, 10 - 10};
+    tr.fraction = 1.0f;
+    tr.mask = c.mask;
+    o->slots.Clip(o, &tr);
+    EXPECT_NEAR(tr.fraction, c.fraction, 1e-4f) << c.name << " " << c.mask;
+    if (c.fraction < 1) {
+      EXPECT_EQ(tr.hitObject, o);
+      EXPECT_EQ(tr.normal.y, -1.0f);
+    }
+  }
 }
 
 }  // namespace

@@ -7,9 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "foundation/var.h"
 #include "quests/dialog.h"
+#include "render/render.h"
 #include "platform/clock.h"
 #include "world/demo.h"
+#include "world/gamevars.h"
+#include "world/screenshot.h"
+#include "world/level.h"
 #include "world/net.h"
 #include "world_fixture.h"
 
@@ -123,6 +128,80 @@ TEST_F(FrameTest, DemoOfEmptyRecordsCannotHoldTheFrameAndAnEndRestartsItOnce) {
   EXPECT_EQ(Game_Running, 0u);
   Demo_ReadSource = nullptr;
   PlatClock_SetSource(nullptr);
+}
+
+// The frame presents the previous picture before it begins the next; a menu draws no world.
+TEST_F(FrameTest, StepsRunInOrderPresentingThePreviousFrameBeforeDrawing) {
+  // No game: the front end's menu over a black screen.
+  const std::vector<std::string> idle = {
+      "Timer_UpdateFrame", "Game_FrameInput", "Menu_Input",        "NET_Receive",           "Sound_Update",
+      "Sound_UpdateListener", "Render_EndFrame", "Render_BeginFrame", "View_ResetRenderState", "Game_Draw2D",
+      "Movie_CaptureFrame"};
+  EXPECT_EQ(RunFrame(), idle);
+  EXPECT_TRUE(Game_MenuOpen);
+  Game_MenuOpen = 0;
+  StartGame();
+  const std::vector<std::string> playing = {
+      "Timer_UpdateFrame", "Game_FrameInput",   "Game_PlayInput",  "NET_Receive",
+      "Game_Tick",         "Sound_Update",      "Sound_UpdateListener", "Render_EndFrame",
+      "Render_BeginFrame", "View_RenderWorld",  "View_ResetRenderState", "Game_Draw2D",
+      "Movie_CaptureFrame"};
+  EXPECT_EQ(RunFrame(), playing);
+  // A menu: a black screen and no world pass.
+  Game_MenuOpen = 1;
+  const std::vector<std::string> menu = {
+      "Timer_UpdateFrame",    "Game_FrameInput", "Menu_Input",        "NET_Receive",
+      "Game_Tick",            "Sound_Update",    "Sound_UpdateListener", "Render_EndFrame",
+      "Render_BeginFrame",    "View_ResetRenderState", "Game_Draw2D", "Movie_CaptureFrame"};
+  EXPECT_EQ(RunFrame(), menu);
+}
+
+// "render_fog" alone decides whether the scene wants fog; a level's own fog sets give the range,
+// the colour and the level's flag that the world pass reads, never the wish itself.
+TEST_F(FrameTest, FogIsWantedExactlyWhileTheSettingIsOn) {
+  Var_SetValue(&render_fog, 1);
+  Game_Frame();
+  EXPECT_EQ(RenderFogWanted, 1u);
+  Var_SetValue(&render_fog, 0);
+  Game_Frame();
+  EXPECT_EQ(RenderFogWanted, 0u);
+  const LevelFogSet kept[2] = {Level_FogSets[0], Level_FogSets[1]};
+  Level_FogSets[0] = LevelFogSet{{0.5f, 0.5f, 0.5f, 1.0f}, 10.0f, 500.0f};
+  Level_FogSets[1] = Level_FogSets[0];
+  Level_FogFlag = 0;
+  Game_Frame();
+  EXPECT_EQ(RenderFogWanted, 0u);
+  Level_FogSets[0] = kept[0];
+  Level_FogSets[1] = kept[1];
+  Level_FogFlag = 0;
+}
+
+}  // namespace
+
+namespace {
+
+// While the camera sequence flag is on with "render_drawavi", each frame of play is exactly 1/24 s
+// and captures itself; without the setting, or under a menu, nothing is captured.
+TEST_F(FrameTest, TheCameraSequenceCapturesEachFrameOfPlayWithDrawAvi) {
+  StartGame();
+  Game_SpecialFlag = 1;
+  const int32_t start = Capture_Counter;
+  Var_SetValue(&render_drawavi, 0);
+  Game_Frame();
+  EXPECT_EQ(Capture_Counter, start);
+  Var_SetValue(&render_drawavi, 1);
+  Game_Frame();
+  Game_Frame();
+  EXPECT_EQ(Capture_Counter, start + 2);
+  EXPECT_DOUBLE_EQ(Timer_FrameDelta, 1.0 / 24);
+  Game_MenuOpen = 1;
+  Game_Frame();
+  EXPECT_EQ(Capture_Counter, start + 2);
+  Game_MenuOpen = 0;
+  Game_SpecialFlag = 0;
+  Game_Frame();
+  EXPECT_EQ(Capture_Counter, start + 2);
+  Var_SetValue(&render_drawavi, 0);
 }
 
 }  // namespace

@@ -80,4 +80,33 @@ TEST(ObjectImage, FieldsFollowWithoutGapAndEveryFieldRoundTrips) {
   }
 }
 
+// The head of the image: the list links, the twelve slot words, the texts and the place fields at
+// their offsets and sizes; doubles take eight bytes, and only reserved bytes have no field.
+TEST(ObjectImage, HeadFieldsStandAtTheirOffsets) {
+  struct Want {
+    const char* name;
+    uint32_t offset, size;
+  };
+  const Want wants[] = {{"next", 0, 4},          {"prev", 4, 4},       {"slots.Animate", 8, 4},
+                        {"slots.PostLoad", 52, 4}, {"person.name", 56, 64}, {"id", 5960, 4},
+                        {"classNum", 5964, 4},   {"owner", 5968, 4},   {"drawZone", 5972, 4},
+                        {"flags", 5976, 4},      {"origin", 5980, 12}, {"angles", 5992, 12},
+                        {"mins", 6004, 12},      {"maxs", 6016, 12},   {"prevOrigin", 6028, 12},
+                        {"history", 6040, 60},   {"person.dialogueCue", 140, 64}, {"useGroupName", 6576, 64},
+                        {"useGroup2Name", 6508, 64}, {"useScript", 6640, 256}, {"useArgument", 6896, 256}};
+  for (const Want& w : wants) {
+    const ImageField* found = nullptr;
+    for (int i = 0; i < ObjImage_FieldCount; i++)
+      if (std::strcmp(ObjImage_Fields[i].name, w.name) == 0) found = &ObjImage_Fields[i];
+    ASSERT_TRUE(found) << w.name;
+    EXPECT_EQ(found->offset, w.offset) << w.name;
+    EXPECT_EQ(found->size, w.size) << w.name;
+  }
+  for (int i = 0; i < ObjImage_FieldCount; i++) {
+    const ImageField& f = ObjImage_Fields[i];
+    EXPECT_TRUE(f.kind != IMG_F64 || f.size == 8u) << f.name;
+    EXPECT_EQ(f.native < 0, f.kind == IMG_RESERVED) << f.name;
+  }
+}
+
 }  // namespace

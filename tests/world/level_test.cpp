@@ -135,4 +135,18 @@ TEST_F(LevelTest, TheLoadingScreenKeepsItsPaceAndScreenshotsTheirNames) {
   Render_ScreenWidth = Render_ScreenHeight = 0;
 }
 
+// A name with a parent folder behind either separator, or with a quote or a brace that would
+// break an entity line, is refused before anything changes.
+TEST_F(LevelTest, NamesWithAParentFolderOrAQuoteAreRefusedBeforeAnythingChanges) {
+  ASSERT_EQ(Level_Load("yard.scn"), 1);
+  const int objects = Obj_Count();
+  for (const char* bad : {"..\\yard", "..", "scenes\\..\\..\\yard", "a\\..", "ya\"rd", "ya}rd", "ya\nrd"}) {
+    EXPECT_FALSE(Level_NameAllowed(bad)) << bad;
+    EXPECT_EQ(Level_Load(bad), 0) << bad;
+    EXPECT_STREQ(Level_Name, "yard");
+    EXPECT_EQ(Obj_Count(), objects);
+  }
+  EXPECT_TRUE(Level_NameAllowed("yard..2"));
+}
+
 }  // namespace

@@ -160,6 +160,27 @@ TEST_F(NetTest, StateKillsFragsAndWrongSenders) {
   EXPECT_EQ(NET_FragTable[0].frags, 0);  // killed by nobody listed: the victim pays
 }
 
+// A peer's shot of every flying kind starts its projectile here: pellets, grenades, rockets and
+// bullets alike; an instant-hit weapon (kind 0) starts none.
+TEST_F(NetTest, APeersShotOfEveryFlyingKindFliesHere) {
+  auto [b, c] = ServeTwoPeers();
+  ASSERT_TRUE(b && c);
+  const WeaponDef saved = Def_Weapons[3];
+  float clock = 3.0f;
+  for (int kind : {0, 1, 2, 4, 5}) {
+    SCOPED_TRACE(kind);
+    Def_Weapons[3] = WeaponDef{};
+    Def_Weapons[3].kind = kind;
+    const int before = NetProjectiles();
+    Game_Time += 1.0;  // past the peer's shot interval
+    NetDeliver(NETMSG_STATE, NetAddr(2), [&](NetMessage& m) {
+      m.clock = clock++, m.origin[0] = 50, m.state = 1, m.shot = 1, m.weapon = 3;
+    });
+    EXPECT_EQ(NetProjectiles() - before, kind == 0 ? 0 : 1);
+  }
+  Def_Weapons[3] = saved;
+}
+
 // However many peers send, and whatever they send, at most kNetLogLinesPerSecond lines about
 // received datagrams are written in a second; the rest are counted, and the count is written when
 // the second ends. Every datagram is still handled.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "world/props.h"
 #include "world_fixture.h"
 
 namespace {
@@ -75,6 +76,39 @@ TEST_F(ObjectList, ClassesOutsideOneToNineBindNothingAndUseGroupsHoldThirtyTwo) 
   EXPECT_EQ(ObjGroup_Add("late", o), 0);
   EXPECT_NE(Log().find("ObjGroup_Add: all 128 use groups taken"), std::string::npos);
   ObjGroup_Reset();
+}
+
+// A clear empties the list and starts the ids again at 1; new objects stand in creation order
+// and every slot of a new object is callable before a class binds it.
+TEST_F(ObjectList, IdsRestartAfterClearAndObjectsStandInCreationOrder) {
+  for (int i = 0; i < 3; i++) Obj_Alloc();
+  Obj_ClearAll();
+  EXPECT_EQ(Obj_FindById(1), nullptr);
+  EXPECT_EQ(Obj_Count(), 0);
+  EXPECT_EQ(Obj_ListHead, nullptr);
+  EXPECT_EQ(Obj_ListTail, nullptr);
+  GameObject* a = Obj_Alloc();
+  GameObject* b = Obj_Alloc();
+  EXPECT_EQ(a->id, 1u);
+  EXPECT_EQ(b->id, 2u);
+  EXPECT_EQ(Obj_ListHead, a);
+  EXPECT_EQ(a->next, b);
+  EXPECT_EQ(b->prev, a);
+  EXPECT_EQ(Obj_ListTail, b);
+  EXPECT_EQ(Obj_FindById(2), b);
+  EXPECT_EQ(Obj_FindById(3), nullptr);
+  EXPECT_EQ(Obj_Count(), 2);
+  int32_t request[8] = {0};
+  char reply[kObjInfoReplyBytes] = {0};
+  a->slots.Animate(a);
+  a->slots.Think(a);
+  a->slots.Damage(a, b, 1, 1, nullptr, 0, 0);
+  a->slots.Use(a, b, "");
+  a->slots.Info(a, request, reply);
+  a->slots.PreSave(a);
+  a->slots.PostLoad(a);
+  a->slots.Init(a);
+  EXPECT_EQ(Obj_Count(), 2);
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 
 #include "foundation/file.h"
 #include "quests/state.h"
+#include "tools/personage_writer.h"
 #include "world/gamevars.h"
 #include "world/level.h"
 #include "world/personage.h"
+#include "world/start.h"
 #include "world_fixture.h"
 
 namespace {
@@ -101,6 +103,28 @@ TEST_F(Personages, ACharacterComesBackAsItWasLeftAndACarTwoUnitsAboveItsOrigin) 
   EXPECT_FLOAT_EQ(pos.z, 32.0f);
   EXPECT_FLOAT_EQ(ang.x, 90.0f);
   EXPECT_EQ(ang.y, 0.0f);
+}
+
+// The sample's list carries either hero to the next level as it was left.
+TEST_F(Personages, TheSamplesListCarriesBothHeroesBetweenLevels) {
+  tw_test::WriteFile("scripts/personages", Tool_PersonageList(Tool_SamplePersonages()));
+  for (const char* hero : Game_HeroIds) {
+    SCOPED_TRACE(hero);
+    Game_NewSession("scripts\\personages");
+    GameObject* player = StartGame();
+    std::snprintf(player->person.name, sizeof player->person.name, "%s", hero);
+    player->person.money = 5000;
+    player->person.health = 42;
+    StoreGlobalPersonages();
+    Obj_ClearAll();
+    player = StartGame();  // the next level's fresh hero
+    std::snprintf(player->person.name, sizeof player->person.name, "%s", hero);
+    player->person.money = 100;
+    RestoreGlobalPersonages();
+    EXPECT_EQ(player->person.money, 5000);
+    EXPECT_FLOAT_EQ(player->person.health, 42.0f);
+    Obj_ClearAll();
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/media_ffmpeg.h"
+#include "tools/weapon_assets.h"
 #include "tools/image_writer.h"
 #include "tools/settings_writer.h"
 #include "tools/nav_writer.h"
@@ -174,6 +175,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make_sample: cannot write the intro movie\n");
     return 1;
   }
+  if (!WeaponAssets_Write(stage.string())) return 1;  // the weapons' shot, click, reload and change
   // The per-pixel-lit level and figure (loaded, never lit).
   if (!LitSample_Write(stage.string())) {
     std::fprintf(stderr, "make_sample: cannot write the lit level and figure\n");

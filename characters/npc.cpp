@@ -12,6 +12,7 @@
 #include "foundation/sound.h"
 #include "world/trace.h"
 #include "quests/dialog.h"
+#include "quests/quest.h"
 #include "scene/model.h"
 #include "scene/view.h"
 #include "world/game.h"
@@ -169,6 +170,7 @@ void Npc_Damage(GameObject* o, GameObject*, float amount, float, const vec3*, in
   ps.health = 0;
   ps.state = 2;
   o->deathTime = float(Game_Time);
+  Que_CharacterDied(o);
   ps.animTime = 0;
   if (ps.soundDead[0]) ps.voices[0] = Sound_Play(ps.soundDead, 1.0f, 100.0f, &o->origin.x, 0, SOUND_CAT_VOICES);
 }

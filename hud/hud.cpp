@@ -1,5 +1,6 @@
 #include "hud/hud.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +21,9 @@
 #include "render/text.h"
 #include "ui/menu.h"
 #include "ui/ui.h"
+#include "quests/state.h"
 #include "world/game.h"
+#include "world/net.h"
 #include "world/object.h"
 #include "world/save.h"
 
@@ -124,6 +127,37 @@ void Hud_Init(int stage) {
 
 void Hud_Shutdown() { DefaultSettings(&Hud_Settings); }
 
+// The lines the quests' show flags ask for: the time of day of the player's clock, the player's
+// frags, the most frags of another player, and the first kill count's progress toward its limit.
+void Hud_FormatQuestLines(const GameObject* obj, char* out, size_t size) {
+  const int32_t* show = Que_State.showFlags;
+  size_t n = 0;
+  auto line = [&](const char* format, int a, int b) {
+    if (n >= size) return;
+    int w = std::snprintf(out + n, size - n, format, a, b);
+    if (w > 0) n = std::min(size, n + size_t(w));
+  };
+  if (show[0]) {
+    double day = std::fmod(obj->person.clock / double(Hud_DayLength()), 1.0);
+    if (!(day >= 0)) day = 0;
+    int minutes = int(day * 24 * 60) % (24 * 60);
+    line("Time %02d:%02d\n", minutes / 60, minutes % 60);
+  }
+  if (show[1]) line("Frags %d\n", obj->frags, 0);
+  if (show[2]) {
+    int best = 0;
+    for (const FragRow& r : NET_FragTable)
+      if (r.used && r.frags > best) best = r.frags;
+    line("Enemy frags %d\n", best, 0);
+  }
+  if (show[3])
+    for (const KillCount& k : Que_State.killCounts)
+      if (k.name[0]) {
+        line("Kills %d / %d\n", k.killed, k.count);
+        break;
+      }
+}
+
 size_t Hud_FormatStatus(const GameObject* obj, char* out, size_t size) {
   if (!out || size == 0) return 0;
   out[0] = 0;
@@ -142,6 +176,7 @@ size_t Hud_FormatStatus(const GameObject* obj, char* out, size_t size) {
     if (kind >= 0 && kind < kAmmoKinds)
       std::snprintf(out + n, size - size_t(n), "Ammo %d / %d\n", p.magazine[kind], p.ammo[kind]);
   }
+  Hud_FormatQuestLines(obj, out + std::strlen(out), size - std::strlen(out));
   return std::strlen(out);
 }
 
@@ -192,6 +227,12 @@ void GameInputUI() {
   if (!UI_System) return;
   Game_MenuOpen = 1;
   UI_PushMenu(UI_System, "inventorymenu", nullptr);
+  Input_Reset();
+}
+void GameInputGoals() {
+  if (!UI_System) return;
+  Game_MenuOpen = 1;
+  UI_PushMenu(UI_System, "goalsmenu", nullptr);
   Input_Reset();
 }
 

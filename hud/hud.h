@@ -52,6 +52,10 @@ void Panel_ToggleIngameMenu();
 void Panel_GrabScreen();
 // The gameplay keys of the inventory and goals panels.
 void GameInputUI();
+// The Quests key: the goals screen (the mission and each objective with its time left).
+void GameInputGoals();
+// The HUD's lines that the quests' show flags ask for (clock, frags, frag limit), into out.
+void Hud_FormatQuestLines(const GameObject* obj, char* out, size_t size);
 // The on-screen message lines: the newest run of lines whose expiry lies after the frame clock,
 // oldest first, each word-wrapped between x kHudMessageBox[0] and [1] below the one before,
 // from the top of the screen; a line of fewer than two characters is left out.

@@ -1,22 +1,44 @@
-// The quest interpreter: scripts, objectives and the per-tick step.
+// The quest interpreter: scripts, conditions, objectives, timers and the per-tick step.
 //
-// A quest script "scripts\que\<name>.txt" is one command a line, its words in brackets:
-// "[level] [name]" asks for a level change (the frame loads the level, or with "endgame" leaves
-// the game for the main menu). Other commands are logged and skipped.
+// A quest script "scripts\que\<name>.txt" is one command a line, its words in brackets
+// ("[flag_set] [met_mara]"); the commands and their arguments are listed in quests/README.md.
+// A condition "scripts\cond\<name>.txt" is one test a line; it holds when every test holds.
 #pragma once
 #include <cstddef>
 
 struct GameObject;
 
-// Once a tick: objectives' time limits count down; an objective whose time runs out runs its
-// script and leaves its slot.
+// Scripts run inside scripts at most this deep; conditions name conditions at most this deep.
+constexpr int kQueMaxDepth = 8;
+// A script runs at most this many lines; the rest is skipped with one log line.
+constexpr int kQueMaxLines = 4096;
+// A condition holds at most this many tests (a longer file never holds).
+constexpr int kQueCondTests = 32;
+
+// Once a tick: the quest timers count down and run their scripts; each objective's condition is
+// tested: one that holds frees its slot and runs its script on the player, one whose time limit
+// runs out first frees its slot and fails the mission.
 void Que_Tick();
-// Runs the quest script of that name for the object (the player, or null) with the argument.
-// Returns 1 when the script was found.
+// Runs the quest script of that name for the object (the player, or null) with the argument
+// (the word "$" in the script stands for it). Returns 1 when the script was found.
 int Que_Apply(GameObject* obj, const char* script, const char* argument);
-// Runs the commands of a script's text (`name` names it in log lines). Returns the number of
-// commands carried out.
+// Runs the commands of a script's text (`name` names it in log lines) on the player. Returns the
+// number of commands carried out.
 int Que_RunText(const char* text, size_t size, const char* name);
+// The same on an object, with an argument, `depth` scripts deep.
+int Que_RunTextOn(GameObject* obj, const char* text, size_t size, const char* name, const char* argument, int depth);
 // Adds an objective unless the same condition and script are among the 16 slots already.
 // Returns the slot, or -1 (with a log line when the table is full or a name is too long).
 int Que_AddObjective(const char* condition, const char* script, float timeLimit);
+
+// 1 when the condition of that name holds for the player now (0 for a missing or bad file).
+int Que_TestCondition(const char* name);
+// Tests the text of a condition (as if read from the file `name`) for the player.
+int Que_TestConditionText(const char* text, size_t size, const char* name);
+// Forgets the conditions read so far (they are read again when next tested).
+void Que_ForgetConditions();
+
+// Quest flags: 1 when set.
+int Que_HasFlag(const char* name);
+// A character died: the kill counts that match its name count it.
+void Que_CharacterDied(const GameObject* character);

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "quests/quest.h"
 #include "quests/ts.h"
+#include "world/game.h"
 
 QuestState Que_State;
 QuestObjectives Que_ObjectivesBackup;
@@ -27,10 +29,12 @@ void Que_ResetState() {
   ClearNames(s.locations);
   ClearNames(s.placements);
   ClearNames(s.lockedExits);
-  ClearNames(s.levelStarts);
+  for (LevelStartRecord& r : s.levelStarts) r.level[0] = 0;
   for (int d = 0; d < kDistricts; d++) s.districts[d] = Que_DistrictInitialAccess(d);
   s.stash.full = 0;
   s.questMode = 0;
   for (int32_t& f : s.showFlags) f = 0;
   for (KillCount& k : s.killCounts) k.name[0] = k.name2[0] = 0;
+  Game_MissionFailed = 0;
+  Que_ForgetConditions();
 }

@@ -28,9 +28,12 @@ struct QuestObjectives {
 
 constexpr int kDistricts = 20;
 
+// A quest timer: after `left` seconds of game time its script runs on the player.
 struct QuestTimer {
   char name[64];
-  uint8_t reserved[100];
+  char script[64];
+  float left;
+  uint8_t reserved[32];
 };
 static_assert(sizeof(QuestTimer) == 164);
 struct QuestFlag {
@@ -44,11 +47,16 @@ static_assert(sizeof(SpiedNpc) == 72);
 struct TrackedName {
   char name[64];
 };
+// A place marked on the map screen: its name, the level it lies in and its position there.
 struct TrackedLocation {
   char name[64];
-  uint8_t reserved[268];
+  char level[128];
+  float origin[3];
+  uint8_t reserved[128];
 };
 static_assert(sizeof(TrackedLocation) == 332);
+// A character put into a level when it loads: its id, then in the reserved bytes the level
+// name (128), the template (128), the origin and the angles in degrees (three floats each).
 struct NpcPlacement {
   char name[64];
   uint8_t reserved[280];
@@ -57,15 +65,22 @@ static_assert(sizeof(NpcPlacement) == 344);
 struct LockedExit {
   char name[64];
 };
+// A level start row: arriving at `level`, the change goes on to `redirect` at that start.
 struct LevelStartRecord {
-  char name[64];
-  uint8_t reserved[216];
+  char level[128];
+  char redirect[128];
+  float origin[3];
+  float angles[3];  // radians
 };
 static_assert(sizeof(LevelStartRecord) == 280);
+// Counts the deaths of the characters whose name begins with `name`: when `count` have died
+// the script `name2` runs on the player and the row is emptied.
 struct KillCount {
   char name[64];
   char name2[64];
-  uint8_t reserved[64];
+  int32_t count;
+  int32_t killed;
+  uint8_t reserved[56];
 };
 static_assert(sizeof(KillCount) == 192);
 // The player's inventory put aside by "inv_push" and taken back by "inv_pop".

@@ -616,11 +616,11 @@ void MapScreen_Draw() {
     Draw2D_PictureSized(kMapBox[0], kMapBox[1], kMapBox[2] - kMapBox[0], kMapBox[3] - kMapBox[1], p, 1,
                         Color8{255, 255, 255, 255});
   float sx, sy;
-  // Tracked locations and characters: objects of the level with those names.
+  // Tracked locations of this level at their places, tracked characters where they stand.
   for (const TrackedLocation& loc : Que_State.locations)
-    if (loc.name[0])
-      if (GameObject* o = ObjectNamed(loc.name))
-        if (MapScreen_Project(Level_Name, o->origin.x, o->origin.y, &sx, &sy)) Marker(sx, sy, 5, 60, 140, 255);
+    if (loc.name[0] && strncasecmp(loc.level, Level_Name, sizeof loc.level) == 0 &&
+        MapScreen_Project(Level_Name, loc.origin[0], loc.origin[1], &sx, &sy))
+      Marker(sx, sy, 5, 60, 140, 255);
   for (const TrackedName& npc : Que_State.tracked)
     if (npc.name[0])
       if (GameObject* o = ObjectNamed(npc.name))

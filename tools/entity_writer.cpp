@@ -77,7 +77,8 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleEntityFiles() {
        pickup("grenades", "300 -100 0", "[weapon] [grenade] [ammo] [GRENADE] [4]"),
        pickup("clips", "-300 -100 0", "[ammo] [9MM] [60]")});
   add("scenes/street.bot",
-      {{{"call", "scenes\\templates\\townsman"}, {"id", "townsman_1"}, {"origin", "300 200 0"}, {"angle", "270 0 0"}}});
+      {{{"call", "scenes\\templates\\townsman"}, {"id", "townsman_1"}, {"origin", "300 200 0"}, {"angle", "270 0 0"},
+        {"dialog", "greeter"}}});
   add("scenes/street.civ", {{{"call", "scenes\\templates\\walker"}, {"id", "walker_1"}, {"origin", "-500 150 0"}}});
   addTemplate("scenes/templates/townsman.scn",
               {{"classname", "npc"}, {"id", "townsman"}, {"name", "npc\\townsman\\body"},

@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "characters/actions.h"
@@ -18,6 +19,7 @@
 #include "render/text.h"
 #include "ui/menu_keys.h"
 #include "ui/menu_net.h"
+#include "quests/state.h"
 #include "ui/ui.h"
 #include "world/demo.h"
 #include "characters/defs.h"
@@ -267,6 +269,34 @@ void InventoryDraw() {
   }
 }
 
+// The mission's name and each objective (its text "goals\\<condition>", else the condition's
+// name) with the time it has left.
+void GoalsDraw() {
+  const QuestState& q = Que_State;
+  Print_SetSize(18.0f);
+  Print_SetAlign(1);
+  Print_SetColor(1, 1, 1, 1);
+  if (q.mission.name[0]) UI_DrawText(q.mission.name, q.mission.name, 0, kUiItemTop - 40, 640, kUiItemTop - 10);
+  int row = 0;
+  for (int i = 0; i < kObjectives && row < 8; i++) {
+    const char* condition = q.objectives.conditions[i];
+    if (!condition[0] && !q.objectives.scripts[i][0]) continue;
+    const float top = kUiItemTop + float(row++) * 30.0f;
+    char key[kQuestNameSize + 8];
+    std::snprintf(key, sizeof key, "goals\\%.*s", kQuestNameSize - 1, condition);
+    Print_SetAlign(0);
+    UI_DrawText(key, condition, 80, top + 4, 480, top + 30);
+    const float left = q.objectives.times[i];
+    if (left > 0) {
+      char time[32];
+      int seconds = int(std::ceil(std::fmin(left, 359999.0f)));
+      std::snprintf(time, sizeof time, "%d:%02d", seconds / 60, seconds % 60);
+      Print_TextBox(480, top + 4, 560, top + 30, time);
+    }
+  }
+  if (row == 0) UI_DrawText("menu\\nogoals", "No goals", 0, kUiItemTop, 640, kUiItemTop + 30);
+}
+
 const MenuItem kMainItems[] = {
     {"menu\\newgame", "New game", OpenHeroChoice},
     {"menu\\multiplayer", "Multiplayer", OpenMultiplayer},
@@ -305,6 +335,7 @@ const MenuScreen kScreens[] = {
     {"shopmenu", "menu\\shop", "Shop", nullptr, 0, nullptr, nullptr, LeaveToPlay, ShopDraw},
     {"searchmenu", "menu\\search", "Search", nullptr, 0, nullptr, nullptr, LeaveToPlay, SearchDraw},
     {"inventorymenu", "menu\\inventory", "Inventory", nullptr, 0, nullptr, nullptr, LeaveToPlay, InventoryDraw},
+    {"goalsmenu", "menu\\goals", "Goals", nullptr, 0, nullptr, nullptr, LeaveToPlay, GoalsDraw},
 };
 constexpr int kScreenCount = int(sizeof kScreens / sizeof kScreens[0]);
 

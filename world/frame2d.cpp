@@ -230,6 +230,10 @@ void Frame2D_UsePrompts(const GameObject* player) {
       }
     } else if (Frame2D_Talkable(c)) {
       Frame2D_TalkMarker(c);
+      // A partner with a dialogue, the hero's weapon in hand: the hint to talk anyway.
+      if (c->person.dialogueCue[0] && player->person.equippedKind == INV_WEAPON)
+        Text_Draw("data\\text\\", "dialogs\\hold_weapon_for_talk", kNameBox[0], kNameBox[3], kNameBox[2],
+                  kNameBox[3] + 30);
     }
   }
   if (const GameObject* o = player->useTargetObject) {

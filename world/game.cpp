@@ -29,6 +29,7 @@
 #include "ui/ui.h"
 #include "world/demo.h"
 #include "world/frame2d.h"
+#include "world/gameinput.h"
 #include "world/gamevars.h"
 #include "world/net.h"
 #include "world/object.h"
@@ -88,6 +89,9 @@ char Game_PendingLevel[kPendingLevelSize];
 vec3 Game_NextStartOrigin;
 vec3 Game_NextStartAngles;
 char Game_MovieScript[64];
+char Game_MovieLevel[kPendingLevelSize];
+vec3 Game_MovieOrigin, Game_MovieAngles;
+static uint32_t g_movieStartGiven;
 
 // The player's last place, kept each frame for the variables written at exit.
 static bool g_havePlayerPlace;
@@ -166,6 +170,15 @@ void Game_EndMovie() {
   Sound_ResumeAll();
   Player_ClearInput();
   Input_Reset();
+  if (Game_MovieLevel[0]) {
+    std::snprintf(Game_PendingLevel, sizeof Game_PendingLevel, "%s", Game_MovieLevel);
+    Game_MovieLevel[0] = 0;
+    if (g_movieStartGiven) {
+      Game_NextStartOrigin = Game_MovieOrigin;
+      Vec_Scale(&Game_MovieAngles, kMathPi / 180.0, &Game_NextStartAngles);
+      Game_NextStartGiven = 1;
+    }
+  }
   if (Game_MovieScript[0]) {
     char script[sizeof Game_MovieScript];
     std::memcpy(script, Game_MovieScript, sizeof script);
@@ -173,6 +186,28 @@ void Game_EndMovie() {
     Que_Apply(Obj_Player, script, "");
   }
   if (std::strcmp(Game_PendingLevel, "endgame") == 0) Game_MenuOpen = 1;
+}
+
+void Game_StartMovie(const char* name, const char* script, const char* level, const vec3* origin, const vec3* angles) {
+  std::snprintf(Game_MovieScript, sizeof Game_MovieScript, "%s", script ? script : "");
+  std::snprintf(Game_MovieLevel, sizeof Game_MovieLevel, "%s", level ? level : "");
+  g_movieStartGiven = origin && angles;
+  if (g_movieStartGiven) {
+    Game_MovieOrigin = *origin;
+    Game_MovieAngles = *angles;
+  }
+  char path[192];
+  std::snprintf(path, sizeof path, "video\\%s", name ? name : "");
+  Movie_CloseWmv(&Game_Movie);
+  Game_Movie = Movie_OpenWmv(path);
+  if (!Game_Movie) {
+    Log_Printf("Game_StartMovie: no movie %s\n", path);
+    Game_EndMovie();
+    return;
+  }
+  Sound_PauseAll();
+  Input_Reset();
+  Game_FullScreenMode = FULLSCREEN_MOVIE;
 }
 
 float Game_ComputeStep() {

@@ -25,8 +25,16 @@ extern vec3 Game_NextStartAngles;  // radians
 void Game_HotKeys();
 // The quest script that runs when the full-screen movie ends ("logos" after the intro).
 extern char Game_MovieScript[64];
-// Ends the full-screen movie: mode 0, the movie closed, sound resumed, its script run.
+// The level queued to follow the movie (empty = none) with its start origin and angles
+// (degrees).
+extern char Game_MovieLevel[kPendingLevelSize];
+extern vec3 Game_MovieOrigin, Game_MovieAngles;
+// Ends the full-screen movie: mode 0, the movie closed, sound resumed, the queued level becomes
+// the pending level with its start, the queued script runs.
 void Game_EndMovie();
+// Plays "video\<name>" full screen with a script and a level queued to follow it (null or empty
+// for none; a null origin leaves the level's own start). A movie that does not open ends at once.
+void Game_StartMovie(const char* name, const char* script, const char* level, const vec3* origin, const vec3* angles);
 
 struct MovieWmv;
 // The current full-screen movie (the intro "video\logos"), null when none plays.

@@ -60,13 +60,14 @@ struct QuickKeys {
   int inventory[2], inventoryCount = 0;
   int prevWeapon[kKeyCodeCount], prevWeaponCount = 0;
   int sequence[kKeyCodeCount], sequenceCount = 0;
+  int quests[2], questsCount = 0;
 };
 static QuickKeys g_quick;
 
 static void Game_FindQuickKeys() {
   if (g_quick.valid && g_quick.changes == Var_TextChanges) return;
   g_quick.saveCount = g_quick.loadCount = g_quick.inventoryCount = g_quick.prevWeaponCount = 0;
-  g_quick.sequenceCount = 0;
+  g_quick.sequenceCount = g_quick.questsCount = 0;
   for (int code = 0; code < kKeyCodeCount; code++) {
     const KeyInfo* info = Key_GetInfo(code);
     const VarRecord* v = info && info->varName[0] ? Var_Find(info->varName) : nullptr;
@@ -77,6 +78,7 @@ static void Game_FindQuickKeys() {
       g_quick.inventory[g_quick.inventoryCount++] = code;
     if (Input_SameName(v->text, "Prev Weapon")) g_quick.prevWeapon[g_quick.prevWeaponCount++] = code;
     if (Input_SameName(v->text, kCameraSequenceCommand)) g_quick.sequence[g_quick.sequenceCount++] = code;
+    if (Input_SameName(v->text, "Quests") && g_quick.questsCount < 2) g_quick.quests[g_quick.questsCount++] = code;
   }
   g_quick.changes = Var_TextChanges;
   g_quick.valid = true;
@@ -147,16 +149,15 @@ static void Game_QuickAction(void (*action)(), const char* refusal) {
 // The level start table's row as the level change reads it: level, redirect, origin, angles.
 static void Game_ApplyRedirect() {
   for (const LevelStartRecord& row : Que_State.levelStarts) {
-    char level[128], redirect[128];
-    std::memcpy(level, row.name, sizeof row.name);
-    std::memcpy(level + sizeof row.name, row.reserved, sizeof level - sizeof row.name);
-    std::memcpy(redirect, row.reserved + 64, sizeof redirect);
-    level[127] = redirect[127] = 0;
+    char level[sizeof row.level], redirect[sizeof row.redirect];
+    std::memcpy(level, row.level, sizeof level);
+    std::memcpy(redirect, row.redirect, sizeof redirect);
+    level[sizeof level - 1] = redirect[sizeof redirect - 1] = 0;
     if (!level[0] || strcasecmp(level, Level_Name) != 0) continue;
     if (redirect[0]) {
       std::snprintf(Game_PendingLevel, sizeof Game_PendingLevel, "%s", redirect);
-      std::memcpy(&Game_NextStartOrigin, row.reserved + 192, sizeof Game_NextStartOrigin);
-      std::memcpy(&Game_NextStartAngles, row.reserved + 204, sizeof Game_NextStartAngles);
+      Game_NextStartOrigin = vec3{row.origin[0], row.origin[1], row.origin[2]};
+      Game_NextStartAngles = vec3{row.angles[0], row.angles[1], row.angles[2]};
       Game_NextStartGiven = 1;
     }
     return;
@@ -580,6 +581,11 @@ void Game_PlayInput() {
     for (int i = 0; i < g_quick.inventoryCount; i++)
       if (Input_KeyPressed(g_quick.inventory[i])) {
         GameInputUI();
+        return;
+      }
+    for (int i = 0; i < g_quick.questsCount; i++)
+      if (Input_KeyPressed(g_quick.quests[i])) {
+        GameInputGoals();
         return;
       }
   }

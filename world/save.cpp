@@ -142,6 +142,8 @@ void Header_Visit(IO& io, SaveHead& h, QuestState& q, SaveTables t) {
   }
   for (QuestTimer& x : q.timers) {
     io.Text(x.name, sizeof x.name);
+    io.Text(x.script, sizeof x.script);
+    io.F32(x.left);
     io.Bytes(x.reserved, sizeof x.reserved);
   }
   for (QuestFlag& x : q.flags) io.Text(x.name, sizeof x.name);
@@ -152,6 +154,8 @@ void Header_Visit(IO& io, SaveHead& h, QuestState& q, SaveTables t) {
   for (TrackedName& x : q.tracked) io.Text(x.name, sizeof x.name);
   for (TrackedLocation& x : q.locations) {
     io.Text(x.name, sizeof x.name);
+    io.Text(x.level, sizeof x.level);
+    for (float& f : x.origin) io.F32(f);
     io.Bytes(x.reserved, sizeof x.reserved);
   }
   for (NpcPlacement& x : q.placements) {
@@ -166,8 +170,10 @@ void Header_Visit(IO& io, SaveHead& h, QuestState& q, SaveTables t) {
   }
   for (LockedExit& x : q.lockedExits) io.Text(x.name, sizeof x.name);
   for (LevelStartRecord& x : q.levelStarts) {
-    io.Text(x.name, sizeof x.name);
-    io.Bytes(x.reserved, sizeof x.reserved);
+    io.Text(x.level, sizeof x.level);
+    io.Text(x.redirect, sizeof x.redirect);
+    for (float& f : x.origin) io.F32(f);
+    for (float& f : x.angles) io.F32(f);
   }
   io.U32(h.emitterCount);
   io.I32(h.hero);
@@ -176,6 +182,8 @@ void Header_Visit(IO& io, SaveHead& h, QuestState& q, SaveTables t) {
   for (KillCount& x : q.killCounts) {
     io.Text(x.name, sizeof x.name);
     io.Text(x.name2, sizeof x.name2);
+    io.I32(x.count);
+    io.I32(x.killed);
     io.Bytes(x.reserved, sizeof x.reserved);
   }
 }

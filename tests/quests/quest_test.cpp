@@ -1,5 +1,5 @@
-// Quest scripts and objectives: the "level" command, other commands skipped, the intro's script
-// leading to the main menu, objective slots, the dialogue screen's Escape.
+// Quest scripts and objectives: the "level" command, unknown commands skipped, the intro's script
+// leading to the main menu, objective slots, an expiry that fails the mission.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -42,8 +42,8 @@ TEST_F(QuestTest, TheLevelCommandSetsThePendingLevelAndTheIntrosScriptEndsTheGam
   const std::string longName(300, 'x');
   const Case cases[] = {
       {QuestWriter_Script({{"level", "street"}}), 1, "street", nullptr},
-      {"[give] [pi]\n[level] [docks]\n", 1, "docks", "\"give\" is not carried out yet"},
-      {"[level]\n", 0, "", "without a level"},
+      {"[dance] [pi]\n[level] [docks]\n", 1, "docks", "unknown command \"dance\""},
+      {"[level]\n", 0, "", "\"level\" needs 1 argument"},
       {"[level] [" + longName + "]\n", 0, "", "a word too long"},
       {"[level] [a][b]\r\n[level] [c", 1, "a", nullptr},
   };
@@ -76,7 +76,7 @@ TEST_F(QuestTest, ObjectivesIgnoreARepeatedPairAndNeverOverrunTheirSixteenSlots)
   EXPECT_EQ(Que_AddObjective("one_more", "s", 0), -1);
   EXPECT_EQ(Que_AddObjective(std::string(256, 'c').c_str(), "s", 0), -1);
   EXPECT_NE(Log().find("all 16 objectives are taken"), std::string::npos);
-  // A time limit runs out: its script runs and the slot is free again.
+  // A time limit runs out: the mission fails, its script never runs and the slot is free again.
   tw_test::WriteFile("scripts/que/late.txt", "[level] [street]\n");
   Que_State.objectives.conditions[5][0] = 0;
   std::snprintf(Que_State.objectives.scripts[5], kQuestNameSize, "late");
@@ -84,8 +84,10 @@ TEST_F(QuestTest, ObjectivesIgnoreARepeatedPairAndNeverOverrunTheirSixteenSlots)
   Game_Step = 0.1;
   Que_Tick();
   EXPECT_EQ(Game_PendingLevel[0], 0);
+  EXPECT_EQ(Game_MissionFailed, 0u);
   Que_Tick();
-  EXPECT_STREQ(Game_PendingLevel, "street");
+  EXPECT_EQ(Game_PendingLevel[0], 0);
+  EXPECT_EQ(Game_MissionFailed, 1u);
   EXPECT_EQ(Que_State.objectives.scripts[5][0], 0);
   Game_Step = 0;
 }

@@ -140,7 +140,8 @@ TEST_F(TsGl, HelpShowsItsPictures) {
 }
 
 // The street's map spans -1200..1200 both ways over the box 80..560 x 0..480: the player at
-// (600, -300) shows at (440, 300), a tracked character at (-600, 600) at (200, 120).
+// (600, -300) shows at (440, 300), a tracked character at (-600, 600) at (200, 120), a tracked place
+// of the street at its origin.
 TEST_F(TsGl, TheMapPutsThePlayerAndATrackedCharacterWhereTheirOriginsMap) {
   if (Stopped()) return;
   std::snprintf(Level_Name, sizeof Level_Name, "street");
@@ -151,8 +152,24 @@ TEST_F(TsGl, TheMapPutsThePlayerAndATrackedCharacterWhereTheirOriginsMap) {
   friendObj->origin = vec3{-600, 600, 0};
   std::snprintf(friendObj->person.name, sizeof friendObj->person.name, "Ravel");
   std::snprintf(Que_State.tracked[2].name, sizeof Que_State.tracked[2].name, "ravel");
+  // Two tracked places: one in this level at (0, -900) (the map's (320, 420)), one elsewhere.
+  TrackedLocation& here = Que_State.locations[5];
+  TrackedLocation& there = Que_State.locations[6];
+  here = TrackedLocation{};
+  there = TrackedLocation{};
+  std::snprintf(here.name, sizeof here.name, "drop");
+  std::snprintf(here.level, sizeof here.level, "STREET");
+  here.origin[1] = -900;
+  std::snprintf(there.name, sizeof there.name, "far");
+  std::snprintf(there.level, sizeof there.level, "arena");
+  there.origin[0] = 600;
+  there.origin[1] = 600;
   tw_test::Picture map = Frame(MapScreen_Draw);
   Que_State.tracked[2].name[0] = 0;
+  here = TrackedLocation{};
+  there = TrackedLocation{};
+  EXPECT_TRUE(Near(At(map, 320, 420), 60, 140, 255, 12));
+  EXPECT_FALSE(Near(At(map, 440, 120), 60, 140, 255, 40)) << "a place of another level";
   EXPECT_TRUE(Near(At(map, 440, 300), 255, 40, 40, 12));
   EXPECT_TRUE(Near(At(map, 200, 120), 255, 200, 40, 12));
   EXPECT_FALSE(Near(At(map, 440, 330), 255, 40, 40, 12)) << "the player's marker is small";

@@ -115,7 +115,7 @@ TEST_F(SaveTest, HeaderFieldsStandAtTheirPlacesAndBodiesByMode) {
                         {Que_State.spied[0].name, 64, 45016, "spied"}, {Que_State.tracked[0].name, 64, 45592, "tracked"},
                         {Que_State.locations[0].name, 64, 46104, "loc"}, {Que_State.placements[0].name, 64, 67352, "placed"},
                         {Game_CarPositions[0].level, 128, 101752, "carlevel"}, {Que_State.lockedExits[0].name, 64, 106120, "exit"},
-                        {Que_State.levelStarts[0].name, 64, 110216, "start"}, {Que_State.killCounts[0].name2, 64, 119204 + 64, "kc2"}};
+                        {Que_State.levelStarts[0].level, 128, 110216, "start"}, {Que_State.killCounts[0].name2, 64, 119204 + 64, "kc2"}};
   for (const Text& t : texts)
     if (t.field) std::snprintf(t.field, t.size, "%s", t.text);
   std::vector<uint8_t> b = Save_SnapshotBytes();

@@ -24,6 +24,7 @@
 #include "tools/nav_writer.h"
 #include "tools/personage_writer.h"
 #include "tools/population_assets.h"
+#include "tools/quest_assets.h"
 #include "tools/sample_assets.h"
 #include "tools/sound_files.h"
 #include "tools/street_props.h"
@@ -176,6 +177,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!WeaponAssets_Write(stage.string())) return 1;  // the weapons' shot, click, reload and change
+  // The townsman's dialogue, its scripts, condition, texts and voiced greeting.
+  if (!QuestAssets_Write(stage.string())) {
+    std::fprintf(stderr, "make_sample: cannot write the quest scripts\n");
+    return 1;
+  }
   // The per-pixel-lit level and figure (loaded, never lit).
   if (!LitSample_Write(stage.string())) {
     std::fprintf(stderr, "make_sample: cannot write the lit level and figure\n");

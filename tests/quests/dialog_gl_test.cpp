@@ -1,0 +1,124 @@
+// The dialogue screen on the test display, read back as real pixels: the partner's line in its
+// box, one lit row per answer, the answer under the pointer on the bar, the pointer itself; and on
+// the play screen the hint for talking with a weapon in hand.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "characters/person.h"
+#include "foundation/file.h"
+#include "foundation/var.h"
+#include "foundation/video.h"
+#include "quests/dialog.h"
+#include "quests/quest.h"
+#include "render/render.h"
+#include "support/render_support.h"
+#include "support/test_support.h"
+#include "tools/hud_writer.h"
+#include "tools/image_writer.h"
+#include "ui/ui.h"
+#include "world/frame2d.h"
+#include "world/game.h"
+#include "world/object.h"
+
+namespace {
+
+class DialogScreenTest : public tw_test::VideoScreenTest {
+ protected:
+  static void SetUpTestSuite() {
+    VideoScreenTest::SetUpTestSuite();
+    if (up_) Var_Find("video_text_shadow")->value = 0;
+  }
+  void SetUp() override {
+    if (!haveFont_) GTEST_SKIP() << "no DejaVu font";
+    VideoScreenTest::SetUp();
+  }
+  void TearDown() override {
+    Dialog_StartWithNpc(nullptr);
+    Obj_ClearAll();
+    Obj_Player = nullptr;
+    Game_CentreCursor();
+  }
+};
+
+template <typename F>
+int CountIn(const std::vector<uint8_t>& px, float left, float top, float right, float bottom, F want) {
+  const int w = Video_ScreenWidth, h = Video_ScreenHeight;
+  int n = 0;
+  for (int y = int(top * h / 480); y < int(bottom * h / 480); y++)
+    for (int x = int(left * w / 640); x < int(right * w / 640); x++) {
+      size_t i = (size_t(h - 1 - y) * w + x) * 4;
+      n += want(px[i], px[i + 1], px[i + 2]);
+    }
+  return n;
+}
+bool Lit(int b, int g, int r) { return b + g + r > 300; }
+bool Bar(int b, int g, int r) {
+  return std::abs(r - kUiBarColor[0]) < 8 && std::abs(g - kUiBarColor[1]) < 8 && std::abs(b - kUiBarColor[2]) < 8;
+}
+
+TEST_F(DialogScreenTest, TheLineAndEachAnswerLightTheirRowsAndTheHoveredAnswerTakesTheBar) {
+  tw_test::WriteFile("data/text/Eng/dialogs/hello.txt", "Evening, stranger. Looking for work?");
+  tw_test::WriteFile("data/text/Eng/dialogs/a1.txt", "Any work for me?");
+  tw_test::WriteFile("data/text/Eng/dialogs/a2.txt", "Not now.");
+  tw_test::WriteBytes("sprites/Menu/cursor.tga", ImageTool_WriteTGA(ImageTool_Solid(8, 8, 255, 255, 255, 255), 32));
+  GameObject* player = Obj_Alloc();
+  player->person.state = 1;
+  Obj_Player = player;
+  GameObject* mara = Obj_Alloc();
+  mara->classNum = NPC;
+  mara->person.state = 1;
+  std::snprintf(mara->person.name, sizeof mara->person.name, "mara");
+  std::string enter = QuestWriter_Script(
+      {{"say", "dialogs\\hello", "-"}, {"answer", "dialogs\\a1", "one"}, {"answer", "dialogs\\a2", "two"}});
+  Que_RunText(enter.data(), enter.size(), "enter");
+  Dialog_StartWithNpc(mara);
+  auto screen = [] {
+    Begin();
+    Game_Draw2D();
+    return Read();
+  };
+  const float row0 = kDialogAnswerTop, row1 = kDialogAnswerTop + kDialogAnswerHeight, row2 = row1 + kDialogAnswerHeight;
+  Game_CursorX = 20;  // away from the answers
+  Game_CursorY = 460;
+  std::vector<uint8_t> px = screen();
+  EXPECT_GT(CountIn(px, kDialogLineBox[0], kDialogLineBox[1] + 34, kDialogLineBox[2], kDialogLineBox[3], Lit), 100)
+      << "no line";
+  EXPECT_GT(CountIn(px, kDialogAnswerLeft, row0, kDialogAnswerRight, row1, Lit), 50) << "no first answer";
+  EXPECT_GT(CountIn(px, kDialogAnswerLeft, row1, kDialogAnswerRight, row2, Lit), 50) << "no second answer";
+  EXPECT_EQ(CountIn(px, kDialogAnswerLeft, row2, kDialogAnswerRight, row2 + kDialogAnswerHeight, Lit), 0);
+  EXPECT_EQ(CountIn(px, kDialogAnswerLeft, row0, kDialogAnswerRight, row2, Bar), 0);
+  EXPECT_GT(CountIn(px, 21, 461, 27, 467, Lit), 30) << "no pointer";
+  // The pointer over the second answer puts that row on the bar.
+  Game_CursorX = 300;
+  Game_CursorY = row1 + 15;
+  px = screen();
+  EXPECT_EQ(CountIn(px, kDialogAnswerLeft, row0, kDialogAnswerRight, row1, Bar), 0);
+  EXPECT_GT(CountIn(px, kDialogAnswerLeft, row1, kDialogAnswerRight, row2, Bar), 2000);
+}
+
+TEST_F(DialogScreenTest, APartnerInReachWithAWeaponInHandShowsTheTalkHint) {
+  tw_test::WriteFile("data/text/Eng/dialogs/hold_weapon_for_talk.txt", "Weapon in hand");
+  GameObject* player = Obj_Alloc();
+  player->person.state = 1;
+  Obj_Player = player;
+  GameObject* mara = Obj_Alloc();
+  mara->classNum = NPC;
+  mara->person.state = 1;
+  std::snprintf(mara->person.dialogueCue, sizeof mara->person.dialogueCue, "mara");
+  player->useTargetCharacter = mara;
+  auto hint = [] {
+    Begin();
+    Game_Draw2D();
+    return CountIn(Read(), 120, 390, 520, 420, Lit);
+  };
+  EXPECT_EQ(hint(), 0);
+  player->person.equippedKind = INV_WEAPON;
+  EXPECT_GT(hint(), 50);
+  mara->person.dialogueCue[0] = 0;  // no dialogue, no hint
+  EXPECT_EQ(hint(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// The dialogue screen and the goals screen driven by real key events through the frame's input:
+// number keys and clicks choose answers, Escape and the right button close, the Quests key opens
+// the goals screen and Escape returns to play.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "foundation/file.h"
+#include "foundation/keys.h"
+#include "foundation/sys.h"
+#include "quests/dialog.h"
+#include "quests/quest.h"
+#include "quests/state.h"
+#include "support/input_fixture.h"
+#include "tools/hud_writer.h"
+#include "ui/ui.h"
+#include "world/frame2d.h"
+#include "world/game.h"
+#include "world/gamevars.h"
+#include "world/level.h"
+#include "world/object.h"
+
+namespace {
+
+constexpr int kKey2 = 3, kKeyJ = 36;
+
+class DialogTest : public tw_test::InputFixture {
+ protected:
+  void SetUp() override {
+    InputFixture::SetUp();
+    GameVars_Init(1);
+    Level_Free();
+    Que_ResetState();
+    Game_Running = 1;
+    Game_MenuOpen = 0;
+    player_ = Obj_Alloc();
+    player_->classNum = MACHINEPLAYER;
+    Load_ObjectX(player_);
+    player_->person.state = 1;
+    Obj_Player = player_;
+    partner_ = Obj_Alloc();
+    partner_->classNum = NPC;
+    Load_ObjectX(partner_);
+    partner_->person.state = 1;
+    std::snprintf(partner_->person.name, sizeof partner_->person.name, "mara");
+    tw_test::WriteFile("scripts/que/mara/enter.txt",
+                       QuestWriter_Script({{"say", "dialogs\\hello", "-"}, {"answer", "dialogs\\a1", "mara\\one"},
+                                           {"answer", "dialogs\\a2", "mara\\two"}}));
+    tw_test::WriteFile("scripts/que/mara/one.txt", QuestWriter_Script({{"flag_set", "one"}, {"dialog_end"}}));
+    tw_test::WriteFile("scripts/que/mara/two.txt",
+                       QuestWriter_Script({{"flag_set", "two"},
+                                           {"say", "dialogs\\later", "-"},
+                                           {"answer", "dialogs\\b1", "mara\\one"},
+                                           {"answer", "dialogs\\b2", "mara\\one"},
+                                           {"answer", "dialogs\\b3", "mara\\one"}}));
+  }
+  void TearDown() override {
+    Dialog_StartWithNpc(nullptr);
+    UI_ClearMenuStack(UI_System);
+    Level_Free();
+    Obj_ClearAll();
+    Obj_Player = nullptr;
+    Game_Running = 0;
+    InputFixture::TearDown();
+  }
+  void Talk() {
+    Que_Apply(player_, "mara\\enter", "");
+    Dialog_StartWithNpc(partner_);
+  }
+  static void Press(int code) {
+    Queue(code, true);
+    Game_FrameInput();
+    Queue(code, false);
+    Game_FrameInput();
+  }
+  GameObject* player_ = nullptr;
+  GameObject* partner_ = nullptr;
+};
+
+TEST_F(DialogTest, KeyTwoRunsTheSecondAnswerAndItsScriptReplacesTheAnswers) {
+  Talk();
+  ASSERT_EQ(Dialog_Screen.answerCount, 2);
+  EXPECT_EQ(Dialog_Partner, partner_);
+  Press(kKey2);
+  EXPECT_TRUE(Que_HasFlag("two"));
+  EXPECT_FALSE(Que_HasFlag("one"));
+  EXPECT_EQ(Dialog_Open, 1u);
+  EXPECT_STREQ(Dialog_Screen.lineKey, "dialogs\\later");
+  ASSERT_EQ(Dialog_Screen.answerCount, 3);
+  EXPECT_STREQ(Dialog_Screen.answers[2].key, "dialogs\\b3");
+  // A key past the answers does nothing; a click on the third row chooses it, and its script
+  // ends the dialogue.
+  Press(2 + 5);
+  EXPECT_EQ(Dialog_Screen.answerCount, 3);
+  Game_CursorX = 300;
+  Game_CursorY = kDialogAnswerTop + 2.5f * kDialogAnswerHeight;
+  EXPECT_EQ(Dialog_AnswerAt(Game_CursorX, Game_CursorY), 2);
+  EXPECT_EQ(Dialog_AnswerAt(10, Game_CursorY), -1);
+  Press(kKeyMouseLeft);
+  EXPECT_TRUE(Que_HasFlag("one"));
+  EXPECT_EQ(Dialog_Open, 0u);
+  EXPECT_EQ(Dialog_Partner, nullptr);
+}
+
+TEST_F(DialogTest, EscapeAndTheRightButtonCloseTheDialogue) {
+  for (int key : {int(KEY_ESCAPE), kKeyMouseRight}) {
+    Talk();
+    ASSERT_EQ(Dialog_Open, 1u);
+    Press(key);
+    EXPECT_EQ(Dialog_Open, 0u) << key;
+    EXPECT_EQ(Dialog_Screen.answerCount, 0) << key;
+    EXPECT_FALSE(Que_HasFlag("one"));
+  }
+}
+
+TEST_F(DialogTest, TheQuestsKeyOpensTheGoalsScreenAndEscapeReturnsToPlay) {
+  Bind("Keyboard J", "Quests");
+  Que_AddObjective("carry_gate_key", "paid", 90);
+  Press(kKeyJ);
+  EXPECT_EQ(Game_MenuOpen, 1u);
+  EXPECT_STREQ(UI_TopMenuName(UI_System), "goalsmenu");
+  Press(KEY_ESCAPE);
+  EXPECT_EQ(Game_MenuOpen, 0u);
+  EXPECT_EQ(UI_MenuDepth(UI_System), 0);
+}
+
+}  // namespace

@@ -1,0 +1,444 @@
+// Quest commands by family, each with the table row it writes and the effect of the code that reads
+// it; conditions and objectives; the dialogue commands; bad scripts and conditions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "characters/defs.h"
+#include "characters/inventory.h"
+#include "characters/npc.h"
+#include "characters/person.h"
+#include "foundation/file.h"
+#include "foundation/text.h"
+#include "hud/hud.h"
+#include "quests/dialog.h"
+#include "quests/quest.h"
+#include "quests/state.h"
+#include "tools/def_writer.h"
+#include "tools/entity_writer.h"
+#include "tools/hud_writer.h"
+#include "tools/quest_writer.h"
+#include "world/entity.h"
+#include "world/frame2d.h"
+#include "world/gameinput.h"
+#include "world/gamevars.h"
+#include "world/level.h"
+#include "world/personage.h"
+#include "world/world_fixture.h"
+
+namespace {
+
+using namespace tw_test;
+
+class QuestScript : public WorldTest {
+ protected:
+  void SetUp() override {
+    WorldTest::SetUp();
+    TextFile_Flush();
+    GameVars_Init(0);
+    for (const auto& [file, text] : Tool_SampleDefFiles()) WriteFile("scripts/" + file, text);
+    for (const DefTable& t : Def_Tables) Def_LoadTable(t);
+    for (const auto& [file, text] : Tool_SampleEntityFiles()) WriteFile(file, text);
+    Game_NewSession(nullptr);
+    std::snprintf(Level_Name, sizeof Level_Name, "street");
+    Game_PendingLevel[0] = 0;
+    Game_NextStartGiven = 0;
+    Game_ClearPlayScreen();
+    player_ = StartGame();
+    player_->person.state = 1;
+    player_->person.health = player_->person.maxHealth = 100;
+  }
+  void TearDown() override {
+    Dialog_StartWithNpc(nullptr);
+    Game_PendingLevel[0] = 0;
+    Game_MovieScript[0] = Game_MovieLevel[0] = 0;
+    Que_ResetState();
+    TextFile_Flush();
+    WorldTest::TearDown();
+  }
+  static int Run(const std::vector<std::vector<std::string>>& commands) {
+    std::string text = QuestWriter_Script(commands);
+    return Que_RunTextOn(Obj_Player, text.data(), text.size(), "test", "", 0);
+  }
+  static int Lines(const std::string& s, const std::string& what) {
+    int n = 0;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) n++;
+    return n;
+  }
+  static bool Carries(const GameObject* o, const char* item) {
+    return Inv_HasItem(&o->person, INV_ITEM, Def_FindItem(item)) != 0;
+  }
+  GameObject* player_ = nullptr;
+};
+
+TEST_F(QuestScript, AConditionHoldsOnlyAfterItsFlagIsSetAndThenRunsItsScriptOnce) {
+  WriteFile("scripts/cond/met.txt", QuestWriter_Condition({{"flag", "met_mara"}}));
+  WriteFile("scripts/que/reward.txt", QuestWriter_Script({{"give", "money", "25"}}));
+  ASSERT_EQ(Que_AddObjective("met", "reward", 0), 0);
+  Game_Step = 0.1;
+  for (int i = 0; i < 3; i++) Que_Tick();
+  EXPECT_EQ(player_->person.money, 0);
+  EXPECT_STREQ(Que_State.objectives.conditions[0], "met");
+  EXPECT_EQ(Run({{"flag_set", "met_mara"}, {"flag_set", "met_mara"}}), 2);
+  EXPECT_STREQ(Que_State.flags[0].name, "met_mara");
+  EXPECT_EQ(Que_State.flags[1].name[0], 0);  // set once
+  Que_Tick();
+  Que_Tick();
+  EXPECT_EQ(player_->person.money, 25);
+  EXPECT_EQ(Que_State.objectives.conditions[0][0], 0);
+  EXPECT_EQ(Game_MissionFailed, 0u);
+}
+
+TEST_F(QuestScript, AnObjectiveThatRunsOutOfTimeFailsTheMissionAndNeverPays) {
+  WriteFile("scripts/cond/never.txt", QuestWriter_Condition({{"money", "1000000"}}));
+  WriteFile("scripts/que/reward.txt", QuestWriter_Script({{"give", "money", "25"}}));
+  EXPECT_EQ(Run({{"mission", "missions\\job"}, {"objective", "never", "reward", "0.25"}}), 2);
+  EXPECT_STREQ(Que_State.mission.name, "missions\\job");
+  EXPECT_FLOAT_EQ(Que_State.objectives.times[0], 0.25f);
+  Game_Step = 0.1;
+  Que_Tick();
+  Que_Tick();
+  EXPECT_EQ(Game_MissionFailed, 0u);
+  Que_Tick();
+  EXPECT_EQ(Game_MissionFailed, 1u);
+  EXPECT_EQ(player_->person.money, 0);
+  EXPECT_EQ(Que_State.objectives.scripts[0][0], 0);
+  EXPECT_NE(Log().find("ran out of time; mission failed"), std::string::npos);
+  // A new mission starts clean; "mission_failed" fails it at once.
+  Run({{"mission", "missions\\next"}});
+  EXPECT_EQ(Game_MissionFailed, 0u);
+  Run({{"mission_failed"}});
+  EXPECT_EQ(Game_MissionFailed, 1u);
+}
+
+TEST_F(QuestScript, ConditionsReadItemsMoneyLevelDeathsDistanceAndTheHour) {
+  GameObject* mara = Spawn(NPC, 300, 0, "mara");
+  mara->person.state = 1;
+  struct Case {
+    std::vector<std::vector<std::string>> tests;
+    bool before;
+  };
+  auto holds = [](const std::vector<std::vector<std::string>>& tests) {
+    std::string text = QuestWriter_Condition(tests);
+    return Que_TestConditionText(text.data(), text.size(), "case") != 0;
+  };
+  EXPECT_FALSE(holds({{"item", "gate key"}}));
+  EXPECT_FALSE(holds({{"money", "50"}}));
+  EXPECT_TRUE(holds({{"level", "STREET"}}));
+  EXPECT_FALSE(holds({{"level", "docks"}}));
+  EXPECT_FALSE(holds({{"dead", "mara"}}));
+  EXPECT_FALSE(holds({{"near", "mara", "200"}}));
+  EXPECT_TRUE(holds({{"near", "mara", "300"}}));
+  EXPECT_FALSE(holds({{"near", "nobody", "30000"}}));
+  Run({{"give", "item", "gate key", "money", "60"}});
+  mara->person.state = 2;
+  EXPECT_TRUE(holds({{"item", "gate key"}, {"money", "50"}, {"dead", "mara"}}));
+  EXPECT_FALSE(holds({{"item", "gate key"}, {"money", "61"}}));
+  // The hour of the player's clock over the day length (60 s): 15 s is six in the morning.
+  player_->person.clock = 15.0;
+  EXPECT_TRUE(holds({{"hour", "5", "7"}}));
+  EXPECT_FALSE(holds({{"hour", "7", "20"}}));
+  EXPECT_TRUE(holds({{"hour", "22", "7"}}));  // across midnight
+  // A condition may name another.
+  WriteFile("scripts/cond/rich.txt", QuestWriter_Condition({{"money", "50"}}));
+  EXPECT_TRUE(holds({{"cond", "rich"}, {"level", "street"}}));
+}
+
+TEST_F(QuestScript, ExitsLockAndUnlockForTheUseKeysLevelChange) {
+  GameObject* door = Spawn(WORLD, 50, 0, "exit");
+  EXPECT_EQ(Run({{"lock_exit", "docks"}, {"lock_exit", "docks"}}), 2);
+  EXPECT_STREQ(Que_State.lockedExits[0].name, "docks");
+  EXPECT_EQ(Que_State.lockedExits[1].name[0], 0);
+  EXPECT_EQ(Game_ApplyUseText(player_, door, "[changelevel] [docks] [1 2 3 0 0 0]"), 0);
+  EXPECT_EQ(Game_PendingLevel[0], 0);
+  Run({{"unlock_exit", "DOCKS"}});
+  EXPECT_EQ(Que_State.lockedExits[0].name[0], 0);
+  EXPECT_EQ(Game_ApplyUseText(player_, door, "[changelevel] [docks] [1 2 3 0 0 0]"), 1);
+  EXPECT_STREQ(Game_PendingLevel, "docks");
+}
+
+TEST_F(QuestScript, PlacedCharactersAppearWhenTheirLevelLoadsAndRespawnAtOnceHere) {
+  EXPECT_EQ(Run({{"place_npc", "bram", "street", "scenes\\templates\\townsman", "100", "200", "0", "90", "0", "0"}}), 1);
+  const NpcPlacement& row = Que_State.placements[0];
+  EXPECT_STREQ(row.name, "bram");
+  EXPECT_STREQ(reinterpret_cast<const char*>(row.reserved), "street");
+  EXPECT_STREQ(reinterpret_cast<const char*>(row.reserved + 128), "scenes\\templates\\townsman");
+  float x;
+  std::memcpy(&x, row.reserved + 256, 4);
+  EXPECT_EQ(x, 100.0f);
+  int count = 0;
+  auto find = [&](const char* name) -> GameObject* {
+    GameObject* const* list = Obj_ListArray(&count);
+    for (int i = 0; i < count; i++)
+      if (std::strcmp(list[i]->person.name, name) == 0) return list[i];
+    return nullptr;
+  };
+  EXPECT_EQ(find("bram"), nullptr);  // placing alone spawns nothing here
+  Ent_SpawnAttachedNpcs("street");
+  GameObject* bram = find("bram");
+  ASSERT_NE(bram, nullptr);
+  EXPECT_EQ(bram->origin.x, 100.0f);
+  Ent_SpawnAttachedNpcs("docks");  // another level: nothing more
+  // "respawn_npc" in the current level brings the character at once.
+  EXPECT_EQ(Run({{"respawn_npc", "kel", "street", "scenes\\templates\\townsman", "-50", "0", "0", "0", "0", "0"}}), 1);
+  GameObject* kel = find("kel");
+  ASSERT_NE(kel, nullptr);
+  EXPECT_EQ(kel->origin.x, -50.0f);
+  EXPECT_STREQ(Que_State.placements[1].name, "kel");
+}
+
+TEST_F(QuestScript, TheStashKeepsTheInventoryHealthAndAmmunitionUntilItIsPopped) {
+  PersonStats& p = player_->person;
+  Run({{"give", "weapon", "pi", "item", "gate key", "money", "40"}});
+  p.health = 55;
+  p.ammo[1] = 33;
+  p.equipped2Kind = INV_ARMOR;  // worn, not carried
+  p.equipped2Index = Def_FindArmor("vest");
+  ASSERT_GE(p.equipped2Index, 0);
+  const PersonStats before = p;
+  EXPECT_EQ(Run({{"inv_push"}}), 1);
+  EXPECT_EQ(Que_State.stash.full, 1);
+  EXPECT_FALSE(Carries(player_, "gate key"));
+  EXPECT_EQ(p.ammo[1], 0);
+  EXPECT_EQ(p.money, 0);
+  EXPECT_EQ(p.equippedKind, INV_NONE);
+  EXPECT_EQ(p.equipped2Kind, INV_NONE);
+  EXPECT_EQ(Que_State.stash.pairs[0][0], before.items[0].kind);
+  p.health = 5;
+  Run({{"give", "item", "gate key", "money", "7"}});
+  EXPECT_EQ(Run({{"inv_pop"}}), 1);
+  EXPECT_EQ(Que_State.stash.full, 0);
+  EXPECT_EQ(p.health, 55.0f);
+  EXPECT_EQ(p.money, before.money);
+  EXPECT_EQ(p.ammo[1], 33);
+  EXPECT_EQ(std::memcmp(p.items, before.items, sizeof p.items - sizeof(InvPair) * (kInvCarried - 2)), 0);
+  EXPECT_TRUE(Carries(player_, "gate key"));
+  EXPECT_EQ(p.equippedKind, INV_WEAPON);
+  EXPECT_EQ(p.equipped2Kind, INV_ARMOR);
+  EXPECT_EQ(p.equipped2Index, before.equipped2Index);
+  EXPECT_EQ(Run({{"inv_pop"}}), 0);  // nothing stashed
+  EXPECT_NE(Log().find("with nothing stashed"), std::string::npos);
+}
+
+TEST_F(QuestScript, GivingAndTakingMoneyAndItems) {
+  PersonStats& p = player_->person;
+  EXPECT_EQ(Run({{"give", "money", "100", "item", "gate key"}}), 1);
+  EXPECT_EQ(p.money, 100);
+  EXPECT_TRUE(Carries(player_, "gate key"));
+  EXPECT_EQ(Run({{"take", "item", "gate key"}, {"take", "money", "30"}}), 2);
+  EXPECT_FALSE(Carries(player_, "gate key"));
+  EXPECT_EQ(p.money, 70);
+  EXPECT_EQ(Run({{"take", "money", "500"}}), 1);
+  EXPECT_EQ(p.money, 0);  // never below nothing
+  EXPECT_EQ(Run({{"take", "item", "gate key"}, {"take", "item", "no such thing"}, {"take", "cheese", "x"}}), 0);
+  EXPECT_NE(Log().find("is not carried"), std::string::npos);
+  EXPECT_NE(Log().find("unknown kind \"cheese\""), std::string::npos);
+}
+
+TEST_F(QuestScript, ShowFlagsPutTheClockFragsAndKillLimitOnTheHud) {
+  char text[512];
+  Hud_FormatStatus(player_, text, sizeof text);
+  EXPECT_EQ(std::string(text).find("Time"), std::string::npos);
+  player_->person.clock = 30.0;  // half the 60-second day: noon
+  player_->frags = 4;
+  Run({{"show_clock_on"}, {"show_player_frags_on"}, {"show_enemy_max_frags_on"}, {"show_fraglimit_on"},
+       {"kill_count", "guard", "done", "3"}});
+  EXPECT_EQ(Que_State.showFlags[0], 1);
+  EXPECT_EQ(Que_State.showFlags[3], 1);
+  Hud_FormatStatus(player_, text, sizeof text);
+  EXPECT_NE(std::string(text).find("Time 12:00"), std::string::npos) << text;
+  EXPECT_NE(std::string(text).find("Frags 4"), std::string::npos) << text;
+  EXPECT_NE(std::string(text).find("Enemy frags 0"), std::string::npos) << text;
+  EXPECT_NE(std::string(text).find("Kills 0 / 3"), std::string::npos) << text;
+  Run({{"show_clock_off"}, {"show_player_frags_off"}, {"show_enemy_max_frags_off"}, {"show_fraglimit_off"}});
+  Hud_FormatStatus(player_, text, sizeof text);
+  EXPECT_EQ(std::string(text).find("Time"), std::string::npos);
+  EXPECT_EQ(std::string(text).find("Kills"), std::string::npos);
+}
+
+TEST_F(QuestScript, KillCountsRunTheirScriptWhenEnoughMatchingCharactersDie) {
+  WriteFile("scripts/que/done.txt", QuestWriter_Script({{"flag_set", "guards_down"}}));
+  Run({{"kill_count", "guard", "done", "2"}});
+  EXPECT_STREQ(Que_State.killCounts[0].name, "guard");
+  EXPECT_STREQ(Que_State.killCounts[0].name2, "done");
+  EXPECT_EQ(Que_State.killCounts[0].count, 2);
+  GameObject* a = Spawn(NPC, 100, 0, "guard_1");
+  GameObject* b = Spawn(NPC, 200, 0, "guard_2");
+  GameObject* c = Spawn(NPC, 300, 0, "walker_1");
+  for (GameObject* o : {a, b, c}) o->person.state = 1, o->person.health = 10;
+  Npc_Damage(c, player_, 50, 0, nullptr, 0, 0);
+  Npc_Damage(a, player_, 50, 0, nullptr, 0, 0);
+  Npc_Damage(a, player_, 50, 0, nullptr, 0, 0);  // the dead die once
+  EXPECT_EQ(Que_State.killCounts[0].killed, 1);
+  EXPECT_FALSE(Que_HasFlag("guards_down"));
+  Npc_Damage(b, player_, 50, 0, nullptr, 0, 0);
+  EXPECT_TRUE(Que_HasFlag("guards_down"));
+  EXPECT_EQ(Que_State.killCounts[0].name[0], 0);
+}
+
+TEST_F(QuestScript, TrackedCharactersAndPlacesFillAndEmptyTheirRows) {
+  Run({{"track_npc", "mara"}, {"track_npc", "kel"}, {"track_location", "harbour gate", "docks", "10", "20", "30"}});
+  EXPECT_STREQ(Que_State.tracked[0].name, "mara");
+  EXPECT_STREQ(Que_State.tracked[1].name, "kel");
+  EXPECT_STREQ(Que_State.locations[0].name, "harbour gate");
+  EXPECT_STREQ(Que_State.locations[0].level, "docks");
+  EXPECT_EQ(Que_State.locations[0].origin[2], 30.0f);
+  Run({{"untrack_npc", "mara"}, {"untrack_location", "harbour gate"}});
+  EXPECT_EQ(Que_State.tracked[0].name[0], 0);
+  EXPECT_STREQ(Que_State.tracked[1].name, "kel");
+  EXPECT_EQ(Que_State.locations[0].name[0], 0);
+}
+
+TEST_F(QuestScript, PoliceDistrictsTimersStatusTextAndSpawning) {
+  const char* place = Game_Places[0].name;
+  ASSERT_TRUE(place[0]);
+  EXPECT_EQ(Run({{"police_off", place}}), 1);
+  EXPECT_EQ(Game_GetPlaceValue(place), 0);
+  Run({{"police_on", place}});
+  EXPECT_EQ(Game_GetPlaceValue(place), 1);
+  EXPECT_EQ(Run({{"police_off", "atlantis"}}), 0);
+  EXPECT_EQ(Run({{"district", "3", "2"}}), 1);
+  EXPECT_EQ(Que_State.districts[3], 2u);
+  EXPECT_EQ(Run({{"district", "20", "1"}, {"district", "1.5", "1"}}), 0);
+  // A timer: its script runs once its seconds have passed.
+  WriteFile("scripts/que/ring.txt", QuestWriter_Script({{"flag_set", "rang"}}));
+  EXPECT_EQ(Run({{"timer", "bell", "0.25", "ring"}}), 1);
+  EXPECT_STREQ(Que_State.timers[0].name, "bell");
+  EXPECT_STREQ(Que_State.timers[0].script, "ring");
+  Game_Step = 0.1;
+  Que_Tick();
+  Que_Tick();
+  EXPECT_FALSE(Que_HasFlag("rang"));
+  Que_Tick();
+  EXPECT_TRUE(Que_HasFlag("rang"));
+  EXPECT_EQ(Que_State.timers[0].name[0], 0);
+  Run({{"timer", "bell", "5", "ring"}, {"timer", "bell", "0"}});  // zero seconds stop it
+  EXPECT_EQ(Que_State.timers[0].name[0], 0);
+  // The status text for the play screen.
+  Game_Time = 12;
+  EXPECT_EQ(Run({{"status", "dialogs\\done", "4", "255", "128", "0", "200"}}), 1);
+  EXPECT_STREQ(Game_PlayScreen.statusKey, "dialogs\\done");
+  EXPECT_EQ(Game_PlayScreen.statusStart, 12.0);
+  EXPECT_EQ(Game_PlayScreen.statusDuration, 4.0f);
+  EXPECT_EQ(Game_PlayScreen.statusColor[1], 128);
+  EXPECT_EQ(Game_PlayScreen.statusColor[3], 200);
+  // An entity from composed text.
+  const int before = Obj_Count();
+  EXPECT_EQ(Run({{"spawn", "classname", "anim", "id", "flag_pole", "name", "anim\\props\\lamp", "origin", "5 6 7"}}), 1);
+  EXPECT_EQ(Obj_Count(), before + 1);
+  EXPECT_EQ(Run({{"spawn", "classname", "anim\"}{", "id", "x"}, {"spawn", "id"}}), 0);
+}
+
+TEST_F(QuestScript, AMovieQueuesItsLevelWithItsStartAndItsScript) {
+  WriteFile("scripts/que/after.txt", QuestWriter_Script({{"flag_set", "saw_movie"}}));
+  // No such movie: it ends at once and what it queued follows.
+  EXPECT_EQ(Run({{"movie", "nothere", "after", "docks", "1", "2", "3", "90", "0", "0"}}), 1);
+  EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE);
+  EXPECT_STREQ(Game_PendingLevel, "docks");
+  EXPECT_EQ(Game_NextStartGiven, 1u);
+  EXPECT_EQ(Game_NextStartOrigin.y, 2.0f);
+  EXPECT_NEAR(Game_NextStartAngles.x, kMathPi / 2, 1e-6);
+  EXPECT_TRUE(Que_HasFlag("saw_movie"));
+  // "level" with a start in degrees.
+  Game_NextStartGiven = 0;
+  EXPECT_EQ(Run({{"level", "harbour", "4", "5", "6", "180", "0", "0"}}), 1);
+  EXPECT_STREQ(Game_PendingLevel, "harbour");
+  EXPECT_EQ(Game_NextStartGiven, 1u);
+  EXPECT_NEAR(Game_NextStartAngles.x, kMathPi, 1e-6);
+}
+
+TEST_F(QuestScript, TheSayCommandFillsTheLineAndAnswersAndChoosingOneReplacesThem) {
+  WriteFile("data/text/Eng/dialogs/hello.txt", "Hello there.");
+  WriteFile("data/text/Eng/dialogs/a1.txt", "First");
+  WriteFile("data/text/Eng/dialogs/a2.txt", "Second");
+  WriteFile("data/text/Eng/dialogs/next.txt", "And then?");
+  WriteFile("data/text/Eng/dialogs/a3.txt", "Third");
+  WriteFile("scripts/que/one.txt", QuestWriter_Script({{"flag_set", "chose_one"}}));
+  WriteFile("scripts/que/two.txt", QuestWriter_Script({{"flag_set", "chose_two"},
+                                                        {"say", "dialogs\\next", "-"},
+                                                        {"answer", "dialogs\\a3", "bye"}}));
+  WriteFile("scripts/que/bye.txt", QuestWriter_Script({{"dialog_end"}}));
+  GameObject* mara = Spawn(NPC, 50, 0, "mara");
+  Game_Time = 3;
+  Run({{"say", "dialogs\\hello", "-"}, {"answer", "dialogs\\a1", "one"}, {"answer", "dialogs\\a2", "two"}});
+  Dialog_StartWithNpc(mara);
+  EXPECT_STREQ(Dialog_Screen.lineKey, "dialogs\\hello");
+  EXPECT_STREQ(Game_PlayScreen.subtitleKey, "dialogs\\hello");
+  EXPECT_EQ(Game_PlayScreen.subtitleStart, 3.0);
+  ASSERT_EQ(Dialog_Screen.answerCount, 2);
+  EXPECT_EQ(Dialog_Choose(1), 1);
+  EXPECT_TRUE(Que_HasFlag("chose_two"));
+  EXPECT_FALSE(Que_HasFlag("chose_one"));
+  EXPECT_STREQ(Dialog_Screen.lineKey, "dialogs\\next");
+  ASSERT_EQ(Dialog_Screen.answerCount, 1);
+  EXPECT_STREQ(Dialog_Screen.answers[0].script, "bye");
+  EXPECT_EQ(Dialog_Choose(3), 0);
+  EXPECT_EQ(Dialog_Choose(0), 1);
+  EXPECT_EQ(Dialog_Open, 0u);
+  EXPECT_EQ(Dialog_Screen.answerCount, 0);
+  // At most eight answers; missing texts and voices are logged and the line still shows.
+  for (int i = 0; i < 9; i++) Run({{"answer", "dialogs\\a1", "one"}});
+  EXPECT_EQ(Dialog_Screen.answerCount, 8);
+  EXPECT_EQ(Lines(Log(), "8 answers already"), 1);
+  const size_t logged = Log().size();
+  Run({{"say", "dialogs\\missing", "sound\\missing"}});
+  EXPECT_STREQ(Dialog_Screen.lineKey, "dialogs\\missing");
+  EXPECT_EQ(Lines(Log().substr(logged), "\n"), 2);  // one line each
+  EXPECT_EQ(Lines(Log(), "no text \"dialogs\\missing\""), 1);
+  EXPECT_EQ(Lines(Log(), "no voice \"sound\\missing\""), 1);
+}
+
+TEST_F(QuestScript, BadLinesAreLoggedOnceEachAndTheRestOfTheScriptGoesOn) {
+  const std::string longWord(300, 'x');
+  std::string text = "[flag_set] [a]\n[fly] [away]\n[flag_set]\n[objective] [c] [s] [nan]\n[objective] [c] [s] [inf]\n"
+                     "[district] [1e999] [0]\n[status] [k] [4] [1] [2]\n[level] [" + longWord + "]\n"
+                     "[flag_set] [b]\n[timer] [t] [-nan] [s]\n[flag_set] [" + std::string(200, 'f') + "]\n"
+                     "[give] [x] [1] [2] [3] [4] [5] [6] [7] [8] [9] [10] [11] [12] [13] [14] [15] [16]\n"
+                     "[flag_set] [c]\n";
+  EXPECT_EQ(Que_RunTextOn(player_, text.data(), text.size(), "bad", "", 0), 3);
+  for (const char* flag : {"a", "b", "c"}) EXPECT_TRUE(Que_HasFlag(flag)) << flag;
+  const std::string log = Log();
+  for (const char* what : {"unknown command \"fly\"", "\"flag_set\" needs 1 argument", "bad time \"nan\"",
+                           "bad time \"inf\"", "bad district", "a colour needs four numbers", "a word too long",
+                           "bad time \"-nan\"", "flag name too long", "more than 16 words"})
+    EXPECT_EQ(Lines(log, what), 1) << what;
+  EXPECT_EQ(Que_State.objectives.conditions[0][0], 0);
+  EXPECT_EQ(Game_PendingLevel[0], 0);
+}
+
+TEST_F(QuestScript, HugeSelfRunningAndSelfNamingFilesAreCappedWithOneLine) {
+  // 100,000 lines: the first 4096 run, one line tells of the rest.
+  std::string big;
+  for (int i = 0; i < 100000; i++) big += "[district] [1] [" + std::to_string(i) + "]\n";
+  EXPECT_EQ(Que_RunTextOn(player_, big.data(), big.size(), "big", "", 0), kQueMaxLines);
+  EXPECT_EQ(Que_State.districts[1], uint32_t(kQueMaxLines - 1));
+  EXPECT_EQ(Lines(Log(), "more than 4096 lines"), 1);
+  // A script that runs itself stops at the depth cap; the argument follows it down.
+  WriteFile("scripts/que/again.txt", "[district] [2] [$]\n[run] [again] [7]\n[flag_set] [back]\n");
+  EXPECT_EQ(Que_Apply(player_, "again", "5"), 1);
+  EXPECT_EQ(Que_State.districts[2], 7u);
+  EXPECT_TRUE(Que_HasFlag("back"));
+  EXPECT_EQ(Lines(Log(), "scripts run 8 deep"), 1);
+  // A condition that names itself never holds, and says so once however often it is tested.
+  WriteFile("scripts/cond/loop.txt", QuestWriter_Condition({{"level", "street"}, {"cond", "loop"}}));
+  WriteFile("scripts/cond/odd.txt", "[level] [street]\n[weather] [fine]\n");
+  WriteFile("scripts/cond/short.txt", "[near] [mara]\n");
+  WriteFile("scripts/cond/nan.txt", "[money] [nan]\n");
+  for (int i = 0; i < 5; i++) {
+    for (const char* c : {"loop", "odd", "short", "nan", "absent"}) EXPECT_EQ(Que_TestCondition(c), 0) << c;
+  }
+  const std::string log = Log();
+  EXPECT_EQ(Lines(log, "names conditions 8 deep"), 1);
+  EXPECT_EQ(Lines(log, "unknown test \"weather\""), 1);
+  EXPECT_EQ(Lines(log, "\"near\" with missing or bad arguments"), 1);
+  EXPECT_EQ(Lines(log, "\"money\" with missing or bad arguments"), 1);
+  EXPECT_EQ(Lines(log, "no condition scripts\\cond\\absent.txt"), 1);
+  EXPECT_EQ(Que_TestCondition("..\\secret"), 0);
+  std::string many;
+  for (int i = 0; i <= kQueCondTests; i++) many += "[level] [street]\n";
+  EXPECT_EQ(Que_TestConditionText(many.data(), many.size(), "many"), 0);
+  EXPECT_EQ(Que_TestConditionText(many.data(), many.size() - 17, "fewer"), 1);
+}
+
+}  // namespace

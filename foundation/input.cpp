@@ -48,10 +48,6 @@ VarRecord g_mouseInvert = kMouseInvert;
 VarRecord g_repeatSpeed = kRepeatSpeed;
 VarRecord* g_repeatSpeedVar = &g_repeatSpeed;
 
-// Cheat words, matched against the plain characters of the last distinct key-downs.
-constexpr char kCheatGodMode[] = "vorpaltusken";
-constexpr char kCheatAllWeapons[] = "brindlemarch";
-
 struct InputState {
   uint32_t events[kInputMaxEvents];
   int eventCount;

@@ -28,6 +28,12 @@ InputCommand* Input_FirstCommand();
 void Input_DispatchKey(int code, int down);
 // Once at the start of every frame's input: reads the devices and updates the input state.
 void Input_Poll();
+// The cheat words, matched against the plain characters of the last distinct key-downs: god mode
+// and every weapon. A key bound to open a screen must type neither word's letters, or the screen
+// would take the rest of the word.
+constexpr char kCheatGodMode[] = "vorpaltusken";
+constexpr char kCheatAllWeapons[] = "brindlemarch";
+
 // During play: fires the bindings of the frame's events and watches for the cheat words.
 void Input_ProcessEvents();
 // 1 and one press taken when the key has presses not yet taken, else 0.

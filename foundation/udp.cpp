@@ -89,19 +89,21 @@ void NET_Init(int stage) {
     Var_Register(&net_bindaddress);
     Var_Register(&net_refreshaddresses);
     NET_LocalAddress = 0;
-    NET_Up = UDP_Open(&NET_LocalAddress);
+    NET_Up = 0;
     return;
   }
-  // The settings are read between the stages: a bind address opens the socket again on it.
+  // The socket opens once the settings are read, on the address they give: a copy that took every
+  // address first would hold the port against another copy bound to its own address.
+  if (stage != 1) return;
   uint32_t bind = 0;
-  if (stage != 1 || !net_bindaddress.text[0]) return;
-  if (!NET_TextToAddr(net_bindaddress.text, &bind)) {
-    Log_Printf("NET_Init: net_bindaddress \"%s\" is not an address; the socket stays on every address\n",
+  if (net_bindaddress.text[0] && !NET_TextToAddr(net_bindaddress.text, &bind)) {
+    Log_Printf("NET_Init: net_bindaddress \"%s\" is not an address; the socket takes every address\n",
                net_bindaddress.text);
-    return;
+    bind = 0;
   }
   UDP_Close();
-  NET_Up = UDP_OpenOn(bind, kNetPort, &NET_LocalAddress);
+  NET_LocalAddress = 0;
+  NET_Up = bind ? UDP_OpenOn(bind, kNetPort, &NET_LocalAddress) : UDP_Open(&NET_LocalAddress);
   if (NET_Up && bind) NET_LocalAddress = bind;
 }
 

@@ -8,7 +8,8 @@ constexpr int kNetPort = 5551;
 constexpr int kNetPacketSize = 65280;  // the frame's receive buffer and the socket buffers
 constexpr int kNetAddrTextSize = 16;
 
-// Module entry: stage 0 opens the socket; its success is the networking-up flag.
+// Module entry: stage 0 registers the settings; stage 1 (after the settings are read) opens the
+// socket on "net_bindaddress" (every address when empty); its success is the networking-up flag.
 void NET_Init(int stage);
 void NET_Shutdown();
 void NET_Send(const void* data, int length, uint32_t address);
@@ -18,8 +19,8 @@ void NET_AddrToText(uint32_t address, char* out);
 extern int NET_Up;
 // The dotted form into an address; 0 for anything else (the address is then left alone).
 int NET_TextToAddr(const char* text, uint32_t* address);
-// Settings: "net_bindaddress" (empty: every address, so broadcasts arrive) opens the socket on one
-// address at the second start stage; "net_refreshaddresses" (space-separated dotted addresses,
+// Settings: "net_bindaddress" (empty: every address, so broadcasts arrive) binds the socket to one
+// address; "net_refreshaddresses" (space-separated dotted addresses,
 // empty: broadcast) are asked by a server-list refresh instead of the broadcast.
 struct VarRecord;
 extern VarRecord net_bindaddress;

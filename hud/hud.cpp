@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "characters/defs.h"
 #include "characters/person.h"
@@ -18,12 +19,16 @@
 #include "foundation/text.h"
 #include "foundation/timer.h"
 #include "render/draw2d.h"
+#include "render/material.h"
+#include "render/render.h"
+#include "render/texture.h"
 #include "render/text.h"
 #include "ui/menu.h"
 #include "ui/ui.h"
 #include "quests/state.h"
 #include "world/game.h"
 #include "world/net.h"
+#include "world/gameinput.h"
 #include "world/object.h"
 #include "world/save.h"
 
@@ -211,8 +216,70 @@ void Hud_DrawMessageLines() {
   }
 }
 
-// No panel exists yet: none opens, so there is nothing to draw or to close.
-void Panel_DrawAll() {}
+// ---- Panels and the frozen picture behind the in-game menu -----------------------------------
+
+namespace {
+
+// The game's last picture, kept as a 2D picture of the screen's size. It names a texture only
+// while the texture table is the one it was made in.
+struct GrabbedScreen {
+  Picture picture;
+  uint32_t generation;
+};
+GrabbedScreen g_grab;
+int g_grabCount;
+
+bool GrabLive() { return g_grab.picture.material > 0 && g_grab.generation == Tex_GetGeneration(); }
+
+}  // namespace
+
+void Panel_GrabScreen() {
+  const int w = Render_ScreenWidth, h = Render_ScreenHeight;
+  if (RenderApi == RENDER_API_NONE || w <= 0 || h <= 0 || w > 16384 || h > 16384) {
+    g_grab = GrabbedScreen{};
+    return;
+  }
+  // The back buffer still holds the last finished frame: it is presented later in this frame.
+  std::vector<uint8_t> pixels(size_t(w) * size_t(h) * 4);
+  Render_ReadPixels(0, 0, w, h, pixels.data());
+  for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
+  if (GrabLive() && g_grab.picture.width == w && g_grab.picture.height == h) {
+    const int texture = int(Material_Table[g_grab.picture.material].frameTexture[0]);
+    if (texture > 0) {
+      Render_UpdateTexSubImage(texture, 0, 0, w, h, 32, pixels.data());
+      return;
+    }
+  }
+  char name[32];
+  std::snprintf(name, sizeof name, "*grabbedscreen%d", g_grabCount++);
+  const int material = Material_CreateFromPixels(name, w, h, 32, pixels.data(), 0, 0, 0);
+  g_grab = GrabbedScreen{Picture{w, h, material}, Tex_GetGeneration()};
+  if (!material) Log_Printf("Panel_GrabScreen: no picture of the %dx%d screen\n", w, h);
+}
+
+void Panel_DrawGrabbedScreen() {
+  if (!GrabLive()) return;
+  Draw2D_PictureSized(0, 0, kScreen2DWidth, kScreen2DHeight, &g_grab.picture, 1, kPanelGrabShade);
+}
+
+// The one panel that opens over play: the search panel, when the game runs without the menus.
+void Panel_DrawAll() {
+  if (!Game_PanelOpen) return;
+  const uint32_t id = Game_Use.searchedId ? Game_Use.searchedId : Game_Use.hackedId;
+  Print_SetBackgroundColor(0, 0, 0, 0);
+  Print_SetWidthScale(kUiTextSize);
+  Print_SetSize(kUiTextSize * 1.5f);
+  Print_SetColor(1, 1, 1, 1);
+  Print_SetAlign(1);
+  UI_DrawText("menu\\search", "Search", 0, kUiTitleTop, 640, kUiItemTop);
+  const GameObject* o = id ? Obj_FindById(id) : nullptr;
+  if (!o) return;
+  char key[kPersonNameSize + 16];
+  std::snprintf(key, sizeof key, "personages\\%s", o->person.name);
+  Print_SetSize(kUiTextSize);
+  UI_DrawText(o->person.name[0] ? key : "personages\\__stranger__", o->person.name[0] ? o->person.name : "Stranger",
+              0, kUiItemTop, 640, kUiItemTop + kUiItemHeight);
+}
 void Panel_Input() { Panel_ToggleIngameMenu(); }
 void Panel_ToggleIngameMenu() {
   if (Input_KeyPressed(KEY_ESCAPE)) {
@@ -220,7 +287,6 @@ void Panel_ToggleIngameMenu() {
     Input_Reset();
   }
 }
-void Panel_GrabScreen() {}
 void Panel_HandleMenuKeys() { Menu_Input(); }
 // The inventory key: the inventory screen (a list of what the player carries; Escape leaves).
 void GameInputUI() {

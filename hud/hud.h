@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "render/draw2d.h"
+
 struct GameObject;
 
 // Stage 1 reads the HUD file "sprites\ui\ui.txt"; stage 0 and others do nothing.
@@ -48,8 +50,12 @@ void Panel_Input();
 void Panel_HandleMenuKeys();
 // Escape over an open panel closes it.
 void Panel_ToggleIngameMenu();
-// Keeps the game's picture behind the in-game menu.
+// Keeps the game's last finished picture (the back buffer before this frame's present) for the
+// in-game menu, which draws it behind its items, dimmed by kPanelGrabShade. A picture of an
+// emptied texture table (a level released since) is forgotten.
 void Panel_GrabScreen();
+void Panel_DrawGrabbedScreen();
+constexpr Color8 kPanelGrabShade = {150, 150, 150, 255};
 // The gameplay keys of the inventory and goals panels.
 void GameInputUI();
 // The Quests key: the goals screen (the mission and each objective with its time left).

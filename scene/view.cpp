@@ -327,8 +327,9 @@ void View_DrawEffects(ViewParams* view) {
   for (int t = 0; any && t < kMaxTextures; ++t) {
     if (!buckets[t]) continue;
     Tex_Bind(0, t, 2);
-    Render_SetBlend(int(buckets[t]->blendMode));
+    // Records that share a texture may blend differently; the blend state is cached.
     for (FxRecord* fx = buckets[t]; fx; fx = fx->drawNext) {
+      Render_SetBlend(int(fx->blendMode));
       float size = fx->size * (fx->life < 0.1f ? fx->life * 10.0f : 1.0f);
       float shade = fx->fade ? 1.0f - fx->life : 1.0f;
       auto byte = [](float v) { return uint8_t(v <= 0 ? 0 : (v >= 255 ? 255 : v)); };

@@ -19,7 +19,7 @@ std::vector<std::pair<std::string, std::string>> Tool_DefaultBindings() {
       {"Keyboard X", "Next Weapon"},
       {"Keyboard Z", "Prev Weapon"},
       {"Keyboard F10", "Camera Sequence"},
-      {"Keyboard I", "Inventory"},
+      {"Keyboard Tab", "Inventory"},
       {"Keyboard M", "Map"},
       {"Keyboard J", "Quests"},
       {"Keyboard F5", "QuickSave"},

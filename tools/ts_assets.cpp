@@ -174,10 +174,11 @@ bool TsAssets_Write(const std::string& stage, const std::string& game) {
                                      {"SPACE C", "JUMP, CROUCH"},
                                      {"E", "USE, TALK, DRIVE"},
                                      {"Q", "LEAVE THE CAR"},
-                                     {"I M", "INVENTORY, MAP"},
-                                     {"F5 F6", "QUICK SAVE, QUICK LOAD"},
-                                     {"ESC", "MENU"}});
-  ToolImage play = HelpPage("PLAY", {{"F1", "HELP ON AND OFF"},
+                                     {"R X Z", "RELOAD, NEXT, LAST WEAPON"},
+                                     {"TAB M J", "INVENTORY, MAP, GOALS"},
+                                     {"F5 F6", "QUICK SAVE, QUICK LOAD"}});
+  ToolImage play = HelpPage("PLAY", {{"ESC", "MENU"},
+                                     {"F1", "HELP ON AND OFF"},
                                      {"F12", "SCREENSHOT"},
                                      {"NUMLOCK", "PAUSE"},
                                      {"TRANSPORT", "CLICK DISTRICT, PLACE, GO"},

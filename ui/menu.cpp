@@ -15,6 +15,7 @@
 #include "foundation/sys.h"
 #include "foundation/text.h"
 #include "foundation/var.h"
+#include "hud/hud.h"
 #include "render/draw2d.h"
 #include "render/text.h"
 #include "ui/menu_keys.h"
@@ -24,6 +25,7 @@
 #include "world/demo.h"
 #include "characters/defs.h"
 #include "characters/inventory.h"
+#include "world/frame2d.h"
 #include "world/game.h"
 #include "world/gameinput.h"
 #include "world/object.h"
@@ -95,12 +97,10 @@ void KeysInput(UiSystem* ui) {
   if (!Menu_InputKeysIsOpen()) UI_PopMenu(ui);
 }
 
-constexpr int kKeyRows = 8;
+constexpr int kKeyRows = kMenuKeysRows;
 void KeysDraw() {
   int selected = Menu_InputKeysSelection();
-  int first = selected - kKeyRows / 2;
-  if (first > kPlayerActionCount - kKeyRows) first = kPlayerActionCount - kKeyRows;
-  if (first < 0) first = 0;
+  int first = Menu_InputKeysFirstRow();
   Print_SetSize(18.0f);
   for (int row = 0; row < kKeyRows && first + row < kPlayerActionCount; row++) {
     int action = first + row;
@@ -132,7 +132,18 @@ void ListFolder(const char* folder, const char* extension) {
   g_listCount = 0;
   File_ListFiles(folder, extension, &g_listCount, &g_list[0][0], kListRows, kListNameSize);
 }
-void ListSaves() { ListFolder("save\\", ".sav"); }
+// The quick save ("quicksave\\quick") first, then the saves of the folder.
+void ListSaves() {
+  g_listCount = 0;
+  char quick[kListRows][kListNameSize];
+  int quickCount = 0;
+  File_ListFiles("save\\quicksave\\", ".sav", &quickCount, &quick[0][0], kListRows, kListNameSize);
+  for (int i = 0; i < quickCount; i++)
+    if (std::snprintf(g_list[g_listCount], kListNameSize, "quicksave\\%s", quick[i]) < kListNameSize &&
+        strcasecmp(g_list[g_listCount], kQuickSaveName) == 0)
+      g_listCount++;
+  File_ListFiles("save\\", ".sav", &g_listCount, &g_list[0][0], kListRows, kListNameSize);
+}
 void ListDemos() { ListFolder("demo\\", ".dem"); }
 
 // From the front end a running game is made first (an empty level) so the file brings the whole
@@ -179,13 +190,24 @@ void StopRecording(UiSystem* ui) {
   CloseMenu(ui);
 }
 
-// The list screens: Up and Down move over the names, Enter takes one, Escape goes back.
+// The list screens' rows: at most kListShown names, the highlighted one kept near the middle.
+constexpr int kListShown = 8;
+constexpr float kListLeft = 160, kListRight = 480, kListRowHeight = 30;
+int ListFirst(int selected) { return std::max(0, std::min(selected - kListShown / 2, g_listCount - kListShown)); }
+
+// The list screens: Up and Down move over the names, Enter (or a click on a name) takes one,
+// Escape goes back.
 void ListInput(UiSystem* ui, void (*take)(UiSystem*)) {
   UiStackEntry& top = ui->stack[ui->depth - 1];
   if (g_listCount > 0) {
     if (Input_KeyPressed(KEY_UP)) top.selection = (top.selection + g_listCount - 1) % g_listCount;
     if (Input_KeyPressed(KEY_DOWN)) top.selection = (top.selection + 1) % g_listCount;
-    if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER)) {
+    // A click takes the name under the pointer.
+    const int row = UI_RowUnderPointer(std::min(kListShown, g_listCount - ListFirst(top.selection)), kListLeft,
+                                    kListRight, kListRowHeight);
+    const bool click = Input_KeyPressed(kKeyMouseLeft) && row >= 0;
+    if (click) top.selection = ListFirst(top.selection) + row;
+    if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER) | int(click)) {
       PlaySound("menu_act");
       Input_Reset();
       take(ui);
@@ -205,11 +227,15 @@ void ListDraw() {
   Print_SetSize(18.0f);
   Print_SetAlign(1);
   if (g_listCount == 0) UI_DrawText("menu\\nofiles", "Nothing here yet", 0, kUiItemTop, 640, kUiItemTop + 30);
-  int first = std::max(0, std::min(selected - 4, g_listCount - 8));
-  for (int row = 0; row < 8 && first + row < g_listCount; row++) {
-    float top = kUiItemTop + row * 30.0f;
-    if (first + row == selected) UI_FillRect(160, top, 480, top + 30, kUiBarColor[0], kUiBarColor[1], kUiBarColor[2], 255);
-    Print_TextBox(160, top + 4, 480, top + 30, g_list[first + row]);
+  int first = ListFirst(selected);
+  for (int row = 0; row < kListShown && first + row < g_listCount; row++) {
+    float top = kUiItemTop + float(row) * kListRowHeight;
+    if (first + row == selected)
+      UI_FillRect(kListLeft, top, kListRight, top + kListRowHeight, kUiBarColor[0], kUiBarColor[1], kUiBarColor[2], 255);
+    if (strcasecmp(g_list[first + row], kQuickSaveName) == 0)
+      UI_DrawText("menu\\quicksave", "Quick save", kListLeft, top + 4, kListRight, top + kListRowHeight);
+    else
+      Print_TextBox(kListLeft, top + 4, kListRight, top + kListRowHeight, g_list[first + row]);
   }
 }
 
@@ -341,6 +367,11 @@ constexpr int kScreenCount = int(sizeof kScreens / sizeof kScreens[0]);
 
 void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
   if (screen.itemCount > 0) {
+    // A click takes the item under the pointer (the keys keep the highlight: a pointer that only
+    // moves changes nothing).
+    const int pointed = UI_RowUnderPointer(screen.itemCount, kUiItemLeft, kUiItemRight, kUiItemHeight);
+    const bool click = Input_KeyPressed(kKeyMouseLeft) && pointed >= 0;
+    if (click) top.selection = pointed;
     if (Input_KeyPressed(KEY_UP)) {
       top.selection = (top.selection + screen.itemCount - 1) % screen.itemCount;
       PlaySound("menu_mov");
@@ -349,7 +380,7 @@ void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
       top.selection = (top.selection + 1) % screen.itemCount;
       PlaySound("menu_mov");
     }
-    if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER) | Input_KeyPressed(kKeyMouseLeft)) {
+    if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER) | int(click)) {
       PlaySound("menu_act");
       Input_Reset();
       screen.items[top.selection].act(ui);
@@ -364,6 +395,8 @@ void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
 }
 
 void Paint(const UiStackEntry& top, const MenuScreen& screen) {
+  // The in-game menu stands over the game's frozen picture.
+  if (strcasecmp(screen.name, "ingamemenu") == 0) Panel_DrawGrabbedScreen();
   Print_SetBackgroundColor(0, 0, 0, 0);
   Print_SetWidthScale(kUiTextSize);
   Print_SetSize(kUiTextSize * 1.5f);
@@ -399,6 +432,12 @@ void UI_FillRect(float left, float top, float right, float bottom, uint8_t r, ui
   static Picture blank{};  // material 0 draws untextured
   blank.width = blank.height = 1;
   Draw2D_PictureSized(left, top, right - left, bottom - top, &blank, 1, Color8{r, g, b, a});
+}
+
+int UI_RowUnderPointer(int count, float left, float right, float height) {
+  if (!(Game_CursorX >= left && Game_CursorX < right) || !(height > 0)) return -1;
+  const float row = (Game_CursorY - kUiItemTop) / height;
+  return row >= 0 && row < float(count) ? int(row) : -1;
 }
 
 int UI_PushMenu(UiSystem* ui, const char* name, void (*proc)()) {

@@ -1,10 +1,13 @@
 #include "ui/menu_keys.h"
 
+#include <algorithm>
+
 #include "characters/actions.h"
 #include "foundation/input.h"
 #include "foundation/keys.h"
 #include "foundation/sound.h"
 #include "foundation/var.h"
+#include "ui/ui.h"
 
 namespace {
 
@@ -74,7 +77,11 @@ void Menu_InputKeys() {
   }
   action = PlayerActionTable[g_screen.selection].name;
   if (Input_KeyPressed(KEY_DELETE)) ClearBindings(action);
-  if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(kKeyMouseLeft)) {
+  const int pointed = UI_RowUnderPointer(std::min(kMenuKeysRows, kPlayerActionCount - Menu_InputKeysFirstRow()), 60,
+                                         580, 30);
+  const bool click = Input_KeyPressed(kKeyMouseLeft) && pointed >= 0;
+  if (click) g_screen.selection = Menu_InputKeysFirstRow() + pointed;
+  if (Input_KeyPressed(KEY_ENTER) | int(click)) {
     // The key that armed the capture is still down: start from nothing held.
     g_screen.armed = 1;
     Input_Reset();
@@ -84,6 +91,9 @@ void Menu_InputKeys() {
 }
 
 int Menu_InputKeysIsOpen() { return g_screen.open; }
+int Menu_InputKeysFirstRow() {
+  return std::max(0, std::min(g_screen.selection - kMenuKeysRows / 2, kPlayerActionCount - kMenuKeysRows));
+}
 int Menu_InputKeysSelection() { return g_screen.selection; }
 int Menu_InputKeysArmed() { return g_screen.armed; }
 

@@ -6,10 +6,14 @@ struct VarRecord;
 // Opens the screen on the first action, with no capture armed.
 void Menu_InputKeysOpen();
 // The screen's input, once per frame while it is open: Up and Down choose the action, Delete
-// clears its bindings, Enter or the left button arms capture (the next key pressed gets the
+// clears its bindings, Enter (or a click on an action) arms capture (the next key pressed gets the
 // action), Escape or the right button leaves.
 void Menu_InputKeys();
 int Menu_InputKeysIsOpen();
+// The screen shows kMenuKeysRows actions from this one, 30 units a row from the item top between
+// x 60 and 580; a click on one chooses it and arms the capture.
+constexpr int kMenuKeysRows = 8;
+int Menu_InputKeysFirstRow();
 int Menu_InputKeysSelection();
 int Menu_InputKeysArmed();
 // The first two binding variables of an action (in the order of the variable list); returns how

@@ -1,5 +1,6 @@
 #include "ui/menu_net.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "characters/person.h"
@@ -32,16 +33,30 @@ NetScreens g_net;
 
 void MenuSound(const char* name) { Sound_Play(name, 1.0f, 100.0f, nullptr, 0, 0); }
 
+bool g_clicked;  // this frame's left click fell on a row (MoveRow chose it)
+
 bool Pressed(int key) { return Input_KeyPressed(key) != 0; }
-bool Enter() { return Pressed(KEY_ENTER) | Pressed(KEY_NUMPADENTER) | Pressed(kKeyMouseLeft); }
+bool Enter() {
+  const bool clicked = g_clicked;
+  g_clicked = false;
+  return Pressed(KEY_ENTER) | Pressed(KEY_NUMPADENTER) | clicked;
+}
 bool Back() { return Pressed(KEY_ESCAPE) | Pressed(kKeyMouseRight); }
 
-// Up and Down over `count` rows (wrapping); true when the row changed.
-bool MoveRow(int* row, int count) {
+// Up and Down over `count` rows (wrapping), the row shown first being `first`; a click on a row
+// chooses it and counts as Enter; true when the row changed.
+bool MoveRow(int* row, int count, int first) {
+  g_clicked = false;
+  const bool click = Pressed(kKeyMouseLeft);
   if (count <= 0) return false;
   int was = *row;
   if (Pressed(KEY_UP)) *row = (*row + count - 1) % count;
   if (Pressed(KEY_DOWN)) *row = (*row + 1) % count;
+  const int slot = UI_RowUnderPointer(std::min(kVisibleRows, count - first), 60, 580, kUiItemHeight);
+  if (click && slot >= 0) {
+    *row = first + slot;
+    g_clicked = true;
+  }
   if (*row >= count) *row = count - 1;
   if (*row != was) MenuSound("menu_mov");
   return *row != was;
@@ -84,6 +99,9 @@ int ServerCount() {
   return n;
 }
 
+// The join screen shows kVisibleRows rows, the chosen one last once it is past them.
+int JoinFirstRow() { return std::max(0, g_net.joinRow - kVisibleRows + 1); }
+
 }  // namespace
 
 int Menu_NetArenaCount() { return g_net.arenaCount; }
@@ -109,7 +127,7 @@ void Menu_NetHostInput(UiSystem* ui) {
     Leave(ui);
     return;
   }
-  MoveRow(&g_net.hostRow, kHostRows);
+  MoveRow(&g_net.hostRow, kHostRows, 0);
   int team = Game_LocalTeam & 1;
   switch (g_net.hostRow) {
     case 0: Cycle(&g_net.arena, g_net.arenaCount); break;
@@ -155,7 +173,7 @@ void Menu_NetJoinInput(UiSystem* ui) {
     Leave(ui);
     return;
   }
-  MoveRow(&g_net.joinRow, kJoinFixedRows + ServerCount());
+  MoveRow(&g_net.joinRow, kJoinFixedRows + ServerCount(), JoinFirstRow());
   if (g_net.joinRow == 1) {
     int team = Game_LocalTeam & 1;
     Cycle(&team, 2);
@@ -176,8 +194,7 @@ void Menu_NetJoinInput(UiSystem* ui) {
 void Menu_NetJoinDraw() {
   Print_SetSize(kUiTextSize);
   int count = kJoinFixedRows + ServerCount();
-  int first = g_net.joinRow - kVisibleRows + 1;
-  if (first < 0) first = 0;
+  int first = JoinFirstRow();
   for (int slot = 0; slot < kVisibleRows && first + slot < count; slot++) {
     int row = first + slot;
     char line[256];

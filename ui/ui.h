@@ -49,6 +49,9 @@ constexpr float kUiItemRight = 440.0f;
 constexpr float kUiTextSize = 24.0f;
 constexpr uint8_t kUiBarColor[3] = {56, 79, 110};
 
+// The row under the menus' pointer among `count` rows of `height` from kUiItemTop between `left`
+// and `right` on the 640 x 480 screen; -1 when it is over none.
+int UI_RowUnderPointer(int count, float left, float right, float height);
 // Draws the localized text of `key` in the box (word-wrapped at the current print size, colour
 // and alignment), or `fallback` when the language has no such text.
 void UI_DrawText(const char* key, const char* fallback, float left, float top, float right, float bottom);

@@ -202,18 +202,21 @@ static bool Ent_SpendInclude(uint64_t bytes, const char* name) {
 }
 
 // "call": the named template (".scn" added) continues the text at once, three files deep at most.
-// Each call and the bytes it includes come out of the read's budget, so a template that calls
-// itself many times cannot multiply the work without end.
+// A call made from an included text costs the read's budget, with the bytes it includes, so a
+// template that calls itself many times cannot multiply the work without end. A call written in
+// the read's own text costs nothing: its work grows only with that text, and a large level file
+// keeps every one of its blocks.
 static void Ent_Call(const char* value) {
   if (Ent_Includes.top >= kEntIncludeLevels - 1) return;
+  const bool nested = Ent_Includes.top > 0;
   char name[kEntTokenSize + 8];
   std::snprintf(name, sizeof name, "%s.scn", value);
-  if (!Ent_SpendInclude(kEntCallCost, name)) return;
+  if (nested && !Ent_SpendInclude(kEntCallCost, name)) return;
   uint32_t got = 0;
   bool found = false;
   uint8_t* buffer = Ent_ReadFile(name, &got, "entfc", &found);
   if (!buffer) return;
-  if (!Ent_SpendInclude(got, name)) {
+  if (nested && !Ent_SpendInclude(got, name)) {
     Global_Free(buffer);
     return;
   }

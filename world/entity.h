@@ -11,8 +11,9 @@
 
 constexpr int kEntIncludeLevels = 4;   // the given text and three included files
 constexpr int kEntTokenSize = 1024;    // 1,023 characters and the NUL
-// What one read may include through "call": every call costs kEntCallCost bytes and then the
-// bytes of its file. Past the budget the read goes on without including (one log line).
+// What one read may include through "call" from included texts: every such call costs
+// kEntCallCost bytes and then the bytes of its file (calls in the read's own text cost nothing).
+// Past the budget the read goes on without nested includes (one log line).
 constexpr uint32_t kEntIncludeBudget = 4u << 20;
 constexpr uint32_t kEntCallCost = 256;
 

@@ -607,6 +607,8 @@ void Game_PlayInput() {
     return;
   }
   if (!(Game_CurrentFrame.command & CMD_USE)) return;
+  // The use key acts once a press: its bit comes back only with the key's next press.
+  Player_CommandWord &= ~uint32_t(CMD_USE);
   if (GameObject* target = player->useTargetObject) {
     if (target->classNum == WORLD && target->person.itemText[0] &&
         Game_ApplyUseText(player, target, target->person.itemText)) {

@@ -21,9 +21,9 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsBreak(char c) { return c == '\r' || c == '\n'; }
 
 // Reads up to `count` numbers from [p, end) as "%f %f ..." would: blanks before each, and the
-// first that does not parse ends the reading. Returns how many were read, or -1 when one of them
-// is not a finite number (NaN, infinite, or too large for a float).
-int ReadFloats(const char* p, const char* end, float* out, int count) {
+// first that does not parse ends the reading. Returns how many were read; a number that is not
+// finite (NaN, infinite, or too large for a float) reads as 0 and counts in *notFinite.
+int ReadFloats(const char* p, const char* end, float* out, int count, int* notFinite) {
   int n = 0;
   while (n < count) {
     while (p < end && (IsBlank(*p) || *p == '\v' || *p == '\f')) p++;
@@ -31,13 +31,18 @@ int ReadFloats(const char* p, const char* end, float* out, int count) {
     float v = 0;
     auto r = std::from_chars(p, end, v);
     if (r.ec != std::errc() && r.ec != std::errc::result_out_of_range) break;
+    bool finite = std::isfinite(v);
     if (r.ec == std::errc::result_out_of_range) {
       // Too small for a float reads as 0; too large is no number the track can use.
       double d = 0;
       auto rd = std::from_chars(p, end, d);
-      if (rd.ec != std::errc() || !(std::fabs(d) < 1)) return -1;
+      finite = rd.ec == std::errc() && std::fabs(d) < 1;
+      v = 0;
     }
-    if (!std::isfinite(v)) return -1;
+    if (!finite) {
+      ++*notFinite;
+      v = 0;
+    }
     out[n++] = v;
     p = r.ptr;
   }
@@ -113,9 +118,13 @@ double VoiceBytesPerSecond(uint32_t handle) {
   return double(bits / 8) * channels * rate;
 }
 
-// One line for a track's lines that held a number that is not finite (they were skipped).
-void SayNotFinite(const char* file, int skipped) {
-  if (skipped > 0) Log_Printf("Speech[%s]: %i line(s) with a number that is not finite skipped.\n", file, skipped);
+// One line for a track's lines that held a number that is not finite: a speech record keeps its
+// place with 0 for such a number (the records after it keep their time), an emotion line is
+// skipped (its time is its own).
+void SayNotFinite(const char* file, int lines, bool skipped) {
+  if (lines > 0)
+    Log_Printf("Speech[%s]: %i line(s) with a number that is not finite %s.\n", file, lines,
+               skipped ? "skipped" : "read with 0 in its place");
 }
 
 }  // namespace
@@ -138,16 +147,16 @@ int Speech_ParseText(const char* text, uint32_t size, float* period, SpeechRecor
     while (p < end && !IsBlank(*p) && !IsBreak(*p)) p++;
   }
   float value = 0;
-  ReadFloats(third, p, &value, 1);
+  int notFinite = 0;
+  ReadFloats(third, p, &value, 1, &notFinite);  // not finite: 0, no period
   if (period) *period = value;
   if (!(value > 0) || !std::isfinite(value)) return 0;
   int n = 0;
   ForEachLine(p, end, [&](const char* b, const char* e) {
     float f[9] = {};
-    if (ReadFloats(b, e, f, 9) < 0) {  // the ninth number is read and dropped
-      if (skipped) ++*skipped;
-      return;
-    }
+    int notFinite = 0;
+    ReadFloats(b, e, f, 9, &notFinite);  // the ninth number is read and dropped
+    if (notFinite && skipped) ++*skipped;
     if (out && n < capacity) std::memcpy(out[n].lips, f, sizeof out[n].lips);
     n++;
   });
@@ -158,7 +167,9 @@ int Emotion_ParseText(const char* text, uint32_t size, EmotionRecord* out, int c
   int n = 0;
   ForEachLine(text, TextEnd(text, size), [&](const char* b, const char* e) {
     float f[6] = {};
-    if (ReadFloats(b, e, f, 6) < 0) {
+    int notFinite = 0;
+    ReadFloats(b, e, f, 6, &notFinite);
+    if (notFinite) {
       if (skipped) ++*skipped;
       return;
     }
@@ -189,7 +200,7 @@ void Speech_Load(GameObject* o, const char* name) {
                                          skipped = 0;
                                          return Speech_ParseText(t, s, &period, out, cap, &skipped);
                                        });
-    SayNotFinite(file, skipped);
+    SayNotFinite(file, skipped, false);
     if (!(period > 0) || !std::isfinite(period))
       Log_Printf("Speech[%s]: the frame period %g is not a positive number; no speech track.\n", file,
                  double(period));
@@ -206,7 +217,7 @@ void Speech_Load(GameObject* o, const char* name) {
                                            skipped = 0;
                                            return Emotion_ParseText(t, s, out, cap, &skipped);
                                          });
-    SayNotFinite(file, skipped);
+    SayNotFinite(file, skipped, true);
   }
 
   l.startTime = float(Game_Time);

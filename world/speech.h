@@ -35,8 +35,10 @@ struct SpeechLine {
 // count of records the text holds is returned). A speech text whose header has fewer than four
 // tokens, or whose period is not a positive finite number, holds no records; *period is set
 // whenever the header has its four tokens.
-// A line holding a number that is not finite (NaN, infinite, too large) is no record: it is
-// skipped and counted in *skipped when given.
+// A number that is not finite (NaN, infinite, too large) never reaches a record: a speech line
+// holding one stays a record with 0 in its place (records are timed by their place), an emotion
+// line holding one is skipped (its record carries its own time). Such lines are counted in
+// *skipped when given.
 int Speech_ParseText(const char* text, uint32_t size, float* period, SpeechRecord* out, int capacity,
                      int* skipped = nullptr);
 int Emotion_ParseText(const char* text, uint32_t size, EmotionRecord* out, int capacity, int* skipped = nullptr);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -17,6 +19,9 @@
 #include "hud/hud.h"
 #include "render/render.h"
 #include "render/text.h"
+#include "render/texture.h"
+#include "ui/ui.h"
+#include "world/gameinput.h"
 #include "support/render_support.h"
 #include "quests/dialog.h"
 #include "tools/image_writer.h"
@@ -209,6 +214,83 @@ TEST_F(HudScreen, ThePlayScreenShowsPromptsMarkersSubtitleStatusAndThePointer) {
   EXPECT_EQ(CountIn(px, 300, 220, 340, 260, Lit), 0);
   Def_Shops[0].name[0] = 0;
   Game_Time = 0;
+  Game_CentreCursor();
+}
+
+// Escape's grab keeps the last finished picture (still in the back buffer) and the in-game menu
+// stands over it, dimmed; a picture of a texture table emptied since (a level released) is gone.
+TEST_F(HudScreen, TheInGameMenuStandsOverTheFrozenPicture) {
+  ASSERT_EQ(Render_ScreenWidth, Video_ScreenWidth);
+  ASSERT_EQ(Render_ScreenHeight, Video_ScreenHeight);
+  const int w = Video_ScreenWidth, h = Video_ScreenHeight;
+  auto at = [&](const std::vector<uint8_t>& px, float lx, float ly) {  // layout point, y down
+    const int x = int(lx * float(w) / 640), y = h - 1 - int(ly * float(h) / 480);
+    const uint8_t* p = &px[(size_t(y) * size_t(w) + size_t(x)) * 4];
+    return std::array<int, 3>{p[2], p[1], p[0]};
+  };
+  Render_Clear(1, 1, 0, 0);  // the game's picture: red
+  Panel_GrabScreen();
+  Begin();
+  Game_MenuOpen = 1;
+  ASSERT_EQ(UI_PushMenu(UI_System, "ingamemenu", nullptr), 1);
+  Game_Draw2D();
+  std::vector<uint8_t> menu = Read();
+  for (auto [lx, ly] : {std::pair{20.0f, 20.0f}, std::pair{600.0f, 450.0f}, std::pair{100.0f, 300.0f}}) {
+    const auto c = at(menu, lx, ly);
+    EXPECT_NEAR(c[0], kPanelGrabShade.r, 3) << lx << "," << ly;
+    EXPECT_LT(c[1] + c[2], 6) << lx << "," << ly;
+  }
+  const auto bar = at(menu, 320, kUiItemTop + 2);  // the first item's bar stands over it
+  EXPECT_EQ(bar[2], kUiBarColor[2]);
+  // A second grab of a green picture replaces the first.
+  Begin();
+  Render_Clear(1, 0, 1, 0);
+  Panel_GrabScreen();
+  Begin();
+  Game_Draw2D();
+  EXPECT_NEAR(at(Read(), 20, 20)[1], kPanelGrabShade.g, 3);
+  // The texture table emptied: nothing behind the menu.
+  Tex_FreeAll();
+  Video_ResetFonts();
+  Begin();
+  Game_Draw2D();
+  const auto gone = at(Read(), 20, 20);
+  EXPECT_EQ(gone[0] + gone[1] + gone[2], 0);
+  UI_ClearMenuStack(UI_System);
+  Game_MenuOpen = 0;
+}
+
+// Without the menus the search opens as a panel: its title and the searched body's name.
+TEST_F(HudScreen, TheSearchPanelShowsTheSearchedBodysName) {
+  GameObject* player = Obj_Alloc();
+  player->person.state = 1;
+  Obj_Player = player;
+  GameObject* body = Obj_Alloc();
+  std::snprintf(body->person.name, sizeof body->person.name, "%s", "Wendell");
+  Game_Use = GameUseState{};
+  Game_PanelOpen = 1;
+  Game_CursorX = Game_CursorY = 0;  // the pointer out of the way
+  const int w = Video_ScreenWidth, h = Video_ScreenHeight;
+  auto litRows = [&](float top, float bottom) {  // lit pixels in a band of the layout
+    std::vector<uint8_t> px = Read();
+    int n = 0;
+    for (int y = h - int(bottom * float(h) / 480); y < h - int(top * float(h) / 480); y++)
+      for (int x = 0; x < w; x++) n += px[(size_t(y) * size_t(w) + size_t(x)) * 4 + 2] > 100;
+    return n;
+  };
+  Begin();
+  Game_Draw2D();
+  EXPECT_GT(litRows(kUiTitleTop, kUiItemTop), 50) << "no title";
+  EXPECT_EQ(litRows(kUiItemTop, kUiItemTop + kUiItemHeight), 0) << "a name with nothing searched";
+  Game_Use.searchedId = body->id;
+  Begin();
+  Game_Draw2D();
+  EXPECT_GT(litRows(kUiItemTop, kUiItemTop + kUiItemHeight), 50) << "no name";
+  Game_PanelOpen = 0;
+  Begin();
+  Game_Draw2D();
+  EXPECT_EQ(litRows(kUiTitleTop, kUiItemTop), 0) << "the panel outlives its closing";
+  Game_Use = GameUseState{};
   Game_CentreCursor();
 }
 

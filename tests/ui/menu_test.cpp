@@ -11,6 +11,7 @@
 #include "foundation/keys.h"
 #include "foundation/sys.h"
 #include "foundation/text.h"
+#include "hud/hud.h"
 #include "support/input_fixture.h"
 #include "ui/menu.h"
 #include "ui/menu_keys.h"
@@ -22,6 +23,7 @@
 #include "world/level.h"
 #include "world/object.h"
 #include "world/personage.h"
+#include "world/save.h"
 #include "world/start.h"
 
 namespace {
@@ -85,6 +87,49 @@ TEST_F(MenuTest, WithoutAGameTheMainMenuShowsItsKeysWrapAndTheStackRefusesOverfl
   EXPECT_NE(log.find("UI_PushMenu: the menu stack is full"), std::string::npos);
 }
 
+// The pointer: a click takes the item under it whatever is highlighted, and a click beside the
+// items does nothing.
+TEST_F(MenuTest, AClickTakesTheItemUnderThePointer) {
+  Frame();
+  ASSERT_EQ(Top(), "mainmenu");
+  Game_CursorX = 320;
+  Game_CursorY = 50;  // over the title
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(Top(), "mainmenu");
+  EXPECT_EQ(UI_TopSelection(UI_System), 0);
+  Game_CursorX = 100;  // left of the items, at the height of "Quit"
+  Game_CursorY = kUiItemTop + 5 * kUiItemHeight + 10;
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(Sys_QuitRequested, 0);
+  // A click over "Quit" with "Load game" highlighted quits.
+  Game_CursorX = 320;
+  Press({KEY_DOWN, KEY_DOWN});
+  ASSERT_EQ(UI_TopSelection(UI_System), 2);
+  Game_CursorY = kUiItemTop + 5 * kUiItemHeight + 10;
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(Sys_QuitRequested, 1);
+  Sys_QuitRequested = 0;
+  // The list screens: a click takes the name under the pointer (in a running game a refused
+  // file leaves the list as it was).
+  tw_test::WriteFile("save/a.sav", "not a save");
+  tw_test::WriteFile("save/b.sav", "not a save");
+  Level_Load("street");
+  Game_MenuOpen = 1;
+  UI_ClearMenuStack(UI_System);
+  ASSERT_EQ(UI_PushMenu(UI_System, "loadgame", nullptr), 1);
+  Game_CursorX = 320;
+  Game_CursorY = 450;  // below the two names
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(UI_TopSelection(UI_System), 0);
+  const size_t refusals = tw_test::CountOccurrences(tw_test::ReadFile("log"), "Load:");
+  Game_CursorY = kUiItemTop + 30 + 10;  // the second name
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(Top(), "loadgame");
+  EXPECT_EQ(UI_TopSelection(UI_System), 1);
+  EXPECT_GT(tw_test::CountOccurrences(tw_test::ReadFile("log"), "Load:"), refusals);
+  Game_CentreCursor();
+}
+
 TEST_F(MenuTest, NewGameOffersBothHeroesAndStartsTheStreetWithTheChosenOne) {
   Frame();
   Press({KEY_ENTER});
@@ -92,7 +137,10 @@ TEST_F(MenuTest, NewGameOffersBothHeroesAndStartsTheStreetWithTheChosenOne) {
   Press({KEY_ESCAPE});
   EXPECT_EQ(Top(), "mainmenu");
   EXPECT_EQ(UI_TopSelection(UI_System), 0);
+  Game_CursorX = 320;  // over "New game"
+  Game_CursorY = kUiItemTop + 10;
   Press({kKeyMouseLeft, KEY_DOWN});
+  Game_CentreCursor();
   EXPECT_EQ(Top(), "newgame");
   Press({KEY_ENTER});
   EXPECT_EQ(Game_HeroChoice, 1);
@@ -230,6 +278,42 @@ TEST_F(MenuTest, SavingFromTheMenuOverwritesNoFileOfAFullFolder) {
   EXPECT_TRUE(tw_test::FileExists("save/game71.sav"));
 }
 
+// The front end's Load game lists the quick save first, and takes it like any other save.
+TEST_F(MenuTest, LoadGameListsTheQuickSave) {
+  tw_test::TempDir dir;
+  tw_test::WriteFile("scenes/street.scn", "");
+  Level_Load("street");
+  GameObject* player = Obj_Alloc();
+  player->classNum = MACHINEPLAYER;
+  Load_ObjectX(player);
+  Obj_Player = player;
+  player->origin.x = 7;
+  ASSERT_EQ(Save("game01"), 1);
+  player->origin.x = 42;
+  Menu_QuickSave();
+  ASSERT_TRUE(tw_test::FileExists("save/quicksave/quick.sav"));
+  tw_test::WriteFile("save/quicksave/other.sav", "not the quick save");  // only "quick" is listed
+  Level_Free();
+  Frame();
+  ASSERT_EQ(Top(), "mainmenu");
+  Press({KEY_DOWN, KEY_DOWN, KEY_ENTER});  // Load game
+  ASSERT_EQ(Top(), "loadgame");
+  Press({KEY_ENTER});  // the first name
+  ASSERT_TRUE(Game_Running);
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->origin.x, 42.0f);
+  Level_Free();
+  Frame();
+  Press({KEY_DOWN, KEY_DOWN, KEY_ENTER, KEY_DOWN, KEY_ENTER});  // the second: game01
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->origin.x, 7.0f);
+  Level_Free();
+  Frame();
+  Press({KEY_DOWN, KEY_DOWN, KEY_ENTER, KEY_DOWN, KEY_DOWN, KEY_ENTER});  // two names only: wraps to the first
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->origin.x, 42.0f);
+}
+
 TEST_F(MenuTest, TheInGameMenuSavesAndRecordsAndTheFrontEndLoadsAndPlaysThem) {
   tw_test::TempDir dir;
   tw_test::WriteFile("scenes/street.scn", "");  // a level a load finds
@@ -299,11 +383,25 @@ TEST_F(MenuKeysTest, EnterOrTheLeftButtonArmsAndTheNextKeyGetsTheAction) {
   Queue(30, false);
   Frame();
   Tap(KEY_DOWN);
+  Game_CursorX = 320;
+  Game_CursorY = kUiItemTop + 30 + 5;  // over the second action, "Back"
   Tap(kKeyMouseLeft);
   EXPECT_TRUE(Menu_InputKeysArmed());
   Queue(kKeyMouseRight, true);
   Frame();
   EXPECT_STREQ(Binding("Mouse Right Button"), "Back");
+  Queue(kKeyMouseRight, false);
+  Frame();
+  // A click chooses the action under the pointer; beside the rows it arms nothing.
+  Game_CursorX = 10;
+  Tap(kKeyMouseLeft);
+  EXPECT_FALSE(Menu_InputKeysArmed());
+  Game_CursorX = 320;
+  Game_CursorY = kUiItemTop + 3 * 30 + 5;
+  Tap(kKeyMouseLeft);
+  EXPECT_TRUE(Menu_InputKeysArmed());
+  EXPECT_EQ(Menu_InputKeysSelection(), 3);
+  Game_CentreCursor();
 }
 
 TEST_F(MenuKeysTest, FixedKeysAndButtonFourAreNotCapturedAndEscapeDisarms) {

@@ -12,6 +12,7 @@
 #include "tools/arena_assets.h"
 #include "ui/menu_net.h"
 #include "ui/ui.h"
+#include "world/frame2d.h"
 #include "world/game.h"
 #include "world/gamevars.h"
 #include "world/level.h"
@@ -52,6 +53,29 @@ class NetMenuTest : public tw_test::InputFixture {
   }
   static std::string Top() { return UI_TopMenuName(UI_System); }
 };
+
+// A click on a row of the host screen chooses it and acts as Enter there; a click beside the rows
+// does nothing.
+TEST_F(NetMenuTest, AClickChoosesTheHostRowUnderThePointer) {
+  Game_FrameInput();
+  Press({KEY_DOWN, KEY_ENTER, KEY_ENTER});
+  ASSERT_EQ(Top(), "hostgame");
+  Game_CursorX = 320;
+  Game_CursorY = kUiItemTop + kUiItemHeight + 5;  // "Game type"
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(Menu_NetHostRow(), 1);
+  EXPECT_EQ(Menu_NetHostGameType(), 1);
+  Game_CursorX = 20;  // beside "Team"
+  Game_CursorY = kUiItemTop + 2 * kUiItemHeight + 5;
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(Menu_NetHostRow(), 1);
+  EXPECT_EQ(Menu_NetHostGameType(), 1);
+  Game_CursorX = 320;
+  Press({kKeyMouseLeft});
+  EXPECT_EQ(Menu_NetHostRow(), 2);
+  EXPECT_EQ(Menu_NetTeam(), 1);
+  Game_CentreCursor();
+}
 
 TEST_F(NetMenuTest, HostingLoadsTheChosenArenaAsServerWithItsTypeAndTeam) {
   Game_FrameInput();

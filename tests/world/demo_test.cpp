@@ -23,6 +23,7 @@
 #include "platform/clock.h"
 #include "scene/model.h"
 #include "tools/save_maker.h"
+#include "ui/ui.h"
 #include "world/demo.h"
 #include "world/gameinput.h"
 #include "world/entity.h"
@@ -194,6 +195,31 @@ TEST_F(DemoTest, AChainToAMissingDemoRestartsTheDemoOrReleasesTheLevel) {
   EXPECT_EQ(Game_Running, 0u);
   EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, 0u);
   EXPECT_EQ(Obj_Count(), 0);
+}
+
+// The in-game menu opened over a playback stays when the demo starts again: menu mode never
+// stands without a screen (that left a black screen no key could clear).
+TEST_F(DemoTest, TheInGameMenuOverAPlaybackOutlivesItsRestart) {
+  Record("loop", 3, 0.05f);
+  ASSERT_EQ(Demo_StartPlayback("loop"), 1);
+  Game_MenuOpen = 1;
+  ASSERT_EQ(UI_PushMenu(UI_System, "ingamemenu", nullptr), 1);
+  UI_System->stack[0].selection = 4;
+  const size_t before = tw_test::CountOccurrences(Log(), "StartDemo:playdemo.");
+  FramesUntilSettled();
+  FramesUntilSettled();
+  ASSERT_GT(tw_test::CountOccurrences(Log(), "StartDemo:playdemo."), before);  // it started again
+  EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, DEMO_PLAYBACK);
+  EXPECT_TRUE(Game_MenuOpen);
+  EXPECT_EQ(UI_MenuDepth(UI_System), 1);
+  EXPECT_STREQ(UI_TopMenuName(UI_System), "ingamemenu");
+  EXPECT_EQ(UI_TopSelection(UI_System), 4);  // the highlight stays on its item
+  // Any other screen goes with the snapshot, and menu mode with it.
+  UI_ClearMenuStack(UI_System);
+  ASSERT_EQ(UI_PushMenu(UI_System, "searchmenu", nullptr), 1);
+  ASSERT_EQ(Demo_StartPlayback("loop"), 1);
+  EXPECT_FALSE(Game_MenuOpen);
+  EXPECT_EQ(UI_MenuDepth(UI_System), 0);
 }
 
 // "Record demo" while a demo plays is refused with a line for the player; the playback goes on.

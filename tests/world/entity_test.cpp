@@ -180,20 +180,37 @@ TEST_F(EntityTest, IncludesSpliceTemplateFiles) {
   EXPECT_EQ(Ent_Includes.top, 0);
   LoadObjects("nowhere.scn");
   EXPECT_NE(Log().find("LoadObjects: not found nowhere.scn\n"), std::string::npos);
-  // A template that calls itself a thousand times: the read's budget stops the including (one
-  // line) and the block still spawns with the pairs read before.
+  // A template that calls itself a thousand times: the read's budget stops the nested including
+  // (one line) and the block still spawns with the pairs read before. A call in the read's own
+  // text still includes; the budget holds for the nested calls of the whole read.
   std::string fan = "\"light_light\" \"7\"";
   for (int i = 0; i < 1000; i++) fan += " \"call\" \"t\\fan\"";
   WriteFile("t/fan.scn", fan);
   Light_Count = 0;
-  Read(R"({"classname" "light" "call" "t\fan" "id" "fanned"} {"classname" "light" "call" "t\inner"})");
-  ASSERT_EQ(Light_Count, 2);
+  Read(R"({"classname" "light" "call" "t\fan" "id" "fanned"} {"classname" "light" "call" "t\inner"})"
+       R"({"classname" "light" "call" "t\c"})");
+  ASSERT_EQ(Light_Count, 3);
   EXPECT_EQ(Light_Table[0].light, 7);
-  EXPECT_STREQ(Light_Table[1].id, "");  // the budget holds for the whole read
+  EXPECT_STREQ(Light_Table[1].id, "from_inner");
+  EXPECT_STREQ(Light_Table[2].model, "c");
+  EXPECT_STREQ(Light_Table[2].id, "");  // c's own call of inner is nested: past the budget
   EXPECT_EQ(CountOccurrences(Log(), "read_ent: included texts reach"), 1);
   Light_Count = 0;
-  Read(R"({"classname" "light" "call" "t\inner"})");  // a new read has a new budget
+  Read(R"({"classname" "light" "call" "t\c"})");  // a new read has a new budget
   EXPECT_STREQ(Light_Table[0].id, "from_inner");
+}
+
+// A level file of thousands of blocks that each call a 2 KB template keeps every block: its own
+// calls do not spend the budget that bounds nested including.
+TEST_F(EntityTest, ALargeLevelFileKeepsEveryCalledBlock) {
+  WriteFile("t/big.scn", "\"classname\" \"world\"" + std::string(2048, ' ') + "\"solidbox\" \"0\"");
+  std::string level;
+  constexpr int kBlocks = 3000;
+  for (int i = 0; i < kBlocks; i++) level += "{ \"call\" \"t\\big\" \"id\" \"w" + std::to_string(i) + "\" }\n";
+  Read(level);
+  EXPECT_EQ(Obj_Count(), kBlocks);
+  EXPECT_NE(Find("w2999"), nullptr);
+  EXPECT_EQ(CountOccurrences(Log(), "read_ent: included texts reach"), 0);
 }
 
 TEST_F(EntityTest, SpawnflagsFilterAndTableLimits) {

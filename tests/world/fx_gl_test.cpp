@@ -182,6 +182,43 @@ TEST_F(FxGl, ParticleIsDrawnWhereItFliesFadingWithItsFlag) {
   EXPECT_EQ(At(x0, y).r, 0);
 }
 
+// Two records on one texture, one added and one opaque, over a blue background: each keeps its
+// own blend mode although they are drawn from one texture's list.
+TEST_F(FxGl, RecordsSharingATextureKeepTheirOwnBlendModes) {
+  const uint32_t white = uint32_t(Material_FindByName("fxwhite"));
+  auto add = [&](float x, uint32_t blend) {
+    FxRecord* fx = Fx_Alloc();
+    fx->active = 1;
+    fx->duration = 100;
+    fx->position = {x, 100, 0};
+    fx->size = 4;
+    fx->life = 0.5f;
+    fx->color[1] = fx->color[3] = 255;
+    fx->material = white;
+    fx->blendMode = blend;
+  };
+  for (int order = 0; order < 2; order++) {  // either record may head the texture's list
+    Fx_Reset();
+    add(order ? 20.0f : -20.0f, 1);
+    add(order ? -20.0f : 20.0f, 0);
+    Render_BeginFrame(0, 0, w, h);
+    Render_Clear(1, 0, 0, 1);
+    view = ViewParams{};
+    view.zoom = 1;
+    View_RenderWorld(&view);
+    View_ResetRenderState();
+    pixels = tw_test::ReadScreenAndEndFrame().bgra;
+    int xAdded, xOpaque, y;
+    Project({order ? 20.0f : -20.0f, 100, 0}, &xAdded, &y);
+    Project({order ? -20.0f : 20.0f, 100, 0}, &xOpaque, &y);
+    const Pixel added = At(xAdded, y), opaque = At(xOpaque, y);
+    EXPECT_GT(added.g, 200) << order;
+    EXPECT_GT(added.b, 200) << order << ": the added record shows the background through it";
+    EXPECT_GT(opaque.g, 200) << order;
+    EXPECT_LT(opaque.b, 30) << order << ": the opaque record hides the background";
+  }
+}
+
 class SunGl : public FxGl {
  protected:
   void MakeSun() {

@@ -148,6 +148,7 @@ void RunCopy(Copy me, Shared* sh) {
     bool up = Link(me, sh);
     if (!up) sh->link[me] = -1;
     NET_Init(0);
+    NET_Init(1);
     sh->opened[me] = up && NET_Up ? 1 : -1;
   } else {
     Var_SetText(&net_refreshaddresses, "127.0.0.2");

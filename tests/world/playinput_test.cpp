@@ -10,6 +10,7 @@
 #include "foundation/file.h"
 #include "foundation/input.h"
 #include "foundation/random.h"
+#include "foundation/text.h"
 #include "foundation/var.h"
 #include "quests/dialog.h"
 #include "tools/def_writer.h"
@@ -258,6 +259,24 @@ TEST_F(PlayInput, ReleasedObjectsLeaveTheirUseGroup) {
   Frame(CMD_USE, crate);
   EXPECT_EQ(Ammo9(), before + 120);
   EXPECT_EQ(ObjGroup_Table[crate->useGroupIndex].count, 1);
+}
+
+// Holding the use key on the locked car says "no key" once: the key acts on its press, and only a
+// new press acts again.
+TEST_F(PlayInput, HoldingUseActsOnceAPress) {
+  GameObject* car = Prop(-1200, -450, "[car] [runabout] [gate key]");
+  player_->useTargetObject = car;
+  Console_Clear();
+  Player_CommandWord = CMD_USE;  // the key goes down and stays down for eight frames
+  for (int frame = 0; frame < 8; frame++) Game_PlayInput();
+  EXPECT_EQ(Console_GetLineCount(), 1);
+  Player_CommandWord &= ~uint32_t(CMD_USE);  // released
+  Game_PlayInput();
+  Player_CommandWord |= CMD_USE;  // pressed again
+  Game_PlayInput();
+  Game_PlayInput();
+  EXPECT_EQ(Console_GetLineCount(), 2);
+  Player_CommandWord = 0;
 }
 
 }  // namespace

@@ -72,12 +72,16 @@ TEST_F(SpeechTest, LipsEmotionsDamagedTracksAndReadersThatKeepToTheirRoom) {
     At(0.5);
     for (int i = 1; i < kDrawValues; i++) EXPECT_EQ(o->drawValues[i], 0.0f) << text;
   }
-  // Lines holding a number that is not finite are skipped with one line a file: a NaN time
-  // would hold the last weights on the face for good, NaN or infinite lips would reach the model.
+  // Numbers that are not finite never reach the model, with one line a file: a speech line keeps
+  // its record with 0 in their place (a record's time is its place), an emotion line is skipped
+  // (a NaN time would hold the last weights on the face for good).
   tw_test::WriteFile("odd.txt", "speech 1 0.5 8\n1 1 1 1 1 1 1 1\nnan inf 2 2 2 2 2 2\n3 3 3 1e39 3 3 3 3\n");
   tw_test::WriteFile("odd.emo", "0.5 1 1 1 1 1\nnan 0.7 0.7 0.7 0.7 0.7\n1 -inf 0 0 0 0\n1.5 1e-50 2 2 2 2\n");
   Speech_Load(o, "odd");
-  EXPECT_EQ(o->speech.speechCount, 1);
+  ASSERT_EQ(o->speech.speechCount, 3);
+  const float kept[2][8] = {{0, 0, 2, 2, 2, 2, 2, 2}, {3, 3, 3, 0, 3, 3, 3, 3}};
+  for (int r = 0; r < 2; r++)
+    for (int j = 0; j < 8; j++) EXPECT_EQ(o->speech.speech[1 + r].lips[j], kept[r][j]) << r << " " << j;
   ASSERT_EQ(o->speech.emotionCount, 2);
   EXPECT_EQ(o->speech.emotion[1].weights[0], 0.0f);  // too small for a float is 0
   At(10000);
@@ -86,7 +90,8 @@ TEST_F(SpeechTest, LipsEmotionsDamagedTracksAndReadersThatKeepToTheirRoom) {
   EXPECT_EQ(o->speech.clockKind, SPEECH_BY_CLOCK);
   Log_Close();
   std::string log = tw_test::ReadFile("log");
-  EXPECT_NE(log.find("Speech[odd.txt]: 2 line(s) with a number that is not finite skipped."), std::string::npos);
+  EXPECT_NE(log.find("Speech[odd.txt]: 2 line(s) with a number that is not finite read with 0 in its place."),
+            std::string::npos);
   EXPECT_NE(log.find("Speech[odd.emo]: 2 line(s) with a number that is not finite skipped."), std::string::npos);
   EXPECT_EQ(tw_test::CountOccurrences(log, "frame period"), 3);
   EXPECT_NE(log.find("Speech[absent.txt] not found."), std::string::npos);
@@ -105,6 +110,21 @@ TEST_F(SpeechTest, LipsEmotionsDamagedTracksAndReadersThatKeepToTheirRoom) {
   EXPECT_EQ(Emotion_ParseText(emo.data(), uint32_t(emo.size()), e, 2), 2);
   EXPECT_EQ(e[0].weights[2], 0.0f);  // the reading stops at the first word that is no number
   EXPECT_EQ(e[1].weights[0], 2.0f);
+}
+
+// A speech line with a number that is not finite keeps its place: the records after it are heard
+// at their own time, not one frame early.
+TEST_F(SpeechTest, ALineThatIsNotFiniteKeepsTheLaterLipsOnTime) {
+  tw_test::WriteFile("late.txt", "speech 1 0.5 8\n0.1 0 0 0 0 0 0 0\nnan 0 0 0 0 0 0 0\n0.3 0 0 0 0 0 0 0\n"
+                                 "0.4 0 0 0 0 0 0 0\n0.5 0 0 0 0 0 0 0\n");
+  Speech_Load(o, "late");
+  ASSERT_EQ(o->speech.speechCount, 5);
+  At(1.0);  // index 2: the third line
+  EXPECT_FLOAT_EQ(o->drawValues[1], 0.3f);
+  At(0.5);  // the damaged line itself: 0
+  EXPECT_FLOAT_EQ(o->drawValues[1], 0.0f);
+  At(2.0);  // the fifth line is still heard
+  EXPECT_FLOAT_EQ(o->drawValues[1], 0.5f);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/media_ffmpeg.h"
+#include "tools/ui_assets.h"
 #include "tools/weapon_assets.h"
 #include "tools/image_writer.h"
 #include "tools/settings_writer.h"
@@ -274,6 +275,11 @@ int main(int argc, char** argv) {
         return 1;
       }
     }
+  }
+  // The menus' pointer, the play screen's markers and the crosshairs of "render_crosshair" 1 to 3.
+  if (!UiAssets_Write(stage.string())) {
+    std::fprintf(stderr, "make_sample: cannot write the pointer, markers and crosshairs\n");
+    return 1;
   }
   int members = ZipWriter_PackFolder(stage.c_str(), (game / "main" / "data00.twk").c_str());
   fs::remove_all(stage, ec);

@@ -94,7 +94,7 @@ ToolImage HelpPage(const std::string& title, const std::vector<std::pair<std::st
   Print(img, 16, 12, 2, title, 230, 190, 60);
   int y = 36;
   for (const auto& [key, what] : rows) {
-    Fill(img, 16, y - 2, 16 + 6 * 2 * int(key.size()) + 6, y + 16, 200, 200, 210);
+    if (!key.empty()) Fill(img, 16, y - 2, 16 + 6 * 2 * int(key.size()) + 6, y + 16, 200, 200, 210);
     Print(img, 19, y + 1, 2, key, 20, 20, 30);
     Print(img, 150, y + 1, 2, what, 240, 240, 240);
     y += 21;

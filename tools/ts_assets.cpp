@@ -175,7 +175,7 @@ bool TsAssets_Write(const std::string& stage, const std::string& game) {
                                      {"E", "USE, TALK, DRIVE"},
                                      {"Q", "LEAVE THE CAR"},
                                      {"R X Z", "RELOAD, NEXT, LAST WEAPON"},
-                                     {"TAB M J", "INVENTORY, MAP, GOALS"},
+                                     {"TAB G J", "INVENTORY, MAP, GOALS"},
                                      {"F5 F6", "QUICK SAVE, QUICK LOAD"}});
   ToolImage play = HelpPage("PLAY", {{"ESC", "MENU"},
                                      {"F1", "HELP ON AND OFF"},

@@ -3,6 +3,7 @@
 // mini-game and giving it up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -46,27 +47,23 @@ class TravelE2E : public tw_test::GameE2E {
     XCloseDisplay(dpy);
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
   }
-  // Where the game's pointer (a white square of 6 x 6 layout pixels) is on the screen: the
-  // middle of the first solid white block; false when none shows.
+  // Where the game's pointer is on the screen: the sample's pointer picture is a yellow arrow
+  // whose tip (the pointer's place) lies a pixel or two above and left of its yellow inside;
+  // false when it does not show.
   static bool FindPointer(const ScreenImage& img, int* x, int* y) {
-    auto white = [&](int px, int py) {
-      if (px < 0 || py < 0 || px >= img.width || py >= img.height) return false;
-      const uint8_t* p = &img.rgb[(size_t(py) * img.width + px) * 3];
-      return p[0] > 250 && p[1] > 250 && p[2] > 250;
-    };
-    const int side = img.width * 6 / 640 - 1;
-    for (int py = 0; py + side < img.height; py++)
-      for (int px = 0; px + side < img.width; px++) {
-        bool solid = true;
-        for (int k = 0; k < side && solid; k++) solid = white(px + k, py + k) && white(px + side - 1 - k, py + k);
-        for (int k = 0; k < side && solid; k++) solid = white(px + k, py) && white(px, py + k);
-        if (solid) {
-          *x = px + side / 2;
-          *y = py + side / 2;
-          return true;
+    int minX = img.width, minY = img.height;
+    for (int py = 0; py < img.height; py++)
+      for (int px = 0; px < img.width; px++) {
+        const uint8_t* p = &img.rgb[(size_t(py) * img.width + px) * 3];
+        if (std::abs(p[0] - 255) < 25 && std::abs(p[1] - 225) < 25 && std::abs(p[2] - 90) < 25) {
+          minX = std::min(minX, px);
+          minY = std::min(minY, py);
         }
       }
-    return false;
+    if (minX == img.width) return false;
+    *x = minX - 1;
+    *y = minY - 2;
+    return true;
   }
   // Moves the game's pointer to a place of the 640 x 480 layout, by mouse motion. The screen's
   // pointer may have run far from the game's (it stops at the screen's edges, the game's at the

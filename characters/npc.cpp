@@ -5,6 +5,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "ai/bot.h"
 #include "characters/inventory.h"
 #include "characters/person.h"
 #include "characters/pose.h"
@@ -43,10 +44,42 @@ bool ShowsDeadModel(const GameObject* npc) {
 }  // namespace
 
 int Npc_StateFromName(const char* name) {
+  static const char* const kStates[kNpcStartStates] = {
+      "STAY",        "WALK_ORIGIN", "WALK_OBJECT", "RUN_ORIGIN",  "RUN_OBJECT",    "PATROL_ORIGIN", "PATROL_OBJECT",
+      "PANIC",       "AWAY_ORIGIN", "AWAY_OBJECT", "WALK_RANDOM", "WALK_CIVILIAN", "CAR",           "BOT"};
   if (!name) return 0;
-  if (strcasecmp(name, "CAR") == 0) return 12;
-  if (strcasecmp(name, "BOT") == 0) return 13;
+  for (int i = 0; i < kNpcStartStates; i++)
+    if (strcasecmp(name, kStates[i]) == 0) return i;
   return 0;
+}
+
+// The AI of a new character: its template's values, how its start state walks, and whether its
+// body may be searched.
+static void Npc_SetupAi(GameObject* o, const NpcSpawnValues* v) {
+  bot_Setup(o, v->aiscript);
+  bot_SetTemplate(o, v->agressive_on, v->ai_detect_fov, v->ai_detect_dist, v->mindist);
+  BotState& b = o->bot;
+  switch (o->person.aiState) {
+    case NPC_WALK_RANDOM:
+    case NPC_WALK_CIVILIAN: bot_SetWalk(o, BOT_WALK_CIVILIAN); break;
+    case NPC_CAR:
+      if (o->person.vehicleState) bot_SetWalk(o, BOT_WALK_CAR);
+      break;
+    case NPC_RUN_ORIGIN:
+    case NPC_WALK_ORIGIN:
+    case NPC_PATROL_ORIGIN:
+      if (std::isfinite(v->aiorigin.x) && std::isfinite(v->aiorigin.y) && std::isfinite(v->aiorigin.z)) {
+        b.goals[0] = v->aiorigin;
+        b.goals[1] = o->origin;
+        if (o->person.aiState == NPC_RUN_ORIGIN) b.aiFlags |= BOT_RUN;
+        if (o->person.aiState == NPC_PATROL_ORIGIN) b.aiFlags |= BOT_PATROL;
+        bot_SetWalk(o, BOT_WALK_POINTS);
+      }
+      break;
+    default: break;
+  }
+  // A car is entered with the use key, never searched.
+  if (o->person.carIndex || o->person.vehicleState) b.aiFlags |= BOT_NO_SEARCH;
 }
 
 GameObject* Npc_Spawn(const NpcSpawnValues* v) {
@@ -92,8 +125,15 @@ GameObject* Npc_Spawn(const NpcSpawnValues* v) {
   ps.maxHealth = ps.health = v->health > 0 ? v->health : 100.0f;
   ps.state = 1;
   ps.aiState = Npc_StateFromName(v->aistate);
-  o->npcControl = ps.aiState;
-  CopyText(o->teamName, sizeof o->teamName, v->teamname);
+  o->npcControl = ps.aiState == NPC_CAR || ps.aiState == NPC_BOT ? ps.aiState : 0;
+  if (v->teamname && std::strlen(v->teamname) >= sizeof o->teamName)
+    Log_Printf("Npc_Spawn: the team name \"%.40s...\" is too long; the character joins no team\n", v->teamname);
+  else
+    CopyText(o->teamName, sizeof o->teamName, v->teamname);
+  // The entity's "blocked" and "drawed": a character that is not solid does not block walkers,
+  // a hidden one is not drawn.
+  o->prop.solid = v->blocked;
+  o->prop.visible = v->drawed;
   CopyText(o->useScript, sizeof o->useScript, v->use_quest);
   CopyText(o->useArgument, sizeof o->useArgument, v->use_text);
   o->gender = v->sex ? 1 : 0;
@@ -103,11 +143,16 @@ GameObject* Npc_Spawn(const NpcSpawnValues* v) {
   // A character with a "car" drives it; its definition row when there is one.
   if (v->car && v->car[0]) {
     int car = Def_FindCar(v->car);
-    ps.carIndex = car > 0 ? car : 0;
-    ps.vehicleState = 1;
+    if (car > 0) {
+      ps.carIndex = car;
+      ps.vehicleState = 1;
+    } else {
+      Log_Printf("Npc_Spawn: no car [%s]; the character goes on foot\n", v->car);
+    }
   }
   Load_ObjectX(o);
   o->flags |= OBJ_ACTIVE;
+  Npc_SetupAi(o, v);
   return o;
 }
 
@@ -136,6 +181,7 @@ void Npc_Animate(GameObject* o) {
 }
 
 void Npc_Draw(GameObject* o, ViewParams* view) {
+  if (!o->prop.visible) return;
   if (ShowsDeadModel(o)) {
     Pose_Draw(o, view, Model_Get(o->person.deadName));
     return;
@@ -151,7 +197,12 @@ void Npc_Draw(GameObject* o, ViewParams* view) {
   Pose_Draw(o, view, model);
 }
 
-void Npc_Clip(GameObject* o, TraceRequest* tr) { Obj_ClipCharacter(o, tr); }
+// A character that is not solid lets walkers through (their sweeps ask for no collision
+// model); shots still hit it.
+void Npc_Clip(GameObject* o, TraceRequest* tr) {
+  if (!o->prop.solid && !(tr->mask & TRACE_COLLISION_MODEL)) return;
+  Obj_ClipCharacter(o, tr);
+}
 
 void Npc_Free(GameObject* o) {
   Person_StopSounds(o);
@@ -159,9 +210,10 @@ void Npc_Free(GameObject* o) {
   Pose_Free(o);
 }
 
-void Npc_Damage(GameObject* o, GameObject*, float amount, float, const vec3*, int32_t, int32_t) {
+void Npc_Damage(GameObject* o, GameObject* attacker, float amount, float, const vec3*, int32_t, int32_t) {
   PersonStats& ps = o->person;
   if (ps.state == 2 || !(amount > 0)) return;
+  bot_Hurt(o, attacker);
   ps.health -= amount;
   if (ps.health > 0) {
     if (ps.soundPain[0]) ps.voices[0] = Sound_Play(ps.soundPain, 1.0f, 100.0f, &o->origin.x, 0, SOUND_CAT_VOICES);

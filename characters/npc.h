@@ -59,7 +59,7 @@ struct NpcSpawnValues {
   const char* path;
   const char* pathend;
   float health, panichealth, awayhealth;
-  const char* aistate;  // "CAR" 12, "BOT" 13, else 0
+  const char* aistate;  // a start state name, "STAY" .. "BOT"
   vec3 aiorigin;
   const char* aiobject;
   int32_t agressive_on;
@@ -87,5 +87,11 @@ struct NpcSpawnValues {
 
 // Makes and binds the character; null (logged) when no object can be had.
 GameObject* Npc_Spawn(const NpcSpawnValues* values);
-// The AI start state of a state name ("CAR" 12, "BOT" 13), else 0.
+// AI start states, the index of the entity's "aistate" name.
+enum NpcStartState : int32_t {
+  NPC_STAY = 0, NPC_WALK_ORIGIN, NPC_WALK_OBJECT, NPC_RUN_ORIGIN, NPC_RUN_OBJECT, NPC_PATROL_ORIGIN,
+  NPC_PATROL_OBJECT, NPC_PANIC, NPC_AWAY_ORIGIN, NPC_AWAY_OBJECT, NPC_WALK_RANDOM, NPC_WALK_CIVILIAN,
+  NPC_CAR, NPC_BOT, kNpcStartStates
+};
+// The AI start state of a state name ("STAY" 0 .. "CAR" 12, "BOT" 13, any case), else 0.
 int Npc_StateFromName(const char* name);

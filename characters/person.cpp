@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 #include <strings.h>
+#include <vector>
 
 #include "characters/inventory.h"
 #include "characters/player.h"
@@ -171,11 +172,13 @@ void Person_SplashDamage(GameObject* source, float damage, float radius, int wea
   if (!source || !(radius > 0) || !(damage > 0)) return;
   int count = 0;
   GameObject* const* all = Obj_ListArray(&count);
-  // Damage operations may make objects: walk a copy of the targets taken first.
-  GameObject* hits[256];
-  float amounts[256];
-  int n = 0;
-  for (int i = 0; i < count && n < 256; i++) {
+  // Damage operations may make objects: walk a copy of the targets taken first, however many.
+  struct Hit {
+    GameObject* target;
+    float amount;
+  };
+  std::vector<Hit> hits;
+  for (int i = 0; i < count; i++) {
     GameObject* o = all[i];
     if (o == source || !(o->flags & OBJ_ACTIVE) || o->notTraceable) continue;
     vec3 c = Person_Centre(o), d;
@@ -183,11 +186,10 @@ void Person_SplashDamage(GameObject* source, float damage, float radius, int wea
     float dist = float(Vec_Length(&d));
     if (!(dist < radius)) continue;
     if (!Person_ClearLine(&source->origin, &c, o)) continue;
-    hits[n] = o;
-    amounts[n++] = (1.0f - dist / radius) * damage;
+    hits.push_back(Hit{o, (1.0f - dist / radius) * damage});
   }
-  for (int i = 0; i < n; i++)
-    if (hits[i]->flags & OBJ_ACTIVE) hits[i]->slots.Damage(hits[i], source, amounts[i], 1.0f, &source->origin, weapon, 0);
+  for (const Hit& h : hits)
+    if (h.target->flags & OBJ_ACTIVE) h.target->slots.Damage(h.target, source, h.amount, 1.0f, &source->origin, weapon, 0);
 }
 
 void Person_StopSounds(GameObject* person) {

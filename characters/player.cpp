@@ -490,6 +490,24 @@ uint32_t KillerId(const GameObject* p, GameObject* attacker) {
   return who == p ? NET_LocalAddress : 0;
 }
 
+// Slow motion ("Galahaste"): a press on foot slows the game to half speed for a while, or until
+// pressed again (a press against the bits held last tick, which the weapon keys then take over).
+// The end (game time) belongs to the one local player; a load ends slow motion.
+double g_slowUntil;
+
+void SlowMotion(GameObject* p, uint32_t cmd) {
+  PersonStats& ps = p->person;
+  const bool press = (cmd & CMD_GALAHASTE) && !(ps.heldCommands & CMD_GALAHASTE);
+  const bool on = ps.slowMotionLevel > 0;
+  if (on && (press || Game_Time >= g_slowUntil || ps.carIndex || ps.vehicleState)) {
+    Player_EndSlowMotion(p);
+  } else if (!on && press && !ps.carIndex && !ps.vehicleState) {
+    ps.slowMotionLevel = 1.0f;
+    TimeScale = kSlowMotionScale;
+    g_slowUntil = Game_Time + kSlowMotionTime;
+  }
+}
+
 void Think(GameObject* p, const DemoFrame& f) {
   const float dt = f.step;
   PersonStats& ps = p->person;
@@ -506,6 +524,7 @@ void Think(GameObject* p, const DemoFrame& f) {
   Person_RespawnPickups();
   const bool alive = ps.state != 2;
   const uint32_t cmd = alive ? f.command : 0;
+  if (p == Obj_Player) SlowMotion(p, cmd);
 
   if (alive) {
     float turn = f.turn;
@@ -650,6 +669,7 @@ void Player_Damage(GameObject* p, GameObject* attacker, float amount, float, con
   }
   ps.health = 0;
   ps.state = 2;
+  if (p == Obj_Player) Player_EndSlowMotion(p);
   p->deathTime = float(Game_Time);
   ps.anim = ANIM_DEAD;
   ps.animTime = 0;
@@ -694,6 +714,11 @@ void Player_PostLoad(GameObject* p) {
     std::snprintf(name, sizeof name, "anim\\%s\\%s%s", hero, hero, kSuffix[a]);
     Pose_LoadAnim(p, a, name);
   }
+}
+
+void Player_EndSlowMotion(GameObject* p) {
+  TimeScale = 1.0f;
+  if (p) p->person.slowMotionLevel = 0;
 }
 
 void Player_BuildCommand() {

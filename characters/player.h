@@ -23,6 +23,12 @@ void Player_PostLoad(GameObject*);
 int Player_TraceMove(const vec3* start, const vec3* end, const vec3* mins, const vec3* maxs,
                      const GameObject* ignore, TraceResult* out);
 
+// Slow motion ("Galahaste"): the time scale while it lasts, and how long (seconds of game time).
+constexpr float kSlowMotionScale = 0.5f;
+constexpr double kSlowMotionTime = 4.0;
+// Ends slow motion: the time scale back to 1.0 and the player's slow-motion level to 0.
+void Player_EndSlowMotion(GameObject* player);
+
 // The frame's record: the command word of Game_CurrentFrame (bit 14 use, bit 21 leave the car;
 // the demo bits 30 and 31 stay clear). The play input's mouse look fills the turn and pitch.
 void Player_BuildCommand();

@@ -97,11 +97,14 @@ NavWriterFile NavWriter_SampleStreet() {
   f.grid[1] = -2560;
   f.grid[2] = 11;
   f.grid[3] = 11;
+  // Yaw in radians, like every angle of the game: the south lamps turn about (180 degrees), the
+  // crates stand at 30 and 75 degrees.
+  const float kDegrees = 3.14159265f / 180.0f;
   for (float x = -2000; x <= 2000; x += 800) {
     f.props.push_back({0, x, 680, 8, 0});
-    f.props.push_back({0, x, -680, 8, 180});
+    f.props.push_back({0, x, -680, 8, 180 * kDegrees});
   }
-  f.props.push_back({1, 400, 720, 8, 30});
-  f.props.push_back({1, -1200, -720, 8, 75});
+  f.props.push_back({1, 400, 720, 8, 30 * kDegrees});
+  f.props.push_back({1, -1200, -720, 8, 75 * kDegrees});
   return f;
 }

@@ -6,7 +6,7 @@
 //   [caps] [cars day night]   population caps
 //   [propkind] [model]        the next street prop kind (numbered from 0)
 //   [propgrid] [x y w h]      the prop grid's corner and its size in 500-unit cells
-//   [prop] [kind x y z yaw]   a street prop
+//   [prop] [kind x y z yaw]   a street prop (yaw in radians)
 #pragma once
 #include <array>
 #include <string>
@@ -18,7 +18,7 @@ struct NavWriterSet {
 };
 struct NavWriterProp {
   int kind;
-  float x, y, z, yaw;
+  float x, y, z, yaw;  // yaw in radians
 };
 struct NavWriterFile {
   NavWriterSet sets[2];  // civilian, car

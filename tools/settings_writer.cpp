@@ -15,6 +15,7 @@ std::vector<std::pair<std::string, std::string>> Tool_DefaultBindings() {
       {"Mouse Left Button", "Fire"},
       {"Keyboard E", "Use"},
       {"Keyboard Q", "Leave Car"},
+      {"Keyboard G", "Galahaste"},
       {"Keyboard R", "Reload Weapon"},
       {"Keyboard X", "Next Weapon"},
       {"Keyboard Z", "Prev Weapon"},

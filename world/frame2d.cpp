@@ -220,7 +220,7 @@ void Frame2D_UsePrompts(const GameObject* player) {
   if (const GameObject* c = player->useTargetCharacter) {
     const int car = c->person.carIndex;
     if (c->person.state == 2 && c->classNum == NPC) {
-      markers |= PLAYMARK_SEARCH;
+      if (!(c->bot.aiFlags & BOT_NO_SEARCH)) markers |= PLAYMARK_SEARCH;
     } else if (car > 0 && car < kCarDefs) {
       // A parked car: the drive prompt, or the key it wants.
       if (player->person.carIndex == 0) {

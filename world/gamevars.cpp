@@ -1,5 +1,6 @@
 #include "world/gamevars.h"
 
+#include "ai/bot.h"
 #include "characters/actions.h"
 #include "characters/defs.h"
 #include "foundation/input.h"
@@ -130,6 +131,7 @@ int Game_ExperienceLevel(float experience) {
 int GameVars_Init(int stage) {
   if (stage == 0) {
     for (VarRecord* v : GameVars_Table) Var_Register(v);
+    ai_RegisterVars();
     (void)sv_friction2;
     return 0;
   }

@@ -472,7 +472,8 @@ static bool Game_HasPersonage(const GameObject* o) {
 // stranger says a line. Returns 1 when the key was taken (not by a stranger's line).
 static int Game_UseCharacter(GameObject* player, GameObject* character) {
   PersonStats& cs = character->person;
-  if (cs.state == 2) {
+  // A body is searched unless its AI forbids it (a car is entered instead).
+  if (cs.state == 2 && !(character->bot.aiFlags & BOT_NO_SEARCH)) {
     if (strcasecmp(game_name.text, "thornhelm") == 0) return 0;
     Game_Use.searchedId = character->id;
     Game_Use.hackedId = 0;

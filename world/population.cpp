@@ -441,6 +441,8 @@ void Pop_SpawnCivilian(const vec3* position, const vec3* target) {
   o->person.speedFrame *= 0.75f + 0.5f * Math_RandNext();
   o->person.animTime += (1.0f - 2.0f * Math_RandNext()) * 0.1f;
   o->bot.civilianArea = ai_FindAreaAtPoint(&Nav_Level.sets[NAV_CIVILIAN], &o->origin.x, -1);
+  o->bot.fromArea = -1;
+  bot_SetWalk(o, BOT_WALK_CIVILIAN);
   Pop_Ground(o);
 }
 
@@ -450,5 +452,7 @@ void Pop_SpawnCar(const vec3* position, const vec3* target) {
   if (!o) return;
   Pop_Place(o, position, target);
   o->bot.carArea = -1;
+  o->bot.fromArea = -1;
+  bot_SetWalk(o, BOT_WALK_CAR);
   Pop_Ground(o);
 }

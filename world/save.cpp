@@ -11,6 +11,7 @@
 
 #include "ai/bot.h"
 #include "characters/defs.h"
+#include "characters/player.h"
 #include "foundation/bytereader.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
@@ -537,6 +538,7 @@ void Save_MatchLoadedGame() {
   Game_Time = double(float(Game_Time));
   Tick_AiStarted = 1;
   Physics_Settle();
+  Player_EndSlowMotion(Obj_Player);
   if (Obj_Player && Obj_Player->person.carIndex) Obj_Player->person.carReentry = 1;
   if (Obj_Player) Obj_Player->person.thinkStamp = float(Game_Time);
 }
@@ -738,6 +740,13 @@ size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, co
     Log_Printf("%s:the AI block does not fit the level's areas now; the AI starts afresh.\n", caller);
     Tick_AiStarted = 0;
   }
+  if (ai_BlockVersion(s.ai, s.aiSize) == 1) {
+    // Saved before characters kept their entity's solid and visible words: all were both.
+    for (GameObject* o = Obj_ListHead; o; o = o->next)
+      if (o->classNum == NPC) o->prop.solid = o->prop.visible = 1;
+  }
+  // A loaded game runs at normal speed.
+  Player_EndSlowMotion(Obj_Player);
   if (Obj_Player && Obj_Player->person.carIndex) Obj_Player->person.carReentry = 1;
   Game_Time = double(s.h.gameTime);
   if (Obj_Player) Obj_Player->person.thinkStamp = s.h.gameTime;

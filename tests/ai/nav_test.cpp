@@ -162,7 +162,7 @@ TEST_F(NavTest, TheAiBlockRoundTripsAndADamagedBlockChangesNothing) {
   EXPECT_EQ(ai_LoadBlock(in), 1);
   File_Close(in);
   EXPECT_EQ(a->bot.engaged, 42);
-  // Kill all enemies kills every living character through its damage.
+  // Kill all enemies kills every living member of a hostile team through its damage.
   GameObject* npcs[3];
   for (GameObject*& o : npcs) {
     o = Obj_Alloc();
@@ -171,8 +171,10 @@ TEST_F(NavTest, TheAiBlockRoundTripsAndADamagedBlockChangesNothing) {
     o->flags |= OBJ_ACTIVE;
     o->person.state = 1;
     o->person.health = 250;
+    std::snprintf(o->teamName, sizeof o->teamName, "gang");
   }
   npcs[2]->flags &= ~OBJ_ACTIVE;
+  ai_StartLevel();
   ai_KillAllEnemies();
   EXPECT_EQ(npcs[0]->person.state, 2);
   EXPECT_EQ(npcs[1]->person.state, 2);

@@ -133,9 +133,10 @@ TEST_F(StreetEntities, StreetFilesPlaceTheirObjectsAndTheWorldPassShowsLevelProp
   int count[NPC + 1] = {};
   for (GameObject* o = Obj_ListHead; o; o = o->next) count[o->classNum]++;
   // The street, the crate, seven pickups, the sun's wall, three levers, the shop's door, a car, the
-  // Transport System point and the terminal; the sun; two animated props; four doors; two characters.
+  // Transport System point and the terminal; the sun; two animated props; four doors; three
+  // characters (the gang member among them).
   EXPECT_EQ((std::vector<int>{count[WORLD], count[AREOL], count[ANIM], count[FUNC_DOOR], count[NPC]}),
-            (std::vector<int>{17, 1, 2, 4, 2}));
+            (std::vector<int>{17, 1, 2, 4, 3}));
   ASSERT_NE(Person_FindByName("townsman_1"), nullptr);
   EXPECT_EQ(Person_FindByName("townsman_1")->person.health, 80);
   ASSERT_EQ(Level_PickupCount, 7);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ai/bot.h"
+#include "characters/defs.h"
 #include "foundation/random.h"
 #include "tools/nav_writer.h"
 #include "world/entity.h"
@@ -207,6 +208,11 @@ TEST_F(PopulationTest, TicksSpawnOneCivilianAndOneCarEachUpToTheCapsOnTheGround)
   f.caps[0] = 1;
   f.caps[1] = 3;
   Load(f);
+  // The car template's car must exist, or its character goes on foot.
+  const int32_t carCount = Def_CarCount;
+  const CarDef car1 = Def_Cars[1];
+  std::snprintf(Def_Cars[1].name, sizeof Def_Cars[1].name, "runabout");
+  Def_CarCount = 2;
   GameObject* player = StartGame();
   Solid(Spawn(WORLD, 0, 0, "ground"), {-4000, -4000, -16, 4000, 4000, 0});
   struct Row {
@@ -230,7 +236,8 @@ TEST_F(PopulationTest, TicksSpawnOneCivilianAndOneCarEachUpToTheCapsOnTheGround)
       EXPECT_EQ(o->person.name[0], 0) << "population objects are unnamed";
       EXPECT_NEAR(o->origin.z, 0, 0.05f) << "stands on the ground";
       EXPECT_EQ(o->prevOrigin.z, o->origin.z);
-      EXPECT_NEAR(Distance(o->origin, player->origin), kPopRingRadius, 40);
+      // Spawned on the ring, then walking (or driving) towards the player since.
+      EXPECT_NEAR(Distance(o->origin, player->origin), kPopRingRadius, 40 + kBotCarSpeed * 0.05f * float(tick));
       EXPECT_FLOAT_EQ(o->bot.goals[0].z, 2.0f);  // the target on the ground, raised by 2
       if (!o->person.vehicleState) EXPECT_EQ(o->bot.civilianArea, ai_FindAreaAtPoint(&Nav_Level.sets[0], &o->origin.x, -1));
     }
@@ -239,6 +246,8 @@ TEST_F(PopulationTest, TicksSpawnOneCivilianAndOneCarEachUpToTheCapsOnTheGround)
   }
   EXPECT_EQ(Tick_CiviliansNear, 3);
   EXPECT_EQ(Tick_CarsNear, 1);
+  Def_Cars[1] = car1;
+  Def_CarCount = carCount;
 }
 
 }  // namespace

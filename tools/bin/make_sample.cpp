@@ -16,6 +16,7 @@
 #include "tools/image_writer.h"
 #include "tools/settings_writer.h"
 #include "tools/nav_writer.h"
+#include "tools/ai_assets.h"
 #include "tools/arena_assets.h"
 #include "tools/character_assets.h"
 #include "tools/effect_assets.h"
@@ -233,6 +234,15 @@ int main(int argc, char** argv) {
     std::ofstream scn(stage / "scenes" / "street.scn", std::ios::binary | std::ios::app);
     if (!StreetProps_Write(stage.string()) || !Tool_EntityText(StreetProps_Blocks(), &props) || !(scn << props)) {
       std::fprintf(stderr, "make_sample: cannot write the street's props\n");
+      return 1;
+    }
+  }
+  // The street's gang member and the slow-motion overlay.
+  {
+    std::string blocks;
+    std::ofstream scn(stage / "scenes" / "street.scn", std::ios::binary | std::ios::app);
+    if (!AiAssets_Write(stage.string()) || !Tool_EntityText(AiAssets_StreetBlocks(), &blocks) || !(scn << blocks)) {
+      std::fprintf(stderr, "make_sample: cannot write the street's AI content\n");
       return 1;
     }
   }

@@ -3,14 +3,15 @@
 #include <cstring>
 
 #include "quests/quest.h"
+#include "quests/ts.h"
 #include "world/game.h"
 
 QuestState Que_State;
 QuestObjectives Que_ObjectivesBackup;
 uint32_t Que_DistrictsBackup[kDistricts];
 
-// The districts' access rules arrive with the Transport System: all start open.
-uint32_t Que_DistrictInitialAccess(int) { return 0; }
+// The districts' access words start from the Transport System file.
+uint32_t Que_DistrictInitialAccess(int district) { return TS_InitialAccess(district); }
 
 template <typename Row, int N>
 static void ClearNames(Row (&rows)[N]) {

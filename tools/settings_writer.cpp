@@ -21,6 +21,7 @@ std::vector<std::pair<std::string, std::string>> Tool_DefaultBindings() {
       {"Keyboard Z", "Prev Weapon"},
       {"Keyboard F10", "Camera Sequence"},
       {"Keyboard Tab", "Inventory"},
+      {"Keyboard F", "Map"},
       {"Keyboard J", "Quests"},
       {"Keyboard F5", "QuickSave"},
       {"Keyboard F6", "QuickLoad"},

@@ -19,6 +19,7 @@
 #include "foundation/video.h"
 #include "hud/hud.h"
 #include "quests/dialog.h"
+#include "quests/minigame.h"
 #include "quests/quest.h"
 #include "render/render.h"
 #include "render/video.h"
@@ -532,6 +533,7 @@ void Game_Shutdown() {
   Sys_Trace("Game_Shutdown");
   Level_Free();
   Hud_Shutdown();
+  MiniGame_Unload();
   Model_Reset();
   Movie_CloseWmv(&Game_Movie);
   Movie_PlayAvi("", 0, 0, nullptr);

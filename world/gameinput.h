@@ -12,10 +12,6 @@ extern int32_t Game_CurrentShop;
 extern uint32_t Game_NextStartGiven;
 // The health of the car the player drives.
 extern float Game_PlayerCarHealth;
-// The mini-game library's key and mouse entries; null while no library is loaded (then the
-// mini-game mode never starts, since only the library could leave it).
-extern void (*Game_MiniGameKey)(int code);
-extern void (*Game_MiniGameMouse)(int code);
 
 void Game_FullScreenInput();
 

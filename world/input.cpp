@@ -24,8 +24,10 @@
 #include "foundation/var.h"
 #include "hud/hud.h"
 #include "quests/dialog.h"
+#include "quests/minigame.h"
 #include "quests/quest.h"
 #include "quests/state.h"
+#include "quests/ts.h"
 #include "render/video.h"
 #include "ui/ui.h"
 #include "world/game.h"
@@ -167,9 +169,10 @@ void Game_HotKeys() {
     Game_Paused ^= 1;
     Input_Reset();
   }
-  // In the help pictures F1 is left to their input, which closes them.
+  // In the help pictures F1 is left to their input, which closes them. A network game routes
+  // every frame to the play input, where help could never be closed: there F1 does nothing.
   if (Game_FullScreenMode != FULLSCREEN_HELP && Input_KeyPressed(KEY_F1) && Game_FullScreenMode == FULLSCREEN_NONE &&
-      !Game_MenuOpen) {
+      !Game_MenuOpen && Game_NetMode == 0) {
     Input_Reset();
     Game_FullScreenMode = FULLSCREEN_HELP;
   }
@@ -218,9 +221,6 @@ static bool Game_SkipPressed() {
   return skip != 0;
 }
 
-void (*Game_MiniGameKey)(int code);
-void (*Game_MiniGameMouse)(int code);
-
 void Game_FullScreenInput() {
   switch (Game_FullScreenMode) {
     case FULLSCREEN_TRANSPORT:
@@ -230,11 +230,10 @@ void Game_FullScreenInput() {
       if (Game_SkipPressed()) Game_EndMovie();
       break;
     case FULLSCREEN_MINIGAME:
-      if (!Game_MiniGameKey) break;
-      if (Input_KeyPressed(KEY_ESCAPE)) Game_MiniGameKey(27);
+      if (Input_KeyPressed(KEY_ESCAPE)) MiniGame_KeyDown(27);
       if (Input_KeyPressed(KEY_SPACE) | Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER))
-        Game_MiniGameKey(32);
-      if (Input_KeyPressed(kKeyMouseLeft) && Game_MiniGameMouse) Game_MiniGameMouse(179);
+        MiniGame_KeyDown(32);
+      if (Input_KeyPressed(kKeyMouseLeft)) MiniGame_MouseDown(179);
       break;
     case FULLSCREEN_HELP:
       if (Input_KeyPressed(KEY_F1) | int(Game_SkipPressed())) {
@@ -370,12 +369,8 @@ int Game_ApplyUseText(GameObject* player, GameObject* target, const char* text) 
   if (!haveFirst) return 0;  // every keyword needs its argument
   if (std::strcmp(keyword, "minigame") == 0) {
     std::snprintf(Game_Use.miniGame, sizeof Game_Use.miniGame, "%s", first);
-    // Only a loaded mini-game library can leave its mode, so without one nothing starts.
-    if (!Game_MiniGameKey) {
-      Log_Printf("minigame: no mini-game library; %s not started\n", first);
-      return 0;
-    }
-    if (player->person.money <= 50) return 0;
+    // Without the library (one log line) play goes on.
+    if (player->person.money <= 50 || !MiniGame_Start(first, player->person.money)) return 0;
     Game_FullScreenMode = FULLSCREEN_MINIGAME;
     Input_Reset();
     Player_ClearInput();
@@ -398,8 +393,8 @@ int Game_ApplyUseText(GameObject* player, GameObject* target, const char* text) 
     if (Game_NetMode != 0 || Game_LevelBlocked(Level_Name) || Game_LevelBlocked(first)) return 0;
     if (strcasecmp(first, "TransportSystem") == 0) {
       if (Game_FullScreenMode == FULLSCREEN_TRANSPORT || Game_PendingLevel[0]) return 0;
+      if (!TS_Open()) return 0;
       Input_Reset();
-      Game_FullScreenMode = FULLSCREEN_TRANSPORT;
       return 1;
     }
     float v[6];
@@ -560,6 +555,12 @@ void Game_MouseLook() {
 }
 
 void Game_PlayInput() {
+  // Escape over the map screen closes the map.
+  if (MapScreen_Open && Input_KeyPressed(KEY_ESCAPE)) {
+    MapScreen_Open = 0;
+    Input_Reset();
+    return;
+  }
   // Escape or the middle button: the in-game menu over the frozen picture of the game.
   if (Input_KeyPressed(KEY_ESCAPE) | Input_KeyPressed(kKeyMouseMiddle)) {
     Game_MenuOpen ^= 1;
@@ -601,6 +602,7 @@ void Game_PlayInput() {
   for (int i = 0; i < g_quick.sequenceCount; i++)
     if (Input_KeyPressed(g_quick.sequence[i]) && Game_NetMode == 0) Game_SpecialFlag ^= 1;
   if (Game_NetMode != 0 || !player) return;
+  MapScreen_Command(Game_CurrentFrame.command);
   if ((Game_CurrentFrame.command & CMD_LEAVE_CAR) && player->person.carIndex != 0) {
     Game_LeaveCar(player);
     return;

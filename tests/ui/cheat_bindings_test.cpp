@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "foundation/keys.h"
@@ -72,9 +73,12 @@ class CheatBindings : public tw_test::InputFixture {
 
 TEST_F(CheatBindings, NoKeyThatOpensAScreenTypesALetterOfACheatWord) {
   int screens = 0;
+  std::set<std::string> bound;
   for (const auto& [var, action] : Tool_DefaultBindings()) {
     const KeyInfo* key = KeyNamed(var);
     ASSERT_NE(key, nullptr) << var;
+    // A key written twice keeps only its last action: the other would be silently lost.
+    EXPECT_TRUE(bound.insert(var).second) << var << " is bound twice";
     if (!OpensScreen(action.c_str())) continue;
     screens++;
     EXPECT_FALSE(InCheatWord(key->plain)) << var << " opens " << action;

@@ -132,11 +132,11 @@ TEST_F(StreetEntities, StreetFilesPlaceTheirObjectsAndTheWorldPassShowsLevelProp
   EXPECT_EQ(Level_DmStartCount, 2);
   int count[NPC + 1] = {};
   for (GameObject* o = Obj_ListHead; o; o = o->next) count[o->classNum]++;
-  // The street, the crate, seven pickups, the sun's wall, three levers, the shop's door, a car and
-  // three loose crates; the sun; two animated props; five doors; three characters (the gang member
-  // among them).
+  // The street, the crate, seven pickups, the sun's wall, three levers, the shop's door, a car,
+  // three loose crates, the Transport System point and the terminal; the sun; two animated props;
+  // five doors; three characters (the gang member among them).
   EXPECT_EQ((std::vector<int>{count[WORLD], count[AREOL], count[ANIM], count[FUNC_DOOR], count[NPC]}),
-            (std::vector<int>{18, 1, 2, 5, 3}));
+            (std::vector<int>{20, 1, 2, 5, 3}));
   ASSERT_NE(Person_FindByName("townsman_1"), nullptr);
   EXPECT_EQ(Person_FindByName("townsman_1")->person.health, 80);
   ASSERT_EQ(Level_PickupCount, 7);

@@ -31,6 +31,7 @@
 #include "tools/sample_assets.h"
 #include "tools/sound_files.h"
 #include "tools/street_props.h"
+#include "tools/ts_assets.h"
 #include "tools/zipwriter.h"
 
 namespace fs = std::filesystem;
@@ -247,6 +248,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  // The Transport System, the terminal's mini-game and prize, the help pictures, the level maps.
+  if (!TsAssets_Write(stage.string(), game.string())) return 1;
   // The front end and the HUD: the street's areas, the intro's script, the HUD file.
   {
     HudWriterFile hud;

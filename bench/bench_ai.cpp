@@ -14,7 +14,7 @@
 #include <string>
 
 #include "ai/bot.h"
-#include "bench/bench_window.h"
+#include "bench/bench_street.h"
 #include "foundation/file.h"
 #include "foundation/random.h"
 #include "render/texture.h"
@@ -31,28 +31,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-ModelObject* g_street;
-int g_w, g_h;
-
 bool StartStreet() {
   static int state = 0;
   if (state) return state == 1;
   state = -1;
-  if (!std::getenv("DISPLAY")) return false;
-  setenv("TW_UNATTENDED", "1", 1);
   char folder[] = "/tmp/bench_ai_XXXXXX";
-  if (!mkdtemp(folder)) return false;
-  std::string stage = std::string(folder) + "/sample";
-  if (!SampleAssets_Write(stage) || chdir(stage.c_str()) != 0) return false;
-  if (!BenchWindow_Open("Tarnwick AI bench")) return false;
+  if (!mkdtemp(folder) || !BenchStreet_Start(folder, "Tarnwick AI bench")) return false;
   File_Init();
-  g_w = Plat_WindowWidth();
-  g_h = Plat_WindowHeight();
-  Tex_FreeAll();
-  OPENGL_AllocVar();
-  Model_Init(1);
-  g_street = Model_Get("maps\\street\\street");
-  if (!g_street) return false;
   state = 1;
   return true;
 }
@@ -84,7 +69,7 @@ std::vector<Walker> BuildWorld() {
   Nav_ReadText(nav.data(), nav.size(), "street.nav");
   for (int32_t& cap : Nav_Level.caps) cap = 0;  // the same 200 throughout
   GameObject* level = Make(WORLD, vec3{0, 0, 0});
-  level->drawModel = level->clipModel = g_street;
+  level->drawModel = level->clipModel = BenchStreet_Scene.street;
   level->prop.solid = 1;
   Obj_Player = Make(MACHINEPLAYER, kSampleStreet.start);
   std::snprintf(Obj_Player->person.name, sizeof Obj_Player->person.name, "player");
@@ -105,18 +90,6 @@ std::vector<Walker> BuildWorld() {
   return walkers;
 }
 
-void DrawStreet(ViewParams& v, ModelDrawParams* params) {
-  Render_BeginFrame(0, 0, g_w, g_h);
-  Render_Clear(1, 0.2f, 0.3f, 0.4f);
-  Render_SetPerspective(v.fov, 2000, 4);
-  Render_SetCamera(&v.angles.x, &v.position.x);
-  for (int pass = 0; pass < 4; pass++) {
-    v.pass = pass;
-    g_street->Draw(g_street, params, &v);
-  }
-  Render_EndFrame(1, 1);
-}
-
 void BM_AiStepAgainstStreetFrame(benchmark::State& state) {
   if (!StartStreet()) {
     state.SkipWithError("no OpenGL display or no street");
@@ -125,14 +98,7 @@ void BM_AiStepAgainstStreetFrame(benchmark::State& state) {
   std::vector<Walker> walkers = BuildWorld();
   auto params = std::make_unique<ModelDrawParams>();
   params->scale = {1, 1, 1};
-  ViewParams v{};
-  v.position = kSampleStreet.camera;
-  vec3 dir;
-  Vec_Subtract(&kSampleStreet.shadowPoint, &v.position, &dir);
-  Vec_ToAngles(&dir, &v.angles);
-  v.zoom = 1.5f;
-  View_Setup(&v, 1);
-  v.farDistance = 8000;
+  ViewParams v = BenchStreet_View();
   double ai = 0, frame = 0, moved = 0;
   for (auto _ : state) {
     // The tick's lists and grid for this step (it steps the AI too, untimed).
@@ -146,7 +112,7 @@ void BM_AiStepAgainstStreetFrame(benchmark::State& state) {
     Clock::time_point t0 = Clock::now();
     ai_Tick();
     Clock::time_point t1 = Clock::now();
-    DrawStreet(v, params.get());
+    BenchStreet_DrawFrame(v, params.get());
     Clock::time_point t2 = Clock::now();
     moved += std::hypot(walkers[0].o->origin.x - before.x, walkers[0].o->origin.y - before.y);
     ai += std::chrono::duration<double>(t1 - t0).count();

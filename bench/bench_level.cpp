@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_window.h"
+#include "bench/bench_street.h"
 #include "foundation/file.h"
 #include "foundation/mem.h"
 #include "platform/gl_context_sdl.h"
@@ -243,28 +243,7 @@ BENCHMARK(BM_TraceSetWalk)->Unit(benchmark::kMicrosecond);
 
 // ---- The sample street on the display ---------------------------------------------------------------
 
-ModelObject* g_street;
-int g_w, g_h;
-
-bool StartStreet() {
-  static int state = 0;
-  if (state) return state == 1;
-  state = -1;
-  if (!std::getenv("DISPLAY")) return false;
-  setenv("TW_UNATTENDED", "1", 1);
-  std::string stage = Folder() + "/sample";
-  if (!SampleAssets_Write(stage) || chdir(stage.c_str()) != 0) return false;
-  if (!BenchWindow_Open("Tarnwick level bench")) return false;
-  g_w = Plat_WindowWidth();
-  g_h = Plat_WindowHeight();
-  Tex_FreeAll();
-  OPENGL_AllocVar();
-  Model_Init(1);
-  g_street = Model_Get("maps\\street\\street");
-  if (!g_street) return false;
-  state = 1;
-  return true;
-}
+bool StartStreet() { return BenchStreet_Start(Folder(), "Tarnwick level bench"); }
 
 void BM_StreetFrame(benchmark::State& state) {
   if (!StartStreet()) {
@@ -273,25 +252,8 @@ void BM_StreetFrame(benchmark::State& state) {
   }
   auto params = std::make_unique<ModelDrawParams>();
   params->scale = {1, 1, 1};
-  ViewParams v{};
-  v.position = kSampleStreet.camera;
-  vec3 dir;
-  Vec_Subtract(&kSampleStreet.shadowPoint, &v.position, &dir);
-  Vec_ToAngles(&dir, &v.angles);
-  v.zoom = 1.5f;  // 90 degrees
-  View_Setup(&v, 1);
-  v.farDistance = 8000;
-  for (auto _ : state) {
-    Render_BeginFrame(0, 0, g_w, g_h);
-    Render_Clear(1, 0.2f, 0.3f, 0.4f);
-    Render_SetPerspective(v.fov, 2000, 4);
-    Render_SetCamera(&v.angles.x, &v.position.x);
-    for (int pass = 0; pass < 4; pass++) {
-      v.pass = pass;
-      g_street->Draw(g_street, params.get(), &v);
-    }
-    Render_EndFrame(1, 1);
-  }
+  ViewParams v = BenchStreet_View();
+  for (auto _ : state) BenchStreet_DrawFrame(v, params.get());
   state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_StreetFrame)->Unit(benchmark::kMillisecond)->UseRealTime();

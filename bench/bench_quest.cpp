@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_window.h"
+#include "bench/bench_street.h"
 #include "characters/defs.h"
 #include "characters/inventory.h"
 #include "characters/person.h"
@@ -121,29 +121,10 @@ BENCHMARK(BM_QueTickEmpty)->Unit(benchmark::kMicrosecond);
 
 // ---- The sample street on the display ----------------------------------------------------------
 
-ModelObject* g_street;
-int g_w, g_h;
-
+// The street is written into the benchmarks' folder, which stays the current folder.
 bool StartStreet() {
-  static int state = 0;
-  if (state) return state == 1;
-  state = -1;
-  if (!std::getenv("DISPLAY")) return false;
-  std::string stage = Folder() + "/sample";
-  if (!SampleAssets_Write(stage) || chdir(stage.c_str()) != 0) return false;
-  bool open = BenchWindow_Open("Tarnwick quest bench");
-  if (open) {
-    g_w = Plat_WindowWidth();
-    g_h = Plat_WindowHeight();
-    Tex_FreeAll();
-    OPENGL_AllocVar();
-    Model_Init(1);
-    g_street = Model_Get("maps\\street\\street");
-  }
-  if (chdir(Folder().c_str()) != 0) return false;
-  if (!open || !g_street) return false;
-  state = 1;
-  return true;
+  const bool ok = BenchStreet_Start(Folder(), "Tarnwick quest bench");
+  return chdir(Folder().c_str()) == 0 && ok;
 }
 
 void BM_StreetFrame(benchmark::State& state) {
@@ -153,25 +134,8 @@ void BM_StreetFrame(benchmark::State& state) {
   }
   auto params = std::make_unique<ModelDrawParams>();
   params->scale = {1, 1, 1};
-  ViewParams v{};
-  v.position = kSampleStreet.camera;
-  vec3 dir;
-  Vec_Subtract(&kSampleStreet.shadowPoint, &v.position, &dir);
-  Vec_ToAngles(&dir, &v.angles);
-  v.zoom = 1.5f;
-  View_Setup(&v, 1);
-  v.farDistance = 8000;
-  for (auto _ : state) {
-    Render_BeginFrame(0, 0, g_w, g_h);
-    Render_Clear(1, 0.2f, 0.3f, 0.4f);
-    Render_SetPerspective(v.fov, 2000, 4);
-    Render_SetCamera(&v.angles.x, &v.position.x);
-    for (int pass = 0; pass < 4; pass++) {
-      v.pass = pass;
-      g_street->Draw(g_street, params.get(), &v);
-    }
-    Render_EndFrame(1, 1);
-  }
+  ViewParams v = BenchStreet_View();
+  for (auto _ : state) BenchStreet_DrawFrame(v, params.get());
 }
 BENCHMARK(BM_StreetFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -2,7 +2,6 @@
 // forget them (a new game).
 #include <strings.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -43,15 +42,6 @@ constexpr int kCondCache = 64;
 CondEntry g_conds[kCondCache];
 int g_condNext;  // the entry the next new condition takes when all are used
 
-bool CondNumber(const char* word, float* out) {
-  if (!word || !word[0]) return false;
-  errno = 0;
-  char* end = nullptr;
-  double v = std::strtod(word, &end);
-  if (end == word || *end || errno == ERANGE || !std::isfinite(v) || std::fabs(v) > 1e9) return false;
-  *out = float(v);
-  return true;
-}
 
 // The first definition of any kind of that name.
 void FindDefinition(const char* name, int32_t* kind, int32_t* index) {
@@ -122,7 +112,7 @@ void ReadCondition(const char* text, size_t size, const char* name, CondEntry* e
     if (ok && w->names) ok = words[1][0] && std::strlen(words[1]) < sizeof t.name;
     if (ok && w->names) std::snprintf(t.name, sizeof t.name, "%s", words[1]);
     float* nums[2] = {&t.a, &t.b};
-    for (int i = 0; ok && i < w->numbers; i++) ok = CondNumber(words[1 + w->names + i], nums[i]);
+    for (int i = 0; ok && i < w->numbers; i++) ok = Que_ParseNumber(words[1 + w->names + i], nums[i]);
     if (!ok) {
       Log_Printf("Que_TestCondition: %s: line %d: \"%s\" with missing or bad arguments; the condition never holds\n",
                  name, number, w->word);

@@ -63,16 +63,7 @@ void ReadLine(const char* line, const char* argument, QueLine* out) {
   }
 }
 
-// A whole word as a finite number.
-bool Number(const char* word, float* out) {
-  if (!word || !word[0]) return false;
-  errno = 0;
-  char* end = nullptr;
-  double v = std::strtod(word, &end);
-  if (end == word || *end || errno == ERANGE || !std::isfinite(v) || std::fabs(v) > 1e9) return false;
-  *out = float(v);
-  return true;
-}
+bool Number(const char* word, float* out) { return Que_ParseNumber(word, out) != 0; }
 
 // Reads `count` numbers from the words starting at `first`.
 bool Numbers(const QueLine& line, int first, float* out, int count) {
@@ -564,6 +555,16 @@ bool RunLine(QueRun& run, const QueLine& line) {
 int g_depth;
 
 }  // namespace
+
+int Que_ParseNumber(const char* word, float* out) {
+  if (!word || !word[0]) return 0;
+  errno = 0;
+  char* end = nullptr;
+  double v = std::strtod(word, &end);
+  if (end == word || *end || errno == ERANGE || !std::isfinite(v) || std::fabs(v) > 1e9) return 0;
+  *out = float(v);
+  return 1;
+}
 
 int Que_RunTextOn(GameObject* obj, const char* text, size_t size, const char* name, const char* argument, int depth) {
   if (!text) return 0;

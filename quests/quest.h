@@ -27,6 +27,8 @@ int Que_Apply(GameObject* obj, const char* script, const char* argument);
 int Que_RunText(const char* text, size_t size, const char* name);
 // The same on an object, with an argument, `depth` scripts deep.
 int Que_RunTextOn(GameObject* obj, const char* text, size_t size, const char* name, const char* argument, int depth);
+// A whole word of a script or condition as a finite number (within +-1e9): 1 and the number, or 0.
+int Que_ParseNumber(const char* word, float* out);
 // Adds an objective unless the same condition and script are among the 16 slots already.
 // Returns the slot, or -1 (with a log line when the table is full or a name is too long).
 int Que_AddObjective(const char* condition, const char* script, float timeLimit);

@@ -24,11 +24,8 @@ class HeroGl : public tw_test::SampleGameGlTest {
   void SetUp() override {
     SampleGameGlTest::SetUp();
     if (Stopped()) return;
-    Var_SetText(&render_api, "OPENGL");
-    Render_Start();
-    ASSERT_NE(RenderApi, RENDER_API_NONE);
-    Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
-    Tex_FreeAll();
+    StartOpenGl();
+    if (HasFatalFailure()) return;
     OPENGL_AllocVar();
   }
   // The world pass's four passes over the object, from the side at chest height.

@@ -30,11 +30,8 @@ class TsGl : public tw_test::SampleGameGlTest {
   void SetUp() override {
     SampleGameGlTest::SetUp();
     if (Stopped()) return;
-    Var_SetText(&render_api, "OPENGL");
-    Render_Start();
-    ASSERT_NE(RenderApi, RENDER_API_NONE);
-    Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
-    Tex_FreeAll();
+    StartOpenGl();
+    if (HasFatalFailure()) return;
     Hud_ReadSettings("", 0, "none");
     TS_Init();
     ASSERT_EQ(TS_Data.districtCount, 1);

@@ -204,4 +204,12 @@ void SampleGameGlTest::TearDown() {
   if (chdir(previous_) != 0) ADD_FAILURE();
 }
 
+void SampleGameGlTest::StartOpenGl() {
+  Var_SetText(&render_api, "OPENGL");
+  Render_Start();
+  ASSERT_EQ(RenderApi, RENDER_API_OPENGL);
+  Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
+  Tex_FreeAll();
+}
+
 }  // namespace tw_test

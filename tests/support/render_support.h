@@ -88,6 +88,9 @@ class SampleGameGlTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
   bool Stopped() { return IsSkipped() || HasFatalFailure(); }
+  // Starts the OpenGL renderer at the window's size with an empty texture table (a fatal
+  // failure when OpenGL does not start).
+  static void StartOpenGl();
 
  private:
   char previous_[4096];

@@ -25,11 +25,8 @@ class SamplePictures : public tw_test::SampleGameGlTest {
   void SetUp() override {
     SampleGameGlTest::SetUp();
     if (Stopped()) return;
-    Var_SetText(&render_api, "OPENGL");
-    Render_Start();
-    ASSERT_NE(RenderApi, RENDER_API_NONE);
-    Render_SetScreenSize(Plat_WindowWidth(), Plat_WindowHeight());
-    Tex_FreeAll();
+    StartOpenGl();
+    if (HasFatalFailure()) return;
   }
   static void Begin() {
     Render_BeginFrame(0, 0, Render_ScreenWidth, Render_ScreenHeight);

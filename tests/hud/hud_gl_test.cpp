@@ -111,18 +111,6 @@ TEST_F(HudScreen, MessageLinesShowFromTheTopUntilTheyExpire) {
   Console_Clear();
 }
 
-// Pixels of a box of the 640 x 480 layout whose blue, green and red pass `want`.
-template <typename F>
-int CountIn(const std::vector<uint8_t>& px, float left, float top, float right, float bottom, F want) {
-  const int w = Video_ScreenWidth, h = Video_ScreenHeight;
-  int n = 0;
-  for (int y = int(top * h / 480); y < int(bottom * h / 480); y++)
-    for (int x = int(left * w / 640); x < int(right * w / 640); x++) {
-      size_t i = (size_t(h - 1 - y) * w + x) * 4;
-      n += want(px[i], px[i + 1], px[i + 2]);
-    }
-  return n;
-}
 bool Lit(int b, int g, int r) { return b + g + r > 300; }
 
 // The play screen: the use target's prompt, the talk marker with a stranger's name, the search
@@ -155,18 +143,18 @@ TEST_F(HudScreen, ThePlayScreenShowsPromptsMarkersSubtitleStatusAndThePointer) {
   auto red = [](int b, int g, int r) { return r > 150 && g < 80 && b < 80; };
   const float marker[4] = {300, 285, 340, 310}, prompt[4] = {120, 330, 520, 360}, name[4] = {120, 360, 520, 390};
   std::vector<uint8_t> px = screen();
-  EXPECT_EQ(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0);
-  EXPECT_EQ(CountIn(px, 0, 0, 640, 330, Lit), 0);
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0);
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, 0, 0, 640, 330, Lit), 0);
 
   GameObject* shop = Obj_Alloc();
   shop->classNum = WORLD;
   std::snprintf(shop->person.itemText, sizeof shop->person.itemText, "[shop] [corner]");
   player->useTargetObject = shop;
   px = screen();
-  EXPECT_EQ(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0) << "a shop no file defines";
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0) << "a shop no file defines";
   std::snprintf(Def_Shops[0].name, sizeof Def_Shops[0].name, "corner");
   px = screen();
-  EXPECT_GT(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 50) << "no shop prompt";
+  EXPECT_GT(tw_test::CountInLayoutBox(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 50) << "no shop prompt";
 
   GameObject* npc = Obj_Alloc();
   npc->classNum = NPC;
@@ -174,13 +162,13 @@ TEST_F(HudScreen, ThePlayScreenShowsPromptsMarkersSubtitleStatusAndThePointer) {
   npc->gender = 1;
   player->useTargetCharacter = npc;
   px = screen();
-  EXPECT_GT(CountIn(px, marker[0], marker[1], marker[2], marker[3], blue), 300) << "no talk marker";
-  EXPECT_GT(CountIn(px, name[0], name[1], name[2], name[3], Lit), 50) << "no stranger's name";
+  EXPECT_GT(tw_test::CountInLayoutBox(px, marker[0], marker[1], marker[2], marker[3], blue), 300) << "no talk marker";
+  EXPECT_GT(tw_test::CountInLayoutBox(px, name[0], name[1], name[2], name[3], Lit), 50) << "no stranger's name";
   npc->person.state = 2;
   px = screen();
-  EXPECT_GT(CountIn(px, marker[0], marker[1], marker[2], marker[3], green), 300) << "no search marker";
-  EXPECT_EQ(CountIn(px, marker[0], marker[1], marker[2], marker[3], blue), 0);
-  EXPECT_EQ(CountIn(px, name[0], name[1], name[2], name[3], Lit), 0);
+  EXPECT_GT(tw_test::CountInLayoutBox(px, marker[0], marker[1], marker[2], marker[3], green), 300) << "no search marker";
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, marker[0], marker[1], marker[2], marker[3], blue), 0);
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, name[0], name[1], name[2], name[3], Lit), 0);
   player->useTargetCharacter = player->useTargetObject = nullptr;
 
   std::snprintf(Game_PlayScreen.subtitleKey, sizeof Game_PlayScreen.subtitleKey, "voice\\line");
@@ -198,8 +186,8 @@ TEST_F(HudScreen, ThePlayScreenShowsPromptsMarkersSubtitleStatusAndThePointer) {
                           Moment{11.5, false, false}}) {
     Game_Time = m.time;
     px = screen();
-    EXPECT_EQ(CountIn(px, 100, 10, 540, 40, Lit) > 50, m.subtitle) << m.time;
-    EXPECT_EQ(CountIn(px, 120, 340, 520, 480, red) > 50, m.status) << m.time;
+    EXPECT_EQ(tw_test::CountInLayoutBox(px, 100, 10, 540, 40, Lit) > 50, m.subtitle) << m.time;
+    EXPECT_EQ(tw_test::CountInLayoutBox(px, 120, 340, 520, 480, red) > 50, m.status) << m.time;
   }
   Game_ClearPlayScreen();
 
@@ -209,9 +197,9 @@ TEST_F(HudScreen, ThePlayScreenShowsPromptsMarkersSubtitleStatusAndThePointer) {
   px = screen();
   Dialog_Open = 0;
   auto any = [](int, int, int) { return true; };
-  EXPECT_EQ(CountIn(px, 101, 101, 107, 107, Lit), CountIn(px, 101, 101, 107, 107, any))
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, 101, 101, 107, 107, Lit), tw_test::CountInLayoutBox(px, 101, 101, 107, 107, any))
       << "the pointer is not where the mouse put it";
-  EXPECT_EQ(CountIn(px, 300, 220, 340, 260, Lit), 0);
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, 300, 220, 340, 260, Lit), 0);
   Def_Shops[0].name[0] = 0;
   Game_Time = 0;
   Game_CentreCursor();
@@ -327,29 +315,29 @@ TEST_F(HudScreen, AParkedCarCharacterPromptsToDriveOrForItsKey) {
   const float marker[4] = {300, 285, 340, 310}, prompt[4] = {120, 330, 520, 360}, name[4] = {120, 360, 520, 390};
   // No key named: the drive prompt.
   std::vector<uint8_t> px = screen();
-  EXPECT_GT(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 50) << "no drive prompt";
-  EXPECT_EQ(CountIn(px, marker[0], marker[1], marker[2], marker[3], blue), 0) << "a talk marker on a car";
-  EXPECT_EQ(CountIn(px, name[0], name[1], name[2], name[3], Lit), 0) << "a stranger's name on a car";
+  EXPECT_GT(tw_test::CountInLayoutBox(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 50) << "no drive prompt";
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, marker[0], marker[1], marker[2], marker[3], blue), 0) << "a talk marker on a car";
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, name[0], name[1], name[2], name[3], Lit), 0) << "a stranger's name on a car";
   // Locked: the drive prompt goes, the key's prompt shows.
   std::snprintf(Def_Cars[1].key, sizeof Def_Cars[1].key, "gate key");
   px = screen();
-  EXPECT_EQ(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0) << "the drive prompt without the key";
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0) << "the drive prompt without the key";
   WriteFile("data/text/Eng/consol/You do not have the key.txt", "You do not have the key");
   TextFile_Flush();
   px = screen();
-  EXPECT_GT(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 50) << "no key prompt";
+  EXPECT_GT(tw_test::CountInLayoutBox(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 50) << "no key prompt";
   // With the key: the drive prompt again (its text gone, nothing shows).
   player->person.items[0] = InvPair{INV_ITEM, 0};
   std::remove("data/text/Eng/consol/Press use key to drive.txt");
   TextFile_Flush();
   px = screen();
-  EXPECT_EQ(CountIn(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0) << "the key prompt with the key";
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0) << "the key prompt with the key";
   // Driving: no prompt for another car.
   WriteFile("data/text/Eng/consol/Press use key to drive.txt", "Press use key to drive");
   TextFile_Flush();
-  EXPECT_GT(CountIn(screen(), prompt[0], prompt[1], prompt[2], prompt[3], Lit), 50);
+  EXPECT_GT(tw_test::CountInLayoutBox(screen(), prompt[0], prompt[1], prompt[2], prompt[3], Lit), 50);
   player->person.carIndex = 1;
-  EXPECT_EQ(CountIn(screen(), prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0);
+  EXPECT_EQ(tw_test::CountInLayoutBox(screen(), prompt[0], prompt[1], prompt[2], prompt[3], Lit), 0);
   Def_Cars[1] = CarDef{};
   Def_Items[0] = ItemDef{};
   Def_ItemCount = items;

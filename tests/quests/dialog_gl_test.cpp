@@ -43,17 +43,6 @@ class DialogScreenTest : public tw_test::VideoScreenTest {
   }
 };
 
-template <typename F>
-int CountIn(const std::vector<uint8_t>& px, float left, float top, float right, float bottom, F want) {
-  const int w = Video_ScreenWidth, h = Video_ScreenHeight;
-  int n = 0;
-  for (int y = int(top * h / 480); y < int(bottom * h / 480); y++)
-    for (int x = int(left * w / 640); x < int(right * w / 640); x++) {
-      size_t i = (size_t(h - 1 - y) * w + x) * 4;
-      n += want(px[i], px[i + 1], px[i + 2]);
-    }
-  return n;
-}
 bool Lit(int b, int g, int r) { return b + g + r > 300; }
 bool Bar(int b, int g, int r) {
   return std::abs(r - kUiBarColor[0]) < 8 && std::abs(g - kUiBarColor[1]) < 8 && std::abs(b - kUiBarColor[2]) < 8;
@@ -84,19 +73,19 @@ TEST_F(DialogScreenTest, TheLineAndEachAnswerLightTheirRowsAndTheHoveredAnswerTa
   Game_CursorX = 20;  // away from the answers
   Game_CursorY = 460;
   std::vector<uint8_t> px = screen();
-  EXPECT_GT(CountIn(px, kDialogLineBox[0], kDialogLineBox[1] + 34, kDialogLineBox[2], kDialogLineBox[3], Lit), 100)
+  EXPECT_GT(tw_test::CountInLayoutBox(px, kDialogLineBox[0], kDialogLineBox[1] + 34, kDialogLineBox[2], kDialogLineBox[3], Lit), 100)
       << "no line";
-  EXPECT_GT(CountIn(px, kDialogAnswerLeft, row0, kDialogAnswerRight, row1, Lit), 50) << "no first answer";
-  EXPECT_GT(CountIn(px, kDialogAnswerLeft, row1, kDialogAnswerRight, row2, Lit), 50) << "no second answer";
-  EXPECT_EQ(CountIn(px, kDialogAnswerLeft, row2, kDialogAnswerRight, row2 + kDialogAnswerHeight, Lit), 0);
-  EXPECT_EQ(CountIn(px, kDialogAnswerLeft, row0, kDialogAnswerRight, row2, Bar), 0);
-  EXPECT_GT(CountIn(px, 21, 461, 27, 467, Lit), 30) << "no pointer";
+  EXPECT_GT(tw_test::CountInLayoutBox(px, kDialogAnswerLeft, row0, kDialogAnswerRight, row1, Lit), 50) << "no first answer";
+  EXPECT_GT(tw_test::CountInLayoutBox(px, kDialogAnswerLeft, row1, kDialogAnswerRight, row2, Lit), 50) << "no second answer";
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, kDialogAnswerLeft, row2, kDialogAnswerRight, row2 + kDialogAnswerHeight, Lit), 0);
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, kDialogAnswerLeft, row0, kDialogAnswerRight, row2, Bar), 0);
+  EXPECT_GT(tw_test::CountInLayoutBox(px, 21, 461, 27, 467, Lit), 30) << "no pointer";
   // The pointer over the second answer puts that row on the bar.
   Game_CursorX = 300;
   Game_CursorY = row1 + 15;
   px = screen();
-  EXPECT_EQ(CountIn(px, kDialogAnswerLeft, row0, kDialogAnswerRight, row1, Bar), 0);
-  EXPECT_GT(CountIn(px, kDialogAnswerLeft, row1, kDialogAnswerRight, row2, Bar), 2000);
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, kDialogAnswerLeft, row0, kDialogAnswerRight, row1, Bar), 0);
+  EXPECT_GT(tw_test::CountInLayoutBox(px, kDialogAnswerLeft, row1, kDialogAnswerRight, row2, Bar), 2000);
 }
 
 TEST_F(DialogScreenTest, APartnerInReachWithAWeaponInHandShowsTheTalkHint) {
@@ -112,7 +101,7 @@ TEST_F(DialogScreenTest, APartnerInReachWithAWeaponInHandShowsTheTalkHint) {
   auto hint = [] {
     Begin();
     Game_Draw2D();
-    return CountIn(Read(), 120, 390, 520, 420, Lit);
+    return tw_test::CountInLayoutBox(Read(), 120, 390, 520, 420, Lit);
   };
   EXPECT_EQ(hint(), 0);
   player->person.equippedKind = INV_WEAPON;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/mem.h"
+#include "foundation/video.h"
 #include "support/test_support.h"
 
 namespace tw_test {
@@ -22,6 +23,20 @@ class LoggedTest : public ::testing::Test {
   TempDir dir_;
   DebugSwitches savedDebug_{};
 };
+
+// Pixels of a box of the 640 x 480 layout, in a bottom-up BGRA read-back of the whole screen,
+// whose blue, green and red pass `want`.
+template <typename F>
+int CountInLayoutBox(const std::vector<uint8_t>& px, float left, float top, float right, float bottom, F want) {
+  const int w = Video_ScreenWidth, h = Video_ScreenHeight;
+  int n = 0;
+  for (int y = int(top * h / 480); y < int(bottom * h / 480); y++)
+    for (int x = int(left * w / 640); x < int(right * w / 640); x++) {
+      size_t i = (size_t(h - 1 - y) * w + x) * 4;
+      n += want(px[i], px[i + 1], px[i + 2]);
+    }
+  return n;
+}
 
 // Opens a window titled `title` and starts the renderer on it (screen size = window size); true
 // when OpenGL came up. Used from SetUpTestSuite; StopGlWindow from TearDownTestSuite.

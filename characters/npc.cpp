@@ -18,6 +18,8 @@
 #include "scene/model.h"
 #include "scene/view.h"
 #include "world/game.h"
+#include "world/gameinput.h"
+#include "world/props.h"
 #include "world/tick.h"
 
 namespace {
@@ -238,6 +240,11 @@ void Npc_Damage(GameObject* o, GameObject* attacker, float amount, float, const 
   if (ps.soundDead[0]) ps.voices[0] = Sound_Play(ps.soundDead, 1.0f, 100.0f, &o->origin.x, 0, SOUND_CAT_VOICES);
 }
 
-void Npc_Use(GameObject*, GameObject*, const char*) {}
-void Npc_Info(GameObject*, const void*, void*) {}
+// Used by the local player's use key (a touch passes no argument and does nothing).
+void Npc_Use(GameObject* o, GameObject* user, const char* argument) {
+  if (!argument || !user || user != Obj_Player) return;
+  Game_Use.characterTaken = Game_UseCharacter(user, o);
+}
+
+void Npc_Info(GameObject* o, const void* request, void* reply) { Obj_InfoReply(o, request, reply, "NPC", true); }
 void Npc_PreSave(GameObject*) {}

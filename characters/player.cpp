@@ -18,6 +18,7 @@
 #include "scene/model.h"
 #include "world/game.h"
 #include "world/net.h"
+#include "world/props.h"
 #include "world/tick.h"
 
 float Player_ViewHeight;
@@ -683,7 +684,9 @@ void Player_Damage(GameObject* p, GameObject* attacker, float amount, float, con
 
 void Player_Contact(GameObject*, PhysicsContact*) {}
 
-void Player_Info(GameObject*, const void*, void*) {}
+void Player_Info(GameObject* p, const void* request, void* reply) {
+  Obj_InfoReply(p, request, reply, "MACHINEPLAYER", true);
+}
 
 void Player_Init(GameObject* p) {
   PersonStats& ps = p->person;

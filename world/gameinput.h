@@ -32,11 +32,15 @@ void Game_LeaveCar(GameObject* player);
 // name. (A stranger's voiced line goes to the play screen's subtitle.)
 struct GameUseState {
   uint32_t searchedId;
+  int characterTaken;  // set by a character's Use slot when the use key's press was taken
   uint32_t hackedId;
   float hackDifficulty;
   char miniGame[64];
 };
 extern GameUseState Game_Use;
+// The use key on a character: a body is searched, a parked car entered, a partner talked to, a
+// stranger says a line. Returns 1 when the key was taken (not by a stranger's line).
+int Game_UseCharacter(GameObject* player, GameObject* character);
 // Strangers' voiced lines: 2 genders (0 male, 1 female) x 16 voice sets x 16 lines. A line is
 // the sound "sound\voices\<male|female>\<set>_<line>" (two digits each; available when its
 // ".wav" is there) and the text of the same name without "sound\".

@@ -468,9 +468,7 @@ static bool Game_HasPersonage(const GameObject* o) {
   return false;
 }
 
-// The use key on a character: a body is searched, a parked car entered, a partner talked to, a
-// stranger says a line. Returns 1 when the key was taken (not by a stranger's line).
-static int Game_UseCharacter(GameObject* player, GameObject* character) {
+int Game_UseCharacter(GameObject* player, GameObject* character) {
   PersonStats& cs = character->person;
   // A body is searched unless its AI forbids it (a car is entered instead).
   if (cs.state == 2 && !(character->bot.aiFlags & BOT_NO_SEARCH)) {
@@ -616,8 +614,12 @@ void Game_PlayInput() {
       return;
     }
   }
-  if (GameObject* character = player->useTargetCharacter)
-    if (character->classNum == NPC && Game_UseCharacter(player, character)) return;
+  // A character ahead is used through its own Use slot, which says whether it took the key.
+  if (GameObject* character = player->useTargetCharacter) {
+    Game_Use.characterTaken = 0;
+    character->slots.Use(character, player, "");
+    if (Game_Use.characterTaken) return;
+  }
   if (GameObject* target = player->useTargetObject) Game_UseObject(player, target);
 }
 

@@ -22,6 +22,7 @@
 #include "world/gamevars.h"
 #include "world/level.h"
 #include "world/personage.h"
+#include "world/props.h"
 #include "world_fixture.h"
 
 namespace {
@@ -197,6 +198,30 @@ TEST_F(PlayInput, BodiesAreSearchedPartnersTalkAndStrangersSayALine) {
   stranger->voiceSet = 16;
   Frame(CMD_USE, nullptr, stranger);
   EXPECT_EQ(Game_PlayScreen.subtitleKey[0], 0);
+}
+
+// The key reaches a character through its Use slot; a touch (no argument) or another user does
+// nothing. Characters answer Info requests with their own class names.
+TEST_F(PlayInput, CharactersAreUsedThroughTheirSlotAndAnswerInfo) {
+  GameObject* mara = Spawn(NPC, 0, 50, "mara");
+  mara->person.state = 1;
+  std::snprintf(mara->person.dialogueCue, sizeof mara->person.dialogueCue, "mara");
+  mara->slots.Use(mara, player_, nullptr);
+  EXPECT_FALSE(Dialog_Open);
+  mara->slots.Use(mara, mara, "");
+  EXPECT_FALSE(Dialog_Open);
+  mara->slots.Use(mara, player_, "");
+  EXPECT_TRUE(Dialog_Open);
+  EXPECT_EQ(Game_Use.characterTaken, 1);
+  Dialog_StartWithNpc(nullptr);
+
+  int32_t request[8] = {0};
+  char reply[kObjInfoReplyBytes] = {};
+  mara->origin = {10, 20, 0};
+  mara->slots.Info(mara, request, reply);
+  EXPECT_EQ(std::string(reply + 28), std::to_string(mara->id) + ":mara[NPC]:[10,20,0][0,0,0]");
+  player_->slots.Info(player_, request, reply);
+  EXPECT_NE(std::string(reply + 28).find("[MACHINEPLAYER]:["), std::string::npos) << reply + 28;
 }
 
 TEST_F(PlayInput, HackingStartsTheSearchScreenAndPickupsAreTakenByTheirUseScript) {

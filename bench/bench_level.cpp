@@ -41,16 +41,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A private folder made once for the whole run (the file layer reads relative to it).
-const std::string& Folder() {
-  static std::string dir;
-  if (dir.empty()) {
-    char t[] = "/tmp/bench_level_XXXXXX";
-    if (!mkdtemp(t) || chdir(t) != 0) std::abort();
-    dir = t;
-  }
-  return dir;
-}
+const std::string& Folder() { return Bench_Folder("bench_level"); }
 
 // A grid of quads: `cells` x `cells` per surface, one set per row, `surfaces` surfaces.
 MayToolLevel GridLevel(int surfaces, int cells, float size) {

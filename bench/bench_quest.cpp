@@ -40,15 +40,7 @@
 
 namespace {
 
-const std::string& Folder() {
-  static std::string dir;
-  if (dir.empty()) {
-    char t[] = "/tmp/bench_quest_XXXXXX";
-    if (!mkdtemp(t) || chdir(t) != 0) std::abort();
-    dir = t;
-  }
-  return dir;
-}
+const std::string& Folder() { return Bench_Folder("bench_quest"); }
 
 void Write(const std::string& name, const std::string& text) {
   std::filesystem::create_directories(std::filesystem::path(name).parent_path());

@@ -1,6 +1,9 @@
 // The benchmarks' window: opened once per run, unattended, with the renderer started at its size.
 #pragma once
+#include <unistd.h>
+
 #include <cstdlib>
+#include <string>
 
 #include "platform/window.h"
 #include "render/render.h"
@@ -20,4 +23,16 @@ inline bool BenchWindow_Open(const char* title) {
   if (RenderApi != RENDER_API_OPENGL) return false;
   state = 1;
   return true;
+}
+
+// A private folder "/tmp/<prefix>_XXXXXX", made once for the whole run and made the current
+// folder (the file layer reads relative to it).
+inline const std::string& Bench_Folder(const char* prefix) {
+  static std::string dir;
+  if (dir.empty()) {
+    std::string t = std::string("/tmp/") + prefix + "_XXXXXX";
+    if (!mkdtemp(t.data()) || chdir(t.c_str()) != 0) std::abort();
+    dir = t;
+  }
+  return dir;
 }

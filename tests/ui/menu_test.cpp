@@ -234,8 +234,9 @@ TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
   std::snprintf(sign->person.itemText, sizeof sign->person.itemText, "[shop] [corner shop]");
   for (const char* screen : {"shopmenu", "searchmenu"}) {
     if (std::string(screen) == "searchmenu") {
-      sign->person.state = 2;
       sign->classNum = NPC;
+      Load_ObjectX(sign);  // a character's slots: the use key reaches it through its Use slot
+      sign->person.state = 2;
       Obj_Player->useTargetCharacter = sign;
       Obj_Player->useTargetObject = nullptr;
     } else {

@@ -58,7 +58,9 @@ class InputFixture : public ::testing::Test {
     Log_Close();
   }
   static void Queue(int code, bool down) { QueueKey(code, down); }
-  static void Bind(const char* var, const char* command) { std::snprintf(Var_Find(var)->text, sizeof Var_Find(var)->text, "%s", command); }
+  // Binds through the variable's text as the settings file does, so whatever keeps bound keys
+  // (the play input's key cache) sees the change.
+  static void Bind(const char* var, const char* command) { Var_SetText(Var_Find(var), command); }
 
   TempDir dir_;
 };

@@ -33,9 +33,9 @@ TEST_F(DemoMenuE2E, EscapeDuringADemoAndBack) {
   const std::string earlier = "an earlier quick save";
   tw_test::WriteFile("save/quicksave/quick.sav", earlier);
   Keys({"F5"});
-  ASSERT_TRUE(WaitForLog("Save:not during a playback.", 10)) << tw_test::ReadFile("log");
-  EXPECT_EQ(tw_test::ReadFile("save/quicksave/quick.sav"), earlier) << "F5 during a demo replaced the quick save";
-  EXPECT_EQ(tw_test::CountOccurrences(tw_test::ReadFile("log"), "Save:game saved."), 0u);
+  WaitForLog("Save:", 10);  // the refusal, or a save
+  EXPECT_TRUE(tw_test::ReadFile("save/quicksave/quick.sav") == earlier) << "F5 during a demo replaced the quick save";
+  EXPECT_NE(tw_test::ReadFile("log").find("Save:not during a playback."), std::string::npos) << tw_test::ReadFile("log");
   Keys({"Escape"});
   ASSERT_TRUE(WaitFor(Menu, &img, 20)) << "no in-game menu over the demo";
   // The demo ends under the menu and starts again by its chain.

@@ -176,23 +176,10 @@ static inline void Tick_Classify(GameObject* obj, const vec3& centre, bool thorn
   TickList_Add(&Tick_ThinkList, obj, "think");
 }
 
-void Game_Tick() {
-  Game_Step = Game_TickFrame.step;
-  Game_Time += Game_Step;
-  if (!Game_Running || !Obj_Player) return;
-
-  bool thornhelm = strcasecmp(game_name.text, "thornhelm") == 0;
-  Obj_Player->person.clock += Game_Step;
-  if (!Tick_AiStarted) {
-    ai_StartLevel();
-    Tick_AiStarted = 1;
-  }
-  Que_Tick();
-  Obj_FlushDeleted();
-  Physics_Frame(Game_Step);
+void Tick_BuildLists() {
   GameObject* player = Obj_Player;
-  if (!player) return;  // the player was released by the flush
-
+  if (!player) return;
+  const bool thornhelm = strcasecmp(game_name.text, "thornhelm") == 0;
   // Every body's pose is copied into its object before the object is classified; the player's
   // first, since its origin centres the grid. (Syncing one object touches no other.)
   if (player->physicsBody) Physics_SyncObject(player);
@@ -208,6 +195,23 @@ void Game_Tick() {
     if (o->physicsBody && o != player) Physics_SyncObject(o);
     Tick_Classify(o, centre, thornhelm);
   }
+}
+
+void Game_Tick() {
+  Game_Step = Game_TickFrame.step;
+  Game_Time += Game_Step;
+  if (!Game_Running || !Obj_Player) return;
+
+  Obj_Player->person.clock += Game_Step;
+  if (!Tick_AiStarted) {
+    ai_StartLevel();
+    Tick_AiStarted = 1;
+  }
+  Que_Tick();
+  Obj_FlushDeleted();
+  Physics_Frame(Game_Step);
+  if (!Obj_Player) return;  // the player was released by the flush
+  Tick_BuildLists();
 
   // Slots may append objects to the list, never remove them: the lists stay valid here.
   for (int i = 0; i < Tick_NearList.count; i++) {

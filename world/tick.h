@@ -63,6 +63,10 @@ struct GridCell {
 extern GridCell Tick_Grid[kGridCells][kGridCells];  // [y][x]
 extern vec3 Tick_GridCentre;
 
+// The tick's sorting step: copies the bodies' poses into their objects, fills the per-tick lists
+// and builds the grid around the player (a far unnamed character is queued for deletion, a far
+// named one loses its body). Game_Tick runs it once a tick.
+void Tick_BuildLists();
 // Collects the near characters whose grid cells overlap the box (world coordinates), each once,
 // at most `capacity`. Returns the count; 0 while the grid is stale.
 int Tick_GridCollect(const vec3* mins, const vec3* maxs, GameObject** out, int capacity);

@@ -63,10 +63,9 @@ struct GridCell {
 extern GridCell Tick_Grid[kGridCells][kGridCells];  // [y][x]
 extern vec3 Tick_GridCentre;
 
-// The tick's sorting step: copies the bodies' poses into their objects, fills the per-tick lists
-// and builds the grid around the player (a far unnamed character is queued for deletion, a far
-// named one loses its body). Game_Tick runs it once a tick.
-void Tick_BuildLists();
+// Builds the grid anew from the near list around Tick_GridCentre: the last step of the tick's
+// sorting of the objects into its lists.
+void Tick_BuildGrid();
 // Collects the near characters whose grid cells overlap the box (world coordinates), each once,
 // at most `capacity`. Returns the count; 0 while the grid is stale.
 int Tick_GridCollect(const vec3* mins, const vec3* maxs, GameObject** out, int capacity);

@@ -455,6 +455,13 @@ TEST_F(QuestScript, HugeSelfRunningAndSelfNamingFilesAreCappedWithOneLine) {
   EXPECT_EQ(Que_State.districts[2], 7u);
   EXPECT_TRUE(Que_HasFlag("back"));
   EXPECT_EQ(Lines(Log(), "scripts run 8 deep"), 1);
+  // The scripts a run starts read at most 4 MB together: four more runs of a 1 MB script.
+  WriteFile("scripts/que/wide.txt",
+            "[give] [money] [1]\n[run] [wide]\n[run] [wide]\n" + std::string(1000000, ' ') + "\n");
+  player_->person.money = 0;
+  EXPECT_EQ(Que_Apply(player_, "wide", ""), 1);
+  EXPECT_EQ(player_->person.money, 5);
+  EXPECT_EQ(Lines(Log(), "the scripts run read more than 4194304 bytes"), 1);
   // A condition that names itself never holds, and says so once however often it is tested.
   WriteFile("scripts/cond/loop.txt", QuestWriter_Condition({{"level", "street"}, {"cond", "loop"}}));
   WriteFile("scripts/cond/odd.txt", "[level] [street]\n[weather] [fine]\n");

@@ -26,6 +26,7 @@
 #include "world/demo.h"
 #include "characters/defs.h"
 #include "characters/inventory.h"
+#include "characters/player.h"
 #include "world/frame2d.h"
 #include "world/game.h"
 #include "world/gameinput.h"
@@ -76,10 +77,12 @@ void OpenHost(UiSystem* ui) { UI_PushMenu(ui, "hostgame", nullptr); }
 void OpenJoin(UiSystem* ui) { UI_PushMenu(ui, "joingame", nullptr); }
 void Quit(UiSystem*) { Sys_QuitRequested = 1; }
 
+// The new-game command: in the camera-sequence start mode the hero's opening sequence runs first.
 void StartGame(int hero) {
   Game_HeroChoice = hero;
   Game_NewSession("scripts\\personages");
   Level_Load("street");
+  if (int(game_startmode.value) == kStartModeCameraSequence) Player_StartCameraSequence(Obj_Player);
   Input_Reset();
 }
 void StartFirstHero(UiSystem*) { StartGame(0); }
@@ -184,7 +187,14 @@ void WriteUnderFreeName(UiSystem* ui, void (*list)(), const char* folder, const 
   Log_Printf("Menu: every name from %s01 to %s999 is taken; nothing written\n", prefix, prefix);
 }
 
-void SaveGame(UiSystem* ui) { WriteUnderFreeName(ui, ListSaves, "save\\", "game", ".sav", Save); }
+// Refused (with a message line) during a demo's playback and while the hero is dead.
+void SaveGame(UiSystem* ui) {
+  if (!Game_SaveAllowed()) {
+    CloseMenu(ui);
+    return;
+  }
+  WriteUnderFreeName(ui, ListSaves, "save\\", "game", ".sav", Save);
+}
 void RecordDemo(UiSystem* ui) { WriteUnderFreeName(ui, ListDemos, "demo\\", "demo", ".dem", StartDemo); }
 void StopRecording(UiSystem* ui) {
   StartRecord();
@@ -341,10 +351,12 @@ void GoalsDraw() {
   if (row == 0) UI_DrawText("menu\\nogoals", "No goals", 0, kUiItemTop, 640, kUiItemTop + 30);
 }
 
+void OpenLoadGame(UiSystem* ui) { UI_PushMenu(ui, "loadgame", nullptr); }
+
 const MenuItem kMainItems[] = {
     {"menu\\newgame", "New game", OpenHeroChoice},
     {"menu\\multiplayer", "Multiplayer", OpenMultiplayer},
-    {"menu\\loadgame", "Load game", [](UiSystem* ui) { UI_PushMenu(ui, "loadgame", nullptr); }},
+    {"menu\\loadgame", "Load game", OpenLoadGame},
     {"menu\\playdemo", "Play demo", [](UiSystem* ui) { UI_PushMenu(ui, "playdemo", nullptr); }},
     {"menu\\keys", "Key bindings", OpenKeys},
     {"menu\\quit", "Quit", Quit},
@@ -365,6 +377,11 @@ const MenuItem kInGameItems[] = {
     {"menu\\endgame", "End game", EndGame},
     {"menu\\quit", "Quit", Quit},
 };
+// The hero of single play died: a saved game, or back to the front end.
+const MenuItem kDeathItems[] = {
+    {"menu\\loadgame", "Load game", OpenLoadGame},
+    {"menu\\endgame", "End game", EndGame},
+};
 
 const MenuScreen kScreens[] = {
     {"mainmenu", "menu\\title", "Tarnwick", kMainItems, 6, nullptr, nullptr, nullptr, nullptr},
@@ -376,6 +393,7 @@ const MenuScreen kScreens[] = {
     {"hostgame", "menu\\hostgame", "Host a game", nullptr, 0, nullptr, Menu_NetHostOpen, Menu_NetHostInput, Menu_NetHostDraw},
     {"joingame", "menu\\joingame", "Join a game", nullptr, 0, nullptr, Menu_NetJoinOpen, Menu_NetJoinInput, Menu_NetJoinDraw},
     {"ingamemenu", "menu\\paused", "Game paused", kInGameItems, 6, Resume, nullptr, nullptr, nullptr},
+    {"deathmenu", "menu\\dead", "You are dead", kDeathItems, 2, nullptr, nullptr, nullptr, nullptr},
     {"shopmenu", "menu\\shop", "Shop", nullptr, 0, nullptr, nullptr, LeaveToPlay, ShopDraw},
     {"searchmenu", "menu\\search", "Search", nullptr, 0, nullptr, nullptr, LeaveToPlay, SearchDraw},
     {"inventorymenu", "menu\\inventory", "Inventory", nullptr, 0, nullptr, nullptr, LeaveToPlay, InventoryDraw},
@@ -413,8 +431,9 @@ void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
 }
 
 void Paint(const UiStackEntry& top, const MenuScreen& screen) {
-  // The in-game menu stands over the game's frozen picture.
-  if (strcasecmp(screen.name, "ingamemenu") == 0) Panel_DrawGrabbedScreen();
+  // The in-game and death menus stand over the game's frozen picture.
+  if (strcasecmp(screen.name, "ingamemenu") == 0 || strcasecmp(screen.name, "deathmenu") == 0)
+    Panel_DrawGrabbedScreen();
   Print_SetBackgroundColor(0, 0, 0, 0);
   Print_SetWidthScale(kUiTextSize);
   Print_SetSize(kUiTextSize * 1.5f);

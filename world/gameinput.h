@@ -52,3 +52,9 @@ const char* Game_VoiceLineName(int gender, int set, int line);
 int Game_ApplyUseText(GameObject* player, GameObject* target, const char* text);
 // How many keys the bindings give the quick save (found again only after a binding changed).
 int Game_QuickSaveKeyCount();
+// Whether a save may be written now: not during a demo's playback (the demo's world would
+// replace the game) and not while the hero of single play lies dead. A refusal shows a message
+// line; the save on the disk stays as it was.
+int Game_SaveAllowed();
+// Seconds of game time from the hero's death in single play to the death menu.
+constexpr double kDeathMenuDelay = 2.0;

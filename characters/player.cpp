@@ -332,17 +332,33 @@ void FindUseTargets(GameObject* p) {
   }
 }
 
+// The end of the opening camera sequence (game time); it belongs to the one local player.
+double g_sequenceUntil;
+
 // The camera block: behind and above the player (farther and higher in a car, camera mode 1),
-// pulled in where the level is hit.
+// pulled in where the level is hit. In the camera sequence (mode 2) the camera swings round from
+// in front of the hero, farther out, to its place behind him; when the time is up, or the
+// sequence flag went (its key, a load), the sequence ends and takes the flag with it.
 void UpdateCamera(GameObject* p) {
   ObjCamera& c = p->camera;
   c.prevOrigin = c.origin;
   c.prevAngles = c.angles;
-  const float yaw = p->angles.x;
+  float yaw = p->angles.x;
+  if (c.mode == 2 && (!Game_SpecialFlag || Game_Time >= g_sequenceUntil)) {
+    c.mode = 0;
+    Game_SpecialFlag = 0;
+  }
   // A player carried in a car into a level or a loaded game drives with the car camera too.
   if (c.mode != 2) c.mode = p->person.carIndex != 0 ? 1 : 0;
   const bool car = c.mode == 1;
-  const float back = car ? kPlayerCarCameraBack : kPlayerCameraBack;
+  float back = car ? kPlayerCarCameraBack : kPlayerCameraBack;
+  if (c.mode == 2) {
+    const float done = 1.0f - float((g_sequenceUntil - Game_Time) / kCameraSequenceTime);
+    const float f = done < 0 ? 0 : done;
+    yaw += kMathPi * (1.0f + f);
+    if (yaw > kMathPi) yaw -= 2 * kMathPi;
+    back = kCameraSequenceBack + (kPlayerCameraBack - kCameraSequenceBack) * f;
+  }
   const vec3 pivot{p->origin.x, p->origin.y, p->origin.z + (car ? kPlayerCarCameraUp : kPlayerCameraUp)};
   const vec3 want{pivot.x - std::sin(yaw) * back, pivot.y - std::cos(yaw) * back, pivot.z};
   const vec3 mins{-4, -4, -4}, maxs{4, 4, 4};
@@ -521,13 +537,15 @@ void Think(GameObject* p, const DemoFrame& f) {
     UpdateCamera(p);
     return;
   }
-  if (p->damageFlash > 0) p->damageFlash = std::fmax(0.0f, p->damageFlash - dt);
+  if (p->damageFlash > 0) p->damageFlash = std::fmax(0.0f, p->damageFlash - kDamageFlashFade * dt);
   Person_RespawnPickups();
   const bool alive = ps.state != 2;
-  const uint32_t cmd = alive ? f.command : 0;
+  // The hero stands while the camera sequence shows him.
+  const bool acting = alive && p->camera.mode != 2;
+  const uint32_t cmd = acting ? f.command : 0;
   if (p == Obj_Player) SlowMotion(p, cmd);
 
-  if (alive) {
+  if (acting) {
     float turn = f.turn;
     const float rotate = Setting(SET_ROTATE) * dt;
     if (cmd & CMD_LEFT) turn -= rotate;
@@ -663,7 +681,8 @@ void Player_Damage(GameObject* p, GameObject* attacker, float amount, float, con
   PersonStats& ps = p->person;
   if (Game_GodMode || ps.state == 2 || !(amount > 0)) return;
   ps.health -= amount;
-  p->damageFlash = 2.0f;  // fades by one a second
+  // The flash grows with the hit, up to its full strength 30, and fades within a second or two.
+  p->damageFlash = std::fmin(kDamageFlashFull, p->damageFlash + amount);
   if (ps.health > 0) {
     ps.voices[0] = Sound_Play("sound\\pain1", 1.0f, 100.0f, &p->origin.x, 0, SOUND_CAT_VOICES);
     return;
@@ -717,6 +736,13 @@ void Player_PostLoad(GameObject* p) {
     std::snprintf(name, sizeof name, "anim\\%s\\%s%s", hero, hero, kSuffix[a]);
     Pose_LoadAnim(p, a, name);
   }
+}
+
+void Player_StartCameraSequence(GameObject* p) {
+  if (!p) return;
+  p->camera.mode = 2;
+  Game_SpecialFlag = 1;
+  g_sequenceUntil = Game_Time + kCameraSequenceTime;
 }
 
 void Player_EndSlowMotion(GameObject* p) {

@@ -29,6 +29,15 @@ constexpr double kSlowMotionTime = 4.0;
 // Ends slow motion: the time scale back to 1.0 and the player's slow-motion level to 0.
 void Player_EndSlowMotion(GameObject* player);
 
+// The opening camera sequence of a new game: camera mode 2 (the play screen shows only the black
+// bars) and the camera sequence flag set; for its seconds of game time the hero stands while the
+// camera swings round him from in front, out at the given distance, to its place behind him. It
+// ends by itself, when the flag is cleared (the camera sequence key, a level release or a load),
+// and ending clears the flag.
+constexpr double kCameraSequenceTime = 6.0;
+constexpr float kCameraSequenceBack = 240.0f;
+void Player_StartCameraSequence(GameObject* player);
+
 // The frame's record: the command word of Game_CurrentFrame (bit 14 use, bit 21 leave the car;
 // the demo bits 30 and 31 stay clear). The play input's mouse look fills the turn and pitch.
 void Player_BuildCommand();
@@ -50,6 +59,11 @@ int Player_SelectWeapon(GameObject* player, int step);
 constexpr const char* kPlayerEmptySound = "sound\\weapon_empty";
 constexpr const char* kPlayerReloadSound = "sound\\weapon_reload";
 constexpr const char* kPlayerSwitchSound = "sound\\weapon_switch";
+
+// The damage flash value: raised by each hit's damage up to its full strength, fading by
+// kDamageFlashFade a second (the play screen shows "sprites\damage" while it is above 1).
+constexpr float kDamageFlashFull = 30.0f;
+constexpr float kDamageFlashFade = 20.0f;
 
 // Movement constants.
 constexpr float kPlayerStepHeight = 18.0f;

@@ -26,6 +26,7 @@
 #include "ui/menu.h"
 #include "ui/ui.h"
 #include "quests/state.h"
+#include "world/demo.h"
 #include "world/game.h"
 #include "world/net.h"
 #include "world/gameinput.h"
@@ -310,4 +311,18 @@ void ItemPane_ResetCell(int position) {
 }
 
 void Menu_QuickSave() { Save(kQuickSaveName); }
-void Menu_QuickLoad() { Save_LoadSlot(kQuickSaveName); }
+// Each outcome of the quick load shows a message line: none yet, refused, or loaded.
+void Menu_QuickLoad() {
+  char path[kSaveNameSize + 16];
+  std::snprintf(path, sizeof path, "save\\%s.sav", kQuickSaveName);
+  FileHandle* f = File_Open(path, "rb");
+  if (f) File_Close(f);
+  if (!f) {
+    Log_Printf("Load:unable open %s.\n", kQuickSaveName);
+    Demo_ShowMessage("consol\\no quick save", u"No quick save yet");
+  } else if (!Save_LoadSlot(kQuickSaveName)) {
+    Demo_ShowMessage("consol\\load refused", u"The quick save could not be loaded");
+  } else {
+    Demo_ShowMessage("consol\\game loaded", u"Game loaded");
+  }
+}

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "characters/actions.h"
 #include "foundation/file.h"
@@ -25,6 +26,7 @@
 #include "world/demo.h"
 #include "characters/defs.h"
 #include "characters/inventory.h"
+#include "characters/player.h"
 #include "world/frame2d.h"
 #include "world/game.h"
 #include "world/gameinput.h"
@@ -80,10 +82,12 @@ void OpenHost(UiSystem* ui) { UI_PushMenu(ui, "hostgame", nullptr); }
 void OpenJoin(UiSystem* ui) { UI_PushMenu(ui, "joingame", nullptr); }
 void Quit(UiSystem*) { Sys_QuitRequested = 1; }
 
+// The new-game command: in the camera-sequence start mode the hero's opening sequence runs first.
 void StartGame(int hero) {
   Game_HeroChoice = hero;
   Game_NewSession("scripts\\personages");
   Level_Load("street");
+  if (int(game_startmode.value) == kStartModeCameraSequence) Player_StartCameraSequence(Obj_Player);
   Input_Reset();
 }
 void StartFirstHero(UiSystem*) { StartGame(0); }
@@ -188,7 +192,14 @@ void WriteUnderFreeName(UiSystem* ui, void (*list)(), const char* folder, const 
   Log_Printf("Menu: every name from %s01 to %s999 is taken; nothing written\n", prefix, prefix);
 }
 
-void SaveGame(UiSystem* ui) { WriteUnderFreeName(ui, ListSaves, "save\\", "game", ".sav", Save); }
+// Refused (with a message line) during a demo's playback and while the hero is dead.
+void SaveGame(UiSystem* ui) {
+  if (!Game_SaveAllowed()) {
+    CloseMenu(ui);
+    return;
+  }
+  WriteUnderFreeName(ui, ListSaves, "save\\", "game", ".sav", Save);
+}
 void RecordDemo(UiSystem* ui) { WriteUnderFreeName(ui, ListDemos, "demo\\", "demo", ".dem", StartDemo); }
 void StopRecording(UiSystem* ui) {
   StartRecord();
@@ -291,7 +302,8 @@ void SearchDraw() {
   DrawName(o->person.name[0] ? key : "__stranger__", o->person.name[0] ? o->person.name : "Stranger");
 }
 
-// The player's equipped and carried pairs by their definition names, up to a screenful.
+// What the player has equipped and carries, each thing once, by its shown name (the text
+// "items\\<text>", else the definition name), up to a screenful.
 constexpr int kInventoryRows = 8;
 void InventoryDraw() {
   const GameObject* player = Obj_Player;
@@ -303,17 +315,22 @@ void InventoryDraw() {
   Print_SetAlign(1);
   Print_SetColor(1, 1, 1, 1);
   int row = 0;
-  for (const InvPair& pair : shown) {
+  for (size_t i = 0; i < std::size(shown) && row < kInventoryRows; i++) {
+    const InvPair& pair = shown[i];
     const char* name = Inv_PairName(pair.kind, pair.index);
     if (!name[0]) continue;
-    if (row == kInventoryRows) break;
+    auto same = [&](const InvPair& q) { return q.kind == pair.kind && q.index == pair.index; };
+    if (std::any_of(shown, shown + i, same)) continue;
+    const char* text = Inv_PairText(pair.kind, pair.index);
+    char key[kDefNameSize + 8];
+    std::snprintf(key, sizeof key, "items\\%s", text);
     const float top = kUiItemTop + float(row++) * 30.0f;
-    Print_TextBox(0, top + 4, 640, top + 30, name);
+    UI_DrawText(text[0] ? key : "", name, 0, top + 4, 640, top + 30);
   }
 }
 
 // The mission's name and each objective (its text "goals\\<condition>", else the condition's
-// name) with the time it has left.
+// name) with the time it has left, then the mission's objectives met, marked done.
 void GoalsDraw() {
   const QuestState& q = Que_State;
   Print_SetSize(18.0f);
@@ -321,14 +338,19 @@ void GoalsDraw() {
   Print_SetColor(1, 1, 1, 1);
   if (q.mission.name[0]) UI_DrawText(q.mission.name, q.mission.name, 0, kUiItemTop - 40, 640, kUiItemTop - 10);
   int row = 0;
-  for (int i = 0; i < kObjectives && row < 8; i++) {
-    const char* condition = q.objectives.conditions[i];
-    if (!condition[0] && !q.objectives.scripts[i][0]) continue;
+  // One goal's text on the next row; returns the row's top.
+  auto goal = [&row](const char* condition) {
     const float top = kUiItemTop + float(row++) * 30.0f;
     char key[kQuestNameSize + 8];
     std::snprintf(key, sizeof key, "goals\\%.*s", kQuestNameSize - 1, condition);
     Print_SetAlign(0);
     UI_DrawText(key, condition, 80, top + 4, 480, top + 30);
+    return top;
+  };
+  for (int i = 0; i < kObjectives && row < 8; i++) {
+    const char* condition = q.objectives.conditions[i];
+    if (!condition[0] && !q.objectives.scripts[i][0]) continue;
+    const float top = goal(condition);
     const float left = q.objectives.times[i];
     if (left > 0) {
       char time[32];
@@ -337,13 +359,21 @@ void GoalsDraw() {
       Print_TextBox(480, top + 4, 560, top + 30, time);
     }
   }
+  for (const MissionRow& met : q.mission.rows) {
+    if (row == 8) break;
+    if (!met.name[0] || met.state != kMissionRowMet) continue;
+    const float top = goal(met.name);
+    UI_DrawText("menu\\goaldone", "done", 480, top + 4, 560, top + 30);
+  }
   if (row == 0) UI_DrawText("menu\\nogoals", "No goals", 0, kUiItemTop, 640, kUiItemTop + 30);
 }
+
+void OpenLoadGame(UiSystem* ui) { UI_PushMenu(ui, "loadgame", nullptr); }
 
 const MenuItem kMainItems[] = {
     {"menu\\newgame", "New game", OpenHeroChoice},
     {"menu\\multiplayer", "Multiplayer", OpenMultiplayer},
-    {"menu\\loadgame", "Load game", [](UiSystem* ui) { UI_PushMenu(ui, "loadgame", nullptr); }},
+    {"menu\\loadgame", "Load game", OpenLoadGame},
     {"menu\\playdemo", "Play demo", [](UiSystem* ui) { UI_PushMenu(ui, "playdemo", nullptr); }},
     {"menu\\keys", "Key bindings", OpenKeys},
     {"menu\\quit", "Quit", Quit},
@@ -364,6 +394,11 @@ const MenuItem kInGameItems[] = {
     {"menu\\endgame", "End game", EndGame},
     {"menu\\quit", "Quit", Quit},
 };
+// The hero of single play died: a saved game, or back to the front end.
+const MenuItem kDeathItems[] = {
+    {"menu\\loadgame", "Load game", OpenLoadGame},
+    {"menu\\endgame", "End game", EndGame},
+};
 
 const MenuScreen kScreens[] = {
     {"mainmenu", "menu\\title", "Tarnwick", kMainItems, 6, nullptr, nullptr, nullptr, nullptr},
@@ -375,6 +410,7 @@ const MenuScreen kScreens[] = {
     {"hostgame", "menu\\hostgame", "Host a game", nullptr, 0, nullptr, Menu_NetHostOpen, Menu_NetHostInput, Menu_NetHostDraw},
     {"joingame", "menu\\joingame", "Join a game", nullptr, 0, nullptr, Menu_NetJoinOpen, Menu_NetJoinInput, Menu_NetJoinDraw},
     {"ingamemenu", "menu\\paused", "Game paused", kInGameItems, 6, Resume, nullptr, nullptr, nullptr},
+    {"deathmenu", "menu\\dead", "You are dead", kDeathItems, 2, nullptr, nullptr, nullptr, nullptr},
     {"shopmenu", "menu\\shop", "Shop", nullptr, 0, nullptr, nullptr, LeaveToPlay, ShopDraw},
     {"searchmenu", "menu\\search", "Search", nullptr, 0, nullptr, nullptr, LeaveToPlay, SearchDraw},
     {"inventorymenu", "menu\\inventory", "Inventory", nullptr, 0, nullptr, nullptr, InventoryInput, InventoryDraw},
@@ -412,8 +448,9 @@ void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
 }
 
 void Paint(const UiStackEntry& top, const MenuScreen& screen) {
-  // The in-game menu stands over the game's frozen picture.
-  if (strcasecmp(screen.name, "ingamemenu") == 0) Panel_DrawGrabbedScreen();
+  // The in-game and death menus stand over the game's frozen picture.
+  if (strcasecmp(screen.name, "ingamemenu") == 0 || strcasecmp(screen.name, "deathmenu") == 0)
+    Panel_DrawGrabbedScreen();
   Print_SetBackgroundColor(0, 0, 0, 0);
   Print_SetWidthScale(kUiTextSize);
   Print_SetSize(kUiTextSize * 1.5f);

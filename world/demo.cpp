@@ -163,13 +163,16 @@ int Demo_StartPlayback(const char* nameIn) {
     return 0;
   }
   bool running = Game_Running != 0;
-  // The snapshot empties the menu stack: an in-game menu opened over the playback stays open when
-  // the demo starts again, and menu mode never outlives its screens.
+  // The snapshot empties the menu stack (and a demo of another level, loading its level, turns
+  // menu mode off): an in-game menu opened over the playback is put back after the load, so it
+  // stays open when the demo starts again, and menu mode never outlives its screens.
   const bool inGameMenu = Game_MenuOpen && std::strcmp(UI_TopMenuName(UI_System), "ingamemenu") == 0;
   const int selection = UI_TopSelection(UI_System);
   size_t snapshot = Save_ApplySnapshot(bytes.data(), bytes.size(), SNAPSHOT_PLAYBACK, "StartDemo");
-  if (snapshot && running && inGameMenu && UI_PushMenu(UI_System, "ingamemenu", nullptr))
+  if (snapshot && running && inGameMenu && UI_PushMenu(UI_System, "ingamemenu", nullptr)) {
     UI_System->stack[UI_System->depth - 1].selection = selection;  // the highlight stays where it was
+    Game_MenuOpen = 1;
+  }
   if (Game_MenuOpen && UI_System && UI_MenuDepth(UI_System) == 0) Game_MenuOpen = 0;
   if (!snapshot || !running) return 0;
   g_play = std::move(bytes);

@@ -210,6 +210,14 @@ void Frame2D_TalkMarker(const GameObject* c) {
   Text_Draw("data\\text\\", key, kNameBox[0], kNameBox[1], kNameBox[2], kNameBox[3]);
 }
 
+// The hint to talk with a weapon in hand: in its own style, just above the talk marker and clear
+// of the HUD's lines at the bottom left.
+void Frame2D_TalkHint() {
+  Frame2D_TextStyle(kHudMessageSize, 1, 1, 1, 0.8f);
+  Text_Draw("data\\text\\", "dialogs\\hold_weapon_for_talk", kTalkHintBox[0], kTalkHintBox[1], kTalkHintBox[2],
+            kTalkHintBox[3]);
+}
+
 // The use target's prompts and the markers of the actions in reach.
 void Frame2D_UsePrompts(const GameObject* player) {
   uint32_t markers = Game_PlayScreen.markers;
@@ -227,9 +235,7 @@ void Frame2D_UsePrompts(const GameObject* player) {
     } else if (Frame2D_Talkable(c)) {
       Frame2D_TalkMarker(c);
       // A partner with a dialogue, the hero's weapon in hand: the hint to talk anyway.
-      if (c->person.dialogueCue[0] && player->person.equippedKind == INV_WEAPON)
-        Text_Draw("data\\text\\", "dialogs\\hold_weapon_for_talk", kNameBox[0], kNameBox[3], kNameBox[2],
-                  kNameBox[3] + 30);
+      if (c->person.dialogueCue[0] && player->person.equippedKind == INV_WEAPON) Frame2D_TalkHint();
     }
   }
   if (const GameObject* o = player->useTargetObject) {
@@ -301,17 +307,21 @@ void Game_Draw2D() {
   } else if (player->camera.mode == 2) {
     Frame2D_BlackBars();
   } else {
-    if (Game_Paused) Text_Draw("data\\text\\", "consol\\paused", 120, 200, 520, 280);
+    if (Game_Paused) {
+      Frame2D_TextStyle(kPausedTextSize);
+      Text_Draw("data\\text\\", "consol\\paused", kPausedBox[0], kPausedBox[1], kPausedBox[2], kPausedBox[3]);
+    }
     if (Dialog_Open) {
       Dialog_Draw();
     } else {
       Frame2D_EffectSprites(player);
       if (Game_MissionFailed) Text_Draw("data\\text\\", "consol\\mission failed", 120, 200, 520, 280);
-      if (MapScreen_Open) MapScreen_Draw();
       Frame2D_Crosshair(player);
       Frame2D_UsePrompts(player);
       Frame2D_Subtitle();
       Hud_Draw();
+      // The map stands over the play screen's marks and the HUD; the quests' status text stays readable.
+      if (MapScreen_Open) MapScreen_Draw();
       Frame2D_StatusText();
     }
   }

@@ -9,6 +9,11 @@ void Game_Draw2D();
 // the quests set. Times are game times in seconds.
 enum PlayMarker : uint32_t { PLAYMARK_SEARCH = 1, PLAYMARK_HACK = 2, PLAYMARK_LOCKPICK = 4, PLAYMARK_VOTE = 8 };
 constexpr double kSubtitleSeconds = 3.0;
+// The paused text: white, centred in its box (640 x 480 layout).
+constexpr float kPausedTextSize = 30.0f;
+constexpr float kPausedBox[4] = {120, 200, 520, 280};
+// The hint to talk with a weapon in hand: above the talk marker, clear of the HUD's lines.
+constexpr float kTalkHintBox[4] = {120, 250, 520, 280};
 constexpr int kPlayScreenKeySize = 128;
 struct PlayScreenState {
   uint32_t markers;                    // PlayMarker bits, shown while set

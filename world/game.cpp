@@ -62,6 +62,7 @@ static VarRecord g_gameSettings[] = {
     // The game type the host screen offers first (0 deathmatch, 1 team deathmatch, 2 capture the flag).
     {"multitype", 0, kSaved, 0, "0", 0, nullptr},
 };
+VarRecord game_startmode = {"game_startmode", 0, kSaved, 0, "0", 0, nullptr};
 
 MovieWmv* Game_Movie;
 uint32_t Game_GodMode;
@@ -142,6 +143,7 @@ void Game_Init(int stage) {
     for (auto& v : g_lastAngles) Var_Register(&v);
     for (auto& v : g_lastOrigin) Var_Register(&v);
     Var_Register(&game_delay);
+    Var_Register(&game_startmode);
   }
   if (stage == 1) TS_Init();
   for (auto entry : kModuleEntries) entry(stage);
@@ -210,6 +212,11 @@ void Game_StartMovie(const char* name, const char* script, const char* level, co
   Game_FullScreenMode = FULLSCREEN_MOVIE;
 }
 
+// The fixed capture rate: a demo's capture, or the camera sequence with "render_drawavi" set.
+static bool Game_FixedRateCapture() {
+  return (Game_DemoFlags & DEMO_CAPTURE) || (Game_SpecialFlag && render_drawavi.value != 0);
+}
+
 float Game_ComputeStep() {
   if (!Game_Running) return 0;
   if (Game_NetMode != 0) return float(Timer_FrameDelta);
@@ -221,7 +228,7 @@ float Game_ComputeStep() {
     Timer_FrameDelta = 0;
     return 0;
   }
-  if ((Game_DemoFlags & DEMO_CAPTURE) || (Game_SpecialFlag && render_drawavi.value != 0)) {
+  if (Game_FixedRateCapture()) {
     Timer_FrameDelta = 1.0 / kCaptureRate;
     return float(double(TimeScale) * Timer_FrameDelta);
   }
@@ -383,7 +390,7 @@ static void Game_DrawWorld(const FrameFog& fog) {
   Render_SetColorMask(1, 1, 1, 1);
   const int W = Render_ScreenWidth, H = Render_ScreenHeight;
   if (!Game_MenuOpen && Game_FullScreenMode == FULLSCREEN_NONE && !Game_PanelOpen) {
-    bool black = !fog.on || (Game_DemoFlags & DEMO_CAPTURE);
+    bool black = !fog.on || Game_FixedRateCapture();
     float r = black ? 0 : fog.color[0], g = black ? 0 : fog.color[1], b = black ? 0 : fog.color[2];
     if (PBuffer* pb = Render_PBuffer) {
       int pw = 0, ph = 0;
@@ -523,7 +530,7 @@ void Game_Frame() {
   Game_FrameTrace("Movie_CaptureFrame");
   Movie_CaptureFrame();
   if (Game_Running && !Game_MenuOpen && !Dialog_Open && !Game_PanelOpen && Game_FullScreenMode == FULLSCREEN_NONE &&
-      ((Game_DemoFlags & DEMO_CAPTURE) || (Game_SpecialFlag && render_drawavi.value != 0)))
+      Game_FixedRateCapture())
     Game_CaptureFrame();
   if (Game_SettleFrames > 0) Game_SettleFrames--;
   Game_FrameCount++;

@@ -8,6 +8,10 @@
 struct VarRecord;
 // "game_delay": the accumulator's value when a level is released.
 extern VarRecord game_delay;
+// "game_startmode": how the front end's new game starts (0 at once; 1 with the hero's opening
+// camera sequence, the camera sequence flag set until it ends).
+constexpr int kStartModeCameraSequence = 1;
+extern VarRecord game_startmode;
 
 void Game_Init(int stage);
 void Game_Frame();

@@ -80,3 +80,9 @@ int Game_QuickSaveKeyCount();
 // this frame: they open their screens in play and close them again.
 int Game_InventoryKeyPressed();
 int Game_GoalsKeyPressed();
+// Whether a save may be written now: not during a demo's playback (the demo's world would
+// replace the game) and not while the hero of single play lies dead. A refusal shows a message
+// line; the save on the disk stays as it was.
+int Game_SaveAllowed();
+// Seconds of game time from the hero's death in single play to the death menu.
+constexpr double kDeathMenuDelay = 2.0;

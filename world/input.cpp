@@ -31,6 +31,7 @@
 #include "render/video.h"
 #include "ui/ui.h"
 #include "world/game.h"
+#include "world/demo.h"
 #include "world/gameinput.h"
 #include "world/frame2d.h"
 #include "world/entity.h"
@@ -151,13 +152,27 @@ static void Game_DeveloperKeys() {
   if (pressed(KEY_F11) && player) player->person.health = player->person.maxHealth;
 }
 
+int Game_SaveAllowed() {
+  if (Game_DemoFlags & DEMO_PLAYBACK) {
+    Log_Printf("Save:not during a playback.\n");
+    Demo_ShowMessage("consol\\not during a demo", u"Not while a demo plays");
+    return 0;
+  }
+  if (Game_NetMode == 0 && Obj_Player && Obj_Player->person.state == 2) {
+    Log_Printf("Save:not while the hero is dead.\n");
+    Demo_ShowMessage("consol\\not while dead", u"Not while the hero is dead");
+    return 0;
+  }
+  return 1;
+}
+
 // Quick save and load act only in play: a level with the hero on it, no intro, movie or other
 // full-screen mode. Elsewhere (the intro's empty level) a message line says so and the save on
-// the disk stays as it was.
-static void Game_QuickAction(void (*action)(), const char* refusal) {
+// the disk stays as it was; so does a quick save during a playback or with the hero dead.
+static void Game_QuickAction(void (*action)(), const char* refusal, bool saves) {
   if (Game_Running && Level_Loaded && Level_Name[0] && Obj_Player && Game_FullScreenMode == FULLSCREEN_NONE &&
       !Game_MenuOpen) {
-    action();
+    if (!saves || Game_SaveAllowed()) action();
     return;
   }
   Game_Message(refusal, nullptr, nullptr);
@@ -199,12 +214,12 @@ void Game_HotKeys() {
     bool done = false;
     for (int i = 0; i < g_quick.saveCount && !done; i++)
       if (Input_KeyPressed(g_quick.save[i])) {
-        Game_QuickAction(Menu_QuickSave, "Quick save works only during play");
+        Game_QuickAction(Menu_QuickSave, "Quick save works only during play", true);
         done = true;
       }
     for (int i = 0; i < g_quick.loadCount && !done; i++)
       if (Input_KeyPressed(g_quick.load[i])) {
-        Game_QuickAction(Menu_QuickLoad, "Quick load works only during play");
+        Game_QuickAction(Menu_QuickLoad, "Quick load works only during play", false);
         done = true;
       }
   }
@@ -534,6 +549,7 @@ int Game_UseCharacter(GameObject* player, GameObject* character) {
   if (cs.dialogueCue[0]) {
     char script[sizeof cs.dialogueCue + 8];
     std::snprintf(script, sizeof script, "%s\\enter", cs.dialogueCue);
+    Dialog_End();  // lines and answers that scripts gave while no dialogue was open are not this one's
     Que_Apply(player, script, "");
     Dialog_StartWithNpc(character);
     Player_ClearInput();
@@ -596,6 +612,26 @@ void Game_MouseLook() {
   Game_MousePrevious[1] = y;
 }
 
+// The hero of single play lies dead: nothing is used, no screen opens, nothing moves. A message
+// line says so once a death, and a short moment after it the death menu (Load game, End game)
+// comes up over the frozen picture.
+static void Game_HeroDead(GameObject* player) {
+  static uint32_t shownId;
+  static float shownTime = -1;
+  if (player->id != shownId || player->deathTime != shownTime) {
+    shownId = player->id;
+    shownTime = player->deathTime;
+    Demo_ShowMessage("consol\\you are dead", u"You are dead");
+  }
+  if (!UI_System || Game_Time < double(player->deathTime) + kDeathMenuDelay) return;
+  Game_MenuOpen = 1;
+  Panel_GrabScreen();
+  UI_PushMenu(UI_System, "deathmenu", nullptr);
+  Sound_Play("menu_act", 1.0f, 100.0f, nullptr, 0, 0);
+  Player_ClearInput();
+  Input_Reset();
+}
+
 void Game_PlayInput() {
   // Escape over the map screen closes the map.
   if (MapScreen_Open && Input_KeyPressed(KEY_ESCAPE)) {
@@ -619,6 +655,10 @@ void Game_PlayInput() {
   // During a demo's playback only the menu key acts: the recorded input plays.
   if (Game_DemoFlags & DEMO_PLAYBACK) return;
   GameObject* player = Obj_Player;
+  if (Game_NetMode == 0 && player && player->person.state == 2) {
+    Game_HeroDead(player);
+    return;
+  }
   if (Game_NetMode == 0 && strcasecmp(game_name.text, "thornhelm") != 0 && player && player->person.state == 1) {
     if (Game_InventoryKeyPressed()) {
       GameInputUI();

@@ -13,7 +13,8 @@ constexpr int kLevelSkyNameSize = 512;
 extern char Level_SkyName[2][kLevelSkyNameSize];
 // Non-zero when the level uses fog; the world pass turns fog on with it.
 extern uint32_t Level_FogFlag;
-// The camera sequence flag: set by a new game's opening sequence, cleared by Level_Free.
+// The camera sequence flag: set by a new game's opening sequence (and the camera sequence key),
+// cleared when the hero's sequence ends and by Level_Free.
 extern uint32_t Game_SpecialFlag;
 // The binding text of the key that switches the camera sequence on and off during play.
 constexpr const char* kCameraSequenceCommand = "Camera Sequence";

@@ -1,6 +1,6 @@
 // The dialogue screen on the test display, read back as real pixels: the partner's line in its
 // box, one lit row per answer, the answer under the pointer on the bar, the pointer itself; and on
-// the play screen the hint for talking with a weapon in hand.
+// the play screen the hint for talking with a weapon in hand and the paused text.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,8 +11,10 @@
 #include "foundation/file.h"
 #include "foundation/var.h"
 #include "foundation/video.h"
+#include "hud/hud.h"
 #include "quests/dialog.h"
 #include "quests/quest.h"
+#include "quests/state.h"
 #include "render/render.h"
 #include "support/render_support.h"
 #include "support/test_support.h"
@@ -99,16 +101,70 @@ TEST_F(DialogScreenTest, APartnerInReachWithAWeaponInHandShowsTheTalkHint) {
   mara->person.state = 1;
   std::snprintf(mara->person.dialogueCue, sizeof mara->person.dialogueCue, "mara");
   player->useTargetCharacter = mara;
-  auto hint = [] {
+  int hud = 0;  // lit pixels in the HUD's box
+  auto hint = [&hud] {
     Begin();
     Game_Draw2D();
-    return tw_test::CountInLayoutBox(Read(), 120, 390, 520, 420, Lit);
+    std::vector<uint8_t> px = Read();
+    hud = tw_test::CountInLayoutBox(px, kHudBox[0], kHudBox[1] - 10, kHudBox[2], kHudBox[3], Lit);
+    return tw_test::CountInLayoutBox(px, kTalkHintBox[0], kTalkHintBox[1], kTalkHintBox[2], kTalkHintBox[3], Lit);
   };
   EXPECT_EQ(hint(), 0);
   player->person.equippedKind = INV_WEAPON;
   EXPECT_GT(hint(), 50);
+  const int hudWithHint = hud;
   mara->person.dialogueCue[0] = 0;  // no dialogue, no hint
   EXPECT_EQ(hint(), 0);
+  EXPECT_EQ(hud, hudWithHint) << "the hint runs into the HUD's lines";
+}
+
+// The paused text keeps its own style whatever the play screen drew last: white and centred.
+TEST_F(DialogScreenTest, ThePausedTextIsWhiteAndCentred) {
+  tw_test::WriteFile("data/text/Eng/consol/paused.txt", "Paused");
+  GameObject* player = Obj_Alloc();
+  player->person.state = 1;
+  player->person.health = player->person.maxHealth = 100;
+  Obj_Player = player;
+  Game_Paused = 1;
+  std::vector<uint8_t> px;
+  for (int frame = 0; frame < 2; frame++) {  // the second frame follows the HUD's style
+    Begin();
+    Game_Draw2D();
+    px = Read();
+  }
+  Game_Paused = 0;
+  auto white = [](int b, int g, int r) { return b > 220 && g > 220 && r > 220; };
+  const float middle = (kPausedBox[0] + kPausedBox[2]) / 2;
+  const int left = tw_test::CountInLayoutBox(px, kPausedBox[0], kPausedBox[1], middle, kPausedBox[3], white);
+  const int right = tw_test::CountInLayoutBox(px, middle, kPausedBox[1], kPausedBox[2], kPausedBox[3], white);
+  EXPECT_GT(left, 30) << "not white, or not centred";
+  EXPECT_GT(right, 30) << "not white, or not centred";
+}
+
+// The goals screen shows a goal the mission met with "done" in the time column; with nothing
+// met and nothing open it shows only "No goals" in the middle.
+TEST_F(DialogScreenTest, TheGoalsScreenMarksAMetGoalDone) {
+  tw_test::WriteFile("data/text/Eng/goals/carry_gate_key.txt", "Find the gate key");
+  tw_test::WriteFile("data/text/Eng/menu/goaldone.txt", "done");
+  Obj_Player = Obj_Alloc();
+  Obj_Player->person.state = 1;
+  Que_ResetState();
+  std::snprintf(Que_State.mission.rows[0].name, sizeof Que_State.mission.rows[0].name, "carry_gate_key");
+  Que_State.mission.rows[0].state = kMissionRowMet;
+  Game_MenuOpen = 1;
+  ASSERT_EQ(UI_PushMenu(UI_System, "goalsmenu", nullptr), 1);
+  auto lit = [](float left, float right) {
+    Begin();
+    Game_Draw2D();
+    return tw_test::CountInLayoutBox(Read(), left, kUiItemTop, right, kUiItemTop + 30, Lit);
+  };
+  EXPECT_GT(lit(80, 240), 50) << "no goal";
+  EXPECT_GT(lit(480, 560), 30) << "not marked done";
+  Que_ResetState();
+  EXPECT_EQ(lit(480, 560), 0);
+  EXPECT_GT(lit(240, 400), 30) << "no \"No goals\"";
+  UI_ClearMenuStack(UI_System);
+  Game_MenuOpen = 0;
 }
 
 }  // namespace

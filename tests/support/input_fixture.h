@@ -58,8 +58,7 @@ class InputFixture : public ::testing::Test {
     Log_Close();
   }
   static void Queue(int code, bool down) { QueueKey(code, down); }
-  // Binds through the variable's text as the settings file does, so whatever keeps bound keys
-  // (the play input's key cache) sees the change.
+  // Through Var_SetText, so that what caches the bindings sees the change.
   static void Bind(const char* var, const char* command) { Var_SetText(Var_Find(var), command); }
 
   TempDir dir_;

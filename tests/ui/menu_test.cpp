@@ -8,6 +8,7 @@
 
 #include "characters/actions.h"
 #include "characters/defs.h"
+#include "characters/player.h"
 #include "foundation/keys.h"
 #include "foundation/sys.h"
 #include "foundation/text.h"
@@ -25,6 +26,7 @@
 #include "world/personage.h"
 #include "world/save.h"
 #include "world/start.h"
+#include "world/tick.h"
 
 namespace {
 
@@ -299,6 +301,127 @@ TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
   EXPECT_EQ(Top(), "inventorymenu");
   Press({KEY_ESCAPE});
   EXPECT_FALSE(Game_MenuOpen);
+}
+
+// The last message line, as plain text.
+std::string LastLine() {
+  const int n = Console_GetLineCount();
+  const char16_t* line = n > 0 ? Console_GetLine(n - 1, nullptr) : nullptr;
+  std::string out;
+  for (; line && *line; line++) out += char(*line);
+  return out;
+}
+
+// The hero's death in single play: a message line once; no quick save, save from the menu, use
+// or screens while dead; after a short moment the death menu over the game (Escape does not
+// leave it), whose Load game brings the quick save back. F6 says when there is no quick save and
+// when a quick load worked.
+TEST_F(MenuTest, ADeadHeroGetsALineThenTheDeathMenuAndCanNeitherSaveNorUse) {
+  tw_test::TempDir dir;
+  tw_test::WriteFile("scenes/street.scn", "");  // a level a load finds
+  constexpr int kF5 = 63, kF6 = 64, kKeyI = 23;
+  Var_SetText(Var_Find("Keyboard F5"), "QuickSave");
+  Var_SetText(Var_Find("Keyboard F6"), "QuickLoad");
+  Var_SetText(Var_Find("Keyboard I"), "Inventory");
+  Level_Load("street");
+  Console_Clear();
+  Press({kF6});
+  EXPECT_EQ(LastLine(), "No quick save yet");
+  GameObject* player = Obj_Player;
+  ASSERT_NE(player, nullptr);
+  Press({kF5});
+  const std::string saved = tw_test::ReadFile("save/quicksave/quick.sav");
+  ASSERT_FALSE(saved.empty());
+  GameObject* body = Obj_Alloc();
+  body->classNum = NPC;
+  Load_ObjectX(body);
+  body->flags |= OBJ_ACTIVE;
+  body->person.state = 2;
+  Player_Damage(player, nullptr, 1000.0f, 0, nullptr, 0, 0);
+  ASSERT_EQ(player->person.state, 2);
+  Console_Clear();
+  Frame();
+  Frame();
+  EXPECT_EQ(Console_GetLineCount(), 1) << "one line a death";
+  EXPECT_EQ(LastLine(), "You are dead");
+  player->origin.x = 77;  // a quick save now would keep this
+  Press({kF5});
+  EXPECT_TRUE(tw_test::ReadFile("save/quicksave/quick.sav") == saved) << "F5 saved a dead hero";
+  EXPECT_EQ(LastLine(), "Not while the hero is dead");
+  Press({KEY_ESCAPE, KEY_DOWN, KEY_ENTER});  // Save game in the in-game menu
+  EXPECT_FALSE(tw_test::FileExists("save/game01.sav"));
+  EXPECT_FALSE(Game_MenuOpen);
+  Press({kKeyI});
+  EXPECT_FALSE(Game_MenuOpen) << "the inventory opened for a dead hero";
+  player->useTargetCharacter = body;
+  Player_CommandWord = CMD_USE;
+  Frame();
+  Player_CommandWord = 0;
+  EXPECT_FALSE(Game_MenuOpen) << "a dead hero searched a body";
+  // The death menu after a short moment of game time.
+  Game_Time = double(player->deathTime) + kDeathMenuDelay;
+  Frame();
+  ASSERT_TRUE(Game_MenuOpen);
+  EXPECT_EQ(Top(), "deathmenu");
+  Press({KEY_ESCAPE});
+  EXPECT_EQ(Top(), "deathmenu");
+  Press({KEY_ENTER});  // Load game
+  ASSERT_EQ(Top(), "loadgame");
+  Press({KEY_ENTER});  // the quick save
+  EXPECT_FALSE(Game_MenuOpen);
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->person.state, 1);
+  EXPECT_NE(Obj_Player->origin.x, 77.0f);
+  Press({kF6});
+  EXPECT_EQ(LastLine(), "Game loaded");
+  EXPECT_EQ(Obj_Player->person.state, 1);
+  // End game, the death menu's other way on.
+  Player_Damage(Obj_Player, nullptr, 1000.0f, 0, nullptr, 0, 0);
+  Game_Time = double(Obj_Player->deathTime) + kDeathMenuDelay;
+  Frame();
+  ASSERT_EQ(Top(), "deathmenu");
+  Press({KEY_DOWN, KEY_ENTER});
+  Frame();
+  EXPECT_FALSE(Game_Running);
+  EXPECT_EQ(Top(), "mainmenu");
+}
+
+// The new game's camera-sequence start mode: the hero stands while the camera swings round him
+// and the play screen shows only the black bars; the sequence ends by itself and clears the flag.
+TEST_F(MenuTest, TheCameraSequenceStartModeRunsTheOpeningAndEndsIt) {
+  Var_SetValue(&game_startmode, float(kStartModeCameraSequence));
+  Frame();
+  Press({KEY_ENTER, KEY_ENTER});  // New game, the first hero
+  Var_SetValue(&game_startmode, 0);
+  ASSERT_TRUE(Game_Running);
+  GameObject* player = Obj_Player;
+  ASSERT_NE(player, nullptr);
+  EXPECT_EQ(Game_SpecialFlag, 1u);
+  EXPECT_EQ(player->camera.mode, 2);
+  const vec3 start = player->origin;
+  int ticks = 0;
+  for (; ticks < 200 && Game_SpecialFlag; ticks++) {
+    Game_TickFrame = DemoFrame{0.1f, 0.05f, 0, uint32_t(CMD_FORWARD)};
+    Game_Tick();
+    if (Game_SpecialFlag) {
+      EXPECT_EQ(player->origin.x, start.x) << "the hero walked during the sequence";
+      EXPECT_EQ(player->origin.y, start.y);
+    }
+  }
+  EXPECT_EQ(Game_SpecialFlag, 0u) << "the sequence never ended";
+  EXPECT_NEAR(ticks * 0.1, kCameraSequenceTime, 0.15);
+  EXPECT_EQ(player->camera.mode, 0);
+  // The plain start mode starts at once; a sequence cut short by its key ends too.
+  Level_Free();
+  Frame();
+  Press({KEY_ENTER, KEY_ENTER});
+  EXPECT_EQ(Game_SpecialFlag, 0u);
+  EXPECT_EQ(Obj_Player->camera.mode, 0);
+  Player_StartCameraSequence(Obj_Player);
+  Game_SpecialFlag = 0;
+  Game_TickFrame = DemoFrame{0.1f, 0, 0, 0};
+  Game_Tick();
+  EXPECT_EQ(Obj_Player->camera.mode, 0);
 }
 
 // The load screen lists at most 64 names: a fuller folder must not lose the ones it leaves out.

@@ -1,11 +1,12 @@
 // The sample game's pictures of the menus and the play screen, drawn from its archive: the menus'
-// pointer, the talk, search and hack markers, and the crosshair that each "render_crosshair"
-// value 0 to 3 chooses.
+// pointer, the talk, search and hack markers, the crosshair that each "render_crosshair" value 0
+// to 3 chooses, and the red edge of a hit.
 #include <gtest/gtest.h>
 
 #include <set>
 #include <vector>
 
+#include "characters/player.h"
 #include "foundation/var.h"
 #include "platform/window.h"
 #include "render/draw2d.h"
@@ -17,6 +18,7 @@
 #include "world/frame2d.h"
 #include "world/game.h"
 #include "world/object.h"
+#include "world/tick.h"
 
 namespace {
 
@@ -92,6 +94,41 @@ TEST_F(SamplePictures, PointerMarkersAndEveryCrosshairAreInTheSample) {
   UI_ClearMenuStack(UI_System);
   Game_MenuOpen = 0;
   Game_CentreCursor();
+}
+
+// A hit flashes the screen's edges red ("sprites\damage"), and the flash fades within a second or two.
+TEST_F(SamplePictures, AHitFlashesTheEdgesOfThePlayScreenRed) {
+  GameObject* player = Obj_Alloc();
+  player->classNum = MACHINEPLAYER;
+  Load_ObjectX(player);
+  player->person.state = 1;
+  player->person.health = player->person.maxHealth = 100;
+  Obj_Player = player;
+  // Red pixels in the bottom right corner (clear of the HUD's lines at the bottom left).
+  auto redCorner = [] {
+    Begin();
+    Game_Draw2D();
+    std::vector<uint8_t> px;
+    Lit(&px);
+    const int w = Render_ScreenWidth, h = Render_ScreenHeight;
+    int red = 0;
+    for (int y = 0; y < h / 10; y++)
+      for (int x = w - w / 10; x < w; x++) {
+        const uint8_t* p = &px[(size_t(y) * size_t(w) + size_t(x)) * 4];
+        red += p[2] > 90 && p[1] < 60 && p[0] < 60;
+      }
+    return red;
+  };
+  EXPECT_EQ(redCorner(), 0);
+  Player_Damage(player, nullptr, 25.0f, 0, nullptr, 0, 0);
+  ASSERT_EQ(player->person.state, 1);
+  EXPECT_GT(redCorner(), 100) << "a hit shows no damage flash";
+  for (int i = 0; i < 20; i++) {
+    Game_TickFrame = DemoFrame{0.1f, 0, 0, 0};
+    Player_Think(player);
+  }
+  EXPECT_EQ(redCorner(), 0) << "the flash did not fade";
+  Obj_Player = nullptr;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Escape during a demo's playback: the in-game menu stays while the demo starts again under it,
-// and Escape brings the playing demo back (the menu used to vanish at the restart and leave a
-// black screen that no key cleared).
+// A demo's playback: F5 leaves the quick save alone; Escape's in-game menu stays while the demo
+// starts again under it, and Escape brings the playing demo back (the menu used to vanish at the
+// restart and leave a black screen that no key cleared).
 #include <string>
 
 #include "e2e_fixture.h"
@@ -29,6 +29,13 @@ TEST_F(DemoMenuE2E, EscapeDuringADemoAndBack) {
   std::this_thread::sleep_for(std::chrono::seconds(1));
   Keys({"Return"});  // the recorded demo
   ASSERT_TRUE(WaitForLog("StartDemo:playdemo.", 10)) << tw_test::ReadFile("log");
+  // F5 during the playback leaves the quick save as it was (it used to take the demo's world).
+  const std::string earlier = "an earlier quick save";
+  tw_test::WriteFile("save/quicksave/quick.sav", earlier);
+  Keys({"F5"});
+  WaitForLog("Save:", 10);  // the refusal, or a save
+  EXPECT_TRUE(tw_test::ReadFile("save/quicksave/quick.sav") == earlier) << "F5 during a demo replaced the quick save";
+  EXPECT_NE(tw_test::ReadFile("log").find("Save:not during a playback."), std::string::npos) << tw_test::ReadFile("log");
   Keys({"Escape"});
   ASSERT_TRUE(WaitFor(Menu, &img, 20)) << "no in-game menu over the demo";
   // The demo ends under the menu and starts again by its chain.

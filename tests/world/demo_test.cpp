@@ -222,6 +222,29 @@ TEST_F(DemoTest, TheInGameMenuOverAPlaybackOutlivesItsRestart) {
   EXPECT_EQ(UI_MenuDepth(UI_System), 0);
 }
 
+// A demo that chains to a demo of another level under the in-game menu: the level's load turns
+// menu mode off, and the menu is put back after it (it used to stand on the stack with menu mode
+// off, where the quick keys did nothing and Escape stacked a second menu).
+TEST_F(DemoTest, TheInGameMenuOutlivesAChainToADemoOfAnotherLevel) {
+  ASSERT_TRUE(Tool_WriteSmallLevel());
+  tw_test::WriteBytes("scenes/yard2.nav", ReadBytes("scenes/yard.nav"));
+  Record("b", 2, 0.05f);
+  tw_test::WriteBytes("demo/a.dem", ReadBytes("demo/b.dem"));  // its end record names "b"
+  std::snprintf(Level_Name, sizeof Level_Name, "%s", "yard2");
+  Record("b", 2, 0.05f);  // "b" now plays on yard2
+  ASSERT_EQ(Demo_StartPlayback("a"), 1);
+  ASSERT_STREQ(Level_Name, "yard");
+  Game_MenuOpen = 1;
+  ASSERT_EQ(UI_PushMenu(UI_System, "ingamemenu", nullptr), 1);
+  FramesUntilSettled();
+  FramesUntilSettled();
+  ASSERT_STREQ(Demo_PlaybackName(), "b");
+  EXPECT_STREQ(Level_Name, "yard2");
+  EXPECT_TRUE(Game_MenuOpen);
+  EXPECT_EQ(UI_MenuDepth(UI_System), 1);
+  EXPECT_STREQ(UI_TopMenuName(UI_System), "ingamemenu");
+}
+
 // "Record demo" while a demo plays is refused with a line for the player; the playback goes on.
 TEST_F(DemoTest, RecordingIsRefusedDuringAPlayback) {
   Record("play", 2, 0.05f);

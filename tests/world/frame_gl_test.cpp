@@ -1,10 +1,13 @@
 // The frame on the screen: objects drawn by their Draw operations through the world pass, no world
-// under a menu, and the world drawn through the off-screen buffer.
+// under a menu, the world drawn through the off-screen buffer, and the black clear of the fixed
+// capture rate.
 #include <gtest/gtest.h>
 
 #include "foundation/var.h"
 #include "render/draw2d.h"
 #include "tools/image_writer.h"
+#include "world/game.h"
+#include "world/gamevars.h"
 #include "world/level.h"
 #include "render/material.h"
 #include "render/render.h"
@@ -94,6 +97,35 @@ TEST_F(FrameOnScreen, TheOffScreenPictureCoversTheWindow) {
   Game_Frame();  // without fog and buffer: black
   Centre(px);
   EXPECT_LT(px[2], 50);
+}
+
+// At the fixed capture rate the world is cleared black whatever the fog: for a demo's capture and
+// for the camera sequence with "render_drawavi".
+TEST_F(FrameOnScreen, TheFixedCaptureRateClearsBlackUnderFog) {
+  Var_SetValue(&render_fog, 1);
+  Var_SetValue(&render_fog_r, 1);
+  Var_SetValue(&render_fog_g, 0);
+  Var_SetValue(&render_fog_b, 0);
+  uint8_t px[4];
+  Game_Frame();
+  Centre(px);
+  EXPECT_GT(px[2], 200) << "fog colour in play";
+  Game_SpecialFlag = 1;
+  Game_Frame();
+  Centre(px);
+  EXPECT_GT(px[2], 200) << "the camera sequence alone keeps the fog colour";
+  Var_SetValue(&render_drawavi, 1);
+  Game_Frame();
+  Centre(px);
+  EXPECT_LT(px[2], 50) << "the camera sequence's capture kept the fog colour";
+  Var_SetValue(&render_drawavi, 0);
+  Game_SpecialFlag = 0;
+  Game_DemoFlags |= DEMO_CAPTURE;
+  Game_Frame();
+  Centre(px);
+  EXPECT_LT(px[2], 50) << "the demo's capture kept the fog colour";
+  Game_DemoFlags &= ~DEMO_CAPTURE;
+  Var_SetValue(&render_fog, 0);
 }
 
 // A 2D picture keeps its texture across a level release: the crosshair is white again after the

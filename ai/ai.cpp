@@ -31,8 +31,12 @@ struct AiWorld {
   AiTeam teams[kAiTeams];
   int32_t teamCount;
   int32_t playerTeam;  // row, -1 none
+  int32_t fullLogged;  // the table's being full was logged in this run
 };
-AiWorld g_ai = {0, 0, 0, {}, 0, -1};
+AiWorld g_ai = {0, 0, 0, {}, 0, -1, 0};
+
+// `BotState::team` of a character whose team found no row: it is not tried again in this run.
+constexpr int32_t kNoTeamRow = -1;
 
 VarRecord ai_dmrespawns = {"ai_dmrespawns", 0, VAR_NUMERIC | VAR_SETTABLE, 0.0f, "0", 0, nullptr};
 VarRecord* g_dmSetting = &ai_dmrespawns;
@@ -76,7 +80,10 @@ void Team_Join(GameObject* o) {
   int t = Team_Find(name);
   if (t < 0) {
     if (g_ai.teamCount >= kAiTeams) {
-      Log_Printf("ai_StartLevel: more than %d teams; [%s] joins none\n", kAiTeams, name);
+      if (!g_ai.fullLogged)
+        Log_Printf("ai_StartLevel: more than %d teams; [%s] and any further new team join none\n", kAiTeams, name);
+      g_ai.fullLogged = 1;
+      o->bot.team = kNoTeamRow;
       return;
     }
     t = g_ai.teamCount++;
@@ -103,6 +110,7 @@ void Teams_Clear() {
   }
   g_ai.teamCount = 0;
   g_ai.playerTeam = -1;
+  g_ai.fullLogged = 0;
   for (GameObject* o = Obj_ListHead; o; o = o->next) o->bot.team = 0;
 }
 
@@ -111,7 +119,7 @@ void Teams_Build() {
   Teams_Clear();
   for (GameObject* o = Obj_ListHead; o; o = o->next)
     if (o->classNum == NPC || o == Obj_Player) Team_Join(o);
-  g_ai.playerTeam = Obj_Player && Obj_Player->bot.team ? Obj_Player->bot.team - 1 : -1;
+  g_ai.playerTeam = Obj_Player && Obj_Player->bot.team > 0 ? Obj_Player->bot.team - 1 : -1;
 }
 
 // ---- geometry -------------------------------------------------------------------------------

@@ -21,6 +21,8 @@
 #include "tools/nav_writer.h"
 #include "world/entity.h"
 #include "world/game.h"
+#include "world/level.h"
+#include "world/personage.h"
 #include "world/population.h"
 #include "world/start.h"
 #include "world/world_fixture.h"
@@ -320,6 +322,20 @@ TEST_F(AiTest, TeamsAreBuiltAReleasedMemberLeavesAndTheDeveloperKeyKillsOnlyHost
   Tick();
   Obj_ClearAll();
   EXPECT_EQ(ai_TeamMembers(crowd, &members), 0);
+  // More names than teams: the table fills, one line says so, and the ticks do not retry.
+  Stage(0, 0);
+  std::vector<GameObject*> named;
+  for (int i = 0; i < 70; i++) named.push_back(member(float(i) * 10, ("team" + std::to_string(i)).c_str(), ""));
+  for (int i = 0; i < 40; i++) Tick();
+  EXPECT_EQ(ai_TeamCount(), kAiTeams);
+  int without = 0;
+  for (GameObject* o : named) without += o->bot.team <= 0;
+  EXPECT_EQ(without, 70 + 1 - kAiTeams);  // the player's own team took a row too
+  std::string log = Log();
+  size_t lines = 0;
+  for (size_t at = log.find("more than 64 teams"); at != std::string::npos; at = log.find("more than 64 teams", at + 1))
+    lines++;
+  EXPECT_EQ(lines, 1u);
 }
 
 TEST_F(AiTest, AfterInvalidateNothingMovesOrEngagesUntilTheLevelStarts) {
@@ -411,6 +427,40 @@ TEST_F(AiTest, SlowMotionHalvesTheStepForAWhileOrUntilPressedAgainAndEndsAtDeath
   player->slots.Damage(player, nullptr, 1000, 1, &player->origin, 0, 0);
   EXPECT_EQ(TimeScale, 1.0f);
   EXPECT_EQ(player->person.slowMotionLevel, 0);
+}
+
+TEST_F(AiTest, SlowMotionEndsInACarAndWithItsLevelAndTheCarriedHeroArrivesAtFullSpeed) {
+  GameObject* player = Stage(0, 0);
+  auto slow = [] {
+    Tick(0.05f, 0);
+    Tick(0.05f, CMD_GALAHASTE);
+    return TimeScale == kSlowMotionScale;
+  };
+  // Getting into a car ends it.
+  ASSERT_TRUE(slow());
+  player->person.carIndex = 1;
+  Tick(0.025f, 0);
+  EXPECT_EQ(TimeScale, 1.0f);
+  EXPECT_EQ(player->person.slowMotionLevel, 0);
+  player->person.carIndex = 0;
+  // A level change late in a game: the hero is carried as a personage, slow motion is not.
+  Game_PersonageCount = 1;
+  Game_Personages[0] = GlobalPersonage{};
+  std::snprintf(Game_Personages[0].person.name, sizeof Game_Personages[0].person.name, "player");
+  Game_Time = 300;
+  ASSERT_TRUE(slow());
+  StoreGlobalPersonages();
+  Level_Free();
+  EXPECT_EQ(TimeScale, 1.0f) << "End game leaves no slow motion behind";
+  GameObject* hero = Stage(0, 0);
+  RestoreGlobalPersonages();
+  EXPECT_EQ(TimeScale, 1.0f);
+  EXPECT_EQ(hero->person.slowMotionLevel, 0);
+  // The next press starts it afresh, for its whole time.
+  ASSERT_TRUE(slow());
+  for (int i = 0; i < 60; i++) Tick(0.025f, 0);
+  EXPECT_EQ(TimeScale, kSlowMotionScale);
+  Game_PersonageCount = 0;
 }
 
 TEST_F(AiTest, BadAreasGoalsAndWallsKeepWalkersOnTheGroundAndInsideTheirSet) {

@@ -1,6 +1,7 @@
-// The sample street's passers-by over a minute and more of game time: nobody on the pavements
-// stands still for good (the crate on the north pavement's only portal included), and a passer-by
-// that appears against a house wall stands on the pavement.
+// The sample street in play: its passers-by over a minute and more of game time (nobody on the
+// pavements stands still for good, the crate on the north pavement's only portal included; one
+// that appears against a house wall stands on the pavement), and the hero's grenades, which land
+// on the street and hurt whoever stands by.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,6 +20,7 @@
 #include "world/level.h"
 #include "world/object.h"
 #include "world/population.h"
+#include "world/net.h"
 #include "world/tick.h"
 #include "../world/world_fixture.h"
 
@@ -30,7 +32,7 @@ void Discard(const char*, size_t, void*) {}
 
 constexpr float kPavement = 8.0f;  // the pavements' height in the sample street
 
-class SampleStreetWalkers : public WorldTest {
+class SampleStreet : public WorldTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(tw_test::MakeSampleGame(dir_.Path()));
@@ -58,7 +60,7 @@ class SampleStreetWalkers : public WorldTest {
   }
 };
 
-TEST_F(SampleStreetWalkers, NoPasserByOnThePavementsStandsStillForTenSecondsInSeventy) {
+TEST_F(SampleStreet, NoPasserByOnThePavementsStandsStillForTenSecondsInSeventy) {
   GameObject* crate = Person_FindByName("sun_wall");
   ASSERT_NE(crate, nullptr);
   EXPECT_EQ(crate->origin.x, 0) << "the crate stands on the north pavement's portal";
@@ -92,7 +94,7 @@ TEST_F(SampleStreetWalkers, NoPasserByOnThePavementsStandsStillForTenSecondsInSe
   EXPECT_LT(longest, 10.0);
 }
 
-TEST_F(SampleStreetWalkers, APasserByAppearingAgainstAHouseWallStandsOnThePavementAndWalks) {
+TEST_F(SampleStreet, APasserByAppearingAgainstAHouseWallStandsOnThePavementAndWalks) {
   Ticks(1);
   // On the north pavement's edge, where it meets house_ne's wall.
   const vec3 at{383, 799, kPavement}, target{0, 617, kPavement};
@@ -108,6 +110,27 @@ TEST_F(SampleStreetWalkers, APasserByAppearingAgainstAHouseWallStandsOnThePaveme
   Ticks(40);
   EXPECT_NEAR(w->origin.z, kPavement, 0.5f);
   EXPECT_GT(std::hypot(w->origin.x - start.x, w->origin.y - start.y), 150.0f) << "walks towards its goal";
+}
+
+TEST_F(SampleStreet, AGrenadeThrownDownLandsOnTheRoadAndItsBlastHurtsTheHeroBesideIt) {
+  Ticks(2);
+  GameObject* hero = Obj_Player;
+  const int w = Def_FindWeaponByName("grenade");
+  ASSERT_GE(w, 0);
+  hero->person.health = hero->person.maxHealth = 1000;
+  const vec3 eye{hero->origin.x, hero->origin.y, hero->origin.z + 56}, aim{hero->angles.x, -0.8f, 0};
+  const uint32_t before = Obj_LastId();
+  NET_SpawnShot(hero->id, w, &eye, &aim);
+  GameObject* g = nullptr;
+  for (GameObject* o = Obj_ListHead; o; o = o->next)
+    if (o->id > before && o->classNum == PULKA) g = o;
+  ASSERT_NE(g, nullptr);
+  for (int i = 0; i < 100 && g->person.state == 1; i++) Ticks(1);
+  ASSERT_EQ(g->person.state, 2) << "its fuse ran out";
+  EXPECT_NEAR(g->origin.z, 0, 0.5f) << "on the road, not fallen through it";
+  const float away = std::hypot(g->origin.x - hero->origin.x, g->origin.y - hero->origin.y);
+  EXPECT_LT(away, 150.0f);
+  EXPECT_GT(1000 - hero->person.health, 20.0f) << "the blast " << away << " units away";
 }
 
 }  // namespace

@@ -110,6 +110,47 @@ TEST_F(AiTest, ACivilianWalksToItsGoalFacingItOnTheGroundAndNeverLeavesTheCivili
   EXPECT_GT(travelled, 3000) << "keeps walking";
 }
 
+TEST_F(AiTest, AWalkerLedOffThePavementWalksBackAndAFleeingPasserByKeepsToIt) {
+  NavWriterFile f;
+  NavWriter_AddGrid(f.sets[NAV_CIVILIAN], -1500, -100, 500, 200, 6, 1, 0);
+  LoadNav(f);
+  GameObject* player = Stage(0, -60);
+  // A named walker that followed the hero out into the road and let him go.
+  GameObject* led = Walker(-999, 504, BOT_WALK_CIVILIAN, "walker");
+  led->bot.civilianArea = AreaOf(NAV_CIVILIAN, vec3{-700, 0, 0});
+  led->bot.goals[0] = led->bot.goals[1] = vec3{-700, 0, 2};
+  // A passer-by by the pavement's edge, the hero on its other side.
+  GameObject* fleeing = Walker(0, 80, BOT_WALK_CIVILIAN);
+  bot_Hurt(fleeing, player);
+  ASSERT_EQ(fleeing->bot.engaged, 0) << "the level's AI has not started";
+  Tick();
+  bot_Hurt(fleeing, player);
+  ASSERT_EQ(fleeing->bot.engaged, BOT_ENGAGE_FLEE);
+  const vec3 from = fleeing->origin;
+  for (int i = 0; i < 100; i++) {  // 5 s
+    Tick();
+    ASSERT_GE(AreaOf(NAV_CIVILIAN, fleeing->origin), 0) << "off the pavement at " << fleeing->origin.x << ","
+                                                        << fleeing->origin.y;
+  }
+  EXPECT_GT(Dist2(fleeing->origin, from), 200) << "runs along the pavement";
+  for (int i = 0; i < 200; i++) Tick();  // 15 s in all
+  EXPECT_GE(AreaOf(NAV_CIVILIAN, led->origin), 0) << "back on its pavement, at " << led->origin.x << ","
+                                                  << led->origin.y;
+}
+
+TEST_F(AiTest, TwoPassersByHeldUpByEachOtherJustShortOfTheirGoalsWalkOn) {
+  NavWriterFile f;
+  NavWriter_AddGrid(f.sets[NAV_CIVILIAN], -1500, -100, 500, 200, 6, 1, 0);
+  LoadNav(f);
+  Stage(0, 1500);
+  GameObject* a = Walker(-700, 30, BOT_WALK_CIVILIAN);
+  GameObject* b = Walker(-700, -2.5f, BOT_WALK_CIVILIAN);
+  a->bot.goals[0] = a->bot.goals[1] = vec3{-700, 28, 2};  // each a step from its goal, the other in the way
+  b->bot.goals[0] = b->bot.goals[1] = vec3{-700, 0, 2};
+  for (int i = 0; i < 100; i++) Tick();  // 5 s
+  EXPECT_GT(Dist2(a->origin, vec3{-700, 30, 0}) + Dist2(b->origin, vec3{-700, -2.5f, 0}), 100);
+}
+
 TEST_F(AiTest, ACarDrivesAlongItsLaneAndTurnsAboutAtTheEndOfTheRoad) {
   NavWriterFile f;
   NavWriterSet& road = f.sets[NAV_CARS];
@@ -385,6 +426,11 @@ TEST_F(AiTest, DeathmatchStartsTakeTheHeroAndBotsOnlyWithTheSwitchOn) {
   std::vector<uint8_t> block = ai_BlockBytes();
   ai_Invalidate();
   EXPECT_EQ(ai_GetDmRespawns(), 0);
+  ASSERT_EQ(ai_ApplyBlock(block.data(), block.size()), 1);
+  EXPECT_EQ(ai_GetDmRespawns(), 1);
+  // Loaded over a level that runs with the switch off, the block's switch is the one that holds.
+  ai_StartLevel();
+  ASSERT_EQ(ai_GetDmRespawns(), 0);
   ASSERT_EQ(ai_ApplyBlock(block.data(), block.size()), 1);
   EXPECT_EQ(ai_GetDmRespawns(), 1);
   Level_DmStartCount = 0;

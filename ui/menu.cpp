@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "characters/actions.h"
 #include "foundation/file.h"
@@ -274,7 +275,8 @@ void SearchDraw() {
   DrawName(o->person.name[0] ? key : "__stranger__", o->person.name[0] ? o->person.name : "Stranger");
 }
 
-// The player's equipped and carried pairs by their definition names, up to a screenful.
+// What the player has equipped and carries, each thing once, by its shown name (the text
+// "items\\<text>", else the definition name), up to a screenful.
 constexpr int kInventoryRows = 8;
 void InventoryDraw() {
   const GameObject* player = Obj_Player;
@@ -286,17 +288,22 @@ void InventoryDraw() {
   Print_SetAlign(1);
   Print_SetColor(1, 1, 1, 1);
   int row = 0;
-  for (const InvPair& pair : shown) {
+  for (size_t i = 0; i < std::size(shown) && row < kInventoryRows; i++) {
+    const InvPair& pair = shown[i];
     const char* name = Inv_PairName(pair.kind, pair.index);
     if (!name[0]) continue;
-    if (row == kInventoryRows) break;
+    auto same = [&](const InvPair& q) { return q.kind == pair.kind && q.index == pair.index; };
+    if (std::any_of(shown, shown + i, same)) continue;
+    const char* text = Inv_PairText(pair.kind, pair.index);
+    char key[kDefNameSize + 8];
+    std::snprintf(key, sizeof key, "items\\%s", text);
     const float top = kUiItemTop + float(row++) * 30.0f;
-    Print_TextBox(0, top + 4, 640, top + 30, name);
+    UI_DrawText(text[0] ? key : "", name, 0, top + 4, 640, top + 30);
   }
 }
 
 // The mission's name and each objective (its text "goals\\<condition>", else the condition's
-// name) with the time it has left.
+// name) with the time it has left, then the mission's objectives met, marked done.
 void GoalsDraw() {
   const QuestState& q = Que_State;
   Print_SetSize(18.0f);
@@ -304,14 +311,19 @@ void GoalsDraw() {
   Print_SetColor(1, 1, 1, 1);
   if (q.mission.name[0]) UI_DrawText(q.mission.name, q.mission.name, 0, kUiItemTop - 40, 640, kUiItemTop - 10);
   int row = 0;
-  for (int i = 0; i < kObjectives && row < 8; i++) {
-    const char* condition = q.objectives.conditions[i];
-    if (!condition[0] && !q.objectives.scripts[i][0]) continue;
+  // One goal's text on the next row; returns the row's top.
+  auto goal = [&row](const char* condition) {
     const float top = kUiItemTop + float(row++) * 30.0f;
     char key[kQuestNameSize + 8];
     std::snprintf(key, sizeof key, "goals\\%.*s", kQuestNameSize - 1, condition);
     Print_SetAlign(0);
     UI_DrawText(key, condition, 80, top + 4, 480, top + 30);
+    return top;
+  };
+  for (int i = 0; i < kObjectives && row < 8; i++) {
+    const char* condition = q.objectives.conditions[i];
+    if (!condition[0] && !q.objectives.scripts[i][0]) continue;
+    const float top = goal(condition);
     const float left = q.objectives.times[i];
     if (left > 0) {
       char time[32];
@@ -319,6 +331,12 @@ void GoalsDraw() {
       std::snprintf(time, sizeof time, "%d:%02d", seconds / 60, seconds % 60);
       Print_TextBox(480, top + 4, 560, top + 30, time);
     }
+  }
+  for (const MissionRow& met : q.mission.rows) {
+    if (row == 8) break;
+    if (!met.name[0] || met.state != kMissionRowMet) continue;
+    const float top = goal(met.name);
+    UI_DrawText("menu\\goaldone", "done", 480, top + 4, 560, top + 30);
   }
   if (row == 0) UI_DrawText("menu\\nogoals", "No goals", 0, kUiItemTop, 640, kUiItemTop + 30);
 }

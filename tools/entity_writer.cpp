@@ -47,7 +47,7 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleEntityFiles() {
   };
   add("scenes/street.scn",
       {{{"classname", "world"}, {"id", "street"}, {"name", "maps\\street\\street"}, {"solid", "maps\\street\\street"},
-        {"blocked", "1"}, {"physics", "maps\\street\\street"}},
+        {"shot", "maps\\street\\street"}, {"blocked", "1"}, {"physics", "maps\\street\\street"}},
        {{"classname", "sky"}, {"name", "maps\\sky\\street"}, {"secondname", "maps\\sky\\suns"}},
        {{"classname", "light"}, {"id", "lamp_light"}, {"light_origin", "-300 300 150"}, {"light_light", "300"},
         {"light__color", "1 0.9 0.7"}},

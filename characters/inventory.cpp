@@ -48,18 +48,29 @@ int32_t Inv_Total(int32_t total, int64_t amount) {
 
 }  // namespace
 
-const char* Inv_PairName(int kind, int index) {
+namespace {
+
+// A pair's definition name, or (`text`) the key of its shown name; "" for an empty place.
+const char* Inv_PairField(int kind, int index, bool text) {
   if (!Inv_Valid(kind, index)) return "";
+  const NamedDef* def = nullptr;
   switch (kind) {
-    case INV_WEAPON: return Def_Weapons[index].name;
-    case INV_ARMOR: return Def_Armors[index].name;
-    case INV_ITEM: return Def_Items[index].name;
-    case INV_TATU: return Def_Tatus[index].name;
-    case INV_TRANS: return Def_Transs[index].name;
-    case INV_GOOD: return Def_Goods[index].name;
+    case INV_WEAPON: return text ? Def_Weapons[index].text : Def_Weapons[index].name;
+    case INV_ARMOR: def = &Def_Armors[index]; break;
+    case INV_ITEM: def = &Def_Items[index]; break;
+    case INV_TATU: def = &Def_Tatus[index]; break;
+    case INV_TRANS: def = &Def_Transs[index]; break;
+    case INV_GOOD: def = &Def_Goods[index]; break;
     default: return "";
   }
+  return text ? def->text : def->name;
 }
+
+}  // namespace
+
+const char* Inv_PairName(int kind, int index) { return Inv_PairField(kind, index, false); }
+
+const char* Inv_PairText(int kind, int index) { return Inv_PairField(kind, index, true); }
 
 int Inv_AddItem(PersonStats* person, int kind, int index) {
   if (!person || !Inv_Valid(kind, index)) {

@@ -12,6 +12,8 @@ int Inv_AddItem(PersonStats* person, int kind, int index);
 int Inv_FindWeapon(const PersonStats* person, int weapon);
 // The definition name of a pair ("" for an empty place or a row out of its table).
 const char* Inv_PairName(int kind, int index);
+// The definition's "text" (its shown name is the text "items\\<text>"); "" as above or when it has none.
+const char* Inv_PairText(int kind, int index);
 // 1 when the person carries (or has equipped) the pair.
 int Inv_HasItem(const PersonStats* person, int kind, int index);
 // Stores the pair in the first free stash entry; a full stash keeps nothing. Returns the entry

@@ -75,7 +75,10 @@ void Pose_Draw(GameObject* obj, ViewParams* view, ModelObject* model) {
   p.poseA = obj->skeleton ? b->pose : nullptr;
   p.poseB = nullptr;
   p.position = obj->origin;
-  p.angles = vec3{obj->angles.x, 0, 0};
+  // A body that physics moves (or moved, before it was let go far away) lies as its box lies; a
+  // standing character turns by its yaw alone, its pitch being where it looks.
+  const bool physical = obj->physicsBody || obj->bodyReleased;
+  p.angles = physical ? obj->angles : vec3{obj->angles.x, 0, 0};
   p.scale = vec3{1, 1, 1};
   p.lightingMode = 1;
   p.drawValues[0] = 1.0f;

@@ -332,7 +332,9 @@ void D3D8_SetStageModulate(int stage, float factor) {
   uint32_t op = factor == 1.0f ? uint32_t(DEVTOP_MODULATE) : factor == 2.0f ? uint32_t(DEVTOP_MODULATE2X) : 0u;
   if (!op) return;
   Tss(stage, DEVTSS_COLOROP, op);
-  Tss(stage, DEVTSS_ALPHAOP, op);
+  // Doubling brightens the colour only (a lightmap's scale, as OpenGL's RGB scale): doubled alpha
+  // would make a blended surface, window glass, nearly opaque.
+  Tss(stage, DEVTSS_ALPHAOP, DEVTOP_MODULATE);
 }
 
 void D3D8_SetBlend(int mode) {

@@ -594,7 +594,8 @@ bool WriteProps() {
   }
   MpTool_AddPie(lamp.objects[1], 1, 0, glow, {0, 1, 2, 0, 2, 3});
 
-  // The sky dome: a hemisphere of radius 4000 seen from inside.
+  // The sky dome: a sphere of radius 4000 seen from inside. Its lower half keeps the horizon's
+  // colour, so that from high up (the lift's top) the sky meets the street's edge below the horizon.
   MpToolModel dome = RigidModel("sky");
   dome.shaders.resize(1);
   dome.shaders[0].name = "sky";
@@ -604,7 +605,7 @@ bool WriteProps() {
   std::vector<MpToolVertex> dv;
   std::vector<uint16_t> dt;
   const int rings = 6, segments = 16;
-  for (int r = 0; r <= rings; r++)
+  for (int r = -rings; r <= rings; r++)
     for (int s = 0; s <= segments; s++) {
       double el = (kMathPi / 2) * r / rings, az = 2 * kMathPi * s / segments;
       MpToolVertex x;
@@ -612,10 +613,10 @@ bool WriteProps() {
                float(4000 * std::sin(el) - 200)};
       x.normal = {float(-std::cos(el) * std::cos(az)), float(-std::cos(el) * std::sin(az)), float(-std::sin(el))};
       x.u = float(s) / segments;
-      x.v = float(r) / rings;
+      x.v = float(std::max(r, 0)) / rings;
       dv.push_back(x);
     }
-  for (int r = 0; r < rings; r++)
+  for (int r = 0; r < 2 * rings; r++)
     for (int s = 0; s < segments; s++) {
       uint16_t a = uint16_t(r * (segments + 1) + s), b = uint16_t(a + 1), c2 = uint16_t(a + segments + 1),
                d = uint16_t(c2 + 1);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "characters/actions.h"
 #include "foundation/file.h"
@@ -274,7 +275,8 @@ void SearchDraw() {
   DrawName(o->person.name[0] ? key : "__stranger__", o->person.name[0] ? o->person.name : "Stranger");
 }
 
-// The player's equipped and carried pairs by their definition names, up to a screenful.
+// What the player has equipped and carries, each thing once, by its shown name (the text
+// "items\\<text>", else the definition name), up to a screenful.
 constexpr int kInventoryRows = 8;
 void InventoryDraw() {
   const GameObject* player = Obj_Player;
@@ -286,12 +288,17 @@ void InventoryDraw() {
   Print_SetAlign(1);
   Print_SetColor(1, 1, 1, 1);
   int row = 0;
-  for (const InvPair& pair : shown) {
+  for (size_t i = 0; i < std::size(shown) && row < kInventoryRows; i++) {
+    const InvPair& pair = shown[i];
     const char* name = Inv_PairName(pair.kind, pair.index);
     if (!name[0]) continue;
-    if (row == kInventoryRows) break;
+    auto same = [&](const InvPair& q) { return q.kind == pair.kind && q.index == pair.index; };
+    if (std::any_of(shown, shown + i, same)) continue;
+    const char* text = Inv_PairText(pair.kind, pair.index);
+    char key[kDefNameSize + 8];
+    std::snprintf(key, sizeof key, "items\\%s", text);
     const float top = kUiItemTop + float(row++) * 30.0f;
-    Print_TextBox(0, top + 4, 640, top + 30, name);
+    UI_DrawText(text[0] ? key : "", name, 0, top + 4, 640, top + 30);
   }
 }
 

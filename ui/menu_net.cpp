@@ -209,6 +209,8 @@ void Menu_NetJoinDraw() {
     }
     DrawRow(slot, row == g_net.joinRow, line);
   }
+  // No server heard: a line where the first one would stand (not a row to choose).
+  if (ServerCount() == 0 && kJoinFixedRows - first < kVisibleRows) DrawRow(kJoinFixedRows - first, false, "None found");
   if (!NET_Up) {
     Print_SetAlign(1);
     Print_TextBox(0, 440, 640, 480, "No network");

@@ -24,9 +24,12 @@
 #include "world/gameinput.h"
 #include "support/render_support.h"
 #include "quests/dialog.h"
+#include "quests/ts.h"
 #include "tools/image_writer.h"
 #include "world/frame2d.h"
 #include "world/game.h"
+#include "world/level.h"
+#include "world/net.h"
 #include "world/object.h"
 
 namespace {
@@ -342,6 +345,114 @@ TEST_F(HudScreen, AParkedCarCharacterPromptsToDriveOrForItsKey) {
   Def_Items[0] = ItemDef{};
   Def_ItemCount = items;
   TextFile_Flush();
+}
+
+}  // namespace
+
+namespace {
+
+// The map, once open, covers the crosshair and the HUD where it stands over them.
+TEST_F(HudScreen, TheMapStandsOverTheCrosshairAndTheHud) {
+  tw_test::WriteBytes("sprites/SBar/cross2.tga", ImageTool_WriteTGA(ImageTool_Solid(16, 16, 255, 255, 255, 255), 32));
+  GameObject* player = Obj_Alloc();
+  player->person.state = 1;
+  player->person.health = 80;
+  player->person.maxHealth = 100;
+  player->camera.zoomLevel = 2;  // the second zoom's crosshair
+  player->origin = vec3{900, 900, 0};  // its mark on the map in a corner
+  Obj_Player = player;
+  const TsData savedTs = TS_Data;
+  TS_Data.mapCount = 1;
+  TS_Data.maps[0] = TsMap{"here", "", -1000, -1000, 1000, 1000};
+  std::snprintf(Level_Name, sizeof Level_Name, "here");
+  auto marks = [] {  // the crosshair's and the HUD's lit pixels inside the map's box
+    Begin();
+    Game_Draw2D();
+    std::vector<uint8_t> px = Read();
+    return std::pair{tw_test::CountInLayoutBox(px, 312, 232, 328, 248, Lit),
+                     tw_test::CountInLayoutBox(px, 80, kHudBox[1], kHudBox[2], kHudBox[3], Lit)};
+  };
+  const auto [crossBefore, hudBefore] = marks();
+  EXPECT_GT(crossBefore, 30) << "no crosshair";
+  EXPECT_GT(hudBefore, 30) << "no HUD";
+  MapScreen_Open = 1;
+  const auto [cross, hud] = marks();
+  MapScreen_Open = 0;
+  TS_Data = savedTs;
+  Level_Name[0] = 0;
+  EXPECT_EQ(cross, 0) << "the crosshair over the map";
+  EXPECT_EQ(hud, 0) << "the HUD over the map";
+}
+
+// The inventory lists a weapon both in hand and carried once, by its shown name (the text of its
+// "text" key), not by its definition name.
+TEST_F(HudScreen, TheInventoryListsEachThingOnceByItsShownName) {
+  tw_test::WriteFile("data/text/Eng/items/pistol.txt", "Pistol of the watchmen");
+  const WeaponDef saved = Def_Weapons[0];
+  const int32_t savedCount = Def_WeaponCount;
+  Def_Weapons[0] = WeaponDef{};
+  std::snprintf(Def_Weapons[0].name, sizeof Def_Weapons[0].name, "pi");
+  Def_WeaponCount = 1;
+  GameObject* player = Obj_Alloc();
+  player->person.state = 1;
+  player->person.equippedKind = INV_WEAPON;
+  player->person.equippedIndex = 0;
+  player->person.items[0] = InvPair{INV_WEAPON, 0};
+  Obj_Player = player;
+  Game_MenuOpen = 1;
+  Game_CursorX = Game_CursorY = 0;  // the pointer out of the way
+  ASSERT_EQ(UI_PushMenu(UI_System, "inventorymenu", nullptr), 1);
+  const int w = Video_ScreenWidth, h = Video_ScreenHeight;
+  struct Row {
+    int lit, width;
+  };
+  auto row = [&](const std::vector<uint8_t>& px, int n) {  // lit pixels of a row and how wide they spread
+    const float top = kUiItemTop + 30.0f * float(n);
+    Row r{0, 0};
+    int left = w, right = -1;
+    for (int y = h - int((top + 30) * float(h) / 480); y < h - int(top * float(h) / 480); y++)
+      for (int x = 0; x < w; x++) {
+        const uint8_t* p = &px[(size_t(y) * size_t(w) + size_t(x)) * 4];
+        if (!Lit(p[0], p[1], p[2])) continue;
+        r.lit++;
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+    r.width = right - left;
+    return r;
+  };
+  Begin();
+  Game_Draw2D();
+  const std::vector<uint8_t> raw = Read();
+  std::snprintf(Def_Weapons[0].text, sizeof Def_Weapons[0].text, "pistol");
+  Begin();
+  Game_Draw2D();
+  const std::vector<uint8_t> shown = Read();
+  UI_ClearMenuStack(UI_System);
+  Game_MenuOpen = 0;
+  Def_Weapons[0] = saved;
+  Def_WeaponCount = savedCount;
+  Game_CentreCursor();
+  EXPECT_GT(row(raw, 0).lit, 20) << "no row for the pistol";
+  EXPECT_EQ(row(raw, 1).lit, 0) << "the pistol in hand listed twice";
+  EXPECT_GT(row(shown, 0).width, 4 * row(raw, 0).width) << "the definition name, not the shown name";
+  EXPECT_EQ(row(shown, 1).lit, 0);
+}
+
+// With no server heard, the join screen says so on the row under Refresh and Team.
+TEST_F(HudScreen, TheJoinScreenSaysWhenNoServerWasFound) {
+  for (ServerListEntry& e : NET_ServerList) e = ServerListEntry{};
+  Game_MenuOpen = 1;
+  Game_CursorX = Game_CursorY = 0;
+  ASSERT_EQ(UI_PushMenu(UI_System, "joingame", nullptr), 1);
+  Begin();
+  Game_Draw2D();
+  const std::vector<uint8_t> px = Read();
+  UI_ClearMenuStack(UI_System);
+  Game_MenuOpen = 0;
+  Game_CentreCursor();
+  const float top = kUiItemTop + 2 * kUiItemHeight;
+  EXPECT_GT(tw_test::CountInLayoutBox(px, 60, top, 580, top + kUiItemHeight, Lit), 30) << "no line for no servers";
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // The sample game's street as a player sees it: loaded from the sample's archive through the file
 // layer and the model registry, drawn by the world pass (with the street's sky) from the camera
 // that sample/README.md lists, by OpenGL and by Direct3D 8; plus the hero, which walks unlike its
-// bind pose.
+// bind pose, the see-through window glass on both back ends, and the sky down to the street's edge
+// from the top of the lift.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/log.h"
 #include "foundation/var.h"
@@ -172,6 +175,65 @@ TEST_F(SampleLevel, HeroWalksUnlikeItsBindPoseOnBothBackEnds) {
       << where;
   EXPECT_LT(mean, 3.0);
   EXPECT_EQ(tw_test::PictureDisagreements(walking[0], walking[2], 0, &where), 0) << where;
+}
+
+// A pane of "house_ne" looked at straight on, the rest of the level left out so that the sky stands
+// behind it, once with the pane and once without: the glass (alpha 110 of 255) tints the sky by
+// the same amount on both back ends.
+TEST_F(SampleLevel, WindowGlassIsSeeThroughOnBothBackEnds) {
+  const vec3 eye{445, 300, 255}, pane{445, 799.5f, 255};  // the first pane's left half, clear of its bars
+  const char* apis[2] = {"OPENGL", "D3D8"};
+  int glassed[2][3], bare[2][3];
+  for (int i = 0; i < 2; i++) {
+    ASSERT_TRUE(Start(apis[i])) << apis[i];
+    ModelObject* street = Model_Get("maps\\street\\street");
+    ASSERT_NE(street, nullptr);
+    auto* level = static_cast<MaylLevel*>(street->data);
+    std::vector<int> sets;
+    for (int k = 0; k < level->shaderCount; k++) {
+      sets.push_back(level->shaders[k].setCount);
+      if (std::string(level->shaders[k].name) != "glass_ALPHA") level->shaders[k].setCount = 0;
+    }
+    tw_test::Picture with = Draw(street, eye, pane);
+    for (int k = 0; k < level->shaderCount; k++) level->shaders[k].setCount = 0;
+    tw_test::Picture without = Draw(street, eye, pane);
+    for (int k = 0; k < level->shaderCount; k++) level->shaders[k].setCount = sets[size_t(k)];
+    for (int c = 0; c < 3; c++) {
+      glassed[i][c] = with.At(with.width / 2, with.height / 2)[c];
+      bare[i][c] = without.At(with.width / 2, with.height / 2)[c];
+    }
+    Stop();
+  }
+  int shown = 0;
+  for (int c = 0; c < 3; c++) {
+    shown = std::max(shown, std::abs(glassed[0][c] - bare[0][c]));
+    EXPECT_NEAR(bare[1][c], bare[0][c], 4) << "channel " << c << ": the sky differs";
+    EXPECT_NEAR(glassed[1][c], glassed[0][c], 6) << "channel " << c << ": Direct3D 8 " << glassed[1][c] << " (sky "
+                                                 << bare[1][c] << "), OpenGL " << glassed[0][c] << " (sky " << bare[0][c]
+                                                 << ")";
+  }
+  EXPECT_GT(shown, 20) << "no glass drawn";
+}
+
+// From the top of the lift (its floor 248 units up, the hero's eye 56 above it) the street's edge lies
+// about 9 degrees below the horizon: the sky reaches down to it, and no row between shows the
+// frame's clear colour.
+TEST_F(SampleLevel, FromTheLiftTopTheSkyMeetsTheStreetsEdge) {
+  ASSERT_TRUE(Start("OPENGL"));
+  ModelObject* street = Model_Get("maps\\street\\street");
+  ASSERT_NE(street, nullptr);
+  for (const vec3 toward : {vec3{1, 0, 0}, vec3{0, 1, 0}, vec3{-1, 0, 0}}) {
+    const vec3 eye{700, -450, 248 + 56};
+    tw_test::Picture p = Draw(street, eye, vec3{eye.x + toward.x, eye.y + toward.y, eye.z});
+    int cleared = 0;
+    for (int y = 0; y < p.height; y++)
+      for (int x = 0; x < p.width; x += 4) {
+        const uint8_t* c = p.At(x, y);
+        cleared += std::abs(c[0] - 102) < 4 && std::abs(c[1] - 77) < 4 && std::abs(c[2] - 51) < 4;
+      }
+    EXPECT_EQ(cleared, 0) << "toward " << toward.x << " " << toward.y << ": the clear colour shows";
+  }
+  Stop();
 }
 
 }  // namespace

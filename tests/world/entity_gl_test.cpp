@@ -5,16 +5,20 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "characters/actions.h"
 #include "characters/defs.h"
+#include "characters/npc.h"
 #include "characters/player.h"
 #include "foundation/file.h"
 #include "foundation/text.h"
 #include "foundation/var.h"
+#include "physics/physics.h"
 #include "platform/window.h"
 #include "render/material.h"
 #include "render/render.h"
@@ -214,6 +218,65 @@ TEST_F(StreetEntities, TheUseKeyOpensTheGateByItsLeverAndTheHackDoorRefuses) {
   EXPECT_EQ(Person_FindByName("hack_door")->prop.targetPoint, 0);
   ASSERT_EQ(Console_GetLineCount(), 1);
   EXPECT_EQ(std::u16string(Console_GetLine(0, nullptr)), u"You need 50 hack skill to open this door");
+}
+
+// A townsman shot dead falls as a body; pushed over, it comes to rest lying on the road, and the
+// world pass draws it as its body lies: seen from its side, its pixels that rose tall and narrow
+// while it stood spread low and wide.
+TEST_F(StreetEntities, AShotCharacterIsDrawnLyingAsItsBodyLies) {
+  GameObject* player = LoadStreet();
+  ASSERT_NE(player, nullptr);
+  ASSERT_GT(Physics_LevelTriangles.size(), 0u) << "no physics level";
+  GameObject* npc = Person_FindByName("townsman_1");
+  ASSERT_NE(npc, nullptr);
+  npc->slots.Animate(npc);
+  struct Extent {
+    int width, height, top;
+  };
+  // The character's pixels (against the pass without it) seen level from 200 units off `side`.
+  auto extent = [&](vec3 side) {
+    const vec3 at{npc->origin.x, npc->origin.y, 30};
+    const vec3 eye{at.x + 200 * side.x, at.y + 200 * side.y, 30};
+    tw_test::Picture with = Pass(eye, at);
+    Show("townsman_1", 0);
+    tw_test::Picture without = Pass(eye, at);
+    Show("townsman_1", 1);
+    int left = with.width, right = -1, low = with.height, high = -1;
+    for (int y = 0; y < with.height; y++)
+      for (int x = 0; x < with.width; x++) {
+        const uint8_t *a = with.At(x, y), *b = without.At(x, y);
+        if (std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]) <= 30) continue;
+        left = std::min(left, x), right = std::max(right, x), low = std::min(low, y), high = std::max(high, y);
+      }
+    return Extent{right - left, high - low, high};  // rows count from the bottom
+  };
+  const Extent standing = extent(vec3{1, 0, 0});
+  EXPECT_GT(standing.height, 2 * standing.width) << "standing, it rises tall";
+
+  player->flags |= OBJ_ACTIVE;
+  player->origin = vec3{npc->origin.x + 400, npc->origin.y, 0};  // near: the body stays in the world
+  Game_Running = 1;
+  Npc_Damage(npc, player, 10000, 0, nullptr, 0, 0);
+  ASSERT_NE(npc->physicsBody, nullptr);
+  const float shove[3] = {150, 0, 0}, top[3] = {npc->origin.x, npc->origin.y, npc->origin.z + 60};
+  Physics_PushObjectBody(npc->physicsBody->index, shove, top, 1);  // the shot's push, high on the body
+  for (int i = 0; i < 300; i++) {
+    Game_TickFrame = DemoFrame{0.02f, 0, 0, 0};
+    Game_Tick();
+  }
+  ASSERT_NE(npc->physicsBody, nullptr);
+  EXPECT_GT(std::fabs(npc->angles.y) + std::fabs(npc->angles.z), 1.2f) << "the body did not fall over";
+  player->flags &= ~OBJ_ACTIVE;
+  // Seen across the length it lies along (its own up axis, now level).
+  vec3 up;
+  Mat_AxesFromAngles(&npc->angles, nullptr, nullptr, &up);
+  vec3 side{-up.y, up.x, 0};
+  Vec_Normalize(&side);
+  const Extent lying = extent(side);
+  EXPECT_GT(lying.width, 2 * lying.height) << "lying, it spreads wide and low";
+  EXPECT_LT(lying.top, standing.top - standing.height / 2) << "lying, its highest point is low";
+  Game_Running = 0;
+  Physics_FreeLevel();
 }
 
 }  // namespace

@@ -239,6 +239,7 @@ void Npc_Damage(GameObject* o, GameObject* attacker, float amount, float, const 
   ps.health = 0;
   ps.state = 2;
   o->deathTime = float(Game_Time);
+  if (Dialog_Open && Dialog_Partner == o) Dialog_End();  // the dead say nothing more, nor pay
   Que_CharacterDied(o);
   ps.animTime = 0;
   Npc_MakeFleshBody(o);

@@ -1,5 +1,6 @@
 #include "characters/person.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -120,8 +121,12 @@ std::u16string Person_PickupLine(const char* text) {
       int n = Person_Amount(amount);
       if (n <= 0) continue;
       next();
-      std::snprintf(amount, sizeof amount, "%d %s", n, Def_AmmoNames[a]);
+      std::snprintf(amount, sizeof amount, "%d ", n);
       Person_AppendAscii(&things, amount);
+      // The kind's text "items\ammo_<kind in lower case>", else its name as it stands.
+      std::snprintf(key, sizeof key, "items\\ammo_%s", Def_AmmoNames[a]);
+      for (char* c = key; *c; c++) *c = char(std::tolower(uint8_t(*c)));
+      Person_AppendText(&things, key, Def_AmmoNames[a]);
       continue;
     } else {
       continue;

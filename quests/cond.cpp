@@ -37,6 +37,7 @@ struct CondEntry {
   int32_t count;  // tests; -1 for a file that never holds (missing or bad)
   CondTest tests[kQueCondTests];
   bool loggedDepth;
+  int32_t busy;  // tests of it running now: such an entry keeps its place in the table
 };
 constexpr int kCondCache = 64;
 CondEntry g_conds[kCondCache];
@@ -136,9 +137,19 @@ CondEntry* FindCondition(const char* name) {
       e = &c;
       break;
     }
-  if (!e) {
-    e = &g_conds[g_condNext];
+  // All used: the next one in turn that no running test reads (conditions nest at most
+  // kQueMaxDepth deep, so one is always free to go).
+  for (int tries = 0; !e && tries < kCondCache; tries++) {
+    CondEntry& c = g_conds[g_condNext];
     g_condNext = (g_condNext + 1) % kCondCache;
+    if (!c.busy) e = &c;
+  }
+  static_assert(kQueMaxDepth < kCondCache);
+  if (!e) {
+    static CondEntry never;
+    never = CondEntry{};
+    never.count = -1;
+    return &never;
   }
   *e = CondEntry{};
   std::snprintf(e->name, sizeof e->name, "%s", name);
@@ -206,13 +217,12 @@ bool Test(const CondTest& t, CondEntry* e, int depth) {
 
 bool TestEntry(CondEntry* e, int depth) {
   if (e->count < 0) return false;
-  // Copied: a nested condition may take this entry's place in the table.
-  const int count = e->count;
-  for (int i = 0; i < count; i++) {
-    CondTest t = e->tests[i];
-    if (!Test(t, e, depth)) return false;
-  }
-  return true;
+  // Held while its tests run, so that a condition it names cannot take its place.
+  e->busy++;
+  bool holds = true;
+  for (int i = 0; holds && i < e->count; i++) holds = Test(e->tests[i], e, depth);
+  e->busy--;
+  return holds;
 }
 
 }  // namespace

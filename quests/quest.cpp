@@ -46,6 +46,45 @@ struct QueRun {
   const char* argument;
 };
 
+// One budget for a top-level run and everything it starts (scripts run by "run", by the
+// commands' own effects, by movies): a script that runs itself several times a pass would
+// otherwise multiply its work with every level it goes down. Each refusal is said once a run.
+struct QueBudget {
+  int lines;         // lines the run may still read
+  uint32_t bytes;    // bytes of further script files it may still read
+  bool saidLines, saidBytes, saidDeep;
+};
+QueBudget g_budget;
+
+void QueBudget_Start() { g_budget = QueBudget{kQueMaxLines, kQueMaxRunBytes, false, false, false}; }
+
+bool QueBudget_TakeLine(const char* name) {
+  if (g_budget.lines > 0) {
+    g_budget.lines--;
+    return true;
+  }
+  if (!g_budget.saidLines)
+    Log_Printf("Que_Apply: %s: more than %d lines with the scripts it runs; the rest skipped\n", name, kQueMaxLines);
+  g_budget.saidLines = true;
+  return false;
+}
+
+bool QueBudget_TakeBytes(uint32_t bytes, const char* name) {
+  if (bytes <= g_budget.bytes) {
+    g_budget.bytes -= bytes;
+    return true;
+  }
+  if (!g_budget.saidBytes)
+    Log_Printf("Que_Apply: %s: the scripts run read more than %u bytes; not run\n", name, unsigned(kQueMaxRunBytes));
+  g_budget.saidBytes = true;
+  return false;
+}
+
+void QueBudget_SayDeep(const char* name) {
+  if (!g_budget.saidDeep) Log_Printf("Que_Apply: %s: scripts run %d deep; not run\n", name, kQueMaxDepth);
+  g_budget.saidDeep = true;
+}
+
 void ReadLine(const char* line, const char* argument, QueLine* out) {
   out->count = 0;
   out->tooLong = out->tooMany = false;
@@ -137,7 +176,9 @@ bool Cmd_Objective(QueRun& run, const QueLine& l) {
 }
 
 bool Cmd_Mission(QueRun& run, const QueLine& l) {
-  if (!Fits(Que_State.mission.name, l.words[1])) QUE_FAIL(run, "mission name too long");
+  if (std::strlen(l.words[1]) >= sizeof Que_State.mission.name) QUE_FAIL(run, "mission name too long");
+  Que_State.mission = MissionTable{};  // a new mission has met no objective yet
+  Fits(Que_State.mission.name, l.words[1]);
   Game_MissionFailed = 0;
   return true;
 }
@@ -452,17 +493,33 @@ bool Cmd_Spawn(QueRun& run, const QueLine& l) {
   return Obj_Count() > before;
 }
 
-bool Cmd_Run(QueRun& run, const QueLine& l) {
-  if (run.depth + 1 >= kQueMaxDepth) QUE_FAIL(run, "scripts run %d deep; \"%.64s\" not run", kQueMaxDepth, l.words[1]);
+// Runs the script of that name on the run's object, one level deeper, within the run's budget.
+bool RunScript(QueRun& run, const char* script, const char* argument) {
+  if (run.depth + 1 >= kQueMaxDepth) {
+    QueBudget_SayDeep(run.name);
+    return false;
+  }
   char path[192];
-  if (std::strlen(l.words[1]) > 128 || std::strstr(l.words[1], "..")) QUE_FAIL(run, "refused the script name");
-  std::snprintf(path, sizeof path, "scripts\\que\\%s.txt", l.words[1]);
+  if (std::strlen(script) > 128 || std::strstr(script, "..")) QUE_FAIL(run, "refused the script name");
+  std::snprintf(path, sizeof path, "scripts\\que\\%s.txt", script);
   uint32_t size = 0;
   char* text = static_cast<char*>(File_LoadWhole(path, &size, "QUE"));
   if (!text) QUE_FAIL(run, "no script %s", path);
-  Que_RunTextOn(run.obj, text, size, path, l.count > 2 ? l.words[2] : "", run.depth + 1);
+  if (!QueBudget_TakeBytes(size, path)) {
+    Global_Free(text);
+    return false;
+  }
+  Que_RunTextOn(run.obj, text, size, path, argument, run.depth + 1);
   Global_Free(text);
   return true;
+}
+
+bool Cmd_Run(QueRun& run, const QueLine& l) { return RunScript(run, l.words[1], l.count > 2 ? l.words[2] : ""); }
+
+// "if" condition script [script]: the first script when the condition holds, else the second.
+bool Cmd_If(QueRun& run, const QueLine& l) {
+  const char* script = Que_TestCondition(l.words[1]) ? l.words[2] : l.count > 3 ? l.words[3] : "-";
+  return Dash(script) || RunScript(run, script, run.argument);
 }
 
 bool Cmd_Say(QueRun& run, const QueLine& l) {
@@ -522,6 +579,7 @@ const QueCommand kCommands[] = {
     {"take", 2, Cmd_Take},
     {"spawn", 2, Cmd_Spawn},
     {"run", 1, Cmd_Run},
+    {"if", 2, Cmd_If},
     {"say", 1, Cmd_Say},
     {"answer", 2, Cmd_Answer},
     {"dialog_end", 0, Cmd_DialogEnd},
@@ -551,6 +609,15 @@ bool RunLine(QueRun& run, const QueLine& line) {
   return false;
 }
 
+// An objective of the current mission was met: its condition's name goes into the first free
+// mission row (once), for the goals screen.
+void MarkObjectiveMet(const char* condition) {
+  bool found = false;
+  MissionRow* row = FindOrFree(Que_State.mission.rows, condition, &found);
+  if (!row || !Fits(row->name, condition)) return;  // 32 met already: the goals screen shows those
+  row->state = kMissionRowMet;
+}
+
 // How deep scripts run inside scripts now (a script started by a command of another counts).
 int g_depth;
 
@@ -568,9 +635,10 @@ int Que_ParseNumber(const char* word, float* out) {
 
 int Que_RunTextOn(GameObject* obj, const char* text, size_t size, const char* name, const char* argument, int depth) {
   if (!text) return 0;
+  if (g_depth == 0) QueBudget_Start();  // a run of its own, not one started by a running script
   if (depth < g_depth) depth = g_depth;
   if (depth >= kQueMaxDepth) {
-    Log_Printf("Que_Apply: %s: scripts run %d deep; not run\n", name ? name : "?", kQueMaxDepth);
+    QueBudget_SayDeep(name ? name : "?");
     return 0;
   }
   const size_t length = strnlen(text, size);
@@ -587,10 +655,8 @@ int Que_RunTextOn(GameObject* obj, const char* text, size_t size, const char* na
     const char* end = static_cast<const char*>(std::memchr(start, '\n', length - at));
     size_t n = end ? size_t(end - start) : length - at;
     at += n + 1;
-    if (++run.line > kQueMaxLines) {
-      Log_Printf("Que_Apply: %s: more than %d lines; the rest skipped\n", run.name, kQueMaxLines);
-      break;
-    }
+    ++run.line;
+    if (!QueBudget_TakeLine(run.name)) break;
     one.assign(start, n);
     ReadLine(one.c_str(), argument, &line);
     if (RunLine(run, line)) done++;
@@ -685,6 +751,7 @@ void Que_Tick() {
     std::memcpy(script, o.scripts[i], sizeof script);
     script[kQuestNameSize - 1] = 0;
     if (o.conditions[i][0] && Que_TestCondition(o.conditions[i])) {
+      MarkObjectiveMet(o.conditions[i]);
       o.conditions[i][0] = o.scripts[i][0] = 0;
       o.times[i] = 0;
       if (script[0]) Que_Apply(Obj_Player, script, "");

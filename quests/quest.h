@@ -5,13 +5,17 @@
 // A condition "scripts\cond\<name>.txt" is one test a line; it holds when every test holds.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 struct GameObject;
 
 // Scripts run inside scripts at most this deep; conditions name conditions at most this deep.
 constexpr int kQueMaxDepth = 8;
-// A script runs at most this many lines; the rest is skipped with one log line.
+// A run of a script reads at most this many lines, counting those of every script it starts;
+// the rest is skipped with one log line.
 constexpr int kQueMaxLines = 4096;
+// And the further script files it starts read at most this many bytes together.
+constexpr uint32_t kQueMaxRunBytes = 4u << 20;
 // A condition holds at most this many tests (a longer file never holds).
 constexpr int kQueCondTests = 32;
 

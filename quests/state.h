@@ -6,6 +6,8 @@
 
 constexpr int kQuestNameSize = 256;
 
+// A row of the current mission: an objective met (its condition's name, state kMissionRowMet).
+constexpr int32_t kMissionRowMet = 1;
 struct MissionRow {
   char name[kQuestNameSize];
   int32_t state;

@@ -20,12 +20,18 @@ const std::pair<const char*, const char*> kTexts[] = {
     {"dialogs\\greeter_find_key",
      "Someone dropped the gate key by the parked car down the street. Bring it along and 100 credits are yours."},
     {"dialogs\\greeter_will_do", "I'll find it."},
-    {"dialogs\\greeter_done", "You found the gate key. Old Bram pays you 100 credits."},
+    {"dialogs\\greeter_done", "You found the gate key. Old Bram's 100 credits are yours."},
+    {"dialogs\\greeter_waiting", "Found the gate key yet? It lies by the parked car down the street."},
+    {"dialogs\\greeter_still_looking", "I'm still looking."},
+    {"dialogs\\greeter_has_key", "That's the gate key you carry! Keep it, and take the 100 credits all the same."},
+    {"dialogs\\greeter_thanks", "Thanks again for finding the gate key."},
+    {"dialogs\\greeter_farewell", "Goodbye."},
     {"missions\\gate_job", "The lost gate key"},
     {"goals\\carry_gate_key", "Find the gate key by the parked car"},
     {"menu\\goals", "Goals"},
     {"dialogs\\hold_weapon_for_talk", "Weapon in hand: Use talks all the same"},
     {"menu\\nogoals", "No goals yet"},
+    {"menu\\goaldone", "done"},
 };
 
 }  // namespace
@@ -56,23 +62,35 @@ std::vector<uint8_t> QuestAssets_GreetingWav() {
 
 std::vector<std::pair<std::string, std::vector<uint8_t>>> QuestAssets_Files() {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
-  // Talking to the townsman: his greeting, then two answers.
-  files.emplace_back("scripts/que/greeter/enter.txt",
-                     Bytes(QuestWriter_Script({{"say", "dialogs\\greeter_hello", "sound\\dialogs\\greeter_hello"},
-                                               {"answer", "dialogs\\greeter_ask_work", "greeter\\work"},
-                                               {"answer", "dialogs\\greeter_bye", "greeter\\bye"}})));
-  // Asking for work: a flag, the mission, the objective of carrying the gate key.
-  files.emplace_back("scripts/que/greeter/work.txt",
-                     Bytes(QuestWriter_Script({{"flag_set", "gate_job"},
-                                               {"mission", "missions\\gate_job"},
-                                               {"objective", "carry_gate_key", "greeter\\paid"},
-                                               {"say", "dialogs\\greeter_find_key", "-"},
-                                               {"answer", "dialogs\\greeter_will_do", "greeter\\bye"}})));
-  files.emplace_back("scripts/que/greeter/bye.txt", Bytes(QuestWriter_Script({{"dialog_end"}})));
-  // The key carried: the status text and the reward.
-  files.emplace_back("scripts/que/greeter/paid.txt",
-                     Bytes(QuestWriter_Script({{"status", "dialogs\\greeter_done", "6", "255", "220", "120", "255"},
-                                               {"give", "money", "100"}})));
+  auto script = [&files](const std::string& name, const std::vector<std::vector<std::string>>& commands) {
+    files.emplace_back("scripts/que/greeter/" + name + ".txt", Bytes(QuestWriter_Script(commands)));
+  };
+  // Talking to the townsman: his thanks once the errand is done, his question while it runs, else
+  // his greeting and two answers.
+  script("enter", {{"if", "gate_job_done", "greeter\\thanks", "greeter\\offer"}});
+  script("offer", {{"if", "gate_job_taken", "greeter\\waiting", "greeter\\hello"}});
+  script("hello", {{"say", "dialogs\\greeter_hello", "sound\\dialogs\\greeter_hello"},
+                   {"answer", "dialogs\\greeter_ask_work", "greeter\\work"},
+                   {"answer", "dialogs\\greeter_bye", "greeter\\bye"}});
+  script("waiting", {{"say", "dialogs\\greeter_waiting", "-"},
+                     {"answer", "dialogs\\greeter_still_looking", "greeter\\bye"}});
+  script("thanks", {{"say", "dialogs\\greeter_thanks", "-"}, {"answer", "dialogs\\greeter_farewell", "greeter\\bye"}});
+  // Asking for work: a flag, the mission, the objective of carrying the gate key; he asks for the
+  // key, or sees that it is carried already (the objective is then met at once).
+  script("work", {{"if", "carry_gate_key", "greeter\\has_key", "greeter\\job"}});
+  const std::vector<std::string> flag = {"flag_set", "gate_job"}, mission = {"mission", "missions\\gate_job"},
+                                  objective = {"objective", "carry_gate_key", "greeter\\paid"};
+  script("job", {flag, mission, objective, {"say", "dialogs\\greeter_find_key", "-"},
+                 {"answer", "dialogs\\greeter_will_do", "greeter\\bye"}});
+  script("has_key", {flag, mission, objective, {"say", "dialogs\\greeter_has_key", "-"},
+                     {"answer", "dialogs\\greeter_farewell", "greeter\\bye"}});
+  script("bye", {{"dialog_end"}});
+  // The key carried: the status text, the reward and the errand done.
+  script("paid", {{"status", "dialogs\\greeter_done", "6", "255", "220", "120", "255"},
+                  {"give", "money", "100"},
+                  {"flag_set", "gate_done"}});
+  files.emplace_back("scripts/cond/gate_job_taken.txt", Bytes(QuestWriter_Condition({{"flag", "gate_job"}})));
+  files.emplace_back("scripts/cond/gate_job_done.txt", Bytes(QuestWriter_Condition({{"flag", "gate_done"}})));
   files.emplace_back("scripts/cond/carry_gate_key.txt", Bytes(QuestWriter_Condition({{"item", "gate key"}})));
   for (const auto& [key, text] : kTexts) files.emplace_back(QuestWriter_TextPath(key), Bytes(text));
   files.emplace_back("sound/dialogs/greeter_hello.wav", QuestAssets_GreetingWav());

@@ -303,7 +303,7 @@ void InventoryDraw() {
 }
 
 // The mission's name and each objective (its text "goals\\<condition>", else the condition's
-// name) with the time it has left.
+// name) with the time it has left, then the mission's objectives met, marked done.
 void GoalsDraw() {
   const QuestState& q = Que_State;
   Print_SetSize(18.0f);
@@ -311,14 +311,19 @@ void GoalsDraw() {
   Print_SetColor(1, 1, 1, 1);
   if (q.mission.name[0]) UI_DrawText(q.mission.name, q.mission.name, 0, kUiItemTop - 40, 640, kUiItemTop - 10);
   int row = 0;
-  for (int i = 0; i < kObjectives && row < 8; i++) {
-    const char* condition = q.objectives.conditions[i];
-    if (!condition[0] && !q.objectives.scripts[i][0]) continue;
+  // One goal's text on the next row; returns the row's top.
+  auto goal = [&row](const char* condition) {
     const float top = kUiItemTop + float(row++) * 30.0f;
     char key[kQuestNameSize + 8];
     std::snprintf(key, sizeof key, "goals\\%.*s", kQuestNameSize - 1, condition);
     Print_SetAlign(0);
     UI_DrawText(key, condition, 80, top + 4, 480, top + 30);
+    return top;
+  };
+  for (int i = 0; i < kObjectives && row < 8; i++) {
+    const char* condition = q.objectives.conditions[i];
+    if (!condition[0] && !q.objectives.scripts[i][0]) continue;
+    const float top = goal(condition);
     const float left = q.objectives.times[i];
     if (left > 0) {
       char time[32];
@@ -326,6 +331,12 @@ void GoalsDraw() {
       std::snprintf(time, sizeof time, "%d:%02d", seconds / 60, seconds % 60);
       Print_TextBox(480, top + 4, 560, top + 30, time);
     }
+  }
+  for (const MissionRow& met : q.mission.rows) {
+    if (row == 8) break;
+    if (!met.name[0] || met.state != kMissionRowMet) continue;
+    const float top = goal(met.name);
+    UI_DrawText("menu\\goaldone", "done", 480, top + 4, 560, top + 30);
   }
   if (row == 0) UI_DrawText("menu\\nogoals", "No goals", 0, kUiItemTop, 640, kUiItemTop + 30);
 }

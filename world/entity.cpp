@@ -58,8 +58,12 @@ static char g_key[kEntTokenSize];
 static char g_value[kEntTokenSize];
 static int g_reading;     // non-zero while read_ent runs
 static int g_tokenCutSaid;  // the "token cut" line is written once per read
-static uint64_t g_includeLeft;  // bytes the read may still include
-static int g_includeSpent;      // the budget ran out: no more includes this read
+// Bytes a read may still include: one budget for what included texts include, one for all.
+struct EntBudget {
+  uint64_t left;
+  int spent;  // ran out: no more includes of its kind this read
+};
+static EntBudget g_nestedBudget, g_readBudget;
 
 static bool Ent_PopLevel(EntIncludeStack* stack);
 
@@ -119,8 +123,8 @@ int read_ent(const char* text, uint32_t length) {
   }
   g_reading = 1;
   g_tokenCutSaid = 0;
-  g_includeLeft = kEntIncludeBudget;
-  g_includeSpent = 0;
+  g_nestedBudget = EntBudget{kEntIncludeBudget, 0};
+  g_readBudget = EntBudget{kEntReadIncludeBudget, 0};
   Ent_Includes.levels[0] = EntIncludeLevel{reinterpret_cast<const uint8_t*>(text), 0, text ? length : 0};
   Ent_Includes.top = 0;
   bool inBlock = false;
@@ -188,35 +192,42 @@ void LoadObjects(const char* fileName) {
   Global_Free(buffer);
 }
 
-// Takes `bytes` from the read's include budget; false (said once) when it does not hold them.
-static bool Ent_SpendInclude(uint64_t bytes, const char* name) {
-  if (!g_includeSpent && bytes <= g_includeLeft) {
-    g_includeLeft -= bytes;
+// Takes `bytes` from one of the read's include budgets; false (said once) when it does not hold them.
+static bool Ent_Spend(EntBudget* budget, uint64_t bytes, const char* name) {
+  if (!budget->spent && bytes <= budget->left) {
+    budget->left -= bytes;
     return true;
   }
-  if (!g_includeSpent)
-    Log_Printf("read_ent: included texts reach %u bytes at %s; the rest of the read includes nothing\n",
-               unsigned(kEntIncludeBudget), name);
-  g_includeSpent = 1;
+  if (!budget->spent) {
+    if (budget == &g_nestedBudget)
+      Log_Printf("read_ent: included texts reach %u bytes at %s; what they call is not included\n",
+                 unsigned(kEntIncludeBudget), name);
+    else
+      Log_Printf("read_ent: includes reach %u bytes in all at %s; the rest of the read includes nothing\n",
+                 unsigned(kEntReadIncludeBudget), name);
+  }
+  budget->spent = 1;
   return false;
 }
 
 // "call": the named template (".scn" added) continues the text at once, three files deep at most.
-// A call made from an included text costs the read's budget, with the bytes it includes, so a
-// template that calls itself many times cannot multiply the work without end. A call written in
-// the read's own text costs nothing: its work grows only with that text, and a large level file
-// keeps every one of its blocks.
+// Every call costs kEntCallCost bytes and then the bytes of its file from the read's budget, so
+// the work of one read is bounded whatever it includes; a large level file's own calls of
+// ordinary templates fit it whole. A call made from an included text also costs the smaller
+// budget of nested including, so a template that calls itself many times is stopped early and
+// leaves the rest of the read's budget to the level file's own blocks.
 static void Ent_Call(const char* value) {
   if (Ent_Includes.top >= kEntIncludeLevels - 1) return;
   const bool nested = Ent_Includes.top > 0;
   char name[kEntTokenSize + 8];
   std::snprintf(name, sizeof name, "%s.scn", value);
-  if (nested && !Ent_SpendInclude(kEntCallCost, name)) return;
+  if (nested && !Ent_Spend(&g_nestedBudget, kEntCallCost, name)) return;
+  if (!Ent_Spend(&g_readBudget, kEntCallCost, name)) return;
   uint32_t got = 0;
   bool found = false;
   uint8_t* buffer = Ent_ReadFile(name, &got, "entfc", &found);
   if (!buffer) return;
-  if (nested && !Ent_SpendInclude(got, name)) {
+  if ((nested && !Ent_Spend(&g_nestedBudget, got, name)) || !Ent_Spend(&g_readBudget, got, name)) {
     Global_Free(buffer);
     return;
   }

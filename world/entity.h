@@ -11,9 +11,10 @@
 
 constexpr int kEntIncludeLevels = 4;   // the given text and three included files
 constexpr int kEntTokenSize = 1024;    // 1,023 characters and the NUL
-// What one read may include through "call" from included texts: every such call costs
-// kEntCallCost bytes and then the bytes of its file (calls in the read's own text cost nothing).
-// Past the budget the read goes on without nested includes (one log line).
+// What one read may include through "call": every call costs kEntCallCost bytes and then the
+// bytes of its file. Calls made from included texts also spend the smaller nested budget. Past
+// either budget the read goes on without those includes (one log line each).
+constexpr uint32_t kEntReadIncludeBudget = 32u << 20;
 constexpr uint32_t kEntIncludeBudget = 4u << 20;
 constexpr uint32_t kEntCallCost = 256;
 

@@ -490,6 +490,7 @@ int Game_UseCharacter(GameObject* player, GameObject* character) {
   if (cs.dialogueCue[0]) {
     char script[sizeof cs.dialogueCue + 8];
     std::snprintf(script, sizeof script, "%s\\enter", cs.dialogueCue);
+    Dialog_End();  // lines and answers that scripts gave while no dialogue was open are not this one's
     Que_Apply(player, script, "");
     Dialog_StartWithNpc(character);
     Player_ClearInput();

@@ -148,7 +148,6 @@ static inline void Tick_Classify(GameObject* obj, const vec3& centre, bool thorn
       double dz = double(obj->origin.z) - centre.z;
       if (dx * dx + dy * dy + dz * dz < double(kNearRadius) * kNearRadius) {
         TickList_Add(&Tick_NearList, obj, "near");
-        Grid_Insert(obj);
       } else if (!obj->person.name[0] || (thornhelm && obj->physicsBody)) {
         Obj_RequestDelete(obj);
       } else {
@@ -176,30 +175,18 @@ static inline void Tick_Classify(GameObject* obj, const vec3& centre, bool thorn
   TickList_Add(&Tick_ThinkList, obj, "think");
 }
 
-void Game_Tick() {
-  Game_Step = Game_TickFrame.step;
-  Game_Time += Game_Step;
-  if (!Game_Running || !Obj_Player) return;
-
-  bool thornhelm = strcasecmp(game_name.text, "thornhelm") == 0;
-  Obj_Player->person.clock += Game_Step;
-  if (!Tick_AiStarted) {
-    ai_StartLevel();
-    Tick_AiStarted = 1;
-  }
-  Que_Tick();
-  Obj_FlushDeleted();
-  Physics_Frame(Game_Step);
+// The tick's sorting step: copies the bodies' poses into their objects, fills the per-tick lists
+// (a far unnamed character is queued for deletion, a far named one loses its body) and builds the
+// grid.
+static void Tick_BuildLists() {
   GameObject* player = Obj_Player;
-  if (!player) return;  // the player was released by the flush
-
+  if (!player) return;
+  const bool thornhelm = strcasecmp(game_name.text, "thornhelm") == 0;
   // Every body's pose is copied into its object before the object is classified; the player's
   // first, since its origin centres the grid. (Syncing one object touches no other.)
   if (player->physicsBody) Physics_SyncObject(player);
-  Game_TickCount++;
   Tick_TraceList.count = Tick_NearList.count = Tick_ThinkList.count = 0;
   Tick_GridCentre = player->origin;
-  g_gridValid = true;
   const vec3 centre = Tick_GridCentre;
   int count = 0;
   GameObject* const* all = Obj_ListArray(&count);
@@ -208,6 +195,30 @@ void Game_Tick() {
     if (o->physicsBody && o != player) Physics_SyncObject(o);
     Tick_Classify(o, centre, thornhelm);
   }
+  Tick_BuildGrid();
+}
+
+void Tick_BuildGrid() {
+  Game_TickCount++;  // the new stamp: every cell of an earlier build counts as empty
+  g_gridValid = true;
+  for (int i = 0; i < Tick_NearList.count; i++) Grid_Insert(Tick_NearList.items[i]);
+}
+
+void Game_Tick() {
+  Game_Step = Game_TickFrame.step;
+  Game_Time += Game_Step;
+  if (!Game_Running || !Obj_Player) return;
+
+  Obj_Player->person.clock += Game_Step;
+  if (!Tick_AiStarted) {
+    ai_StartLevel();
+    Tick_AiStarted = 1;
+  }
+  Que_Tick();
+  Obj_FlushDeleted();
+  Physics_Frame(Game_Step);
+  if (!Obj_Player) return;  // the player was released by the flush
+  Tick_BuildLists();
 
   // Slots may append objects to the list, never remove them: the lists stay valid here.
   for (int i = 0; i < Tick_NearList.count; i++) {

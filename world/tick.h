@@ -63,6 +63,9 @@ struct GridCell {
 extern GridCell Tick_Grid[kGridCells][kGridCells];  // [y][x]
 extern vec3 Tick_GridCentre;
 
+// Builds the grid anew from the near list around Tick_GridCentre: the last step of the tick's
+// sorting of the objects into its lists.
+void Tick_BuildGrid();
 // Collects the near characters whose grid cells overlap the box (world coordinates), each once,
 // at most `capacity`. Returns the count; 0 while the grid is stale.
 int Tick_GridCollect(const vec3* mins, const vec3* maxs, GameObject** out, int capacity);

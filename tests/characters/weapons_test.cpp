@@ -243,9 +243,10 @@ TEST_F(Weapons, APickupSaysWhatThePlayerTook) {
   EXPECT_EQ(last(), "You got grenade, 30 9MM, 5 money, gate key");
   tw_test::WriteFile("data/text/Eng/consol/You got.txt", "Taken:");
   tw_test::WriteFile("data/text/Eng/items/weapon_shotgun.txt", "a shotgun");
+  tw_test::WriteFile("data/text/Eng/items/ammo_grenade.txt", "grenades");
   TextFile_Flush();
-  Person_ApplyPickup(crate("[weapon] [shotgun] [medic] [25] [model] [1]"), p);
-  EXPECT_EQ(last(), "Taken: a shotgun, 25 health");
+  Person_ApplyPickup(crate("[weapon] [shotgun] [medic] [25] [model] [1] [ammo] [GRENADE] [4]"), p);
+  EXPECT_EQ(last(), "Taken: a shotgun, 25 health, 4 grenades");
   const int lines = Console_GetLineCount();
   GameObject* other = Passerby(10, 10);
   Person_ApplyPickup(crate("[ammo] [9MM] [30]"), other);

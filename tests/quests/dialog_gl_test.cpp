@@ -13,6 +13,7 @@
 #include "foundation/video.h"
 #include "quests/dialog.h"
 #include "quests/quest.h"
+#include "quests/state.h"
 #include "render/render.h"
 #include "support/render_support.h"
 #include "support/test_support.h"
@@ -108,6 +109,32 @@ TEST_F(DialogScreenTest, APartnerInReachWithAWeaponInHandShowsTheTalkHint) {
   EXPECT_GT(hint(), 50);
   mara->person.dialogueCue[0] = 0;  // no dialogue, no hint
   EXPECT_EQ(hint(), 0);
+}
+
+// The goals screen shows a goal the mission met with "done" in the time column; with nothing
+// met and nothing open it shows only "No goals" in the middle.
+TEST_F(DialogScreenTest, TheGoalsScreenMarksAMetGoalDone) {
+  tw_test::WriteFile("data/text/Eng/goals/carry_gate_key.txt", "Find the gate key");
+  tw_test::WriteFile("data/text/Eng/menu/goaldone.txt", "done");
+  Obj_Player = Obj_Alloc();
+  Obj_Player->person.state = 1;
+  Que_ResetState();
+  std::snprintf(Que_State.mission.rows[0].name, sizeof Que_State.mission.rows[0].name, "carry_gate_key");
+  Que_State.mission.rows[0].state = kMissionRowMet;
+  Game_MenuOpen = 1;
+  ASSERT_EQ(UI_PushMenu(UI_System, "goalsmenu", nullptr), 1);
+  auto lit = [](float left, float right) {
+    Begin();
+    Game_Draw2D();
+    return tw_test::CountInLayoutBox(Read(), left, kUiItemTop, right, kUiItemTop + 30, Lit);
+  };
+  EXPECT_GT(lit(80, 240), 50) << "no goal";
+  EXPECT_GT(lit(480, 560), 30) << "not marked done";
+  Que_ResetState();
+  EXPECT_EQ(lit(480, 560), 0);
+  EXPECT_GT(lit(240, 400), 30) << "no \"No goals\"";
+  UI_ClearMenuStack(UI_System);
+  Game_MenuOpen = 0;
 }
 
 }  // namespace

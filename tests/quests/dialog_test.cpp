@@ -17,6 +17,7 @@
 #include "ui/ui.h"
 #include "world/frame2d.h"
 #include "world/game.h"
+#include "world/gameinput.h"
 #include "world/gamevars.h"
 #include "world/level.h"
 #include "world/object.h"
@@ -53,7 +54,8 @@ class DialogTest : public tw_test::InputFixture {
                                            {"say", "dialogs\\later", "-"},
                                            {"answer", "dialogs\\b1", "mara\\one"},
                                            {"answer", "dialogs\\b2", "mara\\one"},
-                                           {"answer", "dialogs\\b3", "mara\\one"}}));
+                                           {"answer", "dialogs\\b3", "mara\\three"}}));
+    tw_test::WriteFile("scripts/que/mara/three.txt", QuestWriter_Script({{"flag_set", "three"}, {"dialog_end"}}));
   }
   void TearDown() override {
     Dialog_StartWithNpc(nullptr);
@@ -98,7 +100,8 @@ TEST_F(DialogTest, KeyTwoRunsTheSecondAnswerAndItsScriptReplacesTheAnswers) {
   EXPECT_EQ(Dialog_AnswerAt(Game_CursorX, Game_CursorY), 2);
   EXPECT_EQ(Dialog_AnswerAt(10, Game_CursorY), -1);
   Press(kKeyMouseLeft);
-  EXPECT_TRUE(Que_HasFlag("one"));
+  EXPECT_TRUE(Que_HasFlag("three"));
+  EXPECT_FALSE(Que_HasFlag("one"));
   EXPECT_EQ(Dialog_Open, 0u);
   EXPECT_EQ(Dialog_Partner, nullptr);
 }
@@ -112,6 +115,50 @@ TEST_F(DialogTest, EscapeAndTheRightButtonCloseTheDialogue) {
     EXPECT_EQ(Dialog_Screen.answerCount, 0) << key;
     EXPECT_FALSE(Que_HasFlag("one"));
   }
+}
+
+TEST_F(DialogTest, AnAnswerThatRunsItselfOverAndOverEndsWithinOneBudgetAndAFewLogLines) {
+  // Eight runs of itself a pass: without one budget for the whole answer this is 8^8 runs and
+  // gigabytes of log.
+  std::string self = "[district] [1] [1]\n";
+  for (int i = 0; i < 8; i++) self += "[run] [mara\\self]\n";
+  tw_test::WriteFile("scripts/que/mara/self.txt", self);
+  tw_test::WriteFile("scripts/que/mara/enter.txt", QuestWriter_Script({{"answer", "dialogs\\a1", "mara\\self"}}));
+  Talk();
+  const size_t before = tw_test::ReadFile("log").size();
+  Press(2);  // key 1
+  const std::string log = tw_test::ReadFile("log").substr(before);
+  EXPECT_LT(log.size(), 1000u) << log.substr(0, 2000);
+  EXPECT_NE(log.find("more than 4096 lines with the scripts it runs"), std::string::npos) << log.substr(0, 2000);
+  EXPECT_EQ(Que_State.districts[1], 1u);
+  // The next answer has a budget of its own.
+  tw_test::WriteFile("scripts/que/mara/enter.txt", QuestWriter_Script({{"answer", "dialogs\\a1", "mara\\one"}}));
+  Talk();
+  Press(2);
+  EXPECT_TRUE(Que_HasFlag("one"));
+}
+
+TEST_F(DialogTest, ADyingPartnerClosesTheDialogueAndItsAnswersNoLongerRun) {
+  Talk();
+  ASSERT_EQ(Dialog_Open, 1u);
+  partner_->slots.Damage(partner_, player_, 1000.0f, 0, nullptr, 0, 0);
+  ASSERT_EQ(partner_->person.state, 2);
+  EXPECT_EQ(Dialog_Open, 0u);
+  Press(2);
+  EXPECT_FALSE(Que_HasFlag("one"));
+  EXPECT_EQ(Dialog_Choose(0), 0);
+}
+
+TEST_F(DialogTest, AnswersGivenWithNoDialogueOpenAreNotTheNextDialoguesOnes) {
+  std::snprintf(partner_->person.dialogueCue, sizeof partner_->person.dialogueCue, "mara");
+  const std::string stale = QuestWriter_Script({{"say", "dialogs\\stale", "-"}, {"answer", "dialogs\\stale", "mara\\one"}});
+  Que_RunText(stale.data(), stale.size(), "timer");  // as a timer's script would, between talks
+  ASSERT_EQ(Game_UseCharacter(player_, partner_), 1);
+  EXPECT_EQ(Dialog_Open, 1u);
+  EXPECT_STREQ(Dialog_Screen.lineKey, "dialogs\\hello");
+  ASSERT_EQ(Dialog_Screen.answerCount, 2);
+  EXPECT_STREQ(Dialog_Screen.answers[0].key, "dialogs\\a1");
+  EXPECT_STREQ(Dialog_Screen.answers[1].key, "dialogs\\a2");
 }
 
 TEST_F(DialogTest, TheQuestsKeyOpensTheGoalsScreenAndEscapeReturnsToPlay) {

@@ -18,6 +18,7 @@
 #include "tools/def_writer.h"
 #include "tools/entity_writer.h"
 #include "tools/hud_writer.h"
+#include "tools/quest_assets.h"
 #include "tools/quest_writer.h"
 #include "world/entity.h"
 #include "world/frame2d.h"
@@ -88,6 +89,37 @@ TEST_F(QuestScript, AConditionHoldsOnlyAfterItsFlagIsSetAndThenRunsItsScriptOnce
   EXPECT_EQ(player_->person.money, 25);
   EXPECT_EQ(Que_State.objectives.conditions[0][0], 0);
   EXPECT_EQ(Game_MissionFailed, 0u);
+}
+
+TEST_F(QuestScript, AnObjectivesScriptMayGiveTheSameObjectiveAgain) {
+  WriteFile("scripts/cond/met.txt", QuestWriter_Condition({{"flag", "met_mara"}}));
+  WriteFile("scripts/que/again.txt", QuestWriter_Script({{"give", "money", "1"}, {"objective", "met", "again"}}));
+  ASSERT_EQ(Que_AddObjective("met", "again", 0), 0);
+  Run({{"flag_set", "met_mara"}});
+  Que_Tick();
+  EXPECT_EQ(player_->person.money, 1);
+  EXPECT_STREQ(Que_State.objectives.conditions[0], "met");
+  EXPECT_STREQ(Que_State.objectives.scripts[0], "again");
+  Que_Tick();
+  EXPECT_EQ(player_->person.money, 2);
+}
+
+TEST_F(QuestScript, AConditionNamingAnotherHoldsRightlyWhenTheTableIsFull) {
+  // "a" is read first and so takes the first row; 63 more fill the table; then "b", which "a"
+  // names, must find a row while "a" is being tested.
+  WriteFile("scripts/cond/a.txt", QuestWriter_Condition({{"flag", "gate"}, {"cond", "b"}, {"flag", "never"}}));
+  WriteFile("scripts/cond/b.txt", QuestWriter_Condition({{"level", "street"}, {"level", "street"}, {"level", "street"}}));
+  EXPECT_EQ(Que_TestCondition("a"), 0);
+  for (int i = 0; i < 63; i++) {
+    const std::string name = "c" + std::to_string(i);
+    WriteFile("scripts/cond/" + name + ".txt", QuestWriter_Condition({{"money", "0"}}));
+    EXPECT_EQ(Que_TestCondition(name.c_str()), 1);
+  }
+  Run({{"flag_set", "gate"}});
+  EXPECT_EQ(Que_TestCondition("a"), 0);
+  EXPECT_EQ(Que_TestCondition("b"), 1);
+  Run({{"flag_set", "never"}});
+  EXPECT_EQ(Que_TestCondition("a"), 1);
 }
 
 TEST_F(QuestScript, AnObjectiveThatRunsOutOfTimeFailsTheMissionAndNeverPays) {
@@ -193,6 +225,7 @@ TEST_F(QuestScript, TheStashKeepsTheInventoryHealthAndAmmunitionUntilItIsPopped)
   Run({{"give", "weapon", "pi", "item", "gate key", "money", "40"}});
   p.health = 55;
   p.ammo[1] = 33;
+  p.magazine[1] = 9;
   p.equipped2Kind = INV_ARMOR;  // worn, not carried
   p.equipped2Index = Def_FindArmor("vest");
   ASSERT_GE(p.equipped2Index, 0);
@@ -201,6 +234,7 @@ TEST_F(QuestScript, TheStashKeepsTheInventoryHealthAndAmmunitionUntilItIsPopped)
   EXPECT_EQ(Que_State.stash.full, 1);
   EXPECT_FALSE(Carries(player_, "gate key"));
   EXPECT_EQ(p.ammo[1], 0);
+  EXPECT_EQ(p.magazine[1], 0);
   EXPECT_EQ(p.money, 0);
   EXPECT_EQ(p.equippedKind, INV_NONE);
   EXPECT_EQ(p.equipped2Kind, INV_NONE);
@@ -212,6 +246,7 @@ TEST_F(QuestScript, TheStashKeepsTheInventoryHealthAndAmmunitionUntilItIsPopped)
   EXPECT_EQ(p.health, 55.0f);
   EXPECT_EQ(p.money, before.money);
   EXPECT_EQ(p.ammo[1], 33);
+  EXPECT_EQ(p.magazine[1], 9);
   EXPECT_EQ(std::memcmp(p.items, before.items, sizeof p.items - sizeof(InvPair) * (kInvCarried - 2)), 0);
   EXPECT_TRUE(Carries(player_, "gate key"));
   EXPECT_EQ(p.equippedKind, INV_WEAPON);
@@ -420,6 +455,13 @@ TEST_F(QuestScript, HugeSelfRunningAndSelfNamingFilesAreCappedWithOneLine) {
   EXPECT_EQ(Que_State.districts[2], 7u);
   EXPECT_TRUE(Que_HasFlag("back"));
   EXPECT_EQ(Lines(Log(), "scripts run 8 deep"), 1);
+  // The scripts a run starts read at most 4 MB together: four more runs of a 1 MB script.
+  WriteFile("scripts/que/wide.txt",
+            "[give] [money] [1]\n[run] [wide]\n[run] [wide]\n" + std::string(1000000, ' ') + "\n");
+  player_->person.money = 0;
+  EXPECT_EQ(Que_Apply(player_, "wide", ""), 1);
+  EXPECT_EQ(player_->person.money, 5);
+  EXPECT_EQ(Lines(Log(), "the scripts run read more than 4194304 bytes"), 1);
   // A condition that names itself never holds, and says so once however often it is tested.
   WriteFile("scripts/cond/loop.txt", QuestWriter_Condition({{"level", "street"}, {"cond", "loop"}}));
   WriteFile("scripts/cond/odd.txt", "[level] [street]\n[weather] [fine]\n");
@@ -439,6 +481,51 @@ TEST_F(QuestScript, HugeSelfRunningAndSelfNamingFilesAreCappedWithOneLine) {
   for (int i = 0; i <= kQueCondTests; i++) many += "[level] [street]\n";
   EXPECT_EQ(Que_TestConditionText(many.data(), many.size(), "many"), 0);
   EXPECT_EQ(Que_TestConditionText(many.data(), many.size() - 17, "fewer"), 1);
+}
+
+// The sample's errand through the use key and the answers: Old Bram offers the work once, asks
+// after the key while it is sought, thanks once it is found, and the goals keep it as met; a
+// hero who carries the key already is paid for it at once.
+TEST_F(QuestScript, TheSampleErrandIsOfferedOnceAndKeptAsMet) {
+  for (const auto& [name, bytes] : QuestAssets_Files()) WriteFile(name, std::string(bytes.begin(), bytes.end()));
+  GameObject* bram = Spawn(NPC, 60, 0, "townsman_1");
+  bram->person.state = 1;
+  std::snprintf(bram->person.dialogueCue, sizeof bram->person.dialogueCue, "greeter");
+  auto talk = [&] {
+    EXPECT_EQ(Game_UseCharacter(player_, bram), 1);
+    return std::string(Dialog_Screen.lineKey) + " " + std::to_string(Dialog_Screen.answerCount);
+  };
+  Game_Step = 0.1;
+  EXPECT_EQ(talk(), "dialogs\\greeter_hello 2");
+  ASSERT_EQ(Dialog_Choose(0), 1);
+  EXPECT_STREQ(Dialog_Screen.lineKey, "dialogs\\greeter_find_key");
+  EXPECT_STREQ(Que_State.objectives.conditions[0], "carry_gate_key");
+  EXPECT_EQ(Dialog_Choose(0), 1);
+  EXPECT_EQ(Dialog_Open, 0u);
+  Que_Tick();
+  EXPECT_EQ(talk(), "dialogs\\greeter_waiting 1");
+  Dialog_Choose(0);
+  Run({{"give", "item", "gate key"}});
+  Que_Tick();
+  EXPECT_EQ(player_->person.money, 100);
+  EXPECT_STREQ(Que_State.mission.rows[0].name, "carry_gate_key");
+  EXPECT_EQ(Que_State.mission.rows[0].state, kMissionRowMet);
+  EXPECT_EQ(talk(), "dialogs\\greeter_thanks 1");
+  Dialog_Choose(0);
+  Que_Tick();
+  EXPECT_EQ(player_->person.money, 100);
+  // A new game, the key carried before the work is asked for.
+  Que_ResetState();
+  EXPECT_EQ(talk(), "dialogs\\greeter_hello 2");
+  Dialog_Choose(0);
+  EXPECT_STREQ(Dialog_Screen.lineKey, "dialogs\\greeter_has_key");
+  Que_Tick();
+  EXPECT_EQ(player_->person.money, 200);
+  EXPECT_STREQ(Que_State.mission.rows[0].name, "carry_gate_key");
+  // A new mission has met nothing yet; "if" without its second script does nothing.
+  EXPECT_EQ(Run({{"mission", "missions\\next"}, {"if", "gate_job_done", "-"}, {"if", "carry_gate_key", "greeter\\bye"}}), 3);
+  EXPECT_EQ(Que_State.mission.rows[0].name[0], 0);
+  EXPECT_EQ(Dialog_Open, 0u);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // stands just ahead of the start and the gate key's crate just behind it; Use opens his dialogue,
 // key 1 asks for work (a flag and the gate-key objective), the quick save holds both, key 1 again
 // ends the talk; the hero turns about, takes the key, and the next quick save holds the flag with
-// the objective done; the game quits.
+// the objective done and kept as met; the game quits.
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -87,6 +87,7 @@ TEST_F(TalkE2E, TheAnswersFlagAndObjectiveReachTheQuickSaveAndTheGateKeyComplete
   ASSERT_GT(after.size(), 120740u);
   EXPECT_EQ(Slot(after, 40920), "gate_job");
   EXPECT_EQ(Slot(after, 9024), "") << "the gate key did not complete the objective";
+  EXPECT_EQ(Slot(after, 576), "carry_gate_key");  // the mission's first row: the goal met
   EndGameAndQuit();
 }
 

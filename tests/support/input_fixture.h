@@ -58,7 +58,8 @@ class InputFixture : public ::testing::Test {
     Log_Close();
   }
   static void Queue(int code, bool down) { QueueKey(code, down); }
-  static void Bind(const char* var, const char* command) { std::snprintf(Var_Find(var)->text, sizeof Var_Find(var)->text, "%s", command); }
+  // Through Var_SetText, so that what caches the bindings sees the change.
+  static void Bind(const char* var, const char* command) { Var_SetText(Var_Find(var), command); }
 
   TempDir dir_;
 };

@@ -11,6 +11,7 @@
 #include "scene/model.h"
 #include "scene/view.h"
 #include "characters/player.h"
+#include "quests/state.h"
 #include "world/fx.h"
 #include "world/game.h"
 #include "world/net.h"
@@ -309,6 +310,33 @@ TEST_F(DoorTest, RequirementsWaiveForTheCheatWordAndAnotherUserOrAPlainUseIsRefu
   std::snprintf(t->prop.triggerCommandText, sizeof t->prop.triggerCommandText, "x");
   Door_Use(t, player_, nullptr);
   EXPECT_EQ(t->prop.targetPoint, 0);
+}
+
+// The player's use of a door hands its objectives to the quests once, and the player dead or
+// another user none; a trigger's text adds its own.
+TEST_F(DoorTest, ThePlayersUseGivesTheDoorsObjectivesOnce) {
+  Que_ResetState();
+  GameObject* d = Door(vec3{0, 0, 0});
+  std::snprintf(d->prop.command, sizeof d->prop.command, "[objective] [carry_gate_key] [paid] [30]");
+  GameObject* npc = Spawn(NPC, 0, 0, "mara");
+  npc->person.state = 1;
+  Door_Use(d, npc, nullptr);
+  player_->person.state = 2;
+  Door_Use(d, player_, nullptr);
+  EXPECT_EQ(Que_State.objectives.conditions[0][0], 0);
+  player_->person.state = 1;
+  Door_Use(d, player_, nullptr);
+  Door_Use(d, player_, nullptr);
+  const QuestObjectives& o = Que_State.objectives;
+  EXPECT_STREQ(o.conditions[0], "carry_gate_key");
+  EXPECT_STREQ(o.scripts[0], "paid");
+  EXPECT_FLOAT_EQ(o.times[0], 30.0f);
+  EXPECT_EQ(o.conditions[1][0], 0);
+  EXPECT_NE(Log().find("incoming objective[carry_gate_key][paid][30.000000] to player"), std::string::npos);
+  Door_Use(d, npc, "[door] [100] [objective] [by_lever] [paid] [0]");
+  EXPECT_STREQ(o.conditions[1], "by_lever");
+  EXPECT_EQ(d->prop.targetPoint, kDoorOpen);
+  Que_ResetState();
 }
 
 }  // namespace

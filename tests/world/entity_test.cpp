@@ -213,6 +213,23 @@ TEST_F(EntityTest, ALargeLevelFileKeepsEveryCalledBlock) {
   EXPECT_EQ(CountOccurrences(Log(), "read_ent: included texts reach"), 0);
 }
 
+// Every call of a read spends one budget: a level text whose blocks each call a large template
+// includes it until 32 MB are read, then its blocks go on without it (one line).
+TEST_F(EntityTest, AllTheIncludesOfOneReadShareOneBudget) {
+  const std::string mb = "\"light_light\" \"5\"" + std::string(1u << 20, ' ');
+  WriteFile("t/mb.scn", mb);
+  std::string level;
+  for (int i = 0; i < 40; i++) level += "{ \"classname\" \"light\" \"call\" \"t\\mb\" }\n";
+  Light_Count = 0;
+  Read(level);
+  ASSERT_EQ(Light_Count, 40);
+  const int fit = int(kEntReadIncludeBudget / (mb.size() + kEntCallCost));
+  EXPECT_EQ(Light_Table[fit - 1].light, 5);
+  EXPECT_EQ(Light_Table[fit].light, 256);
+  EXPECT_EQ(Light_Table[39].light, 256);
+  EXPECT_EQ(CountOccurrences(Log(), "read_ent: includes reach"), 1);
+}
+
 TEST_F(EntityTest, SpawnflagsFilterAndTableLimits) {
   Game_NetMode = 1;
   EXPECT_EQ(Ent_SpawnflagsAllow(2048), 0);

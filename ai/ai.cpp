@@ -31,8 +31,12 @@ struct AiWorld {
   AiTeam teams[kAiTeams];
   int32_t teamCount;
   int32_t playerTeam;  // row, -1 none
+  int32_t fullLogged;  // the table's being full was logged in this run
 };
-AiWorld g_ai = {0, 0, 0, {}, 0, -1};
+AiWorld g_ai = {0, 0, 0, {}, 0, -1, 0};
+
+// `BotState::team` of a character whose team found no row: it is not tried again in this run.
+constexpr int32_t kNoTeamRow = -1;
 
 VarRecord ai_dmrespawns = {"ai_dmrespawns", 0, VAR_NUMERIC | VAR_SETTABLE, 0.0f, "0", 0, nullptr};
 VarRecord* g_dmSetting = &ai_dmrespawns;
@@ -76,7 +80,10 @@ void Team_Join(GameObject* o) {
   int t = Team_Find(name);
   if (t < 0) {
     if (g_ai.teamCount >= kAiTeams) {
-      Log_Printf("ai_StartLevel: more than %d teams; [%s] joins none\n", kAiTeams, name);
+      if (!g_ai.fullLogged)
+        Log_Printf("ai_StartLevel: more than %d teams; [%s] and any further new team join none\n", kAiTeams, name);
+      g_ai.fullLogged = 1;
+      o->bot.team = kNoTeamRow;
       return;
     }
     t = g_ai.teamCount++;
@@ -103,6 +110,7 @@ void Teams_Clear() {
   }
   g_ai.teamCount = 0;
   g_ai.playerTeam = -1;
+  g_ai.fullLogged = 0;
   for (GameObject* o = Obj_ListHead; o; o = o->next) o->bot.team = 0;
 }
 
@@ -111,7 +119,7 @@ void Teams_Build() {
   Teams_Clear();
   for (GameObject* o = Obj_ListHead; o; o = o->next)
     if (o->classNum == NPC || o == Obj_Player) Team_Join(o);
-  g_ai.playerTeam = Obj_Player && Obj_Player->bot.team ? Obj_Player->bot.team - 1 : -1;
+  g_ai.playerTeam = Obj_Player && Obj_Player->bot.team > 0 ? Obj_Player->bot.team - 1 : -1;
 }
 
 // ---- geometry -------------------------------------------------------------------------------
@@ -166,10 +174,89 @@ int RandomBelow(int count) {
 
 // ---- walking --------------------------------------------------------------------------------
 
+constexpr uint32_t kMoveMask = TRACE_ANIMS | TRACE_CHARACTERS | TRACE_STATE1;
+constexpr uint32_t kSceneryMask = TRACE_ANIMS | TRACE_STATE1;  // the level and props, not characters
+constexpr float kStepHeight = 18.0f;
+constexpr float kGroundNormal = 0.7f;
+constexpr float kRoomProbe = 200.0f;  // how far above a spot the room test starts
+constexpr int kCrossingPoints = 7;    // places tried along a portal
+
+// Room for the character's box at the spot: nothing of the level or its props between high above
+// it and a step above it (the ground and kerbs do not count).
+bool RoomAt(GameObject* o, const vec3& spot) {
+  vec3 from{spot.x, spot.y, spot.z + kRoomProbe}, to{spot.x, spot.y, spot.z + kStepHeight};
+  TraceResult r;
+  Obj_Trace(&r, o, &from, &o->mins, &o->maxs, &to, kSceneryMask);
+  return r.fraction >= 1.0f;
+}
+
+// A straight way for the character's box from where it stands to the spot, a step above the
+// ground, past the level and its props (people move on).
+bool ClearWayTo(GameObject* o, const vec3& spot) {
+  vec3 from{o->origin.x, o->origin.y, o->origin.z + kStepHeight}, to{spot.x, spot.y, from.z};
+  TraceResult r;
+  Obj_Trace(&r, o, &from, &o->mins, &o->maxs, &to, kSceneryMask);
+  return r.fraction >= 1.0f;
+}
+
+// Places to head for, ranked: 2 with room and a clear way there, 1 with room only, 0 neither. The
+// goal a walker was held up on is not offered again.
+struct GoalChoice {
+  vec3 spots[64 * kCrossingPoints];
+  int ranks[64 * kCrossingPoints];
+  int count = 0;
+  const vec3* failed = nullptr;
+  void Add(GameObject* o, const vec3& spot) {
+    if (count >= int(sizeof spots / sizeof spots[0])) return;
+    if (failed && Dist2D(*failed, spot) < 8.0f) return;
+    spots[count] = spot;
+    ranks[count++] = RoomAt(o, spot) ? (ClearWayTo(o, spot) ? 2 : 1) : 0;
+  }
+  // A random one of the best rank of at least `least`; false when there is none.
+  bool Pick(int least, vec3* out) const {
+    int best = -1, n = 0;
+    for (int i = 0; i < count; i++) best = std::max(best, ranks[i]);
+    if (best < least) return false;
+    for (int i = 0; i < count; i++) n += ranks[i] == best;
+    int k = RandomBelow(n);
+    for (int i = 0; i < count; i++)
+      if (ranks[i] == best && k-- == 0) *out = spots[i];
+    return true;
+  }
+};
+
+// Places along a portal where the character's box fits between its ends, the middle first.
+void AddCrossings(GameObject* o, const AreaSet& set, const NavEdge& e, GoalChoice* choice) {
+  vec3 p0, p1;
+  EdgeEnds(set, e, &p0, &p1);
+  const float length = std::hypot(p1.x - p0.x, p1.y - p0.y);
+  const float half = std::max(std::max(-o->mins.x, o->maxs.x), std::max(-o->mins.y, o->maxs.y)) + 1.0f;
+  const float margin = length > 2 * half ? half / length : 0.5f;
+  choice->Add(o, Lerp(p0, p1, 0.5f));
+  if (margin >= 0.5f) return;
+  for (int i = 0; i < kCrossingPoints; i++) {
+    float t = margin + (1.0f - 2 * margin) * float(i) / float(kCrossingPoints - 1);
+    if (std::fabs(t - 0.5f) > 1e-4f) choice->Add(o, Lerp(p0, p1, t));
+  }
+}
+
+// Spots inside the area towards each of its corners, for a walker that turns about.
+void AddInnerSpots(GameObject* o, const AreaSet& set, int area, GoalChoice* choice) {
+  const NavArea& ar = set.areas[size_t(area)];
+  for (int e = 0; e < ar.edgeCount && e < 64; e++) {
+    vec3 p0, p1;
+    EdgeEnds(set, set.edges[size_t(ar.firstEdge + e)], &p0, &p1);
+    vec3 spot = Lerp(ar.centre, p0, 0.75f);
+    if (ai_FindAreaAtPoint(&set, &spot.x, area) == area) choice->Add(o, spot);
+  }
+}
+
 // The next goal of a walker that reached its goal: through a portal of its area into the next
 // (not straight back to the area it came from), else to a spot inside its area; a car turns
-// about at the end of its road.
-void NextGoal(GameObject* o) {
+// about at the end of its road. People cross a portal where their box fits, by preference where
+// they see a clear way to it; one held up on its way to `failed` goes elsewhere: across where it
+// sees a clear way, else about inside its area.
+void NextGoal(GameObject* o, const vec3* failed = nullptr) {
   BotState& b = o->bot;
   const bool car = b.walk == BOT_WALK_CAR;
   const AreaSet& set = Nav_Level.sets[car ? NAV_CARS : NAV_CIVILIAN];
@@ -213,35 +300,33 @@ void NextGoal(GameObject* o) {
     }
     if (count < 64) choices[count++] = ar.firstEdge + e;
   }
-  vec3 goal;
-  if (count > 0 || (car && back >= 0)) {
+  vec3 goal = ar.centre;
+  if (car) {
     // Cars keep to the right-hand lane: 80 % along the portal they leave by.
-    const NavEdge& ed = set.edges[size_t(count > 0 ? choices[RandomBelow(count)] : back)];
-    vec3 p0, p1;
-    EdgeEnds(set, ed, &p0, &p1);
-    goal = Lerp(p0, p1, car ? 0.8f : 0.5f);
-  } else {
-    // A dead end on foot: a spot inside the area, then back.
-    goal = ar.centre;
-    if (ar.edgeCount > 0) {
-      const NavEdge& ed = set.edges[size_t(ar.firstEdge + RandomBelow(ar.edgeCount))];
+    if (count > 0 || back >= 0) {
       vec3 p0, p1;
-      EdgeEnds(set, ed, &p0, &p1);
-      vec3 spot = Lerp(ar.centre, p0, 0.75f);
-      if (ai_FindAreaAtPoint(&set, &spot.x, area) == area) goal = spot;
+      EdgeEnds(set, set.edges[size_t(count > 0 ? choices[RandomBelow(count)] : back)], &p0, &p1);
+      goal = Lerp(p0, p1, 0.8f);
+    }
+  } else {
+    static GoalChoice choice;
+    choice.count = 0;
+    choice.failed = failed;
+    for (int i = 0; i < count; i++) AddCrossings(o, set, set.edges[size_t(choices[i])], &choice);
+    if (!choice.Pick(failed ? 2 : 0, &goal)) {
+      // A dead end, or held up with no clear way across: a spot inside the area, then on.
+      choice.count = 0;
+      AddInnerSpots(o, set, area, &choice);
+      if (!choice.Pick(0, &goal)) goal = ar.centre;
     }
   }
   goal.z += 2.0f;  // goals stand just above the areas, as the street population sets them
   b.goals[0] = b.goals[1] = goal;
 }
 
-constexpr uint32_t kMoveMask = TRACE_ANIMS | TRACE_CHARACTERS | TRACE_STATE1;
-constexpr float kStepHeight = 18.0f;
-constexpr float kGroundNormal = 0.7f;
-
 // Moves the character by `dist` along the unit direction on x and y: across (up a step first
-// when the way is blocked), then down onto the ground. A move that finds no ground below is
-// refused. Returns the share of the distance made (0..1).
+// when the way is blocked), sliding along what stops it, then down onto the ground. A move that
+// finds no ground below is refused. Returns the share of the distance made (0..1).
 float Bot_Move(GameObject* o, float dx, float dy, float dist) {
   if (!(dist > 0)) return 1.0f;
   const vec3 start = o->origin;
@@ -249,7 +334,7 @@ float Bot_Move(GameObject* o, float dx, float dy, float dist) {
   vec3 across{start.x + dx * dist, start.y + dy * dist, start.z};
   Obj_Trace(&r, o, &start, &o->mins, &o->maxs, &across, kMoveMask);
   float made = r.fraction;
-  vec3 moved = r.end;
+  vec3 moved = r.end, normal = r.normal;
   if (made < 1.0f) {
     vec3 up{start.x, start.y, start.z + kStepHeight};
     Obj_Trace(&r, o, &start, &o->mins, &o->maxs, &up, kMoveMask);
@@ -258,6 +343,19 @@ float Bot_Move(GameObject* o, float dx, float dy, float dist) {
     Obj_Trace(&r, o, &raised, &o->mins, &o->maxs, &over, kMoveMask);
     if (r.fraction > made) {
       made = r.fraction;
+      moved = r.end;
+      normal = r.normal;
+    }
+  }
+  if (made < 1.0f) {
+    // Along the face that stopped it, with what is left of the step.
+    float into = dx * normal.x + dy * normal.y;
+    float sx = dx - normal.x * into, sy = dy - normal.y * into, slide = std::hypot(sx, sy);
+    if (into < 0 && slide > 0.05f) {
+      float rest = dist * (1.0f - made) * slide;
+      vec3 along{moved.x + sx / slide * rest, moved.y + sy / slide * rest, moved.z};
+      Obj_Trace(&r, o, &moved, &o->mins, &o->maxs, &along, kMoveMask);
+      made += (1.0f - made) * slide * r.fraction;
       moved = r.end;
     }
   }
@@ -279,7 +377,8 @@ void FaceTowards(GameObject* o, float dx, float dy, float dt) {
 }
 
 // Walks the character `dist` towards the point; on foot over the civilian areas a walker never
-// steps out of the set. Returns the share made.
+// steps out of the set (one already outside, led away or pushed, walks back in). Returns the
+// share made.
 float WalkTowards(GameObject* o, const vec3& to, float dist, float dt, bool keepToSet) {
   float dx = to.x - o->origin.x, dy = to.y - o->origin.y, len = std::hypot(dx, dy);
   if (!(len > 0)) return 1.0f;
@@ -293,7 +392,8 @@ float WalkTowards(GameObject* o, const vec3& to, float dist, float dt, bool keep
   if (keepToSet && (b.walk == BOT_WALK_CIVILIAN || car)) {
     const AreaSet& set = Nav_Level.sets[car ? NAV_CARS : NAV_CIVILIAN];
     const int32_t area = car ? b.carArea : b.civilianArea;
-    if (!set.areas.empty() && AreaIndex(set, area) && ai_FindAreaAtPoint(&set, &o->origin.x, area) < 0) {
+    if (!set.areas.empty() && AreaIndex(set, area) && ai_FindAreaAtPoint(&set, &o->origin.x, area) < 0 &&
+        ai_FindAreaAtPoint(&set, &before.x, area) >= 0) {
       o->origin = before;  // the step would leave the set
       return 0;
     }
@@ -400,7 +500,7 @@ void Bot_Step(GameObject* o, GameObject* player, float dt) {
     if (left <= 0.5f) return;
   }
   float made = WalkTowards(o, b.goals[0], step, dt, true);
-  if (made < 0.25f && left > step) {
+  if (made < 0.25f) {
     b.blockedTime += dt;
     // A car waits in its lane until the way is clear; people walk round.
     if (b.walk != BOT_WALK_CAR && b.blockedTime > kBotGiveUpTime) {
@@ -408,10 +508,11 @@ void Bot_Step(GameObject* o, GameObject* player, float dt) {
       if (b.walk == BOT_WALK_POINTS) {
         std::swap(b.goals[0], b.goals[1]);
       } else {
-        // Turn about: the next goal may lead back where it came from.
+        // Another way: it may lead back where it came from.
+        const vec3 failed = b.goals[0];
         b.fromArea = -1;
         b.goals[0] = o->origin;
-        NextGoal(o);
+        NextGoal(o, &failed);
       }
     }
   } else {

@@ -64,7 +64,7 @@ struct BotState {
   uint32_t target;       // id of the object it is engaged with, 0 none
   float lastSeen;        // game time the target was last within reach
   float blockedTime;     // seconds it has been unable to move
-  int32_t team;          // row of the team table + 1, 0 none (this run only)
+  int32_t team;          // row of the team table + 1, 0 none, -1 none for want of a row (this run only)
 };
 
 // Street props: one model per kind, placed over a grid of 500-unit cells.

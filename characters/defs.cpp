@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <strings.h>
 
 #include "foundation/file.h"
@@ -290,12 +291,29 @@ void Def_GetCarStart(int car, CarStart* out) {
   out->health = c.health;
 }
 
+void Def_DrawCar(int car, ModelDrawParams* params, ViewParams* view) {
+  if (car <= 0 || car >= kCarDefs) return;
+  for (const char* name : {Def_Cars[car].body, Def_Cars[car].body2})
+    if (ModelObject* model = Model_Find(name)) model->Draw(model, params, view);
+}
+
+void Def_DrawCarAt(int car, const vec3& origin, float yaw, ViewParams* view) {
+  static ModelDrawParams params;
+  std::memset(&params, 0, sizeof params);
+  params.position = origin;
+  params.angles = vec3{yaw, 0, 0};
+  params.scale = vec3{1, 1, 1};
+  params.drawValues[0] = 1.0f;
+  params.lightingMode = 1;
+  Def_DrawCar(car, &params, view);
+}
+
 ModelObject* Weapon_GetModel(int weapon, int slot) {
   if (weapon < 0 || weapon >= kWeaponDefs || slot < 0 || slot > 3) return nullptr;
   WeaponDef& w = Def_Weapons[weapon];
   ModelObject** cache[4] = {&w.bulletModel, &w.bulletModel2, &w.explodModel, &w.explodModel2};
   const char* names[4] = {w.bulletModelName, w.bulletModel2Name, w.explodModelName, w.explodModel2Name};
-  if (!*cache[slot] && names[slot][0]) *cache[slot] = Model_Get(names[slot]);
+  if (!*cache[slot] && names[slot][0]) *cache[slot] = Model_Find(names[slot]);
   return *cache[slot];
 }
 

@@ -9,7 +9,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "foundation/vecmath.h"
+
 struct ModelObject;
+struct ModelDrawParams;
+struct ViewParams;
 
 constexpr int kDefNameSize = 64;
 constexpr int kDefModelNameSize = 128;
@@ -141,6 +145,13 @@ struct CarStart {
   int32_t health;
 };
 void Def_GetCarStart(int car, CarStart* out);
+
+// Draws car `car`'s "body" and "body2" models with `params` (nothing for car 0 or a bad index).
+// A model name that does not load is tried and logged once a level (Model_Find).
+void Def_DrawCar(int car, ModelDrawParams* params, ViewParams* view);
+// The same at a place, turned by a yaw (radians), lighting mode 1: the player's and the
+// characters' cars.
+void Def_DrawCarAt(int car, const vec3& origin, float yaw, ViewParams* view);
 
 // The model of a weapon's cached slot (0 bullet, 1 second bullet, 2 explosion, 3 second
 // explosion), fetched by name on first use; null when the name is empty or does not load.

@@ -195,7 +195,12 @@ void Npc_Animate(GameObject* o) {
 void Npc_Draw(GameObject* o, ViewParams* view) {
   if (!o->prop.visible) return;
   if (ShowsDeadModel(o)) {
-    Pose_Draw(o, view, Model_Get(o->person.deadName));
+    Pose_Draw(o, view, Model_Find(o->person.deadName));
+    return;
+  }
+  // A car character is its car: the car definition's two models.
+  if (o->person.carIndex > 0) {
+    Def_DrawCarAt(o->person.carIndex, o->origin, o->angles.x, view);
     return;
   }
   ModelObject* model = o->drawModel;
@@ -203,7 +208,7 @@ void Npc_Draw(GameObject* o, ViewParams* view) {
     vec3 d;
     Vec_Subtract(&o->origin, &view->position, &d);
     int band = LodBand(o, float(Vec_Length(&d)));
-    if (band > 0) model = Model_Get(o->person.lodModels[band]);
+    if (band > 0) model = Model_Find(o->person.lodModels[band]);
     if (!model) model = o->drawModel;
   }
   Pose_Draw(o, view, model);

@@ -173,8 +173,22 @@ static vec3 Person_Centre(const GameObject* o) {
               o->origin.z + (o->mins.z + o->maxs.z) * 0.5f};
 }
 
+// Where a blast's lines of sight start: a little above the spot, up to what is over it. A shot
+// lying on the ground would otherwise hide from everyone behind the least kerb.
+constexpr float kSplashLift = 16.0f;
+
+static vec3 Splash_Centre(GameObject* source) {
+  const vec3 at = source->origin, zero{0, 0, 0};
+  vec3 up{at.x, at.y, at.z + kSplashLift};
+  TraceResult r;
+  Player_TraceMove(&at, &up, &zero, &zero, source, &r);
+  up.z = at.z + std::fmax(0.0f, kSplashLift * r.fraction - (r.fraction < 1.0f ? 1.0f : 0.0f));
+  return up;
+}
+
 void Person_SplashDamage(GameObject* source, float damage, float radius, int weapon) {
   if (!source || !(radius > 0) || !(damage > 0)) return;
+  const vec3 centre = Splash_Centre(source);
   int count = 0;
   GameObject* const* all = Obj_ListArray(&count);
   // Damage operations may make objects: walk a copy of the targets taken first, however many.
@@ -190,7 +204,7 @@ void Person_SplashDamage(GameObject* source, float damage, float radius, int wea
     Vec_Subtract(&c, &source->origin, &d);
     float dist = float(Vec_Length(&d));
     if (!(dist < radius)) continue;
-    if (!Person_ClearLine(&source->origin, &c, o)) continue;
+    if (!Person_ClearLine(&centre, &c, o)) continue;
     hits.push_back(Hit{o, (1.0f - dist / radius) * damage});
   }
   for (const Hit& h : hits)

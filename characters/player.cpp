@@ -650,22 +650,12 @@ void Player_Draw(GameObject* p, ViewParams* view) {
     Pose_Draw(p, view);
     return;
   }
-  static ModelDrawParams params;
-  params.skeleton = nullptr;
-  params.poseA = params.poseB = nullptr;
-  params.position = p->origin;
-  params.angles = vec3{p->angles.x, 0, 0};
-  params.scale = vec3{1, 1, 1};
-  params.offset = vec3{0, 0, 0};
-  std::memset(params.drawValues, 0, sizeof params.drawValues);
-  params.drawValues[0] = 1.0f;
-  params.farDistance = 0;
-  params.texSubstitutionCount = 0;
-  params.instances = nullptr;
-  params.instanceCount = 0;
-  params.lightingMode = 1;
-  for (const char* name : {Def_Cars[car].body, Def_Cars[car].body2})
-    if (ModelObject* model = name[0] ? Model_Get(name) : nullptr) model->Draw(model, &params, view);
+  Def_DrawCarAt(car, p->origin, p->angles.x, view);
+  // The hero sits in the open car: drawn lower, so that the car's sides hide the legs.
+  const vec3 standing = p->origin;
+  p->origin.z -= kPlayerCarSeatDrop;
+  Pose_Draw(p, view);
+  p->origin = standing;
 }
 
 // The player is not hit by the traces of others through its own model; its box serves them.

@@ -72,5 +72,7 @@ constexpr float kPlayerCameraBack = 80.0f;
 constexpr float kPlayerCameraUp = 64.0f;
 constexpr float kPlayerCarCameraBack = 200.0f;  // camera mode 1: behind the car
 constexpr float kPlayerCarCameraUp = 100.0f;
+// How far below the player's place the hero is drawn sitting in a car.
+constexpr float kPlayerCarSeatDrop = 8.0f;
 // The height the player's view follows (kept near the origin's height by the movement).
 extern float Player_ViewHeight;

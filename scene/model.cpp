@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "foundation/file.h"
 #include "foundation/log.h"
@@ -30,6 +32,7 @@ constexpr uint32_t kTextSaved = VAR_SETTABLE | VAR_ALWAYS;
 ModelLoader g_loaders[kModelLoaderMax];
 int g_loaderCount;
 ModelCache g_models;
+std::vector<std::string> g_missing;  // names Model_Find asked for that no loader took
 }  // namespace
 
 VarRecord model_draw_lightmap = {"model_draw_lightmap", 0, kNumSaved, 1, "1", 0, nullptr};
@@ -90,8 +93,18 @@ ModelObject* Model_Get(const char* name) {
   return static_cast<ModelObject*>(Cache_Get(&g_models, name, Model_LoadAny, "Model_Get"));
 }
 
+ModelObject* Model_Find(const char* name) {
+  if (!name || !*name) return nullptr;
+  for (const std::string& m : g_missing)
+    if (!strcasecmp(m.c_str(), name)) return nullptr;
+  ModelObject* model = Model_Get(name);
+  if (!model) g_missing.emplace_back(name);
+  return model;
+}
+
 void Model_AddLoader(ModelLoader loader) {
   if (loader && g_loaderCount < kModelLoaderMax) g_loaders[g_loaderCount++] = loader;
+  g_missing.clear();
 }
 
 void Model_FreeAll() {
@@ -106,7 +119,7 @@ void Model_FreeAll() {
   Skel_FreeAll();
   Anim_FreeAll();
   Fx_Reset();
-  View_ForgetMissingModels();
+  g_missing.clear();
 }
 
 void Model_Reset() {

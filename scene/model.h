@@ -99,6 +99,10 @@ void Model_Init(int stage);
 // does, the name is empty or 128 characters long or more (logged once), or the cache is full.
 // The handle stays valid until Model_FreeAll.
 ModelObject* Model_Get(const char* name);
+// Model_Get for callers that ask every frame: a name that no loader took since the last
+// Model_FreeAll (or the last Model_AddLoader) gives null at once, so its loaders try and log it
+// once a level, not once a frame.
+ModelObject* Model_Find(const char* name);
 // Releases every cached model (last to first), the skeletons, animations, the effects pool and
 // the light count.
 void Model_FreeAll();

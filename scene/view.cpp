@@ -2,11 +2,8 @@
 // and street props in four passes, effect sprites, and the render state left for the 2D layer.
 #include "scene/view.h"
 
-#include <strings.h>
-
 #include <cmath>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "ai/bot.h"
@@ -33,18 +30,6 @@ constexpr int kMaxViewObjects = 1024;
 constexpr float kPropRange = 1500.0f;
 constexpr float kPropBox[6] = {-100, -100, -32, 100, 100, 100};
 constexpr float kSkyFar = 3200000.0f;
-
-// Names Model_Get refused this level (sky layers and prop kinds): asked once, not every frame.
-std::vector<std::string> g_missing;
-
-ModelObject* View_GetModel(const char* name) {
-  if (!name || !*name) return nullptr;
-  for (const std::string& m : g_missing)
-    if (!strcasecmp(m.c_str(), name)) return nullptr;
-  ModelObject* model = Model_Get(name);
-  if (!model) g_missing.emplace_back(name);
-  return model;
-}
 
 struct TakenProp {
   const StreetProp* prop;
@@ -166,9 +151,9 @@ void View_DrawSky(ViewParams* view) {
   Render_SetDepthWrite(0);
   Render_SetDepthTest(0);
   float clock = Obj_Player ? float(Obj_Player->person.clock) : 0.0f;
-  View_DrawSkyModel(View_GetModel(layer1), &sky, kPi / 2, 0);
-  View_DrawSkyModel(View_GetModel("maps\\sky\\suns"), &sky, 0, 2 * kPi * clock / 60.0f - kPi / 2);
-  View_DrawSkyModel(View_GetModel(layer2), &sky, kPi / 2, 0);
+  View_DrawSkyModel(Model_Find(layer1), &sky, kPi / 2, 0);
+  View_DrawSkyModel(Model_Find("maps\\sky\\suns"), &sky, 0, 2 * kPi * clock / 60.0f - kPi / 2);
+  View_DrawSkyModel(Model_Find(layer2), &sky, kPi / 2, 0);
   if (Level_FogFlag) Render_SetFogEnable(1);
   Render_SetDepthWrite(1);
   Render_SetDepthTest(1);
@@ -203,7 +188,7 @@ void View_CollectProps(const ViewParams* view) {
     char name[kPropNameSize];
     std::memcpy(name, g.kindNames[k], sizeof name);
     name[kPropNameSize - 1] = '\0';
-    g_kindModels[size_t(k)] = View_GetModel(name);
+    g_kindModels[size_t(k)] = Model_Find(name);
   }
   auto cell = [](float v, float origin, int size) {
     float c = std::floor((v - origin) / kPropCellSize);
@@ -226,8 +211,6 @@ void View_CollectProps(const ViewParams* view) {
 }
 
 }  // namespace
-
-void View_ForgetMissingModels() { g_missing.clear(); }
 
 int View_BoxOutside(const ViewPlane* plane, const float box[6], const vec3* origin) {
   vec3 far{box[plane->corner[3]] + origin->x, box[plane->corner[4]] + origin->y,

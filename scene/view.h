@@ -54,6 +54,3 @@ struct ViewDialogueEyes {
   mat3 headInverse;   // inverse of the head's world rotation
 };
 extern ViewDialogueEyes View_DialogueEyes;
-
-// Forgets the sky and prop names Model_Get refused (Model_FreeAll calls it).
-void View_ForgetMissingModels();

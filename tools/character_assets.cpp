@@ -122,8 +122,8 @@ SceneToolAnim MakeAnim(const Biped& b, int frames, const PoseFn& fn) {
   return a;
 }
 
-// A body of boxes along the bones (each riding on the bone it starts from), `girth` thick.
-MpToolModel MakeBody(const Biped& b, const std::string& skin, float girth) {
+// A body over the biped's bones with one picture and one empty object for the boxes.
+MpToolModel BodyModel(const Biped& b, const std::string& skin) {
   MpToolModel body;
   body.name = "body";
   body.shaders.resize(1);
@@ -133,6 +133,12 @@ MpToolModel MakeBody(const Biped& b, const std::string& skin, float girth) {
   mat3 identity;
   Mat_Identity(&identity);
   for (size_t i = 0; i < b.bones.size(); i++) body.frames.push_back(MpTool_BindFrame(b.bones[i].name, identity, b.positions[i]));
+  return body;
+}
+
+// A body of boxes along the bones (each riding on the bone it starts from), `girth` thick.
+MpToolModel MakeBody(const Biped& b, const std::string& skin, float girth) {
+  MpToolModel body = BodyModel(b, skin);
   for (size_t i = 0; i < b.bones.size(); i++) {
     int p = b.parents[i];
     if (p <= 0) continue;
@@ -146,6 +152,74 @@ MpToolModel MakeBody(const Biped& b, const std::string& skin, float girth) {
     MpTool_AddPie(body.objects[0], 2, 0, v, t);
   }
   return body;
+}
+
+// The second hero's figure: boxes placed in the model space of the first hero's bind pose (scaled
+// to her build), each riding on its bone and textured from one band of her skin picture.
+enum FigureBand { kHairBand, kSkinBand, kJacketBand, kTrousersBand, kFigureBands };
+const struct {
+  const char* bone;
+  vec3 lo, hi;
+  FigureBand band;
+} kMiraParts[] = {
+    {"Bip01 Pelvis", {-5, -3, 29}, {5, 3, 37}, kTrousersBand},
+    {"Bip01 Spine", {-5, -3, 37}, {5, 3, 45}, kJacketBand},
+    {"Bip01 Spine1", {-6, -3.5f, 45}, {6, 3.5f, 54}, kJacketBand},
+    {"Bip01 Neck", {-1.5f, -1.5f, 54}, {1.5f, 1.5f, 57}, kSkinBand},
+    {"Bip01 Head", {-3.5f, -4, 57}, {3.5f, 3.5f, 64}, kSkinBand},
+    {"Bip01 Head", {-3.9f, -4.4f, 60.5f}, {3.9f, 3, 64.8f}, kHairBand},  // the hair over the top
+    {"Bip01 Head", {-3.9f, -4.6f, 51}, {3.9f, -3.2f, 61}, kHairBand},    // and down the back
+    {"Bip01 EyeL", {-2.3f, 3.5f, 59.5f}, {-0.7f, 4.2f, 60.8f}, kHairBand},
+    {"Bip01 EyeR", {0.7f, 3.5f, 59.5f}, {2.3f, 4.2f, 60.8f}, kHairBand},
+    {"Bip01 L UpperArm", {-9.6f, -1.7f, 42}, {-6.4f, 1.7f, 53}, kJacketBand},
+    {"Bip01 L Forearm", {-9.5f, -1.5f, 32}, {-6.5f, 1.5f, 42}, kJacketBand},
+    {"Bip01 L Hand", {-9.3f, -1.3f, 28}, {-6.7f, 1.3f, 32}, kSkinBand},
+    {"Bip01 R UpperArm", {6.4f, -1.7f, 42}, {9.6f, 1.7f, 53}, kJacketBand},
+    {"Bip01 R Forearm", {6.5f, -1.5f, 32}, {9.5f, 1.5f, 42}, kJacketBand},
+    {"Bip01 R Hand", {6.7f, -1.3f, 28}, {9.3f, 1.3f, 32}, kSkinBand},
+    {"Bip01 L Thigh", {-5.3f, -2.4f, 17}, {-0.7f, 2.4f, 32}, kTrousersBand},
+    {"Bip01 L Calf", {-4.8f, -2.1f, 3}, {-1.2f, 2.1f, 17}, kTrousersBand},
+    {"Bip01 L Foot", {-4.8f, -2, 0}, {-1.2f, 6, 3}, kHairBand},
+    {"Bip01 R Thigh", {0.7f, -2.4f, 17}, {5.3f, 2.4f, 32}, kTrousersBand},
+    {"Bip01 R Calf", {1.2f, -2.1f, 3}, {4.8f, 2.1f, 17}, kTrousersBand},
+    {"Bip01 R Foot", {1.2f, -2, 0}, {4.8f, 6, 3}, kHairBand},
+};
+
+MpToolModel MakeFigure(const Biped& b, float scale) {
+  MpToolModel body = BodyModel(b, "npc\\mirasolvek\\skin");
+  for (const auto& part : kMiraParts) {
+    const int bone = b.Find(part.bone);
+    if (bone < 0) continue;
+    std::vector<MpToolVertex> v;
+    std::vector<uint16_t> t;
+    MpTool_Box(vec3{part.lo.x * scale, part.lo.y * scale, part.lo.z * scale},
+               vec3{part.hi.x * scale, part.hi.y * scale, part.hi.z * scale}, v, t);
+    for (auto& x : v) {
+      x.influences = {MpToolInfluence{bone, 1.0f}};
+      x.u = 0.1f + 0.8f * x.u;
+      x.v = (float(part.band) + 0.1f + 0.8f * x.v) / kFigureBands;
+    }
+    MpTool_AddPie(body.objects[0], 2, 0, v, t);
+  }
+  return body;
+}
+
+// Her skin picture: four bands along v (hair and shoes, skin, a teal jacket with seams, plum
+// trousers), each with a grain so that the light shows the faces apart.
+ToolImage FigureSkin() {
+  const int size = 64;
+  ToolImage img = ImageTool_Solid(size, size, 0, 0, 0, 255);
+  const double colours[kFigureBands][3] = {{70, 38, 28}, {225, 182, 152}, {35, 125, 135}, {80, 50, 100}};
+  for (int y = 0; y < size; y++)
+    for (int x = 0; x < size; x++) {
+      const int band = y * kFigureBands / size;
+      const double grain = 0.85 + 0.15 * std::sin(x * 1.7 + y * 0.9) * std::cos(x * 0.6 - y * 1.3);
+      const bool seam = band == kJacketBand && (x % 16 == 0 || y % 16 == 8);
+      uint8_t* p = img.At(x, y);
+      for (int k = 0; k < 3; k++)
+        p[2 - k] = uint8_t(std::fmin(255.0, colours[band][k] * grain * (seam ? 1.35 : 1.0)));
+    }
+  return img;
 }
 
 const struct {
@@ -222,8 +296,9 @@ bool CharacterAssets_Write(const std::string& stage) {
     second.positions[i] = vec3{first.positions[i].x * 0.94f, first.positions[i].y * 0.94f, first.positions[i].z * 0.94f};
   }
   if (!PutText(stage, "anim/mirasolvek/mirasolvek_stand.sk", SceneTool_SkBytes(second.bones)) ||
-      !Put(stage, "npc/mirasolvek/body.mp", MpTool_Write(MakeBody(second, "npc\\mirasolvek\\skin", 2.2f))) ||
-      !WriteSkin(stage, "mirasolvek", 150, 90, 200) || !WriteAnims(stage, second, "mirasolvek", 0))
+      !Put(stage, "npc/mirasolvek/body.mp", MpTool_Write(MakeFigure(second, 0.94f))) ||
+      !Put(stage, "textures/npc/mirasolvek/skin.tga", ImageTool_WriteTGA(FigureSkin(), 24)) ||
+      !WriteAnims(stage, second, "mirasolvek", 0))
     return false;
   // A townsman on the first hero's bones.
   if (!Put(stage, "npc/townsman/body.mp", MpTool_Write(MakeBody(first, "npc\\townsman\\skin", 3.0f))) ||

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "tools/street_props.h"
+
 static bool Tool_EntityPairs(const EntityToolPairs& pairs, std::string* out) {
   for (const auto& [key, value] : pairs) {
     if (key.find('"') != std::string::npos || value.find('"') != std::string::npos) {
@@ -47,7 +49,7 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleEntityFiles() {
   };
   add("scenes/street.scn",
       {{{"classname", "world"}, {"id", "street"}, {"name", "maps\\street\\street"}, {"solid", "maps\\street\\street"},
-        {"blocked", "1"}, {"physics", "maps\\street\\street"}},
+        {"shot", "maps\\street\\street"}, {"blocked", "1"}, {"physics", "maps\\street\\street"}},
        {{"classname", "sky"}, {"name", "maps\\sky\\street"}, {"secondname", "maps\\sky\\suns"}},
        {{"classname", "light"}, {"id", "lamp_light"}, {"light_origin", "-300 300 150"}, {"light_light", "300"},
         {"light__color", "1 0.9 0.7"}},
@@ -66,9 +68,9 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleEntityFiles() {
         {"solidbox", "1"}, {"clipbox", "-48 -4 0 48 4 128"}}});
   // The pickups: solid crates that the use key takes (their use script hands the use to the crate).
   auto pickup = [](const char* id, const char* origin, const char* command) {
-    return EntityToolPairs{{"classname", "world"},       {"id", id},          {"name", "anim\\props\\crate"},
+    return EntityToolPairs{{"classname", "world"},       {"id", id},          {"name", "anim\\props\\pickup"},
                            {"origin", origin},           {"command", command}, {"use_quest", "pickup"},
-                           {"clipbox", "-16 -16 0 16 16 32"}, {"solidbox", "1"}};
+                           {"clipbox", "-16 -16 0 16 16 76"}, {"solidbox", "1"}};
   };
   add("scenes/street.items",
       {pickup("pistol", "100 -100 0", "[weapon] [pi]"), pickup("medkit", "-100 -100 0", "[medic] [25] [model] [1000000]"),
@@ -86,8 +88,8 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleEntityFiles() {
                {"speedframe", "2"}, {"health", "80"}, {"aistate", "STAY"}});
   // The runabout as the player leaves it: a parked car character of the car table's row.
   addTemplate("scenes/templates/runabout.scn",
-              {{"classname", "npc"}, {"name", "anim\\props\\car"}, {"car", "runabout"}, {"health", "500"},
-               {"clipbox", "-60 -30 0 60 30 60"}});
+              {{"classname", "npc"}, {"name", "cars\\runabout\\body"}, {"car", "runabout"}, {"health", "500"},
+               {"clipbox", kStreetCarClipBox}});
   addTemplate("scenes/templates/walker.scn",
               {{"classname", "npc"}, {"name", "npc\\townsman\\body"}, {"skel", "anim\\jaxtorvin\\jaxtorvin_stand"},
                {"anim", "anim\\jaxtorvin\\jaxtorvin_walk"}, {"aistate", "WALK_CIVILIAN"}});

@@ -15,7 +15,7 @@ std::vector<std::pair<std::string, std::string>> PopulationAssets_Files() {
        {{"classname", "npc"}, {"name", "npc\\mirasolvek\\body"}, {"skel", "anim\\mirasolvek\\mirasolvek_stand"},
         {"anim", "anim\\mirasolvek\\mirasolvek_walk"}, {"speedframe", "1.2"}, {"health", "40"}, {"sex", "1"}}},
       {"scenes/templates/runabout_driver.scn",
-       {{"classname", "npc"}, {"name", "anim\\props\\crate"}, {"car", "runabout"}, {"health", "500"}}},
+       {{"classname", "npc"}, {"name", "cars\\runabout\\body"}, {"car", "runabout"}, {"health", "500"}}},
   };
   std::vector<std::pair<std::string, std::string>> files;
   for (const auto& [name, pairs] : templates) {

@@ -153,7 +153,39 @@ bool WritePictures() {
     c[2] = 170 + 40 * v;
     c[3] = 255;
   });
-  return Save("textures/street/asphalt.dds", ImageTool_MakeDDS(asphalt, 0x83F0, 0)) &&
+  // The rooms: oak planks, pale plaster with a dado line, a white ceiling and the lamps' panels.
+  ToolImage planks = Paint(128, [](double, double, int x, int y, double* c) {
+    bool joint = (x % 32) < 1 || ((y + (x / 32) * 40) % 128) < 1;
+    double n = 18 * Noise(x / 3, y, 6) + 10 * std::sin(y * 0.3 + x);
+    c[0] = joint ? 40 : 60 + n;
+    c[1] = joint ? 60 : 105 + n;
+    c[2] = joint ? 80 : 150 + n;
+    c[3] = 255;
+  });
+  ToolImage plaster = Paint(64, [](double, double v, int x, int y, double* c) {
+    double n = 12 * Noise(x, y, 7);
+    bool dado = v > 0.30 && v < 0.34;
+    c[0] = dado ? 70 : 175 + n;
+    c[1] = dado ? 90 : 200 + n;
+    c[2] = dado ? 120 : 215 + n;
+    c[3] = 255;
+  });
+  ToolImage ceiling = Paint(32, [](double, double, int x, int y, double* c) {
+    c[0] = c[1] = c[2] = 215 + 15 * Noise(x, y, 8);
+    c[3] = 255;
+  });
+  ToolImage panel = Paint(16, [](double u, double v, int, int, double* c) {
+    double edge = (u < 0.1 || u > 0.9 || v < 0.1 || v > 0.9) ? 0.6 : 1.0;
+    c[0] = 200 * edge;
+    c[1] = 245 * edge;
+    c[2] = 255 * edge;
+    c[3] = 255;
+  });
+  return Save("textures/rooms/floor.tga", ImageTool_WriteTGA(planks, 24)) &&
+         Save("textures/rooms/wall.tga", ImageTool_WriteTGA(plaster, 24)) &&
+         Save("textures/rooms/ceiling.tga", ImageTool_WriteTGA(ceiling, 24)) &&
+         Save("textures/rooms/lamp.tga", ImageTool_WriteTGA(panel, 24)) &&
+         Save("textures/street/asphalt.dds", ImageTool_MakeDDS(asphalt, 0x83F0, 0)) &&
          Save("textures/street/brick.dds", ImageTool_MakeDDS(brick, 0x83F0, 0)) &&
          Save("textures/street/stone.tga", ImageTool_WriteTGA(stone, 24)) &&
          Save("textures/street/roof.tga", ImageTool_WriteTGA(roof, 24)) &&
@@ -174,7 +206,7 @@ struct Quad {
   vec3 c[4];  // counter-clockwise seen from the front
 };
 
-struct StreetObject {
+struct LevelObject {
   std::string name;  // distinct after the "_N" trim
   int shader;
   int lightSize;     // lightmap side in texels
@@ -212,8 +244,8 @@ const House kHouses[4] = {{"house_nw", -1900, -700, 800, 1600, 520},
                           {"house_sw", -1500, -300, -1600, -800, 440},
                           {"house_se", 700, 1900, -1600, -800, 600}};
 
-std::vector<StreetObject> StreetObjects() {
-  std::vector<StreetObject> objs;
+std::vector<LevelObject> StreetObjects() {
+  std::vector<LevelObject> objs;
   objs.push_back({"road", kAsphalt, 256, {}});
   objs.back().quads.push_back({{V(-kHalf, -kRoad, 0), V(kHalf, -kRoad, 0), V(kHalf, kRoad, 0), V(-kHalf, kRoad, 0)}});
   objs.push_back({"walk_north", kStone, 256, {}});
@@ -268,7 +300,7 @@ void DiffuseUv(const vec3& p, const vec3& n, float* uv) {
 struct Cell {
   float u0, v0, u1, v1;
 };
-Cell LightCell(const StreetObject& o, int i) {
+Cell LightCell(const LevelObject& o, int i) {
   int grid = int(std::ceil(std::sqrt(double(o.quads.size()))));
   int cell = o.lightSize / grid;
   int cx = i % grid, cy = i / grid;
@@ -276,21 +308,15 @@ Cell LightCell(const StreetObject& o, int i) {
   return {(cx * cell + 0.5f) / s, (cy * cell + 0.5f) / s, ((cx + 1) * cell - 0.5f) / s, ((cy + 1) * cell - 0.5f) / s};
 }
 
-MayToolLevel StreetLevel(const std::vector<StreetObject>& objs) {
+// A level of quads: per object one set of its shader, the lightmap cells laid out by LightCell.
+// Shaders marked `stretched` take their picture once over each quad instead of by position.
+MayToolLevel QuadLevel(const std::vector<LevelObject>& objs, const char* folder, const std::vector<MayToolShader>& shaders,
+                       const std::vector<bool>& stretched) {
   MayToolLevel l;
-  l.folder = "street\\";
-  const char* names[kShaderCount] = {"asphalt", "stone", "brick", "roof", "metal", "glass_ALPHA"};
-  const char* textures[kShaderCount] = {"asphalt", "stone", "brick", "roof", "metal", "glass"};
-  for (int s = 0; s < kShaderCount; s++) {
-    MayToolShader sh;
-    sh.name = names[s];
-    sh.slots[0].name = textures[s];
-    if (s == kMetal) sh.slots[2].name = "env";
-    if (s == kGlass) sh.twoSided = 1;
-    l.shaders.push_back(sh);
-  }
+  l.folder = folder;
+  l.shaders = shaders;
   for (size_t oi = 0; oi < objs.size(); oi++) {
-    const StreetObject& o = objs[oi];
+    const LevelObject& o = objs[oi];
     l.objects.push_back({o.name});
     std::vector<MayToolVertex> v;
     std::vector<uint16_t> t;
@@ -304,7 +330,7 @@ MayToolLevel StreetLevel(const std::vector<StreetObject>& objs) {
         MayToolVertex x;
         std::memcpy(x.pos, &q.c[k], 12);
         DiffuseUv(q.c[k], n, x.uv[0]);
-        if (o.shader == kGlass || o.shader == kMetal) {
+        if (stretched[size_t(o.shader)]) {
           x.uv[0][0] = (k == 1 || k == 2) ? 1.0f : 0.0f;
           x.uv[0][1] = (k >= 2) ? 1.0f : 0.0f;
         }
@@ -321,13 +347,46 @@ MayToolLevel StreetLevel(const std::vector<StreetObject>& objs) {
   return l;
 }
 
-// Ambient plus sun, shadowed where a ray to the sun meets the level's own tree; stored halved
-// (the draw doubles lightmaps).
-bool BakeLightmaps(const std::vector<StreetObject>& objs, ModelObject* level) {
-  auto params = std::make_unique<ModelDrawParams>();
-  params->scale = {1, 1, 1};
-  const vec3 sun = kSampleStreet.sunDirection;
-  for (const StreetObject& o : objs) {
+MayToolLevel StreetLevel(const std::vector<LevelObject>& objs) {
+  const char* names[kShaderCount] = {"asphalt", "stone", "brick", "roof", "metal", "glass_ALPHA"};
+  const char* textures[kShaderCount] = {"asphalt", "stone", "brick", "roof", "metal", "glass"};
+  std::vector<MayToolShader> shaders;
+  for (int s = 0; s < kShaderCount; s++) {
+    MayToolShader sh;
+    sh.name = names[s];
+    sh.slots[0].name = textures[s];
+    if (s == kMetal) sh.slots[2].name = "env";
+    if (s == kGlass) sh.twoSided = 1;
+    shaders.push_back(sh);
+  }
+  std::vector<bool> stretched(kShaderCount, false);
+  stretched[kMetal] = stretched[kGlass] = true;
+  return QuadLevel(objs, "street\\", shaders, stretched);
+}
+
+// Whether the straight way from a point of a face (lifted off it along its normal) to `to` is
+// clear of the level.
+bool Clear(ModelObject* level, const vec3& p, const vec3& n, const vec3& to) {
+  static const std::unique_ptr<ModelDrawParams> params = [] {
+    auto made = std::make_unique<ModelDrawParams>();
+    made->scale = {1, 1, 1};
+    return made;
+  }();
+  TraceRequest rq{};
+  rq.start = {p.x + n.x * 1.5f, p.y + n.y * 1.5f, p.z + n.z * 1.5f};
+  rq.end = to;
+  rq.fraction = 1.0f;
+  rq.factor = 1.0f;
+  level->Trace(level, params.get(), &rq);
+  return rq.fraction >= 1.0f;
+}
+
+// Bakes each object's lightmap "textures\<folder>light\<object>" (the "_N" trim applied):
+// `light`(point, normal, shader, rgb) gives the light of a texel, stored halved (the draw
+// doubles lightmaps).
+template <typename Light>
+bool BakeLightmaps(const std::vector<LevelObject>& objs, const std::string& folder, Light light) {
+  for (const LevelObject& o : objs) {
     ToolImage img = ImageTool_Solid(o.lightSize, o.lightSize, 90, 90, 90, 255);
     for (size_t qi = 0; qi < o.quads.size(); qi++) {
       const Quad& q = o.quads[qi];
@@ -335,7 +394,6 @@ bool BakeLightmaps(const std::vector<StreetObject>& objs, ModelObject* level) {
       Cell c = LightCell(o, int(qi));
       int x0 = int(std::floor(c.u0 * o.lightSize)), x1 = int(std::ceil(c.u1 * o.lightSize));
       int y0 = int(std::floor(c.v0 * o.lightSize)), y1 = int(std::ceil(c.v1 * o.lightSize));
-      double facing = std::max(0.0, Vec_Dot(&n, &sun));
       for (int y = y0; y < y1; y++)
         for (int x = x0; x < x1; x++) {
           float s = std::clamp(((x + 0.5f) / o.lightSize - c.u0) / (c.u1 - c.u0), 0.0f, 1.0f);
@@ -346,48 +404,136 @@ bool BakeLightmaps(const std::vector<StreetObject>& objs, ModelObject* level) {
             float b = (&q.c[3].x)[k] + s * ((&q.c[2].x)[k] - (&q.c[3].x)[k]);
             (&p.x)[k] = a + t * (b - a);
           }
-          double light = 0;
-          if (facing > 0 && o.shader != kGlass) {
-            TraceRequest rq{};
-            rq.start = {p.x + n.x * 1.5f, p.y + n.y * 1.5f, p.z + n.z * 1.5f};
-            rq.end = {p.x + sun.x * 6000, p.y + sun.y * 6000, p.z + sun.z * 6000};
-            rq.fraction = 1.0f;
-            rq.factor = 1.0f;
-            level->Trace(level, params.get(), &rq);
-            if (rq.fraction >= 1.0f) light = kSun * facing;
-          } else if (o.shader == kGlass) {
-            light = 0.5;  // panes take a flat daylight
-          }
+          double rgb[3];
+          light(p, n, o.shader, rgb);
           uint8_t* px = img.At(x, y);
-          px[0] = Clamp(255 * (kAmbient * 1.15 + light * 0.80) / 2);  // blue
-          px[1] = Clamp(255 * (kAmbient * 1.00 + light * 0.95) / 2);  // green
-          px[2] = Clamp(255 * (kAmbient * 0.90 + light * 1.00) / 2);  // red
+          for (int k = 0; k < 3; k++) px[2 - k] = Clamp(255 * rgb[k] / 2);
         }
     }
     char trimmed[257];
     std::snprintf(trimmed, sizeof trimmed, "%s", o.name.c_str());
     Model_TrimObjectName(trimmed);
-    if (!Save(std::string("textures/street/light/") + trimmed + ".tga", ImageTool_WriteTGA(img, 24))) return false;
+    if (!Save("textures/" + folder + "light/" + trimmed + ".tga", ImageTool_WriteTGA(img, 24))) return false;
   }
   return true;
 }
 
-bool WriteStreet() {
-  std::vector<StreetObject> objs = StreetObjects();
-  MayToolLevel level = StreetLevel(objs);
-  if (!Save("maps/street/street.may", MayTool_Write(level)) ||
-      !SaveText("maps/street/street.hmp", MayTool_HmpText(256, 16)))
-    return false;
-  // The engine's own loader builds the tree and writes its cache beside the level.
+// Writes "maps/<name>/<name>" (".may", ".hmp"); the engine's own loader then builds the tree and
+// writes its cache beside the level, and the lightmaps are baked against that tree.
+template <typename Light>
+bool WriteLitLevel(const std::string& name, const std::vector<LevelObject>& objs, const MayToolLevel& level,
+                   Light light) {
+  const std::string path = "maps/" + name + "/" + name;
+  if (!Save(path + ".may", MayTool_Write(level)) || !SaveText(path + ".hmp", MayTool_HmpText(256, 16))) return false;
   char previous[4096];
   if (!getcwd(previous, sizeof previous) || chdir(g_stage.c_str()) != 0) return false;
-  ModelObject* m = mayb_CreateModel("maps\\street\\street");
-  bool ok = m && static_cast<MaylLevel*>(m->data)->tree && BakeLightmaps(objs, m);
+  ModelObject* m = mayb_CreateModel(("maps\\" + name + "\\" + name).c_str());
+  std::string folder = level.folder;
+  std::replace(folder.begin(), folder.end(), '\\', '/');
+  bool ok = m && static_cast<MaylLevel*>(m->data)->tree &&
+            BakeLightmaps(objs, folder, [&](const vec3& p, const vec3& n, int shader, double* rgb) {
+              light(m, p, n, shader, rgb);
+            });
   if (m) m->Free(&m);
   std::remove("log");
   if (chdir(previous) != 0) return false;
-  if (!ok) std::fprintf(stderr, "make_sample: the street level does not load\n");
-  return ok && fs::exists(fs::path(g_stage) / "maps/street/street.hmp_cache");
+  if (!ok) std::fprintf(stderr, "make_sample: the level %s does not load\n", name.c_str());
+  return ok && fs::exists(fs::path(g_stage) / (path + ".hmp_cache"));
+}
+
+// Ambient plus sun, shadowed where a ray to the sun meets the level's own tree.
+bool WriteStreet() {
+  std::vector<LevelObject> objs = StreetObjects();
+  const vec3 sun = kSampleStreet.sunDirection;
+  return WriteLitLevel("street", objs, StreetLevel(objs),
+                       [&](ModelObject* level, const vec3& p, const vec3& n, int shader, double* rgb) {
+                         double facing = std::max(0.0, Vec_Dot(&n, &sun)), light = 0;
+                         if (shader == kGlass) light = 0.5;  // panes take a flat daylight
+                         else if (facing > 0 && Clear(level, p, n, vec3{p.x + sun.x * 6000, p.y + sun.y * 6000,
+                                                                         p.z + sun.z * 6000}))
+                           light = kSun * facing;
+                         rgb[0] = kAmbient * 0.90 + light * 1.00;
+                         rgb[1] = kAmbient * 1.00 + light * 0.95;
+                         rgb[2] = kAmbient * 1.15 + light * 0.80;
+                       });
+}
+
+// ---- The rooms ------------------------------------------------------------------------------------
+
+enum RoomShader { kRoomFloor, kRoomWall, kRoomCeiling, kRoomLamp, kRoomShaderCount };
+
+// A wall in the plane x = `x` over [y0, y1] x [z0, z1], its front towards +x or -x.
+Quad XWall(float x, float y0, float y1, float z0, float z1, bool towardsPlusX) {
+  if (towardsPlusX) return {{V(x, y0, z0), V(x, y1, z0), V(x, y1, z1), V(x, y0, z1)}};
+  return {{V(x, y1, z0), V(x, y0, z0), V(x, y0, z1), V(x, y1, z1)}};
+}
+// A wall in the plane y = `y`, its front towards +y or -y.
+Quad YWall(float y, float x0, float x1, float z0, float z1, bool towardsPlusY) {
+  if (towardsPlusY) return {{V(x1, y, z0), V(x0, y, z0), V(x0, y, z1), V(x1, y, z1)}};
+  return {{V(x0, y, z0), V(x1, y, z0), V(x1, y, z1), V(x0, y, z1)}};
+}
+// A horizontal quad at height z, its front up or down.
+Quad Flat(float x0, float y0, float x1, float y1, float z, bool up) {
+  if (up) return {{V(x0, y0, z), V(x1, y0, z), V(x1, y1, z), V(x0, y1, z)}};
+  return {{V(x0, y0, z), V(x0, y1, z), V(x1, y1, z), V(x1, y0, z)}};
+}
+
+// The two rooms of the lit-room sample as a lightmapped level: x -256..0 ("_a") and 0..256
+// ("_b"), y -128..128, 128 high, joined by a doorway at x = 0 (y -32..32, 96 high) where the DU
+// level has its portal; a ceiling lamp in each room and a block in the second.
+std::vector<LevelObject> RoomObjects() {
+  std::vector<LevelObject> objs;
+  const float kSide = 256, kHalfWidth = 128, kHeight = 128, kDoorHalf = 32, kDoorTop = 96;
+  for (int room = 0; room < 2; room++) {
+    const std::string tag = room == 0 ? "_a" : "_b";
+    const float x0 = room == 0 ? -kSide : 0, x1 = room == 0 ? 0 : kSide;
+    objs.push_back({"floor" + tag, kRoomFloor, 128, {Flat(x0, -kHalfWidth, x1, kHalfWidth, 0, true)}});
+    objs.push_back({"ceiling" + tag, kRoomCeiling, 64, {Flat(x0, -kHalfWidth, x1, kHalfWidth, kHeight, false)}});
+    LevelObject walls{"walls" + tag, kRoomWall, 256, {}};
+    walls.quads.push_back(YWall(-kHalfWidth, x0, x1, 0, kHeight, true));
+    walls.quads.push_back(YWall(kHalfWidth, x0, x1, 0, kHeight, false));
+    const float outer = room == 0 ? x0 : x1;
+    walls.quads.push_back(XWall(outer, -kHalfWidth, kHalfWidth, 0, kHeight, room == 0));
+    // The wall at x = 0 around the doorway, facing into this room.
+    walls.quads.push_back(XWall(0, -kHalfWidth, -kDoorHalf, 0, kHeight, room == 1));
+    walls.quads.push_back(XWall(0, kDoorHalf, kHalfWidth, 0, kHeight, room == 1));
+    walls.quads.push_back(XWall(0, -kDoorHalf, kDoorHalf, kDoorTop, kHeight, room == 1));
+    objs.push_back(walls);
+  }
+  LevelObject block{"block", kRoomWall, 64, {}};
+  AddBox(block.quads, V(120, -90, 0), V(170, -40, 50));
+  objs.push_back(block);
+  objs.push_back({"lamps", kRoomLamp, 16, {Flat(-144, -16, -112, 16, 126, false), Flat(112, -16, 144, 16, 126, false)}});
+  return objs;
+}
+
+const vec3 kRoomLamps[2] = {{-128, 0, 118}, {128, 0, 118}};
+const double kRoomLampColours[2][3] = {{1.0, 0.85, 0.6}, {0.6, 0.78, 1.0}};
+
+// A warm lamp in the first room and a cool one in the second, each shadowed by the level's own
+// tree and fading out over 420 units, over a dim ambient; the lamps' panels glow.
+bool WriteRooms() {
+  std::vector<MayToolShader> shaders(kRoomShaderCount);
+  const char* names[kRoomShaderCount] = {"floor", "wall", "ceiling", "lamp"};
+  for (int i = 0; i < kRoomShaderCount; i++) shaders[size_t(i)].name = shaders[size_t(i)].slots[0].name = names[i];
+  std::vector<LevelObject> objs = RoomObjects();
+  return WriteLitLevel("rooms", objs, QuadLevel(objs, "rooms\\", shaders, {false, false, false, true}),
+                       [](ModelObject* level, const vec3& p, const vec3& n, int shader, double* rgb) {
+                         // The ceiling takes the light the floor and walls throw back.
+                         const double ambient = shader == kRoomLamp ? 1.0 : shader == kRoomCeiling ? 0.4 : 0.16;
+                         for (int k = 0; k < 3; k++) rgb[k] = ambient;
+                         if (shader == kRoomLamp) return;
+                         for (int i = 0; i < 2; i++) {
+                           vec3 d;
+                           Vec_Subtract(&kRoomLamps[i], &p, &d);
+                           const double distance = Vec_Length(&d);
+                           const double fade = 1.0 - distance / 420.0;
+                           if (fade <= 0 || distance <= 0) continue;
+                           const double facing = Vec_Dot(&n, &d) / distance;
+                           if (facing <= 0 || !Clear(level, p, n, kRoomLamps[i])) continue;
+                           for (int k = 0; k < 3; k++) rgb[k] += 1.3 * kRoomLampColours[i][k] * facing * fade;
+                         }
+                       });
 }
 
 bool WriteCube() {
@@ -630,5 +776,6 @@ bool WriteSurfaceList() {
 
 bool SampleAssets_Write(const std::string& stage) {
   g_stage = fs::absolute(stage).string();
-  return WriteSurfaceList() && WritePictures() && WriteStreet() && WriteCube() && WriteProps() && WriteHero();
+  return WriteSurfaceList() && WritePictures() && WriteStreet() && WriteRooms() && WriteCube() && WriteProps() &&
+         WriteHero();
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <string>
 
 #include "tools/image_writer.h"
 #include "tools/model_writer.h"
@@ -9,23 +10,42 @@
 
 namespace {
 
-// A rigid model of boxes, all with one picture below "textures\".
-std::vector<uint8_t> BoxModel(const char* name, const char* picture, std::initializer_list<std::pair<vec3, vec3>> boxes) {
+// A box of a rigid model, drawn with picture `picture` of the model's list.
+struct PropBox {
+  vec3 lo, hi;
+  int picture = 0;
+};
+
+// A rigid model of boxes, one shader for each picture below "textures\".
+std::vector<uint8_t> BoxModel(const char* name, std::initializer_list<const char*> pictures,
+                              const std::vector<PropBox>& boxes) {
   MpToolModel m;
   m.name = name;
   m.frames.push_back(MpToolFrame{"root", {}, {0, 0, 0}});
-  m.shaders.resize(1);
-  m.shaders[0].name = name;
-  m.shaders[0].slots[0].name = picture;
-  for (const auto& [lo, hi] : boxes) {
+  for (const char* picture : pictures) {
+    m.shaders.emplace_back();
+    m.shaders.back().name = name + std::to_string(m.shaders.size());
+    m.shaders.back().slots[0].name = picture;
+  }
+  for (const PropBox& box : boxes) {
     m.objects.emplace_back();
+    m.objects.back().shader = box.picture;
     std::vector<MpToolVertex> v;
     std::vector<uint16_t> t;
-    MpTool_Box(lo, hi, v, t);
+    MpTool_Box(box.lo, box.hi, v, t);
     MpTool_AddPie(m.objects.back(), 1, 0, v, t);
   }
   return MpTool_Write(m);
 }
+
+// The runabout, its front along +y as every model's: a closed hull whose top hides the seated
+// driver's legs, a windscreen and a boot; and four wheels.
+const std::vector<PropBox> kRunaboutBody = {
+    {{-30, -60, 10}, {30, 60, 30}}, {{-28, 14, 30}, {28, 17, 50}}, {{-30, -60, 30}, {30, -26, 38}}};
+const std::vector<PropBox> kRunaboutWheels = {{{28, 28, 0}, {36, 52, 24}},
+                                              {{-36, 28, 0}, {-28, 52, 24}},
+                                              {{28, -52, 0}, {36, -28, 24}},
+                                              {{-36, -52, 0}, {-28, -28, 24}}};
 
 // A picture of `size` texels whose colour and alpha come from (u, v) in 0..1.
 template <typename Fn>
@@ -48,11 +68,34 @@ double Disc(double u, double v) { return std::fmax(0.0, 1 - std::hypot(u - 0.5, 
 
 std::vector<std::pair<std::string, std::vector<uint8_t>>> StreetProps_Files() {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
-  files.emplace_back("anim/props/door.mp", BoxModel("door", "props\\door", {{{-48, -4, 0}, {48, 4, 128}}}));
-  files.emplace_back("anim/props/lift.mp", BoxModel("lift", "props\\metal", {{{-48, -48, 0}, {48, 48, 8}}}));
-  files.emplace_back("anim/props/lever.mp", BoxModel("lever", "props\\metal", {{{-4, -4, 0}, {4, 4, 72}}}));
-  files.emplace_back("anim/props/car.mp",
-                     BoxModel("car", "props\\car", {{{-60, -30, 8}, {60, 30, 36}}, {{-30, -26, 36}, {25, 26, 60}}}));
+  files.emplace_back("anim/props/door.mp", BoxModel("door", {"props\\door"}, {{{-48, -4, 0}, {48, 4, 128}}}));
+  files.emplace_back("anim/props/lift.mp", BoxModel("lift", {"props\\metal"}, {{{-48, -48, 0}, {48, 48, 8}}}));
+  // A lever: a post and a wide striped handle above the hero's head, so it shows over him while he
+  // faces it.
+  files.emplace_back("anim/props/lever.mp", BoxModel("lever", {"props\\metal", "props\\lever"},
+                                                     {{{-3, -3, 0}, {3, 3, 64}}, {{-16, -5, 56}, {16, 5, 96}, 1}}));
+  // A pickup: its crate on a post at the height of the hero's eye, where his use ray meets it and
+  // he sees it over his shoulder.
+  files.emplace_back("anim/props/pickup.mp",
+                     BoxModel("pickup", {"props\\metal", "props\\crate"},
+                              {{{-4, -4, 0}, {4, 4, 44}}, {{-16, -16, 44}, {16, 16, 76}, 1}}));
+  std::vector<PropBox> parked = kRunaboutBody;
+  for (PropBox wheel : kRunaboutWheels) {
+    wheel.picture = 1;
+    parked.push_back(wheel);
+  }
+  files.emplace_back("anim/props/car.mp", BoxModel("car", {"props\\car", "cars\\runabout\\tyre"}, parked));
+  files.emplace_back("cars/runabout/body.mp", BoxModel("runabout", {"props\\car"}, kRunaboutBody));
+  files.emplace_back("cars/runabout/wheels.mp", BoxModel("wheels", {"cars\\runabout\\tyre"}, kRunaboutWheels));
+  files.emplace_back("textures/cars/runabout/tyre.tga", Picture(16, [](double u, double v, double* c) {
+                       double hub = std::hypot(u - 0.5, v - 0.5) < 0.2 ? 0.45 : 0.08;
+                       c[0] = c[1] = c[2] = hub, c[3] = 1;
+                     }));
+  // Yellow and black stripes.
+  files.emplace_back("textures/props/lever.tga", Picture(32, [](double u, double v, double* c) {
+                       bool yellow = std::fmod((u + v) * 4, 1.0) < 0.5;
+                       c[0] = yellow ? 0.95 : 0.1, c[1] = yellow ? 0.8 : 0.1, c[2] = 0.1, c[3] = 1;
+                     }));
   // A green door with planks, so that it stands out against the street's greys, reds and blues.
   files.emplace_back("textures/props/door.tga", Picture(64, [](double u, double, double* c) {
                        double plank = std::fmod(u * 4, 1.0) < 0.06 ? 0.5 : 1.0;
@@ -85,7 +128,7 @@ std::vector<EntityToolPairs> StreetProps_Blocks() {
     pairs.emplace_back("clipbox", clipbox);
     return pairs;
   };
-  const char* lever = "-4 -4 0 4 4 72";
+  const char* lever = "-16 -5 0 16 5 96";
   const char* door = "-48 -4 0 48 4 128";
   return {
       // A lift that stops at three heights: its levers send it to the top and back to the ground.
@@ -121,7 +164,7 @@ std::vector<EntityToolPairs> StreetProps_Blocks() {
       // A parked car: the use key enters it with the gate key.
       with({{"classname", "world"}, {"id", "parked_car"}, {"name", "anim\\props\\car"}, {"origin", "-1200 -450 0"},
             {"command", "[car] [runabout] [gate key]"}},
-           "-60 -30 0 60 30 60"),
+           kStreetCarClipBox),
   };
 }
 

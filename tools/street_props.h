@@ -8,9 +8,15 @@
 
 #include "tools/entity_writer.h"
 
+// The clip box of the runabout, parked or left by the hero: the models (front along +y) and up to
+// 64, so that the use ray from the eye (56 up) meets it.
+constexpr const char* kStreetCarClipBox = "-36 -60 0 36 60 64";
+
 // Files by name below the game's data folder: the models "anim/props/door.mp", "lift.mp",
-// "lever.mp" and "car.mp" with their pictures "textures/props/door.tga" and "car.tga", the effect
-// pictures "textures/explod.tga" and "textures/blood.tga", and the sounds "sound/blast.wav" and
+// "lever.mp", "pickup.mp" and "car.mp" with their pictures "textures/props/door.tga", "car.tga"
+// and "lever.tga", the runabout's models "cars/runabout/body.mp" and "wheels.mp" (the car
+// definition's "body" and "body2") with "textures/cars/runabout/tyre.tga", the effect pictures
+// "textures/explod.tga" and "textures/blood.tga", and the sounds "sound/blast.wav" and
 // "sound/rocket.wav".
 std::vector<std::pair<std::string, std::vector<uint8_t>>> StreetProps_Files();
 // The street's entity blocks: the three-point lift "lift_1" with its levers "lift_up" and

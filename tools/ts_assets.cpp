@@ -172,13 +172,13 @@ bool TsAssets_Write(const std::string& stage, const std::string& game) {
   // The Transport System file and its map models.
   TsToolFile file;
   TsToolDistrict city{"ts\\city", "city", 0, {}, -1};
-  const char* names[3] = {"ts\\street", "ts\\arena", "ts\\litroom"};
+  const char* names[3] = {"ts\\street", "ts\\arena", "ts\\rooms"};
   for (int i = 0; i < 3; i++)
     city.places.push_back(TsToolPlace{names[i], kTsSampleLevels[i].level, kTsSampleLevels[i].start, {90, 0, 0}});
   file.districts.push_back(city);
   file.maps = {{"street", "sprites\\maps\\street", -1200, -1200, 1200, 1200},
                {"arena", "sprites\\maps\\arena", -1200, -1200, 1200, 1200},
-               {"litroom", "sprites\\maps\\litroom", -256, -256, 256, 256}};
+               {"rooms", "sprites\\maps\\rooms", -256, -256, 256, 256}};
   bool ok = Tool_PutStaged(stage, "scripts/transport.tsd", TsTool_Write(file)) &&
             TsTool_PutMapModel(stage, "city", -1200, -900, 1200, 900, 0, 60, 90, 70);
   const uint8_t colours[3][3] = {{200, 120, 40}, {40, 120, 200}, {180, 60, 160}};
@@ -187,8 +187,8 @@ bool TsAssets_Write(const std::string& stage, const std::string& game) {
     ok = TsTool_PutMapModel(stage, "city_" + std::to_string(i + 1), cx - 250, cy - 250, cx + 250, cy + 250, 2,
                             colours[i][0], colours[i][1], colours[i][2]);
   }
-  // The arena and the lit room as levels, each with its point back.
-  std::string arena, litroom, street;
+  // The arena and the rooms as levels, each with its point back.
+  std::string arena, rooms, street;
   ok = ok && Tool_EntityText({{{"classname", "world"}, {"id", "arena"}, {"name", "maps\\street\\street"},
                                {"solid", "maps\\street\\street"}, {"blocked", "1"}},
                               {{"classname", "sky"}, {"name", "maps\\sky\\street"}, {"secondname", "maps\\sky\\suns"}},
@@ -197,19 +197,19 @@ bool TsAssets_Write(const std::string& stage, const std::string& game) {
                               PointBlock("ts_point", Add(kTsSampleLevels[1].start, kTsSamplePointOffset),
                                          "[changelevel] [TransportSystem]")},
                              &arena);
-  ok = ok && Tool_EntityText({{{"classname", "world"}, {"id", "litroom"}, {"name", "maps\\litroom\\litroom"},
-                               {"solid", "maps\\litroom\\litroom"}, {"blocked", "1"}},
+  ok = ok && Tool_EntityText({{{"classname", "world"}, {"id", "rooms"}, {"name", "maps\\rooms\\rooms"},
+                               {"solid", "maps\\rooms\\rooms"}, {"blocked", "1"}},
                               {{"classname", "info_player_start"}, {"origin", Xyz(kTsSampleLevels[2].start)},
                                {"angle", "90 0 0"}},
                               PointBlock("ts_point", Add(kTsSampleLevels[2].start, kTsSamplePointOffset),
                                          "[changelevel] [TransportSystem]")},
-                             &litroom);
+                             &rooms);
   ok = ok && Tool_EntityText({PointBlock("ts_point", Add(kTsSampleLevels[0].start, kTsSamplePointOffset),
                                          "[changelevel] [TransportSystem]"),
                               PointBlock("terminal", Add(kTsSampleLevels[0].start, kTsSampleTerminalOffset),
                                          "[minigame] [1]")},
                              &street);
-  ok = ok && PutText(stage, "scenes/arena.scn", arena) && PutText(stage, "scenes/litroom.scn", litroom);
+  ok = ok && PutText(stage, "scenes/arena.scn", arena) && PutText(stage, "scenes/rooms.scn", rooms);
   {
     std::ofstream scn(fs::path(stage) / "scenes" / "street.scn", std::ios::binary | std::ios::app);
     ok = ok && scn && (scn << street);
@@ -222,9 +222,9 @@ bool TsAssets_Write(const std::string& stage, const std::string& game) {
        Tool_PutStaged(stage, "sprites/help/play.tga", ImageTool_WriteTGA(play, 24)) &&
        Tool_PutStaged(stage, "sprites/maps/street.tga", ImageTool_WriteTGA(LevelMap(true, 60, 110, 60), 24)) &&
        Tool_PutStaged(stage, "sprites/maps/arena.tga", ImageTool_WriteTGA(LevelMap(true, 110, 90, 50), 24)) &&
-       Tool_PutStaged(stage, "sprites/maps/litroom.tga", ImageTool_WriteTGA(LevelMap(false, 90, 80, 110), 24)) &&
+       Tool_PutStaged(stage, "sprites/maps/rooms.tga", ImageTool_WriteTGA(LevelMap(false, 90, 80, 110), 24)) &&
        Tool_PutStaged(stage, "scenes/arena.tga", ImageTool_WriteTGA(ImageTool_Pattern(256, 256, 22, false), 24)) &&
-       Tool_PutStaged(stage, "scenes/litroom.tga", ImageTool_WriteTGA(ImageTool_Pattern(256, 256, 23, false), 24));
+       Tool_PutStaged(stage, "scenes/rooms.tga", ImageTool_WriteTGA(ImageTool_Pattern(256, 256, 23, false), 24));
   // Short tones: the day and night buttons, the terminal's good pick, wrong pick and open lock.
   const std::pair<const char*, double> tones[] = {{"sound/day.wav", 660},         {"sound/night.wav", 220},
                                                   {"sound/hacking_ok.wav", 880},  {"sound/hacking_wrong.wav", 140},

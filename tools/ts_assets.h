@@ -1,9 +1,9 @@
 // The sample game's Transport System, terminal, help pictures and level maps:
 // - "scripts\transport.tsd": one district, "The city" (map model "maps\TS\city"), whose places
-//   are the street, the arena and the lit room (entry models "city_1" to "city_3"), each with
+//   are the street, the arena and the rooms (entry models "city_1" to "city_3"), each with
 //   its start; the map pictures of the three levels;
-// - "scenes\arena.scn" and "scenes\litroom.scn": the arena's ground and the lit rooms as levels of
-//   their own, each with a Transport System point beside its start;
+// - "scenes\arena.scn" and "scenes\rooms.scn": the arena's ground and the lightmapped rooms as
+//   levels of their own, each with a Transport System point beside its start;
 // - in the street, the Transport System point "ts_point" and the terminal "terminal", whose use
 //   text starts the mini-game "1" with the prize file "data\scripts\minigame\prize01.cfg";
 // - "sprites\help\keys" and "sprites\help\play": the help pictures;
@@ -22,7 +22,7 @@ struct TsSampleLevel {
   const char* level;
   vec3 start;
 };
-constexpr TsSampleLevel kTsSampleLevels[3] = {{"street", {0, 0, 0}}, {"arena", {-450, 0, 0}}, {"litroom", {-150, 0, 0}}};
+constexpr TsSampleLevel kTsSampleLevels[3] = {{"street", {0, 0, 0}}, {"arena", {-450, 0, 0}}, {"rooms", {-150, 0, 0}}};
 constexpr vec3 kTsSamplePointOffset{-45, 70, 0};
 constexpr vec3 kTsSampleTerminalOffset{45, 70, 0};
 constexpr int kTsSamplePrize = 500;

@@ -124,6 +124,8 @@ void Level_Free() {
     }
   }
   Player_ClearInput();
+  // Slow motion ends with its level: the game, a menu or the next level runs at full speed.
+  Player_EndSlowMotion(Obj_Player);
   Game_SpecialFlag = 0;
   if (Level_Loaded || Game_Running) {
     ai_Invalidate();

@@ -8,6 +8,7 @@
 
 #include "ai/bot.h"
 #include "characters/defs.h"
+#include "characters/player.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/mem.h"
@@ -136,6 +137,8 @@ void RestoreGlobalPersonages() {
         }
       }
     }
+    // The carried hero's slow motion stayed with the level it left.
+    Player_EndSlowMotion(player);
     if (player->person.carIndex != 0) player->person.carReentry = 1;
     player->person.moveMode[0] = player->person.moveMode[1] = 0;
     player->bot.engaged = 0;

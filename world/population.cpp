@@ -361,6 +361,34 @@ void Pop_Place(GameObject* o, const vec3* position, const vec3* target) {
   o->bot.goals[0] = o->bot.goals[1] = vec3{target->x, target->y, target->z + 2.0f};
 }
 
+// A passer-by appears with its whole box over its pavement, not in the wall the pavement meets:
+// pushed in, a few units at a time, from each side of its box that sticks out of the civilian set
+// (towards the area's centre when only a corner does).
+void Pop_FitBox(GameObject* o, int area) {
+  const AreaSet& set = Nav_Level.sets[NAV_CIVILIAN];
+  if (area < 0 || size_t(area) >= set.areas.size()) return;
+  constexpr float kNudge = 4.0f;
+  auto out = [&](float x, float y) {
+    const float p[3] = {o->origin.x + x, o->origin.y + y, o->origin.z};
+    return ai_FindAreaAtPoint(&set, p, area) < 0;
+  };
+  const float x0 = o->mins.x - 1, x1 = o->maxs.x + 1, y0 = o->mins.y - 1, y1 = o->maxs.y + 1;
+  for (int i = 0; i < 32; i++) {
+    float dx = (out(x0, 0) ? kNudge : 0) - (out(x1, 0) ? kNudge : 0);
+    float dy = (out(0, y0) ? kNudge : 0) - (out(0, y1) ? kNudge : 0);
+    if (dx == 0 && dy == 0) {
+      if (!out(x0, y0) && !out(x1, y0) && !out(x0, y1) && !out(x1, y1)) return;
+      const vec3 centre = set.areas[size_t(area)].centre;
+      const float cx = centre.x - o->origin.x, cy = centre.y - o->origin.y, d = std::hypot(cx, cy);
+      if (!(d > kNudge)) return;
+      dx = cx / d * kNudge;
+      dy = cy / d * kNudge;
+    }
+    o->origin.x += dx;
+    o->origin.y += dy;
+  }
+}
+
 void Pop_Ground(GameObject* o) {
   vec3 start{o->origin.x, o->origin.y, o->origin.z + kPopGroundProbe};
   vec3 end{o->origin.x, o->origin.y, o->origin.z - kPopGroundProbe};
@@ -442,6 +470,7 @@ void Pop_SpawnCivilian(const vec3* position, const vec3* target) {
   o->person.animTime += (1.0f - 2.0f * Math_RandNext()) * 0.1f;
   o->bot.civilianArea = ai_FindAreaAtPoint(&Nav_Level.sets[NAV_CIVILIAN], &o->origin.x, -1);
   o->bot.fromArea = -1;
+  Pop_FitBox(o, o->bot.civilianArea);
   bot_SetWalk(o, BOT_WALK_CIVILIAN);
   Pop_Ground(o);
 }

@@ -349,7 +349,7 @@ void Pulka_Think(GameObject* o) {
 static void Shot_DrawModel(ModelObject** cache, const char* name, GameObject* o, const vec3& angles, float time,
                            ViewParams* view) {
   if (!name[0]) return;
-  if (!*cache) *cache = Model_Get(name);
+  if (!*cache) *cache = Model_Find(name);
   if (!*cache) return;
   ModelDrawParams params{};
   params.position = o->prop.poseOrigin;

@@ -158,15 +158,16 @@ void World_Draw(GameObject* o, ViewParams* view) {
   if (view && Obj_Player) view->time = float(Obj_Player->person.clock);
   int car = o->person.carIndex;
   if (car > 0 && car < kCarDefs) {
-    World_DrawModel(Def_Cars[car].body[0] ? Model_Get(Def_Cars[car].body) : nullptr, o, view);
-    World_DrawModel(Def_Cars[car].body2[0] ? Model_Get(Def_Cars[car].body2) : nullptr, o, view);
+    ModelDrawParams* p = Prop_Params(o);
+    p->lightingMode = o->prop.dynamicLight ? 3 : 1;
+    Def_DrawCar(car, p, view);
   } else if (Game_NetMode != 0 && Game_NetGameType == 2 && o->person.ctfRole != 0) {
     int team = Ctf_Team(o);
     if (o->person.ctfRole == CTF_BASE) {
-      World_DrawModel(Model_Get(kCtfBaseModels[team]), o, view);
-      if (NET_Flags[team].state == 0) World_DrawModel(Model_Get(kCtfFlagModels[team]), o, view);
+      World_DrawModel(Model_Find(kCtfBaseModels[team]), o, view);
+      if (NET_Flags[team].state == 0) World_DrawModel(Model_Find(kCtfFlagModels[team]), o, view);
     } else if (o->person.state == 1) {
-      World_DrawModel(Model_Get(kCtfFlagModels[team]), o, view);
+      World_DrawModel(Model_Find(kCtfFlagModels[team]), o, view);
     }
   } else {
     World_DrawModel(o->drawModel, o, view);

@@ -21,6 +21,8 @@
 #include "tools/nav_writer.h"
 #include "world/entity.h"
 #include "world/game.h"
+#include "world/level.h"
+#include "world/personage.h"
 #include "world/population.h"
 #include "world/start.h"
 #include "world/world_fixture.h"
@@ -106,6 +108,47 @@ TEST_F(AiTest, ACivilianWalksToItsGoalFacingItOnTheGroundAndNeverLeavesTheCivili
   }
   EXPECT_GE(areas.size(), 3u) << "walks on from area to area";
   EXPECT_GT(travelled, 3000) << "keeps walking";
+}
+
+TEST_F(AiTest, AWalkerLedOffThePavementWalksBackAndAFleeingPasserByKeepsToIt) {
+  NavWriterFile f;
+  NavWriter_AddGrid(f.sets[NAV_CIVILIAN], -1500, -100, 500, 200, 6, 1, 0);
+  LoadNav(f);
+  GameObject* player = Stage(0, -60);
+  // A named walker that followed the hero out into the road and let him go.
+  GameObject* led = Walker(-999, 504, BOT_WALK_CIVILIAN, "walker");
+  led->bot.civilianArea = AreaOf(NAV_CIVILIAN, vec3{-700, 0, 0});
+  led->bot.goals[0] = led->bot.goals[1] = vec3{-700, 0, 2};
+  // A passer-by by the pavement's edge, the hero on its other side.
+  GameObject* fleeing = Walker(0, 80, BOT_WALK_CIVILIAN);
+  bot_Hurt(fleeing, player);
+  ASSERT_EQ(fleeing->bot.engaged, 0) << "the level's AI has not started";
+  Tick();
+  bot_Hurt(fleeing, player);
+  ASSERT_EQ(fleeing->bot.engaged, BOT_ENGAGE_FLEE);
+  const vec3 from = fleeing->origin;
+  for (int i = 0; i < 100; i++) {  // 5 s
+    Tick();
+    ASSERT_GE(AreaOf(NAV_CIVILIAN, fleeing->origin), 0) << "off the pavement at " << fleeing->origin.x << ","
+                                                        << fleeing->origin.y;
+  }
+  EXPECT_GT(Dist2(fleeing->origin, from), 200) << "runs along the pavement";
+  for (int i = 0; i < 200; i++) Tick();  // 15 s in all
+  EXPECT_GE(AreaOf(NAV_CIVILIAN, led->origin), 0) << "back on its pavement, at " << led->origin.x << ","
+                                                  << led->origin.y;
+}
+
+TEST_F(AiTest, TwoPassersByHeldUpByEachOtherJustShortOfTheirGoalsWalkOn) {
+  NavWriterFile f;
+  NavWriter_AddGrid(f.sets[NAV_CIVILIAN], -1500, -100, 500, 200, 6, 1, 0);
+  LoadNav(f);
+  Stage(0, 1500);
+  GameObject* a = Walker(-700, 30, BOT_WALK_CIVILIAN);
+  GameObject* b = Walker(-700, -2.5f, BOT_WALK_CIVILIAN);
+  a->bot.goals[0] = a->bot.goals[1] = vec3{-700, 28, 2};  // each a step from its goal, the other in the way
+  b->bot.goals[0] = b->bot.goals[1] = vec3{-700, 0, 2};
+  for (int i = 0; i < 100; i++) Tick();  // 5 s
+  EXPECT_GT(Dist2(a->origin, vec3{-700, 30, 0}) + Dist2(b->origin, vec3{-700, -2.5f, 0}), 100);
 }
 
 TEST_F(AiTest, ACarDrivesAlongItsLaneAndTurnsAboutAtTheEndOfTheRoad) {
@@ -320,6 +363,20 @@ TEST_F(AiTest, TeamsAreBuiltAReleasedMemberLeavesAndTheDeveloperKeyKillsOnlyHost
   Tick();
   Obj_ClearAll();
   EXPECT_EQ(ai_TeamMembers(crowd, &members), 0);
+  // More names than teams: the table fills, one line says so, and the ticks do not retry.
+  Stage(0, 0);
+  std::vector<GameObject*> named;
+  for (int i = 0; i < 70; i++) named.push_back(member(float(i) * 10, ("team" + std::to_string(i)).c_str(), ""));
+  for (int i = 0; i < 40; i++) Tick();
+  EXPECT_EQ(ai_TeamCount(), kAiTeams);
+  int without = 0;
+  for (GameObject* o : named) without += o->bot.team <= 0;
+  EXPECT_EQ(without, 70 + 1 - kAiTeams);  // the player's own team took a row too
+  std::string log = Log();
+  size_t lines = 0;
+  for (size_t at = log.find("more than 64 teams"); at != std::string::npos; at = log.find("more than 64 teams", at + 1))
+    lines++;
+  EXPECT_EQ(lines, 1u);
 }
 
 TEST_F(AiTest, AfterInvalidateNothingMovesOrEngagesUntilTheLevelStarts) {
@@ -371,6 +428,11 @@ TEST_F(AiTest, DeathmatchStartsTakeTheHeroAndBotsOnlyWithTheSwitchOn) {
   EXPECT_EQ(ai_GetDmRespawns(), 0);
   ASSERT_EQ(ai_ApplyBlock(block.data(), block.size()), 1);
   EXPECT_EQ(ai_GetDmRespawns(), 1);
+  // Loaded over a level that runs with the switch off, the block's switch is the one that holds.
+  ai_StartLevel();
+  ASSERT_EQ(ai_GetDmRespawns(), 0);
+  ASSERT_EQ(ai_ApplyBlock(block.data(), block.size()), 1);
+  EXPECT_EQ(ai_GetDmRespawns(), 1);
   Level_DmStartCount = 0;
 }
 
@@ -411,6 +473,40 @@ TEST_F(AiTest, SlowMotionHalvesTheStepForAWhileOrUntilPressedAgainAndEndsAtDeath
   player->slots.Damage(player, nullptr, 1000, 1, &player->origin, 0, 0);
   EXPECT_EQ(TimeScale, 1.0f);
   EXPECT_EQ(player->person.slowMotionLevel, 0);
+}
+
+TEST_F(AiTest, SlowMotionEndsInACarAndWithItsLevelAndTheCarriedHeroArrivesAtFullSpeed) {
+  GameObject* player = Stage(0, 0);
+  auto slow = [] {
+    Tick(0.05f, 0);
+    Tick(0.05f, CMD_GALAHASTE);
+    return TimeScale == kSlowMotionScale;
+  };
+  // Getting into a car ends it.
+  ASSERT_TRUE(slow());
+  player->person.carIndex = 1;
+  Tick(0.025f, 0);
+  EXPECT_EQ(TimeScale, 1.0f);
+  EXPECT_EQ(player->person.slowMotionLevel, 0);
+  player->person.carIndex = 0;
+  // A level change late in a game: the hero is carried as a personage, slow motion is not.
+  Game_PersonageCount = 1;
+  Game_Personages[0] = GlobalPersonage{};
+  std::snprintf(Game_Personages[0].person.name, sizeof Game_Personages[0].person.name, "player");
+  Game_Time = 300;
+  ASSERT_TRUE(slow());
+  StoreGlobalPersonages();
+  Level_Free();
+  EXPECT_EQ(TimeScale, 1.0f) << "End game leaves no slow motion behind";
+  GameObject* hero = Stage(0, 0);
+  RestoreGlobalPersonages();
+  EXPECT_EQ(TimeScale, 1.0f);
+  EXPECT_EQ(hero->person.slowMotionLevel, 0);
+  // The next press starts it afresh, for its whole time.
+  ASSERT_TRUE(slow());
+  for (int i = 0; i < 60; i++) Tick(0.025f, 0);
+  EXPECT_EQ(TimeScale, kSlowMotionScale);
+  Game_PersonageCount = 0;
 }
 
 TEST_F(AiTest, BadAreasGoalsAndWallsKeepWalkersOnTheGroundAndInsideTheirSet) {

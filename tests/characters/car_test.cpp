@@ -1,5 +1,7 @@
-// The player in a car: the car's two models drawn where the player is and turned with it, the
-// car camera farther back and higher (camera mode 1), and on foot again the hero and its camera.
+// The player in a car: the car's two models drawn where the player is and turned with it, the hero
+// sitting in it, the car camera farther back and higher (camera mode 1), and on foot again the
+// hero and its camera; a car character drawn as its car; a car model that does not load asked for
+// once, not every frame.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +10,7 @@
 
 #include "char_fixture.h"
 #include "characters/actions.h"
+#include "characters/npc.h"
 #include "scene/model.h"
 
 namespace {
@@ -19,6 +22,8 @@ struct DrawCall {
   vec3 at, angles;
 };
 std::vector<DrawCall> g_draws;
+std::vector<std::string> g_loads;
+std::string g_refused;  // a name the loader does not load
 struct NamedModel {
   ModelObject handle;
   std::string name;
@@ -31,6 +36,8 @@ void FreeNamed(ModelObject** m) {
   *m = nullptr;
 }
 ModelObject* RecordingLoader(const char* name) {
+  g_loads.emplace_back(name);
+  if (name == g_refused) return nullptr;
   auto* m = new NamedModel{{Model_NoQuery, RecordDraw, Model_NoTrace, FreeNamed, nullptr}, name};
   return &m->handle;
 }
@@ -41,6 +48,8 @@ class InCar : public CharTest {
     CharTest::SetUp();
     Model_AddLoader(RecordingLoader);
     g_draws.clear();
+    g_loads.clear();
+    g_refused.clear();
   }
 };
 
@@ -61,13 +70,14 @@ TEST_F(InCar, TheCarIsDrawnWhereThePlayerDrivesWithTheCarCamera) {
   Run(0.5f, CMD_FORWARD | CMD_RIGHT);
   g_draws.clear();
   p->slots.Draw(p, nullptr);
-  ASSERT_EQ(g_draws.size(), 2u);
+  ASSERT_EQ(g_draws.size(), 3u);
   EXPECT_EQ(g_draws[0].name, Def_Cars[runabout].body);
   EXPECT_EQ(g_draws[1].name, Def_Cars[runabout].body2);
+  EXPECT_EQ(g_draws[2].name, "npc\\player\\body") << "the hero sits in the car";
   for (const DrawCall& d : g_draws) {
     EXPECT_FLOAT_EQ(d.at.x, p->origin.x);
     EXPECT_FLOAT_EQ(d.at.y, p->origin.y);
-    EXPECT_FLOAT_EQ(d.at.z, p->origin.z);
+    EXPECT_FLOAT_EQ(d.at.z, p->origin.z - (&d == &g_draws[2] ? kPlayerCarSeatDrop : 0.0f));
     EXPECT_FLOAT_EQ(d.angles.x, p->angles.x);
     EXPECT_EQ(d.angles.y, 0.0f);
   }
@@ -90,6 +100,32 @@ TEST_F(InCar, TheCarIsDrawnWhereThePlayerDrivesWithTheCarCamera) {
   p->slots.Draw(p, nullptr);
   ASSERT_EQ(g_draws.size(), 1u);
   EXPECT_EQ(g_draws[0].name, "npc\\player\\body");
+}
+
+TEST_F(InCar, ACarCharacterIsDrawnAsItsCarAndAMissingCarModelIsAskedForOnce) {
+  const int runabout = Def_FindCar("runabout");
+  ASSERT_GT(runabout, 0);
+  NpcSpawnValues v{};
+  v.car = "runabout";
+  v.names[0] = "anim\\props\\crate";
+  v.origin = vec3{50, 60, 0};
+  v.angle = 90;
+  v.blocked = v.drawed = 1;
+  GameObject* car = Npc_Spawn(&v);
+  ASSERT_NE(car, nullptr);
+  ASSERT_EQ(car->person.carIndex, runabout);
+  g_refused = Def_Cars[runabout].body2;
+  g_loads.clear();
+  for (int frame = 0; frame < 3; frame++) car->slots.Draw(car, nullptr);
+  // The wheels do not load: the body is drawn each frame, the wheels asked for once.
+  ASSERT_EQ(g_draws.size(), 3u);
+  for (const DrawCall& d : g_draws) {
+    EXPECT_EQ(d.name, Def_Cars[runabout].body);
+    EXPECT_FLOAT_EQ(d.at.x, 50);
+    EXPECT_FLOAT_EQ(d.at.y, 60);
+    EXPECT_FLOAT_EQ(d.angles.x, car->angles.x);
+  }
+  EXPECT_EQ(g_loads, (std::vector<std::string>{Def_Cars[runabout].body, Def_Cars[runabout].body2}));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The sample game as a player meets the Transport System and the terminal: travelling from the
-// street to the arena and back through the Transport System's screen, and playing the terminal's
-// mini-game and giving it up.
+// street to the rooms, the arena and back through the Transport System's screen, each place drawn
+// on arrival, and playing the terminal's mini-game and giving it up.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,6 +25,17 @@ int ColourPixels(const ScreenImage& img, int r, int g, int b) {
   for (size_t i = 0; i + 2 < img.rgb.size(); i += 3)
     n += std::abs(img.rgb[i] - r) < 10 && std::abs(img.rgb[i + 1] - g) < 10 && std::abs(img.rgb[i + 2] - b) < 10;
   return n;
+}
+
+// The share of nearly black pixels in the upper half of the screen, above the hero.
+double DarkShareAbove(const ScreenImage& img) {
+  int dark = 0, all = 0;
+  for (int y = 0; y < img.height / 2; y++)
+    for (int x = 0; x < img.width; x++, all++) {
+      const uint8_t* p = &img.rgb[(size_t(y) * img.width + x) * 3];
+      dark += p[0] + p[1] + p[2] < 60;
+    }
+  return all ? double(dark) / all : 1;
 }
 
 // The Transport System's exit box and the mini-game's board.
@@ -113,14 +124,15 @@ class TravelE2E : public tw_test::GameE2E {
     auto play = [](const ScreenImage& i) { return ExitBoxPixels(i) < 100 && tw_test::Spread(i) > 8; };
     EXPECT_TRUE(WaitFor(play, &img, 20)) << "the level did not show after the journey";
     std::this_thread::sleep_for(std::chrono::seconds(1));  // each arrival faces +x, as at the start
+    EXPECT_LT(DarkShareAbove(tw_test::GrabScreen()), 0.25) << level << " is not drawn: the picture is dark";
   }
 };
 
-TEST_F(TravelE2E, TheHeroTravelsToTheLitRoomTheArenaAndBackThroughTheTransportSystem) {
+TEST_F(TravelE2E, TheHeroTravelsToTheRoomsTheArenaAndBackThroughTheTransportSystemAndEachPlaceIsDrawn) {
   StartNewGame();
   if (HasFatalFailure()) return;
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  Travel(2, "litroom");
+  Travel(2, "rooms");
   if (HasFatalFailure()) return;
   Travel(1, "arena");
   if (HasFatalFailure()) return;

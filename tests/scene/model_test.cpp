@@ -84,6 +84,28 @@ TEST_F(ModelRegistryTest, CachesByNameInAnyCaseAndRetriesMisses) {
   EXPECT_EQ(Model_Get("apple"), a);  // still cached
 }
 
+// What is drawn every frame asks through Model_Find: a name no loader takes is tried once until
+// the level ends or the loader table changes; found names come from the same cache as Model_Get.
+TEST_F(ModelRegistryTest, FindTriesAMissingNameOnceALevel) {
+  for (int frame = 0; frame < 3; ++frame) {
+    EXPECT_EQ(Model_Find("zebra"), nullptr);
+    EXPECT_EQ(Model_Find("ZEBRA"), nullptr);
+  }
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"A:zebra", "B:zebra"}));
+  ModelObject* a = Model_Find("apple");
+  EXPECT_EQ(Model_Find("apple"), a);
+  EXPECT_EQ(Model_Get("apple"), a);
+  EXPECT_EQ(Model_Find(""), nullptr);
+  EXPECT_EQ(Model_Find(nullptr), nullptr);
+  g_calls.clear();
+  Model_FreeAll();  // the next level asks again
+  EXPECT_EQ(Model_Find("zebra"), nullptr);
+  Model_AddLoader(LoaderA);  // so does a new loader
+  EXPECT_EQ(Model_Find("zebra"), nullptr);
+  EXPECT_EQ(Model_Find("zebra"), nullptr);
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"free:apple", "A:zebra", "B:zebra", "A:zebra", "B:zebra", "A:zebra"}));
+}
+
 TEST_F(ModelRegistryTest, FreeAllReleasesEverythingLastToFirstAndAFullCacheResolvesCachedNames) {
   SceneToolBone bone;
   bone.name = "Bip01";

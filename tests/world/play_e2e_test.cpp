@@ -259,6 +259,18 @@ double DarkShare(const ScreenImage& img) {
   for (size_t i = 0; i + 2 < img.rgb.size(); i += 3) n += img.rgb[i] + img.rgb[i + 1] + img.rgb[i + 2] < 30;
   return img.rgb.empty() ? 0 : double(n) * 3 / double(img.rgb.size());
 }
+// The share of the pixels above the middle of the screen (where a crate on its post shows over
+// the hero's shoulder) that differ by more than 30 between two grabs.
+double CrateDifference(const ScreenImage& a, const ScreenImage& b) {
+  if (a.width != b.width || a.height != b.height || !a.width) return 0;
+  int n = 0, all = 0;
+  for (int y = a.height / 4; y < a.height / 2; y++)
+    for (int x = a.width / 3; x < a.width * 2 / 3; x++, all++) {
+      const size_t i = (size_t(y) * a.width + x) * 3;
+      n += std::abs(a.rgb[i] - b.rgb[i]) + std::abs(a.rgb[i + 1] - b.rgb[i + 1]) + std::abs(a.rgb[i + 2] - b.rgb[i + 2]) > 30;
+    }
+  return double(n) / all;
+}
 int Changed(const std::vector<bool>& a, const std::vector<bool>& b) {
   int n = 0;
   for (size_t i = 0; i < a.size() && i < b.size(); i++) n += a[i] != b[i];
@@ -267,8 +279,9 @@ int Changed(const std::vector<bool>& a, const std::vector<bool>& b) {
 
 // Sensitivity 50 and a yard behind the start made of the sample's own pieces: the bullet crate
 // and the gate key crate in a row, then the parked car, and the corner shop's door beside the
-// car. The hero turns about by mouse, looks down, walks into each crate and takes it with Use (the
-// HUD's ammunition goes from 30 to 60), walks into the car, enters it with the key, leaves it (Q)
+// car. The hero turns about by mouse, looking level, walks into each crate and takes it with Use
+// while it shows over his shoulder (the HUD's ammunition goes from 30 to 60 and the crate leaves
+// the picture), walks into the car, enters it with the key, leaves it (Q)
 // to the car's right, opens the shop facing its door and leaves it with Escape; then a mouse move
 // right by 100 and down by 40 turns the view ten times as far as at sensitivity 5, looking down.
 class YardMouse : public MouseE2E {
@@ -309,14 +322,16 @@ TEST_F(YardMouse, TheHeroTakesTheCratesDrivesOffInTheCarLeavesItAndVisitsTheShop
   if (HasFatalFailure()) return;
   std::this_thread::sleep_for(std::chrono::seconds(1));
   MoveMouse(-164, 0);  // about turn: pi at 0.0192 radians a count
-  MoveMouse(0, 55);    // looking 45 degrees down
   Keys({"w"}, 600);
   std::this_thread::sleep_for(std::chrono::milliseconds(700));
-  const std::vector<bool> before = HudText(tw_test::GrabScreen());
+  const ScreenImage crate = tw_test::GrabScreen();
+  const std::vector<bool> before = HudText(crate);
   ASSERT_LT(Changed(before, HudText(tw_test::GrabScreen())), 5) << "the HUD is not steady";
   Keys({"e"}, 100);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  EXPECT_GT(Changed(before, HudText(tw_test::GrabScreen())), 20) << "the ammunition did not change";
+  const ScreenImage taken = tw_test::GrabScreen();
+  EXPECT_GT(Changed(before, HudText(taken)), 20) << "the ammunition did not change";
+  EXPECT_GT(CrateDifference(crate, taken), 0.05) << "the crate taken was not in view";
   Keys({"w"}, 600);  // the taken crate is gone: on to the key
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   Keys({"e"}, 100);
@@ -352,6 +367,61 @@ TEST_F(YardMouse, TheHeroTakesTheCratesDrivesOffInTheCarLeavesItAndVisitsTheShop
   const double k = kMathPi * 0.022 * 50 / 180;
   EXPECT_NEAR(Setting("game_lastanglex"), 100 * k, 0.03);
   EXPECT_NEAR(Setting("game_lastangley"), -40 * k * 0.75, 0.02);
+}
+
+// Pixels below the middle of the screen of the runabout's blue paint and of the second hero's
+// teal jacket.
+int CarPaintPixels(const ScreenImage& img) {
+  int n = 0;
+  for (size_t i = img.rgb.size() / 2; i + 2 < img.rgb.size(); i += 3)
+    n += img.rgb[i + 2] > img.rgb[i + 1] + 80 && img.rgb[i + 2] > img.rgb[i] + 100;
+  return n;
+}
+int JacketPixels(const ScreenImage& img) {
+  int n = 0;
+  for (size_t i = img.rgb.size() / 2; i + 2 < img.rgb.size(); i += 3)
+    n += img.rgb[i + 1] > img.rgb[i] + 45 && img.rgb[i + 2] > img.rgb[i] + 45 &&
+         std::abs(img.rgb[i + 1] - img.rgb[i + 2]) < 25;
+  return n;
+}
+
+// A runabout parked before the start, its front to the east, that needs no key: E enters it, and
+// while W drives it along the road the car and the hero sitting in it show below the middle of
+// the screen, and the log does not grow.
+class DriveE2E : public PlayE2E {
+ protected:
+  void PrepareGame() override {
+    std::string items;
+    for (const auto& [name, text] : Tool_SampleEntityFiles())
+      if (name == "scenes/street.items") items = text;
+    ASSERT_TRUE(Tool_EntityBlock({{"classname", "world"}, {"id", "test_car"}, {"name", "anim\\props\\car"},
+                                  {"origin", "110 0 0"}, {"angle", "90 0 0"}, {"command", "[car] [runabout]"},
+                                  {"blocked", "1"}, {"drawed", "1"}, {"solidbox", "1"}, {"clipbox", "-60 -36 0 60 36 64"}},
+                                 &items));
+    tw_test::WriteFile("scenes/street.items", items);
+  }
+};
+
+TEST_F(DriveE2E, TheCarAndTheHeroInItAreDrawnWhileItDrivesAndTheLogStaysStill) {
+  StartNewGame();
+  if (HasFatalFailure()) return;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const ScreenImage outside = tw_test::GrabScreen();
+  ScreenImage img;
+  Keys({"e"}, 100);
+  ASSERT_TRUE(WaitFor([&](const ScreenImage& i) { return tw_test::MiddleDifference(i, outside) > 5; }, &img, 5))
+      << "the hero did not get in; the log:\n" << tw_test::ReadFile("log");
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const size_t logSize = tw_test::ReadFile("log").size();
+  Keys({"w"}, 1200);
+  const ScreenImage driving = tw_test::GrabScreen();
+  EXPECT_GT(tw_test::MiddleDifference(driving, outside), 5) << "the car did not move";
+  const int pixels = driving.width * driving.height;
+  EXPECT_GT(CarPaintPixels(driving), pixels / 100) << "no car";
+  EXPECT_GT(JacketPixels(driving), pixels / 2000) << "no hero in the car";
+  const std::string log = tw_test::ReadFile("log");
+  EXPECT_EQ(log.size(), logSize) << "the log grew while driving:\n" << log.substr(std::min(logSize, log.size()));
+  EndGameAndQuit();
 }
 
 // A demo recorded from the in-game menu, played in the next run with "render_drawavi" 1 and left

@@ -201,7 +201,9 @@ TEST_F(PopulationTest, TicksSpawnOneCivilianAndOneCarEachUpToTheCapsOnTheGround)
   tw_test::WriteFile("tpl/walker.scn", R"({ "classname" "npc" "name" "npc\walker" "speedframe" "2" })");
   tw_test::WriteFile("tpl/car.scn", R"({ "classname" "npc" "name" "cars\body" "car" "runabout" })");
   NavWriterFile f;
-  NavWriter_AddGrid(f.sets[NAV_CIVILIAN], -3000, 700, 500, 200, 12, 1, 0);
+  // A pavement wide enough that a passer-by, set clear of its edge, leaves the ring's other
+  // crossings free for the next.
+  NavWriter_AddGrid(f.sets[NAV_CIVILIAN], -3000, 700, 500, 300, 12, 1, 0);
   NavWriter_AddGrid(f.sets[NAV_CARS], -3800, -600, 1000, 1200, 8, 1, 0);
   f.templates[0] = {"tpl\\car"};
   f.templates[1] = {"tpl\\walker"};

@@ -27,7 +27,7 @@ TEST_F(StreetE2E, PassersByAndCarsAppearNeverAboveTheCaps) {
     if (block.find("\nname npc\\townsman\\body\n") != std::string::npos ||
         block.find("\nname npc\\mirasolvek\\body\n") != std::string::npos)
       civilians++;
-    else if (block.find("\nname anim\\props\\crate\n") != std::string::npos)
+    else if (block.find("\nname cars\\runabout\\body\n") != std::string::npos)
       cars++;
     else
       others++;

@@ -1,0 +1,136 @@
+// The sample street in play: its passers-by over a minute and more of game time (nobody on the
+// pavements stands still for good, the crate on the north pavement's only portal included; one
+// that appears against a house wall stands on the pavement), and the hero's grenades, which land
+// on the street and hurt whoever stands by.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <string>
+
+#include "ai/bot.h"
+#include "characters/defs.h"
+#include "characters/person.h"
+#include "foundation/file.h"
+#include "foundation/random.h"
+#include "scene/model.h"
+#include "world/demo.h"
+#include "world/entity.h"
+#include "world/game.h"
+#include "world/level.h"
+#include "world/object.h"
+#include "world/population.h"
+#include "world/net.h"
+#include "world/tick.h"
+#include "../world/world_fixture.h"
+
+namespace {
+
+using tw_test::WorldTest;
+
+void Discard(const char*, size_t, void*) {}
+
+constexpr float kPavement = 8.0f;  // the pavements' height in the sample street
+
+class SampleStreet : public WorldTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tw_test::MakeSampleGame(dir_.Path()));
+    File_Init();
+    WorldTest::SetUp();
+    Ent_SetOutput(Discard, nullptr);
+    for (const DefTable& t : Def_Tables) Def_LoadTable(t);
+    Model_Reset();
+    Model_Init(1);
+    Math_RandInit();
+    ASSERT_EQ(Level_Load("street"), 1);
+    ASSERT_NE(Obj_Player, nullptr);
+  }
+  void TearDown() override {
+    Level_Free();
+    Ent_SetOutput(nullptr, nullptr);
+    WorldTest::TearDown();
+    File_Shutdown();
+  }
+  static void Ticks(int n, float step = 0.05f) {
+    for (int i = 0; i < n; i++) {
+      Game_TickFrame = DemoFrame{step, 0, 0, 0};
+      Game_Tick();
+    }
+  }
+};
+
+TEST_F(SampleStreet, NoPasserByOnThePavementsStandsStillForTenSecondsInSeventy) {
+  GameObject* crate = Person_FindByName("sun_wall");
+  ASSERT_NE(crate, nullptr);
+  EXPECT_EQ(crate->origin.x, 0) << "the crate stands on the north pavement's portal";
+  EXPECT_EQ(crate->origin.y, 700);
+  struct Still {
+    vec3 anchor;
+    double since;
+  };
+  std::map<uint32_t, Still> still;
+  double longest = 0;
+  int walkers = 0;
+  for (int i = 0; i < 1400; i++) {  // 70 s
+    Ticks(1);
+    for (int k = 0; k < Tick_NearList.count; k++) {
+      GameObject* o = Tick_NearList.items[k];
+      if (o->classNum != NPC || o->bot.walk != BOT_WALK_CIVILIAN || o->person.state != 1) continue;
+      if (ai_FindAreaAtPoint(ai_CivilianAreas, &o->origin.x, -1) >= 0)
+        ASSERT_NEAR(o->origin.z, kPavement, 0.5f) << o->id << " at " << o->origin.x << "," << o->origin.y;
+      auto [it, made] = still.try_emplace(o->id, Still{o->origin, Game_Time});
+      walkers += made;
+      if (std::hypot(o->origin.x - it->second.anchor.x, o->origin.y - it->second.anchor.y) > 16) {
+        it->second = Still{o->origin, Game_Time};
+        continue;
+      }
+      ASSERT_LT(Game_Time - it->second.since, 10.0)
+          << "walker " << o->id << " [" << o->person.name << "] stands at " << o->origin.x << "," << o->origin.y;
+      longest = std::max(longest, Game_Time - it->second.since);
+    }
+  }
+  EXPECT_GE(walkers, 4) << "the day's passers-by and walker_1";
+  EXPECT_LT(longest, 10.0);
+}
+
+TEST_F(SampleStreet, APasserByAppearingAgainstAHouseWallStandsOnThePavementAndWalks) {
+  Ticks(1);
+  // On the north pavement's edge, where it meets house_ne's wall.
+  const vec3 at{383, 799, kPavement}, target{0, 617, kPavement};
+  const uint32_t before = Obj_LastId();
+  Pop_SpawnCivilian(&at, &target);
+  GameObject* w = nullptr;
+  for (GameObject* o = Obj_ListHead; o; o = o->next)
+    if (o->id > before && o->classNum == NPC) w = o;
+  ASSERT_NE(w, nullptr);
+  EXPECT_NEAR(w->origin.z, kPavement, 0.5f) << "on the pavement, not held up in the wall";
+  EXPECT_LE(w->origin.y + w->maxs.y, 800.0f) << "its box clear of the wall";
+  const vec3 start = w->origin;
+  Ticks(40);
+  EXPECT_NEAR(w->origin.z, kPavement, 0.5f);
+  EXPECT_GT(std::hypot(w->origin.x - start.x, w->origin.y - start.y), 150.0f) << "walks towards its goal";
+}
+
+TEST_F(SampleStreet, AGrenadeThrownDownLandsOnTheRoadAndItsBlastHurtsTheHeroBesideIt) {
+  Ticks(2);
+  GameObject* hero = Obj_Player;
+  const int w = Def_FindWeaponByName("grenade");
+  ASSERT_GE(w, 0);
+  hero->person.health = hero->person.maxHealth = 1000;
+  const vec3 eye{hero->origin.x, hero->origin.y, hero->origin.z + 56}, aim{hero->angles.x, -0.8f, 0};
+  const uint32_t before = Obj_LastId();
+  NET_SpawnShot(hero->id, w, &eye, &aim);
+  GameObject* g = nullptr;
+  for (GameObject* o = Obj_ListHead; o; o = o->next)
+    if (o->id > before && o->classNum == PULKA) g = o;
+  ASSERT_NE(g, nullptr);
+  for (int i = 0; i < 100 && g->person.state == 1; i++) Ticks(1);
+  ASSERT_EQ(g->person.state, 2) << "its fuse ran out";
+  EXPECT_NEAR(g->origin.z, 0, 0.5f) << "on the road, not fallen through it";
+  const float away = std::hypot(g->origin.x - hero->origin.x, g->origin.y - hero->origin.y);
+  EXPECT_LT(away, 150.0f);
+  EXPECT_GT(1000 - hero->person.health, 20.0f) << "the blast " << away << " units away";
+}
+
+}  // namespace

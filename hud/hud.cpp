@@ -289,7 +289,8 @@ void Panel_ToggleIngameMenu() {
   }
 }
 void Panel_HandleMenuKeys() { Menu_Input(); }
-// The inventory key: the inventory screen (a list of what the player carries; Escape leaves).
+// The inventory key: the inventory screen (a list of what the player carries; the same key, Escape
+// or the right button leaves). The goals key likewise opens the goals screen.
 void GameInputUI() {
   if (!UI_System) return;
   Game_MenuOpen = 1;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -88,16 +89,16 @@ void Print(ToolImage& img, int x, int y, int scale, const std::string& text, uin
 }
 
 // A help page: a dark blue board, a title and rows of "key" boxes with what they do.
-ToolImage HelpPage(const std::string& title, const std::vector<std::pair<std::string, std::string>>& rows) {
+ToolImage HelpPage(const std::string& title, const std::vector<TsHelpRow>& rows) {
   ToolImage img = ImageTool_Solid(512, 256, 90, 40, 16, 255);  // B, G, R: dark blue
   Fill(img, 0, 0, 512, 4, 230, 190, 60);
   Print(img, 16, 12, 2, title, 230, 190, 60);
   int y = 36;
-  for (const auto& [key, what] : rows) {
-    if (!key.empty()) Fill(img, 16, y - 2, 16 + 6 * 2 * int(key.size()) + 6, y + 16, 200, 200, 210);
-    Print(img, 19, y + 1, 2, key, 20, 20, 30);
-    Print(img, 150, y + 1, 2, what, 240, 240, 240);
-    y += 21;
+  for (const TsHelpRow& row : rows) {
+    if (!row.label.empty()) Fill(img, 16, y - 2, 16 + 6 * 2 * int(row.label.size()) + 6, y + 16, 200, 200, 210);
+    Print(img, 19, y + 1, 2, row.label, 20, 20, 30);
+    Print(img, 164, y + 1, 2, row.what, 240, 240, 240);
+    y += 19;
   }
   return img;
 }
@@ -118,6 +119,54 @@ bool PutText(const std::string& stage, const std::string& name, const std::strin
 }
 
 }  // namespace
+
+std::string TsAssets_HelpKeyLabel(const std::string& binding) {
+  if (binding == "Mouse Left Button") return "CLICK";
+  std::string label = binding.rfind("Keyboard ", 0) == 0 ? binding.substr(9) : binding;
+  const std::string arrow = " Arrow";
+  if (label.size() > arrow.size() && label.compare(label.size() - arrow.size(), arrow.size(), arrow) == 0)
+    label.resize(label.size() - arrow.size());
+  for (char& c : label) c = char(std::toupper(uint8_t(c)));
+  return label;
+}
+
+std::vector<TsHelpRow> TsAssets_HelpRows(int page) {
+  using Keys = std::vector<std::pair<std::string, std::string>>;
+  std::vector<TsHelpRow> rows;
+  auto bound = [&rows](Keys keys, std::string what) {
+    std::string label;
+    for (const auto& key : keys) label += (label.empty() ? "" : " ") + TsAssets_HelpKeyLabel(key.first);
+    rows.push_back(TsHelpRow{std::move(keys), label, std::move(what)});
+  };
+  auto fixed = [&rows](std::string label, std::string what) { rows.push_back(TsHelpRow{{}, label, what}); };
+  if (page == 0) {
+    bound({{"Keyboard W", "Forward"}, {"Keyboard S", "Back"}, {"Keyboard Up Arrow", "Forward"},
+           {"Keyboard Down Arrow", "Back"}},
+          "WALK FORWARD, BACK");
+    bound({{"Keyboard A", "Strafe Left"}, {"Keyboard D", "Strafe Right"}}, "STEP LEFT, RIGHT");
+    bound({{"Keyboard Left Arrow", "Left"}, {"Keyboard Right Arrow", "Right"}}, "TURN. THE MOUSE LOOKS");
+    bound({{"Mouse Left Button", "Fire"}}, "FIRE");
+    bound({{"Keyboard Space", "Jump"}, {"Keyboard C", "Crouch"}}, "JUMP, CROUCH");
+    bound({{"Keyboard E", "Use"}}, "USE, TALK, DRIVE");
+    bound({{"Keyboard Q", "Leave Car"}}, "LEAVE THE CAR");
+    bound({{"Keyboard R", "Reload Weapon"}, {"Keyboard X", "Next Weapon"}, {"Keyboard Z", "Prev Weapon"}},
+          "RELOAD, NEXT, LAST WEAPON");
+    bound({{"Keyboard Tab", "Inventory"}, {"Keyboard J", "Quests"}}, "INVENTORY, GOALS ON, OFF");
+    bound({{"Keyboard F", "Map"}, {"Keyboard G", "Galahaste"}}, "MAP ON, OFF. SLOW MOTION");
+    bound({{"Keyboard F5", "QuickSave"}, {"Keyboard F6", "QuickLoad"}}, "QUICK SAVE, QUICK LOAD");
+  } else {
+    fixed("ESC", "MENU");
+    fixed("F1", "HELP ON AND OFF");
+    bound({{"Keyboard F10", "Camera Sequence"}}, "CAMERA SEQUENCE ON, OFF");
+    fixed("F12", "SCREENSHOT");
+    fixed("NUMLOCK", "PAUSE");
+    fixed("TRANSPORT", "CLICK DISTRICT, PLACE, GO");
+    fixed("", "RIGHT BUTTON OR ESC LEAVES");
+    fixed("TERMINAL", "CLICK THE KEY'S CODES");
+    fixed("", "IN ORDER. ESC GIVES UP");
+  }
+  return rows;
+}
 
 bool TsAssets_Write(const std::string& stage, const std::string& game) {
   // The Transport System file and its map models.
@@ -167,24 +216,8 @@ bool TsAssets_Write(const std::string& stage, const std::string& game) {
   }
   // The terminal's prize, the help pictures and the level maps.
   ok = ok && PutText(stage, "data/scripts/minigame/prize01.cfg", "[money] [" + std::to_string(kTsSamplePrize) + "]\n");
-  ToolImage keys = HelpPage("KEYS", {{"W S", "WALK FORWARD, BACK"},
-                                     {"A D", "STEP LEFT, RIGHT"},
-                                     {"ARROWS", "TURN"},
-                                     {"MOUSE", "LOOK, LEFT BUTTON FIRES"},
-                                     {"SPACE C", "JUMP, CROUCH"},
-                                     {"E", "USE, TALK, DRIVE"},
-                                     {"Q", "LEAVE THE CAR"},
-                                     {"R X Z", "RELOAD, NEXT, LAST WEAPON"},
-                                     {"TAB G J", "INVENTORY, MAP, GOALS"},
-                                     {"F5 F6", "QUICK SAVE, QUICK LOAD"}});
-  ToolImage play = HelpPage("PLAY", {{"ESC", "MENU"},
-                                     {"F1", "HELP ON AND OFF"},
-                                     {"F12", "SCREENSHOT"},
-                                     {"NUMLOCK", "PAUSE"},
-                                     {"TRANSPORT", "CLICK DISTRICT, PLACE, GO"},
-                                     {"", "RIGHT BUTTON OR ESC LEAVES"},
-                                     {"TERMINAL", "CLICK THE KEY'S CODES"},
-                                     {"", "IN ORDER. ESC GIVES UP"}});
+  ToolImage keys = HelpPage("KEYS", TsAssets_HelpRows(0));
+  ToolImage play = HelpPage("PLAY", TsAssets_HelpRows(1));
   ok = ok && Tool_PutStaged(stage, "sprites/help/keys.tga", ImageTool_WriteTGA(keys, 24)) &&
        Tool_PutStaged(stage, "sprites/help/play.tga", ImageTool_WriteTGA(play, 24)) &&
        Tool_PutStaged(stage, "sprites/maps/street.tga", ImageTool_WriteTGA(LevelMap(true, 60, 110, 60), 24)) &&

@@ -10,6 +10,8 @@
 // - the mini-game library "minigame.so", copied beside the archive from the tool's own folder.
 #pragma once
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "foundation/vecmath.h"
 
@@ -27,6 +29,18 @@ constexpr int kTsSamplePrize = 500;
 // The district's map model spans x -1200..1200, y -900..900 (screen 200..440 x 150..330); the
 // entries are 400 x 300 boxes centred on these points.
 constexpr float kTsSampleEntryCentres[3][2] = {{-700, 0}, {0, 0}, {700, 0}};
+
+// A row of the help pictures: the sample's key bindings it explains (binding name, action; none
+// for a fixed key), the label of its key box and what the keys do.
+struct TsHelpRow {
+  std::vector<std::pair<std::string, std::string>> keys;
+  std::string label;
+  std::string what;
+};
+// The rows of "sprites\help\keys" (page 0) and "sprites\help\play" (page 1). A bound row's label
+// names its keys as TsAssets_HelpKeyLabel shortens them ("Keyboard Up Arrow" shows "UP").
+std::vector<TsHelpRow> TsAssets_HelpRows(int page);
+std::string TsAssets_HelpKeyLabel(const std::string& binding);
 
 // Writes everything below `stage` (the folder packed into the archive), appends the two street
 // objects to "scenes/street.scn" there, and copies the library into `game`. False (with a message

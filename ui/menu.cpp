@@ -39,6 +39,11 @@
 namespace {
 
 UiSystem g_ui;
+// Where the menus' pointer was at the last input of a screen, and which stack that screen was the
+// top of (the stack's changes are counted): the first input of a screen newly on top finds the
+// pointer at rest.
+float g_pointerSeen[2];
+uint32_t g_stackChanges, g_stackTracked = ~0u;
 
 const char kTextBase[] = "data\\text\\";
 
@@ -106,14 +111,14 @@ void KeysDraw() {
   int selected = Menu_InputKeysSelection();
   int first = Menu_InputKeysFirstRow();
   Print_SetSize(18.0f);
-  for (int row = 0; row < kKeyRows && first + row < kPlayerActionCount; row++) {
+  for (int row = 0; row < kKeyRows && first + row < kMenuKeysActions; row++) {
     int action = first + row;
     float top = kUiItemTop + row * 30.0f;
     if (action == selected) UI_FillRect(60, top, 580, top + 30, kUiBarColor[0], kUiBarColor[1], kUiBarColor[2], 255);
     VarRecord* bound[2];
     int n = Menu_InputKeysFindBindings(action, bound);
     char line[256];
-    std::snprintf(line, sizeof line, "%s   %s%s%s", PlayerActionTable[action].name, n > 0 ? bound[0]->name : "-",
+    std::snprintf(line, sizeof line, "%s   %s%s%s", Menu_InputKeysActionName(action), n > 0 ? bound[0]->name : "-",
                   n > 1 ? ", " : "", n > 1 ? bound[1]->name : "");
     Print_SetAlign(0);
     Print_TextBox(70, top + 4, 570, top + 30, line);
@@ -211,13 +216,13 @@ int ListFirst(int selected) { return std::max(0, std::min(selected - kListShown 
 void ListInput(UiSystem* ui, void (*take)(UiSystem*)) {
   UiStackEntry& top = ui->stack[ui->depth - 1];
   if (g_listCount > 0) {
+    const int was = top.selection;
     if (Input_KeyPressed(KEY_UP)) top.selection = (top.selection + g_listCount - 1) % g_listCount;
     if (Input_KeyPressed(KEY_DOWN)) top.selection = (top.selection + 1) % g_listCount;
-    // A click takes the name under the pointer.
-    const int row = UI_RowUnderPointer(std::min(kListShown, g_listCount - ListFirst(top.selection)), kListLeft,
-                                    kListRight, kListRowHeight);
+    // A click takes the name under the pointer, which is the highlighted one.
+    const int row =
+        UI_TrackPointer(&top.selection, was, g_listCount, kListShown, ListFirst, kListLeft, kListRight, kListRowHeight);
     const bool click = Input_KeyPressed(kKeyMouseLeft) && row >= 0;
-    if (click) top.selection = ListFirst(top.selection) + row;
     if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER) | int(click)) {
       PlaySound("menu_act");
       Input_Reset();
@@ -259,6 +264,18 @@ void LeaveToPlay(UiSystem* ui) {
     CloseMenu(ui);
   }
 }
+
+// The inventory and goals screens also close on the key that opened them.
+void LeaveOnOwnKey(UiSystem* ui, int (*ownKeyPressed)()) {
+  if (ownKeyPressed()) {
+    PlaySound("menu_act");
+    CloseMenu(ui);
+    return;
+  }
+  LeaveToPlay(ui);
+}
+void InventoryInput(UiSystem* ui) { LeaveOnOwnKey(ui, Game_InventoryKeyPressed); }
+void GoalsInput(UiSystem* ui) { LeaveOnOwnKey(ui, Game_GoalsKeyPressed); }
 
 // The visible name of a definition or an object below the title.
 void DrawName(const char* key, const char* fallback) {
@@ -396,18 +413,14 @@ const MenuScreen kScreens[] = {
     {"deathmenu", "menu\\dead", "You are dead", kDeathItems, 2, nullptr, nullptr, nullptr, nullptr},
     {"shopmenu", "menu\\shop", "Shop", nullptr, 0, nullptr, nullptr, LeaveToPlay, ShopDraw},
     {"searchmenu", "menu\\search", "Search", nullptr, 0, nullptr, nullptr, LeaveToPlay, SearchDraw},
-    {"inventorymenu", "menu\\inventory", "Inventory", nullptr, 0, nullptr, nullptr, LeaveToPlay, InventoryDraw},
-    {"goalsmenu", "menu\\goals", "Goals", nullptr, 0, nullptr, nullptr, LeaveToPlay, GoalsDraw},
+    {"inventorymenu", "menu\\inventory", "Inventory", nullptr, 0, nullptr, nullptr, InventoryInput, InventoryDraw},
+    {"goalsmenu", "menu\\goals", "Goals", nullptr, 0, nullptr, nullptr, GoalsInput, GoalsDraw},
 };
 constexpr int kScreenCount = int(sizeof kScreens / sizeof kScreens[0]);
 
 void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
   if (screen.itemCount > 0) {
-    // A click takes the item under the pointer (the keys keep the highlight: a pointer that only
-    // moves changes nothing).
-    const int pointed = UI_RowUnderPointer(screen.itemCount, kUiItemLeft, kUiItemRight, kUiItemHeight);
-    const bool click = Input_KeyPressed(kKeyMouseLeft) && pointed >= 0;
-    if (click) top.selection = pointed;
+    const int was = top.selection;
     if (Input_KeyPressed(KEY_UP)) {
       top.selection = (top.selection + screen.itemCount - 1) % screen.itemCount;
       PlaySound("menu_mov");
@@ -416,6 +429,10 @@ void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
       top.selection = (top.selection + 1) % screen.itemCount;
       PlaySound("menu_mov");
     }
+    // The highlight and the pointer stay on one row; a click takes the item under the pointer.
+    const int pointed = UI_TrackPointer(&top.selection, was, screen.itemCount, screen.itemCount, nullptr, kUiItemLeft,
+                                        kUiItemRight, kUiItemHeight);
+    const bool click = Input_KeyPressed(kKeyMouseLeft) && pointed >= 0;
     if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER) | int(click)) {
       PlaySound("menu_act");
       Input_Reset();
@@ -477,6 +494,31 @@ int UI_RowUnderPointer(int count, float left, float right, float height) {
   return row >= 0 && row < float(count) ? int(row) : -1;
 }
 
+int UI_TrackPointer(int* selection, int was, int count, int shown, int (*firstOf)(int), float left, float right,
+                    float height) {
+  if (count <= 0 || shown <= 0) return -1;
+  auto first = [firstOf](int row) { return firstOf ? firstOf(row) : 0; };
+  auto pointed = [&] { return UI_RowUnderPointer(std::min(shown, count - first(*selection)), left, right, height); };
+  const bool moved = g_stackTracked == g_stackChanges &&
+                     (Game_CursorX != g_pointerSeen[0] || Game_CursorY != g_pointerSeen[1]);
+  g_stackTracked = g_stackChanges;
+  if (*selection == was && moved) {
+    const int row = pointed();
+    if (row >= 0) *selection = first(*selection) + row;
+  }
+  // Otherwise (the keys moved the highlight, the list scrolled, or the screen just opened under
+  // a pointer at rest) the pointer goes to the highlighted row.
+  int row = pointed();
+  const int want = *selection - first(*selection);
+  if (row >= 0 && row != want && want >= 0 && want < shown) {
+    Game_CursorY = kUiItemTop + (float(want) + 0.5f) * height;
+    row = want;
+  }
+  g_pointerSeen[0] = Game_CursorX;
+  g_pointerSeen[1] = Game_CursorY;
+  return row;
+}
+
 int UI_PushMenu(UiSystem* ui, const char* name, void (*proc)()) {
   if (!ui || !name) return 0;
   int screen = 0;
@@ -490,16 +532,19 @@ int UI_PushMenu(UiSystem* ui, const char* name, void (*proc)()) {
     return 0;
   }
   ui->stack[ui->depth++] = UiStackEntry{screen, 0, proc};
+  g_stackChanges++;
   if (kScreens[screen].open) kScreens[screen].open();
   return 1;
 }
 
 void UI_PopMenu(UiSystem* ui) {
   if (ui && ui->depth > 0) ui->depth--;
+  g_stackChanges++;
 }
 
 void UI_ClearMenuStack(UiSystem* ui) {
   if (ui) ui->depth = 0;
+  g_stackChanges++;
 }
 
 int UI_MenuDepth(const UiSystem* ui) { return ui ? ui->depth : 0; }

@@ -8,6 +8,7 @@
 #include "foundation/sound.h"
 #include "foundation/var.h"
 #include "ui/ui.h"
+#include "world/level.h"
 
 namespace {
 
@@ -19,6 +20,11 @@ struct KeysScreen {
 KeysScreen g_screen;
 
 void Menu_PlaySound(const char* name) { Sound_Play(name, 1.0f, 100.0f, nullptr, 0, 0); }
+
+// The rows shown keep the chosen action near their middle.
+int FirstRowFor(int selection) {
+  return std::max(0, std::min(selection - kMenuKeysRows / 2, kMenuKeysActions - kMenuKeysRows));
+}
 
 void ClearBindings(const char* action) {
   for (int i = 0; i < kInputBindingCount; i++) {
@@ -56,7 +62,7 @@ void Menu_InputKeysOpen() {
 
 void Menu_InputKeys() {
   if (!g_screen.open) return;
-  const char* action = PlayerActionTable[g_screen.selection].name;
+  const char* action = Menu_InputKeysActionName(g_screen.selection);
   if (g_screen.armed) {
     // Escape cannot be bound: it gives up the capture instead.
     if (Input_KeyPressed(KEY_ESCAPE)) {
@@ -67,20 +73,21 @@ void Menu_InputKeys() {
     CaptureKey(action);
     return;
   }
+  const int was = g_screen.selection;
   if (Input_KeyPressed(KEY_UP)) {
-    g_screen.selection = (g_screen.selection + kPlayerActionCount - 1) % kPlayerActionCount;
+    g_screen.selection = (g_screen.selection + kMenuKeysActions - 1) % kMenuKeysActions;
     Menu_PlaySound("menu_mov");
   }
   if (Input_KeyPressed(KEY_DOWN)) {
-    g_screen.selection = (g_screen.selection + 1) % kPlayerActionCount;
+    g_screen.selection = (g_screen.selection + 1) % kMenuKeysActions;
     Menu_PlaySound("menu_mov");
   }
-  action = PlayerActionTable[g_screen.selection].name;
-  if (Input_KeyPressed(KEY_DELETE)) ClearBindings(action);
-  const int pointed = UI_RowUnderPointer(std::min(kMenuKeysRows, kPlayerActionCount - Menu_InputKeysFirstRow()), 60,
-                                         580, 30);
+  // The highlight and the pointer stay on one row; a click takes the action under the pointer.
+  const int pointed = UI_TrackPointer(&g_screen.selection, was, kMenuKeysActions, kMenuKeysRows, FirstRowFor, 60, 580,
+                                      30);
   const bool click = Input_KeyPressed(kKeyMouseLeft) && pointed >= 0;
-  if (click) g_screen.selection = Menu_InputKeysFirstRow() + pointed;
+  action = Menu_InputKeysActionName(g_screen.selection);
+  if (Input_KeyPressed(KEY_DELETE)) ClearBindings(action);
   if (Input_KeyPressed(KEY_ENTER) | int(click)) {
     // The key that armed the capture is still down: start from nothing held.
     g_screen.armed = 1;
@@ -91,19 +98,23 @@ void Menu_InputKeys() {
 }
 
 int Menu_InputKeysIsOpen() { return g_screen.open; }
-int Menu_InputKeysFirstRow() {
-  return std::max(0, std::min(g_screen.selection - kMenuKeysRows / 2, kPlayerActionCount - kMenuKeysRows));
+int Menu_InputKeysFirstRow() { return FirstRowFor(g_screen.selection); }
+
+const char* Menu_InputKeysActionName(int row) {
+  if (row >= 0 && row < kPlayerActionCount) return PlayerActionTable[row].name;
+  return row == kPlayerActionCount ? kCameraSequenceCommand : "";
 }
 int Menu_InputKeysSelection() { return g_screen.selection; }
 int Menu_InputKeysArmed() { return g_screen.armed; }
 
 int Menu_InputKeysFindBindings(int action, VarRecord* out[2]) {
   out[0] = out[1] = nullptr;
-  if (action < 0 || action >= kPlayerActionCount) return 0;
+  if (action < 0 || action >= kMenuKeysActions) return 0;
+  const char* name = Menu_InputKeysActionName(action);
   int n = 0;
   for (int i = 0; i < kInputBindingCount && n < 2; i++) {
     VarRecord* v = Input_BindingVar(i);
-    if (v && v->text[0] && Input_SameName(v->text, PlayerActionTable[action].name)) out[n++] = v;
+    if (v && v->text[0] && Input_SameName(v->text, name)) out[n++] = v;
   }
   return n;
 }

@@ -43,21 +43,19 @@ bool Enter() {
 }
 bool Back() { return Pressed(KEY_ESCAPE) | Pressed(kKeyMouseRight); }
 
-// Up and Down over `count` rows (wrapping), the row shown first being `first`; a click on a row
-// chooses it and counts as Enter; true when the row changed.
-bool MoveRow(int* row, int count, int first) {
+// Up and Down over `count` rows (wrapping), the row shown first being firstOf(row) (null: 0); the
+// highlight and the pointer stay on one row, and a click on a row counts as Enter; true when the
+// row changed.
+bool MoveRow(int* row, int count, int (*firstOf)(int)) {
   g_clicked = false;
   const bool click = Pressed(kKeyMouseLeft);
   if (count <= 0) return false;
+  if (*row >= count) *row = count - 1;
   int was = *row;
   if (Pressed(KEY_UP)) *row = (*row + count - 1) % count;
   if (Pressed(KEY_DOWN)) *row = (*row + 1) % count;
-  const int slot = UI_RowUnderPointer(std::min(kVisibleRows, count - first), 60, 580, kUiItemHeight);
-  if (click && slot >= 0) {
-    *row = first + slot;
-    g_clicked = true;
-  }
-  if (*row >= count) *row = count - 1;
+  const int slot = UI_TrackPointer(row, was, count, kVisibleRows, firstOf, 60, 580, kUiItemHeight);
+  g_clicked = click && slot >= 0;
   if (*row != was) MenuSound("menu_mov");
   return *row != was;
 }
@@ -100,7 +98,8 @@ int ServerCount() {
 }
 
 // The join screen shows kVisibleRows rows, the chosen one last once it is past them.
-int JoinFirstRow() { return std::max(0, g_net.joinRow - kVisibleRows + 1); }
+int JoinFirstRowFor(int row) { return std::max(0, row - kVisibleRows + 1); }
+int JoinFirstRow() { return JoinFirstRowFor(g_net.joinRow); }
 
 }  // namespace
 
@@ -127,7 +126,7 @@ void Menu_NetHostInput(UiSystem* ui) {
     Leave(ui);
     return;
   }
-  MoveRow(&g_net.hostRow, kHostRows, 0);
+  MoveRow(&g_net.hostRow, kHostRows, nullptr);
   int team = Game_LocalTeam & 1;
   switch (g_net.hostRow) {
     case 0: Cycle(&g_net.arena, g_net.arenaCount); break;
@@ -173,7 +172,7 @@ void Menu_NetJoinInput(UiSystem* ui) {
     Leave(ui);
     return;
   }
-  MoveRow(&g_net.joinRow, kJoinFixedRows + ServerCount(), JoinFirstRow());
+  MoveRow(&g_net.joinRow, kJoinFixedRows + ServerCount(), JoinFirstRowFor);
   if (g_net.joinRow == 1) {
     int team = Game_LocalTeam & 1;
     Cycle(&team, 2);

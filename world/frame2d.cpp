@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <string>
 
 #include "characters/inventory.h"
@@ -22,6 +21,7 @@
 #include "render/video.h"
 #include "ui/menu.h"
 #include "world/game.h"
+#include "world/gameinput.h"
 #include "world/object.h"
 
 PlayScreenState Game_PlayScreen{0, {}, 0, -1000.0, {}, 0, 0, {}};
@@ -158,42 +158,38 @@ void Frame2D_Marker(NamedPicture& p) {
   Draw2D_PictureAt((kScreen2DWidth - pic->width) / 2, kMarkerTop, pic, 1, Color8{255, 255, 255, 255});
 }
 
-// The prompt of a world object's use text: what the use key would do with it.
+// The prompt of a world object's use text: what the use key would do with it now, and nothing
+// where the key would do nothing.
 void Frame2D_UseTextPrompt(const GameObject* player, const char* text) {
-  char keyword[64], first[128], second[128];
-  const char* rest = nullptr;
-  if (!Par_NextBracketTokenTo(text, &rest, keyword, sizeof keyword)) return;
-  if (!rest || !Par_NextBracketTokenTo(rest, &rest, first, sizeof first)) return;
-  bool haveSecond = rest && Par_NextBracketTokenTo(rest, &rest, second, sizeof second) && second[0];
-  // Only what the use key acts on: a defined car or shop.
-  auto defined = [&first](const auto& table, int from) {
-    for (int i = from; i < int(std::size(table)); i++)
-      if (table[i].name[0] && strcasecmp(table[i].name, first) == 0) return true;
-    return false;
-  };
-  if (strcasecmp(keyword, "car") == 0) {
-    if (player->person.carIndex != 0 || !defined(Def_Cars, 1)) return;
-    int key = haveSecond ? Def_FindItem(second) : -1;
-    bool locked = haveSecond && (key < 0 || !Inv_HasItem(&player->person, INV_ITEM, key));
-    Frame2D_Prompt(locked ? "consol\\You do not have the key" : "consol\\Press use key to drive");
-  } else if (strcasecmp(keyword, "shop") == 0) {
-    if (Game_NetMode == 0 && defined(Def_Shops, 0)) Frame2D_Prompt("consol\\Press use key to go to shop");
-  } else if (strcasecmp(keyword, "changelevel") == 0) {
-    if (Game_NetMode != 0) return;
-    if (strcasecmp(first, "TransportSystem") == 0) {
+  UseTextOffer offer;
+  switch (Game_ReadUseText(player, text, &offer)) {
+    case USE_TEXT_CAR:
+      Frame2D_Prompt("consol\\Press use key to drive");
+      break;
+    case USE_TEXT_CAR_LOCKED:
+      Frame2D_Prompt("consol\\You do not have the key");
+      break;
+    case USE_TEXT_SHOP:
+      Frame2D_Prompt("consol\\Press use key to go to shop");
+      break;
+    case USE_TEXT_TRANSPORT:
       Frame2D_Prompt("consol\\Press use key to go to Transport System");
-      return;
+      break;
+    case USE_TEXT_LEVEL: {
+      // "Press use key to go to" and the level's visible name.
+      std::u16string line;
+      if (!Frame2D_AppendText(&line, "consol\\Press use key to go to")) return;
+      char name[300];
+      std::snprintf(name, sizeof name, "levelname\\scenes\\%s", offer.name);
+      line += u' ';
+      if (!Frame2D_AppendText(&line, name))
+        for (const char* c = offer.name; *c; c++) line += char16_t(uint8_t(*c));
+      Frame2D_TextStyle(kHudTextSize);
+      Print_TextBoxW(kPromptBox[0], kPromptBox[1], kPromptBox[2], kPromptBox[3], line.c_str());
+      break;
     }
-    // "Press use key to go to" and the level's visible name.
-    std::u16string line;
-    if (!Frame2D_AppendText(&line, "consol\\Press use key to go to")) return;
-    char name[160];
-    std::snprintf(name, sizeof name, "levelname\\scenes\\%s", first);
-    line += u' ';
-    if (!Frame2D_AppendText(&line, name))
-      for (const char* c = first; *c; c++) line += char16_t(uint8_t(*c));
-    Frame2D_TextStyle(kHudTextSize);
-    Print_TextBoxW(kPromptBox[0], kPromptBox[1], kPromptBox[2], kPromptBox[3], line.c_str());
+    default:
+      break;
   }
 }
 

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "foundation/vecmath.h"
+
 struct GameObject;
 
 // Set while a text-entry field has the keyboard: the hot keys wait.
@@ -47,11 +49,37 @@ int Game_UseCharacter(GameObject* player, GameObject* character);
 constexpr int kVoiceSets = 16;
 constexpr int kVoiceLines = 16;
 const char* Game_VoiceLineName(int gender, int set, int line);
-// Acts on a use text ("[keyword][argument]..."): "minigame", "shop", "changelevel", "car" [car]
-// [key item]. The target is the used world object. Returns 1 when a keyword acted.
+// What the use key would do now with a world object's use text ("[keyword][argument]..."):
+// "minigame" [name] (with more than 50 money), "shop" [name] (a defined shop, single play),
+// "changelevel" [level] [x y z ax ay az] (single play, neither level blocked, on foot) or
+// "changelevel" [TransportSystem] (a district offered, no level change pending), "car" [car]
+// [key item] (a defined car, on foot; locked without the key). The play input acts on it and the
+// play screen prompts for it, so a prompt never offers what the key refuses.
+enum UseTextAction : int32_t {
+  USE_TEXT_NONE,
+  USE_TEXT_MINIGAME,
+  USE_TEXT_SHOP,
+  USE_TEXT_LEVEL,
+  USE_TEXT_TRANSPORT,
+  USE_TEXT_CAR,
+  USE_TEXT_CAR_LOCKED,  // the key says "You do not have the key"
+};
+struct UseTextOffer {
+  int32_t action;
+  int32_t index;        // the shop's or the car's definition row
+  char name[256];       // the mini-game, shop, car or level named
+  vec3 origin, angles;  // a level's start (angles in radians)
+};
+int Game_ReadUseText(const GameObject* player, const char* text, UseTextOffer* out);
+// Acts on a use text as Game_ReadUseText reads it. The target is the used world object. Returns
+// 1 when a keyword acted.
 int Game_ApplyUseText(GameObject* player, GameObject* target, const char* text);
 // How many keys the bindings give the quick save (found again only after a binding changed).
 int Game_QuickSaveKeyCount();
+// Whether one of the first two keys bound to "Inventory" (or to "Quests", the goals) was pressed
+// this frame: they open their screens in play and close them again.
+int Game_InventoryKeyPressed();
+int Game_GoalsKeyPressed();
 // Whether a save may be written now: not during a demo's playback (the demo's world would
 // replace the game) and not while the hero of single play lies dead. A refusal shows a message
 // line; the save on the disk stays as it was.

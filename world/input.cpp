@@ -90,6 +90,23 @@ int Game_QuickSaveKeyCount() {
   return g_quick.saveCount;
 }
 
+// Every key of the list is asked, so no press is left over for the next frame.
+static int Game_AnyPressed(const int* keys, int count) {
+  int pressed = 0;
+  for (int i = 0; i < count; i++) pressed |= Input_KeyPressed(keys[i]);
+  return pressed != 0;
+}
+
+int Game_InventoryKeyPressed() {
+  Game_FindQuickKeys();
+  return Game_AnyPressed(g_quick.inventory, g_quick.inventoryCount);
+}
+
+int Game_GoalsKeyPressed() {
+  Game_FindQuickKeys();
+  return Game_AnyPressed(g_quick.quests, g_quick.questsCount);
+}
+
 // A message line of the developer keys: texts and a number, shown for seven seconds.
 static void Game_Message(const char* first, const int* number, const char* second) {
   std::u16string line;
@@ -373,68 +390,95 @@ static void Game_OpenSearch() {
   }
 }
 
-int Game_ApplyUseText(GameObject* player, GameObject* target, const char* text) {
-  if (!player || !target || !text) return 0;
+int Game_ReadUseText(const GameObject* player, const char* text, UseTextOffer* out) {
+  *out = UseTextOffer{};
+  if (!player || !text) return USE_TEXT_NONE;
   // Each token is copied before the next is read.
   char keyword[64], first[256], second[256];
   const char* rest = nullptr;
-  if (!Par_NextBracketTokenTo(text, &rest, keyword, sizeof keyword)) return 0;
+  if (!Par_NextBracketTokenTo(text, &rest, keyword, sizeof keyword)) return USE_TEXT_NONE;
   bool haveFirst = rest && Par_NextBracketTokenTo(rest, &rest, first, sizeof first);
   bool haveSecond = haveFirst && rest && Par_NextBracketTokenTo(rest, &rest, second, sizeof second);
-  if (!haveFirst) return 0;  // every keyword needs its argument
+  if (!haveFirst) return USE_TEXT_NONE;  // every keyword needs its argument
+  std::snprintf(out->name, sizeof out->name, "%s", first);
+  const bool onFoot = player->person.carIndex == 0;
   if (std::strcmp(keyword, "minigame") == 0) {
-    std::snprintf(Game_Use.miniGame, sizeof Game_Use.miniGame, "%s", first);
-    // Without the library (one log line) play goes on.
-    if (player->person.money <= 50 || !MiniGame_Start(first, player->person.money)) return 0;
-    Game_FullScreenMode = FULLSCREEN_MINIGAME;
-    Input_Reset();
-    Player_ClearInput();
-    return 1;
+    if (player->person.money <= 50) return USE_TEXT_NONE;
+    return out->action = USE_TEXT_MINIGAME;
   }
   if (std::strcmp(keyword, "shop") == 0) {
-    if (Game_NetMode != 0) return 0;
+    if (Game_NetMode != 0) return USE_TEXT_NONE;
     for (int i = 0; i < kShopDefs; i++)
       if (Def_Shops[i].name[0] && strcasecmp(Def_Shops[i].name, first) == 0) {
-        Game_CurrentShop = i;
-        if (UI_System) {
-          Game_MenuOpen = 1;
-          UI_PushMenu(UI_System, "shopmenu", nullptr);
-        }
-        return 1;
+        out->index = i;
+        return out->action = USE_TEXT_SHOP;
       }
-    return 0;
+    return USE_TEXT_NONE;
   }
   if (std::strcmp(keyword, "changelevel") == 0) {
-    if (Game_NetMode != 0 || Game_LevelBlocked(Level_Name) || Game_LevelBlocked(first)) return 0;
+    if (Game_NetMode != 0 || Game_LevelBlocked(Level_Name) || Game_LevelBlocked(first)) return USE_TEXT_NONE;
     if (strcasecmp(first, "TransportSystem") == 0) {
-      if (Game_FullScreenMode == FULLSCREEN_TRANSPORT || Game_PendingLevel[0]) return 0;
-      if (!TS_Open()) return 0;
-      Input_Reset();
-      return 1;
+      if (Game_FullScreenMode == FULLSCREEN_TRANSPORT || Game_PendingLevel[0] || !TS_AnyDistrictOffered())
+        return USE_TEXT_NONE;
+      return out->action = USE_TEXT_TRANSPORT;
     }
     float v[6];
     if (!haveSecond || std::sscanf(second, "%f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]) != 6)
-      return 0;
-    if (player->person.carIndex != 0) return 0;
+      return USE_TEXT_NONE;
+    if (!onFoot) return USE_TEXT_NONE;
     const float k = kMathPi / 180.0f;
-    Game_NextStartOrigin = vec3{v[0], v[1], v[2]};
-    Game_NextStartAngles = vec3{v[3] * k, v[4] * k, v[5] * k};
-    Game_NextStartGiven = 1;
-    std::snprintf(Game_PendingLevel, sizeof Game_PendingLevel, "%s", first);
-    return 1;
+    out->origin = vec3{v[0], v[1], v[2]};
+    out->angles = vec3{v[3] * k, v[4] * k, v[5] * k};
+    return out->action = USE_TEXT_LEVEL;
   }
   if (std::strcmp(keyword, "car") == 0) {
-    if (player->person.carIndex != 0) return 0;
+    if (!onFoot) return USE_TEXT_NONE;
     int index = Def_FindCar(first);
-    if (index <= 0 || index >= kCarDefs || index >= kCarPositions) return 0;
-    if (!Game_HasCarKey(player, haveSecond ? second : nullptr)) {
+    if (index <= 0 || index >= kCarDefs || index >= kCarPositions) return USE_TEXT_NONE;
+    out->index = index;
+    return out->action = Game_HasCarKey(player, haveSecond ? second : nullptr) ? USE_TEXT_CAR : USE_TEXT_CAR_LOCKED;
+  }
+  return USE_TEXT_NONE;
+}
+
+int Game_ApplyUseText(GameObject* player, GameObject* target, const char* text) {
+  if (!player || !target || !text) return 0;
+  UseTextOffer offer;
+  switch (Game_ReadUseText(player, text, &offer)) {
+    case USE_TEXT_MINIGAME:
+      std::snprintf(Game_Use.miniGame, sizeof Game_Use.miniGame, "%.*s", int(sizeof Game_Use.miniGame) - 1, offer.name);
+      // Without the library (one log line) play goes on.
+      if (!MiniGame_Start(offer.name, player->person.money)) return 0;
+      Game_FullScreenMode = FULLSCREEN_MINIGAME;
+      Input_Reset();
+      Player_ClearInput();
+      return 1;
+    case USE_TEXT_SHOP:
+      Game_CurrentShop = offer.index;
+      if (UI_System) {
+        Game_MenuOpen = 1;
+        UI_PushMenu(UI_System, "shopmenu", nullptr);
+      }
+      return 1;
+    case USE_TEXT_TRANSPORT:
+      if (!TS_Open()) return 0;
+      Input_Reset();
+      return 1;
+    case USE_TEXT_LEVEL:
+      Game_NextStartOrigin = offer.origin;
+      Game_NextStartAngles = offer.angles;
+      Game_NextStartGiven = 1;
+      std::snprintf(Game_PendingLevel, sizeof Game_PendingLevel, "%s", offer.name);
+      return 1;
+    case USE_TEXT_CAR_LOCKED:
       Game_Message("consol\\You do not have the key", nullptr, nullptr);
       return 0;
-    }
-    Game_EnterCar(player, target, index);
-    return 1;
+    case USE_TEXT_CAR:
+      Game_EnterCar(player, target, offer.index);
+      return 1;
+    default:
+      return 0;
   }
-  return 0;
 }
 
 const char* Game_VoiceLineName(int gender, int set, int line) {
@@ -616,17 +660,14 @@ void Game_PlayInput() {
     return;
   }
   if (Game_NetMode == 0 && strcasecmp(game_name.text, "thornhelm") != 0 && player && player->person.state == 1) {
-    Game_FindQuickKeys();
-    for (int i = 0; i < g_quick.inventoryCount; i++)
-      if (Input_KeyPressed(g_quick.inventory[i])) {
-        GameInputUI();
-        return;
-      }
-    for (int i = 0; i < g_quick.questsCount; i++)
-      if (Input_KeyPressed(g_quick.quests[i])) {
-        GameInputGoals();
-        return;
-      }
+    if (Game_InventoryKeyPressed()) {
+      GameInputUI();
+      return;
+    }
+    if (Game_GoalsKeyPressed()) {
+      GameInputGoals();
+      return;
+    }
   }
   Game_MouseLook();
   Input_ProcessEvents();

@@ -177,12 +177,14 @@ TraceResult* Obj_TraceMove(TraceResult* out, GameObject* obj, const vec3* displa
 }
 
 // What a moving door may meet and push: standing characters (state 1), and world or animated
-// props in state 1 with a non-zero solid word and a box. Anything else (a dead character, an
-// effect, a shot, a prop without a box, which would count as a point however large its model)
-// is left where it is.
-static bool Obj_Pushable(const GameObject* o) {
+// props in state 1 with a non-zero solid word and a box. A character that is not solid is met
+// only by traces that ask for collision models, as its own Clip slot says. Anything else (a dead
+// character, an effect, a shot, a prop without a box, which would count as a point however large
+// its model) is left where it is.
+static bool Obj_Pushable(const GameObject* o, uint32_t mask) {
   if (o->person.state != 1) return false;
-  if (o->classNum == MACHINEPLAYER || o->classNum == NETPLAYER || o->classNum == NPC) return true;
+  if (o->classNum == MACHINEPLAYER || o->classNum == NETPLAYER) return true;
+  if (o->classNum == NPC) return o->prop.solid != 0 || (mask & TRACE_COLLISION_MODEL);
   if (o->classNum != WORLD && o->classNum != ANIM) return false;
   if (o->prop.solid == 0) return false;
   vec3 mins, maxs;
@@ -197,7 +199,7 @@ TraceResult* Obj_TraceBlocker(TraceResult* out, GameObject* obj, const vec3* dis
   GameObject* const* all = Obj_ListArray(&count);
   for (int i = 0; i < count; i++) {
     GameObject* other = all[i];
-    if (other == obj || !(other->flags & OBJ_ACTIVE) || !Obj_Pushable(other)) continue;
+    if (other == obj || !(other->flags & OBJ_ACTIVE) || !Obj_Pushable(other, mask)) continue;
     TraceRequest rq{};
     rq.start = other->origin;
     rq.end = vec3{other->origin.x - displacement->x, other->origin.y - displacement->y,

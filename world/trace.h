@@ -66,8 +66,9 @@ TraceResult* Obj_Trace(TraceResult* out, GameObject* mover, const vec3* start, c
 // also set their position history and previous origin there).
 TraceResult* Obj_TraceMove(TraceResult* out, GameObject* obj, const vec3* displacement, uint32_t mask);
 // Which other object the object's shape would meet if it moved by the displacement; the result's
-// end point is the displacement allowed. Only objects that can be pushed count: characters, and
-// world and animated props with a box.
+// end point is the displacement allowed. Only objects that can be pushed count: standing
+// characters (a character that is not solid only when the mask asks for collision models), and
+// solid world and animated props with a box.
 TraceResult* Obj_TraceBlocker(TraceResult* out, GameObject* obj, const vec3* displacement, uint32_t mask);
 // The Clip operation of characters (players, remote players, NPCs): with mask bit 4 and the state
 // bit, their clip box (their own box when they have none) is clipped.

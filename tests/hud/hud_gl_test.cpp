@@ -24,6 +24,7 @@
 #include "world/gameinput.h"
 #include "support/render_support.h"
 #include "quests/dialog.h"
+#include "quests/state.h"
 #include "quests/ts.h"
 #include "tools/image_writer.h"
 #include "world/frame2d.h"
@@ -345,6 +346,52 @@ TEST_F(HudScreen, AParkedCarCharacterPromptsToDriveOrForItsKey) {
   Def_Items[0] = ItemDef{};
   Def_ItemCount = items;
   TextFile_Flush();
+}
+
+// An exit prompts only where the use key would take it: on foot, with neither level blocked; the
+// Transport System point only while the system offers a district.
+TEST_F(HudScreen, ExitsPromptOnlyWhereTheUseKeyWouldTakeThem) {
+  tw_test::WriteFile("data/text/Eng/consol/Press use key to go to.txt", "Press use key to go to");
+  tw_test::WriteFile("data/text/Eng/consol/Press use key to go to Transport System.txt", "Transport System");
+  TextFile_Flush();
+  Que_ResetState();
+  TS_Data = TsData{};
+  GameObject* player = Obj_Alloc();
+  player->person.state = 1;
+  Obj_Player = player;
+  GameObject* exit = Obj_Alloc();
+  exit->classNum = WORLD;
+  player->useTargetObject = exit;
+  auto prompted = [] {
+    Begin();
+    Game_Draw2D();
+    return tw_test::CountInLayoutBox(Read(), 120, 330, 520, 360, Lit) > 50;
+  };
+  UseTextOffer offer;
+  std::snprintf(exit->person.itemText, sizeof exit->person.itemText, "[changelevel] [arena] [1 2 3 90 0 0]");
+  EXPECT_TRUE(prompted()) << "on foot";
+  EXPECT_EQ(Game_ReadUseText(player, exit->person.itemText, &offer), USE_TEXT_LEVEL);
+  player->person.carIndex = 1;
+  EXPECT_FALSE(prompted()) << "in a car";
+  EXPECT_EQ(Game_ApplyUseText(player, exit, exit->person.itemText), 0);
+  player->person.carIndex = 0;
+  std::snprintf(Que_State.lockedExits[5].name, sizeof Que_State.lockedExits[5].name, "ARENA");
+  EXPECT_FALSE(prompted()) << "a blocked exit";
+  EXPECT_EQ(Game_ApplyUseText(player, exit, exit->person.itemText), 0);
+  EXPECT_EQ(Game_PendingLevel[0], 0);
+  Que_ResetState();
+  // The Transport System point: nothing while no district is offered.
+  std::snprintf(exit->person.itemText, sizeof exit->person.itemText, "[changelevel] [TransportSystem]");
+  EXPECT_FALSE(prompted()) << "no districts";
+  TS_Data.districtCount = 1;
+  EXPECT_FALSE(prompted()) << "a district without its map model";
+  TS_Data.districts[0].usable = 1;
+  EXPECT_TRUE(prompted());
+  Que_State.districts[0] = 1;
+  EXPECT_FALSE(prompted()) << "a closed district";
+  TS_Data = TsData{};
+  Que_ResetState();
+  Game_PendingLevel[0] = 0;
 }
 
 }  // namespace

@@ -82,11 +82,12 @@ TEST_F(DialogScreenTest, TheLineAndEachAnswerLightTheirRowsAndTheHoveredAnswerTa
   EXPECT_EQ(tw_test::CountInLayoutBox(px, kDialogAnswerLeft, row2, kDialogAnswerRight, row2 + kDialogAnswerHeight, Lit), 0);
   EXPECT_EQ(tw_test::CountInLayoutBox(px, kDialogAnswerLeft, row0, kDialogAnswerRight, row2, Bar), 0);
   EXPECT_GT(tw_test::CountInLayoutBox(px, 21, 461, 27, 467, Lit), 30) << "no pointer";
-  // The pointer over the second answer puts that row on the bar.
+  // The pointer over the second answer puts that row on the bar. (On a screen of any size a
+  // row's edge may round onto the next screen row: the row above is checked a unit inside it.)
   Game_CursorX = 300;
   Game_CursorY = row1 + 15;
   px = screen();
-  EXPECT_EQ(tw_test::CountInLayoutBox(px, kDialogAnswerLeft, row0, kDialogAnswerRight, row1, Bar), 0);
+  EXPECT_EQ(tw_test::CountInLayoutBox(px, kDialogAnswerLeft, row0, kDialogAnswerRight, row1 - 1, Bar), 0);
   EXPECT_GT(tw_test::CountInLayoutBox(px, kDialogAnswerLeft, row1, kDialogAnswerRight, row2, Bar), 2000);
 }
 

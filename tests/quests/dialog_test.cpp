@@ -161,15 +161,34 @@ TEST_F(DialogTest, AnswersGivenWithNoDialogueOpenAreNotTheNextDialoguesOnes) {
   EXPECT_STREQ(Dialog_Screen.answers[1].key, "dialogs\\a2");
 }
 
-TEST_F(DialogTest, TheQuestsKeyOpensTheGoalsScreenAndEscapeReturnsToPlay) {
+// The goals and inventory keys open their screens and close them again, as Escape does; a dead
+// hero gets neither.
+TEST_F(DialogTest, TheQuestsAndInventoryKeysOpenAndCloseTheirScreensOnlyForALivingHero) {
   Bind("Keyboard J", "Quests");
+  Bind("Keyboard Tab", "Inventory");
   Que_AddObjective("carry_gate_key", "paid", 90);
-  Press(kKeyJ);
-  EXPECT_EQ(Game_MenuOpen, 1u);
-  EXPECT_STREQ(UI_TopMenuName(UI_System), "goalsmenu");
-  Press(KEY_ESCAPE);
-  EXPECT_EQ(Game_MenuOpen, 0u);
-  EXPECT_EQ(UI_MenuDepth(UI_System), 0);
+  for (int key : {kKeyJ, int(KEY_TAB)}) {
+    const char* screen = key == kKeyJ ? "goalsmenu" : "inventorymenu";
+    for (int leave : {int(KEY_ESCAPE), key}) {
+      Press(key);
+      EXPECT_EQ(Game_MenuOpen, 1u) << screen;
+      EXPECT_STREQ(UI_TopMenuName(UI_System), screen);
+      Press(leave);
+      EXPECT_EQ(Game_MenuOpen, 0u) << screen << " left with " << leave;
+      EXPECT_EQ(UI_MenuDepth(UI_System), 0);
+    }
+    // The other screen's key does not close this one.
+    Press(key);
+    Press(key == kKeyJ ? int(KEY_TAB) : kKeyJ);
+    EXPECT_STREQ(UI_TopMenuName(UI_System), screen);
+    Press(KEY_ESCAPE);
+  }
+  player_->person.state = 2;
+  for (int key : {kKeyJ, int(KEY_TAB)}) {
+    Press(key);
+    EXPECT_STRNE(UI_TopMenuName(UI_System), "goalsmenu") << "for a dead hero";
+    EXPECT_STRNE(UI_TopMenuName(UI_System), "inventorymenu") << "for a dead hero";
+  }
 }
 
 }  // namespace

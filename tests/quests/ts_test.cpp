@@ -184,12 +184,16 @@ TEST_F(TsTest, InitMarksMissingModelsAndLevelsAndGivesTheInitialAccessWords) {
   EXPECT_NE(tw_test::ReadFile("log").find("TS_Init: no scripts\\transport.tsd"), std::string::npos);
   TS_UpdateHover(320, 240);
   EXPECT_EQ(TS_State.hover, 0);
-  // Its point then refuses the screen with one line.
+  // Its point then offers nothing, and the screen refuses to open with one line.
   Game_FullScreenMode = FULLSCREEN_NONE;
   GameObject* point = Obj_Alloc();
   point->classNum = WORLD;
-  const size_t before2 = tw_test::ReadFile("log").size();
+  UseTextOffer offer;
+  EXPECT_EQ(Game_ReadUseText(Obj_Player, "[changelevel] [TransportSystem]", &offer), USE_TEXT_NONE);
   EXPECT_EQ(Game_ApplyUseText(Obj_Player, point, "[changelevel] [TransportSystem]"), 0);
+  EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE);
+  const size_t before2 = tw_test::ReadFile("log").size();
+  EXPECT_EQ(TS_Open(), 0);
   EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE);
   EXPECT_EQ(tw_test::CountOccurrences(tw_test::ReadFile("log").substr(before2), "\n"), 1);
 }
@@ -325,11 +329,16 @@ TEST_F(TsTest, TheLeaveBoxEscapeAndTheRightButtonLeaveButTheMiddleButtonDoesNot)
   Press(kKeyMouseRight);
   EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE);
   EXPECT_EQ(TS_State.district, 0);
-  // Clicks just outside the leave box keep the screen.
-  TS_Open();
-  ClickAt(524, 398);
-  ClickAt(556, 409);
-  EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_TRANSPORT);
+  // The box is 525..587 x 388..408: a click on each edge leaves, one a pixel beyond keeps the screen.
+  const float edges[4][2] = {{525, 398}, {587, 398}, {556, 388}, {556, 408}};
+  const float beyond[4][2] = {{524, 398}, {588, 398}, {556, 387}, {556, 409}};
+  for (int i = 0; i < 4; i++) {
+    TS_Open();
+    ClickAt(beyond[i][0], beyond[i][1]);
+    EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_TRANSPORT) << beyond[i][0] << "," << beyond[i][1];
+    ClickAt(edges[i][0], edges[i][1]);
+    EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE) << edges[i][0] << "," << edges[i][1];
+  }
 }
 
 TEST_F(TsTest, TheDayAndNightButtonsRestThePlayerAndSetTheClock) {

@@ -120,6 +120,7 @@ TempDir* VideoScreenTest::dir_;
 
 void VideoScreenTest::SetUpTestSuite() {
   if (!HaveDisplay()) return;
+  setenv("TW_UNATTENDED", "1", 1);  // no message box may wait for a click
   dir_ = new TempDir();
   haveFont_ = PutTestFont("Face.ttf");
   File_Init();

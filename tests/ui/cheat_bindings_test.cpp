@@ -1,6 +1,6 @@
-// The sample's key bindings and the cheat words: a key bound to open a screen would take the rest
-// of a word typed in play, so no such key may type a letter of either word, and both words work
-// when typed with the sample's bindings.
+// The sample's key bindings: a key bound to open a screen would take the rest of a cheat word
+// typed in play, so no such key may type a letter of either word, and both words work when typed
+// with the sample's bindings; the help pictures and the key-binding screen tell every binding.
 #include <gtest/gtest.h>
 
 #include <strings.h>
@@ -13,6 +13,8 @@
 #include "foundation/sys.h"
 #include "support/input_fixture.h"
 #include "tools/settings_writer.h"
+#include "tools/ts_assets.h"
+#include "ui/menu_keys.h"
 #include "ui/ui.h"
 #include "world/game.h"
 #include "world/gameinput.h"
@@ -110,6 +112,38 @@ TEST_F(CheatBindings, BothWordsWorkWithTheSampleBindings) {
   Type(kCheatGodMode);
   EXPECT_FALSE(Game_MenuOpen) << UI_TopMenuName(UI_System);
   EXPECT_EQ(Game_GodMode, 1u);
+}
+
+// The help pictures tell the sample's bindings as they are: each key they name is bound to the
+// action they say, and every binding (G slow motion, F the map, F10 the camera sequence...) is there.
+TEST(SampleHelp, TheHelpPicturesNameEveryBindingOfTheSampleAsItIs) {
+  std::set<std::pair<std::string, std::string>> shown;
+  for (int page : {0, 1})
+    for (const TsHelpRow& row : TsAssets_HelpRows(page))
+      for (const auto& key : row.keys) {
+        shown.insert(key);
+        const std::string label = " " + row.label + " ";
+        EXPECT_NE(label.find(" " + TsAssets_HelpKeyLabel(key.first) + " "), std::string::npos)
+            << row.label << " does not name " << key.first;
+      }
+  std::set<std::pair<std::string, std::string>> bindings;
+  for (const auto& binding : Tool_DefaultBindings()) {
+    bindings.insert(binding);
+    EXPECT_EQ(shown.count(binding), 1u) << binding.first << " (" << binding.second << ") is not in help";
+  }
+  for (const auto& key : shown)
+    EXPECT_EQ(bindings.count(key), 1u) << "help says " << key.first << " is " << key.second << "; it is not";
+  EXPECT_EQ(TsAssets_HelpKeyLabel("Keyboard G"), "G");
+  EXPECT_EQ(TsAssets_HelpKeyLabel("Keyboard Up Arrow"), "UP");
+}
+
+// The key-binding screen has a row for every action the sample binds.
+TEST(SampleHelp, TheKeyBindingScreenListsEveryBoundAction) {
+  for (const auto& [var, action] : Tool_DefaultBindings()) {
+    int row = 0;
+    while (row < kMenuKeysActions && !Input_SameName(Menu_InputKeysActionName(row), action.c_str())) row++;
+    EXPECT_LT(row, kMenuKeysActions) << action;
+  }
 }
 
 }  // namespace

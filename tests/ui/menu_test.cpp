@@ -132,6 +132,42 @@ TEST_F(MenuTest, AClickTakesTheItemUnderThePointer) {
   Game_CentreCursor();
 }
 
+// The keyboard's bar and the pointer never point at different rows: the bar follows a pointer that
+// moves onto a row, and a pointer over the rows follows the bar that the keys move (also where
+// the key-binding screen's rows scroll).
+TEST_F(MenuTest, TheHighlightFollowsThePointerAndThePointerTheKeys) {
+  auto pointerRow = [](float height) { return int((Game_CursorY - kUiItemTop) / height); };
+  Frame();
+  ASSERT_EQ(Top(), "mainmenu");
+  EXPECT_EQ(pointerRow(kUiItemHeight), 0) << "the pointer at rest goes to the bar's row";
+  Game_CursorX = 320;
+  Game_CursorY = kUiItemTop + 3 * kUiItemHeight + 10;
+  Frame();
+  EXPECT_EQ(UI_TopSelection(UI_System), 3);
+  Press({KEY_DOWN});
+  EXPECT_EQ(UI_TopSelection(UI_System), 4);
+  EXPECT_EQ(pointerRow(kUiItemHeight), 4);
+  Press({KEY_UP, KEY_UP});
+  EXPECT_EQ(pointerRow(kUiItemHeight), 2);
+  Game_CursorX = 100;  // beside the rows the pointer stays where it is
+  const float y = Game_CursorY;
+  Press({KEY_DOWN});
+  EXPECT_EQ(UI_TopSelection(UI_System), 3);
+  EXPECT_EQ(Game_CursorY, y);
+  // The key-binding screen keeps its bar near the middle of the rows shown: the pointer follows.
+  Game_CursorX = 320;
+  ASSERT_EQ(UI_PushMenu(UI_System, "keys", nullptr), 1);
+  Frame();
+  Game_CursorY = kUiItemTop + 7 * 30 + 5;
+  Frame();
+  EXPECT_EQ(Menu_InputKeysSelection(), 7);
+  EXPECT_EQ(pointerRow(30), Menu_InputKeysSelection() - Menu_InputKeysFirstRow());
+  Press({KEY_DOWN, KEY_DOWN, KEY_DOWN});
+  EXPECT_EQ(Menu_InputKeysSelection(), 10);
+  EXPECT_EQ(pointerRow(30), Menu_InputKeysSelection() - Menu_InputKeysFirstRow());
+  Game_CentreCursor();
+}
+
 TEST_F(MenuTest, NewGameOffersBothHeroesAndStartsTheStreetWithTheChosenOne) {
   Frame();
   Press({KEY_ENTER});
@@ -549,14 +585,18 @@ TEST_F(MenuKeysTest, DeleteClearsEveryBindingAndUpAndDownWrapAndEscapeLeaves) {
   VarRecord* found[2];
   EXPECT_EQ(Menu_InputKeysFindBindings(0, found), 2);  // no more than the caller holds
   EXPECT_EQ(found[0], Var_Find("Keyboard SysRq"));     // the newest registered first
-  EXPECT_EQ(Menu_InputKeysFindBindings(32, found), 0);
+  EXPECT_EQ(Menu_InputKeysFindBindings(kMenuKeysActions, found), 0);
   Tap(KEY_DELETE);
   EXPECT_STREQ(Binding("Keyboard W"), "");
   EXPECT_STREQ(Binding("Keyboard S"), "Back");
   EXPECT_EQ(Menu_InputKeysFindBindings(0, found), 0);
-  // Up and Down wrap; Escape or the right button leaves and resets the input.
+  // Up and Down wrap (the last row is the camera sequence); Escape or the right button leaves and
+  // resets the input.
   Tap(KEY_UP);
-  EXPECT_EQ(Menu_InputKeysSelection(), 31);
+  EXPECT_EQ(Menu_InputKeysSelection(), kMenuKeysActions - 1);
+  EXPECT_STREQ(Menu_InputKeysActionName(Menu_InputKeysSelection()), "Camera Sequence");
+  Bind("Keyboard F10", "Camera Sequence");
+  EXPECT_EQ(Menu_InputKeysFindBindings(kMenuKeysActions - 1, found), 1);
   Tap(KEY_DOWN);
   Tap(KEY_DOWN);
   EXPECT_EQ(Menu_InputKeysSelection(), 1);

@@ -10,11 +10,13 @@
 #include "foundation/text.h"
 #include "scene/model.h"
 #include "scene/view.h"
+#include "characters/person.h"
 #include "characters/player.h"
 #include "quests/state.h"
 #include "world/fx.h"
 #include "world/game.h"
 #include "world/net.h"
+#include "world/entity.h"
 #include "world/props.h"
 #include "world/trace.h"
 #include "world_fixture.h"
@@ -138,6 +140,35 @@ TEST_F(DoorTest, ACrateIsPushedUnlessAWallHoldsIt) {
       EXPECT_NE(d->prop.point, kDoorOpen);
     }
   }
+}
+
+// Made from entity text as a level makes them: a character and a crate spawned with "blocked" "0"
+// let the door's trace through and stay where they are; their solid twins are shoved.
+TEST_F(DoorTest, OnlySolidCharactersAndPropsInTheWayArePushed) {
+  const char* const things[] = {R"({ "classname" "npc" "id" "thing" "origin" "40 0 0" "blocked" "%s" })",
+                                R"({ "classname" "world" "id" "thing" "origin" "40 0 0" "solidbox" "1"
+                                     "clipbox" "-16 -16 0 16 16 32" "blocked" "%s" })"};
+  for (const char* thing : things)
+    for (int solid : {1, 0}) {
+      Obj_ClearAll();
+      player_ = StartGame();
+      player_->origin = vec3{0, -2000, 0};
+      GameObject* d = Door(vec3{0, 0, 0});
+      d->prop.doorB[0] = vec3{100, 0, 0};
+      char text[256];
+      std::snprintf(text, sizeof text, thing, solid ? "1" : "0");
+      read_ent(text, uint32_t(std::strlen(text)));
+      GameObject* o = Person_FindByName("thing");
+      ASSERT_NE(o, nullptr);
+      ASSERT_EQ(o->prop.solid, solid);
+      Door_Use(d, player_, nullptr);
+      Run(d, 8);
+      EXPECT_EQ(d->prop.point, kDoorOpen);
+      if (solid)
+        EXPECT_GT(o->origin.x, 100 + 8) << "class " << o->classNum << " was not shoved";
+      else
+        EXPECT_EQ(o->origin.x, 40) << "class " << o->classNum << " was shoved though the door passes through it";
+    }
 }
 
 TEST_F(DoorTest, ThePauseClosesOnlyAnOpenDoorAndRequirementsRefuseWithAMessage) {

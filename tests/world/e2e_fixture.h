@@ -155,7 +155,8 @@ class GameE2E : public ::testing::Test {
     std::vector<std::string> keys = item <= kItems / 2 ? std::vector<std::string>(size_t(item), "Down")
                                                        : std::vector<std::string>(size_t(kItems - item), "Up");
     keys.push_back("Return");
-    ASSERT_TRUE(SendKeys(img.width / 2, img.height / 2, keys, 250, 60));
+    // The pointer stays where it is: moved over the menu it would take the bar to its row.
+    ASSERT_TRUE(SendKeys(pointerX_, pointerY_, keys, 250, 60));
   }
   // Escape, End game, then Quit in the main menu; the game ends with status 0.
   void EndGameAndQuit() {

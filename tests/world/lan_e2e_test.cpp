@@ -94,10 +94,13 @@ class LanE2E : public ::testing::Test {
     }
     return false;
   }
-  // Keys to the game in front, a second apart (a screen opens between them).
+  // Keys to the game in front, a second apart (a screen opens between them), with the pointer in
+  // the middle of the screen, where the game keeps it: moved over a menu it would take the bar to
+  // its row.
   static void Keys(std::initializer_list<std::initializer_list<const char*>> steps) {
     for (auto step : steps) {
-      ASSERT_TRUE(tw_test::SendKeys(400, 300, std::vector<std::string>(step.begin(), step.end())));
+      const ScreenImage screen = tw_test::GrabScreen();
+      ASSERT_TRUE(tw_test::SendKeys(screen.width / 2, screen.height / 2, std::vector<std::string>(step.begin(), step.end())));
       std::this_thread::sleep_for(std::chrono::seconds(1));
     }
   }

@@ -148,7 +148,7 @@ double CrosshairDifference(const ScreenImage& a, const ScreenImage& b) {
 }
 
 // The hot keys as a player meets them: F5 during the intro leaves the earlier quick save alone;
-// F1 opens the help pictures and F1 closes them; Ctrl+Alt+F3 shows the money line at the top of
+// F1 opens the help pictures and F1 closes them, J the goals screen likewise; Ctrl+Alt+F3 shows the money line at the top of
 // the screen until it expires; after End game and a new game, F5 and F6 show the crosshair as it
 // was. (The chord goes to the game's window as key events, past the X server's own Ctrl+Alt+F-key
 // terminal switches.)
@@ -172,6 +172,13 @@ TEST_F(PlayE2E, HotKeysInTheIntroAndInPlayAndTheCrosshairAfterANewGame) {
   Keys({"F1"});
   EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return tw_test::MiddleDifference(i, first) < 3.0; }, &img, 5))
       << "F1 did not close the help";
+  // J opens the goals screen, where the street gives way, and J again closes it.
+  Keys({"j"});
+  EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return tw_test::MiddleDifference(i, first) > 20.0; }, &img, 5))
+      << "J showed no goals screen";
+  Keys({"j"});
+  EXPECT_TRUE(WaitFor([&](const ScreenImage& i) { return tw_test::MiddleDifference(i, first) < 3.0; }, &img, 5))
+      << "J did not close the goals screen";
 
   const int before = TopLinePixels(tw_test::GrabScreen());
   ASSERT_TRUE(tw_test::SendKeyChordEvents({"Control_L", "Alt_L", "F3"}));

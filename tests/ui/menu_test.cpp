@@ -303,15 +303,6 @@ TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
   EXPECT_FALSE(Game_MenuOpen);
 }
 
-// The last message line, as plain text.
-std::string LastLine() {
-  const int n = Console_GetLineCount();
-  const char16_t* line = n > 0 ? Console_GetLine(n - 1, nullptr) : nullptr;
-  std::string out;
-  for (; line && *line; line++) out += char(*line);
-  return out;
-}
-
 // The hero's death in single play: a message line once; no quick save, save from the menu, use
 // or screens while dead; after a short moment the death menu over the game (Escape does not
 // leave it), whose Load game brings the quick save back. F6 says when there is no quick save and
@@ -326,7 +317,7 @@ TEST_F(MenuTest, ADeadHeroGetsALineThenTheDeathMenuAndCanNeitherSaveNorUse) {
   Level_Load("street");
   Console_Clear();
   Press({kF6});
-  EXPECT_EQ(LastLine(), "No quick save yet");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "No quick save yet");
   GameObject* player = Obj_Player;
   ASSERT_NE(player, nullptr);
   Press({kF5});
@@ -343,11 +334,11 @@ TEST_F(MenuTest, ADeadHeroGetsALineThenTheDeathMenuAndCanNeitherSaveNorUse) {
   Frame();
   Frame();
   EXPECT_EQ(Console_GetLineCount(), 1) << "one line a death";
-  EXPECT_EQ(LastLine(), "You are dead");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "You are dead");
   player->origin.x = 77;  // a quick save now would keep this
   Press({kF5});
   EXPECT_TRUE(tw_test::ReadFile("save/quicksave/quick.sav") == saved) << "F5 saved a dead hero";
-  EXPECT_EQ(LastLine(), "Not while the hero is dead");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "Not while the hero is dead");
   Press({KEY_ESCAPE, KEY_DOWN, KEY_ENTER});  // Save game in the in-game menu
   EXPECT_FALSE(tw_test::FileExists("save/game01.sav"));
   EXPECT_FALSE(Game_MenuOpen);
@@ -373,7 +364,7 @@ TEST_F(MenuTest, ADeadHeroGetsALineThenTheDeathMenuAndCanNeitherSaveNorUse) {
   EXPECT_EQ(Obj_Player->person.state, 1);
   EXPECT_NE(Obj_Player->origin.x, 77.0f);
   Press({kF6});
-  EXPECT_EQ(LastLine(), "Game loaded");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "Game loaded");
   EXPECT_EQ(Obj_Player->person.state, 1);
   // End game, the death menu's other way on.
   Player_Damage(Obj_Player, nullptr, 1000.0f, 0, nullptr, 0, 0);

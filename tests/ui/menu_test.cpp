@@ -30,6 +30,9 @@
 
 namespace {
 
+// Key codes of keys that the sample binds and these tests bind again.
+constexpr int kKeyI = 23, kF5 = 63, kF6 = 64;
+
 class MenuTest : public tw_test::InputFixture {
  protected:
   void SetUp() override {
@@ -252,7 +255,6 @@ TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
   EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_HELP);
   Press({KEY_F1});
   EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE);
-  const int kF5 = 63;
   Var_SetText(Var_Find("Keyboard F5"), "QuickSave");
   Game_FullScreenMode = FULLSCREEN_MOVIE;  // no movie: its input waits for a skip key
   Press({kF5});
@@ -294,7 +296,6 @@ TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
   EXPECT_EQ(Game_CurrentShop, 0);
   Def_Shops[0].name[0] = 0;
   // The inventory key opens the inventory screen; Escape returns to play.
-  constexpr int kKeyI = 23;
   Var_SetText(Var_Find("Keyboard I"), "Inventory");
   Press({kKeyI});
   EXPECT_TRUE(Game_MenuOpen);
@@ -310,7 +311,6 @@ TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
 TEST_F(MenuTest, ADeadHeroGetsALineThenTheDeathMenuAndCanNeitherSaveNorUse) {
   tw_test::TempDir dir;
   tw_test::WriteFile("scenes/street.scn", "");  // a level a load finds
-  constexpr int kF5 = 63, kF6 = 64, kKeyI = 23;
   Var_SetText(Var_Find("Keyboard F5"), "QuickSave");
   Var_SetText(Var_Find("Keyboard F6"), "QuickLoad");
   Var_SetText(Var_Find("Keyboard I"), "Inventory");

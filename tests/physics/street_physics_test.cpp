@@ -270,6 +270,41 @@ TEST_F(StreetPhysics, ADyingCharacterFallsAsAFleshBodyThatFarReleaseDrops) {
   EXPECT_EQ(Physics_Bodies[row].used, 0);
 }
 
+// A body moved since the tick copied its pose (here a push and the settle a recording's start
+// runs) is saved where it lies, and the save leaves the live body alone.
+TEST_F(StreetPhysics, ASaveKeepsADeadCharacterWhereItsBodyLiesNow) {
+  GameObject* npc = Person_FindByName("townsman_1");
+  ASSERT_NE(npc, nullptr);
+  Npc_Damage(npc, nullptr, 10000, 0, nullptr, 0, 0);
+  ASSERT_NE(npc->physicsBody, nullptr);
+  Ticks(100);
+  const int row = npc->physicsBody->index;
+  const vec3 ticked = npc->origin;
+  const float push[3] = {400, 0, 0};
+  Physics_PushObjectBody(row, push, &Physics_Bodies[row].position.x, 1);
+  Physics_Settle();
+  ASSERT_GT(std::fabs(Physics_Bodies[row].position.x - ticked.x), 8) << "the push moved the body";
+  const PhysicsBodyRecord before = Physics_Bodies[row];
+  ASSERT_EQ(Save("corpse"), 1);
+  EXPECT_EQ(std::memcmp(&Physics_Bodies[row], &before, sizeof before), 0) << "the live body is untouched";
+  Ticks(1);  // the player now sees the body where it lies
+  const vec3 lies = npc->origin, turned = npc->angles;
+  ASSERT_GT(std::fabs(lies.x - ticked.x), 8);
+
+  ASSERT_EQ(Save_LoadSlot("corpse"), 1);
+  GameObject* loaded = Person_FindByName("townsman_1");
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->person.state, 2);
+  EXPECT_NEAR(loaded->origin.x, lies.x, 1.0);
+  EXPECT_NEAR(loaded->origin.y, lies.y, 1.0);
+  EXPECT_NEAR(loaded->origin.z, lies.z, 1.0);
+  for (int k = 0; k < 3; k++) EXPECT_NEAR((&loaded->angles.x)[k], (&turned.x)[k], 0.01) << k;
+  ASSERT_NE(loaded->physicsBody, nullptr);
+  Physics_SyncObject(loaded);
+  EXPECT_NEAR(loaded->origin.x, lies.x, 1.0) << "the rebuilt body rests there";
+  EXPECT_NEAR(loaded->origin.y, lies.y, 1.0);
+}
+
 TEST_F(StreetPhysics, ALoadRebuildsTheBodiesWhereTheCratesWereAndLevelFreeIsClean) {
   Physics_Settle();
   Ticks(1);

@@ -140,7 +140,8 @@ void NoteBodyContact(const GameObject* p, const TraceResult& r, const vec3& velo
   int body = Physics_ObjectBody(r.hitObject);
   if (!out || out->other || body < 0) return;
   const vec3& n = r.normal;
-  float reach = std::fabs(n.x) * (n.x > 0 ? -p->mins.x : p->maxs.x) + std::fabs(n.y) * (n.y > 0 ? -p->mins.y : p->maxs.y);
+  float reach = std::fabs(n.x) * (n.x > 0 ? -p->mins.x : p->maxs.x) +
+                std::fabs(n.y) * (n.y > 0 ? -p->mins.y : p->maxs.y);
   vec3 point{r.end.x - n.x * reach, r.end.y - n.y * reach, r.end.z + p->mins.z + (p->maxs.z - p->mins.z) * 0.25f};
   *out = PhysicsContact{r.hitObject, body, point, n, r.fraction, velocity};
 }

@@ -1,7 +1,7 @@
 // Physics in the sample street: the street's mesh, its loose crates (one stacked on another) made
 // from entity text, pushed by a player's bullet and by the sliding door, dead characters falling
 // as flesh bodies, saves that settle the crates where they were, and a demo of falling crates
-// that replays the same ticks.
+// that replays the same ticks; the player shoving a crate by walking into it.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "characters/actions.h"
 #include "characters/defs.h"
 #include "characters/npc.h"
 #include "characters/person.h"
@@ -332,6 +333,31 @@ TEST_F(StreetPhysics, ALoadRebuildsTheBodiesWhereTheCratesWereAndLevelFreeIsClea
   EXPECT_EQ(Physics_BodyCount, 0);
   EXPECT_TRUE(Physics_LevelTriangles.empty());
   crates_.clear();
+}
+
+// Walking into the lone crate shoves it ahead through the player's Contact operation: the crate
+// slides along the walk, stays on the road, and the player gets past where it stood. A walk that
+// only touches nothing leaves the crates asleep.
+TEST_F(StreetPhysics, ThePlayerWalkingIntoACrateShovesIt) {
+  Physics_Settle();
+  Ticks(1);
+  GameObject* c = crates_[2];
+  const int row = c->physicsBody->index;
+  const vec3 before = Physics_Bodies[row].position;
+  player_->origin = vec3{610, -60, 0};
+  player_->angles = vec3{0, 0, 0};  // facing +y, at the crate
+  for (int i = 0; i < 60; i++) {
+    Game_TickFrame = DemoFrame{0.02f, 0, 0, CMD_FORWARD};
+    Game_Tick();
+  }
+  Game_TickFrame = DemoFrame{0.02f, 0, 0, 0};
+  Ticks(100);
+  const vec3 after = Physics_Bodies[row].position;
+  EXPECT_GT(after.y, before.y + 16) << "pushed along the walk";
+  EXPECT_LT(std::fabs(after.x - before.x), after.y - before.y) << "mostly along it";
+  EXPECT_NEAR(after.z, before.z, 2.0) << "still on the road";
+  EXPECT_GT(player_->origin.y, before.y) << "the player got past where it stood";
+  for (GameObject* other : {crates_[0], crates_[1]}) EXPECT_EQ(Physics_BodyAsleep(other->physicsBody->index), 1);
 }
 
 // The state before each tick: every object's image and the random index.

@@ -310,7 +310,10 @@ void ItemPane_ResetCell(int position) {
   for (auto& map : ItemPane_Cells) map[position] = -1;
 }
 
-void Menu_QuickSave() { Save(kQuickSaveName); }
+// Refused (with a message line) during a demo's playback and while the hero is dead.
+void Menu_QuickSave() {
+  if (Game_SaveAllowed()) Save(kQuickSaveName);
+}
 // Each outcome of the quick load shows a message line: none yet, refused, or loaded.
 void Menu_QuickLoad() {
   char path[kSaveNameSize + 16];

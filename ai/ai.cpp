@@ -181,22 +181,24 @@ constexpr float kGroundNormal = 0.7f;
 constexpr float kRoomProbe = 200.0f;  // how far above a spot the room test starts
 constexpr int kCrossingPoints = 7;    // places tried along a portal
 
-// Room for the character's box at the spot: nothing of the level or its props between high above
-// it and a step above it (the ground and kerbs do not count).
-bool RoomAt(GameObject* o, const vec3& spot) {
-  vec3 from{spot.x, spot.y, spot.z + kRoomProbe}, to{spot.x, spot.y, spot.z + kStepHeight};
+// Nothing of the level or its props (people move on) in the way of the character's box from one
+// point to the other.
+bool SceneryClear(GameObject* o, const vec3& from, const vec3& to) {
   TraceResult r;
   Obj_Trace(&r, o, &from, &o->mins, &o->maxs, &to, kSceneryMask);
   return r.fraction >= 1.0f;
 }
 
-// A straight way for the character's box from where it stands to the spot, a step above the
-// ground, past the level and its props (people move on).
+// Room for the character's box at the spot: nothing between high above it and a step above it
+// (the ground and kerbs do not count).
+bool RoomAt(GameObject* o, const vec3& spot) {
+  return SceneryClear(o, vec3{spot.x, spot.y, spot.z + kRoomProbe}, vec3{spot.x, spot.y, spot.z + kStepHeight});
+}
+
+// A straight way for the character's box from where it stands to the spot, a step above the ground.
 bool ClearWayTo(GameObject* o, const vec3& spot) {
-  vec3 from{o->origin.x, o->origin.y, o->origin.z + kStepHeight}, to{spot.x, spot.y, from.z};
-  TraceResult r;
-  Obj_Trace(&r, o, &from, &o->mins, &o->maxs, &to, kSceneryMask);
-  return r.fraction >= 1.0f;
+  const float z = o->origin.z + kStepHeight;
+  return SceneryClear(o, vec3{o->origin.x, o->origin.y, z}, vec3{spot.x, spot.y, z});
 }
 
 // Places to head for, ranked: 2 with room and a clear way there, 1 with room only, 0 neither. The

@@ -253,4 +253,9 @@ void Npc_Use(GameObject* o, GameObject* user, const char* argument) {
 }
 
 void Npc_Info(GameObject* o, const void* request, void* reply) { Obj_InfoReply(o, request, reply, "NPC", true); }
-void Npc_PreSave(GameObject*) {}
+// The record takes the body's pose as it lies now: a push or a settle since the tick copied it
+// would otherwise save the place it left, and the load builds the body anew from the record. The
+// body itself is left as it is; the next tick copies the same pose.
+void Npc_PreSave(GameObject* o) {
+  Physics_SyncObject(o);
+}

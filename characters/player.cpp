@@ -15,6 +15,7 @@
 #include "foundation/sound.h"
 #include "world/trace.h"
 #include "foundation/var.h"
+#include "physics/physics.h"
 #include "scene/model.h"
 #include "world/game.h"
 #include "world/net.h"
@@ -50,6 +51,10 @@ float Setting(PlayerSetting s) {
 constexpr float kGroundNormal = 0.7f;
 constexpr float kStandHeight = 64.0f;
 constexpr float kCrouchHeight = 40.0f;
+// Walking into a loose body: the part of the player's speed into it (at most kPlayerPushSpeed
+// units a second) that the body takes as a change of its own speed.
+constexpr float kPlayerPushSpeed = 320.0f;
+constexpr float kPlayerPushShare = 0.35f;
 
 vec3 Add(const vec3& a, const vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 vec3 Scale(const vec3& a, float s) { return {a.x * s, a.y * s, a.z * s}; }
@@ -129,8 +134,21 @@ vec3 ClipVelocity(const vec3& v, const vec3& n) {
   return {v.x - n.x * back, v.y - n.y * back, v.z - n.z * back};
 }
 
-// Moves along the velocity for dt, sliding along what it meets. Returns 1 when blocked.
-int SlideMove(GameObject* p, float dt) {
+// The record of a move held up by an object with a body: the point is on the mover's box face
+// that met it, at knee height.
+void NoteBodyContact(const GameObject* p, const TraceResult& r, const vec3& velocity, PhysicsContact* out) {
+  int body = Physics_ObjectBody(r.hitObject);
+  if (!out || out->other || body < 0) return;
+  const vec3& n = r.normal;
+  float reach = std::fabs(n.x) * (n.x > 0 ? -p->mins.x : p->maxs.x) +
+                std::fabs(n.y) * (n.y > 0 ? -p->mins.y : p->maxs.y);
+  vec3 point{r.end.x - n.x * reach, r.end.y - n.y * reach, r.end.z + p->mins.z + (p->maxs.z - p->mins.z) * 0.25f};
+  *out = PhysicsContact{r.hitObject, body, point, n, r.fraction, velocity};
+}
+
+// Moves along the velocity for dt, sliding along what it meets. Returns 1 when blocked. The first
+// object with a body that held it up goes to *touched (when given and still empty).
+int SlideMove(GameObject* p, float dt, PhysicsContact* touched = nullptr) {
   vec3 v = Vel(p);
   const vec3 original = v;
   vec3 planes[5];
@@ -144,6 +162,7 @@ int SlideMove(GameObject* p, float dt) {
     if (r.fraction > 0) p->origin = r.end;
     if (r.fraction >= 1.0f) break;
     blocked = 1;
+    NoteBodyContact(p, r, v, touched);
     left -= left * r.fraction;
     if (planeCount == 5) {
       v = vec3{0, 0, 0};
@@ -181,10 +200,10 @@ int SlideMove(GameObject* p, float dt) {
 }
 
 // Slides; when a move on the ground was blocked, also tries it one step higher and keeps the
-// one that gets further.
-void StepSlideMove(GameObject* p, float dt) {
+// one that gets further. The first try's contact with a body goes to *touched.
+void StepSlideMove(GameObject* p, float dt, PhysicsContact* touched) {
   const vec3 startOrigin = p->origin, startVel = Vel(p);
-  if (!SlideMove(p, dt) || !p->person.onGround) return;
+  if (!SlideMove(p, dt, touched) || !p->person.onGround) return;
   const vec3 downOrigin = p->origin, downVel = Vel(p);
 
   p->origin = startOrigin;
@@ -597,9 +616,11 @@ void Think(GameObject* p, const DemoFrame& f) {
 
   const bool airborne = !ps.onGround;
   p->prevOrigin = p->origin;
-  StepSlideMove(p, dt);
+  PhysicsContact touched{};
+  StepSlideMove(p, dt, &touched);
   if (airborne) ps.velocity[2] -= gravity * dt * 0.5f;
   CheckGround(p);
+  if (touched.other && p->slots.Contact) p->slots.Contact(p, &touched);
 
   Player_ViewHeight += (p->origin.z - Player_ViewHeight) * (dt * 10 > 1 ? 1 : dt * 10);
   ps.eye[0] = p->origin.x;
@@ -691,7 +712,18 @@ void Player_Damage(GameObject* p, GameObject* attacker, float amount, float, con
   if (p == Obj_Player && Game_NetMode == 1) NET_AddFrag(KillerId(p, attacker));
 }
 
-void Player_Contact(GameObject*, PhysicsContact*) {}
+// Walking into a loose body shoves it along the way the player was going: a change of its speed of
+// a share of the player's speed into it, so a crate slides or tips ahead of him instead of standing
+// like a wall. The dead push nothing.
+void Player_Contact(GameObject* p, PhysicsContact* contact) {
+  if (!contact || p->person.state == 2 || contact->body < 0 || contact->body >= kPhysicsBodies) return;
+  if (Physics_Bodies[contact->body].flags & PHYS_FLESH) return;
+  vec3 along{contact->velocity.x, contact->velocity.y, 0};
+  float into = -(along.x * contact->normal.x + along.y * contact->normal.y);
+  if (into <= 0 || Vec_Normalize(&along) <= 0) return;
+  vec3 impulse = Scale(along, std::fmin(into, kPlayerPushSpeed) * kPlayerPushShare);
+  Physics_PushObjectBody(contact->body, &impulse.x, &contact->point.x, 1);
+}
 
 void Player_Info(GameObject* p, const void* request, void* reply) {
   Obj_InfoReply(p, request, reply, "MACHINEPLAYER", true);

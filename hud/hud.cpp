@@ -310,19 +310,17 @@ void ItemPane_ResetCell(int position) {
   for (auto& map : ItemPane_Cells) map[position] = -1;
 }
 
-void Menu_QuickSave() { Save(kQuickSaveName); }
+// Refused (with a message line) during a demo's playback and while the hero is dead.
+void Menu_QuickSave() {
+  if (Game_SaveAllowed()) Save(kQuickSaveName);
+}
 // Each outcome of the quick load shows a message line: none yet, refused, or loaded.
 void Menu_QuickLoad() {
-  char path[kSaveNameSize + 16];
-  std::snprintf(path, sizeof path, "save\\%s.sav", kQuickSaveName);
-  FileHandle* f = File_Open(path, "rb");
-  if (f) File_Close(f);
-  if (!f) {
-    Log_Printf("Load:unable open %s.\n", kQuickSaveName);
-    Demo_ShowMessage("consol\\no quick save", u"No quick save yet");
-  } else if (!Save_LoadSlot(kQuickSaveName)) {
-    Demo_ShowMessage("consol\\load refused", u"The quick save could not be loaded");
-  } else {
+  bool missing = false;
+  if (Save_LoadSlot(kQuickSaveName, &missing))
     Demo_ShowMessage("consol\\game loaded", u"Game loaded");
-  }
+  else if (missing)
+    Demo_ShowMessage("consol\\no quick save", u"No quick save yet");
+  else
+    Demo_ShowMessage("consol\\load refused", u"The quick save could not be loaded");
 }

@@ -76,6 +76,7 @@ extern int32_t ItemPane_Cells[kItemPaneMaps][kItemPaneCells];
 // Lays the position out again (every map -1 there).
 void ItemPane_ResetCell(int position);
 
-// Quick save and quick load ("quicksave\quick").
+// Quick save and quick load ("quicksave\quick"). The quick save is refused as Game_SaveAllowed
+// says; each outcome of the quick load shows a message line.
 void Menu_QuickSave();
 void Menu_QuickLoad();

@@ -37,12 +37,7 @@ BodyExtra g_extra[kPhysicsBodies];
 double g_leftover;  // seconds not yet stepped
 
 // The row of an object's body; -1 when the field holds no handle of this table.
-int RowOf(const GameObject* obj) {
-  const PhysicsBody* h = obj ? obj->physicsBody : nullptr;
-  if (!h || h < g_handles || h >= g_handles + kPhysicsBodies) return -1;
-  int i = int(h - g_handles);
-  return Physics_Bodies[i].used && Physics_Bodies[i].owner == obj ? i : -1;
-}
+int RowOf(const GameObject* obj) { return Physics_ObjectBody(obj); }
 
 bool Open() { return Rigid_Open(-kGravity * kPhysicsScale) != 0; }
 
@@ -370,4 +365,11 @@ int Physics_BodyAsleep(int body) {
 
 float Physics_BodyMass(int body) {
   return body >= 0 && body < kPhysicsBodies && Physics_Bodies[body].used ? g_extra[body].mass : 0.0f;
+}
+
+int Physics_ObjectBody(const GameObject* obj) {
+  const PhysicsBody* h = obj ? obj->physicsBody : nullptr;
+  if (!h || h < g_handles || h >= g_handles + kPhysicsBodies) return -1;
+  int i = int(h - g_handles);
+  return Physics_Bodies[i].used && Physics_Bodies[i].owner == obj ? i : -1;
 }

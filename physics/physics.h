@@ -31,6 +31,17 @@ struct PhysicsBodyRecord {
 struct PhysicsBody {
   int32_t index;  // row of Physics_Bodies
 };
+// What a moving object met, handed to its Contact operation: the object touched (null for the
+// level) and its body's row (-1 none), the point of contact, the touched surface's normal there
+// (facing the mover), how far along its move the mover got, and the mover's velocity as it met it.
+struct PhysicsContact {
+  GameObject* other;
+  int32_t body;
+  vec3 point;
+  vec3 normal;
+  float fraction;
+  vec3 velocity;  // game units per second
+};
 constexpr int kPhysicsBodies = 1024;
 extern PhysicsBodyRecord Physics_Bodies[kPhysicsBodies];
 // Highest used row + 1.
@@ -81,3 +92,5 @@ int Physics_ObjectBounds(const GameObject* obj, float box[6]);
 // 1 when the body of the row rests (sleeps).
 int Physics_BodyAsleep(int body);
 float Physics_BodyMass(int body);
+// The row of the object's body, or -1 when it has none.
+int Physics_ObjectBody(const GameObject* obj);

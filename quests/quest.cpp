@@ -176,9 +176,9 @@ bool Cmd_Objective(QueRun& run, const QueLine& l) {
 }
 
 bool Cmd_Mission(QueRun& run, const QueLine& l) {
-  if (std::strlen(l.words[1]) >= sizeof Que_State.mission.name) QUE_FAIL(run, "mission name too long");
-  Que_State.mission = MissionTable{};  // a new mission has met no objective yet
-  Fits(Que_State.mission.name, l.words[1]);
+  MissionTable fresh{};  // a new mission has met no objective yet
+  if (!Fits(fresh.name, l.words[1])) QUE_FAIL(run, "mission name too long");
+  Que_State.mission = fresh;
   Game_MissionFailed = 0;
   return true;
 }

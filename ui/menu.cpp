@@ -168,7 +168,9 @@ void OpenListed(UiSystem* ui, int (*open)(const char*)) {
     Level_Free();
   }
 }
-void LoadListed(UiSystem* ui) { OpenListed(ui, Save_LoadSlot); }
+void LoadListed(UiSystem* ui) {
+  OpenListed(ui, [](const char* name) { return Save_LoadSlot(name); });
+}
 void PlayListed(UiSystem* ui) { OpenListed(ui, Demo_StartPlayback); }
 
 // Closes the menu and writes the game under the first "<prefix>NN" that neither the list nor the

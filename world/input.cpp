@@ -168,11 +168,11 @@ int Game_SaveAllowed() {
 
 // Quick save and load act only in play: a level with the hero on it, no intro, movie or other
 // full-screen mode. Elsewhere (the intro's empty level) a message line says so and the save on
-// the disk stays as it was; so does a quick save during a playback or with the hero dead.
-static void Game_QuickAction(void (*action)(), const char* refusal, bool saves) {
+// the disk stays as it was.
+static void Game_QuickAction(void (*action)(), const char* refusal) {
   if (Game_Running && Level_Loaded && Level_Name[0] && Obj_Player && Game_FullScreenMode == FULLSCREEN_NONE &&
       !Game_MenuOpen) {
-    if (!saves || Game_SaveAllowed()) action();
+    action();
     return;
   }
   Game_Message(refusal, nullptr, nullptr);
@@ -214,12 +214,12 @@ void Game_HotKeys() {
     bool done = false;
     for (int i = 0; i < g_quick.saveCount && !done; i++)
       if (Input_KeyPressed(g_quick.save[i])) {
-        Game_QuickAction(Menu_QuickSave, "Quick save works only during play", true);
+        Game_QuickAction(Menu_QuickSave, "Quick save works only during play");
         done = true;
       }
     for (int i = 0; i < g_quick.loadCount && !done; i++)
       if (Input_KeyPressed(g_quick.load[i])) {
-        Game_QuickAction(Menu_QuickLoad, "Quick load works only during play", false);
+        Game_QuickAction(Menu_QuickLoad, "Quick load works only during play");
         done = true;
       }
   }

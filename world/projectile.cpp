@@ -397,7 +397,10 @@ void Gilza_Think(GameObject* o) {
   TraceResult tr;
   Obj_Trace(&tr, o, &start, &zero, &zero, &end, 15);
   o->origin = tr.end;
-  if (tr.fraction < 1.0f) Gilza_Bounce(o, &tr);
+  if (tr.fraction < 1.0f && o->slots.Contact) {
+    PhysicsContact contact{tr.hitObject, Physics_ObjectBody(tr.hitObject), tr.end, tr.normal, tr.fraction, vel};
+    o->slots.Contact(o, &contact);
+  }
 }
 
 void Gilza_Bounce(GameObject* o, const TraceResult* hit) {
@@ -414,9 +417,15 @@ void Gilza_Bounce(GameObject* o, const TraceResult* hit) {
   }
 }
 
-// A casing's contacts come from its own trace (Gilza_Think): the record is that trace's result.
+// A casing's contacts come from its own trace (Gilza_Think).
 void Gilza_Contact(GameObject* o, PhysicsContact* contact) {
-  if (contact) Gilza_Bounce(o, reinterpret_cast<const TraceResult*>(contact));
+  if (!contact) return;
+  TraceResult hit{};
+  hit.fraction = contact->fraction;
+  hit.end = contact->point;
+  hit.normal = contact->normal;
+  hit.hitObject = contact->other;
+  Gilza_Bounce(o, &hit);
 }
 
 void Gilza_Draw(GameObject* o, ViewParams* view) {

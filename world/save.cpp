@@ -611,12 +611,14 @@ int Save(const char* name) {
   return 1;
 }
 
-int Save_LoadSlot(const char* name) {
+int Save_LoadSlot(const char* name, bool* missing) {
+  if (missing) *missing = false;
   char path[kSaveNameSize + 16];
   if (!Save_BuildName("Load", "save\\", name, ".sav", true, path, sizeof path)) return 0;
   FileHandle* f = File_Open(path, "rb");
   if (!f) {
     Log_Printf("Load:unable open %s.\n", name);
+    if (missing) *missing = true;
     return 0;
   }
   int ok = Load(f);

@@ -36,7 +36,8 @@ void Save_MatchLoadedGame();
 // old one only when complete and on the disk; 1 when saved.
 int Save(const char* name);
 // Loads "save\<name without extension>.sav"; 1 when loaded. The settle counter is 5 afterwards.
-int Save_LoadSlot(const char* name);
+// `missing` (when given) tells a file that does not open from one that was refused.
+int Save_LoadSlot(const char* name, bool* missing = nullptr);
 // Loads the snapshot of an open file (read whole from its position); 1 when loaded.
 int Load(FileHandle* file);
 

@@ -1,7 +1,7 @@
 // Physics in the sample street: the street's mesh, its loose crates (one stacked on another) made
 // from entity text, pushed by a player's bullet and by the sliding door, dead characters falling
 // as flesh bodies, saves that settle the crates where they were, and a demo of falling crates
-// that replays the same ticks.
+// that replays the same ticks; the player shoving a crate by walking into it.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "characters/actions.h"
 #include "characters/defs.h"
 #include "characters/npc.h"
 #include "characters/person.h"
@@ -264,6 +265,41 @@ TEST_F(StreetPhysics, ADyingCharacterFallsAsAFleshBodyThatFarReleaseDrops) {
   EXPECT_EQ(Physics_Bodies[row].used, 0);
 }
 
+// A body moved since the tick copied its pose (here a push and the settle a recording's start
+// runs) is saved where it lies, and the save leaves the live body alone.
+TEST_F(StreetPhysics, ASaveKeepsADeadCharacterWhereItsBodyLiesNow) {
+  GameObject* npc = Person_FindByName("townsman_1");
+  ASSERT_NE(npc, nullptr);
+  Npc_Damage(npc, nullptr, 10000, 0, nullptr, 0, 0);
+  ASSERT_NE(npc->physicsBody, nullptr);
+  Ticks(100);
+  const int row = npc->physicsBody->index;
+  const vec3 ticked = npc->origin;
+  const float push[3] = {400, 0, 0};
+  Physics_PushObjectBody(row, push, &Physics_Bodies[row].position.x, 1);
+  Physics_Settle();
+  ASSERT_GT(std::fabs(Physics_Bodies[row].position.x - ticked.x), 8) << "the push moved the body";
+  const PhysicsBodyRecord before = Physics_Bodies[row];
+  ASSERT_EQ(Save("corpse"), 1);
+  EXPECT_EQ(std::memcmp(&Physics_Bodies[row], &before, sizeof before), 0) << "the live body is untouched";
+  Ticks(1);  // the player now sees the body where it lies
+  const vec3 lies = npc->origin, turned = npc->angles;
+  ASSERT_GT(std::fabs(lies.x - ticked.x), 8);
+
+  ASSERT_EQ(Save_LoadSlot("corpse"), 1);
+  GameObject* loaded = Person_FindByName("townsman_1");
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(loaded->person.state, 2);
+  EXPECT_NEAR(loaded->origin.x, lies.x, 1.0);
+  EXPECT_NEAR(loaded->origin.y, lies.y, 1.0);
+  EXPECT_NEAR(loaded->origin.z, lies.z, 1.0);
+  for (int k = 0; k < 3; k++) EXPECT_NEAR((&loaded->angles.x)[k], (&turned.x)[k], 0.01) << k;
+  ASSERT_NE(loaded->physicsBody, nullptr);
+  Physics_SyncObject(loaded);
+  EXPECT_NEAR(loaded->origin.x, lies.x, 1.0) << "the rebuilt body rests there";
+  EXPECT_NEAR(loaded->origin.y, lies.y, 1.0);
+}
+
 TEST_F(StreetPhysics, ALoadRebuildsTheBodiesWhereTheCratesWereAndLevelFreeIsClean) {
   Physics_Settle();
   Ticks(1);
@@ -291,6 +327,31 @@ TEST_F(StreetPhysics, ALoadRebuildsTheBodiesWhereTheCratesWereAndLevelFreeIsClea
   EXPECT_EQ(Physics_BodyCount, 0);
   EXPECT_TRUE(Physics_LevelTriangles.empty());
   crates_.clear();
+}
+
+// Walking into the lone crate shoves it ahead through the player's Contact operation: the crate
+// slides along the walk, stays on the road, and the player gets past where it stood. A walk that
+// only touches nothing leaves the crates asleep.
+TEST_F(StreetPhysics, ThePlayerWalkingIntoACrateShovesIt) {
+  Physics_Settle();
+  Ticks(1);
+  GameObject* c = crates_[2];
+  const int row = c->physicsBody->index;
+  const vec3 before = Physics_Bodies[row].position;
+  player_->origin = vec3{610, -60, 0};
+  player_->angles = vec3{0, 0, 0};  // facing +y, at the crate
+  for (int i = 0; i < 60; i++) {
+    Game_TickFrame = DemoFrame{0.02f, 0, 0, CMD_FORWARD};
+    Game_Tick();
+  }
+  Game_TickFrame = DemoFrame{0.02f, 0, 0, 0};
+  Ticks(100);
+  const vec3 after = Physics_Bodies[row].position;
+  EXPECT_GT(after.y, before.y + 16) << "pushed along the walk";
+  EXPECT_LT(std::fabs(after.x - before.x), after.y - before.y) << "mostly along it";
+  EXPECT_NEAR(after.z, before.z, 2.0) << "still on the road";
+  EXPECT_GT(player_->origin.y, before.y) << "the player got past where it stood";
+  for (GameObject* other : {crates_[0], crates_[1]}) EXPECT_EQ(Physics_BodyAsleep(other->physicsBody->index), 1);
 }
 
 // The state before each tick: every object's image and the random index.

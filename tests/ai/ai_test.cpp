@@ -372,11 +372,7 @@ TEST_F(AiTest, TeamsAreBuiltAReleasedMemberLeavesAndTheDeveloperKeyKillsOnlyHost
   int without = 0;
   for (GameObject* o : named) without += o->bot.team <= 0;
   EXPECT_EQ(without, 70 + 1 - kAiTeams);  // the player's own team took a row too
-  std::string log = Log();
-  size_t lines = 0;
-  for (size_t at = log.find("more than 64 teams"); at != std::string::npos; at = log.find("more than 64 teams", at + 1))
-    lines++;
-  EXPECT_EQ(lines, 1u);
+  EXPECT_EQ(tw_test::CountOccurrences(Log(), "more than 64 teams"), 1);
 }
 
 TEST_F(AiTest, AfterInvalidateNothingMovesOrEngagesUntilTheLevelStarts) {

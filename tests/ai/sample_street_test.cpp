@@ -52,12 +52,6 @@ class SampleStreet : public WorldTest {
     WorldTest::TearDown();
     File_Shutdown();
   }
-  static void Ticks(int n, float step = 0.05f) {
-    for (int i = 0; i < n; i++) {
-      Game_TickFrame = DemoFrame{step, 0, 0, 0};
-      Game_Tick();
-    }
-  }
 };
 
 TEST_F(SampleStreet, NoPasserByOnThePavementsStandsStillForTenSecondsInSeventy) {

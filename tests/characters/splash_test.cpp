@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "characters/person.h"
-#include "world/game.h"
-#include "world/tick.h"
 #include "world/world_fixture.h"
 
 namespace {
@@ -60,8 +58,7 @@ TEST_F(SplashTest, AShotLyingOnTheRoadHurtsThoseAroundItUpAKerbAndOnALedgeButNot
     c.target->person.state = 1;
     c.target->person.health = 1000;
   }
-  Game_TickFrame = DemoFrame{0.05f, 0, 0, 0};
-  Game_Tick();  // the tick's lists, which traces go through
+  Ticks(1);  // the tick's lists, which traces go through
   GameObject* shot = Spawn(PULKA, 0, 590);
   shot->origin.z = 1.0f / 32;  // resting on the road, 10 units short of the kerb
   Person_SplashDamage(shot, 100, 200, 0);

@@ -224,13 +224,6 @@ TEST_F(Weapons, NextAndPrevCycleTheCarriedWeaponsAndAPickedUpOneCanBeChosen) {
 // What a pickup gives is told in a message line: the visible names of what was taken (the
 // game's texts, else the definition names) and the amounts; another character's pickup says nothing.
 TEST_F(Weapons, APickupSaysWhatThePlayerTook) {
-  auto last = [] {
-    const int n = Console_GetLineCount();
-    const char16_t* line = n > 0 ? Console_GetLine(n - 1, nullptr) : nullptr;
-    std::string out;
-    for (; line && *line; line++) out += char(*line);
-    return out;
-  };
   auto crate = [](const char* text) {
     GameObject* c = Spawn(WORLD, 0, 0);
     c->person.state = 1;
@@ -240,13 +233,13 @@ TEST_F(Weapons, APickupSaysWhatThePlayerTook) {
   Console_Clear();
   GameObject* p = Armed("pi", 0, 0);
   Person_ApplyPickup(crate("[weapon] [grenade] [ammo] [9MM] [30] [money] [5] [item] [gate key]"), p);
-  EXPECT_EQ(last(), "You got grenade, 30 9MM, 5 money, gate key");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "You got grenade, 30 9MM, 5 money, gate key");
   tw_test::WriteFile("data/text/Eng/consol/You got.txt", "Taken:");
   tw_test::WriteFile("data/text/Eng/items/weapon_shotgun.txt", "a shotgun");
   tw_test::WriteFile("data/text/Eng/items/ammo_grenade.txt", "grenades");
   TextFile_Flush();
   Person_ApplyPickup(crate("[weapon] [shotgun] [medic] [25] [model] [1] [ammo] [GRENADE] [4]"), p);
-  EXPECT_EQ(last(), "Taken: a shotgun, 25 health, 4 grenades");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "Taken: a shotgun, 25 health, 4 grenades");
   const int lines = Console_GetLineCount();
   GameObject* other = Passerby(10, 10);
   Person_ApplyPickup(crate("[ammo] [9MM] [30]"), other);

@@ -93,16 +93,6 @@ class TravelE2E : public tw_test::GameE2E {
       MoveMouse(dx, dy);
     }
   }
-  // Waits until the log, past its first `from` bytes, holds `line`.
-  bool WaitForLogAfter(size_t from, const std::string& line, int seconds) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < until && Running()) {
-      const std::string log = tw_test::ReadFile("log");
-      if (log.size() > from && log.find(line, from) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
   // From a level's start (facing +x), turned towards its Transport System point: E opens the
   // screen; the district at the middle, then the place's entry, then Go.
   void Travel(int place, const std::string& level) {
@@ -124,7 +114,8 @@ class TravelE2E : public tw_test::GameE2E {
     auto play = [](const ScreenImage& i) { return ExitBoxPixels(i) < 100 && tw_test::Spread(i) > 8; };
     EXPECT_TRUE(WaitFor(play, &img, 20)) << "the level did not show after the journey";
     std::this_thread::sleep_for(std::chrono::seconds(1));  // each arrival faces +x, as at the start
-    EXPECT_LT(DarkShareAbove(tw_test::GrabScreen()), 0.25) << level << " is not drawn: the picture is dark";
+    WaitFor([](const ScreenImage& i) { return DarkShareAbove(i) < 0.25; }, &img, 5);
+    EXPECT_LT(DarkShareAbove(img), 0.25) << level << " is not drawn: the picture is dark";
   }
 };
 

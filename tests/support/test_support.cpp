@@ -23,6 +23,8 @@
 #include <iterator>
 #include <thread>
 
+#include "foundation/text.h"
+
 namespace tw_test {
 
 TempDir::TempDir() {
@@ -79,6 +81,14 @@ int CountOccurrences(const std::string& text, const std::string& what) {
   int n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) n++;
   return n;
+}
+
+std::string LastConsoleLine() {
+  const int n = Console_GetLineCount();
+  const char16_t* line = n > 0 ? Console_GetLine(n - 1, nullptr) : nullptr;
+  std::string out;
+  for (; line && *line; line++) out += char(*line);
+  return out;
 }
 
 // Windows of other processes come and go while the tests walk the window tree; an X error about

@@ -33,6 +33,8 @@ bool FileExists(const std::string& path);
 // face is missing.
 bool PutTestFont(const std::string& path, const char* face = "DejaVuSans.ttf");
 int CountOccurrences(const std::string& text, const std::string& what);
+// The newest message line of the console, as plain text ("" when there is none).
+std::string LastConsoleLine();
 
 // The X display the tests draw on, or false when none is reachable (the test then skips).
 bool HaveDisplay();

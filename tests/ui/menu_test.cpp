@@ -30,6 +30,9 @@
 
 namespace {
 
+// Key codes of keys that the sample binds and these tests bind again.
+constexpr int kKeyI = 23, kF5 = 63, kF6 = 64;
+
 class MenuTest : public tw_test::InputFixture {
  protected:
   void SetUp() override {
@@ -252,7 +255,6 @@ TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
   EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_HELP);
   Press({KEY_F1});
   EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE);
-  const int kF5 = 63;
   Var_SetText(Var_Find("Keyboard F5"), "QuickSave");
   Game_FullScreenMode = FULLSCREEN_MOVIE;  // no movie: its input waits for a skip key
   Press({kF5});
@@ -294,22 +296,12 @@ TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
   EXPECT_EQ(Game_CurrentShop, 0);
   Def_Shops[0].name[0] = 0;
   // The inventory key opens the inventory screen; Escape returns to play.
-  constexpr int kKeyI = 23;
   Var_SetText(Var_Find("Keyboard I"), "Inventory");
   Press({kKeyI});
   EXPECT_TRUE(Game_MenuOpen);
   EXPECT_EQ(Top(), "inventorymenu");
   Press({KEY_ESCAPE});
   EXPECT_FALSE(Game_MenuOpen);
-}
-
-// The last message line, as plain text.
-std::string LastLine() {
-  const int n = Console_GetLineCount();
-  const char16_t* line = n > 0 ? Console_GetLine(n - 1, nullptr) : nullptr;
-  std::string out;
-  for (; line && *line; line++) out += char(*line);
-  return out;
 }
 
 // The hero's death in single play: a message line once; no quick save, save from the menu, use
@@ -319,14 +311,13 @@ std::string LastLine() {
 TEST_F(MenuTest, ADeadHeroGetsALineThenTheDeathMenuAndCanNeitherSaveNorUse) {
   tw_test::TempDir dir;
   tw_test::WriteFile("scenes/street.scn", "");  // a level a load finds
-  constexpr int kF5 = 63, kF6 = 64, kKeyI = 23;
   Var_SetText(Var_Find("Keyboard F5"), "QuickSave");
   Var_SetText(Var_Find("Keyboard F6"), "QuickLoad");
   Var_SetText(Var_Find("Keyboard I"), "Inventory");
   Level_Load("street");
   Console_Clear();
   Press({kF6});
-  EXPECT_EQ(LastLine(), "No quick save yet");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "No quick save yet");
   GameObject* player = Obj_Player;
   ASSERT_NE(player, nullptr);
   Press({kF5});
@@ -343,11 +334,11 @@ TEST_F(MenuTest, ADeadHeroGetsALineThenTheDeathMenuAndCanNeitherSaveNorUse) {
   Frame();
   Frame();
   EXPECT_EQ(Console_GetLineCount(), 1) << "one line a death";
-  EXPECT_EQ(LastLine(), "You are dead");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "You are dead");
   player->origin.x = 77;  // a quick save now would keep this
   Press({kF5});
   EXPECT_TRUE(tw_test::ReadFile("save/quicksave/quick.sav") == saved) << "F5 saved a dead hero";
-  EXPECT_EQ(LastLine(), "Not while the hero is dead");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "Not while the hero is dead");
   Press({KEY_ESCAPE, KEY_DOWN, KEY_ENTER});  // Save game in the in-game menu
   EXPECT_FALSE(tw_test::FileExists("save/game01.sav"));
   EXPECT_FALSE(Game_MenuOpen);
@@ -373,7 +364,7 @@ TEST_F(MenuTest, ADeadHeroGetsALineThenTheDeathMenuAndCanNeitherSaveNorUse) {
   EXPECT_EQ(Obj_Player->person.state, 1);
   EXPECT_NE(Obj_Player->origin.x, 77.0f);
   Press({kF6});
-  EXPECT_EQ(LastLine(), "Game loaded");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "Game loaded");
   EXPECT_EQ(Obj_Player->person.state, 1);
   // End game, the death menu's other way on.
   Player_Damage(Obj_Player, nullptr, 1000.0f, 0, nullptr, 0, 0);

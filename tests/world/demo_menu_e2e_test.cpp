@@ -32,8 +32,9 @@ TEST_F(DemoMenuE2E, EscapeDuringADemoAndBack) {
   // F5 during the playback leaves the quick save as it was (it used to take the demo's world).
   const std::string earlier = "an earlier quick save";
   tw_test::WriteFile("save/quicksave/quick.sav", earlier);
+  const size_t logSize = tw_test::ReadFile("log").size();
   Keys({"F5"});
-  WaitForLog("Save:", 10);  // the refusal, or a save
+  WaitForLogAfter(logSize, "Save:", 10);  // the refusal, or a save
   EXPECT_TRUE(tw_test::ReadFile("save/quicksave/quick.sav") == earlier) << "F5 during a demo replaced the quick save";
   EXPECT_NE(tw_test::ReadFile("log").find("Save:not during a playback."), std::string::npos) << tw_test::ReadFile("log");
   Keys({"Escape"});

@@ -392,20 +392,13 @@ TEST_F(DemoSample, AnotherProcessReplaysTheSameTicks) {
 // A save, the start of a recording and its end each show the player a message line; a refused
 // save or recording shows none of theirs.
 TEST_F(DemoTest, SavesAndRecordingsSayWhatTheyDid) {
-  auto last = [] {
-    const int n = Console_GetLineCount();
-    const char16_t* line = n > 0 ? Console_GetLine(n - 1, nullptr) : nullptr;
-    std::string out;
-    for (; line && *line; line++) out += char(*line);
-    return out;
-  };
   Console_Clear();
   ASSERT_EQ(Save("said"), 1);
-  EXPECT_EQ(last(), "Game saved");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "Game saved");
   ASSERT_EQ(StartDemo("said"), 1);
-  EXPECT_EQ(last(), "Recording a demo");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "Recording a demo");
   ASSERT_EQ(StartRecord(), 1);
-  EXPECT_EQ(last(), "Demo recording stopped");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "Demo recording stopped");
   const int lines = Console_GetLineCount();
   EXPECT_EQ(Save("..\\up"), 0);
   EXPECT_EQ(StartDemo("..\\up"), 0);
@@ -415,7 +408,7 @@ TEST_F(DemoTest, SavesAndRecordingsSayWhatTheyDid) {
   tw_test::WriteFile("data/text/Eng/consol/game saved.txt", "Saved.");
   TextFile_Flush();
   ASSERT_EQ(Save("said"), 1);
-  EXPECT_EQ(last(), "Saved.");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "Saved.");
   TextFile_Flush();
 }
 

@@ -96,10 +96,13 @@ class GameE2E : public ::testing::Test {
     return false;
   }
   // Waits until the game's log holds `line`; false on time out or when the game ended.
-  bool WaitForLog(const std::string& line, int seconds) {
+  bool WaitForLog(const std::string& line, int seconds) { return WaitForLogAfter(0, line, seconds); }
+  // Likewise for a line past the log's first `from` bytes (what a step has written since).
+  bool WaitForLogAfter(size_t from, const std::string& line, int seconds) {
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (std::chrono::steady_clock::now() < until && Running()) {
-      if (ReadFile("log").find(line) != std::string::npos) return true;
+      const std::string log = ReadFile("log");
+      if (log.size() > from && log.find(line, from) != std::string::npos) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;

@@ -260,10 +260,7 @@ TEST_F(StreetEntities, AShotCharacterIsDrawnLyingAsItsBodyLies) {
   ASSERT_NE(npc->physicsBody, nullptr);
   const float shove[3] = {150, 0, 0}, top[3] = {npc->origin.x, npc->origin.y, npc->origin.z + 60};
   Physics_PushObjectBody(npc->physicsBody->index, shove, top, 1);  // the shot's push, high on the body
-  for (int i = 0; i < 300; i++) {
-    Game_TickFrame = DemoFrame{0.02f, 0, 0, 0};
-    Game_Tick();
-  }
+  Ticks(300, 0.02f);
   ASSERT_NE(npc->physicsBody, nullptr);
   EXPECT_GT(std::fabs(npc->angles.y) + std::fabs(npc->angles.z), 1.2f) << "the body did not fall over";
   player->flags &= ~OBJ_ACTIVE;

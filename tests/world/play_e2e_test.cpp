@@ -328,8 +328,9 @@ TEST_F(YardMouse, TheHeroTakesTheCratesDrivesOffInTheCarLeavesItAndVisitsTheShop
   const std::vector<bool> before = HudText(crate);
   ASSERT_LT(Changed(before, HudText(tw_test::GrabScreen())), 5) << "the HUD is not steady";
   Keys({"e"}, 100);
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  const ScreenImage taken = tw_test::GrabScreen();
+  ScreenImage taken;
+  WaitFor([&](const ScreenImage& i) { return Changed(before, HudText(i)) > 20 && CrateDifference(crate, i) > 0.05; },
+          &taken, 5);
   EXPECT_GT(Changed(before, HudText(taken)), 20) << "the ammunition did not change";
   EXPECT_GT(CrateDifference(crate, taken), 0.05) << "the crate taken was not in view";
   Keys({"w"}, 600);  // the taken crate is gone: on to the key

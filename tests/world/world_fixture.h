@@ -67,6 +67,13 @@ class WorldTest : public ::testing::Test {
     std::memcpy(o->clipBox2, box, sizeof box);
     return o;
   }
+  // `n` ticks of `step` seconds through the world's own tick, each with `command` held.
+  static void Ticks(int n, float step = 0.05f, uint32_t command = 0) {
+    for (int i = 0; i < n; i++) {
+      Game_TickFrame = DemoFrame{step, 0, 0, command};
+      Game_Tick();
+    }
+  }
   // The player at the origin, a game running.
   static GameObject* StartGame() {
     Game_Running = 1;

@@ -650,6 +650,9 @@ void mayb_Draw(ModelObject* model, ModelDrawParams* p, ViewParams* view) {
   if (D3d()) {
     Render_SetVertexBuffer(0, 1);
     Render_SetIndexBuffer(0, 0);
+    // Stage 1 gives back the last set's lightmap: models drawn after the level would otherwise
+    // be modulated by it (their vertices carry no second coordinate pair, so one texel of it).
+    if (pass != 1) Material_Bind(1, 0, time, 2);
   } else if (Gl()) {
     gl.glDisableClientState(GL_VERTEX_ARRAY);
     gl.glDisableClientState(GL_NORMAL_ARRAY);

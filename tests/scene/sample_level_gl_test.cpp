@@ -1,8 +1,8 @@
 // The sample game's street as a player sees it: loaded from the sample's archive through the file
 // layer and the model registry, drawn by the world pass (with the street's sky) from the camera
 // that sample/README.md lists, by OpenGL and by Direct3D 8; plus the hero, which walks unlike its
-// bind pose, the see-through window glass on both back ends, and the sky down to the street's edge
-// from the top of the lift.
+// bind pose, the see-through window glass on both back ends, the sky down to the street's edge
+// from the top of the lift, and the hero as bright in the lightmapped rooms as on his own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,12 +25,15 @@
 #include "scene/view.h"
 #include "support/render_support.h"
 #include "tools/sample_assets.h"
+#include "tools/ts_assets.h"
 #include "world/level.h"
 #include "world/object.h"
 
 namespace {
 
 ModelDrawParams* g_params;
+ModelObject* g_level;
+ModelDrawParams* g_levelParams;
 
 class SampleLevel : public tw_test::SampleGameGlTest {
  protected:
@@ -62,8 +65,6 @@ class SampleLevel : public tw_test::SampleGameGlTest {
     Render_Stop();
     Material_ResetTable();
   }
-  // The world pass from `eye` towards `at`, with the sky of the street and one object that draws
-  // `model` with the test's parameters (as the world's own classes draw theirs).
   // The frame's clear colour (red, green, blue) under the world pass.
   static constexpr float kClear[3] = {0.2f, 0.3f, 0.4f};
   // Whether a read-back pixel (blue, green, red) shows the clear colour.
@@ -72,14 +73,24 @@ class SampleLevel : public tw_test::SampleGameGlTest {
       if (std::abs(c[2 - k] - int(std::lround(kClear[k] * 255))) >= 4) return false;
     return true;
   }
-  tw_test::Picture Draw(ModelObject* model, vec3 eye, vec3 at) {
+  // The world pass from `eye` towards `at`, with the sky of the street (while `sky_`) and one object
+  // that draws `model` with the test's parameters (as the world's own classes draw theirs); with
+  // `level`, an object that draws it (with g_levelParams) comes first, as a level's world object does.
+  tw_test::Picture Draw(ModelObject* model, vec3 eye, vec3 at, ModelObject* level = nullptr) {
+    if (level) {
+      GameObject* w = Obj_Alloc();
+      w->classNum = WORLD;
+      w->flags = OBJ_ACTIVE;
+      w->drawModel = level;
+      w->slots.Draw = DrawObject;
+    }
     GameObject* o = Obj_Alloc();
     o->classNum = WORLD;
     o->flags = OBJ_ACTIVE;
     o->drawModel = model;
     o->slots.Draw = DrawObject;
     g_params = params_.get();
-    std::snprintf(Level_SkyName[0], kLevelSkyNameSize, "%s", "maps\\sky\\street");
+    if (sky_) std::snprintf(Level_SkyName[0], kLevelSkyNameSize, "%s", "maps\\sky\\street");
     ViewParams v{};
     v.position = eye;
     vec3 dir;
@@ -95,7 +106,8 @@ class SampleLevel : public tw_test::SampleGameGlTest {
     return p;
   }
   static void DrawObject(GameObject* self, ViewParams* view) {
-    self->drawModel->Draw(self->drawModel, g_params, view);
+    ModelDrawParams* p = self->drawModel == g_level ? g_levelParams : g_params;
+    self->drawModel->Draw(self->drawModel, p, view);
   }
   // Mean brightness of the 9 x 9 pixels around the centre.
   static double CentreLight(const tw_test::Picture& p) {
@@ -108,6 +120,7 @@ class SampleLevel : public tw_test::SampleGameGlTest {
     return sum / (81 * 3);
   }
   std::unique_ptr<ModelDrawParams> params_;
+  bool sky_ = true;  // the street's sky behind the frame
 };
 
 TEST_F(SampleLevel, StreetIsLitAndShadowedOnBothBackEnds) {
@@ -239,6 +252,57 @@ TEST_F(SampleLevel, FromTheLiftTopTheSkyMeetsTheStreetsEdge) {
     EXPECT_EQ(cleared, 0) << "toward " << toward.x << " " << toward.y << ": the clear colour shows";
   }
   Stop();
+}
+
+// The hero standing in the lightmapped rooms, drawn by the world pass after the level, takes the
+// light of the view as he does on his own: the level's stages are not left to tint him, on either
+// back end, and the two back ends agree.
+TEST_F(SampleLevel, HeroInTheLitRoomsIsAsBrightAsOnHisOwnOnBothBackEnds) {
+  const vec3 hero = kTsSampleLevels[2].start, eye{hero.x + 80, hero.y, 40}, at{hero.x, hero.y, 32};
+  const char* apis[2] = {"OPENGL", "D3D8"};
+  double alone[2] = {}, inRoom[2] = {};
+  for (int i = 0; i < 2; i++) {
+    ASSERT_TRUE(Start(apis[i])) << apis[i];
+    ModelObject* rooms = Model_Get("maps\\rooms\\rooms");
+    ModelObject* body = Model_Get("npc\\jaxtorvin\\body");
+    Skeleton* skel = Skel_Get("anim\\jaxtorvin\\jaxtorvin_stand");
+    ASSERT_TRUE(rooms && body && skel) << apis[i];
+    ModelDrawParams* heroParams = params_.get();
+    heroParams->skeleton = skel;
+    heroParams->position = hero;
+    heroParams->lightingMode = 1;  // as characters are drawn
+    auto levelParams = std::make_unique<ModelDrawParams>();
+    levelParams->scale = {1, 1, 1};
+    g_level = rooms;
+    g_levelParams = levelParams.get();
+    sky_ = false;  // the rooms have none
+    // The hero over the clear colour marks his pixels; the same pixels are then read with the
+    // rooms drawn first.
+    tw_test::Picture own = Draw(body, eye, at);
+    tw_test::Picture room = Draw(body, eye, at, rooms);
+    g_level = nullptr;
+    int n = 0;
+    for (int y = 1; y < own.height - 1; y++)
+      for (int x = 1; x < own.width - 1; x++) {
+        // Inner pixels only: the hero's edge mixes with whatever lies behind him.
+        if (Cleared(own.At(x, y)) || Cleared(own.At(x - 1, y)) || Cleared(own.At(x + 1, y)) ||
+            Cleared(own.At(x, y - 1)) || Cleared(own.At(x, y + 1)))
+          continue;
+        for (int k = 0; k < 3; k++) {
+          alone[i] += own.At(x, y)[k];
+          inRoom[i] += room.At(x, y)[k];
+        }
+        n++;
+      }
+    ASSERT_GT(n, 2000) << apis[i] << ": the hero fills part of the view";
+    alone[i] /= 3.0 * n * 255;
+    inRoom[i] /= 3.0 * n * 255;
+    EXPECT_NEAR(inRoom[i], alone[i], 0.03) << apis[i] << ": the hero's mean grey in the rooms " << inRoom[i]
+                                           << ", on his own " << alone[i];
+    Stop();
+  }
+  EXPECT_NEAR(inRoom[1], inRoom[0], 0.03) << "the hero's mean grey in the rooms: Direct3D 8 " << inRoom[1]
+                                          << ", OpenGL " << inRoom[0];
 }
 
 }  // namespace

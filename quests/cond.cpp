@@ -137,13 +137,14 @@ void ReadCondition(const char* text, size_t size, const char* name, CondEntry* e
       if (strcasecmp(words[0], c.word) == 0) w = &c;
     if (!w) {
       if (say())
-        Log_Printf("Que_TestCondition: %s: line %d: unknown test \"%.64s\"; the condition never holds\n", name, number,
-                 words[0]);
+        Log_Printf("Que_TestCondition: %s: line %d: unknown test \"%.64s\"; the condition never holds\n", name,
+                   number, words[0]);
       e->count = -1;
       break;
     }
     if (e->count == kQueCondTests) {
-      if (say()) Log_Printf("Que_TestCondition: %s: more than %d tests; the condition never holds\n", name, kQueCondTests);
+      if (say())
+        Log_Printf("Que_TestCondition: %s: more than %d tests; the condition never holds\n", name, kQueCondTests);
       e->count = -1;
       break;
     }
@@ -158,13 +159,14 @@ void ReadCondition(const char* text, size_t size, const char* name, CondEntry* e
     if (!ok) {
       if (say())
         Log_Printf("Que_TestCondition: %s: line %d: \"%s\" with missing or bad arguments; the condition never holds\n",
-                 name, number, w->word);
+                   name, number, w->word);
       e->count = -1;
       break;
     }
     if (t.kind == COND_ITEM) {
       FindDefinition(t.name, &t.itemKind, &t.itemIndex);
-      if (t.itemKind == INV_NONE && say()) Log_Printf("Que_TestCondition: %s: line %d: no item \"%s\"\n", name, number, t.name);
+      if (t.itemKind == INV_NONE && say())
+        Log_Printf("Que_TestCondition: %s: line %d: no item \"%s\"\n", name, number, t.name);
     }
     e->count++;
   }

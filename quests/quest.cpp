@@ -94,7 +94,8 @@ bool QueBudget_TakeBytes(uint32_t bytes, const char* name) {
 int QueBudget_TakeInclude(uint32_t bytes, const char* name) { return QueBudget_TakeBytes(bytes, name) ? 1 : 0; }
 
 void QueBudget_SayDeep(const char* name) {
-  if (!g_budget.saidDeep && QueSay(name)) Log_Printf("Que_Apply: %s: scripts run %d deep; not run\n", name, kQueMaxDepth);
+  if (!g_budget.saidDeep && QueSay(name))
+    Log_Printf("Que_Apply: %s: scripts run %d deep; not run\n", name, kQueMaxDepth);
   g_budget.saidDeep = true;
 }
 
@@ -619,7 +620,7 @@ bool RunLine(QueRun& run, const QueLine& line) {
     if (line.count - 1 < c.minArgs || (c.minArgs > 0 && !line.words[1][0])) {
       if (QueSay(run.name))
         Log_Printf("Que_Apply: %s: line %d: \"%s\" needs %d argument(s); skipped\n", run.name, run.line, command,
-                 c.minArgs);
+                   c.minArgs);
       return false;
     }
     return c.run(run, line);

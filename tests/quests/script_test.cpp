@@ -592,7 +592,8 @@ TEST_F(QuestScript, ObjectivesOverManyConditionsSayAMissingOneOnceAndLookForItOn
 // tick; their faults are said in the first run only.
 TEST_F(QuestScript, ATimerArmingItselfOverAJunkOrSelfRunningScriptSaysItsFaultsOnce) {
   std::string junk = "[timer] [junk] [0.01] [junk]\n[give] [money] [1]\n";
-  for (int i = 0; i < 300; i++) junk += "[fly" + std::to_string(i) + "] [away]\nno brackets " + std::to_string(i) + "]\n";
+  for (int i = 0; i < 300; i++)
+    junk += "[fly" + std::to_string(i) + "] [away]\nno brackets " + std::to_string(i) + "]\n";
   WriteFile("scripts/que/junk.txt", junk);
   std::string self = "[timer] [self] [0.01] [self]\n[district] [1] [1]\n";
   for (int i = 0; i < 8; i++) self += "[run] [self]\n";

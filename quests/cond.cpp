@@ -38,10 +38,48 @@ struct CondEntry {
   CondTest tests[kQueCondTests];
   bool loggedDepth;
   int32_t busy;  // tests of it running now: such an entry keeps its place in the table
+  uint32_t occasion;  // of its read: the lines about it said then
 };
 constexpr int kCondCache = 64;
 CondEntry g_conds[kCondCache];
 int g_condNext;  // the entry the next new condition takes when all are used
+
+// The names that said a fault this level, with the occasion they first spoke in; `missing` marks
+// a condition file that was not found.
+struct FaultName {
+  char name[160];
+  uint32_t occasion;
+  bool missing;
+};
+FaultName g_faults[kQueFaultNames];
+int g_faultCount;
+bool g_faultsFullSaid;
+uint32_t g_occasion;
+
+FaultName* FindFault(const char* name) {
+  char key[sizeof FaultName::name];
+  std::snprintf(key, sizeof key, "%s", name);
+  for (int i = 0; i < g_faultCount; i++)
+    if (strcasecmp(g_faults[i].name, key) == 0) return &g_faults[i];
+  return nullptr;
+}
+
+// The row of the name, added when it is new (null when the table is full).
+FaultName* AddFault(const char* name, uint32_t occasion) {
+  if (FaultName* f = FindFault(name)) return f;
+  if (g_faultCount == kQueFaultNames) {
+    if (!g_faultsFullSaid)
+      Log_Printf("Que_Apply: more than %d scripts and conditions with faults this level; no more of their lines\n",
+                 kQueFaultNames);
+    g_faultsFullSaid = true;
+    return nullptr;
+  }
+  FaultName& f = g_faults[g_faultCount++];
+  f = FaultName{};
+  std::snprintf(f.name, sizeof f.name, "%s", name);
+  f.occasion = occasion;
+  return &f;
+}
 
 
 // The first definition of any kind of that name.
@@ -78,6 +116,8 @@ const CondWord kCondWords[] = {{"flag", COND_FLAG, 1, 0},  {"item", COND_ITEM, 1
 // holds (a test dropped would make it hold too early).
 void ReadCondition(const char* text, size_t size, const char* name, CondEntry* e) {
   e->count = 0;
+  // Asked only when a line is due, so that a good condition takes no row of the fault names.
+  auto say = [&] { return Que_MayLogFault(name, e->occasion) != 0; };
   std::string source(text, strnlen(text, size));
   size_t at = 0;
   int number = 0;
@@ -96,13 +136,15 @@ void ReadCondition(const char* text, size_t size, const char* name, CondEntry* e
     for (const CondWord& c : kCondWords)
       if (strcasecmp(words[0], c.word) == 0) w = &c;
     if (!w) {
-      Log_Printf("Que_TestCondition: %s: line %d: unknown test \"%.64s\"; the condition never holds\n", name, number,
-                 words[0]);
+      if (say())
+        Log_Printf("Que_TestCondition: %s: line %d: unknown test \"%.64s\"; the condition never holds\n", name,
+                   number, words[0]);
       e->count = -1;
       break;
     }
     if (e->count == kQueCondTests) {
-      Log_Printf("Que_TestCondition: %s: more than %d tests; the condition never holds\n", name, kQueCondTests);
+      if (say())
+        Log_Printf("Que_TestCondition: %s: more than %d tests; the condition never holds\n", name, kQueCondTests);
       e->count = -1;
       break;
     }
@@ -115,14 +157,16 @@ void ReadCondition(const char* text, size_t size, const char* name, CondEntry* e
     float* nums[2] = {&t.a, &t.b};
     for (int i = 0; ok && i < w->numbers; i++) ok = Que_ParseNumber(words[1 + w->names + i], nums[i]);
     if (!ok) {
-      Log_Printf("Que_TestCondition: %s: line %d: \"%s\" with missing or bad arguments; the condition never holds\n",
-                 name, number, w->word);
+      if (say())
+        Log_Printf("Que_TestCondition: %s: line %d: \"%s\" with missing or bad arguments; the condition never holds\n",
+                   name, number, w->word);
       e->count = -1;
       break;
     }
     if (t.kind == COND_ITEM) {
       FindDefinition(t.name, &t.itemKind, &t.itemIndex);
-      if (t.itemKind == INV_NONE) Log_Printf("Que_TestCondition: %s: line %d: no item \"%s\"\n", name, number, t.name);
+      if (t.itemKind == INV_NONE && say())
+        Log_Printf("Que_TestCondition: %s: line %d: no item \"%s\"\n", name, number, t.name);
     }
     e->count++;
   }
@@ -153,12 +197,16 @@ CondEntry* FindCondition(const char* name) {
   }
   *e = CondEntry{};
   std::snprintf(e->name, sizeof e->name, "%s", name);
+  e->occasion = Que_NewOccasion();
   char path[kCondNameSize + 32];
   std::snprintf(path, sizeof path, "scripts\\cond\\%s.txt", name);
+  // A file missing this level is not looked for again at every test of it.
+  char* text = nullptr;
   uint32_t size = 0;
-  char* text = static_cast<char*>(File_LoadWhole(path, &size, "QUE"));
+  if (!Que_IsKnownMissing(path)) text = static_cast<char*>(File_LoadWhole(path, &size, "QUE"));
   if (!text) {
-    Log_Printf("Que_TestCondition: no condition %s\n", path);
+    if (Que_MayLogFault(path, e->occasion)) Log_Printf("Que_TestCondition: no condition %s\n", path);
+    Que_MarkMissing(path);
     e->count = -1;
     return e;
   }
@@ -204,7 +252,7 @@ bool Test(const CondTest& t, CondEntry* e, int depth) {
     }
     case COND_COND: {
       if (depth + 1 >= kQueMaxDepth) {
-        if (!e->loggedDepth)
+        if (!e->loggedDepth && Que_MayLogFault(e->name, e->occasion))
           Log_Printf("Que_TestCondition: %s names conditions %d deep; it never holds\n", e->name, kQueMaxDepth);
         e->loggedDepth = true;
         return false;
@@ -230,7 +278,8 @@ bool TestEntry(CondEntry* e, int depth) {
 int Que_TestCondition(const char* name) {
   if (!name || !name[0]) return 0;
   if (std::strlen(name) >= kCondNameSize || std::strstr(name, "..")) {
-    Log_Printf("Que_TestCondition: refused the condition name \"%.64s\"\n", name);
+    if (Que_MayLogFault(name, Que_NewOccasion()))
+      Log_Printf("Que_TestCondition: refused the condition name \"%.64s\"\n", name);
     return 0;
   }
   return TestEntry(FindCondition(name), 0);
@@ -241,6 +290,7 @@ int Que_TestConditionText(const char* text, size_t size, const char* name) {
   static CondEntry e;
   e = CondEntry{};
   std::snprintf(e.name, sizeof e.name, "%s", name ? name : "?");
+  e.occasion = Que_NewOccasion();
   ReadCondition(text, size, e.name, &e);
   return TestEntry(&e, 0);
 }
@@ -248,4 +298,32 @@ int Que_TestConditionText(const char* text, size_t size, const char* name) {
 void Que_ForgetConditions() {
   for (CondEntry& e : g_conds) e = CondEntry{};
   g_condNext = 0;
+}
+
+uint32_t Que_NewOccasion() { return ++g_occasion; }
+
+int Que_MayLogFault(const char* name, uint32_t occasion) {
+  FaultName* f = AddFault(name ? name : "?", occasion);
+  if (!f) return 0;
+  // A row marked missing before it spoke takes the first occasion that speaks.
+  if (!f->occasion) f->occasion = occasion;
+  return f->occasion == occasion;
+}
+
+int Que_IsKnownMissing(const char* name) {
+  const FaultName* f = FindFault(name);
+  return f && f->missing;
+}
+
+void Que_MarkMissing(const char* name) {
+  if (FaultName* f = AddFault(name, 0)) f->missing = true;
+}
+
+void Que_ForgetFaults() {
+  for (FaultName& f : g_faults) f = FaultName{};
+  g_faultCount = 0;
+  g_faultsFullSaid = false;
+  // Conditions that never held (a missing or bad file) are read again when next tested.
+  for (CondEntry& e : g_conds)
+    if (e.name[0] && e.count < 0 && !e.busy) e = CondEntry{};
 }

@@ -47,41 +47,55 @@ struct QueRun {
 };
 
 // One budget for a top-level run and everything it starts (scripts run by "run", by the
-// commands' own effects, by movies): a script that runs itself several times a pass would
-// otherwise multiply its work with every level it goes down. Each refusal is said once a run.
+// commands' own effects, by movies, and the entity files its spawns include): a script that runs
+// itself several times a pass would otherwise multiply its work with every level it goes down.
+// Each refusal is said once a run, and a run is one occasion for the lines of its scripts.
 struct QueBudget {
   int lines;         // lines the run may still read
-  uint32_t bytes;    // bytes of further script files it may still read
+  uint32_t bytes;    // bytes of further script and entity files it may still read
   bool saidLines, saidBytes, saidDeep;
+  uint32_t occasion;
 };
 QueBudget g_budget;
 
-void QueBudget_Start() { g_budget = QueBudget{kQueMaxLines, kQueMaxRunBytes, false, false, false}; }
+void QueBudget_Start() {
+  g_budget = QueBudget{kQueMaxLines, kQueMaxRunBytes, false, false, false, Que_NewOccasion()};
+}
+
+// Whether a fault line about that script may be written in this run.
+bool QueSay(const char* name) { return Que_MayLogFault(name, g_budget.occasion) != 0; }
 
 bool QueBudget_TakeLine(const char* name) {
   if (g_budget.lines > 0) {
     g_budget.lines--;
     return true;
   }
-  if (!g_budget.saidLines)
+  if (!g_budget.saidLines && QueSay(name))
     Log_Printf("Que_Apply: %s: more than %d lines with the scripts it runs; the rest skipped\n", name, kQueMaxLines);
   g_budget.saidLines = true;
   return false;
 }
 
+// Once a file does not fit, the run reads no more files: a refused include is not read again by
+// every later spawn, nor a refused script by every later "run".
 bool QueBudget_TakeBytes(uint32_t bytes, const char* name) {
-  if (bytes <= g_budget.bytes) {
+  if (!g_budget.saidBytes && bytes <= g_budget.bytes) {
     g_budget.bytes -= bytes;
     return true;
   }
-  if (!g_budget.saidBytes)
-    Log_Printf("Que_Apply: %s: the scripts run read more than %u bytes; not run\n", name, unsigned(kQueMaxRunBytes));
+  if (!g_budget.saidBytes && QueSay(name))
+    Log_Printf("Que_Apply: %s: the scripts run read more than %u bytes with what their spawns include; not read\n",
+               name, unsigned(kQueMaxRunBytes));
   g_budget.saidBytes = true;
   return false;
 }
 
+// The entity reader's outer budget while a run goes on: the includes of every spawn it makes.
+int QueBudget_TakeInclude(uint32_t bytes, const char* name) { return QueBudget_TakeBytes(bytes, name) ? 1 : 0; }
+
 void QueBudget_SayDeep(const char* name) {
-  if (!g_budget.saidDeep) Log_Printf("Que_Apply: %s: scripts run %d deep; not run\n", name, kQueMaxDepth);
+  if (!g_budget.saidDeep && QueSay(name))
+    Log_Printf("Que_Apply: %s: scripts run %d deep; not run\n", name, kQueMaxDepth);
   g_budget.saidDeep = true;
 }
 
@@ -144,12 +158,14 @@ Row* Find(Row (&rows)[N], const char* name) {
   return nullptr;
 }
 
-#define QUE_FAIL(run, ...)                                                        \
-  do {                                                                            \
-    char what_[256];                                                              \
-    std::snprintf(what_, sizeof what_, __VA_ARGS__);                              \
-    Log_Printf("Que_Apply: %s: line %d: %s\n", (run).name, (run).line, what_); \
-    return false;                                                                 \
+#define QUE_FAIL(run, ...)                                                                       \
+  do {                                                                                           \
+    if (QueSay((run).name)) {                                                                    \
+      char what_[256];                                                                           \
+      std::snprintf(what_, sizeof what_, __VA_ARGS__);                                           \
+      Log_Printf("Que_Apply: %s: line %d: %s\n", (run).name, (run).line, what_);                \
+    }                                                                                            \
+    return false;                                                                                \
   } while (0)
 
 // ---- Commands --------------------------------------------------------------------------------
@@ -477,17 +493,19 @@ bool Cmd_Take(QueRun& run, const QueLine& l) {
   QUE_FAIL(run, "unknown kind \"%.32s\"", l.words[1]);
 }
 
-// Entity text composed from key and value pairs.
+// Entity text composed from key and value pairs, on one line. Its read is part of the run: the
+// text and every file it includes come out of the run's bytes.
 bool Cmd_Spawn(QueRun& run, const QueLine& l) {
   if ((l.count - 1) % 2 != 0) QUE_FAIL(run, "\"spawn\" needs keys and values in pairs");
-  std::string text = "{\n";
+  std::string text = "{";
   for (int i = 1; i + 1 < l.count; i += 2) {
     for (int w = i; w <= i + 1; w++)
       if (std::strpbrk(l.words[w], "\"{}\r\n")) QUE_FAIL(run, "\"spawn\" word with a quote, brace or line break");
-    text += "\t\"" + std::string(l.words[i]) + "\" \"" + l.words[i + 1] + "\"\n";
+    text += " \"" + std::string(l.words[i]) + "\" \"" + l.words[i + 1] + "\"";
   }
-  text += "}\n";
-  Log_Printf("load object\n%s\n", text.c_str());
+  text += " }";
+  if (!QueBudget_TakeBytes(uint32_t(text.size()), run.name)) return false;
+  Log_Printf("load object %.200s%s\n", text.c_str(), text.size() > 200 ? " ..." : "");
   const int before = Obj_Count();
   read_ent(text.c_str(), uint32_t(text.size()));
   return Obj_Count() > before;
@@ -588,24 +606,27 @@ const QueCommand kCommands[] = {
 bool RunLine(QueRun& run, const QueLine& line) {
   if (line.count == 0) return false;
   if (line.tooLong) {
-    Log_Printf("Que_Apply: %s: line %d: a word too long; skipped\n", run.name, run.line);
+    if (QueSay(run.name)) Log_Printf("Que_Apply: %s: line %d: a word too long; skipped\n", run.name, run.line);
     return false;
   }
   if (line.tooMany) {
-    Log_Printf("Que_Apply: %s: line %d: more than %d words; skipped\n", run.name, run.line, kQueWords);
+    if (QueSay(run.name))
+      Log_Printf("Que_Apply: %s: line %d: more than %d words; skipped\n", run.name, run.line, kQueWords);
     return false;
   }
   const char* command = line.words[0];
   for (const QueCommand& c : kCommands) {
     if (std::strcmp(command, c.name) != 0) continue;
     if (line.count - 1 < c.minArgs || (c.minArgs > 0 && !line.words[1][0])) {
-      Log_Printf("Que_Apply: %s: line %d: \"%s\" needs %d argument(s); skipped\n", run.name, run.line, command,
-                 c.minArgs);
+      if (QueSay(run.name))
+        Log_Printf("Que_Apply: %s: line %d: \"%s\" needs %d argument(s); skipped\n", run.name, run.line, command,
+                   c.minArgs);
       return false;
     }
     return c.run(run, line);
   }
-  Log_Printf("Que_Apply: %s: line %d: unknown command \"%.64s\"; skipped\n", run.name, run.line, command);
+  if (QueSay(run.name))
+    Log_Printf("Que_Apply: %s: line %d: unknown command \"%.64s\"; skipped\n", run.name, run.line, command);
   return false;
 }
 
@@ -635,7 +656,8 @@ int Que_ParseNumber(const char* word, float* out) {
 
 int Que_RunTextOn(GameObject* obj, const char* text, size_t size, const char* name, const char* argument, int depth) {
   if (!text) return 0;
-  if (g_depth == 0) QueBudget_Start();  // a run of its own, not one started by a running script
+  const bool top = g_depth == 0;  // a run of its own, not one started by a running script
+  if (top) QueBudget_Start();
   if (depth < g_depth) depth = g_depth;
   if (depth >= kQueMaxDepth) {
     QueBudget_SayDeep(name ? name : "?");
@@ -649,6 +671,7 @@ int Que_RunTextOn(GameObject* obj, const char* text, size_t size, const char* na
   QueLine& line = lines[depth < 0 ? 0 : depth];
   const int outer = g_depth;
   g_depth = depth + 1;
+  const EntSpendFn outerSpend = top ? Ent_SetOuterBudget(QueBudget_TakeInclude) : nullptr;
   std::string one;
   while (at < length) {
     const char* start = text + at;
@@ -661,6 +684,7 @@ int Que_RunTextOn(GameObject* obj, const char* text, size_t size, const char* na
     ReadLine(one.c_str(), argument, &line);
     if (RunLine(run, line)) done++;
   }
+  if (top) Ent_SetOuterBudget(outerSpend);
   g_depth = outer;
   return done;
 }
@@ -672,7 +696,8 @@ int Que_RunText(const char* text, size_t size, const char* name) {
 int Que_Apply(GameObject* obj, const char* script, const char* argument) {
   if (!script || !script[0]) return 0;
   if (std::strlen(script) > 128 || std::strstr(script, "..")) {
-    Log_Printf("Que_Apply: refused the script name \"%.64s\"\n", script);
+    if (Que_MayLogFault(script, Que_NewOccasion()))
+      Log_Printf("Que_Apply: refused the script name \"%.64s\"\n", script);
     return 0;
   }
   char path[192];
@@ -680,7 +705,7 @@ int Que_Apply(GameObject* obj, const char* script, const char* argument) {
   uint32_t size = 0;
   char* text = static_cast<char*>(File_LoadWhole(path, &size, "QUE"));
   if (!text) {
-    Log_Printf("Que_Apply: no script %s\n", path);
+    if (Que_MayLogFault(path, Que_NewOccasion())) Log_Printf("Que_Apply: no script %s\n", path);
     return 0;
   }
   Que_RunTextOn(obj, text, size, path, argument ? argument : "", 0);

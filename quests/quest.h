@@ -44,6 +44,22 @@ int Que_TestConditionText(const char* text, size_t size, const char* name);
 // Forgets the conditions read so far (they are read again when next tested).
 void Que_ForgetConditions();
 
+// Fault lines of scripts and conditions are said once per name a level, so that a script or
+// condition that recurs (a timer, an objective) does not fill the log. Each run of a script and
+// each read of a condition is an occasion: Que_NewOccasion gives its number. Que_MayLogFault is 1
+// when a line about `name` may be written in that occasion: the name has said nothing yet this
+// level, or it spoke first in this same occasion (so one run still says each of its bad lines).
+// The names are kept in a table of kQueFaultNames; past it, one line and then silence.
+constexpr int kQueFaultNames = 128;
+uint32_t Que_NewOccasion();
+int Que_MayLogFault(const char* name, uint32_t occasion);
+// A condition file found missing this level is not looked for again until the level is freed.
+int Que_IsKnownMissing(const char* name);
+void Que_MarkMissing(const char* name);
+// Forgets the names (a level is freed, or a new game starts): a new level may find the files and
+// says their faults again. Conditions that never held are read again as well.
+void Que_ForgetFaults();
+
 // Quest flags: 1 when set.
 int Que_HasFlag(const char* name);
 // A character died: the kill counts that match its name count it.

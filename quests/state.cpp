@@ -37,4 +37,5 @@ void Que_ResetState() {
   for (KillCount& k : s.killCounts) k.name[0] = k.name2[0] = 0;
   Game_MissionFailed = 0;
   Que_ForgetConditions();
+  Que_ForgetFaults();
 }

@@ -64,6 +64,16 @@ struct EntBudget {
   int spent;  // ran out: no more includes of its kind this read
 };
 static EntBudget g_nestedBudget, g_readBudget;
+// The outer budget of a caller's several reads (null: none) and whether it refused this read.
+static EntSpendFn g_outerSpend;
+static int g_outerRefused;
+EntIncludeCount Ent_Included;
+
+EntSpendFn Ent_SetOuterBudget(EntSpendFn fn) {
+  EntSpendFn before = g_outerSpend;
+  g_outerSpend = fn;
+  return before;
+}
 
 static bool Ent_PopLevel(EntIncludeStack* stack);
 
@@ -125,6 +135,7 @@ int read_ent(const char* text, uint32_t length) {
   g_tokenCutSaid = 0;
   g_nestedBudget = EntBudget{kEntIncludeBudget, 0};
   g_readBudget = EntBudget{kEntReadIncludeBudget, 0};
+  g_outerRefused = 0;
   Ent_Includes.levels[0] = EntIncludeLevel{reinterpret_cast<const uint8_t*>(text), 0, text ? length : 0};
   Ent_Includes.top = 0;
   bool inBlock = false;
@@ -210,12 +221,20 @@ static bool Ent_Spend(EntBudget* budget, uint64_t bytes, const char* name) {
   return false;
 }
 
+// The caller's outer budget, when one is set, grants `bytes` too; after one refusal nothing more.
+static bool Ent_SpendOuter(uint32_t bytes, const char* name) {
+  if (!g_outerSpend) return true;
+  if (!g_outerRefused && !g_outerSpend(bytes, name)) g_outerRefused = 1;
+  return !g_outerRefused;
+}
+
 // "call": the named template (".scn" added) continues the text at once, three files deep at most.
 // Every call costs kEntCallCost bytes and then the bytes of its file from the read's budget, so
 // the work of one read is bounded whatever it includes; a large level file's own calls of
 // ordinary templates fit it whole. A call made from an included text also costs the smaller
 // budget of nested including, so a template that calls itself many times is stopped early and
-// leaves the rest of the read's budget to the level file's own blocks.
+// leaves the rest of the read's budget to the level file's own blocks. A caller's outer budget
+// bounds the includes of all its reads together.
 static void Ent_Call(const char* value) {
   if (Ent_Includes.top >= kEntIncludeLevels - 1) return;
   const bool nested = Ent_Includes.top > 0;
@@ -223,11 +242,15 @@ static void Ent_Call(const char* value) {
   std::snprintf(name, sizeof name, "%s.scn", value);
   if (nested && !Ent_Spend(&g_nestedBudget, kEntCallCost, name)) return;
   if (!Ent_Spend(&g_readBudget, kEntCallCost, name)) return;
+  if (!Ent_SpendOuter(kEntCallCost, name)) return;
   uint32_t got = 0;
   bool found = false;
   uint8_t* buffer = Ent_ReadFile(name, &got, "entfc", &found);
   if (!buffer) return;
-  if ((nested && !Ent_Spend(&g_nestedBudget, got, name)) || !Ent_Spend(&g_readBudget, got, name)) {
+  Ent_Included.calls++;
+  Ent_Included.bytes += got;
+  if ((nested && !Ent_Spend(&g_nestedBudget, got, name)) || !Ent_Spend(&g_readBudget, got, name) ||
+      !Ent_SpendOuter(got, name)) {
     Global_Free(buffer);
     return;
   }

@@ -29,6 +29,21 @@ struct EntIncludeStack {
 };
 extern EntIncludeStack Ent_Includes;
 
+// A caller that makes several reads as one piece of work (a quest script's run with the entities
+// it spawns) bounds them together with this slot for that time: every include of those reads, its
+// call cost and then its file, must also be granted by it (1), and once it refuses one (0) the read
+// includes nothing more. The slot says its own refusals. Returns the slot it replaces; null: none.
+using EntSpendFn = int (*)(uint32_t bytes, const char* name);
+EntSpendFn Ent_SetOuterBudget(EntSpendFn fn);
+
+// What the reader has included since start: the calls that read a file and the bytes of those
+// files (the work a hostile text makes, watched by the tests and the benchmark).
+struct EntIncludeCount {
+  uint64_t calls;
+  uint64_t bytes;
+};
+extern EntIncludeCount Ent_Included;
+
 // Reads the whole text (not NUL-terminated), spawning one entity per closed block with a class
 // name. Always -1. A call made while a read runs (from a spawner) is refused with a line.
 int read_ent(const char* text, uint32_t length);

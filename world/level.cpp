@@ -21,6 +21,7 @@
 #include "physics/physics.h"
 #include "platform/window.h"
 #include "quests/dialog.h"
+#include "quests/quest.h"
 #include "quests/state.h"
 #include "render/draw2d.h"
 #include "render/render.h"
@@ -115,7 +116,9 @@ void Level_Free() {
     if (Game_NetMode == 2) NET_SendClientQuit();
     NET_EndGame();
   }
-  // The quests' level texts, the player's input and the camera sequence.
+  // The quests' level texts, the player's input and the camera sequence. The scripts and
+  // conditions of the next level say their faults afresh.
+  Que_ForgetFaults();
   if (Game_Running) {
     Que_State.mission.name[0] = 0;
     for (int i = 0; i < kObjectives; i++) {

@@ -29,7 +29,10 @@ class QuestTest : public tw_test::LoggedTest {
     File_Shutdown();
     LoggedTest::TearDown();
   }
-  static int Run(const std::string& text) { return Que_RunText(text.data(), text.size(), "test"); }
+  // Each text is a script of its own name: a name says its faults once a level.
+  static int Run(const std::string& text, const char* name = "test") {
+    return Que_RunText(text.data(), text.size(), name);
+  }
 };
 
 TEST_F(QuestTest, TheLevelCommandSetsThePendingLevelAndTheIntrosScriptEndsTheGame) {
@@ -49,7 +52,7 @@ TEST_F(QuestTest, TheLevelCommandSetsThePendingLevelAndTheIntrosScriptEndsTheGam
   };
   for (const Case& c : cases) {
     Game_PendingLevel[0] = 0;
-    EXPECT_EQ(Run(c.text), c.done) << c.text;
+    EXPECT_EQ(Run(c.text, ("case" + std::to_string(&c - cases)).c_str()), c.done) << c.text;
     EXPECT_STREQ(Game_PendingLevel, c.pending) << c.text;
     if (c.logged) EXPECT_NE(Log().find(c.logged), std::string::npos) << c.text;
   }

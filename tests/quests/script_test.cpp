@@ -483,6 +483,138 @@ TEST_F(QuestScript, HugeSelfRunningAndSelfNamingFilesAreCappedWithOneLine) {
   EXPECT_EQ(Que_TestConditionText(many.data(), many.size() - 17, "fewer"), 1);
 }
 
+// "if" without an else script runs nothing when its condition fails, even after a longer line
+// at the same depth left a fourth word behind.
+TEST_F(QuestScript, AnIfWithoutItsElseScriptRunsNothingWhenItsConditionFails) {
+  WriteFile("scripts/que/stale.txt", QuestWriter_Script({{"flag_set", "stale"}}));
+  WriteFile("scripts/que/other.txt", QuestWriter_Script({{"flag_set", "other"}}));
+  WriteFile("scripts/cond/never.txt", QuestWriter_Condition({{"flag", "nothing"}}));
+  EXPECT_EQ(Run({{"flag_set", "a", "b", "stale"}, {"if", "never", "other"}}), 2);
+  EXPECT_FALSE(Que_HasFlag("stale"));
+  EXPECT_FALSE(Que_HasFlag("other"));
+  Run({{"if", "never", "stale", "other"}});
+  EXPECT_TRUE(Que_HasFlag("other"));
+}
+
+// A tree of conditions (32 tests, 31 of them naming 32 conditions each) over a full table whose
+// next row to give up is the root's: the rows whose tests run keep their place, so the root holds.
+TEST_F(QuestScript, ATreeOfConditionsOverAFullTableHolds) {
+  std::vector<std::vector<std::string>> root = {{"flag", "go"}};
+  for (int i = 0; i < kQueCondTests - 1; i++) {
+    const std::string node = "node" + std::to_string(i);
+    root.push_back({"cond", node});
+    std::vector<std::vector<std::string>> leaves;
+    for (int j = 0; j < kQueCondTests; j++) {
+      const std::string leaf = node + "_" + std::to_string(j);
+      leaves.push_back({"cond", leaf});
+      WriteFile("scripts/cond/" + leaf + ".txt", QuestWriter_Condition({{"level", "street"}}));
+    }
+    WriteFile("scripts/cond/" + node + ".txt", QuestWriter_Condition(leaves));
+  }
+  WriteFile("scripts/cond/root.txt", QuestWriter_Condition(root));
+  EXPECT_EQ(Que_TestCondition("root"), 0);  // read alone: its first test fails
+  for (int i = 0; i < 63; i++) {
+    const std::string name = "fill" + std::to_string(i);
+    WriteFile("scripts/cond/" + name + ".txt", QuestWriter_Condition({{"level", "street"}}));
+    ASSERT_EQ(Que_TestCondition(name.c_str()), 1);
+  }
+  Run({{"flag_set", "go"}});
+  for (int pass = 0; pass < 3; pass++) EXPECT_EQ(Que_TestCondition("root"), 1) << pass;
+  EXPECT_EQ(Lines(Log(), "Que_TestCondition"), 0) << Log();
+}
+
+// A spawn of an entity that includes itself, in a script that runs itself eight times a pass:
+// the includes of every spawn come out of the one budget of the run, and each spawn is one line.
+TEST_F(QuestScript, SpawnsInsideASelfRunningScriptIncludeWithinTheRunsBudget) {
+  std::string self = "\"light_light\" \"3\"";
+  for (int i = 0; i < 12; i++) self += " \"call\" \"t\\self\"";
+  WriteFile("t/self.scn", self + std::string(40000, ' '));
+  std::string script = "[spawn] [classname] [light] [call] [t\\self]\n";
+  for (int i = 0; i < 8; i++) script += "[run] [selfspawn]\n";
+  WriteFile("scripts/que/selfspawn.txt", script);
+  const uint64_t before = Ent_Included.bytes;
+  const size_t logged = Log().size();
+  Light_Count = 0;
+  EXPECT_EQ(Que_Apply(player_, "selfspawn", ""), 1);
+  EXPECT_LE(Ent_Included.bytes - before, uint64_t(kQueMaxRunBytes)) << "bytes included";
+  const std::string log = Log().substr(logged);
+  EXPECT_LT(log.size(), 1000u) << log.substr(0, 2000);
+  EXPECT_EQ(Lines(log, "the scripts run read more than"), 1);
+  EXPECT_EQ(Lines(log, "load object {"), Light_Count);
+  ASSERT_GE(Light_Count, 1);
+  EXPECT_EQ(Light_Table[0].light, 3.0f);
+  // A new run has a budget of its own: its spawn includes its template.
+  WriteFile("t/small.scn", "\"light_light\" \"9\"");
+  Light_Count = 0;
+  Run({{"spawn", "classname", "light", "call", "t\\small"}});
+  ASSERT_EQ(Light_Count, 1);
+  EXPECT_EQ(Light_Table[0].light, 9.0f);
+}
+
+// Sixteen objectives, each over eight conditions and one missing (the last one over a condition
+// that names itself), turn the table of conditions every tick: each fault is said once, and the
+// missing files are not looked for again until the level is freed.
+TEST_F(QuestScript, ObjectivesOverManyConditionsSayAMissingOneOnceAndLookForItOnceALevel) {
+  Run({{"flag_set", "on"}});
+  WriteFile("scripts/cond/loop.txt", QuestWriter_Condition({{"flag", "on"}, {"cond", "loop"}}));
+  for (int o = 0; o < kObjectives; o++) {
+    std::vector<std::vector<std::string>> goal;
+    for (int k = 0; k < 8; k++) {
+      const std::string part = "part" + std::to_string(o) + "_" + std::to_string(k);
+      WriteFile("scripts/cond/" + part + ".txt", QuestWriter_Condition({{"flag", "on"}}));
+      goal.push_back({"cond", part});
+    }
+    goal.push_back({"cond", o == kObjectives - 1 ? "loop" : "missing" + std::to_string(o)});
+    const std::string name = "goal" + std::to_string(o);
+    WriteFile("scripts/cond/" + name + ".txt", QuestWriter_Condition(goal));
+    ASSERT_EQ(Que_AddObjective(name.c_str(), "reward", 0), o);
+  }
+  Game_Step = 0.1;
+  const size_t logged = Log().size();
+  for (int tick = 0; tick < 100; tick++) Que_Tick();
+  const std::string log = Log().substr(logged);
+  for (int o = 0; o < kObjectives - 1; o++)
+    EXPECT_EQ(Lines(log, "no condition scripts\\cond\\missing" + std::to_string(o) + ".txt"), 1) << o;
+  EXPECT_EQ(Lines(log, "loop names conditions 8 deep"), 1);
+  EXPECT_LT(log.size(), 4000u);
+  // The file appears: this level does not look for it again; the next level finds it.
+  WriteFile("scripts/cond/missing0.txt", QuestWriter_Condition({{"flag", "on"}}));
+  Que_Tick();
+  EXPECT_STREQ(Que_State.objectives.conditions[0], "goal0");
+  EXPECT_EQ(Que_TestCondition("goal0"), 0);
+  Level_Free();
+  EXPECT_EQ(Que_TestCondition("goal0"), 1);
+  EXPECT_EQ(Que_TestCondition("goal1"), 0);
+  EXPECT_EQ(Lines(Log(), "no condition scripts\\cond\\missing1.txt"), 2);  // said again in the new level
+}
+
+// A timer that arms itself again over a junk script, or over a script that runs itself, runs every
+// tick; their faults are said in the first run only.
+TEST_F(QuestScript, ATimerArmingItselfOverAJunkOrSelfRunningScriptSaysItsFaultsOnce) {
+  std::string junk = "[timer] [junk] [0.01] [junk]\n[give] [money] [1]\n";
+  for (int i = 0; i < 300; i++)
+    junk += "[fly" + std::to_string(i) + "] [away]\nno brackets " + std::to_string(i) + "]\n";
+  WriteFile("scripts/que/junk.txt", junk);
+  std::string self = "[timer] [self] [0.01] [self]\n[district] [1] [1]\n";
+  for (int i = 0; i < 8; i++) self += "[run] [self]\n";
+  WriteFile("scripts/que/self.txt", self);
+  Run({{"timer", "junk", "0.01", "junk"}, {"timer", "self", "0.01", "self"}, {"timer", "gone", "0.01", "gone"}});
+  Game_Step = 0.1;
+  Que_Tick();
+  const size_t first = Log().size();
+  EXPECT_EQ(Lines(Log(), "unknown command \"fly"), 300);
+  for (int tick = 1; tick < 200; tick++) {
+    Que_Tick();
+    Run({{"timer", "gone", "0.01", "gone"}});
+  }
+  EXPECT_EQ(player_->person.money, 200);  // the junk script ran every tick
+  const std::string log = Log();
+  EXPECT_EQ(log.size(), first) << log.substr(first, 2000);
+  EXPECT_EQ(Lines(log, "scripts run 8 deep"), 1);
+  EXPECT_EQ(Lines(log, "more than 4096 lines"), 1);
+  EXPECT_EQ(Lines(log, "no script scripts\\que\\gone.txt"), 1);
+}
+
 // The sample's errand through the use key and the answers: Old Bram offers the work once, asks
 // after the key while it is sought, thanks once it is found, and the goals keep it as met; a
 // hero who carries the key already is paid for it at once.

@@ -230,6 +230,48 @@ TEST_F(EntityTest, AllTheIncludesOfOneReadShareOneBudget) {
   EXPECT_EQ(CountOccurrences(Log(), "read_ent: includes reach"), 1);
 }
 
+// Each call costs its share of the read's budget whatever its file holds: a text of calls of a
+// missing or a tiny template stops including once the calls alone reach the budget.
+TEST_F(EntityTest, CallsOfAMissingOrTinyTemplateSpendTheReadBudget) {
+  WriteFile("t/tiny.scn", "\"id\" \"t\"");
+  const int calls = int(kEntReadIncludeBudget / kEntCallCost) + 4000;
+  for (const char* name : {"t\\tiny", "t\\none"}) {
+    std::string level = "{ \"classname\" \"light\"";
+    for (int i = 0; i < calls; i++) level += std::string(" \"call\" \"") + name + "\"";
+    level += " }";
+    const size_t logged = Log().size();
+    const EntIncludeCount before = Ent_Included;
+    Light_Count = 0;
+    Read(level);
+    EXPECT_EQ(Light_Count, 1) << name;
+    EXPECT_EQ(CountOccurrences(Log().substr(logged), "read_ent: includes reach"), 1) << name;
+    EXPECT_LE(Ent_Included.calls - before.calls, kEntReadIncludeBudget / kEntCallCost) << name;
+  }
+}
+
+// A caller's outer budget bounds the includes of several reads together and says its own refusal.
+TEST_F(EntityTest, AnOuterBudgetBoundsTheIncludesOfSeveralReads) {
+  WriteFile("t/kb.scn", "\"light_light\" \"4\"" + std::string(1000, ' '));
+  static uint32_t left;
+  static int refused;
+  left = 3 * (kEntCallCost + 1017) + 100;
+  refused = 0;
+  const EntSpendFn before = Ent_SetOuterBudget([](uint32_t bytes, const char*) {
+    if (bytes > left) return refused++, 0;
+    left -= bytes;
+    return 1;
+  });
+  Light_Count = 0;
+  for (int i = 0; i < 5; i++) Read(R"({"classname" "light" "call" "t\kb" "call" "t\kb"})");
+  Ent_SetOuterBudget(before);
+  ASSERT_EQ(Light_Count, 5);
+  EXPECT_EQ(Light_Table[1].light, 4);
+  EXPECT_EQ(Light_Table[2].light, 256);  // the fourth include is refused, and so all after it
+  EXPECT_EQ(refused, 4);                 // once in each read that asks
+  Read(R"({"classname" "light" "call" "t\kb"})");  // without the outer budget again
+  EXPECT_EQ(Light_Table[5].light, 4);
+}
+
 TEST_F(EntityTest, SpawnflagsFilterAndTableLimits) {
   Game_NetMode = 1;
   EXPECT_EQ(Ent_SpawnflagsAllow(2048), 0);

@@ -181,11 +181,11 @@ constexpr float kGroundNormal = 0.7f;
 constexpr float kRoomProbe = 200.0f;  // how far above a spot the room test starts
 constexpr int kCrossingPoints = 7;    // places tried along a portal
 
-// Nothing of the level or its props (people move on) in the way of the character's box from one
-// point to the other.
-bool SceneryClear(GameObject* o, const vec3& from, const vec3& to) {
+// Nothing of the level or its props (people move on; with `mask` kMoveMask, people too) in the way
+// of the character's box from one point to the other.
+bool SceneryClear(GameObject* o, const vec3& from, const vec3& to, uint32_t mask = kSceneryMask) {
   TraceResult r;
-  Obj_Trace(&r, o, &from, &o->mins, &o->maxs, &to, kSceneryMask);
+  Obj_Trace(&r, o, &from, &o->mins, &o->maxs, &to, mask);
   return r.fraction >= 1.0f;
 }
 
@@ -196,13 +196,14 @@ bool RoomAt(GameObject* o, const vec3& spot) {
 }
 
 // A straight way for the character's box from where it stands to the spot, a step above the ground.
-bool ClearWayTo(GameObject* o, const vec3& spot) {
+bool ClearWayTo(GameObject* o, const vec3& spot, uint32_t mask = kSceneryMask) {
   const float z = o->origin.z + kStepHeight;
-  return SceneryClear(o, vec3{o->origin.x, o->origin.y, z}, vec3{spot.x, spot.y, z});
+  return SceneryClear(o, vec3{o->origin.x, o->origin.y, z}, vec3{spot.x, spot.y, z}, mask);
 }
 
 // Places to head for, ranked: 2 with room and a clear way there, 1 with room only, 0 neither. The
-// goal a walker was held up on is not offered again.
+// goal a walker was held up on is not offered again, and after a hold-up a clear way is one that
+// no one stands in either.
 struct GoalChoice {
   vec3 spots[64 * kCrossingPoints];
   int ranks[64 * kCrossingPoints];
@@ -212,7 +213,7 @@ struct GoalChoice {
     if (count >= int(sizeof spots / sizeof spots[0])) return;
     if (failed && Dist2D(*failed, spot) < 8.0f) return;
     spots[count] = spot;
-    ranks[count++] = RoomAt(o, spot) ? (ClearWayTo(o, spot) ? 2 : 1) : 0;
+    ranks[count++] = RoomAt(o, spot) ? (ClearWayTo(o, spot, failed ? kMoveMask : kSceneryMask) ? 2 : 1) : 0;
   }
   // A random one of the best rank of at least `least`; false when there is none.
   bool Pick(int least, vec3* out) const {
@@ -257,7 +258,8 @@ void AddInnerSpots(GameObject* o, const AreaSet& set, int area, GoalChoice* choi
 // (not straight back to the area it came from), else to a spot inside its area; a car turns
 // about at the end of its road. People cross a portal where their box fits, by preference where
 // they see a clear way to it; one held up on its way to `failed` goes elsewhere: across where it
-// sees a clear way, else about inside its area.
+// sees a clear way, else about inside its area. A car held up on its way to `failed` leaves by
+// another portal of its piece of road, which turns it about on a road.
 void NextGoal(GameObject* o, const vec3* failed = nullptr) {
   BotState& b = o->bot;
   const bool car = b.walk == BOT_WALK_CAR;
@@ -290,13 +292,14 @@ void NextGoal(GameObject* o, const vec3* failed = nullptr) {
     b.fromArea = -1;
   }
   const NavArea& ar = set.areas[size_t(area)];
+  const int blocked = car && failed ? PortalAt(set, area, *failed, 4.0f) : -1;
   int choices[64];
   int count = 0, back = -1;
   for (int e = 0; e < ar.edgeCount; e++) {
     const NavEdge& ed = set.edges[size_t(ar.firstEdge + e)];
     int32_t other = Across(set.segments[size_t(ed.segment)], ed);
     if (other < 0) continue;
-    if (other == b.fromArea) {
+    if (other == b.fromArea || ar.firstEdge + e == blocked) {
       back = ar.firstEdge + e;
       continue;
     }
@@ -324,6 +327,8 @@ void NextGoal(GameObject* o, const vec3* failed = nullptr) {
   }
   goal.z += 2.0f;  // goals stand just above the areas, as the street population sets them
   b.goals[0] = b.goals[1] = goal;
+  b.headwayAt = goal;
+  b.headwayLeft = Dist2D(o->origin, goal);
 }
 
 // Moves the character by `dist` along the unit direction on x and y: across (up a step first
@@ -428,15 +433,95 @@ bool IsCivilian(const GameObject* o) {
 
 void Engage(GameObject* o, GameObject* player) {
   BotState& b = o->bot;
+  if (!b.engaged) b.fleeWay = 0;
   b.engaged = IsCivilian(o) ? BOT_ENGAGE_FLEE : BOT_ENGAGE_FOLLOW;
   b.target = player->id;
   b.lastSeen = float(Game_Time);
   b.blockedTime = 0;
+  b.headwayAt = o->origin;
 }
 
 void Disengage(BotState& b) {
   b.engaged = BOT_ENGAGE_NONE;
   b.target = 0;
+  b.fleeWay = 0;
+  b.blockedTime = 0;
+}
+
+// Somewhere to run to over the civilian areas, away from the player: of the crossings and inner
+// spots of its area (the one across, when it stands at its goal on a portal) that have room and
+// lie beyond it as the player sees it, the farthest from the player. False when there is none.
+bool FleeGoal(GameObject* o, const GameObject* player, vec3* out) {
+  BotState& b = o->bot;
+  const AreaSet& set = Nav_Level.sets[NAV_CIVILIAN];
+  if (set.areas.empty()) return false;
+  int area = ai_FindAreaAtPoint(&set, &o->origin.x, AreaIndex(set, b.civilianArea) ? b.civilianArea : -1);
+  if (area < 0) return false;
+  if (b.fleeWay && Dist2D(o->origin, b.goals[0]) <= 0.5f) {
+    int at = PortalAt(set, area, b.goals[0], 4.0f);
+    if (at >= 0) area = Across(set.segments[size_t(set.edges[size_t(at)].segment)], set.edges[size_t(at)]);
+  }
+  b.civilianArea = area;
+  static GoalChoice choice;
+  choice.count = 0;
+  choice.failed = nullptr;
+  const NavArea& ar = set.areas[size_t(area)];
+  for (int e = 0; e < ar.edgeCount && e < 64; e++) {
+    const NavEdge& ed = set.edges[size_t(ar.firstEdge + e)];
+    if (Across(set.segments[size_t(ed.segment)], ed) >= 0) AddCrossings(o, set, ed, &choice);
+  }
+  AddInnerSpots(o, set, area, &choice);
+  const float ax = o->origin.x - player->origin.x, ay = o->origin.y - player->origin.y;
+  float best = 0;
+  bool found = false;
+  for (int i = 0; i < choice.count; i++) {
+    const vec3& p = choice.spots[i];
+    if (choice.ranks[i] < 1 || (p.x - o->origin.x) * ax + (p.y - o->origin.y) * ay <= 0) continue;
+    float d = Dist2D(p, player->origin);
+    if (!found || d > best) best = d, *out = p, found = true;
+  }
+  if (found) out->z += 2.0f;
+  return found;
+}
+
+// A fleeing character's step: straight away from the player (along the pavement when cornered).
+// Running on the spot, or to and fro, is being held up: it then runs over the areas to a spot away
+// from the player, and when that too makes no headway, or it gets there with nowhere further to
+// run, the flight ends and it walks on from where it stands.
+void Bot_Flee(GameObject* o, GameObject* player, float dx, float dy, float dt) {
+  BotState& b = o->bot;
+  const float step = kBotRunSpeed * dt;
+  if (b.fleeWay) {
+    WalkTowards(o, b.goals[0], step, dt, true);
+  } else {
+    vec3 away{o->origin.x - dx, o->origin.y - dy, o->origin.z};
+    if (WalkTowards(o, away, step, dt, true) < 0.05f) {
+      // Cornered: along the pavement instead.
+      vec3 side{o->origin.x + dy, o->origin.y - dx, o->origin.z};
+      WalkTowards(o, side, step, dt, true);
+    }
+  }
+  const bool arrived = b.fleeWay && Dist2D(o->origin, b.goals[0]) <= 0.5f;
+  if (!arrived) {
+    if (Dist2D(o->origin, b.headwayAt) > kBotFleeHeadway) {
+      b.headwayAt = o->origin;
+      b.blockedTime = 0;
+      return;
+    }
+    b.blockedTime += dt;
+    if (b.blockedTime <= kBotGiveUpTime) return;
+  }
+  b.blockedTime = 0;
+  b.headwayAt = o->origin;
+  vec3 goal;
+  if ((!b.fleeWay || arrived) && FleeGoal(o, player, &goal)) {
+    b.fleeWay = 1;
+    b.goals[0] = b.goals[1] = goal;
+    return;
+  }
+  Disengage(b);
+  b.goals[0] = b.goals[1] = o->origin;
+  b.fromArea = -1;
 }
 
 // One character's step.
@@ -472,12 +557,7 @@ void Bot_Step(GameObject* o, GameObject* player, float dt) {
     return;
   }
   if (b.engaged == BOT_ENGAGE_FLEE) {
-    vec3 away{o->origin.x - dx, o->origin.y - dy, o->origin.z};
-    if (WalkTowards(o, away, kBotRunSpeed * dt, dt, true) < 0.05f) {
-      // Cornered: along the pavement instead.
-      vec3 side{o->origin.x + dy, o->origin.y - dx, o->origin.z};
-      WalkTowards(o, side, kBotRunSpeed * dt, dt, true);
-    }
+    Bot_Flee(o, player, dx, dy, dt);
     return;
   }
   if (b.walk == BOT_WALK_NONE) return;
@@ -501,24 +581,34 @@ void Bot_Step(GameObject* o, GameObject* player, float dt) {
     left = Dist2D(o->origin, b.goals[0]);
     if (left <= 0.5f) return;
   }
-  float made = WalkTowards(o, b.goals[0], step, dt, true);
-  if (made < 0.25f) {
-    b.blockedTime += dt;
-    // A car waits in its lane until the way is clear; people walk round.
-    if (b.walk != BOT_WALK_CAR && b.blockedTime > kBotGiveUpTime) {
-      b.blockedTime = 0;
-      if (b.walk == BOT_WALK_POINTS) {
-        std::swap(b.goals[0], b.goals[1]);
-      } else {
-        // Another way: it may lead back where it came from.
-        const vec3 failed = b.goals[0];
-        b.fromArea = -1;
-        b.goals[0] = o->origin;
-        NextGoal(o, &failed);
-      }
-    }
-  } else {
+  WalkTowards(o, b.goals[0], step, dt, true);
+  // Headway is getting closer to the goal: a walker that slides to and fro, or not at all, is held
+  // up however much it moves.
+  left = Dist2D(o->origin, b.goals[0]);
+  if (Dist2D(b.headwayAt, b.goals[0]) > 0.5f) {
+    b.headwayAt = b.goals[0];  // a new goal
+    b.headwayLeft = left;
+    return;
+  }
+  if (left < b.headwayLeft - kBotHeadway) {
+    b.headwayLeft = left;
     b.blockedTime = 0;
+    return;
+  }
+  b.blockedTime += dt;
+  if (b.blockedTime <= kBotGiveUpTime) return;
+  // A car waits in its lane for people to move on, for a while; held up by something that does not
+  // move (the level or a prop in its way), it turns about without waiting longer. People walk round.
+  if (b.walk == BOT_WALK_CAR && b.blockedTime <= kBotCarPatience && ClearWayTo(o, b.goals[0])) return;
+  b.blockedTime = 0;
+  if (b.walk == BOT_WALK_POINTS) {
+    std::swap(b.goals[0], b.goals[1]);
+  } else {
+    // Another way: it may lead back where it came from.
+    const vec3 failed = b.goals[0];
+    b.fromArea = -1;
+    b.goals[0] = o->origin;
+    NextGoal(o, &failed);
   }
 }
 
@@ -595,6 +685,8 @@ void bot_SetWalk(GameObject* obj, int32_t walk) {
   }
   obj->bot.walk = walk;
   obj->bot.blockedTime = 0;
+  obj->bot.headwayAt = obj->bot.goals[0];
+  obj->bot.headwayLeft = Dist2D(obj->origin, obj->bot.goals[0]);
 }
 
 void bot_Hurt(GameObject* obj, GameObject* attacker) {

@@ -42,7 +42,10 @@ constexpr float kBotWalkSpeed = 100.0f;
 constexpr float kBotRunSpeed = 220.0f;
 constexpr float kBotCarSpeed = 400.0f;
 constexpr float kBotForgetTime = 5.0f;  // seconds out of reach before an engagement ends
-constexpr float kBotGiveUpTime = 2.0f;  // seconds unable to move before a walker takes a new goal
+constexpr float kBotGiveUpTime = 2.0f;  // seconds without headway before a walker takes a new goal
+constexpr float kBotCarPatience = 20.0f;  // seconds a car waits for people before it turns about
+constexpr float kBotHeadway = 8.0f;       // units closer to its goal that count as headway
+constexpr float kBotFleeHeadway = 32.0f;  // units from where it last made headway, for one fleeing
 constexpr float kBotMinDistDefault = 96.0f;
 
 // The AI state of a character, kept in its object.
@@ -63,8 +66,12 @@ struct BotState {
   float minDist;         // an engaged character stops this far from the player
   uint32_t target;       // id of the object it is engaged with, 0 none
   float lastSeen;        // game time the target was last within reach
-  float blockedTime;     // seconds it has been unable to move
+  float blockedTime;     // seconds it has made no headway
   int32_t team;          // row of the team table + 1, 0 none, -1 none for want of a row (this run only)
+  // This run only (not kept in saved games): how headway is measured.
+  vec3 headwayAt;     // walking: the goal of the mark below; fleeing: where it stood at its last headway
+  float headwayLeft;  // walking: its least distance to that goal since its last headway
+  int32_t fleeWay;    // fleeing over the areas to goals[0], running straight away having been held up
 };
 
 // Street props: one model per kind, placed over a grid of 500-unit cells.

@@ -128,6 +128,8 @@ std::vector<EntityToolPairs> StreetProps_Blocks() {
     pairs.emplace_back("clipbox", clipbox);
     return pairs;
   };
+  // The levers stand at y -400, their clip boxes clear of the cars' lane at y -360 (a car's box
+  // reaches 16 units either side of it), so that the traffic passes them.
   const char* lever = "-16 -5 0 16 5 96";
   const char* door = "-48 -4 0 48 4 128";
   return {
@@ -136,10 +138,10 @@ std::vector<EntityToolPairs> StreetProps_Blocks() {
             {"begin1", "700 -450 120"}, {"begin2", "700 -450 240"}, {"wait", "2"}, {"trigger", "lift_down"},
             {"door_trigger", "lift_up"}, {"triggercommandtext", "lever"}},
            "-48 -48 0 48 48 8"),
-      with({{"classname", "world"}, {"id", "lift_up"}, {"name", "anim\\props\\lever"}, {"origin", "780 -380 0"},
+      with({{"classname", "world"}, {"id", "lift_up"}, {"name", "anim\\props\\lever"}, {"origin", "780 -400 0"},
             {"trigger", "lift_up"}, {"triggercommand", "[door] [2]"}},
            lever),
-      with({{"classname", "world"}, {"id", "lift_down"}, {"name", "anim\\props\\lever"}, {"origin", "620 -380 0"},
+      with({{"classname", "world"}, {"id", "lift_down"}, {"name", "anim\\props\\lever"}, {"origin", "620 -400 0"},
             {"trigger", "lift_down"}, {"triggercommand", "[door] [0]"}},
            lever),
       // A door that opens only for a hacking skill of 50; others get the refusal line.
@@ -151,7 +153,7 @@ std::vector<EntityToolPairs> StreetProps_Blocks() {
             {"end", "1400 -450 0"}, {"wait", "1"}, {"pause", "5"}, {"door_trigger", "gate_lever"},
             {"triggercommandtext", "lever"}},
            door),
-      with({{"classname", "world"}, {"id", "gate_lever"}, {"name", "anim\\props\\lever"}, {"origin", "1200 -380 0"},
+      with({{"classname", "world"}, {"id", "gate_lever"}, {"name", "anim\\props\\lever"}, {"origin", "1200 -400 0"},
             {"trigger", "gate_lever"}, {"triggercommand", "[door] [100]"}},
            lever),
       // A lamp that smokes: one puff a tenth of a second from its top.

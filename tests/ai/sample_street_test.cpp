@@ -1,11 +1,13 @@
 // The sample street in play: its passers-by over a minute and more of game time (nobody on the
-// pavements stands still for good, the crate on the north pavement's only portal included; one
-// that appears against a house wall stands on the pavement), and the hero's grenades, which land
+// pavements stands still for good, the crate on the north pavement's only portal included, nor
+// when hurt or held against a hero on the pavement; one that appears against a house wall stands
+// on the pavement), its traffic, which no prop stops for good, and the hero's grenades, which land
 // on the street and hurt whoever stands by.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <map>
+#include <set>
 #include <string>
 
 #include "ai/bot.h"
@@ -86,6 +88,108 @@ TEST_F(SampleStreet, NoPasserByOnThePavementsStandsStillForTenSecondsInSeventy) 
   }
   EXPECT_GE(walkers, 4) << "the day's passers-by and walker_1";
   EXPECT_LT(longest, 10.0);
+}
+
+// Ticks the world `ticks` times, calling `each` after every tick, and returns the longest time
+// (seconds) any living character that `pick` chooses stayed within `radius` of one spot.
+template <class Pick, class Each>
+double LongestStand(int ticks, float radius, Pick pick, Each each) {
+  struct Still {
+    vec3 anchor;
+    double since;
+  };
+  std::map<uint32_t, Still> still;
+  double longest = 0;
+  for (int i = 0; i < ticks; i++) {
+    WorldTest::Ticks(1);
+    each(i);
+    for (int k = 0; k < Tick_NearList.count; k++) {
+      GameObject* o = Tick_NearList.items[k];
+      if (o->classNum != NPC || o->person.state != 1 || !pick(o)) continue;
+      auto [it, made] = still.try_emplace(o->id, Still{o->origin, Game_Time});
+      if (std::hypot(o->origin.x - it->second.anchor.x, o->origin.y - it->second.anchor.y) > radius) {
+        it->second = Still{o->origin, Game_Time};
+        continue;
+      }
+      longest = std::max(longest, Game_Time - it->second.since);
+    }
+  }
+  return longest;
+}
+
+// The lanes lie 360 units either side of the road's middle; a car's box reaches 16 units either
+// side of its lane. Nothing solid of the street stands there, and the traffic drives on.
+TEST_F(SampleStreet, NoPropStandsInALaneAndTheTrafficNeverStopsForGood) {
+  Ticks(1);
+  for (GameObject* o = Obj_ListHead; o; o = o->next) {
+    if (!o->prop.solid || !o->hasClipBox || o->classNum == NPC || o == Obj_Player) continue;
+    const float lo = o->origin.y + o->clipBox[1], hi = o->origin.y + o->clipBox[4];
+    const float bottom = o->origin.z + o->clipBox[2];
+    for (float lane : {-360.0f, 360.0f})
+      EXPECT_FALSE(lo < lane + 16 && hi > lane - 16 && bottom < 64)
+          << "[" << o->person.name << "] at " << o->origin.x << "," << o->origin.y << " stands in the lane " << lane;
+  }
+  std::map<uint32_t, float> driven;
+  std::map<uint32_t, vec3> last;
+  const double longest = LongestStand(
+      1400, 32, [](GameObject* o) { return o->bot.walk == BOT_WALK_CAR; },  // 70 s
+      [&](int) {
+        for (int k = 0; k < Tick_NearList.count; k++) {
+          GameObject* o = Tick_NearList.items[k];
+          if (o->classNum != NPC || o->bot.walk != BOT_WALK_CAR) continue;
+          auto [it, made] = last.try_emplace(o->id, o->origin);
+          driven[o->id] += std::hypot(o->origin.x - it->second.x, o->origin.y - it->second.y);
+          it->second = o->origin;
+        }
+      });
+  EXPECT_GE(driven.size(), 2u) << "the street's two cars";
+  float total = 0;
+  for (const auto& [id, d] : driven) total += d;
+  EXPECT_GT(total, 2 * 70 * kBotCarSpeed * 0.5f) << "cars drive most of the time";
+  EXPECT_LT(longest, 5.0) << "a car stood still";
+}
+
+// Passers-by hurt by a blast of the hero's as they come by run off, and none then walks on the
+// spot in a corner while he stands near: 70 s with the hero at the start on the road, then 70 s
+// with him in the middle of the north pavement.
+TEST_F(SampleStreet, PassersByHurtByABlastRunOffAndNoneStandsInACornerForGood) {
+  GameObject* hero = Obj_Player;
+  auto passerBy = [](GameObject* o) { return o->bot.walk == BOT_WALK_CIVILIAN && !o->person.name[0]; };
+  std::set<uint32_t> hurt;
+  for (vec3 at : {vec3{0, 0, 0}, vec3{-1000, 700, kPavement}}) {
+    const double longest = LongestStand(1400, 16, passerBy, [&](int) {
+      hero->origin = hero->prevOrigin = at;
+      for (int k = 0; k < Tick_NearList.count; k++) {
+        GameObject* o = Tick_NearList.items[k];
+        if (o->classNum != NPC || o->person.state != 1 || !passerBy(o) || hurt.count(o->id) ||
+            std::hypot(o->origin.x - at.x, o->origin.y - at.y) > 700)
+          continue;
+        // A blast beside it, as of a grenade of the hero's.
+        o->person.health = o->person.maxHealth = 1000;
+        GameObject* shot = Spawn(PULKA, o->origin.x + 60, o->origin.y, "");
+        shot->origin.z = o->origin.z + 1;
+        shot->owner = hero->id;
+        Person_SplashDamage(shot, 40, 200, 0);
+        Obj_RequestDelete(shot);
+        if (o->bot.engaged == BOT_ENGAGE_FLEE) hurt.insert(o->id);
+      }
+    });
+    EXPECT_LT(longest, 10.0) << "the hero at " << at.x << "," << at.y;
+  }
+  EXPECT_GE(hurt.size(), 3u) << "passers-by hurt by a blast";
+}
+
+// The hero standing in the middle of a pavement, 70 s at each of four places: no passer-by is
+// held against him for good.
+TEST_F(SampleStreet, AHeroStandingMidPavementHoldsNoOneAgainstHimForGood) {
+  GameObject* hero = Obj_Player;
+  auto passerBy = [](GameObject* o) { return o->bot.walk == BOT_WALK_CIVILIAN && !o->person.name[0]; };
+  const int ticks = 1400;  // 70 s
+  for (vec3 at : {vec3{-1000, 700, kPavement}, vec3{1000, 700, kPavement}, vec3{-1000, -700, kPavement},
+                  vec3{1000, -700, kPavement}}) {
+    const double longest = LongestStand(ticks, 16, passerBy, [&](int) { hero->origin = hero->prevOrigin = at; });
+    EXPECT_LT(longest, 10.0) << "the hero at " << at.x << "," << at.y;
+  }
 }
 
 TEST_F(SampleStreet, APasserByAppearingAgainstAHouseWallStandsOnThePavementAndWalks) {

@@ -16,6 +16,7 @@
 #include "world/trace.h"
 #include "foundation/var.h"
 #include "physics/physics.h"
+#include "quests/dialog.h"
 #include "scene/model.h"
 #include "world/game.h"
 #include "world/net.h"
@@ -701,6 +702,8 @@ void Player_Damage(GameObject* p, GameObject* attacker, float amount, float, con
   ps.health = 0;
   ps.state = 2;
   if (p == Obj_Player) Player_EndSlowMotion(p);
+  // The hero of single play dies mid-talk: the talk ends with him, and its answers with it.
+  if (p == Obj_Player && Game_NetMode == 0 && Dialog_Open) Dialog_End();
   p->deathTime = float(Game_Time);
   ps.anim = ANIM_DEAD;
   ps.animTime = 0;

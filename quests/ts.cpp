@@ -226,15 +226,11 @@ int TS_PlaceOffered(int district, int place) {
   return p.usable && !LevelBlocked(p.level) && !LevelLocked(p.level);
 }
 
-int TS_AnyDistrictOffered() {
-  for (int d = 0; d < TS_Data.districtCount; d++)
-    if (TS_DistrictOffered(d)) return 1;
-  return 0;
-}
+int TS_HasDistricts() { return TS_Data.districtCount > 0; }
 
 int TS_Open() {
-  if (!TS_AnyDistrictOffered()) {
-    Log_Printf("TS: the Transport System offers no district; not opened\n");
+  if (!TS_HasDistricts()) {
+    Log_Printf("TS: the Transport System has no districts; not opened\n");
     return 0;
   }
   TS_State = TsScreenState{};

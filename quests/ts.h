@@ -71,15 +71,16 @@ void TS_Init();
 // The initial access word of a district (0 outside the file's districts).
 uint32_t TS_InitialAccess(int district);
 // Opens the Transport System screen with its state words at 0 and the pointer in the middle;
-// 0 (with a log line, the mode unchanged) when it offers no district.
+// 0 (with a log line, the mode unchanged) when the system has no districts (its file gave none).
+// Districts that are closed are shown as closed: the screen itself refuses them.
 int TS_Open();
 // 1 when the place is offered: usable, its level not in the blocked level list, and no non-zero
 // lock word in the place table's row of its level.
 int TS_PlaceOffered(int district, int place);
 // 1 when the district is offered: usable and its access word (quest state) is 0.
 int TS_DistrictOffered(int district);
-// 1 when at least one district is offered: the screen has something to choose.
-int TS_AnyDistrictOffered();
+// 1 when the system has districts (open or closed) to show.
+int TS_HasDistricts();
 // Works out what the pointer at (x, y) of the layout hovers (sets TS_State.hover).
 void TS_UpdateHover(float x, float y);
 // The full-screen drawing by mode: 1 the Transport System, 3 the mini-game, 4 help.

@@ -221,10 +221,11 @@ void ListInput(UiSystem* ui, void (*take)(UiSystem*)) {
     const int was = top.selection;
     if (Input_KeyPressed(KEY_UP)) top.selection = (top.selection + g_listCount - 1) % g_listCount;
     if (Input_KeyPressed(KEY_DOWN)) top.selection = (top.selection + 1) % g_listCount;
-    // A click takes the name under the pointer, which is the highlighted one.
+    // A click takes the name under the pointer.
     const int row =
         UI_TrackPointer(&top.selection, was, g_listCount, kListShown, ListFirst, kListLeft, kListRight, kListRowHeight);
     const bool click = Input_KeyPressed(kKeyMouseLeft) && row >= 0;
+    if (click) top.selection = row;
     if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER) | int(click)) {
       PlaySound("menu_act");
       Input_Reset();
@@ -393,13 +394,9 @@ const MenuItem kInGameItems[] = {
     {"menu\\savegame", "Save game", SaveGame},
     {"menu\\recorddemo", "Record demo", RecordDemo},
     {"menu\\stoprecording", "Stop recording", StopRecording},
-    {"menu\\endgame", "End game", EndGame},
-    {"menu\\quit", "Quit", Quit},
-};
-// The hero of single play died: a saved game, or back to the front end.
-const MenuItem kDeathItems[] = {
     {"menu\\loadgame", "Load game", OpenLoadGame},
     {"menu\\endgame", "End game", EndGame},
+    {"menu\\quit", "Quit", Quit},
 };
 
 const MenuScreen kScreens[] = {
@@ -411,8 +408,8 @@ const MenuScreen kScreens[] = {
     {"multiplayer", "menu\\multiplayer", "Multiplayer", kMultiplayerItems, 2, Pop, nullptr, nullptr, nullptr},
     {"hostgame", "menu\\hostgame", "Host a game", nullptr, 0, nullptr, Menu_NetHostOpen, Menu_NetHostInput, Menu_NetHostDraw},
     {"joingame", "menu\\joingame", "Join a game", nullptr, 0, nullptr, Menu_NetJoinOpen, Menu_NetJoinInput, Menu_NetJoinDraw},
-    {"ingamemenu", "menu\\paused", "Game paused", kInGameItems, 6, Resume, nullptr, nullptr, nullptr},
-    {"deathmenu", "menu\\dead", "You are dead", kDeathItems, 2, nullptr, nullptr, nullptr, nullptr},
+    {"ingamemenu", "menu\\paused", "Game paused", kInGameItems, int32_t(std::size(kInGameItems)), Resume, nullptr,
+     nullptr, nullptr},
     {"shopmenu", "menu\\shop", "Shop", nullptr, 0, nullptr, nullptr, LeaveToPlay, ShopDraw},
     {"searchmenu", "menu\\search", "Search", nullptr, 0, nullptr, nullptr, LeaveToPlay, SearchDraw},
     {"inventorymenu", "menu\\inventory", "Inventory", nullptr, 0, nullptr, nullptr, InventoryInput, InventoryDraw},
@@ -431,10 +428,11 @@ void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
       top.selection = (top.selection + 1) % screen.itemCount;
       PlaySound("menu_mov");
     }
-    // The highlight and the pointer stay on one row; a click takes the item under the pointer.
+    // A pointer moved onto an item takes the highlight; a click takes the item under the pointer.
     const int pointed = UI_TrackPointer(&top.selection, was, screen.itemCount, screen.itemCount, nullptr, kUiItemLeft,
                                         kUiItemRight, kUiItemHeight);
     const bool click = Input_KeyPressed(kKeyMouseLeft) && pointed >= 0;
+    if (click) top.selection = pointed;
     if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER) | int(click)) {
       PlaySound("menu_act");
       Input_Reset();
@@ -450,9 +448,8 @@ void ItemKeys(UiSystem* ui, UiStackEntry& top, const MenuScreen& screen) {
 }
 
 void Paint(const UiStackEntry& top, const MenuScreen& screen) {
-  // The in-game and death menus stand over the game's frozen picture.
-  if (strcasecmp(screen.name, "ingamemenu") == 0 || strcasecmp(screen.name, "deathmenu") == 0)
-    Panel_DrawGrabbedScreen();
+  // The in-game menu stands over the game's frozen picture.
+  if (strcasecmp(screen.name, "ingamemenu") == 0) Panel_DrawGrabbedScreen();
   Print_SetBackgroundColor(0, 0, 0, 0);
   Print_SetWidthScale(kUiTextSize);
   Print_SetSize(kUiTextSize * 1.5f);
@@ -500,25 +497,21 @@ int UI_TrackPointer(int* selection, int was, int count, int shown, int (*firstOf
                     float height) {
   if (count <= 0 || shown <= 0) return -1;
   auto first = [firstOf](int row) { return firstOf ? firstOf(row) : 0; };
-  auto pointed = [&] { return UI_RowUnderPointer(std::min(shown, count - first(*selection)), left, right, height); };
+  auto pointed = [&] {
+    const int row = UI_RowUnderPointer(std::min(shown, count - first(*selection)), left, right, height);
+    return row >= 0 ? first(*selection) + row : -1;
+  };
   const bool moved = g_stackTracked == g_stackChanges &&
                      (Game_CursorX != g_pointerSeen[0] || Game_CursorY != g_pointerSeen[1]);
   g_stackTracked = g_stackChanges;
-  if (*selection == was && moved) {
-    const int row = pointed();
-    if (row >= 0) *selection = first(*selection) + row;
-  }
-  // Otherwise (the keys moved the highlight, the list scrolled, or the screen just opened under
-  // a pointer at rest) the pointer goes to the highlighted row.
-  int row = pointed();
-  const int want = *selection - first(*selection);
-  if (row >= 0 && row != want && want >= 0 && want < shown) {
-    Game_CursorY = kUiItemTop + (float(want) + 0.5f) * height;
-    row = want;
-  }
   g_pointerSeen[0] = Game_CursorX;
   g_pointerSeen[1] = Game_CursorY;
-  return row;
+  // The keys move the highlight and leave the pointer where it is.
+  if (*selection == was && moved) {
+    const int row = pointed();
+    if (row >= 0) *selection = row;
+  }
+  return pointed();
 }
 
 int UI_PushMenu(UiSystem* ui, const char* name, void (*proc)()) {

@@ -8,7 +8,6 @@
 #include "foundation/sound.h"
 #include "foundation/var.h"
 #include "ui/ui.h"
-#include "world/level.h"
 
 namespace {
 
@@ -82,10 +81,11 @@ void Menu_InputKeys() {
     g_screen.selection = (g_screen.selection + 1) % kMenuKeysActions;
     Menu_PlaySound("menu_mov");
   }
-  // The highlight and the pointer stay on one row; a click takes the action under the pointer.
+  // A pointer moved onto a row takes the highlight; a click takes the action under the pointer.
   const int pointed = UI_TrackPointer(&g_screen.selection, was, kMenuKeysActions, kMenuKeysRows, FirstRowFor, 60, 580,
                                       30);
   const bool click = Input_KeyPressed(kKeyMouseLeft) && pointed >= 0;
+  if (click) g_screen.selection = pointed;
   action = Menu_InputKeysActionName(g_screen.selection);
   if (Input_KeyPressed(KEY_DELETE)) ClearBindings(action);
   if (Input_KeyPressed(KEY_ENTER) | int(click)) {
@@ -101,8 +101,7 @@ int Menu_InputKeysIsOpen() { return g_screen.open; }
 int Menu_InputKeysFirstRow() { return FirstRowFor(g_screen.selection); }
 
 const char* Menu_InputKeysActionName(int row) {
-  if (row >= 0 && row < kPlayerActionCount) return PlayerActionTable[row].name;
-  return row == kPlayerActionCount ? kCameraSequenceCommand : "";
+  return row >= 0 && row < kPlayerActionCount ? PlayerActionTable[row].name : "";
 }
 int Menu_InputKeysSelection() { return g_screen.selection; }
 int Menu_InputKeysArmed() { return g_screen.armed; }

@@ -1,13 +1,12 @@
-// The key-binding screen: choose one of the player's 32 actions, or the camera sequence, and bind
-// keys to it.
+// The key-binding screen: choose one of the player's 32 actions and bind keys to it.
 #pragma once
 
 #include "characters/actions.h"
 
 struct VarRecord;
 
-// The screen's rows: the player's actions in table order, then "Camera Sequence".
-constexpr int kMenuKeysActions = kPlayerActionCount + 1;
+// The screen's rows: the player's actions in table order.
+constexpr int kMenuKeysActions = kPlayerActionCount;
 // The action of a row ("" outside the rows).
 const char* Menu_InputKeysActionName(int row);
 

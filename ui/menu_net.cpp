@@ -43,9 +43,9 @@ bool Enter() {
 }
 bool Back() { return Pressed(KEY_ESCAPE) | Pressed(kKeyMouseRight); }
 
-// Up and Down over `count` rows (wrapping), the row shown first being firstOf(row) (null: 0); the
-// highlight and the pointer stay on one row, and a click on a row counts as Enter; true when the
-// row changed.
+// Up and Down over `count` rows (wrapping), the row shown first being firstOf(row) (null: 0); a
+// pointer moved onto a row takes the highlight, and a click on a row chooses it and counts as
+// Enter; true when the row changed.
 bool MoveRow(int* row, int count, int (*firstOf)(int)) {
   g_clicked = false;
   const bool click = Pressed(kKeyMouseLeft);
@@ -54,8 +54,11 @@ bool MoveRow(int* row, int count, int (*firstOf)(int)) {
   int was = *row;
   if (Pressed(KEY_UP)) *row = (*row + count - 1) % count;
   if (Pressed(KEY_DOWN)) *row = (*row + 1) % count;
-  const int slot = UI_TrackPointer(row, was, count, kVisibleRows, firstOf, 60, 580, kUiItemHeight);
-  g_clicked = click && slot >= 0;
+  const int pointed = UI_TrackPointer(row, was, count, kVisibleRows, firstOf, 60, 580, kUiItemHeight);
+  if (click && pointed >= 0) {
+    *row = pointed;
+    g_clicked = true;
+  }
   if (*row != was) MenuSound("menu_mov");
   return *row != was;
 }

@@ -52,12 +52,12 @@ constexpr uint8_t kUiBarColor[3] = {56, 79, 110};
 // The row under the menus' pointer among `count` rows of `height` from kUiItemTop between `left`
 // and `right` on the 640 x 480 screen; -1 when it is over none.
 int UI_RowUnderPointer(int count, float left, float right, float height);
-// Keeps the highlight and the pointer on one row of a screen that lists `count` rows, at most
-// `shown` of them from kUiItemTop, `height` apart between `left` and `right`, the first shown
-// being row firstOf(highlighted row) of the list (null: row 0). A pointer that moved since the
-// screen's last input onto a row takes the highlight there; otherwise (the keys moved the highlight
-// from `was`, the list scrolled, or the screen has just come on top) a pointer over the rows goes
-// to the highlighted row. Returns the shown row under the pointer afterwards, or -1.
+// The pointer over a screen that lists `count` rows, at most `shown` of them from kUiItemTop,
+// `height` apart between `left` and `right`, the first shown being row firstOf(highlighted row) of
+// the list (null: row 0). A pointer that moved since the screen's last input onto a row takes the
+// highlight there, unless the keys moved the highlight from `was` this frame; the keys never move
+// the pointer, and a screen just come on top takes nothing from a pointer at rest. Returns the
+// list row under the pointer, or -1.
 int UI_TrackPointer(int* selection, int was, int count, int shown, int (*firstOf)(int), float left, float right,
                     float height);
 // Draws the localized text of `key` in the box (word-wrapped at the current print size, colour

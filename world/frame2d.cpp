@@ -316,12 +316,12 @@ void Game_Draw2D() {
     } else {
       Frame2D_EffectSprites(player);
       if (Game_MissionFailed) Text_Draw("data\\text\\", "consol\\mission failed", 120, 200, 520, 280);
+      // The map lies under the crosshair, the prompts, the subtitle and the HUD.
+      if (MapScreen_Open) MapScreen_Draw();
       Frame2D_Crosshair(player);
       Frame2D_UsePrompts(player);
       Frame2D_Subtitle();
       Hud_Draw();
-      // The map stands over the play screen's marks and the HUD; the quests' status text stays readable.
-      if (MapScreen_Open) MapScreen_Draw();
       Frame2D_StatusText();
     }
   }

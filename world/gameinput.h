@@ -50,11 +50,13 @@ constexpr int kVoiceSets = 16;
 constexpr int kVoiceLines = 16;
 const char* Game_VoiceLineName(int gender, int set, int line);
 // What the use key would do now with a world object's use text ("[keyword][argument]..."):
-// "minigame" [name] (with more than 50 money), "shop" [name] (a defined shop, single play),
-// "changelevel" [level] [x y z ax ay az] (single play, neither level blocked, on foot) or
-// "changelevel" [TransportSystem] (a district offered, no level change pending), "car" [car]
-// [key item] (a defined car, on foot; locked without the key). The play input acts on it and the
-// play screen prompts for it, so a prompt never offers what the key refuses.
+// "minigame" [name] (the name is kept; the game starts with more than 50 money), "shop" [name]
+// (a defined shop, single play), "changelevel" [level] [x y z ax ay az] (single play, neither
+// level blocked, on foot) or "changelevel" [TransportSystem] (single play, neither level blocked,
+// no Transport System screen open, no level change pending, a system with districts, open or
+// closed), "car" [car] [key item] (a defined car, on foot; locked without the key). The play
+// input acts on it and the play screen prompts for it, so a prompt never offers what the key
+// refuses.
 enum UseTextAction : int32_t {
   USE_TEXT_NONE,
   USE_TEXT_MINIGAME,
@@ -84,5 +86,3 @@ int Game_GoalsKeyPressed();
 // replace the game) and not while the hero of single play lies dead. A refusal shows a message
 // line; the save on the disk stays as it was.
 int Game_SaveAllowed();
-// Seconds of game time from the hero's death in single play to the death menu.
-constexpr double kDeathMenuDelay = 2.0;

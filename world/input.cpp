@@ -402,10 +402,7 @@ int Game_ReadUseText(const GameObject* player, const char* text, UseTextOffer* o
   if (!haveFirst) return USE_TEXT_NONE;  // every keyword needs its argument
   std::snprintf(out->name, sizeof out->name, "%s", first);
   const bool onFoot = player->person.carIndex == 0;
-  if (std::strcmp(keyword, "minigame") == 0) {
-    if (player->person.money <= 50) return USE_TEXT_NONE;
-    return out->action = USE_TEXT_MINIGAME;
-  }
+  if (std::strcmp(keyword, "minigame") == 0) return out->action = USE_TEXT_MINIGAME;
   if (std::strcmp(keyword, "shop") == 0) {
     if (Game_NetMode != 0) return USE_TEXT_NONE;
     for (int i = 0; i < kShopDefs; i++)
@@ -418,7 +415,9 @@ int Game_ReadUseText(const GameObject* player, const char* text, UseTextOffer* o
   if (std::strcmp(keyword, "changelevel") == 0) {
     if (Game_NetMode != 0 || Game_LevelBlocked(Level_Name) || Game_LevelBlocked(first)) return USE_TEXT_NONE;
     if (strcasecmp(first, "TransportSystem") == 0) {
-      if (Game_FullScreenMode == FULLSCREEN_TRANSPORT || Game_PendingLevel[0] || !TS_AnyDistrictOffered())
+      // Closed districts show on the screen as closed; only a system whose file gave no district
+      // at all has no screen to open.
+      if (Game_FullScreenMode == FULLSCREEN_TRANSPORT || Game_PendingLevel[0] || !TS_HasDistricts())
         return USE_TEXT_NONE;
       return out->action = USE_TEXT_TRANSPORT;
     }
@@ -446,9 +445,10 @@ int Game_ApplyUseText(GameObject* player, GameObject* target, const char* text) 
   UseTextOffer offer;
   switch (Game_ReadUseText(player, text, &offer)) {
     case USE_TEXT_MINIGAME:
+      // The name is kept for the game's end; the game starts only with more than 50 money, and
+      // without the library (one log line) play goes on.
       std::snprintf(Game_Use.miniGame, sizeof Game_Use.miniGame, "%.*s", int(sizeof Game_Use.miniGame) - 1, offer.name);
-      // Without the library (one log line) play goes on.
-      if (!MiniGame_Start(offer.name, player->person.money)) return 0;
+      if (player->person.money <= 50 || !MiniGame_Start(offer.name, player->person.money)) return 0;
       Game_FullScreenMode = FULLSCREEN_MINIGAME;
       Input_Reset();
       Player_ClearInput();
@@ -552,6 +552,8 @@ int Game_UseCharacter(GameObject* player, GameObject* character) {
     Dialog_End();  // lines and answers that scripts gave while no dialogue was open are not this one's
     Que_Apply(player, script, "");
     Dialog_StartWithNpc(character);
+    // Presses left over from play (shots) are no answers to a line not yet seen.
+    Input_Reset();
     Player_ClearInput();
     return 1;
   }
@@ -612,26 +614,6 @@ void Game_MouseLook() {
   Game_MousePrevious[1] = y;
 }
 
-// The hero of single play lies dead: nothing is used, no screen opens, nothing moves. A message
-// line says so once a death, and a short moment after it the death menu (Load game, End game)
-// comes up over the frozen picture.
-static void Game_HeroDead(GameObject* player) {
-  static uint32_t shownId;
-  static float shownTime = -1;
-  if (player->id != shownId || player->deathTime != shownTime) {
-    shownId = player->id;
-    shownTime = player->deathTime;
-    Demo_ShowMessage("consol\\you are dead", u"You are dead");
-  }
-  if (!UI_System || Game_Time < double(player->deathTime) + kDeathMenuDelay) return;
-  Game_MenuOpen = 1;
-  Panel_GrabScreen();
-  UI_PushMenu(UI_System, "deathmenu", nullptr);
-  Sound_Play("menu_act", 1.0f, 100.0f, nullptr, 0, 0);
-  Player_ClearInput();
-  Input_Reset();
-}
-
 void Game_PlayInput() {
   // Escape over the map screen closes the map.
   if (MapScreen_Open && Input_KeyPressed(KEY_ESCAPE)) {
@@ -655,10 +637,6 @@ void Game_PlayInput() {
   // During a demo's playback only the menu key acts: the recorded input plays.
   if (Game_DemoFlags & DEMO_PLAYBACK) return;
   GameObject* player = Obj_Player;
-  if (Game_NetMode == 0 && player && player->person.state == 2) {
-    Game_HeroDead(player);
-    return;
-  }
   if (Game_NetMode == 0 && strcasecmp(game_name.text, "thornhelm") != 0 && player && player->person.state == 1) {
     if (Game_InventoryKeyPressed()) {
       GameInputUI();
@@ -682,6 +660,9 @@ void Game_PlayInput() {
     if (Input_KeyPressed(g_quick.sequence[i]) && Game_NetMode == 0) Game_SpecialFlag ^= 1;
   if (Game_NetMode != 0 || !player) return;
   MapScreen_Command(Game_CurrentFrame.command);
+  // A dead hero of single play (his body takes no command in its think) leaves no car and uses
+  // nothing.
+  if (player->person.state == 2) return;
   if ((Game_CurrentFrame.command & CMD_LEAVE_CAR) && player->person.carIndex != 0) {
     Game_LeaveCar(player);
     return;

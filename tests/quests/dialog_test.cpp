@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr int kKey2 = 3, kKeyJ = 36;
+constexpr int kKey2 = 3, kKeyE = 18, kKeyJ = 36;
 
 class DialogTest : public tw_test::InputFixture {
  protected:
@@ -147,6 +147,43 @@ TEST_F(DialogTest, ADyingPartnerClosesTheDialogueAndItsAnswersNoLongerRun) {
   Press(2);
   EXPECT_FALSE(Que_HasFlag("one"));
   EXPECT_EQ(Dialog_Choose(0), 0);
+}
+
+// The hero dies mid-talk: the talk ends with him, and neither keys nor clicks run its answers.
+TEST_F(DialogTest, AHeroKilledMidTalkEndsItAndChoosesNothing) {
+  Talk();
+  ASSERT_EQ(Dialog_Open, 1u);
+  player_->slots.Damage(player_, partner_, 1000.0f, 0, nullptr, 0, 0);
+  ASSERT_EQ(player_->person.state, 2);
+  EXPECT_EQ(Dialog_Open, 0u);
+  Game_CursorX = 300;
+  Game_CursorY = kDialogAnswerTop + 0.5f * kDialogAnswerHeight;  // over the first answer
+  Press(2);  // key 1
+  Press(kKeyMouseLeft);
+  EXPECT_FALSE(Que_HasFlag("one"));
+  EXPECT_EQ(Dialog_Choose(0), 0);
+  Game_CentreCursor();
+}
+
+// Shots (the fire button's presses, which play never takes as presses), then a talk opened with
+// the use key: the talk waits for the player's choice, whatever lies under the hidden pointer.
+TEST_F(DialogTest, ShotsBeforeATalkChooseNoAnswer) {
+  Bind("Mouse Left Button", "Fire");
+  Bind("Keyboard E", "Use");
+  std::snprintf(partner_->person.dialogueCue, sizeof partner_->person.dialogueCue, "mara");
+  Game_CursorX = 300;
+  Game_CursorY = kDialogAnswerTop + 0.5f * kDialogAnswerHeight;  // over the first answer
+  for (int i = 0; i < 3; i++) Press(kKeyMouseLeft);
+  player_->useTargetCharacter = partner_;
+  Press(kKeyE);
+  ASSERT_EQ(Dialog_Open, 1u);
+  Game_FrameInput();
+  EXPECT_FALSE(Que_HasFlag("one")) << "a shot chose an answer";
+  EXPECT_EQ(Dialog_Open, 1u);
+  EXPECT_EQ(Dialog_Screen.answerCount, 2);
+  Press(kKeyMouseLeft);  // a click in the talk chooses
+  EXPECT_TRUE(Que_HasFlag("one"));
+  Game_CentreCursor();
 }
 
 TEST_F(DialogTest, AnswersGivenWithNoDialogueOpenAreNotTheNextDialoguesOnes) {

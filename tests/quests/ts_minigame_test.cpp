@@ -153,7 +153,10 @@ TEST_F(MiniGameTest, TheKeysCodesPickedInOrderWinAndPayThePrize) {
   ASSERT_EQ(lock.key.size(), 3u);
   ASSERT_EQ(lock.cells.size(), 16u);
   player_->person.money = 50;
+  Game_Use.miniGame[0] = 0;
   EXPECT_EQ(Use("[minigame] [7]"), 0) << "50 is not enough to play";
+  EXPECT_STREQ(Game_Use.miniGame, "7") << "the name is kept whatever the money";
+  EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE);
   player_->person.money = 1000;
   Math_RandSetIndex(40);
   ASSERT_EQ(Use("[minigame] [7]"), 1);

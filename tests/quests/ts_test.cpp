@@ -206,6 +206,7 @@ TEST_F(TsTest, TheUseTextOpensTheScreenWithItsStateAtZeroAndThePointerInTheMiddl
   Game_CursorX = Game_CursorY = 0;
   GameObject* point = Obj_Alloc();
   point->classNum = WORLD;
+  Que_State.districts[0] = Que_State.districts[1] = 1;  // every district closed: shown as closed
   EXPECT_EQ(Game_ApplyUseText(Obj_Player, point, "[changelevel] [TransportSystem]"), 1);
   EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_TRANSPORT);
   EXPECT_EQ(TS_State.district, 0);

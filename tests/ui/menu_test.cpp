@@ -31,7 +31,7 @@
 namespace {
 
 // Key codes of keys that the sample binds and these tests bind again.
-constexpr int kKeyI = 23, kF5 = 63, kF6 = 64;
+constexpr int kKeyI = 23, kKeyW = 17, kF5 = 63, kF6 = 64, kF10 = 68;
 
 class MenuTest : public tw_test::InputFixture {
  protected:
@@ -135,39 +135,37 @@ TEST_F(MenuTest, AClickTakesTheItemUnderThePointer) {
   Game_CentreCursor();
 }
 
-// The keyboard's bar and the pointer never point at different rows: the bar follows a pointer that
-// moves onto a row, and a pointer over the rows follows the bar that the keys move (also where
-// the key-binding screen's rows scroll).
-TEST_F(MenuTest, TheHighlightFollowsThePointerAndThePointerTheKeys) {
-  auto pointerRow = [](float height) { return int((Game_CursorY - kUiItemTop) / height); };
-  Frame();
-  ASSERT_EQ(Top(), "mainmenu");
-  EXPECT_EQ(pointerRow(kUiItemHeight), 0) << "the pointer at rest goes to the bar's row";
+// The keys move the bar and leave the pointer where it is; a pointer moved onto a row takes the
+// bar there (also on the key-binding screen, whose rows scroll).
+TEST_F(MenuTest, TheKeysMoveTheBarNotThePointerAndAMovedPointerTakesTheBar) {
   Game_CursorX = 320;
   Game_CursorY = kUiItemTop + 3 * kUiItemHeight + 10;
   Frame();
+  ASSERT_EQ(Top(), "mainmenu");
+  EXPECT_EQ(UI_TopSelection(UI_System), 0) << "a screen just opened took the bar from a pointer at rest";
+  Game_CursorY += 2;  // moved, still over the fourth row
+  Frame();
   EXPECT_EQ(UI_TopSelection(UI_System), 3);
-  Press({KEY_DOWN});
-  EXPECT_EQ(UI_TopSelection(UI_System), 4);
-  EXPECT_EQ(pointerRow(kUiItemHeight), 4);
-  Press({KEY_UP, KEY_UP});
-  EXPECT_EQ(pointerRow(kUiItemHeight), 2);
-  Game_CursorX = 100;  // beside the rows the pointer stays where it is
   const float y = Game_CursorY;
   Press({KEY_DOWN});
-  EXPECT_EQ(UI_TopSelection(UI_System), 3);
-  EXPECT_EQ(Game_CursorY, y);
-  // The key-binding screen keeps its bar near the middle of the rows shown: the pointer follows.
-  Game_CursorX = 320;
+  EXPECT_EQ(UI_TopSelection(UI_System), 4);
+  Press({KEY_UP, KEY_UP});
+  EXPECT_EQ(UI_TopSelection(UI_System), 2);
+  EXPECT_EQ(Game_CursorY, y) << "the keys moved the pointer";
+  EXPECT_EQ(Game_CursorX, 320.0f);
+  Game_CursorY = kUiItemTop + 1 * kUiItemHeight + 10;
+  Frame();
+  EXPECT_EQ(UI_TopSelection(UI_System), 1);
+  // The key-binding screen: the pointer takes the bar, the keys move the bar and scroll the rows
+  // under a pointer that stays.
   ASSERT_EQ(UI_PushMenu(UI_System, "keys", nullptr), 1);
   Frame();
   Game_CursorY = kUiItemTop + 7 * 30 + 5;
   Frame();
   EXPECT_EQ(Menu_InputKeysSelection(), 7);
-  EXPECT_EQ(pointerRow(30), Menu_InputKeysSelection() - Menu_InputKeysFirstRow());
   Press({KEY_DOWN, KEY_DOWN, KEY_DOWN});
   EXPECT_EQ(Menu_InputKeysSelection(), 10);
-  EXPECT_EQ(pointerRow(30), Menu_InputKeysSelection() - Menu_InputKeysFirstRow());
+  EXPECT_EQ(Game_CursorY, kUiItemTop + 7 * 30 + 5) << "the keys moved the pointer";
   Game_CentreCursor();
 }
 
@@ -304,16 +302,18 @@ TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
   EXPECT_FALSE(Game_MenuOpen);
 }
 
-// The hero's death in single play: a message line once; no quick save, save from the menu, use
-// or screens while dead; after a short moment the death menu over the game (Escape does not
-// leave it), whose Load game brings the quick save back. F6 says when there is no quick save and
-// when a quick load worked.
-TEST_F(MenuTest, ADeadHeroGetsALineThenTheDeathMenuAndCanNeitherSaveNorUse) {
+// The hero's death in single play: no quick save, save from the menu, use or screens while dead,
+// and he neither walks nor turns; the key bindings still act. Escape opens the in-game menu, whose
+// Load game brings the quick save back and whose End game leaves; nothing else comes up by itself.
+// F6 says when there is no quick save and when a quick load worked.
+TEST_F(MenuTest, ADeadHeroCanNeitherSaveNorUseNorMoveAndEscapeOffersLoadAndEndGame) {
   tw_test::TempDir dir;
   tw_test::WriteFile("scenes/street.scn", "");  // a level a load finds
   Var_SetText(Var_Find("Keyboard F5"), "QuickSave");
   Var_SetText(Var_Find("Keyboard F6"), "QuickLoad");
   Var_SetText(Var_Find("Keyboard I"), "Inventory");
+  Var_SetText(Var_Find("Keyboard W"), "Forward");
+  Var_SetText(Var_Find("Keyboard F10"), "Camera Sequence");
   Level_Load("street");
   Console_Clear();
   Press({kF6});
@@ -332,9 +332,7 @@ TEST_F(MenuTest, ADeadHeroGetsALineThenTheDeathMenuAndCanNeitherSaveNorUse) {
   ASSERT_EQ(player->person.state, 2);
   Console_Clear();
   Frame();
-  Frame();
-  EXPECT_EQ(Console_GetLineCount(), 1) << "one line a death";
-  EXPECT_EQ(tw_test::LastConsoleLine(), "You are dead");
+  EXPECT_EQ(Console_GetLineCount(), 0);
   player->origin.x = 77;  // a quick save now would keep this
   Press({kF5});
   EXPECT_TRUE(tw_test::ReadFile("save/quicksave/quick.sav") == saved) << "F5 saved a dead hero";
@@ -349,14 +347,33 @@ TEST_F(MenuTest, ADeadHeroGetsALineThenTheDeathMenuAndCanNeitherSaveNorUse) {
   Frame();
   Player_CommandWord = 0;
   EXPECT_FALSE(Game_MenuOpen) << "a dead hero searched a body";
-  // The death menu after a short moment of game time.
-  Game_Time = double(player->deathTime) + kDeathMenuDelay;
+  // The bindings act: a held key rides in the frame's command, the camera sequence key switches.
+  Queue(kKeyW, true);
   Frame();
-  ASSERT_TRUE(Game_MenuOpen);
-  EXPECT_EQ(Top(), "deathmenu");
+  EXPECT_NE(Game_CurrentFrame.command & CMD_FORWARD, 0u) << "the dead hero's keys went unread";
+  Press({kF10});
+  EXPECT_EQ(Game_SpecialFlag, 1u);
+  Press({kF10});
+  EXPECT_EQ(Game_SpecialFlag, 0u);
+  // ... but the body takes no command: it neither walks nor turns.
+  const vec3 at = player->origin, facing = player->angles;
+  for (int i = 0; i < 10; i++) {
+    Game_TickFrame = DemoFrame{0.1f, 0.2f, 0, uint32_t(CMD_FORWARD | CMD_FIRE)};
+    Game_Tick();
+  }
+  Queue(kKeyW, false);
+  Frame();
+  EXPECT_EQ(player->origin.x, at.x);
+  EXPECT_EQ(player->origin.y, at.y);
+  EXPECT_EQ(player->angles.x, facing.x);
+  // Nothing comes up by itself, however long he lies.
+  Game_Time = double(player->deathTime) + 10.0;
+  Frame();
+  EXPECT_FALSE(Game_MenuOpen);
+  // Escape: the in-game menu, and its Load game (the third item from the end).
   Press({KEY_ESCAPE});
-  EXPECT_EQ(Top(), "deathmenu");
-  Press({KEY_ENTER});  // Load game
+  ASSERT_EQ(Top(), "ingamemenu");
+  Press({KEY_UP, KEY_UP, KEY_UP, KEY_ENTER});
   ASSERT_EQ(Top(), "loadgame");
   Press({KEY_ENTER});  // the quick save
   EXPECT_FALSE(Game_MenuOpen);
@@ -366,12 +383,11 @@ TEST_F(MenuTest, ADeadHeroGetsALineThenTheDeathMenuAndCanNeitherSaveNorUse) {
   Press({kF6});
   EXPECT_EQ(tw_test::LastConsoleLine(), "Game loaded");
   EXPECT_EQ(Obj_Player->person.state, 1);
-  // End game, the death menu's other way on.
+  // End game, the item before Quit.
   Player_Damage(Obj_Player, nullptr, 1000.0f, 0, nullptr, 0, 0);
-  Game_Time = double(Obj_Player->deathTime) + kDeathMenuDelay;
-  Frame();
-  ASSERT_EQ(Top(), "deathmenu");
-  Press({KEY_DOWN, KEY_ENTER});
+  Press({KEY_ESCAPE});
+  ASSERT_EQ(Top(), "ingamemenu");
+  Press({KEY_UP, KEY_UP, KEY_ENTER});
   Frame();
   EXPECT_FALSE(Game_Running);
   EXPECT_EQ(Top(), "mainmenu");
@@ -581,13 +597,15 @@ TEST_F(MenuKeysTest, DeleteClearsEveryBindingAndUpAndDownWrapAndEscapeLeaves) {
   EXPECT_STREQ(Binding("Keyboard W"), "");
   EXPECT_STREQ(Binding("Keyboard S"), "Back");
   EXPECT_EQ(Menu_InputKeysFindBindings(0, found), 0);
-  // Up and Down wrap (the last row is the camera sequence); Escape or the right button leaves and
-  // resets the input.
+  // Up and Down wrap over the 32 actions (the camera sequence's key is no row of them); Escape or
+  // the right button leaves and resets the input.
   Tap(KEY_UP);
-  EXPECT_EQ(Menu_InputKeysSelection(), kMenuKeysActions - 1);
-  EXPECT_STREQ(Menu_InputKeysActionName(Menu_InputKeysSelection()), "Camera Sequence");
+  EXPECT_EQ(Menu_InputKeysSelection(), 31);
+  EXPECT_STREQ(Menu_InputKeysActionName(Menu_InputKeysSelection()), "Leave Car");
   Bind("Keyboard F10", "Camera Sequence");
-  EXPECT_EQ(Menu_InputKeysFindBindings(kMenuKeysActions - 1, found), 1);
+  Bind("Keyboard Q", "Leave Car");
+  EXPECT_EQ(Menu_InputKeysFindBindings(31, found), 1);
+  EXPECT_EQ(Menu_InputKeysFindBindings(32, found), 0);
   Tap(KEY_DOWN);
   Tap(KEY_DOWN);
   EXPECT_EQ(Menu_InputKeysSelection(), 1);

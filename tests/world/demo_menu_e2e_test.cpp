@@ -20,7 +20,7 @@ TEST_F(DemoMenuE2E, EscapeDuringADemoAndBack) {
   InGameMenu(3);  // Stop recording
   if (HasFatalFailure()) return;
   ASSERT_TRUE(WaitForLog("StartRecord:ended.", 10)) << tw_test::ReadFile("log");
-  InGameMenu(4);  // End game
+  InGameMenu(5);  // End game
   if (HasFatalFailure()) return;
   ScreenImage img;
   std::this_thread::sleep_for(std::chrono::seconds(1));

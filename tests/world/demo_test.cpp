@@ -20,6 +20,7 @@
 #include "foundation/input.h"
 #include "foundation/random.h"
 #include "foundation/text.h"
+#include "hud/hud.h"
 #include "platform/clock.h"
 #include "scene/model.h"
 #include "tools/save_maker.h"
@@ -245,10 +246,21 @@ TEST_F(DemoTest, TheInGameMenuOutlivesAChainToADemoOfAnotherLevel) {
   EXPECT_STREQ(UI_TopMenuName(UI_System), "ingamemenu");
 }
 
-// "Record demo" while a demo plays is refused with a line for the player; the playback goes on.
-TEST_F(DemoTest, RecordingIsRefusedDuringAPlayback) {
+// "Record demo" and saving while a demo plays are refused with a line for the player; the playback
+// goes on, and the quick save on the disk stays as it was (the demo's world would replace it).
+TEST_F(DemoTest, RecordingAndSavingAreRefusedDuringAPlayback) {
   Record("play", 2, 0.05f);
+  Menu_QuickSave();
+  ASSERT_TRUE(tw_test::FileExists("save/quicksave/quick.sav")) << "no quick save in play";
+  const std::string saved = "an earlier quick save";
+  tw_test::WriteFile("save/quicksave/quick.sav", saved);
   ASSERT_EQ(Demo_StartPlayback("play"), 1);
+  Console_Clear();
+  EXPECT_EQ(Game_SaveAllowed(), 0);
+  Menu_QuickSave();
+  EXPECT_TRUE(tw_test::ReadFile("save/quicksave/quick.sav") == saved) << "a quick save during a playback";
+  EXPECT_NE(Log().find("Save:not during a playback."), std::string::npos);
+  EXPECT_EQ(tw_test::LastConsoleLine(), "Not while a demo plays");
   const int lines = Console_GetLineCount();
   EXPECT_EQ(StartDemo("rec"), 0);
   EXPECT_FALSE(tw_test::FileExists("demo/rec.dem"));

@@ -147,14 +147,14 @@ class GameE2E : public ::testing::Test {
     ASSERT_TRUE(WaitFor(level, &img, 60)) << "the level did not show; the log:\n" << ReadFile("log");
   }
   // Escape, then the in-game menu's item (0 Resume, 1 Save game, 2 Record demo, 3 Stop recording,
-  // 4 End game, 5 Quit), the shorter way round. The Escape goes at once and the menu takes as few
+  // 4 Load game, 5 End game, 6 Quit), the shorter way round. The Escape goes at once and the menu takes as few
   // keys as it can: a demo plays on under the menu.
   void InGameMenu(int item) {
     ScreenImage img;
     PlacePointer();
     ASSERT_TRUE(SendKeys(pointerX_, pointerY_, {"Escape"}, 20, 60));
     ASSERT_TRUE(WaitFor(Menu, &img, 20)) << "no in-game menu; the log:\n" << ReadFile("log");
-    constexpr int kItems = 6;
+    constexpr int kItems = 7;
     std::vector<std::string> keys = item <= kItems / 2 ? std::vector<std::string>(size_t(item), "Down")
                                                        : std::vector<std::string>(size_t(kItems - item), "Up");
     keys.push_back("Return");
@@ -164,7 +164,7 @@ class GameE2E : public ::testing::Test {
   // Escape, End game, then Quit in the main menu; the game ends with status 0.
   void EndGameAndQuit() {
     ScreenImage img;
-    InGameMenu(4);
+    InGameMenu(5);
     if (HasFatalFailure()) return;
     std::this_thread::sleep_for(std::chrono::seconds(2));
     ASSERT_TRUE(WaitFor(Menu, &img, 20)) << "no main menu after End game; the log:\n" << ReadFile("log");

@@ -163,6 +163,24 @@ TEST_F(PlayInput, TheParkedCarOpensToItsKeyAndComesBackWhereThePlayerLeavesIt) {
   EXPECT_FLOAT_EQ(player_->origin.z, 6.0f);
 }
 
+// A parked car's use text does nothing for a player already driving: neither car changes, and
+// the reading that also serves the prompt offers nothing.
+TEST_F(PlayInput, AParkedCarIsNotEnteredFromAnotherCar) {
+  GameObject* first = Prop(-1200, -450, "[car] [runabout]");
+  GameObject* second = Prop(-100, 0, "[car] [runabout]");
+  Frame(CMD_USE, first);
+  ASSERT_EQ(player_->person.carIndex, 1);
+  const vec3 at = player_->origin;
+  UseTextOffer offer;
+  EXPECT_EQ(Game_ReadUseText(player_, second->person.itemText, &offer), USE_TEXT_NONE);
+  Frame(CMD_USE, second);
+  EXPECT_TRUE(second->flags & OBJ_ACTIVE) << "a second car entered from the first";
+  EXPECT_EQ(second->person.state, 1);
+  EXPECT_EQ(player_->origin.x, at.x);
+  EXPECT_EQ(player_->origin.y, at.y);
+  EXPECT_EQ(player_->person.carIndex, 1);
+}
+
 TEST_F(PlayInput, BodiesAreSearchedPartnersTalkAndStrangersSayALine) {
   GameObject* body = Spawn(NPC, 0, 50, "body");
   body->person.state = 2;

@@ -293,8 +293,9 @@ bool DoorPointValid(int32_t n) {
 }
 
 // The first fault of an image's fields inside the image span [from, to) (the span's bytes start at
-// `image` + from - shift): an unterminated text, a number that is not finite, a position or
-// velocity beyond the world, an inventory pair or car outside its table. Names the field in
+// `image` + from - shift): an unterminated text, a number that is not finite, a position, velocity
+// or box beyond the world, an inventory pair or car outside its table, a state, mode, flag, index
+// or door point outside its values. Names the field in
 // *field; null when the span is sound.
 const char* Image_Fault(const uint8_t* image, uint32_t from, uint32_t to, uint32_t shift, const char** field) {
   // The fields the checks name, looked up once.
@@ -315,6 +316,11 @@ const char* Image_Fault(const uint8_t* image, uint32_t from, uint32_t to, uint32
   static const ImageField* const kDoorPoints[] = {ImageFieldNamed("prop.point"), ImageFieldNamed("prop.nextPoint"),
                                                   ImageFieldNamed("prop.targetPoint")};
   static const ImageField* const kControl = ImageFieldNamed("npcControl");
+  static const std::vector<const ImageField*> domainFields = [] {
+    std::vector<const ImageField*> out;
+    for (const IntDomain& d : kIntDomains) out.push_back(ImageFieldNamed(d.field));
+    return out;
+  }();
   auto inSpan = [&](const ImageField* f) { return f && f->offset >= from && f->offset < to; };
   auto at = [&](const ImageField& f) { return image + f.offset - shift; };
   for (int i = 0; i < ObjImage_FieldCount; i++) {
@@ -354,8 +360,9 @@ const char* Image_Fault(const uint8_t* image, uint32_t from, uint32_t to, uint32
     *field = kCar->name;
     return "a car outside its table";
   }
-  for (const IntDomain& d : kIntDomains) {
-    const ImageField* f = ImageFieldNamed(d.field);
+  for (size_t n = 0; n < std::size(kIntDomains); n++) {
+    const IntDomain& d = kIntDomains[n];
+    const ImageField* f = domainFields[n];
     if (!inSpan(f)) continue;
     *field = f->name;
     for (uint32_t k = 0; k + 4 <= f->size; k += 4) {
@@ -381,7 +388,8 @@ bool LevelNameAllowed(const char* name) {
 }
 
 // The header's numbers that a game never holds: a game time or an objective time that is not a
-// time, a car position beyond the world, a random index or quest mode outside its table.
+// time, a car position beyond the world, a random index or quest mode outside its table, god mode,
+// the stash word or a show flag other than 0 or 1, an id counter that leaves no ids.
 int Header_Check(const Snapshot& s, const char* caller) {
   if (!std::isfinite(s.h.gameTime) || s.h.gameTime < 0 || s.h.gameTime >= kSaveTimeLimit) {
     Log_Printf("%s:the game time %g is not a time.\n", caller, double(s.h.gameTime));

@@ -461,14 +461,23 @@ static void FreeHandle(FileHandle* h) {
   Global_Free(h);
 }
 
-// Opens a regular file only: a folder is never opened as a file.
+// Opens a regular file only: a folder, a named pipe or a device is never opened as a file. The
+// open does not wait (a named pipe would block it until a writer came); the regular file is then
+// read as usual.
 static FILE* OpenRegular(const std::string& path, const char* mode) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return nullptr;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  const bool known = fstat(fd, &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) {
+    if (known && !S_ISDIR(st.st_mode)) Log_Printf("File_Open: %s is not a regular file\n", path.c_str());
     close(fd);
     errno = EISDIR;
+    return nullptr;
+  }
+  int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    close(fd);
     return nullptr;
   }
   FILE* f = fdopen(fd, mode);

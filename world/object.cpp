@@ -25,7 +25,26 @@ GameObject* Obj_ListTail;
 GameObject* Obj_Player;
 uint32_t Obj_ListVersion;
 static uint32_t g_lastId;
-void Obj_SetLastId(uint32_t id) { g_lastId = id; }
+// Set once the counter has wrapped or was set below an id in the list: new ids are then
+// checked against the list, so none is 0 or one in use.
+static bool g_idsChecked;
+void Obj_SetLastId(uint32_t id) {
+  g_lastId = id;
+  g_idsChecked = false;
+  for (GameObject* o = Obj_ListHead; o && !g_idsChecked; o = o->next) g_idsChecked = o->id > id;
+}
+
+// The next id: 0 is never one, and after a wrap none that an object holds.
+static uint32_t Obj_NextId() {
+  uint32_t id = ++g_lastId;
+  if (id == 0) {
+    g_idsChecked = true;
+    id = ++g_lastId;
+  }
+  if (g_idsChecked)
+    while (id == 0 || Obj_FindById(id)) id = ++g_lastId;
+  return id;
+}
 
 // The deletion queue grows as needed; an object stands in it at most once.
 static GameObject** g_deleteQueue;
@@ -125,7 +144,7 @@ GameObject* Obj_Alloc() {
   if (!obj) return nullptr;
   obj->slots = Obj_ClassSlots[0];
   Speech_ResetValues(obj->drawValues);
-  obj->id = ++g_lastId;
+  obj->id = Obj_NextId();
   Obj_ListVersion++;
   obj->prev = Obj_ListTail;
   if (Obj_ListTail)
@@ -246,6 +265,7 @@ void Obj_ClearAll() {
     obj = next;
   }
   g_lastId = 0;
+  g_idsChecked = false;
   g_arrayCount = 0;
   g_arrayStale = false;
   Obj_Player = nullptr;

@@ -8,13 +8,17 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ai/bot.h"
 #include "characters/defs.h"
+#include "characters/npc.h"
 #include "characters/player.h"
 #include "foundation/bytereader.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
+#include "foundation/mem.h"
 #include "foundation/random.h"
 #include "foundation/sound.h"
 #include "foundation/timer.h"
@@ -26,11 +30,13 @@
 #include "world/entity.h"
 #include "world/fx.h"
 #include "world/game.h"
+#include "world/gameinput.h"
 #include "world/image.h"
 #include "world/level.h"
 #include "world/net.h"
 #include "world/object.h"
 #include "world/personage.h"
+#include "world/props.h"
 #include "world/start.h"
 #include "world/tick.h"
 
@@ -226,6 +232,11 @@ constexpr float kSaveCoordLimit = 1.0e8f;
 constexpr uint32_t kSaveSealMark = 0x4B435754;  // "TWCK"
 constexpr size_t kSaveSealSize = 8;
 
+// A game clock beyond this (about 30 years of play) is no game's; above it an f32 clock stops.
+constexpr float kSaveTimeLimit = 1.0e9f;
+// Ids beyond this are no game's: a game that made 2^31 objects would have run for weeks.
+constexpr uint32_t kSaveIdLimit = 0x80000000u;
+
 bool FiniteWithin(float v, float limit) { return std::isfinite(v) && std::fabs(v) <= limit; }
 
 const ImageField* ImageFieldNamed(const char* name) {
@@ -241,15 +252,56 @@ bool PairInTable(int32_t kind, int32_t index) {
   return kind > 0 && kind < int32_t(std::size(kRows)) && index >= 0 && index < kRows[kind];
 }
 
+// The words that hold a state, a mode, a flag or an index: the values the game gives them.
+struct IntDomain {
+  const char* field;
+  int32_t low, high;
+};
+constexpr IntDomain kIntDomains[] = {
+    {"person.state", 0, 2},
+    {"person.actionState", 0, 2},
+    {"person.carReentry", 0, 1},
+    {"person.parked", 0, 1},
+    {"person.moveMode", 0, 1},
+    {"person.vehicleState", 0, 1},
+    {"person.onGround", 0, 1},
+    {"person.crouched", 0, 1},
+    {"person.jumpHeld", 0, 1},
+    {"person.anim", 0, kPersonAnims - 1},
+    {"person.aiState", 0, kNpcStartStates - 1},
+    {"person.ctfRole", 0, CTF_BASE},
+    {"person.team", 0, 2},
+    {"person.noBlood", 0, 1},
+    {"drawZone", 0, 1},
+    {"camera.mode", 0, 2},
+    {"camera.zoomLevel", 0, 2},
+    {"useGroup2Index", 0, kObjGroups - 1},
+    {"useGroupIndex", 0, kObjGroups - 1},
+    {"bot.engaged", BOT_ENGAGE_NONE, BOT_ENGAGE_FLEE},
+    {"prop.action", 0, 7},
+    {"prop.weapon", 0, kWeaponDefs - 1},
+    {"prop.fireWeapon", 0, kWeaponDefs - 1},
+    {"prop.backwards", 0, 1},
+    {"bodyReleased", 0, 1},
+    {"gender", 0, 1},
+    {"voiceSet", 0, kVoiceSets - 1},
+};
+
+// A door's point: one of table A (0..7) or of table B (100..107).
+bool DoorPointValid(int32_t n) {
+  return (n >= 0 && n < kPropDoorPoints) || (n >= kDoorOpen && n < kDoorOpen + kPropDoorPoints);
+}
+
 // The first fault of an image's fields inside the image span [from, to) (the span's bytes start at
-// `image` + from - shift): an unterminated text, a number that is not finite, a position or
-// velocity beyond the world, an inventory pair or car outside its table. Names the field in
+// `image` + from - shift): an unterminated text, a number that is not finite, a position, velocity
+// or box beyond the world, an inventory pair or car outside its table, a state, mode, flag, index
+// or door point outside its values. Names the field in
 // *field; null when the span is sound.
 const char* Image_Fault(const uint8_t* image, uint32_t from, uint32_t to, uint32_t shift, const char** field) {
   // The fields the checks name, looked up once.
   static const std::vector<bool> bounded = [] {
     static const char* const kNames[] = {"origin", "prevOrigin", "camera.origin", "camera.prevOrigin", "person.eye",
-                                         "person.velocity"};
+                                         "person.velocity", "mins", "maxs"};
     std::vector<bool> out(static_cast<size_t>(ObjImage_FieldCount));
     for (int i = 0; i < ObjImage_FieldCount; i++)
       out[size_t(i)] = std::any_of(std::begin(kNames), std::end(kNames),
@@ -261,6 +313,14 @@ const char* Image_Fault(const uint8_t* image, uint32_t from, uint32_t to, uint32
       {ImageFieldNamed("person.equippedKind"), ImageFieldNamed("person.equippedIndex")},
       {ImageFieldNamed("person.equipped2Kind"), ImageFieldNamed("person.equipped2Index")}};
   static const ImageField* const kCar = ImageFieldNamed("person.carIndex");
+  static const ImageField* const kDoorPoints[] = {ImageFieldNamed("prop.point"), ImageFieldNamed("prop.nextPoint"),
+                                                  ImageFieldNamed("prop.targetPoint")};
+  static const ImageField* const kControl = ImageFieldNamed("npcControl");
+  static const std::vector<const ImageField*> domainFields = [] {
+    std::vector<const ImageField*> out;
+    for (const IntDomain& d : kIntDomains) out.push_back(ImageFieldNamed(d.field));
+    return out;
+  }();
   auto inSpan = [&](const ImageField* f) { return f && f->offset >= from && f->offset < to; };
   auto at = [&](const ImageField& f) { return image + f.offset - shift; };
   for (int i = 0; i < ObjImage_FieldCount; i++) {
@@ -300,6 +360,26 @@ const char* Image_Fault(const uint8_t* image, uint32_t from, uint32_t to, uint32
     *field = kCar->name;
     return "a car outside its table";
   }
+  for (size_t n = 0; n < std::size(kIntDomains); n++) {
+    const IntDomain& d = kIntDomains[n];
+    const ImageField* f = domainFields[n];
+    if (!inSpan(f)) continue;
+    *field = f->name;
+    for (uint32_t k = 0; k + 4 <= f->size; k += 4) {
+      int32_t v = int32_t(Get32(at(*f) + k));
+      if (v < d.low || v > d.high) return "a word outside its values";
+    }
+  }
+  for (const ImageField* f : kDoorPoints) {
+    if (!inSpan(f)) continue;
+    *field = f->name;
+    if (!DoorPointValid(int32_t(Get32(at(*f))))) return "a door point that is none";
+  }
+  if (inSpan(kControl)) {
+    int32_t v = int32_t(Get32(at(*kControl)));
+    *field = kControl->name;
+    if (v != 0 && v != NPC_CAR && v != NPC_BOT) return "a word outside its values";
+  }
   return nullptr;
 }
 
@@ -308,9 +388,10 @@ bool LevelNameAllowed(const char* name) {
 }
 
 // The header's numbers that a game never holds: a game time or an objective time that is not a
-// time, a car position beyond the world, a random index or quest mode outside its table.
+// time, a car position beyond the world, a random index or quest mode outside its table, god mode,
+// the stash word or a show flag other than 0 or 1, an id counter that leaves no ids.
 int Header_Check(const Snapshot& s, const char* caller) {
-  if (!std::isfinite(s.h.gameTime) || s.h.gameTime < 0) {
+  if (!std::isfinite(s.h.gameTime) || s.h.gameTime < 0 || s.h.gameTime >= kSaveTimeLimit) {
     Log_Printf("%s:the game time %g is not a time.\n", caller, double(s.h.gameTime));
     return 0;
   }
@@ -335,6 +416,103 @@ int Header_Check(const Snapshot& s, const char* caller) {
     Log_Printf("%s:quest mode %i.\n", caller, s.quest->questMode);
     return 0;
   }
+  if (s.h.god != 0 && s.h.god != 1) {
+    Log_Printf("%s:god mode %i is neither on nor off.\n", caller, s.h.god);
+    return 0;
+  }
+  if (s.quest->stash.full != 0 && s.quest->stash.full != 1) {
+    Log_Printf("%s:inventory stash word %i is neither full nor empty.\n", caller, s.quest->stash.full);
+    return 0;
+  }
+  for (int32_t v : s.quest->showFlags)
+    if (v != 0 && v != 1) {
+      Log_Printf("%s:a show flag is %i.\n", caller, v);
+      return 0;
+    }
+  if (s.h.nextId > kSaveIdLimit) {
+    Log_Printf("%s:id counter %u leaves no ids.\n", caller, s.h.nextId);
+    return 0;
+  }
+  return 1;
+}
+
+// One world prop the level's entity text makes whatever happens in play: its name and clip model.
+struct LevelGround {
+  std::string name, solid;
+};
+
+// The level's own ground in its entity text: every "world" block that names a clip model
+// ("solid"), has a name and carries no use command (pickups, parked cars and such may be gone in
+// play). Blocks whose values may come from elsewhere ("call", "spawnflags") are left out; the
+// scan reads the text as the entity reader does, without its includes.
+std::vector<LevelGround> Level_Ground(const char* text, uint32_t length) {
+  std::vector<LevelGround> out;
+  bool inBlock = false;
+  int counter = 0;
+  std::string key, value, classname, id, solid;
+  bool command = false, unsure = false;
+  for (uint32_t i = 0; i < length; i++) {
+    char c = text[i];
+    if (c == '{' && !inBlock) {
+      inBlock = true;
+      counter = 0;
+      classname.clear();
+      id.clear();
+      solid.clear();
+      command = unsure = false;
+    } else if (c == '}' && inBlock) {
+      inBlock = false;
+      if (strcasecmp(classname.c_str(), "world") == 0 && !id.empty() && !solid.empty() && !command && !unsure)
+        out.push_back(LevelGround{id, solid});
+    } else if (c == '"' && inBlock) {
+      uint32_t end = i + 1;
+      while (end < length && text[end] != '"') end++;
+      if (end >= length) break;
+      std::string token(text + i + 1, std::min<uint32_t>(end - i - 1, kEntTokenSize - 1));
+      i = end;
+      if (counter++ == 0) {
+        key = token;
+        continue;
+      }
+      counter = 0;
+      value = token;
+      const char* k = key.c_str();
+      if (strcasecmp(k, "classname") == 0) classname = value;
+      else if (strcasecmp(k, "id") == 0) id = value.substr(0, kPersonNameSize - 1);
+      else if (strcasecmp(k, "solid") == 0) solid = value.substr(0, sizeof(PropState{}.clipName) - 1);
+      else if (strcasecmp(k, "command") == 0) command = !value.empty();
+      else if (strcasecmp(k, "call") == 0 || strcasecmp(k, "spawnflags") == 0) unsure = true;
+    }
+  }
+  return out;
+}
+
+// The snapshot holds the ground of the level it names (a save of one level under another's name
+// would put its objects over a level without its solid world).
+int Level_GroundCheck(const Snapshot& s, const std::string& path, const char* caller) {
+  uint32_t size = 0;
+  auto* text = static_cast<char*>(File_LoadWhole((path + ".scn").c_str(), &size, "LOADSCN"));
+  if (!text) return 1;  // no entity text: nothing the level itself makes
+  std::vector<LevelGround> ground = Level_Ground(text, size);
+  Global_Free(text);
+  static const ImageField* const kName = ImageFieldNamed("person.name");
+  static const ImageField* const kClip = ImageFieldNamed("prop.clipName");
+  for (const LevelGround& g : ground) {
+    bool found = false;
+    for (uint32_t i = 0; i < s.h.objectCount && !found; i++) {
+      const uint8_t* o = s.objects + size_t(i) * kObjectImageSize;
+      const char* name = reinterpret_cast<const char*>(o + kName->offset);
+      const char* clip = reinterpret_cast<const char*>(o + kClip->offset);
+      found = int32_t(Get32(o + 5964)) == WORLD && strnlen(name, kName->size) == g.name.size() &&
+              std::memcmp(name, g.name.data(), g.name.size()) == 0 && strnlen(clip, kClip->size) == g.solid.size() &&
+              std::memcmp(clip, g.solid.data(), g.solid.size()) == 0;
+    }
+    if (!found) {
+      Log_Printf("%s:no \"%s\" of level \"%s\" among the objects; the save is of another level.\n", caller,
+                 g.name.c_str(), s.h.level);
+      return 0;
+    }
+  }
   return 1;
 }
 
@@ -350,6 +528,7 @@ int Level_Check(const Snapshot& s, bool keepLevel, const char* caller, int32_t c
     Log_Printf("%s:level name \"%s\" is refused.\n", caller, s.h.level);
     return 0;
   }
+  const std::string base(path);
   bool found = Nav_CountAreas(path, counts) != 0;
   if (!found) {
     std::strcat(path, ".scn");
@@ -361,7 +540,7 @@ int Level_Check(const Snapshot& s, bool keepLevel, const char* caller, int32_t c
     Log_Printf("%s:no level \"%s\" (neither its \".nav\" nor its \".scn\" is there).\n", caller, s.h.level);
     return 0;
   }
-  return 1;
+  return Level_GroundCheck(s, base, caller);
 }
 
 // Reads and checks everything of a single-player snapshot; logs the fault and returns 0 when
@@ -411,7 +590,12 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, bool keep
   }
   const char* field = nullptr;
   for (uint32_t i = 0; i < s.h.personageCount; i++) {
-    const uint8_t* p = s.personages + size_t(i) * kPersonageImageSize + 16;
+    const uint8_t* words = s.personages + size_t(i) * kPersonageImageSize;
+    if (Get32(words) > 1 || Get32(words + 4) > 1) {
+      Log_Printf("%s:personage %u has a restore word other than 0 or 1.\n", caller, i);
+      return 0;
+    }
+    const uint8_t* p = words + 16;
     if (const char* fault = Image_Fault(p, kPersonBlockOffset, kPersonBlockOffset + kPersonBlockSize,
                                         kPersonBlockOffset, &field)) {
       Log_Printf("%s:personage %u has %s in %s.\n", caller, i, fault, field);
@@ -419,7 +603,7 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, bool keep
     }
   }
   std::vector<uint32_t> ids(s.h.objectCount);
-  bool playerFound = s.h.playerId == 0;
+  bool playerFound = false;  // a single-player game always has its hero
   for (uint32_t i = 0; i < s.h.objectCount; i++) {
     const uint8_t* o = s.objects + size_t(i) * kObjectImageSize;
     uint32_t id = Get32(o + 5960);
@@ -428,8 +612,8 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, bool keep
       Log_Printf("%s:object %u has class %i.\n", caller, i, classNum);
       return 0;
     }
-    if (id == 0) {
-      Log_Printf("%s:object %u has id 0.\n", caller, i);
+    if (id == 0 || id > kSaveIdLimit) {
+      Log_Printf("%s:object %u has id %u.\n", caller, i, id);
       return 0;
     }
     if (const char* fault = Image_Fault(o, 0, kObjectImageSize, 0, &field)) {
@@ -448,6 +632,16 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, bool keep
   if (!playerFound) {
     Log_Printf("%s:no player object %u.\n", caller, s.h.playerId);
     return 0;
+  }
+  // Every object was made by a game whose counter the save holds (a lower counter is raised to
+  // the largest id), so no object names an owner beyond it.
+  const uint32_t counter = std::max(s.h.nextId, sorted.empty() ? 0u : sorted.back());
+  for (uint32_t i = 0; i < s.h.objectCount; i++) {
+    uint32_t owner = Get32(s.objects + size_t(i) * kObjectImageSize + 5968);
+    if (owner > counter) {
+      Log_Printf("%s:object %u names owner %u, beyond the id counter %u.\n", caller, i, owner, counter);
+      return 0;
+    }
   }
   // A saved game's AI block runs to the end of the file, or to the seal behind it.
   size_t aiLeft = size_t(end - s.ai);
@@ -589,6 +783,11 @@ int Save_BuildName(const char* caller, const char* folder, const char* name, con
 
 int Save(const char* name) {
   if (!Game_Running) return 0;
+  if (Game_NetMode == 0 && !Obj_Player) {
+    // A load refuses a single-player game without its hero, so none is written.
+    Log_Printf("Save:no hero in the game; nothing saved.\n");
+    return 0;
+  }
   char path[kSaveNameSize + 16];
   if (!Save_BuildName("Save", "save\\", name, ".sav", true, path, sizeof path)) return 0;
   FileHandle* f = File_Open(path, "wb");

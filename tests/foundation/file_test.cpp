@@ -140,6 +140,28 @@ TEST_F(FileLayer, LooseNamesWritingAndWholeFileReadsOverTheCap) {
     EXPECT_TRUE(LogHas(std::string(line) + " is too large (268435457 bytes)\n")) << line;
 }
 
+// A named pipe where a loose file is looked for is refused at once, never waited on: an archive
+// member of the name is read instead, and a file that turns regular again is read as before.
+TEST_F(FileLayer, ANamedPipeIsRefusedWithoutWaiting) {
+  MakeArchive(0, {{"save/quick.sav", "member"}});
+  mkdir("save", 0777);
+  ASSERT_EQ(mkfifo("save/quick.sav", 0666), 0);
+  ASSERT_EQ(mkfifo("pipe.cfg", 0666), 0);
+  Start();
+  alarm(30);  // a blocking open ends the test instead of hanging it
+  uint32_t kind = 0;
+  EXPECT_EQ(ReadAll("save\\quick.sav", &kind), "member");
+  EXPECT_EQ(kind, 1u);
+  EXPECT_EQ(File_Open("pipe.cfg", "rb"), nullptr);
+  EXPECT_EQ(File_LoadWhole("pipe.cfg", nullptr, "test"), nullptr);
+  alarm(0);
+  EXPECT_TRUE(LogHas("File_Open: pipe.cfg is not a regular file\n"));
+  unlink("pipe.cfg");
+  WriteFile("pipe.cfg", "regular");
+  EXPECT_EQ(ReadAll("pipe.cfg", &kind), "regular");
+  EXPECT_EQ(kind, 2u);
+}
+
 TEST_F(FileLayer, WholeMemberLoadsWithTwoZerosBehindAndTheTextCacheOutlivesAFullRound) {
   std::string b = Big(150000, 'A');
   MakeArchive(2, {{"two.bin", b}});

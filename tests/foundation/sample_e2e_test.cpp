@@ -26,14 +26,7 @@ int TitlePixels(const tw_test::ScreenImage& img) {
 
 // Starts the real executable here; `attended` runs it as a person does, with message boxes.
 pid_t StartGame(bool attended) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (attended) unsetenv("TW_UNATTENDED");
-    std::string exe = std::string(TW_BIN_DIR) + "/tarnwick";
-    execl(exe.c_str(), exe.c_str(), nullptr);
-    _exit(127);
-  }
-  return pid;
+  return tw_test::StartGameProcess(nullptr, nullptr, attended);
 }
 
 // The most title pixels seen while the intro plays (it fades in), or -1 when the game ended itself.
@@ -60,8 +53,7 @@ int CloseGame(pid_t pid) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
   }
   if (done == 0) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
+    tw_test::EndGameProcess(pid, &status);
     return -1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

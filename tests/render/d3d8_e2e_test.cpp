@@ -15,13 +15,8 @@ TEST(D3d8E2E, GameRunsOnTheDirect3D8BackEnd) {
   if (!tw_test::HaveDisplay()) GTEST_SKIP() << "no display";
   tw_test::TempDir dir;
   tw_test::WriteFile("settings", "\"render_api\" \"D3D8\"\n");
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    std::string exe = std::string(TW_BIN_DIR) + "/tarnwick";
-    execl(exe.c_str(), exe.c_str(), nullptr);
-    _exit(127);
-  }
+  pid_t pid = tw_test::StartGameProcess();
+  ASSERT_GT(pid, 0);
   bool sent = tw_test::CloseWindowByTitle("Tarnwick", 20000, pid);
   if (sent) std::this_thread::sleep_for(std::chrono::milliseconds(300));
   int status = 0;
@@ -32,8 +27,7 @@ TEST(D3d8E2E, GameRunsOnTheDirect3D8BackEnd) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   if (done == 0) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
+    tw_test::EndGameProcess(pid, &status);
     FAIL() << "the game did not end after the close request; its log:\n" << tw_test::ReadFile("log");
   }
   ASSERT_TRUE(sent) << "no window titled Tarnwick appeared";

@@ -9,9 +9,12 @@
 #include <X11/keysym.h>
 #include <X11/extensions/XTest.h>
 #include <stdlib.h>
+#include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include <algorithm>
@@ -371,23 +374,49 @@ bool MakeSampleGame(const std::string& folder) {
   return std::system(cmd.c_str()) == 0;
 }
 
-void GameProcessTest::SetUp() {
-  if (!HaveDisplay()) GTEST_SKIP() << "no display";
-  ASSERT_TRUE(MakeSampleGame(dir_.Path()));
-  pid_ = fork();
-  ASSERT_GE(pid_, 0);
-  if (pid_ == 0) {
-    std::string exe = std::string(TW_TEST_BIN_DIR) + "/tarnwick";
-    execl(exe.c_str(), exe.c_str(), nullptr);
-    _exit(127);
+pid_t StartGameProcess(const char* folder, const char* stdoutPath, bool attended) {
+  const pid_t parent = getpid();
+  pid_t pid = fork();
+  if (pid != 0) {
+    if (pid > 0) setpgid(pid, pid);  // also here: the group exists before the parent may kill it
+    return pid;
+  }
+  setpgid(0, 0);
+  // Ends with the test: a test killed on its time out leaves no game behind.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);
+  if (attended)
+    unsetenv("TW_UNATTENDED");
+  else
+    setenv("TW_UNATTENDED", "1", 1);
+  if (folder && chdir(folder) != 0) _exit(127);
+  if (stdoutPath) {
+    int out = open(stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out >= 0) dup2(out, 1);
+  }
+  std::string exe = std::string(TW_TEST_BIN_DIR) + "/tarnwick";
+  execl(exe.c_str(), exe.c_str(), nullptr);
+  _exit(127);
+}
+
+void EndGameProcess(pid_t pid, int* status) {
+  if (pid <= 0) return;
+  kill(-pid, SIGKILL);
+  kill(pid, SIGKILL);
+  int ignored = 0;
+  while (waitpid(pid, status ? status : &ignored, 0) < 0 && errno == EINTR) {
   }
 }
 
+void GameProcessTest::SetUp() {
+  if (!HaveDisplay()) GTEST_SKIP() << "no display";
+  ASSERT_TRUE(MakeSampleGame(dir_.Path()));
+  pid_ = StartGameProcess();
+  ASSERT_GT(pid_, 0);
+}
+
 void GameProcessTest::TearDown() {
-  if (pid_ > 0 && !ended_) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
+  if (pid_ > 0 && !ended_) EndGameProcess(pid_);
 }
 
 bool GameProcessTest::Running() {

@@ -2,6 +2,7 @@
 // executable run under the test display.
 #pragma once
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -79,6 +80,16 @@ bool MovePointer(int x, int y);
 
 // Builds the sample game into `folder` with the project's make_sample tool; true on success.
 bool MakeSampleGame(const std::string& folder);
+
+// Starts the real executable (the build's bin/tarnwick) as a child of this test: in `folder`
+// (null: the current one), its standard output into `stdoutPath` when given. Unattended
+// (TW_UNATTENDED=1: message boxes take their default answer) unless `attended`, when it runs as a
+// person runs it. The game has a process group of its own and dies with this test process, also
+// when the test is killed on a time out. The pid, or -1.
+pid_t StartGameProcess(const char* folder = nullptr, const char* stdoutPath = nullptr, bool attended = false);
+// Kills a game that StartGameProcess started (its whole process group) and reaps it; its wait
+// status goes to `status` when given. Nothing for a pid <= 0.
+void EndGameProcess(pid_t pid, int* status = nullptr);
 
 // End-to-end tests: the real executable started in a private copy of the sample game (skipped
 // without a display), killed afterwards unless it ended by itself.

@@ -64,21 +64,11 @@ class GameE2E : public ::testing::Test {
   // Starts the game in the sample folder (again, once an earlier run has ended).
   void Start() {
     ended_ = false;
-    pid_ = fork();
-    ASSERT_GE(pid_, 0);
-    if (pid_ == 0) {
-      int out = open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (out >= 0) dup2(out, 1);
-      std::string exe = std::string(TW_BIN_DIR) + "/tarnwick";
-      execl(exe.c_str(), exe.c_str(), nullptr);
-      _exit(127);
-    }
+    pid_ = StartGameProcess(nullptr, "stdout.txt");
+    ASSERT_GT(pid_, 0);
   }
   void TearDown() override {
-    if (pid_ > 0 && !ended_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
+    if (pid_ > 0 && !ended_) EndGameProcess(pid_);
   }
   bool Running() {
     if (!ended_ && waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;

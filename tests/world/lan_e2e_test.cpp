@@ -56,23 +56,14 @@ class LanE2E : public ::testing::Test {
   }
   void TearDown() override {
     for (int pid : {host_, join_})
-      if (pid > 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-      }
+      if (pid > 0) tw_test::EndGameProcess(pid);
   }
   static void AddSettings(const std::string& who, const std::string& lines) {
     std::string path = who + "/settings";
     tw_test::WriteFile(path, tw_test::ReadFile(path) + "\"video_windowed\" \"1\"\n" + lines);
   }
   static int Start(const std::string& who) {
-    int pid = fork();
-    if (pid == 0) {
-      std::string exe = std::string(TW_BIN_DIR) + "/tarnwick";
-      if (chdir(who.c_str()) == 0) execl(exe.c_str(), exe.c_str(), nullptr);
-      _exit(127);
-    }
-    return pid;
+    return tw_test::StartGameProcess(who.c_str());
   }
   static std::string Log(const std::string& who) { return tw_test::ReadFile(who + "/log"); }
   // Waits until the game's log holds `line`.

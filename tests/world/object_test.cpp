@@ -112,3 +112,26 @@ TEST_F(ObjectList, IdsRestartAfterClearAndObjectsStandInCreationOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// Ids are never 0 and never one an object holds: a counter set near its end (as a loaded game
+// sets it) wraps past 0 and past the ids in use, and one set below the ids in use skips them.
+TEST_F(ObjectList, NewIdsSkipZeroAndIdsInUse) {
+  std::vector<GameObject*> objs;
+  for (int i = 0; i < 3; i++) objs.push_back(Spawn(WORLD));
+  EXPECT_EQ(objs[2]->id, 3u);
+  objs[1]->id = 0xFFFFFFFEu;  // as a loaded object may hold
+  Obj_SetLastId(0xFFFFFFFDu);
+  std::vector<uint32_t> ids;
+  for (int i = 0; i < 4; i++) ids.push_back(Spawn(WORLD)->id);
+  EXPECT_EQ(ids, (std::vector<uint32_t>{0xFFFFFFFFu, 2, 4, 5}));
+  Obj_SetLastId(0);  // below every id in use
+  EXPECT_EQ(Spawn(WORLD)->id, 6u);
+  // After a clear the counter starts again at 1.
+  Obj_ClearAll();
+  EXPECT_EQ(Spawn(WORLD)->id, 1u);
+  EXPECT_EQ(Spawn(WORLD)->id, 2u);
+}
+
+}  // namespace

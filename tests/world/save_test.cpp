@@ -19,6 +19,8 @@
 #include "ai/bot.h"
 #include "foundation/file.h"
 #include "foundation/random.h"
+#include "foundation/zip.h"
+#include "hud/hud.h"
 #include "quests/state.h"
 #include "tools/save_maker.h"
 #include "world/entity.h"
@@ -329,6 +331,141 @@ TEST_F(SaveTest, DamagedFilesAreRefusedAndChangeNothing) {
   Game_TickFrame = DemoFrame{0.05f, 0, 0, 0};
   Game_Tick();
   EXPECT_GT(Game_Time, 123.5);
+}
+
+// The seal of a save made again over changed bytes: "TWCK" and the CRC-32 of all before the CRC.
+void Reseal(std::vector<uint8_t>& b) {
+  ASSERT_GE(b.size(), 8u);
+  ASSERT_EQ(Get32(b, b.size() - 8), 0x4B435754u);
+  Put32(b, b.size() - 4, Zip_Crc32(0, b.data(), b.size() - 4));
+}
+
+// A save crafted with values no game holds, sealed again (or with its seal cut off, as an older
+// save), is refused whole with its line, the running game untouched; a save without its hero is
+// neither written nor loaded.
+TEST_F(SaveTest, CraftedSavesSealedAgainOrUnsealedAreRefusedAndChangeNothing) {
+  MakeGame();
+  ASSERT_EQ(Save("good"), 1);
+  const std::vector<uint8_t> good = ReadBytes("save/good.sav");
+  const size_t personage = kSaveHeaderSize + 2 * 148;
+  const size_t objects = personage + 5920;
+  auto object = [=](int index, const char* field) { return objects + size_t(index) * kObjectImageSize + At(field); };
+  // The small game's objects in list order: one of each class 1..9.
+  const int door = FUNC_DOOR - 1, npc = NPC - 1, shot = PULKA - 1;
+  struct Lie {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> change;
+    const char* line;
+  };
+  const std::vector<Lie> lies = {
+      {"id counter at its end", [](auto& b) { Put32(b, 296, 0xFFFFFFFFu); }, "Load:id counter 4294967295 leaves no ids."},
+      {"object id past 2^31", [=](auto& b) { Put32(b, object(2, "id"), 0x80000001u); }, "Load:object 2 has id 2147483649."},
+      {"owner past the counter", [=](auto& b) { Put32(b, object(3, "owner"), 5000); }, "Load:object 3 names owner 5000"},
+      {"player id 0", [](auto& b) { Put32(b, 304, 0); }, "Load:no player object 0."},
+      {"game time 3.4e38", [](auto& b) { Put32(b, 280, 0x7f7fffff); }, "Load:the game time 3.40282e+38 is not a time."},
+      {"game time 1e9", [](auto& b) { Put32(b, 280, 0x4e6e6b28); }, "Load:the game time 1e+09 is not a time."},
+      {"god 7", [](auto& b) { Put32(b, 288, 7); }, "Load:god mode 7 is neither on nor off."},
+      {"god -1", [](auto& b) { Put32(b, 288, 0xFFFFFFFFu); }, "Load:god mode -1"},
+      {"stash word 2", [](auto& b) { Put32(b, 20548, 2); }, "Load:inventory stash word 2"},
+      {"show flag 5", [](auto& b) { Put32(b, 119196, 5); }, "Load:a show flag is 5."},
+      {"restore word -1", [=](auto& b) { Put32(b, personage, 0xFFFFFFFFu); }, "Load:personage 0 has a restore word"},
+      {"personage state 9", [=](auto& b) { Put32(b, personage + 16 + At("person.state") - 56, 9); },
+       "Load:personage 0 has a word outside its values in person.state."},
+      {"hero state 77", [=](auto& b) { Put32(b, object(0, "person.state"), 77); },
+       "Load:object 0 has a word outside its values in person.state."},
+      {"hero anim 6", [=](auto& b) { Put32(b, object(0, "person.anim"), 6); }, "outside its values in person.anim."},
+      {"run word 2", [=](auto& b) { Put32(b, object(0, "person.moveMode") + 4, 2); }, "in person.moveMode."},
+      {"camera mode 9", [=](auto& b) { Put32(b, object(0, "camera.mode"), 9); }, "in camera.mode."},
+      {"vehicle state 3", [=](auto& b) { Put32(b, object(npc, "person.vehicleState"), 3); }, "object 8 has a word outside its values in person.vehicleState."},
+      {"ai state 14", [=](auto& b) { Put32(b, object(npc, "person.aiState"), 14); }, "in person.aiState."},
+      {"npc control 5", [=](auto& b) { Put32(b, object(npc, "npcControl"), 5); }, "object 8 has a word outside its values in npcControl."},
+      {"engaged 2^31-1", [=](auto& b) { Put32(b, object(npc, "bot.engaged"), 0x7FFFFFFF); }, "in bot.engaged."},
+      {"gender 2", [=](auto& b) { Put32(b, object(npc, "gender"), 2); }, "in gender."},
+      {"use group 128", [=](auto& b) { Put32(b, object(2, "useGroupIndex"), 128); }, "in useGroupIndex."},
+      {"shot weapon 36", [=](auto& b) { Put32(b, object(shot, "prop.weapon"), 36); }, "object 5 has a word outside its values in prop.weapon."},
+      {"door point 2^31-1", [=](auto& b) { Put32(b, object(door, "prop.point"), 0x7FFFFFFF); },
+       "Load:object 7 has a door point that is none in prop.point."},
+      {"door target -1", [=](auto& b) { Put32(b, object(door, "prop.targetPoint"), 0xFFFFFFFFu); }, "in prop.targetPoint."},
+      {"door point 8", [=](auto& b) { Put32(b, object(door, "prop.nextPoint"), 8); }, "in prop.nextPoint."},
+      {"box beyond the world", [=](auto& b) { Put32(b, object(2, "maxs") + 8, 0x7f7fffff); }, "beyond the world in maxs."},
+  };
+  Spawn(WORLD, 3, 3);  // the running game differs from the save
+  const std::vector<uint8_t> before = State();
+  auto refused = [&](const std::vector<uint8_t>& bad, const std::string& what, const char* line) {
+    tw_test::WriteBytes("save/quicksave/quick.sav", bad);
+    size_t logBefore = Log().size();
+    EXPECT_EQ(Save_LoadSlot("quicksave\\quick"), 0) << what;
+    std::string added = Log().substr(logBefore);
+    EXPECT_NE(added.find(line), std::string::npos) << what << ": " << added;
+    EXPECT_EQ(tw_test::CountOccurrences(added, "Load:"), 1) << what << ": " << added;
+    Game_SettleFrames = 0;
+    EXPECT_EQ(State(), before) << what;
+  };
+  for (const Lie& l : lies) {
+    std::vector<uint8_t> bad = good;
+    l.change(bad);
+    Reseal(bad);
+    refused(bad, l.what, l.line);
+    if (&l == &lies[0]) {  // the quick load says so
+      Menu_QuickLoad();
+      EXPECT_EQ(tw_test::LastConsoleLine(), "The quick save could not be loaded");
+      Game_SettleFrames = 0;
+    }
+    // The seal cut off, the file passes for an older save: the same values are refused the same.
+    bad.resize(bad.size() - 8);
+    refused(bad, std::string(l.what) + ", unsealed", l.line);
+  }
+  // The real save still loads, and the game goes on with ids after the saved ones.
+  tw_test::WriteBytes("save/quicksave/quick.sav", good);
+  ASSERT_EQ(Save_LoadSlot("quicksave\\quick"), 1);
+  const uint32_t last = Obj_LastId();
+  EXPECT_EQ(Spawn(WORLD)->id, last + 1);
+  // No hero, no save: the file on the disk stays as it was.
+  Obj_Player = nullptr;
+  EXPECT_EQ(Save("quicksave\\quick"), 0);
+  EXPECT_NE(Log().find("Save:no hero in the game; nothing saved."), std::string::npos);
+  EXPECT_EQ(ReadBytes("save/quicksave/quick.sav"), good);
+}
+
+// A save names its level; the level's own ground (the named world props with a clip model that
+// its entity text makes) must stand among the saved objects. A save of another level under its
+// name is refused, however it is sealed; one holding that ground loads.
+TEST_F(SaveTest, ASaveOfAnotherLevelUnderALevelsNameIsRefused) {
+  tw_test::WriteBytes("scenes/court.nav", ReadBytes("scenes/yard.nav"));
+  tw_test::WriteFile("scenes/court.scn",
+                     "{ \"classname\" \"world\" \"id\" \"court\" \"name\" \"maps\\court\" \"solid\" \"maps\\court\" }\n"
+                     // Neither a pickup, nor a block that takes its values from a template, nor a
+                     // prop without a clip model is asked for.
+                     "{ \"classname\" \"world\" \"id\" \"gift\" \"solid\" \"maps\\box\" \"command\" \"[money] [5]\" }\n"
+                     "{ \"call\" \"scenes\\templates\\wall\" \"classname\" \"world\" \"id\" \"wall\" \"solid\" \"w\" }\n"
+                     "{ \"classname\" \"world\" \"id\" \"post\" }\n");
+  MakeGame();
+  ASSERT_EQ(Save("yard"), 1);
+  std::vector<uint8_t> swapped = ReadBytes("save/yard.sav");
+  std::memcpy(&swapped[kSaveOfsLevel], "court", 6);
+  Reseal(swapped);
+  tw_test::WriteBytes("save/swapped.sav", swapped);
+  // The court's own game: its ground among the objects.
+  std::snprintf(Level_Name, sizeof Level_Name, "%s", "court");
+  GameObject* ground = Spawn(WORLD, 0, 0, "court");
+  std::snprintf(ground->prop.clipName, sizeof ground->prop.clipName, "%s", "maps\\court");
+  ASSERT_EQ(Save("court"), 1);
+  std::snprintf(ground->prop.clipName, sizeof ground->prop.clipName, "%s", "maps\\yard");
+  ASSERT_EQ(Save("othermodel"), 1);
+  const std::vector<uint8_t> before = State();
+  for (const char* name : {"swapped", "othermodel"}) {
+    size_t logBefore = Log().size();
+    EXPECT_EQ(Save_LoadSlot(name), 0) << name;
+    std::string added = Log().substr(logBefore);
+    EXPECT_NE(added.find("Load:no \"court\" of level \"court\" among the objects"), std::string::npos) << added;
+    EXPECT_EQ(tw_test::CountOccurrences(added, "Load:"), 1) << added;
+    Game_SettleFrames = 0;
+    EXPECT_EQ(State(), before) << name;
+  }
+  ASSERT_EQ(Save_LoadSlot("court"), 1);
+  EXPECT_STREQ(Level_Name, "court");
+  ASSERT_EQ(Save_LoadSlot("yard"), 1);
+  EXPECT_STREQ(Level_Name, "yard");
 }
 
 // What a save needs of its level is checked before the running game is touched: a level that is

@@ -16,6 +16,7 @@
 #include "foundation/sound.h"
 #include "foundation/text.h"
 #include "foundation/timer.h"
+#include "physics/physics.h"
 #include "world/game.h"
 #include "world/object.h"
 
@@ -186,6 +187,22 @@ static vec3 Splash_Centre(GameObject* source) {
   return up;
 }
 
+// A blast's push on an object's body: the impulse away from the blast's centre, in high on the body
+// (three quarters up the box that holds it as it lies now), so that a standing body tips over
+// rather than slides. Nothing for an object without a body.
+static void Splash_PushBody(GameObject* o, const vec3& centre, float impulse) {
+  const int body = Physics_ObjectBody(o);
+  float box[6];
+  if (body < 0 || !(impulse > 0) || !Physics_ObjectBounds(o, box)) return;
+  const vec3 mid = Physics_Bodies[body].position;
+  vec3 dir;
+  Vec_Subtract(&mid, &centre, &dir);
+  if (!(Vec_Normalize(&dir) > 0)) dir = vec3{0, 0, 1};
+  const float j[3] = {dir.x * impulse, dir.y * impulse, dir.z * impulse};
+  const float at[3] = {mid.x, mid.y, o->origin.z + (box[2] + 3.0f * box[5]) * 0.25f};
+  Physics_PushObjectBody(body, j, at, 0);
+}
+
 void Person_SplashDamage(GameObject* source, float damage, float radius, int weapon) {
   if (!source || !(radius > 0) || !(damage > 0)) return;
   const vec3 centre = Splash_Centre(source);
@@ -207,8 +224,13 @@ void Person_SplashDamage(GameObject* source, float damage, float radius, int wea
     if (!Person_ClearLine(&centre, &c, o)) continue;
     hits.push_back(Hit{o, (1.0f - dist / radius) * damage});
   }
-  for (const Hit& h : hits)
-    if (h.target->flags & OBJ_ACTIVE) h.target->slots.Damage(h.target, source, h.amount, 1.0f, &source->origin, weapon, 0);
+  const float push = weapon >= 0 && weapon < kWeaponDefs ? Def_Weapons[weapon].physics : 0.0f;
+  for (const Hit& h : hits) {
+    if (!(h.target->flags & OBJ_ACTIVE)) continue;
+    h.target->slots.Damage(h.target, source, h.amount, 1.0f, &source->origin, weapon, 0);
+    // The body of what the blast hurt, one the hurt just made too, is thrown away from the blast.
+    Splash_PushBody(h.target, centre, push * h.amount / damage);
+  }
 }
 
 void Person_StopSounds(GameObject* person) {

@@ -330,7 +330,15 @@ void Pulka_Think(GameObject* o) {
   float damage = w.bulletDamage * Pulka_SkillFactor(owner, w.skill);
   if (target == Obj_Player && owner && owner->classNum == NPC) damage *= 0.5f;
   if (w.kind == 5 || w.kind == 1) {
+    const bool hadBody = Physics_ObjectBody(target) >= 0;
     target->slots.Damage(target, o, damage, tr.factor, nullptr, p.weapon, tr.part);
+    // A hit that kills a character makes its body only now: the bullet's push goes to it here, at
+    // the point it struck, so the dead fall along the shot.
+    const int body = Physics_ObjectBody(target);
+    if (!hadBody && body >= 0) {
+      vec3 impulse = Scale(dir, w.physics);
+      Physics_PushObjectBody(body, &impulse.x, &tr.end.x, 0);
+    }
   } else if (w.kind == 2 || w.kind == 4) {
     Sound_Play(w.explodSound, 1.0f, 10.0f, &o->origin.x, 2, 0);
     Person_SplashDamage(o, damage, w.bulletExplod, p.weapon);

@@ -124,7 +124,9 @@ void Person_RespawnPickups();
 // The active object of that name (any case; "player" gives the player), else null.
 GameObject* Person_FindByName(const char* name);
 // Every active object within the radius whose centre a clear ray reaches takes
-// (1 - distance / radius) x damage through its Damage operation. Nothing for a radius <= 0.
+// (1 - distance / radius) x damage through its Damage operation; then its body, if it has one
+// (a body the damage just made too), is pushed away from the blast with the weapon's "physics"
+// impulse by the same share. Nothing for a radius <= 0.
 void Person_SplashDamage(GameObject* source, float damage, float radius, int weapon);
 // Stops the person's three voices.
 void Person_StopSounds(GameObject* person);

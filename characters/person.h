@@ -117,7 +117,8 @@ void Person_ApplyPickup(GameObject* pickup, GameObject* user);
 void Person_CollectPickup(GameObject* person);
 // The message line of a pickup's item text: "You got" (text "consol\You got") and what it gives,
 // each pair's visible name (text "items\<text key>", else its definition name) and "<n> <kind>"
-// for ammunition, "<n> money", "<n> health"; empty when it names nothing known.
+// for ammunition, "<n> money", "<n> health"; the rounds of a kind once, where it first comes, with
+// a weapon's magazine among them; empty when it names nothing known.
 std::u16string Person_PickupLine(const char* itemText);
 // Shows again the pickups whose respawn time has passed.
 void Person_RespawnPickups();

@@ -214,7 +214,7 @@ static vec3 Splash_Centre(GameObject* source) {
 }
 
 // A blast's push on an object's body: the impulse away from the blast's centre, in high on the body
-// (three quarters up the box that holds it as it lies now), so that a standing body tips over
+// (seven eighths up the box that holds it as it lies now), so that a standing body tips over
 // rather than slides. Nothing for an object without a body.
 static void Splash_PushBody(GameObject* o, const vec3& centre, float impulse) {
   const int body = Physics_ObjectBody(o);
@@ -225,7 +225,7 @@ static void Splash_PushBody(GameObject* o, const vec3& centre, float impulse) {
   Vec_Subtract(&mid, &centre, &dir);
   if (!(Vec_Normalize(&dir) > 0)) dir = vec3{0, 0, 1};
   const float j[3] = {dir.x * impulse, dir.y * impulse, dir.z * impulse};
-  const float at[3] = {mid.x, mid.y, o->origin.z + (box[2] + 3.0f * box[5]) * 0.25f};
+  const float at[3] = {mid.x, mid.y, o->origin.z + box[2] + (box[5] - box[2]) * 0.875f};
   Physics_PushObjectBody(body, j, at, 0);
 }
 

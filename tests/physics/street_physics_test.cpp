@@ -299,6 +299,22 @@ TEST_F(StreetPhysics, OnePistolBulletKillsATownsmanAndKnocksHisBodyOver) {
   EXPECT_GT(npc->origin.y, stood.y) << "he fell away from the shot";
 }
 
+// A bullet that kills him low, at his waist, still knocks him over rather than sliding him along.
+TEST_F(StreetPhysics, ABulletAtTheWaistStillKnocksTheBodyOver) {
+  GameObject* npc = Person_FindByName("townsman_1");
+  ASSERT_NE(npc, nullptr);
+  npc->person.health = 20;
+  Hud_Shutdown();
+  vec3 from{npc->origin.x, npc->origin.y - 200, 24}, velocity{0, 1500, 0}, angles{0, 0, 0};
+  ASSERT_NE(Pulka_Spawn("shot", nullptr, 0, "", player_->id, &from, 0, &velocity, &angles,
+                        Def_FindWeaponByName("pi")),
+            nullptr);
+  for (int i = 0; i < 20 && npc->person.state != 2; i++) Ticks(1);
+  ASSERT_EQ(npc->person.state, 2);
+  Ticks(150);
+  EXPECT_GT(Lean(npc), 60) << "shot in the waist, he still stands";
+}
+
 // Likewise a grenade lying at his feet that goes off on its fuse.
 TEST_F(StreetPhysics, AGrenadeBlastKillsATownsmanAndThrowsHisBodyDown) {
   GameObject* npc = Person_FindByName("townsman_1");

@@ -223,8 +223,8 @@ TEST_F(StreetEntities, TheUseKeyOpensTheGateByItsLeverAndTheHackDoorRefuses) {
 }
 
 // A townsman shot dead by one bullet falls as a body the bullet knocks over; it comes to rest lying
-// on the road within three seconds, and the world pass draws it as its body lies: seen from its side, its pixels that rose tall and narrow
-// while it stood spread low and wide.
+// on the road within three seconds, and the world pass draws it as its body lies: seen from its
+// side, its pixels that rose tall and narrow while it stood spread low and wide.
 TEST_F(StreetEntities, AShotCharacterIsDrawnLyingAsItsBodyLies) {
   GameObject* player = LoadStreet();
   ASSERT_NE(player, nullptr);

@@ -1,5 +1,6 @@
 #include "characters/person.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "foundation/sound.h"
 #include "foundation/text.h"
 #include "foundation/timer.h"
+#include "physics/physics.h"
 #include "world/game.h"
 #include "world/object.h"
 
@@ -71,12 +73,29 @@ int Person_Amount(const char* text) {
 
 std::u16string Person_PickupLine(const char* text) {
   static char kind[kParTokenSize], value[kParTokenSize], amount[kParTokenSize];
-  std::u16string things;
-  if (!text) return things;
-  const char* p = text;
-  auto next = [&things]() {
-    if (!things.empty()) things += u", ";
+  // The things in the order the text names them; the rounds of one ammunition kind, those a
+  // weapon brings in its magazine and those given loose, are one thing, told where first named.
+  struct Thing {
+    std::u16string name;
+    int ammo;       // an ammunition kind, or -1 for a named thing
+    int64_t count;  // its rounds
   };
+  std::vector<Thing> things;
+  if (!text) return std::u16string();
+  auto rounds = [&things](int a, int64_t n) {
+    if (n <= 0) return;
+    for (Thing& t : things)
+      if (t.ammo == a) {
+        t.count += n;
+        return;
+      }
+    things.push_back(Thing{std::u16string(), a, n});
+  };
+  auto named = [&things](const char* key, const char* fallback) {
+    things.push_back(Thing{std::u16string(), -1, 0});
+    Person_AppendText(&things.back().name, key, fallback);
+  };
+  const char* p = text;
   while (p && Par_NextBracketTokenTo(p, &p, kind, sizeof kind)) {
     if (!p || !Par_NextBracketTokenTo(p, &p, value, sizeof value)) break;
     const NamedDef* def = nullptr;
@@ -84,9 +103,11 @@ std::u16string Person_PickupLine(const char* text) {
     if (strcasecmp(kind, "weapon") == 0) {
       int w = Def_FindWeaponByName(value);
       if (w < 0) continue;
-      next();
       std::snprintf(key, sizeof key, "items\\%s", Def_Weapons[w].text);
-      Person_AppendText(&things, Def_Weapons[w].text[0] ? key : nullptr, Def_Weapons[w].name);
+      named(Def_Weapons[w].text[0] ? key : nullptr, Def_Weapons[w].name);
+      // A weapon comes with a magazine of its rounds (Inv_AddFromText).
+      const WeaponDef& wd = Def_Weapons[w];
+      if (wd.ammo > 0 && wd.ammo < kAmmoKinds) rounds(wd.ammo, wd.magazine);
       continue;
     }
     if (strcasecmp(kind, "armor") == 0) {
@@ -110,37 +131,43 @@ std::u16string Person_PickupLine(const char* text) {
         for (int k = 0; k < 2 && p; k++) Par_NextBracketTokenTo(p, &p, amount, sizeof amount);
       int n = Person_Amount(value);
       if (n <= 0) continue;
-      next();
+      things.push_back(Thing{std::u16string(), -1, 0});
       std::snprintf(amount, sizeof amount, "%d ", n);
-      Person_AppendAscii(&things, amount);
-      Person_AppendText(&things, money ? "consol\\money" : "consol\\health", money ? "money" : "health");
+      Person_AppendAscii(&things.back().name, amount);
+      Person_AppendText(&things.back().name, money ? "consol\\money" : "consol\\health", money ? "money" : "health");
       continue;
     } else if (strcasecmp(kind, "ammo") == 0) {
       int a = Def_FindAmmo(value);
       if (!p || !Par_NextBracketTokenTo(p, &p, amount, sizeof amount) || a < 0) continue;
-      int n = Person_Amount(amount);
-      if (n <= 0) continue;
-      next();
-      std::snprintf(amount, sizeof amount, "%d ", n);
-      Person_AppendAscii(&things, amount);
-      // The kind's text "items\ammo_<kind in lower case>", else its name as it stands.
-      std::snprintf(key, sizeof key, "items\\ammo_%s", Def_AmmoNames[a]);
-      for (char* c = key; *c; c++) *c = char(std::tolower(uint8_t(*c)));
-      Person_AppendText(&things, key, Def_AmmoNames[a]);
+      rounds(a, Person_Amount(amount));
       continue;
     } else {
       continue;
     }
     if (!def) continue;
-    next();
     std::snprintf(key, sizeof key, "items\\%s", def->text);
-    Person_AppendText(&things, def->text[0] ? key : nullptr, def->name);
+    named(def->text[0] ? key : nullptr, def->name);
   }
-  if (things.empty()) return things;
+  if (things.empty()) return std::u16string();
   std::u16string line;
   Person_AppendText(&line, "consol\\You got", "You got");
   line += u' ';
-  return line + things;
+  for (size_t i = 0; i < things.size(); i++) {
+    if (i > 0) line += u", ";
+    const Thing& t = things[i];
+    if (t.ammo < 0) {
+      line += t.name;
+      continue;
+    }
+    // "<n> <kind>": the kind's text "items\ammo_<kind in lower case>", else its name as it stands.
+    char key[kDefNameSize + 16];
+    std::snprintf(amount, sizeof amount, "%lld ", static_cast<long long>(std::min<int64_t>(t.count, 1000000000)));
+    Person_AppendAscii(&line, amount);
+    std::snprintf(key, sizeof key, "items\\ammo_%s", Def_AmmoNames[t.ammo]);
+    for (char* c = key; *c; c++) *c = char(std::tolower(uint8_t(*c)));
+    Person_AppendText(&line, key, Def_AmmoNames[t.ammo]);
+  }
+  return line;
 }
 
 void Person_CollectPickup(GameObject* person) {
@@ -186,6 +213,22 @@ static vec3 Splash_Centre(GameObject* source) {
   return up;
 }
 
+// A blast's push on an object's body: the impulse away from the blast's centre, in high on the body
+// (seven eighths up the box that holds it as it lies now), so that a standing body tips over
+// rather than slides. Nothing for an object without a body.
+static void Splash_PushBody(GameObject* o, const vec3& centre, float impulse) {
+  const int body = Physics_ObjectBody(o);
+  float box[6];
+  if (body < 0 || !(impulse > 0) || !Physics_ObjectBounds(o, box)) return;
+  const vec3 mid = Physics_Bodies[body].position;
+  vec3 dir;
+  Vec_Subtract(&mid, &centre, &dir);
+  if (!(Vec_Normalize(&dir) > 0)) dir = vec3{0, 0, 1};
+  const float j[3] = {dir.x * impulse, dir.y * impulse, dir.z * impulse};
+  const float at[3] = {mid.x, mid.y, o->origin.z + box[2] + (box[5] - box[2]) * 0.875f};
+  Physics_PushObjectBody(body, j, at, 0);
+}
+
 void Person_SplashDamage(GameObject* source, float damage, float radius, int weapon) {
   if (!source || !(radius > 0) || !(damage > 0)) return;
   const vec3 centre = Splash_Centre(source);
@@ -207,8 +250,13 @@ void Person_SplashDamage(GameObject* source, float damage, float radius, int wea
     if (!Person_ClearLine(&centre, &c, o)) continue;
     hits.push_back(Hit{o, (1.0f - dist / radius) * damage});
   }
-  for (const Hit& h : hits)
-    if (h.target->flags & OBJ_ACTIVE) h.target->slots.Damage(h.target, source, h.amount, 1.0f, &source->origin, weapon, 0);
+  const float push = weapon >= 0 && weapon < kWeaponDefs ? Def_Weapons[weapon].physics : 0.0f;
+  for (const Hit& h : hits) {
+    if (!(h.target->flags & OBJ_ACTIVE)) continue;
+    h.target->slots.Damage(h.target, source, h.amount, 1.0f, &source->origin, weapon, 0);
+    // The body of what the blast hurt, one the hurt just made too, is thrown away from the blast.
+    Splash_PushBody(h.target, centre, push * h.amount / damage);
+  }
 }
 
 void Person_StopSounds(GameObject* person) {

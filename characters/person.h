@@ -117,14 +117,17 @@ void Person_ApplyPickup(GameObject* pickup, GameObject* user);
 void Person_CollectPickup(GameObject* person);
 // The message line of a pickup's item text: "You got" (text "consol\You got") and what it gives,
 // each pair's visible name (text "items\<text key>", else its definition name) and "<n> <kind>"
-// for ammunition, "<n> money", "<n> health"; empty when it names nothing known.
+// for ammunition, "<n> money", "<n> health"; the rounds of a kind once, where it first comes, with
+// a weapon's magazine among them; empty when it names nothing known.
 std::u16string Person_PickupLine(const char* itemText);
 // Shows again the pickups whose respawn time has passed.
 void Person_RespawnPickups();
 // The active object of that name (any case; "player" gives the player), else null.
 GameObject* Person_FindByName(const char* name);
 // Every active object within the radius whose centre a clear ray reaches takes
-// (1 - distance / radius) x damage through its Damage operation. Nothing for a radius <= 0.
+// (1 - distance / radius) x damage through its Damage operation; then its body, if it has one
+// (a body the damage just made too), is pushed away from the blast with the weapon's "physics"
+// impulse by the same share. Nothing for a radius <= 0.
 void Person_SplashDamage(GameObject* source, float damage, float radius, int weapon);
 // Stops the person's three voices.
 void Person_StopSounds(GameObject* person);

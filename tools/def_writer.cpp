@@ -19,18 +19,19 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleDefFiles() {
               {"fov_delta2time", "0.05"}}},
       {"grenade", {{"text", "weapon_grenade"}, {"kind", "2"}, {"bullet_damage", "80"}, {"bullet_explod", "200"},
                    {"bullet_explodtime", "2.5"}, {"gravity", "1"}, {"bounce", "0.4"}, {"ammo", "GRENADE"},
-                   {"magazine", "1"}, {"explodsound", "sound\\blast"}, {"smoke", "1"}, {"skill", "3"}}},
+                   {"magazine", "1"}, {"explodsound", "sound\\blast"}, {"smoke", "1"}, {"physics", "15000"},
+                   {"skill", "3"}}},
       // The shots of every kind: pellets (1), a rocket (4) and bullets (5), and a proximity mine.
       {"shotgun", {{"text", "weapon_shotgun"}, {"kind", "1"}, {"bullet_damage", "12"}, {"pellets", "6"},
                    {"spread", "0.12"}, {"shottime", "0.8"}, {"ammo", "16MM"}, {"magazine", "6"}, {"skill", "2"}}},
       {"rocket", {{"text", "weapon_rocket"}, {"kind", "4"}, {"bullet_damage", "120"}, {"bullet_explod", "250"},
                   {"flysound", "sound\\rocket"}, {"explodsound", "sound\\blast"}, {"smoke", "1"},
-                  {"ammo", "ROCKET"}, {"magazine", "1"}, {"skill", "2"}}},
+                  {"ammo", "ROCKET"}, {"magazine", "1"}, {"physics", "20000"}, {"skill", "2"}}},
       {"smg", {{"text", "weapon_smg"}, {"kind", "5"}, {"bullet_damage", "15"}, {"shottime", "0.1"}, {"ammo", "9MM"},
                {"magazine", "30"}, {"physics", "5000"}, {"skill", "1"}}},
       {"mine", {{"text", "weapon_mine"}, {"kind", "2"}, {"bullet_damage", "100"}, {"bullet_explod", "200"},
                 {"sensor_dist", "100"}, {"bullet_lifetime", "120"}, {"gravity", "1"}, {"ammo", "MINE"},
-                {"magazine", "1"}, {"explodsound", "sound\\blast"}, {"skill", "4"}}},
+                {"magazine", "1"}, {"explodsound", "sound\\blast"}, {"physics", "15000"}, {"skill", "4"}}},
   }));
   files.emplace_back("armors.txt", Tool_DefFile("armor", {{"LA Carissima", {{"text", "armor_carissima"}}},
                                                           {"vest", {{"text", "armor_vest"}}}}));

@@ -29,7 +29,7 @@ const std::pair<const char*, const char*> kTexts[] = {
     {"missions\\gate_job", "The lost gate key"},
     {"goals\\carry_gate_key", "Find the gate key by the parked car"},
     {"menu\\goals", "Goals"},
-    {"dialogs\\hold_weapon_for_talk", "Weapon in hand: Use talks all the same"},
+    {"dialogs\\hold_weapon_for_talk", "Press use key to talk"},
     {"menu\\nogoals", "No goals yet"},
     {"menu\\goaldone", "done"},
 };

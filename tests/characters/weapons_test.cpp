@@ -223,7 +223,9 @@ TEST_F(Weapons, NextAndPrevCycleTheCarriedWeaponsAndAPickedUpOneCanBeChosen) {
 
 // What a pickup gives is told in a message line: the visible names of what was taken (the
 // game's texts, else the definition names) and the amounts; another character's pickup says nothing.
-TEST_F(Weapons, APickupSaysWhatThePlayerTook) {
+// The line of a pickup names every round it gives: a weapon's magazine with the loose rounds of
+// its kind as one count, which is what the reserve then holds more.
+TEST_F(Weapons, APickupSaysWhatThePlayerTookAndTheReserveGainsJustThat) {
   auto crate = [](const char* text) {
     GameObject* c = Spawn(WORLD, 0, 0);
     c->person.state = 1;
@@ -232,14 +234,30 @@ TEST_F(Weapons, APickupSaysWhatThePlayerTook) {
   };
   Console_Clear();
   GameObject* p = Armed("pi", 0, 0);
+  const int grenades = Def_FindAmmo("GRENADE"), rounds = Def_FindAmmo("9MM"), shells = Def_FindAmmo("16MM");
+  ASSERT_GT(grenades, 0);
+  ASSERT_GT(rounds, 0);
+  ASSERT_GT(shells, 0);
+  const int32_t* reserve = p->person.ammo;
+  Person_ApplyPickup(crate("[weapon] [grenade] [ammo] [GRENADE] [4]"), p);
+  EXPECT_EQ(tw_test::LastConsoleLine(), "You got grenade, 5 GRENADE");
+  EXPECT_EQ(reserve[grenades], 5);
+  Person_ApplyPickup(crate("[weapon] [pi]"), p);
+  EXPECT_EQ(tw_test::LastConsoleLine(), "You got pi, 12 9MM");
+  EXPECT_EQ(reserve[rounds], 12);
   Person_ApplyPickup(crate("[weapon] [grenade] [ammo] [9MM] [30] [money] [5] [item] [gate key]"), p);
-  EXPECT_EQ(tw_test::LastConsoleLine(), "You got grenade, 30 9MM, 5 money, gate key");
+  EXPECT_EQ(tw_test::LastConsoleLine(), "You got grenade, 1 GRENADE, 30 9MM, 5 money, gate key");
+  EXPECT_EQ(reserve[grenades], 5 + 1);
+  EXPECT_EQ(reserve[rounds], 12 + 30);
   tw_test::WriteFile("data/text/Eng/consol/You got.txt", "Taken:");
   tw_test::WriteFile("data/text/Eng/items/weapon_shotgun.txt", "a shotgun");
   tw_test::WriteFile("data/text/Eng/items/ammo_grenade.txt", "grenades");
+  tw_test::WriteFile("data/text/Eng/items/ammo_16mm.txt", "shells");
   TextFile_Flush();
-  Person_ApplyPickup(crate("[weapon] [shotgun] [medic] [25] [model] [1] [ammo] [GRENADE] [4]"), p);
-  EXPECT_EQ(tw_test::LastConsoleLine(), "Taken: a shotgun, 25 health, 4 grenades");
+  Person_ApplyPickup(crate("[weapon] [shotgun] [medic] [25] [model] [1] [ammo] [GRENADE] [4] [ammo] [16MM] [6]"), p);
+  EXPECT_EQ(tw_test::LastConsoleLine(), "Taken: a shotgun, 12 shells, 25 health, 4 grenades");
+  EXPECT_EQ(reserve[shells], 12);
+  EXPECT_EQ(reserve[grenades], 6 + 4);
   const int lines = Console_GetLineCount();
   GameObject* other = Passerby(10, 10);
   Person_ApplyPickup(crate("[ammo] [9MM] [30]"), other);

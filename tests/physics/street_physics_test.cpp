@@ -18,6 +18,7 @@
 #include "foundation/file.h"
 #include "foundation/random.h"
 #include "foundation/var.h"
+#include "hud/hud.h"
 #include "physics/physics.h"
 #include "platform/clock.h"
 #include "scene/model.h"
@@ -263,6 +264,73 @@ TEST_F(StreetPhysics, ADyingCharacterFallsAsAFleshBodyThatFarReleaseDrops) {
   EXPECT_EQ(npc->physicsBody, nullptr);
   EXPECT_EQ(npc->bodyReleased, 1);
   EXPECT_EQ(Physics_Bodies[row].used, 0);
+}
+
+// How far the object's own up axis leans from the vertical, degrees.
+float Lean(const GameObject* o) {
+  vec3 up;
+  Mat_AxesFromAngles(&o->angles, nullptr, nullptr, &up);
+  return float(std::acos(std::fmin(1.0f, std::fmax(-1.0f, up.z))) * 180.0 / kMathPi);
+}
+
+// A townsman killed by the player's one pistol bullet is knocked over by it and lies within three
+// seconds; nothing else touches him.
+TEST_F(StreetPhysics, OnePistolBulletKillsATownsmanAndKnocksHisBodyOver) {
+  GameObject* npc = Person_FindByName("townsman_1");
+  ASSERT_NE(npc, nullptr);
+  const vec3 stood = npc->origin;
+  // The pistol from the player's hand, 200 units off, aimed level at him.
+  const int pi = Def_FindWeaponByName("pi");
+  ASSERT_GE(pi, 0);
+  npc->person.health = 20;
+  Hud_Shutdown();  // the player's skill factors at 1.0: the bullet does its 25
+  player_->origin = vec3{stood.x, stood.y - 200, 0};
+  player_->angles = vec3{0, 0, 0};
+  player_->person.equippedKind = INV_WEAPON;
+  player_->person.equippedIndex = pi;
+  player_->person.magazine[Def_Weapons[pi].ammo] = 12;
+  Ticks(1);
+  ASSERT_EQ(Player_FireWeapon(player_, 1), 1);
+  for (int i = 0; i < 100 && npc->person.state != 2; i++) Ticks(1);
+  ASSERT_EQ(npc->person.state, 2) << "one bullet killed him";
+  ASSERT_NE(npc->physicsBody, nullptr);
+  Ticks(150);
+  EXPECT_GT(Lean(npc), 60) << "shot dead, he still stands";
+  EXPECT_GT(npc->origin.y, stood.y) << "he fell away from the shot";
+}
+
+// A bullet that kills him low, at his waist, still knocks him over rather than sliding him along.
+TEST_F(StreetPhysics, ABulletAtTheWaistStillKnocksTheBodyOver) {
+  GameObject* npc = Person_FindByName("townsman_1");
+  ASSERT_NE(npc, nullptr);
+  npc->person.health = 20;
+  Hud_Shutdown();
+  vec3 from{npc->origin.x, npc->origin.y - 200, 24}, velocity{0, 1500, 0}, angles{0, 0, 0};
+  ASSERT_NE(Pulka_Spawn("shot", nullptr, 0, "", player_->id, &from, 0, &velocity, &angles,
+                        Def_FindWeaponByName("pi")),
+            nullptr);
+  for (int i = 0; i < 20 && npc->person.state != 2; i++) Ticks(1);
+  ASSERT_EQ(npc->person.state, 2);
+  Ticks(150);
+  EXPECT_GT(Lean(npc), 60) << "shot in the waist, he still stands";
+}
+
+// Likewise a grenade lying at his feet that goes off on its fuse.
+TEST_F(StreetPhysics, AGrenadeBlastKillsATownsmanAndThrowsHisBodyDown) {
+  GameObject* npc = Person_FindByName("townsman_1");
+  ASSERT_NE(npc, nullptr);
+  const vec3 stood = npc->origin;
+  npc->person.health = 50;
+  const int grenade = Def_FindWeaponByName("grenade");
+  ASSERT_GE(grenade, 0);
+  vec3 at{stood.x + 20, stood.y - 30, 2}, still{0, 0, 0}, angles{0, 0, 0};
+  ASSERT_NE(Pulka_Spawn("grenade", nullptr, 0, "", player_->id, &at, 0, &still, &angles, grenade), nullptr);
+  for (int i = 0; i < 200 && npc->person.state != 2; i++) Ticks(1);
+  ASSERT_EQ(npc->person.state, 2) << "the blast killed him";
+  ASSERT_NE(npc->physicsBody, nullptr);
+  Ticks(150);
+  EXPECT_GT(Lean(npc), 60) << "blown up, he still stands";
+  EXPECT_GT(npc->origin.y, stood.y) << "he fell away from the blast";
 }
 
 // A body moved since the tick copied its pose (here a push and the settle a recording's start

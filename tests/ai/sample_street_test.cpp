@@ -30,29 +30,14 @@ namespace {
 
 using tw_test::WorldTest;
 
-void Discard(const char*, size_t, void*) {}
-
 constexpr float kPavement = 8.0f;  // the pavements' height in the sample street
 
-class SampleStreet : public WorldTest {
+class SampleStreet : public tw_test::SampleWorldTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(tw_test::MakeSampleGame(dir_.Path()));
-    File_Init();
-    WorldTest::SetUp();
-    Ent_SetOutput(Discard, nullptr);
-    for (const DefTable& t : Def_Tables) Def_LoadTable(t);
-    Model_Reset();
-    Model_Init(1);
-    Math_RandInit();
+    SampleWorldTest::SetUp();
     ASSERT_EQ(Level_Load("street"), 1);
     ASSERT_NE(Obj_Player, nullptr);
-  }
-  void TearDown() override {
-    Level_Free();
-    Ent_SetOutput(nullptr, nullptr);
-    WorldTest::TearDown();
-    File_Shutdown();
   }
 };
 
@@ -73,8 +58,9 @@ TEST_F(SampleStreet, NoPasserByOnThePavementsStandsStillForTenSecondsInSeventy) 
     for (int k = 0; k < Tick_NearList.count; k++) {
       GameObject* o = Tick_NearList.items[k];
       if (o->classNum != NPC || o->bot.walk != BOT_WALK_CIVILIAN || o->person.state != 1) continue;
-      if (ai_FindAreaAtPoint(ai_CivilianAreas, &o->origin.x, -1) >= 0)
+      if (ai_FindAreaAtPoint(ai_CivilianAreas, &o->origin.x, -1) >= 0) {
         ASSERT_NEAR(o->origin.z, kPavement, 0.5f) << o->id << " at " << o->origin.x << "," << o->origin.y;
+      }
       auto [it, made] = still.try_emplace(o->id, Still{o->origin, Game_Time});
       walkers += made;
       if (std::hypot(o->origin.x - it->second.anchor.x, o->origin.y - it->second.anchor.y) > 16) {

@@ -30,6 +30,10 @@
 
 namespace tw_test {
 
+// No test waits for a person at a message box (the "OPENGL warning" among them), however ctest
+// was started: boxes take their default answer unless a test unsets this for an attended run.
+[[maybe_unused]] static const bool g_unattended = setenv("TW_UNATTENDED", "1", 0) == 0;
+
 TempDir::TempDir() {
   std::error_code ec;
   std::string base = std::filesystem::temp_directory_path(ec).string();

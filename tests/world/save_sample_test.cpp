@@ -21,28 +21,9 @@ namespace {
 using tw_test::Get32;
 using tw_test::Put32;
 using tw_test::ReadBytes;
-using tw_test::WorldTest;
 
-void Discard(const char*, size_t, void*) {}
-
-class SampleSaves : public WorldTest {
+class SampleSaves : public tw_test::SampleWorldTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(tw_test::MakeSampleGame(dir_.Path()));
-    File_Init();
-    WorldTest::SetUp();
-    Ent_SetOutput(Discard, nullptr);
-    for (const DefTable& t : Def_Tables) Def_LoadTable(t);
-    Model_Reset();
-    Model_Init(1);
-    Math_RandInit();
-  }
-  void TearDown() override {
-    Level_Free();
-    Ent_SetOutput(nullptr, nullptr);
-    WorldTest::TearDown();
-    File_Shutdown();
-  }
   // The level loaded, played for `seconds`, saved as "<level>"; the save's bytes.
   std::vector<uint8_t> Played(const char* level, float seconds) {
     EXPECT_EQ(Level_Load(level), 1);
@@ -51,7 +32,6 @@ class SampleSaves : public WorldTest {
     EXPECT_EQ(Save(level), 1);
     return ReadBytes(std::string("save/") + level + ".sav");
   }
-  tw_test::TempDir dir_;
 };
 
 TEST_F(SampleSaves, EveryLevelsSaveLoadsAndNoneLoadsUnderAnothersName) {

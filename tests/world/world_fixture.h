@@ -6,10 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "characters/defs.h"
+#include "foundation/file.h"
 #include "foundation/log.h"
+#include "foundation/random.h"
+#include "scene/model.h"
 #include "foundation/timer.h"
 #include "support/test_support.h"
+#include "world/entity.h"
 #include "world/game.h"
+#include "world/level.h"
 #include "world/object.h"
 #include "world/tick.h"
 
@@ -83,6 +89,28 @@ class WorldTest : public ::testing::Test {
 
  protected:
   TempDir dir_;
+};
+
+// The sample game made in the test's folder and mounted, with its definitions and model loaders:
+// its levels load as in play. The entity reader's trace is dropped.
+class SampleWorldTest : public WorldTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(MakeSampleGame(dir_.Path()));
+    File_Init();
+    WorldTest::SetUp();
+    Ent_SetOutput([](const char*, size_t, void*) {}, nullptr);
+    for (const DefTable& t : Def_Tables) Def_LoadTable(t);
+    Model_Reset();
+    Model_Init(1);
+    Math_RandInit();
+  }
+  void TearDown() override {
+    Level_Free();
+    Ent_SetOutput(nullptr, nullptr);
+    WorldTest::TearDown();
+    File_Shutdown();
+  }
 };
 
 // Little-endian words of saved files.

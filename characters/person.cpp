@@ -213,20 +213,24 @@ static vec3 Splash_Centre(GameObject* source) {
   return up;
 }
 
-// A blast's push on an object's body: the impulse away from the blast's centre, in high on the body
-// (seven eighths up the box that holds it as it lies now), so that a standing body tips over
-// rather than slides. Nothing for an object without a body.
-static void Splash_PushBody(GameObject* o, const vec3& centre, float impulse) {
+void Person_PushBodyHigh(GameObject* o, const vec3& impulse, vec3 at) {
   const int body = Physics_ObjectBody(o);
   float box[6];
-  if (body < 0 || !(impulse > 0) || !Physics_ObjectBounds(o, box)) return;
+  if (body < 0 || !Physics_ObjectBounds(o, box)) return;
+  at.z = std::fmax(at.z, o->origin.z + box[2] + (box[5] - box[2]) * 0.875f);
+  Physics_PushObjectBody(body, &impulse.x, &at.x, 0);
+}
+
+// A blast's push on an object's body: the impulse away from the blast's centre, in high on the
+// body. Nothing for an object without a body.
+static void Splash_PushBody(GameObject* o, const vec3& centre, float impulse) {
+  const int body = Physics_ObjectBody(o);
+  if (body < 0 || !(impulse > 0)) return;
   const vec3 mid = Physics_Bodies[body].position;
   vec3 dir;
   Vec_Subtract(&mid, &centre, &dir);
   if (!(Vec_Normalize(&dir) > 0)) dir = vec3{0, 0, 1};
-  const float j[3] = {dir.x * impulse, dir.y * impulse, dir.z * impulse};
-  const float at[3] = {mid.x, mid.y, o->origin.z + box[2] + (box[5] - box[2]) * 0.875f};
-  Physics_PushObjectBody(body, j, at, 0);
+  Person_PushBodyHigh(o, vec3{dir.x * impulse, dir.y * impulse, dir.z * impulse}, mid);
 }
 
 void Person_SplashDamage(GameObject* source, float damage, float radius, int weapon) {

@@ -124,6 +124,9 @@ std::u16string Person_PickupLine(const char* itemText);
 void Person_RespawnPickups();
 // The active object of that name (any case; "player" gives the player), else null.
 GameObject* Person_FindByName(const char* name);
+// Pushes the object's body (none: nothing) with the impulse at the point, but no lower than seven
+// eighths up the box that holds the body as it lies now: a standing body tips over rather than slides.
+void Person_PushBodyHigh(GameObject* o, const vec3& impulse, vec3 at);
 // Every active object within the radius whose centre a clear ray reaches takes
 // (1 - distance / radius) x damage through its Damage operation; then its body, if it has one
 // (a body the damage just made too), is pushed away from the blast with the weapon's "physics"

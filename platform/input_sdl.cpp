@@ -156,6 +156,8 @@ void DIError(int code, const char* text) {
     Log_Printf("DIError: Unknown Error: %s\n", text);
 }
 
+// The start hook of the input devices: nothing to start here. The keyboard and mouse come up with
+// DIKInit and DIMInit at the device stage, and SDL's event pump is ready once the window exists.
 void DI_StartHook() {}
 
 int DIKInit() {

@@ -37,7 +37,7 @@ using EntSpendFn = int (*)(uint32_t bytes, const char* name);
 EntSpendFn Ent_SetOuterBudget(EntSpendFn fn);
 
 // What the reader has included since start: the calls that read a file and the bytes of those
-// files (the work a hostile text makes, watched by the tests and the benchmark).
+// files (the work a hostile text makes, for the tests to watch).
 struct EntIncludeCount {
   uint64_t calls;
   uint64_t bytes;

@@ -27,9 +27,6 @@ float Rand() { return Math_RandNext() - 0.5f; }
 
 bool WeaponValid(int w) { return w >= 0 && w < kWeaponDefs; }
 
-// How high up a body the killing hit's push goes in at the least, as a share of its height.
-constexpr float kKillPushHeight = 0.875f;
-
 vec3 Scale(const vec3& v, float s) { return vec3{v.x * s, v.y * s, v.z * s}; }
 vec3 Add(const vec3& a, const vec3& b) { return vec3{a.x + b.x, a.y + b.y, a.z + b.z}; }
 vec3 Sub(const vec3& a, const vec3& b) { return vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -338,13 +335,7 @@ void Pulka_Think(GameObject* o) {
     // A hit that kills a character makes its body only now: the bullet's push goes to it here,
     // along the shot where it struck, but no lower than high on the body (the dying man's legs
     // give way), so the dead fall over along the shot rather than slide.
-    const int body = Physics_ObjectBody(target);
-    float box[6];
-    if (!hadBody && body >= 0 && Physics_ObjectBounds(target, box)) {
-      vec3 impulse = Scale(dir, w.physics), at = tr.end;
-      at.z = std::fmax(at.z, target->origin.z + box[2] + (box[5] - box[2]) * kKillPushHeight);
-      Physics_PushObjectBody(body, &impulse.x, &at.x, 0);
-    }
+    if (!hadBody) Person_PushBodyHigh(target, Scale(dir, w.physics), tr.end);
   } else if (w.kind == 2 || w.kind == 4) {
     Sound_Play(w.explodSound, 1.0f, 10.0f, &o->origin.x, 2, 0);
     Person_SplashDamage(o, damage, w.bulletExplod, p.weapon);

@@ -497,13 +497,14 @@ int Level_GroundCheck(const Snapshot& s, const std::string& path, const char* ca
   Global_Free(text);
   static const ImageField* const kName = ImageFieldNamed("person.name");
   static const ImageField* const kClip = ImageFieldNamed("prop.clipName");
+  static const ImageField* const kClass = ImageFieldNamed("classNum");
   for (const LevelGround& g : ground) {
     bool found = false;
     for (uint32_t i = 0; i < s.h.objectCount && !found; i++) {
       const uint8_t* o = s.objects + size_t(i) * kObjectImageSize;
       const char* name = reinterpret_cast<const char*>(o + kName->offset);
       const char* clip = reinterpret_cast<const char*>(o + kClip->offset);
-      found = int32_t(Get32(o + 5964)) == WORLD && strnlen(name, kName->size) == g.name.size() &&
+      found = int32_t(Get32(o + kClass->offset)) == WORLD && strnlen(name, kName->size) == g.name.size() &&
               std::memcmp(name, g.name.data(), g.name.size()) == 0 && strnlen(clip, kClip->size) == g.solid.size() &&
               std::memcmp(clip, g.solid.data(), g.solid.size()) == 0;
     }
@@ -636,8 +637,9 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, bool keep
   // Every object was made by a game whose counter the save holds (a lower counter is raised to
   // the largest id), so no object names an owner beyond it.
   const uint32_t counter = std::max(s.h.nextId, sorted.empty() ? 0u : sorted.back());
+  static const ImageField* const kOwner = ImageFieldNamed("owner");
   for (uint32_t i = 0; i < s.h.objectCount; i++) {
-    uint32_t owner = Get32(s.objects + size_t(i) * kObjectImageSize + 5968);
+    uint32_t owner = Get32(s.objects + size_t(i) * kObjectImageSize + kOwner->offset);
     if (owner > counter) {
       Log_Printf("%s:object %u names owner %u, beyond the id counter %u.\n", caller, i, owner, counter);
       return 0;

@@ -273,6 +273,19 @@ float Lean(const GameObject* o) {
   return float(std::acos(std::fmin(1.0f, std::fmax(-1.0f, up.z))) * 180.0 / kMathPi);
 }
 
+// Ticks until the character dies (at most `ticks`), then three seconds: dead, with a body, it
+// lies more than 60 degrees off upright, and (unless `from` is null) farther north than it stood.
+void ExpectKilledAndDown(GameObject* npc, int ticks, const vec3* from, const char* how) {
+  for (int i = 0; i < ticks && npc->person.state != 2; i++) WorldTest::Ticks(1);
+  ASSERT_EQ(npc->person.state, 2) << how << " did not kill him";
+  ASSERT_NE(npc->physicsBody, nullptr);
+  WorldTest::Ticks(150);
+  EXPECT_GT(Lean(npc), 60) << how << ": he still stands";
+  if (from) {
+    EXPECT_GT(npc->origin.y, from->y) << how << ": he did not fall away from it";
+  }
+}
+
 // A townsman killed by the player's one pistol bullet is knocked over by it and lies within three
 // seconds; nothing else touches him.
 TEST_F(StreetPhysics, OnePistolBulletKillsATownsmanAndKnocksHisBodyOver) {
@@ -291,12 +304,7 @@ TEST_F(StreetPhysics, OnePistolBulletKillsATownsmanAndKnocksHisBodyOver) {
   player_->person.magazine[Def_Weapons[pi].ammo] = 12;
   Ticks(1);
   ASSERT_EQ(Player_FireWeapon(player_, 1), 1);
-  for (int i = 0; i < 100 && npc->person.state != 2; i++) Ticks(1);
-  ASSERT_EQ(npc->person.state, 2) << "one bullet killed him";
-  ASSERT_NE(npc->physicsBody, nullptr);
-  Ticks(150);
-  EXPECT_GT(Lean(npc), 60) << "shot dead, he still stands";
-  EXPECT_GT(npc->origin.y, stood.y) << "he fell away from the shot";
+  ExpectKilledAndDown(npc, 100, &stood, "one bullet");
 }
 
 // A bullet that kills him low, at his waist, still knocks him over rather than sliding him along.
@@ -309,10 +317,7 @@ TEST_F(StreetPhysics, ABulletAtTheWaistStillKnocksTheBodyOver) {
   ASSERT_NE(Pulka_Spawn("shot", nullptr, 0, "", player_->id, &from, 0, &velocity, &angles,
                         Def_FindWeaponByName("pi")),
             nullptr);
-  for (int i = 0; i < 20 && npc->person.state != 2; i++) Ticks(1);
-  ASSERT_EQ(npc->person.state, 2);
-  Ticks(150);
-  EXPECT_GT(Lean(npc), 60) << "shot in the waist, he still stands";
+  ExpectKilledAndDown(npc, 20, nullptr, "a bullet in the waist");
 }
 
 // Likewise a grenade lying at his feet that goes off on its fuse.
@@ -325,12 +330,7 @@ TEST_F(StreetPhysics, AGrenadeBlastKillsATownsmanAndThrowsHisBodyDown) {
   ASSERT_GE(grenade, 0);
   vec3 at{stood.x + 20, stood.y - 30, 2}, still{0, 0, 0}, angles{0, 0, 0};
   ASSERT_NE(Pulka_Spawn("grenade", nullptr, 0, "", player_->id, &at, 0, &still, &angles, grenade), nullptr);
-  for (int i = 0; i < 200 && npc->person.state != 2; i++) Ticks(1);
-  ASSERT_EQ(npc->person.state, 2) << "the blast killed him";
-  ASSERT_NE(npc->physicsBody, nullptr);
-  Ticks(150);
-  EXPECT_GT(Lean(npc), 60) << "blown up, he still stands";
-  EXPECT_GT(npc->origin.y, stood.y) << "he fell away from the blast";
+  ExpectKilledAndDown(npc, 200, &stood, "the blast");
 }
 
 // A body moved since the tick copied its pose (here a push and the settle a recording's start

@@ -945,7 +945,7 @@ void File_CopyToCopyDirectory(const char* path) {
   if (Resolve(path, source, false)) {
     File_MakeDirsForFile(target.c_str());
     std::string dest;
-    int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    int in = open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a named pipe is not waited on
     struct stat st;
     if (in >= 0 && fstat(in, &st) == 0 && S_ISREG(st.st_mode) && Resolve(target.c_str(), dest, true)) {
       // Like the desktop copy without overwrite: an existing copy is left alone.

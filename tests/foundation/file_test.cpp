@@ -333,6 +333,11 @@ TEST_F(FileLayer, CopyDirectoryGathersLooseAssets) {
   EXPECT_EQ(ReadFile("gathered/textures/wall.tga"), "pixels");
   File_CopyToCopyDirectory("textures\\packed.tga");
   EXPECT_TRUE(LogHas("cant copy textures\\packed.tga\n"));
+  ASSERT_EQ(mkfifo("textures/pipe.tga", 0666), 0);
+  alarm(30);  // a blocking open ends the test instead of hanging it
+  File_CopyToCopyDirectory("textures\\pipe.tga");
+  alarm(0);
+  EXPECT_TRUE(LogHas("cant copy textures\\pipe.tga\n"));
 }
 
 // The "_debug" switch file: values, a large file ignored, a missing value ending the walk.

@@ -298,14 +298,13 @@ static void MountArchives() {
     std::string path = mainDir + "/" + *match;
     g_archives[i] = Zip_Open(path.c_str());
     if (!g_archives[i]) {
-      struct stat st;
       const char* reason = Zip_RefusalReason();
-      if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        if (reason)
-          Log_Printf("File_Init: %s refused: %s\n", archiveName, reason);
-        else
-          Log_Printf("File_Init: %s is not a zip archive\n", archiveName);
-      }
+      if (const char* fault = Zip_OpenFault())
+        Log_Printf("File_Init: %s %s\n", archiveName, fault);
+      else if (reason)
+        Log_Printf("File_Init: %s refused: %s\n", archiveName, reason);
+      else
+        Log_Printf("File_Init: %s is not a zip archive\n", archiveName);
       continue;
     }
     ZipGlobalInfo info{};
@@ -390,14 +389,28 @@ static void UnmountArchives() {
 // Start-up and shutdown.
 
 // Reads the "_debug" switch file: bracketed key and value tokens, keys compared without regard
-// to case; an unknown token is skipped by itself. A file of 4095 bytes or more is ignored.
-static void ReadDebugSwitches() {
-  FILE* f = std::fopen("_debug", "rb");
-  if (!f) return;
+// to case; an unknown token is skipped by itself. A file of 4095 bytes or more is ignored. Only a
+// regular file is read, and the open never waits (a named pipe would block it until a writer
+// came): false when "_debug" is there but is not a regular file. The log is not open yet, so the
+// caller says so.
+static bool ReadDebugSwitches() {
+  int fd = open("_debug", O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return true;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return false;
+  }
   static char text[4096];
-  size_t n = std::fread(text, 1, sizeof text, f);
-  std::fclose(f);
-  if (n >= 4095) return;
+  size_t n = 0;
+  while (n < sizeof text) {
+    ssize_t got = read(fd, text + n, sizeof text - n);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    n += size_t(got);
+  }
+  close(fd);
+  if (n >= 4095) return true;
   text[n] = 0;
   struct {
     const char* key;
@@ -412,16 +425,17 @@ static void ReadDebugSwitches() {
     for (const auto& k : keys) {
       if (strcasecmp(tok, k.key) != 0) continue;
       const char* value = Par_NextBracketToken(rest, &rest);
-      if (!value) return;
+      if (!value) return true;
       int v = 0;
       if (std::sscanf(value, "%i", &v) == 1) *k.value = v;
       break;
     }
   }
+  return true;
 }
 
 void File_Init() {
-  ReadDebugSwitches();
+  const bool debugReadable = ReadDebugSwitches();
   if (Sys_Debug.boundsCheckSize < 0) Sys_Debug.boundsCheckSize = 0;
   if (Sys_Debug.boundsCheckSize > 4096) Sys_Debug.boundsCheckSize = 4096;
   Sys_Debug.boundsCheckChar &= 0xFF;
@@ -429,6 +443,7 @@ void File_Init() {
   Log_Open();
   Log_Banner();
   Log_CommandLine();
+  if (!debugReadable) Log_Printf("File_Init: _debug is not a regular file\n");
   Global_MemoryStatus();
   Math_RandInit();
   Var_InitTable();
@@ -930,7 +945,7 @@ void File_CopyToCopyDirectory(const char* path) {
   if (Resolve(path, source, false)) {
     File_MakeDirsForFile(target.c_str());
     std::string dest;
-    int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    int in = open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a named pipe is not waited on
     struct stat st;
     if (in >= 0 && fstat(in, &st) == 0 && S_ISREG(st.st_mode) && Resolve(target.c_str(), dest, true)) {
       // Like the desktop copy without overwrite: an existing copy is left alone.

@@ -1,5 +1,9 @@
 #include "foundation/log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,11 +14,30 @@
 
 static FILE* g_log;
 
+// Opens "log" to be emptied or appended to, when it is a regular file or missing. A named pipe, a
+// device or a folder in its place is never written and never waited on (the open of a pipe would
+// block until a reader came): null then, and the game goes on without a log.
+static FILE* OpenLogFile(bool append) {
+  struct stat st;
+  if (stat("log", &st) == 0 && !S_ISREG(st.st_mode)) return nullptr;
+  int fd = open("log", O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC), 0666);
+  if (fd < 0) return nullptr;
+  int flags = 0;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (flags = fcntl(fd, F_GETFL)) < 0 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  FILE* f = fdopen(fd, append ? "a" : "w");
+  if (!f) close(fd);
+  return f;
+}
+
 void Log_Open() {
   if (Sys_Debug.openLog) {
-    if (!g_log) g_log = std::fopen("log", "wt");
+    if (!g_log) g_log = OpenLogFile(false);
   } else {
-    FILE* f = std::fopen("log", "w");
+    FILE* f = OpenLogFile(false);
     if (f) std::fclose(f);
   }
 }
@@ -34,7 +57,7 @@ void Log_VPrintf(const char* format, va_list args) {
     std::fflush(g_log);
     return;
   }
-  FILE* f = std::fopen("log", "a+");
+  FILE* f = OpenLogFile(true);
   if (!f) return;
   std::vfprintf(f, format, args);
   std::fclose(f);

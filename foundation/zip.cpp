@@ -321,13 +321,30 @@ static ZipArchive* OpenSource(int fd, const uint8_t* memory, uint64_t size) {
   return z;
 }
 
+// Why the last Zip_Open had no file to read.
+static char g_openFault[160];
+
+const char* Zip_OpenFault() { return g_openFault[0] ? g_openFault : nullptr; }
+
 ZipArchive* Zip_Open(const char* path) {
   g_refusal[0] = 0;
+  g_openFault[0] = 0;
   if (!path || !*path) return nullptr;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  // The open does not wait: a named pipe would block it until a writer came.
+  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    std::snprintf(g_openFault, sizeof g_openFault, "cannot be opened: %s", std::strerror(errno));
+    return nullptr;
+  }
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::snprintf(g_openFault, sizeof g_openFault, "is not a regular file");
+    close(fd);
+    return nullptr;
+  }
+  int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    std::snprintf(g_openFault, sizeof g_openFault, "cannot be opened: %s", std::strerror(errno));
     close(fd);
     return nullptr;
   }

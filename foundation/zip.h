@@ -8,6 +8,10 @@
 // reader does not read (zip64 records, a packing method other than stored and deflated,
 // encryption): a text for the log. Null when the last open succeeded or met damage.
 const char* Zip_RefusalReason();
+// Why the last Zip_Open found no file to read, for the log: "cannot be opened: <reason>", or "is
+// not a regular file" (a folder, a named pipe or a device is never read as an archive, and never
+// waited on). Null when the file was opened, whatever its records held.
+const char* Zip_OpenFault();
 
 enum ZipResult : int {
   ZIP_OK = 0,

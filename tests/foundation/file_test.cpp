@@ -1,13 +1,15 @@
 // The file layer over loose files and the data archives: precedence, the highest archive wins,
-// case and separators, independent members, damaged archives, writing, the text cache, listings
-// and the "_debug" switches.
+// case and separators, independent members, damaged archives, names that are no readable file,
+// writing, the text cache, listings and the "_debug" switches.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -162,6 +164,34 @@ TEST_F(FileLayer, ANamedPipeIsRefusedWithoutWaiting) {
   EXPECT_EQ(kind, 2u);
 }
 
+// Archive names that are no readable file are skipped, each with its reason, and never waited on:
+// a named pipe, a folder, a device link, a link that cannot be followed and (for a user other
+// than root, whom the mode does not stop) an unreadable file.
+TEST_F(FileLayer, ArchiveNamesThatAreNoReadableFileAreSkippedWithTheirReason) {
+  MakeArchive(2, {{"ok.txt", "ok"}});
+  ASSERT_EQ(mkfifo("main/data01.twk", 0666), 0);
+  ASSERT_EQ(mkdir("main/data03.twk", 0777), 0);
+  ASSERT_EQ(symlink("/dev/null", "main/data04.twk"), 0);
+  ASSERT_EQ(symlink("data05.twk", "main/data05.twk"), 0);  // a link to itself
+  const bool modeStops = geteuid() != 0;
+  if (modeStops) {
+    MakeArchive(6, {{"locked.txt", "locked"}});
+    ASSERT_EQ(chmod("main/data06.twk", 0), 0);
+  }
+  alarm(30);  // a blocking open ends the test instead of hanging it
+  Start();
+  alarm(0);
+  EXPECT_EQ(ReadAll("ok.txt"), "ok");
+  for (const char* name : {"data01", "data03", "data04"})
+    EXPECT_TRUE(LogHas(std::string("File_Init: main\\") + name + ".twk is not a regular file\n")) << name << Log();
+  EXPECT_TRUE(LogHas(std::string("File_Init: main\\data05.twk cannot be opened: ") + std::strerror(ELOOP) + "\n")) << Log();
+  if (modeStops)
+    EXPECT_TRUE(LogHas(std::string("File_Init: main\\data06.twk cannot be opened: ") + std::strerror(EACCES) + "\n"))
+        << Log();
+  EXPECT_FALSE(LogHas("not a zip archive")) << Log();
+  EXPECT_EQ(File_ArchiveEntryCount(), 1);
+}
+
 TEST_F(FileLayer, WholeMemberLoadsWithTwoZerosBehindAndTheTextCacheOutlivesAFullRound) {
   std::string b = Big(150000, 'A');
   MakeArchive(2, {{"two.bin", b}});
@@ -303,6 +333,11 @@ TEST_F(FileLayer, CopyDirectoryGathersLooseAssets) {
   EXPECT_EQ(ReadFile("gathered/textures/wall.tga"), "pixels");
   File_CopyToCopyDirectory("textures\\packed.tga");
   EXPECT_TRUE(LogHas("cant copy textures\\packed.tga\n"));
+  ASSERT_EQ(mkfifo("textures/pipe.tga", 0666), 0);
+  alarm(30);  // a blocking open ends the test instead of hanging it
+  File_CopyToCopyDirectory("textures\\pipe.tga");
+  alarm(0);
+  EXPECT_TRUE(LogHas("cant copy textures\\pipe.tga\n"));
 }
 
 // The "_debug" switch file: values, a large file ignored, a missing value ending the walk.
@@ -327,6 +362,39 @@ TEST(DebugSwitchFile, SwitchesAreReadWithinBounds) {
   EXPECT_EQ(Sys_Debug.printMem, 1);
   EXPECT_EQ(Sys_Debug.debugMem, 0);
   File_Shutdown();
+  Sys_Debug = saved;
+}
+
+// A named pipe as the switch file or as the log is never waited on: the switches keep their
+// values and the log says why "_debug" was not read; with a pipe for the log, kept open or
+// reopened for each line, the game goes on without one.
+TEST(DebugSwitchFile, NamedPipesAsTheSwitchFileOrTheLogAreNotWaitedOn) {
+  tw_test::TempDir dir;
+  DebugSwitches saved = Sys_Debug;
+  ASSERT_EQ(mkfifo("_debug", 0666), 0);
+  for (int openLog : {0, 1}) {
+    Sys_Debug.openLog = openLog;
+    alarm(30);  // a blocking open ends the test instead of hanging it
+    File_Init();
+    alarm(0);
+    EXPECT_EQ(Sys_Debug.openLog, openLog);
+    EXPECT_NE(ReadFile("log").find("File_Init: _debug is not a regular file\n"), std::string::npos) << ReadFile("log");
+    File_Shutdown();
+  }
+  unlink("_debug");
+  unlink("log");
+  ASSERT_EQ(mkfifo("log", 0666), 0);
+  for (int openLog : {0, 1}) {
+    Sys_Debug.openLog = openLog;
+    alarm(30);
+    File_Init();
+    Log_Printf("a line nobody reads\n");
+    File_Shutdown();
+    alarm(0);
+  }
+  struct stat st;
+  ASSERT_EQ(stat("log", &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
   Sys_Debug = saved;
 }
 

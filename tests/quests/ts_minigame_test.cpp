@@ -1,7 +1,9 @@
 // The terminal's mini-game through the bridge: the library opened from a file (missing, lacking an
-// operation, or the project's own), the start by use text, the forwarded keys, clicks and pointer,
-// the end with a win (the prize paid) and without one, and damaged prize files.
+// operation, a named pipe, or the project's own), the start by use text, the forwarded keys,
+// clicks and pointer, the end with a win (the prize paid) and without one, and damaged prize files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -135,11 +137,15 @@ TEST_F(MiniGameTest, WithoutTheLibraryOrWithOneLackingAnOperationTheUseTextLogsO
     std::string path;
     const char* line;
   } cases[] = {{"./nothing.so", "minigame: no mini-game library ("},
-               {kLacking, "lacks MG_KeyDown; 7 not started"}};
+               {kLacking, "lacks MG_KeyDown; 7 not started"},
+               {"./pipe.so", "minigame: no mini-game library (./pipe.so is not a regular file); 7 not started\n"}};
+  ASSERT_EQ(mkfifo("pipe.so", 0666), 0);  // never waited on for a writer
   for (const auto& c : cases) {
     UseLibrary(c.path);
     const size_t before = tw_test::ReadFile("log").size();
+    alarm(30);  // a blocking open ends the test instead of hanging it
     EXPECT_EQ(Use("[minigame] [7]"), 0);
+    alarm(0);
     EXPECT_EQ(Game_FullScreenMode, FULLSCREEN_NONE);
     const std::string added = tw_test::ReadFile("log").substr(before);
     EXPECT_NE(added.find(c.line), std::string::npos) << added;

@@ -393,6 +393,46 @@ TEST_F(MenuTest, ADeadHeroCanNeitherSaveNorUseNorMoveAndEscapeOffersLoadAndEndGa
   EXPECT_EQ(Top(), "mainmenu");
 }
 
+// A press the dead hero cannot use is not kept for later: the inventory and goals keys pressed
+// while he lies dead, or pressed as the quick load goes, open nothing in the loaded game.
+TEST_F(MenuTest, PressesOfADeadHeroDoNotCarryIntoTheLoadedGame) {
+  tw_test::TempDir dir;
+  tw_test::WriteFile("scenes/street.scn", "");
+  Bind("Keyboard F5", "QuickSave");
+  Bind("Keyboard F6", "QuickLoad");
+  Bind("Keyboard I", "Inventory");
+  Bind("Keyboard J", "Quests");
+  Level_Load("street");
+  Press({kF5});
+  ASSERT_TRUE(tw_test::FileExists("save/quicksave/quick.sav"));
+  for (int pass = 0; pass < 2; pass++) {
+    ASSERT_NE(Obj_Player, nullptr);
+    Player_Damage(Obj_Player, nullptr, 1000.0f, 0, nullptr, 0, 0);
+    ASSERT_EQ(Obj_Player->person.state, 2);
+    if (pass == 0) {
+      // Pressed while he lies dead: taken, and nothing opens.
+      Press({kKeyI, kKeyJ});
+      EXPECT_FALSE(Game_MenuOpen);
+      EXPECT_EQ(Input_KeyPressed(kKeyI) | Input_KeyPressed(kKeyJ), 0) << "a press was kept for later";
+      Press({kF6});
+    } else {
+      // Pressed in the frame of the quick load.
+      for (int code : {kKeyI, kKeyJ, kF6}) Queue(code, true);
+      Frame();
+      for (int code : {kKeyI, kKeyJ, kF6}) Queue(code, false);
+      Frame();
+    }
+    EXPECT_EQ(tw_test::LastConsoleLine(), "Game loaded") << pass;
+    Frame();
+    ASSERT_NE(Obj_Player, nullptr);
+    EXPECT_EQ(Obj_Player->person.state, 1);
+    EXPECT_FALSE(Game_MenuOpen) << "pass " << pass << " opened " << Top();
+  }
+  // The keys still open their screens for the living hero.
+  Press({kKeyI});
+  EXPECT_EQ(Top(), "inventorymenu");
+}
+
 // The new game's camera-sequence start mode: the hero stands while the camera swings round him
 // and the play screen shows only the black bars; the sequence ends by itself and clears the flag.
 TEST_F(MenuTest, TheCameraSequenceStartModeRunsTheOpeningAndEndsIt) {

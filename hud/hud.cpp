@@ -314,13 +314,16 @@ void ItemPane_ResetCell(int position) {
 void Menu_QuickSave() {
   if (Game_SaveAllowed()) Save(kQuickSaveName);
 }
-// Each outcome of the quick load shows a message line: none yet, refused, or loaded.
+// Each outcome of the quick load shows a message line: none yet, refused, or loaded. The loaded
+// game starts with no key held or pressed.
 void Menu_QuickLoad() {
   bool missing = false;
-  if (Save_LoadSlot(kQuickSaveName, &missing))
+  if (Save_LoadSlot(kQuickSaveName, &missing)) {
+    Input_Reset();
     Demo_ShowMessage("consol\\game loaded", u"Game loaded");
-  else if (missing)
+  } else if (missing) {
     Demo_ShowMessage("consol\\no quick save", u"No quick save yet");
-  else
+  } else {
     Demo_ShowMessage("consol\\load refused", u"The quick save could not be loaded");
+  }
 }

@@ -15,14 +15,19 @@ struct KeysScreen {
   int open;
   int selection;
   int armed;
+  int first;  // the action on the top row shown
 };
 KeysScreen g_screen;
 
 void Menu_PlaySound(const char* name) { Sound_Play(name, 1.0f, 100.0f, nullptr, 0, 0); }
 
-// The rows shown keep the chosen action near their middle.
+// The rows shown scroll only as far as it takes to show the chosen action: one that is shown
+// leaves them where they are, so a row stays under a pointer resting on it.
 int FirstRowFor(int selection) {
-  return std::max(0, std::min(selection - kMenuKeysRows / 2, kMenuKeysActions - kMenuKeysRows));
+  int first = g_screen.first;
+  if (selection < first) first = selection;
+  if (selection >= first + kMenuKeysRows) first = selection - kMenuKeysRows + 1;
+  return std::max(0, std::min(first, kMenuKeysActions - kMenuKeysRows));
 }
 
 void ClearBindings(const char* action) {
@@ -55,7 +60,7 @@ void Leave() {
 }  // namespace
 
 void Menu_InputKeysOpen() {
-  g_screen = KeysScreen{1, 0, 0};
+  g_screen = KeysScreen{1, 0, 0, 0};
   Input_Reset();
 }
 
@@ -81,11 +86,11 @@ void Menu_InputKeys() {
     g_screen.selection = (g_screen.selection + 1) % kMenuKeysActions;
     Menu_PlaySound("menu_mov");
   }
-  // A pointer moved onto a row takes the highlight; a click takes the action under the pointer.
+  // A pointer moved onto a row takes the highlight; a click on a row arms the highlighted action.
   const int pointed = UI_TrackPointer(&g_screen.selection, was, kMenuKeysActions, kMenuKeysRows, FirstRowFor, 60, 580,
                                       30);
+  g_screen.first = FirstRowFor(g_screen.selection);
   const bool click = Input_KeyPressed(kKeyMouseLeft) && pointed >= 0;
-  if (click) g_screen.selection = pointed;
   action = Menu_InputKeysActionName(g_screen.selection);
   if (Input_KeyPressed(KEY_DELETE)) ClearBindings(action);
   if (Input_KeyPressed(KEY_ENTER) | int(click)) {
@@ -98,7 +103,7 @@ void Menu_InputKeys() {
 }
 
 int Menu_InputKeysIsOpen() { return g_screen.open; }
-int Menu_InputKeysFirstRow() { return FirstRowFor(g_screen.selection); }
+int Menu_InputKeysFirstRow() { return g_screen.first; }
 
 const char* Menu_InputKeysActionName(int row) {
   return row >= 0 && row < kPlayerActionCount ? PlayerActionTable[row].name : "";

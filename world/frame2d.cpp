@@ -218,10 +218,12 @@ void Frame2D_TalkHint() {
             kTalkHintBox[3]);
 }
 
-// The use target's prompts and the markers of the actions in reach.
+// The use target's prompts and the markers of the actions in reach. A dead hero uses nothing, so
+// he is offered nothing.
 void Frame2D_UsePrompts(const GameObject* player) {
   uint32_t markers = Game_PlayScreen.markers;
-  if (const GameObject* c = player->useTargetCharacter) {
+  const bool dead = player->person.state == 2;
+  if (const GameObject* c = dead ? nullptr : player->useTargetCharacter) {
     const int car = c->person.carIndex;
     if (c->person.state == 2 && c->classNum == NPC) {
       if (!(c->bot.aiFlags & BOT_NO_SEARCH)) markers |= PLAYMARK_SEARCH;
@@ -238,7 +240,7 @@ void Frame2D_UsePrompts(const GameObject* player) {
       if (c->person.dialogueCue[0] && player->person.equippedKind == INV_WEAPON) Frame2D_TalkHint();
     }
   }
-  if (const GameObject* o = player->useTargetObject) {
+  if (const GameObject* o = dead ? nullptr : player->useTargetObject) {
     const char* text = o->person.itemText;
     char keyword[16];
     const char* rest = nullptr;

@@ -637,12 +637,15 @@ void Game_PlayInput() {
   // During a demo's playback only the menu key acts: the recorded input plays.
   if (Game_DemoFlags & DEMO_PLAYBACK) return;
   GameObject* player = Obj_Player;
-  if (Game_NetMode == 0 && strcasecmp(game_name.text, "thornhelm") != 0 && player && player->person.state == 1) {
-    if (Game_InventoryKeyPressed()) {
+  if (Game_NetMode == 0 && strcasecmp(game_name.text, "thornhelm") != 0) {
+    // The presses are taken whatever the hero's state: one a dead hero cannot use is not kept
+    // for the hero of a game loaded later.
+    const bool alive = player && player->person.state == 1;
+    if (Game_InventoryKeyPressed() && alive) {
       GameInputUI();
       return;
     }
-    if (Game_GoalsKeyPressed()) {
+    if (Game_GoalsKeyPressed() && alive) {
       GameInputGoals();
       return;
     }

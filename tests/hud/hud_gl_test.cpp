@@ -210,6 +210,53 @@ TEST_F(HudScreen, ThePlayScreenShowsPromptsMarkersSubtitleStatusAndThePointer) {
   Game_CentreCursor();
 }
 
+// A dead hero uses nothing, so nothing offers him a use: no talk marker with the partner's name,
+// no search marker over a body, no use text's prompt; a living hero sees them all.
+TEST_F(HudScreen, ADeadHeroIsOfferedNoUse) {
+  auto solid = [](int size, uint8_t b, uint8_t g, uint8_t r) {
+    return ImageTool_WriteTGA(ImageTool_Solid(size, size, b, g, r, 255), 32);
+  };
+  tw_test::WriteBytes("sprites/sbar/search.tga", solid(32, 0, 255, 0));
+  tw_test::WriteBytes("sprites/sbar/talkplace.tga", solid(32, 255, 0, 0));
+  tw_test::WriteFile("data/text/Eng/consol/Press use key to go to shop.txt", "Press use key to go to shop");
+  tw_test::WriteFile("data/text/Eng/personages/bram.txt", "Old Bram");
+  std::snprintf(Def_Shops[0].name, sizeof Def_Shops[0].name, "corner");
+  GameObject* player = Obj_Alloc();
+  player->person.state = 1;
+  Obj_Player = player;
+  GameObject* shop = Obj_Alloc();
+  shop->classNum = WORLD;
+  std::snprintf(shop->person.itemText, sizeof shop->person.itemText, "[shop] [corner]");
+  GameObject* npc = Obj_Alloc();
+  npc->classNum = NPC;
+  npc->person.state = 1;
+  npc->gender = 0;
+  std::snprintf(npc->person.name, sizeof npc->person.name, "bram");
+  player->useTargetCharacter = npc;
+  player->useTargetObject = shop;
+  const float marker[4] = {300, 285, 340, 310}, prompt[4] = {120, 330, 520, 360}, name[4] = {120, 360, 520, 390};
+  auto any = [](int b, int g, int r) { return b + g + r > 100; };
+  auto offered = [&] {
+    Begin();
+    Game_Draw2D();
+    const std::vector<uint8_t> px = Read();
+    return std::array<int, 3>{tw_test::CountInLayoutBox(px, marker[0], marker[1], marker[2], marker[3], any),
+                              tw_test::CountInLayoutBox(px, prompt[0], prompt[1], prompt[2], prompt[3], any),
+                              tw_test::CountInLayoutBox(px, name[0], name[1], name[2], name[3], any)};
+  };
+  for (int npcState : {1, 2}) {
+    npc->person.state = npcState;
+    player->person.state = 1;
+    const auto alive = offered();
+    EXPECT_GT(alive[0], 300) << "no marker, partner state " << npcState;
+    EXPECT_GT(alive[1], 50) << "no use text prompt";
+    if (npcState == 1) EXPECT_GT(alive[2], 50) << "no partner's name";
+    player->person.state = 2;
+    EXPECT_EQ(offered(), (std::array<int, 3>{0, 0, 0})) << "a dead hero was offered a use, partner state " << npcState;
+  }
+  Def_Shops[0].name[0] = 0;
+}
+
 // Escape's grab keeps the last finished picture (still in the back buffer) and the in-game menu
 // stands over it, dimmed; a picture of a texture table emptied since (a level released) is gone.
 TEST_F(HudScreen, TheInGameMenuStandsOverTheFrozenPicture) {

@@ -31,7 +31,7 @@
 namespace {
 
 // Key codes of keys that the sample binds and these tests bind again.
-constexpr int kKeyI = 23, kKeyW = 17, kF5 = 63, kF6 = 64, kF10 = 68;
+constexpr int kKeyI = 23, kKeyJ = 36, kKeyK = 37, kKeyL = 38, kKeyO = 24, kKeyW = 17, kF5 = 63, kF6 = 64, kF10 = 68;
 
 class MenuTest : public tw_test::InputFixture {
  protected:
@@ -393,6 +393,46 @@ TEST_F(MenuTest, ADeadHeroCanNeitherSaveNorUseNorMoveAndEscapeOffersLoadAndEndGa
   EXPECT_EQ(Top(), "mainmenu");
 }
 
+// A press the dead hero cannot use is not kept for later: the inventory and goals keys pressed
+// while he lies dead, or pressed as the quick load goes, open nothing in the loaded game.
+TEST_F(MenuTest, PressesOfADeadHeroDoNotCarryIntoTheLoadedGame) {
+  tw_test::TempDir dir;
+  tw_test::WriteFile("scenes/street.scn", "");
+  Bind("Keyboard F5", "QuickSave");
+  Bind("Keyboard F6", "QuickLoad");
+  Bind("Keyboard I", "Inventory");
+  Bind("Keyboard J", "Quests");
+  Level_Load("street");
+  Press({kF5});
+  ASSERT_TRUE(tw_test::FileExists("save/quicksave/quick.sav"));
+  for (int pass = 0; pass < 2; pass++) {
+    ASSERT_NE(Obj_Player, nullptr);
+    Player_Damage(Obj_Player, nullptr, 1000.0f, 0, nullptr, 0, 0);
+    ASSERT_EQ(Obj_Player->person.state, 2);
+    if (pass == 0) {
+      // Pressed while he lies dead: taken, and nothing opens.
+      Press({kKeyI, kKeyJ});
+      EXPECT_FALSE(Game_MenuOpen);
+      EXPECT_EQ(Input_KeyPressed(kKeyI) | Input_KeyPressed(kKeyJ), 0) << "a press was kept for later";
+      Press({kF6});
+    } else {
+      // Pressed in the frame of the quick load.
+      for (int code : {kKeyI, kKeyJ, kF6}) Queue(code, true);
+      Frame();
+      for (int code : {kKeyI, kKeyJ, kF6}) Queue(code, false);
+      Frame();
+    }
+    EXPECT_EQ(tw_test::LastConsoleLine(), "Game loaded") << pass;
+    Frame();
+    ASSERT_NE(Obj_Player, nullptr);
+    EXPECT_EQ(Obj_Player->person.state, 1);
+    EXPECT_FALSE(Game_MenuOpen) << "pass " << pass << " opened " << Top();
+  }
+  // The keys still open their screens for the living hero.
+  Press({kKeyI});
+  EXPECT_EQ(Top(), "inventorymenu");
+}
+
 // The new game's camera-sequence start mode: the hero stands while the camera swings round him
 // and the play screen shows only the black bars; the sequence ends by itself and clears the flag.
 TEST_F(MenuTest, TheCameraSequenceStartModeRunsTheOpeningAndEndsIt) {
@@ -559,7 +599,8 @@ TEST_F(MenuKeysTest, EnterOrTheLeftButtonArmsAndTheNextKeyGetsTheAction) {
   EXPECT_STREQ(Binding("Mouse Right Button"), "Back");
   Queue(kKeyMouseRight, false);
   Frame();
-  // A click chooses the action under the pointer; beside the rows it arms nothing.
+  // A click on a row arms the highlighted action (a pointer moved there highlighted it); beside
+  // the rows it arms nothing.
   Game_CursorX = 10;
   Tap(kKeyMouseLeft);
   EXPECT_FALSE(Menu_InputKeysArmed());
@@ -568,6 +609,47 @@ TEST_F(MenuKeysTest, EnterOrTheLeftButtonArmsAndTheNextKeyGetsTheAction) {
   Tap(kKeyMouseLeft);
   EXPECT_TRUE(Menu_InputKeysArmed());
   EXPECT_EQ(Menu_InputKeysSelection(), 3);
+  Game_CentreCursor();
+}
+
+// A pointer moved down the rows in small steps highlights each row it crosses, and the rows stay
+// where they are under it; the keys scroll the rows only when the bar leaves them. Whatever the
+// pointer does, a click arms the highlighted action.
+TEST_F(MenuKeysTest, AClickArmsTheHighlightedActionAndTheRowsStayUnderThePointer) {
+  Game_CursorX = 320;
+  for (float y = kUiItemTop + 2; y < kUiItemTop + 8 * 30; y += 7) {
+    Game_CursorY = y;
+    Frame();
+    ASSERT_EQ(Menu_InputKeysFirstRow(), 0) << "the rows moved under the pointer at " << y;
+    ASSERT_EQ(Menu_InputKeysSelection(), int((y - kUiItemTop) / 30)) << y;
+  }
+  ASSERT_STREQ(Menu_InputKeysActionName(Menu_InputKeysSelection()), "Crouch");
+  Tap(kKeyMouseLeft);
+  Tap(kKeyK);
+  EXPECT_STREQ(Binding("Keyboard K"), "Crouch");
+  // The keys move the bar within the rows shown; the pointer rests over "Crouch".
+  Tap(KEY_UP);
+  Tap(KEY_UP);
+  Tap(KEY_UP);
+  ASSERT_EQ(Menu_InputKeysSelection(), 4);
+  EXPECT_EQ(Menu_InputKeysFirstRow(), 0);
+  Tap(kKeyMouseLeft);
+  Tap(kKeyL);
+  EXPECT_STREQ(Binding("Keyboard L"), "Strafe Left");
+  // Keys alone: the rows scroll just far enough to show the bar, and back only when it leaves them.
+  for (int i = 0; i < 9; i++) Tap(KEY_DOWN);
+  ASSERT_EQ(Menu_InputKeysSelection(), 13);
+  EXPECT_EQ(Menu_InputKeysFirstRow(), 6);
+  for (int i = 0; i < 7; i++) Tap(KEY_UP);
+  EXPECT_EQ(Menu_InputKeysFirstRow(), 6);
+  Tap(KEY_UP);
+  EXPECT_EQ(Menu_InputKeysFirstRow(), 5);
+  Tap(KEY_ENTER);
+  Tap(kKeyO);
+  EXPECT_STREQ(Binding("Keyboard O"), "Strafe Right");
+  for (int i = 0; i < 6; i++) Tap(KEY_UP);
+  ASSERT_EQ(Menu_InputKeysSelection(), 31);
+  EXPECT_EQ(Menu_InputKeysFirstRow(), kMenuKeysActions - kMenuKeysRows);
   Game_CentreCursor();
 }
 

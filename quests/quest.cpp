@@ -58,6 +58,10 @@ struct QueBudget {
 };
 QueBudget g_budget;
 
+// Objects made by "spawn" this level, and whether the refusal past kQueMaxSpawns was said.
+int g_scriptSpawns;
+bool g_scriptSpawnsSaid;
+
 void QueBudget_Start() {
   g_budget = QueBudget{kQueMaxLines, kQueMaxRunBytes, false, false, false, Que_NewOccasion()};
 }
@@ -504,11 +508,21 @@ bool Cmd_Spawn(QueRun& run, const QueLine& l) {
     text += " \"" + std::string(l.words[i]) + "\" \"" + l.words[i + 1] + "\"";
   }
   text += " }";
+  if (g_scriptSpawns >= kQueMaxSpawns) {
+    if (!g_scriptSpawnsSaid)
+      Log_Printf("Que_Apply: %s: scripts made %d objects this level; no more spawns\n", run.name, kQueMaxSpawns);
+    g_scriptSpawnsSaid = true;
+    return false;
+  }
   if (!QueBudget_TakeBytes(uint32_t(text.size()), run.name)) return false;
-  Log_Printf("load object %.200s%s\n", text.c_str(), text.size() > 200 ? " ..." : "");
+  // Said in the first run of each script this level, as its faults are.
+  const std::string key = std::string("load object ") + run.name;
+  if (QueSay(key.c_str())) Log_Printf("load object %.200s%s\n", text.c_str(), text.size() > 200 ? " ..." : "");
   const int before = Obj_Count();
   read_ent(text.c_str(), uint32_t(text.size()));
-  return Obj_Count() > before;
+  const int made = Obj_Count() - before;
+  if (made > 0) g_scriptSpawns += made;
+  return made > 0;
 }
 
 // Runs the script of that name on the run's object, one level deeper, within the run's budget.
@@ -713,11 +727,18 @@ int Que_Apply(GameObject* obj, const char* script, const char* argument) {
   return 1;
 }
 
+void Que_ForgetSpawns() {
+  g_scriptSpawns = 0;
+  g_scriptSpawnsSaid = false;
+}
+
 int Que_AddObjective(const char* condition, const char* script, float timeLimit) {
   if (!condition || !script) return -1;
   QuestObjectives& o = Que_State.objectives;
+  // A script that gives objectives every tick says each refusal once a level.
+  auto say = [&] { return Que_MayLogFault((std::string("objective ") + condition).c_str(), Que_NewOccasion()) != 0; };
   if (std::strlen(condition) >= sizeof o.conditions[0] || std::strlen(script) >= sizeof o.scripts[0]) {
-    Log_Printf("Que_AddObjective: a name too long; not added\n");
+    if (say()) Log_Printf("Que_AddObjective: a name too long; not added\n");
     return -1;
   }
   if (!std::isfinite(timeLimit) || timeLimit < 0) timeLimit = 0;
@@ -728,7 +749,7 @@ int Que_AddObjective(const char* condition, const char* script, float timeLimit)
     if (empty && free < 0) free = i;
   }
   if (free < 0) {
-    Log_Printf("Que_AddObjective: all %d objectives are taken; \"%s\" not added\n", kObjectives, condition);
+    if (say()) Log_Printf("Que_AddObjective: all %d objectives are taken; \"%s\" not added\n", kObjectives, condition);
     return -1;
   }
   std::snprintf(o.conditions[free], sizeof o.conditions[free], "%s", condition);

@@ -54,11 +54,21 @@ constexpr int kQueFaultNames = 128;
 uint32_t Que_NewOccasion();
 int Que_MayLogFault(const char* name, uint32_t occasion);
 // A condition file found missing this level is not looked for again until the level is freed.
+// Up to kQueMissingNames files are kept; once that many are missing, no further condition file is
+// looked for this level (Que_IsKnownMissing is 1 for every name), with one log line.
+constexpr int kQueMissingNames = 512;
 int Que_IsKnownMissing(const char* name);
 void Que_MarkMissing(const char* name);
 // Forgets the names (a level is freed, or a new game starts): a new level may find the files and
-// says their faults again. Conditions that never held are read again as well.
+// says their faults again. Conditions that never held are read again as well, and the count of
+// objects scripts spawned starts again (Que_ForgetSpawns).
 void Que_ForgetFaults();
+
+// The "spawn" commands of all scripts make at most this many objects in one level; past it a spawn
+// is refused, with one log line. (An object takes about 40 KB of a save, so a street with them
+// all still saves far below what a load takes.)
+constexpr int kQueMaxSpawns = 1024;
+void Que_ForgetSpawns();
 
 // Quest flags: 1 when set.
 int Que_HasFlag(const char* name);

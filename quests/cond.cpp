@@ -336,7 +336,6 @@ void Que_ForgetFaults() {
   g_faultsFullSaid = false;
   for (MissingName& m : g_missing) m = MissingName{};
   g_missingCount = 0;
-  Que_ForgetSpawns();
   // Conditions that never held (a missing or bad file) are read again when next tested.
   for (CondEntry& e : g_conds)
     if (e.name[0] && e.count < 0 && !e.busy) e = CondEntry{};

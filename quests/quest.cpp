@@ -58,10 +58,6 @@ struct QueBudget {
 };
 QueBudget g_budget;
 
-// Objects made by "spawn" this level, and whether the refusal past kQueMaxSpawns was said.
-int g_scriptSpawns;
-bool g_scriptSpawnsSaid;
-
 void QueBudget_Start() {
   g_budget = QueBudget{kQueMaxLines, kQueMaxRunBytes, false, false, false, Que_NewOccasion()};
 }
@@ -508,10 +504,9 @@ bool Cmd_Spawn(QueRun& run, const QueLine& l) {
     text += " \"" + std::string(l.words[i]) + "\" \"" + l.words[i + 1] + "\"";
   }
   text += " }";
-  if (g_scriptSpawns >= kQueMaxSpawns) {
-    if (!g_scriptSpawnsSaid)
-      Log_Printf("Que_Apply: %s: scripts made %d objects this level; no more spawns\n", run.name, kQueMaxSpawns);
-    g_scriptSpawnsSaid = true;
+  if (Obj_Count() >= kQueSpawnObjects) {
+    if (Que_MayLogFault("spawns refused", Que_NewOccasion()))
+      Log_Printf("Que_Apply: %s: the level holds %d objects; no more spawns\n", run.name, kQueSpawnObjects);
     return false;
   }
   if (!QueBudget_TakeBytes(uint32_t(text.size()), run.name)) return false;
@@ -520,9 +515,7 @@ bool Cmd_Spawn(QueRun& run, const QueLine& l) {
   if (QueSay(key.c_str())) Log_Printf("load object %.200s%s\n", text.c_str(), text.size() > 200 ? " ..." : "");
   const int before = Obj_Count();
   read_ent(text.c_str(), uint32_t(text.size()));
-  const int made = Obj_Count() - before;
-  if (made > 0) g_scriptSpawns += made;
-  return made > 0;
+  return Obj_Count() > before;
 }
 
 // Runs the script of that name on the run's object, one level deeper, within the run's budget.
@@ -725,11 +718,6 @@ int Que_Apply(GameObject* obj, const char* script, const char* argument) {
   Que_RunTextOn(obj, text, size, path, argument ? argument : "", 0);
   Global_Free(text);
   return 1;
-}
-
-void Que_ForgetSpawns() {
-  g_scriptSpawns = 0;
-  g_scriptSpawnsSaid = false;
 }
 
 int Que_AddObjective(const char* condition, const char* script, float timeLimit) {

@@ -60,15 +60,14 @@ constexpr int kQueMissingNames = 512;
 int Que_IsKnownMissing(const char* name);
 void Que_MarkMissing(const char* name);
 // Forgets the names (a level is freed, or a new game starts): a new level may find the files and
-// says their faults again. Conditions that never held are read again as well, and the count of
-// objects scripts spawned starts again (Que_ForgetSpawns).
+// says their faults again. Conditions that never held are read again as well.
 void Que_ForgetFaults();
 
-// The "spawn" commands of all scripts make at most this many objects in one level; past it a spawn
-// is refused, with one log line. (An object takes about 40 KB of a save, so a street with them
-// all still saves far below what a load takes.)
-constexpr int kQueMaxSpawns = 1024;
-void Que_ForgetSpawns();
+// A "spawn" is refused while the level holds this many objects or more, with one log line a level.
+// An object takes about 40 KB of a save, so a level filled by scripts still saves far below what
+// a load takes. The bound reads the world itself, so a loaded game or a demo's snapshot brings it
+// back as it was, and a demo replays the same spawns however often it restarts.
+constexpr int kQueSpawnObjects = 1024;
 
 // Quest flags: 1 when set.
 int Que_HasFlag(const char* name);

@@ -654,20 +654,19 @@ TEST_F(QuestScript, ATimerGivingObjectivesLinesAndAnswersEveryTickSaysEachRefusa
   EXPECT_EQ(Lines(log, "no text \"dialogs\\gone\""), 1);
 }
 
-// A timer over a script of 100 spawns: the spawns of a level make at most kQueMaxSpawns objects,
-// the refusal is one line, and each spawn line is said in the script's first run only. A new level
-// counts afresh.
-TEST_F(QuestScript, ScriptSpawnsMakeABoundedNumberOfObjectsALevel) {
+// A timer over a script of 100 spawns: spawns fill the level up to kQueSpawnObjects objects, the
+// refusal is one line, and each spawn line is said in the script's first run only. A new level
+// takes spawns again.
+TEST_F(QuestScript, ScriptSpawnsFillALevelUpToABound) {
   std::vector<std::vector<std::string>> spawner = {{"timer", "spawn", "0.01", "spawner"}};
   for (int i = 0; i < 100; i++)
     spawner.push_back({"spawn", "classname", "anim", "name", "anim\\props\\lamp", "origin", std::to_string(i) + " 0 0"});
   WriteFile("scripts/que/spawner.txt", QuestWriter_Script(spawner));
   Run({{"timer", "spawn", "0.01", "spawner"}});
   Game_Step = 0.1;
-  const int before = Obj_Count();
   const size_t start = Log().size();
-  for (int tick = 0; tick < kQueMaxSpawns / 100 + 5; tick++) Que_Tick();
-  EXPECT_EQ(Obj_Count() - before, kQueMaxSpawns);
+  for (int tick = 0; tick < kQueSpawnObjects / 100 + 5; tick++) Que_Tick();
+  EXPECT_EQ(Obj_Count(), kQueSpawnObjects);
   const std::string log = Log().substr(start);
   EXPECT_EQ(Lines(log, "load object {"), 100);
   EXPECT_EQ(Lines(log, "no more spawns"), 1);

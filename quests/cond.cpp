@@ -44,17 +44,23 @@ constexpr int kCondCache = 64;
 CondEntry g_conds[kCondCache];
 int g_condNext;  // the entry the next new condition takes when all are used
 
-// The names that said a fault this level, with the occasion they first spoke in; `missing` marks
-// a condition file that was not found.
+// The names that said a fault this level, with the occasion they first spoke in.
 struct FaultName {
   char name[160];
   uint32_t occasion;
-  bool missing;
 };
 FaultName g_faults[kQueFaultNames];
 int g_faultCount;
 bool g_faultsFullSaid;
 uint32_t g_occasion;
+
+// The condition files found missing this level. Once it is full no further file is looked for
+// this level: a missing file past it would otherwise be opened again at every test.
+struct MissingName {
+  char path[kCondNameSize + 32];
+};
+MissingName g_missing[kQueMissingNames];
+int g_missingCount;
 
 FaultName* FindFault(const char* name) {
   char key[sizeof FaultName::name];
@@ -69,7 +75,7 @@ FaultName* AddFault(const char* name, uint32_t occasion) {
   if (FaultName* f = FindFault(name)) return f;
   if (g_faultCount == kQueFaultNames) {
     if (!g_faultsFullSaid)
-      Log_Printf("Que_Apply: more than %d scripts and conditions with faults this level; no more of their lines\n",
+      Log_Printf("Que_Apply: more than %d scripts, conditions, texts and objectives with faults this level; no more of their lines\n",
                  kQueFaultNames);
     g_faultsFullSaid = true;
     return nullptr;
@@ -203,9 +209,10 @@ CondEntry* FindCondition(const char* name) {
   // A file missing this level is not looked for again at every test of it.
   char* text = nullptr;
   uint32_t size = 0;
-  if (!Que_IsKnownMissing(path)) text = static_cast<char*>(File_LoadWhole(path, &size, "QUE"));
+  const bool known = Que_IsKnownMissing(path) != 0;
+  if (!known) text = static_cast<char*>(File_LoadWhole(path, &size, "QUE"));
   if (!text) {
-    if (Que_MayLogFault(path, e->occasion)) Log_Printf("Que_TestCondition: no condition %s\n", path);
+    if (!known && Que_MayLogFault(path, e->occasion)) Log_Printf("Que_TestCondition: no condition %s\n", path);
     Que_MarkMissing(path);
     e->count = -1;
     return e;
@@ -305,24 +312,30 @@ uint32_t Que_NewOccasion() { return ++g_occasion; }
 int Que_MayLogFault(const char* name, uint32_t occasion) {
   FaultName* f = AddFault(name ? name : "?", occasion);
   if (!f) return 0;
-  // A row marked missing before it spoke takes the first occasion that speaks.
-  if (!f->occasion) f->occasion = occasion;
   return f->occasion == occasion;
 }
 
 int Que_IsKnownMissing(const char* name) {
-  const FaultName* f = FindFault(name);
-  return f && f->missing;
+  if (g_missingCount == kQueMissingNames) return 1;
+  for (int i = 0; i < g_missingCount; i++)
+    if (strcasecmp(g_missing[i].path, name) == 0) return 1;
+  return 0;
 }
 
 void Que_MarkMissing(const char* name) {
-  if (FaultName* f = AddFault(name, 0)) f->missing = true;
+  if (Que_IsKnownMissing(name)) return;
+  std::snprintf(g_missing[g_missingCount].path, sizeof g_missing[0].path, "%s", name);
+  if (++g_missingCount == kQueMissingNames)
+    Log_Printf("Que_TestCondition: %d condition files missing this level; no more are looked for\n",
+               kQueMissingNames);
 }
 
 void Que_ForgetFaults() {
   for (FaultName& f : g_faults) f = FaultName{};
   g_faultCount = 0;
   g_faultsFullSaid = false;
+  for (MissingName& m : g_missing) m = MissingName{};
+  g_missingCount = 0;
   // Conditions that never held (a missing or bad file) are read again when next tested.
   for (CondEntry& e : g_conds)
     if (e.name[0] && e.count < 0 && !e.busy) e = CondEntry{};

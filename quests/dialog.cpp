@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "foundation/input.h"
 #include "foundation/keys.h"
@@ -24,6 +25,13 @@ namespace {
 
 constexpr const char* kTextBase = "data\\text\\";
 
+// A line about that text or voice may be written: each is said once a level, so that a script run
+// every tick (a timer's) does not fill the log.
+bool MaySay(const char* what, const char* name) {
+  const std::string key = std::string(what) + " " + name;
+  return Que_MayLogFault(key.c_str(), Que_NewOccasion()) != 0;
+}
+
 void ClearAnswers() {
   for (DialogAnswer& a : Dialog_Screen.answers) a = DialogAnswer{};
   Dialog_Screen.answerCount = 0;
@@ -42,7 +50,7 @@ int Dialog_Say(const char* key, const char* voice, GameObject* speaker) {
   int ok = 1;
   std::snprintf(s.lineKey, sizeof s.lineKey, "%s", key ? key : "");
   if (!Text_Get(kTextBase, s.lineKey)) {
-    Log_Printf("Dialog_Say: no text \"%s\"\n", s.lineKey);
+    if (MaySay("text", s.lineKey)) Log_Printf("Dialog_Say: no text \"%s\"\n", s.lineKey);
     ok = 0;
   }
   // The line's text is the subtitle too, shown once the dialogue screen gives way to play.
@@ -57,7 +65,7 @@ int Dialog_Say(const char* key, const char* voice, GameObject* speaker) {
     const float* at = speaker ? &speaker->origin.x : nullptr;
     s.voice = Sound_Play(voice, 1.0f, 100.0f, at, 0, SOUND_CAT_VOICES);
     if (!s.voice) {
-      Log_Printf("Dialog_Say: no voice \"%s\"\n", voice);
+      if (MaySay("voice", voice)) Log_Printf("Dialog_Say: no voice \"%s\"\n", voice);
       ok = 0;
     }
     if (speaker) speaker->person.voices[0] = s.voice;
@@ -69,10 +77,12 @@ int Dialog_Say(const char* key, const char* voice, GameObject* speaker) {
 int Dialog_AddAnswer(const char* key, const char* script) {
   DialogScreen& s = Dialog_Screen;
   if (s.answerCount >= kDialogAnswers) {
-    Log_Printf("Dialog_AddAnswer: %d answers already; \"%s\" not added\n", kDialogAnswers, key ? key : "");
+    if (MaySay("answer", key ? key : ""))
+      Log_Printf("Dialog_AddAnswer: %d answers already; \"%s\" not added\n", kDialogAnswers, key ? key : "");
     return -1;
   }
-  if (key && key[0] && !Text_Get(kTextBase, key)) Log_Printf("Dialog_AddAnswer: no text \"%s\"\n", key);
+  if (key && key[0] && !Text_Get(kTextBase, key) && MaySay("text", key))
+    Log_Printf("Dialog_AddAnswer: no text \"%s\"\n", key);
   DialogAnswer& a = s.answers[s.answerCount];
   std::snprintf(a.key, sizeof a.key, "%s", key ? key : "");
   std::snprintf(a.script, sizeof a.script, "%s", script ? script : "");

@@ -504,8 +504,15 @@ bool Cmd_Spawn(QueRun& run, const QueLine& l) {
     text += " \"" + std::string(l.words[i]) + "\" \"" + l.words[i + 1] + "\"";
   }
   text += " }";
+  if (Obj_Count() >= kQueSpawnObjects) {
+    if (Que_MayLogFault("spawns refused", Que_NewOccasion()))
+      Log_Printf("Que_Apply: %s: the level holds %d objects; no more spawns\n", run.name, kQueSpawnObjects);
+    return false;
+  }
   if (!QueBudget_TakeBytes(uint32_t(text.size()), run.name)) return false;
-  Log_Printf("load object %.200s%s\n", text.c_str(), text.size() > 200 ? " ..." : "");
+  // Said in the first run of each script this level, as its faults are.
+  const std::string key = std::string("load object ") + run.name;
+  if (QueSay(key.c_str())) Log_Printf("load object %.200s%s\n", text.c_str(), text.size() > 200 ? " ..." : "");
   const int before = Obj_Count();
   read_ent(text.c_str(), uint32_t(text.size()));
   return Obj_Count() > before;
@@ -716,8 +723,10 @@ int Que_Apply(GameObject* obj, const char* script, const char* argument) {
 int Que_AddObjective(const char* condition, const char* script, float timeLimit) {
   if (!condition || !script) return -1;
   QuestObjectives& o = Que_State.objectives;
+  // A script that gives objectives every tick says each refusal once a level.
+  auto say = [&] { return Que_MayLogFault((std::string("objective ") + condition).c_str(), Que_NewOccasion()) != 0; };
   if (std::strlen(condition) >= sizeof o.conditions[0] || std::strlen(script) >= sizeof o.scripts[0]) {
-    Log_Printf("Que_AddObjective: a name too long; not added\n");
+    if (say()) Log_Printf("Que_AddObjective: a name too long; not added\n");
     return -1;
   }
   if (!std::isfinite(timeLimit) || timeLimit < 0) timeLimit = 0;
@@ -728,7 +737,7 @@ int Que_AddObjective(const char* condition, const char* script, float timeLimit)
     if (empty && free < 0) free = i;
   }
   if (free < 0) {
-    Log_Printf("Que_AddObjective: all %d objectives are taken; \"%s\" not added\n", kObjectives, condition);
+    if (say()) Log_Printf("Que_AddObjective: all %d objectives are taken; \"%s\" not added\n", kObjectives, condition);
     return -1;
   }
   std::snprintf(o.conditions[free], sizeof o.conditions[free], "%s", condition);

@@ -54,11 +54,20 @@ constexpr int kQueFaultNames = 128;
 uint32_t Que_NewOccasion();
 int Que_MayLogFault(const char* name, uint32_t occasion);
 // A condition file found missing this level is not looked for again until the level is freed.
+// Up to kQueMissingNames files are kept; once that many are missing, no further condition file is
+// looked for this level (Que_IsKnownMissing is 1 for every name), with one log line.
+constexpr int kQueMissingNames = 512;
 int Que_IsKnownMissing(const char* name);
 void Que_MarkMissing(const char* name);
 // Forgets the names (a level is freed, or a new game starts): a new level may find the files and
 // says their faults again. Conditions that never held are read again as well.
 void Que_ForgetFaults();
+
+// A "spawn" is refused while the level holds this many objects or more, with one log line a level.
+// An object takes about 40 KB of a save, so a level filled by scripts still saves far below what
+// a load takes. The bound reads the world itself, so a loaded game or a demo's snapshot brings it
+// back as it was, and a demo replays the same spawns however often it restarts.
+constexpr int kQueSpawnObjects = 1024;
 
 // Quest flags: 1 when set.
 int Que_HasFlag(const char* name);

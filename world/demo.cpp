@@ -33,6 +33,24 @@ size_t g_playAt;
 char g_playName[kDemoNameSize];
 char g_nextName[kDemoNameSize];
 
+// The demos chains went to since a playback was last started from outside a chain. A chain that
+// comes back to one of them (a demo that names itself, two that name each other, a missing one)
+// restarts without its lines, so that a loop restarting every frame does not fill the log. Once the
+// table is full every further chain is quiet.
+constexpr int kDemoChainNames = 16;
+char g_chained[kDemoChainNames][kDemoNameSize];
+int g_chainedCount;
+bool g_quiet;  // the lines of this start and end are not written
+
+// Whether a chain to that name was made already (the name is kept when it is new).
+bool ChainedBefore(const char* name) {
+  for (int i = 0; i < g_chainedCount; i++)
+    if (std::strcmp(g_chained[i], name) == 0) return true;
+  if (g_chainedCount == kDemoChainNames) return true;
+  std::snprintf(g_chained[g_chainedCount++], kDemoNameSize, "%s", name);
+  return false;
+}
+
 void PutFrame(uint8_t* out, const DemoFrame& f) {
   ByteWriter w;
   w.F32(f.step);
@@ -134,10 +152,12 @@ void EndDemo() {
   Fx_Reset();
   Player_ClearInput();
   Game_DemoFlags = 1;
-  Log_Printf("EndDemo:enddemo.\n");
+  if (!g_quiet) Log_Printf("EndDemo:enddemo.\n");
 }
 
-int Demo_StartPlayback(const char* nameIn) {
+namespace {
+
+int StartPlayback(const char* nameIn) {
   char name[kDemoNameSize];
   std::snprintf(name, sizeof name, "%s", nameIn ? nameIn : "");
   EndDemo();
@@ -145,7 +165,7 @@ int Demo_StartPlayback(const char* nameIn) {
   if (!DemoPath("StartDemo", name, path, sizeof path)) return 0;
   FileHandle* f = File_Open(path, "rb");
   if (!f) {
-    Log_Printf("StartDemo:unable open.\n");
+    if (!g_quiet) Log_Printf("StartDemo:unable open.\n");
     return 0;
   }
   uint64_t size = File_Size(f);
@@ -187,8 +207,15 @@ int Demo_StartPlayback(const char* nameIn) {
   Game_RingRead = Game_RingWrite = 0;
   Game_Accumulator = 0;
   std::snprintf(g_playName, sizeof g_playName, "%s", name);
-  Log_Printf("StartDemo:playdemo.\n");
+  if (!g_quiet) Log_Printf("StartDemo:playdemo.\n");
   return 1;
+}
+
+}  // namespace
+
+int Demo_StartPlayback(const char* name) {
+  g_chainedCount = 0;
+  return StartPlayback(name);
 }
 
 void Demo_ReadFrame(DemoFrame* frame) {
@@ -218,11 +245,14 @@ void Demo_ReadFrame(DemoFrame* frame) {
 int Demo_Chain(const char* next) {
   char playing[kDemoNameSize];
   std::snprintf(playing, sizeof playing, "%s", g_playName);
-  if (Demo_StartPlayback(next)) return 1;
-  if (playing[0] && std::strcmp(playing, next) != 0) {
-    Log_Printf("StartDemo:%s starts again in place of %s.\n", playing, next);
-    if (Demo_StartPlayback(playing)) return 1;
+  g_quiet = ChainedBefore(next);
+  int started = StartPlayback(next);
+  if (!started && playing[0] && std::strcmp(playing, next) != 0) {
+    if (!g_quiet) Log_Printf("StartDemo:%s starts again in place of %s.\n", playing, next);
+    started = StartPlayback(playing);
   }
+  g_quiet = false;
+  if (started) return 1;
   Level_Free();
   return 0;
 }

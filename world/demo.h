@@ -32,7 +32,8 @@ int Demo_StartPlayback(const char* name);
 void Demo_ReadFrame(DemoFrame* frame);
 // Follows a chaining record: plays `next`, else (its file missing or refused) the demo being
 // played from its start again, else releases the level; a playback never turns into live play.
-// 1 when a playback runs.
+// 1 when a playback runs. A chain to a name already chained to since the playback was started
+// (from outside a chain) writes no lines: a loop that restarts every frame does not fill the log.
 int Demo_Chain(const char* next);
 // The name in the slot after a chaining record ("" when none, or a name that is not plain).
 const char* Demo_NextName();

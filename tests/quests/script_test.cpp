@@ -615,6 +615,91 @@ TEST_F(QuestScript, ATimerArmingItselfOverAJunkOrSelfRunningScriptSaysItsFaultsO
   EXPECT_EQ(Lines(log, "no script scripts\\que\\gone.txt"), 1);
 }
 
+// A timer that arms itself every tick, opens a dialogue afresh, says a line whose text and voice are
+// missing, adds more answers than the screen holds (their texts missing too) and gives more
+// objectives than there are slots: each refusal is said in the first run only, and again once in
+// the next level.
+TEST_F(QuestScript, ATimerGivingObjectivesLinesAndAnswersEveryTickSaysEachRefusalOnceALevel) {
+  std::vector<std::vector<std::string>> chatter = {
+      {"timer", "chat", "0.01", "chatter"}, {"dialog_end"}, {"say", "dialogs\\gone", "sound\\gone"}};
+  for (int i = 0; i < kObjectives + 4; i++) {
+    const std::string name = "goal" + std::to_string(i);
+    WriteFile("scripts/cond/" + name + ".txt", QuestWriter_Condition({{"flag", "never"}}));
+    chatter.push_back({"objective", name, "reward"});
+  }
+  for (int i = 0; i < kDialogAnswers + 2; i++) chatter.push_back({"answer", "dialogs\\ans" + std::to_string(i), "-"});
+  WriteFile("scripts/que/chatter.txt", QuestWriter_Script(chatter));
+  Run({{"timer", "chat", "0.01", "chatter"}});
+  Game_Step = 0.1;
+  const size_t start = Log().size();
+  Que_Tick();
+  const size_t first = Log().size();
+  for (int tick = 1; tick < 100; tick++) Que_Tick();
+  std::string log = Log();
+  EXPECT_EQ(log.size(), first) << log.substr(first, 2000);
+  log = log.substr(start);
+  EXPECT_EQ(Lines(log, "objectives are taken"), 4);
+  EXPECT_EQ(Lines(log, "Dialog_Say: no text \"dialogs\\gone\""), 1);
+  EXPECT_EQ(Lines(log, "Dialog_Say: no voice \"sound\\gone\""), 1);
+  EXPECT_EQ(Lines(log, "answers already"), 2);
+  EXPECT_EQ(Lines(log, "Dialog_AddAnswer: no text"), kDialogAnswers);
+  EXPECT_EQ(Dialog_Screen.answerCount, kDialogAnswers);
+  EXPECT_STREQ(Que_State.timers[0].name, "chat");  // it still runs
+  // A new level says them again, once.
+  Level_Free();
+  const size_t again = Log().size();
+  for (int run = 0; run < 3; run++) EXPECT_EQ(Que_Apply(nullptr, "chatter", ""), 1);
+  log = Log().substr(again);
+  EXPECT_EQ(Lines(log, "objectives are taken"), 4);
+  EXPECT_EQ(Lines(log, "no text \"dialogs\\gone\""), 1);
+}
+
+// A timer over a script of 100 spawns: spawns fill the level up to kQueSpawnObjects objects, the
+// refusal is one line, and each spawn line is said in the script's first run only. A new level
+// takes spawns again.
+TEST_F(QuestScript, ScriptSpawnsFillALevelUpToABound) {
+  std::vector<std::vector<std::string>> spawner = {{"timer", "spawn", "0.01", "spawner"}};
+  for (int i = 0; i < 100; i++)
+    spawner.push_back({"spawn", "classname", "anim", "name", "anim\\props\\lamp", "origin", std::to_string(i) + " 0 0"});
+  WriteFile("scripts/que/spawner.txt", QuestWriter_Script(spawner));
+  Run({{"timer", "spawn", "0.01", "spawner"}});
+  Game_Step = 0.1;
+  const size_t start = Log().size();
+  for (int tick = 0; tick < kQueSpawnObjects / 100 + 5; tick++) Que_Tick();
+  EXPECT_EQ(Obj_Count(), kQueSpawnObjects);
+  const std::string log = Log().substr(start);
+  EXPECT_EQ(Lines(log, "load object {"), 100);
+  EXPECT_EQ(Lines(log, "no more spawns"), 1);
+  EXPECT_LT(log.size(), 20000u);
+  Level_Free();
+  const int empty = Obj_Count();
+  const size_t next = Log().size();
+  EXPECT_EQ(Run({{"spawn", "classname", "anim", "name", "anim\\props\\lamp"}}), 1);
+  EXPECT_EQ(Obj_Count(), empty + 1);
+  EXPECT_EQ(Lines(Log().substr(next), "load object {"), 1);
+}
+
+// More missing condition files than the level keeps: none is opened again in that level, those
+// past the table neither (the last of them are no longer among the conditions read); the next
+// level finds the files that appeared.
+TEST_F(QuestScript, MissingConditionsPastTheTableAreNotLookedForAgainThisLevel) {
+  Run({{"flag_set", "on"}});
+  const int count = kQueMissingNames + 100;
+  auto name = [](int i) { return "gone" + std::to_string(i); };
+  for (int i = 0; i < count; i++) ASSERT_EQ(Que_TestCondition(name(i).c_str()), 0) << i;
+  EXPECT_EQ(Lines(Log(), "no more are looked for"), 1);
+  const size_t logged = Log().size();
+  for (int i : {5, kQueMissingNames - 1, kQueMissingNames + 10}) {
+    WriteFile("scripts/cond/" + name(i) + ".txt", QuestWriter_Condition({{"flag", "on"}}));
+    EXPECT_EQ(Que_TestCondition(name(i).c_str()), 0) << i;
+  }
+  for (int i = 0; i < count; i++) EXPECT_EQ(Que_TestCondition(name(i).c_str()), 0) << i;
+  EXPECT_EQ(Log().size(), logged);
+  Level_Free();
+  for (int i : {5, kQueMissingNames - 1, kQueMissingNames + 10}) EXPECT_EQ(Que_TestCondition(name(i).c_str()), 1) << i;
+  EXPECT_EQ(Que_TestCondition(name(kQueMissingNames + 11).c_str()), 0);
+}
+
 // The sample's errand through the use key and the answers: Old Bram offers the work once, asks
 // after the key while it is sought, thanks once it is found, and the goals keep it as met; a
 // hero who carries the key already is paid for it at once.

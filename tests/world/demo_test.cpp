@@ -198,6 +198,35 @@ TEST_F(DemoTest, AChainToAMissingDemoRestartsTheDemoOrReleasesTheLevel) {
   EXPECT_EQ(Obj_Count(), 0);
 }
 
+// Demos whose chains loop (one naming itself, one naming a missing demo, two naming each other)
+// restart every frame; each restart is said the first time only, until a demo is started anew.
+TEST_F(DemoTest, ALoopingChainSaysItsRestartsOnce) {
+  Record("self", 2, 0.05f);  // its end record names "self"
+  Record("mine", 2, 0.05f);
+  tw_test::WriteBytes("demo/lost.dem", ReadBytes("demo/mine.dem"));  // names "mine", which goes
+  std::remove("demo/mine.dem");
+  std::vector<uint8_t> a = ReadBytes("demo/self.dem");
+  tw_test::WriteBytes("demo/b.dem", a);
+  std::memcpy(&a[a.size() - 272], "b\0\0\0\0", 5);
+  tw_test::WriteBytes("demo/a.dem", a);  // "a" names "b", "b" names "self"
+  a = ReadBytes("demo/b.dem");
+  std::memcpy(&a[a.size() - 272], "a\0\0\0\0", 5);
+  tw_test::WriteBytes("demo/b.dem", a);  // now "b" names "a"
+  for (const char* demo : {"self", "lost", "a"}) {
+    const size_t start = Log().size();
+    ASSERT_EQ(Demo_StartPlayback(demo), 1) << demo;
+    FramesUntilSettled();
+    const size_t settled = Log().size();
+    const int starts = tw_test::CountOccurrences(Log().substr(start), "StartDemo:playdemo.");
+    EXPECT_GE(starts, 2) << demo;  // started, and started again
+    EXPECT_LE(starts, 3) << demo;  // at most once more for a second demo of the chain
+    for (int i = 0; i < 3; i++) FramesUntilSettled();
+    EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, DEMO_PLAYBACK) << demo;
+    EXPECT_EQ(Log().size(), settled) << demo << Log().substr(settled, 500);
+  }
+  EXPECT_EQ(tw_test::CountOccurrences(Log(), "StartDemo:lost starts again in place of mine."), 1);
+}
+
 // The in-game menu opened over a playback stays when the demo starts again: menu mode never
 // stands without a screen (that left a black screen no key could clear).
 TEST_F(DemoTest, TheInGameMenuOverAPlaybackOutlivesItsRestart) {

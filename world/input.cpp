@@ -219,7 +219,8 @@ static void Game_ChangeLevel() {
   std::memcpy(level, Game_PendingLevel, sizeof level);
   Game_PendingLevel[0] = 0;
   if (!Level_FilesThere(level)) {
-    Log_Printf("Game_ChangeLevel: no level \"%s\" (neither its \".nav\" nor its \".scn\" is there); staying in \"%s\"\n",
+    Log_Printf("Game_ChangeLevel: no level \"%s\" (neither its \".nav\" nor its \".scn\" is there); "
+               "staying in \"%s\"\n",
                level, Level_Name);
     Game_NextStartGiven = 0;
     return;

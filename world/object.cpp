@@ -304,8 +304,9 @@ int Obj_KeepInWorld() {
     removed++;
   }
   // One line until the hero is well inside again.
-  if (!playerHeld && Obj_Player && std::fabs(Obj_Player->origin.x) < 0.99f * kObjWorldLimit &&
-      std::fabs(Obj_Player->origin.y) < 0.99f * kObjWorldLimit && std::fabs(Obj_Player->origin.z) < 0.99f * kObjWorldLimit)
+  const float inside = 0.99f * kObjWorldLimit;
+  if (!playerHeld && Obj_Player && std::fabs(Obj_Player->origin.x) < inside &&
+      std::fabs(Obj_Player->origin.y) < inside && std::fabs(Obj_Player->origin.z) < inside)
     g_playerHeldLogged = false;
   // Released now, so that nothing beyond the box waits in the list for a save between ticks.
   if (removed) Obj_FlushDeleted();

@@ -189,7 +189,8 @@ TEST_F(PlayInput, ALevelChangeToAStartThatIsNoPlaceIsNotOffered) {
                             "-1e7 0 0 0 0 0", "0 0 0 0 0 3e38"}) {
     const std::string text = std::string("[changelevel] [rooms] [") + start + "]";
     GameObject* point = Prop(0, 40, text.c_str());
-    for (int frame = 0; frame < 3; frame++) EXPECT_EQ(Game_ReadUseText(player_, text.c_str(), &offer), USE_TEXT_NONE) << start;
+    for (int frame = 0; frame < 3; frame++)
+      EXPECT_EQ(Game_ReadUseText(player_, text.c_str(), &offer), USE_TEXT_NONE) << start;
     Frame(CMD_USE, point);
     EXPECT_EQ(Game_PendingLevel[0], 0) << start;
     EXPECT_EQ(Game_NextStartGiven, 0u) << start;

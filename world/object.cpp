@@ -298,7 +298,7 @@ int Obj_KeepInWorld() {
     if (Within(o->origin) && Within(o->prevOrigin) && Within(o->camera.origin) && Within(o->camera.prevOrigin) &&
         Within(o->person.eye) && Within(o->person.velocity))
       continue;
-    Log_Printf("Obj_KeepInWorld: object %u (\"%s\", class %d) left the world at (%g %g %g); removed\n", o->id,
+    Log_Printf("Obj_KeepInWorld: object %u (\"%.63s\", class %d) left the world at (%g %g %g); removed\n", o->id,
                o->person.name, o->classNum, double(o->origin.x), double(o->origin.y), double(o->origin.z));
     Obj_RequestDelete(o);
     removed++;

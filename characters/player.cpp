@@ -375,8 +375,7 @@ void UpdateCamera(GameObject* p) {
   if (c.mode == 2) {
     const float done = 1.0f - float((g_sequenceUntil - Game_Time) / kCameraSequenceTime);
     const float f = done < 0 ? 0 : done;
-    yaw += kMathPi * (1.0f + f);
-    if (yaw > kMathPi) yaw -= 2 * kMathPi;
+    yaw = std::remainder(yaw + kMathPi * (1.0f + f), 2 * kMathPi);
     back = kCameraSequenceBack + (kPlayerCameraBack - kCameraSequenceBack) * f;
   }
   const vec3 pivot{p->origin.x, p->origin.y, p->origin.z + (car ? kPlayerCarCameraUp : kPlayerCameraUp)};
@@ -570,10 +569,9 @@ void Think(GameObject* p, const DemoFrame& f) {
     const float rotate = Setting(SET_ROTATE) * dt;
     if (cmd & CMD_LEFT) turn -= rotate;
     if (cmd & CMD_RIGHT) turn += rotate;
-    float yaw = p->angles.x + turn;
-    if (yaw > kMathPi) yaw -= 2 * kMathPi;
-    if (yaw < -kMathPi) yaw += 2 * kMathPi;
-    p->angles.x = yaw;
+    // Wrapped wholly: a yaw of any size comes back within one turn, so later turns still count.
+    const float yaw = std::remainder(std::remainder(p->angles.x, 2 * kMathPi) + turn, 2 * kMathPi);
+    if (std::isfinite(yaw)) p->angles.x = yaw;
     float pitch = p->angles.y + f.pitch;
     p->angles.y = pitch > 1.4f ? 1.4f : pitch < -1.4f ? -1.4f : pitch;
   }

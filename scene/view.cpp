@@ -183,6 +183,8 @@ void View_CollectProps(const ViewParams* view) {
   g_props.clear();
   const StreetPropGrid& g = Props_Grid;
   if (!g.cells || g.width <= 0 || g.height <= 0 || g.kindCount <= 0 || !g.kindNames) return;
+  // A view that is nowhere (not a finite place) is near no prop.
+  if (!std::isfinite(view->position.x) || !std::isfinite(view->position.y)) return;
   g_kindModels.resize(size_t(g.kindCount));
   for (int k = 0; k < g.kindCount; ++k) {
     char name[kPropNameSize];
@@ -191,8 +193,9 @@ void View_CollectProps(const ViewParams* view) {
     g_kindModels[size_t(k)] = Model_Find(name);
   }
   auto cell = [](float v, float origin, int size) {
+    // Places off the grid take its edge cell (a value that is not a number, the first).
     float c = std::floor((v - origin) / kPropCellSize);
-    return c < 0 ? 0 : (c > float(size - 1) ? size - 1 : int(c));
+    return !(c >= 0) ? 0 : (c > float(size - 1) ? size - 1 : int(c));
   };
   int x0 = cell(view->position.x - kPropRange, g.originX, g.width);
   int x1 = cell(view->position.x + kPropRange, g.originX, g.width);

@@ -239,6 +239,10 @@ void Demo_ReadFrame(DemoFrame* frame) {
     Log_Printf("Demo_ReadFrame: a damaged step record; playback ends\n");
     *frame = DemoFrame{};
     EndDemo();
+  } else if (std::fabs(frame->turn) > kDemoMaxTurn || std::fabs(frame->pitch) > kDemoMaxTurn) {
+    Log_Printf("Demo_ReadFrame: a turn of more than %g radians in one step; playback ends\n", double(kDemoMaxTurn));
+    *frame = DemoFrame{};
+    EndDemo();
   }
 }
 

@@ -10,6 +10,8 @@ constexpr uint32_t kDemoNameSize = 256;
 constexpr uint32_t kDemoEndRecordSize = 16 + kDemoNameSize + 16;
 // A step above this (or negative, or not a number) is damage: playback ends.
 constexpr float kDemoMaxStep = 1.0f;
+// No mouse turns a frame by more than this (radians, turn or pitch); a record that does is damaged.
+constexpr float kDemoMaxTurn = 64.0f;
 
 // Starts recording "demo\<name>.dem" (the name kept whole, extension and all): the previous
 // recording ends, the snapshot is written. Refused in a network game, with no game running, for

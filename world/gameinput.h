@@ -12,6 +12,9 @@ extern uint32_t Game_TextFieldActive;
 extern int32_t Game_CurrentShop;
 // Set when the next start origin and angles go with the pending level.
 extern uint32_t Game_NextStartGiven;
+// A level start's place (units) and angles (degrees in use texts, radians once taken) lie within
+// this; a start beyond it, or not a number, is no place in the world.
+constexpr float kGameStartLimit = 1.0e6f;
 // The health of the car the player drives.
 extern float Game_PlayerCarHealth;
 

@@ -178,6 +178,13 @@ static void Game_QuickAction(void (*action)(), const char* refusal) {
   Game_Message(refusal, nullptr, nullptr);
 }
 
+// Whether every value is a number within the world's start limit.
+static bool Game_StartWithin(const float* v, int count) {
+  for (int i = 0; i < count; i++)
+    if (!std::isfinite(v[i]) || std::fabs(v[i]) > kGameStartLimit) return false;
+  return true;
+}
+
 // The level start table's row as the level change reads it: level, redirect, origin, angles.
 static void Game_ApplyRedirect() {
   for (const LevelStartRecord& row : Que_State.levelStarts) {
@@ -194,6 +201,43 @@ static void Game_ApplyRedirect() {
     }
     return;
   }
+}
+
+// The pending level change, whoever asked for it (the use key, a script, the Transport System, a
+// movie's end, the level start table): a level with neither its ".nav" nor its ".scn" is not
+// entered (the current level stays), and a start that is no place in the world gives way to the
+// level's own.
+static void Game_ChangeLevel() {
+  if (!Game_PendingLevel[0]) return;
+  Game_ApplyRedirect();
+  if (!Game_PendingLevel[0]) return;
+  if (std::strcmp(Game_PendingLevel, "endgame") == 0) {
+    Level_Free();
+    return;
+  }
+  char level[kPendingLevelSize];
+  std::memcpy(level, Game_PendingLevel, sizeof level);
+  Game_PendingLevel[0] = 0;
+  if (!Level_FilesThere(level)) {
+    Log_Printf("Game_ChangeLevel: no level \"%s\" (neither its \".nav\" nor its \".scn\" is there); "
+               "staying in \"%s\"\n",
+               level, Level_Name);
+    Game_NextStartGiven = 0;
+    return;
+  }
+  if (Game_NextStartGiven) {
+    const float start[6] = {Game_NextStartOrigin.x, Game_NextStartOrigin.y, Game_NextStartOrigin.z,
+                            Game_NextStartAngles.x, Game_NextStartAngles.y, Game_NextStartAngles.z};
+    if (Game_StartWithin(start, 6))
+      Level_PendingChange = LevelChange{1, Game_NextStartOrigin, Game_NextStartAngles};
+    else
+      Log_Printf("Game_ChangeLevel: the start given for \"%s\" is no place in the world; the level's own start\n",
+                 level);
+    Game_NextStartGiven = 0;
+  }
+  StoreGlobalPersonages();
+  Level_Load(level);
+  RestoreGlobalPersonages();
 }
 
 void Game_HotKeys() {
@@ -225,23 +269,7 @@ void Game_HotKeys() {
   }
   Game_DeveloperKeys();
 
-  if (!Game_PendingLevel[0]) return;
-  Game_ApplyRedirect();
-  if (!Game_PendingLevel[0]) return;
-  if (std::strcmp(Game_PendingLevel, "endgame") == 0) {
-    Level_Free();
-    return;
-  }
-  char level[kPendingLevelSize];
-  std::memcpy(level, Game_PendingLevel, sizeof level);
-  Game_PendingLevel[0] = 0;
-  if (Game_NextStartGiven) {
-    Level_PendingChange = LevelChange{1, Game_NextStartOrigin, Game_NextStartAngles};
-    Game_NextStartGiven = 0;
-  }
-  StoreGlobalPersonages();
-  Level_Load(level);
-  RestoreGlobalPersonages();
+  Game_ChangeLevel();
 }
 
 // ---- Full-screen modes -------------------------------------------------------------------------
@@ -424,6 +452,16 @@ int Game_ReadUseText(const GameObject* player, const char* text, UseTextOffer* o
     float v[6];
     if (!haveSecond || std::sscanf(second, "%f %f %f %f %f %f", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]) != 6)
       return USE_TEXT_NONE;
+    if (!Game_StartWithin(v, 6)) {
+      // The prompt asks every frame: one line for each use text refused.
+      static char refused[sizeof second];
+      if (std::strcmp(refused, second) != 0) {
+        std::snprintf(refused, sizeof refused, "%s", second);
+        Log_Printf("Game_ReadUseText: changelevel start \"%s\" is not six finite numbers within %g; nothing offered\n",
+                   second, double(kGameStartLimit));
+      }
+      return USE_TEXT_NONE;
+    }
     if (!onFoot) return USE_TEXT_NONE;
     const float k = kMathPi / 180.0f;
     out->origin = vec3{v[0], v[1], v[2]};

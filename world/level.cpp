@@ -10,6 +10,7 @@
 #include "ai/bot.h"
 #include "characters/defs.h"
 #include "characters/player.h"
+#include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/mem.h"
 #include "foundation/sound.h"
@@ -192,6 +193,17 @@ int Level_FilesPath(const char* name, char* out, size_t outSize) {
   Level_BaseName(name, base, sizeof base);
   std::snprintf(out, outSize, "%s%s", Level_Folder(), base);
   return 1;
+}
+
+int Level_FilesThere(const char* name) {
+  char path[sizeof Level_Name + 16];
+  if (!Level_FilesPath(name, path, sizeof path - 4)) return 0;
+  int32_t counts[kNavSets];
+  if (Nav_CountAreas(path, counts)) return 1;
+  std::strcat(path, ".scn");
+  FileHandle* scene = File_Open(path, "rb");
+  if (scene) File_Close(scene);
+  return scene != nullptr;
 }
 
 // Steps shared by a whole load and a geometry load: the old level released, the new name taken

@@ -85,6 +85,9 @@ bool Level_NameAllowed(const char* name);
 // "<folder><name without its extension>", the files a load of the level begun now reads; 0 for
 // a name Level_NameAllowed refuses.
 int Level_FilesPath(const char* name, char* out, size_t outSize);
+// 1 when the level's ".nav" or its ".scn" is there (the files a saved game of it needs); 0 for a
+// name Level_NameAllowed refuses.
+int Level_FilesThere(const char* name);
 
 struct GameObject;
 // Spawns a character from its template by composed entity text, with its origin and angles

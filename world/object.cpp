@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -251,6 +252,65 @@ void Obj_FlushDeleted() {
   }
   g_deleteCount = 0;
   if (freed) Tick_ForgetObjects();
+}
+
+namespace {
+bool Within(float v) { return std::isfinite(v) && std::fabs(v) <= kObjWorldLimit; }
+bool Within(const float* v) { return Within(v[0]) && Within(v[1]) && Within(v[2]); }
+bool Within(const vec3& v) { return Within(&v.x); }
+// Puts each axis back on the box (a value that is not a number at 0); true when any moved.
+bool Hold(float* v) {
+  bool held = false;
+  for (int i = 0; i < 3; i++)
+    if (!Within(v[i])) {
+      v[i] = !std::isfinite(v[i]) ? 0.0f : std::fmax(-kObjWorldLimit, std::fmin(kObjWorldLimit, v[i]));
+      held = true;
+    }
+  return held;
+}
+bool Hold(vec3& v) { return Hold(&v.x); }
+bool g_playerHeldLogged;
+}  // namespace
+
+int Obj_KeepInWorld() {
+  int removed = 0;
+  bool playerHeld = false;
+  for (GameObject* o = Obj_ListHead; o; o = o->next) {
+    if (o->deleteQueued) continue;
+    if (o == Obj_Player || o->classNum == MACHINEPLAYER || o->classNum == NETPLAYER) {
+      const bool outside = Hold(o->origin);
+      Hold(o->prevOrigin);
+      Hold(o->camera.origin);
+      Hold(o->camera.prevOrigin);
+      Hold(o->person.eye);
+      if (outside) o->person.velocity[0] = o->person.velocity[1] = o->person.velocity[2] = 0;
+      Hold(o->person.velocity);
+      if (outside && o == Obj_Player) {
+        playerHeld = true;
+        if (!g_playerHeldLogged) {
+          g_playerHeldLogged = true;
+          Log_Printf("Obj_KeepInWorld: the hero reached the world's edge at (%g %g %g) and stops there\n",
+                     double(o->origin.x), double(o->origin.y), double(o->origin.z));
+        }
+      }
+      continue;
+    }
+    if (Within(o->origin) && Within(o->prevOrigin) && Within(o->camera.origin) && Within(o->camera.prevOrigin) &&
+        Within(o->person.eye) && Within(o->person.velocity))
+      continue;
+    Log_Printf("Obj_KeepInWorld: object %u (\"%.63s\", class %d) left the world at (%g %g %g); removed\n", o->id,
+               o->person.name, o->classNum, double(o->origin.x), double(o->origin.y), double(o->origin.z));
+    Obj_RequestDelete(o);
+    removed++;
+  }
+  // One line until the hero is well inside again.
+  const float inside = 0.99f * kObjWorldLimit;
+  if (!playerHeld && Obj_Player && std::fabs(Obj_Player->origin.x) < inside &&
+      std::fabs(Obj_Player->origin.y) < inside && std::fabs(Obj_Player->origin.z) < inside)
+    g_playerHeldLogged = false;
+  // Released now, so that nothing beyond the box waits in the list for a save between ticks.
+  if (removed) Obj_FlushDeleted();
+  return removed;
 }
 
 void Obj_ClearAll() {

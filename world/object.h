@@ -172,6 +172,14 @@ void Obj_RequestDelete(GameObject* obj);
 void Obj_FlushDeleted();
 void Obj_ClearAll();
 
+// The world's box: a place or speed beyond this on any axis (or not a number) is no game's, and a
+// saved game holding one is refused.
+constexpr float kObjWorldLimit = 1.0e8f;
+// Keeps play inside the world's box, once a tick after everything moved: a player (the hero, a
+// network player) is held at the box's edge with no speed there, any other object beyond it is
+// released at once (one log line each). Returns the number released.
+int Obj_KeepInWorld();
+
 // Named use groups.
 constexpr int kObjGroups = 128;
 constexpr int kObjGroupMembers = 32;

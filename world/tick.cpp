@@ -252,4 +252,5 @@ void Game_Tick() {
   if (!Game_SpecialFlag) Pop_Update();
   ai_Tick();
   Fx_Update();
+  Obj_KeepInWorld();
 }

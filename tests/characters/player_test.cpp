@@ -78,6 +78,23 @@ TEST_F(PlayerMove, TurnsAtTheRotateSpeedAndFollowsTheMouseAndTheCommandRecord) {
   Game_Tick();
   EXPECT_FLOAT_EQ(p->angles.x, 0.25f);
   EXPECT_FLOAT_EQ(p->angles.y, -0.5f);
+  // A yaw of any size (a damaged save, a wild turn) comes back within one turn and turns again;
+  // the view stays a finite place.
+  for (float yaw : {1e30f, -1e30f, 3e38f, 7.0f * kMathPi}) {
+    p->angles.x = yaw;
+    for (float turn : {3e38f, -3e38f, 0.0f}) {
+      Game_TickFrame = DemoFrame{0.01f, turn, turn, 0};
+      Game_Tick();
+      EXPECT_LE(std::fabs(p->angles.x), kMathPi) << yaw << " " << turn;
+      EXPECT_LE(std::fabs(p->angles.y), 1.4f);
+    }
+    const float before = p->angles.x;
+    Game_TickFrame = DemoFrame{0.01f, 0.25f, 0, 0};
+    Game_Tick();
+    EXPECT_NEAR(std::remainder(p->angles.x - before, 2 * kMathPi), 0.25f, 1e-5f) << yaw;
+    EXPECT_TRUE(std::isfinite(p->camera.origin.x) && std::isfinite(p->camera.origin.y)) << yaw;
+    EXPECT_TRUE(std::isfinite(p->origin.x) && std::isfinite(p->origin.y)) << yaw;
+  }
   // The frame's command record, and the input cleared.
   Player_CommandWord = CMD_USE | CMD_LEAVE_CAR | CMD_FORWARD | DEMO_CMD_END;
   Input_MouseX = 4;

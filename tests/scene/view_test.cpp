@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -201,6 +202,17 @@ TEST_F(ViewTest, WorldPassDrawOrderCullingAndProps) {
     EXPECT_EQ(g_log, want) << frame;
   }
   EXPECT_EQ(g_loads, 6);  // sky, suns, clouds, barrel, missing (once), bin
+  // A view that is nowhere or far off the grid (a broken camera) draws no prop and reads no cell
+  // outside the grid.
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+  for (const vec3& at : {vec3{nan, nan, 0}, vec3{nan, 100, 0}, vec3{0, nan, 0}, vec3{inf, -inf, 0},
+                         vec3{3e38f, -3e38f, 0}, vec3{-3e38f, 3e38f, nan}}) {
+    v.position = at;
+    g_log.clear();
+    View_RenderWorld(&v);
+    for (const std::string& line : g_log) EXPECT_TRUE(line.rfind("barrel", 0) && line.rfind("bin", 0)) << line;
+  }
+  v.position = {};
   Model_FreeAll();
   View_RenderWorld(&v);
   EXPECT_EQ(g_loads, 12);  // a new level asks again

@@ -180,6 +180,49 @@ TEST_F(DemoTest, DamagedDemosEndOrAreRefused) {
   EXPECT_STREQ(Demo_NextName(), "");
 }
 
+// A record turning by more than any mouse can (a finite 3e38) ends the playback like other damage;
+// a large turn within that plays, and the hero's yaw stays within one turn.
+TEST_F(DemoTest, HugeTurnsEndThePlaybackAndLargeTurnsKeepTheYawWithinATurn) {
+  const int ticks = 40;
+  Record("spin", ticks, 0.05f);
+  const std::vector<uint8_t> good = ReadBytes("demo/spin.dem");
+  const size_t first = good.size() - 288 - 16 * ticks;
+  auto withTurns = [&](float turn, float pitch) {
+    std::vector<uint8_t> d = good;
+    uint32_t t, p;
+    std::memcpy(&t, &turn, 4);
+    std::memcpy(&p, &pitch, 4);
+    for (int i = 0; i < ticks; i++) {
+      Put32(d, first + 16 * size_t(i) + 4, t);
+      Put32(d, first + 16 * size_t(i) + 8, p);
+    }
+    tw_test::WriteBytes("demo/wild.dem", d);
+  };
+  for (const auto& [turn, pitch] : {std::pair{3e38f, 0.0f}, {-3e38f, 0.0f}, {0.0f, 3e38f}, {0.0f, -100.0f}}) {
+    withTurns(turn, pitch);
+    ASSERT_EQ(Demo_StartPlayback("wild"), 1);
+    DemoFrame f;
+    Demo_ReadFrame(&f);
+    EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, 0u) << turn << " " << pitch;
+    EXPECT_EQ(f.turn, 0.0f);
+    EXPECT_EQ(f.pitch, 0.0f);
+  }
+  EXPECT_EQ(tw_test::CountOccurrences(Log(), "Demo_ReadFrame: a turn of more than 64 radians"), 4);
+  // Through the frame loop: sixty radians a step play on, the yaw within one turn.
+  withTurns(60.0f, 1.0f);
+  ASSERT_EQ(Demo_StartPlayback("wild"), 1);
+  FramesUntilSettled();
+  const float start = Obj_Player ? Obj_Player->angles.x : 0;
+  for (int i = 0; i < 3; i++) {
+    FrameAfterHalfASecond();
+    ASSERT_NE(Obj_Player, nullptr);
+    EXPECT_EQ(Game_DemoFlags & DEMO_PLAYBACK, DEMO_PLAYBACK);
+    EXPECT_LE(std::fabs(Obj_Player->angles.x), kMathPi) << i;
+    EXPECT_TRUE(std::isfinite(Obj_Player->origin.x) && std::isfinite(Obj_Player->camera.origin.x));
+  }
+  EXPECT_NE(Obj_Player->angles.x, start);
+}
+
 // A chain to a demo that is gone plays the demo being played again; with that gone too the level
 // is released at the chain. A playback never turns into live play.
 TEST_F(DemoTest, AChainToAMissingDemoRestartsTheDemoOrReleasesTheLevel) {

@@ -3,14 +3,21 @@
 // capture names.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "characters/defs.h"
 #include "foundation/file.h"
 #include "foundation/var.h"
+#include "quests/quest.h"
+#include "quests/state.h"
 #include "render/render.h"
 #include "tools/def_writer.h"
+#include "tools/hud_writer.h"
 #include "world/entity.h"
+#include "world/game.h"
+#include "world/gameinput.h"
 #include "world/gamevars.h"
 #include "world/level.h"
 #include "world/screenshot.h"
@@ -147,6 +154,61 @@ TEST_F(LevelTest, NamesWithAParentFolderOrAQuoteAreRefusedBeforeAnythingChanges)
     EXPECT_EQ(Obj_Count(), objects);
   }
   EXPECT_TRUE(Level_NameAllowed("yard..2"));
+}
+
+// However a level change is asked for (the use key, a script, the level start table), a level with
+// neither its ".nav" nor its ".scn" is not entered, and a start that is no place in the world gives
+// way to the level's own.
+TEST_F(LevelTest, ALevelChangeGoesOnlyToALevelThatIsThereAndToAStartInTheWorld) {
+  tw_test::WriteFile("scenes/court.scn", "{\"classname\" \"info_player_start\" \"origin\" \"30 40 0\"}\n");
+  Level_LoadingSuppressed = 1;
+  auto change = [](const std::vector<std::string>& levelLine) {
+    const std::string script = QuestWriter_Script({levelLine});
+    EXPECT_EQ(Que_RunText(script.data(), script.size(), "test"), 1);
+    Game_HotKeys();
+  };
+  ASSERT_EQ(Level_Load("yard"), 1);
+  GameObject* hero = Obj_Player;
+  ASSERT_NE(hero, nullptr);
+  hero->origin = vec3{77, 88, 0};
+  const int objects = Obj_Count();
+  GameObject* door = Obj_ListHead->next;
+  ASSERT_EQ(Game_ApplyUseText(hero, door, "[changelevel] [nowhere] [0 0 0 0 0 0]"), 1);
+  Game_HotKeys();
+  change({"level", "nowhere", "1", "2", "3", "0", "0", "0"});
+  change({"level", "nowhere.scn"});
+  EXPECT_EQ(tw_test::CountOccurrences(Log(), "Game_ChangeLevel: no level \"nowhere"), 3);
+  EXPECT_STREQ(Level_Name, "yard");
+  EXPECT_EQ(Obj_Player, hero);
+  EXPECT_EQ(Obj_Count(), objects);
+  EXPECT_EQ(hero->origin.x, 77.0f);
+  EXPECT_EQ(Game_PendingLevel[0], 0);
+  EXPECT_EQ(Game_NextStartGiven, 0u);
+  // A start beyond the world from a script: the level's own start.
+  change({"level", "court", "5e8", "0", "0", "0", "0", "0"});
+  EXPECT_STREQ(Level_Name, "court");
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->origin.x, 30.0f);
+  EXPECT_NE(Log().find("Game_ChangeLevel: the start given for \"court\" is no place in the world"), std::string::npos);
+  // The level start table's row for the level being left: a start that is not a number.
+  LevelStartRecord& row = Que_State.levelStarts[0];
+  std::snprintf(row.level, sizeof row.level, "court");
+  std::snprintf(row.redirect, sizeof row.redirect, "yard");
+  row.origin[0] = std::nanf("");
+  row.angles[0] = 1e30f;
+  change({"level", "court"});
+  EXPECT_STREQ(Level_Name, "yard");
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->origin.x, 10.0f);
+  EXPECT_EQ(Obj_Player->angles.x, 0.0f);
+  // A sound start goes with the level.
+  row = LevelStartRecord{};
+  change({"level", "court", "100", "200", "0", "90", "0", "0"});
+  EXPECT_STREQ(Level_Name, "court");
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->origin.x, 100.0f);
+  Que_ResetState();
+  Level_LoadingSuppressed = 0;
 }
 
 }  // namespace

@@ -181,6 +181,27 @@ TEST_F(PlayInput, AParkedCarIsNotEnteredFromAnotherCar) {
   EXPECT_EQ(player_->person.carIndex, 1);
 }
 
+// A level change's start must be six numbers within the world: otherwise the use point offers
+// nothing and the key changes nothing (one log line for each such text, however often asked).
+TEST_F(PlayInput, ALevelChangeToAStartThatIsNoPlaceIsNotOffered) {
+  UseTextOffer offer;
+  for (const char* start : {"nan 0 0 0 0 0", "0 inf 0 0 0 0", "0 0 3e38 0 0 0", "0 0 0 inf nan 0",
+                            "-1e7 0 0 0 0 0", "0 0 0 0 0 3e38"}) {
+    const std::string text = std::string("[changelevel] [rooms] [") + start + "]";
+    GameObject* point = Prop(0, 40, text.c_str());
+    for (int frame = 0; frame < 3; frame++)
+      EXPECT_EQ(Game_ReadUseText(player_, text.c_str(), &offer), USE_TEXT_NONE) << start;
+    Frame(CMD_USE, point);
+    EXPECT_EQ(Game_PendingLevel[0], 0) << start;
+    EXPECT_EQ(Game_NextStartGiven, 0u) << start;
+    EXPECT_EQ(tw_test::CountOccurrences(Log(), std::string("Game_ReadUseText: changelevel start \"") + start + "\""), 1)
+        << start;
+  }
+  // The world's edge is still in it.
+  EXPECT_EQ(Game_ReadUseText(player_, "[changelevel] [rooms] [1e6 -1e6 0 0 -1e6 1e6]", &offer), USE_TEXT_LEVEL);
+  EXPECT_EQ(offer.origin.x, 1e6f);
+}
+
 TEST_F(PlayInput, BodiesAreSearchedPartnersTalkAndStrangersSayALine) {
   GameObject* body = Spawn(NPC, 0, 50, "body");
   body->person.state = 2;

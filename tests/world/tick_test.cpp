@@ -1,9 +1,15 @@
 // The frame's step rules and the tick: classification, the cell grid, the lists.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
+#include "foundation/random.h"
+#include "tools/save_maker.h"
 #include "world/gamevars.h"
+#include "world/level.h"
+#include "world/personage.h"
+#include "world/save.h"
 #include "world_fixture.h"
 
 namespace {
@@ -159,6 +165,57 @@ TEST_F(TickTest, CameraSequenceStopsCharactersAndNoTickWithoutPlayer) {
   Game_SpecialFlag = 0;
   Game_Tick();
   EXPECT_EQ(g_thinks, 1);
+}
+
+// Play keeps every place and speed within the box a saved game may hold: the hero falling past its
+// edge (from a place just inside, or at a speed just inside) stops there, any other object beyond
+// it is released, and the game saved after that loads.
+TEST_F(TickTest, PlayKeepsPlacesAndSpeedsWithinTheBoxASavedGameMayHold) {
+  Math_RandInit();
+  ASSERT_TRUE(Tool_WriteSmallLevel());
+  Tool_MakeSmallGame(0);
+  GameObject* hero = Obj_Player;
+  ASSERT_NE(hero, nullptr);
+  auto within = [](const float* v) {
+    for (int i = 0; i < 3; i++)
+      if (!(std::fabs(v[i]) <= kObjWorldLimit)) return false;
+    return true;
+  };
+  struct Start {
+    float z, speed;
+  };
+  for (const Start& start : {Start{-99999000.0f, 0.0f}, Start{-99999000.0f, -9.9e7f}}) {
+    hero->origin = hero->prevOrigin = vec3{100, 50, start.z};
+    hero->person.velocity[0] = hero->person.velocity[1] = 0;
+    hero->person.velocity[2] = start.speed;
+    for (int t = 0; t < 40; t++) {  // four seconds
+      Game_TickFrame = DemoFrame{0.1f, 0, 0, 0};
+      Game_Tick();
+    }
+    ASSERT_EQ(Obj_Player, hero);
+    EXPECT_EQ(hero->origin.z, -kObjWorldLimit) << start.z;
+    for (const float* v : {&hero->origin.x, &hero->prevOrigin.x, &hero->camera.origin.x, &hero->camera.prevOrigin.x,
+                           hero->person.eye, hero->person.velocity})
+      EXPECT_TRUE(within(v)) << start.z << ": " << v[0] << " " << v[1] << " " << v[2];
+  }
+  EXPECT_EQ(tw_test::CountOccurrences(Log(), "Obj_KeepInWorld: the hero reached the world's edge"), 1);
+  // Another object carried past the edge is released at the tick's end; the hero never is.
+  GameObject* other = Obj_ListHead;
+  while (other && (other->classNum == MACHINEPLAYER || other->classNum == NETPLAYER)) other = other->next;
+  ASSERT_NE(other, nullptr);
+  const uint32_t otherId = other->id;
+  const int count = Obj_Count();
+  other->origin = vec3{0, 2e8f, 0};
+  Game_TickFrame = DemoFrame{0.1f, 0, 0, 0};
+  Game_Tick();
+  EXPECT_EQ(Obj_FindById(otherId), nullptr);
+  EXPECT_EQ(Obj_Count(), count - 1);
+  EXPECT_EQ(Obj_Player, hero);
+  EXPECT_NE(Log().find("Obj_KeepInWorld: object " + std::to_string(otherId)), std::string::npos);
+  // What play left loads.
+  ASSERT_EQ(Save("edge"), 1);
+  EXPECT_EQ(Save_LoadSlot("edge"), 1) << Log();
+  Level_EmitterCount = Game_PersonageCount = 0;
 }
 
 }  // namespace

@@ -166,6 +166,30 @@ static void Npc_MakeFleshBody(GameObject* o) {
   Physics_AddBoxBody(o, box, PHYS_FLESH);
 }
 
+// The least push a new body takes when its character dies, high on the body: enough to topple a
+// man standing still, so that the dead fall whatever killed them. A killing bullet's or blast's own
+// push comes on top and, being stronger, decides how far and how hard he falls.
+constexpr float kDeathTipImpulse = 6000.0f;
+
+// Tips a dead character's new body over away from the killing hit: from where the hit was, else
+// from the attacker; a death with neither, or with a hit straight above him or at his own place
+// (the key that kills every enemy), falls backwards.
+static void Npc_TipBody(GameObject* o, GameObject* attacker, const vec3* at) {
+  const int body = Physics_ObjectBody(o);
+  if (body < 0) return;
+  const vec3 mid = Physics_Bodies[body].position;
+  if (!at && attacker && attacker != o) at = &attacker->origin;
+  vec3 dir{0, 0, 0};
+  if (at) dir = vec3{mid.x - at->x, mid.y - at->y, 0};
+  if (!(Vec_Normalize(&dir) > 1.0)) {
+    vec3 forward;
+    Mat_AxesFromAngles(&o->angles, &forward, nullptr, nullptr);
+    dir = vec3{-forward.x, -forward.y, 0};
+    if (!(Vec_Normalize(&dir) > 0.01)) dir = vec3{0, -1, 0};
+  }
+  Person_PushBodyHigh(o, vec3{dir.x * kDeathTipImpulse, dir.y * kDeathTipImpulse, 0}, mid);
+}
+
 void Npc_Init(GameObject* o) {
   Person_UpdateBBox(o);
   Npc_PostLoad(o);
@@ -227,7 +251,7 @@ void Npc_Free(GameObject* o) {
   Pose_Free(o);
 }
 
-void Npc_Damage(GameObject* o, GameObject* attacker, float amount, float, const vec3*, int32_t, int32_t) {
+void Npc_Damage(GameObject* o, GameObject* attacker, float amount, float, const vec3* at, int32_t, int32_t) {
   PersonStats& ps = o->person;
   if (ps.state == 2 || !(amount > 0)) return;
   bot_Hurt(o, attacker);
@@ -242,7 +266,10 @@ void Npc_Damage(GameObject* o, GameObject* attacker, float amount, float, const 
   if (Dialog_Open && Dialog_Partner == o) Dialog_End();  // the dead say nothing more, nor pay
   Que_CharacterDied(o);
   ps.animTime = 0;
-  Npc_MakeFleshBody(o);
+  if (Physics_ObjectBody(o) < 0) {
+    Npc_MakeFleshBody(o);
+    Npc_TipBody(o, attacker, at);
+  }
   if (ps.soundDead[0]) ps.voices[0] = Sound_Play(ps.soundDead, 1.0f, 100.0f, &o->origin.x, 0, SOUND_CAT_VOICES);
 }
 

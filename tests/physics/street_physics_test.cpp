@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ai/bot.h"
 #include "characters/actions.h"
 #include "characters/defs.h"
 #include "characters/npc.h"
@@ -251,13 +252,17 @@ TEST_F(StreetPhysics, ADyingCharacterFallsAsAFleshBodyThatFarReleaseDrops) {
   int row = npc->physicsBody->index;
   EXPECT_EQ(Physics_Bodies[row].flags, PHYS_FLESH);
   Ticks(200);
-  EXPECT_NEAR(npc->origin.z, 0, 0.5) << "fallen to the road";
+  float box[6];
+  ASSERT_EQ(Physics_ObjectBounds(npc, box), 1);
+  EXPECT_NEAR(npc->origin.z + box[2], 0, 0.5) << "fallen to the road";
+  EXPECT_NEAR(box[5] - box[2], 32, 1.0) << "and lies on it";
   EXPECT_EQ(Physics_BodyAsleep(row), 1);
   // A player's bullet into the body leaves blood.
-  GameObject* shot = Shoot(vec3{npc->origin.x, npc->origin.y - 200, 30}, vec3{npc->origin.x, npc->origin.y, 30});
+  const vec3 lies = Physics_Bodies[row].position;
+  GameObject* shot = Shoot(vec3{lies.x, lies.y - 200, lies.z}, lies);
   for (int i = 0; i < 20 && !shot->deleteQueued; i++) Ticks(1);
   EXPECT_NE(shot->deleteQueued, 0u);
-  EXPECT_EQ(FxNear(npc->origin, 5), 1) << "blood";
+  EXPECT_EQ(FxNear(lies, 5), 1) << "blood";
   // Far from the player, a named character loses its body.
   player_->origin = vec3{npc->origin.x + 3000, npc->origin.y, 0};
   Ticks(1);
@@ -274,13 +279,22 @@ float Lean(const GameObject* o) {
 }
 
 // Ticks until the character dies (at most `ticks`), then three seconds: dead, with a body, it
-// lies more than 60 degrees off upright, and (unless `from` is null) farther north than it stood.
+// lies more than 60 degrees off upright and has come to a stop, and (unless `from` is null) lies
+// farther north than it stood.
 void ExpectKilledAndDown(GameObject* npc, int ticks, const vec3* from, const char* how) {
   for (int i = 0; i < ticks && npc->person.state != 2; i++) WorldTest::Ticks(1);
   ASSERT_EQ(npc->person.state, 2) << how << " did not kill him";
   ASSERT_NE(npc->physicsBody, nullptr);
-  WorldTest::Ticks(150);
+  const int row = npc->physicsBody->index;
+  WorldTest::Ticks(140);
+  const vec3 was = Physics_Bodies[row].position;
+  const float leaned = Lean(npc);
+  WorldTest::Ticks(10);
   EXPECT_GT(Lean(npc), 60) << how << ": he still stands";
+  vec3 moved;
+  Vec_Subtract(&Physics_Bodies[row].position, &was, &moved);
+  EXPECT_LT(Vec_Length(&moved), 1.0) << how << ": he is still falling or sliding";
+  EXPECT_NEAR(Lean(npc), leaned, 3.0) << how << ": he is still tipping";
   if (from) {
     EXPECT_GT(npc->origin.y, from->y) << how << ": he did not fall away from it";
   }
@@ -331,6 +345,43 @@ TEST_F(StreetPhysics, AGrenadeBlastKillsATownsmanAndThrowsHisBodyDown) {
   vec3 at{stood.x + 20, stood.y - 30, 2}, still{0, 0, 0}, angles{0, 0, 0};
   ASSERT_NE(Pulka_Spawn("grenade", nullptr, 0, "", player_->id, &at, 0, &still, &angles, grenade), nullptr);
   ExpectKilledAndDown(npc, 200, &stood, "the blast");
+}
+
+// A hurt townsman finished off by a grenade at the edge of its reach: the blast's share of the
+// damage is small, and so is its push, but the dead man falls all the same.
+TEST_F(StreetPhysics, AGrenadeAtTheEdgeOfItsReachFinishesOffAHurtTownsmanWhoFalls) {
+  GameObject* npc = Person_FindByName("townsman_1");
+  ASSERT_NE(npc, nullptr);
+  const vec3 stood = npc->origin;
+  npc->person.health = 6;
+  const int grenade = Def_FindWeaponByName("grenade");
+  ASSERT_GE(grenade, 0);
+  vec3 at{stood.x, stood.y - 170, 2}, still{0, 0, 0}, angles{0, 0, 0};
+  ASSERT_NE(Pulka_Spawn("grenade", nullptr, 0, "", player_->id, &at, 0, &still, &angles, grenade), nullptr);
+  vec3 last = stood;
+  for (int i = 0; i < 200 && npc->person.state != 2; i++) {
+    last = npc->origin;
+    Ticks(1);
+  }
+  vec3 off{last.x - at.x, last.y - at.y, last.z + 32 - at.z};
+  ASSERT_GT(Vec_Length(&off), 160) << "the blast went off near him";
+  ExpectKilledAndDown(npc, 0, &stood, "a blast at the edge");
+}
+
+// The developer key that kills every enemy leaves the sample's thug lying like any other dead man,
+// fallen backwards (nothing hit him from anywhere).
+TEST_F(StreetPhysics, KillingAllEnemiesLeavesTheThugLying) {
+  GameObject* thug = Person_FindByName("thug_1");
+  ASSERT_NE(thug, nullptr);
+  Ticks(1);  // the teams are gathered
+  ASSERT_TRUE(ai_IsHostile(thug));
+  const vec3 stood = thug->origin;
+  vec3 forward;
+  Mat_AxesFromAngles(&thug->angles, &forward, nullptr, nullptr);
+  ai_KillAllEnemies();
+  ExpectKilledAndDown(thug, 0, nullptr, "the developer key");
+  const vec3 lies = Physics_Bodies[thug->physicsBody->index].position;
+  EXPECT_LT((lies.x - stood.x) * forward.x + (lies.y - stood.y) * forward.y, -16) << "he fell backwards";
 }
 
 // A body moved since the tick copied its pose (here a push and the settle a recording's start

@@ -700,7 +700,7 @@ TEST_F(AiTest, TheSampleStreetsGangMemberWaitsAtHisPostAndFollowsTheHeroHeSees) 
   for (int i = 0; i < 20; i++) Tick();
   EXPECT_EQ(thug->bot.engaged, 0) << "the hero at the start is out of his sight";
   EXPECT_EQ(thug->origin.x, 2100);
-  player->origin = vec3{1500, 200, 0};
+  player->origin = vec3{1700, -400, 0};  // on the road 720 units north-west of him
   for (int i = 0; i < 60; i++) Tick();
   EXPECT_EQ(thug->bot.engaged, BOT_ENGAGE_FOLLOW);
   EXPECT_NEAR(Dist2(thug->origin, player->origin), 120, 1);

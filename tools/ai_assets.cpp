@@ -51,8 +51,12 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> AiAssets_Files() {
   return files;
 }
 
+// The gang member keeps watch over the road's east end from the south pavement beyond the last
+// house, facing north-west. He stands more than 1,000 units from where the westbound cars come
+// in while the hero is at the start (the north lane, about 2,250 units east): the street brings
+// in no car that near anyone.
 std::vector<EntityToolPairs> AiAssets_StreetBlocks() {
-  return {{{"call", "scenes\\templates\\thug"}, {"id", "thug_1"}, {"origin", "2100 300 0"}, {"angle", "270 0 0"}}};
+  return {{{"call", "scenes\\templates\\thug"}, {"id", "thug_1"}, {"origin", "2100 -900 8"}, {"angle", "315 0 0"}}};
 }
 
 bool AiAssets_Write(const std::string& stage) {

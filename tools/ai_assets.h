@@ -11,7 +11,7 @@
 // Files by name below the game's data folder: the template "scenes/templates/thug.scn" and the
 // overlay "sprites/galahaste.tga" (32-bit, clear in the middle, blue towards the edges).
 std::vector<std::pair<std::string, std::vector<uint8_t>>> AiAssets_Files();
-// The street's blocks (added to "scenes\street.scn"): "thug_1" at the east end of the road.
+// The street's blocks (added to "scenes\street.scn"): "thug_1" at the east end of the street.
 std::vector<EntityToolPairs> AiAssets_StreetBlocks();
 // Writes the files below `stage`; false when one cannot be written.
 bool AiAssets_Write(const std::string& stage);

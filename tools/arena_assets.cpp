@@ -51,7 +51,7 @@ std::vector<std::pair<std::string, std::string>> Tool_SampleArenaFiles() {
   std::string scn, items;
   bool ok = Tool_EntityText(
       {{{"classname", "world"}, {"id", "arena"}, {"name", "maps\\street\\street"}, {"solid", "maps\\street\\street"},
-        {"blocked", "1"}},
+        {"shot", "maps\\street\\street"}, {"blocked", "1"}},
        {{"classname", "sky"}, {"name", "maps\\sky\\street"}, {"secondname", "maps\\sky\\suns"}},
        {{"classname", "info_player_start"}, {"origin", Xyz(a.playerStart)}, {"angle", "90 0 0"}},
        {{"classname", "info_player_deathmatch"}, {"origin", Xyz(a.south)}, {"angle", "0 0 0"}},

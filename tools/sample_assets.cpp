@@ -25,6 +25,8 @@ namespace {
 constexpr float kHalf = 2560;        // the block runs from -2560 to 2560 on x and y
 constexpr float kRoad = 600;         // the road: |y| < 600, at z = 0
 constexpr float kKerb = 8;           // the pavements beyond stand 8 units high
+constexpr float kEdgeWall = 256;     // the walls round the block: far higher than a jump
+constexpr float kEdgeThick = 32;     // standing outside the block, their inner faces on its edge
 constexpr float kTexel = 128;        // diffuse textures repeat every 128 units
 constexpr float kAmbient = 0.38f;
 constexpr float kSun = 0.85f;
@@ -278,6 +280,13 @@ std::vector<LevelObject> StreetObjects() {
   // The door of house_nw, a metal slab standing out of its street side.
   objs.push_back({"door_1", kMetal, 32, {}});
   AddBox(objs.back().quads, V(-1350, 790, kKerb), V(-1250, 800, 190));
+  // Brick walls all round the block, so that no one walks or falls off its edge.
+  const float out = kHalf + kEdgeThick;
+  objs.push_back({"edge_walls", kBrick, 256, {}});
+  AddBox(objs.back().quads, V(-out, kHalf, 0), V(out, out, kEdgeWall));    // north
+  AddBox(objs.back().quads, V(-out, -out, 0), V(out, -kHalf, kEdgeWall));  // south
+  AddBox(objs.back().quads, V(kHalf, -kHalf, 0), V(out, kHalf, kEdgeWall));  // east
+  AddBox(objs.back().quads, V(-out, -kHalf, 0), V(-kHalf, kHalf, kEdgeWall));  // west
   return objs;
 }
 

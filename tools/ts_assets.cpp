@@ -190,7 +190,7 @@ bool TsAssets_Write(const std::string& stage, const std::string& game) {
   // The arena and the rooms as levels, each with its point back.
   std::string arena, rooms, street;
   ok = ok && Tool_EntityText({{{"classname", "world"}, {"id", "arena"}, {"name", "maps\\street\\street"},
-                               {"solid", "maps\\street\\street"}, {"blocked", "1"}},
+                               {"solid", "maps\\street\\street"}, {"shot", "maps\\street\\street"}, {"blocked", "1"}},
                               {{"classname", "sky"}, {"name", "maps\\sky\\street"}, {"secondname", "maps\\sky\\suns"}},
                               {{"classname", "info_player_start"}, {"origin", Xyz(kTsSampleLevels[1].start)},
                                {"angle", "90 0 0"}},
@@ -198,7 +198,7 @@ bool TsAssets_Write(const std::string& stage, const std::string& game) {
                                          "[changelevel] [TransportSystem]")},
                              &arena);
   ok = ok && Tool_EntityText({{{"classname", "world"}, {"id", "rooms"}, {"name", "maps\\rooms\\rooms"},
-                               {"solid", "maps\\rooms\\rooms"}, {"blocked", "1"}},
+                               {"solid", "maps\\rooms\\rooms"}, {"shot", "maps\\rooms\\rooms"}, {"blocked", "1"}},
                               {{"classname", "info_player_start"}, {"origin", Xyz(kTsSampleLevels[2].start)},
                                {"angle", "90 0 0"}},
                               PointBlock("ts_point", Add(kTsSampleLevels[2].start, kTsSamplePointOffset),

@@ -288,6 +288,34 @@ TEST_F(AiTest, AWalkerHeldUpOnItsWayToACrossingTakesAnotherGoal) {
   EXPECT_TRUE(other) << "takes the crossing it was held up on again";
 }
 
+// Headway is getting nearer the goal, not moving: a walker that makes full steps but is put back
+// each time, to and fro or sideways round its goal, counts as held up after about 2 s and turns
+// to its other goal.
+TEST_F(AiTest, AWalkerThatMovesButGetsNoNearerItsGoalIsHeldUp) {
+  Stage(0, 1500);
+  for (bool sideways : {false, true}) {
+    GameObject* w = Walker(0, 0, BOT_WALK_NONE);
+    const vec3 goal{400, 0, 2}, other{-400, 0, 2};
+    w->bot.goals[0] = goal;
+    w->bot.goals[1] = other;
+    bot_SetWalk(w, BOT_WALK_POINTS);
+    double heldUp = 0;
+    for (int i = 1; i <= 60 && !heldUp; i++) {  // 3 s
+      Tick();
+      ASSERT_GT(Dist2(w->origin, w->prevOrigin), 0.25f * kBotWalkSpeed * 0.05f) << "a step of " << i;
+      // Back where it stood, or on round the circle about its goal that it stands on.
+      const float turn = sideways ? 0.0125f * float(i) : 0.0f;
+      w->origin = vec3{goal.x - 400 * std::cos(turn), goal.y - 400 * std::sin(turn), 0};
+      if (Dist2(w->bot.goals[0], goal) > 1) heldUp = i * 0.05;
+    }
+    EXPECT_GT(heldUp, 1.5) << (sideways ? "sideways" : "to and fro");
+    EXPECT_LT(heldUp, 2.5) << (sideways ? "sideways" : "to and fro");
+    EXPECT_EQ(Dist2(w->bot.goals[0], other), 0) << "turns to its other goal";
+    Obj_RequestDelete(w);
+    Tick();
+  }
+}
+
 // A portal with walls at its ends and a post in its middle: walkers cross where their box fits
 // between them.
 TEST_F(AiTest, APortalBetweenWallsIsCrossedWhereTheBoxFits) {
@@ -700,7 +728,7 @@ TEST_F(AiTest, TheSampleStreetsGangMemberWaitsAtHisPostAndFollowsTheHeroHeSees) 
   for (int i = 0; i < 20; i++) Tick();
   EXPECT_EQ(thug->bot.engaged, 0) << "the hero at the start is out of his sight";
   EXPECT_EQ(thug->origin.x, 2100);
-  player->origin = vec3{1500, 200, 0};
+  player->origin = vec3{1700, -400, 0};  // on the road 720 units north-west of him
   for (int i = 0; i < 60; i++) Tick();
   EXPECT_EQ(thug->bot.engaged, BOT_ENGAGE_FOLLOW);
   EXPECT_NEAR(Dist2(thug->origin, player->origin), 120, 1);

@@ -1,8 +1,8 @@
 // The sample street in play: its passers-by over a minute and more of game time (nobody on the
 // pavements stands still for good, the crate on the north pavement's only portal included, nor
 // when hurt or held against a hero on the pavement; one that appears against a house wall stands
-// on the pavement), its traffic, which no prop stops for good, and the hero's grenades, which land
-// on the street and hurt whoever stands by.
+// on the pavement), its traffic, which comes both ways, turns about at the ends and which no prop
+// stops for good, and the hero's grenades, which land on the street and hurt whoever stands by.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -133,6 +133,46 @@ TEST_F(SampleStreet, NoPropStandsInALaneAndTheTrafficNeverStopsForGood) {
   for (const auto& [id, d] : driven) total += d;
   EXPECT_GT(total, 2 * 70 * kBotCarSpeed * 0.5f) << "cars drive most of the time";
   EXPECT_LT(longest, 5.0) << "a car stood still";
+}
+
+// With the hero at the start, the traffic comes both ways: within two minutes a car drives west in
+// the north lane and another east in the south lane. With him towards one end of the street, the
+// cars turn about at that end, by the block's wall, and come back in the other lane.
+TEST_F(SampleStreet, BothLanesCarryCarsFromTheStartAndCarsTurnAboutAtTheEnds) {
+  std::map<uint32_t, vec3> first, farthest;
+  bool west = false, east = false;
+  for (int i = 0; i < 2400 && !(west && east); i++) {  // 120 s
+    Ticks(1);
+    for (int k = 0; k < Tick_NearList.count; k++) {
+      const GameObject* o = Tick_NearList.items[k];
+      if (o->classNum != NPC || o->bot.walk != BOT_WALK_CAR || o->person.state != 1) continue;
+      const vec3 from = first.try_emplace(o->id, o->origin).first->second;
+      const float driven = o->origin.x - from.x;
+      west = west || (driven < -200 && o->origin.y > 300 && o->origin.y < 420);
+      east = east || (driven > 200 && o->origin.y < -300 && o->origin.y > -420);
+    }
+  }
+  EXPECT_TRUE(west) << "no car came west in the north lane";
+  EXPECT_TRUE(east) << "no car came east in the south lane";
+  for (float end : {2400.0f, -2400.0f}) {
+    const vec3 at{end > 0 ? 600.0f : -600.0f, end > 0 ? -700.0f : 700.0f, kPavement};
+    const float back = end > 0 ? 360.0f : -360.0f;  // the lane back from that end
+    farthest.clear();
+    bool turned = false;
+    for (int i = 0; i < 1200 && !turned; i++) {  // 60 s
+      Obj_Player->origin = Obj_Player->prevOrigin = at;
+      Ticks(1);
+      for (int k = 0; k < Tick_NearList.count; k++) {
+        const GameObject* o = Tick_NearList.items[k];
+        if (o->classNum != NPC || o->bot.walk != BOT_WALK_CAR || o->person.state != 1) continue;
+        vec3& f = farthest.try_emplace(o->id, o->origin).first->second;
+        if (std::fabs(o->origin.x) > std::fabs(f.x)) f = o->origin;
+        turned = turned || (std::fabs(f.x) > std::fabs(end) - 100 && std::fabs(o->origin.x) < std::fabs(f.x) - 200 &&
+                            std::fabs(o->origin.y - back) < 60);
+      }
+    }
+    EXPECT_TRUE(turned) << "no car turned about at x " << end;
+  }
 }
 
 // Passers-by hurt by a blast of the hero's as they come by run off, and none then walks on the

@@ -11,9 +11,6 @@
 
 #include "tools/ts_assets.h"
 #include "world/e2e_fixture.h"
-// X's own names (None, Bool...) come last, after every header that might use them.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 
 namespace {
 
@@ -46,53 +43,6 @@ class TravelE2E : public tw_test::GameE2E {
  protected:
   // Sensitivity 50: the view turns 0.0192 radians a count of mouse motion.
   void PrepareGame() override { tw_test::WriteFile("settings", tw_test::ReadFile("settings") + "\"mouse_sensitivity\" \"50\"\n"); }
-  // A left-button click where the pointer is.
-  static void Click() {
-    Display* dpy = XOpenDisplay(nullptr);
-    ASSERT_NE(dpy, nullptr);
-    XTestFakeButtonEvent(dpy, 1, True, CurrentTime);
-    XFlush(dpy);
-    std::this_thread::sleep_for(std::chrono::milliseconds(80));
-    XTestFakeButtonEvent(dpy, 1, False, CurrentTime);
-    XFlush(dpy);
-    XCloseDisplay(dpy);
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  }
-  // Where the game's pointer is on the screen: the sample's pointer picture is a yellow arrow
-  // whose tip (the pointer's place) lies a pixel or two above and left of its yellow inside;
-  // false when it does not show.
-  static bool FindPointer(const ScreenImage& img, int* x, int* y) {
-    int minX = img.width, minY = img.height;
-    for (int py = 0; py < img.height; py++)
-      for (int px = 0; px < img.width; px++) {
-        const uint8_t* p = &img.rgb[(size_t(py) * img.width + px) * 3];
-        if (std::abs(p[0] - 255) < 25 && std::abs(p[1] - 225) < 25 && std::abs(p[2] - 90) < 25) {
-          minX = std::min(minX, px);
-          minY = std::min(minY, py);
-        }
-      }
-    if (minX == img.width) return false;
-    *x = minX - 1;
-    *y = minY - 2;
-    return true;
-  }
-  // Moves the game's pointer to a place of the 640 x 480 layout, by mouse motion. The screen's
-  // pointer may have run far from the game's (it stops at the screen's edges, the game's at the
-  // layout's): a sweep to the far corner and back to the near one puts both at the top left first.
-  void PointAt(int layoutX, int layoutY) {
-    ScreenImage screen = tw_test::GrabScreen();
-    MoveMouse(screen.width - 1 - pointerX_, screen.height - 1 - pointerY_);
-    MoveMouse(-pointerX_, -pointerY_);
-    MoveMouse(layoutX * screen.width / 640, layoutY * screen.height / 480);
-    for (int step = 0; step < 3; step++) {
-      ScreenImage img = tw_test::GrabScreen();
-      int x, y;
-      ASSERT_TRUE(FindPointer(img, &x, &y)) << "no pointer on the screen";
-      const int dx = layoutX * img.width / 640 - x, dy = layoutY * img.height / 480 - y;
-      if (std::abs(dx) < 3 && std::abs(dy) < 3) return;
-      MoveMouse(dx, dy);
-    }
-  }
   // From a level's start (facing +x), turned towards its Transport System point: E opens the
   // screen; the district at the middle, then the place's entry, then Go.
   void Travel(int place, const std::string& level) {

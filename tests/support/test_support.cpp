@@ -372,6 +372,23 @@ bool MovePointer(int x, int y) {
   return ok;
 }
 
+bool ClickPointer(int button) {
+  XSetErrorHandler(IgnoreXErrors);
+  Display* dpy = XOpenDisplay(nullptr);
+  if (!dpy) return false;
+  int event, error, major, minor;
+  bool ok = XTestQueryExtension(dpy, &event, &error, &major, &minor);
+  if (ok) {
+    XTestFakeButtonEvent(dpy, unsigned(button), True, CurrentTime);
+    XFlush(dpy);
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    XTestFakeButtonEvent(dpy, unsigned(button), False, CurrentTime);
+    XFlush(dpy);
+  }
+  XCloseDisplay(dpy);
+  return ok;
+}
+
 bool MakeSampleGame(const std::string& folder) {
   std::string cmd = std::string(TW_TEST_BIN_DIR) + "/make_sample " + TW_TEST_SOURCE_DIR + "/sample " + folder +
                     " >/dev/null";

@@ -78,6 +78,9 @@ bool SendKeyChordEvents(const std::vector<std::string>& chord, int holdMs = 100)
 // under it reads the way as mouse motion. False without XTEST.
 bool MovePointer(int x, int y);
 
+// Presses and releases mouse button `button` (1 the left) where the pointer is, through XTEST.
+bool ClickPointer(int button = 1);
+
 // Builds the sample game into `folder` with the project's make_sample tool; true on success.
 bool MakeSampleGame(const std::string& folder);
 

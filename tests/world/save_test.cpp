@@ -59,6 +59,7 @@ class SaveTest : public WorldTest {
     WorldTest::SetUp();
     Math_RandInit();
     Que_ResetState();
+    Que_State.stash = InventoryStash{};
     Game_PersonageCount = 0;
     Level_EmitterCount = 0;
     Game_HeroChoice = 0;
@@ -98,7 +99,8 @@ TEST_F(SaveTest, HeaderFieldsStandAtTheirPlacesAndBodiesByMode) {
   Que_State.objectives.times[0] = 2.0f;
   Que_State.districts[0] = 0xD1;
   Que_State.stash.words[0] = 11;
-  Que_State.stash.pairs[0][0] = 12;
+  Que_State.stash.pairs[0][0] = INV_WEAPON;
+  Que_State.stash.pairs[0][1] = 12;
   Que_State.stash.ammo[0] = 13;
   Que_State.stash.magazines[0] = 14;
   Que_State.stash.full = 1;
@@ -131,7 +133,7 @@ TEST_F(SaveTest, HeaderFieldsStandAtTheirPlacesAndBodiesByMode) {
   std::memcpy(&tBits, &t, 4);
   std::memcpy(&twoBits, &two, 4);
   for (Word w : {Word{0, kSaveId}, {4, 75}, {280, tBits}, {284, 0}, {288, 1}, {292, 77}, {296, 9}, {300, 9},
-                 {304, Obj_Player->id}, {308, 1}, {17216, twoBits}, {17280, 0xD1}, {18384, 11}, {18404, 12},
+                 {304, Obj_Player->id}, {308, 1}, {17216, twoBits}, {17280, 0xD1}, {18384, 11}, {18404, 1}, {18408, 12},
                  {20452, 13}, {20500, 14}, {20548, 1}, {119176, 2}, {119180, 1}, {119184, 2}, {119200, 1}})
     EXPECT_EQ(Get32(b, w.at), w.value) << w.at;
   EXPECT_GE(b[8] | b[9] << 8, 2000);  // the year of the local date
@@ -450,14 +452,31 @@ TEST_F(SaveTest, ASaveOfAnotherLevelUnderALevelsNameIsRefused) {
   GameObject* ground = Spawn(WORLD, 0, 0, "court");
   std::snprintf(ground->prop.clipName, sizeof ground->prop.clipName, "%s", "maps\\court");
   ASSERT_EQ(Save("court"), 1);
-  std::snprintf(ground->prop.clipName, sizeof ground->prop.clipName, "%s", "maps\\yard");
-  ASSERT_EQ(Save("othermodel"), 1);
+  // The same ground with another clip model, or inactive (neither drawn nor solid): the game
+  // writes neither, and the load refuses both.
+  const std::vector<uint8_t> court = ReadBytes("save/court.sav");
+  const size_t image = kSaveHeaderSize + 2 * 148 + 5920 + 9 * size_t(kObjectImageSize);
+  ASSERT_STREQ(reinterpret_cast<const char*>(&court[image + At("prop.clipName")]), "maps\\court");
+  std::vector<uint8_t> other = court, inactive = court;
+  std::memcpy(&other[image + At("prop.clipName")], "maps\\yard", 10);
+  Put32(inactive, image + At("flags"), Get32(court, image + At("flags")) & ~OBJ_ACTIVE);
+  for (auto* b : {&other, &inactive}) Reseal(*b);
+  tw_test::WriteBytes("save/othermodel.sav", other);
+  tw_test::WriteBytes("save/inactive.sav", inactive);
+  ground->flags &= ~OBJ_ACTIVE;
+  EXPECT_EQ(Save("court"), 0);
+  EXPECT_NE(Log().find("Save:\"court\" of level \"court\" is not active."), std::string::npos);
+  EXPECT_EQ(ReadBytes("save/court.sav"), court);
+  ground->flags |= OBJ_ACTIVE;
   const std::vector<uint8_t> before = State();
-  for (const char* name : {"swapped", "othermodel"}) {
+  for (const char* name : {"swapped", "othermodel", "inactive"}) {
     size_t logBefore = Log().size();
     EXPECT_EQ(Save_LoadSlot(name), 0) << name;
     std::string added = Log().substr(logBefore);
-    EXPECT_NE(added.find("Load:no \"court\" of level \"court\" among the objects"), std::string::npos) << added;
+    EXPECT_NE(added.find(name == std::string("inactive") ? "Load:\"court\" of level \"court\" is not active."
+                                                         : "Load:no \"court\" of level \"court\" among the objects"),
+              std::string::npos)
+        << added;
     EXPECT_EQ(tw_test::CountOccurrences(added, "Load:"), 1) << added;
     Game_SettleFrames = 0;
     EXPECT_EQ(State(), before) << name;
@@ -478,9 +497,10 @@ TEST_F(SaveTest, ASaveWhoseLevelLostItsAreasIsRefusedAndPlayGoesOn) {
   npc->bot.civilianArea = 1;  // the second civilian area of "yard"
   npc->bot.carArea = 0;
   ASSERT_EQ(Save("areas"), 1);
-  std::snprintf(Level_Name, sizeof Level_Name, "%s", "nowhere");  // a level without files
-  ASSERT_EQ(Save("gone"), 1);
-  std::snprintf(Level_Name, sizeof Level_Name, "%s", "yard");
+  std::vector<uint8_t> gone = ReadBytes("save/areas.sav");  // the same game on a level without files
+  std::memcpy(&gone[kSaveOfsLevel], "nowhere", 8);
+  Reseal(gone);
+  tw_test::WriteBytes("save/gone.sav", gone);
   ASSERT_TRUE(Tool_WriteSmallLevel(1));  // the level changed since: one civilian area left
   Spawn(WORLD, 3, 3);
   const std::vector<uint8_t> before = State();

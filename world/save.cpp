@@ -824,6 +824,11 @@ namespace {
 bool Save_SealedBytes(std::vector<uint8_t>& out) {
   const size_t seal = Game_NetMode == 0 ? kSaveSealSize : 0;
   out.clear();
+  // Room for the header, the records and the objects at once (the AI block is small).
+  uint64_t room = kSaveHeaderSize + uint64_t(kSaveEmitterSize) * kSoundEmitters + (uint64_t(1) << 16) +
+                  uint64_t(std::clamp(Game_PersonageCount, 0, kPersonages)) * kPersonageImageSize +
+                  uint64_t(Obj_Count()) * kObjectImageSize;
+  out.reserve(size_t(std::min<uint64_t>(room, kFileMaxWhole)));
   bool ok = Snapshot_Write([&out, seal](const uint8_t* b, size_t n) {
     if (n > kFileMaxWhole - seal - out.size()) return false;
     out.insert(out.end(), b, b + n);

@@ -883,9 +883,9 @@ int Save(const char* name) {
   if (!Save_BuildName("Save", "save\\", name, ".sav", true, path, sizeof path)) return 0;
   // The game never writes what its load refuses: the old file stays and the player is told.
   std::vector<uint8_t> bytes;
-  bool sound = Save_SealedBytes(bytes);
-  if (!sound) Log_Printf("Save:the game is larger than %llu bytes.\n", (unsigned long long)kFileMaxWhole);
-  if (!sound || !Save_LoadWouldTake(bytes)) {
+  const bool fits = Save_SealedBytes(bytes);
+  if (!fits) Log_Printf("Save:the game is larger than %llu bytes.\n", (unsigned long long)kFileMaxWhole);
+  if (!fits || !Save_LoadWouldTake(bytes)) {
     Log_Printf("Save:%s not saved; its load would refuse it.\n", name);
     Demo_ShowMessage("consol\\not saved", u"The game was not saved");
     return 0;

@@ -218,7 +218,6 @@ struct Snapshot {
   const uint8_t* ai = nullptr;
   size_t aiSize = 0;
   size_t length = 0;  // of the whole snapshot
-  bool badText = false;
 };
 
 uint32_t Get32(const uint8_t* p) { return ByteReader(p, 4).U32(); }
@@ -234,7 +233,7 @@ constexpr size_t kSaveSealSize = 8;
 
 // A game clock beyond this (about 30 years of play) is no game's; above it an f32 clock stops.
 constexpr float kSaveTimeLimit = 1.0e9f;
-// Ids beyond this are no game's: a game that made 2^31 objects would have run for weeks.
+// Ids and the id counter stay below this: a game that made 2^31 objects would have run for weeks.
 constexpr uint32_t kSaveIdLimit = 0x80000000u;
 
 bool FiniteWithin(float v, float limit) { return std::isfinite(v) && std::fabs(v) <= limit; }
@@ -387,9 +386,16 @@ bool LevelNameAllowed(const char* name) {
   return !std::strpbrk(name, "\\/:") && !std::strstr(name, "..");
 }
 
-// The header's numbers that a game never holds: a game time or an objective time that is not a
-// time, a car position beyond the world, a random index or quest mode outside its table, god mode,
-// the stash word or a show flag other than 0 or 1, an id counter that leaves no ids.
+// A row of places and angles the game may send the hero or a character to: finite, inside the world.
+template <size_t N>
+bool PlaceWithin(const float (&v)[N]) {
+  return std::all_of(std::begin(v), std::end(v), [](float f) { return FiniteWithin(f, kSaveCoordLimit); });
+}
+
+// The header's numbers that a game never holds: a game time, objective or timer time that is not a
+// time, a car position, level start, tracked location or placement beyond the world, a stash pair
+// outside its table, a random index or quest mode outside its table, god mode, the stash word or a
+// show flag other than 0 or 1, an id counter that leaves no ids.
 int Header_Check(const Snapshot& s, const char* caller) {
   if (!std::isfinite(s.h.gameTime) || s.h.gameTime < 0 || s.h.gameTime >= kSaveTimeLimit) {
     Log_Printf("%s:the game time %g is not a time.\n", caller, double(s.h.gameTime));
@@ -400,6 +406,35 @@ int Header_Check(const Snapshot& s, const char* caller) {
       Log_Printf("%s:an objective time is not a number.\n", caller);
       return 0;
     }
+  const QuestState& q = *s.quest;
+  for (int i = 0; i < int(std::size(q.timers)); i++)
+    if (!FiniteWithin(q.timers[i].left, kSaveTimeLimit)) {
+      Log_Printf("%s:timer %i has a time that is not a time.\n", caller, i);
+      return 0;
+    }
+  for (int i = 0; i < int(std::size(q.stash.pairs)); i++)
+    if (!PairInTable(q.stash.pairs[i][0], q.stash.pairs[i][1])) {
+      Log_Printf("%s:inventory stash pair %i holds an item outside its table.\n", caller, i);
+      return 0;
+    }
+  for (int i = 0; i < int(std::size(q.levelStarts)); i++)
+    if (!PlaceWithin(q.levelStarts[i].origin) || !PlaceWithin(q.levelStarts[i].angles)) {
+      Log_Printf("%s:level start %i lies beyond the world.\n", caller, i);
+      return 0;
+    }
+  for (int i = 0; i < int(std::size(q.locations)); i++)
+    if (!PlaceWithin(q.locations[i].origin)) {
+      Log_Printf("%s:tracked location %i lies beyond the world.\n", caller, i);
+      return 0;
+    }
+  for (int i = 0; i < int(std::size(q.placements)); i++) {
+    float place[6];  // origin and angles behind the level and template names
+    for (int k = 0; k < 6; k++) place[k] = GetF32(q.placements[i].reserved + 256 + 4 * k);
+    if (!PlaceWithin(place)) {
+      Log_Printf("%s:placement %i lies beyond the world.\n", caller, i);
+      return 0;
+    }
+  }
   for (int i = 0; i < kCarPositions; i++) {
     const CarPosRecord& c = s.cars[i];
     for (float v : {c.origin.x, c.origin.y, c.origin.z, c.angles.x, c.angles.y, c.angles.z})
@@ -429,7 +464,7 @@ int Header_Check(const Snapshot& s, const char* caller) {
       Log_Printf("%s:a show flag is %i.\n", caller, v);
       return 0;
     }
-  if (s.h.nextId > kSaveIdLimit) {
+  if (s.h.nextId >= kSaveIdLimit) {
     Log_Printf("%s:id counter %u leaves no ids.\n", caller, s.h.nextId);
     return 0;
   }
@@ -498,19 +533,26 @@ int Level_GroundCheck(const Snapshot& s, const std::string& path, const char* ca
   static const ImageField* const kName = ImageFieldNamed("person.name");
   static const ImageField* const kClip = ImageFieldNamed("prop.clipName");
   static const ImageField* const kClass = ImageFieldNamed("classNum");
+  static const ImageField* const kFlags = ImageFieldNamed("flags");
   for (const LevelGround& g : ground) {
-    bool found = false;
-    for (uint32_t i = 0; i < s.h.objectCount && !found; i++) {
+    bool found = false, active = false;
+    for (uint32_t i = 0; i < s.h.objectCount && !active; i++) {
       const uint8_t* o = s.objects + size_t(i) * kObjectImageSize;
       const char* name = reinterpret_cast<const char*>(o + kName->offset);
       const char* clip = reinterpret_cast<const char*>(o + kClip->offset);
-      found = int32_t(Get32(o + kClass->offset)) == WORLD && strnlen(name, kName->size) == g.name.size() &&
-              std::memcmp(name, g.name.data(), g.name.size()) == 0 && strnlen(clip, kClip->size) == g.solid.size() &&
-              std::memcmp(clip, g.solid.data(), g.solid.size()) == 0;
+      bool match = int32_t(Get32(o + kClass->offset)) == WORLD && strnlen(name, kName->size) == g.name.size() &&
+                   std::memcmp(name, g.name.data(), g.name.size()) == 0 &&
+                   strnlen(clip, kClip->size) == g.solid.size() && std::memcmp(clip, g.solid.data(), g.solid.size()) == 0;
+      found |= match;
+      active = match && (Get32(o + kFlags->offset) & OBJ_ACTIVE);
     }
     if (!found) {
       Log_Printf("%s:no \"%s\" of level \"%s\" among the objects; the save is of another level.\n", caller,
                  g.name.c_str(), s.h.level);
+      return 0;
+    }
+    if (!active) {  // the ground would be neither drawn nor solid
+      Log_Printf("%s:\"%s\" of level \"%s\" is not active.\n", caller, g.name.c_str(), s.h.level);
       return 0;
     }
   }
@@ -604,7 +646,7 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, bool keep
     }
   }
   std::vector<uint32_t> ids(s.h.objectCount);
-  bool playerFound = false;  // a single-player game always has its hero
+  const uint8_t* player = nullptr;  // a single-player game always has its hero
   for (uint32_t i = 0; i < s.h.objectCount; i++) {
     const uint8_t* o = s.objects + size_t(i) * kObjectImageSize;
     uint32_t id = Get32(o + 5960);
@@ -613,7 +655,7 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, bool keep
       Log_Printf("%s:object %u has class %i.\n", caller, i, classNum);
       return 0;
     }
-    if (id == 0 || id > kSaveIdLimit) {
+    if (id == 0 || id >= kSaveIdLimit) {
       Log_Printf("%s:object %u has id %u.\n", caller, i, id);
       return 0;
     }
@@ -621,7 +663,7 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, bool keep
       Log_Printf("%s:object %u has %s in %s.\n", caller, i, fault, field);
       return 0;
     }
-    if (id == s.h.playerId && classNum == MACHINEPLAYER) playerFound = true;
+    if (id == s.h.playerId && classNum == MACHINEPLAYER) player = o;
     ids[i] = id;
   }
   std::vector<uint32_t> sorted = ids;
@@ -630,8 +672,20 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, bool keep
     Log_Printf("%s:two objects share an id.\n", caller);
     return 0;
   }
-  if (!playerFound) {
+  if (!player) {
     Log_Printf("%s:no player object %u.\n", caller, s.h.playerId);
+    return 0;
+  }
+  // The game writes its hero in play: an inactive one neither moves nor is drawn, and a dead one
+  // (never saved) leaves nothing to play. A recording may start at any moment of play.
+  static const ImageField* const kFlags = ImageFieldNamed("flags");
+  static const ImageField* const kState = ImageFieldNamed("person.state");
+  if (!(Get32(player + kFlags->offset) & OBJ_ACTIVE)) {
+    Log_Printf("%s:the hero (object %u) is not active.\n", caller, s.h.playerId);
+    return 0;
+  }
+  if (use == SNAPSHOT_LOAD && Get32(player + kState->offset) == 2) {
+    Log_Printf("%s:the hero is dead.\n", caller);
     return 0;
   }
   // Every object was made by a game whose counter the save holds (a lower counter is raised to
@@ -670,10 +724,28 @@ int Snapshot_Check(const uint8_t* bytes, size_t size, SnapshotUse use, bool keep
   return 1;
 }
 
-void ReadHeader(const uint8_t* bytes, Snapshot& s) {
+// Reads the header of the snapshot at the start of `bytes`: 0 with a line when it is short, of
+// another kind or version, or holds an unterminated text.
+int ReadHeader(const uint8_t* bytes, size_t size, const char* caller, Snapshot& s) {
+  if (!bytes || size < kSaveHeaderSize) {
+    Log_Printf("%s:the file is shorter than its header (%zu bytes).\n", caller, size);
+    return 0;
+  }
+  if (Get32(bytes) != kSaveId) {
+    Log_Printf("%s:wrong id.\n", caller);
+    return 0;
+  }
+  if (Get32(bytes + 4) != kSaveVersion) {
+    Log_Printf("%s:wrong version.\n", caller);
+    return 0;
+  }
   HeaderIn in{ByteReader(bytes, kSaveHeaderSize)};
   Header_Visit(in, s.h, *s.quest, SaveTables{s.sky, s.places, s.cars});
-  s.badText = in.badText != nullptr;
+  if (in.badText) {
+    Log_Printf("%s:the header has an unterminated text.\n", caller);
+    return 0;
+  }
+  return 1;
 }
 
 }  // namespace
@@ -747,19 +819,36 @@ int Save_WriteSnapshot(FileHandle* file) {
 }
 
 namespace {
-// A saved game: the snapshot, and behind a single-player one its seal.
-bool Save_WriteSealed(FileHandle* file) {
-  uint32_t crc = 0;
-  bool ok = Snapshot_Write([file, &crc](const uint8_t* b, size_t n) {
-    crc = Zip_Crc32(crc, b, n);
-    return File_Write(b, 1, n, file) == n;
+// A saved game's bytes: the snapshot, and behind a single-player one its seal. False when they
+// would pass the size a load reads.
+bool Save_SealedBytes(std::vector<uint8_t>& out) {
+  const size_t seal = Game_NetMode == 0 ? kSaveSealSize : 0;
+  out.clear();
+  // Room for the header, the records and the objects at once (the AI block is small).
+  uint64_t room = kSaveHeaderSize + uint64_t(kSaveEmitterSize) * kSoundEmitters + (uint64_t(1) << 16) +
+                  uint64_t(std::clamp(Game_PersonageCount, 0, kPersonages)) * kPersonageImageSize +
+                  uint64_t(Obj_Count()) * kObjectImageSize;
+  out.reserve(size_t(std::min<uint64_t>(room, kFileMaxWhole)));
+  bool ok = Snapshot_Write([&out, seal](const uint8_t* b, size_t n) {
+    if (n > kFileMaxWhole - seal - out.size()) return false;
+    out.insert(out.end(), b, b + n);
+    return true;
   });
-  if (!ok || Game_NetMode != 0) return ok;
-  ByteWriter seal;
-  seal.U32(kSaveSealMark);
-  crc = Zip_Crc32(crc, seal.bytes.data(), 4);
-  seal.U32(crc);
-  return File_Write(seal.bytes.data(), 1, kSaveSealSize, file) == kSaveSealSize;
+  if (!ok || !seal) return ok;
+  ByteWriter w;
+  w.U32(kSaveSealMark);
+  out.insert(out.end(), w.bytes.begin(), w.bytes.end());
+  w.bytes.clear();
+  w.U32(Zip_Crc32(0, out.data(), out.size()));
+  out.insert(out.end(), w.bytes.begin(), w.bytes.end());
+  return true;
+}
+
+// A single-player save passes the checks of its own load (a network game's save holds no objects).
+int Save_LoadWouldTake(const std::vector<uint8_t>& bytes) {
+  Snapshot s;
+  if (!ReadHeader(bytes.data(), bytes.size(), "Save", s)) return 0;
+  return s.h.mode != 0 || Snapshot_Check(bytes.data(), bytes.size(), SNAPSHOT_LOAD, false, "Save", s);
 }
 }  // namespace
 
@@ -792,12 +881,21 @@ int Save(const char* name) {
   }
   char path[kSaveNameSize + 16];
   if (!Save_BuildName("Save", "save\\", name, ".sav", true, path, sizeof path)) return 0;
+  // The game never writes what its load refuses: the old file stays and the player is told.
+  std::vector<uint8_t> bytes;
+  const bool fits = Save_SealedBytes(bytes);
+  if (!fits) Log_Printf("Save:the game is larger than %llu bytes.\n", (unsigned long long)kFileMaxWhole);
+  if (!fits || !Save_LoadWouldTake(bytes)) {
+    Log_Printf("Save:%s not saved; its load would refuse it.\n", name);
+    Demo_ShowMessage("consol\\not saved", u"The game was not saved");
+    return 0;
+  }
   FileHandle* f = File_Open(path, "wb");
   if (!f) {
     Log_Printf("Save:unable open %s.\n", name);
     return 0;
   }
-  if (!Save_WriteSealed(f)) {
+  if (File_Write(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
     File_Discard(f);
     Log_Printf("Save:unable write %s.\n", name);
     return 0;
@@ -819,7 +917,9 @@ int Save_LoadSlot(const char* name, bool* missing) {
   FileHandle* f = File_Open(path, "rb");
   if (!f) {
     Log_Printf("Load:unable open %s.\n", name);
-    if (missing) *missing = true;
+    // None there, or one that is there and does not open (a folder, a pipe, a device, unreadable).
+    char found[kSaveNameSize + 64];
+    if (missing) *missing = !File_ResolveDiskPath(path, found, sizeof found);
     return 0;
   }
   int ok = Load(f);
@@ -848,24 +948,8 @@ int Load(FileHandle* file) {
 
 size_t Save_ApplySnapshot(const uint8_t* bytes, size_t size, SnapshotUse use, const char* caller) {
   const bool running = Game_Running != 0;  // as the load begins: the geometry starts a game
-  if (!bytes || size < kSaveHeaderSize) {
-    Log_Printf("%s:the file is shorter than its header (%zu bytes).\n", caller, size);
-    return 0;
-  }
-  if (Get32(bytes) != kSaveId) {
-    Log_Printf("%s:wrong id.\n", caller);
-    return 0;
-  }
-  if (Get32(bytes + 4) != kSaveVersion) {
-    Log_Printf("%s:wrong version.\n", caller);
-    return 0;
-  }
   Snapshot s;
-  ReadHeader(bytes, s);
-  if (s.badText) {
-    Log_Printf("%s:the header has an unterminated text.\n", caller);
-    return 0;
-  }
+  if (!ReadHeader(bytes, size, caller, s)) return 0;
   if (s.h.mode == 1 || s.h.mode == 2) {
     if (use == SNAPSHOT_PLAYBACK) {
       Log_Printf("%s:a network game's snapshot cannot be played back.\n", caller);

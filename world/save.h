@@ -33,10 +33,12 @@ int Save_WriteSnapshot(FileHandle* file);
 void Save_MatchLoadedGame();
 
 // "save\<name without extension>.sav". Does nothing unless a game runs. The file replaces the
-// old one only when complete and on the disk; 1 when saved.
+// old one only when complete and on the disk; 1 when saved. A snapshot that the load would refuse
+// (its checks, its size) is not written: the old file stays, and a message line says so.
 int Save(const char* name);
 // Loads "save\<name without extension>.sav"; 1 when loaded. The settle counter is 5 afterwards.
-// `missing` (when given) tells a file that does not open from one that was refused.
+// `missing` (when given) is true only when there is no such file: one that is there but does not
+// open (a folder, a pipe, unreadable) or that was refused leaves it false.
 int Save_LoadSlot(const char* name, bool* missing = nullptr);
 // Loads the snapshot of an open file (read whole from its position); 1 when loaded.
 int Load(FileHandle* file);

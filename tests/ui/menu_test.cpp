@@ -233,6 +233,7 @@ TEST_F(MenuTest, EscapeInPlayOpensTheInGameMenuAndALevelReleaseClearsThePlayScre
 // plain F3 is not kept for the next Ctrl+Alt); F1 opens the help pictures and F1 closes them;
 // quick save writes nothing outside play (here behind a movie), only a message line.
 TEST_F(MenuTest, DeveloperKeysHelpQuickSaveAndTheShopAndSearchScreens) {
+  tw_test::WriteFile("scenes/street.scn", "");  // a level a load finds
   Level_Load("street");
   GameObject* player = Obj_Player;
   ASSERT_NE(player, nullptr);
@@ -475,10 +476,12 @@ TEST_F(MenuTest, TheCameraSequenceStartModeRunsTheOpeningAndEndsIt) {
 TEST_F(MenuTest, SavingFromTheMenuOverwritesNoFileOfAFullFolder) {
   tw_test::TempDir dir;
   for (int n = 1; n <= 70; n++) tw_test::WriteFile("save/game" + std::to_string(n + 100).substr(1) + ".sav", "kept");
+  tw_test::WriteFile("scenes/street.scn", "");
   Level_Load("street");
   GameObject* player = Obj_Alloc();
   player->classNum = MACHINEPLAYER;
   Load_ObjectX(player);
+  player->flags |= OBJ_ACTIVE;  // as the game's hero
   Obj_Player = player;
   Press({KEY_ESCAPE, KEY_DOWN, KEY_ENTER});  // Save game
   for (int n = 1; n <= 70; n++) EXPECT_EQ(tw_test::ReadFile("save/game" + std::to_string(n + 100).substr(1) + ".sav"), "kept") << n;
@@ -493,6 +496,7 @@ TEST_F(MenuTest, LoadGameListsTheQuickSave) {
   GameObject* player = Obj_Alloc();
   player->classNum = MACHINEPLAYER;
   Load_ObjectX(player);
+  player->flags |= OBJ_ACTIVE;  // as the game's hero
   Obj_Player = player;
   player->origin.x = 7;
   ASSERT_EQ(Save("game01"), 1);
@@ -528,6 +532,7 @@ TEST_F(MenuTest, TheInGameMenuSavesAndRecordsAndTheFrontEndLoadsAndPlaysThem) {
   GameObject* player = Obj_Alloc();
   player->classNum = MACHINEPLAYER;
   Load_ObjectX(player);
+  player->flags |= OBJ_ACTIVE;  // as the game's hero
   Obj_Player = player;
   player->origin.x = 42;
   auto inGame = [](int item) {

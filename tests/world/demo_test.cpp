@@ -321,6 +321,7 @@ TEST_F(DemoTest, TheInGameMenuOutlivesAChainToADemoOfAnotherLevel) {
 // "Record demo" and saving while a demo plays are refused with a line for the player; the playback
 // goes on, and the quick save on the disk stays as it was (the demo's world would replace it).
 TEST_F(DemoTest, RecordingAndSavingAreRefusedDuringAPlayback) {
+  ASSERT_TRUE(Tool_WriteSmallLevel());  // a save names a level that is there
   Record("play", 2, 0.05f);
   Menu_QuickSave();
   ASSERT_TRUE(tw_test::FileExists("save/quicksave/quick.sav")) << "no quick save in play";
@@ -476,6 +477,7 @@ TEST_F(DemoSample, AnotherProcessReplaysTheSameTicks) {
 // A save, the start of a recording and its end each show the player a message line; a refused
 // save or recording shows none of theirs.
 TEST_F(DemoTest, SavesAndRecordingsSayWhatTheyDid) {
+  ASSERT_TRUE(Tool_WriteSmallLevel());
   Console_Clear();
   ASSERT_EQ(Save("said"), 1);
   EXPECT_EQ(tw_test::LastConsoleLine(), "Game saved");

@@ -6,11 +6,15 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -59,6 +63,7 @@ class SaveTest : public WorldTest {
     WorldTest::SetUp();
     Math_RandInit();
     Que_ResetState();
+    Que_State.stash = InventoryStash{};
     Game_PersonageCount = 0;
     Level_EmitterCount = 0;
     Game_HeroChoice = 0;
@@ -98,7 +103,8 @@ TEST_F(SaveTest, HeaderFieldsStandAtTheirPlacesAndBodiesByMode) {
   Que_State.objectives.times[0] = 2.0f;
   Que_State.districts[0] = 0xD1;
   Que_State.stash.words[0] = 11;
-  Que_State.stash.pairs[0][0] = 12;
+  Que_State.stash.pairs[0][0] = INV_WEAPON;
+  Que_State.stash.pairs[0][1] = 12;
   Que_State.stash.ammo[0] = 13;
   Que_State.stash.magazines[0] = 14;
   Que_State.stash.full = 1;
@@ -131,7 +137,7 @@ TEST_F(SaveTest, HeaderFieldsStandAtTheirPlacesAndBodiesByMode) {
   std::memcpy(&tBits, &t, 4);
   std::memcpy(&twoBits, &two, 4);
   for (Word w : {Word{0, kSaveId}, {4, 75}, {280, tBits}, {284, 0}, {288, 1}, {292, 77}, {296, 9}, {300, 9},
-                 {304, Obj_Player->id}, {308, 1}, {17216, twoBits}, {17280, 0xD1}, {18384, 11}, {18404, 12},
+                 {304, Obj_Player->id}, {308, 1}, {17216, twoBits}, {17280, 0xD1}, {18384, 11}, {18404, 1}, {18408, 12},
                  {20452, 13}, {20500, 14}, {20548, 1}, {119176, 2}, {119180, 1}, {119184, 2}, {119200, 1}})
     EXPECT_EQ(Get32(b, w.at), w.value) << w.at;
   EXPECT_GE(b[8] | b[9] << 8, 2000);  // the year of the local date
@@ -359,7 +365,30 @@ TEST_F(SaveTest, CraftedSavesSealedAgainOrUnsealedAreRefusedAndChangeNothing) {
   };
   const std::vector<Lie> lies = {
       {"id counter at its end", [](auto& b) { Put32(b, 296, 0xFFFFFFFFu); }, "Load:id counter 4294967295 leaves no ids."},
+      {"id counter 2^31", [](auto& b) { Put32(b, 296, 0x80000000u); }, "Load:id counter 2147483648 leaves no ids."},
       {"object id past 2^31", [=](auto& b) { Put32(b, object(2, "id"), 0x80000001u); }, "Load:object 2 has id 2147483649."},
+      {"object id 2^31", [=](auto& b) { Put32(b, object(2, "id"), 0x80000000u); }, "Load:object 2 has id 2147483648."},
+      {"player id of a character", [=](auto& b) { Put32(b, 304, Get32(b, object(npc, "id"))); }, "Load:no player object 9."},
+      {"hero inactive", [=](auto& b) { Put32(b, object(0, "flags"), 0); }, "Load:the hero (object 1) is not active."},
+      {"hero dead", [=](auto& b) { Put32(b, object(0, "person.state"), 2); }, "Load:the hero is dead."},
+      // The header's rows of places, times and items that play reads later.
+      {"level start NaN", [](auto& b) { Put32(b, 110216 + 256, 0x7fc00000); }, "Load:level start 0 lies beyond the world."},
+      {"level start angle 3e38", [](auto& b) { Put32(b, 110216 + 5 * 280 + 272, 0x7f61b1e6); },
+       "Load:level start 5 lies beyond the world."},
+      {"tracked location NaN", [](auto& b) { Put32(b, 46104 + 2 * 332 + 192 + 8, 0xffc00000); },
+       "Load:tracked location 2 lies beyond the world."},
+      {"placement 3e38", [](auto& b) { Put32(b, 67352 + 7 * 344 + 64 + 256, 0x7f61b1e6); },
+       "Load:placement 7 lies beyond the world."},
+      {"placement angle inf", [](auto& b) { Put32(b, 67352 + 99 * 344 + 64 + 256 + 20, 0x7f800000); },
+       "Load:placement 99 lies beyond the world."},
+      {"timer NaN", [](auto& b) { Put32(b, 35672 + 3 * 164 + 128, 0x7fc00000); }, "Load:timer 3 has a time that is not a time."},
+      {"stash weapon 999",
+       [](auto& b) {
+         Put32(b, 18404 + 5 * 8, INV_WEAPON);
+         Put32(b, 18404 + 5 * 8 + 4, 999);
+       },
+       "Load:inventory stash pair 5 holds an item outside its table."},
+      {"stash kind 9", [](auto& b) { Put32(b, 18404 + 255 * 8, 9); }, "Load:inventory stash pair 255 holds"},
       {"owner past the counter", [=](auto& b) { Put32(b, object(3, "owner"), 5000); }, "Load:object 3 names owner 5000"},
       {"player id 0", [](auto& b) { Put32(b, 304, 0); }, "Load:no player object 0."},
       {"game time 3.4e38", [](auto& b) { Put32(b, 280, 0x7f7fffff); }, "Load:the game time 3.40282e+38 is not a time."},
@@ -427,6 +456,104 @@ TEST_F(SaveTest, CraftedSavesSealedAgainOrUnsealedAreRefusedAndChangeNothing) {
   EXPECT_EQ(ReadBytes("save/quicksave/quick.sav"), good);
 }
 
+// The game never writes a save its own load would refuse: such a game is not saved, the file
+// on the disk stays byte for byte, the log names the fault and the player is told.
+TEST_F(SaveTest, AGameItsLoadWouldRefuseIsNotSavedAndTheOldSaveStays) {
+  MakeGame();
+  ASSERT_EQ(Save("keep"), 1);
+  const std::vector<uint8_t> old = ReadBytes("save/keep.sav");
+  GameObject* hero = Obj_Player;
+  struct Fault {
+    const char* what;
+    std::function<void()> make, undo;
+    const char* line;
+  };
+  const vec3 at = hero->origin;
+  const uint32_t lastId = Obj_LastId();
+  const std::vector<Fault> faults = {
+      {"hero at NaN", [&] { hero->origin.x = std::nanf(""); }, [&] { hero->origin = at; },
+       "Save:object 0 has a number that is not finite in origin."},
+      {"hero beyond the world", [&] { hero->origin.z = -2.0e8f; }, [&] { hero->origin = at; },
+       "Save:object 0 has a place or speed beyond the world in origin."},
+      {"stash pair out of table", [] { Que_State.stash.pairs[3][0] = INV_WEAPON, Que_State.stash.pairs[3][1] = 999; },
+       [] { Que_State.stash.pairs[3][0] = Que_State.stash.pairs[3][1] = 0; },
+       "Save:inventory stash pair 3 holds an item outside its table."},
+      {"id counter 2^31", [] { Obj_SetLastId(0x80000000u); }, [&] { Obj_SetLastId(lastId); },
+       "Save:id counter 2147483648 leaves no ids."},
+      {"level start NaN", [] { Que_State.levelStarts[4].angles[1] = std::nanf(""); },
+       [] { Que_State.levelStarts[4].angles[1] = 0; }, "Save:level start 4 lies beyond the world."},
+      {"hero dead", [&] { hero->person.state = 2; }, [&] { hero->person.state = 1; }, "Save:the hero is dead."},
+      {"hero inactive", [&] { hero->flags &= ~OBJ_ACTIVE; }, [&] { hero->flags |= OBJ_ACTIVE; },
+       "Save:the hero (object 1) is not active."},
+      {"level without files", [] { std::snprintf(Level_Name, sizeof Level_Name, "%s", "nowhere"); },
+       [] { std::snprintf(Level_Name, sizeof Level_Name, "%s", "yard"); }, "Save:no level \"nowhere\""},
+  };
+  for (const Fault& f : faults) {
+    f.make();
+    Game_SettleFrames = 0;
+    size_t logBefore = Log().size();
+    EXPECT_EQ(Save("keep"), 0) << f.what;
+    std::string added = Log().substr(logBefore);
+    EXPECT_NE(added.find(f.line), std::string::npos) << f.what << ": " << added;
+    EXPECT_NE(added.find("Save:keep not saved; its load would refuse it."), std::string::npos) << f.what;
+    EXPECT_EQ(added.find("Save:game saved."), std::string::npos) << f.what;
+    EXPECT_EQ(tw_test::LastConsoleLine(), "The game was not saved") << f.what;
+    EXPECT_EQ(Game_SettleFrames, 0) << f.what;
+    EXPECT_EQ(ReadBytes("save/keep.sav"), old) << f.what;
+    f.undo();
+  }
+  // Mended, the game saves again, and what it wrote loads.
+  ASSERT_EQ(Save("keep"), 1);
+  EXPECT_EQ(tw_test::LastConsoleLine(), "Game saved");
+  EXPECT_EQ(Save_LoadSlot("keep"), 1);
+  // The id counter may reach 2^31 - 1: that loads, and the id after it is one no save holds.
+  std::vector<uint8_t> high = ReadBytes("save/keep.sav");
+  Put32(high, 296, 0x7FFFFFFFu);
+  Reseal(high);
+  tw_test::WriteBytes("save/high.sav", high);
+  ASSERT_EQ(Save_LoadSlot("high"), 1);
+  EXPECT_EQ(Obj_LastId(), 0x7FFFFFFFu);
+  EXPECT_EQ(Save("high"), 1);
+  EXPECT_EQ(Spawn(WORLD)->id, 0x80000000u);
+  EXPECT_EQ(Save("high"), 0);
+  EXPECT_NE(Log().find("Save:id counter 2147483648 leaves no ids."), std::string::npos);
+}
+
+// A game larger than a load reads is not written either: the old save stays.
+TEST_F(SaveTest, AGameLargerThanALoadReadsIsNotSaved) {
+  const size_t fit = (kFileMaxWhole - kSaveHeaderSize - 2 * 148 - 5920) / kObjectImageSize;
+  MakeGame(int(fit) - 9 + 1);
+  ASSERT_EQ(Save("big"), 0);
+  EXPECT_FALSE(tw_test::FileExists("save/big.sav"));
+  EXPECT_NE(Log().find("Save:the game is larger than 268435456 bytes."), std::string::npos);
+  EXPECT_EQ(tw_test::LastConsoleLine(), "The game was not saved");
+}
+
+// The quick slot tells a save that is not there from one that is there and does not open (a
+// folder, a named pipe, a device): only the first is "No quick save yet".
+TEST_F(SaveTest, AQuickSlotThatDoesNotOpenIsNotCalledMissing) {
+  MakeGame();
+  Menu_QuickLoad();
+  EXPECT_EQ(tw_test::LastConsoleLine(), "No quick save yet");
+  const std::string slot = "save/quicksave/quick.sav";
+  std::filesystem::create_directories("save/quicksave");
+  const std::vector<std::function<bool()>> kinds = {
+      [&] { return mkdir(slot.c_str(), 0755) == 0; },
+      [&] { return mkfifo(slot.c_str(), 0644) == 0; },
+      [&] { return symlink("/dev/null", slot.c_str()) == 0; },
+  };
+  for (size_t k = 0; k < kinds.size(); k++) {
+    ASSERT_TRUE(kinds[k]()) << k;
+    bool missing = true;
+    EXPECT_EQ(Save_LoadSlot(kQuickSaveName, &missing), 0) << k;
+    EXPECT_FALSE(missing) << k;
+    Menu_QuickLoad();
+    EXPECT_EQ(tw_test::LastConsoleLine(), "The quick save could not be loaded") << k;
+    std::remove(slot.c_str());
+  }
+  Game_SettleFrames = 0;
+}
+
 // A save names its level; the level's own ground (the named world props with a clip model that
 // its entity text makes) must stand among the saved objects. A save of another level under its
 // name is refused, however it is sealed; one holding that ground loads.
@@ -450,14 +577,31 @@ TEST_F(SaveTest, ASaveOfAnotherLevelUnderALevelsNameIsRefused) {
   GameObject* ground = Spawn(WORLD, 0, 0, "court");
   std::snprintf(ground->prop.clipName, sizeof ground->prop.clipName, "%s", "maps\\court");
   ASSERT_EQ(Save("court"), 1);
-  std::snprintf(ground->prop.clipName, sizeof ground->prop.clipName, "%s", "maps\\yard");
-  ASSERT_EQ(Save("othermodel"), 1);
+  // The same ground with another clip model, or inactive (neither drawn nor solid): the game
+  // writes neither, and the load refuses both.
+  const std::vector<uint8_t> court = ReadBytes("save/court.sav");
+  const size_t image = kSaveHeaderSize + 2 * 148 + 5920 + 9 * size_t(kObjectImageSize);
+  ASSERT_STREQ(reinterpret_cast<const char*>(&court[image + At("prop.clipName")]), "maps\\court");
+  std::vector<uint8_t> other = court, inactive = court;
+  std::memcpy(&other[image + At("prop.clipName")], "maps\\yard", 10);
+  Put32(inactive, image + At("flags"), Get32(court, image + At("flags")) & ~OBJ_ACTIVE);
+  for (auto* b : {&other, &inactive}) Reseal(*b);
+  tw_test::WriteBytes("save/othermodel.sav", other);
+  tw_test::WriteBytes("save/inactive.sav", inactive);
+  ground->flags &= ~OBJ_ACTIVE;
+  EXPECT_EQ(Save("court"), 0);
+  EXPECT_NE(Log().find("Save:\"court\" of level \"court\" is not active."), std::string::npos);
+  EXPECT_EQ(ReadBytes("save/court.sav"), court);
+  ground->flags |= OBJ_ACTIVE;
   const std::vector<uint8_t> before = State();
-  for (const char* name : {"swapped", "othermodel"}) {
+  for (const char* name : {"swapped", "othermodel", "inactive"}) {
     size_t logBefore = Log().size();
     EXPECT_EQ(Save_LoadSlot(name), 0) << name;
     std::string added = Log().substr(logBefore);
-    EXPECT_NE(added.find("Load:no \"court\" of level \"court\" among the objects"), std::string::npos) << added;
+    EXPECT_NE(added.find(name == std::string("inactive") ? "Load:\"court\" of level \"court\" is not active."
+                                                         : "Load:no \"court\" of level \"court\" among the objects"),
+              std::string::npos)
+        << added;
     EXPECT_EQ(tw_test::CountOccurrences(added, "Load:"), 1) << added;
     Game_SettleFrames = 0;
     EXPECT_EQ(State(), before) << name;
@@ -478,9 +622,10 @@ TEST_F(SaveTest, ASaveWhoseLevelLostItsAreasIsRefusedAndPlayGoesOn) {
   npc->bot.civilianArea = 1;  // the second civilian area of "yard"
   npc->bot.carArea = 0;
   ASSERT_EQ(Save("areas"), 1);
-  std::snprintf(Level_Name, sizeof Level_Name, "%s", "nowhere");  // a level without files
-  ASSERT_EQ(Save("gone"), 1);
-  std::snprintf(Level_Name, sizeof Level_Name, "%s", "yard");
+  std::vector<uint8_t> gone = ReadBytes("save/areas.sav");  // the same game on a level without files
+  std::memcpy(&gone[kSaveOfsLevel], "nowhere", 8);
+  Reseal(gone);
+  tw_test::WriteBytes("save/gone.sav", gone);
   ASSERT_TRUE(Tool_WriteSmallLevel(1));  // the level changed since: one civilian area left
   Spawn(WORLD, 3, 3);
   const std::vector<uint8_t> before = State();

@@ -63,6 +63,13 @@ class StreetPhysics : public WorldTest {
       crates_.push_back(c);
     }
   }
+  // The sample's grenade lying still at `at`, thrown by the hero; it goes off on its fuse.
+  void DropGrenade(vec3 at) {
+    const int grenade = Def_FindWeaponByName("grenade");
+    ASSERT_GE(grenade, 0);
+    vec3 still{0, 0, 0}, angles{0, 0, 0};
+    ASSERT_NE(Pulka_Spawn("grenade", nullptr, 0, "", player_->id, &at, 0, &still, &angles, grenade), nullptr);
+  }
   void TearDown() override {
     Game_FrameTraceHook = nullptr;
     PlatClock_SetSource(nullptr);
@@ -340,10 +347,8 @@ TEST_F(StreetPhysics, AGrenadeBlastKillsATownsmanAndThrowsHisBodyDown) {
   ASSERT_NE(npc, nullptr);
   const vec3 stood = npc->origin;
   npc->person.health = 50;
-  const int grenade = Def_FindWeaponByName("grenade");
-  ASSERT_GE(grenade, 0);
-  vec3 at{stood.x + 20, stood.y - 30, 2}, still{0, 0, 0}, angles{0, 0, 0};
-  ASSERT_NE(Pulka_Spawn("grenade", nullptr, 0, "", player_->id, &at, 0, &still, &angles, grenade), nullptr);
+  DropGrenade(vec3{stood.x + 20, stood.y - 30, 2});
+  if (HasFatalFailure()) return;
   ExpectKilledAndDown(npc, 200, &stood, "the blast");
 }
 
@@ -354,10 +359,9 @@ TEST_F(StreetPhysics, AGrenadeAtTheEdgeOfItsReachFinishesOffAHurtTownsmanWhoFall
   ASSERT_NE(npc, nullptr);
   const vec3 stood = npc->origin;
   npc->person.health = 6;
-  const int grenade = Def_FindWeaponByName("grenade");
-  ASSERT_GE(grenade, 0);
-  vec3 at{stood.x, stood.y - 170, 2}, still{0, 0, 0}, angles{0, 0, 0};
-  ASSERT_NE(Pulka_Spawn("grenade", nullptr, 0, "", player_->id, &at, 0, &still, &angles, grenade), nullptr);
+  const vec3 at{stood.x, stood.y - 170, 2};
+  DropGrenade(at);
+  if (HasFatalFailure()) return;
   vec3 last = stood;
   for (int i = 0; i < 200 && npc->person.state != 2; i++) {
     last = npc->origin;

@@ -358,35 +358,36 @@ bool SendKeyChordEvents(const std::vector<std::string>& chord, int holdMs) {
   return ok;
 }
 
-bool MovePointer(int x, int y) {
+namespace {
+// Runs `act` on a display that has XTEST; false without one.
+template <typename F>
+bool WithXTest(F act) {
   XSetErrorHandler(IgnoreXErrors);
   Display* dpy = XOpenDisplay(nullptr);
   if (!dpy) return false;
   int event, error, major, minor;
   bool ok = XTestQueryExtension(dpy, &event, &error, &major, &minor);
-  if (ok) {
-    XTestFakeMotionEvent(dpy, -1, x, y, CurrentTime);
-    XFlush(dpy);
-  }
+  if (ok) act(dpy);
   XCloseDisplay(dpy);
   return ok;
 }
+}  // namespace
+
+bool MovePointer(int x, int y) {
+  return WithXTest([&](Display* dpy) {
+    XTestFakeMotionEvent(dpy, -1, x, y, CurrentTime);
+    XFlush(dpy);
+  });
+}
 
 bool ClickPointer(int button) {
-  XSetErrorHandler(IgnoreXErrors);
-  Display* dpy = XOpenDisplay(nullptr);
-  if (!dpy) return false;
-  int event, error, major, minor;
-  bool ok = XTestQueryExtension(dpy, &event, &error, &major, &minor);
-  if (ok) {
+  return WithXTest([&](Display* dpy) {
     XTestFakeButtonEvent(dpy, unsigned(button), True, CurrentTime);
     XFlush(dpy);
     std::this_thread::sleep_for(std::chrono::milliseconds(80));
     XTestFakeButtonEvent(dpy, unsigned(button), False, CurrentTime);
     XFlush(dpy);
-  }
-  XCloseDisplay(dpy);
-  return ok;
+  });
 }
 
 bool MakeSampleGame(const std::string& folder) {

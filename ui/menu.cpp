@@ -136,6 +136,7 @@ constexpr int kListRows = 64;
 constexpr int kListNameSize = 128;
 char g_list[kListRows][kListNameSize];
 int g_listCount;
+int g_listFirst;  // the name on the top row shown (a new screen's bar on the first name brings it to 0)
 
 void ListFolder(const char* folder, const char* extension) {
   g_listCount = 0;
@@ -208,10 +209,10 @@ void StopRecording(UiSystem* ui) {
   CloseMenu(ui);
 }
 
-// The list screens' rows: at most kListShown names, the highlighted one kept near the middle.
+// The list screens' rows: at most kListShown names, scrolled only as far as the highlight asks.
 constexpr int kListShown = 8;
 constexpr float kListLeft = 160, kListRight = 480, kListRowHeight = 30;
-int ListFirst(int selected) { return std::max(0, std::min(selected - kListShown / 2, g_listCount - kListShown)); }
+int ListFirst(int selected) { return UI_ScrollFirst(g_listFirst, selected, kListShown, g_listCount); }
 
 // The list screens: Up and Down move over the names, Enter (or a click on a name) takes one,
 // Escape goes back.
@@ -224,6 +225,7 @@ void ListInput(UiSystem* ui, void (*take)(UiSystem*)) {
     // A click takes the name under the pointer.
     const int row =
         UI_TrackPointer(&top.selection, was, g_listCount, kListShown, ListFirst, kListLeft, kListRight, kListRowHeight);
+    g_listFirst = ListFirst(top.selection);
     const bool click = Input_KeyPressed(kKeyMouseLeft) && row >= 0;
     if (click) top.selection = row;
     if (Input_KeyPressed(KEY_ENTER) | Input_KeyPressed(KEY_NUMPADENTER) | int(click)) {
@@ -485,6 +487,12 @@ void UI_FillRect(float left, float top, float right, float bottom, uint8_t r, ui
   static Picture blank{};  // material 0 draws untextured
   blank.width = blank.height = 1;
   Draw2D_PictureSized(left, top, right - left, bottom - top, &blank, 1, Color8{r, g, b, a});
+}
+
+int UI_ScrollFirst(int first, int selection, int shown, int count) {
+  if (selection < first) first = selection;
+  if (selection >= first + shown) first = selection - shown + 1;
+  return std::max(0, std::min(first, count - shown));
 }
 
 int UI_RowUnderPointer(int count, float left, float right, float height) {

@@ -23,12 +23,7 @@ void Menu_PlaySound(const char* name) { Sound_Play(name, 1.0f, 100.0f, nullptr, 
 
 // The rows shown scroll only as far as it takes to show the chosen action: one that is shown
 // leaves them where they are, so a row stays under a pointer resting on it.
-int FirstRowFor(int selection) {
-  int first = g_screen.first;
-  if (selection < first) first = selection;
-  if (selection >= first + kMenuKeysRows) first = selection - kMenuKeysRows + 1;
-  return std::max(0, std::min(first, kMenuKeysActions - kMenuKeysRows));
-}
+int FirstRowFor(int selection) { return UI_ScrollFirst(g_screen.first, selection, kMenuKeysRows, kMenuKeysActions); }
 
 void ClearBindings(const char* action) {
   for (int i = 0; i < kInputBindingCount; i++) {

@@ -27,6 +27,7 @@ struct NetScreens {
   int arenaCount;
   int hostRow, arena, gameType;
   int joinRow;
+  int joinFirst;  // the row on top of the join screen's rows shown
   int joining;  // a WantConnect went out and no answer came yet
 };
 NetScreens g_net;
@@ -100,8 +101,10 @@ int ServerCount() {
   return n;
 }
 
-// The join screen shows kVisibleRows rows, the chosen one last once it is past them.
-int JoinFirstRowFor(int row) { return std::max(0, row - kVisibleRows + 1); }
+// The join screen shows kVisibleRows rows, scrolled only as far as the chosen one asks.
+int JoinFirstRowFor(int row) {
+  return UI_ScrollFirst(g_net.joinFirst, row, kVisibleRows, std::max(kVisibleRows, kJoinFixedRows + ServerCount()));
+}
 int JoinFirstRow() { return JoinFirstRowFor(g_net.joinRow); }
 
 }  // namespace
@@ -162,6 +165,7 @@ void Menu_NetHostDraw() {
 
 void Menu_NetJoinOpen() {
   g_net.joinRow = 0;
+  g_net.joinFirst = 0;
   g_net.joining = 0;
   NET_SendRefreshServerList();
   Input_Reset();
@@ -176,6 +180,7 @@ void Menu_NetJoinInput(UiSystem* ui) {
     return;
   }
   MoveRow(&g_net.joinRow, kJoinFixedRows + ServerCount(), JoinFirstRowFor);
+  g_net.joinFirst = JoinFirstRow();
   if (g_net.joinRow == 1) {
     int team = Game_LocalTeam & 1;
     Cycle(&team, 2);

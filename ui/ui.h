@@ -49,6 +49,11 @@ constexpr float kUiItemRight = 440.0f;
 constexpr float kUiTextSize = 24.0f;
 constexpr uint8_t kUiBarColor[3] = {56, 79, 110};
 
+// The first row a list of `count` rows shows, `shown` at a time, when it showed from `first` and
+// row `selection` is highlighted: the rows move only as far as it takes to show the highlighted
+// one, so a row stays under a pointer resting on it.
+int UI_ScrollFirst(int first, int selection, int shown, int count);
+
 // The row under the menus' pointer among `count` rows of `height` from kUiItemTop between `left`
 // and `right` on the 640 x 480 screen; -1 when it is over none.
 int UI_RowUnderPointer(int count, float left, float right, float height);

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "characters/actions.h"
 #include "characters/defs.h"
 #include "characters/player.h"
+#include "foundation/file.h"
 #include "foundation/keys.h"
 #include "foundation/sys.h"
 #include "foundation/text.h"
@@ -523,6 +525,43 @@ TEST_F(MenuTest, LoadGameListsTheQuickSave) {
   Press({KEY_DOWN, KEY_DOWN, KEY_ENTER, KEY_DOWN, KEY_DOWN, KEY_ENTER});  // two names only: wraps to the first
   ASSERT_NE(Obj_Player, nullptr);
   EXPECT_EQ(Obj_Player->origin.x, 42.0f);
+}
+
+// A list longer than its rows stays in place under the pointer: with the bar moved down by the
+// keys, the pointer moved onto the top row shown and a click there load the save that row shows.
+TEST_F(MenuTest, ALongListStaysUnderThePointerAndAClickLoadsTheSaveItShows) {
+  tw_test::TempDir dir;
+  tw_test::WriteFile("scenes/street.scn", "");
+  Level_Load("street");
+  GameObject* player = Obj_Alloc();
+  player->classNum = MACHINEPLAYER;
+  Load_ObjectX(player);
+  player->flags |= OBJ_ACTIVE;
+  Obj_Player = player;
+  for (int n = 1; n <= 12; n++) {
+    char name[16];
+    std::snprintf(name, sizeof name, "game%02d", n);
+    player->origin.x = float(n);
+    ASSERT_EQ(Save(name), 1);
+  }
+  // The names in the order the screen lists them.
+  char names[12][128];
+  int count = 0;
+  File_ListFiles("save\\", ".sav", &count, &names[0][0], 12, 128);
+  ASSERT_EQ(count, 12);
+  Level_Free();
+  Frame();
+  Press({KEY_DOWN, KEY_DOWN, KEY_ENTER});  // Load game
+  ASSERT_EQ(Top(), "loadgame");
+  for (int i = 0; i < 9; i++) Press({KEY_DOWN});  // the tenth name: the rows show the third to the tenth
+  Game_CursorX = 320;
+  Game_CursorY = kUiItemTop + 15;  // over the top row shown
+  Frame();
+  Frame();
+  Press({kKeyMouseLeft});
+  ASSERT_NE(Obj_Player, nullptr);
+  EXPECT_EQ(Obj_Player->origin.x, float(std::atoi(names[2] + 4))) << "the click loaded another save than " << names[2];
+  Game_CentreCursor();
 }
 
 TEST_F(MenuTest, TheInGameMenuSavesAndRecordsAndTheFrontEndLoadsAndPlaysThem) {

@@ -60,6 +60,17 @@ class MenuTest : public tw_test::InputFixture {
     }
   }
   static std::string Top() { return UI_TopMenuName(UI_System); }
+  // A running street (a level file a load finds) with a hero of the machine player's class.
+  static GameObject* StartStreetWithHero() {
+    tw_test::WriteFile("scenes/street.scn", "");
+    Level_Load("street");
+    GameObject* player = Obj_Alloc();
+    player->classNum = MACHINEPLAYER;
+    Load_ObjectX(player);
+    player->flags |= OBJ_ACTIVE;  // as the game's hero
+    Obj_Player = player;
+    return player;
+  }
 };
 
 TEST_F(MenuTest, WithoutAGameTheMainMenuShowsItsKeysWrapAndTheStackRefusesOverflow) {
@@ -478,13 +489,7 @@ TEST_F(MenuTest, TheCameraSequenceStartModeRunsTheOpeningAndEndsIt) {
 TEST_F(MenuTest, SavingFromTheMenuOverwritesNoFileOfAFullFolder) {
   tw_test::TempDir dir;
   for (int n = 1; n <= 70; n++) tw_test::WriteFile("save/game" + std::to_string(n + 100).substr(1) + ".sav", "kept");
-  tw_test::WriteFile("scenes/street.scn", "");
-  Level_Load("street");
-  GameObject* player = Obj_Alloc();
-  player->classNum = MACHINEPLAYER;
-  Load_ObjectX(player);
-  player->flags |= OBJ_ACTIVE;  // as the game's hero
-  Obj_Player = player;
+  StartStreetWithHero();
   Press({KEY_ESCAPE, KEY_DOWN, KEY_ENTER});  // Save game
   for (int n = 1; n <= 70; n++) EXPECT_EQ(tw_test::ReadFile("save/game" + std::to_string(n + 100).substr(1) + ".sav"), "kept") << n;
   EXPECT_TRUE(tw_test::FileExists("save/game71.sav"));
@@ -493,13 +498,7 @@ TEST_F(MenuTest, SavingFromTheMenuOverwritesNoFileOfAFullFolder) {
 // The front end's Load game lists the quick save first, and takes it like any other save.
 TEST_F(MenuTest, LoadGameListsTheQuickSave) {
   tw_test::TempDir dir;
-  tw_test::WriteFile("scenes/street.scn", "");
-  Level_Load("street");
-  GameObject* player = Obj_Alloc();
-  player->classNum = MACHINEPLAYER;
-  Load_ObjectX(player);
-  player->flags |= OBJ_ACTIVE;  // as the game's hero
-  Obj_Player = player;
+  GameObject* player = StartStreetWithHero();
   player->origin.x = 7;
   ASSERT_EQ(Save("game01"), 1);
   player->origin.x = 42;
@@ -531,13 +530,7 @@ TEST_F(MenuTest, LoadGameListsTheQuickSave) {
 // keys, the pointer moved onto the top row shown and a click there load the save that row shows.
 TEST_F(MenuTest, ALongListStaysUnderThePointerAndAClickLoadsTheSaveItShows) {
   tw_test::TempDir dir;
-  tw_test::WriteFile("scenes/street.scn", "");
-  Level_Load("street");
-  GameObject* player = Obj_Alloc();
-  player->classNum = MACHINEPLAYER;
-  Load_ObjectX(player);
-  player->flags |= OBJ_ACTIVE;
-  Obj_Player = player;
+  GameObject* player = StartStreetWithHero();
   for (int n = 1; n <= 12; n++) {
     char name[16];
     std::snprintf(name, sizeof name, "game%02d", n);
@@ -566,13 +559,7 @@ TEST_F(MenuTest, ALongListStaysUnderThePointerAndAClickLoadsTheSaveItShows) {
 
 TEST_F(MenuTest, TheInGameMenuSavesAndRecordsAndTheFrontEndLoadsAndPlaysThem) {
   tw_test::TempDir dir;
-  tw_test::WriteFile("scenes/street.scn", "");  // a level a load finds
-  Level_Load("street");
-  GameObject* player = Obj_Alloc();
-  player->classNum = MACHINEPLAYER;
-  Load_ObjectX(player);
-  player->flags |= OBJ_ACTIVE;  // as the game's hero
-  Obj_Player = player;
+  GameObject* player = StartStreetWithHero();
   player->origin.x = 42;
   auto inGame = [](int item) {
     Press({KEY_ESCAPE});

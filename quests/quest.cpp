@@ -126,6 +126,15 @@ bool Numbers(const QueLine& line, int first, float* out, int count) {
   return true;
 }
 
+// Reads `count` numbers of a place kept in the quest tables (and so in a saved game): each within
+// the world's box, which is all a saved game may hold.
+bool Places(const QueLine& line, int first, float* out, int count) {
+  if (!Numbers(line, first, out, count)) return false;
+  for (int i = 0; i < count; i++)
+    if (std::fabs(out[i]) > kObjWorldLimit) return false;
+  return true;
+}
+
 bool Dash(const char* word) { return !word[0] || std::strcmp(word, "-") == 0; }
 
 // Copies a name into a row's field; false (nothing written) when it does not fit.
@@ -294,7 +303,7 @@ bool Cmd_UntrackNpc(QueRun&, const QueLine& l) {
 
 bool Cmd_TrackLocation(QueRun& run, const QueLine& l) {
   float v[3];
-  if (!Numbers(l, 3, v, 3)) QUE_FAIL(run, "\"track_location\" needs a name, a level and three numbers");
+  if (!Places(l, 3, v, 3)) QUE_FAIL(run, "\"track_location\" needs a name, a level and three numbers within the world");
   bool found = false;
   TrackedLocation* t = FindOrFree(Que_State.locations, l.words[1], &found);
   if (!t) QUE_FAIL(run, "64 places are tracked; \"%.64s\" not tracked", l.words[1]);
@@ -316,7 +325,7 @@ bool Cmd_UntrackLocation(QueRun&, const QueLine& l) {
 // back at once when that level is the current one.
 bool PlaceNpc(QueRun& run, const QueLine& l, bool now) {
   float v[6] = {};
-  if (l.count > 4 && !Numbers(l, 4, v, 6)) QUE_FAIL(run, "a placement needs six numbers after the template");
+  if (l.count > 4 && !Places(l, 4, v, 6)) QUE_FAIL(run, "a placement needs six numbers within the world after the template");
   if (std::strlen(l.words[1]) >= 64 || std::strlen(l.words[2]) >= 128 || std::strlen(l.words[3]) >= 128)
     QUE_FAIL(run, "name too long");
   bool found = false;

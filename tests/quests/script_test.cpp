@@ -323,6 +323,11 @@ TEST_F(QuestScript, TrackedCharactersAndPlacesFillAndEmptyTheirRows) {
   EXPECT_EQ(Que_State.tracked[0].name[0], 0);
   EXPECT_STREQ(Que_State.tracked[1].name, "kel");
   EXPECT_EQ(Que_State.locations[0].name[0], 0);
+  // A place a saved game could not hold is not kept: the game could never be saved again.
+  Run({{"track_location", "far", "docks", "0", "0", "5e8"}});
+  Run({{"place_npc", "kel", "docks", "scenes\\templates\\townsman", "2e8", "0", "0", "0", "0", "0"}});
+  for (const TrackedLocation& t : Que_State.locations) EXPECT_NE(std::strcmp(t.name, "far"), 0);
+  for (const NpcPlacement& p : Que_State.placements) EXPECT_NE(std::strcmp(p.name, "kel"), 0);
 }
 
 TEST_F(QuestScript, PoliceDistrictsTimersStatusTextAndSpawning) {

@@ -285,7 +285,7 @@ bool TestEntry(CondEntry* e, int depth) {
 int Que_TestCondition(const char* name) {
   if (!name || !name[0]) return 0;
   if (std::strlen(name) >= kCondNameSize || std::strstr(name, "..")) {
-    if (Que_MayLogFault(name, Que_NewOccasion()))
+    if (Que_LogOnce(name))
       Log_Printf("Que_TestCondition: refused the condition name \"%.64s\"\n", name);
     return 0;
   }
@@ -314,6 +314,8 @@ int Que_MayLogFault(const char* name, uint32_t occasion) {
   if (!f) return 0;
   return f->occasion == occasion;
 }
+
+int Que_LogOnce(const char* name) { return Que_MayLogFault(name, Que_NewOccasion()); }
 
 int Que_IsKnownMissing(const char* name) {
   if (g_missingCount == kQueMissingNames) return 1;

@@ -29,7 +29,7 @@ constexpr const char* kTextBase = "data\\text\\";
 // every tick (a timer's) does not fill the log.
 bool MaySay(const char* what, const char* name) {
   const std::string key = std::string(what) + " " + name;
-  return Que_MayLogFault(key.c_str(), Que_NewOccasion()) != 0;
+  return Que_LogOnce(key.c_str()) != 0;
 }
 
 void ClearAnswers() {

@@ -514,7 +514,7 @@ bool Cmd_Spawn(QueRun& run, const QueLine& l) {
   }
   text += " }";
   if (Obj_Count() >= kQueSpawnObjects) {
-    if (Que_MayLogFault("spawns refused", Que_NewOccasion()))
+    if (Que_LogOnce("spawns refused"))
       Log_Printf("Que_Apply: %s: the level holds %d objects; no more spawns\n", run.name, kQueSpawnObjects);
     return false;
   }
@@ -712,7 +712,7 @@ int Que_RunText(const char* text, size_t size, const char* name) {
 int Que_Apply(GameObject* obj, const char* script, const char* argument) {
   if (!script || !script[0]) return 0;
   if (std::strlen(script) > 128 || std::strstr(script, "..")) {
-    if (Que_MayLogFault(script, Que_NewOccasion()))
+    if (Que_LogOnce(script))
       Log_Printf("Que_Apply: refused the script name \"%.64s\"\n", script);
     return 0;
   }
@@ -721,7 +721,7 @@ int Que_Apply(GameObject* obj, const char* script, const char* argument) {
   uint32_t size = 0;
   char* text = static_cast<char*>(File_LoadWhole(path, &size, "QUE"));
   if (!text) {
-    if (Que_MayLogFault(path, Que_NewOccasion())) Log_Printf("Que_Apply: no script %s\n", path);
+    if (Que_LogOnce(path)) Log_Printf("Que_Apply: no script %s\n", path);
     return 0;
   }
   Que_RunTextOn(obj, text, size, path, argument ? argument : "", 0);
@@ -733,7 +733,7 @@ int Que_AddObjective(const char* condition, const char* script, float timeLimit)
   if (!condition || !script) return -1;
   QuestObjectives& o = Que_State.objectives;
   // A script that gives objectives every tick says each refusal once a level.
-  auto say = [&] { return Que_MayLogFault((std::string("objective ") + condition).c_str(), Que_NewOccasion()) != 0; };
+  auto say = [&] { return Que_LogOnce((std::string("objective ") + condition).c_str()) != 0; };
   if (std::strlen(condition) >= sizeof o.conditions[0] || std::strlen(script) >= sizeof o.scripts[0]) {
     if (say()) Log_Printf("Que_AddObjective: a name too long; not added\n");
     return -1;

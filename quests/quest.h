@@ -53,6 +53,8 @@ void Que_ForgetConditions();
 constexpr int kQueFaultNames = 128;
 uint32_t Que_NewOccasion();
 int Que_MayLogFault(const char* name, uint32_t occasion);
+// 1 the first time a line about `name` may be written this level (an occasion of its own).
+int Que_LogOnce(const char* name);
 // A condition file found missing this level is not looked for again until the level is freed.
 // Up to kQueMissingNames files are kept; once that many are missing, no further condition file is
 // looked for this level (Que_IsKnownMissing is 1 for every name), with one log line.

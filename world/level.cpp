@@ -195,10 +195,12 @@ int Level_FilesPath(const char* name, char* out, size_t outSize) {
   return 1;
 }
 
-int Level_FilesThere(const char* name) {
+int Level_FilesThere(const char* name, int32_t* navCounts) {
+  int32_t scratch[kNavSets];
+  int32_t* counts = navCounts ? navCounts : scratch;
+  for (int i = 0; i < kNavSets; i++) counts[i] = 0;
   char path[sizeof Level_Name + 16];
   if (!Level_FilesPath(name, path, sizeof path - 4)) return 0;
-  int32_t counts[kNavSets];
   if (Nav_CountAreas(path, counts)) return 1;
   std::strcat(path, ".scn");
   FileHandle* scene = File_Open(path, "rb");

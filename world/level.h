@@ -86,8 +86,9 @@ bool Level_NameAllowed(const char* name);
 // a name Level_NameAllowed refuses.
 int Level_FilesPath(const char* name, char* out, size_t outSize);
 // 1 when the level's ".nav" or its ".scn" is there (the files a saved game of it needs); 0 for a
-// name Level_NameAllowed refuses.
-int Level_FilesThere(const char* name);
+// name Level_NameAllowed refuses. `navCounts` (when given, kNavSets entries) takes the areas of
+// each set its ".nav" holds (0 without one).
+int Level_FilesThere(const char* name, int32_t* navCounts = nullptr);
 
 struct GameObject;
 // Spawns a character from its template by composed entity text, with its origin and angles

@@ -571,19 +571,11 @@ int Level_Check(const Snapshot& s, bool keepLevel, const char* caller, int32_t c
     Log_Printf("%s:level name \"%s\" is refused.\n", caller, s.h.level);
     return 0;
   }
-  const std::string base(path);
-  bool found = Nav_CountAreas(path, counts) != 0;
-  if (!found) {
-    std::strcat(path, ".scn");
-    FileHandle* scene = File_Open(path, "rb");
-    found = scene != nullptr;
-    if (scene) File_Close(scene);
-  }
-  if (!found) {
+  if (!Level_FilesThere(s.h.level, counts)) {
     Log_Printf("%s:no level \"%s\" (neither its \".nav\" nor its \".scn\" is there).\n", caller, s.h.level);
     return 0;
   }
-  return Level_GroundCheck(s, base, caller);
+  return Level_GroundCheck(s, path, caller);
 }
 
 // Reads and checks everything of a single-player snapshot; logs the fault and returns 0 when
